@@ -1,0 +1,566 @@
+#include "platform/registry.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <sstream>
+
+namespace platform {
+
+namespace {
+
+constexpr std::string_view kHeader = "REGEDIT4";
+constexpr std::string_view kRoot = "HKEY_CURRENT_USER";
+constexpr std::size_t kHexBytesPerLine = 25;
+
+std::string Fold(std::string_view text)
+{
+    std::string folded(text);
+    for (char& c : folded)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return folded;
+}
+
+// "SOFTWARE\\Brindlex\\Kestrium\\" -> "HKEY_CURRENT_USER\\SOFTWARE\\Brindlex\\Kestrium".
+std::string FullKeyName(std::string_view keyPath)
+{
+    while (!keyPath.empty() && keyPath.back() == '\\')
+        keyPath.remove_suffix(1);
+    while (!keyPath.empty() && keyPath.front() == '\\')
+        keyPath.remove_prefix(1);
+    std::string full(kRoot);
+    if (!keyPath.empty()) {
+        full += '\\';
+        full += keyPath;
+    }
+    return full;
+}
+
+bool NeedsHexText(const std::vector<std::uint8_t>& data)
+{
+    for (std::uint8_t b : data)
+        if (b < 0x20 || b == 0x7f)
+            return true;
+    return false;
+}
+
+void AppendHex(std::string& out, std::string_view prefix, const std::vector<std::uint8_t>& data)
+{
+    out += prefix;
+    char buf[4];
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        std::snprintf(buf, sizeof buf, "%02x", data[i]);
+        out += buf;
+        if (i + 1 < data.size()) {
+            out += ',';
+            if ((i + 1) % kHexBytesPerLine == 0)
+                out += "\\\n  ";
+        }
+    }
+}
+
+void AppendQuoted(std::string& out, std::string_view text)
+{
+    out += '"';
+    for (char c : text) {
+        if (c == '"' || c == '\\')
+            out += '\\';
+        out += c;
+    }
+    out += '"';
+}
+
+void AppendValue(std::string& out, const std::string& name, const RegValue& value)
+{
+    if (name.empty())
+        out += '@';
+    else
+        AppendQuoted(out, name);
+    out += '=';
+    switch (value.type) {
+    case RegType::Sz:
+        if (NeedsHexText(value.data))
+            AppendHex(out, "hex(1):", value.data);
+        else
+            AppendQuoted(out, std::string_view(reinterpret_cast<const char*>(value.data.data()),
+                                               value.data.size()));
+        break;
+    case RegType::Dword: {
+        std::uint32_t n = 0;
+        for (std::size_t i = 0; i < 4 && i < value.data.size(); ++i)
+            n |= std::uint32_t(value.data[i]) << (8 * i);
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "dword:%08x", n);
+        out += buf;
+        break;
+    }
+    case RegType::Binary:
+        AppendHex(out, "hex:", value.data);
+        break;
+    }
+    out += '\n';
+}
+
+// Splits into lines and drops CRs, so a hand-edited file with CR LF ends parses too.
+std::vector<std::string> PhysicalLines(std::string_view text)
+{
+    std::vector<std::string> lines;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t end = text.find('\n', pos);
+        if (end == std::string_view::npos)
+            end = text.size();
+        std::string line(text.substr(pos, end - pos));
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(std::move(line));
+        pos = end + 1;
+    }
+    return lines;
+}
+
+// Reads a quoted text starting at line[pos] == '"'; leaves pos after the closing quote.
+bool ParseQuoted(const std::string& line, std::size_t& pos, std::string& out)
+{
+    if (pos >= line.size() || line[pos] != '"')
+        return false;
+    ++pos;
+    out.clear();
+    while (pos < line.size()) {
+        char c = line[pos++];
+        if (c == '"')
+            return true;
+        if (c == '\\') {
+            if (pos >= line.size())
+                return false;
+            c = line[pos++];
+        }
+        out += c;
+    }
+    return false;
+}
+
+bool ParseHexBytes(std::string_view text, std::vector<std::uint8_t>& out)
+{
+    out.clear();
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t'))
+            ++pos;
+        if (pos == text.size())
+            break;
+        if (pos + 2 > text.size() || !std::isxdigit(static_cast<unsigned char>(text[pos])) ||
+            !std::isxdigit(static_cast<unsigned char>(text[pos + 1])))
+            return false;
+        out.push_back(static_cast<std::uint8_t>(std::stoul(std::string(text.substr(pos, 2)), nullptr, 16)));
+        pos += 2;
+        while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t'))
+            ++pos;
+        if (pos < text.size()) {
+            if (text[pos] != ',')
+                return false;
+            ++pos;
+        }
+    }
+    return true;
+}
+
+bool ParseData(std::string_view text, RegValue& value)
+{
+    if (!text.empty() && text.front() == '"') {
+        std::string line(text), out;
+        std::size_t pos = 0;
+        if (!ParseQuoted(line, pos, out) || line.find_first_not_of(" \t", pos) != std::string::npos)
+            return false;
+        value = RegValue::Text(out);
+        return true;
+    }
+    if (text.starts_with("dword:")) {
+        std::string_view digits = text.substr(6);
+        if (digits.empty() || digits.size() > 8)
+            return false;
+        for (char c : digits)
+            if (!std::isxdigit(static_cast<unsigned char>(c)))
+                return false;
+        value = RegValue::Number(static_cast<std::uint32_t>(std::stoul(std::string(digits), nullptr, 16)));
+        return true;
+    }
+    RegType type;
+    std::string_view bytes;
+    if (text.starts_with("hex:")) {
+        type = RegType::Binary;
+        bytes = text.substr(4);
+    } else if (text.starts_with("hex(1):")) {
+        type = RegType::Sz;
+        bytes = text.substr(7);
+    } else if (text.starts_with("hex(4):")) {
+        type = RegType::Dword;
+        bytes = text.substr(7);
+    } else {
+        return false;
+    }
+    value.type = type;
+    return ParseHexBytes(bytes, value.data);
+}
+
+std::size_t DataStart(const std::string& line)
+{
+    std::string name;
+    std::size_t pos = 0;
+    if (!line.empty() && line[0] == '@')
+        pos = 1;
+    else if (!ParseQuoted(line, pos, name))
+        return std::string::npos;
+    return pos < line.size() && line[pos] == '=' ? pos + 1 : std::string::npos;
+}
+
+bool IsHexValueLine(const std::string& line)
+{
+    std::size_t start = DataStart(line);
+    return start != std::string::npos && line.compare(start, 3, "hex") == 0;
+}
+
+bool ParseValueLine(const std::string& line, RegistryHive::Key& key)
+{
+    std::string name;
+    std::size_t pos = 0;
+    if (line[0] == '@') {
+        pos = 1;
+    } else if (!ParseQuoted(line, pos, name)) {
+        return false;
+    }
+    if (pos >= line.size() || line[pos] != '=')
+        return false;
+    RegValue value;
+    if (!ParseData(std::string_view(line).substr(pos + 1), value))
+        return false;
+    std::string folded = Fold(name);
+    for (auto& [existing, old] : key.values)
+        if (Fold(existing) == folded) {
+            old = std::move(value);
+            return true;
+        }
+    key.values.emplace_back(std::move(name), std::move(value));
+    return true;
+}
+
+}  // namespace
+
+RegValue RegValue::Text(std::string_view text)
+{
+    return RegValue{RegType::Sz, std::vector<std::uint8_t>(text.begin(), text.end())};
+}
+
+RegValue RegValue::Number(std::uint32_t value)
+{
+    return RegValue{RegType::Dword,
+                    {std::uint8_t(value), std::uint8_t(value >> 8), std::uint8_t(value >> 16),
+                     std::uint8_t(value >> 24)}};
+}
+
+RegValue RegValue::Block(const void* data, std::size_t size)
+{
+    auto bytes = static_cast<const std::uint8_t*>(data);
+    return RegValue{RegType::Binary, std::vector<std::uint8_t>(bytes, bytes + size)};
+}
+
+bool ParseRegistryText(std::string_view text, RegistryHive::Keys& keys)
+{
+    keys.clear();
+    bool headerSeen = false;
+    RegistryHive::Key* current = nullptr;
+    std::vector<std::string> lines = PhysicalLines(text);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        std::string line = lines[i];
+        // Hex data may continue on the next lines: "\" at the end, the rest indented.
+        if (IsHexValueLine(line))
+            while (!line.empty() && line.back() == '\\' && i + 1 < lines.size()) {
+                line.pop_back();
+                const std::string& next = lines[++i];
+                std::size_t indent = next.find_first_not_of(" \t");
+                if (indent != std::string::npos)
+                    line += next.substr(indent);
+            }
+        std::size_t first = line.find_first_not_of(" \t");
+        if (first == std::string::npos || line[first] == ';')
+            continue;
+        if (!headerSeen) {
+            if (line != kHeader)
+                return false;
+            headerSeen = true;
+            continue;
+        }
+        if (line[0] == '[') {
+            if (line.back() != ']' || line.size() < 3 || line[1] == '-')
+                return false;
+            std::string name = line.substr(1, line.size() - 2);
+            RegistryHive::Key& key = keys[Fold(name)];
+            if (key.name.empty())
+                key.name = name;
+            current = &key;
+            continue;
+        }
+        if (current == nullptr || !ParseValueLine(line, *current))
+            return false;
+    }
+    return headerSeen;
+}
+
+std::string FormatRegistryText(const RegistryHive::Keys& keys)
+{
+    std::string out(kHeader);
+    out += "\n";
+    for (const auto& [folded, key] : keys) {
+        out += "\n[" + key.name + "]\n";
+        for (const auto& [name, value] : key.values)
+            AppendValue(out, name, value);
+    }
+    return out;
+}
+
+RegistryHive::RegistryHive(std::filesystem::path file) : m_file(std::move(file)) {}
+
+std::filesystem::path RegistryHive::DefaultPath()
+{
+    if (const char* explicitPath = std::getenv("KESTRIUM_REGISTRY"); explicitPath && *explicitPath)
+        return explicitPath;
+    std::filesystem::path base;
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg)
+        base = xdg;
+    else if (const char* home = std::getenv("HOME"); home && *home)
+        base = std::filesystem::path(home) / ".config";
+    else
+        base = std::filesystem::temp_directory_path();
+    return base / "kestrium" / "registry.reg";
+}
+
+RegistryHive& RegistryHive::CurrentUser()
+{
+    static RegistryHive hive(DefaultPath());
+    return hive;
+}
+
+RegistryHive::FileStamp RegistryHive::StampNow() const
+{
+    struct stat st {};
+    if (::stat(m_file.c_str(), &st) != 0)
+        return {};
+    return {true, std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec, std::int64_t(st.st_size),
+            std::uint64_t(st.st_ino)};
+}
+
+void RegistryHive::Refresh()
+{
+    FileStamp now = StampNow();
+    if (m_loaded && now == m_stamp)
+        return;
+    m_loaded = true;
+    m_stamp = now;
+    m_keys.clear();
+    m_corrupt = false;
+    if (!now.exists)
+        return;
+    std::ifstream in(m_file, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    if (!in.good() && !in.eof()) {
+        m_corrupt = true;
+        return;
+    }
+    if (!ParseRegistryText(text.str(), m_keys)) {
+        m_keys.clear();
+        m_corrupt = true;
+    }
+}
+
+bool RegistryHive::KeyExists(std::string_view keyPath)
+{
+    std::lock_guard lock(m_mutex);
+    Refresh();
+    return m_keys.count(Fold(FullKeyName(keyPath))) != 0;
+}
+
+std::optional<RegValue> RegistryHive::Query(std::string_view keyPath, std::string_view name)
+{
+    std::lock_guard lock(m_mutex);
+    Refresh();
+    auto key = m_keys.find(Fold(FullKeyName(keyPath)));
+    if (key == m_keys.end())
+        return std::nullopt;
+    std::string folded = Fold(name);
+    for (const auto& [valueName, value] : key->second.values)
+        if (Fold(valueName) == folded)
+            return value;
+    return std::nullopt;
+}
+
+namespace {
+
+// Creates the key and each missing parent, keeping the spelling of keys that exist.
+RegistryHive::Key& EnsureKey(RegistryHive::Keys& keys, const std::string& fullName)
+{
+    RegistryHive::Key* key = nullptr;
+    std::size_t pos = 0;
+    while (true) {
+        std::size_t end = fullName.find('\\', pos);
+        std::string prefix = fullName.substr(0, end);
+        RegistryHive::Key& k = keys[Fold(prefix)];
+        if (k.name.empty())
+            k.name = prefix;
+        key = &k;
+        if (end == std::string::npos)
+            return *key;
+        pos = end + 1;
+    }
+}
+
+}  // namespace
+
+bool RegistryHive::Set(std::string_view keyPath, std::string_view name, const RegValue& value)
+{
+    std::string full = FullKeyName(keyPath);
+    std::string valueName(name);
+    return Mutate([&](Keys& keys) {
+        Key& key = EnsureKey(keys, full);
+        std::string folded = Fold(valueName);
+        for (auto& [existing, old] : key.values)
+            if (Fold(existing) == folded) {
+                old = value;
+                return true;
+            }
+        key.values.emplace_back(valueName, value);
+        return true;
+    });
+}
+
+bool RegistryHive::CreateKey(std::string_view keyPath)
+{
+    std::string full = FullKeyName(keyPath);
+    return Mutate([&](Keys& keys) {
+        EnsureKey(keys, full);
+        return true;
+    });
+}
+
+bool RegistryHive::DeleteValue(std::string_view keyPath, std::string_view name)
+{
+    std::string full = Fold(FullKeyName(keyPath));
+    std::string folded = Fold(name);
+    return Mutate([&](Keys& keys) {
+        auto key = keys.find(full);
+        if (key == keys.end())
+            return false;
+        auto& values = key->second.values;
+        for (auto it = values.begin(); it != values.end(); ++it)
+            if (Fold(it->first) == folded) {
+                values.erase(it);
+                return true;
+            }
+        return false;
+    });
+}
+
+namespace {
+
+// An advisory lock on "<hive>.lock" that serialises writers of all processes.
+class HiveLock {
+public:
+    explicit HiveLock(const std::filesystem::path& file)
+    {
+        std::filesystem::path lockPath = file;
+        lockPath += ".lock";
+        m_fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (m_fd >= 0)
+            ::flock(m_fd, LOCK_EX);
+    }
+    ~HiveLock()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    HiveLock(const HiveLock&) = delete;
+    HiveLock& operator=(const HiveLock&) = delete;
+
+private:
+    int m_fd = -1;
+};
+
+std::filesystem::path CorruptName(const std::filesystem::path& file)
+{
+    char stamp[32];
+    std::time_t now = std::time(nullptr);
+    std::tm tm {};
+    localtime_r(&now, &tm);
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &tm);
+    std::filesystem::path aside = file;
+    aside += std::string(".corrupt-") + stamp;
+    for (int n = 1; std::filesystem::exists(aside); ++n) {
+        aside = file;
+        aside += std::string(".corrupt-") + stamp + "-" + std::to_string(n);
+    }
+    return aside;
+}
+
+}  // namespace
+
+bool RegistryHive::Mutate(const std::function<bool(Keys&)>& change)
+{
+    std::lock_guard lock(m_mutex);
+    std::error_code ec;
+    std::filesystem::create_directories(m_file.parent_path(), ec);
+    HiveLock fileLock(m_file);
+    m_loaded = false;  // another process may have written since the last look
+    Refresh();
+    if (m_corrupt) {
+        std::filesystem::path aside = CorruptName(m_file);
+        std::filesystem::rename(m_file, aside, ec);
+        if (ec)
+            return false;  // never overwrite what could not be kept aside
+        m_lastCorruptCopy = aside;
+        m_corrupt = false;
+    }
+    Keys changed = m_keys;
+    if (!change(changed))
+        return false;
+    if (!WriteFile(changed))
+        return false;
+    m_keys = std::move(changed);
+    m_stamp = StampNow();
+    return true;
+}
+
+bool RegistryHive::WriteFile(const Keys& keys)
+{
+    std::string text = FormatRegistryText(keys);
+    std::filesystem::path temp = m_file;
+    temp += ".tmp-" + std::to_string(::getpid());
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    std::size_t written = 0;
+    while (written < text.size()) {
+        ssize_t n = ::write(fd, text.data() + written, text.size() - written);
+        if (n <= 0) {
+            ::close(fd);
+            ::unlink(temp.c_str());
+            return false;
+        }
+        written += std::size_t(n);
+    }
+    bool ok = ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    if (!ok || ::rename(temp.c_str(), m_file.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace platform

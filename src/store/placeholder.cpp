@@ -1,0 +1,1 @@
+// The data stores land here.
