@@ -1,1 +1,0 @@
-// The data stores land here.
