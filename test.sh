@@ -14,9 +14,11 @@ case "${1:-}" in
   --tsan) build=build-tsan; flags=(-DKESTRIUM_TSAN=ON); shift ;;
 esac
 
+# Test discovery runs test programs during the build; none of them may need a display.
+export QT_QPA_PLATFORM=offscreen
+
 ./scripts/install-deps
 cmake -S . -B "$build" -G Ninja "${flags[@]}"
 cmake --build "$build" -j2
-export QT_QPA_PLATFORM=offscreen
 cd "$build"
 ctest --output-on-failure -j2 --timeout 300 "$@"
