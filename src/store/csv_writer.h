@@ -1,0 +1,30 @@
+#pragma once
+
+#include "store/csv_codec.h"
+#include "store/text_file_writer.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+// Writes records in the field syntax of CsvCodec: every field quoted, "," between the fields of a
+// record, an LF after each record that asks for one. The file replaces the old one on Commit().
+class CsvWriter {
+public:
+    explicit CsvWriter(const std::filesystem::path& path);
+
+    bool IsOpen() const { return m_file.IsOpen(); }
+
+    void Text(std::string_view text, std::size_t limit = CsvCodec::kFieldLimit);
+    void Number(std::int32_t value);
+    void EndRecord();
+    bool Commit() { return m_file.Commit(); }
+
+private:
+    void BeginField();
+
+    TextFileWriter m_file;
+    std::string m_field;
+    bool m_recordStarted = false;
+};
