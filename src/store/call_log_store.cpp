@@ -4,11 +4,10 @@
 #include "app/settings_store.h"
 #include "store/csv_records.h"
 #include "store/csv_writer.h"
+#include "store/locale_compare.h"
 #include "store/recording_path.h"
 #include "store/text_limit.h"
 #include "store/text_match.h"
-
-#include <QString>
 
 #include <algorithm>
 #include <array>
@@ -263,8 +262,5 @@ int CallLogStore::CompareEntries(const CallLogEntry& a, const CallLogEntry& b)
 {
     if (a.startTime != b.startTime)
         return StartsLater(a.startTime, b.startTime) ? -1 : 1;
-    const std::string& an = a.NameOrNumber();
-    const std::string& bn = b.NameOrNumber();
-    return QString::localeAwareCompare(QString::fromUtf8(an.data(), qsizetype(an.size())),
-        QString::fromUtf8(bn.data(), qsizetype(bn.size())));
+    return CompareText(a.NameOrNumber(), b.NameOrNumber());
 }
