@@ -184,8 +184,13 @@ bool CallLogStore::RemoveAt(std::size_t index)
 
 std::string CallLogStore::ArchiveName(const CallLogEntry& entry)
 {
-    std::string suffix = "_" + std::string(TypeLetter(entry.TypeCode())) + "_" + entry.startTime.DateText()
-        + "_" + entry.startTime.TimeText() + ".wav";
+    std::string suffix = "_";
+    suffix.append(TypeLetter(entry.TypeCode()))
+        .append("_")
+        .append(entry.startTime.DateText())
+        .append("_")
+        .append(entry.startTime.TimeText())
+        .append(".wav");
     std::size_t room = suffix.size() < kMaxFileName ? kMaxFileName - suffix.size() : 0;
     std::string name = std::string(CutToLimit(entry.NameOrNumber(), room)) + suffix;
     name = SafeFileNamePart(CutToLimit(name, kMaxFileName));

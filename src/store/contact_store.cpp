@@ -15,33 +15,33 @@
 
 namespace {
 
-constexpr int kMatchFieldCount = 5;
-
-// Field numbers of MatchesQuery: 1 first, 2 middle, 3 last name, 4 title, 5 company.
-const std::string& MatchField(const ContactRecord& record, int number)
-{
-    switch (number) {
-    case 1:
-        return record.FirstName();
-    case 2:
-        return record.MiddleName();
-    case 3:
-        return record.LastName();
-    case 4:
-        return record.Title();
-    default:
-        return record.Company();
-    }
-}
+// The fields a search looks at, by the numbers MatchesQuery returns (1 to 5).
+constexpr ContactField kMatchFields[] = { ContactField::FirstName, ContactField::MiddleName,
+    ContactField::LastName, ContactField::Title, ContactField::Company };
+constexpr int kMatchFieldCount = int(std::size(kMatchFields));
 
 int MatchWord(const ContactRecord& record, std::string_view word, int excluded)
 {
     for (int number = 1; number <= kMatchFieldCount; ++number) {
-        const std::string& field = MatchField(record, number);
+        const std::string& field = record.Text(kMatchFields[number - 1]);
         if (number != excluded && !field.empty() && StartsWithNoCase(field, word))
             return number;
     }
     return 0;
+}
+
+// Splits at the first blank: the first word (any field) and the rest (any other field) must both
+// match; a rest with further blanks is split again the same way.
+int MatchWords(const ContactRecord& record, std::string_view text, int excluded)
+{
+    std::size_t blank = text.find(' ');
+    if (blank == std::string_view::npos)
+        return MatchWord(record, text, excluded);
+    std::string_view rest = text.substr(blank + 1);
+    int matched = MatchWord(record, text.substr(0, blank), 0);
+    if (rest.empty() || matched == 0)
+        return matched;
+    return MatchWords(record, rest, matched) != 0 ? 1 : 0;
 }
 
 // The first non-empty number becomes the default when the default one is empty.
@@ -166,16 +166,7 @@ bool ContactStore::RenameGroup(
 
 int ContactStore::MatchesQuery(const ContactRecord& record, std::string_view text, int excluded)
 {
-    text = CutToLimit(text, kSearchLimit);
-    std::size_t blank = text.find(' ');
-    if (blank == std::string_view::npos)
-        return MatchWord(record, text, excluded);
-    std::string_view first = text.substr(0, blank);
-    std::string_view rest = text.substr(blank + 1);
-    int matched = MatchesQuery(record, first);
-    if (rest.empty() || matched == 0)
-        return matched;
-    return MatchesQuery(record, rest, matched) != 0 ? 1 : 0;
+    return MatchWords(record, CutToLimit(text, kSearchLimit), excluded);
 }
 
 bool ContactStore::ShowsInContactTree(
