@@ -13,29 +13,21 @@ ContactSlots::ContactSlots(GroupStore& groups, PhoneLabelStore labels)
 bool ContactSlots::Load(const std::filesystem::path& file)
 {
     Reset();
-    TextFileReader reader(file);
-    if (!reader.IsOpen())
-        return true;
-    std::array<std::string, ContactFile::kColumnCount> columns;
     int slot = 0;
-    ReadRecords(file, reader, columns, {}, kSlotCount, [this, &slot](std::span<std::string> record) {
-        ContactRecord scratch = ContactFile::RecordFromColumns(record, m_groups);
-        if (scratch.DisplayName().empty())
-            scratch.ComposeDisplayName(&m_labels);
-        SetSlot(slot++, scratch);
-        return true;
-    });
+    LoadRecords<ContactFile::kColumnCount>(
+        file, {}, kSlotCount, [this, &slot](std::span<std::string> record) {
+            ContactRecord scratch = ContactFile::RecordFromColumns(record, m_groups);
+            if (scratch.DisplayName().empty())
+                scratch.ComposeDisplayName(&m_labels);
+            SetSlot(slot++, scratch);
+            return true;
+        });
     return true;
 }
 
 bool ContactSlots::Save(const std::filesystem::path& file) const
 {
-    CsvWriter writer(file);
-    if (!writer.IsOpen())
-        return false;
-    for (const ContactRecord& record : m_slots)
-        ContactFile::WriteRecord(writer, record);
-    return writer.Commit();
+    return SaveRecords(file, m_slots, ContactFile::WriteRecord);
 }
 
 const ContactRecord* ContactSlots::GetSlot(int slot) const

@@ -10,8 +10,6 @@
 #include <QString>
 
 #include <algorithm>
-#include <array>
-#include <new>
 
 namespace {
 
@@ -68,11 +66,7 @@ ContactStore::ContactStore(const std::filesystem::path& groupsFile, const std::f
 bool ContactStore::Load(const std::filesystem::path& file)
 {
     Clear();
-    TextFileReader reader(file);
-    if (!reader.IsOpen())
-        return true;
-    std::array<std::string, ContactFile::kColumnCount> columns;
-    ReadRecords(file, reader, columns, {}, kMaxRecords + 1, [this](std::span<std::string> record) {
+    LoadRecords<ContactFile::kColumnCount>(file, {}, kMaxRecords + 1, [this](std::span<std::string> record) {
         ContactRecord scratch = ContactFile::RecordFromColumns(record, m_groups);
         RepairDefaultNumber(scratch);
         return Append(std::move(scratch));
@@ -82,49 +76,21 @@ bool ContactStore::Load(const std::filesystem::path& file)
 
 bool ContactStore::Save(const std::filesystem::path& file) const
 {
-    CsvWriter writer(file);
-    if (!writer.IsOpen())
-        return false;
-    for (const ContactRecord& record : m_records)
-        ContactFile::WriteRecord(writer, record);
-    return writer.Commit();
+    return SaveRecords(file, m_records, ContactFile::WriteRecord);
 }
 
 bool ContactStore::Append(ContactRecord record)
 {
-    if (m_records.size() >= kMaxRecords)
+    if (Count() >= kMaxRecords)
         return false;
     record.SetGroup(record.Group(), m_groups);
     record.ComposeDisplayName(&m_labels);
-    try {
-        m_records.push_back(std::move(record));
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    return true;
-}
-
-const ContactRecord* ContactStore::GetAt(std::size_t index) const
-{
-    return index < m_records.size() ? &m_records[index] : nullptr;
-}
-
-ContactRecord* ContactStore::GetAt(std::size_t index)
-{
-    return index < m_records.size() ? &m_records[index] : nullptr;
-}
-
-bool ContactStore::RemoveAt(std::size_t index)
-{
-    if (index >= m_records.size())
-        return false;
-    m_records.erase(m_records.begin() + std::ptrdiff_t(index));
-    return true;
+    return m_records.Append(std::move(record));
 }
 
 void ContactStore::Clear()
 {
-    m_records.clear();
+    m_records.Clear();
     m_lastFillGroup.clear();
     m_lastFillText.clear();
     m_lastFillShown = 0;
@@ -181,13 +147,13 @@ bool ContactStore::ShowsInContactTree(
 std::vector<std::size_t> ContactStore::ContactTreeEntries(std::string_view group, std::string_view text) const
 {
     std::vector<std::size_t> shown;
-    for (std::size_t i = 0; i < m_records.size(); ++i) {
-        if (ShowsInContactTree(m_records[i], group, text))
+    for (std::size_t i = 0; i < Count(); ++i) {
+        if (ShowsInContactTree(*GetAt(i), group, text))
             shown.push_back(i);
     }
-    std::vector<QString> keys(m_records.size());
+    std::vector<QString> keys(Count());
     for (std::size_t i : shown) {
-        const std::string& name = m_records[i].DisplayName();
+        const std::string& name = GetAt(i)->DisplayName();
         keys[i] = QString::fromUtf8(name.data(), qsizetype(name.size())).toCaseFolded();
     }
     std::stable_sort(shown.begin(), shown.end(),

@@ -3,6 +3,7 @@
 #include "store/contact_record.h"
 #include "store/group_store.h"
 #include "store/phone_label_store.h"
+#include "store/record_list.h"
 
 #include <cstddef>
 #include <filesystem>
@@ -38,10 +39,10 @@ public:
     // Appends the record with its group validated and its display name composed; false at the
     // record limit or when memory runs out.
     bool Append(ContactRecord record);
-    std::size_t Count() const { return m_records.size(); }
-    const ContactRecord* GetAt(std::size_t index) const;
-    ContactRecord* GetAt(std::size_t index);
-    bool RemoveAt(std::size_t index);
+    std::size_t Count() const { return m_records.Count(); }
+    const ContactRecord* GetAt(std::size_t index) const { return m_records.GetAt(index); }
+    ContactRecord* GetAt(std::size_t index) { return m_records.GetAt(index); }
+    bool RemoveAt(std::size_t index) { return m_records.RemoveAt(index); }
     // Removes every record and forgets the last contact tree fill.
     void Clear();
 
@@ -79,7 +80,7 @@ public:
     std::size_t LastContactTreeCount() const { return m_lastFillShown; }
 
 private:
-    std::vector<ContactRecord> m_records;
+    RecordList<ContactRecord, kMaxRecords> m_records;
     GroupStore m_groups;
     PhoneLabelStore m_labels;
     std::string m_lastFillGroup;

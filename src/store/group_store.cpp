@@ -33,26 +33,18 @@ GroupStore::GroupStore()
 void GroupStore::Load(const std::filesystem::path& file)
 {
     m_names.clear();
-    TextFileReader reader(file);
-    if (!reader.IsOpen()) {
+    constexpr std::array<std::size_t, 1> kLimits = { kNameLimit };
+    bool opened = LoadRecords<1>(file, kLimits, std::numeric_limits<std::size_t>::max(),
+        [this](std::span<std::string> name) { return Add(name[0]); });
+    if (!opened) {
         for (std::string_view name : kDefaultGroups)
             Add(name);
-        return;
     }
-    std::array<std::string, 1> field;
-    constexpr std::array<std::size_t, 1> kLimits = { kNameLimit };
-    ReadRecords(file, reader, field, kLimits, std::numeric_limits<std::size_t>::max(),
-        [this](std::span<std::string> name) { return Add(name[0]); });
 }
 
 bool GroupStore::Save(const std::filesystem::path& file) const
 {
-    CsvWriter writer(file);
-    if (!writer.IsOpen())
-        return false;
-    for (const std::string& name : m_names)
-        writer.Text(name);
-    return writer.Commit();
+    return SaveRecords(file, m_names, [](CsvWriter& writer, const std::string& name) { writer.Text(name); });
 }
 
 bool GroupStore::NamesEqual(std::string_view a, std::string_view b)
