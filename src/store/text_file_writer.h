@@ -1,0 +1,38 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+// Writes a data file in text mode (each LF goes to disk as CR LF) and replaces the old file only
+// when everything has been written: the bytes go to a temporary file beside the target, which is
+// synced and then renamed over it. Until Commit() succeeds the old file stays untouched, so a
+// crash or a full disk never leaves a half-written data file. Without Commit() the temporary file
+// is removed again. A data file that is a symbolic link is replaced at the link's target.
+class TextFileWriter {
+public:
+    explicit TextFileWriter(std::filesystem::path path);
+    ~TextFileWriter();
+    TextFileWriter(const TextFileWriter&) = delete;
+    TextFileWriter& operator=(const TextFileWriter&) = delete;
+
+    // False when the temporary file could not be created (the folder is missing or read-only).
+    bool IsOpen() const { return m_fd >= 0; }
+
+    void Write(std::string_view text);
+    void Put(char c) { Write(std::string_view(&c, 1)); }
+
+    // Flushes, syncs and renames; false when anything failed (the old file is then unchanged).
+    bool Commit();
+
+private:
+    void CreateTemporary();
+    void Flush();
+    void Discard();
+
+    std::filesystem::path m_path;
+    std::filesystem::path m_temp;
+    int m_fd = -1;
+    bool m_failed = false;
+    std::string m_buffer;
+};
