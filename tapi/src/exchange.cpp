@@ -22,8 +22,6 @@ namespace {
 
 constexpr DWORD kMinVersion = TAPI_VERSION_LOWEST;
 constexpr DWORD kMaxVersion = TAPI_VERSION_HIGHEST;
-constexpr std::uint64_t kAudioBlockMs = 20;
-constexpr std::size_t kAudioBlockSamples = 160;
 constexpr std::size_t kMaxQueuedRequests = 16;
 constexpr DWORD kValidPrivileges = LINECALLPRIVILEGE_NONE | LINECALLPRIVILEGE_MONITOR | LINECALLPRIVILEGE_OWNER;
 constexpr DWORD kValidMediaModes = 0x1FE;

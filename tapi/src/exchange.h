@@ -123,6 +123,10 @@ public:
     std::string ControlSocketPath();
 
 private:
+    // The exchange moves line audio in blocks of 20 ms.
+    static constexpr std::uint64_t kAudioBlockMs = 20;
+    static constexpr std::size_t kAudioBlockSamples = 160;
+
     struct LineApp {
         LINECALLBACK callback = nullptr;
         std::string name;
@@ -311,7 +315,7 @@ private:
     bool m_started = false;
     bool m_manualClock = false;
     std::uint64_t m_now = 0;
-    std::uint64_t m_nextAudioTick = 0;
+    std::uint64_t m_nextAudioTick = kAudioBlockMs;
     std::int64_t m_wallStartMs = 0;
     std::thread m_clockThread;
     std::atomic<bool> m_clockRunning{false};

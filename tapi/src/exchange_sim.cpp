@@ -99,7 +99,7 @@ void Exchange::ClearState()
     m_timers.clear();
     m_requests.clear();
     m_phoneMessages.notify_all();
-    m_nextAudioTick = m_now;
+    m_nextAudioTick = m_now + kAudioBlockMs;
     BuildDevices();
 }
 
