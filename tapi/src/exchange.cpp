@@ -481,6 +481,12 @@ DWORD Exchange::LineDeviceCount()
     return static_cast<DWORD>(m_lines.size());
 }
 
+std::string Exchange::LineName(DWORD device)
+{
+    std::lock_guard lock(m_mutex);
+    return device < m_lines.size() ? m_lines[device].config.name : std::string();
+}
+
 LONG Exchange::NegotiateApiVersion(HLINEAPP app, DWORD device, DWORD low, DWORD high, DWORD& version)
 {
     std::lock_guard lock(m_mutex);

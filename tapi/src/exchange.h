@@ -67,6 +67,7 @@ public:
     LONG RequestMakeCall(const LINEREQMAKECALL& request);
     LONG CheckLineApp(HLINEAPP app);
     DWORD LineDeviceCount();
+    std::string LineName(DWORD device);
 
     // Calls.
     struct CallText {

@@ -1,6 +1,9 @@
 #include "exchange.h"
 
+#include "line_settings.h"
 #include "var_struct.h"
+
+#include "platform/registry.h"
 
 #include <algorithm>
 #include <cctype>
@@ -18,7 +21,6 @@ constexpr DWORD kMaxDialMs = 2000;
 constexpr DWORD kProceedingMs = 500;
 constexpr DWORD kAnswerMs = 200;
 constexpr DWORD kBusyReleaseMs = 10000;
-constexpr DWORD kDefaultNoAnswerMs = 60000;
 constexpr DWORD kDefaultDigitMs = 100;
 constexpr DWORD kMinDigitMs = 50;
 constexpr DWORD kMaxDigitMs = 500;
@@ -111,7 +113,9 @@ void Exchange::CollectCall(DWORD callId)
 
 DWORD Exchange::NoAnswerMs(const Call& call) const
 {
-    return call.text.noAnswerSeconds ? call.text.noAnswerSeconds * 1000 : kDefaultNoAnswerMs;
+    if (call.text.noAnswerSeconds)
+        return call.text.noAnswerSeconds * 1000;
+    return LineSettings::NoAnswerSeconds(platform::RegistryHive::CurrentUser(), m_lines[call.device].config.name) * 1000;
 }
 
 void Exchange::UpdateAudioPhase(const Call& call)

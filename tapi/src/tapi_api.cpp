@@ -270,7 +270,8 @@ LONG lineConfigDialogA(DWORD dwDeviceID, HWND, LPCSTR lpszDeviceClass)
         return result;
     if (lpszDeviceClass && *lpszDeviceClass && !ClassIs(lpszDeviceClass, "tapi/line"))
         return LINEERR_INVALDEVICECLASS;
-    return tapi::RunSettingsProgram({"--line-config", std::to_string(dwDeviceID)});
+    return tapi::RunSettingsProgram(
+        {"--line-config", std::to_string(dwDeviceID), "--name", Service().LineName(dwDeviceID)});
 }
 
 LONG lineRegisterRequestRecipient(HLINEAPP hLineApp, DWORD dwRegistrationInstance, DWORD dwRequestMode,
