@@ -1,5 +1,7 @@
 #include "tapi_fixture.h"
 
+#include "platform/registry.h"
+
 #include <cstring>
 #include <string>
 #include <vector>
@@ -454,4 +456,20 @@ TEST_F(TapiCalls, FarEndHangsUpAfterTheTimeItWasGiven)
     EXPECT_EQ(States(messages), std::vector<DWORD>{LINECALLSTATE_DISCONNECTED});
     EXPECT_EQ(DisconnectMode(messages), DWORD(LINEDISCONNECTMODE_NORMAL));
     (void)call;
+}
+
+TEST_F(TapiCalls, LineConfigurationTimeOutAppliesWhenTheCallParametersGiveNone)
+{
+    auto& hive = platform::RegistryHive::CurrentUser();
+    const char* key = "SOFTWARE\\Kestrium Telephony\\Lines\\Zo-Linka Line 1";
+    ASSERT_TRUE(hive.Set(key, "No Answer Timeout", platform::RegValue::Number(5)));
+    TAPISIM_DIALRULE rule{"*", TAPISIM_OUTCOME_ANSWER, 30000, 0};
+    ASSERT_EQ(tapisimAddDialRule(&rule), TAPISIM_OK);
+    const HLINE line = OpenLine(0);
+    HCALL call = 0;
+    ASSERT_GT(lineMakeCallA(line, &call, "5551234", 0, nullptr), 0);
+    Pump(5000);
+    EXPECT_EQ(CallState(call), DWORD(LINECALLSTATE_RINGBACK));
+    EXPECT_EQ(DisconnectMode(Pump(2000)), DWORD(LINEDISCONNECTMODE_NOANSWER));
+    hive.DeleteValue(key, "No Answer Timeout");
 }
