@@ -27,7 +27,9 @@ void PrintUsage()
 
 int HexValue(char c)
 {
-    return std::isdigit(static_cast<unsigned char>(c)) ? c - '0' : std::tolower(static_cast<unsigned char>(c)) - 'a' + 10;
+    return std::isdigit(static_cast<unsigned char>(c))
+        ? c - '0'
+        : std::tolower(static_cast<unsigned char>(c)) - 'a' + 10;
 }
 
 // "tel:+1-212-555-0100;ext=12" dials "+1-212-555-0100"; percent escapes are decoded.
@@ -37,7 +39,8 @@ std::string NumberFromArgument(std::string text)
         text = text.substr(4, text.find(';') == std::string::npos ? std::string::npos : text.find(';') - 4);
         std::string decoded;
         for (std::size_t i = 0; i < text.size(); ++i) {
-            if (text[i] == '%' && i + 2 < text.size() && std::isxdigit(static_cast<unsigned char>(text[i + 1]))
+            if (text[i] == '%' && i + 2 < text.size()
+                && std::isxdigit(static_cast<unsigned char>(text[i + 1]))
                 && std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
                 decoded += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
                 i += 2;
@@ -50,7 +53,7 @@ std::string NumberFromArgument(std::string text)
     return text;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -74,7 +77,8 @@ int main(int argc, char** argv)
                      "applications.\" in its setup.\n";
         return 1;
     case TAPIERR_INVALDESTADDRESS:
-        std::cerr << "kestrium-dial: \"" << number << "\" is not a number that can be dialled (1 to 79 characters).\n";
+        std::cerr << "kestrium-dial: \"" << number
+                  << "\" is not a number that can be dialled (1 to 79 characters).\n";
         return 2;
     case TAPIERR_REQUESTQUEUEFULL:
         std::cerr << "kestrium-dial: too many dialing requests are waiting; try again later.\n";

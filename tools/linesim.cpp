@@ -12,25 +12,26 @@ namespace {
 
 void PrintUsage()
 {
-    std::cout << "Usage: linesim [--socket PATH] COMMAND [ARGUMENTS...]\n"
-                 "\n"
-                 "Controls the simulated telephone exchange of a running Kestrium: rings lines, plays the far\n"
-                 "end, answers or refuses dialled calls, lifts handsets and shows what the far end heard.\n"
-                 "The exchange listens on $XDG_RUNTIME_DIR/kestrium-telephony.sock\n"
-                 "($KESTRIUM_TELEPHONY_SOCKET or --socket name another socket).\n"
-                 "\n"
-              << tapi::kControlCommandHelp
-              << "\n"
-                 "Examples:\n"
-                 "  linesim list\n"
-                 "  linesim ring 1 2125550100 \"Alice Example\" --give-up 5\n"
-                 "  linesim ring 2 --blocked\n"
-                 "  linesim play 1 greeting.wav\n"
-                 "  linesim dialplan add 555* busy\n"
-                 "  linesim heard 1\n";
+    std::cout
+        << "Usage: linesim [--socket PATH] COMMAND [ARGUMENTS...]\n"
+           "\n"
+           "Controls the simulated telephone exchange of a running Kestrium: rings lines, plays the far\n"
+           "end, answers or refuses dialled calls, lifts handsets and shows what the far end heard.\n"
+           "The exchange listens on $XDG_RUNTIME_DIR/kestrium-telephony.sock\n"
+           "($KESTRIUM_TELEPHONY_SOCKET or --socket name another socket).\n"
+           "\n"
+        << tapi::kControlCommandHelp
+        << "\n"
+           "Examples:\n"
+           "  linesim list\n"
+           "  linesim ring 1 2125550100 \"Alice Example\" --give-up 5\n"
+           "  linesim ring 2 --blocked\n"
+           "  linesim play 1 greeting.wav\n"
+           "  linesim dialplan add 555* busy\n"
+           "  linesim heard 1\n";
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {

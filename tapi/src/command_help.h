@@ -5,4 +5,4 @@ namespace tapi {
 // The commands of the control socket, as "help" and linesim --help list them.
 extern const char* const kControlCommandHelp;
 
-}  // namespace tapi
+} // namespace tapi

@@ -47,7 +47,7 @@ LONG Done(std::string& reply, LONG code, const std::string& ok)
     return TAPISIM_OK;
 }
 
-}  // namespace
+} // namespace
 
 LONG CommandInterpreter::Run(const std::string& command, std::string& reply)
 {
@@ -93,7 +93,7 @@ bool CommandInterpreter::LineArgument(const Words& words, std::size_t index, DWO
     if (index >= words.size() || !ParseNumber(words[index], number) || number == 0
         || number > m_exchange.LineDeviceCount()) {
         Fail(reply, TAPISIM_E_BADLINE,
-             "a line number from 1 to " + std::to_string(m_exchange.LineDeviceCount()) + " is needed");
+            "a line number from 1 to " + std::to_string(m_exchange.LineDeviceCount()) + " is needed");
         return false;
     }
     line = number - 1;
@@ -171,7 +171,8 @@ LONG CommandInterpreter::Play(const Words& words, std::string& reply)
         if (!ParseNumber(words[3], frequency))
             return Fail(reply, TAPISIM_E_BADARG, "--tone needs a frequency in Hz");
         if (words.size() == 5) {
-            const auto [end, error] = std::from_chars(words[4].data(), words[4].data() + words[4].size(), level);
+            const auto [end, error]
+                = std::from_chars(words[4].data(), words[4].data() + words[4].size(), level);
             if (error != std::errc() || end != words[4].data() + words[4].size())
                 return Fail(reply, TAPISIM_E_BADARG, "the level is a number of dBm0, like -10");
         }
@@ -186,7 +187,8 @@ LONG CommandInterpreter::Play(const Words& words, std::string& reply)
             return Fail(reply, result, m_exchange.LastError());
         return Done(reply, result, "the far end plays " + words[2]);
     }
-    return Fail(reply, TAPISIM_E_BADARG, "play LINE FILE.wav | play LINE --tone HZ [DBM0] | play LINE --silence");
+    return Fail(
+        reply, TAPISIM_E_BADARG, "play LINE FILE.wav | play LINE --tone HZ [DBM0] | play LINE --silence");
 }
 
 LONG CommandInterpreter::Handset(const Words& words, std::string& reply)
@@ -200,7 +202,7 @@ LONG CommandInterpreter::Handset(const Words& words, std::string& reply)
     if (phone < 0)
         return Fail(reply, TAPISIM_E_BADLINE, "line " + words[1] + " has no phone");
     return Done(reply, m_exchange.SetHandset(static_cast<DWORD>(phone), words[2] == "up"),
-                words[2] == "up" ? "the handset is lifted" : "the handset is down");
+        words[2] == "up" ? "the handset is lifted" : "the handset is down");
 }
 
 LONG CommandInterpreter::DialPlan(const Words& words, std::string& reply)
@@ -216,11 +218,13 @@ LONG CommandInterpreter::DialPlan(const Words& words, std::string& reply)
     if (words.size() == 2 && words[1] == "clear")
         return Done(reply, m_exchange.ClearDialPlan(), "the dial plan is empty");
     if (words[1] != "add" || words.size() < 4 || words.size() > 6)
-        return Fail(reply, TAPISIM_E_BADARG, "dialplan [clear | add PATTERN OUTCOME [DELAY_MS [HANG_UP_AFTER_MS]]]");
+        return Fail(
+            reply, TAPISIM_E_BADARG, "dialplan [clear | add PATTERN OUTCOME [DELAY_MS [HANG_UP_AFTER_MS]]]");
     DialRule rule;
     rule.pattern = words[2];
     if (!ParseOutcome(words[3], rule.outcome))
-        return Fail(reply, TAPISIM_E_BADARG, "OUTCOME is answer, busy, noanswer, badaddress, reject or manual");
+        return Fail(
+            reply, TAPISIM_E_BADARG, "OUTCOME is answer, busy, noanswer, badaddress, reject or manual");
     if ((words.size() > 4 && !ParseNumber(words[4], rule.delayMs))
         || (words.size() > 5 && !ParseNumber(words[5], rule.hangUpAfterMs)))
         return Fail(reply, TAPISIM_E_BADARG, "DELAY_MS and HANG_UP_AFTER_MS are numbers of milliseconds");
@@ -251,4 +255,4 @@ LONG CommandInterpreter::Request(const Words& words, std::string& reply)
     return TAPISIM_OK;
 }
 
-}  // namespace tapi
+} // namespace tapi

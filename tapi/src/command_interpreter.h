@@ -35,4 +35,4 @@ private:
     Exchange& m_exchange;
 };
 
-}  // namespace tapi
+} // namespace tapi

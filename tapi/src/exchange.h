@@ -40,11 +40,11 @@ public:
     Exchange& operator=(const Exchange&) = delete;
 
     // Applications.
-    LONG LineInitialize(HLINEAPP& app, LINECALLBACK callback, const char* name, DWORD& numDevs, DWORD& version,
-                        const LINEINITIALIZEEXPARAMS* params);
+    LONG LineInitialize(HLINEAPP& app, LINECALLBACK callback, const char* name, DWORD& numDevs,
+        DWORD& version, const LINEINITIALIZEEXPARAMS* params);
     LONG LineShutdown(HLINEAPP app);
     LONG PhoneInitialize(HPHONEAPP& app, PHONECALLBACK callback, const char* name, DWORD& numDevs,
-                         DWORD& version, LPPHONEINITIALIZEEXPARAMS params);
+        DWORD& version, LPPHONEINITIALIZEEXPARAMS params);
     LONG PhoneShutdown(HPHONEAPP app);
     LONG DispatchEvents();
     int EventFd() const { return m_queue.Fd(); }
@@ -53,15 +53,16 @@ public:
     LONG NegotiateApiVersion(HLINEAPP app, DWORD device, DWORD low, DWORD high, DWORD& version);
     LONG GetDevCaps(HLINEAPP app, DWORD device, DWORD version, DWORD extVersion, LINEDEVCAPS& caps);
     LONG CheckDevice(DWORD device);
-    LONG LineOpen(HLINEAPP app, DWORD device, HLINE& line, DWORD version, DWORD extVersion, DWORD_PTR instance,
-                  DWORD privileges, DWORD mediaModes);
+    LONG LineOpen(HLINEAPP app, DWORD device, HLINE& line, DWORD version, DWORD extVersion,
+        DWORD_PTR instance, DWORD privileges, DWORD mediaModes);
     LONG LineClose(HLINE line);
-    LONG GetId(HLINE line, DWORD addressId, HCALL call, DWORD select, VARSTRING& out, const std::string& deviceClass);
+    LONG GetId(HLINE line, DWORD addressId, HCALL call, DWORD select, VARSTRING& out,
+        const std::string& deviceClass);
     LONG SetStatusMessages(HLINE line, DWORD lineStates, DWORD addressStates);
     LONG GetLineDevStatus(HLINE line, LINEDEVSTATUS& status);
     LONG GetNewCalls(HLINE line, DWORD addressId, DWORD select, LINECALLLIST& list);
-    LONG SetTerminal(HLINE line, DWORD addressId, HCALL call, DWORD select, DWORD modes, DWORD terminalId,
-                     bool enable);
+    LONG SetTerminal(
+        HLINE line, DWORD addressId, HCALL call, DWORD select, DWORD modes, DWORD terminalId, bool enable);
     LONG RegisterRequestRecipient(HLINEAPP app, DWORD instance, DWORD modes, bool enable);
     LONG GetRequest(HLINEAPP app, DWORD mode, LINEREQMAKECALL& out);
     LONG RequestMakeCall(const LINEREQMAKECALL& request);
@@ -87,7 +88,7 @@ public:
 
     // Phones.
     LONG PhoneOpen(HPHONEAPP app, DWORD device, HPHONE& phone, DWORD version, DWORD extVersion,
-                   DWORD_PTR instance, DWORD privilege);
+        DWORD_PTR instance, DWORD privilege);
     LONG PhoneClose(HPHONE phone);
     LONG PhoneSetStatusMessages(HPHONE phone, DWORD phoneStates, DWORD buttonModes, DWORD buttonStates);
     LONG PhoneGetStatus(HPHONE phone, PHONESTATUS& status);
@@ -251,7 +252,7 @@ private:
 
     // Messages.
     void PostLine(HLINE line, DWORD hDevice, DWORD message, DWORD_PTR p1, DWORD_PTR p2, DWORD_PTR p3,
-                  HCALL* handleOut = nullptr, HCALL handleValue = 0);
+        HCALL* handleOut = nullptr, HCALL handleValue = 0);
     void PostReply(const PendingRequest& request, LONG result);
     void PostCallState(const Call& call);
     void PostLineDevState(DWORD device, DWORD state, DWORD_PTR p2, DWORD_PTR p3);
@@ -319,8 +320,8 @@ private:
     std::uint64_t m_nextAudioTick = kAudioBlockMs;
     std::int64_t m_wallStartMs = 0;
     std::thread m_clockThread;
-    std::atomic<bool> m_clockRunning{false};
+    std::atomic<bool> m_clockRunning{ false };
     std::unique_ptr<ControlServer> m_control;
 };
 
-}  // namespace tapi
+} // namespace tapi

@@ -53,7 +53,7 @@ const char* KindName(LineKind kind)
     return "?";
 }
 
-}  // namespace
+} // namespace
 
 LONG Exchange::UseManualClock(bool manual)
 {
@@ -346,4 +346,4 @@ std::string Exchange::HandleCommand(const std::string& command)
     return reply;
 }
 
-}  // namespace tapi
+} // namespace tapi

@@ -10,9 +10,12 @@ namespace {
 
 constexpr const char* kValue = "No Answer Timeout";
 
-std::string KeyOf(const std::string& lineName) { return "SOFTWARE\\Kestrium Telephony\\Lines\\" + lineName; }
+std::string KeyOf(const std::string& lineName)
+{
+    return "SOFTWARE\\Kestrium Telephony\\Lines\\" + lineName;
+}
 
-}  // namespace
+} // namespace
 
 DWORD LineSettings::NoAnswerSeconds(platform::RegistryHive& hive, const std::string& lineName)
 {
@@ -24,10 +27,11 @@ DWORD LineSettings::NoAnswerSeconds(platform::RegistryHive& hive, const std::str
     return std::clamp(seconds, kMinNoAnswerSeconds, kMaxNoAnswerSeconds);
 }
 
-bool LineSettings::SetNoAnswerSeconds(platform::RegistryHive& hive, const std::string& lineName, DWORD seconds)
+bool LineSettings::SetNoAnswerSeconds(
+    platform::RegistryHive& hive, const std::string& lineName, DWORD seconds)
 {
     return hive.Set(KeyOf(lineName), kValue,
-                    platform::RegValue::Number(std::clamp(seconds, kMinNoAnswerSeconds, kMaxNoAnswerSeconds)));
+        platform::RegValue::Number(std::clamp(seconds, kMinNoAnswerSeconds, kMaxNoAnswerSeconds)));
 }
 
-}  // namespace tapi
+} // namespace tapi

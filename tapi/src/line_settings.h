@@ -24,4 +24,4 @@ public:
     static bool SetNoAnswerSeconds(platform::RegistryHive& hive, const std::string& lineName, DWORD seconds);
 };
 
-}  // namespace tapi
+} // namespace tapi

@@ -29,9 +29,10 @@ QLineEdit* CodeField(const QString& objectName, const QString& characters, QWidg
     return field;
 }
 
-}  // namespace
+} // namespace
 
-DialingRulesDialog::DialingRulesDialog(platform::RegistryHive& hive, const QString& exampleAddress, QWidget* parent)
+DialingRulesDialog::DialingRulesDialog(
+    platform::RegistryHive& hive, const QString& exampleAddress, QWidget* parent)
     : QDialog(parent)
     , m_hive(hive)
     , m_example(exampleAddress.isEmpty() ? QStringLiteral("+1 (415) 555-0100") : exampleAddress)
@@ -80,8 +81,8 @@ void DialingRulesDialog::SetupFields()
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
 
-    for (QLineEdit* field : {m_name, m_area, m_localAccess, m_longDistanceAccess, m_nationalPrefix,
-                             m_internationalPrefix})
+    for (QLineEdit* field :
+        { m_name, m_area, m_localAccess, m_longDistanceAccess, m_nationalPrefix, m_internationalPrefix })
         connect(field, &QLineEdit::textChanged, this, &DialingRulesDialog::UpdatePreview);
     connect(m_country, &QSpinBox::valueChanged, this, &DialingRulesDialog::UpdatePreview);
     connect(m_tone, &QRadioButton::toggled, this, &DialingRulesDialog::UpdatePreview);
@@ -122,7 +123,10 @@ Location DialingRulesDialog::CurrentLocation() const
     return location;
 }
 
-QString DialingRulesDialog::DialsAsText() const { return m_preview->text(); }
+QString DialingRulesDialog::DialsAsText() const
+{
+    return m_preview->text();
+}
 
 void DialingRulesDialog::UpdatePreview()
 {
@@ -145,4 +149,4 @@ void DialingRulesDialog::accept()
     QDialog::accept();
 }
 
-}  // namespace tapi
+} // namespace tapi

@@ -20,7 +20,8 @@ namespace tapi {
 class DialingRulesDialog : public QDialog {
     Q_OBJECT
 public:
-    DialingRulesDialog(platform::RegistryHive& hive, const QString& exampleAddress, QWidget* parent = nullptr);
+    DialingRulesDialog(
+        platform::RegistryHive& hive, const QString& exampleAddress, QWidget* parent = nullptr);
 
     Location CurrentLocation() const;
     QString DialsAsText() const;
@@ -47,4 +48,4 @@ private:
     QLabel* m_preview = nullptr;
 };
 
-}  // namespace tapi
+} // namespace tapi

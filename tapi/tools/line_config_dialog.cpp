@@ -24,7 +24,7 @@ LineConfigDialog::LineConfigDialog(platform::RegistryHive& hive, const QString& 
     m_noAnswer = new QSpinBox(this);
     m_noAnswer->setObjectName("noAnswerSeconds");
     m_noAnswer->setRange(static_cast<int>(LineSettings::kMinNoAnswerSeconds),
-                         static_cast<int>(LineSettings::kMaxNoAnswerSeconds));
+        static_cast<int>(LineSettings::kMaxNoAnswerSeconds));
     m_noAnswer->setSuffix(tr(" seconds"));
     m_noAnswer->setValue(static_cast<int>(LineSettings::NoAnswerSeconds(hive, lineName.toStdString())));
     auto* form = new QFormLayout;
@@ -40,11 +40,12 @@ LineConfigDialog::LineConfigDialog(platform::RegistryHive& hive, const QString& 
 
 void LineConfigDialog::accept()
 {
-    if (!LineSettings::SetNoAnswerSeconds(m_hive, m_lineName.toStdString(), static_cast<DWORD>(m_noAnswer->value()))) {
+    if (!LineSettings::SetNoAnswerSeconds(
+            m_hive, m_lineName.toStdString(), static_cast<DWORD>(m_noAnswer->value()))) {
         QMessageBox::warning(this, windowTitle(), tr("The line settings could not be saved."));
         return;
     }
     QDialog::accept();
 }
 
-}  // namespace tapi
+} // namespace tapi

@@ -25,4 +25,4 @@ private:
     QSpinBox* m_noAnswer = nullptr;
 };
 
-}  // namespace tapi
+} // namespace tapi

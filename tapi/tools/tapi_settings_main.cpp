@@ -22,7 +22,7 @@ int main(int argc, char** argv)
     const QCommandLineOption address("address", "Example number shown translated.", "number");
     const QCommandLineOption lineConfig("line-config", "Show the configuration of a line device.", "device");
     const QCommandLineOption name("name", "Name of the line device.", "name");
-    parser.addOptions({dialingRules, address, lineConfig, name});
+    parser.addOptions({ dialingRules, address, lineConfig, name });
     parser.process(app);
 
     auto& hive = platform::RegistryHive::CurrentUser();
@@ -32,7 +32,8 @@ int main(int argc, char** argv)
         return 0;
     }
     if (parser.isSet(lineConfig)) {
-        const QString lineName = parser.value(name).isEmpty() ? "Line " + parser.value(lineConfig) : parser.value(name);
+        const QString lineName
+            = parser.value(name).isEmpty() ? "Line " + parser.value(lineConfig) : parser.value(name);
         tapi::LineConfigDialog dialog(hive, lineName);
         dialog.exec();
         return 0;

@@ -73,11 +73,12 @@ void WriteToneWave(const std::filesystem::path& path, double frequency, unsigned
     bytes += "data";
     put32(count * 2);
     for (std::uint32_t i = 0; i < count; ++i)
-        put16(static_cast<std::uint16_t>(static_cast<int16_t>(8000 * std::sin(2 * std::numbers::pi * frequency * i / 8000))));
+        put16(static_cast<std::uint16_t>(
+            static_cast<int16_t>(8000 * std::sin(2 * std::numbers::pi * frequency * i / 8000))));
     testing_support::WriteBytes(path, bytes);
 }
 
-}  // namespace
+} // namespace
 
 using TapiAudio = TapiFixture;
 
@@ -87,7 +88,7 @@ TEST_F(TapiAudio, FarEndToneArrivesInTheLinesWaveInDeviceInRealTime)
     auto device = platform::WaveDeviceList::Instance().Input(IdOf(line, "wave/in"));
     ASSERT_NE(device, nullptr);
     Capture capture;
-    EXPECT_EQ(device->Start(platform::PcmFormat{44100, 16, 2}, capture.Deliver()), WAVERR_BADFORMAT);
+    EXPECT_EQ(device->Start(platform::PcmFormat{ 44100, 16, 2 }, capture.Deliver()), WAVERR_BADFORMAT);
     ASSERT_EQ(device->Start(platform::PcmFormat{}, capture.Deliver()), MMSYSERR_NOERROR);
     EXPECT_EQ(device->Start(platform::PcmFormat{}, capture.Deliver()), MMSYSERR_ALLOCATED);
     ASSERT_EQ(tapisimSetFarEndTone(0, 1000, -10), TAPISIM_OK);
@@ -142,7 +143,8 @@ TEST_F(TapiAudio, FarEndWaveFileIsPlayedIntoTheCall)
     device->Stop();
     ASSERT_EQ(capture.samples.size(), 4800u);
     // The file was started when the call connected; its end is followed by silence.
-    EXPECT_TRUE(std::all_of(capture.samples.end() - 800, capture.samples.end(), [](int16_t s) { return s == 0; }));
+    EXPECT_TRUE(
+        std::all_of(capture.samples.end() - 800, capture.samples.end(), [](int16_t s) { return s == 0; }));
 }
 
 TEST_F(TapiAudio, OurPlaybackReachesTheFarEndWhichDetectsItsDigits)
@@ -173,7 +175,8 @@ TEST_F(TapiAudio, OurPlaybackReachesTheFarEndWhichDetectsItsDigits)
     ASSERT_EQ(heard.size(), 8000u);
     tapisimGetHeardAudio(2, heard.data(), static_cast<DWORD>(heard.size()));
     ASSERT_FALSE(played.empty());
-    EXPECT_TRUE(std::equal(played.begin(), played.end(), heard.begin())) << "the far end hears exactly what we played";
+    EXPECT_TRUE(std::equal(played.begin(), played.end(), heard.begin()))
+        << "the far end hears exactly what we played";
 }
 
 TEST_F(TapiAudio, AuxiliaryInputCarriesBothDirections)

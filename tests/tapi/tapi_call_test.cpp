@@ -34,7 +34,7 @@ DWORD DisconnectMode(const std::vector<Received>& messages)
     return 0;
 }
 
-}  // namespace
+} // namespace
 
 using TapiCalls = TapiFixture;
 
@@ -61,8 +61,8 @@ TEST_F(TapiCalls, DefaultNumberRingsBackAndIsAnsweredWithTheExactMessageSequence
     for (int i = 0; i < 60; ++i)
         for (DWORD s : States(Pump(100)))
             states.push_back(s);
-    const std::vector<DWORD> expected{LINECALLSTATE_DIALING, LINECALLSTATE_PROCEEDING, LINECALLSTATE_RINGBACK,
-                                      LINECALLSTATE_CONNECTED};
+    const std::vector<DWORD> expected{ LINECALLSTATE_DIALING, LINECALLSTATE_PROCEEDING,
+        LINECALLSTATE_RINGBACK, LINECALLSTATE_CONNECTED };
     EXPECT_EQ(states, expected);
 
     Info info = CallInfo(call);
@@ -85,7 +85,7 @@ TEST_F(TapiCalls, DefaultNumberRingsBackAndIsAnsweredWithTheExactMessageSequence
     const LONG drop = lineDrop(call, nullptr, 0);
     ASSERT_GT(drop, 0);
     messages = Pump();
-    EXPECT_EQ(States(messages), std::vector<DWORD>{LINECALLSTATE_IDLE});
+    EXPECT_EQ(States(messages), std::vector<DWORD>{ LINECALLSTATE_IDLE });
     const Received* reply = Find(messages, LINE_REPLY);
     ASSERT_NE(reply, nullptr);
     EXPECT_EQ(reply->p1, DWORD_PTR(drop));
@@ -102,12 +102,12 @@ struct OutcomeCase {
     DWORD disconnectMode;
 };
 
-class TapiDialPlan : public TapiFixture, public ::testing::WithParamInterface<OutcomeCase> {};
+class TapiDialPlan : public TapiFixture, public ::testing::WithParamInterface<OutcomeCase> { };
 
 TEST_P(TapiDialPlan, EachOutcomeEndsWithItsStateAndDisconnectMode)
 {
     const OutcomeCase& c = GetParam();
-    TAPISIM_DIALRULE rule{"555*", c.outcomeCode, 2000, 0};
+    TAPISIM_DIALRULE rule{ "555*", c.outcomeCode, 2000, 0 };
     ASSERT_EQ(tapisimAddDialRule(&rule), TAPISIM_OK);
     const HLINE line = OpenLine(1);
     HCALL call = 0;
@@ -124,19 +124,19 @@ TEST_P(TapiDialPlan, EachOutcomeEndsWithItsStateAndDisconnectMode)
     EXPECT_EQ(std::count(states.begin(), states.end(), DWORD(LINECALLSTATE_CONNECTED)), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Outcomes, TapiDialPlan,
-    ::testing::Values(OutcomeCase{"busy", TAPISIM_OUTCOME_BUSY, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_BUSY},
-                      OutcomeCase{"noanswer", TAPISIM_OUTCOME_NOANSWER, LINECALLSTATE_DISCONNECTED,
-                                  LINEDISCONNECTMODE_NOANSWER},
-                      OutcomeCase{"badaddress", TAPISIM_OUTCOME_BADADDRESS, LINECALLSTATE_DISCONNECTED,
-                                  LINEDISCONNECTMODE_BADADDRESS},
-                      OutcomeCase{"reject", TAPISIM_OUTCOME_REJECT, LINECALLSTATE_DISCONNECTED,
-                                  LINEDISCONNECTMODE_REJECT}));
+INSTANTIATE_TEST_SUITE_P(Outcomes, TapiDialPlan,
+    ::testing::Values(
+        OutcomeCase{ "busy", TAPISIM_OUTCOME_BUSY, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_BUSY },
+        OutcomeCase{
+            "noanswer", TAPISIM_OUTCOME_NOANSWER, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NOANSWER },
+        OutcomeCase{ "badaddress", TAPISIM_OUTCOME_BADADDRESS, LINECALLSTATE_DISCONNECTED,
+            LINEDISCONNECTMODE_BADADDRESS },
+        OutcomeCase{
+            "reject", TAPISIM_OUTCOME_REJECT, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_REJECT }));
 
 TEST_F(TapiCalls, BusyNumberShowsBusyBeforeTheExchangeReleasesIt)
 {
-    TAPISIM_DIALRULE rule{"*", TAPISIM_OUTCOME_BUSY, 0, 0};
+    TAPISIM_DIALRULE rule{ "*", TAPISIM_OUTCOME_BUSY, 0, 0 };
     ASSERT_EQ(tapisimAddDialRule(&rule), TAPISIM_OK);
     const HLINE line = OpenLine(0);
     HCALL call = 0;
@@ -148,12 +148,12 @@ TEST_F(TapiCalls, BusyNumberShowsBusyBeforeTheExchangeReleasesIt)
     ASSERT_EQ(lineGetCallStatus(call, &status), 0);
     EXPECT_EQ(status.dwCallStateMode, DWORD(LINEBUSYMODE_STATION));
     ASSERT_GT(lineDrop(call, nullptr, 0), 0);
-    EXPECT_EQ(States(Pump()), std::vector<DWORD>{LINECALLSTATE_IDLE});
+    EXPECT_EQ(States(Pump()), std::vector<DWORD>{ LINECALLSTATE_IDLE });
 }
 
 TEST_F(TapiCalls, NoAnswerTimeOutOfTheCallParametersEndsALongRingback)
 {
-    TAPISIM_DIALRULE rule{"*", TAPISIM_OUTCOME_ANSWER, 30000, 0};
+    TAPISIM_DIALRULE rule{ "*", TAPISIM_OUTCOME_ANSWER, 30000, 0 };
     ASSERT_EQ(tapisimAddDialRule(&rule), TAPISIM_OK);
     const HLINE line = OpenLine(0);
     HCALL call = 0;
@@ -166,7 +166,7 @@ TEST_F(TapiCalls, NoAnswerTimeOutOfTheCallParametersEndsALongRingback)
 
 TEST_F(TapiCalls, ManualRuleWaitsForTheFarEndToAnswerOrRefuse)
 {
-    TAPISIM_DIALRULE rule{"*", TAPISIM_OUTCOME_MANUAL, 0, 0};
+    TAPISIM_DIALRULE rule{ "*", TAPISIM_OUTCOME_MANUAL, 0, 0 };
     ASSERT_EQ(tapisimAddDialRule(&rule), TAPISIM_OK);
     const HLINE line = OpenLine(2);
     HCALL call = 0;
@@ -174,7 +174,7 @@ TEST_F(TapiCalls, ManualRuleWaitsForTheFarEndToAnswerOrRefuse)
     Pump(3000);
     EXPECT_EQ(CallState(call), DWORD(LINECALLSTATE_RINGBACK));
     ASSERT_EQ(tapisimAnswerDialled(2), TAPISIM_OK);
-    EXPECT_EQ(States(Pump()), std::vector<DWORD>{LINECALLSTATE_CONNECTED});
+    EXPECT_EQ(States(Pump()), std::vector<DWORD>{ LINECALLSTATE_CONNECTED });
     EXPECT_EQ(tapisimAnswerDialled(2), TAPISIM_E_NOCALL);
     EXPECT_EQ(tapisimRefuseDialled(0), TAPISIM_E_NOCALL);
 }
@@ -192,7 +192,7 @@ TEST_F(TapiCalls, SecondCallOnABusyLineIsRefused)
 TEST_F(TapiCalls, IncomingCallRingsThreeTimesAndIsAnswered)
 {
     OpenLine(0, 0x77);
-    TAPISIM_CALLER caller{"2125550100", "Alice Example", 0, 0, 0};
+    TAPISIM_CALLER caller{ "2125550100", "Alice Example", 0, 0, 0 };
     ASSERT_EQ(tapisimRing(0, &caller), TAPISIM_OK);
     auto messages = Pump();
     ASSERT_GE(messages.size(), 3u);
@@ -219,9 +219,9 @@ TEST_F(TapiCalls, IncomingCallRingsThreeTimesAndIsAnswered)
 
     const LONG answer = lineAnswer(call, nullptr, 0);
     ASSERT_GT(answer, 0);
-    EXPECT_EQ(States(Pump()), std::vector<DWORD>{LINECALLSTATE_ACCEPTED});
+    EXPECT_EQ(States(Pump()), std::vector<DWORD>{ LINECALLSTATE_ACCEPTED });
     messages = Pump(500);
-    EXPECT_EQ(States(messages), std::vector<DWORD>{LINECALLSTATE_CONNECTED});
+    EXPECT_EQ(States(messages), std::vector<DWORD>{ LINECALLSTATE_CONNECTED });
     const Received* reply = Find(messages, LINE_REPLY);
     ASSERT_NE(reply, nullptr);
     EXPECT_EQ(reply->p1, DWORD_PTR(answer));
@@ -233,10 +233,10 @@ TEST_F(TapiCalls, IncomingCallRingsThreeTimesAndIsAnswered)
 TEST_F(TapiCalls, CallerWhoGivesUpLeavesAnIdleCall)
 {
     const HLINE line = OpenLine(3);
-    const HCALL call = IncomingCall(3, line, TAPISIM_CALLER{"5550100", nullptr, 0, 2, 0});
+    const HCALL call = IncomingCall(3, line, TAPISIM_CALLER{ "5550100", nullptr, 0, 2, 0 });
     EXPECT_EQ(Find(Pump(6000), LINE_LINEDEVSTATE)->p3, 1u);
     const auto messages = Pump(6000);
-    EXPECT_EQ(States(messages), std::vector<DWORD>{LINECALLSTATE_IDLE});
+    EXPECT_EQ(States(messages), std::vector<DWORD>{ LINECALLSTATE_IDLE });
     EXPECT_EQ(Find(messages, LINE_LINEDEVSTATE), nullptr);
     Info info = CallInfo(call);
     EXPECT_EQ(info->dwCallerIDFlags, DWORD(LINECALLPARTYID_ADDRESS));
@@ -248,20 +248,22 @@ TEST_F(TapiCalls, CallerWhoGivesUpLeavesAnIdleCall)
 TEST_F(TapiCalls, CallerIdCanBeBlockedOrOutOfArea)
 {
     const HLINE line = OpenLine(0);
-    const HCALL blocked = IncomingCall(0, line, TAPISIM_CALLER{nullptr, nullptr, TAPISIM_CALLER_BLOCKED, 0, 0});
+    const HCALL blocked
+        = IncomingCall(0, line, TAPISIM_CALLER{ nullptr, nullptr, TAPISIM_CALLER_BLOCKED, 0, 0 });
     EXPECT_EQ(CallInfo(blocked)->dwCallerIDFlags, DWORD(LINECALLPARTYID_BLOCKED));
     EXPECT_EQ(tapisimRing(0, nullptr), TAPISIM_E_BUSY);
     const HLINE other = OpenLine(1);
-    const HCALL away = IncomingCall(1, other, TAPISIM_CALLER{nullptr, nullptr, TAPISIM_CALLER_OUTOFAREA, 0, 0});
+    const HCALL away
+        = IncomingCall(1, other, TAPISIM_CALLER{ nullptr, nullptr, TAPISIM_CALLER_OUTOFAREA, 0, 0 });
     EXPECT_EQ(CallInfo(away)->dwCallerIDFlags, DWORD(LINECALLPARTYID_OUTOFAREA));
 }
 
 TEST_F(TapiCalls, DroppingAnOfferedCallEndsIt)
 {
     const HLINE line = OpenLine(0);
-    const HCALL call = IncomingCall(0, line, TAPISIM_CALLER{"5550100", "X", 0, 0, 0});
+    const HCALL call = IncomingCall(0, line, TAPISIM_CALLER{ "5550100", "X", 0, 0, 0 });
     ASSERT_GT(lineDrop(call, nullptr, 0), 0);
-    EXPECT_EQ(States(Pump()), std::vector<DWORD>{LINECALLSTATE_IDLE});
+    EXPECT_EQ(States(Pump()), std::vector<DWORD>{ LINECALLSTATE_IDLE });
     EXPECT_EQ(lineDrop(call, nullptr, 0), LINEERR_INVALCALLSTATE) << "a dropped call cannot be dropped again";
     EXPECT_EQ(lineDeallocateCall(call), 0);
     EXPECT_EQ(lineDrop(call, nullptr, 0), LINEERR_INVALCALLHANDLE);
@@ -360,7 +362,7 @@ TEST_F(TapiCalls, BeepEndsWithLineGenerateAfterItsDuration)
     EXPECT_GT(loud, 1000);
 
     EXPECT_EQ(lineGenerateTone(call, LINETONEMODE_CUSTOM, 100, 0, nullptr), LINEERR_INVALPOINTER);
-    LINEGENERATETONE tones[4] = {{440, 0, 0, 0}, {480, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}};
+    LINEGENERATETONE tones[4] = { { 440, 0, 0, 0 }, { 480, 0, 0, 0 }, { 0, 0, 0, 0 }, { 0, 0, 0, 0 } };
     EXPECT_EQ(lineGenerateTone(call, LINETONEMODE_CUSTOM, 100, 4, tones), LINEERR_INVALTONELIST);
     EXPECT_EQ(lineGenerateTone(call, 0x400, 100, 0, nullptr), LINEERR_INVALTONEMODE);
     EXPECT_EQ(lineGenerateTone(call, LINETONEMODE_CUSTOM, 100, 2, tones), 0);
@@ -369,7 +371,7 @@ TEST_F(TapiCalls, BeepEndsWithLineGenerateAfterItsDuration)
 TEST_F(TapiCalls, BeepThenDropReachesTheFarEndBeforeTheLineIsReleased)
 {
     const HLINE line = OpenLine(0);
-    const HCALL call = IncomingCall(0, line, TAPISIM_CALLER{"5550100", nullptr, 0, 0, 0});
+    const HCALL call = IncomingCall(0, line, TAPISIM_CALLER{ "5550100", nullptr, 0, 0, 0 });
     ASSERT_GT(lineAnswer(call, nullptr, 0), 0);
     Pump(500);
     ASSERT_EQ(lineGenerateTone(call, LINETONEMODE_BEEP, 500, 0, nullptr), 0);
@@ -380,31 +382,31 @@ TEST_F(TapiCalls, BeepThenDropReachesTheFarEndBeforeTheLineIsReleased)
     ASSERT_GE(messages.size(), 3u);
     EXPECT_EQ(messages[0].message, DWORD(LINE_GENERATE));
     EXPECT_EQ(messages[0].p1, DWORD_PTR(LINEGENERATETERM_DONE));
-    EXPECT_EQ(States(messages), std::vector<DWORD>{LINECALLSTATE_IDLE});
+    EXPECT_EQ(States(messages), std::vector<DWORD>{ LINECALLSTATE_IDLE });
     EXPECT_EQ(Find(messages, LINE_REPLY)->p1, DWORD_PTR(drop));
 }
 
 // The far end may hang up whatever state the call is in; the exchange answers each correctly.
 struct HangUpCase {
     const char* name;
-    DWORD advanceMs;   // after placing the call
+    DWORD advanceMs; // after placing the call
     bool incoming;
     bool answer;
-    DWORD before;      // the state the call is in when the far end hangs up
-    DWORD expected;    // the state the hang-up produces
+    DWORD before; // the state the call is in when the far end hangs up
+    DWORD expected; // the state the hang-up produces
 };
 
-class TapiHangUp : public TapiFixture, public ::testing::WithParamInterface<HangUpCase> {};
+class TapiHangUp : public TapiFixture, public ::testing::WithParamInterface<HangUpCase> { };
 
 TEST_P(TapiHangUp, FarEndHangsUpInEveryState)
 {
     const HangUpCase& c = GetParam();
-    TAPISIM_DIALRULE busy{"666*", TAPISIM_OUTCOME_BUSY, 0, 0};
+    TAPISIM_DIALRULE busy{ "666*", TAPISIM_OUTCOME_BUSY, 0, 0 };
     tapisimAddDialRule(&busy);
     const HLINE line = OpenLine(0);
     HCALL call = 0;
     if (c.incoming) {
-        call = IncomingCall(0, line, TAPISIM_CALLER{"1", nullptr, 0, 0, 0});
+        call = IncomingCall(0, line, TAPISIM_CALLER{ "1", nullptr, 0, 0, 0 });
         if (c.answer)
             lineAnswer(call, nullptr, 0);
     } else {
@@ -423,17 +425,17 @@ TEST_P(TapiHangUp, FarEndHangsUpInEveryState)
     EXPECT_TRUE(States(Pump(70000)).empty()) << "nothing of the call is left to happen";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    States, TapiHangUp,
-    ::testing::Values(HangUpCase{"dialtone", 0, false, false, LINECALLSTATE_DIALTONE, LINECALLSTATE_DISCONNECTED},
-                      HangUpCase{"dialing", 250, false, false, LINECALLSTATE_DIALING, LINECALLSTATE_DISCONNECTED},
-                      HangUpCase{"proceeding", 900, false, false, LINECALLSTATE_PROCEEDING, LINECALLSTATE_DISCONNECTED},
-                      HangUpCase{"ringback", 2000, false, false, LINECALLSTATE_RINGBACK, LINECALLSTATE_DISCONNECTED},
-                      HangUpCase{"connected", 6000, false, false, LINECALLSTATE_CONNECTED, LINECALLSTATE_DISCONNECTED},
-                      HangUpCase{"busy", 2000, false, true, LINECALLSTATE_BUSY, LINECALLSTATE_DISCONNECTED},
-                      HangUpCase{"offering", 0, true, false, LINECALLSTATE_OFFERING, LINECALLSTATE_IDLE},
-                      HangUpCase{"accepted", 0, true, true, LINECALLSTATE_ACCEPTED, LINECALLSTATE_IDLE},
-                      HangUpCase{"answered", 1000, true, true, LINECALLSTATE_CONNECTED, LINECALLSTATE_DISCONNECTED}));
+INSTANTIATE_TEST_SUITE_P(States, TapiHangUp,
+    ::testing::Values(
+        HangUpCase{ "dialtone", 0, false, false, LINECALLSTATE_DIALTONE, LINECALLSTATE_DISCONNECTED },
+        HangUpCase{ "dialing", 250, false, false, LINECALLSTATE_DIALING, LINECALLSTATE_DISCONNECTED },
+        HangUpCase{ "proceeding", 900, false, false, LINECALLSTATE_PROCEEDING, LINECALLSTATE_DISCONNECTED },
+        HangUpCase{ "ringback", 2000, false, false, LINECALLSTATE_RINGBACK, LINECALLSTATE_DISCONNECTED },
+        HangUpCase{ "connected", 6000, false, false, LINECALLSTATE_CONNECTED, LINECALLSTATE_DISCONNECTED },
+        HangUpCase{ "busy", 2000, false, true, LINECALLSTATE_BUSY, LINECALLSTATE_DISCONNECTED },
+        HangUpCase{ "offering", 0, true, false, LINECALLSTATE_OFFERING, LINECALLSTATE_IDLE },
+        HangUpCase{ "accepted", 0, true, true, LINECALLSTATE_ACCEPTED, LINECALLSTATE_IDLE },
+        HangUpCase{ "answered", 1000, true, true, LINECALLSTATE_CONNECTED, LINECALLSTATE_DISCONNECTED }));
 
 TEST_F(TapiCalls, HangUpOfADisconnectedOrMissingCallIsRefused)
 {
@@ -447,13 +449,13 @@ TEST_F(TapiCalls, HangUpOfADisconnectedOrMissingCallIsRefused)
 
 TEST_F(TapiCalls, FarEndHangsUpAfterTheTimeItWasGiven)
 {
-    TAPISIM_DIALRULE rule{"*", TAPISIM_OUTCOME_ANSWER, 1000, 5000};
+    TAPISIM_DIALRULE rule{ "*", TAPISIM_OUTCOME_ANSWER, 1000, 5000 };
     ASSERT_EQ(tapisimAddDialRule(&rule), TAPISIM_OK);
     const HLINE line = OpenLine(0);
     const HCALL call = ConnectedCall(line);
     EXPECT_TRUE(States(Pump(4000)).empty());
     const auto messages = Pump(1500);
-    EXPECT_EQ(States(messages), std::vector<DWORD>{LINECALLSTATE_DISCONNECTED});
+    EXPECT_EQ(States(messages), std::vector<DWORD>{ LINECALLSTATE_DISCONNECTED });
     EXPECT_EQ(DisconnectMode(messages), DWORD(LINEDISCONNECTMODE_NORMAL));
     (void)call;
 }
@@ -463,7 +465,7 @@ TEST_F(TapiCalls, LineConfigurationTimeOutAppliesWhenTheCallParametersGiveNone)
     auto& hive = platform::RegistryHive::CurrentUser();
     const char* key = "SOFTWARE\\Kestrium Telephony\\Lines\\Zo-Linka Line 1";
     ASSERT_TRUE(hive.Set(key, "No Answer Timeout", platform::RegValue::Number(5)));
-    TAPISIM_DIALRULE rule{"*", TAPISIM_OUTCOME_ANSWER, 30000, 0};
+    TAPISIM_DIALRULE rule{ "*", TAPISIM_OUTCOME_ANSWER, 30000, 0 };
     ASSERT_EQ(tapisimAddDialRule(&rule), TAPISIM_OK);
     const HLINE line = OpenLine(0);
     HCALL call = 0;

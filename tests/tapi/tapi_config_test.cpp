@@ -8,7 +8,9 @@
 
 namespace {
 
-void Ignore(DWORD, DWORD, DWORD_PTR, DWORD_PTR, DWORD_PTR, DWORD_PTR) {}
+void Ignore(DWORD, DWORD, DWORD_PTR, DWORD_PTR, DWORD_PTR, DWORD_PTR)
+{
+}
 
 std::vector<std::string> LineNames()
 {
@@ -28,7 +30,7 @@ std::vector<std::string> LineNames()
     return names;
 }
 
-}  // namespace
+} // namespace
 
 class ExchangeConfiguration : public ::testing::Test {
 protected:
@@ -52,11 +54,12 @@ TEST_F(ExchangeConfiguration, ConfigurationTextReplacesTheDeviceSet)
                        "pattern = 911\n"
                        "outcome = reject\n";
     ASSERT_EQ(tapisimConfigure(text), TAPISIM_OK);
-    EXPECT_EQ(LineNames(), (std::vector<std::string>{"Front Desk", "SIP Trunk"}));
+    EXPECT_EQ(LineNames(), (std::vector<std::string>{ "Front Desk", "SIP Trunk" }));
     char reply[512];
     tapisimCommand("dialplan", reply, sizeof reply);
     EXPECT_EQ(std::string(reply), "911 reject 3000 0\n* answer 3000 0 (default)\n");
-    EXPECT_EQ(tapisimCommand("handset 2 up", reply, sizeof reply), TAPISIM_E_BADLINE) << "the trunk has no phone";
+    EXPECT_EQ(tapisimCommand("handset 2 up", reply, sizeof reply), TAPISIM_E_BADLINE)
+        << "the trunk has no phone";
 }
 
 struct BadConfig {
@@ -64,7 +67,8 @@ struct BadConfig {
     const char* error;
 };
 
-class ExchangeBadConfiguration : public ExchangeConfiguration, public ::testing::WithParamInterface<BadConfig> {};
+class ExchangeBadConfiguration : public ExchangeConfiguration,
+                                 public ::testing::WithParamInterface<BadConfig> { };
 
 TEST_P(ExchangeBadConfiguration, MistakeIsReportedWithItsLineAndTheDefaultIsUsed)
 {
@@ -75,21 +79,21 @@ TEST_P(ExchangeBadConfiguration, MistakeIsReportedWithItsLineAndTheDefaultIsUsed
     EXPECT_EQ(names.front(), "Zo-Linka Line 1");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Mistakes, ExchangeBadConfiguration,
-    ::testing::Values(BadConfig{"[line]\nname = A\nkind = satellite\n", "line 3: kind must be analog, ip or modem"},
-                      BadConfig{"name = A\n", "line 1: \"name\" outside a section"},
-                      BadConfig{"[line]\nname = A\n[line]\nname = A\n", "line 4: the line name \"A\" is used twice"},
-                      BadConfig{"[line]\nkind = ip\n[line]\nname = B\n",
-                                "line 3: the [line] section before this point has no name"},
-                      BadConfig{"[line]\nname = A\nring-period-ms = fast\n",
-                                "line 3: ring-period-ms must be a number from 500 to 60000"},
-                      BadConfig{"[lines]\n", "line 1: unknown section [lines]"},
-                      BadConfig{"# nothing\n", "line 1: no [line] section"},
-                      BadConfig{"[line]\nname = A\ncolour = blue\n", "line 3: unknown key \"colour\""},
-                      BadConfig{"[line]\nname A\n", "line 2: expected \"key = value\""},
-                      BadConfig{"[line]\nname = A\n[dial]\npattern = 1\noutcome = later\n",
-                                "line 5: outcome must be answer, busy, noanswer, badaddress, reject or manual"}));
+INSTANTIATE_TEST_SUITE_P(Mistakes, ExchangeBadConfiguration,
+    ::testing::Values(
+        BadConfig{ "[line]\nname = A\nkind = satellite\n", "line 3: kind must be analog, ip or modem" },
+        BadConfig{ "name = A\n", "line 1: \"name\" outside a section" },
+        BadConfig{ "[line]\nname = A\n[line]\nname = A\n", "line 4: the line name \"A\" is used twice" },
+        BadConfig{ "[line]\nkind = ip\n[line]\nname = B\n",
+            "line 3: the [line] section before this point has no name" },
+        BadConfig{ "[line]\nname = A\nring-period-ms = fast\n",
+            "line 3: ring-period-ms must be a number from 500 to 60000" },
+        BadConfig{ "[lines]\n", "line 1: unknown section [lines]" },
+        BadConfig{ "# nothing\n", "line 1: no [line] section" },
+        BadConfig{ "[line]\nname = A\ncolour = blue\n", "line 3: unknown key \"colour\"" },
+        BadConfig{ "[line]\nname A\n", "line 2: expected \"key = value\"" },
+        BadConfig{ "[line]\nname = A\n[dial]\npattern = 1\noutcome = later\n",
+            "line 5: outcome must be answer, busy, noanswer, badaddress, reject or manual" }));
 
 TEST_F(ExchangeConfiguration, ConfigurationIsRefusedWhileApplicationsRun)
 {

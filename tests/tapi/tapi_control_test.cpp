@@ -26,7 +26,7 @@ std::string OverSocket(const std::string& command)
     return reply;
 }
 
-}  // namespace
+} // namespace
 
 using TapiControl = TapiFixture;
 
@@ -53,33 +53,18 @@ TEST_F(TapiControl, RingCommandGivesTheCallerIdToTheApplication)
     auto* info = reinterpret_cast<LINECALLINFO*>(block.data());
     info->dwTotalSize = 1324;
     ASSERT_EQ(lineGetCallInfoA(static_cast<HCALL>(newCall->p2), info), 0);
-    EXPECT_STREQ(reinterpret_cast<const char*>(block.data() + info->dwCallerIDNameOffset), "Bob \"The Builder\" Smith");
+    EXPECT_STREQ(reinterpret_cast<const char*>(block.data() + info->dwCallerIDNameOffset),
+        "Bob \"The Builder\" Smith");
     EXPECT_EQ(States(Pump(12000)).back(), DWORD(LINECALLSTATE_IDLE));
 }
 
 TEST_F(TapiControl, MalformedCommandsAreAnsweredWithErrorsAndTheExchangeGoesOn)
 {
-    const std::vector<std::string> bad{"",
-                                       "bogus",
-                                       "ring",
-                                       "ring 0",
-                                       "ring 99 555",
-                                       "ring abc",
-                                       "ring 1 \"unterminated",
-                                       "ring 1 --give-up",
-                                       "ring 1 --frobnicate",
-                                       "ring 1 a b c",
-                                       "hangup 1",
-                                       "hangup 1 2",
-                                       "play 1",
-                                       "play 1 --tone xyz",
-                                       "play 1 /no/such/file.wav",
-                                       "handset 1 sideways",
-                                       "handset 7 up",
-                                       "dialplan add 5* maybe",
-                                       "dialplan add 5* busy soon",
-                                       "request",
-                                       std::string(5000, 'x')};
+    const std::vector<std::string> bad{ "", "bogus", "ring", "ring 0", "ring 99 555", "ring abc",
+        "ring 1 \"unterminated", "ring 1 --give-up", "ring 1 --frobnicate", "ring 1 a b c", "hangup 1",
+        "hangup 1 2", "play 1", "play 1 --tone xyz", "play 1 /no/such/file.wav", "handset 1 sideways",
+        "handset 7 up", "dialplan add 5* maybe", "dialplan add 5* busy soon", "request",
+        std::string(5000, 'x') };
     for (const auto& command : bad) {
         LONG result = 0;
         const std::string reply = Command(command, &result);
@@ -95,7 +80,7 @@ TEST_F(TapiControl, SocketIsPrivateAndServesCommands)
 {
     const std::string path = tapisimControlSocketPath();
     ASSERT_FALSE(path.empty());
-    struct stat info {};
+    struct stat info { };
     ASSERT_EQ(::stat(path.c_str(), &info), 0);
     EXPECT_TRUE(S_ISSOCK(info.st_mode));
     EXPECT_EQ(info.st_mode & 0777, 0600u);
@@ -139,7 +124,7 @@ TEST_F(TapiControl, HeardShowsDigitsAndTones)
 
 TEST(CommandWords, QuotedWordsSurviveTheRoundTrip)
 {
-    const std::vector<std::string> words{"ring", "", "a b", "say \"hi\"", "back\\slash", "plain"};
+    const std::vector<std::string> words{ "ring", "", "a b", "say \"hi\"", "back\\slash", "plain" };
     std::string line;
     for (const auto& word : words)
         line += tapi::QuoteCommandWord(word) + " ";

@@ -16,7 +16,7 @@ PHONESTATUS Status(HPHONE phone)
     return *status;
 }
 
-}  // namespace
+} // namespace
 
 using TapiPhones = TapiFixture;
 
@@ -24,7 +24,8 @@ TEST_F(TapiPhones, HeadsetHookSwitchChangesAtOnceAndIsReported)
 {
     const HPHONE phone = OpenPhone(2, 0x33);
     EXPECT_EQ(Status(phone).dwHeadsetHookSwitchMode, DWORD(PHONEHOOKSWITCHMODE_ONHOOK));
-    const LONG request = phoneSetHookSwitch(phone, PHONEHOOKSWITCHDEV_HEADSET, PHONEHOOKSWITCHMODE_MICSPEAKER);
+    const LONG request
+        = phoneSetHookSwitch(phone, PHONEHOOKSWITCHDEV_HEADSET, PHONEHOOKSWITCHMODE_MICSPEAKER);
     ASSERT_GT(request, 0);
     EXPECT_EQ(Status(phone).dwHeadsetHookSwitchMode, DWORD(PHONEHOOKSWITCHMODE_MICSPEAKER));
     const auto messages = Pump();
@@ -124,7 +125,7 @@ TEST_F(TapiPhones, EventApplicationsReadTheirMessagesWithPhoneGetMessage)
     PHONEMESSAGE message{};
     EXPECT_EQ(phoneGetMessage(app, &message, 0), PHONEERR_OPERATIONFAILED);
     tapisimSetHandset(4, 1);
-    pollfd wait{static_cast<int>(params.Handles.hEvent), POLLIN, 0};
+    pollfd wait{ static_cast<int>(params.Handles.hEvent), POLLIN, 0 };
     EXPECT_EQ(::poll(&wait, 1, 0), 1);
     ASSERT_EQ(phoneGetMessage(app, &message, 0), 0);
     EXPECT_EQ(message.hDevice, phone);
@@ -141,10 +142,10 @@ TEST_F(TapiPhones, TerminalHookSwitchCanBeTakenFromTheLine)
     ASSERT_GT(request, 0);
     EXPECT_EQ(Find(Pump(), LINE_REPLY)->p1, DWORD_PTR(request));
     EXPECT_EQ(lineSetTerminal(line, 0, 0, LINECALLSELECT_LINE, LINETERMMODE_HOOKSWITCH, 1, 1),
-              LINEERR_INVALTERMINALID);
+        LINEERR_INVALTERMINALID);
     EXPECT_EQ(lineSetTerminal(line, 0, 0, LINECALLSELECT_LINE, 0, 0, 1), LINEERR_INVALTERMINALMODE);
     EXPECT_EQ(lineSetTerminal(line + 3, 0, 0, LINECALLSELECT_LINE, LINETERMMODE_HOOKSWITCH, 0, 1),
-              LINEERR_INVALLINEHANDLE);
+        LINEERR_INVALLINEHANDLE);
     std::vector<unsigned char> block(256);
     auto* status = reinterpret_cast<LINEDEVSTATUS*>(block.data());
     status->dwTotalSize = 256;

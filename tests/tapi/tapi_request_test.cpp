@@ -15,7 +15,7 @@ LONG RequestFromAnotherProcess(const std::string& arguments)
     return WIFEXITED(status) ? -LONG(WEXITSTATUS(status)) : -1000;
 }
 
-}  // namespace
+} // namespace
 
 using TapiRequests = TapiFixture;
 
@@ -30,8 +30,9 @@ TEST_F(TapiRequests, RequestWithoutRecipientIsRefused)
 
 TEST_F(TapiRequests, RegisteredRecipientReceivesLineRequestAndReadsIt)
 {
-    ASSERT_EQ(lineRegisterRequestRecipient(m_lineApp, 0, LINEREQUESTMODE_MAKECALL | LINEREQUESTMODE_MEDIACALL, 1),
-              0);
+    ASSERT_EQ(
+        lineRegisterRequestRecipient(m_lineApp, 0, LINEREQUESTMODE_MAKECALL | LINEREQUESTMODE_MEDIACALL, 1),
+        0);
     ASSERT_EQ(tapiRequestMakeCallA("5551234", "Mailer", "Bob Smith", "about lunch"), 0);
     const auto messages = Pump();
     ASSERT_EQ(messages.size(), 1u);

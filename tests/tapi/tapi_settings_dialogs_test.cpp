@@ -21,7 +21,7 @@ QApplication& App()
 {
     static int argc = 1;
     static char name[] = "tapi_settings_dialogs_test";
-    static char* argv[] = {name, nullptr};
+    static char* argv[] = { name, nullptr };
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     static QApplication app(argc, argv);
@@ -32,10 +32,10 @@ class SettingsDialogs : public ::testing::Test {
 protected:
     void SetUp() override { App(); }
     testing_support::TempDir m_dir;
-    platform::RegistryHive m_hive{m_dir / "registry.reg"};
+    platform::RegistryHive m_hive{ m_dir / "registry.reg" };
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(SettingsDialogs, DialingRulesShowTheDefaultLocationAndPreviewTheExample)
 {

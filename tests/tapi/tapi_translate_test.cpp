@@ -56,9 +56,9 @@ struct TranslateCase {
     DWORD results;
 };
 
-}  // namespace
+} // namespace
 
-class TapiTranslate : public TapiFixture, public ::testing::WithParamInterface<TranslateCase> {};
+class TapiTranslate : public TapiFixture, public ::testing::WithParamInterface<TranslateCase> { };
 
 // The default location: country code 1, area code 212, national prefix 1, international 011.
 TEST_P(TapiTranslate, CanonicalAddressesBecomeDialableForTheDefaultLocation)
@@ -70,18 +70,19 @@ TEST_P(TapiTranslate, CanonicalAddressesBecomeDialableForTheDefaultLocation)
     EXPECT_EQ(t.results, c.results) << c.address;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Addresses, TapiTranslate,
-    ::testing::Values(
-        TranslateCase{"+1 (212) 555-1234", "T5551234", LINETRANSLATERESULT_CANONICAL | LINETRANSLATERESULT_LOCAL},
-        TranslateCase{"+1 (415) 555-1234", "T14155551234",
-                      LINETRANSLATERESULT_CANONICAL | LINETRANSLATERESULT_LONGDISTANCE},
-        TranslateCase{"+44 (20) 7946 0000", "T011442079460000",
-                      LINETRANSLATERESULT_CANONICAL | LINETRANSLATERESULT_INTERNATIONAL},
-        TranslateCase{"+44(20)794", "T0114420794", LINETRANSLATERESULT_CANONICAL | LINETRANSLATERESULT_INTERNATIONAL},
-        TranslateCase{"+1 212-555", "T212555", LINETRANSLATERESULT_CANONICAL | LINETRANSLATERESULT_LOCAL},
-        TranslateCase{"+1 (212) 555-1234 ^Bob", "T5551234", LINETRANSLATERESULT_CANONICAL | LINETRANSLATERESULT_LOCAL},
-        TranslateCase{"555-1234", "555-1234", 0}));
+INSTANTIATE_TEST_SUITE_P(Addresses, TapiTranslate,
+    ::testing::Values(TranslateCase{ "+1 (212) 555-1234", "T5551234",
+                          LINETRANSLATERESULT_CANONICAL | LINETRANSLATERESULT_LOCAL },
+        TranslateCase{ "+1 (415) 555-1234", "T14155551234",
+            LINETRANSLATERESULT_CANONICAL | LINETRANSLATERESULT_LONGDISTANCE },
+        TranslateCase{ "+44 (20) 7946 0000", "T011442079460000",
+            LINETRANSLATERESULT_CANONICAL | LINETRANSLATERESULT_INTERNATIONAL },
+        TranslateCase{
+            "+44(20)794", "T0114420794", LINETRANSLATERESULT_CANONICAL | LINETRANSLATERESULT_INTERNATIONAL },
+        TranslateCase{ "+1 212-555", "T212555", LINETRANSLATERESULT_CANONICAL | LINETRANSLATERESULT_LOCAL },
+        TranslateCase{
+            "+1 (212) 555-1234 ^Bob", "T5551234", LINETRANSLATERESULT_CANONICAL | LINETRANSLATERESULT_LOCAL },
+        TranslateCase{ "555-1234", "555-1234", 0 }));
 
 TEST_F(TapiFixture, TranslateReportsTheNeededSizeAndTheSecondCallGetsTheFullStrings)
 {
@@ -102,7 +103,8 @@ TEST_F(TapiFixture, TranslateRefusesMalformedAddressesAndArguments)
     EXPECT_EQ(Translate(m_lineApp + 9, "5551234").result, LINEERR_INVALAPPHANDLE);
     LINETRANSLATEOUTPUT small{};
     small.dwTotalSize = 20;
-    EXPECT_EQ(lineTranslateAddressA(m_lineApp, 0, 0x20000, "5551234", 0, 0, &small), LINEERR_STRUCTURETOOSMALL);
+    EXPECT_EQ(
+        lineTranslateAddressA(m_lineApp, 0, 0x20000, "5551234", 0, 0, &small), LINEERR_STRUCTURETOOSMALL);
     EXPECT_EQ(lineTranslateAddressA(m_lineApp, 0, 0x20000, nullptr, 0, 0, &small), LINEERR_INVALPOINTER);
     EXPECT_EQ(lineTranslateAddressA(m_lineApp, 42, 0x20000, "1", 0, 0, &small), LINEERR_BADDEVICEID);
 }
@@ -126,7 +128,8 @@ TEST_F(TapiFixture, DialogsRunTheSettingsProgramAndWaitForIt)
     testing_support::TempDir dir;
     const auto script = dir / "settings.sh";
     const auto record = dir / "arguments.txt";
-    testing_support::WriteBytes(script, "#!/bin/sh\nsleep 0.2\necho \"$@\" > '" + record.string() + "'\nexit $EXIT\n");
+    testing_support::WriteBytes(
+        script, "#!/bin/sh\nsleep 0.2\necho \"$@\" > '" + record.string() + "'\nexit $EXIT\n");
     std::filesystem::permissions(script, std::filesystem::perms::owner_all);
     ::setenv("KESTRIUM_TAPI_SETTINGS", script.c_str(), 1);
     ::setenv("EXIT", "0", 1);

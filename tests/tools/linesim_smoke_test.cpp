@@ -24,7 +24,7 @@ std::vector<Message> g_messages;
 
 void Collect(DWORD device, DWORD message, DWORD_PTR, DWORD_PTR p1, DWORD_PTR p2, DWORD_PTR p3)
 {
-    g_messages.push_back({device, message, p1, p2, p3});
+    g_messages.push_back({ device, message, p1, p2, p3 });
 }
 
 struct ToolRun {
@@ -51,7 +51,7 @@ bool WaitFor(const std::function<bool()>& condition)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     while (std::chrono::steady_clock::now() < deadline) {
-        pollfd wait{tapiGetEventFd(), POLLIN, 0};
+        pollfd wait{ tapiGetEventFd(), POLLIN, 0 };
         ::poll(&wait, 1, 50);
         tapiDispatchEvents();
         if (condition())
@@ -79,14 +79,14 @@ const Message* Find(DWORD message)
 const std::string kLinesim = LINESIM_PATH;
 const std::string kDial = KESTRIUM_DIAL_PATH;
 
-}  // namespace
+} // namespace
 
 TEST(ToolsHelp, DescribeEveryCommand)
 {
     const ToolRun linesim = RunTool(kLinesim + " --help");
     EXPECT_EQ(linesim.status, 0);
-    for (const char* command : {"list", "ring LINE", "hangup LINE", "answer LINE", "refuse LINE", "play LINE",
-                                "handset LINE", "heard LINE", "dialplan", "request NUMBER"})
+    for (const char* command : { "list", "ring LINE", "hangup LINE", "answer LINE", "refuse LINE",
+             "play LINE", "handset LINE", "heard LINE", "dialplan", "request NUMBER" })
         EXPECT_NE(linesim.output.find(command), std::string::npos) << command;
     const ToolRun dial = RunTool(kDial + " --help");
     EXPECT_EQ(dial.status, 0);
@@ -109,12 +109,13 @@ TEST(LinesimSmoke, DrivesARunningServiceInRealTime)
     HLINEAPP app = 0;
     DWORD lines = 0;
     DWORD version = 0x00020000;
-    LINEINITIALIZEEXPARAMS params{sizeof(LINEINITIALIZEEXPARAMS), 0, 0, LINEINITIALIZEEXOPTION_USEHIDDENWINDOW, {0}, 0};
+    LINEINITIALIZEEXPARAMS params{ sizeof(LINEINITIALIZEEXPARAMS), 0, 0,
+        LINEINITIALIZEEXOPTION_USEHIDDENWINDOW, { 0 }, 0 };
     ASSERT_EQ(lineInitializeExA(&app, nullptr, Collect, "Kestrium", &lines, &version, &params), 0);
     HLINE line = 0;
     ASSERT_EQ(lineOpenA(app, 0, &line, version, 0, 1, LINECALLPRIVILEGE_OWNER | LINECALLPRIVILEGE_MONITOR,
-                        LINEMEDIAMODE_INTERACTIVEVOICE, nullptr),
-              0);
+                  LINEMEDIAMODE_INTERACTIVEVOICE, nullptr),
+        0);
     ASSERT_EQ(lineSetStatusMessages(line, LINEDEVSTATE_RINGING, 0), 0);
 
     ToolRun run = RunTool(kLinesim + " ring 1 2125550100 \"Alice Example\"");
