@@ -39,6 +39,12 @@ std::string Lower(std::string text)
     return text;
 }
 
+template <typename Map> auto* FindValue(Map& map, const typename Map::key_type& key)
+{
+    auto it = map.find(key);
+    return it == map.end() ? nullptr : &it->second;
+}
+
 std::int64_t WallClockMs()
 {
     using namespace std::chrono;
@@ -432,26 +438,22 @@ void Exchange::PostPhoneState(DWORD phoneDevice, DWORD state, DWORD_PTR p2)
 
 Exchange::OpenLine* Exchange::FindLine(HLINE line)
 {
-    auto it = m_openLines.find(line);
-    return it == m_openLines.end() ? nullptr : &it->second;
+    return FindValue(m_openLines, line);
 }
 
 Exchange::CallHandle* Exchange::FindCallHandle(HCALL call)
 {
-    auto it = m_callHandles.find(call);
-    return it == m_callHandles.end() ? nullptr : &it->second;
+    return FindValue(m_callHandles, call);
 }
 
 Exchange::Call* Exchange::FindCall(DWORD callId)
 {
-    auto it = m_calls.find(callId);
-    return it == m_calls.end() ? nullptr : &it->second;
+    return FindValue(m_calls, callId);
 }
 
 Exchange::OpenPhone* Exchange::FindPhone(HPHONE phone)
 {
-    auto it = m_openPhones.find(phone);
-    return it == m_openPhones.end() ? nullptr : &it->second;
+    return FindValue(m_openPhones, phone);
 }
 
 Exchange::Call* Exchange::ActiveCall(DWORD device)

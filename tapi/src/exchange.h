@@ -248,6 +248,8 @@ private:
     Call* FindCall(DWORD callId);
     OpenPhone* FindPhone(HPHONE phone);
     Call* ActiveCall(DWORD device);
+    // The call of a handle this application owns; LINEERR_INVALCALLHANDLE or LINEERR_NOTOWNER.
+    LONG FindOwnedCall(HCALL handle, const CallHandle*& entry, Call*& call);
     DWORD CountOwners(const Call& call) const;
 
     // Messages.

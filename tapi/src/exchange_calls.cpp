@@ -171,6 +171,17 @@ void Exchange::FailPendingAnswer(Call& call)
     call.pendingAnswer.reset();
 }
 
+LONG Exchange::FindOwnedCall(HCALL handle, const CallHandle*& entry, Call*& call)
+{
+    entry = FindCallHandle(handle);
+    if (!entry)
+        return LINEERR_INVALCALLHANDLE;
+    if (entry->privilege != LINECALLPRIVILEGE_OWNER)
+        return LINEERR_NOTOWNER;
+    call = FindCall(entry->callId);
+    return 0;
+}
+
 /* ---- outgoing --------------------------------------------------------------------------- */
 
 LONG Exchange::MakeCall(HLINE line, HCALL* callOut, const std::string& destination, const CallText& text)
@@ -335,12 +346,11 @@ void Exchange::RingIncoming(Call& call)
 LONG Exchange::Answer(HCALL handle)
 {
     std::lock_guard lock(m_mutex);
-    const CallHandle* entry = FindCallHandle(handle);
-    if (!entry)
-        return LINEERR_INVALCALLHANDLE;
-    if (entry->privilege != LINECALLPRIVILEGE_OWNER)
-        return LINEERR_NOTOWNER;
-    Call& call = *FindCall(entry->callId);
+    const CallHandle* entry = nullptr;
+    Call* found = nullptr;
+    if (LONG result = FindOwnedCall(handle, entry, found))
+        return result;
+    Call& call = *found;
     if ((call.state != LINECALLSTATE_OFFERING && call.state != LINECALLSTATE_ACCEPTED) || call.pendingAnswer)
         return LINEERR_INVALCALLSTATE;
     const DWORD request = NewRequest();
@@ -365,12 +375,11 @@ void Exchange::CompleteAnswer(Call& call)
 LONG Exchange::Drop(HCALL handle)
 {
     std::lock_guard lock(m_mutex);
-    const CallHandle* entry = FindCallHandle(handle);
-    if (!entry)
-        return LINEERR_INVALCALLHANDLE;
-    if (entry->privilege != LINECALLPRIVILEGE_OWNER)
-        return LINEERR_NOTOWNER;
-    Call& call = *FindCall(entry->callId);
+    const CallHandle* entry = nullptr;
+    Call* found = nullptr;
+    if (LONG result = FindOwnedCall(handle, entry, found))
+        return result;
+    Call& call = *found;
     if (call.state == LINECALLSTATE_IDLE || call.pendingDrop)
         return LINEERR_INVALCALLSTATE;
     const DWORD request = NewRequest();
@@ -463,14 +472,13 @@ void Exchange::EndGeneration(Call& call, DWORD reason)
 LONG Exchange::GenerateDigits(HCALL handle, DWORD mode, const char* digits, DWORD duration)
 {
     std::lock_guard lock(m_mutex);
-    const CallHandle* entry = FindCallHandle(handle);
-    if (!entry)
-        return LINEERR_INVALCALLHANDLE;
-    if (entry->privilege != LINECALLPRIVILEGE_OWNER)
-        return LINEERR_NOTOWNER;
+    const CallHandle* entry = nullptr;
+    Call* found = nullptr;
+    if (LONG result = FindOwnedCall(handle, entry, found))
+        return result;
     if (mode != LINEDIGITMODE_DTMF && mode != LINEDIGITMODE_PULSE)
         return LINEERR_INVALDIGITMODE;
-    Call& call = *FindCall(entry->callId);
+    Call& call = *found;
     if (call.state != LINECALLSTATE_CONNECTED || call.pendingDrop)
         return LINEERR_INVALCALLSTATE;
     if (!digits) { // no digits: cancel what is being generated
@@ -503,12 +511,11 @@ LONG Exchange::GenerateTone(
     HCALL handle, DWORD mode, DWORD duration, const std::vector<LINEGENERATETONE>& tones)
 {
     std::lock_guard lock(m_mutex);
-    const CallHandle* entry = FindCallHandle(handle);
-    if (!entry)
-        return LINEERR_INVALCALLHANDLE;
-    if (entry->privilege != LINECALLPRIVILEGE_OWNER)
-        return LINEERR_NOTOWNER;
-    Call& call = *FindCall(entry->callId);
+    const CallHandle* entry = nullptr;
+    Call* found = nullptr;
+    if (LONG result = FindOwnedCall(handle, entry, found))
+        return result;
+    Call& call = *found;
     if (call.state != LINECALLSTATE_CONNECTED || call.pendingDrop)
         return LINEERR_INVALCALLSTATE;
     if (mode == 0) { // cancels the tone being generated

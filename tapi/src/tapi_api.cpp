@@ -63,6 +63,26 @@ LONG ReadCallParams(const LINECALLPARAMS* params, Exchange::CallText& text)
     return 0;
 }
 
+// lineInitializeExA and phoneInitializeExA: the outputs are written only on success.
+template <typename Handle, typename Callback, typename Params, typename ExchangeParams>
+LONG Initialize(LONG (Exchange::*initialize)(Handle&, Callback, const char*, DWORD&, DWORD&, ExchangeParams),
+    LONG invalidPointer, Handle* appOut, Callback callback, LPCSTR name, LPDWORD numDevsOut,
+    LPDWORD versionInOut, Params params)
+{
+    if (!appOut || !numDevsOut || !versionInOut)
+        return invalidPointer;
+    Handle app = 0;
+    DWORD numDevs = 0;
+    DWORD version = *versionInOut;
+    const LONG result = (Service().*initialize)(app, callback, name, numDevs, version, params);
+    if (result == 0) {
+        *appOut = app;
+        *numDevsOut = numDevs;
+        *versionInOut = version;
+    }
+    return result;
+}
+
 bool ClassIs(LPCSTR deviceClass, const char* name)
 {
     return strcasecmp(deviceClass, name) == 0;
@@ -76,19 +96,8 @@ LONG lineInitializeExA(LPHLINEAPP lphLineApp, HINSTANCE, LINECALLBACK lpfnCallba
     LPCSTR lpszFriendlyAppName, LPDWORD lpdwNumDevs, LPDWORD lpdwAPIVersion,
     LPLINEINITIALIZEEXPARAMS lpLineInitializeExParams)
 {
-    if (!lphLineApp || !lpdwNumDevs || !lpdwAPIVersion)
-        return LINEERR_INVALPOINTER;
-    HLINEAPP app = 0;
-    DWORD numDevs = 0;
-    DWORD version = *lpdwAPIVersion;
-    const LONG result = Service().LineInitialize(
-        app, lpfnCallback, lpszFriendlyAppName, numDevs, version, lpLineInitializeExParams);
-    if (result == 0) {
-        *lphLineApp = app;
-        *lpdwNumDevs = numDevs;
-        *lpdwAPIVersion = version;
-    }
-    return result;
+    return Initialize(&Exchange::LineInitialize, LINEERR_INVALPOINTER, lphLineApp, lpfnCallback,
+        lpszFriendlyAppName, lpdwNumDevs, lpdwAPIVersion, lpLineInitializeExParams);
 }
 
 LONG lineShutdown(HLINEAPP hLineApp)
@@ -326,19 +335,8 @@ LONG phoneInitializeExA(LPHPHONEAPP lphPhoneApp, HINSTANCE, PHONECALLBACK lpfnCa
     LPCSTR lpszFriendlyAppName, LPDWORD lpdwNumDevs, LPDWORD lpdwAPIVersion,
     LPPHONEINITIALIZEEXPARAMS lpPhoneInitializeExParams)
 {
-    if (!lphPhoneApp || !lpdwNumDevs || !lpdwAPIVersion)
-        return PHONEERR_INVALPOINTER;
-    HPHONEAPP app = 0;
-    DWORD numDevs = 0;
-    DWORD version = *lpdwAPIVersion;
-    const LONG result = Service().PhoneInitialize(
-        app, lpfnCallback, lpszFriendlyAppName, numDevs, version, lpPhoneInitializeExParams);
-    if (result == 0) {
-        *lphPhoneApp = app;
-        *lpdwNumDevs = numDevs;
-        *lpdwAPIVersion = version;
-    }
-    return result;
+    return Initialize(&Exchange::PhoneInitialize, PHONEERR_INVALPOINTER, lphPhoneApp, lpfnCallback,
+        lpszFriendlyAppName, lpdwNumDevs, lpdwAPIVersion, lpPhoneInitializeExParams);
 }
 
 LONG phoneOpen(HPHONEAPP hPhoneApp, DWORD dwDeviceID, LPHPHONE lphPhone, DWORD dwAPIVersion,

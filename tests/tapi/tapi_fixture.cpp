@@ -109,6 +109,17 @@ LONG TapiFixture::MakeCall(
     return lineMakeCallA(line, &call, number, 0, params);
 }
 
+HCALL TapiFixture::PlaceUnderRule(DWORD outcome, DWORD delayMs, DWORD device, const char* number)
+{
+    TAPISIM_DIALRULE rule{ "*", outcome, delayMs, 0 };
+    EXPECT_EQ(tapisimAddDialRule(&rule), TAPISIM_OK);
+    const HLINE line = OpenLine(device);
+    HCALL call = 0;
+    EXPECT_GT(MakeCall(line, call, number), 0);
+    Pump();
+    return call;
+}
+
 HCALL TapiFixture::ConnectedCall(HLINE line, const char* number)
 {
     HCALL call = 0;
