@@ -248,8 +248,13 @@ private:
     Call* FindCall(DWORD callId);
     OpenPhone* FindPhone(HPHONE phone);
     Call* ActiveCall(DWORD device);
-    // The call of a handle this application owns; LINEERR_INVALCALLHANDLE or LINEERR_NOTOWNER.
-    LONG FindOwnedCall(HCALL handle, const CallHandle*& entry, Call*& call);
+    // The call of a handle its application owns, or LINEERR_INVALCALLHANDLE / LINEERR_NOTOWNER.
+    struct OwnedCall {
+        const CallHandle* entry;
+        Call* call;
+        LONG error;
+    };
+    OwnedCall FindOwnedCall(HCALL handle);
     DWORD CountOwners(const Call& call) const;
 
     // Messages.

@@ -171,15 +171,14 @@ void Exchange::FailPendingAnswer(Call& call)
     call.pendingAnswer.reset();
 }
 
-LONG Exchange::FindOwnedCall(HCALL handle, const CallHandle*& entry, Call*& call)
+Exchange::OwnedCall Exchange::FindOwnedCall(HCALL handle)
 {
-    entry = FindCallHandle(handle);
+    const CallHandle* entry = FindCallHandle(handle);
     if (!entry)
-        return LINEERR_INVALCALLHANDLE;
+        return { nullptr, nullptr, LINEERR_INVALCALLHANDLE };
     if (entry->privilege != LINECALLPRIVILEGE_OWNER)
-        return LINEERR_NOTOWNER;
-    call = FindCall(entry->callId);
-    return 0;
+        return { entry, nullptr, LINEERR_NOTOWNER };
+    return { entry, FindCall(entry->callId), 0 };
 }
 
 /* ---- outgoing --------------------------------------------------------------------------- */
@@ -346,15 +345,14 @@ void Exchange::RingIncoming(Call& call)
 LONG Exchange::Answer(HCALL handle)
 {
     std::lock_guard lock(m_mutex);
-    const CallHandle* entry = nullptr;
-    Call* found = nullptr;
-    if (LONG result = FindOwnedCall(handle, entry, found))
-        return result;
-    Call& call = *found;
+    const OwnedCall owned = FindOwnedCall(handle);
+    if (owned.error)
+        return owned.error;
+    Call& call = *owned.call;
     if ((call.state != LINECALLSTATE_OFFERING && call.state != LINECALLSTATE_ACCEPTED) || call.pendingAnswer)
         return LINEERR_INVALCALLSTATE;
     const DWORD request = NewRequest();
-    const PendingRequest pending{ request, entry->line };
+    const PendingRequest pending{ request, owned.entry->line };
     if (call.state == LINECALLSTATE_OFFERING)
         SetState(call, LINECALLSTATE_ACCEPTED, 0);
     call.pendingAnswer = pending;
@@ -375,15 +373,14 @@ void Exchange::CompleteAnswer(Call& call)
 LONG Exchange::Drop(HCALL handle)
 {
     std::lock_guard lock(m_mutex);
-    const CallHandle* entry = nullptr;
-    Call* found = nullptr;
-    if (LONG result = FindOwnedCall(handle, entry, found))
-        return result;
-    Call& call = *found;
+    const OwnedCall owned = FindOwnedCall(handle);
+    if (owned.error)
+        return owned.error;
+    Call& call = *owned.call;
     if (call.state == LINECALLSTATE_IDLE || call.pendingDrop)
         return LINEERR_INVALCALLSTATE;
     const DWORD request = NewRequest();
-    call.pendingDrop = PendingRequest{ request, entry->line };
+    call.pendingDrop = PendingRequest{ request, owned.entry->line };
     // Digits or a tone being generated are sent completely before the line is released, so a
     // "beep and hang up" reaches the far end.
     if (!call.generation)
@@ -472,13 +469,12 @@ void Exchange::EndGeneration(Call& call, DWORD reason)
 LONG Exchange::GenerateDigits(HCALL handle, DWORD mode, const char* digits, DWORD duration)
 {
     std::lock_guard lock(m_mutex);
-    const CallHandle* entry = nullptr;
-    Call* found = nullptr;
-    if (LONG result = FindOwnedCall(handle, entry, found))
-        return result;
+    const OwnedCall owned = FindOwnedCall(handle);
+    if (owned.error)
+        return owned.error;
     if (mode != LINEDIGITMODE_DTMF && mode != LINEDIGITMODE_PULSE)
         return LINEERR_INVALDIGITMODE;
-    Call& call = *found;
+    Call& call = *owned.call;
     if (call.state != LINECALLSTATE_CONNECTED || call.pendingDrop)
         return LINEERR_INVALCALLSTATE;
     if (!digits) { // no digits: cancel what is being generated
@@ -511,11 +507,10 @@ LONG Exchange::GenerateTone(
     HCALL handle, DWORD mode, DWORD duration, const std::vector<LINEGENERATETONE>& tones)
 {
     std::lock_guard lock(m_mutex);
-    const CallHandle* entry = nullptr;
-    Call* found = nullptr;
-    if (LONG result = FindOwnedCall(handle, entry, found))
-        return result;
-    Call& call = *found;
+    const OwnedCall owned = FindOwnedCall(handle);
+    if (owned.error)
+        return owned.error;
+    Call& call = *owned.call;
     if (call.state != LINECALLSTATE_CONNECTED || call.pendingDrop)
         return LINEERR_INVALCALLSTATE;
     if (mode == 0) { // cancels the tone being generated
