@@ -117,8 +117,9 @@ std::string ProbeWithConfig(const std::string& configText)
 {
     testing_support::TempDir dir;
     testing_support::WriteBytes(dir / "exchange.conf", configText);
-    const std::string command = "KESTRIUM_EXCHANGE_CONFIG='" + (dir / "exchange.conf").string() + "' "
-        + TAPI_CONFIG_PROBE + " 2>&1";
+    // The probe runs its own service: its own runtime folder keeps it off this process's socket.
+    const std::string command = "XDG_RUNTIME_DIR='" + dir.Path().string() + "' KESTRIUM_EXCHANGE_CONFIG='"
+        + (dir / "exchange.conf").string() + "' " + TAPI_CONFIG_PROBE + " 2>&1";
     std::string output;
     FILE* pipe = ::popen(command.c_str(), "r");
     char buffer[256];
