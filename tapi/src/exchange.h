@@ -285,6 +285,7 @@ private:
     void RemoveLineHandles(HLINE line);
     void CollectCall(DWORD callId);
     DWORD NoAnswerMs(const Call& call) const;
+    void HandsetOnLine(DWORD line, bool offHook);
     void StartGeneration(Call& call, HCALL handle, DWORD lengthMs, const std::string& logLine);
 
     // Structure filling.
