@@ -72,10 +72,11 @@ struct GsmStateDeleter {
 };
 using GsmState = std::unique_ptr<gsm0610_state_t, GsmStateDeleter>;
 
-// Two GSM 06.10 frames packed into 65 bytes, the layout WAVE files use.
+// Two GSM 06.10 frames packed into 65 bytes, the layout WAVE files use. A finished stream holds an
+// even number of blocks: readers count an odd-sized data chunk up to the next block.
 class GsmEncoder : public AudioEncoder {
 public:
-    GsmEncoder() : AudioEncoder(kGsmFrames, kGsmBlockBytes), m_state(gsm0610_init(nullptr, GSM0610_PACKING_WAV49)) {}
+    GsmEncoder() : AudioEncoder(kGsmFrames, kGsmBlockBytes, 2), m_state(gsm0610_init(nullptr, GSM0610_PACKING_WAV49)) {}
     void EncodeBlock(const std::int16_t* s, std::uint8_t* out) override
     {
         gsm0610_encode(m_state.get(), out, s, int(kGsmFrames));
@@ -179,17 +180,28 @@ bool IsImaBlock(const WAVEFORMATEX& f)
 
 }  // namespace
 
-AudioEncoder::AudioEncoder(std::size_t samplesPerBlock, std::size_t blockBytes)
-    : m_samplesPerBlock(samplesPerBlock), m_blockBytes(blockBytes)
+AudioEncoder::AudioEncoder(std::size_t samplesPerBlock, std::size_t blockBytes, std::size_t flushMultiple)
+    : m_samplesPerBlock(samplesPerBlock), m_blockBytes(blockBytes), m_flushMultiple(flushMultiple)
 {
     m_pending.reserve(samplesPerBlock);
 }
 
 std::size_t AudioEncoder::MaxOutput(std::size_t samples) const
 {
-    // At most one block less one sample can be kept from before.
+    // At most one block less one sample can be kept from before; a flush may add padding blocks.
     const std::size_t total = samples + m_samplesPerBlock - 1;
-    return (total + m_samplesPerBlock - 1) / m_samplesPerBlock * m_blockBytes;
+    const std::size_t blocks = (total + m_samplesPerBlock - 1) / m_samplesPerBlock + m_flushMultiple - 1;
+    return blocks * m_blockBytes;
+}
+
+// Completes the kept samples with silence and encodes them as one block.
+std::size_t AudioEncoder::EncodeKept(std::uint8_t* out)
+{
+    m_pending.resize(m_samplesPerBlock, 0);
+    EncodeBlock(m_pending.data(), out);
+    m_pending.clear();
+    ++m_blocks;
+    return m_blockBytes;
 }
 
 std::size_t AudioEncoder::Encode(const std::int16_t* samples, std::size_t count, std::uint8_t* out, bool flush)
@@ -203,21 +215,19 @@ std::size_t AudioEncoder::Encode(const std::int16_t* samples, std::size_t count,
         count -= take;
         if (m_pending.size() < m_samplesPerBlock && !flush)
             return 0;
-        m_pending.resize(m_samplesPerBlock, 0);
-        EncodeBlock(m_pending.data(), out);
-        m_pending.clear();
-        written += m_blockBytes;
+        written += EncodeKept(out);
     }
     for (; count >= m_samplesPerBlock; count -= m_samplesPerBlock, samples += m_samplesPerBlock) {
         EncodeBlock(samples, out + written);
         written += m_blockBytes;
+        ++m_blocks;
     }
     m_pending.assign(samples, samples + count);
-    if (flush && !m_pending.empty()) {
-        m_pending.resize(m_samplesPerBlock, 0);
-        EncodeBlock(m_pending.data(), out + written);
-        m_pending.clear();
-        written += m_blockBytes;
+    if (flush) {
+        if (!m_pending.empty())
+            written += EncodeKept(out + written);
+        while (m_blocks % m_flushMultiple != 0)
+            written += EncodeKept(out + written);
     }
     return written;
 }

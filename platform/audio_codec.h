@@ -21,7 +21,9 @@ inline constexpr WORD WAVE_FORMAT_EXTENSIBLE = 0xFFFE;
 // completes the last block with silence.
 class AudioEncoder {
 public:
-    AudioEncoder(std::size_t samplesPerBlock, std::size_t blockBytes);
+    // `flushMultiple`: a flushed stream ends after a multiple of that many blocks (silent blocks
+    // are added), for formats whose readers count blocks in pairs.
+    AudioEncoder(std::size_t samplesPerBlock, std::size_t blockBytes, std::size_t flushMultiple = 1);
     virtual ~AudioEncoder() = default;
 
     // The most bytes that one call with `samples` input samples can produce, whatever an earlier
@@ -36,8 +38,12 @@ protected:
     virtual void EncodeBlock(const std::int16_t* samples, std::uint8_t* out) = 0;
 
 private:
+    std::size_t EncodeKept(std::uint8_t* out);
+
     std::size_t m_samplesPerBlock;
     std::size_t m_blockBytes;
+    std::size_t m_flushMultiple;
+    std::size_t m_blocks = 0;
     std::vector<std::int16_t> m_pending;
 };
 

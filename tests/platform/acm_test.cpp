@@ -164,11 +164,12 @@ TEST(CompressionManager, ReportsItsResultCodes)
 }
 
 // A 1 kHz tone through each codec keeps its frequency and an SNR fitting the codec, and every
-// sample comes out again (the last block completed with silence).
+// sample comes out again (the last block completed with silence; GSM 6.10 ends on a whole pair).
 struct CodecCase {
     std::size_t formatIndex;
     double minSnrDb;
     const char* name;
+    std::size_t endBlocks = 1;  // blocks that may end the stream after the last sample
 };
 
 class CodecRoundTrip : public testing::TestWithParam<CodecCase> {};
@@ -182,7 +183,7 @@ TEST_P(CodecRoundTrip, KeepsAToneAndEverySample)
     ASSERT_GE(decoded.size(), tone.size());
     const auto* wfx = reinterpret_cast<const WAVEFORMATEX*>(format.data());
     const std::size_t perBlock = wfx->cbSize >= 2 ? std::size_t(format[18] | format[19] << 8) : 1;
-    EXPECT_LT(decoded.size() - tone.size(), perBlock);
+    EXPECT_LT(decoded.size() - tone.size(), perBlock * GetParam().endBlocks);
     EXPECT_GT(ToneShare(decoded, 1000, 8000, 1000), 0.9) << GetParam().name;
     EXPECT_GT(SnrDb(tone, decoded, 1000, 8000), GetParam().minSnrDb) << GetParam().name;
 }
@@ -190,7 +191,7 @@ TEST_P(CodecRoundTrip, KeepsAToneAndEverySample)
 INSTANTIATE_TEST_SUITE_P(EveryFormat, CodecRoundTrip,
                          testing::Values(CodecCase{0, 80, "PCM16"}, CodecCase{1, 35, "PCM8"}, CodecCase{2, 30, "A-Law"},
                                          CodecCase{3, 30, "u-Law"}, CodecCase{4, 20, "IMA ADPCM"},
-                                         CodecCase{5, 5, "GSM 6.10"}),
+                                         CodecCase{5, 5, "GSM 6.10", 2}),
                          [](const auto& info) { return std::string("Format") + std::to_string(info.param.formatIndex); });
 
 TEST(FormatChooser, CancelsWithoutAChooserAndFillsTheChosenFormat)
