@@ -50,8 +50,6 @@ MCIERROR WaveAudio::Play(const std::uint32_t* fromMs)
 {
     if (!m_file.Channels())
         return MCIERR_DEVICE_NOT_READY;
-    if (fromMs && *fromMs > Length())
-        return MCIERR_OUTOFRANGE;
     const std::uint32_t from = fromMs ? *fromMs : Position();
     StopDevice();
     if (const MCIERROR error = Seek(from))
@@ -95,6 +93,8 @@ MCIERROR WaveAudio::Seek(std::uint32_t toMs)
 {
     if (!m_file.Channels())
         return MCIERR_DEVICE_NOT_READY;
+    if (toMs > Length())
+        return MCIERR_OUTOFRANGE;
     StopDevice();
     m_paused = false;
     m_ended = false;
