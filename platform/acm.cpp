@@ -11,7 +11,7 @@ namespace {
 
 struct FormatDef {
     WAVEFORMATEX wfx;
-    WORD samplesPerBlock;  // the 2 extra bytes of block-coded formats, 0 for none
+    WORD samplesPerBlock; // the 2 extra bytes of block-coded formats, 0 for none
     const char* text;
 
     std::vector<std::uint8_t> Bytes() const
@@ -31,22 +31,22 @@ struct TagDef {
     const char* name;
 };
 
-constexpr WAVEFORMATEX kPcm16{WAVE_FORMAT_PCM, 1, 8000, 16000, 2, 16, 0};
+constexpr WAVEFORMATEX kPcm16{ WAVE_FORMAT_PCM, 1, 8000, 16000, 2, 16, 0 };
 constexpr FormatDef kFormats[] = {
-    {kPcm16, 0, "8.000 kHz, 16 Bit, Mono"},
-    {{WAVE_FORMAT_PCM, 1, 8000, 8000, 1, 8, 0}, 0, "8.000 kHz, 8 Bit, Mono"},
-    {{platform::WAVE_FORMAT_ALAW, 1, 8000, 8000, 1, 8, 0}, 0, "8.000 kHz, 8 Bit, Mono"},
-    {{platform::WAVE_FORMAT_MULAW, 1, 8000, 8000, 1, 8, 0}, 0, "8.000 kHz, 8 Bit, Mono"},
-    {{platform::WAVE_FORMAT_IMA_ADPCM, 1, 8000, 4055, 256, 4, 2}, 505, "8.000 kHz, 4 Bit, Mono"},
-    {{platform::WAVE_FORMAT_GSM610, 1, 8000, 1625, 65, 0, 2}, 320, "8.000 kHz, Mono"},
+    { kPcm16, 0, "8.000 kHz, 16 Bit, Mono" },
+    { { WAVE_FORMAT_PCM, 1, 8000, 8000, 1, 8, 0 }, 0, "8.000 kHz, 8 Bit, Mono" },
+    { { platform::WAVE_FORMAT_ALAW, 1, 8000, 8000, 1, 8, 0 }, 0, "8.000 kHz, 8 Bit, Mono" },
+    { { platform::WAVE_FORMAT_MULAW, 1, 8000, 8000, 1, 8, 0 }, 0, "8.000 kHz, 8 Bit, Mono" },
+    { { platform::WAVE_FORMAT_IMA_ADPCM, 1, 8000, 4055, 256, 4, 2 }, 505, "8.000 kHz, 4 Bit, Mono" },
+    { { platform::WAVE_FORMAT_GSM610, 1, 8000, 1625, 65, 0, 2 }, 320, "8.000 kHz, Mono" },
 };
 
 constexpr TagDef kTags[] = {
-    {WAVE_FORMAT_PCM, "PCM"},
-    {platform::WAVE_FORMAT_ALAW, "CCITT A-Law"},
-    {platform::WAVE_FORMAT_MULAW, "CCITT u-Law"},
-    {platform::WAVE_FORMAT_IMA_ADPCM, "IMA ADPCM"},
-    {platform::WAVE_FORMAT_GSM610, "GSM 6.10"},
+    { WAVE_FORMAT_PCM, "PCM" },
+    { platform::WAVE_FORMAT_ALAW, "CCITT A-Law" },
+    { platform::WAVE_FORMAT_MULAW, "CCITT u-Law" },
+    { platform::WAVE_FORMAT_IMA_ADPCM, "IMA ADPCM" },
+    { platform::WAVE_FORMAT_GSM610, "GSM 6.10" },
 };
 
 constexpr DWORD kMaxFormatSize = sizeof(WAVEFORMATEX) + 2;
@@ -61,13 +61,12 @@ const TagDef* FindTag(DWORD tag)
 
 bool IsCapturePcm(const WAVEFORMATEX& f)
 {
-    return f.wFormatTag == kPcm16.wFormatTag && f.nChannels == kPcm16.nChannels &&
-           f.nSamplesPerSec == kPcm16.nSamplesPerSec && f.nBlockAlign == kPcm16.nBlockAlign &&
-           f.wBitsPerSample == kPcm16.wBitsPerSample;
+    return f.wFormatTag == kPcm16.wFormatTag && f.nChannels == kPcm16.nChannels
+        && f.nSamplesPerSec == kPcm16.nSamplesPerSec && f.nBlockAlign == kPcm16.nBlockAlign
+        && f.wBitsPerSample == kPcm16.wBitsPerSample;
 }
 
-template <std::size_t N>
-void CopyText(char (&out)[N], const std::string& text)
+template <std::size_t N> void CopyText(char (&out)[N], const std::string& text)
 {
     const std::size_t n = std::min(text.size(), N - 1);
     std::memcpy(out, text.data(), n);
@@ -86,7 +85,7 @@ AcmFormatChooser& Chooser()
     return chooser;
 }
 
-}  // namespace
+} // namespace
 
 // A driver: the format tags it handles and, for each, the formats it converts PCM 8 kHz 16-bit
 // mono to.
@@ -110,17 +109,18 @@ namespace {
 
 const std::array<AcmDriverEntry, 4>& Drivers()
 {
-    static const std::array<AcmDriverEntry, 4> drivers = {{
-        {"PCM Converter", {WAVE_FORMAT_PCM}},
-        {"CCITT G.711 Codec", {platform::WAVE_FORMAT_ALAW, platform::WAVE_FORMAT_MULAW}},
-        {"IMA ADPCM Codec", {platform::WAVE_FORMAT_IMA_ADPCM}},
-        {"GSM 6.10 Codec", {platform::WAVE_FORMAT_GSM610}},
-    }};
+    static const std::array<AcmDriverEntry, 4> drivers = { {
+        { "PCM Converter", { WAVE_FORMAT_PCM } },
+        { "CCITT G.711 Codec", { platform::WAVE_FORMAT_ALAW, platform::WAVE_FORMAT_MULAW } },
+        { "IMA ADPCM Codec", { platform::WAVE_FORMAT_IMA_ADPCM } },
+        { "GSM 6.10 Codec", { platform::WAVE_FORMAT_GSM610 } },
+    } };
     return drivers;
 }
 
 // The formats of one driver (or of all drivers) that are offered for `fdwEnum` and `source`.
-std::vector<const FormatDef*> OfferedFormats(const AcmDriverEntry* driver, DWORD fdwEnum, const WAVEFORMATEX* source)
+std::vector<const FormatDef*> OfferedFormats(
+    const AcmDriverEntry* driver, DWORD fdwEnum, const WAVEFORMATEX* source)
 {
     std::vector<const FormatDef*> offered;
     if ((fdwEnum & ACM_FORMATENUMF_CONVERT) && (!source || !IsCapturePcm(*source)))
@@ -133,7 +133,25 @@ std::vector<const FormatDef*> OfferedFormats(const AcmDriverEntry* driver, DWORD
 
 DWORD Support(const AcmDriverEntry& driver)
 {
-    return driver.Handles(WAVE_FORMAT_PCM) ? ACMDRIVERDETAILS_SUPPORTF_CONVERTER : ACMDRIVERDETAILS_SUPPORTF_CODEC;
+    return driver.Handles(WAVE_FORMAT_PCM) ? ACMDRIVERDETAILS_SUPPORTF_CONVERTER
+                                           : ACMDRIVERDETAILS_SUPPORTF_CODEC;
+}
+
+template <typename Handle> MMRESULT DeleteHandle(Handle handle)
+{
+    if (!handle)
+        return MMSYSERR_INVALHANDLE;
+    delete handle;
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT CheckPrepared(HACMSTREAM has, const ACMSTREAMHEADER* pash)
+{
+    if (!has)
+        return MMSYSERR_INVALHANDLE;
+    if (!pash || pash->cbStruct < sizeof(ACMSTREAMHEADER))
+        return MMSYSERR_INVALPARAM;
+    return (pash->fdwStatus & ACMSTREAMHEADER_STATUSF_PREPARED) ? MMSYSERR_NOERROR : ACMERR_UNPREPARED;
 }
 
 int IndexOf(const std::vector<AcmFormatChoice>& choices, const WAVEFORMATEX* wfx, DWORD size)
@@ -152,11 +170,11 @@ std::vector<AcmFormatChoice> ChooserChoices(const ACMFORMATCHOOSEA& choose)
 {
     std::vector<AcmFormatChoice> choices;
     for (const FormatDef* f : OfferedFormats(nullptr, choose.fdwEnum, choose.pwfxEnum))
-        choices.push_back({FindTag(f->wfx.wFormatTag)->name, f->text, f->Bytes()});
+        choices.push_back({ FindTag(f->wfx.wFormatTag)->name, f->text, f->Bytes() });
     return choices;
 }
 
-}  // namespace
+} // namespace
 
 MMRESULT acmDriverEnum(ACMDRIVERENUMCB fnCallback, DWORD_PTR dwInstance, DWORD)
 {
@@ -172,20 +190,17 @@ MMRESULT acmDriverOpen(HACMDRIVER* phad, HACMDRIVERID hadid, DWORD)
 {
     if (!phad || !hadid)
         return MMSYSERR_INVALPARAM;
-    *phad = new AcmDriverInstance{hadid};
+    *phad = new AcmDriverInstance{ hadid };
     return MMSYSERR_NOERROR;
 }
 
 MMRESULT acmDriverClose(HACMDRIVER had, DWORD)
 {
-    if (!had)
-        return MMSYSERR_INVALHANDLE;
-    delete had;
-    return MMSYSERR_NOERROR;
+    return DeleteHandle(had);
 }
 
-MMRESULT acmFormatEnumA(HACMDRIVER had, ACMFORMATDETAILSA* pafd, ACMFORMATENUMCBA fnCallback, DWORD_PTR dwInstance,
-                        DWORD fdwEnum)
+MMRESULT acmFormatEnumA(
+    HACMDRIVER had, ACMFORMATDETAILSA* pafd, ACMFORMATENUMCBA fnCallback, DWORD_PTR dwInstance, DWORD fdwEnum)
 {
     if (!pafd || !fnCallback || !pafd->pwfx || pafd->cbwfx < sizeof(WAVEFORMATEX))
         return MMSYSERR_INVALPARAM;
@@ -223,12 +238,13 @@ MMRESULT acmFormatTagDetailsA(HACMDRIVER had, ACMFORMATTAGDETAILSA* paftd, DWORD
         return ACMERR_NOTPOSSIBLE;
     paftd->dwFormatTag = tag->tag;
     paftd->dwFormatTagIndex = DWORD(tag - kTags);
-    paftd->cbFormatSize = tag->tag == platform::WAVE_FORMAT_IMA_ADPCM || tag->tag == platform::WAVE_FORMAT_GSM610
-                              ? kMaxFormatSize
-                              : sizeof(WAVEFORMATEX);
+    paftd->cbFormatSize
+        = tag->tag == platform::WAVE_FORMAT_IMA_ADPCM || tag->tag == platform::WAVE_FORMAT_GSM610
+        ? kMaxFormatSize
+        : sizeof(WAVEFORMATEX);
     paftd->fdwSupport = ACMDRIVERDETAILS_SUPPORTF_CODEC;
     paftd->cStandardFormats = DWORD(std::count_if(std::begin(kFormats), std::end(kFormats),
-                                                  [&](const FormatDef& f) { return f.wfx.wFormatTag == tag->tag; }));
+        [&](const FormatDef& f) { return f.wfx.wFormatTag == tag->tag; }));
     CopyText(paftd->szFormatTag, tag->name);
     return MMSYSERR_NOERROR;
 }
@@ -244,7 +260,7 @@ MMRESULT acmMetrics(HACMOBJ, UINT uMetric, void* pMetric)
 }
 
 MMRESULT acmStreamOpen(HACMSTREAM* phas, HACMDRIVER, const WAVEFORMATEX* pwfxSrc, const WAVEFORMATEX* pwfxDst,
-                       const void*, DWORD_PTR, DWORD_PTR, DWORD fdwOpen)
+    const void*, DWORD_PTR, DWORD_PTR, DWORD fdwOpen)
 {
     if (phas)
         *phas = nullptr;
@@ -256,16 +272,13 @@ MMRESULT acmStreamOpen(HACMSTREAM* phas, HACMDRIVER, const WAVEFORMATEX* pwfxSrc
     if (!encoder)
         return ACMERR_NOTPOSSIBLE;
     if (!(fdwOpen & ACM_STREAMOPENF_QUERY))
-        *phas = new AcmStream{std::move(encoder), {}};
+        *phas = new AcmStream{ std::move(encoder), {} };
     return MMSYSERR_NOERROR;
 }
 
 MMRESULT acmStreamClose(HACMSTREAM has, DWORD)
 {
-    if (!has)
-        return MMSYSERR_INVALHANDLE;
-    delete has;
-    return MMSYSERR_NOERROR;
+    return DeleteHandle(has);
 }
 
 MMRESULT acmStreamSize(HACMSTREAM has, DWORD cbInput, DWORD* pdwOutputBytes, DWORD fdwSize)
@@ -295,24 +308,16 @@ MMRESULT acmStreamPrepareHeader(HACMSTREAM has, ACMSTREAMHEADER* pash, DWORD)
 
 MMRESULT acmStreamUnprepareHeader(HACMSTREAM has, ACMSTREAMHEADER* pash, DWORD)
 {
-    if (!has)
-        return MMSYSERR_INVALHANDLE;
-    if (!pash || pash->cbStruct < sizeof(ACMSTREAMHEADER))
-        return MMSYSERR_INVALPARAM;
-    if (!(pash->fdwStatus & ACMSTREAMHEADER_STATUSF_PREPARED))
-        return ACMERR_UNPREPARED;
+    if (const MMRESULT error = CheckPrepared(has, pash))
+        return error;
     pash->fdwStatus &= ~ACMSTREAMHEADER_STATUSF_PREPARED;
     return MMSYSERR_NOERROR;
 }
 
 MMRESULT acmStreamConvert(HACMSTREAM has, ACMSTREAMHEADER* pash, DWORD fdwConvert)
 {
-    if (!has)
-        return MMSYSERR_INVALHANDLE;
-    if (!pash || pash->cbStruct < sizeof(ACMSTREAMHEADER))
-        return MMSYSERR_INVALPARAM;
-    if (!(pash->fdwStatus & ACMSTREAMHEADER_STATUSF_PREPARED))
-        return ACMERR_UNPREPARED;
+    if (const MMRESULT error = CheckPrepared(has, pash))
+        return error;
     const std::size_t count = pash->cbSrcLength / 2;
     if (pash->cbDstLength < has->encoder->MaxOutput(count))
         return MMSYSERR_INVALPARAM;
@@ -345,8 +350,8 @@ MMRESULT acmFormatChooseA(ACMFORMATCHOOSEA* pafmtc)
         return ACMERR_CANCELED;
     const auto choices = ChooserChoices(*pafmtc);
     const int initial = (pafmtc->fdwStyle & ACMFORMATCHOOSE_STYLEF_INITTOWFXSTRUCT)
-                            ? IndexOf(choices, pafmtc->pwfx, pafmtc->cbwfx)
-                            : -1;
+        ? IndexOf(choices, pafmtc->pwfx, pafmtc->cbwfx)
+        : -1;
     const int picked = chooser(choices, initial, pafmtc->pszTitle ? pafmtc->pszTitle : "", pafmtc->hwndOwner);
     if (picked < 0 || std::size_t(picked) >= choices.size())
         return ACMERR_CANCELED;

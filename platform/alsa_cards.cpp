@@ -38,7 +38,7 @@ std::string CardName(int card)
     return result;
 }
 
-}  // namespace
+} // namespace
 
 void AddAlsaCards(WaveDeviceList& list)
 {
@@ -55,9 +55,10 @@ void AddAlsaCards(WaveDeviceList& list)
         if (HasStream(ctl.get(), SND_PCM_STREAM_CAPTURE))
             list.AddInput(WaveDeviceGroup::SoundCard, order, std::make_shared<AlsaWaveIn>(name, pcm));
         if (HasStream(ctl.get(), SND_PCM_STREAM_PLAYBACK))
-            list.AddOutput(WaveDeviceGroup::SoundCard, order, std::make_shared<AlsaWaveOut>(name, pcm, first ? "default" : hw));
+            list.AddOutput(WaveDeviceGroup::SoundCard, order,
+                std::make_shared<AlsaWaveOut>(name, pcm, first ? "default" : hw));
         ++order;
     }
 }
 
-}  // namespace platform
+} // namespace platform

@@ -9,4 +9,4 @@ namespace platform {
 // in between is used. A machine without sound cards adds nothing.
 void AddAlsaCards(WaveDeviceList& list);
 
-}  // namespace platform
+} // namespace platform

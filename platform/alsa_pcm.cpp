@@ -9,11 +9,18 @@ namespace {
 constexpr unsigned kLatencyUs = 100000;
 constexpr unsigned kPeriodsPerSecond = 50;
 
-}  // namespace
+} // namespace
 
-AlsaPcm::AlsaPcm(std::string device, snd_pcm_stream_t stream) : m_device(std::move(device)), m_stream(stream) {}
+AlsaPcm::AlsaPcm(std::string device, snd_pcm_stream_t stream)
+    : m_device(std::move(device))
+    , m_stream(stream)
+{
+}
 
-AlsaPcm::~AlsaPcm() { Stop(); }
+AlsaPcm::~AlsaPcm()
+{
+    Stop();
+}
 
 MMRESULT AlsaPcm::Start(const PcmFormat& format, Period period)
 {
@@ -23,9 +30,10 @@ MMRESULT AlsaPcm::Start(const PcmFormat& format, Period period)
         return MMSYSERR_ALLOCATED;
     m_pcm.reset(pcm);
     const snd_pcm_format_t sampleFormat = format.bits == 8 ? SND_PCM_FORMAT_U8 : SND_PCM_FORMAT_S16_LE;
-    if ((format.bits != 8 && format.bits != 16) ||
-        snd_pcm_set_params(pcm, sampleFormat, SND_PCM_ACCESS_RW_INTERLEAVED, format.channels, format.rate, 1,
-                           kLatencyUs) < 0) {
+    if ((format.bits != 8 && format.bits != 16)
+        || snd_pcm_set_params(
+               pcm, sampleFormat, SND_PCM_ACCESS_RW_INTERLEAVED, format.channels, format.rate, 1, kLatencyUs)
+            < 0) {
         m_pcm.reset();
         return WAVERR_BADFORMAT;
     }
@@ -52,8 +60,9 @@ void AlsaPcm::Run(const PcmFormat& format, const Period& period)
     while (!m_stop) {
         if (m_stream == SND_PCM_STREAM_PLAYBACK)
             period(buffer.data(), buffer.size());
-        const snd_pcm_sframes_t moved = m_stream == SND_PCM_STREAM_CAPTURE ? snd_pcm_readi(pcm, buffer.data(), frames)
-                                                                             : snd_pcm_writei(pcm, buffer.data(), frames);
+        const snd_pcm_sframes_t moved = m_stream == SND_PCM_STREAM_CAPTURE
+            ? snd_pcm_readi(pcm, buffer.data(), frames)
+            : snd_pcm_writei(pcm, buffer.data(), frames);
         // An overrun or underrun is recovered; a device that went away ends the stream.
         if (moved < 0 && snd_pcm_recover(pcm, int(moved), 1) < 0)
             return;
@@ -62,4 +71,4 @@ void AlsaPcm::Run(const PcmFormat& format, const Period& period)
     }
 }
 
-}  // namespace platform
+} // namespace platform

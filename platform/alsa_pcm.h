@@ -39,8 +39,8 @@ private:
     std::string m_device;
     snd_pcm_stream_t m_stream;
     std::unique_ptr<snd_pcm_t, PcmCloser> m_pcm;
-    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_stop{ false };
     std::thread m_thread;
 };
 
-}  // namespace platform
+} // namespace platform

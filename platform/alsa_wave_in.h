@@ -17,4 +17,4 @@ private:
     AlsaPcm m_pcm;
 };
 
-}  // namespace platform
+} // namespace platform

@@ -20,10 +20,10 @@ snd_mixer_elem_t* VolumeElement(const std::string& card, Mixer& mixer)
     if (snd_mixer_open(&handle, 0) < 0)
         return nullptr;
     mixer.reset(handle);
-    if (snd_mixer_attach(handle, card.c_str()) < 0 || snd_mixer_selem_register(handle, nullptr, nullptr) < 0 ||
-        snd_mixer_load(handle) < 0)
+    if (snd_mixer_attach(handle, card.c_str()) < 0 || snd_mixer_selem_register(handle, nullptr, nullptr) < 0
+        || snd_mixer_load(handle) < 0)
         return nullptr;
-    for (const char* name : {"Master", "PCM"}) {
+    for (const char* name : { "Master", "PCM" }) {
         snd_mixer_selem_id_t* id = nullptr;
         snd_mixer_selem_id_alloca(&id);
         snd_mixer_selem_id_set_name(id, name);
@@ -34,10 +34,12 @@ snd_mixer_elem_t* VolumeElement(const std::string& card, Mixer& mixer)
     return nullptr;
 }
 
-}  // namespace
+} // namespace
 
 AlsaWaveOut::AlsaWaveOut(std::string name, std::string device, std::string mixer)
-    : m_name(std::move(name)), m_mixer(std::move(mixer)), m_pcm(std::move(device), SND_PCM_STREAM_PLAYBACK)
+    : m_name(std::move(name))
+    , m_mixer(std::move(mixer))
+    , m_pcm(std::move(device), SND_PCM_STREAM_PLAYBACK)
 {
 }
 
@@ -51,7 +53,10 @@ MMRESULT AlsaWaveOut::Start(const PcmFormat& format, Render render)
     });
 }
 
-void AlsaWaveOut::Stop() { m_pcm.Stop(); }
+void AlsaWaveOut::Stop()
+{
+    m_pcm.Stop();
+}
 
 MMRESULT AlsaWaveOut::GetVolume(DWORD& left, DWORD& right)
 {
@@ -83,4 +88,4 @@ MMRESULT AlsaWaveOut::SetVolume(DWORD left, DWORD right)
     return MMSYSERR_NOERROR;
 }
 
-}  // namespace platform
+} // namespace platform

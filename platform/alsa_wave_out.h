@@ -23,4 +23,4 @@ private:
     AlsaPcm m_pcm;
 };
 
-}  // namespace platform
+} // namespace platform

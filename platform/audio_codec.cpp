@@ -7,10 +7,10 @@
 #include <cstring>
 
 // The spandsp headers come last: they define macros that clash with <cmath>.
-#include <spandsp/telephony.h>
 #include <spandsp/bit_operations.h>
 #include <spandsp/g711.h>
 #include <spandsp/gsm0610.h>
+#include <spandsp/telephony.h>
 
 namespace platform {
 
@@ -29,7 +29,10 @@ std::uint16_t ExtraWord(const std::uint8_t* extra, std::size_t extraBytes, std::
 
 class Pcm16Encoder : public AudioEncoder {
 public:
-    Pcm16Encoder() : AudioEncoder(1, 2) {}
+    Pcm16Encoder()
+        : AudioEncoder(1, 2)
+    {
+    }
     void EncodeBlock(const std::int16_t* s, std::uint8_t* out) override
     {
         out[0] = std::uint8_t(*s & 0xFF);
@@ -39,7 +42,10 @@ public:
 
 class Pcm8Encoder : public AudioEncoder {
 public:
-    Pcm8Encoder() : AudioEncoder(1, 1) {}
+    Pcm8Encoder()
+        : AudioEncoder(1, 1)
+    {
+    }
     void EncodeBlock(const std::int16_t* s, std::uint8_t* out) override
     {
         // Rounds to the nearest 8-bit step; 8-bit PCM is unsigned with its zero at 128.
@@ -47,20 +53,26 @@ public:
     }
 };
 
-template <std::uint8_t (*Compand)(int)>
-class G711Encoder : public AudioEncoder {
+template <std::uint8_t (*Compand)(int)> class G711Encoder : public AudioEncoder {
 public:
-    G711Encoder() : AudioEncoder(1, 1) {}
+    G711Encoder()
+        : AudioEncoder(1, 1)
+    {
+    }
     void EncodeBlock(const std::int16_t* s, std::uint8_t* out) override { out[0] = Compand(*s); }
 };
 
 class ImaAdpcmEncoder : public AudioEncoder {
 public:
     explicit ImaAdpcmEncoder(std::size_t blockBytes)
-        : AudioEncoder(ImaAdpcm::SamplesPerBlock(blockBytes, 1), blockBytes), m_blockBytes(blockBytes)
+        : AudioEncoder(ImaAdpcm::SamplesPerBlock(blockBytes, 1), blockBytes)
+        , m_blockBytes(blockBytes)
     {
     }
-    void EncodeBlock(const std::int16_t* s, std::uint8_t* out) override { m_coder.EncodeMonoBlock(s, m_blockBytes, out); }
+    void EncodeBlock(const std::int16_t* s, std::uint8_t* out) override
+    {
+        m_coder.EncodeMonoBlock(s, m_blockBytes, out);
+    }
 
 private:
     std::size_t m_blockBytes;
@@ -76,7 +88,11 @@ using GsmState = std::unique_ptr<gsm0610_state_t, GsmStateDeleter>;
 // even number of blocks: readers count an odd-sized data chunk up to the next block.
 class GsmEncoder : public AudioEncoder {
 public:
-    GsmEncoder() : AudioEncoder(kGsmFrames, kGsmBlockBytes, 2), m_state(gsm0610_init(nullptr, GSM0610_PACKING_WAV49)) {}
+    GsmEncoder()
+        : AudioEncoder(kGsmFrames, kGsmBlockBytes, 2)
+        , m_state(gsm0610_init(nullptr, GSM0610_PACKING_WAV49))
+    {
+    }
     void EncodeBlock(const std::int16_t* s, std::uint8_t* out) override
     {
         gsm0610_encode(m_state.get(), out, s, int(kGsmFrames));
@@ -92,7 +108,9 @@ private:
 class PcmDecoder : public AudioDecoder {
 public:
     PcmDecoder(std::size_t channels, std::size_t bytesPerSample, bool isFloat)
-        : AudioDecoder(1, channels * bytesPerSample, channels), m_bytes(bytesPerSample), m_float(isFloat)
+        : AudioDecoder(1, channels * bytesPerSample, channels)
+        , m_bytes(bytesPerSample)
+        , m_float(isFloat)
     {
     }
     void DecodeBlock(const std::uint8_t* block, std::int16_t* out) override
@@ -119,10 +137,12 @@ private:
     bool m_float;
 };
 
-template <std::int16_t (*Expand)(std::uint8_t)>
-class G711Decoder : public AudioDecoder {
+template <std::int16_t (*Expand)(std::uint8_t)> class G711Decoder : public AudioDecoder {
 public:
-    explicit G711Decoder(std::size_t channels) : AudioDecoder(1, channels, channels) {}
+    explicit G711Decoder(std::size_t channels)
+        : AudioDecoder(1, channels, channels)
+    {
+    }
     void DecodeBlock(const std::uint8_t* block, std::int16_t* out) override
     {
         for (std::size_t c = 0; c < Channels(); ++c)
@@ -144,7 +164,11 @@ public:
 
 class GsmDecoder : public AudioDecoder {
 public:
-    GsmDecoder() : AudioDecoder(kGsmFrames, kGsmBlockBytes, 1) { Restart(); }
+    GsmDecoder()
+        : AudioDecoder(kGsmFrames, kGsmBlockBytes, 1)
+    {
+        Restart();
+    }
     void DecodeBlock(const std::uint8_t* block, std::int16_t* out) override
     {
         gsm0610_decode(m_state.get(), out, block, int(kGsmBlockBytes));
@@ -164,24 +188,26 @@ std::unique_ptr<AudioDecoder> MakePcmDecoder(WORD tag, const WAVEFORMATEX& f)
 {
     if (tag == WAVE_FORMAT_IEEE_FLOAT)
         return f.wBitsPerSample == 32 && f.nBlockAlign == f.nChannels * 4
-                   ? std::make_unique<PcmDecoder>(f.nChannels, 4, true)
-                   : nullptr;
+            ? std::make_unique<PcmDecoder>(f.nChannels, 4, true)
+            : nullptr;
     return IsSupportedPcm(f.wBitsPerSample, f.nBlockAlign, f.nChannels)
-               ? std::make_unique<PcmDecoder>(f.nChannels, f.wBitsPerSample / 8, false)
-               : nullptr;
+        ? std::make_unique<PcmDecoder>(f.nChannels, f.wBitsPerSample / 8, false)
+        : nullptr;
 }
 
 bool IsImaBlock(const WAVEFORMATEX& f)
 {
     const std::size_t header = 4 * std::size_t(f.nChannels);
-    return f.nChannels <= 2 && f.wBitsPerSample == 4 && f.nBlockAlign > header &&
-           (f.nBlockAlign - header) % header == 0;
+    return f.nChannels <= 2 && f.wBitsPerSample == 4 && f.nBlockAlign > header
+        && (f.nBlockAlign - header) % header == 0;
 }
 
-}  // namespace
+} // namespace
 
 AudioEncoder::AudioEncoder(std::size_t samplesPerBlock, std::size_t blockBytes, std::size_t flushMultiple)
-    : m_samplesPerBlock(samplesPerBlock), m_blockBytes(blockBytes), m_flushMultiple(flushMultiple)
+    : m_samplesPerBlock(samplesPerBlock)
+    , m_blockBytes(blockBytes)
+    , m_flushMultiple(flushMultiple)
 {
     m_pending.reserve(samplesPerBlock);
 }
@@ -204,7 +230,8 @@ std::size_t AudioEncoder::EncodeKept(std::uint8_t* out)
     return m_blockBytes;
 }
 
-std::size_t AudioEncoder::Encode(const std::int16_t* samples, std::size_t count, std::uint8_t* out, bool flush)
+std::size_t AudioEncoder::Encode(
+    const std::int16_t* samples, std::size_t count, std::uint8_t* out, bool flush)
 {
     std::size_t written = 0;
     // Complete a block begun by an earlier call first.
@@ -248,7 +275,8 @@ std::unique_ptr<AudioEncoder> MakeEncoder(const WAVEFORMATEX& f)
     case WAVE_FORMAT_MULAW:
         return f.nBlockAlign == 1 ? std::make_unique<G711Encoder<linear_to_ulaw>>() : nullptr;
     case WAVE_FORMAT_IMA_ADPCM:
-        return f.nBlockAlign == kImaMonoBlockBytes ? std::make_unique<ImaAdpcmEncoder>(f.nBlockAlign) : nullptr;
+        return f.nBlockAlign == kImaMonoBlockBytes ? std::make_unique<ImaAdpcmEncoder>(f.nBlockAlign)
+                                                   : nullptr;
     case WAVE_FORMAT_GSM610:
         return f.nBlockAlign == kGsmBlockBytes ? std::make_unique<GsmEncoder>() : nullptr;
     default:
@@ -256,7 +284,8 @@ std::unique_ptr<AudioEncoder> MakeEncoder(const WAVEFORMATEX& f)
     }
 }
 
-std::unique_ptr<AudioDecoder> MakeDecoder(const WAVEFORMATEX& f, const std::uint8_t* extra, std::size_t extraBytes)
+std::unique_ptr<AudioDecoder> MakeDecoder(
+    const WAVEFORMATEX& f, const std::uint8_t* extra, std::size_t extraBytes)
 {
     if (f.nChannels == 0 || f.nChannels > 8 || f.nSamplesPerSec == 0 || f.nBlockAlign == 0)
         return nullptr;
@@ -269,9 +298,11 @@ std::unique_ptr<AudioDecoder> MakeDecoder(const WAVEFORMATEX& f, const std::uint
     case WAVE_FORMAT_IEEE_FLOAT:
         return MakePcmDecoder(tag, f);
     case WAVE_FORMAT_ALAW:
-        return f.nBlockAlign == f.nChannels ? std::make_unique<G711Decoder<alaw_to_linear>>(f.nChannels) : nullptr;
+        return f.nBlockAlign == f.nChannels ? std::make_unique<G711Decoder<alaw_to_linear>>(f.nChannels)
+                                            : nullptr;
     case WAVE_FORMAT_MULAW:
-        return f.nBlockAlign == f.nChannels ? std::make_unique<G711Decoder<ulaw_to_linear>>(f.nChannels) : nullptr;
+        return f.nBlockAlign == f.nChannels ? std::make_unique<G711Decoder<ulaw_to_linear>>(f.nChannels)
+                                            : nullptr;
     case WAVE_FORMAT_IMA_ADPCM:
         return IsImaBlock(f) ? std::make_unique<ImaAdpcmDecoder>(f.nBlockAlign, f.nChannels) : nullptr;
     case WAVE_FORMAT_GSM610:
@@ -281,4 +312,4 @@ std::unique_ptr<AudioDecoder> MakeDecoder(const WAVEFORMATEX& f, const std::uint
     }
 }
 
-}  // namespace platform
+} // namespace platform

@@ -30,7 +30,10 @@ public:
     // call left kept, with or without `flush`.
     std::size_t MaxOutput(std::size_t samples) const;
     // The input samples that make up `codedBytes` of whole blocks.
-    std::size_t SourceFor(std::size_t codedBytes) const { return codedBytes / m_blockBytes * m_samplesPerBlock; }
+    std::size_t SourceFor(std::size_t codedBytes) const
+    {
+        return codedBytes / m_blockBytes * m_samplesPerBlock;
+    }
     // Encodes into `out` (at least MaxOutput(count) bytes) and returns the bytes written.
     std::size_t Encode(const std::int16_t* samples, std::size_t count, std::uint8_t* out, bool flush);
 
@@ -51,7 +54,9 @@ private:
 class AudioDecoder {
 public:
     AudioDecoder(std::size_t framesPerBlock, std::size_t blockBytes, std::size_t channels)
-        : m_framesPerBlock(framesPerBlock), m_blockBytes(blockBytes), m_channels(channels)
+        : m_framesPerBlock(framesPerBlock)
+        , m_blockBytes(blockBytes)
+        , m_channels(channels)
     {
     }
     virtual ~AudioDecoder() = default;
@@ -62,7 +67,7 @@ public:
     // Decodes one block of BlockBytes() into FramesPerBlock() * Channels() samples.
     virtual void DecodeBlock(const std::uint8_t* block, std::int16_t* out) = 0;
     // Forgets what earlier blocks left in the decoder (after a seek).
-    virtual void Restart() {}
+    virtual void Restart() { }
 
 private:
     std::size_t m_framesPerBlock;
@@ -74,7 +79,7 @@ private:
 std::unique_ptr<AudioEncoder> MakeEncoder(const WAVEFORMATEX& format);
 // A decoder for a format read from a file (`format` followed by `extraBytes` of extra data), or null
 // when the format is not supported or its fields do not fit together.
-std::unique_ptr<AudioDecoder> MakeDecoder(const WAVEFORMATEX& format, const std::uint8_t* extra,
-                                          std::size_t extraBytes);
+std::unique_ptr<AudioDecoder> MakeDecoder(
+    const WAVEFORMATEX& format, const std::uint8_t* extra, std::size_t extraBytes);
 
-}  // namespace platform
+} // namespace platform

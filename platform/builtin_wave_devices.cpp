@@ -14,4 +14,4 @@ void AddBuiltInWaveDevices(WaveDeviceList& list)
     list.AddOutput(WaveDeviceGroup::Silent, 0, std::make_shared<SilentWaveOut>());
 }
 
-}  // namespace platform
+} // namespace platform

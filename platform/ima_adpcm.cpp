@@ -7,14 +7,12 @@ namespace platform {
 
 namespace {
 
-constexpr std::array<int, 16> kIndexStep = {-1, -1, -1, -1, 2, 4, 6, 8, -1, -1, -1, -1, 2, 4, 6, 8};
-constexpr std::array<int, 89> kStepSize = {
-    7,     8,     9,     10,    11,    12,    13,    14,    16,    17,    19,    21,    23,    25,    28,
-    31,    34,    37,    41,    45,    50,    55,    60,    66,    73,    80,    88,    97,    107,   118,
-    130,   143,   157,   173,   190,   209,   230,   253,   279,   307,   337,   371,   408,   449,   494,
-    544,   598,   658,   724,   796,   876,   963,   1060,  1166,  1282,  1411,  1552,  1707,  1878,  2066,
-    2272,  2499,  2749,  3024,  3327,  3660,  4026,  4428,  4871,  5358,  5894,  6484,  7132,  7845,  8630,
-    9493,  10442, 11487, 12635, 13899, 15289, 16818, 18500, 20350, 22385, 24623, 27086, 29794, 32767};
+constexpr std::array<int, 16> kIndexStep = { -1, -1, -1, -1, 2, 4, 6, 8, -1, -1, -1, -1, 2, 4, 6, 8 };
+constexpr std::array<int, 89> kStepSize = { 7, 8, 9, 10, 11, 12, 13, 14, 16, 17, 19, 21, 23, 25, 28, 31, 34,
+    37, 41, 45, 50, 55, 60, 66, 73, 80, 88, 97, 107, 118, 130, 143, 157, 173, 190, 209, 230, 253, 279, 307,
+    337, 371, 408, 449, 494, 544, 598, 658, 724, 796, 876, 963, 1060, 1166, 1282, 1411, 1552, 1707, 1878,
+    2066, 2272, 2499, 2749, 3024, 3327, 3660, 4026, 4428, 4871, 5358, 5894, 6484, 7132, 7845, 8630, 9493,
+    10442, 11487, 12635, 13899, 15289, 16818, 18500, 20350, 22385, 24623, 27086, 29794, 32767 };
 
 // Predictor state of one channel; encoding and decoding update it the same way.
 struct Channel {
@@ -72,7 +70,7 @@ Channel ReadHeader(const std::uint8_t* in)
     return channel;
 }
 
-}  // namespace
+} // namespace
 
 std::size_t ImaAdpcm::SamplesPerBlock(std::size_t blockBytes, std::size_t channels)
 {
@@ -96,8 +94,8 @@ void ImaAdpcm::EncodeMonoBlock(const std::int16_t* samples, std::size_t blockByt
     m_index = channel.index;
 }
 
-void ImaAdpcm::DecodeBlock(const std::uint8_t* block, std::size_t blockBytes, std::size_t channels,
-                           std::int16_t* out)
+void ImaAdpcm::DecodeBlock(
+    const std::uint8_t* block, std::size_t blockBytes, std::size_t channels, std::int16_t* out)
 {
     std::array<Channel, 8> state;
     const std::size_t frames = SamplesPerBlock(blockBytes, channels);
@@ -118,4 +116,4 @@ void ImaAdpcm::DecodeBlock(const std::uint8_t* block, std::size_t blockBytes, st
     }
 }
 
-}  // namespace platform
+} // namespace platform

@@ -14,11 +14,11 @@ public:
     // Encodes one mono block; the step index carries over from block to block.
     void EncodeMonoBlock(const std::int16_t* samples, std::size_t blockBytes, std::uint8_t* out);
     // Decodes one block into interleaved samples; each block carries its own start state.
-    static void DecodeBlock(const std::uint8_t* block, std::size_t blockBytes, std::size_t channels,
-                            std::int16_t* out);
+    static void DecodeBlock(
+        const std::uint8_t* block, std::size_t blockBytes, std::size_t channels, std::int16_t* out);
 
 private:
     int m_index = 0;
 };
 
-}  // namespace platform
+} // namespace platform

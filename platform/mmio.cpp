@@ -32,7 +32,10 @@ const char* OpenMode(DWORD flags)
     return "rb";
 }
 
-std::int64_t Tell(HMMIO h) { return std::ftell(h->file); }
+std::int64_t Tell(HMMIO h)
+{
+    return std::ftell(h->file);
+}
 
 bool SeekTo(HMMIO h, std::int64_t offset)
 {
@@ -51,11 +54,15 @@ bool ReadDword(HMMIO h, DWORD& value)
 
 bool WriteDword(HMMIO h, DWORD value)
 {
-    const char b[4] = {char(value & 0xFF), char(value >> 8 & 0xFF), char(value >> 16 & 0xFF), char(value >> 24)};
+    const char b[4]
+        = { char(value & 0xFF), char(value >> 8 & 0xFF), char(value >> 16 & 0xFF), char(value >> 24) };
     return mmioWrite(h, b, 4) == 4;
 }
 
-bool HasFormType(FOURCC id) { return id == FOURCC_RIFF || id == kList; }
+bool HasFormType(FOURCC id)
+{
+    return id == FOURCC_RIFF || id == kList;
+}
 
 // Reads the chunk header at the current position into `ck`.
 bool ReadChunkHeader(HMMIO h, MMCKINFO& ck)
@@ -82,7 +89,7 @@ std::int64_t ChunkEnd(const MMCKINFO& ck)
     return std::int64_t(ck.dwDataOffset) + ck.cksize + (ck.cksize & 1);
 }
 
-}  // namespace
+} // namespace
 
 HMMIO mmioOpen(const char* path, void*, DWORD flags)
 {
@@ -94,7 +101,7 @@ HMMIO mmioOpen(const char* path, void*, DWORD flags)
     if (!file)
         return nullptr;
     std::setvbuf(file, nullptr, _IOFBF, 64 * 1024);
-    return new MmioFile{file};
+    return new MmioFile{ file };
 }
 
 MMRESULT mmioClose(HMMIO h, UINT)
@@ -163,7 +170,8 @@ MMRESULT mmioAscend(HMMIO h, MMCKINFO* ck, UINT)
             return MMIOERR_CANNOTSEEK;
         if (DWORD(size) != ck->cksize) {
             ck->cksize = DWORD(size);
-            if (!SeekTo(h, std::int64_t(ck->dwDataOffset) - 4) || !WriteDword(h, ck->cksize) || !SeekTo(h, end))
+            if (!SeekTo(h, std::int64_t(ck->dwDataOffset) - 4) || !WriteDword(h, ck->cksize)
+                || !SeekTo(h, end))
                 return MMIOERR_CANNOTWRITE;
         }
         if ((ck->cksize & 1) && mmioWrite(h, "", 1) != 1)

@@ -105,7 +105,8 @@ inline constexpr UINT WIM_DATA = 0x3C0;
 
 // Called for WIM_OPEN, WIM_DATA (dwParam1 = the WAVEHDR*) and WIM_CLOSE. WIM_DATA arrives on the
 // device's thread, WIM_OPEN and WIM_CLOSE on the thread that opens and closes.
-using WAVEINPROC = void (*)(HWAVEIN hwi, UINT uMsg, DWORD_PTR dwInstance, DWORD_PTR dwParam1, DWORD_PTR dwParam2);
+using WAVEINPROC
+    = void (*)(HWAVEIN hwi, UINT uMsg, DWORD_PTR dwInstance, DWORD_PTR dwParam1, DWORD_PTR dwParam2);
 
 UINT waveInGetNumDevs();
 MMRESULT waveInGetDevCapsA(UINT uDeviceID, WAVEINCAPSA* caps, UINT cbCaps);
@@ -113,7 +114,7 @@ UINT waveOutGetNumDevs();
 MMRESULT waveOutGetDevCapsA(UINT uDeviceID, WAVEOUTCAPSA* caps, UINT cbCaps);
 
 MMRESULT waveInOpen(HWAVEIN* phwi, UINT uDeviceID, const WAVEFORMATEX* format, DWORD_PTR dwCallback,
-                    DWORD_PTR dwInstance, DWORD fdwOpen);
+    DWORD_PTR dwInstance, DWORD fdwOpen);
 MMRESULT waveInClose(HWAVEIN hwi);
 MMRESULT waveInPrepareHeader(HWAVEIN hwi, WAVEHDR* hdr, UINT cbwh);
 MMRESULT waveInUnprepareHeader(HWAVEIN hwi, WAVEHDR* hdr, UINT cbwh);
@@ -129,8 +130,8 @@ using HMMIO = MmioFile*;
 
 constexpr FOURCC mmioFOURCC(char a, char b, char c, char d)
 {
-    return FOURCC(std::uint8_t(a)) | FOURCC(std::uint8_t(b)) << 8 | FOURCC(std::uint8_t(c)) << 16 |
-           FOURCC(std::uint8_t(d)) << 24;
+    return FOURCC(std::uint8_t(a)) | FOURCC(std::uint8_t(b)) << 8 | FOURCC(std::uint8_t(c)) << 16
+        | FOURCC(std::uint8_t(d)) << 24;
 }
 
 inline constexpr FOURCC FOURCC_RIFF = mmioFOURCC('R', 'I', 'F', 'F');

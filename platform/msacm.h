@@ -102,18 +102,19 @@ struct ACMFORMATCHOOSEA {
 };
 
 using ACMDRIVERENUMCB = BOOL (*)(HACMDRIVERID hadid, DWORD_PTR dwInstance, DWORD fdwSupport);
-using ACMFORMATENUMCBA = BOOL (*)(HACMDRIVERID hadid, ACMFORMATDETAILSA* pafd, DWORD_PTR dwInstance,
-                                  DWORD fdwSupport);
+using ACMFORMATENUMCBA
+    = BOOL (*)(HACMDRIVERID hadid, ACMFORMATDETAILSA* pafd, DWORD_PTR dwInstance, DWORD fdwSupport);
 
 MMRESULT acmDriverEnum(ACMDRIVERENUMCB fnCallback, DWORD_PTR dwInstance, DWORD fdwEnum);
 MMRESULT acmDriverOpen(HACMDRIVER* phad, HACMDRIVERID hadid, DWORD fdwOpen);
 MMRESULT acmDriverClose(HACMDRIVER had, DWORD fdwClose);
 MMRESULT acmFormatEnumA(HACMDRIVER had, ACMFORMATDETAILSA* pafd, ACMFORMATENUMCBA fnCallback,
-                        DWORD_PTR dwInstance, DWORD fdwEnum);
+    DWORD_PTR dwInstance, DWORD fdwEnum);
 MMRESULT acmFormatTagDetailsA(HACMDRIVER had, ACMFORMATTAGDETAILSA* paftd, DWORD fdwDetails);
 MMRESULT acmMetrics(HACMOBJ hao, UINT uMetric, void* pMetric);
-MMRESULT acmStreamOpen(HACMSTREAM* phas, HACMDRIVER had, const WAVEFORMATEX* pwfxSrc, const WAVEFORMATEX* pwfxDst,
-                       const void* pwfltr, DWORD_PTR dwCallback, DWORD_PTR dwInstance, DWORD fdwOpen);
+MMRESULT acmStreamOpen(HACMSTREAM* phas, HACMDRIVER had, const WAVEFORMATEX* pwfxSrc,
+    const WAVEFORMATEX* pwfxDst, const void* pwfltr, DWORD_PTR dwCallback, DWORD_PTR dwInstance,
+    DWORD fdwOpen);
 MMRESULT acmStreamClose(HACMSTREAM has, DWORD fdwClose);
 MMRESULT acmStreamSize(HACMSTREAM has, DWORD cbInput, DWORD* pdwOutputBytes, DWORD fdwSize);
 MMRESULT acmStreamPrepareHeader(HACMSTREAM has, ACMSTREAMHEADER* pash, DWORD fdwPrepare);
@@ -135,8 +136,8 @@ struct AcmFormatChoice {
 
 // The user interface's format chooser: shows `choices` under `title`, starting at `initial` (or -1),
 // and returns the index picked, or -1 when the user cancels.
-using AcmFormatChooser =
-    std::function<int(const std::vector<AcmFormatChoice>& choices, int initial, const std::string& title, void* owner)>;
+using AcmFormatChooser = std::function<int(
+    const std::vector<AcmFormatChoice>& choices, int initial, const std::string& title, void* owner)>;
 
 // Installs (or with an empty function removes) the process's format chooser.
 void acmSetFormatChooser(AcmFormatChooser chooser);

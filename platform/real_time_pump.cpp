@@ -2,7 +2,10 @@
 
 namespace platform {
 
-RealTimePump::~RealTimePump() { Stop(); }
+RealTimePump::~RealTimePump()
+{
+    Stop();
+}
 
 void RealTimePump::Start(std::uint32_t rate, Tick tick)
 {
@@ -33,9 +36,10 @@ void RealTimePump::Run(std::uint32_t rate, Tick tick)
             if (m_wake.wait_until(lock, start + (n + 1) * kPeriod, [this] { return m_stop; }))
                 return;
         }
-        const std::size_t frames = (n + 1) * framesPerSecondTimesPeriod / 1000 - n * framesPerSecondTimesPeriod / 1000;
+        const std::size_t frames
+            = (n + 1) * framesPerSecondTimesPeriod / 1000 - n * framesPerSecondTimesPeriod / 1000;
         tick(frames);
     }
 }
 
-}  // namespace platform
+} // namespace platform

@@ -24,7 +24,7 @@ public:
     void Start(std::uint32_t rate, Tick tick);
     void Stop();
 
-    static constexpr std::chrono::milliseconds kPeriod{20};
+    static constexpr std::chrono::milliseconds kPeriod{ 20 };
 
 private:
     void Run(std::uint32_t rate, Tick tick);
@@ -35,4 +35,4 @@ private:
     bool m_stop = false;
 };
 
-}  // namespace platform
+} // namespace platform

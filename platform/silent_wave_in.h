@@ -21,4 +21,4 @@ private:
 // The name both silent devices carry in the lists.
 inline constexpr const char* kSilentDeviceName = "Silent Audio Device";
 
-}  // namespace platform
+} // namespace platform

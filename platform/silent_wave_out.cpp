@@ -6,20 +6,27 @@
 
 namespace platform {
 
-std::string SilentWaveOut::Name() const { return kSilentDeviceName; }
+std::string SilentWaveOut::Name() const
+{
+    return kSilentDeviceName;
+}
 
 MMRESULT SilentWaveOut::Start(const PcmFormat& format, Render render)
 {
     const std::size_t blockAlign = format.BlockAlign();
-    m_pump.Start(format.rate, [render = std::move(render), blockAlign,
-                               buffer = std::vector<std::uint8_t>()](std::size_t frames) mutable {
-        buffer.resize(frames * blockAlign);
-        render(buffer.data(), buffer.size());
-    });
+    m_pump.Start(format.rate,
+        [render = std::move(render), blockAlign, buffer = std::vector<std::uint8_t>()](
+            std::size_t frames) mutable {
+            buffer.resize(frames * blockAlign);
+            render(buffer.data(), buffer.size());
+        });
     return MMSYSERR_NOERROR;
 }
 
-void SilentWaveOut::Stop() { m_pump.Stop(); }
+void SilentWaveOut::Stop()
+{
+    m_pump.Stop();
+}
 
 MMRESULT SilentWaveOut::GetVolume(DWORD& left, DWORD& right)
 {
@@ -35,4 +42,4 @@ MMRESULT SilentWaveOut::SetVolume(DWORD left, DWORD right)
     return MMSYSERR_NOERROR;
 }
 
-}  // namespace platform
+} // namespace platform

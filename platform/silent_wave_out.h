@@ -20,8 +20,8 @@ public:
 
 private:
     RealTimePump m_pump;
-    std::atomic<DWORD> m_left{0xFFFF};
-    std::atomic<DWORD> m_right{0xFFFF};
+    std::atomic<DWORD> m_left{ 0xFFFF };
+    std::atomic<DWORD> m_right{ 0xFFFF };
 };
 
-}  // namespace platform
+} // namespace platform

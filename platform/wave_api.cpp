@@ -6,6 +6,7 @@
 #include <cstring>
 #include <mutex>
 #include <set>
+#include <type_traits>
 
 using platform::WaveDeviceList;
 
@@ -36,37 +37,39 @@ OpenInputs& Inputs()
     return inputs;
 }
 
-std::size_t DeviceIndex(UINT id) { return id == WAVE_MAPPER ? 0 : id; }
-
-template <typename Caps>
-void FillCaps(Caps& caps, const std::string& name)
+std::size_t DeviceIndex(UINT id)
 {
-    caps = Caps{};
+    return id == WAVE_MAPPER ? 0 : id;
+}
+
+// The device's capabilities, as much of the record as the caller's size allows.
+template <typename Device, typename Caps>
+MMRESULT ReportCaps(const std::shared_ptr<Device>& device, Caps* out, UINT size)
+{
+    if (!device)
+        return MMSYSERR_BADDEVICEID;
+    if (!out)
+        return MMSYSERR_INVALPARAM;
+    Caps caps{};
     caps.wMid = 1;
     caps.wPid = 1;
     caps.vDriverVersion = 0x0100;
-    const std::size_t length = std::min(name.size(), platform::kMaxDeviceNameLength);
-    std::memcpy(caps.szPname, name.data(), length);
+    const std::string name = device->Name();
+    std::memcpy(caps.szPname, name.data(), std::min(name.size(), platform::kMaxDeviceNameLength));
     caps.dwFormats = WAVE_FORMATS_ALL_STANDARD;
     caps.wChannels = 2;
-}
-
-// Copies as much of the record as the caller's size allows.
-template <typename Caps>
-MMRESULT CopyCaps(const Caps& caps, void* out, UINT size)
-{
-    if (!out)
-        return MMSYSERR_INVALPARAM;
+    if constexpr (std::is_same_v<Caps, WAVEOUTCAPSA>)
+        caps.dwSupport = WAVECAPS_VOLUME | WAVECAPS_LRVOLUME;
     std::memcpy(out, &caps, std::min<std::size_t>(size, sizeof caps));
     return MMSYSERR_NOERROR;
 }
 
 bool ToPcmFormat(const WAVEFORMATEX& format, platform::PcmFormat& pcm)
 {
-    if (format.wFormatTag != WAVE_FORMAT_PCM || format.nChannels == 0 || format.nSamplesPerSec == 0 ||
-        (format.wBitsPerSample != 8 && format.wBitsPerSample != 16))
+    if (format.wFormatTag != WAVE_FORMAT_PCM || format.nChannels == 0 || format.nSamplesPerSec == 0
+        || (format.wBitsPerSample != 8 && format.wBitsPerSample != 16))
         return false;
-    pcm = {format.nSamplesPerSec, format.wBitsPerSample, format.nChannels};
+    pcm = { format.nSamplesPerSec, format.wBitsPerSample, format.nChannels };
     return format.nBlockAlign == pcm.BlockAlign();
 }
 
@@ -79,35 +82,30 @@ MMRESULT OnHeader(HWAVEIN hwi, WAVEHDR* header, UINT size, MMRESULT (WaveInHandl
     return (hwi->*operation)(header);
 }
 
-}  // namespace
+} // namespace
 
-UINT waveInGetNumDevs() { return UINT(WaveDeviceList::Instance().InputCount()); }
+UINT waveInGetNumDevs()
+{
+    return UINT(WaveDeviceList::Instance().InputCount());
+}
 
-UINT waveOutGetNumDevs() { return UINT(WaveDeviceList::Instance().OutputCount()); }
+UINT waveOutGetNumDevs()
+{
+    return UINT(WaveDeviceList::Instance().OutputCount());
+}
 
 MMRESULT waveInGetDevCapsA(UINT uDeviceID, WAVEINCAPSA* caps, UINT cbCaps)
 {
-    auto device = WaveDeviceList::Instance().Input(DeviceIndex(uDeviceID));
-    if (!device)
-        return MMSYSERR_BADDEVICEID;
-    WAVEINCAPSA filled;
-    FillCaps(filled, device->Name());
-    return CopyCaps(filled, caps, cbCaps);
+    return ReportCaps(WaveDeviceList::Instance().Input(DeviceIndex(uDeviceID)), caps, cbCaps);
 }
 
 MMRESULT waveOutGetDevCapsA(UINT uDeviceID, WAVEOUTCAPSA* caps, UINT cbCaps)
 {
-    auto device = WaveDeviceList::Instance().Output(DeviceIndex(uDeviceID));
-    if (!device)
-        return MMSYSERR_BADDEVICEID;
-    WAVEOUTCAPSA filled;
-    FillCaps(filled, device->Name());
-    filled.dwSupport = WAVECAPS_VOLUME | WAVECAPS_LRVOLUME;
-    return CopyCaps(filled, caps, cbCaps);
+    return ReportCaps(WaveDeviceList::Instance().Output(DeviceIndex(uDeviceID)), caps, cbCaps);
 }
 
 MMRESULT waveInOpen(HWAVEIN* phwi, UINT uDeviceID, const WAVEFORMATEX* format, DWORD_PTR dwCallback,
-                    DWORD_PTR dwInstance, DWORD fdwOpen)
+    DWORD_PTR dwInstance, DWORD fdwOpen)
 {
     if (phwi)
         *phwi = nullptr;
@@ -158,8 +156,17 @@ MMRESULT waveInAddBuffer(HWAVEIN hwi, WAVEHDR* hdr, UINT cbwh)
     return OnHeader(hwi, hdr, cbwh, &WaveInHandle::Add);
 }
 
-MMRESULT waveInStart(HWAVEIN hwi) { return hwi ? hwi->Start() : MMSYSERR_INVALHANDLE; }
+MMRESULT waveInStart(HWAVEIN hwi)
+{
+    return hwi ? hwi->Start() : MMSYSERR_INVALHANDLE;
+}
 
-MMRESULT waveInStop(HWAVEIN hwi) { return hwi ? hwi->Stop() : MMSYSERR_INVALHANDLE; }
+MMRESULT waveInStop(HWAVEIN hwi)
+{
+    return hwi ? hwi->Stop() : MMSYSERR_INVALHANDLE;
+}
 
-MMRESULT waveInReset(HWAVEIN hwi) { return hwi ? hwi->Reset() : MMSYSERR_INVALHANDLE; }
+MMRESULT waveInReset(HWAVEIN hwi)
+{
+    return hwi ? hwi->Reset() : MMSYSERR_INVALHANDLE;
+}

@@ -5,7 +5,10 @@
 
 namespace platform {
 
-WaveAudio::~WaveAudio() { StopDevice(); }
+WaveAudio::~WaveAudio()
+{
+    StopDevice();
+}
 
 MCIERROR WaveAudio::Open(const std::string& path)
 {
@@ -27,7 +30,10 @@ std::uint32_t WaveAudio::Length() const
     return m_file.Rate() ? std::uint32_t(m_file.Frames() * 1000 / m_file.Rate()) : 0;
 }
 
-std::uint64_t WaveAudio::ToFrames(std::uint32_t ms) const { return std::uint64_t(ms) * m_file.Rate() / 1000; }
+std::uint64_t WaveAudio::ToFrames(std::uint32_t ms) const
+{
+    return std::uint64_t(ms) * m_file.Rate() / 1000;
+}
 
 std::uint32_t WaveAudio::Position()
 {
@@ -58,7 +64,7 @@ MCIERROR WaveAudio::Play(const std::uint32_t* fromMs)
     if (!m_device)
         return MCIERR_WAVE_SETOUTPUTUNSUITABLE;
     auto render = [this](std::uint8_t* data, std::size_t bytes) { return Render(data, bytes); };
-    m_deviceFormat = {m_file.Rate(), 16, std::uint16_t(std::min<std::size_t>(m_file.Channels(), 2))};
+    m_deviceFormat = { m_file.Rate(), 16, std::uint16_t(std::min<std::size_t>(m_file.Channels(), 2)) };
     MMRESULT result = m_device->Start(m_deviceFormat, render);
     if (result == WAVERR_BADFORMAT) {
         m_deviceFormat = PcmFormat{};
@@ -113,7 +119,10 @@ MCIERROR WaveAudio::Stop()
     return MMSYSERR_NOERROR;
 }
 
-void WaveAudio::SetCompletion(Completion completion) { m_completion = std::move(completion); }
+void WaveAudio::SetCompletion(Completion completion)
+{
+    m_completion = std::move(completion);
+}
 
 // Must not run while the render callback holds m_mutex: the device waits for the callback.
 void WaveAudio::StopDevice()
@@ -193,4 +202,4 @@ void WaveAudio::ReachedEnd()
         m_completion();
 }
 
-}  // namespace platform
+} // namespace platform

@@ -53,8 +53,8 @@ private:
     UINT m_outputId = WAVE_MAPPER;
     std::shared_ptr<WaveOutDevice> m_device;
     PcmFormat m_deviceFormat;
-    std::atomic<bool> m_playing{false};
-    std::atomic<bool> m_ended{false};
+    std::atomic<bool> m_playing{ false };
+    std::atomic<bool> m_ended{ false };
     bool m_paused = false;
     Completion m_completion;
 
@@ -67,4 +67,4 @@ private:
     std::uint64_t m_frame = 0;
 };
 
-}  // namespace platform
+} // namespace platform

@@ -26,7 +26,7 @@ bool FitsIn(const MMCKINFO& chunk, std::uint64_t end)
     return std::uint64_t(chunk.dwDataOffset) + chunk.cksize <= end;
 }
 
-}  // namespace
+} // namespace
 
 MCIERROR WaveFileReader::Open(const std::string& path)
 {
@@ -55,8 +55,8 @@ MCIERROR WaveFileReader::ReadFormat(const MMCKINFO& riff)
     mmioSeek(m_file.get(), LONG(riff.dwDataOffset + 4), SEEK_SET);
     MMCKINFO fmt{};
     fmt.ckid = kFmt;
-    if (mmioDescend(m_file.get(), &fmt, &riff, MMIO_FINDCHUNK) != MMSYSERR_NOERROR || fmt.cksize < 16 ||
-        !FitsIn(fmt, std::uint64_t(riff.dwDataOffset) + riff.cksize))
+    if (mmioDescend(m_file.get(), &fmt, &riff, MMIO_FINDCHUNK) != MMSYSERR_NOERROR || fmt.cksize < 16
+        || !FitsIn(fmt, std::uint64_t(riff.dwDataOffset) + riff.cksize))
         return MCIERR_INVALID_FILE;
     std::vector<char> bytes(std::min<std::size_t>(fmt.cksize, sizeof(WAVEFORMATEX) + kMaxExtra));
     if (mmioRead(m_file.get(), bytes.data(), LONG(bytes.size())) != LONG(bytes.size()))
@@ -64,8 +64,10 @@ MCIERROR WaveFileReader::ReadFormat(const MMCKINFO& riff)
     std::memcpy(&m_format, bytes.data(), std::min(bytes.size(), sizeof m_format));
     if (bytes.size() < sizeof m_format)
         m_format.cbSize = 0;
-    const std::size_t extra = std::min<std::size_t>(m_format.cbSize, bytes.size() - std::min(bytes.size(), sizeof m_format));
-    m_extra.assign(bytes.begin() + std::ptrdiff_t(sizeof m_format), bytes.begin() + std::ptrdiff_t(sizeof m_format + extra));
+    const std::size_t extra
+        = std::min<std::size_t>(m_format.cbSize, bytes.size() - std::min(bytes.size(), sizeof m_format));
+    m_extra.assign(bytes.begin() + std::ptrdiff_t(sizeof m_format),
+        bytes.begin() + std::ptrdiff_t(sizeof m_format + extra));
     m_decoder = MakeDecoder(m_format, m_extra.data(), m_extra.size());
     return m_decoder ? MMSYSERR_NOERROR : MCIERR_INVALID_FILE;
 }
@@ -76,9 +78,9 @@ std::uint64_t WaveFileReader::FactFrames(const MMCKINFO& riff)
     MMCKINFO fact{};
     fact.ckid = kFact;
     char bytes[4];
-    if (m_format.wFormatTag == WAVE_FORMAT_PCM ||
-        mmioDescend(m_file.get(), &fact, &riff, MMIO_FINDCHUNK) != MMSYSERR_NOERROR || fact.cksize < 4 ||
-        mmioRead(m_file.get(), bytes, 4) != 4)
+    if (m_format.wFormatTag == WAVE_FORMAT_PCM
+        || mmioDescend(m_file.get(), &fact, &riff, MMIO_FINDCHUNK) != MMSYSERR_NOERROR || fact.cksize < 4
+        || mmioRead(m_file.get(), bytes, 4) != 4)
         return 0;
     std::uint32_t frames;
     std::memcpy(&frames, bytes, 4);
@@ -90,8 +92,8 @@ MCIERROR WaveFileReader::FindData(const MMCKINFO& riff)
     mmioSeek(m_file.get(), LONG(riff.dwDataOffset + 4), SEEK_SET);
     MMCKINFO data{};
     data.ckid = kData;
-    if (mmioDescend(m_file.get(), &data, &riff, MMIO_FINDCHUNK) != MMSYSERR_NOERROR ||
-        !FitsIn(data, std::uint64_t(riff.dwDataOffset) + riff.cksize))
+    if (mmioDescend(m_file.get(), &data, &riff, MMIO_FINDCHUNK) != MMSYSERR_NOERROR
+        || !FitsIn(data, std::uint64_t(riff.dwDataOffset) + riff.cksize))
         return MCIERR_INVALID_FILE;
     m_dataOffset = data.dwDataOffset;
     m_blocks = data.cksize / m_decoder->BlockBytes();
@@ -120,8 +122,8 @@ bool WaveFileReader::LoadBlock(std::uint64_t block)
     const std::uint64_t offset = m_dataOffset + block * m_blockBytes.size();
     if (block != m_loadedBlock + 1 && mmioSeek(m_file.get(), LONG(offset), SEEK_SET) != LONG(offset))
         return false;
-    if (mmioRead(m_file.get(), reinterpret_cast<char*>(m_blockBytes.data()), LONG(m_blockBytes.size())) !=
-        LONG(m_blockBytes.size()))
+    if (mmioRead(m_file.get(), reinterpret_cast<char*>(m_blockBytes.data()), LONG(m_blockBytes.size()))
+        != LONG(m_blockBytes.size()))
         return false;
     m_decoder->DecodeBlock(m_blockBytes.data(), m_blockFrames.data());
     m_loadedBlock = block;
@@ -141,4 +143,4 @@ bool WaveFileReader::ReadFrame(std::int16_t* out)
     return true;
 }
 
-}  // namespace platform
+} // namespace platform

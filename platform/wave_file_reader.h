@@ -47,4 +47,4 @@ private:
     std::uint64_t m_loadedBlock = ~std::uint64_t(0);
 };
 
-}  // namespace platform
+} // namespace platform

@@ -4,12 +4,18 @@
 #include <cstring>
 
 WaveInHandle::WaveInHandle(std::shared_ptr<platform::WaveInDevice> device, const platform::PcmFormat& format,
-                           WAVEINPROC callback, DWORD_PTR instance)
-    : m_device(std::move(device)), m_format(format), m_callback(callback), m_instance(instance)
+    WAVEINPROC callback, DWORD_PTR instance)
+    : m_device(std::move(device))
+    , m_format(format)
+    , m_callback(callback)
+    , m_instance(instance)
 {
 }
 
-WaveInHandle::~WaveInHandle() { StopDevice(); }
+WaveInHandle::~WaveInHandle()
+{
+    StopDevice();
+}
 
 MMRESULT WaveInHandle::Prepare(WAVEHDR* header)
 {
@@ -45,8 +51,8 @@ MMRESULT WaveInHandle::Start()
 {
     if (m_started)
         return MMSYSERR_NOERROR;
-    const MMRESULT result =
-        m_device->Start(m_format, [this](const std::uint8_t* data, std::size_t bytes) { Deliver(data, bytes); });
+    const MMRESULT result = m_device->Start(
+        m_format, [this](const std::uint8_t* data, std::size_t bytes) { Deliver(data, bytes); });
     m_started = result == MMSYSERR_NOERROR;
     return result;
 }

@@ -12,7 +12,7 @@
 struct WaveInHandle {
 public:
     WaveInHandle(std::shared_ptr<platform::WaveInDevice> device, const platform::PcmFormat& format,
-                 WAVEINPROC callback, DWORD_PTR instance);
+        WAVEINPROC callback, DWORD_PTR instance);
     ~WaveInHandle();
     WaveInHandle(const WaveInHandle&) = delete;
     WaveInHandle& operator=(const WaveInHandle&) = delete;

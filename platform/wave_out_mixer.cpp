@@ -13,14 +13,14 @@ struct VolumeOf {
     WaveOutVolume* volume = nullptr;
 
     explicit VolumeOf(UINT deviceId)
-        : device(WaveDeviceList::Instance().Output(deviceId == WAVE_MAPPER ? 0 : deviceId)),
-          volume(dynamic_cast<WaveOutVolume*>(device.get()))
+        : device(WaveDeviceList::Instance().Output(deviceId == WAVE_MAPPER ? 0 : deviceId))
+        , volume(dynamic_cast<WaveOutVolume*>(device.get()))
     {
     }
     MMRESULT Error() const { return !device ? MMSYSERR_BADDEVICEID : MIXERR_INVALCONTROL; }
 };
 
-}  // namespace
+} // namespace
 
 MMRESULT WaveOutMixer::GetVolume(UINT deviceId, DWORD& left, DWORD& right)
 {
@@ -36,4 +36,4 @@ MMRESULT WaveOutMixer::SetVolume(UINT deviceId, DWORD left, DWORD right)
     return target.volume ? target.volume->SetVolume(left, right) : target.Error();
 }
 
-}  // namespace platform
+} // namespace platform

@@ -18,4 +18,4 @@ public:
     static MMRESULT SetVolume(UINT deviceId, DWORD left, DWORD right);
 };
 
-}  // namespace platform
+} // namespace platform

@@ -13,4 +13,4 @@ public:
     virtual MMRESULT SetVolume(DWORD left, DWORD right) = 0;
 };
 
-}  // namespace platform
+} // namespace platform

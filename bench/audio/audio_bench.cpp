@@ -18,7 +18,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr WAVEFORMATEX kPcm8k{WAVE_FORMAT_PCM, 1, 8000, 16000, 2, 16, 0};
+constexpr WAVEFORMATEX kPcm8k{ WAVE_FORMAT_PCM, 1, 8000, 16000, 2, 16, 0 };
 constexpr std::size_t kRate = 8000;
 
 struct Format {
@@ -28,11 +28,11 @@ struct Format {
 };
 
 const Format kFormats[] = {
-    {"PCM8", {WAVE_FORMAT_PCM, 1, 8000, 8000, 1, 8, 0}, 0},
-    {"ALaw", {6, 1, 8000, 8000, 1, 8, 0}, 0},
-    {"uLaw", {7, 1, 8000, 8000, 1, 8, 0}, 0},
-    {"ImaAdpcm", {0x11, 1, 8000, 4055, 256, 4, 2}, 505},
-    {"Gsm610", {0x31, 1, 8000, 1625, 65, 0, 2}, 320},
+    { "PCM8", { WAVE_FORMAT_PCM, 1, 8000, 8000, 1, 8, 0 }, 0 },
+    { "ALaw", { 6, 1, 8000, 8000, 1, 8, 0 }, 0 },
+    { "uLaw", { 7, 1, 8000, 8000, 1, 8, 0 }, 0 },
+    { "ImaAdpcm", { 0x11, 1, 8000, 4055, 256, 4, 2 }, 505 },
+    { "Gsm610", { 0x31, 1, 8000, 1625, 65, 0, 2 }, 320 },
 };
 
 std::vector<std::int16_t> Speechlike(std::size_t count)
@@ -59,8 +59,8 @@ std::vector<std::uint8_t> FormatBytes(const Format& f)
 // Seconds of audio handled per second of one core's time: the real-time factor.
 void ReportRealTime(benchmark::State& state, double audioSecondsPerIteration)
 {
-    state.counters["x_realtime"] =
-        benchmark::Counter(audioSecondsPerIteration * double(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["x_realtime"] = benchmark::Counter(
+        audioSecondsPerIteration * double(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 // Encoding through a conversion stream in the recorder's 10,000-byte buffers.
@@ -68,8 +68,8 @@ void BM_Encode(benchmark::State& state, const Format& format)
 {
     const auto bytes = FormatBytes(format);
     HACMSTREAM stream = nullptr;
-    acmStreamOpen(&stream, nullptr, &kPcm8k, reinterpret_cast<const WAVEFORMATEX*>(bytes.data()), nullptr, 0, 0,
-                  ACM_STREAMOPENF_NONREALTIME);
+    acmStreamOpen(&stream, nullptr, &kPcm8k, reinterpret_cast<const WAVEFORMATEX*>(bytes.data()), nullptr, 0,
+        0, ACM_STREAMOPENF_NONREALTIME);
     DWORD size = 0;
     acmStreamSize(stream, 10000, &size, ACM_STREAMSIZEF_SOURCE);
     std::vector<std::uint8_t> out(size);
@@ -111,7 +111,8 @@ void BM_Decode(benchmark::State& state, const Format& format)
 
 fs::path BenchFolder()
 {
-    const fs::path folder = fs::temp_directory_path() / ("kestrium-audio-bench-" + std::to_string(::getpid()));
+    const fs::path folder
+        = fs::temp_directory_path() / ("kestrium-audio-bench-" + std::to_string(::getpid()));
     fs::create_directories(folder);
     return folder;
 }
@@ -124,8 +125,8 @@ void BM_SixLinesRecordingGsm(benchmark::State& state)
     std::vector<std::unique_ptr<Registered<FakeWaveIn>>> lines;
     std::vector<std::unique_ptr<WaveRecorder>> recorders;
     for (int i = 0; i < 6; ++i) {
-        lines.push_back(std::make_unique<Registered<FakeWaveIn>>(platform::WaveDeviceGroup::Line,
-                                                                 "Line " + std::to_string(i)));
+        lines.push_back(std::make_unique<Registered<FakeWaveIn>>(
+            platform::WaveDeviceGroup::Line, "Line " + std::to_string(i)));
         recorders.push_back(std::make_unique<WaveRecorder>());
         recorders[i]->FindFormat("GSM 6.10 , 8.000 kHz, Mono");
         recorders[i]->SetCompression(1);
@@ -140,8 +141,8 @@ void BM_SixLinesRecordingGsm(benchmark::State& state)
                 (**line).Push(piece);
     for (auto& recorder : recorders)
         recorder->StopRecording();
-    state.counters["core_percent"] =
-        benchmark::Counter(double(state.iterations()) / 100.0, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["core_percent"] = benchmark::Counter(
+        double(state.iterations()) / 100.0, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     fs::remove_all(folder);
 }
 
@@ -169,7 +170,7 @@ void BM_StopOneHourRecording(benchmark::State& state)
     fs::remove_all(folder);
 }
 
-}  // namespace
+} // namespace
 
 BENCHMARK_CAPTURE(BM_Encode, PCM8, kFormats[0]);
 BENCHMARK_CAPTURE(BM_Encode, ALaw, kFormats[1]);

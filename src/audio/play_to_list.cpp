@@ -6,7 +6,10 @@
 
 #include <algorithm>
 
-PlayToList::PlayToList(SettingsStore& settings) : m_settings(settings) {}
+PlayToList::PlayToList(SettingsStore& settings)
+    : m_settings(settings)
+{
+}
 
 std::vector<std::string> PlayToList::DeviceNames()
 {
@@ -29,7 +32,10 @@ int PlayToList::SelectedIndex(const std::vector<std::string>& names) const
     return found == names.end() ? 0 : int(found - names.begin());
 }
 
-void PlayToList::Select(const std::string& name) { m_settings.Write(Settings::kPlayTo, name); }
+void PlayToList::Select(const std::string& name)
+{
+    m_settings.Write(Settings::kPlayTo, name);
+}
 
 int PlayToList::FindOutputDevice(const std::string& name)
 {

@@ -56,7 +56,10 @@ WAVEFORMATEX DefaultPcm()
     return f;
 }
 
-std::size_t FormatSize(const WAVEFORMATEX& f) { return sizeof(WAVEFORMATEX) + f.cbSize; }
+std::size_t FormatSize(const WAVEFORMATEX& f)
+{
+    return sizeof(WAVEFORMATEX) + f.cbSize;
+}
 
 std::uint16_t SamplesPerBlock(const WAVEFORMATEX& f)
 {
@@ -66,8 +69,7 @@ std::uint16_t SamplesPerBlock(const WAVEFORMATEX& f)
     return std::uint16_t(extra[0] | extra[1] << 8);
 }
 
-template <std::size_t N>
-void CopyText(std::array<char, N>& out, const char* text)
+template <std::size_t N> void CopyText(std::array<char, N>& out, const char* text)
 {
     std::snprintf(out.data(), N, "%s", text);
 }
@@ -81,7 +83,7 @@ bool CreateChunk(HMMIO file, MMCKINFO& chunk, FOURCC id, DWORD size, UINT flags 
     return mmioCreateChunk(file, &chunk, flags) == MMSYSERR_NOERROR;
 }
 
-}  // namespace
+} // namespace
 
 WaveRecorder::WaveRecorder()
 {
@@ -135,12 +137,13 @@ MMRESULT WaveRecorder::OpenCaptureDevice(std::int16_t deviceId)
 {
     m_captureFormat = DefaultPcm();
     const MMRESULT result = waveInOpen(&m_captureDevice, UINT(std::int32_t(deviceId)), &m_captureFormat,
-                                       reinterpret_cast<DWORD_PTR>(&WaveRecorder::WaveInProc),
-                                       reinterpret_cast<DWORD_PTR>(this), CALLBACK_FUNCTION);
+        reinterpret_cast<DWORD_PTR>(&WaveRecorder::WaveInProc), reinterpret_cast<DWORD_PTR>(this),
+        CALLBACK_FUNCTION);
     for (std::size_t i = 0; i < kBufferCount; ++i) {
         CaptureBuffer& buffer = m_captureBuffers[i];
         buffer.data = std::make_unique<char[]>(kBufferBlockBytes);
-        buffer.header = std::make_unique<WAVEHDR>(WAVEHDR{buffer.data.get(), kBufferBytes, 0, i, 0, 0, nullptr, 0});
+        buffer.header
+            = std::make_unique<WAVEHDR>(WAVEHDR{ buffer.data.get(), kBufferBytes, 0, i, 0, 0, nullptr, 0 });
     }
     m_ready = 1;
     return result;
@@ -283,8 +286,8 @@ std::int32_t WaveRecorder::FinishFile()
         return kNothingCaptured;
     }
     MmioHandle tempFile(mmioOpen(temp.c_str(), nullptr, MMIO_CREATE | MMIO_READWRITE | MMIO_ALLOCBUF));
-    const bool assembled = size > 0 && tempFile && AssembleFile(tempFile.get(), DWORD(size)) &&
-                           mmioClose(tempFile.release(), 0) == MMSYSERR_NOERROR;
+    const bool assembled = size > 0 && tempFile && AssembleFile(tempFile.get(), DWORD(size))
+        && mmioClose(tempFile.release(), 0) == MMSYSERR_NOERROR;
     if (!assembled) {
         tempFile.reset();
         mmioOpen(temp.c_str(), nullptr, MMIO_DELETE);
@@ -311,8 +314,8 @@ bool WaveRecorder::AssembleFile(HMMIO temp, DWORD dataBytes)
         left -= DWORD(n);
     }
     // Odd data gets the pad byte that RIFF chunks need, and the RIFF size counts it.
-    MMCKINFO data{kData, dataBytes, 0, kHeaderBytes, MMIO_DIRTY};
-    MMCKINFO riff{FOURCC_RIFF, dataBytes + kRiffOverhead, kWave, 8, MMIO_DIRTY};
+    MMCKINFO data{ kData, dataBytes, 0, kHeaderBytes, MMIO_DIRTY };
+    MMCKINFO riff{ FOURCC_RIFF, dataBytes + kRiffOverhead, kWave, 8, MMIO_DIRTY };
     return mmioAscend(temp, &data, 0) == MMSYSERR_NOERROR && mmioAscend(temp, &riff, 0) == MMSYSERR_NOERROR;
 }
 
@@ -330,16 +333,16 @@ bool WaveRecorder::WriteHeader(HMMIO file, DWORD dataBytes)
         std::memcpy(format.data(), &pcm, sizeof pcm);
     }
     MMCKINFO riff, fmt, fact, data;
-    if (!CreateChunk(file, riff, FOURCC_RIFF, dataBytes + kRiffOverhead, MMIO_CREATERIFF) ||
-        !CreateChunk(file, fmt, kFmt, kFormatBytes))
+    if (!CreateChunk(file, riff, FOURCC_RIFF, dataBytes + kRiffOverhead, MMIO_CREATERIFF)
+        || !CreateChunk(file, fmt, kFmt, kFormatBytes))
         return false;
-    if (mmioWrite(file, reinterpret_cast<const char*>(format.data()), kFormatBytes) != LONG(kFormatBytes) ||
-        mmioAscend(file, &fmt, 0) != MMSYSERR_NOERROR)
+    if (mmioWrite(file, reinterpret_cast<const char*>(format.data()), kFormatBytes) != LONG(kFormatBytes)
+        || mmioAscend(file, &fmt, 0) != MMSYSERR_NOERROR)
         return false;
-    const char count[4] = {char(samples & 0xFF), char(samples >> 8 & 0xFF), char(samples >> 16 & 0xFF),
-                           char(samples >> 24)};
-    return CreateChunk(file, fact, kFact, 4) && mmioWrite(file, count, 4) == 4 &&
-           mmioAscend(file, &fact, 0) == MMSYSERR_NOERROR && CreateChunk(file, data, kData, dataBytes);
+    const char count[4] = { char(samples & 0xFF), char(samples >> 8 & 0xFF), char(samples >> 16 & 0xFF),
+        char(samples >> 24) };
+    return CreateChunk(file, fact, kFact, 4) && mmioWrite(file, count, 4) == 4
+        && mmioAscend(file, &fact, 0) == MMSYSERR_NOERROR && CreateChunk(file, data, kData, dataBytes);
 }
 
 // Block-coded formats count whole blocks; the others go by their average bytes per second.
@@ -405,7 +408,10 @@ std::int32_t WaveRecorder::GetLevel(std::uint8_t* level) const
 
 // ---- recording format ----
 
-WAVEFORMATEX* WaveRecorder::RecordingFormat() { return reinterpret_cast<WAVEFORMATEX*>(m_recordingFormat.data()); }
+WAVEFORMATEX* WaveRecorder::RecordingFormat()
+{
+    return reinterpret_cast<WAVEFORMATEX*>(m_recordingFormat.data());
+}
 
 const WAVEFORMATEX* WaveRecorder::RecordingFormat() const
 {
@@ -423,10 +429,11 @@ void WaveRecorder::SetRecordingFormat(const WAVEFORMATEX& format)
 MMRESULT WaveRecorder::OpenConversionStream()
 {
     const WAVEFORMATEX pcm = DefaultPcm();
-    MMRESULT result = acmStreamOpen(&m_conversionStream, nullptr, &pcm, RecordingFormat(), nullptr, 0, 0,
-                                    ACM_STREAMOPENF_NONREALTIME);
+    MMRESULT result = acmStreamOpen(
+        &m_conversionStream, nullptr, &pcm, RecordingFormat(), nullptr, 0, 0, ACM_STREAMOPENF_NONREALTIME);
     if (result == MMSYSERR_NOERROR)
-        result = acmStreamSize(m_conversionStream, kBufferBytes, &m_conversionBufferSize, ACM_STREAMSIZEF_SOURCE);
+        result = acmStreamSize(
+            m_conversionStream, kBufferBytes, &m_conversionBufferSize, ACM_STREAMSIZEF_SOURCE);
     if (result != MMSYSERR_NOERROR) {
         CloseConversionStream();
         SetRecordingFormat(pcm);
@@ -459,7 +466,8 @@ std::int32_t WaveRecorder::FindFormat(const char* description)
     m_found = false;
     m_wantedDescription = description;
     if (description)
-        acmDriverEnum(&WaveRecorder::DriverEnumProc, reinterpret_cast<DWORD_PTR>(this), ACM_DRIVERENUMF_NOLOCAL);
+        acmDriverEnum(
+            &WaveRecorder::DriverEnumProc, reinterpret_cast<DWORD_PTR>(this), ACM_DRIVERENUMF_NOLOCAL);
     m_wantedDescription = nullptr;
     return m_found ? 0 : kNotFound;
 }
@@ -481,7 +489,8 @@ BOOL WaveRecorder::DriverEnumProc(HACMDRIVERID driverId, DWORD_PTR instance, DWO
     details.cbwfx = std::min<DWORD>(maxSize, kFormatBytes);
     if (acmDriverOpen(&self->m_driver, driverId, 0) != MMSYSERR_NOERROR)
         return 1;
-    acmFormatEnumA(self->m_driver, &details, &WaveRecorder::FormatEnumProc, instance, ACM_FORMATENUMF_CONVERT);
+    acmFormatEnumA(
+        self->m_driver, &details, &WaveRecorder::FormatEnumProc, instance, ACM_FORMATENUMF_CONVERT);
     acmDriverClose(self->m_driver, 0);
     self->m_driver = nullptr;
     return 1;
@@ -554,7 +563,10 @@ std::int32_t WaveRecorder::GetFormatDescription(char* buffer, std::uint32_t size
     return 0;
 }
 
-void WaveRecorder::SetCompression(std::uint32_t flag) { m_compression = flag ? 1 : 0; }
+void WaveRecorder::SetCompression(std::uint32_t flag)
+{
+    m_compression = flag ? 1 : 0;
+}
 
 // ---- playback ----
 
@@ -639,7 +651,10 @@ std::int32_t WaveRecorder::ClosePlayback()
     return 0;
 }
 
-void WaveRecorder::SetPlaybackObserver(PlaybackObserver* observer) { m_observer = observer; }
+void WaveRecorder::SetPlaybackObserver(PlaybackObserver* observer)
+{
+    m_observer = observer;
+}
 
 // ---- mixer ----
 
@@ -659,12 +674,13 @@ std::int32_t WaveRecorder::GetVolume(std::uint32_t* left, std::uint32_t* right)
 
 std::int32_t WaveRecorder::SetVolume(std::int32_t left, std::int32_t right)
 {
-    if (left > std::int32_t(platform::WaveOutMixer::kMaxVolume) ||
-        right > std::int32_t(platform::WaveOutMixer::kMaxVolume))
+    if (left > std::int32_t(platform::WaveOutMixer::kMaxVolume)
+        || right > std::int32_t(platform::WaveOutMixer::kMaxVolume))
         return kVolumeOutOfRange;
     DWORD l = 0;
     DWORD r = 0;
     if (const MMRESULT result = platform::WaveOutMixer::GetVolume(0, l, r))
         return std::int32_t(result);
-    return std::int32_t(platform::WaveOutMixer::SetVolume(0, left >= 0 ? DWORD(left) : l, right >= 0 ? DWORD(right) : r));
+    return std::int32_t(
+        platform::WaveOutMixer::SetVolume(0, left >= 0 ? DWORD(left) : l, right >= 0 ? DWORD(right) : r));
 }

@@ -81,7 +81,8 @@ private:
 
     static void WaveInProc(HWAVEIN hwi, UINT message, DWORD_PTR instance, DWORD_PTR param1, DWORD_PTR param2);
     static BOOL DriverEnumProc(HACMDRIVERID driverId, DWORD_PTR instance, DWORD support);
-    static BOOL FormatEnumProc(HACMDRIVERID driverId, ACMFORMATDETAILSA* details, DWORD_PTR instance, DWORD support);
+    static BOOL FormatEnumProc(
+        HACMDRIVERID driverId, ACMFORMATDETAILSA* details, DWORD_PTR instance, DWORD support);
 
     // Capture side.
     MMRESULT OpenCaptureDevice(std::int16_t deviceId);
@@ -113,7 +114,7 @@ private:
     std::int32_t ResumePlayback();
 
     std::uint32_t m_levelSum = 0;
-    std::atomic<std::uint32_t> m_level{0};
+    std::atomic<std::uint32_t> m_level{ 0 };
     std::uint32_t m_levelCount = 0;
     std::uint32_t m_ready = 0;
     std::uint32_t m_compression = 0;
@@ -126,7 +127,7 @@ private:
     HACMSTREAM m_conversionStream = nullptr;
     DWORD m_conversionBufferSize = 0;
     std::array<char, kDescriptionBytes> m_formatDescription{};
-    std::atomic<bool> m_stopRequested{false};
+    std::atomic<bool> m_stopRequested{ false };
     std::uint32_t m_recording = 0;
     std::uint32_t m_paused = 0;
     std::array<char, kMaxTargetPath + 1> m_targetPath{};

@@ -34,4 +34,4 @@ inline SoundFile ReadSoundFile(const std::string& path)
     return result;
 }
 
-}  // namespace testing_support
+} // namespace testing_support

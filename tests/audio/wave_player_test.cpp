@@ -35,7 +35,7 @@ public:
     int Completed() const { return m_completed; }
 
 private:
-    std::atomic<int> m_completed{0};
+    std::atomic<int> m_completed{ 0 };
 };
 
 // The first channel of 16-bit frames played into a fake device.
@@ -63,7 +63,7 @@ protected:
     std::int16_t OutId() const { return std::int16_t(m_out.Id()); }
 
     TempDir m_dir;
-    Registered<FakeWaveOut> m_out{WaveDeviceGroup::Line, "Zo-Linka Line 1"};
+    Registered<FakeWaveOut> m_out{ WaveDeviceGroup::Line, "Zo-Linka Line 1" };
     WaveRecorder m_engine;
 };
 
@@ -73,9 +73,9 @@ struct SoxCase {
     int channels;
 };
 
-class PlaysSoxFiles : public PlayerTest, public testing::WithParamInterface<SoxCase> {};
+class PlaysSoxFiles : public PlayerTest, public testing::WithParamInterface<SoxCase> { };
 
-}  // namespace
+} // namespace
 
 TEST_P(PlaysSoxFiles, WithTheRightLengthAndTone)
 {
@@ -96,18 +96,17 @@ TEST_P(PlaysSoxFiles, WithTheRightLengthAndTone)
     EXPECT_EQ(m_engine.ClosePlayback(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Formats, PlaysSoxFiles,
-    testing::Values(SoxCase{"-r 8000 -b 16 -c 1 -e signed-integer", 8000, 1},
-                    SoxCase{"-r 8000 -b 8 -c 1 -e unsigned-integer", 8000, 1},
-                    SoxCase{"-r 11025 -b 8 -c 2 -e unsigned-integer", 11025, 2},
-                    SoxCase{"-r 22050 -b 16 -c 2 -e signed-integer", 22050, 2},
-                    SoxCase{"-r 44100 -b 16 -c 1 -e signed-integer", 44100, 1},
-                    SoxCase{"-r 48000 -b 16 -c 2 -e signed-integer", 48000, 2},
-                    SoxCase{"-r 16000 -b 24 -c 1 -e signed-integer", 16000, 1},
-                    SoxCase{"-r 8000 -c 1 -e u-law", 8000, 1}, SoxCase{"-r 8000 -c 1 -e a-law", 8000, 1},
-                    SoxCase{"-r 8000 -c 1 -e ima-adpcm", 8000, 1}, SoxCase{"-r 22050 -c 2 -e ima-adpcm", 22050, 2},
-                    SoxCase{"-r 8000 -c 1 -e gsm-full-rate", 8000, 1}));
+INSTANTIATE_TEST_SUITE_P(Formats, PlaysSoxFiles,
+    testing::Values(SoxCase{ "-r 8000 -b 16 -c 1 -e signed-integer", 8000, 1 },
+        SoxCase{ "-r 8000 -b 8 -c 1 -e unsigned-integer", 8000, 1 },
+        SoxCase{ "-r 11025 -b 8 -c 2 -e unsigned-integer", 11025, 2 },
+        SoxCase{ "-r 22050 -b 16 -c 2 -e signed-integer", 22050, 2 },
+        SoxCase{ "-r 44100 -b 16 -c 1 -e signed-integer", 44100, 1 },
+        SoxCase{ "-r 48000 -b 16 -c 2 -e signed-integer", 48000, 2 },
+        SoxCase{ "-r 16000 -b 24 -c 1 -e signed-integer", 16000, 1 },
+        SoxCase{ "-r 8000 -c 1 -e u-law", 8000, 1 }, SoxCase{ "-r 8000 -c 1 -e a-law", 8000, 1 },
+        SoxCase{ "-r 8000 -c 1 -e ima-adpcm", 8000, 1 }, SoxCase{ "-r 22050 -c 2 -e ima-adpcm", 22050, 2 },
+        SoxCase{ "-r 8000 -c 1 -e gsm-full-rate", 8000, 1 }));
 
 TEST_F(PlayerTest, ResamplesToATelephoneLineThatTakesOnly8kMono)
 {
@@ -131,7 +130,7 @@ TEST_F(PlayerTest, PausesResumesSeeksAndReportsTheEnd)
     ASSERT_EQ(m_engine.GetPosition(&position), 0);
     EXPECT_EQ(position, 1000u);
 
-    EXPECT_EQ(m_engine.Resume(1), -1);  // already playing
+    EXPECT_EQ(m_engine.Resume(1), -1); // already playing
     EXPECT_EQ(m_engine.Pause(1), 0);
     EXPECT_FALSE(m_out->Running());
     EXPECT_EQ(m_engine.GetPosition(&position), 0);
@@ -198,8 +197,8 @@ TEST_F(PlayerTest, BadFilesGiveErrorCodes)
 TEST_F(PlayerTest, RecordsAndPlaysBackEveryFormatItWrites)
 {
     Registered<FakeWaveIn> in(WaveDeviceGroup::Line, "Zo-Linka Line 1");
-    for (const char* format : {"PCM , 8.000 kHz, 8 Bit, Mono", "CCITT A-Law , 8.000 kHz, 8 Bit, Mono",
-                               "IMA ADPCM , 8.000 kHz, 4 Bit, Mono", "GSM 6.10 , 8.000 kHz, Mono"}) {
+    for (const char* format : { "PCM , 8.000 kHz, 8 Bit, Mono", "CCITT A-Law , 8.000 kHz, 8 Bit, Mono",
+             "IMA ADPCM , 8.000 kHz, 4 Bit, Mono", "GSM 6.10 , 8.000 kHz, Mono" }) {
         SCOPED_TRACE(format);
         ASSERT_EQ(m_engine.FindFormat(format), 0);
         m_engine.SetCompression(1);

@@ -19,11 +19,11 @@ std::string Description(const WaveRecorder& recorder)
     return text;
 }
 
-}  // namespace
+} // namespace
 
 TEST_F(RecorderTest, WritesAPcmFileWithThe50ByteFormatChunkAndAZeroFactChunk)
 {
-    const auto tone = Tone(12500);  // 25,000 bytes: two full buffers and a partial one
+    const auto tone = Tone(12500); // 25,000 bytes: two full buffers and a partial one
     const std::string path = PathOf("call.wav");
     ASSERT_EQ(Record(path, tone), 0);
 
@@ -34,12 +34,12 @@ TEST_F(RecorderTest, WritesAPcmFileWithThe50ByteFormatChunkAndAZeroFactChunk)
     EXPECT_EQ(Le32(bytes, 4), d + 82);
     EXPECT_EQ(bytes.substr(8, 8), "WAVEfmt ");
     EXPECT_EQ(Le32(bytes, 16), 50u);
-    EXPECT_EQ(Le16(bytes, 20), 1);         // PCM
-    EXPECT_EQ(Le16(bytes, 22), 1);         // mono
-    EXPECT_EQ(Le32(bytes, 24), 8000u);     // rate
-    EXPECT_EQ(Le32(bytes, 28), 16000u);    // bytes per second
-    EXPECT_EQ(Le16(bytes, 32), 2);         // block alignment
-    EXPECT_EQ(Le16(bytes, 34), 16);        // bits
+    EXPECT_EQ(Le16(bytes, 20), 1); // PCM
+    EXPECT_EQ(Le16(bytes, 22), 1); // mono
+    EXPECT_EQ(Le32(bytes, 24), 8000u); // rate
+    EXPECT_EQ(Le32(bytes, 28), 16000u); // bytes per second
+    EXPECT_EQ(Le16(bytes, 32), 2); // block alignment
+    EXPECT_EQ(Le16(bytes, 34), 16); // bits
     EXPECT_EQ(bytes.substr(36, 34), std::string(34, '\0'));
     EXPECT_EQ(bytes.substr(70, 4), "fact");
     EXPECT_EQ(Le32(bytes, 74), 4u);
@@ -99,7 +99,7 @@ TEST_F(RecorderTest, PauseAndResumeCaptureWithTheirCodes)
     EXPECT_EQ(m_recorder.Pause(2), -1);
     EXPECT_EQ(m_recorder.Pause(3), -2);
     EXPECT_EQ(m_recorder.Resume(0), -2);
-    EXPECT_FALSE(m_line->Push(Tone(1000)));  // nothing arrives while paused
+    EXPECT_FALSE(m_line->Push(Tone(1000))); // nothing arrives while paused
     EXPECT_EQ(m_recorder.Resume(2), 0);
     EXPECT_EQ(m_recorder.Resume(2), -1);
     m_line->Push(Tone(500));
@@ -116,9 +116,10 @@ TEST_F(RecorderTest, RefusesOverlongPathsAndReportsADeviceThatCannotOpen)
     EXPECT_FALSE(m_recorder.IsRecording());
 
     const std::string path = PathOf("nodevice.wav");
-    EXPECT_EQ(m_recorder.StartRecording(path.c_str(), std::int16_t(waveInGetNumDevs())), int(MMSYSERR_BADDEVICEID));
+    EXPECT_EQ(
+        m_recorder.StartRecording(path.c_str(), std::int16_t(waveInGetNumDevs())), int(MMSYSERR_BADDEVICEID));
     EXPECT_FALSE(m_recorder.IsRecording());
-    EXPECT_TRUE(fs::exists(path));  // the capture file stays, empty
+    EXPECT_TRUE(fs::exists(path)); // the capture file stays, empty
     EXPECT_EQ(fs::file_size(path), 0u);
     // The line's device was released again.
     EXPECT_EQ(Record(PathOf("after.wav"), Tone(10)), 0);
@@ -127,7 +128,7 @@ TEST_F(RecorderTest, RefusesOverlongPathsAndReportsADeviceThatCannotOpen)
 TEST_F(RecorderTest, KeepsTheCapturedBytesUnderARawNameWhenTheFileCannotBeAssembled)
 {
     const std::string path = PathOf("blocked.wav");
-    fs::create_directory(path + "ACM_Temp");  // the temporary file cannot be created
+    fs::create_directory(path + "ACM_Temp"); // the temporary file cannot be created
     const auto tone = Tone(3000);
     EXPECT_EQ(Record(path, tone), -4);
     EXPECT_FALSE(m_recorder.IsRecording());
@@ -152,10 +153,10 @@ TEST_F(RecorderTest, TheLevelFollowsTheInputAndShowsLoudLevelsAsFullScale)
     ASSERT_EQ(m_recorder.GetLevel(&level), 0);
     EXPECT_EQ(level, 0);
     ASSERT_EQ(m_recorder.StartRecording(PathOf("level.wav").c_str(), LineId()), 0);
-    m_line->Push(std::vector<std::int16_t>(5000, 8192));  // a quarter of full scale: level 128
+    m_line->Push(std::vector<std::int16_t>(5000, 8192)); // a quarter of full scale: level 128
     ASSERT_EQ(m_recorder.GetLevel(&level), 0);
     EXPECT_EQ(level, 128);
-    m_line->Push(std::vector<std::int16_t>(5000, -32768));  // level 512 shows as 255
+    m_line->Push(std::vector<std::int16_t>(5000, -32768)); // level 512 shows as 255
     ASSERT_EQ(m_recorder.GetLevel(&level), 0);
     EXPECT_EQ(level, 255);
     m_recorder.StopRecording();
@@ -230,11 +231,11 @@ TEST_F(RecorderTest, CountsSamplesOfACompressedRecordingFromItsBlocks)
 // 1 kHz tone keeps its frequency and an SNR that fits the codec.
 struct FormatCase {
     const char* description;
-    std::int64_t frames;  // 20,000 samples recorded, completed to whole blocks
+    std::int64_t frames; // 20,000 samples recorded, completed to whole blocks
     double minSnrDb;
 };
 
-class RecorderFormats : public RecorderTest, public testing::WithParamInterface<FormatCase> {};
+class RecorderFormats : public RecorderTest, public testing::WithParamInterface<FormatCase> { };
 
 TEST_P(RecorderFormats, WritesFilesThatStandardReadersDecode)
 {
@@ -259,8 +260,8 @@ TEST_P(RecorderFormats, WritesFilesThatStandardReadersDecode)
 }
 
 INSTANTIATE_TEST_SUITE_P(Every, RecorderFormats,
-                         testing::Values(FormatCase{"PCM , 8.000 kHz, 8 Bit, Mono", 20000, 35},
-                                         FormatCase{"CCITT A-Law , 8.000 kHz, 8 Bit, Mono", 20000, 30},
-                                         FormatCase{"CCITT u-Law , 8.000 kHz, 8 Bit, Mono", 20000, 30},
-                                         FormatCase{"IMA ADPCM , 8.000 kHz, 4 Bit, Mono", 20200, 20},
-                                         FormatCase{"GSM 6.10 , 8.000 kHz, Mono", 20480, 5}));
+    testing::Values(FormatCase{ "PCM , 8.000 kHz, 8 Bit, Mono", 20000, 35 },
+        FormatCase{ "CCITT A-Law , 8.000 kHz, 8 Bit, Mono", 20000, 30 },
+        FormatCase{ "CCITT u-Law , 8.000 kHz, 8 Bit, Mono", 20000, 30 },
+        FormatCase{ "IMA ADPCM , 8.000 kHz, 4 Bit, Mono", 20200, 20 },
+        FormatCase{ "GSM 6.10 , 8.000 kHz, Mono", 20480, 5 }));

@@ -12,7 +12,7 @@ using namespace testing_support;
 
 namespace {
 
-constexpr WAVEFORMATEX kPcm8k{WAVE_FORMAT_PCM, 1, 8000, 16000, 2, 16, 0};
+constexpr WAVEFORMATEX kPcm8k{ WAVE_FORMAT_PCM, 1, 8000, 16000, 2, 16, 0 };
 
 struct Offered {
     std::vector<std::string> texts;
@@ -45,7 +45,8 @@ BOOL OnDriver(HACMDRIVERID id, DWORD_PTR instance, DWORD)
     details.pwfx = reinterpret_cast<WAVEFORMATEX*>(buffer.data());
     details.cbwfx = maxSize;
     EXPECT_EQ(acmDriverOpen(&offered->driver, id, 0), MMSYSERR_NOERROR);
-    EXPECT_EQ(acmFormatEnumA(offered->driver, &details, OnFormat, instance, ACM_FORMATENUMF_CONVERT), MMSYSERR_NOERROR);
+    EXPECT_EQ(acmFormatEnumA(offered->driver, &details, OnFormat, instance, ACM_FORMATENUMF_CONVERT),
+        MMSYSERR_NOERROR);
     acmDriverClose(offered->driver, 0);
     return 1;
 }
@@ -54,17 +55,18 @@ Offered EnumerateAll()
 {
     Offered offered;
     EXPECT_EQ(acmDriverEnum(OnDriver, reinterpret_cast<DWORD_PTR>(&offered), ACM_DRIVERENUMF_NOLOCAL),
-              MMSYSERR_NOERROR);
+        MMSYSERR_NOERROR);
     return offered;
 }
 
 // Converts `samples` in buffers of 10,000 bytes as the recorder does, then flushes the stream.
-std::vector<std::uint8_t> Encode(const std::vector<std::uint8_t>& format, const std::vector<std::int16_t>& samples)
+std::vector<std::uint8_t> Encode(
+    const std::vector<std::uint8_t>& format, const std::vector<std::int16_t>& samples)
 {
     HACMSTREAM stream = nullptr;
     const auto* wfx = reinterpret_cast<const WAVEFORMATEX*>(format.data());
     EXPECT_EQ(acmStreamOpen(&stream, nullptr, &kPcm8k, wfx, nullptr, 0, 0, ACM_STREAMOPENF_NONREALTIME),
-              MMSYSERR_NOERROR);
+        MMSYSERR_NOERROR);
     DWORD size = 0;
     EXPECT_EQ(acmStreamSize(stream, 10000, &size, ACM_STREAMSIZEF_SOURCE), MMSYSERR_NOERROR);
     std::vector<std::uint8_t> out, buffer(size);
@@ -86,7 +88,8 @@ std::vector<std::uint8_t> Encode(const std::vector<std::uint8_t>& format, const 
     return out;
 }
 
-std::vector<std::int16_t> Decode(const std::vector<std::uint8_t>& format, const std::vector<std::uint8_t>& coded)
+std::vector<std::int16_t> Decode(
+    const std::vector<std::uint8_t>& format, const std::vector<std::uint8_t>& coded)
 {
     const auto* wfx = reinterpret_cast<const WAVEFORMATEX*>(format.data());
     auto decoder = platform::MakeDecoder(*wfx, format.data() + sizeof(WAVEFORMATEX), wfx->cbSize);
@@ -100,15 +103,18 @@ std::vector<std::int16_t> Decode(const std::vector<std::uint8_t>& format, const 
     return out;
 }
 
-}  // namespace
+} // namespace
 
 TEST(CompressionManager, OffersEveryFormatConvertibleFromTelephonePcmWithItsDescription)
 {
     const Offered offered = EnumerateAll();
     const std::vector<std::string> expected = {
-        "PCM , 8.000 kHz, 16 Bit, Mono",         "PCM , 8.000 kHz, 8 Bit, Mono",
-        "CCITT A-Law , 8.000 kHz, 8 Bit, Mono",  "CCITT u-Law , 8.000 kHz, 8 Bit, Mono",
-        "IMA ADPCM , 8.000 kHz, 4 Bit, Mono",    "GSM 6.10 , 8.000 kHz, Mono",
+        "PCM , 8.000 kHz, 16 Bit, Mono",
+        "PCM , 8.000 kHz, 8 Bit, Mono",
+        "CCITT A-Law , 8.000 kHz, 8 Bit, Mono",
+        "CCITT u-Law , 8.000 kHz, 8 Bit, Mono",
+        "IMA ADPCM , 8.000 kHz, 4 Bit, Mono",
+        "GSM 6.10 , 8.000 kHz, Mono",
     };
     EXPECT_EQ(offered.texts, expected);
     // The block-coded formats carry their samples per block as extra data.
@@ -123,7 +129,7 @@ TEST(CompressionManager, OffersEveryFormatConvertibleFromTelephonePcmWithItsDesc
 
 TEST(CompressionManager, OffersNothingToConvertFromOtherSources)
 {
-    WAVEFORMATEX cd{WAVE_FORMAT_PCM, 2, 44100, 176400, 4, 16, 0};
+    WAVEFORMATEX cd{ WAVE_FORMAT_PCM, 2, 44100, 176400, 4, 16, 0 };
     Offered offered;
     std::vector<std::uint8_t> buffer(64);
     std::memcpy(buffer.data(), &cd, sizeof cd);
@@ -131,20 +137,21 @@ TEST(CompressionManager, OffersNothingToConvertFromOtherSources)
     details.cbStruct = sizeof details;
     details.pwfx = reinterpret_cast<WAVEFORMATEX*>(buffer.data());
     details.cbwfx = DWORD(buffer.size());
-    EXPECT_EQ(acmFormatEnumA(nullptr, &details, OnFormat, reinterpret_cast<DWORD_PTR>(&offered), ACM_FORMATENUMF_CONVERT),
-              MMSYSERR_NOERROR);
+    EXPECT_EQ(acmFormatEnumA(nullptr, &details, OnFormat, reinterpret_cast<DWORD_PTR>(&offered),
+                  ACM_FORMATENUMF_CONVERT),
+        MMSYSERR_NOERROR);
     EXPECT_TRUE(offered.texts.empty());
 }
 
 TEST(CompressionManager, ReportsItsResultCodes)
 {
     HACMSTREAM stream = nullptr;
-    WAVEFORMATEX gsm{0x31, 1, 8000, 1625, 65, 0, 0};
+    WAVEFORMATEX gsm{ 0x31, 1, 8000, 1625, 65, 0, 0 };
     EXPECT_EQ(acmStreamOpen(&stream, nullptr, &gsm, &kPcm8k, nullptr, 0, 0, 0), ACMERR_NOTPOSSIBLE);
-    WAVEFORMATEX odd{WAVE_FORMAT_PCM, 1, 11025, 22050, 2, 16, 0};
+    WAVEFORMATEX odd{ WAVE_FORMAT_PCM, 1, 11025, 22050, 2, 16, 0 };
     EXPECT_EQ(acmStreamOpen(&stream, nullptr, &kPcm8k, &odd, nullptr, 0, 0, 0), ACMERR_NOTPOSSIBLE);
     EXPECT_EQ(acmStreamSize(nullptr, 10000, nullptr, 0), MMSYSERR_INVALHANDLE);
-    WAVEFORMATEX alaw{6, 1, 8000, 8000, 1, 8, 0};
+    WAVEFORMATEX alaw{ 6, 1, 8000, 8000, 1, 8, 0 };
     ASSERT_EQ(acmStreamOpen(&stream, nullptr, &kPcm8k, &alaw, nullptr, 0, 0, 0), MMSYSERR_NOERROR);
     std::vector<std::uint8_t> src(100), dst(10);
     ACMSTREAMHEADER header{};
@@ -155,7 +162,7 @@ TEST(CompressionManager, ReportsItsResultCodes)
     header.cbDstLength = 10;
     EXPECT_EQ(acmStreamConvert(stream, &header, 0), ACMERR_UNPREPARED);
     ASSERT_EQ(acmStreamPrepareHeader(stream, &header, 0), MMSYSERR_NOERROR);
-    EXPECT_EQ(acmStreamConvert(stream, &header, 0), MMSYSERR_INVALPARAM);  // 50 samples do not fit 10 bytes
+    EXPECT_EQ(acmStreamConvert(stream, &header, 0), MMSYSERR_INVALPARAM); // 50 samples do not fit 10 bytes
     EXPECT_EQ(acmStreamClose(stream, 0), MMSYSERR_NOERROR);
     ACMFORMATTAGDETAILSA tag{};
     tag.cbStruct = sizeof tag;
@@ -169,10 +176,10 @@ struct CodecCase {
     std::size_t formatIndex;
     double minSnrDb;
     const char* name;
-    std::size_t endBlocks = 1;  // blocks that may end the stream after the last sample
+    std::size_t endBlocks = 1; // blocks that may end the stream after the last sample
 };
 
-class CodecRoundTrip : public testing::TestWithParam<CodecCase> {};
+class CodecRoundTrip : public testing::TestWithParam<CodecCase> { };
 
 TEST_P(CodecRoundTrip, KeepsAToneAndEverySample)
 {
@@ -189,10 +196,9 @@ TEST_P(CodecRoundTrip, KeepsAToneAndEverySample)
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryFormat, CodecRoundTrip,
-                         testing::Values(CodecCase{0, 80, "PCM16"}, CodecCase{1, 35, "PCM8"}, CodecCase{2, 30, "A-Law"},
-                                         CodecCase{3, 30, "u-Law"}, CodecCase{4, 20, "IMA ADPCM"},
-                                         CodecCase{5, 5, "GSM 6.10", 2}),
-                         [](const auto& info) { return std::string("Format") + std::to_string(info.param.formatIndex); });
+    testing::Values(CodecCase{ 0, 80, "PCM16" }, CodecCase{ 1, 35, "PCM8" }, CodecCase{ 2, 30, "A-Law" },
+        CodecCase{ 3, 30, "u-Law" }, CodecCase{ 4, 20, "IMA ADPCM" }, CodecCase{ 5, 5, "GSM 6.10", 2 }),
+    [](const auto& info) { return std::string("Format") + std::to_string(info.param.formatIndex); });
 
 TEST(FormatChooser, CancelsWithoutAChooserAndFillsTheChosenFormat)
 {
@@ -212,11 +218,12 @@ TEST(FormatChooser, CancelsWithoutAChooserAndFillsTheChosenFormat)
 
     int initialSeen = -2;
     std::string titleSeen;
-    acmSetFormatChooser([&](const std::vector<AcmFormatChoice>& choices, int initial, const std::string& title, void*) {
-        initialSeen = initial;
-        titleSeen = title;
-        return int(choices.size()) - 1;
-    });
+    acmSetFormatChooser(
+        [&](const std::vector<AcmFormatChoice>& choices, int initial, const std::string& title, void*) {
+            initialSeen = initial;
+            titleSeen = title;
+            return int(choices.size()) - 1;
+        });
     ASSERT_EQ(acmFormatChooseA(&choose), MMSYSERR_NOERROR);
     acmSetFormatChooser(nullptr);
     EXPECT_EQ(initialSeen, 0);

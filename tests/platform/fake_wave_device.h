@@ -13,7 +13,10 @@ namespace testing_support {
 // telephone line on the manual clock does.
 class FakeWaveIn : public platform::WaveInDevice {
 public:
-    explicit FakeWaveIn(std::string name) : m_name(std::move(name)) {}
+    explicit FakeWaveIn(std::string name)
+        : m_name(std::move(name))
+    {
+    }
     std::string Name() const override { return m_name; }
     MMRESULT Start(const platform::PcmFormat& format, Deliver deliver) override
     {
@@ -55,7 +58,8 @@ private:
 class FakeWaveOut : public platform::WaveOutDevice {
 public:
     explicit FakeWaveOut(std::string name, bool onlyTelephoneFormat = false)
-        : m_name(std::move(name)), m_onlyTelephoneFormat(onlyTelephoneFormat)
+        : m_name(std::move(name))
+        , m_onlyTelephoneFormat(onlyTelephoneFormat)
     {
     }
     std::string Name() const override { return m_name; }
@@ -92,8 +96,7 @@ private:
 };
 
 // Registers a device in the process-wide list for the lifetime of the object.
-template <typename Device>
-class Registered {
+template <typename Device> class Registered {
 public:
     template <typename... Args>
     explicit Registered(platform::WaveDeviceGroup group, Args&&... args)
@@ -129,4 +132,4 @@ private:
     std::shared_ptr<Device> m_device;
 };
 
-}  // namespace testing_support
+} // namespace testing_support

@@ -6,7 +6,8 @@
 
 namespace testing_support {
 
-inline std::vector<std::int16_t> Tone(std::size_t count, double hz = 1000, double amplitude = 16000, double rate = 8000)
+inline std::vector<std::int16_t> Tone(
+    std::size_t count, double hz = 1000, double amplitude = 16000, double rate = 8000)
 {
     std::vector<std::int16_t> samples(count);
     for (std::size_t i = 0; i < count; ++i)
@@ -15,7 +16,8 @@ inline std::vector<std::int16_t> Tone(std::size_t count, double hz = 1000, doubl
 }
 
 // Power at `hz` relative to the whole signal's power (1 for a pure tone), by the Goertzel filter.
-inline double ToneShare(const std::vector<std::int16_t>& s, std::size_t from, std::size_t count, double hz, double rate = 8000)
+inline double ToneShare(
+    const std::vector<std::int16_t>& s, std::size_t from, std::size_t count, double hz, double rate = 8000)
 {
     const double w = 2 * M_PI * hz / rate;
     double s1 = 0, s2 = 0, total = 0;
@@ -31,8 +33,8 @@ inline double ToneShare(const std::vector<std::int16_t>& s, std::size_t from, st
 
 // Signal-to-noise ratio in dB of `decoded` against `original`, at the lag (0 to 64 samples) that
 // matches best, over `count` samples from `from`.
-inline double SnrDb(const std::vector<std::int16_t>& original, const std::vector<std::int16_t>& decoded, std::size_t from,
-                    std::size_t count)
+inline double SnrDb(const std::vector<std::int16_t>& original, const std::vector<std::int16_t>& decoded,
+    std::size_t from, std::size_t count)
 {
     double best = -1e9;
     for (std::size_t lag = 0; lag <= 64 && from + lag + count <= decoded.size(); ++lag) {
@@ -47,4 +49,4 @@ inline double SnrDb(const std::vector<std::int16_t>& original, const std::vector
     return best;
 }
 
-}  // namespace testing_support
+} // namespace testing_support

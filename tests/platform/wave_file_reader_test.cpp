@@ -15,10 +15,13 @@ namespace {
 
 std::string Le32(std::uint32_t v)
 {
-    return {char(v & 0xFF), char(v >> 8 & 0xFF), char(v >> 16 & 0xFF), char(v >> 24)};
+    return { char(v & 0xFF), char(v >> 8 & 0xFF), char(v >> 16 & 0xFF), char(v >> 24) };
 }
 
-std::string Le16(std::uint16_t v) { return {char(v & 0xFF), char(v >> 8)}; }
+std::string Le16(std::uint16_t v)
+{
+    return { char(v & 0xFF), char(v >> 8) };
+}
 
 std::string Chunk(const std::string& id, const std::string& body, std::uint32_t size)
 {
@@ -31,16 +34,19 @@ std::string PcmFmt(std::uint16_t channels = 1, std::uint32_t rate = 8000, std::u
     return Le16(1) + Le16(channels) + Le32(rate) + Le32(rate * align) + Le16(align) + Le16(bits);
 }
 
-std::string Wave(const std::string& chunks) { return "RIFF" + Le32(std::uint32_t(4 + chunks.size())) + "WAVE" + chunks; }
+std::string Wave(const std::string& chunks)
+{
+    return "RIFF" + Le32(std::uint32_t(4 + chunks.size())) + "WAVE" + chunks;
+}
 
 // 100 frames of 16-bit mono: a valid file to damage.
 std::string GoodFile()
 {
-    return Wave(Chunk("LIST", std::string(6, 'x'), 6) + Chunk("fmt ", PcmFmt(), 16) +
-                Chunk("data", std::string(200, '\x10'), 200));
+    return Wave(Chunk("LIST", std::string(6, 'x'), 6) + Chunk("fmt ", PcmFmt(), 16)
+        + Chunk("data", std::string(200, '\x10'), 200));
 }
 
-}  // namespace
+} // namespace
 
 TEST(WaveFileReader, ReadsChunksInAnyOrderAndSkipsUnknownOnes)
 {
@@ -64,7 +70,7 @@ struct BadFile {
     MCIERROR error;
 };
 
-class WaveFileReaderRefuses : public testing::TestWithParam<BadFile> {};
+class WaveFileReaderRefuses : public testing::TestWithParam<BadFile> { };
 
 TEST_P(WaveFileReaderRefuses, DamagedFiles)
 {
@@ -74,25 +80,31 @@ TEST_P(WaveFileReaderRefuses, DamagedFiles)
     EXPECT_EQ(reader.Open((dir / "bad.wav").string()), GetParam().error);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, WaveFileReaderRefuses,
-    testing::Values(
-        BadFile{"Empty", "", MCIERR_INVALID_FILE}, BadFile{"HeaderOnly", "RIFF", MCIERR_INVALID_FILE},
-        BadFile{"NotWave", "RIFF" + Le32(4) + "AVI ", MCIERR_INVALID_FILE},
-        BadFile{"Text", "hello, world, this is text", MCIERR_INVALID_FILE},
-        BadFile{"NoFormat", Wave(Chunk("data", "abcd", 4)), MCIERR_INVALID_FILE},
-        BadFile{"NoData", Wave(Chunk("fmt ", PcmFmt(), 16)), MCIERR_INVALID_FILE},
-        BadFile{"ShortFormat", Wave(Chunk("fmt ", "abcd", 4) + Chunk("data", "ab", 2)), MCIERR_INVALID_FILE},
-        BadFile{"HugeFormat", Wave(Chunk("fmt ", PcmFmt(), 0xFFFFFFF0u) + Chunk("data", "ab", 2)), MCIERR_INVALID_FILE},
-        BadFile{"HugeData", Wave(Chunk("fmt ", PcmFmt(), 16) + Chunk("data", "abcd", 0x7FFFFFFFu)), MCIERR_INVALID_FILE},
-        BadFile{"HugeSkippedChunk", Wave(Chunk("junk", "", 0xFFFFFFFFu) + Chunk("fmt ", PcmFmt(), 16)),
-                MCIERR_INVALID_FILE},
-        BadFile{"TruncatedData", GoodFile().substr(0, 100), MCIERR_INVALID_FILE},
-        BadFile{"ZeroChannels", Wave(Chunk("fmt ", PcmFmt(0), 16) + Chunk("data", "ab", 2)), MCIERR_INVALID_FILE},
-        BadFile{"OddBits", Wave(Chunk("fmt ", PcmFmt(1, 8000, 12), 16) + Chunk("data", "ab", 2)), MCIERR_INVALID_FILE},
-        BadFile{"ZeroRate", Wave(Chunk("fmt ", PcmFmt(1, 0), 16) + Chunk("data", "ab", 2)), MCIERR_INVALID_FILE},
-        BadFile{"UnknownCodec", Wave(Chunk("fmt ", Le16(0x55) + PcmFmt().substr(2), 16) + Chunk("data", "ab", 2)),
-                MCIERR_INVALID_FILE}),
+INSTANTIATE_TEST_SUITE_P(Table, WaveFileReaderRefuses,
+    testing::Values(BadFile{ "Empty", "", MCIERR_INVALID_FILE },
+        BadFile{ "HeaderOnly", "RIFF", MCIERR_INVALID_FILE },
+        BadFile{ "NotWave", "RIFF" + Le32(4) + "AVI ", MCIERR_INVALID_FILE },
+        BadFile{ "Text", "hello, world, this is text", MCIERR_INVALID_FILE },
+        BadFile{ "NoFormat", Wave(Chunk("data", "abcd", 4)), MCIERR_INVALID_FILE },
+        BadFile{ "NoData", Wave(Chunk("fmt ", PcmFmt(), 16)), MCIERR_INVALID_FILE },
+        BadFile{
+            "ShortFormat", Wave(Chunk("fmt ", "abcd", 4) + Chunk("data", "ab", 2)), MCIERR_INVALID_FILE },
+        BadFile{ "HugeFormat", Wave(Chunk("fmt ", PcmFmt(), 0xFFFFFFF0u) + Chunk("data", "ab", 2)),
+            MCIERR_INVALID_FILE },
+        BadFile{ "HugeData", Wave(Chunk("fmt ", PcmFmt(), 16) + Chunk("data", "abcd", 0x7FFFFFFFu)),
+            MCIERR_INVALID_FILE },
+        BadFile{ "HugeSkippedChunk", Wave(Chunk("junk", "", 0xFFFFFFFFu) + Chunk("fmt ", PcmFmt(), 16)),
+            MCIERR_INVALID_FILE },
+        BadFile{ "TruncatedData", GoodFile().substr(0, 100), MCIERR_INVALID_FILE },
+        BadFile{ "ZeroChannels", Wave(Chunk("fmt ", PcmFmt(0), 16) + Chunk("data", "ab", 2)),
+            MCIERR_INVALID_FILE },
+        BadFile{ "OddBits", Wave(Chunk("fmt ", PcmFmt(1, 8000, 12), 16) + Chunk("data", "ab", 2)),
+            MCIERR_INVALID_FILE },
+        BadFile{
+            "ZeroRate", Wave(Chunk("fmt ", PcmFmt(1, 0), 16) + Chunk("data", "ab", 2)), MCIERR_INVALID_FILE },
+        BadFile{ "UnknownCodec",
+            Wave(Chunk("fmt ", Le16(0x55) + PcmFmt().substr(2), 16) + Chunk("data", "ab", 2)),
+            MCIERR_INVALID_FILE }),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(WaveFileReader, NeverFailsHardOnAnyTruncationOrDamage)
@@ -128,9 +140,9 @@ TEST(Mmio, CreatesChunksThatFixTheirSizeAndPadOddData)
     const auto path = (dir / "chunks.riff").string();
     MmioHandle file(mmioOpen(path.c_str(), nullptr, MMIO_CREATE | MMIO_READWRITE));
     ASSERT_TRUE(file);
-    MMCKINFO riff{0, 0, mmioFOURCC('T', 'E', 'S', 'T'), 0, 0};
+    MMCKINFO riff{ 0, 0, mmioFOURCC('T', 'E', 'S', 'T'), 0, 0 };
     ASSERT_EQ(mmioCreateChunk(file.get(), &riff, MMIO_CREATERIFF), MMSYSERR_NOERROR);
-    MMCKINFO odd{mmioFOURCC('o', 'd', 'd', ' '), 0, 0, 0, 0};
+    MMCKINFO odd{ mmioFOURCC('o', 'd', 'd', ' '), 0, 0, 0, 0 };
     ASSERT_EQ(mmioCreateChunk(file.get(), &odd, 0), MMSYSERR_NOERROR);
     ASSERT_EQ(mmioWrite(file.get(), "abc", 3), 3);
     ASSERT_EQ(mmioAscend(file.get(), &odd, 0), MMSYSERR_NOERROR);
@@ -139,9 +151,9 @@ TEST(Mmio, CreatesChunksThatFixTheirSizeAndPadOddData)
     EXPECT_EQ(ReadBytes(path), "RIFF" + Le32(16) + "TESTodd " + Le32(3) + std::string("abc\0", 4));
 
     file.reset(mmioOpen(path.c_str(), nullptr, MMIO_READ));
-    MMCKINFO found{0, 0, mmioFOURCC('T', 'E', 'S', 'T'), 0, 0};
+    MMCKINFO found{ 0, 0, mmioFOURCC('T', 'E', 'S', 'T'), 0, 0 };
     ASSERT_EQ(mmioDescend(file.get(), &found, nullptr, MMIO_FINDRIFF), MMSYSERR_NOERROR);
-    MMCKINFO missing{mmioFOURCC('n', 'o', 'n', 'e'), 0, 0, 0, 0};
+    MMCKINFO missing{ mmioFOURCC('n', 'o', 'n', 'e'), 0, 0, 0, 0 };
     EXPECT_EQ(mmioDescend(file.get(), &missing, &found, MMIO_FINDCHUNK), MMIOERR_CHUNKNOTFOUND);
     EXPECT_EQ(mmioOpen((dir / "nothing").c_str(), nullptr, MMIO_READ), nullptr);
     EXPECT_NE(mmioOpen(path.c_str(), nullptr, MMIO_DELETE), nullptr);

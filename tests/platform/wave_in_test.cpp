@@ -16,7 +16,7 @@ using platform::WaveDeviceGroup;
 
 namespace {
 
-constexpr WAVEFORMATEX kPcm8k{WAVE_FORMAT_PCM, 1, 8000, 16000, 2, 16, 0};
+constexpr WAVEFORMATEX kPcm8k{ WAVE_FORMAT_PCM, 1, 8000, 16000, 2, 16, 0 };
 constexpr DWORD kBufferBytes = 10000;
 
 // What the callback saw, in order.
@@ -41,10 +41,10 @@ void CALLBACK_Proc(HWAVEIN hwi, UINT message, DWORD_PTR instance, DWORD_PTR para
     auto* header = reinterpret_cast<WAVEHDR*>(param1);
     std::lock_guard lock(client->mutex);
     if (message != WIM_DATA) {
-        client->events.push_back({message, 0, 0, 0});
+        client->events.push_back({ message, 0, 0, 0 });
         return;
     }
-    client->events.push_back({message, header->dwUser, header->dwBytesRecorded, header->dwFlags});
+    client->events.push_back({ message, header->dwUser, header->dwBytesRecorded, header->dwFlags });
     client->audio.insert(client->audio.end(), header->lpData, header->lpData + header->dwBytesRecorded);
     if (client->requeue)
         waveInAddBuffer(hwi, header, sizeof(WAVEHDR));
@@ -57,7 +57,7 @@ public:
     {
         for (std::size_t i = 0; i < m_headers.size(); ++i) {
             m_data[i].resize(kBufferBytes);
-            m_headers[i] = WAVEHDR{m_data[i].data(), kBufferBytes, 0, i, 0, 0, nullptr, 0};
+            m_headers[i] = WAVEHDR{ m_data[i].data(), kBufferBytes, 0, i, 0, 0, nullptr, 0 };
         }
     }
     void Queue(HWAVEIN hwi)
@@ -78,8 +78,8 @@ HWAVEIN Open(UINT id, Client& client)
 {
     HWAVEIN hwi = nullptr;
     EXPECT_EQ(waveInOpen(&hwi, id, &kPcm8k, reinterpret_cast<DWORD_PTR>(&CALLBACK_Proc),
-                         reinterpret_cast<DWORD_PTR>(&client), CALLBACK_FUNCTION),
-              MMSYSERR_NOERROR);
+                  reinterpret_cast<DWORD_PTR>(&client), CALLBACK_FUNCTION),
+        MMSYSERR_NOERROR);
     return hwi;
 }
 
@@ -91,15 +91,17 @@ std::vector<std::int16_t> Ramp(std::size_t n, int start = 0)
     return samples;
 }
 
-}  // namespace
+} // namespace
 
 TEST(WaveInDevices, ListsTheSilentDeviceAndCutsNamesTo31Characters)
 {
-    Registered<FakeWaveIn> card(WaveDeviceGroup::SoundCard, "A sound card with a very long product name indeed");
+    Registered<FakeWaveIn> card(
+        WaveDeviceGroup::SoundCard, "A sound card with a very long product name indeed");
     ASSERT_GE(waveInGetNumDevs(), 2u);
     WAVEINCAPSA caps;
     ASSERT_EQ(waveInGetDevCapsA(card.Id(), &caps, sizeof caps), MMSYSERR_NOERROR);
-    EXPECT_EQ(std::string(caps.szPname), std::string("A sound card with a very long product name").substr(0, 31));
+    EXPECT_EQ(
+        std::string(caps.szPname), std::string("A sound card with a very long product name").substr(0, 31));
     ASSERT_EQ(waveInGetDevCapsA(card.Id() + 1, &caps, sizeof caps), MMSYSERR_NOERROR);
     EXPECT_STREQ(caps.szPname, platform::kSilentDeviceName);
     EXPECT_EQ(waveInGetDevCapsA(waveInGetNumDevs(), &caps, sizeof caps), MMSYSERR_BADDEVICEID);
@@ -121,9 +123,9 @@ TEST(WaveIn, DeliversFullBuffersInOrderAndResetHandsBackTheRestBeforeReturning)
     ASSERT_EQ(waveInStart(hwi), MMSYSERR_NOERROR);
     EXPECT_EQ(line->Format(), platform::PcmFormat{});
 
-    const auto samples = Ramp(12500);  // 25,000 bytes: two full buffers and half of the third
+    const auto samples = Ramp(12500); // 25,000 bytes: two full buffers and half of the third
     ASSERT_TRUE(line->Push(samples));
-    ASSERT_EQ(client.events.size(), 3u);  // WIM_OPEN, two WIM_DATA
+    ASSERT_EQ(client.events.size(), 3u); // WIM_OPEN, two WIM_DATA
     EXPECT_EQ(client.events[0].message, WIM_OPEN);
     EXPECT_EQ(client.events[1].user, 0u);
     EXPECT_EQ(client.events[2].user, 1u);
@@ -179,7 +181,7 @@ TEST(WaveIn, ReportsThePlatformResultCodes)
     Registered<FakeWaveIn> line(WaveDeviceGroup::Line, "Zo-Linka Line 1");
     Client client;
     HWAVEIN hwi = nullptr;
-    WAVEFORMATEX gsm{0x31, 1, 8000, 1625, 65, 0, 0};
+    WAVEFORMATEX gsm{ 0x31, 1, 8000, 1625, 65, 0, 0 };
     EXPECT_EQ(waveInOpen(&hwi, line.Id(), &gsm, 0, 0, CALLBACK_FUNCTION), WAVERR_BADFORMAT);
     EXPECT_EQ(hwi, nullptr);
     EXPECT_EQ(waveInOpen(&hwi, waveInGetNumDevs(), &kPcm8k, 0, 0, CALLBACK_FUNCTION), MMSYSERR_BADDEVICEID);
@@ -209,15 +211,15 @@ TEST(SilentWaveIn, DeliversSilenceOnItsOwnThreadUntilReset)
     UINT id = 0;
     WAVEINCAPSA caps;
     for (; id < waveInGetNumDevs(); ++id)
-        if (waveInGetDevCapsA(id, &caps, sizeof caps) == MMSYSERR_NOERROR &&
-            std::string(caps.szPname) == platform::kSilentDeviceName)
+        if (waveInGetDevCapsA(id, &caps, sizeof caps) == MMSYSERR_NOERROR
+            && std::string(caps.szPname) == platform::kSilentDeviceName)
             break;
     ASSERT_LT(id, waveInGetNumDevs());
     Client client;
     client.requeue = true;
     HWAVEIN hwi = Open(id, client);
-    std::vector<char> data(1600, 0x55);  // 0.1 s
-    WAVEHDR header{data.data(), 1600, 0, 7, 0, 0, nullptr, 0};
+    std::vector<char> data(1600, 0x55); // 0.1 s
+    WAVEHDR header{ data.data(), 1600, 0, 7, 0, 0, nullptr, 0 };
     waveInPrepareHeader(hwi, &header, sizeof header);
     waveInAddBuffer(hwi, &header, sizeof header);
     ASSERT_EQ(waveInStart(hwi), MMSYSERR_NOERROR);
