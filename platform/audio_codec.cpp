@@ -6,11 +6,14 @@
 #include <cmath>
 #include <cstring>
 
-// The spandsp headers come last: they define macros that clash with <cmath>.
+// The spandsp headers come last (they define macros that clash with <cmath>), telephony.h first
+// since the others need it.
+#include <spandsp/telephony.h>
+// clang-format off
 #include <spandsp/bit_operations.h>
 #include <spandsp/g711.h>
 #include <spandsp/gsm0610.h>
-#include <spandsp/telephony.h>
+// clang-format on
 
 namespace platform {
 
