@@ -68,6 +68,7 @@ protected:
 };
 
 struct SoxCase {
+    const char* name;
     const char* options;
     int rate;
     int channels;
@@ -97,16 +98,19 @@ TEST_P(PlaysSoxFiles, WithTheRightLengthAndTone)
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, PlaysSoxFiles,
-    testing::Values(SoxCase{ "-r 8000 -b 16 -c 1 -e signed-integer", 8000, 1 },
-        SoxCase{ "-r 8000 -b 8 -c 1 -e unsigned-integer", 8000, 1 },
-        SoxCase{ "-r 11025 -b 8 -c 2 -e unsigned-integer", 11025, 2 },
-        SoxCase{ "-r 22050 -b 16 -c 2 -e signed-integer", 22050, 2 },
-        SoxCase{ "-r 44100 -b 16 -c 1 -e signed-integer", 44100, 1 },
-        SoxCase{ "-r 48000 -b 16 -c 2 -e signed-integer", 48000, 2 },
-        SoxCase{ "-r 16000 -b 24 -c 1 -e signed-integer", 16000, 1 },
-        SoxCase{ "-r 8000 -c 1 -e u-law", 8000, 1 }, SoxCase{ "-r 8000 -c 1 -e a-law", 8000, 1 },
-        SoxCase{ "-r 8000 -c 1 -e ima-adpcm", 8000, 1 }, SoxCase{ "-r 22050 -c 2 -e ima-adpcm", 22050, 2 },
-        SoxCase{ "-r 8000 -c 1 -e gsm-full-rate", 8000, 1 }));
+    testing::Values(SoxCase{ "Pcm16Mono8k", "-r 8000 -b 16 -c 1 -e signed-integer", 8000, 1 },
+        SoxCase{ "Pcm8Mono8k", "-r 8000 -b 8 -c 1 -e unsigned-integer", 8000, 1 },
+        SoxCase{ "Pcm8Stereo11k", "-r 11025 -b 8 -c 2 -e unsigned-integer", 11025, 2 },
+        SoxCase{ "Pcm16Stereo22k", "-r 22050 -b 16 -c 2 -e signed-integer", 22050, 2 },
+        SoxCase{ "Pcm16Mono44k", "-r 44100 -b 16 -c 1 -e signed-integer", 44100, 1 },
+        SoxCase{ "Pcm16Stereo48k", "-r 48000 -b 16 -c 2 -e signed-integer", 48000, 2 },
+        SoxCase{ "Pcm24Mono16k", "-r 16000 -b 24 -c 1 -e signed-integer", 16000, 1 },
+        SoxCase{ "ULaw", "-r 8000 -c 1 -e u-law", 8000, 1 },
+        SoxCase{ "ALaw", "-r 8000 -c 1 -e a-law", 8000, 1 },
+        SoxCase{ "ImaAdpcmMono", "-r 8000 -c 1 -e ima-adpcm", 8000, 1 },
+        SoxCase{ "ImaAdpcmStereo22k", "-r 22050 -c 2 -e ima-adpcm", 22050, 2 },
+        SoxCase{ "Gsm610", "-r 8000 -c 1 -e gsm-full-rate", 8000, 1 }),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(PlayerTest, ResamplesToATelephoneLineThatTakesOnly8kMono)
 {

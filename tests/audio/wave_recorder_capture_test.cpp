@@ -230,6 +230,7 @@ TEST_F(RecorderTest, CountsSamplesOfACompressedRecordingFromItsBlocks)
 // Every format the recorder writes is read back by libsndfile with the right rate and length, and a
 // 1 kHz tone keeps its frequency and an SNR that fits the codec.
 struct FormatCase {
+    const char* name;
     const char* description;
     std::int64_t frames; // 20,000 samples recorded, completed to whole blocks
     double minSnrDb;
@@ -260,8 +261,9 @@ TEST_P(RecorderFormats, WritesFilesThatStandardReadersDecode)
 }
 
 INSTANTIATE_TEST_SUITE_P(Every, RecorderFormats,
-    testing::Values(FormatCase{ "PCM , 8.000 kHz, 8 Bit, Mono", 20000, 35 },
-        FormatCase{ "CCITT A-Law , 8.000 kHz, 8 Bit, Mono", 20000, 30 },
-        FormatCase{ "CCITT u-Law , 8.000 kHz, 8 Bit, Mono", 20000, 30 },
-        FormatCase{ "IMA ADPCM , 8.000 kHz, 4 Bit, Mono", 20200, 20 },
-        FormatCase{ "GSM 6.10 , 8.000 kHz, Mono", 20480, 5 }));
+    testing::Values(FormatCase{ "Pcm8", "PCM , 8.000 kHz, 8 Bit, Mono", 20000, 35 },
+        FormatCase{ "ALaw", "CCITT A-Law , 8.000 kHz, 8 Bit, Mono", 20000, 30 },
+        FormatCase{ "ULaw", "CCITT u-Law , 8.000 kHz, 8 Bit, Mono", 20000, 30 },
+        FormatCase{ "ImaAdpcm", "IMA ADPCM , 8.000 kHz, 4 Bit, Mono", 20200, 20 },
+        FormatCase{ "Gsm610", "GSM 6.10 , 8.000 kHz, Mono", 20480, 5 }),
+    [](const auto& info) { return std::string(info.param.name); });
