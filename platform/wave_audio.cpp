@@ -66,7 +66,8 @@ MCIERROR WaveAudio::Play(const std::uint32_t* fromMs)
     auto render = [this](std::uint8_t* data, std::size_t bytes) { return Render(data, bytes); };
     m_deviceFormat = { m_file.Rate(), 16, std::uint16_t(std::min<std::size_t>(m_file.Channels(), 2)) };
     MMRESULT result = m_device->Start(m_deviceFormat, render);
-    if (result == WAVERR_BADFORMAT) {
+    // A device that refuses the file's own format (a telephone line) gets 8 kHz 16-bit mono.
+    if (result != MMSYSERR_NOERROR && !(m_deviceFormat == PcmFormat{})) {
         m_deviceFormat = PcmFormat{};
         result = m_device->Start(m_deviceFormat, render);
     }
