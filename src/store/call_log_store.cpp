@@ -1,0 +1,270 @@
+#include "store/call_log_store.h"
+
+#include "app/settings.h"
+#include "app/settings_store.h"
+#include "store/csv_records.h"
+#include "store/csv_writer.h"
+#include "store/recording_path.h"
+#include "store/text_limit.h"
+#include "store/text_match.h"
+
+#include <QString>
+
+#include <algorithm>
+#include <array>
+#include <new>
+
+namespace {
+
+// Longest archive file name the file system takes (NAME_MAX).
+constexpr std::size_t kMaxFileName = 255;
+
+constexpr auto kDateLimits = [] {
+    std::array<std::size_t, 12> limits{};
+    limits.fill(CallLogStore::kNumberFieldLimit);
+    return limits;
+}();
+
+CallTime TimeFromFields(std::span<const std::string> six)
+{
+    return { CsvCodec::ToNumber(six[0]), CsvCodec::ToNumber(six[1]), CsvCodec::ToNumber(six[2]),
+        CsvCodec::ToNumber(six[3]), CsvCodec::ToNumber(six[4]), CsvCodec::ToNumber(six[5]) };
+}
+
+CallLogEntry EntryFromFields(std::span<std::string> fields)
+{
+    CallLogEntry entry;
+    entry.startTime = TimeFromFields(fields.subspan(0, 6));
+    entry.endTime = TimeFromFields(fields.subspan(6, 6));
+    entry.callerName = std::move(fields[12]);
+    entry.number = std::move(fields[13]);
+    entry.note = std::move(fields[14]);
+    entry.recordingPath = std::move(fields[15]);
+    entry.type = CsvCodec::ToNumber(fields[16]);
+    entry.reservedText = std::move(fields[17]);
+    entry.reservedValue = CsvCodec::ToNumber(fields[18]);
+    return entry;
+}
+
+void WriteTime(CsvWriter& writer, const CallTime& time)
+{
+    for (std::int32_t part : { time.year, time.month, time.day, time.hour, time.minute, time.second })
+        writer.Number(part);
+}
+
+void WriteEntry(CsvWriter& writer, const CallLogEntry& entry)
+{
+    WriteTime(writer, entry.startTime);
+    WriteTime(writer, entry.endTime);
+    writer.Text(entry.callerName);
+    writer.Text(entry.number);
+    writer.Text(entry.note);
+    writer.Text(entry.recordingPath);
+    writer.Number(entry.type);
+    writer.Text(entry.reservedText);
+    writer.Number(entry.reservedValue);
+    writer.EndRecord();
+}
+
+// The archive-name letter of a type code; none for codes of 6 and above.
+std::string_view TypeLetter(std::int32_t code)
+{
+    static constexpr std::string_view kLetters[] = { "M", "I", "O", "F", "V", "V" };
+    return code < 6 ? kLetters[code] : std::string_view{};
+}
+
+// Bytes a file name must not hold, or should not for the user's sake: the folder separator,
+// ":" (the date and time separators), NUL and other control bytes.
+bool IsUnsafeInFileName(char c)
+{
+    unsigned char byte = static_cast<unsigned char>(c);
+    return c == '/' || c == ':' || byte < 0x20 || byte == 0x7F;
+}
+
+std::string SafeFileNamePart(std::string_view text)
+{
+    std::string safe(text);
+    std::replace_if(safe.begin(), safe.end(), IsUnsafeInFileName, '_');
+    return safe;
+}
+
+bool StartsLater(const CallTime& a, const CallTime& b)
+{
+    // Dates that are no valid date-time sort after every valid one, as the oldest.
+    if (a.IsValid() != b.IsValid())
+        return a.IsValid();
+    return a > b;
+}
+
+} // namespace
+
+std::uint32_t MissedCallStamp(const CallTime& time)
+{
+    auto u = [](std::int32_t v) { return static_cast<std::uint32_t>(v); };
+    return u(time.second) + u(time.minute) * 60u + u(time.hour) * 3600u + u(time.day) * 86400u
+        + u(time.month) * 2764800u + u(time.year) * 58060800u;
+}
+
+CallLogStore::CallLogStore(std::filesystem::path deletedFolder)
+    : m_deletedFolder(std::move(deletedFolder))
+{
+}
+
+bool CallLogStore::Load(const std::filesystem::path& file)
+{
+    m_entries.clear();
+    TextFileReader reader(file);
+    if (!reader.IsOpen())
+        return true;
+    std::array<std::string, kFieldCount> fields;
+    ReadRecords(file, reader, fields, kDateLimits, kMaxEntries + 1,
+        [this](std::span<std::string> record) { return Append(EntryFromFields(record)); });
+    return true;
+}
+
+bool CallLogStore::Save(const std::filesystem::path& file) const
+{
+    CsvWriter writer(file);
+    if (!writer.IsOpen())
+        return false;
+    for (const CallLogEntry& entry : m_entries)
+        WriteEntry(writer, entry);
+    return writer.Commit();
+}
+
+bool CallLogStore::Append(const CallLogEntry& entry)
+{
+    if (m_entries.size() >= kMaxEntries)
+        return false;
+    try {
+        m_entries.push_back(entry);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+const CallLogEntry* CallLogStore::GetAt(std::size_t index) const
+{
+    return index < m_entries.size() ? &m_entries[index] : nullptr;
+}
+
+CallLogEntry* CallLogStore::GetAt(std::size_t index)
+{
+    return index < m_entries.size() ? &m_entries[index] : nullptr;
+}
+
+bool CallLogStore::MarkDeleted(std::size_t index)
+{
+    CallLogEntry* entry = GetAt(index);
+    if (!entry)
+        return false;
+    entry->type |= kDeletedFlag;
+    return true;
+}
+
+bool CallLogStore::Restore(std::size_t index)
+{
+    CallLogEntry* entry = GetAt(index);
+    if (!entry)
+        return false;
+    entry->type &= ~kDeletedFlag;
+    return true;
+}
+
+bool CallLogStore::RemoveAt(std::size_t index)
+{
+    const CallLogEntry* entry = GetAt(index);
+    if (!entry)
+        return false;
+    if (!entry->recordingPath.empty())
+        ArchiveRecording(*entry);
+    m_entries.erase(m_entries.begin() + std::ptrdiff_t(index));
+    return true;
+}
+
+std::string CallLogStore::ArchiveName(const CallLogEntry& entry)
+{
+    std::string suffix = "_" + std::string(TypeLetter(entry.TypeCode())) + "_" + entry.startTime.DateText()
+        + "_" + entry.startTime.TimeText() + ".wav";
+    std::size_t room = suffix.size() < kMaxFileName ? kMaxFileName - suffix.size() : 0;
+    std::string name = std::string(CutToLimit(entry.NameOrNumber(), room)) + suffix;
+    name = SafeFileNamePart(CutToLimit(name, kMaxFileName));
+    if (!name.empty() && name[0] == '.')
+        name[0] = '_'; // no hidden files, and never "." or ".."
+    return name;
+}
+
+bool CallLogStore::ArchiveRecording(const CallLogEntry& entry) const
+{
+    if (m_deletedFolder.empty())
+        return false;
+    std::error_code ec;
+    std::filesystem::create_directories(m_deletedFolder, ec);
+    std::filesystem::path source = RecordingPath::ToLocalFile(entry.recordingPath);
+    std::filesystem::path target = m_deletedFolder / ArchiveName(entry);
+    if (std::filesystem::equivalent(source, target, ec))
+        return true; // already the archive copy: copying onto itself would empty it
+    return std::filesystem::copy_file(source, target, std::filesystem::copy_options::overwrite_existing, ec);
+}
+
+std::size_t CallLogStore::CountUnseenMissed(const SettingsStore& settings) const
+{
+    auto viewedAt = static_cast<std::uint32_t>(settings.Read(Settings::kMissedCallsViewedAt));
+    return std::size_t(std::count_if(m_entries.begin(), m_entries.end(), [viewedAt](const CallLogEntry& e) {
+        return (e.type == kCallTypeMissed || e.type == kCallTypeVoicemail)
+            && MissedCallStamp(e.startTime) > viewedAt;
+    }));
+}
+
+std::size_t CallLogStore::CountUnheardVoicemail() const
+{
+    return std::size_t(std::count_if(m_entries.begin(), m_entries.end(),
+        [](const CallLogEntry& e) { return e.type == kCallTypeVoicemail && e.IsUnheard(); }));
+}
+
+bool CallLogStore::ShowsInCallList(const CallLogEntry& entry, std::int32_t filter, std::string_view search)
+{
+    bool shows = false;
+    if (filter == kFilterAll)
+        shows = !entry.IsDeleted();
+    else if (filter == kFilterDeleted)
+        shows = entry.IsDeleted();
+    else
+        shows = entry.type == filter;
+    if (filter == kFilterUnreadVoicemail)
+        shows = shows || (entry.type == kCallTypeVoicemail && entry.IsUnheard());
+    if (!shows || search.empty())
+        return shows;
+    return StartsWithNoCase(entry.callerName, search) || StartsWithNoCase(entry.number, search);
+}
+
+int CallLogStore::CallListImage(const CallLogEntry& entry)
+{
+    constexpr int kUnheardVoicemailImage = 16;
+    if (entry.TypeCode() == kCallTypeVoicemail && entry.IsUnheard())
+        return kUnheardVoicemailImage;
+    return entry.TypeCode() + (entry.note.empty() ? 0 : 4) + (entry.recordingPath.empty() ? 0 : 8);
+}
+
+std::vector<std::size_t> CallLogStore::CallListEntries(std::int32_t filter, std::string_view search) const
+{
+    std::vector<std::size_t> shown;
+    for (std::size_t i = 0; i < m_entries.size(); ++i) {
+        if (ShowsInCallList(m_entries[i], filter, search))
+            shown.push_back(i);
+    }
+    std::stable_sort(shown.begin(), shown.end(),
+        [this](std::size_t a, std::size_t b) { return CompareEntries(m_entries[a], m_entries[b]) < 0; });
+    return shown;
+}
+
+int CallLogStore::CompareEntries(const CallLogEntry& a, const CallLogEntry& b)
+{
+    if (a.startTime != b.startTime)
+        return StartsLater(a.startTime, b.startTime) ? -1 : 1;
+    const std::string& an = a.NameOrNumber();
+    const std::string& bn = b.NameOrNumber();
+    return QString::localeAwareCompare(QString::fromUtf8(an.data(), qsizetype(an.size())),
+        QString::fromUtf8(bn.data(), qsizetype(bn.size())));
+}

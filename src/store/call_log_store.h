@@ -1,0 +1,80 @@
+#pragma once
+
+#include "store/call_log_entry.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string_view>
+#include <vector>
+
+class SettingsStore;
+
+// The value "Missed Calls Viewed At" is compared with: a number that grows with time within a few
+// years, computed in unsigned 32-bit arithmetic that wraps.
+std::uint32_t MissedCallStamp(const CallTime& time);
+
+// The list of finished calls and voice messages, stored in "KestriumCallLog.csv".
+// Pointers from GetAt stay valid until the next Append, RemoveAt, Load or Clear.
+class CallLogStore {
+public:
+    static constexpr std::size_t kMaxEntries = 65535;
+    static constexpr std::string_view kFileName = "KestriumCallLog.csv";
+
+    // Filters of the call lists; any other value shows the entries whose whole type word equals it.
+    static constexpr std::int32_t kFilterAll = 255;
+    static constexpr std::int32_t kFilterDeleted = 128;
+    static constexpr std::int32_t kFilterUnreadVoicemail = 5;
+
+    // Text limits of the file: texts 999 bytes, each date and time number 11 characters.
+    static constexpr std::size_t kNumberFieldLimit = 11;
+    static constexpr std::size_t kFieldCount = 19;
+
+    // Recordings of removed entries are copied into `deletedFolder` (from the settings).
+    explicit CallLogStore(std::filesystem::path deletedFolder = {});
+
+    void SetDeletedFolder(std::filesystem::path folder) { m_deletedFolder = std::move(folder); }
+    const std::filesystem::path& DeletedFolder() const { return m_deletedFolder; }
+
+    // Replaces the list with the file's entries, up to the first entry that cannot be read
+    // completely. A missing file gives an empty list; always true.
+    bool Load(const std::filesystem::path& file);
+    // Writes every entry; false when the file cannot be written (the old file then stays).
+    bool Save(const std::filesystem::path& file) const;
+
+    bool Append(const CallLogEntry& entry);
+    std::size_t Count() const { return m_entries.size(); }
+    const CallLogEntry* GetAt(std::size_t index) const;
+    CallLogEntry* GetAt(std::size_t index);
+    void Clear() { m_entries.clear(); }
+
+    bool MarkDeleted(std::size_t index);
+    bool Restore(std::size_t index);
+    // Removes the entry for good, archiving its recording first; the recording file stays.
+    bool RemoveAt(std::size_t index);
+
+    // Copies the entry's recording into the Deleted folder under a name made of the caller, the
+    // type letter, the start date and time; true when the copy was written.
+    bool ArchiveRecording(const CallLogEntry& entry) const;
+    // The archive file name (without folder) for an entry.
+    static std::string ArchiveName(const CallLogEntry& entry);
+
+    // Missed calls and voice messages that started after "Missed Calls Viewed At".
+    std::size_t CountUnseenMissed(const SettingsStore& settings) const;
+    // Voice messages (whole type 4, so not deleted ones) whose recording is unheard.
+    std::size_t CountUnheardVoicemail() const;
+
+    // What the call lists show. ShowsInCallList is the filter and search rule; CallListImage the
+    // item's image index; CallListEntries the positions of the shown entries in list order.
+    static bool ShowsInCallList(const CallLogEntry& entry, std::int32_t filter, std::string_view search);
+    static int CallListImage(const CallLogEntry& entry);
+    std::vector<std::size_t> CallListEntries(std::int32_t filter, std::string_view search) const;
+
+    // The list order: later start first; equal starts by NameOrNumber, locale-aware and
+    // case-sensitive, ascending. Negative when `a` comes first, 0 when equal.
+    static int CompareEntries(const CallLogEntry& a, const CallLogEntry& b);
+
+private:
+    std::vector<CallLogEntry> m_entries;
+    std::filesystem::path m_deletedFolder;
+};

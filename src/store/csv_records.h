@@ -1,0 +1,33 @@
+#pragma once
+
+#include "store/csv_codec.h"
+#include "store/text_file_reader.h"
+#include "store/unread_data.h"
+
+#include <cstddef>
+#include <filesystem>
+#include <span>
+#include <string>
+
+// Reads the next record into `fields` (one ReadField per element; element i is cut to limits[i],
+// or to the field limit past the end of `limits`). Returns how many fields were read before the
+// first call that yielded none.
+std::size_t ReadRecordFields(
+    TextFileReader& reader, std::span<std::string> fields, std::span<const std::size_t> limits = {});
+
+// The loading loop every CSV store shares: reads records until one cannot be read completely,
+// `take` refuses one (a full store), or `maxRecords` have been taken. Where a fault stopped it,
+// unread data are preserved beside the file (PreserveUnreadData). Returns the records taken.
+template <class Take>
+std::size_t ReadRecords(const std::filesystem::path& file, TextFileReader& reader,
+    std::span<std::string> fields, std::span<const std::size_t> limits, std::size_t maxRecords, Take take)
+{
+    for (std::size_t taken = 0; taken < maxRecords; ++taken) {
+        std::size_t read = ReadRecordFields(reader, fields, limits);
+        if (read < fields.size() || !take(fields)) {
+            PreserveUnreadData(file, reader, read > 0);
+            return taken;
+        }
+    }
+    return maxRecords;
+}
