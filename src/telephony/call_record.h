@@ -2,7 +2,7 @@
 
 #include "tapi/include/tapi.h"
 
-#include <QDateTime>
+#include "store/call_time.h"
 
 #include <string>
 
@@ -14,8 +14,8 @@ struct CallRecord {
 
     HCALL call = 0;  // 0: free
     DWORD lastState = LINECALLSTATE_IDLE;
-    // Local time of the first OFFERING and of each CONNECTED; null until then.
-    QDateTime startTime;
+    // Local time of the first OFFERING and of each CONNECTED; all zero until then.
+    CallTime startTime;
     std::string recordingPath;
     std::string notesPath;
     // The make-call request that will fill in `call`; the record is reserved until it completes.

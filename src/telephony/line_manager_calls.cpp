@@ -4,6 +4,7 @@
 #include "telephony/call_tree_view.h"
 #include "telephony/number_rules.h"
 #include "telephony/tapi_binding.h"
+#include "telephony/tapi_block.h"
 
 namespace {
 

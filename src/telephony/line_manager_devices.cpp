@@ -5,6 +5,7 @@
 #include "store/text_limit.h"
 #include "telephony/device_choice_list.h"
 #include "telephony/tapi_binding.h"
+#include "telephony/tapi_block.h"
 
 #include <QByteArray>
 

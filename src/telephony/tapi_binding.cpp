@@ -103,4 +103,4 @@ bool TapiBinding::StartEventDelivery()
     return true;
 }
 
-void TapiBinding::DispatchEvents() { Call<decltype(::tapiDispatchEvents)>(kTapiDispatchEvents); }
+LONG TapiBinding::DispatchEvents() { return Call<decltype(::tapiDispatchEvents)>(kTapiDispatchEvents); }

@@ -71,8 +71,8 @@ public:
     // event loop is running (the main loop, a modal dialog's, a menu's). False when the service
     // offers no event descriptor.
     bool StartEventDelivery();
-    // Runs the queued callbacks now (what the descriptor's notifier does).
-    void DispatchEvents();
+    // Runs the queued callbacks now (what the descriptor's notifier does); how many ran.
+    LONG DispatchEvents();
 
 private:
     enum Export : int {
