@@ -1,0 +1,223 @@
+#include "support/telephony_scenario.h"
+
+#include <functional>
+
+namespace {
+
+class CallScenario : public TelephonyScenario {
+protected:
+    void SetUp() override
+    {
+        TelephonyScenario::SetUp();
+        Start();
+    }
+
+    // Advances in small steps until `done` holds; false when it never did within `limitMs`.
+    bool AdvanceUntil(const std::function<bool()>& done, DWORD limitMs = 30000)
+    {
+        for (DWORD elapsed = 0; elapsed < limitMs; elapsed += 100) {
+            if (done())
+                return true;
+            Advance(100);
+        }
+        return done();
+    }
+
+    bool CallTextEndsWith(int slot, const std::string& ending)
+    {
+        const std::string text = OnlyCall(slot) ? CallText(slot) : std::string();
+        return text.size() >= ending.size() && text.compare(text.size() - ending.size(), ending.size(), ending) == 0;
+    }
+
+    std::string TreeCallText() const
+    {
+        const auto texts = m_window.tree.CallTexts();
+        return texts.size() == 1 ? texts.front() : std::string();
+    }
+};
+
+TEST_F(CallScenario, PlusNumberIsCleanedAndTranslatedToItsDialableString)
+{
+    std::string number = "+1-212-555";
+    std::string displayable;
+    std::string dialable;
+    ASSERT_TRUE(m_manager->TranslateNumber(number, Slot(0).GetDeviceId(), &displayable, &dialable));
+    EXPECT_EQ(number, "+1 212-555");
+    EXPECT_FALSE(dialable.empty());
+    EXPECT_NE(dialable.front(), 'T');
+
+    std::string direct = "+1 212-555";
+    std::string directDialable;
+    ASSERT_TRUE(m_manager->TranslateNumber(direct, Slot(0).GetDeviceId(), nullptr, &directDialable));
+    EXPECT_EQ(dialable, directDialable);
+
+    std::string refused = "+121";
+    EXPECT_FALSE(m_manager->TranslateNumber(refused, Slot(0).GetDeviceId(), nullptr, nullptr));
+}
+
+TEST_F(CallScenario, OutgoingCallThatTalksIsLoggedAsOutgoingWithItsTimes)
+{
+    AddDialRule("5551234", TAPISIM_OUTCOME_ANSWER, 2000);
+    ASSERT_TRUE(m_manager->DialNumber("Ann Lee", "5551234"));
+    ASSERT_TRUE(AdvanceUntil([&] { return CallTextEndsWith(0, " (Connected)"); }));
+    const CallTime connected = Now();
+    EXPECT_EQ(CallText(0), "Ann Lee, 5551234 (Connected)");
+    EXPECT_EQ(m_window.shownTabs.front(), MainWindowLink::kKeypadTab);
+
+    Advance(65000);
+    EXPECT_EQ(m_manager->GetTargetCallForAction(false, kActionDrop), 1);
+    ASSERT_TRUE(AdvanceUntil([&] { return OnlyCall(0) == 0; }));
+    const CallTime ended = Now();
+
+    const CallLogStore log = LoggedCalls();
+    ASSERT_EQ(log.Count(), 1u);
+    const CallLogEntry& entry = *log.GetAt(0);
+    EXPECT_EQ(entry.type, kCallTypeOutgoing);
+    EXPECT_EQ(entry.callerName, "Ann Lee");
+    EXPECT_EQ(entry.number, "5551234");
+    EXPECT_EQ(entry.startTime, connected);
+    EXPECT_EQ(entry.endTime, ended);
+    EXPECT_EQ(entry.DurationText(), "00:01:05");
+    EXPECT_GE(m_window.refills, 1);
+    EXPECT_EQ(m_window.tab, MainWindowLink::kContactsTab) << "going idle leaves the keypad tab";
+}
+
+TEST_F(CallScenario, BusyCallIsHungUpAndNotLogged)
+{
+    AddDialRule("5550000", TAPISIM_OUTCOME_BUSY, 1000);
+    ASSERT_TRUE(m_manager->DialNumber("", "5550000"));
+    ASSERT_TRUE(AdvanceUntil([&] { return OnlyCall(0) == 0; }));
+    EXPECT_EQ(LoggedCalls().Count(), 0u);
+    EXPECT_TRUE(m_prompter.messages.empty());
+}
+
+TEST_F(CallScenario, CallerWhoGivesUpIsLoggedAsMissed)
+{
+    Ring(0, "5557777", "Bob Stone", 0, 2);
+    ASSERT_NE(OnlyCall(0), 0u);
+    const CallTime offered = Now();
+    EXPECT_EQ(TreeCallText(), "Bob Stone,5557777 (Incoming)");
+    EXPECT_EQ(m_window.tab, MainWindowLink::kKeypadTab);
+    ASSERT_TRUE(AdvanceUntil([&] { return OnlyCall(0) == 0; }));
+
+    const CallLogStore log = LoggedCalls();
+    ASSERT_EQ(log.Count(), 1u);
+    EXPECT_EQ(log.GetAt(0)->type, kCallTypeMissed);
+    EXPECT_EQ(log.GetAt(0)->callerName, "Bob Stone");
+    EXPECT_EQ(log.GetAt(0)->number, "5557777");
+    EXPECT_EQ(log.GetAt(0)->startTime, offered);
+    EXPECT_EQ(log.GetAt(0)->endTime, offered);
+}
+
+TEST_F(CallScenario, BlockedCallerIsShownAndLoggedWithThePlaceholder)
+{
+    Ring(1, "", "", TAPISIM_CALLER_BLOCKED, 1);
+    EXPECT_EQ(CallText(1), "[Blocked] (Incoming)");
+    ASSERT_TRUE(AdvanceUntil([&] { return OnlyCall(1) == 0; }));
+    const CallLogStore log = LoggedCalls();
+    ASSERT_EQ(log.Count(), 1u);
+    EXPECT_EQ(log.GetAt(0)->number, "[Blocked]");
+    EXPECT_EQ(log.GetAt(0)->callerName, "");
+}
+
+TEST_F(CallScenario, AnsweredIncomingCallIsLoggedAsIncoming)
+{
+    Ring(2, "5553333", "Cy", 0, 0);
+    EXPECT_EQ(m_manager->GetTargetCallForAction(false, kActionAnswer), 1);
+    ASSERT_TRUE(AdvanceUntil([&] { return CallTextEndsWith(2, " (Connected)"); }));
+    const CallTime connected = Now();
+    Advance(10000);
+    ASSERT_EQ(tapisimHangUp(2), TAPISIM_OK);
+    ASSERT_TRUE(AdvanceUntil([&] { return OnlyCall(2) == 0; }));
+    const CallLogStore log = LoggedCalls();
+    ASSERT_EQ(log.Count(), 1u);
+    EXPECT_EQ(log.GetAt(0)->type, kCallTypeIncoming);
+    EXPECT_EQ(log.GetAt(0)->startTime, connected);
+    EXPECT_EQ(log.GetAt(0)->callerName, "Cy");
+}
+
+TEST_F(CallScenario, OffHookPhoneRefusesTheCallWithItsMessage)
+{
+    ASSERT_EQ(tapisimSetHandset(DWORD(Slot(0).GetPhoneDeviceId()), 1), TAPISIM_OK);
+    Settle();
+    m_manager->DialNumber("", "5551234");
+    Advance(500);
+    ASSERT_EQ(m_prompter.messages.size(), 1u);
+    EXPECT_EQ(m_prompter.messages[0].text, "Call failed: another phone off-hook.");
+    EXPECT_EQ(m_prompter.messages[0].title, "Kestrium");
+    EXPECT_EQ(m_prompter.messages[0].icon, Prompter::Icon::Exclamation);
+}
+
+TEST_F(CallScenario, AutoDropCallIsHungUpAsSoonAsItProgresses)
+{
+    AddDialRule("*72", TAPISIM_OUTCOME_ANSWER, 5000);
+    ASSERT_EQ(Slot(1).PlaceCall("*72", "*72", "", true), 1);
+    ASSERT_TRUE(AdvanceUntil([&] { return OnlyCall(1) == 0; }, 4000)) << "dropped before the far end answers";
+    EXPECT_EQ(LoggedCalls().Count(), 0u);
+    EXPECT_TRUE(m_prompter.messages.empty());
+}
+
+TEST_F(CallScenario, CallTreeShowsTheTextAndImageOfEachState)
+{
+    AddDialRule("5556666", TAPISIM_OUTCOME_ANSWER, 3000);
+    ASSERT_TRUE(m_manager->DialNumber("Dee", "5556666"));
+    std::vector<std::pair<std::string, int>> seen;
+    for (int step = 0; step < 100 && seen.size() < 10; ++step) {
+        Advance(100);
+        const auto& lines = m_window.tree.TopLevel();
+        ASSERT_FALSE(lines.empty());
+        if (lines.front()->children.empty())
+            continue;
+        const auto& node = *lines.front()->children.front();
+        if (seen.empty() || seen.back().first != node.text)
+            seen.emplace_back(node.text, node.image);
+        if (node.text.ends_with(" (Connected)"))
+            break;
+    }
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen.back(), std::make_pair(std::string("Dee, 5556666 (Connected)"), 11));
+    bool sawRingback = false;
+    for (const auto& [text, image] : seen)
+        if (text == "Dee, 5556666 (Ringing...)")
+            sawRingback = image == 10;
+    EXPECT_TRUE(sawRingback);
+    EXPECT_EQ(m_window.tree.TopLevel().front()->image, 18) << "the busy default PSTN line";
+
+    ASSERT_EQ(tapisimHangUp(0), TAPISIM_OK);
+    ASSERT_TRUE(AdvanceUntil([&] { return OnlyCall(0) == 0; }));
+    EXPECT_TRUE(m_window.tree.CallTexts().empty());
+    EXPECT_EQ(m_window.tree.TopLevel().front()->image, 17);
+    EXPECT_EQ(m_window.tree.TopLevel().front()->text, "Zo-Linka Line 1");
+}
+
+TEST_F(CallScenario, FarEndHangingUpInAnyStateEndsTheCall)
+{
+    AddDialRule("*", TAPISIM_OUTCOME_MANUAL, 0);
+    for (DWORD wait : {0u, 200u, 1500u, 4000u}) {
+        ASSERT_EQ(Slot(3).PlaceCall("5552222", "5552222", "", false), 1);
+        Advance(wait);
+        if (wait == 4000u) {
+            ASSERT_EQ(tapisimAnswerDialled(3), TAPISIM_OK);
+            Advance(100);
+        }
+        tapisimHangUp(3);
+        ASSERT_TRUE(AdvanceUntil([&] { return OnlyCall(3) == 0; })) << "after " << wait << " ms";
+    }
+    EXPECT_EQ(LoggedCalls().Count(), 1u) << "only the connected call is logged";
+}
+
+TEST_F(CallScenario, TwentyFirstCallOnALineIsRefusedBeforeTapiIsAsked)
+{
+    AddDialRule("*", TAPISIM_OUTCOME_MANUAL, 0);
+    int placed = 0;
+    for (int i = 0; i < LineSlot::kMaxCalls; ++i)
+        placed += Slot(0).PlaceCall("555", "555", "", false);
+    m_prompter.messages.clear();
+    EXPECT_EQ(Slot(0).PlaceCall("555", "555", "", false), 0);
+    ASSERT_EQ(m_prompter.messages.size(), 1u);
+    EXPECT_EQ(m_prompter.messages[0].text, "No room for another call...");
+    EXPECT_GE(placed, 1);
+    Advance(500);
+}
+
+}  // namespace

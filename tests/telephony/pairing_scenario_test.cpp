@@ -1,0 +1,118 @@
+#include "support/telephony_scenario.h"
+
+namespace {
+
+using testing_support::ReadBytes;
+using testing_support::WriteBytes;
+
+using PairingScenario = TelephonyScenario;
+
+std::string Quoted(const std::vector<std::string>& fields)
+{
+    std::string text;
+    for (const std::string& field : fields)
+        text += (text.empty() ? "\"" : ",\"") + field + "\"";
+    return text;
+}
+
+TEST_F(PairingScenario, WithoutDeviceMapTheMarkerAndKindPassesPairEveryLine)
+{
+    Start();
+    const char* expected[] = {"Zo-Linka Line 1", "Zo-Linka Line 2", "Zo-Linka Line 3",
+                              "Zo-Linka Line 4", "IP Line 1",       "IP Line 2"};
+    for (int slot = 0; slot < 6; ++slot) {
+        EXPECT_TRUE(Slot(slot).IsOpen()) << slot;
+        EXPECT_EQ(Slot(slot).GetLineName(), expected[slot]);
+        EXPECT_EQ(m_manager->GetDeviceName(slot), expected[slot]);
+        EXPECT_EQ(m_manager->GetDisplayName(slot), expected[slot]);
+        EXPECT_GE(Slot(slot).GetWaveInDeviceId(), 0);
+        EXPECT_GE(Slot(slot).GetWaveOutDeviceId(), 0);
+        EXPECT_GE(Slot(slot).GetPhoneDeviceId(), 0);
+    }
+    const std::string file = ReadBytes(m_manager->DeviceMapPath());
+    EXPECT_EQ(file, Quoted({expected[0], expected[1], expected[2], expected[3], expected[4], expected[5],
+                            "Line 1", "Line 2", "Line 3", "Line 4", "Line 5", "Line 6"}));
+    EXPECT_EQ(m_manager->FindFreeLine(), 0);
+    EXPECT_EQ(m_manager->GetLineImage(0), 17);
+    EXPECT_EQ(m_manager->GetLineImage(1), 15);
+    EXPECT_EQ(m_manager->GetLineImage(4), 20);
+}
+
+TEST_F(PairingScenario, ConfiguredLinesOpenAndAMissingOneStaysClosed)
+{
+    WriteBytes(m_manager->DeviceMapPath(),
+               Quoted({"Zo-Linka Line 3", "Gone Line", "No device", "No device", "IP Line 2", "No device",
+                       "Front", "line 2", "Line 3", "Line 4", "Line 5", "Line 6"}));
+    Start();
+    EXPECT_TRUE(Slot(0).IsOpen());
+    EXPECT_EQ(Slot(0).GetLineName(), "Zo-Linka Line 3");
+    EXPECT_FALSE(Slot(1).IsOpen()) << "pairing runs only when a whole kind stayed closed";
+    EXPECT_FALSE(Slot(2).IsOpen());
+    EXPECT_TRUE(Slot(4).IsOpen());
+    EXPECT_FALSE(Slot(5).IsOpen());
+    EXPECT_EQ(m_manager->GetDisplayName(0), "Front");
+    EXPECT_EQ(m_manager->GetDisplayName(1), "Gone Line");
+    EXPECT_EQ(m_manager->GetLineImage(1), 19);
+    EXPECT_EQ(m_manager->GetLineImage(5), 24);
+    int index = -1;
+    EXPECT_EQ(m_manager->FindSlotByDevice(Slot(4).GetDeviceId(), &index), &Slot(4));
+    EXPECT_EQ(index, 4);
+}
+
+TEST_F(PairingScenario, OneDeviceIsNeverOpenedInTwoSlots)
+{
+    WriteBytes(m_manager->DeviceMapPath(),
+               Quoted({"Zo-Linka Line 1", "Zo-Linka Line 1", "No device", "No device", "IP Line 1", "IP Line 1"}));
+    Start();
+    EXPECT_TRUE(Slot(0).IsOpen());
+    EXPECT_FALSE(Slot(1).IsOpen());
+    EXPECT_TRUE(Slot(4).IsOpen());
+    EXPECT_FALSE(Slot(5).IsOpen());
+}
+
+TEST_F(PairingScenario, IpDevicesAreNeverOfferedToPstnSlots)
+{
+    Start();
+    m_manager->CloseAllLines();
+    Settle();
+    for (int slot = 0; slot < 6; ++slot)
+        EXPECT_FALSE(Slot(slot).IsOpen());
+    m_manager->OpenAllLines();
+    Settle();
+    for (int slot = 0; slot < 4; ++slot)
+        EXPECT_EQ(Slot(slot).GetLineName().rfind("Zo-Linka", 0), 0u);
+}
+
+// Without a usable service the program runs with no lines: nothing opens, nothing is offered.
+TEST(TelephonyWithoutService, LineManagerStartsWithoutLines)
+{
+    for (const char* library : {"libkestrium-no-such-tapi.so", "libtapi_partial_fake.so"}) {
+        testing_support::TempDir dir;
+        platform::RegistryHive hive(dir / "registry.reg");
+        SettingsStore settings(hive);
+        CallLogStore log;
+        CallLogger logger(log, dir / "KestriumCallLog.csv");
+        ScriptedPrompter prompter;
+        TapiBinding tapi(library);
+        LineManager manager(tapi, settings, prompter, logger, dir.Path());
+        manager.LoadDeviceMap(manager.DeviceMapPath());
+        EXPECT_EQ(manager.Initialize(), 0) << library;
+        manager.OpenAllLines();
+        for (int slot = 0; slot < 6; ++slot)
+            EXPECT_FALSE(manager.GetLineSlot(slot).IsOpen());
+        EXPECT_EQ(manager.FindFreeLine(), -1);
+        EXPECT_EQ(manager.GetLineImage(0), 19);
+        EXPECT_EQ(manager.GetLineImage(5), 24);
+        EXPECT_EQ(manager.GetTargetCallForAction(true, kActionDrop), 0);
+        EXPECT_FALSE(manager.DialNumber("", "5551234"));
+        FakeCallTree tree;
+        manager.RebuildCallTree(tree);
+        EXPECT_TRUE(tree.TopLevel().empty());
+        manager.CloseAllLines();
+        manager.Shutdown();
+        EXPECT_TRUE(prompter.messages.empty());
+        EXPECT_FALSE(std::filesystem::exists(manager.DeviceMapPath()));
+    }
+}
+
+}  // namespace

@@ -1,0 +1,130 @@
+#include "telephony_scenario.h"
+
+#include <QCoreApplication>
+
+#include <poll.h>
+
+namespace {
+
+// The scenarios need an event loop for the service's descriptor.
+class QtCoreEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        if (!QCoreApplication::instance())
+            m_app = std::make_unique<QCoreApplication>(m_argc, m_argv);
+    }
+    void TearDown() override { m_app.reset(); }
+
+private:
+    int m_argc = 1;
+    char m_name[16] = "telephony";
+    char* m_argv[2] = {m_name, nullptr};
+    std::unique_ptr<QCoreApplication> m_app;
+};
+
+[[maybe_unused]] ::testing::Environment* const g_qtEnvironment
+    = ::testing::AddGlobalTestEnvironment(new QtCoreEnvironment);
+
+bool EventsWaiting()
+{
+    pollfd fd{tapiGetEventFd(), POLLIN, 0};
+    return fd.fd >= 0 && ::poll(&fd, 1, 0) > 0;
+}
+
+}  // namespace
+
+void TelephonyScenario::SetUp()
+{
+    ASSERT_EQ(tapisimUseManualClock(1), TAPISIM_OK);
+    std::tm day{};
+    day.tm_year = kYear - 1900;
+    day.tm_mon = kMonth - 1;
+    day.tm_mday = kDay;
+    day.tm_hour = kHour;
+    day.tm_isdst = -1;
+    m_base = std::mktime(&day) - std::time_t(tapisimNow() / 1000);
+    m_logger.SetClock([this] { return Now(); });
+    m_settings.Write(Settings::kIsSystemDialer, 0);
+    m_manager = std::make_unique<LineManager>(m_tapi, m_settings, m_prompter, m_logger, m_dir.Path());
+    m_manager->SetMainWindow(&m_window);
+}
+
+void TelephonyScenario::TearDown()
+{
+    m_manager->CloseAllLines();
+    Settle();
+    m_manager->Shutdown();
+    m_manager.reset();
+    tapisimReset();
+    Settle();
+}
+
+void TelephonyScenario::Start()
+{
+    m_manager->LoadDeviceMap(m_manager->DeviceMapPath());
+    ASSERT_EQ(m_manager->Initialize(), 1);
+    m_manager->OpenAllLines();
+    Settle();
+}
+
+void TelephonyScenario::Advance(DWORD milliseconds)
+{
+    ASSERT_EQ(tapisimAdvance(milliseconds), TAPISIM_OK);
+    Settle();
+}
+
+void TelephonyScenario::Settle()
+{
+    for (int round = 0; round < 1000 && EventsWaiting(); ++round)
+        QCoreApplication::processEvents();
+}
+
+CallTime TelephonyScenario::Now() const { return CallTime::FromTimeT(m_base + std::time_t(tapisimNow() / 1000)); }
+
+CallLogStore TelephonyScenario::LoggedCalls() const
+{
+    CallLogStore store;
+    store.Load(m_dir / "KestriumCallLog.csv");
+    return store;
+}
+
+HCALL TelephonyScenario::OnlyCall(int slot)
+{
+    HCALL found = 0;
+    for (int record = 0; record < LineSlot::kMaxCalls; ++record) {
+        const HCALL call = Slot(slot).CallAt(record).call;
+        if (call == 0)
+            continue;
+        EXPECT_EQ(found, 0u) << "slot " << slot << " has more than one call";
+        found = call;
+    }
+    return found;
+}
+
+std::string TelephonyScenario::CallText(int slot)
+{
+    CallDescription description;
+    Slot(slot).DescribeCall(OnlyCall(slot), description);
+    return description.text;
+}
+
+void TelephonyScenario::AddDialRule(const char* pattern, DWORD outcome, DWORD delayMs)
+{
+    TAPISIM_DIALRULE rule{pattern, outcome, delayMs, 0};
+    ASSERT_EQ(tapisimAddDialRule(&rule), TAPISIM_OK);
+}
+
+void TelephonyScenario::Ring(DWORD line, const char* number, const char* name, DWORD flags, DWORD giveUpAfterRings)
+{
+    TAPISIM_CALLER caller{number, name, flags, giveUpAfterRings, 0};
+    ASSERT_EQ(tapisimRing(line, &caller), TAPISIM_OK);
+    Settle();
+}
+
+void TelephonyScenario::OnSelectCall(ScriptedSelectCallDialog::Script script)
+{
+    m_manager->SetSelectCallDialogFactory([this, script] {
+        return std::make_unique<ScriptedSelectCallDialog>(script, m_dialogs);
+    });
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "fake_main_window.h"
+#include "scripted_prompter.h"
+#include "scripted_select_call_dialog.h"
+
+#include "app/settings_store.h"
+#include "platform/registry.h"
+#include "store/call_log_store.h"
+#include "support/temp_dir.h"
+#include "tapi/include/tapisim.h"
+#include "telephony/call_logger.h"
+#include "telephony/line_manager.h"
+#include "telephony/tapi_binding.h"
+
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <memory>
+#include <vector>
+
+// A whole telephony set-up against the simulated exchange on its manual clock: the real binding
+// and libtapi32.so, a line manager with a fake main window, scripted message boxes and
+// "Select call:" dialogs, and a call log in a private data folder. Events are delivered the way
+// the application gets them: the service's descriptor wakes the Qt event loop.
+class TelephonyScenario : public ::testing::Test {
+protected:
+    // Mid-morning on a fixed day, so logged times can be checked to the second.
+    static constexpr int kYear = 2026, kMonth = 12, kDay = 5, kHour = 10;
+
+    void SetUp() override;
+    void TearDown() override;
+
+    // Initialize and open the lines, as start-up does (after the device map was loaded).
+    void Start();
+    // Moves the exchange's clock and runs every event that follows.
+    void Advance(DWORD milliseconds);
+    // Runs the events that are waiting, through the Qt event loop.
+    void Settle();
+
+    // The local time the logger sees now.
+    CallTime Now() const;
+    // The call log as it is on disk.
+    CallLogStore LoggedCalls() const;
+
+    LineSlot& Slot(int index) { return m_manager->GetLineSlot(index); }
+    // The only call of a slot, 0 when it has none.
+    HCALL OnlyCall(int slot);
+    // The description text of the only call of a slot.
+    std::string CallText(int slot);
+    void AddDialRule(const char* pattern, DWORD outcome, DWORD delayMs);
+    void Ring(DWORD line, const char* number, const char* name, DWORD flags = 0, DWORD giveUpAfterRings = 0);
+    // Lets select-call dialogs answer with `script`.
+    void OnSelectCall(ScriptedSelectCallDialog::Script script);
+
+    testing_support::TempDir m_dir;
+    platform::RegistryHive m_hive{m_dir / "registry.reg"};
+    SettingsStore m_settings{m_hive};
+    CallLogStore m_callLog;
+    CallLogger m_logger{m_callLog, m_dir / "KestriumCallLog.csv"};
+    ScriptedPrompter m_prompter;
+    TapiBinding m_tapi;
+    FakeMainWindow m_window;
+    std::unique_ptr<LineManager> m_manager;
+    std::vector<ScriptedSelectCallDialog::Shown> m_dialogs;
+    std::time_t m_base = 0;
+};
