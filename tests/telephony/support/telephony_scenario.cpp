@@ -6,26 +6,6 @@
 
 namespace {
 
-// The scenarios need an event loop for the service's descriptor.
-class QtCoreEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        if (!QCoreApplication::instance())
-            m_app = std::make_unique<QCoreApplication>(m_argc, m_argv);
-    }
-    void TearDown() override { m_app.reset(); }
-
-private:
-    int m_argc = 1;
-    char m_name[16] = "telephony";
-    char* m_argv[2] = {m_name, nullptr};
-    std::unique_ptr<QCoreApplication> m_app;
-};
-
-[[maybe_unused]] ::testing::Environment* const g_qtEnvironment
-    = ::testing::AddGlobalTestEnvironment(new QtCoreEnvironment);
-
 bool EventsWaiting()
 {
     pollfd fd{tapiGetEventFd(), POLLIN, 0};
