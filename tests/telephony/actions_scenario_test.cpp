@@ -9,12 +9,7 @@ protected:
     {
         TelephonyScenario::SetUp();
         Start();
-        AddDialRule("5554444", TAPISIM_OUTCOME_ANSWER, 1000);
-        ASSERT_EQ(Slot(1).PlaceCall("5554444", "5554444", "Talker", false), 1);
-        Advance(3000);
-        ASSERT_EQ(CallText(1), "Talker, 5554444 (Connected)");
-        Ring(0, "5558888", "Ringer");
-        ASSERT_EQ(CallText(0), "Ringer,5558888 (Incoming)");
+        StartTalkingAndRingingCalls();
     }
 };
 
@@ -94,15 +89,8 @@ TEST_F(ActionScenario, UnknownActionIsReported)
 
 TEST(CallActions, WithoutCallsNothingIsOffered)
 {
-    // Covered with lines open in the scenarios; here the bare manager without a service.
-    testing_support::TempDir dir;
-    platform::RegistryHive hive(dir / "registry.reg");
-    SettingsStore settings(hive);
-    CallLogStore log;
-    CallLogger logger(log, dir / "KestriumCallLog.csv");
-    ScriptedPrompter prompter;
-    TapiBinding tapi("libkestrium-no-such-tapi.so");
-    LineManager manager(tapi, settings, prompter, logger, dir.Path());
+    ManagerWithoutService without("libkestrium-no-such-tapi.so");
+    LineManager& manager = without.manager;
     for (int action = kActionDrop; action <= kActionAddNote; ++action) {
         EXPECT_EQ(manager.GetTargetCallForAction(true, action), 0);
         EXPECT_EQ(manager.GetTargetCallForAction(false, action), 0);

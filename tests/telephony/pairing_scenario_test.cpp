@@ -87,14 +87,8 @@ TEST_F(PairingScenario, IpDevicesAreNeverOfferedToPstnSlots)
 TEST(TelephonyWithoutService, LineManagerStartsWithoutLines)
 {
     for (const char* library : {"libkestrium-no-such-tapi.so", "libtapi_partial_fake.so"}) {
-        testing_support::TempDir dir;
-        platform::RegistryHive hive(dir / "registry.reg");
-        SettingsStore settings(hive);
-        CallLogStore log;
-        CallLogger logger(log, dir / "KestriumCallLog.csv");
-        ScriptedPrompter prompter;
-        TapiBinding tapi(library);
-        LineManager manager(tapi, settings, prompter, logger, dir.Path());
+        ManagerWithoutService without(library);
+        LineManager& manager = without.manager;
         manager.LoadDeviceMap(manager.DeviceMapPath());
         EXPECT_EQ(manager.Initialize(), 0) << library;
         manager.OpenAllLines();
@@ -110,7 +104,7 @@ TEST(TelephonyWithoutService, LineManagerStartsWithoutLines)
         EXPECT_TRUE(tree.TopLevel().empty());
         manager.CloseAllLines();
         manager.Shutdown();
-        EXPECT_TRUE(prompter.messages.empty());
+        EXPECT_TRUE(without.prompter.messages.empty());
         EXPECT_FALSE(std::filesystem::exists(manager.DeviceMapPath()));
     }
 }

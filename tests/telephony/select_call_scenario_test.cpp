@@ -15,10 +15,7 @@ protected:
     {
         TelephonyScenario::SetUp();
         Start();
-        AddDialRule("5554444", TAPISIM_OUTCOME_ANSWER, 1000);
-        ASSERT_EQ(Slot(1).PlaceCall("5554444", "5554444", "Talker", false), 1);
-        Advance(3000);
-        Ring(0, "5558888", "Ringer");
+        StartTalkingAndRingingCalls();
         m_manager->SetSelectCallDialogFactory([] { return std::make_unique<QtSelectCallDialog>(); });
     }
 };

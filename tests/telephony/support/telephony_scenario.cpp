@@ -108,3 +108,19 @@ void TelephonyScenario::OnSelectCall(ScriptedSelectCallDialog::Script script)
         return std::make_unique<ScriptedSelectCallDialog>(script, m_dialogs);
     });
 }
+
+void TelephonyScenario::StartTalkingAndRingingCalls()
+{
+    AddDialRule("5554444", TAPISIM_OUTCOME_ANSWER, 1000);
+    ASSERT_EQ(Slot(1).PlaceCall("5554444", "5554444", "Talker", false), 1);
+    Advance(3000);
+    ASSERT_EQ(CallText(1), "Talker, 5554444 (Connected)");
+    Ring(0, "5558888", "Ringer");
+    ASSERT_EQ(CallText(0), "Ringer,5558888 (Incoming)");
+}
+
+ManagerWithoutService::ManagerWithoutService(const char* library)
+    : tapi(library)
+    , manager(tapi, settings, prompter, logger, dir.Path())
+{
+}

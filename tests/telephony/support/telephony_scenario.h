@@ -50,6 +50,9 @@ protected:
     std::string CallText(int slot);
     void AddDialRule(const char* pattern, DWORD outcome, DWORD delayMs);
     void Ring(DWORD line, const char* number, const char* name, DWORD flags = 0, DWORD giveUpAfterRings = 0);
+    // A talking call on slot 1 ("Talker, 5554444 (Connected)") and then a ringing one on slot 0
+    // ("Ringer,5558888 (Incoming)").
+    void StartTalkingAndRingingCalls();
     // Lets select-call dialogs answer with `script`.
     void OnSelectCall(ScriptedSelectCallDialog::Script script);
 
@@ -64,4 +67,18 @@ protected:
     std::unique_ptr<LineManager> m_manager;
     std::vector<ScriptedSelectCallDialog::Shown> m_dialogs;
     std::time_t m_base = 0;
+};
+
+// The telephony objects with a service library that cannot serve (missing, or without exports).
+struct ManagerWithoutService {
+    explicit ManagerWithoutService(const char* library);
+
+    testing_support::TempDir dir;
+    platform::RegistryHive hive{dir / "registry.reg"};
+    SettingsStore settings{hive};
+    CallLogStore log;
+    CallLogger logger{log, dir / "KestriumCallLog.csv"};
+    ScriptedPrompter prompter;
+    TapiBinding tapi;
+    LineManager manager;
 };
