@@ -637,6 +637,7 @@ typedef struct linedevcaps_tag {
     DWORD dwSettableDevStatus;
     DWORD dwDeviceClassesSize;
     DWORD dwDeviceClassesOffset;
+    uint8_t PermanentLineGuid[16];
 } LINEDEVCAPS, *LPLINEDEVCAPS;
 
 typedef struct linedevstatus_tag {

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "tapi.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tapi {
+
+enum class LineKind { Analog, Ip, Modem };
+
+struct LineConfig {
+    std::string name;
+    LineKind kind = LineKind::Analog;
+    bool hasPhone = true;
+    DWORD ringPeriodMs = 6000;
+
+    DWORD BearerModes() const;
+    DWORD MediaModes() const;
+};
+
+// A dialled-number rule of the far end's dial plan.
+struct DialRule {
+    std::string pattern;
+    DWORD outcome = 0; // TAPISIM_OUTCOME_*
+    DWORD delayMs = 3000;
+    DWORD hangUpAfterMs = 0;
+};
+
+// The exchange's device set and the dial plan it starts with.
+struct DeviceConfig {
+    std::vector<LineConfig> lines;
+    std::vector<DialRule> dialPlan;
+
+    // Four analog "Zo-Linka Line N", "IP Line 1" and "IP Line 2", one data modem.
+    static DeviceConfig BuiltIn();
+    // Parses the configuration text; on a mistake returns false with "line N: what" in error.
+    static bool Parse(std::string_view text, DeviceConfig& config, std::string& error);
+};
+
+// Longest line name a device reports.
+inline constexpr std::size_t kMaxLineNameLength = 103;
+inline constexpr std::size_t kMaxLines = 32;
+
+// The words of the dial-plan outcomes as the configuration and linesim write them.
+bool ParseOutcome(std::string_view word, DWORD& outcome);
+const char* OutcomeName(DWORD outcome);
+
+}  // namespace tapi

@@ -1,0 +1,321 @@
+#pragma once
+
+#include "tapi.h"
+#include "tapisim.h"
+
+#include "device_config.h"
+#include "dial_plan.h"
+#include "event_queue.h"
+#include "line_audio.h"
+#include "unique_fd.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace tapi {
+
+class ControlServer;
+
+// The telephony service of this process: applications, open lines and phones, calls, and the
+// simulated exchange behind them (devices, far ends, dial plan, clock). Every public method
+// locks; messages are only queued here and run by DispatchEvents on the caller's thread.
+class Exchange {
+public:
+    static Exchange& Instance();
+    // True once an application or a test started the service in this process.
+    static bool IsRunning();
+
+    ~Exchange();
+    Exchange(const Exchange&) = delete;
+    Exchange& operator=(const Exchange&) = delete;
+
+    // Applications.
+    LONG LineInitialize(HLINEAPP& app, LINECALLBACK callback, const char* name, DWORD& numDevs, DWORD& version,
+                        const LINEINITIALIZEEXPARAMS* params);
+    LONG LineShutdown(HLINEAPP app);
+    LONG PhoneInitialize(HPHONEAPP& app, PHONECALLBACK callback, const char* name, DWORD& numDevs,
+                         DWORD& version, LPPHONEINITIALIZEEXPARAMS params);
+    LONG PhoneShutdown(HPHONEAPP app);
+    LONG DispatchEvents();
+    int EventFd() const { return m_queue.Fd(); }
+
+    // Line devices.
+    LONG NegotiateApiVersion(HLINEAPP app, DWORD device, DWORD low, DWORD high, DWORD& version);
+    LONG GetDevCaps(HLINEAPP app, DWORD device, DWORD version, DWORD extVersion, LINEDEVCAPS& caps);
+    LONG CheckDevice(DWORD device);
+    LONG LineOpen(HLINEAPP app, DWORD device, HLINE& line, DWORD version, DWORD extVersion, DWORD_PTR instance,
+                  DWORD privileges, DWORD mediaModes);
+    LONG LineClose(HLINE line);
+    LONG GetId(HLINE line, DWORD addressId, HCALL call, DWORD select, VARSTRING& out, const std::string& deviceClass);
+    LONG SetStatusMessages(HLINE line, DWORD lineStates, DWORD addressStates);
+    LONG GetLineDevStatus(HLINE line, LINEDEVSTATUS& status);
+    LONG GetNewCalls(HLINE line, DWORD addressId, DWORD select, LINECALLLIST& list);
+    LONG SetTerminal(HLINE line, DWORD addressId, HCALL call, DWORD select, DWORD modes, DWORD terminalId,
+                     bool enable);
+    LONG RegisterRequestRecipient(HLINEAPP app, DWORD instance, DWORD modes, bool enable);
+    LONG GetRequest(HLINEAPP app, DWORD mode, LINEREQMAKECALL& out);
+    LONG RequestMakeCall(const LINEREQMAKECALL& request);
+    LONG CheckLineApp(HLINEAPP app);
+    DWORD LineDeviceCount();
+
+    // Calls.
+    struct CallText {
+        std::string displayable, calledParty, comment;
+        DWORD noAnswerSeconds = 0;
+        DWORD mediaMode = LINEMEDIAMODE_INTERACTIVEVOICE;
+        DWORD bearerMode = LINEBEARERMODE_VOICE;
+    };
+    LONG MakeCall(HLINE line, HCALL* callOut, const std::string& destination, const CallText& text);
+    LONG Answer(HCALL call);
+    LONG Drop(HCALL call);
+    LONG Deallocate(HCALL call);
+    LONG GetCallInfo(HCALL call, LINECALLINFO& info);
+    LONG GetCallStatus(HCALL call, LINECALLSTATUS& status);
+    LONG GenerateDigits(HCALL call, DWORD mode, const char* digits, DWORD duration);
+    LONG GenerateTone(HCALL call, DWORD mode, DWORD duration, const std::vector<LINEGENERATETONE>& tones);
+
+    // Phones.
+    LONG PhoneOpen(HPHONEAPP app, DWORD device, HPHONE& phone, DWORD version, DWORD extVersion,
+                   DWORD_PTR instance, DWORD privilege);
+    LONG PhoneClose(HPHONE phone);
+    LONG PhoneSetStatusMessages(HPHONE phone, DWORD phoneStates, DWORD buttonModes, DWORD buttonStates);
+    LONG PhoneGetStatus(HPHONE phone, PHONESTATUS& status);
+    LONG PhoneSetHookSwitch(HPHONE phone, DWORD devices, DWORD mode);
+    LONG PhoneGetVolume(HPHONE phone, DWORD device, DWORD& volume);
+    LONG PhoneSetVolume(HPHONE phone, DWORD device, DWORD volume);
+    LONG PhoneDevSpecific(HPHONE phone, const std::string& command);
+    LONG PhoneGetMessage(HPHONEAPP app, PHONEMESSAGE& message, DWORD timeoutMs);
+
+    // Simulation control (tapisim.h).
+    LONG UseManualClock(bool manual);
+    LONG Advance(DWORD milliseconds);
+    std::uint64_t Now();
+    LONG Reset();
+    LONG Configure(const char* text);
+    std::string LastError();
+    LONG Ring(DWORD line, const TAPISIM_CALLER& caller);
+    LONG FarEndHangUp(DWORD line);
+    LONG AnswerDialled(DWORD line, bool answer);
+    LONG AddDialRule(DialRule rule);
+    LONG ClearDialPlan();
+    std::vector<DialRule> DialRules();
+    LONG SetFarEndSilence(DWORD line);
+    LONG SetFarEndTone(DWORD line, DWORD frequency, int level);
+    LONG SetFarEndWave(DWORD line, const std::string& path);
+    LONG GetHeard(DWORD line, std::vector<std::int16_t>& samples);
+    LONG GetDetectedDigits(DWORD line, std::string& digits);
+    LONG GetGeneratedLog(DWORD line, std::string& log);
+    LONG ClearHeard(DWORD line);
+    LONG SetHandset(DWORD phone, bool offHook);
+    int PhoneIdOfLine(DWORD line);
+    std::string DescribeLines();
+    std::string DescribeHeard(DWORD line, LONG& result);
+    std::string ControlSocketPath();
+
+private:
+    struct LineApp {
+        LINECALLBACK callback = nullptr;
+        std::string name;
+        DWORD version = 0;
+        DWORD requestModes = 0;
+        DWORD registrationInstance = 0;
+        std::uint64_t registrationOrder = 0;
+    };
+    struct PhoneApp {
+        PHONECALLBACK callback = nullptr;
+        std::string name;
+        DWORD version = 0;
+        bool useEvent = false;
+        std::deque<PHONEMESSAGE> messages;
+        UniqueFd event;
+    };
+    struct OpenLine {
+        HLINEAPP app = 0;
+        DWORD device = 0;
+        DWORD_PTR instance = 0;
+        DWORD privileges = 0;
+        DWORD mediaModes = 0;
+        DWORD lineStates = 0;
+        DWORD addressStates = 0;
+        std::uint64_t order = 0;
+    };
+    struct OpenPhone {
+        HPHONEAPP app = 0;
+        DWORD device = 0;
+        DWORD_PTR instance = 0;
+        DWORD privilege = 0;
+        DWORD phoneStates = 0;
+    };
+    struct CallHandle {
+        HLINE line = 0;
+        DWORD callId = 0;
+        DWORD privilege = 0;
+    };
+    struct Generation {
+        HCALL handle = 0;
+        std::uint64_t id = 0;
+    };
+    struct PendingRequest {
+        DWORD request = 0;
+        HLINE line = 0;
+    };
+    struct Call {
+        DWORD id = 0;
+        DWORD device = 0;
+        bool incoming = false;
+        DWORD state = LINECALLSTATE_IDLE;
+        DWORD stateMode = 0;
+        std::uint64_t stateEntered = 0;
+        std::uint64_t epoch = 0;
+        std::vector<HCALL> handles;
+        std::string appName;
+        // Outgoing.
+        std::string dialled;
+        CallText text;
+        DialRule rule;
+        // Incoming.
+        std::string callerNumber;
+        std::string callerName;
+        DWORD callerFlags = 0;
+        DWORD giveUpAfterRings = 0;
+        DWORD ringCount = 0;
+        DWORD hangUpAfterMs = 0;
+        bool answeredAtPhone = false;
+        std::optional<Generation> generation;
+        std::optional<PendingRequest> pendingAnswer;
+        std::optional<PendingRequest> pendingDrop;
+    };
+    struct PhoneState {
+        DWORD line = 0;
+        DWORD handsetMode = PHONEHOOKSWITCHMODE_ONHOOK;
+        DWORD speakerMode = PHONEHOOKSWITCHMODE_ONHOOK;
+        DWORD headsetMode = PHONEHOOKSWITCHMODE_ONHOOK;
+        DWORD handsetVolume = 0x8000, speakerVolume = 0x8000, headsetVolume = 0x8000;
+        bool audioToComputer = false;
+    };
+    struct Line {
+        LineConfig config;
+        std::shared_ptr<LineAudio> audio;
+        DWORD activeCall = 0;
+        int phone = -1;
+        DWORD terminalModes = LINETERMMODE_HOOKSWITCH;
+    };
+    struct Timer {
+        DWORD callId = 0;
+        std::uint64_t epoch = 0;
+        bool epochBound = true;
+        std::function<void(Call&)> action;
+    };
+    struct RequestEntry {
+        HLINEAPP app = 0;
+        LINEREQMAKECALL request{};
+    };
+
+    Exchange();
+    void EnsureStarted();
+    void BuildDevices();
+    void StopClockThread();
+    void ClockThreadMain();
+    void AdvanceTo(std::uint64_t target);
+    bool RunDueTimer(std::uint64_t target, std::vector<std::shared_ptr<LineAudio>>& tick);
+    void ClearState();
+    LONG LoadConfigFile();
+    std::string HandleCommand(const std::string& command);
+
+    DWORD NewHandle() { return m_nextHandle++; }
+    DWORD NewRequest();
+    SYSTEMTIME WallTime(std::uint64_t clockMs) const;
+
+    // Lookups; null when the handle is not valid.
+    OpenLine* FindLine(HLINE line);
+    CallHandle* FindCallHandle(HCALL call);
+    Call* FindCall(DWORD callId);
+    OpenPhone* FindPhone(HPHONE phone);
+    Call* ActiveCall(DWORD device);
+    DWORD CountOwners(const Call& call) const;
+
+    // Messages.
+    void PostLine(HLINE line, DWORD hDevice, DWORD message, DWORD_PTR p1, DWORD_PTR p2, DWORD_PTR p3,
+                  HCALL* handleOut = nullptr, HCALL handleValue = 0);
+    void PostReply(const PendingRequest& request, LONG result);
+    void PostCallState(const Call& call);
+    void PostLineDevState(DWORD device, DWORD state, DWORD_PTR p2, DWORD_PTR p3);
+    void PostPhone(HPHONE phone, DWORD message, DWORD_PTR p1, DWORD_PTR p2, DWORD_PTR p3);
+    void PostPhoneState(DWORD phoneDevice, DWORD state, DWORD_PTR p2);
+    bool ResolveForDispatch(const QueuedMessage& message, LINECALLBACK& line, PHONECALLBACK& phone);
+
+    // Call progress.
+    void Schedule(Call& call, DWORD delayMs, std::function<void(Call&)> action, bool epochBound = true);
+    void SetState(Call& call, DWORD state, DWORD mode);
+    void UpdateAudioPhase(const Call& call);
+    void StartDialling(Call& call);
+    void ReachFarEnd(Call& call);
+    void StartRingback(Call& call);
+    void ConnectCall(Call& call);
+    void DisconnectCall(Call& call, DWORD mode);
+    void RingIncoming(Call& call);
+    void CompleteAnswer(Call& call);
+    void EndGeneration(Call& call, DWORD reason);
+    void FinishDrop(Call& call);
+    void FailPendingAnswer(Call& call);
+    HCALL AddCallHandle(Call& call, HLINE line, DWORD privilege);
+    void RemoveLineHandles(HLINE line);
+    void CollectCall(DWORD callId);
+    DWORD NoAnswerMs(const Call& call) const;
+    void StartGeneration(Call& call, HCALL handle, DWORD lengthMs, const std::string& logLine);
+
+    // Structure filling.
+    void FillCallInfo(const Call& call, const CallHandle& handle, LINECALLINFO& info);
+    DWORD CallFeatures(const Call& call, DWORD privilege) const;
+    LineAudio* AudioOf(DWORD line);
+    PhoneState* PhoneOfLine(DWORD line);
+    LONG CheckPhoneDevice(DWORD device);
+    PhoneState* PhoneStateOf(const OpenPhone& phone);
+    DWORD* HookSwitchMode(PhoneState& phone, DWORD device);
+    DWORD* Volume(PhoneState& phone, DWORD device);
+
+    std::mutex m_mutex;
+    std::condition_variable m_phoneMessages;
+    EventQueue m_queue;
+    DeviceConfig m_config;
+    std::string m_lastError;
+    std::vector<Line> m_lines;
+    std::vector<PhoneState> m_phones;
+    DialPlan m_dialPlan;
+
+    std::map<HLINEAPP, LineApp> m_lineApps;
+    std::map<HPHONEAPP, PhoneApp> m_phoneApps;
+    std::map<HLINE, OpenLine> m_openLines;
+    std::map<HPHONE, OpenPhone> m_openPhones;
+    std::map<HCALL, CallHandle> m_callHandles;
+    std::map<DWORD, Call> m_calls;
+    std::deque<RequestEntry> m_requests;
+    std::map<std::pair<std::uint64_t, std::uint64_t>, Timer> m_timers;
+
+    DWORD m_nextHandle = 0x10001;
+    DWORD m_nextRequest = 1;
+    DWORD m_nextCallId = 1;
+    std::uint64_t m_sequence = 0;
+    std::uint64_t m_generationIds = 0;
+
+    bool m_started = false;
+    bool m_manualClock = false;
+    std::uint64_t m_now = 0;
+    std::uint64_t m_nextAudioTick = 0;
+    std::int64_t m_wallStartMs = 0;
+    std::thread m_clockThread;
+    std::atomic<bool> m_clockRunning{false};
+    std::unique_ptr<ControlServer> m_control;
+};
+
+}  // namespace tapi

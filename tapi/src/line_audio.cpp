@@ -1,0 +1,261 @@
+#include "line_audio.h"
+
+#include "line_wave_in.h"
+#include "line_wave_out.h"
+
+#include <spandsp.h>
+
+#include <algorithm>
+
+namespace tapi {
+
+namespace {
+
+constexpr std::size_t kMaxHeardSamples = 8000u * 60 * 10;  // ten minutes per line
+constexpr std::size_t kMaxDetectedDigits = 1024;
+constexpr std::size_t kMaxLogBytes = 16384;
+constexpr DWORD kFlashMs = 500;
+constexpr std::size_t kSamplesPerMs = 8;
+
+std::string DeviceName(const std::string& lineName, const char* suffix)
+{
+    std::string name = lineName + suffix;
+    if (name.size() > platform::kMaxDeviceNameLength) {
+        // Keep the suffix so "Aux" stays recognisable in a long name.
+        const std::string tail = suffix;
+        name = lineName.substr(0, platform::kMaxDeviceNameLength - tail.size()) + tail;
+    }
+    return name;
+}
+
+std::vector<std::int16_t> RenderDigit(char digit, DWORD durationMs)
+{
+    dtmf_tx_state_t* tx = dtmf_tx_init(nullptr);
+    dtmf_tx_set_timing(tx, static_cast<int>(durationMs), static_cast<int>(durationMs));
+    const char text[2] = {digit, 0};
+    dtmf_tx_put(tx, text, 1);
+    std::vector<std::int16_t> samples(std::size_t(durationMs) * 2 * kSamplesPerMs);
+    std::size_t filled = 0;
+    while (filled < samples.size()) {
+        const int got = dtmf_tx(tx, samples.data() + filled, static_cast<int>(samples.size() - filled));
+        if (got <= 0)
+            break;
+        filled += static_cast<std::size_t>(got);
+    }
+    dtmf_tx_free(tx);
+    return samples;  // the rest, if any, is the silence between digits
+}
+
+}  // namespace
+
+void LineAudio::DtmfDeleter::operator()(dtmf_rx_state_s* state) const { dtmf_rx_free(state); }
+
+LineAudio::LineAudio(const std::string& lineName, int lineIndex)
+    : m_in(std::make_shared<LineWaveIn>(DeviceName(lineName, "")))
+    , m_inAux(std::make_shared<LineWaveIn>(DeviceName(lineName, " Aux")))
+    , m_out(std::make_shared<LineWaveOut>(DeviceName(lineName, "")))
+    , m_dtmf(dtmf_rx_init(nullptr, &LineAudio::OnDigits, this))
+{
+    auto& list = platform::WaveDeviceList::Instance();
+    list.AddInput(platform::WaveDeviceGroup::Line, lineIndex, m_in);
+    list.AddInput(platform::WaveDeviceGroup::Line, lineIndex, m_inAux);
+    list.AddOutput(platform::WaveDeviceGroup::Line, lineIndex, m_out);
+}
+
+LineAudio::~LineAudio()
+{
+    auto& list = platform::WaveDeviceList::Instance();
+    list.RemoveInput(m_in.get());
+    list.RemoveInput(m_inAux.get());
+    list.RemoveOutput(m_out.get());
+}
+
+int LineAudio::WaveInId() const { return platform::WaveDeviceList::Instance().FindInput(m_in.get()); }
+int LineAudio::WaveInAuxId() const { return platform::WaveDeviceList::Instance().FindInput(m_inAux.get()); }
+int LineAudio::WaveOutId() const { return platform::WaveDeviceList::Instance().FindOutput(m_out.get()); }
+
+void LineAudio::SetPhase(Phase phase)
+{
+    std::lock_guard lock(m_mutex);
+    if (phase == m_phase)
+        return;
+    m_phase = phase;
+    m_phaseSamples = 0;
+    m_farEndPosition = 0;  // a far-end file starts over with each connection
+    if (phase != Phase::Connected)
+        m_generated.clear();
+}
+
+void LineAudio::SetFarEndSilence()
+{
+    std::lock_guard lock(m_mutex);
+    m_farEnd = FarEnd::Silence;
+}
+
+void LineAudio::SetFarEndTone(DWORD frequencyHz, int levelDbm0)
+{
+    std::lock_guard lock(m_mutex);
+    m_farEnd = FarEnd::Tone;
+    m_farEndTone = ToneSpec{{double(frequencyHz)}, 0, 0, levelDbm0};
+}
+
+void LineAudio::SetFarEndSamples(std::vector<std::int16_t> samples)
+{
+    std::lock_guard lock(m_mutex);
+    m_farEnd = FarEnd::Samples;
+    m_farEndSamples = std::move(samples);
+    m_farEndPosition = 0;
+}
+
+DWORD LineAudio::QueueDigits(const std::string& digits, DWORD durationMs)
+{
+    std::lock_guard lock(m_mutex);
+    const std::size_t before = m_generated.size();
+    for (char digit : digits) {
+        if (digit == '!') {
+            m_generated.insert(m_generated.end(), std::size_t(kFlashMs) * kSamplesPerMs, 0);
+            continue;
+        }
+        const auto samples = RenderDigit(digit, durationMs);
+        m_generated.insert(m_generated.end(), samples.begin(), samples.end());
+    }
+    return static_cast<DWORD>((m_generated.size() - before) / kSamplesPerMs);
+}
+
+DWORD LineAudio::QueueTone(const ToneSpec& tone, DWORD durationMs)
+{
+    const auto samples = tone.Render(durationMs);
+    std::lock_guard lock(m_mutex);
+    m_generated.insert(m_generated.end(), samples.begin(), samples.end());
+    return durationMs;
+}
+
+void LineAudio::CancelGeneration()
+{
+    std::lock_guard lock(m_mutex);
+    m_generated.clear();
+}
+
+void LineAudio::AppendLog(const std::string& line)
+{
+    std::lock_guard lock(m_mutex);
+    if (m_log.size() + line.size() + 1 <= kMaxLogBytes)
+        m_log += line + "\n";
+}
+
+std::vector<std::int16_t> LineAudio::Heard()
+{
+    std::lock_guard lock(m_mutex);
+    return m_heard;
+}
+
+std::string LineAudio::DetectedDigits()
+{
+    std::lock_guard lock(m_mutex);
+    return m_detected;
+}
+
+std::string LineAudio::Log()
+{
+    std::lock_guard lock(m_mutex);
+    return m_log;
+}
+
+void LineAudio::ClearHeard()
+{
+    std::lock_guard lock(m_mutex);
+    m_heard.clear();
+    m_detected.clear();
+    m_log.clear();
+}
+
+std::string LineAudio::Describe()
+{
+    std::lock_guard lock(m_mutex);
+    const double seconds = double(m_heard.size()) / 8000.0;
+    std::string text = "heard " + std::to_string(static_cast<long>(seconds * 10) / 10) + "."
+        + std::to_string(static_cast<long>(seconds * 10) % 10) + " s of audio\n";
+    text += "digits detected: " + (m_detected.empty() ? std::string("(none)") : m_detected) + "\n";
+    if (!m_log.empty())
+        text += m_log;
+    return text;
+}
+
+void LineAudio::OnDigits(void* self, const char* digits, int count)
+{
+    // Called from dtmf_rx inside Hear, with m_mutex held.
+    auto* audio = static_cast<LineAudio*>(self);
+    if (audio->m_detected.size() + static_cast<std::size_t>(count) <= kMaxDetectedDigits)
+        audio->m_detected.append(digits, static_cast<std::size_t>(count));
+}
+
+void LineAudio::NextFarEndBlock(std::int16_t* out, std::size_t count)
+{
+    std::fill(out, out + count, 0);
+    const ToneSpec* tone = nullptr;
+    static const ToneSpec dialTone = ToneSpec::DialTone();
+    static const ToneSpec ringback = ToneSpec::Ringback();
+    static const ToneSpec busy = ToneSpec::Busy();
+    switch (m_phase) {
+    case Phase::Quiet:
+        return;
+    case Phase::DialTone:
+        tone = &dialTone;
+        break;
+    case Phase::Ringback:
+        tone = &ringback;
+        break;
+    case Phase::Busy:
+        tone = &busy;
+        break;
+    case Phase::Connected:
+        if (m_farEnd == FarEnd::Tone)
+            tone = &m_farEndTone;
+        else if (m_farEnd == FarEnd::Samples)
+            for (std::size_t i = 0; i < count && m_farEndPosition < m_farEndSamples.size(); ++i)
+                out[i] = m_farEndSamples[m_farEndPosition++];
+        break;
+    }
+    if (tone)
+        for (std::size_t i = 0; i < count; ++i)
+            out[i] = tone->Sample(m_phaseSamples + i);
+}
+
+void LineAudio::NextGeneratedBlock(std::int16_t* out, std::size_t count)
+{
+    const std::size_t take = std::min(count, m_generated.size());
+    std::copy_n(m_generated.begin(), take, out);
+    std::fill(out + take, out + count, 0);
+    m_generated.erase(m_generated.begin(), m_generated.begin() + static_cast<std::ptrdiff_t>(take));
+}
+
+void LineAudio::Hear(const std::int16_t* samples, std::size_t count)
+{
+    const std::size_t room = kMaxHeardSamples - std::min(kMaxHeardSamples, m_heard.size());
+    m_heard.insert(m_heard.end(), samples, samples + std::min(room, count));
+    dtmf_rx(m_dtmf.get(), samples, static_cast<int>(count));
+}
+
+void LineAudio::Tick(std::size_t samples)
+{
+    std::vector<std::int16_t> played(samples), farEnd(samples), generated(samples), mix(samples);
+    m_out->Pull(played.data(), samples);
+    {
+        std::lock_guard lock(m_mutex);
+        NextFarEndBlock(farEnd.data(), samples);
+        NextGeneratedBlock(generated.data(), samples);
+        m_phaseSamples += samples;
+        const bool connected = m_phase == Phase::Connected;
+        for (std::size_t i = 0; i < samples; ++i) {
+            const std::int16_t toFarEnd = connected ? MixSamples(played[i], generated[i]) : 0;
+            played[i] = toFarEnd;
+            mix[i] = MixSamples(farEnd[i], toFarEnd);
+        }
+        if (connected)
+            Hear(played.data(), samples);
+    }
+    m_in->Feed(farEnd.data(), samples);
+    m_inAux->Feed(mix.data(), samples);
+}
+
+}  // namespace tapi

@@ -1,0 +1,85 @@
+#pragma once
+
+#include "tapi.h"
+#include "tone.h"
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+struct dtmf_rx_state_s;
+
+namespace tapi {
+
+class LineWaveIn;
+class LineWaveOut;
+
+// The audio of one line: its three wave devices in the platform's lists, the far end's sound,
+// and what the far end hears (with DTMF detection). The exchange sets the phase and queues
+// generated digits and tones; the clock moves audio one block at a time with Tick.
+class LineAudio {
+public:
+    enum class Phase { Quiet, DialTone, Ringback, Busy, Connected };
+
+    LineAudio(const std::string& lineName, int lineIndex);
+    ~LineAudio();
+    LineAudio(const LineAudio&) = delete;
+    LineAudio& operator=(const LineAudio&) = delete;
+
+    // Device ids in the platform's lists (-1 when not listed).
+    int WaveInId() const;
+    int WaveInAuxId() const;
+    int WaveOutId() const;
+
+    void SetPhase(Phase phase);
+    void SetFarEndSilence();
+    void SetFarEndTone(DWORD frequencyHz, int levelDbm0);
+    void SetFarEndSamples(std::vector<std::int16_t> samples);
+
+    // Queue generated audio towards the far end; each returns its length in ms.
+    DWORD QueueDigits(const std::string& digits, DWORD durationMs);
+    DWORD QueueTone(const ToneSpec& tone, DWORD durationMs);
+    void CancelGeneration();
+
+    void AppendLog(const std::string& line);
+    std::vector<std::int16_t> Heard();
+    std::string DetectedDigits();
+    std::string Log();
+    void ClearHeard();
+    std::string Describe();
+
+    // One block of the exchange clock; runs device callbacks without holding the exchange.
+    void Tick(std::size_t samples);
+
+private:
+    struct DtmfDeleter {
+        void operator()(dtmf_rx_state_s* state) const;
+    };
+    enum class FarEnd { Silence, Tone, Samples };
+
+    void NextFarEndBlock(std::int16_t* out, std::size_t count);
+    void NextGeneratedBlock(std::int16_t* out, std::size_t count);
+    void Hear(const std::int16_t* samples, std::size_t count);
+    static void OnDigits(void* self, const char* digits, int count);
+
+    std::mutex m_mutex;
+    std::shared_ptr<LineWaveIn> m_in;
+    std::shared_ptr<LineWaveIn> m_inAux;
+    std::shared_ptr<LineWaveOut> m_out;
+    Phase m_phase = Phase::Quiet;
+    std::uint64_t m_phaseSamples = 0;
+    FarEnd m_farEnd = FarEnd::Silence;
+    ToneSpec m_farEndTone;
+    std::vector<std::int16_t> m_farEndSamples;
+    std::size_t m_farEndPosition = 0;
+    std::deque<std::int16_t> m_generated;
+    std::vector<std::int16_t> m_heard;
+    std::string m_detected;
+    std::string m_log;
+    std::unique_ptr<dtmf_rx_state_s, DtmfDeleter> m_dtmf;
+};
+
+}  // namespace tapi

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "tapi.h"
+#include "tapisim.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+// One message as an application's callback received it.
+struct Received {
+    bool phone = false;
+    DWORD device = 0;
+    DWORD message = 0;
+    DWORD_PTR instance = 0;
+    DWORD_PTR p1 = 0, p2 = 0, p3 = 0;
+};
+
+// A line and phone application on the manual clock, as Kestrium uses the service: hidden-window
+// delivery, messages run by tapiDispatchEvents.
+class TapiFixture : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Advances the clock and runs the queued callbacks; returns what arrived.
+    std::vector<Received> Pump(DWORD ms = 0);
+    HLINE OpenLine(DWORD device, DWORD_PTR instance = 0x51);
+    HPHONE OpenPhone(DWORD device, DWORD_PTR instance = 0x61);
+    // Places a call with Kestrium's call parameters and returns its request id.
+    LONG MakeCall(HLINE line, HCALL& call, const char* number, const char* displayable = "",
+                  const char* calledParty = "");
+    // Places a call and advances until it is connected; returns the call handle.
+    HCALL ConnectedCall(HLINE line, const char* number = "5551234");
+    // Rings the line and returns the new call's handle from LINE_APPNEWCALL.
+    HCALL IncomingCall(DWORD device, HLINE line, const TAPISIM_CALLER& caller);
+    DWORD CallState(HCALL call);
+
+    static std::vector<DWORD> States(const std::vector<Received>& messages);
+    static const Received* Find(const std::vector<Received>& messages, DWORD message);
+
+    HLINEAPP m_lineApp = 0;
+    HPHONEAPP m_phoneApp = 0;
+    DWORD m_numLines = 0;
+    DWORD m_numPhones = 0;
+    DWORD m_version = 0;
+    std::vector<Received> m_received;
+};
