@@ -4,15 +4,13 @@
 #include "app/settings_store.h"
 #include "store/csv_records.h"
 #include "store/csv_writer.h"
+#include "store/locale_compare.h"
 #include "store/recording_path.h"
 #include "store/text_limit.h"
 #include "store/text_match.h"
 
-#include <QString>
-
 #include <algorithm>
 #include <array>
-#include <new>
 
 namespace {
 
@@ -112,46 +110,15 @@ CallLogStore::CallLogStore(std::filesystem::path deletedFolder)
 
 bool CallLogStore::Load(const std::filesystem::path& file)
 {
-    m_entries.clear();
-    TextFileReader reader(file);
-    if (!reader.IsOpen())
-        return true;
-    std::array<std::string, kFieldCount> fields;
-    ReadRecords(file, reader, fields, kDateLimits, kMaxEntries + 1,
+    m_entries.Clear();
+    LoadRecords<kFieldCount>(file, kDateLimits, kMaxEntries + 1,
         [this](std::span<std::string> record) { return Append(EntryFromFields(record)); });
     return true;
 }
 
 bool CallLogStore::Save(const std::filesystem::path& file) const
 {
-    CsvWriter writer(file);
-    if (!writer.IsOpen())
-        return false;
-    for (const CallLogEntry& entry : m_entries)
-        WriteEntry(writer, entry);
-    return writer.Commit();
-}
-
-bool CallLogStore::Append(const CallLogEntry& entry)
-{
-    if (m_entries.size() >= kMaxEntries)
-        return false;
-    try {
-        m_entries.push_back(entry);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    return true;
-}
-
-const CallLogEntry* CallLogStore::GetAt(std::size_t index) const
-{
-    return index < m_entries.size() ? &m_entries[index] : nullptr;
-}
-
-CallLogEntry* CallLogStore::GetAt(std::size_t index)
-{
-    return index < m_entries.size() ? &m_entries[index] : nullptr;
+    return SaveRecords(file, m_entries, WriteEntry);
 }
 
 bool CallLogStore::MarkDeleted(std::size_t index)
@@ -179,14 +146,18 @@ bool CallLogStore::RemoveAt(std::size_t index)
         return false;
     if (!entry->recordingPath.empty())
         ArchiveRecording(*entry);
-    m_entries.erase(m_entries.begin() + std::ptrdiff_t(index));
-    return true;
+    return m_entries.RemoveAt(index);
 }
 
 std::string CallLogStore::ArchiveName(const CallLogEntry& entry)
 {
-    std::string suffix = "_" + std::string(TypeLetter(entry.TypeCode())) + "_" + entry.startTime.DateText()
-        + "_" + entry.startTime.TimeText() + ".wav";
+    std::string suffix = "_";
+    suffix.append(TypeLetter(entry.TypeCode()))
+        .append("_")
+        .append(entry.startTime.DateText())
+        .append("_")
+        .append(entry.startTime.TimeText())
+        .append(".wav");
     std::size_t room = suffix.size() < kMaxFileName ? kMaxFileName - suffix.size() : 0;
     std::string name = std::string(CutToLimit(entry.NameOrNumber(), room)) + suffix;
     name = SafeFileNamePart(CutToLimit(name, kMaxFileName));
@@ -250,12 +221,13 @@ int CallLogStore::CallListImage(const CallLogEntry& entry)
 std::vector<std::size_t> CallLogStore::CallListEntries(std::int32_t filter, std::string_view search) const
 {
     std::vector<std::size_t> shown;
-    for (std::size_t i = 0; i < m_entries.size(); ++i) {
-        if (ShowsInCallList(m_entries[i], filter, search))
+    for (std::size_t i = 0; i < m_entries.Count(); ++i) {
+        if (ShowsInCallList(*m_entries.GetAt(i), filter, search))
             shown.push_back(i);
     }
-    std::stable_sort(shown.begin(), shown.end(),
-        [this](std::size_t a, std::size_t b) { return CompareEntries(m_entries[a], m_entries[b]) < 0; });
+    std::stable_sort(shown.begin(), shown.end(), [this](std::size_t a, std::size_t b) {
+        return CompareEntries(*m_entries.GetAt(a), *m_entries.GetAt(b)) < 0;
+    });
     return shown;
 }
 
@@ -263,8 +235,5 @@ int CallLogStore::CompareEntries(const CallLogEntry& a, const CallLogEntry& b)
 {
     if (a.startTime != b.startTime)
         return StartsLater(a.startTime, b.startTime) ? -1 : 1;
-    const std::string& an = a.NameOrNumber();
-    const std::string& bn = b.NameOrNumber();
-    return QString::localeAwareCompare(QString::fromUtf8(an.data(), qsizetype(an.size())),
-        QString::fromUtf8(bn.data(), qsizetype(bn.size())));
+    return CompareText(a.NameOrNumber(), b.NameOrNumber());
 }

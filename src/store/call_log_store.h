@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/call_log_entry.h"
+#include "store/record_list.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -42,11 +43,12 @@ public:
     // Writes every entry; false when the file cannot be written (the old file then stays).
     bool Save(const std::filesystem::path& file) const;
 
-    bool Append(const CallLogEntry& entry);
-    std::size_t Count() const { return m_entries.size(); }
-    const CallLogEntry* GetAt(std::size_t index) const;
-    CallLogEntry* GetAt(std::size_t index);
-    void Clear() { m_entries.clear(); }
+    // Appends a copy; false when 65,535 entries exist or memory runs out.
+    bool Append(const CallLogEntry& entry) { return m_entries.Append(entry); }
+    std::size_t Count() const { return m_entries.Count(); }
+    const CallLogEntry* GetAt(std::size_t index) const { return m_entries.GetAt(index); }
+    CallLogEntry* GetAt(std::size_t index) { return m_entries.GetAt(index); }
+    void Clear() { m_entries.Clear(); }
 
     bool MarkDeleted(std::size_t index);
     bool Restore(std::size_t index);
@@ -75,6 +77,6 @@ public:
     static int CompareEntries(const CallLogEntry& a, const CallLogEntry& b);
 
 private:
-    std::vector<CallLogEntry> m_entries;
+    RecordList<CallLogEntry, kMaxEntries> m_entries;
     std::filesystem::path m_deletedFolder;
 };

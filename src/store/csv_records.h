@@ -4,6 +4,7 @@
 #include "store/text_file_reader.h"
 #include "store/unread_data.h"
 
+#include <array>
 #include <cstddef>
 #include <filesystem>
 #include <span>
@@ -15,19 +16,24 @@
 std::size_t ReadRecordFields(
     TextFileReader& reader, std::span<std::string> fields, std::span<const std::size_t> limits = {});
 
-// The loading loop every CSV store shares: reads records until one cannot be read completely,
-// `take` refuses one (a full store), or `maxRecords` have been taken. Where a fault stopped it,
-// unread data are preserved beside the file (PreserveUnreadData). Returns the records taken.
-template <class Take>
-std::size_t ReadRecords(const std::filesystem::path& file, TextFileReader& reader,
-    std::span<std::string> fields, std::span<const std::size_t> limits, std::size_t maxRecords, Take take)
+// The loading loop every CSV store shares: reads records of `Columns` fields from `file` and hands
+// each to `take` until one cannot be read completely, `take` refuses one (a full store), or
+// `maxRecords` have been taken. Where a fault stopped it, unread data are preserved beside the file
+// (PreserveUnreadData). Returns false when the file could not be opened.
+template <std::size_t Columns, class Take>
+bool LoadRecords(
+    const std::filesystem::path& file, std::span<const std::size_t> limits, std::size_t maxRecords, Take take)
 {
+    TextFileReader reader(file);
+    if (!reader.IsOpen())
+        return false;
+    std::array<std::string, Columns> fields;
     for (std::size_t taken = 0; taken < maxRecords; ++taken) {
         std::size_t read = ReadRecordFields(reader, fields, limits);
-        if (read < fields.size() || !take(fields)) {
+        if (read < fields.size() || !take(std::span<std::string>(fields))) {
             PreserveUnreadData(file, reader, read > 0);
-            return taken;
+            break;
         }
     }
-    return maxRecords;
+    return true;
 }

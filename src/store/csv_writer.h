@@ -28,3 +28,16 @@ private:
     std::string m_field;
     bool m_recordStarted = false;
 };
+
+// Writes every record of `records` with `write(writer, record)` and replaces the file; false when
+// the file cannot be written (the old file then stays).
+template <class Records, class Write>
+bool SaveRecords(const std::filesystem::path& file, const Records& records, Write write)
+{
+    CsvWriter writer(file);
+    if (!writer.IsOpen())
+        return false;
+    for (const auto& record : records)
+        write(writer, record);
+    return writer.Commit();
+}

@@ -134,6 +134,20 @@ TEST_F(CallLogStoreFile, SaveFailsWhenTheFolderIsMissing)
     EXPECT_FALSE(m_store.Save(m_dir / "no-folder" / "log.csv"));
 }
 
+TEST_F(CallLogStoreFile, LoadStopsAtTheEntryLimitAndKeepsTheRestAside)
+{
+    const std::string line = "\"2026\",\"1\",\"1\",\"0\",\"0\",\"0\",\"2026\",\"1\",\"1\",\"0\",\"0\",\"1\","
+                             "\"\",\"1\",\"\",\"\",\"0\",\"\",\"0\"\r\n";
+    std::string bytes;
+    bytes.reserve(line.size() * (CallLogStore::kMaxEntries + 1));
+    for (std::size_t i = 0; i <= CallLogStore::kMaxEntries; ++i)
+        bytes += line;
+    WriteBytes(m_file, bytes);
+    ASSERT_TRUE(m_store.Load(m_file));
+    EXPECT_EQ(m_store.Count(), CallLogStore::kMaxEntries);
+    EXPECT_EQ(UnreadCopies(m_dir), 1);
+}
+
 TEST(CallLogStore, AppendStopsAtTheEntryLimit)
 {
     CallLogStore store;

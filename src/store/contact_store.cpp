@@ -1,0 +1,202 @@
+#include "store/contact_store.h"
+
+#include "store/contact_file.h"
+#include "store/csv_records.h"
+#include "store/csv_writer.h"
+#include "store/locale_compare.h"
+#include "store/text_limit.h"
+#include "store/text_match.h"
+
+#include <QString>
+
+#include <algorithm>
+
+namespace {
+
+// The fields a search looks at, by the numbers MatchesQuery returns (1 to 5).
+constexpr ContactField kMatchFields[] = { ContactField::FirstName, ContactField::MiddleName,
+    ContactField::LastName, ContactField::Title, ContactField::Company };
+constexpr int kMatchFieldCount = int(std::size(kMatchFields));
+
+int MatchWord(const ContactRecord& record, std::string_view word, int excluded)
+{
+    for (int number = 1; number <= kMatchFieldCount; ++number) {
+        const std::string& field = record.Text(kMatchFields[number - 1]);
+        if (number != excluded && !field.empty() && StartsWithNoCase(field, word))
+            return number;
+    }
+    return 0;
+}
+
+// Splits at the first blank: the first word (any field) and the rest (any other field) must both
+// match; a rest with further blanks is split again the same way.
+int MatchWords(const ContactRecord& record, std::string_view text, int excluded)
+{
+    std::size_t blank = text.find(' ');
+    if (blank == std::string_view::npos)
+        return MatchWord(record, text, excluded);
+    std::string_view rest = text.substr(blank + 1);
+    int matched = MatchWord(record, text.substr(0, blank), 0);
+    if (rest.empty() || matched == 0)
+        return matched;
+    return MatchWords(record, rest, matched) != 0 ? 1 : 0;
+}
+
+// The first non-empty number becomes the default when the default one is empty.
+void RepairDefaultNumber(ContactRecord& record)
+{
+    if (!record.DefaultNumber().empty())
+        return;
+    for (int slot = 0; slot < ContactRecord::kNumberCount; ++slot) {
+        if (!record.Number(slot).empty()) {
+            record.SetDefaultNumberIndex(slot);
+            return;
+        }
+    }
+}
+
+} // namespace
+
+ContactStore::ContactStore(const std::filesystem::path& groupsFile, const std::filesystem::path& labelsFile)
+{
+    m_groups.Load(groupsFile);
+    m_labels.Load(labelsFile);
+}
+
+bool ContactStore::Load(const std::filesystem::path& file)
+{
+    Clear();
+    LoadRecords<ContactFile::kColumnCount>(file, {}, kMaxRecords + 1, [this](std::span<std::string> record) {
+        ContactRecord scratch = ContactFile::RecordFromColumns(record, m_groups);
+        RepairDefaultNumber(scratch);
+        return Append(std::move(scratch));
+    });
+    return true;
+}
+
+bool ContactStore::Save(const std::filesystem::path& file) const
+{
+    return SaveRecords(file, m_records, ContactFile::WriteRecord);
+}
+
+bool ContactStore::Append(ContactRecord record)
+{
+    if (Count() >= kMaxRecords)
+        return false;
+    record.SetGroup(record.Group(), m_groups);
+    record.ComposeDisplayName(&m_labels);
+    return m_records.Append(std::move(record));
+}
+
+void ContactStore::Clear()
+{
+    m_records.Clear();
+    m_lastFillGroup.clear();
+    m_lastFillText.clear();
+    m_lastFillShown = 0;
+    m_hasLastFill = false;
+}
+
+void ContactStore::RenameGroupInContacts(std::string_view oldNameView, std::string_view newNameView)
+{
+    // Copies first: the caller may pass a record's own group, which the loop changes.
+    const std::string oldName(oldNameView);
+    const std::string newName(newNameView);
+    for (ContactRecord& record : m_records) {
+        if (GroupStore::NamesEqual(record.Group(), oldName))
+            record.SetGroup(newName, m_groups);
+    }
+}
+
+bool ContactStore::DeleteGroup(std::string_view name, const std::filesystem::path& contactsFile)
+{
+    const std::string deleted(name); // `name` may point into the entry that is deleted
+    if (!m_groups.Delete(deleted))
+        return false;
+    RenameGroupInContacts(deleted, GroupStore::kUnfiled);
+    Save(contactsFile);
+    return true;
+}
+
+bool ContactStore::RenameGroup(
+    std::string_view oldName, std::string_view newName, const std::filesystem::path& contactsFile)
+{
+    const std::string oldCopy(oldName); // either may point into the entry that is renamed
+    const std::string newCopy(newName);
+    if (!m_groups.Rename(oldCopy, newCopy))
+        return false;
+    RenameGroupInContacts(oldCopy, newCopy);
+    Save(contactsFile);
+    return true;
+}
+
+int ContactStore::MatchesQuery(const ContactRecord& record, std::string_view text, int excluded)
+{
+    return MatchWords(record, CutToLimit(text, kSearchLimit), excluded);
+}
+
+bool ContactStore::ShowsInContactTree(
+    const ContactRecord& record, std::string_view group, std::string_view text)
+{
+    bool allGroups = GroupStore::NamesEqual(group, kAllGroups);
+    if (!allGroups && !GroupStore::NamesEqual(record.Group(), group))
+        return false;
+    return text.empty() || MatchesQuery(record, text) != 0;
+}
+
+std::vector<std::size_t> ContactStore::ContactTreeEntries(std::string_view group, std::string_view text) const
+{
+    std::vector<std::size_t> shown;
+    for (std::size_t i = 0; i < Count(); ++i) {
+        if (ShowsInContactTree(*GetAt(i), group, text))
+            shown.push_back(i);
+    }
+    std::vector<QString> keys(Count());
+    for (std::size_t i : shown) {
+        const std::string& name = GetAt(i)->DisplayName();
+        keys[i] = QString::fromUtf8(name.data(), qsizetype(name.size())).toCaseFolded();
+    }
+    std::stable_sort(shown.begin(), shown.end(),
+        [&keys](std::size_t a, std::size_t b) { return QString::localeAwareCompare(keys[a], keys[b]) < 0; });
+    return shown;
+}
+
+std::vector<int> ContactStore::NumberChildSlots(const ContactRecord& record)
+{
+    std::vector<int> children;
+    for (int slot = ContactRecord::kNumberCount - 1; slot >= 0; --slot) {
+        if (!record.Number(slot).empty())
+            children.push_back(slot);
+    }
+    return children;
+}
+
+std::string ContactStore::NumberChildText(const ContactRecord& record, int slot) const
+{
+    return std::string(m_labels.GetLabel(record.LabelIndex(slot))) + ": " + record.Number(slot);
+}
+
+int ContactStore::NumberChildImage(std::int32_t labelIndex)
+{
+    constexpr int kInternetImage = 19;
+    constexpr int kPhoneImage = 9;
+    return labelIndex >= 5 && labelIndex <= 10 ? kInternetImage : kPhoneImage;
+}
+
+std::size_t ContactStore::ContactTreeSelection(std::size_t itemsInTree, bool searchTextEmpty)
+{
+    return itemsInTree >= 2 && !searchTextEmpty ? 1 : 0;
+}
+
+bool ContactStore::CanNarrowContactTree(std::string_view group, std::string_view text, bool force) const
+{
+    return !force && m_hasLastFill && group == m_lastFillGroup && text.starts_with(m_lastFillText);
+}
+
+void ContactStore::RememberContactTreeFill(std::string_view group, std::string_view text, std::size_t shown)
+{
+    m_lastFillGroup = group;
+    m_lastFillText = text;
+    m_lastFillShown = shown;
+    m_hasLastFill = true;
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstddef>
+#include <new>
+#include <utility>
+#include <vector>
+
+// The records of a store, in store order, at most `MaxRecords` of them. Pointers from GetAt stay
+// valid until the list changes.
+template <class Record, std::size_t MaxRecords> class RecordList {
+public:
+    // False at the limit or when memory cannot be grown; the list is then unchanged.
+    bool Append(Record record)
+    {
+        if (m_records.size() >= MaxRecords)
+            return false;
+        try {
+            m_records.push_back(std::move(record));
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+        return true;
+    }
+
+    std::size_t Count() const { return m_records.size(); }
+    const Record* GetAt(std::size_t index) const
+    {
+        return index < m_records.size() ? &m_records[index] : nullptr;
+    }
+    Record* GetAt(std::size_t index) { return index < m_records.size() ? &m_records[index] : nullptr; }
+
+    // Closes the gap; false for an index out of range.
+    bool RemoveAt(std::size_t index)
+    {
+        if (index >= m_records.size())
+            return false;
+        m_records.erase(m_records.begin() + std::ptrdiff_t(index));
+        return true;
+    }
+
+    void Clear() { m_records.clear(); }
+
+    auto begin() { return m_records.begin(); }
+    auto end() { return m_records.end(); }
+    auto begin() const { return m_records.begin(); }
+    auto end() const { return m_records.end(); }
+
+private:
+    std::vector<Record> m_records;
+};

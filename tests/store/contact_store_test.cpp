@@ -1,0 +1,321 @@
+#include "store/contact_store.h"
+
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+using testing_support::ReadBytes;
+using testing_support::TempDir;
+using testing_support::WriteBytes;
+
+namespace {
+
+// One 35-column line: group, first, last, middle, title, company, display, default, ten number and
+// label pairs, street, street 2, city, state, zip, country, note.
+std::string Line(const std::string& group, const std::string& first, const std::string& last,
+    const std::string& display, int defaultIndex, const std::vector<std::string>& numbers,
+    const std::string& note = "", const std::string& company = "")
+{
+    static const int kLabels[] = { 0, 1, 2, 12, 11, 5, 8, 7, 3, 4 };
+    std::string line = "\"" + group + "\",\"" + first + "\",\"" + last + "\",\"\",\"\",\"" + company + "\",\""
+        + display + "\",\"" + std::to_string(defaultIndex) + "\"";
+    for (int slot = 0; slot < 10; ++slot) {
+        std::string number = slot < int(numbers.size()) ? numbers[slot] : "";
+        line += ",\"" + number + "\",\"" + std::to_string(kLabels[slot]) + "\"";
+    }
+    line += ",\"1 Main St\",\"\",\"Springfield\",\"\",\"\",\"\",\"" + note + "\"\r\n";
+    return line;
+}
+
+ContactRecord Person(std::string first, std::string last, std::string middle = "")
+{
+    ContactRecord record;
+    record.SetFirstName(first);
+    record.SetLastName(last);
+    record.SetMiddleName(middle);
+    return record;
+}
+
+class ContactStoreFile : public testing::Test {
+protected:
+    TempDir m_dir;
+    std::filesystem::path m_file = m_dir / "KestriumContacts200.csv";
+    ContactStore m_store{ m_dir / "KestriumContactGroups.csv", m_dir / "KestriumPhoneLabels.csv" };
+};
+
+TEST_F(ContactStoreFile, RoundTripsAFileWithCrLfByteForByte)
+{
+    const std::string bytes = Line("Family", "John", "Smith", "John Smith (Mobile)", 2,
+                                  { "", "555 1", "555 2" }, "Met at \"\"Joe's\"\"\\nC:\\\\docs\r\\nend")
+        + Line("Unfiled", "", "", "", 0, {}, "", "ACME, Inc.");
+    WriteBytes(m_file, bytes);
+    ASSERT_TRUE(m_store.Load(m_file));
+    ASSERT_EQ(m_store.Count(), 2u);
+    const ContactRecord& john = *m_store.GetAt(0);
+    EXPECT_EQ(john.Note(), "Met at \"Joe's\"\nC:\\docs\r\nend");
+    EXPECT_EQ(john.City(), "Springfield");
+    EXPECT_EQ(m_store.GetAt(1)->DisplayName(), "") << "a company alone gives no display name";
+    ASSERT_TRUE(m_store.Save(m_file));
+    EXPECT_EQ(ReadBytes(m_file), bytes);
+}
+
+TEST_F(ContactStoreFile, LoadComposesDisplayNamesAndRepairsTheDefaultNumber)
+{
+    WriteBytes(m_file,
+        Line("Family", "John", "Smith", "", 2, { "", "", "555" })
+            + Line("Family", "Ann", "Lee", "Stale Name", 0, { "", "", "777" })
+            + Line("Family", "Bob", "Ray", "", 0, {}));
+    ASSERT_TRUE(m_store.Load(m_file));
+    ASSERT_EQ(m_store.Count(), 3u);
+    EXPECT_EQ(m_store.GetAt(0)->DisplayName(), "John Smith (Mobile)");
+    EXPECT_EQ(m_store.GetAt(1)->DisplayName(), "Ann Lee (Mobile)");
+    EXPECT_EQ(m_store.GetAt(1)->DefaultNumberIndex(), 2);
+    EXPECT_EQ(m_store.GetAt(2)->DefaultNumberIndex(), 0);
+    EXPECT_EQ(m_store.GetAt(2)->DisplayName(), "Bob Ray (Home)");
+}
+
+TEST_F(ContactStoreFile, CutOffRecordIsDroppedAndEarlierOnesStay)
+{
+    std::string full = Line("Family", "Ann", "Lee", "", 0, { "1" });
+    WriteBytes(m_file, full + full.substr(0, 60));
+    ASSERT_TRUE(m_store.Load(m_file));
+    EXPECT_EQ(m_store.Count(), 1u);
+    WriteBytes(m_file, full + "\r\n" + full);
+    ASSERT_TRUE(m_store.Load(m_file));
+    EXPECT_EQ(m_store.Count(), 1u) << "a blank line ends the file";
+    WriteBytes(m_file, full + "Ann,Lee\r\n" + full);
+    ASSERT_TRUE(m_store.Load(m_file));
+    EXPECT_EQ(m_store.Count(), 1u) << "an unquoted line ends the file";
+}
+
+TEST_F(ContactStoreFile, UnknownGroupIsCreatedInMemoryOnly)
+{
+    WriteBytes(m_file, Line("Golf Club", "Ann", "Lee", "", 0, { "1" }));
+    ASSERT_TRUE(m_store.Load(m_file));
+    EXPECT_TRUE(m_store.Groups().Find("golf club"));
+    EXPECT_EQ(m_store.GetAt(0)->Group(), "Golf Club");
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "KestriumContactGroups.csv"));
+}
+
+TEST_F(ContactStoreFile, ContactOfAGroupThatCannotBeAddedGoesToUnfiled)
+{
+    for (int i = 0; m_store.Groups().CanAdd(); ++i)
+        m_store.Groups().Add("Group " + std::to_string(i));
+    WriteBytes(
+        m_file, Line("Golf Club", "Ann", "Lee", "", 0, { "1" }) + Line("family", "Bo", "Li", "", 0, { "2" }));
+    ASSERT_TRUE(m_store.Load(m_file));
+    EXPECT_EQ(m_store.GetAt(0)->Group(), "Unfiled");
+    EXPECT_EQ(m_store.GetAt(1)->Group(), "family") << "an existing group keeps the record's spelling";
+}
+
+TEST_F(ContactStoreFile, DeletingAGroupMovesItsContactsToUnfiledAndSavesThem)
+{
+    m_store.Append(Person("Ann", "Lee"));
+    m_store.GetAt(0)->SetGroup("Friends", m_store.Groups());
+    m_store.Append(Person("Bo", "Li"));
+    m_store.GetAt(1)->SetGroup("Family", m_store.Groups());
+    ASSERT_TRUE(m_store.DeleteGroup("friends", m_file));
+    EXPECT_FALSE(m_store.Groups().Find("Friends"));
+    EXPECT_EQ(m_store.GetAt(0)->Group(), "Unfiled");
+    EXPECT_EQ(m_store.GetAt(1)->Group(), "Family");
+    ContactStore reloaded;
+    ASSERT_TRUE(reloaded.Load(m_file));
+    EXPECT_EQ(reloaded.GetAt(0)->Group(), "Unfiled");
+    EXPECT_FALSE(m_store.DeleteGroup("No Such Group", m_file));
+}
+
+TEST_F(ContactStoreFile, RenamingAGroupKeepsItsPlaceAndTheContactsFollow)
+{
+    m_store.Append(Person("Ann", "Lee"));
+    m_store.GetAt(0)->SetGroup("Friends", m_store.Groups());
+    ASSERT_TRUE(m_store.RenameGroup("Friends", "Zoo", m_file));
+    EXPECT_EQ(*m_store.Groups().GetAt(2), "Zoo");
+    EXPECT_EQ(m_store.GetAt(0)->Group(), "Zoo");
+    EXPECT_EQ(m_store.ContactTreeEntries("Zoo", ""), std::vector<std::size_t>{ 0 });
+}
+
+TEST(ContactStore, AppendComposesTheDisplayNameAndStopsAtTheLimit)
+{
+    ContactStore store;
+    ContactRecord record = Person("John", "Smith");
+    record.SetDisplayName("ignored");
+    record.SetNumber(0, "1");
+    ASSERT_TRUE(store.Append(record));
+    EXPECT_EQ(store.GetAt(0)->DisplayName(), "John Smith (Home)");
+    for (std::size_t i = 1; i < ContactStore::kMaxRecords; ++i)
+        ASSERT_TRUE(store.Append(record));
+    EXPECT_FALSE(store.Append(record));
+    EXPECT_EQ(store.Count(), ContactStore::kMaxRecords);
+    EXPECT_TRUE(store.RemoveAt(0));
+    EXPECT_FALSE(store.RemoveAt(ContactStore::kMaxRecords));
+    EXPECT_EQ(store.GetAt(ContactStore::kMaxRecords), nullptr);
+}
+
+struct QueryCase {
+    std::string text;
+    int expected;
+};
+
+class MatchesQueryCases : public testing::TestWithParam<QueryCase> { };
+
+TEST_P(MatchesQueryCases, FindsNameWordsInDifferentFields)
+{
+    ContactRecord john = Person("John", "Smith", "Quincy");
+    john.SetTitle("Dr");
+    john.SetCompany("Acme");
+    john.SetNote("johnny");
+    john.SetCity("Smithville");
+    EXPECT_EQ(ContactStore::MatchesQuery(john, GetParam().text), GetParam().expected) << GetParam().text;
+}
+
+INSTANTIATE_TEST_SUITE_P(ContactStore, MatchesQueryCases,
+    testing::Values(QueryCase{ "jo", 1 }, QueryCase{ "QUI", 2 }, QueryCase{ "smi", 3 }, QueryCase{ "dr", 4 },
+        QueryCase{ "acme", 5 }, QueryCase{ "", 1 }, QueryCase{ "jo sm", 1 }, QueryCase{ "sm jo", 1 },
+        QueryCase{ "jo jo", 0 }, QueryCase{ "jo ", 1 }, QueryCase{ "sm ", 3 }, QueryCase{ "jo q sm", 1 },
+        QueryCase{ "xy sm", 0 }, QueryCase{ "jo xy", 0 }, QueryCase{ "johnny", 0 }, QueryCase{ "555", 0 },
+        QueryCase{ "smithv", 0 }, QueryCase{ "jo  sm", 1 }));
+
+TEST(ContactStore, MatchesQueryFoldsOnlyAsciiLettersAndCutsLongTexts)
+{
+    ContactRecord record = Person("\xc3\x89mile", "Zola");
+    EXPECT_EQ(ContactStore::MatchesQuery(record, "\xc3\x89m"), 1);
+    EXPECT_EQ(ContactStore::MatchesQuery(record, "\xc3\xa9m"), 0);
+    ContactRecord longName = Person(std::string(300, 'a'), "");
+    EXPECT_EQ(ContactStore::MatchesQuery(longName, std::string(250, 'a') + "zzz"), 1) << "cut to 199";
+    EXPECT_EQ(ContactStore::MatchesQuery(record, "zola", 3), 0) << "the excluded field is skipped";
+}
+
+TEST(ContactRecord, ComposesDisplayNameFromFirstMiddleAndLast)
+{
+    PhoneLabelStore labels;
+    ContactRecord record = Person("John", "Smith", "Q");
+    record.ComposeDisplayName(nullptr);
+    EXPECT_EQ(record.DisplayName(), "John Q Smith");
+    record.SetDefaultNumberIndex(2);
+    record.ComposeDisplayName(&labels);
+    EXPECT_EQ(record.DisplayName(), "John Q Smith (Mobile)");
+    record.SetLabelIndex(2, 14);
+    record.ComposeDisplayName(&labels);
+    EXPECT_EQ(record.DisplayName(), "John Q Smith") << "a label index without a name adds no suffix";
+    ContactRecord titleOnly;
+    titleOnly.SetTitle("Dr");
+    titleOnly.ComposeDisplayName(&labels);
+    EXPECT_EQ(titleOnly.DisplayName(), "");
+    ContactRecord lastOnly = Person("", "Smith");
+    lastOnly.ComposeDisplayName(&labels);
+    EXPECT_EQ(lastOnly.DisplayName(), "Smith (Home)");
+}
+
+TEST(ContactRecord, LongNamesAreCutSoTheLabelStillFits)
+{
+    PhoneLabelStore labels;
+    ContactRecord record = Person(std::string(200, 'a'), std::string(200, 'b'));
+    record.ComposeDisplayName(&labels);
+    EXPECT_EQ(record.DisplayName().size(), ContactRecord::kDisplayNameLimit);
+    std::string name;
+    ASSERT_TRUE(record.NameWithoutLabel(name));
+    EXPECT_EQ(name.size(), ContactRecord::kDisplayNameLimit - 7);
+    record.SetDisplayName(std::string(400, 'x'));
+    EXPECT_EQ(record.DisplayName().size(), ContactRecord::kDisplayNameLimit);
+}
+
+TEST(ContactRecord, NameWithoutLabelCutsTheTrailingLabel)
+{
+    ContactRecord record;
+    std::string name;
+    record.SetDisplayName("John Smith (Mobile)");
+    EXPECT_TRUE(record.NameWithoutLabel(name));
+    EXPECT_EQ(name, "John Smith");
+    record.SetDisplayName("ACME (UK) Ltd");
+    EXPECT_FALSE(record.NameWithoutLabel(name));
+    EXPECT_EQ(name, "ACME (UK) Ltd");
+    record.SetDisplayName("A(b)");
+    EXPECT_FALSE(record.NameWithoutLabel(name));
+    record.SetDisplayName("(x) (y)");
+    EXPECT_TRUE(record.NameWithoutLabel(name));
+    EXPECT_EQ(name, "(x)");
+    record.SetDisplayName("ab(cd)");
+    EXPECT_FALSE(record.NameWithoutLabel(name)) << "the parenthesis must follow a blank";
+}
+
+TEST(ContactRecord, SlotAccessIgnoresSlotsPastTheTenth)
+{
+    ContactRecord record;
+    EXPECT_EQ(record.LabelIndex(3), 12);
+    EXPECT_EQ(record.LabelIndex(9), 4);
+    record.SetNumber(10, "x");
+    record.SetLabelIndex(-1, 3);
+    EXPECT_EQ(record.Number(10), "");
+    record.SetDefaultNumberIndex(42);
+    EXPECT_EQ(record.DefaultNumber(), "");
+    EXPECT_EQ(record.Group(), "Unfiled");
+}
+
+class ContactTree : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_store.Groups().Load(m_dir / "missing.csv");
+        Add("Zed", "Adams", "Family", { "1" });
+        Add("ann", "Baker", "family", { "", "2", "", "", "", "", "3" });
+        Add("Bob", "Clark", "Business", {});
+    }
+
+    void Add(std::string first, std::string last, std::string group, std::vector<std::string> numbers)
+    {
+        ContactRecord record = Person(first, last);
+        record.SetGroup(group, m_store.Groups());
+        for (int slot = 0; slot < int(numbers.size()); ++slot)
+            record.SetNumber(slot, numbers[slot]);
+        m_store.Append(record);
+    }
+
+    TempDir m_dir;
+    ContactStore m_store;
+};
+
+TEST_F(ContactTree, ShowsTheGroupsContactsSortedByDisplayName)
+{
+    EXPECT_EQ(m_store.ContactTreeEntries("All", ""), (std::vector<std::size_t>{ 1, 2, 0 }));
+    EXPECT_EQ(m_store.ContactTreeEntries("all", ""), (std::vector<std::size_t>{ 1, 2, 0 }));
+    EXPECT_EQ(m_store.ContactTreeEntries("FAMILY", ""), (std::vector<std::size_t>{ 1, 0 }));
+    EXPECT_EQ(m_store.ContactTreeEntries("All", "b"), (std::vector<std::size_t>{ 1, 2 }));
+    EXPECT_EQ(m_store.ContactTreeEntries("Family", "z ad"), (std::vector<std::size_t>{ 0 }));
+    EXPECT_TRUE(m_store.ContactTreeEntries("Unfiled", "").empty());
+}
+
+TEST_F(ContactTree, NumberChildrenComeInDescendingSlotOrder)
+{
+    const ContactRecord& ann = *m_store.GetAt(1);
+    EXPECT_EQ(ContactStore::NumberChildSlots(ann), (std::vector<int>{ 6, 1 }));
+    EXPECT_EQ(m_store.NumberChildText(ann, 6), "MSN: 3");
+    EXPECT_EQ(m_store.NumberChildText(ann, 1), "Work: 2");
+    EXPECT_EQ(ContactStore::NumberChildImage(ann.LabelIndex(6)), 19);
+    EXPECT_EQ(ContactStore::NumberChildImage(ann.LabelIndex(1)), 9);
+    EXPECT_EQ(ContactStore::NumberChildImage(4), 9);
+    EXPECT_EQ(ContactStore::NumberChildImage(11), 9);
+}
+
+TEST_F(ContactTree, SelectsTheFirstContactOnlyForASearch)
+{
+    EXPECT_EQ(ContactStore::ContactTreeSelection(1, false), 0u);
+    EXPECT_EQ(ContactStore::ContactTreeSelection(3, false), 1u);
+    EXPECT_EQ(ContactStore::ContactTreeSelection(3, true), 0u);
+}
+
+TEST_F(ContactTree, NarrowsOnlyForTheSameGroupAndALongerTextUntilCleared)
+{
+    EXPECT_FALSE(m_store.CanNarrowContactTree("All", "", false));
+    m_store.RememberContactTreeFill("All", "jo", 3);
+    EXPECT_TRUE(m_store.CanNarrowContactTree("All", "joh", false));
+    EXPECT_FALSE(m_store.CanNarrowContactTree("All", "joh", true));
+    EXPECT_FALSE(m_store.CanNarrowContactTree("all", "joh", false));
+    EXPECT_FALSE(m_store.CanNarrowContactTree("All", "j", false));
+    EXPECT_EQ(m_store.LastContactTreeCount(), 3u);
+    m_store.Clear();
+    EXPECT_FALSE(m_store.CanNarrowContactTree("All", "joh", false));
+    EXPECT_EQ(m_store.LastContactTreeCount(), 0u);
+    EXPECT_EQ(m_store.Count(), 0u);
+}
+
+} // namespace
