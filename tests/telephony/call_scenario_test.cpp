@@ -136,16 +136,29 @@ TEST_F(CallScenario, AnsweredIncomingCallIsLoggedAsIncoming)
     EXPECT_EQ(log.GetAt(0)->callerName, "Cy");
 }
 
-TEST_F(CallScenario, OffHookPhoneRefusesTheCallWithItsMessage)
+TEST_F(CallScenario, LineInUseRefusesTheCallWithItsMessage)
 {
-    ASSERT_EQ(tapisimSetHandset(DWORD(Slot(0).GetPhoneDeviceId()), 1), TAPISIM_OK);
-    Settle();
-    m_manager->DialNumber("", "5551234");
-    Advance(500);
+    Ring(0, "5557777", "Bob Stone");
+    EXPECT_EQ(Slot(0).PlaceCall("5551234", "5551234", "", false), 0);
+    EXPECT_EQ(Slot(0).GetLastRequest(), LINEERR_INUSE);
     ASSERT_EQ(m_prompter.messages.size(), 1u);
     EXPECT_EQ(m_prompter.messages[0].text, "Call failed: another phone off-hook.");
     EXPECT_EQ(m_prompter.messages[0].title, "Kestrium");
     EXPECT_EQ(m_prompter.messages[0].icon, Prompter::Icon::Exclamation);
+    Advance(500);
+    EXPECT_EQ(CallText(0), "Bob Stone,5557777 (Incoming)") << "the refused call took no record";
+}
+
+TEST_F(CallScenario, PlacedCallHoldsItsRecordUntilTheReplyBringsTheHandle)
+{
+    ASSERT_EQ(Slot(2).PlaceCall("5551234", "5551234", "", false), 1);
+    const CallRecord& record = Slot(2).CallAt(0);
+    EXPECT_FALSE(record.IsFree()) << "reserved while the request is pending";
+    EXPECT_EQ(record.call, 0u);
+    Settle();
+    EXPECT_NE(record.call, 0u);
+    EXPECT_EQ(record.pendingRequest, 0);
+    EXPECT_EQ(Slot(2).IndexOfCall(record.call), 0);
 }
 
 TEST_F(CallScenario, AutoDropCallIsHungUpAsSoonAsItProgresses)
@@ -206,18 +219,23 @@ TEST_F(CallScenario, FarEndHangingUpInAnyStateEndsTheCall)
     EXPECT_EQ(LoggedCalls().Count(), 1u) << "only the connected call is logged";
 }
 
-TEST_F(CallScenario, TwentyFirstCallOnALineIsRefusedBeforeTapiIsAsked)
+TEST_F(CallScenario, TwentyFirstCallOnALineIsRefusedAndNeverShown)
 {
-    AddDialRule("*", TAPISIM_OUTCOME_MANUAL, 0);
-    int placed = 0;
-    for (int i = 0; i < LineSlot::kMaxCalls; ++i)
-        placed += Slot(0).PlaceCall("555", "555", "", false);
-    m_prompter.messages.clear();
-    EXPECT_EQ(Slot(0).PlaceCall("555", "555", "", false), 0);
+    // The exchange has one call per line; twenty calls reported to the program fill its table.
+    for (HCALL call = 0xC0DE0001; call <= 0xC0DE0014; ++call)
+        LineManager::LineCallback(Slot(0).GetLine(), LINE_APPNEWCALL, DWORD_PTR(&Slot(0)), 0, call, 0);
+    EXPECT_TRUE(m_prompter.messages.empty());
+    LineManager::LineCallback(Slot(0).GetLine(), LINE_APPNEWCALL, DWORD_PTR(&Slot(0)), 0, 0xC0DE0015, 0);
     ASSERT_EQ(m_prompter.messages.size(), 1u);
     EXPECT_EQ(m_prompter.messages[0].text, "No room for another call...");
-    EXPECT_GE(placed, 1);
+    EXPECT_EQ(m_prompter.messages[0].title, "Kestrium");
+    EXPECT_EQ(Slot(0).IndexOfCall(0xC0DE0015), -1);
+
+    EXPECT_EQ(Slot(0).PlaceCall("5551234", "5551234", "", false), 0);
+    EXPECT_EQ(m_prompter.messages.size(), 2u);
+    EXPECT_EQ(m_prompter.messages[1].text, "No room for another call...");
     Advance(500);
+    EXPECT_FALSE(Slot(0).IsBusy()) << "TAPI was never asked to place the call";
 }
 
 }  // namespace
