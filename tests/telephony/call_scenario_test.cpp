@@ -36,6 +36,7 @@ protected:
     }
 };
 
+// The exchange's default location: country 1, area 212, tone dialing, international prefix 011.
 TEST_F(CallScenario, PlusNumberIsCleanedAndTranslatedToItsDialableString)
 {
     std::string number = "+1-212-555";
@@ -43,16 +44,25 @@ TEST_F(CallScenario, PlusNumberIsCleanedAndTranslatedToItsDialableString)
     std::string dialable;
     ASSERT_TRUE(m_manager->TranslateNumber(number, Slot(0).GetDeviceId(), &displayable, &dialable));
     EXPECT_EQ(number, "+1 212-555");
-    EXPECT_FALSE(dialable.empty());
-    EXPECT_NE(dialable.front(), 'T');
+    EXPECT_EQ(dialable, "212555") << "the tone-dialing T is removed";
+    EXPECT_EQ(displayable, "212555");
 
-    std::string direct = "+1 212-555";
-    std::string directDialable;
-    ASSERT_TRUE(m_manager->TranslateNumber(direct, Slot(0).GetDeviceId(), nullptr, &directDialable));
-    EXPECT_EQ(dialable, directDialable);
+    std::string international = "+44-(20)-794";
+    ASSERT_TRUE(m_manager->TranslateNumber(international, Slot(0).GetDeviceId(), nullptr, &dialable));
+    EXPECT_EQ(international, "+44(20)794");
+    EXPECT_EQ(dialable, "0114420794");
 
     std::string refused = "+121";
-    EXPECT_FALSE(m_manager->TranslateNumber(refused, Slot(0).GetDeviceId(), nullptr, nullptr));
+    EXPECT_FALSE(m_manager->TranslateNumber(refused, Slot(0).GetDeviceId(), nullptr, &dialable));
+}
+
+TEST_F(CallScenario, LongTranslationIsFetchedWhole)
+{
+    const std::string digits(90, '7');
+    std::string number = "+44 " + digits;
+    std::string dialable;
+    ASSERT_TRUE(m_manager->TranslateNumber(number, Slot(0).GetDeviceId(), nullptr, &dialable));
+    EXPECT_EQ(dialable, "01144" + digits);
 }
 
 TEST_F(CallScenario, OutgoingCallThatTalksIsLoggedAsOutgoingWithItsTimes)

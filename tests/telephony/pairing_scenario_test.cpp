@@ -83,6 +83,43 @@ TEST_F(PairingScenario, IpDevicesAreNeverOfferedToPstnSlots)
         EXPECT_EQ(Slot(slot).GetLineName().rfind("Zo-Linka", 0), 0u);
 }
 
+TEST_F(PairingScenario, LongLineNameIsPairedAndFoundAgainByItsCutName)
+{
+    const std::string longName = "Zo-Linka " + std::string(94, 'L');
+    const std::string config = "[line]\nname = " + longName + "\nkind = analog\n"
+                               "[line]\nname = Zo-Linka Data\nkind = ip\n"
+                               "[line]\nname = Office IP\nkind = ip\nphone = no\n";
+    ASSERT_EQ(tapisimConfigure(config.c_str()), TAPISIM_OK) << tapisimLastError();
+    Start();
+    EXPECT_EQ(Slot(0).GetLineName(), longName);
+    EXPECT_EQ(m_manager->GetDeviceName(0), longName.substr(0, DeviceMap::kMaxTextLength));
+    EXPECT_EQ(Slot(1).GetLineName(), "Zo-Linka Data") << "the marker pass ignores the kind";
+    EXPECT_EQ(Slot(4).GetLineName(), "Office IP") << "a device paired to a lower slot is passed over";
+    EXPECT_EQ(Slot(4).GetPhoneDeviceId(), -1);
+    EXPECT_EQ(Slot(4).GetPhone(), 0u);
+    EXPECT_FALSE(Slot(5).IsOpen());
+
+    Restart();
+    EXPECT_EQ(Slot(0).GetLineName(), longName) << "found again by its configured name";
+    EXPECT_FALSE(Slot(1).IsOpen()) << "a configured device of the wrong kind is not opened";
+    EXPECT_TRUE(Slot(4).IsOpen());
+}
+
+TEST_F(PairingScenario, MarkerDeviceThatFailsToOpenLeavesTheKindPass)
+{
+    ASSERT_EQ(tapisimConfigure("[line]\nname = Zo-Linka Modem\nkind = modem\n"
+                               "[line]\nname = Plain 1\nkind = analog\n"
+                               "[line]\nname = Plain 2\nkind = analog\n"),
+              TAPISIM_OK)
+        << tapisimLastError();
+    Start();
+    EXPECT_EQ(Slot(0).GetLineName(), "Plain 1");
+    EXPECT_EQ(Slot(1).GetLineName(), "Plain 2");
+    EXPECT_FALSE(Slot(2).IsOpen());
+    EXPECT_FALSE(Slot(4).IsOpen());
+    EXPECT_EQ(m_manager->GetDeviceName(2), "No device");
+}
+
 // Without a usable service the program runs with no lines: nothing opens, nothing is offered.
 TEST(TelephonyWithoutService, LineManagerStartsWithoutLines)
 {

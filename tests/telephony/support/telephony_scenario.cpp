@@ -37,7 +37,18 @@ void TelephonyScenario::TearDown()
     m_manager->Shutdown();
     m_manager.reset();
     tapisimReset();
+    tapisimConfigure(nullptr);
     Settle();
+}
+
+void TelephonyScenario::Restart()
+{
+    m_manager->CloseAllLines();
+    m_manager->Shutdown();
+    Settle();
+    m_manager = std::make_unique<LineManager>(m_tapi, m_settings, m_prompter, m_logger, m_dir.Path());
+    m_manager->SetMainWindow(&m_window);
+    Start();
 }
 
 void TelephonyScenario::Start()

@@ -33,6 +33,8 @@ protected:
 
     // Initialize and open the lines, as start-up does (after the device map was loaded).
     void Start();
+    // Closes everything and starts again with a new line manager, as the next run would.
+    void Restart();
     // Moves the exchange's clock and runs every event that follows.
     void Advance(DWORD milliseconds);
     // Runs the events that are waiting, through the Qt event loop.
