@@ -9,5 +9,10 @@ struct ActionTarget {
 };
 
 // The call actions of the tool bar and menus.
-enum CallAction : int { kActionDrop = 0, kActionAnswer = 1, kActionRecord = 2, kActionPauseRecording = 3,
-                        kActionAddNote = 4 };
+enum CallAction : int {
+    kActionDrop = 0,
+    kActionAnswer = 1,
+    kActionRecord = 2,
+    kActionPauseRecording = 3,
+    kActionAddNote = 4
+};

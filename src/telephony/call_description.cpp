@@ -16,68 +16,68 @@ StateText DisconnectedText(DWORD mode)
 {
     switch (mode) {
     case LINEDISCONNECTMODE_NORMAL:
-        return {" (Terminated)", CallImage::kNoAnswer};
+        return { " (Terminated)", CallImage::kNoAnswer };
     case LINEDISCONNECTMODE_REJECT:
-        return {" (Rejected)", CallImage::kNoAnswer};
+        return { " (Rejected)", CallImage::kNoAnswer };
     case LINEDISCONNECTMODE_BUSY:
-        return {" (Busy)", CallImage::kBusy};
+        return { " (Busy)", CallImage::kBusy };
     case LINEDISCONNECTMODE_NOANSWER:
-        return {" (No-Answer)", CallImage::kNoAnswer};
+        return { " (No-Answer)", CallImage::kNoAnswer };
     case LINEDISCONNECTMODE_BADADDRESS:
-        return {" (Bad address)", CallImage::kNoAnswer};
+        return { " (Bad address)", CallImage::kNoAnswer };
     case LINEDISCONNECTMODE_NODIALTONE:
-        return {" (No-Dialtone)", CallImage::kLine};
+        return { " (No-Dialtone)", CallImage::kLine };
     case kDisconnectModeCanceled:
-        return {" (Canceled)", CallImage::kNoAnswer};
+        return { " (Canceled)", CallImage::kNoAnswer };
     default:
-        return {" (Disconnected)", CallImage::kNoAnswer};
+        return { " (Disconnected)", CallImage::kNoAnswer };
     }
 }
 
 StateText ConnectedText(DWORD origin, DWORD mediaMode, CallRole role)
 {
     if (role.isSetupCall && role.voiceMail)
-        return {" (Voicemail)", CallImage::kVoicemail};
+        return { " (Voicemail)", CallImage::kVoicemail };
     if (role.isSetupCall)
-        return {" (Recording)", CallImage::kTalk};
+        return { " (Recording)", CallImage::kTalk };
     if (origin == LINECALLORIGIN_CONFERENCE)
-        return {" (Conference)", CallImage::kTalk};
+        return { " (Conference)", CallImage::kTalk };
     if (mediaMode & (LINEMEDIAMODE_G3FAX | LINEMEDIAMODE_G4FAX))
-        return {" (Fax)", CallImage::kFax};
-    return {" (Connected)", CallImage::kTalk};
+        return { " (Fax)", CallImage::kFax };
+    return { " (Connected)", CallImage::kTalk };
 }
 
 StateText TextOfState(DWORD state, DWORD stateMode, DWORD origin, DWORD mediaMode, CallRole role)
 {
     switch (state) {
     case LINECALLSTATE_IDLE:
-        return {" (Idle)", CallImage::kIdle};
+        return { " (Idle)", CallImage::kIdle };
     case LINECALLSTATE_OFFERING:
-        return {" (Incoming)", CallImage::kIncome};
+        return { " (Incoming)", CallImage::kIncome };
     case LINECALLSTATE_ACCEPTED:
-        return {" (Accepted)", CallImage::kIncome};
+        return { " (Accepted)", CallImage::kIncome };
     case LINECALLSTATE_DIALTONE:
-        return {" (Dialtone)", CallImage::kDialtone};
+        return { " (Dialtone)", CallImage::kDialtone };
     case LINECALLSTATE_DIALING:
-        return {" (Dialing...)", CallImage::kDial};
+        return { " (Dialing...)", CallImage::kDial };
     case LINECALLSTATE_RINGBACK:
-        return {" (Ringing...)", CallImage::kRinging};
+        return { " (Ringing...)", CallImage::kRinging };
     case LINECALLSTATE_BUSY:
-        return {" (Busy)", CallImage::kBusy};
+        return { " (Busy)", CallImage::kBusy };
     case LINECALLSTATE_CONNECTED:
         return ConnectedText(origin, mediaMode, role);
     case LINECALLSTATE_PROCEEDING:
-        return {" (Proceeding...)", CallImage::kDial};
+        return { " (Proceeding...)", CallImage::kDial };
     case LINECALLSTATE_ONHOLD:
     case LINECALLSTATE_ONHOLDPENDCONF:
     case LINECALLSTATE_ONHOLDPENDTRANSFER:
-        return {" (On-Hold) ", CallImage::kHold};
+        return { " (On-Hold) ", CallImage::kHold };
     case LINECALLSTATE_CONFERENCED:
-        return {" (Conferenced)", CallImage::kInConference};
+        return { " (Conferenced)", CallImage::kInConference };
     case LINECALLSTATE_DISCONNECTED:
         return DisconnectedText(stateMode);
     default:
-        return {" (Unknown)", CallImage::kUnknown};
+        return { " (Unknown)", CallImage::kUnknown };
     }
 }
 
@@ -111,7 +111,7 @@ std::string IncomingPartyText(const CallParty& party)
     return text;
 }
 
-}  // namespace
+} // namespace
 
 bool IsIncomingOrigin(DWORD origin)
 {
@@ -130,8 +130,8 @@ std::string PartyText(const CallParty& party)
     return IsIncomingOrigin(party.origin) ? IncomingPartyText(party) : OutgoingPartyText(party);
 }
 
-void AppendState(DWORD state, DWORD stateMode, DWORD origin, DWORD mediaMode, CallRole role,
-                 CallDescription& out)
+void AppendState(
+    DWORD state, DWORD stateMode, DWORD origin, DWORD mediaMode, CallRole role, CallDescription& out)
 {
     if (out.text.empty())
         out.text = "[No data]";
@@ -141,4 +141,4 @@ void AppendState(DWORD state, DWORD stateMode, DWORD origin, DWORD mediaMode, Ca
     out.state = state;
 }
 
-}  // namespace CallText
+} // namespace CallText

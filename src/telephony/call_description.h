@@ -21,7 +21,7 @@ inline constexpr int kTalk = 11;
 inline constexpr int kInConference = 13;
 inline constexpr int kUnknown = 14;
 inline constexpr int kVoicemail = 25;
-}  // namespace CallImage
+} // namespace CallImage
 
 // What a call looks like in the call tree, the pop-ups and "Select call:".
 struct CallDescription {
@@ -41,7 +41,7 @@ struct CallRole {
 struct CallParty {
     DWORD origin = LINECALLORIGIN_UNKNOWN;
     DWORD callerIdFlags = 0;
-    std::string_view callerName;  // as TAPI reports them, terminator not included
+    std::string_view callerName; // as TAPI reports them, terminator not included
     std::string_view callerNumber;
     std::string_view calledParty;
     std::string_view displayableAddress;
@@ -55,9 +55,9 @@ bool IsIncomingOrigin(DWORD origin);
 // caller-id of an incoming one ("[Blocked]", "[Out Of Area]", the name, then ",number").
 std::string PartyText(const CallParty& party);
 // The state text (" (Connected)") and image, for a call that the program owns.
-void AppendState(DWORD state, DWORD stateMode, DWORD origin, DWORD mediaMode, CallRole role,
-                 CallDescription& out);
+void AppendState(
+    DWORD state, DWORD stateMode, DWORD origin, DWORD mediaMode, CallRole role, CallDescription& out);
 // The caller-number text without its leading blanks.
 std::string_view SkipBlanks(std::string_view text);
 
-}  // namespace CallText
+} // namespace CallText

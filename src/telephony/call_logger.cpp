@@ -44,9 +44,12 @@ std::string UnheardRecordingField(const std::string& path)
     return field;
 }
 
-bool HasDate(const CallTime& time) { return time.year != 0 && time.month != 0 && time.day != 0; }
+bool HasDate(const CallTime& time)
+{
+    return time.year != 0 && time.month != 0 && time.day != 0;
+}
 
-}  // namespace
+} // namespace
 
 CallLogger::CallLogger(CallLogStore& store, std::filesystem::path logFile)
     : m_store(store)

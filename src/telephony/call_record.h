@@ -12,7 +12,7 @@ struct CallRecord {
     // The longest recording or notes path a record keeps.
     static constexpr std::size_t kMaxPathLength = 259;
 
-    HCALL call = 0;  // 0: free
+    HCALL call = 0; // 0: free
     DWORD lastState = LINECALLSTATE_IDLE;
     // Local time of the first OFFERING and of each CONNECTED; all zero until then.
     CallTime startTime;

@@ -39,7 +39,7 @@ public:
     int PauseCallRecording(int) override { return 0; }
     int StopCallRecording(int) override { return 0; }
     int OpenNotes(int, HCALL) override { return 0; }
-    void CloseNotes(int, HCALL) override {}
-    void AnswerForVoiceMail(int, HCALL) override {}
+    void CloseNotes(int, HCALL) override { }
+    void AnswerForVoiceMail(int, HCALL) override { }
     bool OnToneDone(HCALL) override { return false; }
 };

@@ -10,7 +10,8 @@ CallSnapshot::CallSnapshot()
 
 bool CallSnapshot::Fetch(TapiBinding& tapi, HCALL call)
 {
-    return tapi.lineGetCallStatus(call, m_status.Get()) == 0 && tapi.lineGetCallInfoA(call, m_info.Get()) == 0;
+    return tapi.lineGetCallStatus(call, m_status.Get()) == 0
+        && tapi.lineGetCallInfoA(call, m_info.Get()) == 0;
 }
 
 CallParty CallSnapshot::Party() const

@@ -31,7 +31,16 @@ inline std::uint32_t CallTreeValue(int slot, int record)
 {
     return std::uint32_t(slot) | (std::uint32_t(record + 1) << 16);
 }
-inline std::uint32_t LineTreeValue(int slot) { return std::uint32_t(slot); }
-inline int SlotOfTreeValue(std::uint32_t value) { return int(value & 0xFFFF); }
+inline std::uint32_t LineTreeValue(int slot)
+{
+    return std::uint32_t(slot);
+}
+inline int SlotOfTreeValue(std::uint32_t value)
+{
+    return int(value & 0xFFFF);
+}
 // The record index of a call node, -1 for a line node.
-inline int RecordOfTreeValue(std::uint32_t value) { return int(value >> 16) - 1; }
+inline int RecordOfTreeValue(std::uint32_t value)
+{
+    return int(value >> 16) - 1;
+}

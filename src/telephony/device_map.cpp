@@ -7,7 +7,10 @@
 
 #include <QByteArray>
 
-DeviceMap::DeviceMap() { SetDefaults(); }
+DeviceMap::DeviceMap()
+{
+    SetDefaults();
+}
 
 void DeviceMap::SetDefaults()
 {
@@ -17,7 +20,10 @@ void DeviceMap::SetDefaults()
     }
 }
 
-std::string DeviceMap::DefaultLabel(int slot) { return "Line " + std::to_string(slot + 1); }
+std::string DeviceMap::DefaultLabel(int slot)
+{
+    return "Line " + std::to_string(slot + 1);
+}
 
 void DeviceMap::SetDeviceName(int slot, std::string_view name)
 {

@@ -19,6 +19,6 @@ public:
 // themselves; they can still be answered from the keypad tab and the call actions.
 class NoIncomingCalls : public IncomingCallPort {
 public:
-    void UpdateIncomingPopups(LineSlot&, HCALL) override {}
-    void OnRing(LineSlot&, DWORD, DWORD) override {}
+    void UpdateIncomingPopups(LineSlot&, HCALL) override { }
+    void OnRing(LineSlot&, DWORD, DWORD) override { }
 };

@@ -34,10 +34,10 @@ const char* ActionButtonText(int action)
     }
 }
 
-}  // namespace
+} // namespace
 
 LineManager::LineManager(TapiBinding& tapi, SettingsStore& settings, Prompter& prompter, CallLogger& logger,
-                         std::filesystem::path dataFolder)
+    std::filesystem::path dataFolder)
     : m_tapi(tapi)
     , m_settings(settings)
     , m_prompter(prompter)
@@ -70,7 +70,10 @@ void LineManager::SetDefaultLine(int index)
         m_defaultLine = index;
 }
 
-MainWindowLink* LineManager::ReadyWindow() const { return m_window && m_window->IsReady() ? m_window : nullptr; }
+MainWindowLink* LineManager::ReadyWindow() const
+{
+    return m_window && m_window->IsReady() ? m_window : nullptr;
+}
 
 // Both registrations use hidden-window notification: every callback runs on this thread, from the
 // event loop (see TapiBinding::StartEventDelivery).
@@ -81,7 +84,7 @@ int LineManager::Initialize()
     lineParams.dwTotalSize = sizeof lineParams;
     lineParams.dwOptions = LINEINITIALIZEEXOPTION_USEHIDDENWINDOW;
     if (m_tapi.lineInitializeExA(&m_lineApp, nullptr, &LineCallback, kApplicationName, &m_lineDeviceCount,
-                                 &m_apiVersion, &lineParams)
+            &m_apiVersion, &lineParams)
         != 0) {
         m_lineApp = 0;
         return 0;
@@ -95,7 +98,7 @@ int LineManager::Initialize()
     phoneParams.dwTotalSize = sizeof phoneParams;
     phoneParams.dwOptions = PHONEINITIALIZEEXOPTION_USEHIDDENWINDOW;
     if (m_tapi.phoneInitializeExA(&m_phoneApp, nullptr, &PhoneCallback, kApplicationName, &m_phoneDeviceCount,
-                                  &m_apiVersion, &phoneParams)
+            &m_apiVersion, &phoneParams)
         != 0) {
         m_phoneApp = 0;
         return 0;
@@ -148,8 +151,8 @@ int LineManager::FindFreeLine()
     return -1;
 }
 
-void LineManager::LineCallback(DWORD device, DWORD message, DWORD_PTR instance, DWORD_PTR param1,
-                               DWORD_PTR param2, DWORD_PTR param3)
+void LineManager::LineCallback(
+    DWORD device, DWORD message, DWORD_PTR instance, DWORD_PTR param1, DWORD_PTR param2, DWORD_PTR param3)
 {
     if (message == LINE_REQUEST) {
         if (g_requestRecipient)
@@ -162,8 +165,8 @@ void LineManager::LineCallback(DWORD device, DWORD message, DWORD_PTR instance, 
     slot.Manager().OnLineMessage(slot, device, message, param1, param2, param3);
 }
 
-void LineManager::PhoneCallback(DWORD, DWORD message, DWORD_PTR instance, DWORD_PTR param1, DWORD_PTR param2,
-                                DWORD_PTR)
+void LineManager::PhoneCallback(
+    DWORD, DWORD message, DWORD_PTR instance, DWORD_PTR param1, DWORD_PTR param2, DWORD_PTR)
 {
     if (message != PHONE_STATE || instance == 0)
         return;
@@ -171,8 +174,8 @@ void LineManager::PhoneCallback(DWORD, DWORD message, DWORD_PTR instance, DWORD_
     slot.Manager().OnPhoneMessage(slot, message, param1, param2);
 }
 
-void LineManager::OnLineMessage(LineSlot& slot, DWORD device, DWORD message, DWORD_PTR param1,
-                                DWORD_PTR param2, DWORD_PTR param3)
+void LineManager::OnLineMessage(
+    LineSlot& slot, DWORD device, DWORD message, DWORD_PTR param1, DWORD_PTR param2, DWORD_PTR param3)
 {
     switch (message) {
     case LINE_CALLSTATE:
@@ -206,7 +209,8 @@ void LineManager::OnLineMessage(LineSlot& slot, DWORD device, DWORD message, DWO
 
 void LineManager::OnPhoneMessage(LineSlot& slot, DWORD, DWORD_PTR param1, DWORD_PTR param2)
 {
-    if (param1 == PHONESTATE_HANDSETHOOKSWITCH && param2 == PHONEHOOKSWITCHMODE_ONHOOK && slot.GetNotifyWindow())
+    if (param1 == PHONESTATE_HANDSETHOOKSWITCH && param2 == PHONEHOOKSWITCHMODE_ONHOOK
+        && slot.GetNotifyWindow())
         slot.GetNotifyWindow()->OnHandsetPutDown();
 }
 
@@ -280,7 +284,8 @@ int LineManager::RunSelectCallDialog(int action, const std::vector<ActionTarget>
     }
     const std::unique_ptr<SelectCallDialog> dialog = m_selectCallFactory();
     SelectCallDialog* outer = std::exchange(m_openSelectCall, dialog.get());
-    const SelectCallDialog::Result result = dialog->Run(lines, ActionButtonText(action), action == kActionDrop);
+    const SelectCallDialog::Result result
+        = dialog->Run(lines, ActionButtonText(action), action == kActionDrop);
     m_openSelectCall = outer;
     switch (result) {
     case SelectCallDialog::Selected: {

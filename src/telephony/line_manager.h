@@ -32,7 +32,7 @@ public:
     using SelectCallDialogFactory = std::function<std::unique_ptr<SelectCallDialog>()>;
 
     LineManager(TapiBinding& tapi, SettingsStore& settings, Prompter& prompter, CallLogger& logger,
-                std::filesystem::path dataFolder);
+        std::filesystem::path dataFolder);
     ~LineManager();
     LineManager(const LineManager&) = delete;
     LineManager& operator=(const LineManager&) = delete;
@@ -41,7 +41,10 @@ public:
     void SetMainWindow(MainWindowLink* window) { m_window = window; }
     void SetRecordingPort(CallRecordingPort* recording);
     void SetIncomingPort(IncomingCallPort* incoming);
-    void SetSelectCallDialogFactory(SelectCallDialogFactory factory) { m_selectCallFactory = std::move(factory); }
+    void SetSelectCallDialogFactory(SelectCallDialogFactory factory)
+    {
+        m_selectCallFactory = std::move(factory);
+    }
 
     // Start-up and shutdown.
     int Initialize();
@@ -82,7 +85,8 @@ public:
 
     // Cleans and translates a typed number into a dialable string for the line device. The number
     // is edited in place; both outputs may be null.
-    bool TranslateNumber(std::string& number, DWORD deviceId, std::string* displayable, std::string* dialable);
+    bool TranslateNumber(
+        std::string& number, DWORD deviceId, std::string* displayable, std::string* dialable);
     // Places a call to a typed number on a free line; false when no line is free, the number cannot
     // be made dialable or the call is refused.
     bool DialNumber(const std::string& name, const std::string& number);
@@ -93,9 +97,9 @@ public:
 
     // The TAPI callbacks. The callback instance is the LineSlot of the line or phone.
     static void LineCallback(DWORD device, DWORD message, DWORD_PTR instance, DWORD_PTR param1,
-                             DWORD_PTR param2, DWORD_PTR param3);
+        DWORD_PTR param2, DWORD_PTR param3);
     static void PhoneCallback(DWORD device, DWORD message, DWORD_PTR instance, DWORD_PTR param1,
-                              DWORD_PTR param2, DWORD_PTR param3);
+        DWORD_PTR param2, DWORD_PTR param3);
 
     // For the slots.
     TapiBinding& Tapi() const { return m_tapi; }
@@ -109,8 +113,8 @@ public:
     void SetDigitsCall(HCALL call) { m_digitsCall = call; }
 
 private:
-    void OnLineMessage(LineSlot& slot, DWORD device, DWORD message, DWORD_PTR param1, DWORD_PTR param2,
-                       DWORD_PTR param3);
+    void OnLineMessage(
+        LineSlot& slot, DWORD device, DWORD message, DWORD_PTR param1, DWORD_PTR param2, DWORD_PTR param3);
     void OnPhoneMessage(LineSlot& slot, DWORD message, DWORD_PTR param1, DWORD_PTR param2);
     void OnRequest(DWORD requestMode);
     void RefreshAfterCallEvent(LineSlot& slot, HCALL call);
@@ -125,9 +129,9 @@ private:
     int PairSlots(int firstSlot, int endSlot, bool byMarker);
     bool IsTakenByLowerSlot(int slot, const std::string& name) const;
     void FillDeviceChoice(DeviceChoiceList& list, int slot, int exceptSlot,
-                          const std::array<DeviceChoiceList*, kSlotCount>& lists);
+        const std::array<DeviceChoiceList*, kSlotCount>& lists);
     bool IsNameTakenElsewhere(const std::string& name, int slot, int exceptSlot,
-                              const std::array<DeviceChoiceList*, kSlotCount>& lists) const;
+        const std::array<DeviceChoiceList*, kSlotCount>& lists) const;
 
     int PerformAction(int action, const ActionTarget& target);
     int RunSelectCallDialog(int action, const std::vector<ActionTarget>& targets);

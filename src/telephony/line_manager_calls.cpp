@@ -18,10 +18,10 @@ constexpr std::size_t kMaxTranslateOutputSize = 64 * 1024;
 struct LineImages {
     int idle, busy, defaultIdle, defaultBusy, closed;
 };
-constexpr LineImages kPstnImages{15, 16, 17, 18, 19};
-constexpr LineImages kIpImages{20, 21, 22, 23, 24};
+constexpr LineImages kPstnImages{ 15, 16, 17, 18, 19 };
+constexpr LineImages kIpImages{ 20, 21, 22, 23, 24 };
 
-}  // namespace
+} // namespace
 
 int LineManager::GetLineImage(int slotIndex)
 {
@@ -44,8 +44,8 @@ void LineManager::RebuildCallTree(CallTreeView& tree)
         if (!slot->IsOpen())
             continue;
         const int index = slot->Index();
-        CallTreeView::Node node = tree.AddNode(nullptr, GetDisplayName(index), GetLineImage(index),
-                                               LineTreeValue(index));
+        CallTreeView::Node node
+            = tree.AddNode(nullptr, GetDisplayName(index), GetLineImage(index), LineTreeValue(index));
         if (index == m_defaultLine)
             defaultLine = node;
         if (!slot->IsBusy())
@@ -90,23 +90,23 @@ bool LineManager::UpdateCallNode(CallTreeView& tree, int, HCALL call)
     return false;
 }
 
-bool LineManager::TranslateNumber(std::string& number, DWORD deviceId, std::string* displayable,
-                                  std::string* dialable)
+bool LineManager::TranslateNumber(
+    std::string& number, DWORD deviceId, std::string* displayable, std::string* dialable)
 {
     NumberRules::CleanBrackets(number);
     if (!NumberRules::ApplyPlusRule(number))
         return false;
     auto output = std::make_unique<TapiBlock<LINETRANSLATEOUTPUT>>(kTranslateOutputSize);
-    LONG result = m_tapi.lineTranslateAddressA(m_lineApp, deviceId, m_apiVersion, number.c_str(), 0, 0,
-                                               output->Get());
+    LONG result = m_tapi.lineTranslateAddressA(
+        m_lineApp, deviceId, m_apiVersion, number.c_str(), 0, 0, output->Get());
     const std::size_t needed = (*output)->dwNeededSize;
     if (result == 0 && needed > kTranslateOutputSize) {
         if (needed > kMaxTranslateOutputSize)
             return false;
         output = std::make_unique<TapiBlock<LINETRANSLATEOUTPUT>>(needed + kTranslateSlack);
         (*output)->dwTotalSize = DWORD(needed);
-        result = m_tapi.lineTranslateAddressA(m_lineApp, deviceId, m_apiVersion, number.c_str(), 0, 0,
-                                              output->Get());
+        result = m_tapi.lineTranslateAddressA(
+            m_lineApp, deviceId, m_apiVersion, number.c_str(), 0, 0, output->Get());
     }
     if (result != 0)
         return false;

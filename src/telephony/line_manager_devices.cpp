@@ -13,8 +13,9 @@ namespace {
 
 constexpr std::size_t kDevCapsSize = 1268;
 constexpr int kFirstIpSlot = LineSlot::kFirstIpSlot;
-constexpr DWORD kVoiceMediaModes = LINEMEDIAMODE_UNKNOWN | LINEMEDIAMODE_INTERACTIVEVOICE | LINEMEDIAMODE_AUTOMATEDVOICE;
-constexpr const char* kMarkers[] = {"Zo-Linka", "Vantor Switch"};
+constexpr DWORD kVoiceMediaModes
+    = LINEMEDIAMODE_UNKNOWN | LINEMEDIAMODE_INTERACTIVEVOICE | LINEMEDIAMODE_AUTOMATEDVOICE;
+constexpr const char* kMarkers[] = { "Zo-Linka", "Vantor Switch" };
 constexpr DWORD kNoDeviceData = 0xFFFFFFFF;
 
 // A PSTN slot takes voice-only devices, an IP slot voice-and-data devices; both need the three
@@ -43,8 +44,9 @@ std::string AsConfiguredName(std::string_view lineName)
 
 bool StartsWithNoCase(const std::string& text, const std::string& prefix)
 {
-    return QByteArray::fromStdString(text).left(qsizetype(prefix.size())).compare(
-               QByteArray::fromStdString(prefix), Qt::CaseInsensitive)
+    return QByteArray::fromStdString(text)
+               .left(qsizetype(prefix.size()))
+               .compare(QByteArray::fromStdString(prefix), Qt::CaseInsensitive)
         == 0;
 }
 
@@ -61,7 +63,7 @@ void SelectByPrefix(DeviceChoiceList& list, const std::string& text)
     list.Select(0);
 }
 
-}  // namespace
+} // namespace
 
 struct LineManager::DeviceCaps {
     std::string name;
@@ -170,8 +172,8 @@ void LineManager::FillDeviceChoices(const std::array<DeviceChoiceList*, kSlotCou
             FillDeviceChoice(*lists[slot], slot, exceptSlot, lists);
 }
 
-void LineManager::FillDeviceChoice(DeviceChoiceList& list, int slot, int exceptSlot,
-                                   const std::array<DeviceChoiceList*, kSlotCount>& lists)
+void LineManager::FillDeviceChoice(
+    DeviceChoiceList& list, int slot, int exceptSlot, const std::array<DeviceChoiceList*, kSlotCount>& lists)
 {
     const int selected = list.SelectedIndex();
     const std::string remembered = selected >= 0 ? list.ItemText(selected) : std::string();
@@ -180,8 +182,8 @@ void LineManager::FillDeviceChoice(DeviceChoiceList& list, int slot, int exceptS
     for (DWORD device = 0; m_lineApp != 0 && device < m_lineDeviceCount; ++device) {
         LINEEXTENSIONID extension{};
         DeviceCaps caps;
-        if (m_tapi.lineNegotiateAPIVersion(m_lineApp, device, TAPI_VERSION1_0, TAPI_VERSION2_0, &m_apiVersion,
-                                           &extension)
+        if (m_tapi.lineNegotiateAPIVersion(
+                m_lineApp, device, TAPI_VERSION1_0, TAPI_VERSION2_0, &m_apiVersion, &extension)
                 != 0
             || !ReadDeviceCaps(device, caps))
             continue;
@@ -196,7 +198,7 @@ void LineManager::FillDeviceChoice(DeviceChoiceList& list, int slot, int exceptS
 
 // With no slot excepted the configured names count; otherwise what the other lists show.
 bool LineManager::IsNameTakenElsewhere(const std::string& name, int slot, int exceptSlot,
-                                       const std::array<DeviceChoiceList*, kSlotCount>& lists) const
+    const std::array<DeviceChoiceList*, kSlotCount>& lists) const
 {
     for (int other = 0; other < kSlotCount; ++other) {
         if (other == slot)

@@ -51,7 +51,7 @@ int QueryDeviceId(TapiBinding& tapi, HLINE line, const char* deviceClass, std::s
 
 // Appends a text with its terminator after the fixed part; an empty text is left out.
 void AppendCallParamText(std::vector<std::byte>& block, std::string_view text, DWORD LINECALLPARAMS::*size,
-                         DWORD LINECALLPARAMS::*offset)
+    DWORD LINECALLPARAMS::*offset)
 {
     if (text.empty())
         return;
@@ -69,9 +69,9 @@ std::vector<std::byte> MakeCallParams(std::string_view displayableAddress, std::
 {
     std::vector<std::byte> block(sizeof(LINECALLPARAMS));
     AppendCallParamText(block, displayableAddress, &LINECALLPARAMS::dwDisplayableAddressSize,
-                        &LINECALLPARAMS::dwDisplayableAddressOffset);
-    AppendCallParamText(block, calledParty, &LINECALLPARAMS::dwCalledPartySize,
-                        &LINECALLPARAMS::dwCalledPartyOffset);
+        &LINECALLPARAMS::dwDisplayableAddressOffset);
+    AppendCallParamText(
+        block, calledParty, &LINECALLPARAMS::dwCalledPartySize, &LINECALLPARAMS::dwCalledPartyOffset);
     auto* params = reinterpret_cast<LINECALLPARAMS*>(block.data());
     params->dwTotalSize = DWORD(block.size());
     params->dwBearerMode = LINEBEARERMODE_VOICE;
@@ -118,7 +118,7 @@ void Take(CallRecord& record, HCALL call)
     record.call = call;
 }
 
-}  // namespace
+} // namespace
 
 LineSlot::LineSlot(LineManager& manager, int index)
     : m_manager(manager)
@@ -132,17 +132,19 @@ LineSlot::~LineSlot()
     m_manager.Recording().CloseNotes(m_index, 0);
 }
 
-TapiBinding& LineSlot::Tapi() const { return m_manager.Tapi(); }
+TapiBinding& LineSlot::Tapi() const
+{
+    return m_manager.Tapi();
+}
 
-int LineSlot::OpenLine(DWORD apiVersion, HLINEAPP lineApp, HPHONEAPP phoneApp, DWORD deviceId,
-                       std::string_view lineName)
+int LineSlot::OpenLine(
+    DWORD apiVersion, HLINEAPP lineApp, HPHONEAPP phoneApp, DWORD deviceId, std::string_view lineName)
 {
     m_lineName = CutToLimit(lineName, kMaxLineNameLength);
     m_deviceId = deviceId;
     HLINE line = 0;
     if (Tapi().lineOpenA(lineApp, deviceId, &line, apiVersion, 0, DWORD_PTR(this),
-                         LINECALLPRIVILEGE_MONITOR | LINECALLPRIVILEGE_OWNER, LINEMEDIAMODE_INTERACTIVEVOICE,
-                         nullptr)
+            LINECALLPRIVILEGE_MONITOR | LINECALLPRIVILEGE_OWNER, LINEMEDIAMODE_INTERACTIVEVOICE, nullptr)
         != 0)
         return 0;
     m_line = line;
@@ -167,8 +169,8 @@ void LineSlot::OpenPhone(DWORD apiVersion, HPHONEAPP phoneApp)
     if (m_phoneDeviceId < 0 || phoneApp == 0)
         return;
     HPHONE phone = 0;
-    if (Tapi().phoneOpen(phoneApp, DWORD(m_phoneDeviceId), &phone, apiVersion, 0, DWORD_PTR(this),
-                         PHONEPRIVILEGE_OWNER)
+    if (Tapi().phoneOpen(
+            phoneApp, DWORD(m_phoneDeviceId), &phone, apiVersion, 0, DWORD_PTR(this), PHONEPRIVILEGE_OWNER)
         != 0)
         return;
     m_phone = phone;
@@ -217,7 +219,7 @@ LONG LineSlot::SetHeadset(bool on)
     if (!IsOpen())
         return 0;
     return Tapi().phoneSetHookSwitch(m_phone, PHONEHOOKSWITCHDEV_HEADSET,
-                                     on ? PHONEHOOKSWITCHMODE_MICSPEAKER : PHONEHOOKSWITCHMODE_ONHOOK);
+        on ? PHONEHOOKSWITCHMODE_MICSPEAKER : PHONEHOOKSWITCHMODE_ONHOOK);
 }
 
 bool LineSlot::IsBusy()
@@ -236,7 +238,10 @@ CallRecord* LineSlot::FindFreeRecord()
     return free == m_calls.end() ? nullptr : &*free;
 }
 
-void LineSlot::ShowNoRoom() { m_manager.GetPrompter().ShowMessage(kNoRoom, kTitle, Prompter::Icon::None); }
+void LineSlot::ShowNoRoom()
+{
+    m_manager.GetPrompter().ShowMessage(kNoRoom, kTitle, Prompter::Icon::None);
+}
 
 // A call already in the table is not taken twice.
 void LineSlot::AddNewCall(HCALL call)
@@ -376,9 +381,9 @@ bool LineSlot::DescribeCall(HCALL call, CallDescription& out)
         out.text += " (Idle)";
         return false;
     }
-    const CallRole role{call != 0 && call == m_setupCall, m_voiceMailFlag != 0};
+    const CallRole role{ call != 0 && call == m_setupCall, m_voiceMailFlag != 0 };
     CallText::AppendState(snapshot.Status().dwCallState, snapshot.Status().dwCallStateMode, info.dwOrigin,
-                          info.dwMediaMode, role, out);
+        info.dwMediaMode, role, out);
     return out.state != LINECALLSTATE_IDLE;
 }
 
@@ -409,7 +414,7 @@ void LineSlot::UpdateCallMenu(CallMenu& menu, HCALL call)
 // The record stays reserved until the request completes and TAPI has filled in the handle, so a
 // second call placed meanwhile never shares it.
 int LineSlot::PlaceCall(std::string_view destination, std::string_view displayableAddress,
-                        std::string_view calledParty, bool autoDrop)
+    std::string_view calledParty, bool autoDrop)
 {
     if (!IsOpen())
         return 0;
@@ -420,8 +425,8 @@ int LineSlot::PlaceCall(std::string_view destination, std::string_view displayab
     }
     const std::vector<std::byte> params = MakeCallParams(displayableAddress, calledParty);
     const std::string address(destination);
-    const LONG result = Tapi().lineMakeCallA(m_line, &record->call, address.c_str(), 0,
-                                             reinterpret_cast<const LINECALLPARAMS*>(params.data()));
+    const LONG result = Tapi().lineMakeCallA(
+        m_line, &record->call, address.c_str(), 0, reinterpret_cast<const LINECALLPARAMS*>(params.data()));
     m_lastRequest = result;
     if (result < 1) {
         ReportMakeCallFailure(result);
@@ -538,7 +543,7 @@ int LineSlot::CollectActionTargets(int action, std::vector<ActionTarget>& list)
         if (record.call == 0 || !DescribeCall(record.call, description))
             continue;
         if (IsActionCandidate(action, record.call, description.state)) {
-            list.push_back({record.call, m_index});
+            list.push_back({ record.call, m_index });
             ++count;
         }
     }
@@ -560,7 +565,8 @@ bool LineSlot::IsActionCandidate(int action, HCALL call, DWORD state)
         return connected && recordingState != CallRecordingPort::Recording;
     case kActionPauseRecording:
         return connected
-            && (recordingState == CallRecordingPort::Recording || recordingState == CallRecordingPort::Starting);
+            && (recordingState == CallRecordingPort::Recording
+                || recordingState == CallRecordingPort::Starting);
     case kActionAddNote:
         return connected && !recording.HasNotesDialog(m_index, call);
     default:

@@ -35,7 +35,8 @@ public:
     LineManager& Manager() const { return m_manager; }
 
     // Opening and closing.
-    int OpenLine(DWORD apiVersion, HLINEAPP lineApp, HPHONEAPP phoneApp, DWORD deviceId, std::string_view lineName);
+    int OpenLine(
+        DWORD apiVersion, HLINEAPP lineApp, HPHONEAPP phoneApp, DWORD deviceId, std::string_view lineName);
     void CloseLine(HLINEAPP lineApp, HPHONEAPP phoneApp);
     bool IsOpen() const { return m_line != 0; }
     bool IsBusy();
@@ -67,8 +68,8 @@ public:
     void UpdateCallMenu(CallMenu& menu, HCALL call);
 
     // Placing calls and working on them.
-    int PlaceCall(std::string_view destination, std::string_view displayableAddress, std::string_view calledParty,
-                  bool autoDrop);
+    int PlaceCall(std::string_view destination, std::string_view displayableAddress,
+        std::string_view calledParty, bool autoDrop);
     int SendDigits(HCALL call, std::string_view digits);
     LONG AnswerCall(HCALL call);
     void DropCall(HCALL call);

@@ -4,9 +4,12 @@ namespace NumberRules {
 
 namespace {
 
-bool IsSeparator(char c) { return c == ',' || c == '-'; }
+bool IsSeparator(char c)
+{
+    return c == ',' || c == '-';
+}
 
-}  // namespace
+} // namespace
 
 void CleanBrackets(std::string& number)
 {
@@ -57,4 +60,4 @@ void SplitNameAndNumber(std::string& name, std::string& number)
     number.erase(0, start);
 }
 
-}  // namespace NumberRules
+} // namespace NumberRules

@@ -21,4 +21,4 @@ std::string_view StripDialModePrefix(std::string_view dialable);
 // following blank skipped) is the number and the text before it the name.
 void SplitNameAndNumber(std::string& name, std::string& number);
 
-}  // namespace NumberRules
+} // namespace NumberRules

@@ -49,9 +49,12 @@ constexpr std::array<const char*, 37> kExportNames = {
     "tapiDispatchEvents",
 };
 
-bool IsPhoneExport(const char* name) { return std::string_view(name).starts_with("phone"); }
+bool IsPhoneExport(const char* name)
+{
+    return std::string_view(name).starts_with("phone");
+}
 
-}  // namespace
+} // namespace
 
 TapiBinding::TapiBinding(std::string libraryName)
     : m_libraryName(std::move(libraryName))
@@ -85,7 +88,8 @@ void* TapiBinding::Resolve(Export which, LONG& error)
         }
     }
     if (entry.state == EntryState::Missing) {
-        error = IsPhoneExport(kExportNames[which]) ? LONG(PHONEERR_OPERATIONUNAVAIL) : LONG(LINEERR_OPERATIONUNAVAIL);
+        error = IsPhoneExport(kExportNames[which]) ? LONG(PHONEERR_OPERATIONUNAVAIL)
+                                                   : LONG(LINEERR_OPERATIONUNAVAIL);
         return nullptr;
     }
     return entry.address;
@@ -103,4 +107,7 @@ bool TapiBinding::StartEventDelivery()
     return true;
 }
 
-LONG TapiBinding::DispatchEvents() { return Call<decltype(::tapiDispatchEvents)>(kTapiDispatchEvents); }
+LONG TapiBinding::DispatchEvents()
+{
+    return Call<decltype(::tapiDispatchEvents)>(kTapiDispatchEvents);
+}

@@ -127,8 +127,7 @@ private:
     void* Resolve(Export which, LONG& error);
     void* LoadLibraryOnce();
 
-    template <typename Fn, typename... A>
-    LONG Call(Export which, A... args)
+    template <typename Fn, typename... A> LONG Call(Export which, A... args)
     {
         LONG error = 0;
         void* address = Resolve(which, error);

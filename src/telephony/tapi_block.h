@@ -10,8 +10,7 @@
 
 // A TAPI variable-size structure in a zeroed block of its own, freed with the block. The block is
 // never smaller than the structure's fixed part; dwTotalSize tells TAPI the size asked for.
-template <typename T>
-class TapiBlock {
+template <typename T> class TapiBlock {
 public:
     explicit TapiBlock(std::size_t totalSize)
         : m_size(std::max(totalSize, sizeof(T)))

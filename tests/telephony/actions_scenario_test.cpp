@@ -29,7 +29,7 @@ TEST_F(ActionScenario, DropAsksWithBothCallsAndCanDropThemAll)
     EXPECT_EQ(m_manager->GetTargetCallForAction(false, kActionDrop), 1);
     ASSERT_EQ(m_dialogs.size(), 1u);
     EXPECT_EQ(m_dialogs[0].lines,
-              (std::vector<std::string>{"Ringer,5558888 (Incoming)", "Talker, 5554444 (Connected)"}));
+        (std::vector<std::string>{ "Ringer,5558888 (Incoming)", "Talker, 5554444 (Connected)" }));
     EXPECT_EQ(m_dialogs[0].actionText, "Drop call");
     EXPECT_TRUE(m_dialogs[0].showDropAll);
     Advance(1000);
@@ -97,4 +97,4 @@ TEST(CallActions, WithoutCallsNothingIsOffered)
     }
 }
 
-}  // namespace
+} // namespace

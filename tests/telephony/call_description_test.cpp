@@ -57,7 +57,7 @@ struct StateCase {
     int image;
 };
 
-class StateTextTest : public ::testing::TestWithParam<StateCase> {};
+class StateTextTest : public ::testing::TestWithParam<StateCase> { };
 
 TEST_P(StateTextTest, AppendsTextAndImage)
 {
@@ -72,35 +72,37 @@ TEST_P(StateTextTest, AppendsTextAndImage)
 
 constexpr DWORD kOut = LINECALLORIGIN_OUTBOUND;
 
-INSTANTIATE_TEST_SUITE_P(
-    States, StateTextTest,
-    ::testing::Values(StateCase{LINECALLSTATE_IDLE, 0, kOut, 0, {}, " (Idle)", 0},
-                      StateCase{LINECALLSTATE_OFFERING, 0, kOut, 0, {}, " (Incoming)", 7},
-                      StateCase{LINECALLSTATE_ACCEPTED, 0, kOut, 0, {}, " (Accepted)", 7},
-                      StateCase{LINECALLSTATE_DIALTONE, 0, kOut, 0, {}, " (Dialtone)", 4},
-                      StateCase{LINECALLSTATE_DIALING, 0, kOut, 0, {}, " (Dialing...)", 3},
-                      StateCase{LINECALLSTATE_RINGBACK, 0, kOut, 0, {}, " (Ringing...)", 10},
-                      StateCase{LINECALLSTATE_BUSY, 0, kOut, 0, {}, " (Busy)", 2},
-                      StateCase{LINECALLSTATE_CONNECTED, 0, kOut, 0, {true, true}, " (Voicemail)", 25},
-                      StateCase{LINECALLSTATE_CONNECTED, 0, kOut, 0, {true, false}, " (Recording)", 11},
-                      StateCase{LINECALLSTATE_CONNECTED, 0, LINECALLORIGIN_CONFERENCE, 0, {}, " (Conference)", 11},
-                      StateCase{LINECALLSTATE_CONNECTED, 0, kOut, LINEMEDIAMODE_G3FAX, {}, " (Fax)", 5},
-                      StateCase{LINECALLSTATE_CONNECTED, 0, kOut, LINEMEDIAMODE_G4FAX, {}, " (Fax)", 5},
-                      StateCase{LINECALLSTATE_CONNECTED, 0, kOut, 0, {}, " (Connected)", 11},
-                      StateCase{LINECALLSTATE_PROCEEDING, 0, kOut, 0, {}, " (Proceeding...)", 3},
-                      StateCase{LINECALLSTATE_ONHOLD, 0, kOut, 0, {}, " (On-Hold) ", 6},
-                      StateCase{LINECALLSTATE_ONHOLDPENDCONF, 0, kOut, 0, {}, " (On-Hold) ", 6},
-                      StateCase{LINECALLSTATE_ONHOLDPENDTRANSFER, 0, kOut, 0, {}, " (On-Hold) ", 6},
-                      StateCase{LINECALLSTATE_CONFERENCED, 0, kOut, 0, {}, " (Conferenced)", 13},
-                      StateCase{LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL, kOut, 0, {}, " (Terminated)", 9},
-                      StateCase{LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_REJECT, kOut, 0, {}, " (Rejected)", 9},
-                      StateCase{LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_BUSY, kOut, 0, {}, " (Busy)", 2},
-                      StateCase{LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NOANSWER, kOut, 0, {}, " (No-Answer)", 9},
-                      StateCase{LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_BADADDRESS, kOut, 0, {}, " (Bad address)", 9},
-                      StateCase{LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NODIALTONE, kOut, 0, {}, " (No-Dialtone)", 8},
-                      StateCase{LINECALLSTATE_DISCONNECTED, 0x8000, kOut, 0, {}, " (Canceled)", 9},
-                      StateCase{LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_UNKNOWN, kOut, 0, {}, " (Disconnected)", 9},
-                      StateCase{LINECALLSTATE_SPECIALINFO, 0, kOut, 0, {}, " (Unknown)", 14},
-                      StateCase{LINECALLSTATE_UNKNOWN, 0, kOut, 0, {}, " (Unknown)", 14}));
+INSTANTIATE_TEST_SUITE_P(States, StateTextTest,
+    ::testing::Values(StateCase{ LINECALLSTATE_IDLE, 0, kOut, 0, {}, " (Idle)", 0 },
+        StateCase{ LINECALLSTATE_OFFERING, 0, kOut, 0, {}, " (Incoming)", 7 },
+        StateCase{ LINECALLSTATE_ACCEPTED, 0, kOut, 0, {}, " (Accepted)", 7 },
+        StateCase{ LINECALLSTATE_DIALTONE, 0, kOut, 0, {}, " (Dialtone)", 4 },
+        StateCase{ LINECALLSTATE_DIALING, 0, kOut, 0, {}, " (Dialing...)", 3 },
+        StateCase{ LINECALLSTATE_RINGBACK, 0, kOut, 0, {}, " (Ringing...)", 10 },
+        StateCase{ LINECALLSTATE_BUSY, 0, kOut, 0, {}, " (Busy)", 2 },
+        StateCase{ LINECALLSTATE_CONNECTED, 0, kOut, 0, { true, true }, " (Voicemail)", 25 },
+        StateCase{ LINECALLSTATE_CONNECTED, 0, kOut, 0, { true, false }, " (Recording)", 11 },
+        StateCase{ LINECALLSTATE_CONNECTED, 0, LINECALLORIGIN_CONFERENCE, 0, {}, " (Conference)", 11 },
+        StateCase{ LINECALLSTATE_CONNECTED, 0, kOut, LINEMEDIAMODE_G3FAX, {}, " (Fax)", 5 },
+        StateCase{ LINECALLSTATE_CONNECTED, 0, kOut, LINEMEDIAMODE_G4FAX, {}, " (Fax)", 5 },
+        StateCase{ LINECALLSTATE_CONNECTED, 0, kOut, 0, {}, " (Connected)", 11 },
+        StateCase{ LINECALLSTATE_PROCEEDING, 0, kOut, 0, {}, " (Proceeding...)", 3 },
+        StateCase{ LINECALLSTATE_ONHOLD, 0, kOut, 0, {}, " (On-Hold) ", 6 },
+        StateCase{ LINECALLSTATE_ONHOLDPENDCONF, 0, kOut, 0, {}, " (On-Hold) ", 6 },
+        StateCase{ LINECALLSTATE_ONHOLDPENDTRANSFER, 0, kOut, 0, {}, " (On-Hold) ", 6 },
+        StateCase{ LINECALLSTATE_CONFERENCED, 0, kOut, 0, {}, " (Conferenced)", 13 },
+        StateCase{ LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL, kOut, 0, {}, " (Terminated)", 9 },
+        StateCase{ LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_REJECT, kOut, 0, {}, " (Rejected)", 9 },
+        StateCase{ LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_BUSY, kOut, 0, {}, " (Busy)", 2 },
+        StateCase{ LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NOANSWER, kOut, 0, {}, " (No-Answer)", 9 },
+        StateCase{
+            LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_BADADDRESS, kOut, 0, {}, " (Bad address)", 9 },
+        StateCase{
+            LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NODIALTONE, kOut, 0, {}, " (No-Dialtone)", 8 },
+        StateCase{ LINECALLSTATE_DISCONNECTED, 0x8000, kOut, 0, {}, " (Canceled)", 9 },
+        StateCase{
+            LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_UNKNOWN, kOut, 0, {}, " (Disconnected)", 9 },
+        StateCase{ LINECALLSTATE_SPECIALINFO, 0, kOut, 0, {}, " (Unknown)", 14 },
+        StateCase{ LINECALLSTATE_UNKNOWN, 0, kOut, 0, {}, " (Unknown)", 14 }));
 
-}  // namespace
+} // namespace

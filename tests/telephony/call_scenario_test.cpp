@@ -26,7 +26,8 @@ protected:
     bool CallTextEndsWith(int slot, const std::string& ending)
     {
         const std::string text = OnlyCall(slot) ? CallText(slot) : std::string();
-        return text.size() >= ending.size() && text.compare(text.size() - ending.size(), ending.size(), ending) == 0;
+        return text.size() >= ending.size()
+            && text.compare(text.size() - ending.size(), ending.size(), ending) == 0;
     }
 
     std::string TreeCallText() const
@@ -216,7 +217,7 @@ TEST_F(CallScenario, CallTreeShowsTheTextAndImageOfEachState)
 TEST_F(CallScenario, FarEndHangingUpInAnyStateEndsTheCall)
 {
     AddDialRule("*", TAPISIM_OUTCOME_MANUAL, 0);
-    for (DWORD wait : {0u, 200u, 1500u, 4000u}) {
+    for (DWORD wait : { 0u, 200u, 1500u, 4000u }) {
         ASSERT_EQ(Slot(3).PlaceCall("5552222", "5552222", "", false), 1);
         Advance(wait);
         if (wait == 4000u) {
@@ -248,4 +249,4 @@ TEST_F(CallScenario, TwentyFirstCallOnALineIsRefusedAndNeverShown)
     EXPECT_FALSE(Slot(0).IsBusy()) << "TAPI was never asked to place the call";
 }
 
-}  // namespace
+} // namespace

@@ -78,8 +78,8 @@ TEST(DeviceMap, SavedFileHasTwelveQuotedFieldsAndNoLineEnd)
     ASSERT_TRUE(map.Save(dir / "map.csv"));
     const std::string bytes = ReadBytes(dir / "map.csv");
     EXPECT_EQ(bytes,
-              "\"Zo-Linka Line 1\",\"No device\",\"No device\",\"No device\",\"No device\",\"No device\","
-              "\"Line 1\",\"Office \"\"2\"\"\",\"Line 3\",\"Line 4\",\"Line 5\",\"Line 6\"");
+        "\"Zo-Linka Line 1\",\"No device\",\"No device\",\"No device\",\"No device\",\"No device\","
+        "\"Line 1\",\"Office \"\"2\"\"\",\"Line 3\",\"Line 4\",\"Line 5\",\"Line 6\"");
 
     DeviceMap again;
     again.Load(dir / "map.csv");
@@ -104,4 +104,4 @@ TEST(DeviceMap, UnwritableFolderIsNotAnError)
     EXPECT_FALSE(map.Save(dir / "missing" / "map.csv"));
 }
 
-}  // namespace
+} // namespace

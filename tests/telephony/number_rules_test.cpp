@@ -9,7 +9,7 @@ struct CleanCase {
     const char* cleaned;
 };
 
-class CleanBracketsTest : public ::testing::TestWithParam<CleanCase> {};
+class CleanBracketsTest : public ::testing::TestWithParam<CleanCase> { };
 
 TEST_P(CleanBracketsTest, RemovesSeparatorsAroundBrackets)
 {
@@ -19,14 +19,10 @@ TEST_P(CleanBracketsTest, RemovesSeparatorsAroundBrackets)
 }
 
 INSTANTIATE_TEST_SUITE_P(Numbers, CleanBracketsTest,
-                         ::testing::Values(CleanCase{"555,(212),123", "555(212)123"},
-                                           CleanCase{"555-(212)-123", "555(212)123"},
-                                           CleanCase{"+44-(20)-794", "+44(20)794"},
-                                           CleanCase{"555-1234", "555-1234"},
-                                           CleanCase{"(212)", "(212)"},
-                                           CleanCase{"-(", "("},
-                                           CleanCase{")-", ")"},
-                                           CleanCase{"", ""}));
+    ::testing::Values(CleanCase{ "555,(212),123", "555(212)123" },
+        CleanCase{ "555-(212)-123", "555(212)123" }, CleanCase{ "+44-(20)-794", "+44(20)794" },
+        CleanCase{ "555-1234", "555-1234" }, CleanCase{ "(212)", "(212)" }, CleanCase{ "-(", "(" },
+        CleanCase{ ")-", ")" }, CleanCase{ "", "" }));
 
 struct PlusCase {
     const char* number;
@@ -34,7 +30,7 @@ struct PlusCase {
     const char* result;
 };
 
-class PlusRuleTest : public ::testing::TestWithParam<PlusCase> {};
+class PlusRuleTest : public ::testing::TestWithParam<PlusCase> { };
 
 TEST_P(PlusRuleTest, NeedsACountryCodeAndASeparator)
 {
@@ -46,13 +42,9 @@ TEST_P(PlusRuleTest, NeedsACountryCodeAndASeparator)
 }
 
 INSTANTIATE_TEST_SUITE_P(Numbers, PlusRuleTest,
-                         ::testing::Values(PlusCase{"+1-212-555", true, "+1 212-555"},
-                                           PlusCase{"+1,212", true, "+1 212"},
-                                           PlusCase{"+1 212", true, "+1 212"},
-                                           PlusCase{"+44(20)794", true, "+44(20)794"},
-                                           PlusCase{"+121", false, ""},
-                                           PlusCase{"+", false, ""},
-                                           PlusCase{"5551234", true, "5551234"}));
+    ::testing::Values(PlusCase{ "+1-212-555", true, "+1 212-555" }, PlusCase{ "+1,212", true, "+1 212" },
+        PlusCase{ "+1 212", true, "+1 212" }, PlusCase{ "+44(20)794", true, "+44(20)794" },
+        PlusCase{ "+121", false, "" }, PlusCase{ "+", false, "" }, PlusCase{ "5551234", true, "5551234" }));
 
 TEST(NumberRules, DropsTheDialModeLetter)
 {
@@ -77,4 +69,4 @@ TEST(NumberRules, SplitsNameFromNumberAtTheLastComma)
     EXPECT_EQ(text, "Bob, 123");
 }
 
-}  // namespace
+} // namespace

@@ -18,8 +18,8 @@ std::string Quoted(const std::vector<std::string>& fields)
 TEST_F(PairingScenario, WithoutDeviceMapTheMarkerAndKindPassesPairEveryLine)
 {
     Start();
-    const char* expected[] = {"Zo-Linka Line 1", "Zo-Linka Line 2", "Zo-Linka Line 3",
-                              "Zo-Linka Line 4", "IP Line 1",       "IP Line 2"};
+    const char* expected[] = { "Zo-Linka Line 1", "Zo-Linka Line 2", "Zo-Linka Line 3", "Zo-Linka Line 4",
+        "IP Line 1", "IP Line 2" };
     for (int slot = 0; slot < 6; ++slot) {
         EXPECT_TRUE(Slot(slot).IsOpen()) << slot;
         EXPECT_EQ(Slot(slot).GetLineName(), expected[slot]);
@@ -30,8 +30,9 @@ TEST_F(PairingScenario, WithoutDeviceMapTheMarkerAndKindPassesPairEveryLine)
         EXPECT_GE(Slot(slot).GetPhoneDeviceId(), 0);
     }
     const std::string file = ReadBytes(m_manager->DeviceMapPath());
-    EXPECT_EQ(file, Quoted({expected[0], expected[1], expected[2], expected[3], expected[4], expected[5],
-                            "Line 1", "Line 2", "Line 3", "Line 4", "Line 5", "Line 6"}));
+    EXPECT_EQ(file,
+        Quoted({ expected[0], expected[1], expected[2], expected[3], expected[4], expected[5], "Line 1",
+            "Line 2", "Line 3", "Line 4", "Line 5", "Line 6" }));
     EXPECT_EQ(m_manager->FindFreeLine(), 0);
     EXPECT_EQ(m_manager->GetLineImage(0), 17);
     EXPECT_EQ(m_manager->GetLineImage(1), 15);
@@ -41,8 +42,8 @@ TEST_F(PairingScenario, WithoutDeviceMapTheMarkerAndKindPassesPairEveryLine)
 TEST_F(PairingScenario, ConfiguredLinesOpenAndAMissingOneStaysClosed)
 {
     WriteBytes(m_manager->DeviceMapPath(),
-               Quoted({"Zo-Linka Line 3", "Gone Line", "No device", "No device", "IP Line 2", "No device",
-                       "Front", "line 2", "Line 3", "Line 4", "Line 5", "Line 6"}));
+        Quoted({ "Zo-Linka Line 3", "Gone Line", "No device", "No device", "IP Line 2", "No device", "Front",
+            "line 2", "Line 3", "Line 4", "Line 5", "Line 6" }));
     Start();
     EXPECT_TRUE(Slot(0).IsOpen());
     EXPECT_EQ(Slot(0).GetLineName(), "Zo-Linka Line 3");
@@ -62,7 +63,7 @@ TEST_F(PairingScenario, ConfiguredLinesOpenAndAMissingOneStaysClosed)
 TEST_F(PairingScenario, OneDeviceIsNeverOpenedInTwoSlots)
 {
     WriteBytes(m_manager->DeviceMapPath(),
-               Quoted({"Zo-Linka Line 1", "Zo-Linka Line 1", "No device", "No device", "IP Line 1", "IP Line 1"}));
+        Quoted({ "Zo-Linka Line 1", "Zo-Linka Line 1", "No device", "No device", "IP Line 1", "IP Line 1" }));
     Start();
     EXPECT_TRUE(Slot(0).IsOpen());
     EXPECT_FALSE(Slot(1).IsOpen());
@@ -86,9 +87,10 @@ TEST_F(PairingScenario, IpDevicesAreNeverOfferedToPstnSlots)
 TEST_F(PairingScenario, LongLineNameIsPairedAndFoundAgainByItsCutName)
 {
     const std::string longName = "Zo-Linka " + std::string(94, 'L');
-    const std::string config = "[line]\nname = " + longName + "\nkind = analog\n"
-                               "[line]\nname = Zo-Linka Data\nkind = ip\n"
-                               "[line]\nname = Office IP\nkind = ip\nphone = no\n";
+    const std::string config = "[line]\nname = " + longName
+        + "\nkind = analog\n"
+          "[line]\nname = Zo-Linka Data\nkind = ip\n"
+          "[line]\nname = Office IP\nkind = ip\nphone = no\n";
     ASSERT_EQ(tapisimConfigure(config.c_str()), TAPISIM_OK) << tapisimLastError();
     Start();
     EXPECT_EQ(Slot(0).GetLineName(), longName);
@@ -110,7 +112,7 @@ TEST_F(PairingScenario, MarkerDeviceThatFailsToOpenLeavesTheKindPass)
     ASSERT_EQ(tapisimConfigure("[line]\nname = Zo-Linka Modem\nkind = modem\n"
                                "[line]\nname = Plain 1\nkind = analog\n"
                                "[line]\nname = Plain 2\nkind = analog\n"),
-              TAPISIM_OK)
+        TAPISIM_OK)
         << tapisimLastError();
     Start();
     EXPECT_EQ(Slot(0).GetLineName(), "Plain 1");
@@ -123,7 +125,7 @@ TEST_F(PairingScenario, MarkerDeviceThatFailsToOpenLeavesTheKindPass)
 // Without a usable service the program runs with no lines: nothing opens, nothing is offered.
 TEST(TelephonyWithoutService, LineManagerStartsWithoutLines)
 {
-    for (const char* library : {"libkestrium-no-such-tapi.so", "libtapi_partial_fake.so"}) {
+    for (const char* library : { "libkestrium-no-such-tapi.so", "libtapi_partial_fake.so" }) {
         ManagerWithoutService without(library);
         LineManager& manager = without.manager;
         manager.LoadDeviceMap(manager.DeviceMapPath());
@@ -146,4 +148,4 @@ TEST(TelephonyWithoutService, LineManagerStartsWithoutLines)
     }
 }
 
-}  // namespace
+} // namespace

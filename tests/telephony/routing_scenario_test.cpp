@@ -61,7 +61,8 @@ protected:
         TelephonyScenario::TearDown();
     }
 
-    void SendLineMessage(int slot, DWORD device, DWORD message, DWORD_PTR p1 = 0, DWORD_PTR p2 = 0, DWORD_PTR p3 = 0)
+    void SendLineMessage(
+        int slot, DWORD device, DWORD message, DWORD_PTR p1 = 0, DWORD_PTR p2 = 0, DWORD_PTR p3 = 0)
     {
         LineManager::LineCallback(device, message, DWORD_PTR(&Slot(slot)), p1, p2, p3);
     }
@@ -92,7 +93,7 @@ TEST_F(RoutingScenario, CallInfoUpdatesTheCallsNodeOrRebuildsTheTree)
     m_window.tree.Clear();
     SendLineMessage(1, call, LINE_CALLINFO);
     EXPECT_EQ(m_window.tree.ClearCount(), clears + 2) << "a call without a node rebuilds the tree";
-    EXPECT_EQ(m_window.tree.CallTexts(), std::vector<std::string>{"Eve,5551111 (Incoming)"});
+    EXPECT_EQ(m_window.tree.CallTexts(), std::vector<std::string>{ "Eve,5551111 (Incoming)" });
 }
 
 TEST_F(RoutingScenario, MessagesWithoutASlotOrBeforeTheWindowIsReadyTouchNothing)
@@ -150,7 +151,7 @@ TEST_F(RoutingScenario, DeviceChoicesOfferEachDeviceToOneSlotOfItsKind)
     m_manager->FillDeviceChoices(pointers, -1);
     EXPECT_EQ(lists[0].SelectedText(), "Zo-Linka Line 1");
     EXPECT_EQ(lists[1].SelectedText(), "No device");
-    EXPECT_EQ(lists[1].items, (std::vector<std::string>{"No device", "Zo-Linka Line 2"}))
+    EXPECT_EQ(lists[1].items, (std::vector<std::string>{ "No device", "Zo-Linka Line 2" }))
         << "devices configured for other slots are not offered";
     EXPECT_EQ(lists[4].SelectedText(), "IP Line 1");
     for (const std::string& item : lists[4].items)
@@ -159,7 +160,7 @@ TEST_F(RoutingScenario, DeviceChoicesOfferEachDeviceToOneSlotOfItsKind)
     lists[1].Select(1);
     m_manager->FillDeviceChoices(pointers, 1);
     EXPECT_EQ(lists[1].SelectedText(), "Zo-Linka Line 2") << "the excepted list is left alone";
-    for (int slot : {0, 2, 3})
+    for (int slot : { 0, 2, 3 })
         for (const std::string& item : lists[slot].items)
             EXPECT_NE(item, "Zo-Linka Line 2") << slot;
 }
@@ -171,4 +172,4 @@ TEST_F(RoutingScenario, ReplyForAnUnknownRequestIsHarmless)
     EXPECT_TRUE(m_prompter.messages.empty());
 }
 
-}  // namespace
+} // namespace

@@ -41,4 +41,4 @@ TEST_F(SelectCallScenario, CallerHangingUpClosesTheOpenDialog)
     EXPECT_EQ(CallText(1), "Talker, 5554444 (Connected)");
 }
 
-}  // namespace
+} // namespace

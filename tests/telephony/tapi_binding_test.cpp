@@ -38,4 +38,4 @@ TEST(TapiBinding, MissingPhoneExportAnswersThePhoneCodeAfterDiscovery)
     EXPECT_EQ(tapi.phoneClose(1), 0);
 }
 
-}  // namespace
+} // namespace

@@ -47,7 +47,7 @@ private:
     bool m_fired = false;
 };
 
-const std::vector<std::string> kLines = {"Ringer,5558888 (Incoming)", "Talker, 5554444 (Connected)"};
+const std::vector<std::string> kLines = { "Ringer,5558888 (Incoming)", "Talker, 5554444 (Connected)" };
 
 TEST(QtSelectCallDialog, ShowsTheCallsAndReturnsTheChosenOne)
 {
@@ -150,4 +150,4 @@ TEST(MessageBoxPrompter, ShowsPlainTextWithTitleAndIcon)
     prompter.ShowMessage("<i>Call failed.</i>", "Kestrium", Prompter::Icon::Exclamation);
 }
 
-}  // namespace
+} // namespace

@@ -4,7 +4,10 @@
 
 namespace {
 
-QString ToQString(std::string_view text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
+QString ToQString(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
 
 QMessageBox::Icon ToQtIcon(Prompter::Icon icon)
 {
@@ -21,7 +24,7 @@ QMessageBox::Icon ToQtIcon(Prompter::Icon icon)
     return QMessageBox::NoIcon;
 }
 
-}  // namespace
+} // namespace
 
 MessageBoxPrompter::MessageBoxPrompter(QWidget* parent)
     : m_parent(parent)

@@ -9,7 +9,7 @@ QTreeWidgetItem* Item(CallTreeView::Node node)
     return static_cast<QTreeWidgetItem*>(const_cast<void*>(node));
 }
 
-}  // namespace
+} // namespace
 
 QtCallTree::QtCallTree(QTreeWidget& tree, QList<QIcon> images)
     : m_tree(tree)
@@ -17,7 +17,10 @@ QtCallTree::QtCallTree(QTreeWidget& tree, QList<QIcon> images)
 {
 }
 
-void QtCallTree::Clear() { m_tree.clear(); }
+void QtCallTree::Clear()
+{
+    m_tree.clear();
+}
 
 CallTreeView::Node QtCallTree::AddNode(Node parent, std::string_view text, int image, std::uint32_t value)
 {
@@ -27,19 +30,40 @@ CallTreeView::Node QtCallTree::AddNode(Node parent, std::string_view text, int i
     return item;
 }
 
-void QtCallTree::SetNode(Node node, std::string_view text, int image) { Decorate(*Item(node), text, image); }
+void QtCallTree::SetNode(Node node, std::string_view text, int image)
+{
+    Decorate(*Item(node), text, image);
+}
 
-void QtCallTree::Expand(Node node) { Item(node)->setExpanded(true); }
+void QtCallTree::Expand(Node node)
+{
+    Item(node)->setExpanded(true);
+}
 
-void QtCallTree::Select(Node node) { m_tree.setCurrentItem(Item(node)); }
+void QtCallTree::Select(Node node)
+{
+    m_tree.setCurrentItem(Item(node));
+}
 
-CallTreeView::Node QtCallTree::FirstTopLevel() const { return m_tree.topLevelItem(0); }
+CallTreeView::Node QtCallTree::FirstTopLevel() const
+{
+    return m_tree.topLevelItem(0);
+}
 
-CallTreeView::Node QtCallTree::FirstVisible() const { return m_tree.topLevelItem(0); }
+CallTreeView::Node QtCallTree::FirstVisible() const
+{
+    return m_tree.topLevelItem(0);
+}
 
-CallTreeView::Node QtCallTree::NextVisible(Node node) const { return m_tree.itemBelow(Item(node)); }
+CallTreeView::Node QtCallTree::NextVisible(Node node) const
+{
+    return m_tree.itemBelow(Item(node));
+}
 
-std::uint32_t QtCallTree::Value(Node node) const { return Item(node)->data(0, kValueRole).toUInt(); }
+std::uint32_t QtCallTree::Value(Node node) const
+{
+    return Item(node)->data(0, kValueRole).toUInt();
+}
 
 // Caller names come from the line: QTreeWidget shows item text as plain text.
 void QtCallTree::Decorate(QTreeWidgetItem& item, std::string_view text, int image) const

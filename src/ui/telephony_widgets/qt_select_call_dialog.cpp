@@ -41,8 +41,8 @@ void QtSelectCallDialog::SetupButtons()
     layout->addLayout(buttons);
 }
 
-SelectCallDialog::Result QtSelectCallDialog::Run(const std::vector<std::string>& lines,
-                                                 const std::string& actionText, bool showDropAll)
+SelectCallDialog::Result QtSelectCallDialog::Run(
+    const std::vector<std::string>& lines, const std::string& actionText, bool showDropAll)
 {
     m_list->clear();
     for (const std::string& line : lines)

@@ -13,8 +13,8 @@ class QtSelectCallDialog : public QDialog, public SelectCallDialog {
 public:
     explicit QtSelectCallDialog(QWidget* parent = nullptr);
 
-    Result Run(const std::vector<std::string>& lines, const std::string& actionText,
-               bool showDropAll) override;
+    Result Run(
+        const std::vector<std::string>& lines, const std::string& actionText, bool showDropAll) override;
     int ChosenIndex() const override { return m_chosen; }
     void Cancel() override { reject(); }
 

@@ -31,11 +31,11 @@ public:
 private:
     int m_argc = 1;
     char m_name[16] = "telephony";
-    char* m_argv[2] = {m_name, nullptr};
+    char* m_argv[2] = { m_name, nullptr };
     std::unique_ptr<TestApplication> m_app;
 };
 
 [[maybe_unused]] ::testing::Environment* const g_qtEnvironment
     = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 
-}  // namespace
+} // namespace

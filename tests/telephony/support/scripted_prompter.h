@@ -16,7 +16,7 @@ public:
 
     void ShowMessage(std::string_view text, std::string_view title, Icon icon) override
     {
-        messages.push_back({std::string(text), std::string(title), icon});
+        messages.push_back({ std::string(text), std::string(title), icon });
     }
 
     std::vector<Message> messages;

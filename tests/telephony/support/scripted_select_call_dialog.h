@@ -24,9 +24,10 @@ public:
     {
     }
 
-    Result Run(const std::vector<std::string>& lines, const std::string& actionText, bool showDropAll) override
+    Result Run(
+        const std::vector<std::string>& lines, const std::string& actionText, bool showDropAll) override
     {
-        m_log.push_back({lines, actionText, showDropAll, false});
+        m_log.push_back({ lines, actionText, showDropAll, false });
         const Result result = m_script(*this);
         return m_cancelled ? Cancelled : result;
     }

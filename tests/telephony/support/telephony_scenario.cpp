@@ -8,11 +8,11 @@ namespace {
 
 bool EventsWaiting()
 {
-    pollfd fd{tapiGetEventFd(), POLLIN, 0};
+    pollfd fd{ tapiGetEventFd(), POLLIN, 0 };
     return fd.fd >= 0 && ::poll(&fd, 1, 0) > 0;
 }
 
-}  // namespace
+} // namespace
 
 void TelephonyScenario::SetUp()
 {
@@ -71,7 +71,10 @@ void TelephonyScenario::Settle()
         QCoreApplication::processEvents();
 }
 
-CallTime TelephonyScenario::Now() const { return CallTime::FromTimeT(m_base + std::time_t(tapisimNow() / 1000)); }
+CallTime TelephonyScenario::Now() const
+{
+    return CallTime::FromTimeT(m_base + std::time_t(tapisimNow() / 1000));
+}
 
 CallLogStore TelephonyScenario::LoggedCalls() const
 {
@@ -102,22 +105,22 @@ std::string TelephonyScenario::CallText(int slot)
 
 void TelephonyScenario::AddDialRule(const char* pattern, DWORD outcome, DWORD delayMs)
 {
-    TAPISIM_DIALRULE rule{pattern, outcome, delayMs, 0};
+    TAPISIM_DIALRULE rule{ pattern, outcome, delayMs, 0 };
     ASSERT_EQ(tapisimAddDialRule(&rule), TAPISIM_OK);
 }
 
-void TelephonyScenario::Ring(DWORD line, const char* number, const char* name, DWORD flags, DWORD giveUpAfterRings)
+void TelephonyScenario::Ring(
+    DWORD line, const char* number, const char* name, DWORD flags, DWORD giveUpAfterRings)
 {
-    TAPISIM_CALLER caller{number, name, flags, giveUpAfterRings, 0};
+    TAPISIM_CALLER caller{ number, name, flags, giveUpAfterRings, 0 };
     ASSERT_EQ(tapisimRing(line, &caller), TAPISIM_OK);
     Settle();
 }
 
 void TelephonyScenario::OnSelectCall(ScriptedSelectCallDialog::Script script)
 {
-    m_manager->SetSelectCallDialogFactory([this, script] {
-        return std::make_unique<ScriptedSelectCallDialog>(script, m_dialogs);
-    });
+    m_manager->SetSelectCallDialogFactory(
+        [this, script] { return std::make_unique<ScriptedSelectCallDialog>(script, m_dialogs); });
 }
 
 void TelephonyScenario::StartTalkingAndRingingCalls()

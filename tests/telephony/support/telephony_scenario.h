@@ -59,10 +59,10 @@ protected:
     void OnSelectCall(ScriptedSelectCallDialog::Script script);
 
     testing_support::TempDir m_dir;
-    platform::RegistryHive m_hive{m_dir / "registry.reg"};
-    SettingsStore m_settings{m_hive};
+    platform::RegistryHive m_hive{ m_dir / "registry.reg" };
+    SettingsStore m_settings{ m_hive };
     CallLogStore m_callLog;
-    CallLogger m_logger{m_callLog, m_dir / "KestriumCallLog.csv"};
+    CallLogger m_logger{ m_callLog, m_dir / "KestriumCallLog.csv" };
     ScriptedPrompter m_prompter;
     TapiBinding m_tapi;
     FakeMainWindow m_window;
@@ -76,10 +76,10 @@ struct ManagerWithoutService {
     explicit ManagerWithoutService(const char* library);
 
     testing_support::TempDir dir;
-    platform::RegistryHive hive{dir / "registry.reg"};
-    SettingsStore settings{hive};
+    platform::RegistryHive hive{ dir / "registry.reg" };
+    SettingsStore settings{ hive };
     CallLogStore log;
-    CallLogger logger{log, dir / "KestriumCallLog.csv"};
+    CallLogger logger{ log, dir / "KestriumCallLog.csv" };
     ScriptedPrompter prompter;
     TapiBinding tapi;
     LineManager manager;
