@@ -135,6 +135,6 @@ void TelephonyScenario::StartTalkingAndRingingCalls()
 
 ManagerWithoutService::ManagerWithoutService(const char* library)
     : tapi(library)
-    , manager(tapi, settings, prompter, logger, dir.Path())
+    , manager(tapi, parts.settings, parts.prompter, parts.logger, parts.dir.Path())
 {
 }

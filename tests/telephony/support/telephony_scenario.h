@@ -19,6 +19,16 @@
 #include <memory>
 #include <vector>
 
+// What a line manager needs around it, in a private data folder with its own registry file.
+struct TelephonyParts {
+    testing_support::TempDir dir;
+    platform::RegistryHive hive{ dir / "registry.reg" };
+    SettingsStore settings{ hive };
+    CallLogStore callLog;
+    CallLogger logger{ callLog, dir / "KestriumCallLog.csv" };
+    ScriptedPrompter prompter;
+};
+
 // A whole telephony set-up against the simulated exchange on its manual clock: the real binding
 // and libtapi32.so, a line manager with a fake main window, scripted message boxes and
 // "Select call:" dialogs, and a call log in a private data folder. Events are delivered the way
@@ -58,12 +68,11 @@ protected:
     // Lets select-call dialogs answer with `script`.
     void OnSelectCall(ScriptedSelectCallDialog::Script script);
 
-    testing_support::TempDir m_dir;
-    platform::RegistryHive m_hive{ m_dir / "registry.reg" };
-    SettingsStore m_settings{ m_hive };
-    CallLogStore m_callLog;
-    CallLogger m_logger{ m_callLog, m_dir / "KestriumCallLog.csv" };
-    ScriptedPrompter m_prompter;
+    TelephonyParts m_parts;
+    testing_support::TempDir& m_dir = m_parts.dir;
+    SettingsStore& m_settings = m_parts.settings;
+    CallLogger& m_logger = m_parts.logger;
+    ScriptedPrompter& m_prompter = m_parts.prompter;
     TapiBinding m_tapi;
     FakeMainWindow m_window;
     std::unique_ptr<LineManager> m_manager;
@@ -75,12 +84,8 @@ protected:
 struct ManagerWithoutService {
     explicit ManagerWithoutService(const char* library);
 
-    testing_support::TempDir dir;
-    platform::RegistryHive hive{ dir / "registry.reg" };
-    SettingsStore settings{ hive };
-    CallLogStore log;
-    CallLogger logger{ log, dir / "KestriumCallLog.csv" };
-    ScriptedPrompter prompter;
+    TelephonyParts parts;
+    ScriptedPrompter& prompter = parts.prompter;
     TapiBinding tapi;
     LineManager manager;
 };
