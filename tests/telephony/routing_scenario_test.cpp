@@ -47,6 +47,8 @@ public:
     int selected = -1;
 };
 
+using DialerScenario = TelephonyScenario;
+
 class RoutingScenario : public TelephonyScenario {
 protected:
     void SetUp() override
@@ -163,6 +165,27 @@ TEST_F(RoutingScenario, DeviceChoicesOfferEachDeviceToOneSlotOfItsKind)
     for (int slot : { 0, 2, 3 })
         for (const std::string& item : lists[slot].items)
             EXPECT_NE(item, "Zo-Linka Line 2") << slot;
+}
+
+TEST_F(DialerScenario, DialingRequestsAreServedOnlyWhileRegistered)
+{
+    m_settings.Write(Settings::kIsSystemDialer, 1);
+    Start();
+    m_manager->SetDefaultLine(2);
+    ASSERT_EQ(tapiRequestMakeCallA("5551234", "Other App", "Zed", ""), 0);
+    Settle();
+    EXPECT_EQ(CallText(2), "Zed, 5551234 (Dialtone)");
+
+    m_manager->CloseAllLines();
+    m_manager->Shutdown();
+    Settle();
+    EXPECT_EQ(tapiRequestMakeCallA("5551234", "Other App", "Zed", ""), TAPIERR_NOREQUESTRECIPIENT);
+}
+
+TEST_F(DialerScenario, WithoutTheSystemDialerSettingNoRequestIsServed)
+{
+    Start();
+    EXPECT_EQ(tapiRequestMakeCallA("5551234", "Other App", "Zed", ""), TAPIERR_NOREQUESTRECIPIENT);
 }
 
 TEST_F(RoutingScenario, ReplyForAnUnknownRequestIsHarmless)
