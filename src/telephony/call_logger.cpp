@@ -101,7 +101,9 @@ void CallLogger::RecordCallState(LineSlot& slot, HCALL call, DWORD state)
             record.startTime = m_clock();
         break;
     case LINECALLSTATE_CONNECTED:
-        record.startTime = m_clock();
+        // A call answered only to be rejected with a beep is logged as missed from its offering.
+        if (!slot.IsBeingRejected(call))
+            record.startTime = m_clock();
         break;
     default:
         break;

@@ -87,6 +87,11 @@ public:
     HCALL GetIgnoredCall() const { return m_ignoredCall; }
     void SetIgnoredCall(HCALL call) { m_ignoredCall = call; }
     void SetPendingBeepRejectRequest(LONG request) { m_pendingBeepReject = request; }
+    // The call is answered only to beep and hang up (its answer has not completed yet).
+    bool IsBeingRejected(HCALL call) const
+    {
+        return call != 0 && call == m_ignoredCall && m_pendingBeepReject != 0;
+    }
     void SetPendingAnswerRequest(LONG request) { m_pendingAnswer = request; }
     LONG GetLastRequest() const { return m_lastRequest; }
 
