@@ -48,8 +48,12 @@ LineManager::LineManager(TapiBinding& tapi, SettingsStore& settings, Prompter& p
         m_slots[index] = std::make_unique<LineSlot>(*this, index);
 }
 
+// The service keeps the slots as callback instances of their lines and phones: they are closed
+// before the slots go, so that no message can reach a destroyed slot.
 LineManager::~LineManager()
 {
+    CloseAllLines();
+    Shutdown();
     if (g_requestRecipient == this)
         g_requestRecipient = nullptr;
 }

@@ -37,7 +37,8 @@ public:
     LineManager(const LineManager&) = delete;
     LineManager& operator=(const LineManager&) = delete;
 
-    // The parts of the program that the line events reach; each may be left unset.
+    // The parts of the program that the line events reach; each may be left unset. A port must
+    // outlive the manager, or be unset before it goes.
     void SetMainWindow(MainWindowLink* window) { m_window = window; }
     void SetRecordingPort(CallRecordingPort* recording);
     void SetIncomingPort(IncomingCallPort* incoming);
