@@ -3,11 +3,10 @@
 
 #include "app/settings_store.h"
 #include "store/text_limit.h"
+#include "store/text_match.h"
 #include "telephony/device_choice_list.h"
 #include "telephony/tapi_binding.h"
 #include "telephony/tapi_block.h"
-
-#include <QByteArray>
 
 namespace {
 
@@ -40,14 +39,6 @@ bool HasMarker(const std::string& name)
 std::string AsConfiguredName(std::string_view lineName)
 {
     return std::string(CutToLimit(lineName, DeviceMap::kMaxTextLength));
-}
-
-bool StartsWithNoCase(const std::string& text, const std::string& prefix)
-{
-    return QByteArray::fromStdString(text)
-               .left(qsizetype(prefix.size()))
-               .compare(QByteArray::fromStdString(prefix), Qt::CaseInsensitive)
-        == 0;
 }
 
 // Selects the entry that begins with `text`, searching from the second entry on and trying
