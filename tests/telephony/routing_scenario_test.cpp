@@ -3,6 +3,7 @@
 #include "telephony/call_menu.h"
 #include "telephony/device_choice_list.h"
 #include "telephony/handset_listener.h"
+#include "telephony/tapi_block.h"
 
 #include <map>
 
@@ -180,6 +181,20 @@ TEST_F(DialerScenario, DialingRequestsAreServedOnlyWhileRegistered)
     m_manager->Shutdown();
     Settle();
     EXPECT_EQ(tapiRequestMakeCallA("5551234", "Other App", "Zed", ""), TAPIERR_NOREQUESTRECIPIENT);
+}
+
+TEST_F(DialerScenario, StoredHeadsetChoiceIsAppliedWhenALineOpens)
+{
+    m_settings.Write(Settings::kLineHeadset, 1, 2);
+    Start(); // pairs the lines automatically and saves the device map
+    Restart(); // opens the configured lines, as every later start does
+    auto headsetMode = [this](int slot) {
+        TapiBlock<PHONESTATUS> status(1104);
+        EXPECT_EQ(m_tapi.phoneGetStatusA(Slot(slot).GetPhone(), status.Get()), 0);
+        return status->dwHeadsetHookSwitchMode;
+    };
+    EXPECT_EQ(headsetMode(1), DWORD(PHONEHOOKSWITCHMODE_MICSPEAKER));
+    EXPECT_EQ(headsetMode(0), DWORD(PHONEHOOKSWITCHMODE_ONHOOK)) << "no stored value keeps the phone's own";
 }
 
 TEST_F(DialerScenario, WithoutTheSystemDialerSettingNoRequestIsServed)
