@@ -4,6 +4,10 @@
 
 #include <dlfcn.h>
 
+#include <filesystem>
+
+#include <filesystem>
+
 #include <string_view>
 
 namespace {
@@ -54,6 +58,22 @@ bool IsPhoneExport(const char* name)
     return std::string_view(name).starts_with("phone");
 }
 
+// The library by name, as the executable's RUNPATH ($ORIGIN) finds it; failing that, from the
+// executable's own folder explicitly (a loader whose dlopen runs from another object, as under
+// AddressSanitizer, searches without the executable's RUNPATH).
+void* OpenLibrary(const std::string& name)
+{
+    if (void* library = ::dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL))
+        return library;
+    if (name.find('/') != std::string::npos)
+        return nullptr;
+    std::error_code error;
+    const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error)
+        return nullptr;
+    return ::dlopen((executable.parent_path() / name).c_str(), RTLD_NOW | RTLD_LOCAL);
+}
+
 } // namespace
 
 TapiBinding::TapiBinding(std::string libraryName)
@@ -67,7 +87,7 @@ TapiBinding::~TapiBinding() = default;
 void* TapiBinding::LoadLibraryOnce()
 {
     if (m_libraryState == LibraryState::NotLoaded) {
-        m_library = ::dlopen(m_libraryName.c_str(), RTLD_NOW | RTLD_LOCAL);
+        m_library = OpenLibrary(m_libraryName);
         m_libraryState = m_library ? LibraryState::Loaded : LibraryState::Failed;
     }
     return m_libraryState == LibraryState::Loaded ? m_library : nullptr;
