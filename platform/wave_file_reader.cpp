@@ -1,0 +1,146 @@
+#include "platform/wave_file_reader.h"
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+
+namespace platform {
+
+namespace {
+
+constexpr FOURCC kWave = mmioFOURCC('W', 'A', 'V', 'E');
+constexpr FOURCC kFmt = mmioFOURCC('f', 'm', 't', ' ');
+constexpr FOURCC kFact = mmioFOURCC('f', 'a', 'c', 't');
+constexpr FOURCC kData = mmioFOURCC('d', 'a', 't', 'a');
+constexpr std::size_t kMaxExtra = 64;
+
+std::uint64_t FileSize(const std::string& path)
+{
+    std::error_code error;
+    const auto size = std::filesystem::file_size(path, error);
+    return error ? 0 : size;
+}
+
+bool FitsIn(const MMCKINFO& chunk, std::uint64_t end)
+{
+    return std::uint64_t(chunk.dwDataOffset) + chunk.cksize <= end;
+}
+
+} // namespace
+
+MCIERROR WaveFileReader::Open(const std::string& path)
+{
+    *this = WaveFileReader();
+    m_file.reset(mmioOpen(path.c_str(), nullptr, MMIO_READ | MMIO_ALLOCBUF));
+    if (!m_file)
+        return MCIERR_FILE_NOT_FOUND;
+    MMCKINFO riff{};
+    riff.fccType = kWave;
+    if (mmioDescend(m_file.get(), &riff, nullptr, MMIO_FINDRIFF) != MMSYSERR_NOERROR)
+        return MCIERR_INVALID_FILE;
+    // A RIFF size that runs past the file (a recording cut short) is read up to the file's end.
+    riff.cksize = DWORD(std::min<std::uint64_t>(riff.cksize, FileSize(path) - riff.dwDataOffset));
+    if (const MCIERROR error = ReadFormat(riff))
+        return error;
+    const std::uint64_t factFrames = FactFrames(riff);
+    if (const MCIERROR error = FindData(riff))
+        return error;
+    if (factFrames > 0 && factFrames < m_frames)
+        m_frames = factFrames;
+    return Seek(0) ? MMSYSERR_NOERROR : MCIERR_INVALID_FILE;
+}
+
+MCIERROR WaveFileReader::ReadFormat(const MMCKINFO& riff)
+{
+    mmioSeek(m_file.get(), LONG(riff.dwDataOffset + 4), SEEK_SET);
+    MMCKINFO fmt{};
+    fmt.ckid = kFmt;
+    if (mmioDescend(m_file.get(), &fmt, &riff, MMIO_FINDCHUNK) != MMSYSERR_NOERROR || fmt.cksize < 16
+        || !FitsIn(fmt, std::uint64_t(riff.dwDataOffset) + riff.cksize))
+        return MCIERR_INVALID_FILE;
+    std::vector<char> bytes(std::min<std::size_t>(fmt.cksize, sizeof(WAVEFORMATEX) + kMaxExtra));
+    if (mmioRead(m_file.get(), bytes.data(), LONG(bytes.size())) != LONG(bytes.size()))
+        return MCIERR_INVALID_FILE;
+    std::memcpy(&m_format, bytes.data(), std::min(bytes.size(), sizeof m_format));
+    if (bytes.size() < sizeof m_format)
+        m_format.cbSize = 0;
+    const std::size_t extra
+        = std::min<std::size_t>(m_format.cbSize, bytes.size() - std::min(bytes.size(), sizeof m_format));
+    m_extra.assign(bytes.begin() + std::ptrdiff_t(sizeof m_format),
+        bytes.begin() + std::ptrdiff_t(sizeof m_format + extra));
+    m_decoder = MakeDecoder(m_format, m_extra.data(), m_extra.size());
+    return m_decoder ? MMSYSERR_NOERROR : MCIERR_INVALID_FILE;
+}
+
+std::uint64_t WaveFileReader::FactFrames(const MMCKINFO& riff)
+{
+    mmioSeek(m_file.get(), LONG(riff.dwDataOffset + 4), SEEK_SET);
+    MMCKINFO fact{};
+    fact.ckid = kFact;
+    char bytes[4];
+    if (m_format.wFormatTag == WAVE_FORMAT_PCM
+        || mmioDescend(m_file.get(), &fact, &riff, MMIO_FINDCHUNK) != MMSYSERR_NOERROR || fact.cksize < 4
+        || mmioRead(m_file.get(), bytes, 4) != 4)
+        return 0;
+    std::uint32_t frames;
+    std::memcpy(&frames, bytes, 4);
+    return frames;
+}
+
+MCIERROR WaveFileReader::FindData(const MMCKINFO& riff)
+{
+    mmioSeek(m_file.get(), LONG(riff.dwDataOffset + 4), SEEK_SET);
+    MMCKINFO data{};
+    data.ckid = kData;
+    if (mmioDescend(m_file.get(), &data, &riff, MMIO_FINDCHUNK) != MMSYSERR_NOERROR
+        || !FitsIn(data, std::uint64_t(riff.dwDataOffset) + riff.cksize))
+        return MCIERR_INVALID_FILE;
+    m_dataOffset = data.dwDataOffset;
+    m_blocks = data.cksize / m_decoder->BlockBytes();
+    m_frames = m_blocks * m_decoder->FramesPerBlock();
+    m_blockBytes.resize(m_decoder->BlockBytes());
+    m_blockFrames.resize(m_decoder->FramesPerBlock() * m_decoder->Channels());
+    return MMSYSERR_NOERROR;
+}
+
+bool WaveFileReader::Seek(std::uint64_t frame)
+{
+    if (!m_decoder || frame > m_frames)
+        return false;
+    m_position = frame;
+    // Decoders that carry state from block to block start afresh after a jump.
+    const std::uint64_t block = frame / m_decoder->FramesPerBlock();
+    if (block != m_loadedBlock && block != m_loadedBlock + 1)
+        m_decoder->Restart();
+    return true;
+}
+
+bool WaveFileReader::LoadBlock(std::uint64_t block)
+{
+    if (block == m_loadedBlock)
+        return true;
+    const std::uint64_t offset = m_dataOffset + block * m_blockBytes.size();
+    if (block != m_loadedBlock + 1 && mmioSeek(m_file.get(), LONG(offset), SEEK_SET) != LONG(offset))
+        return false;
+    if (mmioRead(m_file.get(), reinterpret_cast<char*>(m_blockBytes.data()), LONG(m_blockBytes.size()))
+        != LONG(m_blockBytes.size()))
+        return false;
+    m_decoder->DecodeBlock(m_blockBytes.data(), m_blockFrames.data());
+    m_loadedBlock = block;
+    return true;
+}
+
+bool WaveFileReader::ReadFrame(std::int16_t* out)
+{
+    if (m_position >= m_frames)
+        return false;
+    const std::size_t perBlock = m_decoder->FramesPerBlock();
+    if (!LoadBlock(m_position / perBlock))
+        return false;
+    const std::size_t channels = m_decoder->Channels();
+    std::memcpy(out, m_blockFrames.data() + (m_position % perBlock) * channels, channels * 2);
+    ++m_position;
+    return true;
+}
+
+} // namespace platform

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <sndfile.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+// A WAVE file as libsndfile reads it.
+struct SoundFile {
+    bool opened = false;
+    int rate = 0;
+    int channels = 0;
+    std::int64_t frames = 0;
+    std::vector<std::int16_t> samples;
+};
+
+inline SoundFile ReadSoundFile(const std::string& path)
+{
+    SoundFile result;
+    SF_INFO info{};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    if (!file)
+        return result;
+    result.opened = true;
+    result.rate = info.samplerate;
+    result.channels = info.channels;
+    result.frames = info.frames;
+    result.samples.resize(std::size_t(info.frames * info.channels));
+    sf_readf_short(file, result.samples.data(), info.frames);
+    sf_close(file);
+    return result;
+}
+
+} // namespace testing_support

@@ -1,0 +1,267 @@
+#include "recorder_fixture.h"
+#include "sound_file.h"
+#include "tone.h"
+
+#include "platform/msacm.h"
+
+#include <filesystem>
+#include <fstream>
+
+using namespace testing_support;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Description(const WaveRecorder& recorder)
+{
+    char text[200];
+    EXPECT_EQ(recorder.GetFormatDescription(text, sizeof text), 0);
+    return text;
+}
+
+} // namespace
+
+TEST_F(RecorderTest, WritesAPcmFileWithThe50ByteFormatChunkAndAZeroFactChunk)
+{
+    const auto tone = Tone(12500); // 25,000 bytes: two full buffers and a partial one
+    const std::string path = PathOf("call.wav");
+    ASSERT_EQ(Record(path, tone), 0);
+
+    const std::string bytes = ReadBytes(path);
+    const std::uint32_t d = 25000;
+    ASSERT_EQ(bytes.size(), d + 90);
+    EXPECT_EQ(bytes.substr(0, 4), "RIFF");
+    EXPECT_EQ(Le32(bytes, 4), d + 82);
+    EXPECT_EQ(bytes.substr(8, 8), "WAVEfmt ");
+    EXPECT_EQ(Le32(bytes, 16), 50u);
+    EXPECT_EQ(Le16(bytes, 20), 1); // PCM
+    EXPECT_EQ(Le16(bytes, 22), 1); // mono
+    EXPECT_EQ(Le32(bytes, 24), 8000u); // rate
+    EXPECT_EQ(Le32(bytes, 28), 16000u); // bytes per second
+    EXPECT_EQ(Le16(bytes, 32), 2); // block alignment
+    EXPECT_EQ(Le16(bytes, 34), 16); // bits
+    EXPECT_EQ(bytes.substr(36, 34), std::string(34, '\0'));
+    EXPECT_EQ(bytes.substr(70, 4), "fact");
+    EXPECT_EQ(Le32(bytes, 74), 4u);
+    EXPECT_EQ(Le32(bytes, 78), 0u);
+    EXPECT_EQ(bytes.substr(82, 4), "data");
+    EXPECT_EQ(Le32(bytes, 86), d);
+    EXPECT_EQ(bytes.substr(90), std::string(reinterpret_cast<const char*>(tone.data()), d));
+    EXPECT_FALSE(fs::exists(path + "ACM_Temp"));
+
+    const SoundFile read = ReadSoundFile(path);
+    ASSERT_TRUE(read.opened);
+    EXPECT_EQ(read.rate, 8000);
+    EXPECT_EQ(read.channels, 1);
+    EXPECT_EQ(read.frames, 12500);
+}
+
+TEST_F(RecorderTest, KeepsWhatTheResetHandsBackWhenStoppedBeforeABufferFilled)
+{
+    const std::string path = PathOf("short.wav");
+    ASSERT_EQ(Record(path, Tone(1500)), 0);
+    EXPECT_EQ(fs::file_size(path), 3000u + 90);
+    EXPECT_EQ(ReadSoundFile(path).frames, 1500);
+}
+
+TEST_F(RecorderTest, AnEmptyCaptureGivesMinus4LeavesNoFilesAndAllowsTheNextRecording)
+{
+    const std::string path = PathOf("empty.wav");
+    EXPECT_EQ(Record(path, {}), -4);
+    EXPECT_FALSE(m_recorder.IsRecording());
+    EXPECT_FALSE(fs::exists(path));
+    EXPECT_FALSE(fs::exists(path + "ACM_Temp"));
+    EXPECT_EQ(Record(path, Tone(100)), 0);
+    EXPECT_EQ(fs::file_size(path), 290u);
+}
+
+TEST_F(RecorderTest, StartWhileRecordingAndStopWhileIdleGiveMinus1)
+{
+    EXPECT_EQ(m_recorder.StopRecording(), -1);
+    const std::string path = PathOf("first.wav");
+    ASSERT_EQ(m_recorder.StartRecording(path.c_str(), LineId()), 0);
+    EXPECT_EQ(m_recorder.StartRecording(PathOf("second.wav").c_str(), LineId()), -1);
+    m_line->Push(Tone(400));
+    ASSERT_EQ(m_recorder.StopRecording(), 0);
+    EXPECT_FALSE(fs::exists(PathOf("second.wav")));
+    EXPECT_EQ(fs::file_size(path), 890u);
+}
+
+TEST_F(RecorderTest, PauseAndResumeCaptureWithTheirCodes)
+{
+    const std::string path = PathOf("paused.wav");
+    EXPECT_EQ(m_recorder.Pause(2), -1);
+    ASSERT_EQ(m_recorder.StartRecording(path.c_str(), LineId()), 0);
+    EXPECT_EQ(m_recorder.Resume(2), -1);
+    m_line->Push(Tone(1000));
+    EXPECT_EQ(m_recorder.Pause(2), 0);
+    EXPECT_FALSE(m_line->Running());
+    EXPECT_EQ(m_recorder.Pause(2), -1);
+    EXPECT_EQ(m_recorder.Pause(3), -2);
+    EXPECT_EQ(m_recorder.Resume(0), -2);
+    EXPECT_FALSE(m_line->Push(Tone(1000))); // nothing arrives while paused
+    EXPECT_EQ(m_recorder.Resume(2), 0);
+    EXPECT_EQ(m_recorder.Resume(2), -1);
+    m_line->Push(Tone(500));
+    ASSERT_EQ(m_recorder.StopRecording(), 0);
+    EXPECT_EQ(ReadSoundFile(path).frames, 1500);
+}
+
+TEST_F(RecorderTest, RefusesOverlongPathsAndReportsADeviceThatCannotOpen)
+{
+    const std::string longPath = "/tmp/" + std::string(243, 'x');
+    ASSERT_EQ(longPath.size(), 248u);
+    EXPECT_EQ(m_recorder.StartRecording(longPath.c_str(), LineId()), -3);
+    EXPECT_EQ(m_recorder.StartRecording(nullptr, LineId()), -3);
+    EXPECT_FALSE(m_recorder.IsRecording());
+
+    const std::string path = PathOf("nodevice.wav");
+    EXPECT_EQ(
+        m_recorder.StartRecording(path.c_str(), std::int16_t(waveInGetNumDevs())), int(MMSYSERR_BADDEVICEID));
+    EXPECT_FALSE(m_recorder.IsRecording());
+    EXPECT_TRUE(fs::exists(path)); // the capture file stays, empty
+    EXPECT_EQ(fs::file_size(path), 0u);
+    // The line's device was released again.
+    EXPECT_EQ(Record(PathOf("after.wav"), Tone(10)), 0);
+}
+
+TEST_F(RecorderTest, KeepsTheCapturedBytesUnderARawNameWhenTheFileCannotBeAssembled)
+{
+    const std::string path = PathOf("blocked.wav");
+    fs::create_directory(path + "ACM_Temp"); // the temporary file cannot be created
+    const auto tone = Tone(3000);
+    EXPECT_EQ(Record(path, tone), -4);
+    EXPECT_FALSE(m_recorder.IsRecording());
+    EXPECT_EQ(ReadBytes(path + ".raw"), std::string(reinterpret_cast<const char*>(tone.data()), 6000));
+}
+
+TEST_F(RecorderTest, DestructionFinishesARecordingInProgress)
+{
+    const std::string path = PathOf("destroyed.wav");
+    {
+        WaveRecorder recorder;
+        ASSERT_EQ(recorder.StartRecording(path.c_str(), LineId()), 0);
+        m_line->Push(Tone(2000));
+    }
+    EXPECT_EQ(ReadSoundFile(path).frames, 2000);
+}
+
+TEST_F(RecorderTest, TheLevelFollowsTheInputAndShowsLoudLevelsAsFullScale)
+{
+    std::uint8_t level = 7;
+    EXPECT_EQ(m_recorder.GetLevel(nullptr), -1);
+    ASSERT_EQ(m_recorder.GetLevel(&level), 0);
+    EXPECT_EQ(level, 0);
+    ASSERT_EQ(m_recorder.StartRecording(PathOf("level.wav").c_str(), LineId()), 0);
+    m_line->Push(std::vector<std::int16_t>(5000, 8192)); // a quarter of full scale: level 128
+    ASSERT_EQ(m_recorder.GetLevel(&level), 0);
+    EXPECT_EQ(level, 128);
+    m_line->Push(std::vector<std::int16_t>(5000, -32768)); // level 512 shows as 255
+    ASSERT_EQ(m_recorder.GetLevel(&level), 0);
+    EXPECT_EQ(level, 255);
+    m_recorder.StopRecording();
+}
+
+TEST_F(RecorderTest, FormatDescriptionStartsAsPcmAndReportsItsCodes)
+{
+    EXPECT_EQ(Description(m_recorder), "PCM , 8,000 Hz, 16 Bit, Mono");
+    char small[4];
+    EXPECT_EQ(m_recorder.GetFormatDescription(nullptr, 200), -3);
+    EXPECT_EQ(m_recorder.GetFormatDescription(small, 0), -4);
+    EXPECT_EQ(m_recorder.GetFormatDescription(small, sizeof small), 0);
+    EXPECT_STREQ(small, "PCM");
+}
+
+TEST_F(RecorderTest, FindFormatMatchesTheExactTextOnly)
+{
+    EXPECT_EQ(m_recorder.FindFormat(""), -2);
+    EXPECT_EQ(m_recorder.FindFormat(" GSM 6.10 , 8.000 kHz, Mono"), -2);
+    EXPECT_EQ(m_recorder.FindFormat(nullptr), -2);
+    EXPECT_EQ(Description(m_recorder), "PCM , 8,000 Hz, 16 Bit, Mono");
+    ASSERT_EQ(m_recorder.FindFormat("PCM , 8.000 kHz, 16 Bit, Mono"), 0);
+    EXPECT_EQ(Description(m_recorder), "PCM , 8.000 kHz, 16 Bit, Mono");
+
+    // With compression on, a PCM recording format still records plain PCM.
+    m_recorder.SetCompression(1);
+    const auto tone = Tone(800);
+    const std::string path = PathOf("pcm.wav");
+    ASSERT_EQ(Record(path, tone), 0);
+    const std::string bytes = ReadBytes(path);
+    EXPECT_EQ(bytes.substr(90), std::string(reinterpret_cast<const char*>(tone.data()), 1600));
+    EXPECT_EQ(Le32(bytes, 78), 800u);
+}
+
+TEST_F(RecorderTest, ChooseFormatCancelsWithoutAChooserAndKeepsAChosenFormatOverCancels)
+{
+    EXPECT_EQ(m_recorder.ChooseFormat(nullptr), 0);
+    EXPECT_EQ(Description(m_recorder), "PCM , 8,000 Hz, 16 Bit, Mono");
+    int offered = 0;
+    acmSetFormatChooser([&](const std::vector<AcmFormatChoice>& choices, int, const std::string&, void*) {
+        offered = int(choices.size());
+        return int(choices.size()) - 1;
+    });
+    ASSERT_EQ(m_recorder.ChooseFormat(nullptr), 0);
+    EXPECT_EQ(offered, 6);
+    EXPECT_EQ(Description(m_recorder), "GSM 6.10 , 8.000 kHz, Mono");
+    acmSetFormatChooser([](const auto&, int, const auto&, void*) { return -1; });
+    EXPECT_EQ(m_recorder.ChooseFormat(nullptr), 0);
+    EXPECT_EQ(m_recorder.ChooseFormat(nullptr), 0);
+    acmSetFormatChooser(nullptr);
+    EXPECT_EQ(Description(m_recorder), "GSM 6.10 , 8.000 kHz, Mono");
+    m_recorder.SetCompression(1);
+    const std::string path = PathOf("chosen.wav");
+    ASSERT_EQ(Record(path, Tone(3200)), 0);
+    EXPECT_EQ(Le16(ReadBytes(path), 20), 0x31);
+}
+
+TEST_F(RecorderTest, CountsSamplesOfACompressedRecordingFromItsBlocks)
+{
+    // 32,500 bytes of GSM 6.10 at 1,625 bytes per second hold 160,000 samples.
+    ASSERT_EQ(m_recorder.FindFormat("GSM 6.10 , 8.000 kHz, Mono"), 0);
+    m_recorder.SetCompression(1);
+    const std::string path = PathOf("gsm.wav");
+    ASSERT_EQ(Record(path, Tone(160000), 4000), 0);
+    const std::string bytes = ReadBytes(path);
+    EXPECT_EQ(Le32(bytes, 86), 32500u);
+    EXPECT_EQ(Le32(bytes, 78), 160000u);
+    EXPECT_EQ(bytes.size(), 32500u + 90);
+}
+
+// Every format the recorder writes is read back by libsndfile with the right rate and length, and a
+// 1 kHz tone keeps its frequency and an SNR that fits the codec.
+struct FormatCase {
+    const char* description;
+    std::int64_t frames; // 20,000 samples recorded, completed to whole blocks
+    double minSnrDb;
+};
+
+class RecorderFormats : public RecorderTest, public testing::WithParamInterface<FormatCase> { };
+
+TEST_P(RecorderFormats, WritesFilesThatStandardReadersDecode)
+{
+    ASSERT_EQ(m_recorder.FindFormat(GetParam().description), 0);
+    m_recorder.SetCompression(1);
+    const auto tone = Tone(20000);
+    const std::string path = PathOf("format.wav");
+    ASSERT_EQ(Record(path, tone, 1234), 0);
+    const std::string bytes = ReadBytes(path);
+    EXPECT_EQ(Le32(bytes, 16), 50u);
+    EXPECT_EQ(bytes.substr(70, 4), "fact");
+    EXPECT_EQ(Le32(bytes, 78), std::uint32_t(GetParam().frames));
+
+    const SoundFile read = ReadSoundFile(path);
+    ASSERT_TRUE(read.opened) << GetParam().description;
+    EXPECT_EQ(read.rate, 8000);
+    EXPECT_EQ(read.channels, 1);
+    EXPECT_EQ(read.frames, GetParam().frames);
+    ASSERT_GE(read.samples.size(), 20000u);
+    EXPECT_GT(ToneShare(read.samples, 2000, 8000, 1000), 0.9);
+    EXPECT_GT(SnrDb(tone, read.samples, 2000, 8000), GetParam().minSnrDb);
+}
+
+INSTANTIATE_TEST_SUITE_P(Every, RecorderFormats,
+    testing::Values(FormatCase{ "PCM , 8.000 kHz, 8 Bit, Mono", 20000, 35 },
+        FormatCase{ "CCITT A-Law , 8.000 kHz, 8 Bit, Mono", 20000, 30 },
+        FormatCase{ "CCITT u-Law , 8.000 kHz, 8 Bit, Mono", 20000, 30 },
+        FormatCase{ "IMA ADPCM , 8.000 kHz, 4 Bit, Mono", 20200, 20 },
+        FormatCase{ "GSM 6.10 , 8.000 kHz, Mono", 20480, 5 }));
