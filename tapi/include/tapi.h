@@ -28,7 +28,7 @@ typedef DWORD* LPDWORD;
 typedef const char* LPCSTR;
 typedef void* LPVOID;
 typedef uintptr_t DWORD_PTR;
-typedef void* HWND;      // owner window of the dialogs; may be null
+typedef void* HWND; // owner window of the dialogs; may be null
 typedef void* HINSTANCE; // unused by this service; pass null
 // An icon handle of this service is a freedesktop icon name, a static text owned by the library.
 typedef const char* HICON;
@@ -47,9 +47,9 @@ typedef HPHONE* LPHPHONE;
 // Callbacks. hDevice is the line, call or phone the message is about; dwCallbackInstance the
 // instance given to lineOpenA/phoneOpen (LINE_REQUEST: the registration instance).
 typedef void (*LINECALLBACK)(DWORD hDevice, DWORD dwMessage, DWORD_PTR dwCallbackInstance, DWORD_PTR dwParam1,
-                             DWORD_PTR dwParam2, DWORD_PTR dwParam3);
-typedef void (*PHONECALLBACK)(DWORD hDevice, DWORD dwMessage, DWORD_PTR dwCallbackInstance, DWORD_PTR dwParam1,
-                              DWORD_PTR dwParam2, DWORD_PTR dwParam3);
+    DWORD_PTR dwParam2, DWORD_PTR dwParam3);
+typedef void (*PHONECALLBACK)(DWORD hDevice, DWORD dwMessage, DWORD_PTR dwCallbackInstance,
+    DWORD_PTR dwParam1, DWORD_PTR dwParam2, DWORD_PTR dwParam3);
 
 typedef struct systemtime_tag {
     uint16_t wYear;
@@ -891,26 +891,25 @@ typedef struct phonemessage_tag {
 // complete later with LINE_REPLY (parameter 1 the id, parameter 2 0 or a LINEERR code).
 
 TAPI_EXPORT LONG lineInitializeExA(LPHLINEAPP lphLineApp, HINSTANCE hInstance, LINECALLBACK lpfnCallback,
-                                   LPCSTR lpszFriendlyAppName, LPDWORD lpdwNumDevs, LPDWORD lpdwAPIVersion,
-                                   LPLINEINITIALIZEEXPARAMS lpLineInitializeExParams);
+    LPCSTR lpszFriendlyAppName, LPDWORD lpdwNumDevs, LPDWORD lpdwAPIVersion,
+    LPLINEINITIALIZEEXPARAMS lpLineInitializeExParams);
 TAPI_EXPORT LONG lineShutdown(HLINEAPP hLineApp);
 TAPI_EXPORT LONG lineNegotiateAPIVersion(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPILowVersion,
-                                         DWORD dwAPIHighVersion, LPDWORD lpdwAPIVersion,
-                                         LPLINEEXTENSIONID lpExtensionID);
-TAPI_EXPORT LONG lineGetDevCapsA(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPIVersion, DWORD dwExtVersion,
-                                 LPLINEDEVCAPS lpLineDevCaps);
+    DWORD dwAPIHighVersion, LPDWORD lpdwAPIVersion, LPLINEEXTENSIONID lpExtensionID);
+TAPI_EXPORT LONG lineGetDevCapsA(
+    HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPIVersion, DWORD dwExtVersion, LPLINEDEVCAPS lpLineDevCaps);
 TAPI_EXPORT LONG lineOpenA(HLINEAPP hLineApp, DWORD dwDeviceID, LPHLINE lphLine, DWORD dwAPIVersion,
-                           DWORD dwExtVersion, DWORD_PTR dwCallbackInstance, DWORD dwPrivileges,
-                           DWORD dwMediaModes, const LINECALLPARAMS* lpCallParams);
+    DWORD dwExtVersion, DWORD_PTR dwCallbackInstance, DWORD dwPrivileges, DWORD dwMediaModes,
+    const LINECALLPARAMS* lpCallParams);
 TAPI_EXPORT LONG lineClose(HLINE hLine);
-TAPI_EXPORT LONG lineGetIDA(HLINE hLine, DWORD dwAddressID, HCALL hCall, DWORD dwSelect, LPVARSTRING lpDeviceID,
-                            LPCSTR lpszDeviceClass);
+TAPI_EXPORT LONG lineGetIDA(HLINE hLine, DWORD dwAddressID, HCALL hCall, DWORD dwSelect,
+    LPVARSTRING lpDeviceID, LPCSTR lpszDeviceClass);
 TAPI_EXPORT LONG lineGetIconA(DWORD dwDeviceID, LPCSTR lpszDeviceClass, HICON* lphIcon);
 TAPI_EXPORT LONG lineSetStatusMessages(HLINE hLine, DWORD dwLineStates, DWORD dwAddressStates);
 TAPI_EXPORT LONG lineGetLineDevStatus(HLINE hLine, LPLINEDEVSTATUS lpLineDevStatus);
 TAPI_EXPORT LONG lineGetNewCalls(HLINE hLine, DWORD dwAddressID, DWORD dwSelect, LPLINECALLLIST lpCallList);
 TAPI_EXPORT LONG lineMakeCallA(HLINE hLine, LPHCALL lphCall, LPCSTR lpszDestAddress, DWORD dwCountryCode,
-                               const LINECALLPARAMS* lpCallParams);
+    const LINECALLPARAMS* lpCallParams);
 TAPI_EXPORT LONG lineAnswer(HCALL hCall, LPCSTR lpsUserUserInfo, DWORD dwSize);
 TAPI_EXPORT LONG lineDrop(HCALL hCall, LPCSTR lpsUserUserInfo, DWORD dwSize);
 TAPI_EXPORT LONG lineDeallocateCall(HCALL hCall);
@@ -918,29 +917,28 @@ TAPI_EXPORT LONG lineGetCallInfoA(HCALL hCall, LPLINECALLINFO lpCallInfo);
 TAPI_EXPORT LONG lineGetCallStatus(HCALL hCall, LPLINECALLSTATUS lpCallStatus);
 // Digits "0"-"9", "*", "#", "A"-"D"; "!" is a hook flash. dwDuration 0 means the default.
 TAPI_EXPORT LONG lineGenerateDigitsA(HCALL hCall, DWORD dwDigitMode, LPCSTR lpszDigits, DWORD dwDuration);
-TAPI_EXPORT LONG lineGenerateTone(HCALL hCall, DWORD dwToneMode, DWORD dwDuration, DWORD dwNumTones,
-                                  const LINEGENERATETONE* lpTones);
+TAPI_EXPORT LONG lineGenerateTone(
+    HCALL hCall, DWORD dwToneMode, DWORD dwDuration, DWORD dwNumTones, const LINEGENERATETONE* lpTones);
 TAPI_EXPORT LONG lineTranslateAddressA(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPIVersion,
-                                       LPCSTR lpszAddressIn, DWORD dwCard, DWORD dwTranslateOptions,
-                                       LPLINETRANSLATEOUTPUT lpTranslateOutput);
+    LPCSTR lpszAddressIn, DWORD dwCard, DWORD dwTranslateOptions, LPLINETRANSLATEOUTPUT lpTranslateOutput);
 // The two dialogs run the service's settings program and return when it closes.
-TAPI_EXPORT LONG lineTranslateDialogA(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPIVersion, HWND hwndOwner,
-                                      LPCSTR lpszAddressIn);
+TAPI_EXPORT LONG lineTranslateDialogA(
+    HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPIVersion, HWND hwndOwner, LPCSTR lpszAddressIn);
 TAPI_EXPORT LONG lineConfigDialogA(DWORD dwDeviceID, HWND hwndOwner, LPCSTR lpszDeviceClass);
-TAPI_EXPORT LONG lineRegisterRequestRecipient(HLINEAPP hLineApp, DWORD dwRegistrationInstance,
-                                              DWORD dwRequestMode, DWORD bEnable);
+TAPI_EXPORT LONG lineRegisterRequestRecipient(
+    HLINEAPP hLineApp, DWORD dwRegistrationInstance, DWORD dwRequestMode, DWORD bEnable);
 TAPI_EXPORT LONG lineGetRequestA(HLINEAPP hLineApp, DWORD dwRequestMode, LPVOID lpRequestBuffer);
 TAPI_EXPORT LONG lineSetTerminal(HLINE hLine, DWORD dwAddressID, HCALL hCall, DWORD dwSelect,
-                                 DWORD dwTerminalModes, DWORD dwTerminalID, DWORD bEnable);
+    DWORD dwTerminalModes, DWORD dwTerminalID, DWORD bEnable);
 
 TAPI_EXPORT LONG phoneInitializeExA(LPHPHONEAPP lphPhoneApp, HINSTANCE hInstance, PHONECALLBACK lpfnCallback,
-                                    LPCSTR lpszFriendlyAppName, LPDWORD lpdwNumDevs, LPDWORD lpdwAPIVersion,
-                                    LPPHONEINITIALIZEEXPARAMS lpPhoneInitializeExParams);
+    LPCSTR lpszFriendlyAppName, LPDWORD lpdwNumDevs, LPDWORD lpdwAPIVersion,
+    LPPHONEINITIALIZEEXPARAMS lpPhoneInitializeExParams);
 TAPI_EXPORT LONG phoneOpen(HPHONEAPP hPhoneApp, DWORD dwDeviceID, LPHPHONE lphPhone, DWORD dwAPIVersion,
-                           DWORD dwExtVersion, DWORD_PTR dwCallbackInstance, DWORD dwPrivilege);
+    DWORD dwExtVersion, DWORD_PTR dwCallbackInstance, DWORD dwPrivilege);
 TAPI_EXPORT LONG phoneClose(HPHONE hPhone);
-TAPI_EXPORT LONG phoneSetStatusMessages(HPHONE hPhone, DWORD dwPhoneStates, DWORD dwButtonModes,
-                                        DWORD dwButtonStates);
+TAPI_EXPORT LONG phoneSetStatusMessages(
+    HPHONE hPhone, DWORD dwPhoneStates, DWORD dwButtonModes, DWORD dwButtonStates);
 TAPI_EXPORT LONG phoneGetStatusA(HPHONE hPhone, LPPHONESTATUS lpPhoneStatus);
 TAPI_EXPORT LONG phoneSetHookSwitch(HPHONE hPhone, DWORD dwHookSwitchDevs, DWORD dwHookSwitchMode);
 TAPI_EXPORT LONG phoneGetVolume(HPHONE hPhone, DWORD dwHookSwitchDev, LPDWORD lpdwVolume);
@@ -955,8 +953,8 @@ TAPI_EXPORT LONG phoneGetMessage(HPHONEAPP hPhoneApp, LPPHONEMESSAGE lpMessage, 
 // Assisted telephony: asks the application registered for LINEREQUESTMODE_MAKECALL (in this
 // process or in the process that runs the telephony service) to place the call. Returns 0 when the
 // request was queued, else a TAPIERR_ code (TAPIERR_NOREQUESTRECIPIENT when nobody serves them).
-TAPI_EXPORT LONG tapiRequestMakeCallA(LPCSTR lpszDestAddress, LPCSTR lpszAppName, LPCSTR lpszCalledParty,
-                                      LPCSTR lpszComment);
+TAPI_EXPORT LONG tapiRequestMakeCallA(
+    LPCSTR lpszDestAddress, LPCSTR lpszAppName, LPCSTR lpszCalledParty, LPCSTR lpszComment);
 
 // Event delivery for callback applications. The descriptor becomes readable when line or phone
 // messages wait; it stays the same for the life of the process (it is never closed by the

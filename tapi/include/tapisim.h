@@ -16,14 +16,14 @@ extern "C" {
 #endif
 
 #define TAPISIM_OK 0
-#define TAPISIM_E_BADLINE (-1)     // no line or phone with that id
-#define TAPISIM_E_NOCALL (-2)      // the line has no call in a state the command needs
-#define TAPISIM_E_BADARG (-3)      // null pointer, empty or malformed argument
-#define TAPISIM_E_BUSY (-4)        // the line already has a call, or applications are running
-#define TAPISIM_E_FILE (-5)        // a file cannot be read or is not in a supported format
-#define TAPISIM_E_CONFIG (-6)      // a configuration text has mistakes (see tapisimLastError)
-#define TAPISIM_E_CLOCK (-7)       // the operation needs the other clock mode
-#define TAPISIM_E_TOOSMALL (-8)    // the output buffer is too small; nothing was written
+#define TAPISIM_E_BADLINE (-1) // no line or phone with that id
+#define TAPISIM_E_NOCALL (-2) // the line has no call in a state the command needs
+#define TAPISIM_E_BADARG (-3) // null pointer, empty or malformed argument
+#define TAPISIM_E_BUSY (-4) // the line already has a call, or applications are running
+#define TAPISIM_E_FILE (-5) // a file cannot be read or is not in a supported format
+#define TAPISIM_E_CONFIG (-6) // a configuration text has mistakes (see tapisimLastError)
+#define TAPISIM_E_CLOCK (-7) // the operation needs the other clock mode
+#define TAPISIM_E_TOOSMALL (-8) // the output buffer is too small; nothing was written
 
 /* ---- clock, configuration, reset -------------------------------------------------------- */
 
@@ -49,15 +49,15 @@ TAPI_EXPORT const char* tapisimLastError(void);
 
 /* ---- incoming calls ---------------------------------------------------------------------- */
 
-#define TAPISIM_CALLER_BLOCKED 0x1   // caller id withheld
+#define TAPISIM_CALLER_BLOCKED 0x1 // caller id withheld
 #define TAPISIM_CALLER_OUTOFAREA 0x2 // caller id not available from the network
 
 typedef struct tapisim_caller_tag {
-    const char* number;     // caller number, null or "" for none
-    const char* name;       // caller name, null or "" for none
-    DWORD flags;            // TAPISIM_CALLER_*
+    const char* number; // caller number, null or "" for none
+    const char* name; // caller name, null or "" for none
+    DWORD flags; // TAPISIM_CALLER_*
     DWORD giveUpAfterRings; // the caller hangs up after this many rings; 0 = rings on
-    DWORD hangUpAfterMs;    // once answered, the caller hangs up after this long; 0 = stays
+    DWORD hangUpAfterMs; // once answered, the caller hangs up after this long; 0 = stays
 } TAPISIM_CALLER;
 
 // A call arrives on the line: LINE_APPNEWCALL and OFFERING at once, then a ring every ring period
@@ -74,18 +74,18 @@ TAPI_EXPORT LONG tapisimHangUp(DWORD lineId);
 TAPI_EXPORT LONG tapisimAnswerDialled(DWORD lineId);
 TAPI_EXPORT LONG tapisimRefuseDialled(DWORD lineId);
 
-#define TAPISIM_OUTCOME_ANSWER 0     // ring back for delayMs, then answer
-#define TAPISIM_OUTCOME_BUSY 1       // BUSY after delayMs, then DISCONNECTED (BUSY)
-#define TAPISIM_OUTCOME_NOANSWER 2   // ring back for delayMs, then DISCONNECTED (NOANSWER)
+#define TAPISIM_OUTCOME_ANSWER 0 // ring back for delayMs, then answer
+#define TAPISIM_OUTCOME_BUSY 1 // BUSY after delayMs, then DISCONNECTED (BUSY)
+#define TAPISIM_OUTCOME_NOANSWER 2 // ring back for delayMs, then DISCONNECTED (NOANSWER)
 #define TAPISIM_OUTCOME_BADADDRESS 3 // DISCONNECTED (BADADDRESS) after delayMs
-#define TAPISIM_OUTCOME_REJECT 4     // ring back for delayMs, then DISCONNECTED (REJECT)
-#define TAPISIM_OUTCOME_MANUAL 5     // ring back until tapisimAnswerDialled / tapisimRefuseDialled
+#define TAPISIM_OUTCOME_REJECT 4 // ring back for delayMs, then DISCONNECTED (REJECT)
+#define TAPISIM_OUTCOME_MANUAL 5 // ring back until tapisimAnswerDialled / tapisimRefuseDialled
 
 typedef struct tapisim_dialrule_tag {
-    const char* pattern;   // dialled digits to match: exact, or a prefix ending in "*"; "*" is any
-    DWORD outcome;         // TAPISIM_OUTCOME_*
-    DWORD delayMs;         // see the outcomes
-    DWORD hangUpAfterMs;   // once answered, the far end hangs up after this long; 0 = stays
+    const char* pattern; // dialled digits to match: exact, or a prefix ending in "*"; "*" is any
+    DWORD outcome; // TAPISIM_OUTCOME_*
+    DWORD delayMs; // see the outcomes
+    DWORD hangUpAfterMs; // once answered, the far end hangs up after this long; 0 = stays
 } TAPISIM_DIALRULE;
 
 // Adds a rule after the existing ones; the first rule whose pattern matches the dialled digits

@@ -1,5 +1,6 @@
 #include "command_interpreter.h"
 
+#include "command_help.h"
 #include "command_words.h"
 #include "exchange.h"
 
@@ -9,27 +10,6 @@
 namespace tapi {
 
 namespace {
-
-constexpr const char* kHelp =
-    "Commands (LINE is a line number from 1, as \"list\" shows them):\n"
-    "  list                                   lines, their calls and handsets\n"
-    "  ring LINE [NUMBER [NAME]] [--blocked] [--out-of-area] [--give-up RINGS] [--hang-up-after SECONDS]\n"
-    "                                         a call arrives on LINE with that caller id\n"
-    "  hangup LINE                            the far end hangs up the call on LINE\n"
-    "  answer LINE                            the far end answers the call dialled on LINE\n"
-    "  refuse LINE                            the far end refuses the call dialled on LINE\n"
-    "  play LINE FILE.wav                     the far end plays a WAVE file into the call\n"
-    "  play LINE --tone HZ [DBM0]             the far end sends a tone\n"
-    "  play LINE --silence                    the far end is silent\n"
-    "  handset LINE up|down                   lift or put down the handset of LINE's phone\n"
-    "  heard LINE                             what the far end heard: audio, detected digits, tones\n"
-    "  clear LINE                             forget what the far end heard\n"
-    "  dialplan                               show the dial plan\n"
-    "  dialplan clear                         remove every rule (every number is answered)\n"
-    "  dialplan add PATTERN OUTCOME [DELAY_MS [HANG_UP_AFTER_MS]]\n"
-    "                                         OUTCOME: answer busy noanswer badaddress reject manual\n"
-    "  request NUMBER [APP [NAME [COMMENT]]]  another application asks to dial NUMBER\n"
-    "  help                                   this text\n";
 
 bool ParseNumber(const std::string& text, DWORD& value)
 {
@@ -67,9 +47,7 @@ LONG Done(std::string& reply, LONG code, const std::string& ok)
     return TAPISIM_OK;
 }
 
-}  // namespace
-
-const char* CommandInterpreter::HelpText() { return kHelp; }
+} // namespace
 
 LONG CommandInterpreter::Run(const std::string& command, std::string& reply)
 {
@@ -87,7 +65,7 @@ LONG CommandInterpreter::Dispatch(const Words& words, std::string& reply)
 {
     const std::string& verb = words[0];
     if (verb == "help") {
-        reply = kHelp;
+        reply = kControlCommandHelp;
         return TAPISIM_OK;
     }
     if (verb == "list") {
@@ -115,7 +93,7 @@ bool CommandInterpreter::LineArgument(const Words& words, std::size_t index, DWO
     if (index >= words.size() || !ParseNumber(words[index], number) || number == 0
         || number > m_exchange.LineDeviceCount()) {
         Fail(reply, TAPISIM_E_BADLINE,
-             "a line number from 1 to " + std::to_string(m_exchange.LineDeviceCount()) + " is needed");
+            "a line number from 1 to " + std::to_string(m_exchange.LineDeviceCount()) + " is needed");
         return false;
     }
     line = number - 1;
@@ -193,7 +171,8 @@ LONG CommandInterpreter::Play(const Words& words, std::string& reply)
         if (!ParseNumber(words[3], frequency))
             return Fail(reply, TAPISIM_E_BADARG, "--tone needs a frequency in Hz");
         if (words.size() == 5) {
-            const auto [end, error] = std::from_chars(words[4].data(), words[4].data() + words[4].size(), level);
+            const auto [end, error]
+                = std::from_chars(words[4].data(), words[4].data() + words[4].size(), level);
             if (error != std::errc() || end != words[4].data() + words[4].size())
                 return Fail(reply, TAPISIM_E_BADARG, "the level is a number of dBm0, like -10");
         }
@@ -208,7 +187,8 @@ LONG CommandInterpreter::Play(const Words& words, std::string& reply)
             return Fail(reply, result, m_exchange.LastError());
         return Done(reply, result, "the far end plays " + words[2]);
     }
-    return Fail(reply, TAPISIM_E_BADARG, "play LINE FILE.wav | play LINE --tone HZ [DBM0] | play LINE --silence");
+    return Fail(
+        reply, TAPISIM_E_BADARG, "play LINE FILE.wav | play LINE --tone HZ [DBM0] | play LINE --silence");
 }
 
 LONG CommandInterpreter::Handset(const Words& words, std::string& reply)
@@ -222,7 +202,7 @@ LONG CommandInterpreter::Handset(const Words& words, std::string& reply)
     if (phone < 0)
         return Fail(reply, TAPISIM_E_BADLINE, "line " + words[1] + " has no phone");
     return Done(reply, m_exchange.SetHandset(static_cast<DWORD>(phone), words[2] == "up"),
-                words[2] == "up" ? "the handset is lifted" : "the handset is down");
+        words[2] == "up" ? "the handset is lifted" : "the handset is down");
 }
 
 LONG CommandInterpreter::DialPlan(const Words& words, std::string& reply)
@@ -238,11 +218,13 @@ LONG CommandInterpreter::DialPlan(const Words& words, std::string& reply)
     if (words.size() == 2 && words[1] == "clear")
         return Done(reply, m_exchange.ClearDialPlan(), "the dial plan is empty");
     if (words[1] != "add" || words.size() < 4 || words.size() > 6)
-        return Fail(reply, TAPISIM_E_BADARG, "dialplan [clear | add PATTERN OUTCOME [DELAY_MS [HANG_UP_AFTER_MS]]]");
+        return Fail(
+            reply, TAPISIM_E_BADARG, "dialplan [clear | add PATTERN OUTCOME [DELAY_MS [HANG_UP_AFTER_MS]]]");
     DialRule rule;
     rule.pattern = words[2];
     if (!ParseOutcome(words[3], rule.outcome))
-        return Fail(reply, TAPISIM_E_BADARG, "OUTCOME is answer, busy, noanswer, badaddress, reject or manual");
+        return Fail(
+            reply, TAPISIM_E_BADARG, "OUTCOME is answer, busy, noanswer, badaddress, reject or manual");
     if ((words.size() > 4 && !ParseNumber(words[4], rule.delayMs))
         || (words.size() > 5 && !ParseNumber(words[5], rule.hangUpAfterMs)))
         return Fail(reply, TAPISIM_E_BADARG, "DELAY_MS and HANG_UP_AFTER_MS are numbers of milliseconds");
@@ -273,4 +255,4 @@ LONG CommandInterpreter::Request(const Words& words, std::string& reply)
     return TAPISIM_OK;
 }
 
-}  // namespace tapi
+} // namespace tapi

@@ -20,8 +20,6 @@ public:
     // Runs one command line; the reply ends with a newline and starts with "error: " on failure.
     LONG Run(const std::string& command, std::string& reply);
 
-    static const char* HelpText();
-
 private:
     using Words = std::vector<std::string>;
 
@@ -37,4 +35,4 @@ private:
     Exchange& m_exchange;
 };
 
-}  // namespace tapi
+} // namespace tapi

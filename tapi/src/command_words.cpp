@@ -4,9 +4,12 @@ namespace tapi {
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
-}  // namespace
+} // namespace
 
 bool SplitCommandWords(std::string_view text, std::vector<std::string>& words)
 {
@@ -57,4 +60,4 @@ std::string QuoteCommandWord(std::string_view word)
     return quoted + "\"";
 }
 
-}  // namespace tapi
+} // namespace tapi

@@ -12,4 +12,4 @@ bool SplitCommandWords(std::string_view text, std::vector<std::string>& words);
 // The word written so that SplitCommandWords reads it back unchanged.
 std::string QuoteCommandWord(std::string_view word);
 
-}  // namespace tapi
+} // namespace tapi

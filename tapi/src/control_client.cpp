@@ -31,7 +31,7 @@ bool WriteAll(int fd, const std::string& data)
     return true;
 }
 
-}  // namespace
+} // namespace
 
 std::string ControlSocketPathFromEnvironment(std::string& error)
 {
@@ -45,8 +45,8 @@ std::string ControlSocketPathFromEnvironment(std::string& error)
     return std::string(runtime) + "/kestrium-telephony.sock";
 }
 
-bool SendControlCommand(const std::string& socketPath, const std::string& command, std::string& reply,
-                        std::string& error)
+bool SendControlCommand(
+    const std::string& socketPath, const std::string& command, std::string& reply, std::string& error)
 {
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
@@ -68,7 +68,7 @@ bool SendControlCommand(const std::string& socketPath, const std::string& comman
     reply.clear();
     char buffer[4096];
     for (;;) {
-        pollfd wait{fd.Get(), POLLIN, 0};
+        pollfd wait{ fd.Get(), POLLIN, 0 };
         if (::poll(&wait, 1, kReplyTimeoutMs) <= 0) {
             error = "the telephony service did not answer";
             return false;
@@ -85,4 +85,4 @@ bool SendControlCommand(const std::string& socketPath, const std::string& comman
     return true;
 }
 
-}  // namespace tapi
+} // namespace tapi

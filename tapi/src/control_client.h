@@ -10,7 +10,7 @@ std::string ControlSocketPathFromEnvironment(std::string& error);
 
 // Sends one command line and reads the whole reply. False with a reason when the service cannot
 // be reached.
-bool SendControlCommand(const std::string& socketPath, const std::string& command, std::string& reply,
-                        std::string& error);
+bool SendControlCommand(
+    const std::string& socketPath, const std::string& command, std::string& reply, std::string& error);
 
-}  // namespace tapi
+} // namespace tapi

@@ -46,7 +46,7 @@ void SendAll(int fd, const std::string& text)
     }
 }
 
-}  // namespace
+} // namespace
 
 ControlServer::ControlServer(Handler handler)
     : m_handler(std::move(handler))
@@ -69,8 +69,8 @@ bool ControlServer::Start(std::string& error)
     std::string reason;
     m_path = ControlSocketPathFromEnvironment(reason);
     const auto fail = [&](const std::string& why) {
-        error = "cannot create the control socket " + (m_path.empty() ? std::string() : m_path + " ") + "(" + why
-            + "); linesim and kestrium-dial cannot reach this service";
+        error = "cannot create the control socket " + (m_path.empty() ? std::string() : m_path + " ") + "("
+            + why + "); linesim and kestrium-dial cannot reach this service";
         m_listen.Reset();
         return false;
     };
@@ -98,7 +98,7 @@ bool ControlServer::Start(std::string& error)
 void ControlServer::Run()
 {
     for (;;) {
-        pollfd fds[2] = {{m_listen.Get(), POLLIN, 0}, {m_stop.Get(), POLLIN, 0}};
+        pollfd fds[2] = { { m_listen.Get(), POLLIN, 0 }, { m_stop.Get(), POLLIN, 0 } };
         if (::poll(fds, 2, -1) < 0) {
             if (errno == EINTR)
                 continue;
@@ -118,9 +118,9 @@ void ControlServer::Serve(int client)
     char buffer[1024];
     bool complete = false;
     while (!complete && line.size() <= kMaxCommandBytes) {
-        pollfd wait{client, POLLIN, 0};
+        pollfd wait{ client, POLLIN, 0 };
         if (::poll(&wait, 1, kClientTimeoutMs) <= 0)
-            return;  // a silent client is dropped; the service goes on
+            return; // a silent client is dropped; the service goes on
         const ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
         if (n < 0 && errno == EINTR)
             continue;
@@ -138,4 +138,4 @@ void ControlServer::Serve(int client)
     SendAll(client, m_handler(line));
 }
 
-}  // namespace tapi
+} // namespace tapi

@@ -38,4 +38,4 @@ private:
     std::thread m_thread;
 };
 
-}  // namespace tapi
+} // namespace tapi

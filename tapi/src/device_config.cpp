@@ -9,7 +9,7 @@ namespace tapi {
 
 namespace {
 
-constexpr std::array kOutcomeNames{"answer", "busy", "noanswer", "badaddress", "reject", "manual"};
+constexpr std::array kOutcomeNames{ "answer", "busy", "noanswer", "badaddress", "reject", "manual" };
 constexpr DWORD kMinRingPeriodMs = 500;
 constexpr DWORD kMaxRingPeriodMs = 60000;
 
@@ -170,7 +170,8 @@ private:
         if (key == "delay-ms")
             return ParseNumber(value, rule.delayMs) ? std::string() : "delay-ms must be a number";
         if (key == "hang-up-after-ms")
-            return ParseNumber(value, rule.hangUpAfterMs) ? std::string() : "hang-up-after-ms must be a number";
+            return ParseNumber(value, rule.hangUpAfterMs) ? std::string()
+                                                          : "hang-up-after-ms must be a number";
         return "unknown key \"" + std::string(key) + "\"";
     }
 
@@ -179,7 +180,7 @@ private:
     Kind m_section = Kind::None;
 };
 
-}  // namespace
+} // namespace
 
 DWORD LineConfig::BearerModes() const
 {
@@ -251,4 +252,4 @@ const char* OutcomeName(DWORD outcome)
     return outcome < kOutcomeNames.size() ? kOutcomeNames[outcome] : "?";
 }
 
-}  // namespace tapi
+} // namespace tapi

@@ -47,4 +47,4 @@ inline constexpr std::size_t kMaxLines = 32;
 bool ParseOutcome(std::string_view word, DWORD& outcome);
 const char* OutcomeName(DWORD outcome);
 
-}  // namespace tapi
+} // namespace tapi

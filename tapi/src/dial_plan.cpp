@@ -10,14 +10,15 @@ namespace {
 
 constexpr DWORD kDefaultRingbackMs = 3000;
 
-}  // namespace
+} // namespace
 
 std::string DialPlan::DialledDigits(std::string_view address)
 {
     std::string digits;
     for (char c : address) {
         const char upper = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        if (std::isdigit(static_cast<unsigned char>(c)) || c == '*' || c == '#' || (upper >= 'A' && upper <= 'D'))
+        if (std::isdigit(static_cast<unsigned char>(c)) || c == '*' || c == '#'
+            || (upper >= 'A' && upper <= 'D'))
             digits += upper;
     }
     return digits;
@@ -36,7 +37,7 @@ DialRule DialPlan::Match(std::string_view dialled) const
     for (const auto& rule : m_rules)
         if (Matches(rule.pattern, digits))
             return rule;
-    return DialRule{"*", TAPISIM_OUTCOME_ANSWER, kDefaultRingbackMs, 0};
+    return DialRule{ "*", TAPISIM_OUTCOME_ANSWER, kDefaultRingbackMs, 0 };
 }
 
-}  // namespace tapi
+} // namespace tapi

@@ -26,4 +26,4 @@ private:
     std::vector<DialRule> m_rules;
 };
 
-}  // namespace tapi
+} // namespace tapi

@@ -10,9 +10,13 @@ namespace {
 
 constexpr const char* kCurrent = "Current Location";
 
-std::string LocationKey() { return std::string(DialingRules::kKey) + "\\Location 1"; }
+std::string LocationKey()
+{
+    return std::string(DialingRules::kKey) + "\\Location 1";
+}
 
-std::string QueryText(platform::RegistryHive& hive, const std::string& key, const char* name, std::string fallback)
+std::string QueryText(
+    platform::RegistryHive& hive, const std::string& key, const char* name, std::string fallback)
 {
     const auto value = hive.Query(key, name);
     if (!value || value->type != platform::RegType::Sz)
@@ -29,7 +33,10 @@ DWORD QueryNumber(platform::RegistryHive& hive, const std::string& key, const ch
         | DWORD(value->data[3]) << 24;
 }
 
-bool IsDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
+bool IsDigit(char c)
+{
+    return std::isdigit(static_cast<unsigned char>(c)) != 0;
+}
 
 // The characters of a subscriber number that are dialled: digits, *, #, pause "," and flash "!".
 std::string DialableCharacters(std::string_view text)
@@ -49,7 +56,7 @@ struct Canonical {
 
 bool ParseCanonical(std::string_view text, Canonical& out)
 {
-    std::size_t i = 1;  // after "+"
+    std::size_t i = 1; // after "+"
     while (i < text.size() && IsDigit(text[i]))
         out.country += text[i++];
     while (i < text.size() && text[i] == ' ')
@@ -65,7 +72,7 @@ bool ParseCanonical(std::string_view text, Canonical& out)
     return !out.country.empty() && out.country.size() <= 4 && !out.number.empty();
 }
 
-}  // namespace
+} // namespace
 
 Location DialingRules::Load(platform::RegistryHive& hive)
 {
@@ -87,7 +94,8 @@ bool DialingRules::Save(platform::RegistryHive& hive, const Location& location)
 {
     using platform::RegValue;
     const std::string key = LocationKey();
-    return hive.Set(kKey, kCurrent, RegValue::Number(1)) && hive.Set(key, "Name", RegValue::Text(location.name))
+    return hive.Set(kKey, kCurrent, RegValue::Number(1))
+        && hive.Set(key, "Name", RegValue::Text(location.name))
         && hive.Set(key, "Country Code", RegValue::Number(location.countryCode))
         && hive.Set(key, "Area Code", RegValue::Text(location.areaCode))
         && hive.Set(key, "Local Access", RegValue::Text(location.localAccess))
@@ -118,8 +126,8 @@ LONG DialingRules::Translate(const Location& location, std::string_view address,
     out.results = LINETRANSLATERESULT_CANONICAL;
     std::string digits;
     if (out.destCountry != location.countryCode) {
-        digits = location.longDistanceAccess + location.internationalPrefix + canonical.country + canonical.area
-            + canonical.number;
+        digits = location.longDistanceAccess + location.internationalPrefix + canonical.country
+            + canonical.area + canonical.number;
         out.results |= LINETRANSLATERESULT_INTERNATIONAL;
     } else if (!canonical.area.empty() && canonical.area != location.areaCode) {
         digits = location.longDistanceAccess + location.nationalPrefix + canonical.area + canonical.number;
@@ -133,4 +141,4 @@ LONG DialingRules::Translate(const Location& location, std::string_view address,
     return 0;
 }
 
-}  // namespace tapi
+} // namespace tapi

@@ -16,7 +16,7 @@ struct Location {
     std::string name = "My Location";
     DWORD countryCode = 1;
     std::string areaCode = "212";
-    std::string localAccess;        // dialled first for local calls (an outside line), e.g. "9"
+    std::string localAccess; // dialled first for local calls (an outside line), e.g. "9"
     std::string longDistanceAccess; // dialled first for long-distance and international calls
     std::string nationalPrefix = "1";
     std::string internationalPrefix = "011";
@@ -47,4 +47,4 @@ public:
     static LONG Translate(const Location& location, std::string_view address, Translation& out);
 };
 
-}  // namespace tapi
+} // namespace tapi

@@ -15,7 +15,7 @@ int ProcessEventFd()
     return fd;
 }
 
-}  // namespace
+} // namespace
 
 EventQueue::EventQueue()
     : m_fd(ProcessEventFd())
@@ -68,4 +68,4 @@ std::size_t EventQueue::Size()
     return m_messages.size();
 }
 
-}  // namespace tapi
+} // namespace tapi

@@ -12,7 +12,7 @@ namespace tapi {
 // One line or phone message waiting for its application.
 struct QueuedMessage {
     bool phone = false;
-    DWORD app = 0;   // HLINEAPP or HPHONEAPP that receives it
+    DWORD app = 0; // HLINEAPP or HPHONEAPP that receives it
     DWORD owner = 0; // the HLINE or HPHONE it came through; 0 when not tied to one (LINE_REQUEST)
     DWORD hDevice = 0;
     DWORD message = 0;
@@ -47,4 +47,4 @@ private:
     int m_fd = -1;
 };
 
-}  // namespace tapi
+} // namespace tapi

@@ -22,19 +22,27 @@ namespace {
 
 constexpr DWORD kMinVersion = TAPI_VERSION_LOWEST;
 constexpr DWORD kMaxVersion = TAPI_VERSION_HIGHEST;
-constexpr std::uint64_t kAudioBlockMs = 20;
-constexpr std::size_t kAudioBlockSamples = 160;
 constexpr std::size_t kMaxQueuedRequests = 16;
-constexpr DWORD kValidPrivileges = LINECALLPRIVILEGE_NONE | LINECALLPRIVILEGE_MONITOR | LINECALLPRIVILEGE_OWNER;
+constexpr DWORD kValidPrivileges
+    = LINECALLPRIVILEGE_NONE | LINECALLPRIVILEGE_MONITOR | LINECALLPRIVILEGE_OWNER;
 constexpr DWORD kValidMediaModes = 0x1FE;
-std::atomic<bool> g_running{false};
+std::atomic<bool> g_running{ false };
 
-bool VersionSupported(DWORD version) { return version >= kMinVersion && version <= kMaxVersion; }
+bool VersionSupported(DWORD version)
+{
+    return version >= kMinVersion && version <= kMaxVersion;
+}
 
 std::string Lower(std::string text)
 {
     std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
     return text;
+}
+
+template <typename Map> auto* FindValue(Map& map, const typename Map::key_type& key)
+{
+    auto it = map.find(key);
+    return it == map.end() ? nullptr : &it->second;
 }
 
 std::int64_t WallClockMs()
@@ -43,7 +51,7 @@ std::int64_t WallClockMs()
     return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
 }
 
-}  // namespace
+} // namespace
 
 Exchange& Exchange::Instance()
 {
@@ -53,7 +61,10 @@ Exchange& Exchange::Instance()
     return exchange;
 }
 
-bool Exchange::IsRunning() { return g_running.load(); }
+bool Exchange::IsRunning()
+{
+    return g_running.load();
+}
 
 Exchange::Exchange()
     : m_wallStartMs(WallClockMs())
@@ -97,7 +108,7 @@ LONG Exchange::LoadConfigFile()
 
 void Exchange::BuildDevices()
 {
-    m_lines.clear();  // removes the old wave devices from the platform's lists
+    m_lines.clear(); // removes the old wave devices from the platform's lists
     m_phones.clear();
     for (std::size_t i = 0; i < m_config.lines.size(); ++i) {
         Line line;
@@ -105,7 +116,7 @@ void Exchange::BuildDevices()
         line.audio = std::make_shared<LineAudio>(line.config.name, static_cast<int>(i));
         if (line.config.hasPhone) {
             line.phone = static_cast<int>(m_phones.size());
-            m_phones.push_back(PhoneState{static_cast<DWORD>(i)});
+            m_phones.push_back(PhoneState{ static_cast<DWORD>(i) });
         }
         m_lines.push_back(std::move(line));
     }
@@ -122,7 +133,8 @@ void Exchange::EnsureStarted()
     m_started = true;
     g_running = true;
     if (!m_control) {
-        m_control = std::make_unique<ControlServer>([this](const std::string& command) { return HandleCommand(command); });
+        m_control = std::make_unique<ControlServer>(
+            [this](const std::string& command) { return HandleCommand(command); });
         std::string error;
         if (!m_control->Start(error)) {
             m_lastError = error;
@@ -223,14 +235,15 @@ SYSTEMTIME Exchange::WallTime(std::uint64_t clockMs) const
 /* ---- applications ----------------------------------------------------------------------- */
 
 LONG Exchange::LineInitialize(HLINEAPP& app, LINECALLBACK callback, const char* name, DWORD& numDevs,
-                              DWORD& version, const LINEINITIALIZEEXPARAMS* params)
+    DWORD& version, const LINEINITIALIZEEXPARAMS* params)
 {
     if (params) {
         if (params->dwTotalSize < sizeof(LINEINITIALIZEEXPARAMS))
             return LINEERR_STRUCTURETOOSMALL;
         // Line messages are delivered only through the callback (there is no lineGetMessage).
         if (params->dwOptions != LINEINITIALIZEEXOPTION_USEHIDDENWINDOW)
-            return params->dwOptions == 0 || params->dwOptions > 3 ? LINEERR_INVALPARAM : LINEERR_OPERATIONUNAVAIL;
+            return params->dwOptions == 0 || params->dwOptions > 3 ? LINEERR_INVALPARAM
+                                                                   : LINEERR_OPERATIONUNAVAIL;
     }
     if (!callback)
         return LINEERR_INVALPOINTER;
@@ -239,7 +252,7 @@ LONG Exchange::LineInitialize(HLINEAPP& app, LINECALLBACK callback, const char* 
     std::lock_guard lock(m_mutex);
     EnsureStarted();
     app = NewHandle();
-    m_lineApps[app] = LineApp{callback, name ? name : "", std::min(version, kMaxVersion)};
+    m_lineApps[app] = LineApp{ callback, name ? name : "", std::min(version, kMaxVersion) };
     numDevs = static_cast<DWORD>(m_lines.size());
     version = std::min(version, kMaxVersion);
     return 0;
@@ -264,7 +277,7 @@ LONG Exchange::LineShutdown(HLINEAPP app)
 }
 
 LONG Exchange::PhoneInitialize(HPHONEAPP& app, PHONECALLBACK callback, const char* name, DWORD& numDevs,
-                               DWORD& version, LPPHONEINITIALIZEEXPARAMS params)
+    DWORD& version, LPPHONEINITIALIZEEXPARAMS params)
 {
     bool useEvent = false;
     if (params) {
@@ -283,7 +296,7 @@ LONG Exchange::PhoneInitialize(HPHONEAPP& app, PHONECALLBACK callback, const cha
     std::lock_guard lock(m_mutex);
     EnsureStarted();
     app = NewHandle();
-    PhoneApp entry{callback, name ? name : "", std::min(version, kMaxVersion), useEvent, {}, {}};
+    PhoneApp entry{ callback, name ? name : "", std::min(version, kMaxVersion), useEvent, {}, {} };
     if (useEvent) {
         entry.event = UniqueFd(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
         params->Handles.hEvent = static_cast<DWORD>(entry.event.Get());
@@ -319,11 +332,11 @@ LONG Exchange::DispatchEvents()
                 *message->handleOut = message->handleValue;
         }
         if (lineCallback)
-            lineCallback(message->hDevice, message->message, message->instance, message->param1, message->param2,
-                         message->param3);
+            lineCallback(message->hDevice, message->message, message->instance, message->param1,
+                message->param2, message->param3);
         else
             phoneCallback(message->hDevice, message->message, message->instance, message->param1,
-                          message->param2, message->param3);
+                message->param2, message->param3);
         ++count;
     }
     return count;
@@ -350,7 +363,7 @@ bool Exchange::ResolveForDispatch(const QueuedMessage& message, LINECALLBACK& li
 /* ---- messages --------------------------------------------------------------------------- */
 
 void Exchange::PostLine(HLINE line, DWORD hDevice, DWORD message, DWORD_PTR p1, DWORD_PTR p2, DWORD_PTR p3,
-                        HCALL* handleOut, HCALL handleValue)
+    HCALL* handleOut, HCALL handleValue)
 {
     const OpenLine* open = FindLine(line);
     if (!open)
@@ -395,7 +408,7 @@ void Exchange::PostPhone(HPHONE phone, DWORD message, DWORD_PTR p1, DWORD_PTR p2
         return;
     PhoneApp& app = m_phoneApps.at(open->app);
     if (app.useEvent) {
-        app.messages.push_back(PHONEMESSAGE{phone, message, open->instance, p1, p2, p3});
+        app.messages.push_back(PHONEMESSAGE{ phone, message, open->instance, p1, p2, p3 });
         const std::uint64_t one = 1;
         [[maybe_unused]] auto written = ::write(app.event.Get(), &one, sizeof one);
         m_phoneMessages.notify_all();
@@ -425,31 +438,28 @@ void Exchange::PostPhoneState(DWORD phoneDevice, DWORD state, DWORD_PTR p2)
 
 Exchange::OpenLine* Exchange::FindLine(HLINE line)
 {
-    auto it = m_openLines.find(line);
-    return it == m_openLines.end() ? nullptr : &it->second;
+    return FindValue(m_openLines, line);
 }
 
 Exchange::CallHandle* Exchange::FindCallHandle(HCALL call)
 {
-    auto it = m_callHandles.find(call);
-    return it == m_callHandles.end() ? nullptr : &it->second;
+    return FindValue(m_callHandles, call);
 }
 
 Exchange::Call* Exchange::FindCall(DWORD callId)
 {
-    auto it = m_calls.find(callId);
-    return it == m_calls.end() ? nullptr : &it->second;
+    return FindValue(m_calls, callId);
 }
 
 Exchange::OpenPhone* Exchange::FindPhone(HPHONE phone)
 {
-    auto it = m_openPhones.find(phone);
-    return it == m_openPhones.end() ? nullptr : &it->second;
+    return FindValue(m_openPhones, phone);
 }
 
 Exchange::Call* Exchange::ActiveCall(DWORD device)
 {
-    return device < m_lines.size() && m_lines[device].activeCall ? FindCall(m_lines[device].activeCall) : nullptr;
+    return device < m_lines.size() && m_lines[device].activeCall ? FindCall(m_lines[device].activeCall)
+                                                                 : nullptr;
 }
 
 DWORD Exchange::CountOwners(const Call& call) const
@@ -461,7 +471,10 @@ DWORD Exchange::CountOwners(const Call& call) const
     return owners;
 }
 
-LineAudio* Exchange::AudioOf(DWORD line) { return line < m_lines.size() ? m_lines[line].audio.get() : nullptr; }
+LineAudio* Exchange::AudioOf(DWORD line)
+{
+    return line < m_lines.size() ? m_lines[line].audio.get() : nullptr;
+}
 
 /* ---- line devices ----------------------------------------------------------------------- */
 
@@ -481,6 +494,12 @@ DWORD Exchange::LineDeviceCount()
 {
     std::lock_guard lock(m_mutex);
     return static_cast<DWORD>(m_lines.size());
+}
+
+std::string Exchange::LineName(DWORD device)
+{
+    std::lock_guard lock(m_mutex);
+    return device < m_lines.size() ? m_lines[device].config.name : std::string();
 }
 
 LONG Exchange::NegotiateApiVersion(HLINEAPP app, DWORD device, DWORD low, DWORD high, DWORD& version)
@@ -521,8 +540,8 @@ LONG Exchange::GetDevCaps(HLINEAPP app, DWORD device, DWORD version, DWORD extVe
     caps.dwBearerModes = line.config.BearerModes();
     caps.dwMaxRate = line.config.kind == LineKind::Analog ? 3100 : 64000;
     caps.dwMediaModes = line.config.MediaModes();
-    caps.dwGenerateToneModes =
-        LINETONEMODE_CUSTOM | LINETONEMODE_RINGBACK | LINETONEMODE_BUSY | LINETONEMODE_BEEP | LINETONEMODE_BILLING;
+    caps.dwGenerateToneModes = LINETONEMODE_CUSTOM | LINETONEMODE_RINGBACK | LINETONEMODE_BUSY
+        | LINETONEMODE_BEEP | LINETONEMODE_BILLING;
     caps.dwGenerateToneMaxNumFreq = 3;
     caps.dwGenerateDigitModes = LINEDIGITMODE_DTMF | LINEDIGITMODE_PULSE;
     caps.dwDevCapFlags = LINEDEVCAPFLAGS_CLOSEDROP | LINEDEVCAPFLAGS_DIALDIALTONE;
@@ -530,9 +549,9 @@ LONG Exchange::GetDevCaps(HLINEAPP app, DWORD device, DWORD version, DWORD extVe
     caps.dwAnswerMode = LINEANSWERMODE_NONE;
     caps.dwRingModes = 1;
     caps.dwLineStates = LINEDEVSTATE_RINGING | LINEDEVSTATE_OPEN | LINEDEVSTATE_CLOSE | LINEDEVSTATE_REINIT;
-    caps.MinDialParams = LINEDIALPARAMS{0, 50, 50, 0};
-    caps.MaxDialParams = LINEDIALPARAMS{2000, 500, 500, 10000};
-    caps.DefaultDialParams = LINEDIALPARAMS{1000, 100, 100, 3000};
+    caps.MinDialParams = LINEDIALPARAMS{ 0, 50, 50, 0 };
+    caps.MaxDialParams = LINEDIALPARAMS{ 2000, 500, 500, 10000 };
+    caps.DefaultDialParams = LINEDIALPARAMS{ 1000, 100, 100, 3000 };
     caps.dwNumTerminals = line.phone >= 0 ? 1 : 0;
     caps.dwLineFeatures = LINEFEATURE_MAKECALL | (line.phone >= 0 ? LINEFEATURE_SETTERMINAL : 0);
     static constexpr char kClasses[] = "tapi/line\0wave/in\0wave/in/aux\0wave/out\0tapi/phone\0";
@@ -544,7 +563,7 @@ LONG Exchange::GetDevCaps(HLINEAPP app, DWORD device, DWORD version, DWORD extVe
 }
 
 LONG Exchange::LineOpen(HLINEAPP app, DWORD device, HLINE& line, DWORD version, DWORD extVersion,
-                        DWORD_PTR instance, DWORD privileges, DWORD mediaModes)
+    DWORD_PTR instance, DWORD privileges, DWORD mediaModes)
 {
     std::lock_guard lock(m_mutex);
     if (!m_lineApps.count(app))
@@ -565,7 +584,7 @@ LONG Exchange::LineOpen(HLINEAPP app, DWORD device, HLINE& line, DWORD version, 
             return LINEERR_INVALMEDIAMODE;
     }
     line = NewHandle();
-    m_openLines[line] = OpenLine{app, device, instance, privileges, mediaModes, 0, 0, ++m_sequence};
+    m_openLines[line] = OpenLine{ app, device, instance, privileges, mediaModes, 0, 0, ++m_sequence };
     return 0;
 }
 
@@ -579,8 +598,8 @@ LONG Exchange::LineClose(HLINE line)
     return 0;
 }
 
-LONG Exchange::GetId(HLINE line, DWORD addressId, HCALL call, DWORD select, VARSTRING& out,
-                     const std::string& deviceClass)
+LONG Exchange::GetId(
+    HLINE line, DWORD addressId, HCALL call, DWORD select, VARSTRING& out, const std::string& deviceClass)
 {
     std::lock_guard lock(m_mutex);
     DWORD device = 0;
@@ -665,7 +684,8 @@ LONG Exchange::GetLineDevStatus(HLINE line, LINEDEVSTATUS& status)
     status.dwAvailableMediaModes = m_lines[open->device].config.MediaModes();
     const DWORD terminalModes = m_lines[open->device].terminalModes;
     if (m_lines[open->device].phone >= 0)
-        var.AddBytes(&terminalModes, sizeof terminalModes, status.dwTerminalModesSize, status.dwTerminalModesOffset);
+        var.AddBytes(
+            &terminalModes, sizeof terminalModes, status.dwTerminalModesSize, status.dwTerminalModesOffset);
     return 0;
 }
 
@@ -686,7 +706,7 @@ LONG Exchange::GetNewCalls(HLINE line, DWORD addressId, DWORD select, LINECALLLI
         if (call.device != open->device || call.state == LINECALLSTATE_IDLE)
             continue;
         const bool known = std::any_of(call.handles.begin(), call.handles.end(),
-                                       [&](HCALL h) { return m_callHandles.at(h).line == line; });
+            [&](HCALL h) { return m_callHandles.at(h).line == line; });
         if (!known)
             AddCallHandle(call, line, LINECALLPRIVILEGE_MONITOR);
     }
@@ -701,8 +721,8 @@ LONG Exchange::GetNewCalls(HLINE line, DWORD addressId, DWORD select, LINECALLLI
     return 0;
 }
 
-LONG Exchange::SetTerminal(HLINE line, DWORD addressId, HCALL call, DWORD select, DWORD modes, DWORD terminalId,
-                           bool enable)
+LONG Exchange::SetTerminal(
+    HLINE line, DWORD addressId, HCALL call, DWORD select, DWORD modes, DWORD terminalId, bool enable)
 {
     std::lock_guard lock(m_mutex);
     const OpenLine* open = FindLine(line);
@@ -725,7 +745,8 @@ LONG Exchange::SetTerminal(HLINE line, DWORD addressId, HCALL call, DWORD select
         return LINEERR_INVALTERMINALID;
     device.terminalModes = enable ? device.terminalModes | modes : device.terminalModes & ~modes;
     const DWORD request = NewRequest();
-    PostReply(PendingRequest{request, select == LINECALLSELECT_CALL ? m_callHandles.at(call).line : line}, 0);
+    PostReply(
+        PendingRequest{ request, select == LINECALLSELECT_CALL ? m_callHandles.at(call).line : line }, 0);
     return static_cast<LONG>(request);
 }
 
@@ -762,7 +783,8 @@ LONG Exchange::GetRequest(HLINEAPP app, DWORD mode, LINEREQMAKECALL& out)
         return LINEERR_INVALREQUESTMODE;
     if (!(it->second.requestModes & mode))
         return LINEERR_NOTREGISTERED;
-    auto request = std::find_if(m_requests.begin(), m_requests.end(), [&](const auto& r) { return r.app == app; });
+    auto request
+        = std::find_if(m_requests.begin(), m_requests.end(), [&](const auto& r) { return r.app == app; });
     if (mode != LINEREQUESTMODE_MAKECALL || request == m_requests.end())
         return LINEERR_NOREQUEST;
     out = request->request;
@@ -783,7 +805,7 @@ LONG Exchange::RequestMakeCall(const LINEREQMAKECALL& request)
         return TAPIERR_NOREQUESTRECIPIENT;
     if (m_requests.size() >= kMaxQueuedRequests)
         return TAPIERR_REQUESTQUEUEFULL;
-    m_requests.push_back(RequestEntry{recipient->first, request});
+    m_requests.push_back(RequestEntry{ recipient->first, request });
     QueuedMessage message;
     message.app = recipient->first;
     message.message = LINE_REQUEST;
@@ -795,9 +817,15 @@ LONG Exchange::RequestMakeCall(const LINEREQMAKECALL& request)
 
 /* ---- phones ----------------------------------------------------------------------------- */
 
-LONG Exchange::CheckPhoneDevice(DWORD device) { return device < m_phones.size() ? 0 : PHONEERR_BADDEVICEID; }
+LONG Exchange::CheckPhoneDevice(DWORD device)
+{
+    return device < m_phones.size() ? 0 : PHONEERR_BADDEVICEID;
+}
 
-Exchange::PhoneState* Exchange::PhoneStateOf(const OpenPhone& phone) { return &m_phones[phone.device]; }
+Exchange::PhoneState* Exchange::PhoneStateOf(const OpenPhone& phone)
+{
+    return &m_phones[phone.device];
+}
 
 Exchange::PhoneState* Exchange::PhoneOfLine(DWORD line)
 {
@@ -833,7 +861,7 @@ DWORD* Exchange::Volume(PhoneState& phone, DWORD device)
 }
 
 LONG Exchange::PhoneOpen(HPHONEAPP app, DWORD device, HPHONE& phone, DWORD version, DWORD extVersion,
-                         DWORD_PTR instance, DWORD privilege)
+    DWORD_PTR instance, DWORD privilege)
 {
     std::lock_guard lock(m_mutex);
     if (!m_phoneApps.count(app))
@@ -851,7 +879,7 @@ LONG Exchange::PhoneOpen(HPHONEAPP app, DWORD device, HPHONE& phone, DWORD versi
             if (open.device == device && open.privilege == PHONEPRIVILEGE_OWNER)
                 return PHONEERR_INUSE;
     phone = NewHandle();
-    m_openPhones[phone] = OpenPhone{app, device, instance, privilege, 0};
+    m_openPhones[phone] = OpenPhone{ app, device, instance, privilege, 0 };
     return 0;
 }
 
@@ -919,15 +947,15 @@ LONG Exchange::PhoneSetHookSwitch(HPHONE phone, DWORD devices, DWORD mode)
         return PHONEERR_INVALPHONEHANDLE;
     if (devices == 0 || (devices & ~DWORD(0x7)))
         return PHONEERR_INVALHOOKSWITCHDEV;
-    if (mode != PHONEHOOKSWITCHMODE_ONHOOK && mode != PHONEHOOKSWITCHMODE_MIC && mode != PHONEHOOKSWITCHMODE_SPEAKER
-        && mode != PHONEHOOKSWITCHMODE_MICSPEAKER)
+    if (mode != PHONEHOOKSWITCHMODE_ONHOOK && mode != PHONEHOOKSWITCHMODE_MIC
+        && mode != PHONEHOOKSWITCHMODE_SPEAKER && mode != PHONEHOOKSWITCHMODE_MICSPEAKER)
         return PHONEERR_INVALHOOKSWITCHMODE;
     if (open->privilege != PHONEPRIVILEGE_OWNER)
         return PHONEERR_NOTOWNER;
     // The state changes at once, so a status read right after the request already shows it.
     PhoneState& state = *PhoneStateOf(*open);
     const DWORD device = open->device;
-    for (DWORD bit : {PHONEHOOKSWITCHDEV_HANDSET, PHONEHOOKSWITCHDEV_SPEAKER, PHONEHOOKSWITCHDEV_HEADSET}) {
+    for (DWORD bit : { PHONEHOOKSWITCHDEV_HANDSET, PHONEHOOKSWITCHDEV_SPEAKER, PHONEHOOKSWITCHDEV_HEADSET }) {
         if (!(devices & bit) || *HookSwitchMode(state, bit) == mode)
             continue;
         *HookSwitchMode(state, bit) = mode;
@@ -1026,4 +1054,4 @@ LONG Exchange::PhoneGetMessage(HPHONEAPP app, PHONEMESSAGE& message, DWORD timeo
     return 0;
 }
 
-}  // namespace tapi
+} // namespace tapi

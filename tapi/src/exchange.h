@@ -40,11 +40,11 @@ public:
     Exchange& operator=(const Exchange&) = delete;
 
     // Applications.
-    LONG LineInitialize(HLINEAPP& app, LINECALLBACK callback, const char* name, DWORD& numDevs, DWORD& version,
-                        const LINEINITIALIZEEXPARAMS* params);
+    LONG LineInitialize(HLINEAPP& app, LINECALLBACK callback, const char* name, DWORD& numDevs,
+        DWORD& version, const LINEINITIALIZEEXPARAMS* params);
     LONG LineShutdown(HLINEAPP app);
     LONG PhoneInitialize(HPHONEAPP& app, PHONECALLBACK callback, const char* name, DWORD& numDevs,
-                         DWORD& version, LPPHONEINITIALIZEEXPARAMS params);
+        DWORD& version, LPPHONEINITIALIZEEXPARAMS params);
     LONG PhoneShutdown(HPHONEAPP app);
     LONG DispatchEvents();
     int EventFd() const { return m_queue.Fd(); }
@@ -53,20 +53,22 @@ public:
     LONG NegotiateApiVersion(HLINEAPP app, DWORD device, DWORD low, DWORD high, DWORD& version);
     LONG GetDevCaps(HLINEAPP app, DWORD device, DWORD version, DWORD extVersion, LINEDEVCAPS& caps);
     LONG CheckDevice(DWORD device);
-    LONG LineOpen(HLINEAPP app, DWORD device, HLINE& line, DWORD version, DWORD extVersion, DWORD_PTR instance,
-                  DWORD privileges, DWORD mediaModes);
+    LONG LineOpen(HLINEAPP app, DWORD device, HLINE& line, DWORD version, DWORD extVersion,
+        DWORD_PTR instance, DWORD privileges, DWORD mediaModes);
     LONG LineClose(HLINE line);
-    LONG GetId(HLINE line, DWORD addressId, HCALL call, DWORD select, VARSTRING& out, const std::string& deviceClass);
+    LONG GetId(HLINE line, DWORD addressId, HCALL call, DWORD select, VARSTRING& out,
+        const std::string& deviceClass);
     LONG SetStatusMessages(HLINE line, DWORD lineStates, DWORD addressStates);
     LONG GetLineDevStatus(HLINE line, LINEDEVSTATUS& status);
     LONG GetNewCalls(HLINE line, DWORD addressId, DWORD select, LINECALLLIST& list);
-    LONG SetTerminal(HLINE line, DWORD addressId, HCALL call, DWORD select, DWORD modes, DWORD terminalId,
-                     bool enable);
+    LONG SetTerminal(
+        HLINE line, DWORD addressId, HCALL call, DWORD select, DWORD modes, DWORD terminalId, bool enable);
     LONG RegisterRequestRecipient(HLINEAPP app, DWORD instance, DWORD modes, bool enable);
     LONG GetRequest(HLINEAPP app, DWORD mode, LINEREQMAKECALL& out);
     LONG RequestMakeCall(const LINEREQMAKECALL& request);
     LONG CheckLineApp(HLINEAPP app);
     DWORD LineDeviceCount();
+    std::string LineName(DWORD device);
 
     // Calls.
     struct CallText {
@@ -86,7 +88,7 @@ public:
 
     // Phones.
     LONG PhoneOpen(HPHONEAPP app, DWORD device, HPHONE& phone, DWORD version, DWORD extVersion,
-                   DWORD_PTR instance, DWORD privilege);
+        DWORD_PTR instance, DWORD privilege);
     LONG PhoneClose(HPHONE phone);
     LONG PhoneSetStatusMessages(HPHONE phone, DWORD phoneStates, DWORD buttonModes, DWORD buttonStates);
     LONG PhoneGetStatus(HPHONE phone, PHONESTATUS& status);
@@ -123,6 +125,10 @@ public:
     std::string ControlSocketPath();
 
 private:
+    // The exchange moves line audio in blocks of 20 ms.
+    static constexpr std::uint64_t kAudioBlockMs = 20;
+    static constexpr std::size_t kAudioBlockSamples = 160;
+
     struct LineApp {
         LINECALLBACK callback = nullptr;
         std::string name;
@@ -242,11 +248,18 @@ private:
     Call* FindCall(DWORD callId);
     OpenPhone* FindPhone(HPHONE phone);
     Call* ActiveCall(DWORD device);
+    // The call of a handle its application owns, or LINEERR_INVALCALLHANDLE / LINEERR_NOTOWNER.
+    struct OwnedCall {
+        const CallHandle* entry;
+        Call* call;
+        LONG error;
+    };
+    OwnedCall FindOwnedCall(HCALL handle);
     DWORD CountOwners(const Call& call) const;
 
     // Messages.
     void PostLine(HLINE line, DWORD hDevice, DWORD message, DWORD_PTR p1, DWORD_PTR p2, DWORD_PTR p3,
-                  HCALL* handleOut = nullptr, HCALL handleValue = 0);
+        HCALL* handleOut = nullptr, HCALL handleValue = 0);
     void PostReply(const PendingRequest& request, LONG result);
     void PostCallState(const Call& call);
     void PostLineDevState(DWORD device, DWORD state, DWORD_PTR p2, DWORD_PTR p3);
@@ -311,11 +324,11 @@ private:
     bool m_started = false;
     bool m_manualClock = false;
     std::uint64_t m_now = 0;
-    std::uint64_t m_nextAudioTick = 0;
+    std::uint64_t m_nextAudioTick = kAudioBlockMs;
     std::int64_t m_wallStartMs = 0;
     std::thread m_clockThread;
-    std::atomic<bool> m_clockRunning{false};
+    std::atomic<bool> m_clockRunning{ false };
     std::unique_ptr<ControlServer> m_control;
 };
 
-}  // namespace tapi
+} // namespace tapi

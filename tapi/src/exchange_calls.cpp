@@ -1,6 +1,9 @@
 #include "exchange.h"
 
+#include "line_settings.h"
 #include "var_struct.h"
+
+#include "platform/registry.h"
 
 #include <algorithm>
 #include <cctype>
@@ -18,7 +21,6 @@ constexpr DWORD kMaxDialMs = 2000;
 constexpr DWORD kProceedingMs = 500;
 constexpr DWORD kAnswerMs = 200;
 constexpr DWORD kBusyReleaseMs = 10000;
-constexpr DWORD kDefaultNoAnswerMs = 60000;
 constexpr DWORD kDefaultDigitMs = 100;
 constexpr DWORD kMinDigitMs = 50;
 constexpr DWORD kMaxDigitMs = 500;
@@ -60,7 +62,7 @@ ToneSpec ToneForMode(DWORD mode, const std::vector<LINEGENERATETONE>& tones)
         spec.offMs = tones.front().dwCadenceOn ? tones.front().dwCadenceOff : 0;
         return spec;
     }
-    default:  // BEEP and BILLING
+    default: // BEEP and BILLING
         return ToneSpec::Beep();
     }
 }
@@ -86,18 +88,18 @@ DWORD DefaultToneMs(DWORD mode)
     return mode == LINETONEMODE_RINGBACK ? 6000 : mode == LINETONEMODE_BUSY ? 1000 : 500;
 }
 
-}  // namespace
+} // namespace
 
 void Exchange::Schedule(Call& call, DWORD delayMs, std::function<void(Call&)> action, bool epochBound)
 {
     m_timers.emplace(std::make_pair(m_now + delayMs, ++m_sequence),
-                     Timer{call.id, call.epoch, epochBound, std::move(action)});
+        Timer{ call.id, call.epoch, epochBound, std::move(action) });
 }
 
 HCALL Exchange::AddCallHandle(Call& call, HLINE line, DWORD privilege)
 {
     const HCALL handle = NewHandle();
-    m_callHandles[handle] = CallHandle{line, call.id, privilege};
+    m_callHandles[handle] = CallHandle{ line, call.id, privilege };
     call.handles.push_back(handle);
     return handle;
 }
@@ -111,7 +113,11 @@ void Exchange::CollectCall(DWORD callId)
 
 DWORD Exchange::NoAnswerMs(const Call& call) const
 {
-    return call.text.noAnswerSeconds ? call.text.noAnswerSeconds * 1000 : kDefaultNoAnswerMs;
+    if (call.text.noAnswerSeconds)
+        return call.text.noAnswerSeconds * 1000;
+    return LineSettings::NoAnswerSeconds(
+               platform::RegistryHive::CurrentUser(), m_lines[call.device].config.name)
+        * 1000;
 }
 
 void Exchange::UpdateAudioPhase(const Call& call)
@@ -149,7 +155,8 @@ void Exchange::SetState(Call& call, DWORD state, DWORD mode)
     call.stateEntered = m_now;
     ++call.epoch;
     UpdateAudioPhase(call);
-    if (state == LINECALLSTATE_IDLE && call.device < m_lines.size() && m_lines[call.device].activeCall == call.id) {
+    if (state == LINECALLSTATE_IDLE && call.device < m_lines.size()
+        && m_lines[call.device].activeCall == call.id) {
         m_lines[call.device].activeCall = 0;
         m_lines[call.device].audio->SetPhase(LineAudio::Phase::Quiet);
     }
@@ -164,6 +171,16 @@ void Exchange::FailPendingAnswer(Call& call)
     call.pendingAnswer.reset();
 }
 
+Exchange::OwnedCall Exchange::FindOwnedCall(HCALL handle)
+{
+    const CallHandle* entry = FindCallHandle(handle);
+    if (!entry)
+        return { nullptr, nullptr, LINEERR_INVALCALLHANDLE };
+    if (entry->privilege != LINECALLPRIVILEGE_OWNER)
+        return { entry, nullptr, LINEERR_NOTOWNER };
+    return { entry, FindCall(entry->callId), 0 };
+}
+
 /* ---- outgoing --------------------------------------------------------------------------- */
 
 LONG Exchange::MakeCall(HLINE line, HCALL* callOut, const std::string& destination, const CallText& text)
@@ -172,7 +189,8 @@ LONG Exchange::MakeCall(HLINE line, HCALL* callOut, const std::string& destinati
     const OpenLine* open = FindLine(line);
     if (!open)
         return LINEERR_INVALLINEHANDLE;
-    if (destination.empty() || destination.size() > kMaxAddress || DialPlan::DialledDigits(destination).empty())
+    if (destination.empty() || destination.size() > kMaxAddress
+        || DialPlan::DialledDigits(destination).empty())
         return LINEERR_INVALADDRESS;
     const LineConfig& config = m_lines[open->device].config;
     if ((text.bearerMode & config.BearerModes()) != text.bearerMode || text.bearerMode == 0)
@@ -219,7 +237,8 @@ void Exchange::ReachFarEnd(Call& call)
         });
         break;
     case TAPISIM_OUTCOME_BADADDRESS:
-        Schedule(call, call.rule.delayMs, [this](Call& c) { DisconnectCall(c, LINEDISCONNECTMODE_BADADDRESS); });
+        Schedule(
+            call, call.rule.delayMs, [this](Call& c) { DisconnectCall(c, LINEDISCONNECTMODE_BADADDRESS); });
         break;
     default:
         StartRingback(call);
@@ -239,12 +258,16 @@ void Exchange::StartRingback(Call& call)
         Schedule(call, delay, [this](Call& c) { DisconnectCall(c, LINEDISCONNECTMODE_REJECT); });
     } else {
         // No answer: the exchange gives up after the rule's ringing time or the no-answer time-out.
-        const DWORD ringFor = outcome == TAPISIM_OUTCOME_NOANSWER && delay ? std::min(delay, noAnswer) : noAnswer;
+        const DWORD ringFor
+            = outcome == TAPISIM_OUTCOME_NOANSWER && delay ? std::min(delay, noAnswer) : noAnswer;
         Schedule(call, ringFor, [this](Call& c) { DisconnectCall(c, LINEDISCONNECTMODE_NOANSWER); });
     }
 }
 
-void Exchange::ConnectCall(Call& call) { SetState(call, LINECALLSTATE_CONNECTED, 0); }
+void Exchange::ConnectCall(Call& call)
+{
+    SetState(call, LINECALLSTATE_CONNECTED, 0);
+}
 
 void Exchange::DisconnectCall(Call& call, DWORD mode)
 {
@@ -322,16 +345,14 @@ void Exchange::RingIncoming(Call& call)
 LONG Exchange::Answer(HCALL handle)
 {
     std::lock_guard lock(m_mutex);
-    const CallHandle* entry = FindCallHandle(handle);
-    if (!entry)
-        return LINEERR_INVALCALLHANDLE;
-    if (entry->privilege != LINECALLPRIVILEGE_OWNER)
-        return LINEERR_NOTOWNER;
-    Call& call = *FindCall(entry->callId);
+    const OwnedCall owned = FindOwnedCall(handle);
+    if (owned.error)
+        return owned.error;
+    Call& call = *owned.call;
     if ((call.state != LINECALLSTATE_OFFERING && call.state != LINECALLSTATE_ACCEPTED) || call.pendingAnswer)
         return LINEERR_INVALCALLSTATE;
     const DWORD request = NewRequest();
-    const PendingRequest pending{request, entry->line};
+    const PendingRequest pending{ request, owned.entry->line };
     if (call.state == LINECALLSTATE_OFFERING)
         SetState(call, LINECALLSTATE_ACCEPTED, 0);
     call.pendingAnswer = pending;
@@ -352,16 +373,14 @@ void Exchange::CompleteAnswer(Call& call)
 LONG Exchange::Drop(HCALL handle)
 {
     std::lock_guard lock(m_mutex);
-    const CallHandle* entry = FindCallHandle(handle);
-    if (!entry)
-        return LINEERR_INVALCALLHANDLE;
-    if (entry->privilege != LINECALLPRIVILEGE_OWNER)
-        return LINEERR_NOTOWNER;
-    Call& call = *FindCall(entry->callId);
+    const OwnedCall owned = FindOwnedCall(handle);
+    if (owned.error)
+        return owned.error;
+    Call& call = *owned.call;
     if (call.state == LINECALLSTATE_IDLE || call.pendingDrop)
         return LINEERR_INVALCALLSTATE;
     const DWORD request = NewRequest();
-    call.pendingDrop = PendingRequest{request, entry->line};
+    call.pendingDrop = PendingRequest{ request, owned.entry->line };
     // Digits or a tone being generated are sent completely before the line is released, so a
     // "beep and hang up" reaches the far end.
     if (!call.generation)
@@ -386,7 +405,8 @@ LONG Exchange::Deallocate(HCALL handle)
     if (!entry)
         return LINEERR_INVALCALLHANDLE;
     Call& call = *FindCall(entry->callId);
-    if (entry->privilege == LINECALLPRIVILEGE_OWNER && call.state != LINECALLSTATE_IDLE && CountOwners(call) == 1)
+    if (entry->privilege == LINECALLPRIVILEGE_OWNER && call.state != LINECALLSTATE_IDLE
+        && CountOwners(call) == 1)
         return LINEERR_INVALCALLSTATE;
     std::erase(call.handles, handle);
     m_callHandles.erase(handle);
@@ -404,7 +424,8 @@ void Exchange::RemoveLineHandles(HLINE line)
         const CallHandle entry = m_callHandles.at(handle);
         Call& call = *FindCall(entry.callId);
         // Closing a line drops the calls that only it owned.
-        if (entry.privilege == LINECALLPRIVILEGE_OWNER && call.state != LINECALLSTATE_IDLE && CountOwners(call) == 1) {
+        if (entry.privilege == LINECALLPRIVILEGE_OWNER && call.state != LINECALLSTATE_IDLE
+            && CountOwners(call) == 1) {
             call.pendingDrop.reset();
             call.pendingAnswer.reset();
             SetState(call, LINECALLSTATE_IDLE, 0);
@@ -419,7 +440,7 @@ void Exchange::RemoveLineHandles(HLINE line)
 
 void Exchange::StartGeneration(Call& call, HCALL handle, DWORD lengthMs, const std::string& logLine)
 {
-    call.generation = Generation{handle, ++m_generationIds};
+    call.generation = Generation{ handle, ++m_generationIds };
     if (LineAudio* audio = AudioOf(call.device))
         audio->AppendLog(logLine);
     const std::uint64_t id = call.generation->id;
@@ -448,17 +469,15 @@ void Exchange::EndGeneration(Call& call, DWORD reason)
 LONG Exchange::GenerateDigits(HCALL handle, DWORD mode, const char* digits, DWORD duration)
 {
     std::lock_guard lock(m_mutex);
-    const CallHandle* entry = FindCallHandle(handle);
-    if (!entry)
-        return LINEERR_INVALCALLHANDLE;
-    if (entry->privilege != LINECALLPRIVILEGE_OWNER)
-        return LINEERR_NOTOWNER;
+    const OwnedCall owned = FindOwnedCall(handle);
+    if (owned.error)
+        return owned.error;
     if (mode != LINEDIGITMODE_DTMF && mode != LINEDIGITMODE_PULSE)
         return LINEERR_INVALDIGITMODE;
-    Call& call = *FindCall(entry->callId);
+    Call& call = *owned.call;
     if (call.state != LINECALLSTATE_CONNECTED || call.pendingDrop)
         return LINEERR_INVALCALLSTATE;
-    if (!digits) {  // no digits: cancel what is being generated
+    if (!digits) { // no digits: cancel what is being generated
         if (call.generation)
             EndGeneration(call, LINEGENERATETERM_CANCEL);
         return 0;
@@ -484,18 +503,17 @@ LONG Exchange::GenerateDigits(HCALL handle, DWORD mode, const char* digits, DWOR
     return 0;
 }
 
-LONG Exchange::GenerateTone(HCALL handle, DWORD mode, DWORD duration, const std::vector<LINEGENERATETONE>& tones)
+LONG Exchange::GenerateTone(
+    HCALL handle, DWORD mode, DWORD duration, const std::vector<LINEGENERATETONE>& tones)
 {
     std::lock_guard lock(m_mutex);
-    const CallHandle* entry = FindCallHandle(handle);
-    if (!entry)
-        return LINEERR_INVALCALLHANDLE;
-    if (entry->privilege != LINECALLPRIVILEGE_OWNER)
-        return LINEERR_NOTOWNER;
-    Call& call = *FindCall(entry->callId);
+    const OwnedCall owned = FindOwnedCall(handle);
+    if (owned.error)
+        return owned.error;
+    Call& call = *owned.call;
     if (call.state != LINECALLSTATE_CONNECTED || call.pendingDrop)
         return LINEERR_INVALCALLSTATE;
-    if (mode == 0) {  // cancels the tone being generated
+    if (mode == 0) { // cancels the tone being generated
         if (call.generation)
             EndGeneration(call, LINEGENERATETERM_CANCEL);
         return 0;
@@ -514,7 +532,8 @@ LONG Exchange::GenerateTone(HCALL handle, DWORD mode, DWORD duration, const std:
         EndGeneration(call, LINEGENERATETERM_CANCEL);
     const DWORD lengthMs = std::min(duration ? duration : DefaultToneMs(mode), kMaxToneMs);
     AudioOf(call.device)->QueueTone(ToneForMode(mode, tones), lengthMs);
-    StartGeneration(call, handle, lengthMs, std::string("tone ") + ToneModeName(mode) + " " + std::to_string(lengthMs));
+    StartGeneration(
+        call, handle, lengthMs, std::string("tone ") + ToneModeName(mode) + " " + std::to_string(lengthMs));
     return 0;
 }
 
@@ -594,7 +613,8 @@ void Exchange::FillCallInfo(const Call& call, const CallHandle& handle, LINECALL
         info.dwConnectedIDFlags = LINECALLPARTYID_UNKNOWN;
     } else {
         info.dwCallerIDFlags = LINECALLPARTYID_UNKNOWN;
-        info.dwCalledIDFlags = LINECALLPARTYID_ADDRESS | (call.text.calledParty.empty() ? 0 : LINECALLPARTYID_NAME);
+        info.dwCalledIDFlags
+            = LINECALLPARTYID_ADDRESS | (call.text.calledParty.empty() ? 0 : LINECALLPARTYID_NAME);
         var.AddText(call.dialled, info.dwCalledIDSize, info.dwCalledIDOffset);
         var.AddText(call.text.calledParty, info.dwCalledIDNameSize, info.dwCalledIDNameOffset);
         const bool connected = call.state == LINECALLSTATE_CONNECTED;
@@ -610,4 +630,4 @@ void Exchange::FillCallInfo(const Call& call, const CallHandle& handle, LINECALL
     var.AddText(call.text.comment, info.dwCommentSize, info.dwCommentOffset);
 }
 
-}  // namespace tapi
+} // namespace tapi

@@ -53,7 +53,7 @@ const char* KindName(LineKind kind)
     return "?";
 }
 
-}  // namespace
+} // namespace
 
 LONG Exchange::UseManualClock(bool manual)
 {
@@ -99,7 +99,7 @@ void Exchange::ClearState()
     m_timers.clear();
     m_requests.clear();
     m_phoneMessages.notify_all();
-    m_nextAudioTick = m_now;
+    m_nextAudioTick = m_now + kAudioBlockMs;
     BuildDevices();
 }
 
@@ -346,4 +346,4 @@ std::string Exchange::HandleCommand(const std::string& command)
     return reply;
 }
 
-}  // namespace tapi
+} // namespace tapi

@@ -11,7 +11,7 @@ namespace tapi {
 
 namespace {
 
-constexpr std::size_t kMaxHeardSamples = 8000u * 60 * 10;  // ten minutes per line
+constexpr std::size_t kMaxHeardSamples = 8000u * 60 * 10; // ten minutes per line
 constexpr std::size_t kMaxDetectedDigits = 1024;
 constexpr std::size_t kMaxLogBytes = 16384;
 constexpr DWORD kFlashMs = 500;
@@ -32,7 +32,7 @@ std::vector<std::int16_t> RenderDigit(char digit, DWORD durationMs)
 {
     dtmf_tx_state_t* tx = dtmf_tx_init(nullptr);
     dtmf_tx_set_timing(tx, static_cast<int>(durationMs), static_cast<int>(durationMs));
-    const char text[2] = {digit, 0};
+    const char text[2] = { digit, 0 };
     dtmf_tx_put(tx, text, 1);
     std::vector<std::int16_t> samples(std::size_t(durationMs) * 2 * kSamplesPerMs);
     std::size_t filled = 0;
@@ -43,12 +43,15 @@ std::vector<std::int16_t> RenderDigit(char digit, DWORD durationMs)
         filled += static_cast<std::size_t>(got);
     }
     dtmf_tx_free(tx);
-    return samples;  // the rest, if any, is the silence between digits
+    return samples; // the rest, if any, is the silence between digits
 }
 
-}  // namespace
+} // namespace
 
-void LineAudio::DtmfDeleter::operator()(dtmf_rx_state_s* state) const { dtmf_rx_free(state); }
+void LineAudio::DtmfDeleter::operator()(dtmf_rx_state_s* state) const
+{
+    dtmf_rx_free(state);
+}
 
 LineAudio::LineAudio(const std::string& lineName, int lineIndex)
     : m_in(std::make_shared<LineWaveIn>(DeviceName(lineName, "")))
@@ -70,9 +73,18 @@ LineAudio::~LineAudio()
     list.RemoveOutput(m_out.get());
 }
 
-int LineAudio::WaveInId() const { return platform::WaveDeviceList::Instance().FindInput(m_in.get()); }
-int LineAudio::WaveInAuxId() const { return platform::WaveDeviceList::Instance().FindInput(m_inAux.get()); }
-int LineAudio::WaveOutId() const { return platform::WaveDeviceList::Instance().FindOutput(m_out.get()); }
+int LineAudio::WaveInId() const
+{
+    return platform::WaveDeviceList::Instance().FindInput(m_in.get());
+}
+int LineAudio::WaveInAuxId() const
+{
+    return platform::WaveDeviceList::Instance().FindInput(m_inAux.get());
+}
+int LineAudio::WaveOutId() const
+{
+    return platform::WaveDeviceList::Instance().FindOutput(m_out.get());
+}
 
 void LineAudio::SetPhase(Phase phase)
 {
@@ -81,7 +93,7 @@ void LineAudio::SetPhase(Phase phase)
         return;
     m_phase = phase;
     m_phaseSamples = 0;
-    m_farEndPosition = 0;  // a far-end file starts over with each connection
+    m_farEndPosition = 0; // a far-end file starts over with each connection
     if (phase != Phase::Connected)
         m_generated.clear();
 }
@@ -96,7 +108,7 @@ void LineAudio::SetFarEndTone(DWORD frequencyHz, int levelDbm0)
 {
     std::lock_guard lock(m_mutex);
     m_farEnd = FarEnd::Tone;
-    m_farEndTone = ToneSpec{{double(frequencyHz)}, 0, 0, levelDbm0};
+    m_farEndTone = ToneSpec{ { double(frequencyHz) }, 0, 0, levelDbm0 };
 }
 
 void LineAudio::SetFarEndSamples(std::vector<std::int16_t> samples)
@@ -258,4 +270,4 @@ void LineAudio::Tick(std::size_t samples)
     m_inAux->Feed(mix.data(), samples);
 }
 
-}  // namespace tapi
+} // namespace tapi

@@ -82,4 +82,4 @@ private:
     std::unique_ptr<dtmf_rx_state_s, DtmfDeleter> m_dtmf;
 };
 
-}  // namespace tapi
+} // namespace tapi

@@ -4,7 +4,7 @@ namespace tapi {
 
 bool IsLineFormat(const platform::PcmFormat& format)
 {
-    return format == platform::PcmFormat{8000, 16, 1};
+    return format == platform::PcmFormat{ 8000, 16, 1 };
 }
 
 LineWaveIn::LineWaveIn(std::string name)
@@ -42,8 +42,8 @@ void LineWaveIn::Feed(const std::int16_t* samples, std::size_t count)
     std::lock_guard lock(m_mutex);
     if (!m_deliver)
         return;
-    const Deliver deliver = m_deliver;  // the callback may stop the device
+    const Deliver deliver = m_deliver; // the callback may stop the device
     deliver(reinterpret_cast<const std::uint8_t*>(samples), count * sizeof(std::int16_t));
 }
 
-}  // namespace tapi
+} // namespace tapi

@@ -31,4 +31,4 @@ private:
 // The one format the line devices carry.
 bool IsLineFormat(const platform::PcmFormat& format);
 
-}  // namespace tapi
+} // namespace tapi

@@ -43,4 +43,4 @@ void LineWaveOut::Pull(std::int16_t* samples, std::size_t count)
     std::fill(samples + filled / sizeof(std::int16_t), samples + count, 0);
 }
 
-}  // namespace tapi
+} // namespace tapi

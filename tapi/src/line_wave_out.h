@@ -26,4 +26,4 @@ private:
     Render m_render;
 };
 
-}  // namespace tapi
+} // namespace tapi

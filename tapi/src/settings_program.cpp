@@ -24,7 +24,7 @@ std::string ProgramPath()
     return (std::filesystem::path(info.dli_fname).parent_path() / "tapi-settings").string();
 }
 
-}  // namespace
+} // namespace
 
 LONG RunSettingsProgram(const std::vector<std::string>& arguments)
 {
@@ -44,4 +44,4 @@ LONG RunSettingsProgram(const std::vector<std::string>& arguments)
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 0 : LINEERR_OPERATIONFAILED;
 }
 
-}  // namespace tapi
+} // namespace tapi

@@ -12,4 +12,4 @@ namespace tapi {
 // normally, LINEERR_OPERATIONFAILED otherwise.
 LONG RunSettingsProgram(const std::vector<std::string>& arguments);
 
-}  // namespace tapi
+} // namespace tapi

@@ -2,8 +2,8 @@
 
 #include "tapi.h"
 
-#include "control_client.h"
 #include "command_words.h"
+#include "control_client.h"
 #include "dialing_rules.h"
 #include "exchange.h"
 #include "settings_program.h"
@@ -24,7 +24,10 @@ namespace {
 constexpr DWORD kMinCallParamsSize = offsetof(LINECALLPARAMS, dwPredictiveAutoTransferStates);
 constexpr std::size_t kMaxDeviceClass = 64;
 
-Exchange& Service() { return Exchange::Instance(); }
+Exchange& Service()
+{
+    return Exchange::Instance();
+}
 
 // A text of a variable part, checked against the structure's own size.
 bool ReadText(const void* structure, DWORD total, DWORD size, DWORD offset, std::string& text)
@@ -47,7 +50,7 @@ LONG ReadCallParams(const LINECALLPARAMS* params, Exchange::CallText& text)
         return LINEERR_STRUCTURETOOSMALL;
     const DWORD total = params->dwTotalSize;
     if (!ReadText(params, total, params->dwDisplayableAddressSize, params->dwDisplayableAddressOffset,
-                  text.displayable)
+            text.displayable)
         || !ReadText(params, total, params->dwCalledPartySize, params->dwCalledPartyOffset, text.calledParty)
         || !ReadText(params, total, params->dwCommentSize, params->dwCommentOffset, text.comment))
         return LINEERR_INVALCALLPARAMS;
@@ -60,40 +63,56 @@ LONG ReadCallParams(const LINECALLPARAMS* params, Exchange::CallText& text)
     return 0;
 }
 
-bool ClassIs(LPCSTR deviceClass, const char* name) { return strcasecmp(deviceClass, name) == 0; }
-
-}  // namespace
-
-extern "C" {
-
-LONG lineInitializeExA(LPHLINEAPP lphLineApp, HINSTANCE, LINECALLBACK lpfnCallback, LPCSTR lpszFriendlyAppName,
-                       LPDWORD lpdwNumDevs, LPDWORD lpdwAPIVersion, LPLINEINITIALIZEEXPARAMS lpLineInitializeExParams)
+// lineInitializeExA and phoneInitializeExA: the outputs are written only on success.
+template <typename Handle, typename Callback, typename Params, typename ExchangeParams>
+LONG Initialize(LONG (Exchange::*initialize)(Handle&, Callback, const char*, DWORD&, DWORD&, ExchangeParams),
+    LONG invalidPointer, Handle* appOut, Callback callback, LPCSTR name, LPDWORD numDevsOut,
+    LPDWORD versionInOut, Params params)
 {
-    if (!lphLineApp || !lpdwNumDevs || !lpdwAPIVersion)
-        return LINEERR_INVALPOINTER;
-    HLINEAPP app = 0;
+    if (!appOut || !numDevsOut || !versionInOut)
+        return invalidPointer;
+    Handle app = 0;
     DWORD numDevs = 0;
-    DWORD version = *lpdwAPIVersion;
-    const LONG result =
-        Service().LineInitialize(app, lpfnCallback, lpszFriendlyAppName, numDevs, version, lpLineInitializeExParams);
+    DWORD version = *versionInOut;
+    const LONG result = (Service().*initialize)(app, callback, name, numDevs, version, params);
     if (result == 0) {
-        *lphLineApp = app;
-        *lpdwNumDevs = numDevs;
-        *lpdwAPIVersion = version;
+        *appOut = app;
+        *numDevsOut = numDevs;
+        *versionInOut = version;
     }
     return result;
 }
 
-LONG lineShutdown(HLINEAPP hLineApp) { return Service().LineShutdown(hLineApp); }
+bool ClassIs(LPCSTR deviceClass, const char* name)
+{
+    return strcasecmp(deviceClass, name) == 0;
+}
 
-LONG lineNegotiateAPIVersion(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPILowVersion, DWORD dwAPIHighVersion,
-                             LPDWORD lpdwAPIVersion, LPLINEEXTENSIONID lpExtensionID)
+} // namespace
+
+extern "C" {
+
+LONG lineInitializeExA(LPHLINEAPP lphLineApp, HINSTANCE, LINECALLBACK lpfnCallback,
+    LPCSTR lpszFriendlyAppName, LPDWORD lpdwNumDevs, LPDWORD lpdwAPIVersion,
+    LPLINEINITIALIZEEXPARAMS lpLineInitializeExParams)
+{
+    return Initialize(&Exchange::LineInitialize, LINEERR_INVALPOINTER, lphLineApp, lpfnCallback,
+        lpszFriendlyAppName, lpdwNumDevs, lpdwAPIVersion, lpLineInitializeExParams);
+}
+
+LONG lineShutdown(HLINEAPP hLineApp)
+{
+    return Service().LineShutdown(hLineApp);
+}
+
+LONG lineNegotiateAPIVersion(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPILowVersion,
+    DWORD dwAPIHighVersion, LPDWORD lpdwAPIVersion, LPLINEEXTENSIONID lpExtensionID)
 {
     if (!lpdwAPIVersion || !lpExtensionID)
         return LINEERR_INVALPOINTER;
     DWORD version = 0;
-    const LONG result =
-        Service().NegotiateApiVersion(hLineApp, dwDeviceID, dwAPILowVersion, dwAPIHighVersion, version);
+    const LONG result
+        = Service().NegotiateApiVersion(hLineApp, dwDeviceID, dwAPILowVersion, dwAPIHighVersion, version);
     if (result == 0) {
         *lpdwAPIVersion = version;
         *lpExtensionID = LINEEXTENSIONID{};
@@ -101,8 +120,8 @@ LONG lineNegotiateAPIVersion(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPILow
     return result;
 }
 
-LONG lineGetDevCapsA(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPIVersion, DWORD dwExtVersion,
-                     LPLINEDEVCAPS lpLineDevCaps)
+LONG lineGetDevCapsA(
+    HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPIVersion, DWORD dwExtVersion, LPLINEDEVCAPS lpLineDevCaps)
 {
     if (!lpLineDevCaps)
         return LINEERR_INVALPOINTER;
@@ -110,27 +129,30 @@ LONG lineGetDevCapsA(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPIVersion, DW
 }
 
 LONG lineOpenA(HLINEAPP hLineApp, DWORD dwDeviceID, LPHLINE lphLine, DWORD dwAPIVersion, DWORD dwExtVersion,
-               DWORD_PTR dwCallbackInstance, DWORD dwPrivileges, DWORD dwMediaModes, const LINECALLPARAMS*)
+    DWORD_PTR dwCallbackInstance, DWORD dwPrivileges, DWORD dwMediaModes, const LINECALLPARAMS*)
 {
     if (!lphLine)
         return LINEERR_INVALPOINTER;
     HLINE line = 0;
-    const LONG result = Service().LineOpen(hLineApp, dwDeviceID, line, dwAPIVersion, dwExtVersion, dwCallbackInstance,
-                                           dwPrivileges, dwMediaModes);
+    const LONG result = Service().LineOpen(hLineApp, dwDeviceID, line, dwAPIVersion, dwExtVersion,
+        dwCallbackInstance, dwPrivileges, dwMediaModes);
     if (result == 0)
         *lphLine = line;
     return result;
 }
 
-LONG lineClose(HLINE hLine) { return Service().LineClose(hLine); }
+LONG lineClose(HLINE hLine)
+{
+    return Service().LineClose(hLine);
+}
 
 LONG lineGetIDA(HLINE hLine, DWORD dwAddressID, HCALL hCall, DWORD dwSelect, LPVARSTRING lpDeviceID,
-                LPCSTR lpszDeviceClass)
+    LPCSTR lpszDeviceClass)
 {
     if (!lpDeviceID || !lpszDeviceClass)
         return LINEERR_INVALPOINTER;
     return Service().GetId(hLine, dwAddressID, hCall, dwSelect, *lpDeviceID,
-                           std::string(lpszDeviceClass, strnlen(lpszDeviceClass, kMaxDeviceClass)));
+        std::string(lpszDeviceClass, strnlen(lpszDeviceClass, kMaxDeviceClass)));
 }
 
 LONG lineGetIconA(DWORD dwDeviceID, LPCSTR lpszDeviceClass, HICON* lphIcon)
@@ -164,22 +186,33 @@ LONG lineGetNewCalls(HLINE hLine, DWORD dwAddressID, DWORD dwSelect, LPLINECALLL
     return Service().GetNewCalls(hLine, dwAddressID, dwSelect, *lpCallList);
 }
 
-LONG lineMakeCallA(HLINE hLine, LPHCALL lphCall, LPCSTR lpszDestAddress, DWORD, const LINECALLPARAMS* lpCallParams)
+LONG lineMakeCallA(
+    HLINE hLine, LPHCALL lphCall, LPCSTR lpszDestAddress, DWORD, const LINECALLPARAMS* lpCallParams)
 {
     if (!lphCall)
         return LINEERR_INVALPOINTER;
     Exchange::CallText text;
     if (LONG result = ReadCallParams(lpCallParams, text))
         return result;
-    const std::string destination = lpszDestAddress ? std::string(lpszDestAddress, strnlen(lpszDestAddress, 256)) : "";
+    const std::string destination
+        = lpszDestAddress ? std::string(lpszDestAddress, strnlen(lpszDestAddress, 256)) : "";
     return Service().MakeCall(hLine, lphCall, destination, text);
 }
 
-LONG lineAnswer(HCALL hCall, LPCSTR, DWORD) { return Service().Answer(hCall); }
+LONG lineAnswer(HCALL hCall, LPCSTR, DWORD)
+{
+    return Service().Answer(hCall);
+}
 
-LONG lineDrop(HCALL hCall, LPCSTR, DWORD) { return Service().Drop(hCall); }
+LONG lineDrop(HCALL hCall, LPCSTR, DWORD)
+{
+    return Service().Drop(hCall);
+}
 
-LONG lineDeallocateCall(HCALL hCall) { return Service().Deallocate(hCall); }
+LONG lineDeallocateCall(HCALL hCall)
+{
+    return Service().Deallocate(hCall);
+}
 
 LONG lineGetCallInfoA(HCALL hCall, LPLINECALLINFO lpCallInfo)
 {
@@ -200,8 +233,8 @@ LONG lineGenerateDigitsA(HCALL hCall, DWORD dwDigitMode, LPCSTR lpszDigits, DWOR
     return Service().GenerateDigits(hCall, dwDigitMode, lpszDigits, dwDuration);
 }
 
-LONG lineGenerateTone(HCALL hCall, DWORD dwToneMode, DWORD dwDuration, DWORD dwNumTones,
-                      const LINEGENERATETONE* lpTones)
+LONG lineGenerateTone(
+    HCALL hCall, DWORD dwToneMode, DWORD dwDuration, DWORD dwNumTones, const LINEGENERATETONE* lpTones)
 {
     std::vector<LINEGENERATETONE> tones;
     if (dwToneMode == LINETONEMODE_CUSTOM) {
@@ -215,7 +248,7 @@ LONG lineGenerateTone(HCALL hCall, DWORD dwToneMode, DWORD dwDuration, DWORD dwN
 }
 
 LONG lineTranslateAddressA(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPIVersion, LPCSTR lpszAddressIn,
-                           DWORD dwCard, DWORD dwTranslateOptions, LPLINETRANSLATEOUTPUT lpTranslateOutput)
+    DWORD dwCard, DWORD dwTranslateOptions, LPLINETRANSLATEOUTPUT lpTranslateOutput)
 {
     if (!lpszAddressIn || !lpTranslateOutput)
         return LINEERR_INVALPOINTER;
@@ -233,14 +266,14 @@ LONG lineTranslateAddressA(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPIVersi
         return LINEERR_STRUCTURETOOSMALL;
     tapi::Translation translation;
     const auto location = tapi::DialingRules::Load(platform::RegistryHive::CurrentUser());
-    if (LONG result = tapi::DialingRules::Translate(location, std::string(lpszAddressIn, strnlen(lpszAddressIn, 512)),
-                                                    translation))
+    if (LONG result = tapi::DialingRules::Translate(
+            location, std::string(lpszAddressIn, strnlen(lpszAddressIn, 512)), translation))
         return result;
     tapi::VarStruct var(lpTranslateOutput, sizeof(LINETRANSLATEOUTPUT));
     var.AddText(translation.dialable, lpTranslateOutput->dwDialableStringSize,
-                lpTranslateOutput->dwDialableStringOffset);
+        lpTranslateOutput->dwDialableStringOffset);
     var.AddText(translation.displayable, lpTranslateOutput->dwDisplayableStringSize,
-                lpTranslateOutput->dwDisplayableStringOffset);
+        lpTranslateOutput->dwDisplayableStringOffset);
     lpTranslateOutput->dwCurrentCountry = translation.currentCountry;
     lpTranslateOutput->dwDestCountry = translation.destCountry;
     lpTranslateOutput->dwTranslateResults = translation.results;
@@ -256,7 +289,7 @@ LONG lineTranslateDialogA(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPIVersio
     // Every 2.x minor version may ask for the dialog, 2.1 included.
     if (dwAPIVersion < TAPI_VERSION_LOWEST || dwAPIVersion > 0x0002FFFF)
         return LINEERR_INCOMPATIBLEAPIVERSION;
-    std::vector<std::string> arguments{"--dialing-rules"};
+    std::vector<std::string> arguments{ "--dialing-rules" };
     if (lpszAddressIn) {
         arguments.push_back("--address");
         arguments.emplace_back(lpszAddressIn, strnlen(lpszAddressIn, 512));
@@ -270,11 +303,12 @@ LONG lineConfigDialogA(DWORD dwDeviceID, HWND, LPCSTR lpszDeviceClass)
         return result;
     if (lpszDeviceClass && *lpszDeviceClass && !ClassIs(lpszDeviceClass, "tapi/line"))
         return LINEERR_INVALDEVICECLASS;
-    return tapi::RunSettingsProgram({"--line-config", std::to_string(dwDeviceID)});
+    return tapi::RunSettingsProgram(
+        { "--line-config", std::to_string(dwDeviceID), "--name", Service().LineName(dwDeviceID) });
 }
 
-LONG lineRegisterRequestRecipient(HLINEAPP hLineApp, DWORD dwRegistrationInstance, DWORD dwRequestMode,
-                                  DWORD bEnable)
+LONG lineRegisterRequestRecipient(
+    HLINEAPP hLineApp, DWORD dwRegistrationInstance, DWORD dwRequestMode, DWORD bEnable)
 {
     return Service().RegisterRequestRecipient(hLineApp, dwRegistrationInstance, dwRequestMode, bEnable != 0);
 }
@@ -291,43 +325,37 @@ LONG lineGetRequestA(HLINEAPP hLineApp, DWORD dwRequestMode, LPVOID lpRequestBuf
 }
 
 LONG lineSetTerminal(HLINE hLine, DWORD dwAddressID, HCALL hCall, DWORD dwSelect, DWORD dwTerminalModes,
-                     DWORD dwTerminalID, DWORD bEnable)
+    DWORD dwTerminalID, DWORD bEnable)
 {
-    return Service().SetTerminal(hLine, dwAddressID, hCall, dwSelect, dwTerminalModes, dwTerminalID, bEnable != 0);
+    return Service().SetTerminal(
+        hLine, dwAddressID, hCall, dwSelect, dwTerminalModes, dwTerminalID, bEnable != 0);
 }
 
-LONG phoneInitializeExA(LPHPHONEAPP lphPhoneApp, HINSTANCE, PHONECALLBACK lpfnCallback, LPCSTR lpszFriendlyAppName,
-                        LPDWORD lpdwNumDevs, LPDWORD lpdwAPIVersion, LPPHONEINITIALIZEEXPARAMS lpPhoneInitializeExParams)
+LONG phoneInitializeExA(LPHPHONEAPP lphPhoneApp, HINSTANCE, PHONECALLBACK lpfnCallback,
+    LPCSTR lpszFriendlyAppName, LPDWORD lpdwNumDevs, LPDWORD lpdwAPIVersion,
+    LPPHONEINITIALIZEEXPARAMS lpPhoneInitializeExParams)
 {
-    if (!lphPhoneApp || !lpdwNumDevs || !lpdwAPIVersion)
-        return PHONEERR_INVALPOINTER;
-    HPHONEAPP app = 0;
-    DWORD numDevs = 0;
-    DWORD version = *lpdwAPIVersion;
-    const LONG result = Service().PhoneInitialize(app, lpfnCallback, lpszFriendlyAppName, numDevs, version,
-                                                  lpPhoneInitializeExParams);
-    if (result == 0) {
-        *lphPhoneApp = app;
-        *lpdwNumDevs = numDevs;
-        *lpdwAPIVersion = version;
-    }
-    return result;
+    return Initialize(&Exchange::PhoneInitialize, PHONEERR_INVALPOINTER, lphPhoneApp, lpfnCallback,
+        lpszFriendlyAppName, lpdwNumDevs, lpdwAPIVersion, lpPhoneInitializeExParams);
 }
 
-LONG phoneOpen(HPHONEAPP hPhoneApp, DWORD dwDeviceID, LPHPHONE lphPhone, DWORD dwAPIVersion, DWORD dwExtVersion,
-               DWORD_PTR dwCallbackInstance, DWORD dwPrivilege)
+LONG phoneOpen(HPHONEAPP hPhoneApp, DWORD dwDeviceID, LPHPHONE lphPhone, DWORD dwAPIVersion,
+    DWORD dwExtVersion, DWORD_PTR dwCallbackInstance, DWORD dwPrivilege)
 {
     if (!lphPhone)
         return PHONEERR_INVALPOINTER;
     HPHONE phone = 0;
-    const LONG result =
-        Service().PhoneOpen(hPhoneApp, dwDeviceID, phone, dwAPIVersion, dwExtVersion, dwCallbackInstance, dwPrivilege);
+    const LONG result = Service().PhoneOpen(
+        hPhoneApp, dwDeviceID, phone, dwAPIVersion, dwExtVersion, dwCallbackInstance, dwPrivilege);
     if (result == 0)
         *lphPhone = phone;
     return result;
 }
 
-LONG phoneClose(HPHONE hPhone) { return Service().PhoneClose(hPhone); }
+LONG phoneClose(HPHONE hPhone)
+{
+    return Service().PhoneClose(hPhone);
+}
 
 LONG phoneSetStatusMessages(HPHONE hPhone, DWORD dwPhoneStates, DWORD dwButtonModes, DWORD dwButtonStates)
 {
@@ -373,7 +401,8 @@ LONG phoneGetMessage(HPHONEAPP hPhoneApp, LPPHONEMESSAGE lpMessage, DWORD dwTime
     return Service().PhoneGetMessage(hPhoneApp, *lpMessage, dwTimeout);
 }
 
-LONG tapiRequestMakeCallA(LPCSTR lpszDestAddress, LPCSTR lpszAppName, LPCSTR lpszCalledParty, LPCSTR lpszComment)
+LONG tapiRequestMakeCallA(
+    LPCSTR lpszDestAddress, LPCSTR lpszAppName, LPCSTR lpszCalledParty, LPCSTR lpszComment)
 {
     if (!lpszDestAddress)
         return TAPIERR_INVALPOINTER;
@@ -395,18 +424,26 @@ LONG tapiRequestMakeCallA(LPCSTR lpszDestAddress, LPCSTR lpszAppName, LPCSTR lps
     std::string error;
     const std::string path = tapi::ControlSocketPathFromEnvironment(error);
     std::string command = "request";
-    for (const char* field : {request.szDestAddress, request.szAppName, request.szCalledParty, request.szComment})
+    for (const char* field :
+        { request.szDestAddress, request.szAppName, request.szCalledParty, request.szComment })
         command += " " + tapi::QuoteCommandWord(field);
     std::string reply;
     if (path.empty() || !tapi::SendControlCommand(path, command, reply, error))
         return TAPIERR_NOREQUESTRECIPIENT;
     if (reply.rfind("requested", 0) == 0)
         return 0;
-    return reply.find("too many") != std::string::npos ? TAPIERR_REQUESTQUEUEFULL : TAPIERR_NOREQUESTRECIPIENT;
+    return reply.find("too many") != std::string::npos ? TAPIERR_REQUESTQUEUEFULL
+                                                       : TAPIERR_NOREQUESTRECIPIENT;
 }
 
-int tapiGetEventFd(void) { return Service().EventFd(); }
+int tapiGetEventFd(void)
+{
+    return Service().EventFd();
+}
 
-LONG tapiDispatchEvents(void) { return Service().DispatchEvents(); }
+LONG tapiDispatchEvents(void)
+{
+    return Service().DispatchEvents();
+}
 
-}  // extern "C"
+} // extern "C"

@@ -12,7 +12,10 @@ using tapi::Exchange;
 
 namespace {
 
-Exchange& Service() { return Exchange::Instance(); }
+Exchange& Service()
+{
+    return Exchange::Instance();
+}
 
 LONG CopyOut(const std::string& text, char* out, DWORD size)
 {
@@ -24,19 +27,34 @@ LONG CopyOut(const std::string& text, char* out, DWORD size)
     return TAPISIM_OK;
 }
 
-}  // namespace
+} // namespace
 
 extern "C" {
 
-LONG tapisimUseManualClock(int manual) { return Service().UseManualClock(manual != 0); }
+LONG tapisimUseManualClock(int manual)
+{
+    return Service().UseManualClock(manual != 0);
+}
 
-LONG tapisimAdvance(DWORD milliseconds) { return Service().Advance(milliseconds); }
+LONG tapisimAdvance(DWORD milliseconds)
+{
+    return Service().Advance(milliseconds);
+}
 
-uint64_t tapisimNow(void) { return Service().Now(); }
+uint64_t tapisimNow(void)
+{
+    return Service().Now();
+}
 
-LONG tapisimReset(void) { return Service().Reset(); }
+LONG tapisimReset(void)
+{
+    return Service().Reset();
+}
 
-LONG tapisimConfigure(const char* configText) { return Service().Configure(configText); }
+LONG tapisimConfigure(const char* configText)
+{
+    return Service().Configure(configText);
+}
 
 const char* tapisimLastError(void)
 {
@@ -51,22 +69,38 @@ LONG tapisimRing(DWORD lineId, const TAPISIM_CALLER* caller)
     return Service().Ring(lineId, caller ? *caller : kNobody);
 }
 
-LONG tapisimHangUp(DWORD lineId) { return Service().FarEndHangUp(lineId); }
+LONG tapisimHangUp(DWORD lineId)
+{
+    return Service().FarEndHangUp(lineId);
+}
 
-LONG tapisimAnswerDialled(DWORD lineId) { return Service().AnswerDialled(lineId, true); }
+LONG tapisimAnswerDialled(DWORD lineId)
+{
+    return Service().AnswerDialled(lineId, true);
+}
 
-LONG tapisimRefuseDialled(DWORD lineId) { return Service().AnswerDialled(lineId, false); }
+LONG tapisimRefuseDialled(DWORD lineId)
+{
+    return Service().AnswerDialled(lineId, false);
+}
 
 LONG tapisimAddDialRule(const TAPISIM_DIALRULE* rule)
 {
     if (!rule || !rule->pattern)
         return TAPISIM_E_BADARG;
-    return Service().AddDialRule(tapi::DialRule{rule->pattern, rule->outcome, rule->delayMs, rule->hangUpAfterMs});
+    return Service().AddDialRule(
+        tapi::DialRule{ rule->pattern, rule->outcome, rule->delayMs, rule->hangUpAfterMs });
 }
 
-LONG tapisimClearDialPlan(void) { return Service().ClearDialPlan(); }
+LONG tapisimClearDialPlan(void)
+{
+    return Service().ClearDialPlan();
+}
 
-LONG tapisimSetFarEndSilence(DWORD lineId) { return Service().SetFarEndSilence(lineId); }
+LONG tapisimSetFarEndSilence(DWORD lineId)
+{
+    return Service().SetFarEndSilence(lineId);
+}
 
 LONG tapisimSetFarEndTone(DWORD lineId, DWORD frequencyHz, int levelDbm0)
 {
@@ -106,9 +140,15 @@ LONG tapisimGetGeneratedLog(DWORD lineId, char* text, DWORD size)
     return CopyOut(log, text, size);
 }
 
-LONG tapisimClearHeard(DWORD lineId) { return Service().ClearHeard(lineId); }
+LONG tapisimClearHeard(DWORD lineId)
+{
+    return Service().ClearHeard(lineId);
+}
 
-LONG tapisimSetHandset(DWORD phoneId, int offHook) { return Service().SetHandset(phoneId, offHook != 0); }
+LONG tapisimSetHandset(DWORD phoneId, int offHook)
+{
+    return Service().SetHandset(phoneId, offHook != 0);
+}
 
 LONG tapisimCommand(const char* command, char* reply, DWORD replySize)
 {
@@ -133,4 +173,4 @@ const char* tapisimControlSocketPath(void)
     return path.c_str();
 }
 
-}  // extern "C"
+} // extern "C"

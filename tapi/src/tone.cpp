@@ -11,7 +11,7 @@ namespace {
 constexpr double kRate = 8000.0;
 constexpr unsigned kSamplesPerMs = 8;
 
-}  // namespace
+} // namespace
 
 std::int16_t ToneSpec::Sample(std::uint64_t t) const
 {
@@ -38,14 +38,26 @@ std::vector<std::int16_t> ToneSpec::Render(unsigned durationMs) const
     return samples;
 }
 
-ToneSpec ToneSpec::DialTone() { return {{350, 440}, 0, 0, -13}; }
-ToneSpec ToneSpec::Ringback() { return {{440, 480}, 2000, 4000, -19}; }
-ToneSpec ToneSpec::Busy() { return {{480, 620}, 500, 500, -24}; }
-ToneSpec ToneSpec::Beep() { return {{1000}, 0, 0, -10}; }
+ToneSpec ToneSpec::DialTone()
+{
+    return { { 350, 440 }, 0, 0, -13 };
+}
+ToneSpec ToneSpec::Ringback()
+{
+    return { { 440, 480 }, 2000, 4000, -19 };
+}
+ToneSpec ToneSpec::Busy()
+{
+    return { { 480, 620 }, 500, 500, -24 };
+}
+ToneSpec ToneSpec::Beep()
+{
+    return { { 1000 }, 0, 0, -10 };
+}
 
 std::int16_t MixSamples(std::int16_t a, std::int16_t b)
 {
     return static_cast<std::int16_t>(std::clamp(int(a) + int(b), -32768, 32767));
 }
 
-}  // namespace tapi
+} // namespace tapi

@@ -26,4 +26,4 @@ struct ToneSpec {
 // Adds b to a, clipping at the 16-bit limits.
 std::int16_t MixSamples(std::int16_t a, std::int16_t b);
 
-}  // namespace tapi
+} // namespace tapi

@@ -41,4 +41,4 @@ private:
     int m_fd = -1;
 };
 
-}  // namespace tapi
+} // namespace tapi

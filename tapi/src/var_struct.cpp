@@ -10,9 +10,12 @@ struct Header {
     DWORD used;
 };
 
-Header* HeaderOf(void* structure) { return static_cast<Header*>(structure); }
+Header* HeaderOf(void* structure)
+{
+    return static_cast<Header*>(structure);
+}
 
-}  // namespace
+} // namespace
 
 void ResetFixedPart(void* structure, std::size_t fixedSize)
 {
@@ -58,4 +61,4 @@ void VarStruct::AddBytes(const void* data, std::size_t bytes, DWORD& size, DWORD
     header->used += static_cast<DWORD>(bytes);
 }
 
-}  // namespace tapi
+} // namespace tapi

@@ -28,4 +28,4 @@ private:
 // needed and used sizes to the fixed part.
 void ResetFixedPart(void* structure, std::size_t fixedSize);
 
-}  // namespace tapi
+} // namespace tapi

@@ -17,8 +17,14 @@ struct PcmInfo {
     std::uint16_t bits = 0;
 };
 
-std::uint32_t Le32(const unsigned char* p) { return p[0] | p[1] << 8 | p[2] << 16 | std::uint32_t(p[3]) << 24; }
-std::uint16_t Le16(const unsigned char* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
+std::uint32_t Le32(const unsigned char* p)
+{
+    return p[0] | p[1] << 8 | p[2] << 16 | std::uint32_t(p[3]) << 24;
+}
+std::uint16_t Le16(const unsigned char* p)
+{
+    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
+}
 
 bool ParseFormat(const unsigned char* chunk, std::uint32_t size, PcmInfo& info, std::string& error)
 {
@@ -73,10 +79,10 @@ std::vector<std::int16_t> Resample(const std::vector<std::int16_t>& in, std::uin
     return out;
 }
 
-}  // namespace
+} // namespace
 
-bool ReadWaveFileAsLineAudio(const std::filesystem::path& path, std::vector<std::int16_t>& samples,
-                             std::string& error)
+bool ReadWaveFileAsLineAudio(
+    const std::filesystem::path& path, std::vector<std::int16_t>& samples, std::string& error)
 {
     std::error_code ec;
     const auto size = std::filesystem::file_size(path, ec);
@@ -86,7 +92,8 @@ bool ReadWaveFileAsLineAudio(const std::filesystem::path& path, std::vector<std:
     }
     std::ifstream in(path, std::ios::binary);
     std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0 || std::memcmp(bytes.data() + 8, "WAVE", 4) != 0) {
+    if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0
+        || std::memcmp(bytes.data() + 8, "WAVE", 4) != 0) {
         error = path.string() + " is not a WAVE file";
         return false;
     }
@@ -114,4 +121,4 @@ bool ReadWaveFileAsLineAudio(const std::filesystem::path& path, std::vector<std:
     return false;
 }
 
-}  // namespace tapi
+} // namespace tapi

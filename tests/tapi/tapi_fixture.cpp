@@ -11,16 +11,16 @@ std::vector<Received>* g_sink = nullptr;
 void LineCallback(DWORD device, DWORD message, DWORD_PTR instance, DWORD_PTR p1, DWORD_PTR p2, DWORD_PTR p3)
 {
     if (g_sink)
-        g_sink->push_back({false, device, message, instance, p1, p2, p3});
+        g_sink->push_back({ false, device, message, instance, p1, p2, p3 });
 }
 
 void PhoneCallback(DWORD device, DWORD message, DWORD_PTR instance, DWORD_PTR p1, DWORD_PTR p2, DWORD_PTR p3)
 {
     if (g_sink)
-        g_sink->push_back({true, device, message, instance, p1, p2, p3});
+        g_sink->push_back({ true, device, message, instance, p1, p2, p3 });
 }
 
-}  // namespace
+} // namespace
 
 void TapiFixture::SetUp()
 {
@@ -32,14 +32,16 @@ void TapiFixture::SetUp()
     params.dwTotalSize = sizeof params;
     params.dwOptions = LINEINITIALIZEEXOPTION_USEHIDDENWINDOW;
     m_version = 0x00020000;
-    ASSERT_EQ(lineInitializeExA(&m_lineApp, nullptr, LineCallback, "Kestrium", &m_numLines, &m_version, &params), 0);
+    ASSERT_EQ(
+        lineInitializeExA(&m_lineApp, nullptr, LineCallback, "Kestrium", &m_numLines, &m_version, &params),
+        0);
     PHONEINITIALIZEEXPARAMS phoneParams{};
     phoneParams.dwTotalSize = sizeof phoneParams;
     phoneParams.dwOptions = PHONEINITIALIZEEXOPTION_USEHIDDENWINDOW;
     DWORD phoneVersion = 0x00020000;
-    ASSERT_EQ(phoneInitializeExA(&m_phoneApp, nullptr, PhoneCallback, "Kestrium", &m_numPhones, &phoneVersion,
-                                 &phoneParams),
-              0);
+    ASSERT_EQ(phoneInitializeExA(
+                  &m_phoneApp, nullptr, PhoneCallback, "Kestrium", &m_numPhones, &phoneVersion, &phoneParams),
+        0);
 }
 
 void TapiFixture::TearDown()
@@ -63,9 +65,10 @@ std::vector<Received> TapiFixture::Pump(DWORD ms)
 HLINE TapiFixture::OpenLine(DWORD device, DWORD_PTR instance)
 {
     HLINE line = 0;
-    EXPECT_EQ(lineOpenA(m_lineApp, device, &line, m_version, 0, instance,
-                        LINECALLPRIVILEGE_MONITOR | LINECALLPRIVILEGE_OWNER, LINEMEDIAMODE_INTERACTIVEVOICE, nullptr),
-              0);
+    EXPECT_EQ(
+        lineOpenA(m_lineApp, device, &line, m_version, 0, instance,
+            LINECALLPRIVILEGE_MONITOR | LINECALLPRIVILEGE_OWNER, LINEMEDIAMODE_INTERACTIVEVOICE, nullptr),
+        0);
     EXPECT_EQ(lineSetStatusMessages(line, 0x000200FA, 0), 0);
     return line;
 }
@@ -78,8 +81,8 @@ HPHONE TapiFixture::OpenPhone(DWORD device, DWORD_PTR instance)
     return phone;
 }
 
-LONG TapiFixture::MakeCall(HLINE line, HCALL& call, const char* number, const char* displayable,
-                           const char* calledParty)
+LONG TapiFixture::MakeCall(
+    HLINE line, HCALL& call, const char* number, const char* displayable, const char* calledParty)
 {
     // The block Kestrium builds: 176 bytes, then the displayable address and the called party.
     std::vector<unsigned char> block(sizeof(LINECALLPARAMS) + 200, 0);
@@ -104,6 +107,17 @@ LONG TapiFixture::MakeCall(HLINE line, HCALL& call, const char* number, const ch
     params->dwAddressMode = LINEADDRESSMODE_ADDRESSID;
     params->dwNoAnswerTimeout = 10;
     return lineMakeCallA(line, &call, number, 0, params);
+}
+
+HCALL TapiFixture::PlaceUnderRule(DWORD outcome, DWORD delayMs, DWORD device, const char* number)
+{
+    TAPISIM_DIALRULE rule{ "*", outcome, delayMs, 0 };
+    EXPECT_EQ(tapisimAddDialRule(&rule), TAPISIM_OK);
+    const HLINE line = OpenLine(device);
+    HCALL call = 0;
+    EXPECT_GT(MakeCall(line, call, number), 0);
+    Pump();
+    return call;
 }
 
 HCALL TapiFixture::ConnectedCall(HLINE line, const char* number)

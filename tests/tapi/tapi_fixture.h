@@ -30,7 +30,10 @@ protected:
     HPHONE OpenPhone(DWORD device, DWORD_PTR instance = 0x61);
     // Places a call with Kestrium's call parameters and returns its request id.
     LONG MakeCall(HLINE line, HCALL& call, const char* number, const char* displayable = "",
-                  const char* calledParty = "");
+        const char* calledParty = "");
+    // Makes every number (pattern "*") or the prefix of `number` end with the outcome, opens the
+    // line and places a call; returns the call once its handle arrived.
+    HCALL PlaceUnderRule(DWORD outcome, DWORD delayMs, DWORD device, const char* number = "5551234");
     // Places a call and advances until it is connected; returns the call handle.
     HCALL ConnectedCall(HLINE line, const char* number = "5551234");
     // Rings the line and returns the new call's handle from LINE_APPNEWCALL.

@@ -32,7 +32,7 @@ DWORD IdOf(HLINE line, const char* deviceClass, DWORD totalSize = 28)
     return value;
 }
 
-}  // namespace
+} // namespace
 
 using TapiLifecycle = TapiFixture;
 
@@ -45,32 +45,33 @@ TEST_F(TapiLifecycle, InitialisationNegotiatesTheVersionAndCountsTheDefaultDevic
     HLINEAPP second = 0;
     DWORD count = 0;
     DWORD version = 0x00030000;
-    LINEINITIALIZEEXPARAMS params{sizeof(LINEINITIALIZEEXPARAMS), 0, 0, LINEINITIALIZEEXOPTION_USEHIDDENWINDOW, {0}, 0};
+    LINEINITIALIZEEXPARAMS params{ sizeof(LINEINITIALIZEEXPARAMS), 0, 0,
+        LINEINITIALIZEEXOPTION_USEHIDDENWINDOW, { 0 }, 0 };
     auto callback = [](DWORD, DWORD, DWORD_PTR, DWORD_PTR, DWORD_PTR, DWORD_PTR) {};
     ASSERT_EQ(lineInitializeExA(&second, nullptr, callback, "Other", &count, &version, &params), 0);
     EXPECT_EQ(version, 0x00020000u);
     EXPECT_NE(second, m_lineApp);
     version = 0x00010002;
     EXPECT_EQ(lineInitializeExA(&second, nullptr, callback, "Old", &count, &version, &params),
-              LINEERR_INCOMPATIBLEAPIVERSION);
+        LINEERR_INCOMPATIBLEAPIVERSION);
     params.dwTotalSize = 20;
     version = 0x00020000;
     EXPECT_EQ(lineInitializeExA(&second, nullptr, callback, "Small", &count, &version, &params),
-              LINEERR_STRUCTURETOOSMALL);
+        LINEERR_STRUCTURETOOSMALL);
 
     DWORD negotiated = 0;
-    LINEEXTENSIONID extension{1, 2, 3, 4};
+    LINEEXTENSIONID extension{ 1, 2, 3, 4 };
     EXPECT_EQ(lineNegotiateAPIVersion(m_lineApp, 0, 0x00010003, 0x00020000, &negotiated, &extension), 0);
     EXPECT_EQ(negotiated, 0x00020000u);
     EXPECT_EQ(extension.dwExtensionID0, 0u);
     EXPECT_EQ(lineNegotiateAPIVersion(m_lineApp, 0, 0x00010003, 0x00010004, &negotiated, &extension), 0);
     EXPECT_EQ(negotiated, 0x00010004u);
     EXPECT_EQ(lineNegotiateAPIVersion(m_lineApp, 0, 0x00030000, 0x00040000, &negotiated, &extension),
-              LINEERR_INCOMPATIBLEAPIVERSION);
+        LINEERR_INCOMPATIBLEAPIVERSION);
     EXPECT_EQ(lineNegotiateAPIVersion(m_lineApp, 99, 0x00010003, 0x00020000, &negotiated, &extension),
-              LINEERR_BADDEVICEID);
+        LINEERR_BADDEVICEID);
     EXPECT_EQ(lineNegotiateAPIVersion(m_lineApp, 0, 0x00010003, 0x00020000, nullptr, &extension),
-              LINEERR_INVALPOINTER);
+        LINEERR_INVALPOINTER);
 }
 
 TEST_F(TapiLifecycle, DeviceCapabilitiesDescribeTheDefaultLines)
@@ -82,13 +83,13 @@ TEST_F(TapiLifecycle, DeviceCapabilitiesDescribeTheDefaultLines)
     };
     const DWORD voice = LINEMEDIAMODE_UNKNOWN | LINEMEDIAMODE_INTERACTIVEVOICE | LINEMEDIAMODE_AUTOMATEDVOICE;
     const Expected expected[] = {
-        {"Zo-Linka Line 1", LINEBEARERMODE_VOICE, voice},
-        {"Zo-Linka Line 2", LINEBEARERMODE_VOICE, voice},
-        {"Zo-Linka Line 3", LINEBEARERMODE_VOICE, voice},
-        {"Zo-Linka Line 4", LINEBEARERMODE_VOICE, voice},
-        {"IP Line 1", LINEBEARERMODE_VOICE | LINEBEARERMODE_DATA, voice},
-        {"IP Line 2", LINEBEARERMODE_VOICE | LINEBEARERMODE_DATA, voice},
-        {"Data Modem", LINEBEARERMODE_DATA, LINEMEDIAMODE_DATAMODEM},
+        { "Zo-Linka Line 1", LINEBEARERMODE_VOICE, voice },
+        { "Zo-Linka Line 2", LINEBEARERMODE_VOICE, voice },
+        { "Zo-Linka Line 3", LINEBEARERMODE_VOICE, voice },
+        { "Zo-Linka Line 4", LINEBEARERMODE_VOICE, voice },
+        { "IP Line 1", LINEBEARERMODE_VOICE | LINEBEARERMODE_DATA, voice },
+        { "IP Line 2", LINEBEARERMODE_VOICE | LINEBEARERMODE_DATA, voice },
+        { "Data Modem", LINEBEARERMODE_DATA, LINEMEDIAMODE_DATAMODEM },
     };
     for (DWORD device = 0; device < 7; ++device) {
         std::vector<unsigned char> buffer(1268);
@@ -166,23 +167,23 @@ TEST_F(TapiLifecycle, LineDeviceIdRejectsUnknownClassesAndSmallBuffers)
 TEST_F(TapiLifecycle, OpeningChecksPrivilegesAndMediaModes)
 {
     HLINE line = 0;
-    EXPECT_EQ(lineOpenA(m_lineApp, 6, &line, m_version, 0, 1, LINECALLPRIVILEGE_OWNER, LINEMEDIAMODE_INTERACTIVEVOICE,
-                        nullptr),
-              LINEERR_INVALMEDIAMODE)
+    EXPECT_EQ(lineOpenA(m_lineApp, 6, &line, m_version, 0, 1, LINECALLPRIVILEGE_OWNER,
+                  LINEMEDIAMODE_INTERACTIVEVOICE, nullptr),
+        LINEERR_INVALMEDIAMODE)
         << "the modem carries no voice";
     EXPECT_EQ(lineOpenA(m_lineApp, 0, &line, m_version, 0, 1, 0, LINEMEDIAMODE_INTERACTIVEVOICE, nullptr),
-              LINEERR_INVALPRIVSELECT);
+        LINEERR_INVALPRIVSELECT);
     EXPECT_EQ(lineOpenA(m_lineApp, 0, &line, m_version, 0, 1, LINECALLPRIVILEGE_OWNER, 0, nullptr),
-              LINEERR_INVALMEDIAMODE);
+        LINEERR_INVALMEDIAMODE);
     EXPECT_EQ(lineOpenA(m_lineApp, 0, nullptr, m_version, 0, 1, LINECALLPRIVILEGE_OWNER,
-                        LINEMEDIAMODE_INTERACTIVEVOICE, nullptr),
-              LINEERR_INVALPOINTER);
+                  LINEMEDIAMODE_INTERACTIVEVOICE, nullptr),
+        LINEERR_INVALPOINTER);
     EXPECT_EQ(lineOpenA(m_lineApp, 9, &line, m_version, 0, 1, LINECALLPRIVILEGE_OWNER,
-                        LINEMEDIAMODE_INTERACTIVEVOICE, nullptr),
-              LINEERR_BADDEVICEID);
-    EXPECT_EQ(lineOpenA(m_lineApp, 6, &line, m_version, 0, 1, LINECALLPRIVILEGE_OWNER, LINEMEDIAMODE_DATAMODEM,
-                        nullptr),
-              0);
+                  LINEMEDIAMODE_INTERACTIVEVOICE, nullptr),
+        LINEERR_BADDEVICEID);
+    EXPECT_EQ(lineOpenA(m_lineApp, 6, &line, m_version, 0, 1, LINECALLPRIVILEGE_OWNER,
+                  LINEMEDIAMODE_DATAMODEM, nullptr),
+        0);
 }
 
 TEST_F(TapiLifecycle, DoubleCloseAndCallsAfterShutdownAreRefused)
@@ -202,8 +203,8 @@ TEST_F(TapiLifecycle, DoubleCloseAndCallsAfterShutdownAreRefused)
     EXPECT_EQ(lineClose(again), LINEERR_INVALLINEHANDLE);
     HLINE line2 = 0;
     EXPECT_EQ(lineOpenA(m_lineApp, 0, &line2, m_version, 0, 1, LINECALLPRIVILEGE_OWNER,
-                        LINEMEDIAMODE_INTERACTIVEVOICE, nullptr),
-              LINEERR_INVALAPPHANDLE);
+                  LINEMEDIAMODE_INTERACTIVEVOICE, nullptr),
+        LINEERR_INVALAPPHANDLE);
     LINEDEVCAPS caps{};
     caps.dwTotalSize = sizeof caps;
     EXPECT_EQ(lineGetDevCapsA(m_lineApp, 0, m_version, 0, &caps), LINEERR_INVALAPPHANDLE);
@@ -216,7 +217,7 @@ TEST_F(TapiLifecycle, EventDescriptorIsReadableExactlyWhileMessagesWait)
     const int fd = tapiGetEventFd();
     ASSERT_GE(fd, 0);
     EXPECT_EQ(tapiGetEventFd(), fd);
-    pollfd wait{fd, POLLIN, 0};
+    pollfd wait{ fd, POLLIN, 0 };
     Pump();
     EXPECT_EQ(::poll(&wait, 1, 0), 0);
     const HLINE line = OpenLine(0);

@@ -1,0 +1,108 @@
+#include "tapi.h"
+#include "tapisim.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+void Ignore(DWORD, DWORD, DWORD_PTR, DWORD_PTR, DWORD_PTR, DWORD_PTR)
+{
+}
+
+std::vector<std::string> LineNames()
+{
+    HLINEAPP app = 0;
+    DWORD count = 0;
+    DWORD version = 0x00020000;
+    EXPECT_EQ(lineInitializeExA(&app, nullptr, Ignore, "Test", &count, &version, nullptr), 0);
+    std::vector<std::string> names;
+    for (DWORD device = 0; device < count; ++device) {
+        std::vector<unsigned char> block(1268);
+        auto* caps = reinterpret_cast<LINEDEVCAPS*>(block.data());
+        caps->dwTotalSize = 1268;
+        EXPECT_EQ(lineGetDevCapsA(app, device, version, 0, caps), 0);
+        names.emplace_back(reinterpret_cast<const char*>(block.data() + caps->dwLineNameOffset));
+    }
+    lineShutdown(app);
+    return names;
+}
+
+} // namespace
+
+class ExchangeConfiguration : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(tapisimUseManualClock(1), TAPISIM_OK); }
+    void TearDown() override { tapisimConfigure(nullptr); }
+};
+
+TEST_F(ExchangeConfiguration, ConfigurationTextReplacesTheDeviceSet)
+{
+    const char* text = "# two lines of a small office\n"
+                       "[line]\n"
+                       "name = Front Desk\n"
+                       "kind = analog\n"
+                       "ring-period-ms = 4000\n"
+                       "\n"
+                       "[line]\n"
+                       "name = SIP Trunk\n"
+                       "kind = ip\n"
+                       "phone = no\n"
+                       "[dial]\n"
+                       "pattern = 911\n"
+                       "outcome = reject\n";
+    ASSERT_EQ(tapisimConfigure(text), TAPISIM_OK);
+    EXPECT_EQ(LineNames(), (std::vector<std::string>{ "Front Desk", "SIP Trunk" }));
+    char reply[512];
+    tapisimCommand("dialplan", reply, sizeof reply);
+    EXPECT_EQ(std::string(reply), "911 reject 3000 0\n* answer 3000 0 (default)\n");
+    EXPECT_EQ(tapisimCommand("handset 2 up", reply, sizeof reply), TAPISIM_E_BADLINE)
+        << "the trunk has no phone";
+}
+
+struct BadConfig {
+    const char* text;
+    const char* error;
+};
+
+class ExchangeBadConfiguration : public ExchangeConfiguration,
+                                 public ::testing::WithParamInterface<BadConfig> { };
+
+TEST_P(ExchangeBadConfiguration, MistakeIsReportedWithItsLineAndTheDefaultIsUsed)
+{
+    EXPECT_EQ(tapisimConfigure(GetParam().text), TAPISIM_E_CONFIG);
+    EXPECT_EQ(std::string(tapisimLastError()), GetParam().error);
+    const auto names = LineNames();
+    ASSERT_EQ(names.size(), 7u);
+    EXPECT_EQ(names.front(), "Zo-Linka Line 1");
+}
+
+INSTANTIATE_TEST_SUITE_P(Mistakes, ExchangeBadConfiguration,
+    ::testing::Values(
+        BadConfig{ "[line]\nname = A\nkind = satellite\n", "line 3: kind must be analog, ip or modem" },
+        BadConfig{ "name = A\n", "line 1: \"name\" outside a section" },
+        BadConfig{ "[line]\nname = A\n[line]\nname = A\n", "line 4: the line name \"A\" is used twice" },
+        BadConfig{ "[line]\nkind = ip\n[line]\nname = B\n",
+            "line 3: the [line] section before this point has no name" },
+        BadConfig{ "[line]\nname = A\nring-period-ms = fast\n",
+            "line 3: ring-period-ms must be a number from 500 to 60000" },
+        BadConfig{ "[lines]\n", "line 1: unknown section [lines]" },
+        BadConfig{ "# nothing\n", "line 1: no [line] section" },
+        BadConfig{ "[line]\nname = A\ncolour = blue\n", "line 3: unknown key \"colour\"" },
+        BadConfig{ "[line]\nname A\n", "line 2: expected \"key = value\"" },
+        BadConfig{ "[line]\nname = A\n[dial]\npattern = 1\noutcome = later\n",
+            "line 5: outcome must be answer, busy, noanswer, badaddress, reject or manual" }));
+
+TEST_F(ExchangeConfiguration, ConfigurationIsRefusedWhileApplicationsRun)
+{
+    HLINEAPP app = 0;
+    DWORD count = 0;
+    DWORD version = 0x00020000;
+    ASSERT_EQ(lineInitializeExA(&app, nullptr, Ignore, "Test", &count, &version, nullptr), 0);
+    EXPECT_EQ(tapisimConfigure("[line]\nname = A\n"), TAPISIM_E_BUSY);
+    lineShutdown(app);
+    EXPECT_EQ(tapisimConfigure("[line]\nname = A\n"), TAPISIM_OK);
+    EXPECT_EQ(LineNames().size(), 1u);
+}

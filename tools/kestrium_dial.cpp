@@ -1,0 +1,90 @@
+// kestrium-dial: another application's dialing request (assisted telephony), also the handler
+// of tel: links.
+
+#include "tapi.h"
+
+#include <cctype>
+#include <cstring>
+#include <iostream>
+#include <string>
+
+namespace {
+
+void PrintUsage()
+{
+    std::cout << "Usage: kestrium-dial NUMBER [NAME]\n"
+                 "       kestrium-dial tel:NUMBER\n"
+                 "\n"
+                 "Asks the system dialer to place a call to NUMBER (assisted telephony). The application\n"
+                 "that serves dialing requests (Kestrium, when \"Use this application to handle dialing\n"
+                 "from other applications.\" is ticked in its setup) places the call on its default line;\n"
+                 "NAME is shown as the called party. A tel: link is accepted as it is, for example\n"
+                 "tel:+1-212-555-0100.\n"
+                 "\n"
+                 "Exit status: 0 when the request was handed over, 1 when no application serves dialing\n"
+                 "requests or the request was refused, 2 for a wrong command line.\n";
+}
+
+int HexValue(char c)
+{
+    return std::isdigit(static_cast<unsigned char>(c))
+        ? c - '0'
+        : std::tolower(static_cast<unsigned char>(c)) - 'a' + 10;
+}
+
+// "tel:+1-212-555-0100;ext=12" dials "+1-212-555-0100"; percent escapes are decoded.
+std::string NumberFromArgument(std::string text)
+{
+    if (text.size() > 4 && strncasecmp(text.c_str(), "tel:", 4) == 0) {
+        text = text.substr(4, text.find(';') == std::string::npos ? std::string::npos : text.find(';') - 4);
+        std::string decoded;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            if (text[i] == '%' && i + 2 < text.size()
+                && std::isxdigit(static_cast<unsigned char>(text[i + 1]))
+                && std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
+                decoded += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+                i += 2;
+            } else {
+                decoded += text[i];
+            }
+        }
+        text = decoded;
+    }
+    return text;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc > 1 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        PrintUsage();
+        return 0;
+    }
+    if (argc < 2 || argc > 3) {
+        PrintUsage();
+        return 2;
+    }
+    const std::string number = NumberFromArgument(argv[1]);
+    const LONG result = tapiRequestMakeCallA(number.c_str(), "kestrium-dial", argc > 2 ? argv[2] : "", "");
+    switch (result) {
+    case 0:
+        std::cout << "Asked the system dialer to call " << number << ".\n";
+        return 0;
+    case TAPIERR_NOREQUESTRECIPIENT:
+        std::cerr << "kestrium-dial: no application serves dialing requests, so nobody can place the call.\n"
+                     "Start Kestrium and tick \"Use this application to handle dialing from other "
+                     "applications.\" in its setup.\n";
+        return 1;
+    case TAPIERR_INVALDESTADDRESS:
+        std::cerr << "kestrium-dial: \"" << number
+                  << "\" is not a number that can be dialled (1 to 79 characters).\n";
+        return 2;
+    case TAPIERR_REQUESTQUEUEFULL:
+        std::cerr << "kestrium-dial: too many dialing requests are waiting; try again later.\n";
+        return 1;
+    default:
+        std::cerr << "kestrium-dial: the request was refused (error " << result << ").\n";
+        return 1;
+    }
+}
