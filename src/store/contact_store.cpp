@@ -7,8 +7,6 @@
 #include "store/text_limit.h"
 #include "store/text_match.h"
 
-#include <QString>
-
 #include <algorithm>
 
 namespace {
@@ -152,10 +150,8 @@ std::vector<std::size_t> ContactStore::ContactTreeEntries(std::string_view group
             shown.push_back(i);
     }
     std::vector<QString> keys(Count());
-    for (std::size_t i : shown) {
-        const std::string& name = GetAt(i)->DisplayName();
-        keys[i] = QString::fromUtf8(name.data(), qsizetype(name.size())).toCaseFolded();
-    }
+    for (std::size_t i : shown)
+        keys[i] = FoldedText(GetAt(i)->DisplayName());
     std::stable_sort(shown.begin(), shown.end(),
         [&keys](std::size_t a, std::size_t b) { return QString::localeAwareCompare(keys[a], keys[b]) < 0; });
     return shown;

@@ -3,6 +3,7 @@
 #include "store/text_file_reader.h"
 #include "store/text_limit.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace CsvCodec {
@@ -33,6 +34,25 @@ std::string_view FittingPrefix(std::string_view text, std::size_t limit)
     return CutToLimit(text, i);
 }
 
+// Bytes that ReadField treats specially, and CR, which text mode may join with the next byte.
+bool IsPlainByte(char c)
+{
+    return c != '"' && c != '\\' && c != '\n' && c != '\r';
+}
+
+// Appends the run of plain bytes at the reader's position in one go (they are appended unchanged
+// whether or not the opening quote has been seen), keeping at most `collect` bytes in `field`.
+void TakePlainRun(TextFileReader& file, std::string& field, std::size_t collect)
+{
+    std::string_view buffered = file.Buffered();
+    std::size_t run = 0;
+    while (run < buffered.size() && IsPlainByte(buffered[run]))
+        ++run;
+    std::size_t room = collect > field.size() ? collect - field.size() : 0;
+    field.append(buffered.data(), std::min(run, room));
+    file.Skip(run);
+}
+
 bool IsWhiteSpace(char c)
 {
     return c == ' ' || (c >= '\t' && c <= '\r');
@@ -47,6 +67,7 @@ bool ReadField(TextFileReader& file, std::string& field, std::size_t limit)
     bool quoted = false;
     bool result = false;
     for (;;) {
+        TakePlainRun(file, field, collect);
         int c = file.Get();
         if (c == TextFileReader::kEnd) {
             result = quoted;

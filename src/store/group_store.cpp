@@ -5,8 +5,6 @@
 #include "store/locale_compare.h"
 #include "store/text_limit.h"
 
-#include <QString>
-
 #include <algorithm>
 #include <array>
 #include <limits>
@@ -19,8 +17,7 @@ constexpr std::array<std::string_view, 6> kDefaultGroups
 
 bool BeginsWithNoCase(std::string_view text, std::string_view prefix)
 {
-    QString folded = QString::fromUtf8(text.data(), qsizetype(text.size())).toCaseFolded();
-    return folded.startsWith(QString::fromUtf8(prefix.data(), qsizetype(prefix.size())).toCaseFolded());
+    return FoldedText(text).startsWith(FoldedText(prefix));
 }
 
 } // namespace

@@ -1,7 +1,5 @@
 #include "store/locale_compare.h"
 
-#include <QString>
-
 namespace {
 
 QString ToQString(std::string_view text)
@@ -20,5 +18,10 @@ int CompareTextNoCase(std::string_view a, std::string_view b)
 {
     if (a == b)
         return 0;
-    return QString::localeAwareCompare(ToQString(a).toCaseFolded(), ToQString(b).toCaseFolded());
+    return QString::localeAwareCompare(FoldedText(a), FoldedText(b));
+}
+
+QString FoldedText(std::string_view text)
+{
+    return ToQString(text).toCaseFolded();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 #include <string_view>
 
 // Comparisons of UTF-8 texts in the user's locale (QString::localeAwareCompare, which follows the
@@ -7,3 +9,5 @@
 int CompareText(std::string_view a, std::string_view b);
 // The same after case folding both texts (QString::toCaseFolded), so "family" equals "Family".
 int CompareTextNoCase(std::string_view a, std::string_view b);
+// The case-folded form that CompareTextNoCase compares, for sorting many texts by precomputed keys.
+QString FoldedText(std::string_view text);

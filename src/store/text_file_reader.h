@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Reads a data file in text mode: a CR LF pair on disk reads as one LF, a lone CR is kept.
@@ -39,6 +40,12 @@ public:
         ++m_pos;
         return '\n';
     }
+
+    // The bytes already buffered after the current position, as they are on disk (no translation):
+    // a caller may take a run of them with Skip() as long as the run holds no CR. Empty when the
+    // buffer is used up; Get() then reads on.
+    std::string_view Buffered() const { return std::string_view(m_buffer.data() + m_pos, m_end - m_pos); }
+    void Skip(std::size_t count) { m_pos += count; }
 
     // Consumes the rest of the data; true when it holds nothing but blanks, tabs and line ends.
     bool RestIsBlank();

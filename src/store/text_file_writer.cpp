@@ -41,10 +41,21 @@ void SyncFolder(const std::filesystem::path& file)
     }
 }
 
+// A data file that is a symbolic link (kept in a synced folder, say) is replaced at its target, so
+// the link stays a link.
+std::filesystem::path ResolveLink(std::filesystem::path path)
+{
+    std::error_code ec;
+    if (!std::filesystem::is_symlink(path, ec))
+        return path;
+    std::filesystem::path target = std::filesystem::weakly_canonical(path, ec);
+    return ec ? path : target;
+}
+
 } // namespace
 
 TextFileWriter::TextFileWriter(std::filesystem::path path)
-    : m_path(std::move(path))
+    : m_path(ResolveLink(std::move(path)))
 {
     CreateTemporary();
     if (IsOpen())

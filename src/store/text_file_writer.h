@@ -8,7 +8,7 @@
 // when everything has been written: the bytes go to a temporary file beside the target, which is
 // synced and then renamed over it. Until Commit() succeeds the old file stays untouched, so a
 // crash or a full disk never leaves a half-written data file. Without Commit() the temporary file
-// is removed again.
+// is removed again. A data file that is a symbolic link is replaced at the link's target.
 class TextFileWriter {
 public:
     explicit TextFileWriter(std::filesystem::path path);

@@ -79,6 +79,18 @@ TEST_F(CallLogStoreFile, RoundTripsAFileWithCrLfByteForByte)
     EXPECT_EQ(UnreadCopies(m_dir), 0);
 }
 
+TEST_F(CallLogStoreFile, LoadsAFileWithBareLineFeedsAndSavesItWithCrLf)
+{
+    std::string unixStyle = kTwoEntries;
+    for (std::size_t at = unixStyle.find("\r\n"); at != std::string::npos; at = unixStyle.find("\r\n", at))
+        unixStyle.erase(at, 1);
+    WriteBytes(m_file, unixStyle);
+    ASSERT_TRUE(m_store.Load(m_file));
+    ASSERT_EQ(m_store.Count(), 2u);
+    ASSERT_TRUE(m_store.Save(m_file));
+    EXPECT_EQ(ReadBytes(m_file), kTwoEntries);
+}
+
 TEST_F(CallLogStoreFile, MissingFileGivesAnEmptyLog)
 {
     m_store.Append(MakeEntry("x", "1", 1));

@@ -108,6 +108,19 @@ TEST(TextFileWriter, FailsWithoutTouchingAnythingWhenTheFolderIsMissing)
     EXPECT_FALSE(std::filesystem::exists(dir / "no-such-folder"));
 }
 
+TEST(TextFileWriter, ReplacesTheTargetOfASymbolicLink)
+{
+    TempDir dir;
+    std::filesystem::create_directory(dir / "synced");
+    WriteBytes(dir / "synced" / "f", "old");
+    std::filesystem::create_symlink(dir / "synced" / "f", dir / "link");
+    TextFileWriter writer(dir / "link");
+    writer.Write("new\n");
+    ASSERT_TRUE(writer.Commit());
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "link"));
+    EXPECT_EQ(ReadBytes(dir / "synced" / "f"), "new\r\n");
+}
+
 TEST(TextFileWriter, KeepsThePermissionsOfTheFileItReplaces)
 {
     TempDir dir;
