@@ -52,6 +52,8 @@ LineManager::LineManager(TapiBinding& tapi, SettingsStore& settings, Prompter& p
 // before the slots go, so that no message can reach a destroyed slot.
 LineManager::~LineManager()
 {
+    m_sharedAudioEngine.ClosePlayback();
+    m_sharedAudioEngine.StopRecording();
     CloseAllLines();
     Shutdown();
     if (g_requestRecipient == this)

@@ -54,6 +54,8 @@ public:
     void CloseAllLines();
 
     LineSlot& GetLineSlot(int index) { return *m_slots[index]; }
+    // Plays every recording and records greetings and beeps in setup.
+    WaveRecorder& GetSharedAudioEngine() { return m_sharedAudioEngine; }
     int GetDefaultLine() const { return m_defaultLine; }
     void SetDefaultLine(int index);
     HLINEAPP GetLineApp() const { return m_lineApp; }
@@ -152,6 +154,7 @@ private:
     int m_defaultLine = 0;
     HCALL m_digitsCall = 0;
 
+    WaveRecorder m_sharedAudioEngine;
     // Declared before the slots: the slots use them while they are destroyed.
     NoCallRecording m_noRecording;
     NoIncomingCalls m_noIncoming;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "audio/wave_recorder.h"
 #include "telephony/action_target.h"
 #include "telephony/call_description.h"
 #include "telephony/call_record.h"
@@ -95,6 +96,9 @@ public:
     void SetPendingAnswerRequest(LONG request) { m_pendingAnswer = request; }
     LONG GetLastRequest() const { return m_lastRequest; }
 
+    // The slot's own audio engine: call recording records this line with it.
+    WaveRecorder& GetRecorder() { return m_recorder; }
+
     // The headset hookswitch of the paired phone: microphone and speaker on, or on hook.
     LONG SetHeadset(bool on);
 
@@ -140,4 +144,5 @@ private:
     HCALL m_ignoredCall = 0;
     HPHONE m_phone = 0;
     HandsetListener* m_notifyWindow = nullptr;
+    WaveRecorder m_recorder;
 };

@@ -143,4 +143,20 @@ TEST_F(RecordingHooksScenario, DigitsAreSentAndTheKeypadRefreshedWhenTheyEnd)
     EXPECT_EQ(m_manager->GetDigitsCall(), 0u);
 }
 
+TEST_F(RecordingHooksScenario, SlotRecorderCapturesTheLinesFarEnd)
+{
+    AddDialRule("5551234", TAPISIM_OUTCOME_ANSWER, 500);
+    ASSERT_EQ(Slot(0).PlaceCall("5551234", "5551234", "", false), 1);
+    Advance(3000);
+    ASSERT_EQ(CallText(0), "5551234 (Connected)");
+    ASSERT_EQ(tapisimSetFarEndTone(0, 1000, -10), TAPISIM_OK);
+    const std::string path = (m_dir / "call.wav").string();
+    ASSERT_EQ(
+        Slot(0).GetRecorder().StartRecording(path.c_str(), std::int16_t(Slot(0).GetWaveInDeviceId())), 0);
+    Advance(2000);
+    ASSERT_EQ(Slot(0).GetRecorder().StopRecording(), 0);
+    // Two seconds of 8,000 Hz 16-bit mono, give or take a buffer, after the header.
+    EXPECT_GT(std::filesystem::file_size(path), 16000u);
+}
+
 } // namespace
