@@ -30,6 +30,26 @@ protected:
             && text.compare(text.size() - ending.size(), ending.size(), ending) == 0;
     }
 
+    using TreeLine = std::pair<std::string, int>;
+
+    // The texts and images the only call node shows, each change once, until `last` shows.
+    std::vector<TreeLine> WatchTree(const TreeLine& last)
+    {
+        std::vector<TreeLine> seen;
+        for (int step = 0; step < 200 && (seen.empty() || seen.back() != last); ++step) {
+            Settle();
+            for (const auto& line : m_window.tree.TopLevel()) {
+                if (line->children.empty())
+                    continue;
+                const TreeLine shown{ line->children.front()->text, line->children.front()->image };
+                if (seen.empty() || seen.back() != shown)
+                    seen.push_back(shown);
+            }
+            Advance(50);
+        }
+        return seen;
+    }
+
     std::string TreeCallText() const
     {
         const auto texts = m_window.tree.CallTexts();
@@ -185,33 +205,33 @@ TEST_F(CallScenario, CallTreeShowsTheTextAndImageOfEachState)
 {
     AddDialRule("5556666", TAPISIM_OUTCOME_ANSWER, 3000);
     ASSERT_TRUE(m_manager->DialNumber("Dee", "5556666"));
-    std::vector<std::pair<std::string, int>> seen;
-    for (int step = 0; step < 100 && seen.size() < 10; ++step) {
-        Advance(100);
-        const auto& lines = m_window.tree.TopLevel();
-        ASSERT_FALSE(lines.empty());
-        if (lines.front()->children.empty())
-            continue;
-        const auto& node = *lines.front()->children.front();
-        if (seen.empty() || seen.back().first != node.text)
-            seen.emplace_back(node.text, node.image);
-        if (node.text.ends_with(" (Connected)"))
-            break;
-    }
-    ASSERT_FALSE(seen.empty());
-    EXPECT_EQ(seen.back(), std::make_pair(std::string("Dee, 5556666 (Connected)"), 11));
-    bool sawRingback = false;
-    for (const auto& [text, image] : seen)
-        if (text == "Dee, 5556666 (Ringing...)")
-            sawRingback = image == 10;
-    EXPECT_TRUE(sawRingback);
+    const std::vector<TreeLine> expected = { { "Dee, 5556666 (Dialtone)", 4 },
+        { "Dee, 5556666 (Dialing...)", 3 }, { "Dee, 5556666 (Proceeding...)", 3 },
+        { "Dee, 5556666 (Ringing...)", 10 }, { "Dee, 5556666 (Connected)", 11 } };
+    EXPECT_EQ(WatchTree(expected.back()), expected);
     EXPECT_EQ(m_window.tree.TopLevel().front()->image, 18) << "the busy default PSTN line";
+    EXPECT_EQ(m_window.tree.Selected(), m_window.tree.TopLevel().front().get());
 
     ASSERT_EQ(tapisimHangUp(0), TAPISIM_OK);
     ASSERT_TRUE(AdvanceUntil([&] { return OnlyCall(0) == 0; }));
     EXPECT_TRUE(m_window.tree.CallTexts().empty());
     EXPECT_EQ(m_window.tree.TopLevel().front()->image, 17);
     EXPECT_EQ(m_window.tree.TopLevel().front()->text, "Zo-Linka Line 1");
+    EXPECT_EQ(m_window.tree.TopLevel()[1]->image, 15);
+    EXPECT_EQ(m_window.tree.TopLevel()[4]->image, 20);
+}
+
+TEST_F(CallScenario, CallTreeFollowsAnAnsweredIncomingCall)
+{
+    Ring(2, "5553333", "Cy");
+    EXPECT_EQ(TreeCallText(), "Cy,5553333 (Incoming)");
+    EXPECT_EQ(m_window.tree.Selected(), m_window.tree.TopLevel()[2].get())
+        << "the first busy line is selected";
+    ASSERT_GT(Slot(2).AnswerCall(OnlyCall(2)), 0);
+    const std::vector<TreeLine> expected
+        = { { "Cy,5553333 (Accepted)", 7 }, { "Cy,5553333 (Connected)", 11 } };
+    EXPECT_EQ(WatchTree(expected.back()), expected);
+    EXPECT_EQ(m_window.tree.TopLevel()[2]->image, 16) << "a busy PSTN line that is not the default";
 }
 
 TEST_F(CallScenario, FarEndHangingUpInAnyStateEndsTheCall)
