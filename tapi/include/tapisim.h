@@ -117,7 +117,10 @@ TAPI_EXPORT LONG tapisimClearHeard(DWORD lineId);
 /* ---- phones ------------------------------------------------------------------------------ */
 
 // Lifts (1) or puts down (0) the handset of the phone: PHONE_STATE HANDSETHOOKSWITCH with
-// PHONEHOOKSWITCHMODE_MICSPEAKER or PHONEHOOKSWITCHMODE_ONHOOK to the phone's openers.
+// PHONEHOOKSWITCHMODE_MICSPEAKER or PHONEHOOKSWITCHMODE_ONHOOK to the phone's openers. While the
+// line has the hook switch (lineSetTerminal LINETERMMODE_HOOKSWITCH, the default), lifting the
+// handset answers an offered call (CONNECTED), and putting it down ends the call it answered
+// (DISCONNECTED, LINEDISCONNECTMODE_NORMAL).
 TAPI_EXPORT LONG tapisimSetHandset(DWORD phoneId, int offHook);
 
 /* ---- text commands ------------------------------------------------------------------------ */

@@ -232,6 +232,14 @@ SYSTEMTIME Exchange::WallTime(std::uint64_t clockMs) const
     return time;
 }
 
+template <typename Apps, typename App> DWORD Exchange::AddApp(Apps& apps, App app)
+{
+    EnsureStarted();
+    const DWORD handle = NewHandle();
+    apps[handle] = std::move(app);
+    return handle;
+}
+
 /* ---- applications ----------------------------------------------------------------------- */
 
 LONG Exchange::LineInitialize(HLINEAPP& app, LINECALLBACK callback, const char* name, DWORD& numDevs,
@@ -250,9 +258,7 @@ LONG Exchange::LineInitialize(HLINEAPP& app, LINECALLBACK callback, const char* 
     if (version < kMinVersion)
         return LINEERR_INCOMPATIBLEAPIVERSION;
     std::lock_guard lock(m_mutex);
-    EnsureStarted();
-    app = NewHandle();
-    m_lineApps[app] = LineApp{ callback, name ? name : "", std::min(version, kMaxVersion) };
+    app = AddApp(m_lineApps, LineApp{ callback, name ? name : "", std::min(version, kMaxVersion) });
     numDevs = static_cast<DWORD>(m_lines.size());
     version = std::min(version, kMaxVersion);
     return 0;
@@ -294,14 +300,12 @@ LONG Exchange::PhoneInitialize(HPHONEAPP& app, PHONECALLBACK callback, const cha
     if (version < kMinVersion)
         return PHONEERR_INCOMPATIBLEAPIVERSION;
     std::lock_guard lock(m_mutex);
-    EnsureStarted();
-    app = NewHandle();
     PhoneApp entry{ callback, name ? name : "", std::min(version, kMaxVersion), useEvent, {}, {} };
     if (useEvent) {
         entry.event = UniqueFd(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
         params->Handles.hEvent = static_cast<DWORD>(entry.event.Get());
     }
-    m_phoneApps[app] = std::move(entry);
+    app = AddApp(m_phoneApps, std::move(entry));
     numDevs = static_cast<DWORD>(m_phones.size());
     version = std::min(version, kMaxVersion);
     return 0;

@@ -239,6 +239,8 @@ private:
     std::string HandleCommand(const std::string& command);
 
     DWORD NewHandle() { return m_nextHandle++; }
+    // Registers a checked application and starts the service; called with m_mutex held.
+    template <typename Apps, typename App> DWORD AddApp(Apps& apps, App app);
     DWORD NewRequest();
     SYSTEMTIME WallTime(std::uint64_t clockMs) const;
 
@@ -285,10 +287,16 @@ private:
     void RemoveLineHandles(HLINE line);
     void CollectCall(DWORD callId);
     DWORD NoAnswerMs(const Call& call) const;
+    void HandsetOnLine(DWORD line, bool offHook);
     void StartGeneration(Call& call, HCALL handle, DWORD lengthMs, const std::string& logLine);
 
     // Structure filling.
+    // Checks the call handle and the structure's size, then fills it.
+    template <typename Structure>
+    LONG QueryCall(
+        HCALL handle, Structure& out, void (Exchange::*fill)(const Call&, const CallHandle&, Structure&));
     void FillCallInfo(const Call& call, const CallHandle& handle, LINECALLINFO& info);
+    void FillCallStatus(const Call& call, const CallHandle& handle, LINECALLSTATUS& status);
     DWORD CallFeatures(const Call& call, DWORD privilege) const;
     LineAudio* AudioOf(DWORD line);
     PhoneState* PhoneOfLine(DWORD line);

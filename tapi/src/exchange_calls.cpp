@@ -551,34 +551,38 @@ DWORD Exchange::CallFeatures(const Call& call, DWORD privilege) const
     return LINECALLFEATURE_DROP;
 }
 
-LONG Exchange::GetCallStatus(HCALL handle, LINECALLSTATUS& status)
+template <typename Structure>
+LONG Exchange::QueryCall(
+    HCALL handle, Structure& out, void (Exchange::*fill)(const Call&, const CallHandle&, Structure&))
 {
     std::lock_guard lock(m_mutex);
     const CallHandle* entry = FindCallHandle(handle);
     if (!entry)
         return LINEERR_INVALCALLHANDLE;
-    if (status.dwTotalSize < sizeof(LINECALLSTATUS))
+    if (out.dwTotalSize < sizeof(Structure))
         return LINEERR_STRUCTURETOOSMALL;
-    const Call& call = *FindCall(entry->callId);
-    VarStruct var(&status, sizeof(LINECALLSTATUS));
-    status.dwCallState = call.state;
-    status.dwCallStateMode = call.stateMode;
-    status.dwCallPrivilege = entry->privilege;
-    status.dwCallFeatures = CallFeatures(call, entry->privilege);
-    status.tStateEntryTime = WallTime(call.stateEntered);
+    (this->*fill)(*FindCall(entry->callId), *entry, out);
     return 0;
+}
+
+LONG Exchange::GetCallStatus(HCALL handle, LINECALLSTATUS& status)
+{
+    return QueryCall(handle, status, &Exchange::FillCallStatus);
 }
 
 LONG Exchange::GetCallInfo(HCALL handle, LINECALLINFO& info)
 {
-    std::lock_guard lock(m_mutex);
-    const CallHandle* entry = FindCallHandle(handle);
-    if (!entry)
-        return LINEERR_INVALCALLHANDLE;
-    if (info.dwTotalSize < sizeof(LINECALLINFO))
-        return LINEERR_STRUCTURETOOSMALL;
-    FillCallInfo(*FindCall(entry->callId), *entry, info);
-    return 0;
+    return QueryCall(handle, info, &Exchange::FillCallInfo);
+}
+
+void Exchange::FillCallStatus(const Call& call, const CallHandle& handle, LINECALLSTATUS& status)
+{
+    VarStruct var(&status, sizeof(LINECALLSTATUS));
+    status.dwCallState = call.state;
+    status.dwCallStateMode = call.stateMode;
+    status.dwCallPrivilege = handle.privilege;
+    status.dwCallFeatures = CallFeatures(call, handle.privilege);
+    status.tStateEntryTime = WallTime(call.stateEntered);
 }
 
 void Exchange::FillCallInfo(const Call& call, const CallHandle& handle, LINECALLINFO& info)

@@ -283,7 +283,25 @@ LONG Exchange::SetHandset(DWORD phone, bool offHook)
         return TAPISIM_OK;
     m_phones[phone].handsetMode = mode;
     PostPhoneState(phone, PHONESTATE_HANDSETHOOKSWITCH, mode);
+    HandsetOnLine(m_phones[phone].line, offHook);
     return TAPISIM_OK;
+}
+
+void Exchange::HandsetOnLine(DWORD line, bool offHook)
+{
+    // While the line has the hook switch (LINETERMMODE_HOOKSWITCH), the phone answers an offered
+    // call when the handset is lifted and hangs up the call it answered when it is put down.
+    if (!(m_lines[line].terminalModes & LINETERMMODE_HOOKSWITCH))
+        return;
+    Call* call = ActiveCall(line);
+    if (!call)
+        return;
+    if (offHook && call->state == LINECALLSTATE_OFFERING) {
+        call->answeredAtPhone = true;
+        SetState(*call, LINECALLSTATE_CONNECTED, 0);
+    } else if (!offHook && call->answeredAtPhone && call->state == LINECALLSTATE_CONNECTED) {
+        SetState(*call, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL);
+    }
 }
 
 int Exchange::PhoneIdOfLine(DWORD line)

@@ -320,7 +320,8 @@ TEST_F(TapiCalls, DigitGenerationChecksItsArguments)
     EXPECT_EQ(lineGenerateDigitsA(0x1234, LINEDIGITMODE_DTMF, "1", 0), LINEERR_INVALCALLHANDLE);
     ASSERT_EQ(lineGenerateDigitsA(call, LINEDIGITMODE_DTMF, "123", 0), 0);
     ASSERT_EQ(lineGenerateDigitsA(call, LINEDIGITMODE_DTMF, nullptr, 0), 0);
-    const Received* cancelled = Find(Pump(), LINE_GENERATE);
+    const auto cancelMessages = Pump();
+    const Received* cancelled = Find(cancelMessages, LINE_GENERATE);
     ASSERT_NE(cancelled, nullptr);
     EXPECT_EQ(cancelled->p1, DWORD_PTR(LINEGENERATETERM_CANCEL));
 }
@@ -331,7 +332,8 @@ TEST_F(TapiCalls, BeepEndsWithLineGenerateAfterItsDuration)
     const HCALL call = ConnectedCall(line);
     ASSERT_EQ(lineGenerateTone(call, LINETONEMODE_BEEP, 600, 0, nullptr), 0);
     EXPECT_EQ(Find(Pump(580), LINE_GENERATE), nullptr);
-    const Received* done = Find(Pump(40), LINE_GENERATE);
+    const auto beepMessages = Pump(40);
+    const Received* done = Find(beepMessages, LINE_GENERATE);
     ASSERT_NE(done, nullptr);
     EXPECT_EQ(done->p1, DWORD_PTR(LINEGENERATETERM_DONE));
     char log[64] = {};

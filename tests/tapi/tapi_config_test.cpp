@@ -1,7 +1,11 @@
 #include "tapi.h"
 #include "tapisim.h"
 
+#include "support/temp_dir.h"
+
 #include <gtest/gtest.h>
+
+#include <cstdio>
 
 #include <string>
 #include <vector>
@@ -105,4 +109,42 @@ TEST_F(ExchangeConfiguration, ConfigurationIsRefusedWhileApplicationsRun)
     lineShutdown(app);
     EXPECT_EQ(tapisimConfigure("[line]\nname = A\n"), TAPISIM_OK);
     EXPECT_EQ(LineNames().size(), 1u);
+}
+
+namespace {
+
+std::string ProbeWithConfig(const std::string& configText)
+{
+    testing_support::TempDir dir;
+    testing_support::WriteBytes(dir / "exchange.conf", configText);
+    // The probe runs its own service: its own runtime folder keeps it off this process's socket.
+    const std::string command = "XDG_RUNTIME_DIR='" + dir.Path().string() + "' KESTRIUM_EXCHANGE_CONFIG='"
+        + (dir / "exchange.conf").string() + "' " + TAPI_CONFIG_PROBE + " 2>&1";
+    std::string output;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    char buffer[256];
+    while (pipe && std::fgets(buffer, sizeof buffer, pipe))
+        output += buffer;
+    if (pipe)
+        ::pclose(pipe);
+    return output;
+}
+
+} // namespace
+
+TEST(ExchangeConfigurationFile, IsReadAtStartUp)
+{
+    EXPECT_EQ(
+        ProbeWithConfig("[line]\nname = Kitchen\n[line]\nname = Garage\nkind = ip\n"), "Kitchen\nGarage\n");
+}
+
+TEST(ExchangeConfigurationFile, MistakeIsReportedWithItsLineNumberAndTheDefaultIsUsed)
+{
+    const std::string output = ProbeWithConfig("[line]\nname = Kitchen\nkind = tin-can\n");
+    EXPECT_NE(
+        output.find("exchange.conf: line 3: kind must be analog, ip or modem; using the built-in device set"),
+        std::string::npos)
+        << output;
+    EXPECT_NE(output.find("Zo-Linka Line 1\n"), std::string::npos) << output;
+    EXPECT_EQ(output.find("Kitchen"), std::string::npos) << output;
 }

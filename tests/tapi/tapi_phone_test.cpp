@@ -155,3 +155,22 @@ TEST_F(TapiPhones, TerminalHookSwitchCanBeTakenFromTheLine)
     std::memcpy(&modes, block.data() + status->dwTerminalModesOffset, 4);
     EXPECT_EQ(modes & LINETERMMODE_HOOKSWITCH, 0u);
 }
+
+TEST_F(TapiPhones, HandsetAnswersAnOfferedCallOnlyWhileTheLineHasTheHookSwitch)
+{
+    const HLINE line = OpenLine(0);
+    OpenPhone(0);
+    const HCALL call = IncomingCall(0, line, TAPISIM_CALLER{ "5550100", nullptr, 0, 0, 0 });
+    ASSERT_GT(lineSetTerminal(line, 0, 0, LINECALLSELECT_LINE, LINETERMMODE_HOOKSWITCH, 0, 0), 0);
+    ASSERT_EQ(tapisimSetHandset(0, 1), TAPISIM_OK);
+    Pump();
+    EXPECT_EQ(CallState(call), DWORD(LINECALLSTATE_OFFERING)) << "the hook switch was taken from the line";
+    ASSERT_EQ(tapisimSetHandset(0, 0), TAPISIM_OK);
+    ASSERT_GT(lineSetTerminal(line, 0, 0, LINECALLSELECT_LINE, LINETERMMODE_HOOKSWITCH, 0, 1), 0);
+
+    ASSERT_EQ(tapisimSetHandset(0, 1), TAPISIM_OK);
+    EXPECT_EQ(States(Pump()), std::vector<DWORD>{ LINECALLSTATE_CONNECTED });
+    ASSERT_EQ(tapisimSetHandset(0, 0), TAPISIM_OK);
+    const auto messages = Pump();
+    EXPECT_EQ(States(messages), std::vector<DWORD>{ LINECALLSTATE_DISCONNECTED });
+}
