@@ -34,7 +34,7 @@ std::string_view FittingPrefix(std::string_view text, std::size_t limit)
     return CutToLimit(text, i);
 }
 
-// Bytes that ReadField treats specially, and CR, which text mode may join with the next byte.
+// Every byte but those ReadField treats specially and CR (which text mode may join with an LF).
 bool IsPlainByte(char c)
 {
     return c != '"' && c != '\\' && c != '\n' && c != '\r';

@@ -9,19 +9,16 @@ CsvWriter::CsvWriter(const std::filesystem::path& path)
 
 void CsvWriter::BeginField()
 {
-    m_field.clear();
-    if (m_recordStarted)
-        m_field.push_back(',');
-    m_recordStarted = true;
-    m_field.push_back('"');
+    if (!m_line.empty())
+        m_line.push_back(',');
+    m_line.push_back('"');
 }
 
 void CsvWriter::Text(std::string_view text, std::size_t limit)
 {
     BeginField();
-    CsvCodec::AppendEscaped(m_field, text, limit);
-    m_field.push_back('"');
-    m_file.Write(m_field);
+    CsvCodec::AppendEscaped(m_line, text, limit);
+    m_line.push_back('"');
 }
 
 void CsvWriter::Number(std::int32_t value)
@@ -29,13 +26,24 @@ void CsvWriter::Number(std::int32_t value)
     BeginField();
     char digits[16];
     auto result = std::to_chars(digits, digits + sizeof digits, value);
-    m_field.append(digits, result.ptr);
-    m_field.push_back('"');
-    m_file.Write(m_field);
+    m_line.append(digits, result.ptr);
+    m_line.push_back('"');
 }
 
 void CsvWriter::EndRecord()
 {
-    m_file.Put('\n');
-    m_recordStarted = false;
+    m_line.push_back('\n');
+    WritePending();
+}
+
+bool CsvWriter::Commit()
+{
+    WritePending();
+    return m_file.Commit();
+}
+
+void CsvWriter::WritePending()
+{
+    m_file.Write(m_line);
+    m_line.clear();
 }

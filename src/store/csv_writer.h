@@ -19,14 +19,14 @@ public:
     void Text(std::string_view text, std::size_t limit = CsvCodec::kFieldLimit);
     void Number(std::int32_t value);
     void EndRecord();
-    bool Commit() { return m_file.Commit(); }
+    bool Commit();
 
 private:
     void BeginField();
+    void WritePending();
 
     TextFileWriter m_file;
-    std::string m_field;
-    bool m_recordStarted = false;
+    std::string m_line; // the record being written, handed to the file as a whole
 };
 
 // Writes every record of `records` with `write(writer, record)` and replaces the file; false when
