@@ -64,6 +64,18 @@ TEST_F(ActionScenario, LineEventCancelsTheDialogAndNothingIsDone)
     EXPECT_EQ(CallText(1), "Talker, 5554444 (Connected)") << "the talking call was not dropped";
 }
 
+TEST_F(ActionScenario, OfferedCallIsFoundAndItsEndLeavesTheKeypadTab)
+{
+    EXPECT_EQ(Slot(0).FindOfferingCall(), OnlyCall(0));
+    EXPECT_EQ(Slot(1).FindOfferingCall(), 0u);
+    EXPECT_EQ(Slot(2).FindOfferingCall(), 0u);
+    ASSERT_EQ(m_window.tab, MainWindowLink::kKeypadTab);
+    tapisimHangUp(0);
+    Advance(100);
+    EXPECT_EQ(m_window.tab, MainWindowLink::kContactsTab) << "even though another call goes on";
+    EXPECT_NE(OnlyCall(1), 0u);
+}
+
 TEST_F(ActionScenario, RecordingAndNotesAreNotOfferedUntilTheyExist)
 {
     // Recording and notes are not built yet: the actions have candidates but do nothing.
