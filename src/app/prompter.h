@@ -1,0 +1,15 @@
+#pragma once
+
+#include <string_view>
+
+// Every message box of the program goes through this seam: the application installs the
+// QMessageBox implementation, tests a scripted one that answers without a window.
+class Prompter {
+public:
+    enum class Icon { None, Information, Exclamation, Question };
+
+    virtual ~Prompter() = default;
+
+    // A plain box with one "OK" button. The text is shown as plain text, never as markup.
+    virtual void ShowMessage(std::string_view text, std::string_view title, Icon icon) = 0;
+};

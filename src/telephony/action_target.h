@@ -1,0 +1,18 @@
+#pragma once
+
+#include "tapi/include/tapi.h"
+
+// A call that a call action can apply to, with its slot.
+struct ActionTarget {
+    HCALL call = 0;
+    int slot = 0;
+};
+
+// The call actions of the tool bar and menus.
+enum CallAction : int {
+    kActionDrop = 0,
+    kActionAnswer = 1,
+    kActionRecord = 2,
+    kActionPauseRecording = 3,
+    kActionAddNote = 4
+};

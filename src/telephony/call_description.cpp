@@ -1,0 +1,144 @@
+#include "telephony/call_description.h"
+
+namespace CallText {
+
+namespace {
+
+// The disconnect mode that the exchange reports for a call given up before it was answered.
+constexpr DWORD kDisconnectModeCanceled = 0x8000;
+
+struct StateText {
+    const char* text;
+    int image;
+};
+
+StateText DisconnectedText(DWORD mode)
+{
+    switch (mode) {
+    case LINEDISCONNECTMODE_NORMAL:
+        return { " (Terminated)", CallImage::kNoAnswer };
+    case LINEDISCONNECTMODE_REJECT:
+        return { " (Rejected)", CallImage::kNoAnswer };
+    case LINEDISCONNECTMODE_BUSY:
+        return { " (Busy)", CallImage::kBusy };
+    case LINEDISCONNECTMODE_NOANSWER:
+        return { " (No-Answer)", CallImage::kNoAnswer };
+    case LINEDISCONNECTMODE_BADADDRESS:
+        return { " (Bad address)", CallImage::kNoAnswer };
+    case LINEDISCONNECTMODE_NODIALTONE:
+        return { " (No-Dialtone)", CallImage::kLine };
+    case kDisconnectModeCanceled:
+        return { " (Canceled)", CallImage::kNoAnswer };
+    default:
+        return { " (Disconnected)", CallImage::kNoAnswer };
+    }
+}
+
+StateText ConnectedText(DWORD origin, DWORD mediaMode, CallRole role)
+{
+    if (role.isSetupCall && role.voiceMail)
+        return { " (Voicemail)", CallImage::kVoicemail };
+    if (role.isSetupCall)
+        return { " (Recording)", CallImage::kTalk };
+    if (origin == LINECALLORIGIN_CONFERENCE)
+        return { " (Conference)", CallImage::kTalk };
+    if (mediaMode & (LINEMEDIAMODE_G3FAX | LINEMEDIAMODE_G4FAX))
+        return { " (Fax)", CallImage::kFax };
+    return { " (Connected)", CallImage::kTalk };
+}
+
+StateText TextOfState(DWORD state, DWORD stateMode, DWORD origin, DWORD mediaMode, CallRole role)
+{
+    switch (state) {
+    case LINECALLSTATE_IDLE:
+        return { " (Idle)", CallImage::kIdle };
+    case LINECALLSTATE_OFFERING:
+        return { " (Incoming)", CallImage::kIncome };
+    case LINECALLSTATE_ACCEPTED:
+        return { " (Accepted)", CallImage::kIncome };
+    case LINECALLSTATE_DIALTONE:
+        return { " (Dialtone)", CallImage::kDialtone };
+    case LINECALLSTATE_DIALING:
+        return { " (Dialing...)", CallImage::kDial };
+    case LINECALLSTATE_RINGBACK:
+        return { " (Ringing...)", CallImage::kRinging };
+    case LINECALLSTATE_BUSY:
+        return { " (Busy)", CallImage::kBusy };
+    case LINECALLSTATE_CONNECTED:
+        return ConnectedText(origin, mediaMode, role);
+    case LINECALLSTATE_PROCEEDING:
+        return { " (Proceeding...)", CallImage::kDial };
+    case LINECALLSTATE_ONHOLD:
+    case LINECALLSTATE_ONHOLDPENDCONF:
+    case LINECALLSTATE_ONHOLDPENDTRANSFER:
+        return { " (On-Hold) ", CallImage::kHold };
+    case LINECALLSTATE_CONFERENCED:
+        return { " (Conferenced)", CallImage::kInConference };
+    case LINECALLSTATE_DISCONNECTED:
+        return DisconnectedText(stateMode);
+    default:
+        return { " (Unknown)", CallImage::kUnknown };
+    }
+}
+
+std::string OutgoingPartyText(const CallParty& party)
+{
+    if (party.calledParty.empty())
+        return std::string(party.displayableAddress);
+    std::string text(party.calledParty);
+    if (!party.displayableAddress.empty())
+        text.append(", ").append(party.displayableAddress);
+    return text;
+}
+
+std::string IncomingPartyText(const CallParty& party)
+{
+    std::string text;
+    if (party.callerIdFlags & LINECALLPARTYID_BLOCKED)
+        text = "[Blocked]";
+    if (party.callerIdFlags & LINECALLPARTYID_OUTOFAREA)
+        text = "[Out Of Area]";
+    if ((party.callerIdFlags & LINECALLPARTYID_NAME) && !party.callerName.empty())
+        text = std::string(party.callerName);
+    if (party.callerIdFlags & LINECALLPARTYID_ADDRESS) {
+        const std::string_view number = SkipBlanks(party.callerNumber);
+        if (!number.empty()) {
+            if (!text.empty())
+                text += ',';
+            text.append(number);
+        }
+    }
+    return text;
+}
+
+} // namespace
+
+bool IsIncomingOrigin(DWORD origin)
+{
+    return origin == LINECALLORIGIN_INTERNAL || origin == LINECALLORIGIN_EXTERNAL
+        || origin == LINECALLORIGIN_INBOUND;
+}
+
+std::string_view SkipBlanks(std::string_view text)
+{
+    const std::size_t first = text.find_first_not_of(' ');
+    return first == std::string_view::npos ? std::string_view() : text.substr(first);
+}
+
+std::string PartyText(const CallParty& party)
+{
+    return IsIncomingOrigin(party.origin) ? IncomingPartyText(party) : OutgoingPartyText(party);
+}
+
+void AppendState(
+    DWORD state, DWORD stateMode, DWORD origin, DWORD mediaMode, CallRole role, CallDescription& out)
+{
+    if (out.text.empty())
+        out.text = "[No data]";
+    const StateText stateText = TextOfState(state, stateMode, origin, mediaMode, role);
+    out.text += stateText.text;
+    out.image = stateText.image;
+    out.state = state;
+}
+
+} // namespace CallText

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "tapi/include/tapi.h"
+
+#include <string>
+#include <string_view>
+
+// Image indices of the call-state image list.
+namespace CallImage {
+inline constexpr int kIdle = 0;
+inline constexpr int kBusy = 2;
+inline constexpr int kDial = 3;
+inline constexpr int kDialtone = 4;
+inline constexpr int kFax = 5;
+inline constexpr int kHold = 6;
+inline constexpr int kIncome = 7;
+inline constexpr int kLine = 8;
+inline constexpr int kNoAnswer = 9;
+inline constexpr int kRinging = 10;
+inline constexpr int kTalk = 11;
+inline constexpr int kInConference = 13;
+inline constexpr int kUnknown = 14;
+inline constexpr int kVoicemail = 25;
+} // namespace CallImage
+
+// What a call looks like in the call tree, the pop-ups and "Select call:".
+struct CallDescription {
+    std::string text = "No data";
+    DWORD deviceId = 0;
+    int image = CallImage::kUnknown;
+    DWORD state = LINECALLSTATE_UNKNOWN;
+};
+
+// The slot's view of the call being described.
+struct CallRole {
+    bool isSetupCall = false;
+    bool voiceMail = false;
+};
+
+// The caller-id facts of LINECALLINFO that the texts are made of.
+struct CallParty {
+    DWORD origin = LINECALLORIGIN_UNKNOWN;
+    DWORD callerIdFlags = 0;
+    std::string_view callerName; // as TAPI reports them, terminator not included
+    std::string_view callerNumber;
+    std::string_view calledParty;
+    std::string_view displayableAddress;
+};
+
+namespace CallText {
+
+// Incoming origins: INTERNAL, EXTERNAL, INBOUND.
+bool IsIncomingOrigin(DWORD origin);
+// The party text of the description: the called party and address of a placed call, or the
+// caller-id of an incoming one ("[Blocked]", "[Out Of Area]", the name, then ",number").
+std::string PartyText(const CallParty& party);
+// The state text (" (Connected)") and image, for a call that the program owns.
+void AppendState(
+    DWORD state, DWORD stateMode, DWORD origin, DWORD mediaMode, CallRole role, CallDescription& out);
+// The caller-number text without its leading blanks.
+std::string_view SkipBlanks(std::string_view text);
+
+} // namespace CallText

@@ -1,0 +1,149 @@
+#include "telephony/call_logger.h"
+
+#include "store/call_log_store.h"
+#include "store/recording_path.h"
+#include "telephony/call_snapshot.h"
+#include "telephony/line_manager.h"
+#include "telephony/line_slot.h"
+#include "telephony/main_window_link.h"
+
+struct CallLogger::Party {
+    std::string name;
+    std::string number = "No data";
+    DWORD origin = LINECALLORIGIN_UNKNOWN;
+};
+
+namespace {
+
+void ReadIncomingParty(const CallParty& caller, std::string& name, std::string& number)
+{
+    if (caller.callerIdFlags & LINECALLPARTYID_BLOCKED)
+        number = "[Blocked]";
+    if (caller.callerIdFlags & LINECALLPARTYID_OUTOFAREA)
+        number = "[Out Of Area]";
+    if ((caller.callerIdFlags & LINECALLPARTYID_NAME) && !caller.callerName.empty())
+        name = caller.callerName;
+    if (caller.callerIdFlags & LINECALLPARTYID_ADDRESS) {
+        const std::string_view digits = CallText::SkipBlanks(caller.callerNumber);
+        if (!digits.empty())
+            number = digits;
+    }
+}
+
+// The recording path as the call log stores it, marked unheard: a file URI whose first letter is
+// raised. A local path from the recorder becomes such a URI.
+std::string UnheardRecordingField(const std::string& path)
+{
+    if (path.empty())
+        return path;
+    if (path.front() == '/')
+        return RecordingPath::FromLocalFile(path, true);
+    std::string field = path;
+    if (field.front() >= 'a' && field.front() <= 'z')
+        field.front() = char(field.front() - 'a' + 'A');
+    return field;
+}
+
+bool HasDate(const CallTime& time)
+{
+    return time.year != 0 && time.month != 0 && time.day != 0;
+}
+
+} // namespace
+
+CallLogger::CallLogger(CallLogStore& store, std::filesystem::path logFile)
+    : m_store(store)
+    , m_logFile(std::move(logFile))
+    , m_clock(&CallTime::Now)
+{
+}
+
+bool CallLogger::ReadParty(LineSlot& slot, HCALL call, Party& party) const
+{
+    CallSnapshot snapshot;
+    if (!snapshot.Fetch(slot.Manager().Tapi(), call))
+        return true;
+    const CallParty caller = snapshot.Party();
+    party.origin = caller.origin;
+    if (CallText::IsIncomingOrigin(caller.origin)) {
+        ReadIncomingParty(caller, party.name, party.number);
+    } else {
+        if (!caller.calledParty.empty())
+            party.name = caller.calledParty;
+        if (!caller.displayableAddress.empty())
+            party.number = caller.displayableAddress;
+    }
+    if (snapshot.Info().dwNumOwners == 0)
+        return false;
+    if (party.number.empty())
+        party.number = "[No data]";
+    return true;
+}
+
+void CallLogger::RecordCallState(LineSlot& slot, HCALL call, DWORD state)
+{
+    const int index = slot.IndexOfCall(call);
+    if (index < 0)
+        return;
+    CallRecord& record = slot.CallAt(index);
+    Party party;
+    if (!ReadParty(slot, call, party))
+        return;
+    switch (state) {
+    case LINECALLSTATE_IDLE: {
+        const int type = EndedCallType(slot, call, record, party.origin);
+        if (type >= 0 && HasDate(record.startTime))
+            Log(slot, record, party, type);
+        break;
+    }
+    case LINECALLSTATE_OFFERING:
+        if (record.lastState != LINECALLSTATE_OFFERING)
+            record.startTime = m_clock();
+        break;
+    case LINECALLSTATE_CONNECTED:
+        // A call answered only to be rejected with a beep is logged as missed from its offering.
+        if (!slot.IsBeingRejected(call))
+            record.startTime = m_clock();
+        break;
+    default:
+        break;
+    }
+    record.lastState = state;
+}
+
+int CallLogger::EndedCallType(const LineSlot& slot, HCALL call, const CallRecord& record, DWORD origin) const
+{
+    switch (record.lastState) {
+    case LINECALLSTATE_OFFERING:
+        return kCallTypeMissed;
+    case LINECALLSTATE_CONNECTED:
+    case LINECALLSTATE_DISCONNECTED:
+        if (call == slot.GetSetupCall() && slot.GetVoiceMailFlag() != 0)
+            return kCallTypeVoicemail;
+        if (origin == LINECALLORIGIN_OUTBOUND)
+            return kCallTypeOutgoing;
+        return origin == LINECALLORIGIN_CONFERENCE ? kCallTypeConference : kCallTypeIncoming;
+    default:
+        return -1;
+    }
+}
+
+// Append, save, load again, then refresh the views: the list positions the views keep as item data
+// then match the file.
+void CallLogger::Log(LineSlot& slot, CallRecord& record, const Party& party, int type)
+{
+    record.recordingPath = UnheardRecordingField(record.recordingPath);
+    CallLogEntry entry;
+    entry.startTime = record.startTime;
+    entry.endTime = type == kCallTypeMissed ? record.startTime : m_clock();
+    entry.callerName = party.name;
+    entry.number = party.number;
+    entry.note = record.notesPath;
+    entry.recordingPath = record.recordingPath;
+    entry.type = type;
+    m_store.Append(entry);
+    m_store.Save(m_logFile);
+    m_store.Load(m_logFile);
+    if (MainWindowLink* window = slot.Manager().ReadyWindow())
+        window->RefillCallLists();
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "store/call_time.h"
+#include "tapi/include/tapi.h"
+
+#include <filesystem>
+#include <functional>
+
+class CallLogStore;
+class CallSnapshot;
+class LineSlot;
+struct CallLogEntry;
+struct CallRecord;
+
+// Turns every call that ends after it was offered to the user or was talking into one call log
+// entry, on disk at once. It runs first on every call-state change, while the call can still be
+// queried, and keeps what it needs in the call's record: the last state and the start time.
+class CallLogger {
+public:
+    using Clock = std::function<CallTime()>;
+
+    CallLogger(CallLogStore& store, std::filesystem::path logFile);
+
+    // The local time source; tests set one that follows the exchange's manual clock.
+    void SetClock(Clock clock) { m_clock = std::move(clock); }
+
+    void RecordCallState(LineSlot& slot, HCALL call, DWORD state);
+
+private:
+    struct Party;
+    // False for a call that the program only monitors: it is never logged.
+    bool ReadParty(LineSlot& slot, HCALL call, Party& party) const;
+    // The type of the entry for a call that went idle, or -1 when it is not logged.
+    int EndedCallType(const LineSlot& slot, HCALL call, const CallRecord& record, DWORD origin) const;
+    void Log(LineSlot& slot, CallRecord& record, const Party& party, int type);
+
+    CallLogStore& m_store;
+    std::filesystem::path m_logFile;
+    Clock m_clock;
+};

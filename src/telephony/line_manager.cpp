@@ -1,0 +1,332 @@
+#include "telephony/line_manager.h"
+
+#include "app/prompter.h"
+#include "app/settings_store.h"
+#include "telephony/handset_listener.h"
+#include "telephony/main_window_link.h"
+#include "telephony/tapi_binding.h"
+
+#include <utility>
+
+namespace {
+
+// Assisted-telephony requests arrive with the registration instance (0) instead of a slot; they
+// go to the one line manager that registered as request recipient.
+LineManager* g_requestRecipient = nullptr;
+
+constexpr DWORD kRequestModes = LINEREQUESTMODE_MAKECALL | LINEREQUESTMODE_MEDIACALL;
+
+const char* ActionButtonText(int action)
+{
+    switch (action) {
+    case kActionDrop:
+        return "Drop call";
+    case kActionAnswer:
+        return "Answer";
+    case kActionRecord:
+        return "Record call";
+    case kActionPauseRecording:
+        return "Pause recording";
+    case kActionAddNote:
+        return "Add note to call";
+    default:
+        return "Unknown action";
+    }
+}
+
+} // namespace
+
+LineManager::LineManager(TapiBinding& tapi, SettingsStore& settings, Prompter& prompter, CallLogger& logger,
+    std::filesystem::path dataFolder)
+    : m_tapi(tapi)
+    , m_settings(settings)
+    , m_prompter(prompter)
+    , m_logger(logger)
+    , m_dataFolder(std::move(dataFolder))
+{
+    for (int index = 0; index < kSlotCount; ++index)
+        m_slots[index] = std::make_unique<LineSlot>(*this, index);
+}
+
+// The service keeps the slots as callback instances of their lines and phones: they are closed
+// before the slots go, so that no message can reach a destroyed slot.
+LineManager::~LineManager()
+{
+    m_sharedAudioEngine.ClosePlayback();
+    m_sharedAudioEngine.StopRecording();
+    CloseAllLines();
+    Shutdown();
+    if (g_requestRecipient == this)
+        g_requestRecipient = nullptr;
+}
+
+void LineManager::SetRecordingPort(CallRecordingPort* recording)
+{
+    m_recording = recording ? recording : &m_noRecording;
+}
+
+void LineManager::SetIncomingPort(IncomingCallPort* incoming)
+{
+    m_incoming = incoming ? incoming : &m_noIncoming;
+}
+
+void LineManager::SetDefaultLine(int index)
+{
+    if (index >= 0 && index < kSlotCount)
+        m_defaultLine = index;
+}
+
+MainWindowLink* LineManager::ReadyWindow() const
+{
+    return m_window && m_window->IsReady() ? m_window : nullptr;
+}
+
+// Both registrations use hidden-window notification: every callback runs on this thread, from the
+// event loop (see TapiBinding::StartEventDelivery).
+int LineManager::Initialize()
+{
+    m_apiVersion = TAPI_VERSION2_0;
+    LINEINITIALIZEEXPARAMS lineParams{};
+    lineParams.dwTotalSize = sizeof lineParams;
+    lineParams.dwOptions = LINEINITIALIZEEXOPTION_USEHIDDENWINDOW;
+    if (m_tapi.lineInitializeExA(&m_lineApp, nullptr, &LineCallback, kApplicationName, &m_lineDeviceCount,
+            &m_apiVersion, &lineParams)
+        != 0) {
+        m_lineApp = 0;
+        return 0;
+    }
+    m_tapi.StartEventDelivery();
+    if (m_settings.Read(Settings::kIsSystemDialer) != 0) {
+        g_requestRecipient = this;
+        m_tapi.lineRegisterRequestRecipient(m_lineApp, 0, kRequestModes, 1);
+    }
+    PHONEINITIALIZEEXPARAMS phoneParams{};
+    phoneParams.dwTotalSize = sizeof phoneParams;
+    phoneParams.dwOptions = PHONEINITIALIZEEXOPTION_USEHIDDENWINDOW;
+    if (m_tapi.phoneInitializeExA(&m_phoneApp, nullptr, &PhoneCallback, kApplicationName, &m_phoneDeviceCount,
+            &m_apiVersion, &phoneParams)
+        != 0) {
+        m_phoneApp = 0;
+        return 0;
+    }
+    return 1;
+}
+
+// The phone application is left to the end of the process.
+void LineManager::Shutdown()
+{
+    if (m_lineApp == 0)
+        return;
+    if (m_settings.Read(Settings::kIsSystemDialer) != 0)
+        m_tapi.lineRegisterRequestRecipient(m_lineApp, 0, kRequestModes, 0);
+    m_tapi.lineShutdown(m_lineApp);
+    m_lineApp = 0;
+    if (g_requestRecipient == this)
+        g_requestRecipient = nullptr;
+}
+
+void LineManager::CloseAllLines()
+{
+    for (auto& slot : m_slots)
+        slot->CloseLine(m_lineApp, m_phoneApp);
+}
+
+// Only open lines are matched: a closed slot keeps the id of the device it last tried.
+LineSlot* LineManager::FindSlotByDevice(DWORD deviceId, int* index)
+{
+    for (auto& slot : m_slots) {
+        if (slot->IsOpen() && slot->GetDeviceId() == deviceId) {
+            if (index)
+                *index = slot->Index();
+            return slot.get();
+        }
+    }
+    if (index)
+        *index = 0;
+    return nullptr;
+}
+
+int LineManager::FindFreeLine()
+{
+    auto isFree = [](LineSlot& slot) { return slot.IsOpen() && !slot.IsBusy(); };
+    if (isFree(*m_slots[m_defaultLine]))
+        return m_defaultLine;
+    for (auto& slot : m_slots)
+        if (isFree(*slot))
+            return slot->Index();
+    return -1;
+}
+
+void LineManager::LineCallback(
+    DWORD device, DWORD message, DWORD_PTR instance, DWORD_PTR param1, DWORD_PTR param2, DWORD_PTR param3)
+{
+    if (message == LINE_REQUEST) {
+        if (g_requestRecipient)
+            g_requestRecipient->OnRequest(DWORD(param1));
+        return;
+    }
+    if (instance == 0)
+        return;
+    auto& slot = *reinterpret_cast<LineSlot*>(instance);
+    slot.Manager().OnLineMessage(slot, device, message, param1, param2, param3);
+}
+
+void LineManager::PhoneCallback(
+    DWORD, DWORD message, DWORD_PTR instance, DWORD_PTR param1, DWORD_PTR param2, DWORD_PTR)
+{
+    if (message != PHONE_STATE || instance == 0)
+        return;
+    auto& slot = *reinterpret_cast<LineSlot*>(instance);
+    slot.Manager().OnPhoneMessage(slot, message, param1, param2);
+}
+
+void LineManager::OnLineMessage(
+    LineSlot& slot, DWORD device, DWORD message, DWORD_PTR param1, DWORD_PTR param2, DWORD_PTR param3)
+{
+    switch (message) {
+    case LINE_CALLSTATE:
+        slot.OnCallState(HCALL(device), DWORD(param1), DWORD(param2), DWORD(param3));
+        [[fallthrough]];
+    case LINE_CALLINFO:
+        CancelCallSelection();
+        m_incoming->UpdateIncomingPopups(slot, HCALL(device));
+        RefreshAfterCallEvent(slot, HCALL(device));
+        break;
+    case LINE_APPNEWCALL:
+        slot.AddNewCall(HCALL(param2));
+        CancelCallSelection();
+        m_incoming->UpdateIncomingPopups(slot, HCALL(param2));
+        RefreshAfterNewCall();
+        break;
+    case LINE_LINEDEVSTATE:
+        if (param1 == LINEDEVSTATE_RINGING)
+            m_incoming->OnRing(slot, DWORD(param2), DWORD(param3));
+        break;
+    case LINE_REPLY:
+        slot.OnReply(LONG(param1), LONG(param2));
+        break;
+    case LINE_GENERATE:
+        slot.OnGenerateDone(HCALL(device));
+        break;
+    default:
+        break;
+    }
+}
+
+void LineManager::OnPhoneMessage(LineSlot& slot, DWORD, DWORD_PTR param1, DWORD_PTR param2)
+{
+    if (param1 == PHONESTATE_HANDSETHOOKSWITCH && param2 == PHONEHOOKSWITCHMODE_ONHOOK
+        && slot.GetNotifyWindow())
+        slot.GetNotifyWindow()->OnHandsetPutDown();
+}
+
+// A dialing request of another application goes to the default line as it stands, unchanged.
+void LineManager::OnRequest(DWORD requestMode)
+{
+    LineSlot& slot = *m_slots[m_defaultLine];
+    if (requestMode != LINEREQUESTMODE_MAKECALL) {
+        slot.DropAllCalls();
+        return;
+    }
+    LINEREQMAKECALL request{};
+    m_tapi.lineGetRequestA(m_lineApp, LINEREQUESTMODE_MAKECALL, &request);
+    request.szDestAddress[sizeof request.szDestAddress - 1] = '\0';
+    request.szCalledParty[sizeof request.szCalledParty - 1] = '\0';
+    slot.PlaceCall(request.szDestAddress, request.szDestAddress, request.szCalledParty, false);
+}
+
+void LineManager::RefreshAfterCallEvent(LineSlot& slot, HCALL call)
+{
+    MainWindowLink* window = ReadyWindow();
+    if (!window)
+        return;
+    window->UpdateControls();
+    if (CallTreeView* tree = window->CallTree(); tree && !UpdateCallNode(*tree, slot.Index(), call))
+        RebuildCallTree(*tree);
+}
+
+void LineManager::RefreshAfterNewCall()
+{
+    MainWindowLink* window = ReadyWindow();
+    if (!window)
+        return;
+    window->UpdateControls();
+    window->ShowTab(MainWindowLink::kKeypadTab);
+    if (CallTreeView* tree = window->CallTree())
+        RebuildCallTree(*tree);
+}
+
+void LineManager::CancelCallSelection()
+{
+    if (SelectCallDialog* dialog = std::exchange(m_openSelectCall, nullptr))
+        dialog->Cancel();
+}
+
+int LineManager::GetTargetCallForAction(bool queryOnly, int action)
+{
+    std::vector<ActionTarget> targets;
+    for (auto& slot : m_slots)
+        if (slot->IsOpen())
+            slot->CollectActionTargets(action, targets);
+    if (queryOnly)
+        return targets.empty() ? 0 : 1;
+    if (targets.empty())
+        return 0;
+    if (targets.size() == 1)
+        return PerformAction(action, targets.front());
+    return RunSelectCallDialog(action, targets);
+}
+
+// While the dialog runs, a line event may cancel it (CancelCallSelection): its list would be stale.
+int LineManager::RunSelectCallDialog(int action, const std::vector<ActionTarget>& targets)
+{
+    if (!m_selectCallFactory)
+        return 0;
+    std::vector<std::string> lines;
+    for (const ActionTarget& target : targets) {
+        CallDescription description;
+        m_slots[target.slot]->DescribeCall(target.call, description);
+        lines.push_back(description.text);
+    }
+    const std::unique_ptr<SelectCallDialog> dialog = m_selectCallFactory();
+    SelectCallDialog* outer = std::exchange(m_openSelectCall, dialog.get());
+    const SelectCallDialog::Result result
+        = dialog->Run(lines, ActionButtonText(action), action == kActionDrop);
+    m_openSelectCall = outer;
+    switch (result) {
+    case SelectCallDialog::Selected: {
+        const int chosen = dialog->ChosenIndex();
+        return chosen >= 0 && chosen < int(targets.size()) ? PerformAction(action, targets[chosen]) : 0;
+    }
+    case SelectCallDialog::DropAll:
+        if (action != kActionDrop)
+            return 0;
+        for (auto& slot : m_slots)
+            slot->DropAllCalls();
+        return 1;
+    case SelectCallDialog::Cancelled:
+        break;
+    }
+    return 0;
+}
+
+int LineManager::PerformAction(int action, const ActionTarget& target)
+{
+    LineSlot& slot = *m_slots[target.slot];
+    switch (action) {
+    case kActionDrop:
+        slot.DropCall(target.call);
+        return 1;
+    case kActionAnswer:
+        return slot.AnswerCall(target.call) >= 0 ? 1 : 0;
+    case kActionRecord:
+        return m_recording->StartCallRecording(target.slot, target.call, 0);
+    case kActionPauseRecording:
+        return m_recording->PauseCallRecording(target.slot);
+    case kActionAddNote:
+        return m_recording->OpenNotes(target.slot, target.call);
+    default:
+        m_prompter.ShowMessage("GetTargetCallForAction: Unknown action", "Kestrium", Prompter::Icon::None);
+        return 0;
+    }
+}

@@ -1,0 +1,168 @@
+#pragma once
+
+#include "telephony/call_logger.h"
+#include "telephony/call_recording_port.h"
+#include "telephony/device_map.h"
+#include "telephony/incoming_call_port.h"
+#include "telephony/line_slot.h"
+#include "telephony/select_call_dialog.h"
+
+#include <array>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+
+class CallTreeView;
+class DeviceChoiceList;
+class MainWindowLink;
+class Prompter;
+class SettingsStore;
+class TapiBinding;
+
+// The single owner of the program's TAPI line and phone applications and of the six line slots,
+// with each slot's configured device name and label and the default line. Its two callbacks
+// receive every line and phone event and route each to the code that handles it, then refresh the
+// main window.
+class LineManager {
+public:
+    static constexpr int kSlotCount = DeviceMap::kSlotCount;
+    static constexpr const char* kApplicationName = "Kestrium";
+
+    using SelectCallDialogFactory = std::function<std::unique_ptr<SelectCallDialog>()>;
+
+    LineManager(TapiBinding& tapi, SettingsStore& settings, Prompter& prompter, CallLogger& logger,
+        std::filesystem::path dataFolder);
+    ~LineManager();
+    LineManager(const LineManager&) = delete;
+    LineManager& operator=(const LineManager&) = delete;
+
+    // The parts of the program that the line events reach; each may be left unset. A port must
+    // outlive the manager, or be unset before it goes.
+    void SetMainWindow(MainWindowLink* window) { m_window = window; }
+    void SetRecordingPort(CallRecordingPort* recording);
+    void SetIncomingPort(IncomingCallPort* incoming);
+    void SetSelectCallDialogFactory(SelectCallDialogFactory factory)
+    {
+        m_selectCallFactory = std::move(factory);
+    }
+
+    // Start-up and shutdown.
+    int Initialize();
+    void Shutdown();
+    void OpenAllLines();
+    void CloseAllLines();
+
+    LineSlot& GetLineSlot(int index) { return *m_slots[index]; }
+    // Plays every recording and records greetings and beeps in setup.
+    WaveRecorder& GetSharedAudioEngine() { return m_sharedAudioEngine; }
+    int GetDefaultLine() const { return m_defaultLine; }
+    void SetDefaultLine(int index);
+    HLINEAPP GetLineApp() const { return m_lineApp; }
+    HPHONEAPP GetPhoneApp() const { return m_phoneApp; }
+    DWORD GetApiVersion() const { return m_apiVersion; }
+    DWORD GetLineDeviceCount() const { return m_lineDeviceCount; }
+
+    // Configured devices and labels.
+    const std::string& GetDeviceName(int slot) const { return m_deviceMap.GetDeviceName(slot); }
+    void SetDeviceName(int slot, std::string_view name) { m_deviceMap.SetDeviceName(slot, name); }
+    const std::string& GetLineLabel(int slot) const { return m_deviceMap.GetLineLabel(slot); }
+    void SetLineLabel(int slot, std::string_view label) { m_deviceMap.SetLineLabel(slot, label); }
+    std::string GetDisplayName(int slot) const { return m_deviceMap.GetDisplayName(slot); }
+    void LoadDeviceMap(const std::filesystem::path& path) { m_deviceMap.Load(path); }
+    bool SaveDeviceMap(const std::filesystem::path& path) const { return m_deviceMap.Save(path); }
+    std::filesystem::path DeviceMapPath() const { return m_dataFolder / DeviceMap::kFileName; }
+
+    // The first slot whose device id is `deviceId`, or null; `index` is 0 when none matches.
+    LineSlot* FindSlotByDevice(DWORD deviceId, int* index = nullptr);
+    // The default line if it is open and idle, else the first open idle slot, else -1.
+    int FindFreeLine();
+    // Fills the setup page's six device lists, all but `exceptSlot` (-1: all).
+    void FillDeviceChoices(const std::array<DeviceChoiceList*, kSlotCount>& lists, int exceptSlot);
+    void ShowLineConfig(DWORD deviceId, HWND owner);
+
+    // The keypad tab's tree of lines and calls.
+    void RebuildCallTree(CallTreeView& tree);
+    bool UpdateCallNode(CallTreeView& tree, int slot, HCALL call);
+    int GetLineImage(int slot);
+
+    // Cleans and translates a typed number into a dialable string for the line device. The number
+    // is edited in place; both outputs may be null.
+    bool TranslateNumber(
+        std::string& number, DWORD deviceId, std::string* displayable, std::string* dialable);
+    // Places a call to a typed number on a free line; false when no line is free, the number cannot
+    // be made dialable or the call is refused.
+    bool DialNumber(const std::string& name, const std::string& number);
+
+    // Call actions of the tool bar and menus.
+    int GetTargetCallForAction(bool queryOnly, int action);
+    void CancelCallSelection();
+
+    // The TAPI callbacks. The callback instance is the LineSlot of the line or phone.
+    static void LineCallback(DWORD device, DWORD message, DWORD_PTR instance, DWORD_PTR param1,
+        DWORD_PTR param2, DWORD_PTR param3);
+    static void PhoneCallback(DWORD device, DWORD message, DWORD_PTR instance, DWORD_PTR param1,
+        DWORD_PTR param2, DWORD_PTR param3);
+
+    // For the slots.
+    TapiBinding& Tapi() const { return m_tapi; }
+    SettingsStore& Settings() const { return m_settings; }
+    Prompter& GetPrompter() const { return m_prompter; }
+    CallLogger& Logger() const { return m_logger; }
+    CallRecordingPort& Recording() const { return *m_recording; }
+    // The main window once it is ready, else null.
+    MainWindowLink* ReadyWindow() const;
+    HCALL GetDigitsCall() const { return m_digitsCall; }
+    void SetDigitsCall(HCALL call) { m_digitsCall = call; }
+
+private:
+    void OnLineMessage(
+        LineSlot& slot, DWORD device, DWORD message, DWORD_PTR param1, DWORD_PTR param2, DWORD_PTR param3);
+    void OnPhoneMessage(LineSlot& slot, DWORD message, DWORD_PTR param1, DWORD_PTR param2);
+    void OnRequest(DWORD requestMode);
+    void RefreshAfterCallEvent(LineSlot& slot, HCALL call);
+    void RefreshAfterNewCall();
+
+    // Device pairing.
+    struct DeviceCaps;
+    bool ReadDeviceCaps(DWORD deviceId, DeviceCaps& caps);
+    bool OpenSlotOn(int slot, DWORD deviceId, const std::string& name);
+    bool OpenConfiguredLine(int slot);
+    void ApplyHeadsetSetting(int slot);
+    int PairSlots(int firstSlot, int endSlot, bool byMarker);
+    bool IsTakenByLowerSlot(int slot, const std::string& name) const;
+    void FillDeviceChoice(DeviceChoiceList& list, int slot, int exceptSlot,
+        const std::array<DeviceChoiceList*, kSlotCount>& lists);
+    bool IsNameTakenElsewhere(const std::string& name, int slot, int exceptSlot,
+        const std::array<DeviceChoiceList*, kSlotCount>& lists) const;
+
+    int PerformAction(int action, const ActionTarget& target);
+    int RunSelectCallDialog(int action, const std::vector<ActionTarget>& targets);
+
+    TapiBinding& m_tapi;
+    SettingsStore& m_settings;
+    Prompter& m_prompter;
+    CallLogger& m_logger;
+    std::filesystem::path m_dataFolder;
+
+    DeviceMap m_deviceMap;
+    DWORD m_apiVersion = TAPI_VERSION2_0;
+    HLINEAPP m_lineApp = 0;
+    DWORD m_lineDeviceCount = 0;
+    HPHONEAPP m_phoneApp = 0;
+    DWORD m_phoneDeviceCount = 0;
+    int m_defaultLine = 0;
+    HCALL m_digitsCall = 0;
+
+    WaveRecorder m_sharedAudioEngine;
+    // Declared before the slots: the slots use them while they are destroyed.
+    NoCallRecording m_noRecording;
+    NoIncomingCalls m_noIncoming;
+    CallRecordingPort* m_recording = &m_noRecording;
+    IncomingCallPort* m_incoming = &m_noIncoming;
+    std::array<std::unique_ptr<LineSlot>, kSlotCount> m_slots;
+
+    MainWindowLink* m_window = nullptr;
+    SelectCallDialogFactory m_selectCallFactory;
+    SelectCallDialog* m_openSelectCall = nullptr;
+};

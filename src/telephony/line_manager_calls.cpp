@@ -1,0 +1,138 @@
+// Line manager: the tree of lines and calls, line images, and turning typed numbers into calls.
+#include "telephony/line_manager.h"
+
+#include "telephony/call_tree_view.h"
+#include "telephony/number_rules.h"
+#include "telephony/tapi_binding.h"
+#include "telephony/tapi_block.h"
+
+namespace {
+
+constexpr std::size_t kTranslateOutputSize = 70;
+// Slack after the structure, as the first request's block has it.
+constexpr std::size_t kTranslateSlack = 16;
+// A translation that claims to need more than this is refused rather than allocated.
+constexpr std::size_t kMaxTranslateOutputSize = 64 * 1024;
+
+// Line images: on hook, off hook, default on hook, default off hook, not open.
+struct LineImages {
+    int idle, busy, defaultIdle, defaultBusy, closed;
+};
+constexpr LineImages kPstnImages{ 15, 16, 17, 18, 19 };
+constexpr LineImages kIpImages{ 20, 21, 22, 23, 24 };
+
+} // namespace
+
+int LineManager::GetLineImage(int slotIndex)
+{
+    LineSlot& slot = *m_slots[slotIndex];
+    const LineImages& images = slot.IsIpSlot() ? kIpImages : kPstnImages;
+    if (!slot.IsOpen())
+        return images.closed;
+    const bool busy = slot.IsBusy();
+    if (slotIndex == m_defaultLine)
+        return busy ? images.defaultBusy : images.defaultIdle;
+    return busy ? images.busy : images.idle;
+}
+
+void LineManager::RebuildCallTree(CallTreeView& tree)
+{
+    tree.Clear();
+    CallTreeView::Node firstBusy = nullptr;
+    CallTreeView::Node defaultLine = nullptr;
+    for (auto& slot : m_slots) {
+        if (!slot->IsOpen())
+            continue;
+        const int index = slot->Index();
+        CallTreeView::Node node
+            = tree.AddNode(nullptr, GetDisplayName(index), GetLineImage(index), LineTreeValue(index));
+        if (index == m_defaultLine)
+            defaultLine = node;
+        if (!slot->IsBusy())
+            continue;
+        for (int record = 0; record < LineSlot::kMaxCalls; ++record) {
+            const HCALL call = slot->CallAt(record).call;
+            if (call == 0)
+                continue;
+            CallDescription description;
+            slot->DescribeCall(call, description);
+            tree.AddNode(node, description.text, description.image, CallTreeValue(index, record));
+        }
+        tree.Expand(node);
+        if (!firstBusy)
+            firstBusy = node;
+    }
+    CallTreeView::Node selected = firstBusy ? firstBusy : defaultLine ? defaultLine : tree.FirstTopLevel();
+    if (selected) {
+        tree.Select(selected);
+        tree.Expand(selected);
+    }
+}
+
+bool LineManager::UpdateCallNode(CallTreeView& tree, int, HCALL call)
+{
+    if (call == 0)
+        return false;
+    for (CallTreeView::Node node = tree.FirstVisible(); node; node = tree.NextVisible(node)) {
+        const std::uint32_t value = tree.Value(node);
+        const int slotIndex = SlotOfTreeValue(value);
+        const int record = RecordOfTreeValue(value);
+        if (record < 0 || record >= LineSlot::kMaxCalls || slotIndex >= kSlotCount)
+            continue;
+        LineSlot& slot = *m_slots[slotIndex];
+        if (slot.CallAt(record).call != call)
+            continue;
+        CallDescription description;
+        slot.DescribeCall(call, description);
+        tree.SetNode(node, description.text, description.image);
+        return true;
+    }
+    return false;
+}
+
+bool LineManager::TranslateNumber(
+    std::string& number, DWORD deviceId, std::string* displayable, std::string* dialable)
+{
+    NumberRules::CleanBrackets(number);
+    if (!NumberRules::ApplyPlusRule(number))
+        return false;
+    auto output = std::make_unique<TapiBlock<LINETRANSLATEOUTPUT>>(kTranslateOutputSize);
+    LONG result = m_tapi.lineTranslateAddressA(
+        m_lineApp, deviceId, m_apiVersion, number.c_str(), 0, 0, output->Get());
+    const std::size_t needed = (*output)->dwNeededSize;
+    if (result == 0 && needed > kTranslateOutputSize) {
+        if (needed > kMaxTranslateOutputSize)
+            return false;
+        output = std::make_unique<TapiBlock<LINETRANSLATEOUTPUT>>(needed + kTranslateSlack);
+        (*output)->dwTotalSize = DWORD(needed);
+        result = m_tapi.lineTranslateAddressA(
+            m_lineApp, deviceId, m_apiVersion, number.c_str(), 0, 0, output->Get());
+    }
+    if (result != 0)
+        return false;
+    const LINETRANSLATEOUTPUT& out = *output->Get();
+    if (displayable)
+        *displayable = output->Text(out.dwDisplayableStringSize, out.dwDisplayableStringOffset);
+    if (dialable)
+        *dialable = NumberRules::StripDialModePrefix(
+            output->Text(out.dwDialableStringSize, out.dwDialableStringOffset));
+    return true;
+}
+
+// The destination is the dialable string; the number as typed is the displayable address and the
+// name the called party.
+bool LineManager::DialNumber(const std::string& name, const std::string& number)
+{
+    std::string calledParty = name;
+    std::string typed = number;
+    NumberRules::SplitNameAndNumber(calledParty, typed);
+    const int slotIndex = FindFreeLine();
+    if (slotIndex < 0)
+        return false;
+    LineSlot& slot = *m_slots[slotIndex];
+    std::string translated = typed;
+    std::string dialable;
+    if (!TranslateNumber(translated, slot.GetDeviceId(), nullptr, &dialable))
+        return false;
+    return slot.PlaceCall(dialable, typed, calledParty, false) == 1;
+}

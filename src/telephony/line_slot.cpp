@@ -1,0 +1,575 @@
+#include "telephony/line_slot.h"
+
+#include "app/prompter.h"
+#include "app/settings_store.h"
+#include "store/text_limit.h"
+#include "telephony/call_logger.h"
+#include "telephony/call_menu.h"
+#include "telephony/call_recording_port.h"
+#include "telephony/call_snapshot.h"
+#include "telephony/line_manager.h"
+#include "telephony/main_window_link.h"
+#include "telephony/tapi_binding.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+constexpr const char* kTitle = "Kestrium";
+constexpr const char* kNoRoom = "No room for another call...";
+
+// Line states the slot wants to hear about: ringing, disconnected, message waiting on and off,
+// in service, out of service, and the service's re-initialisation.
+constexpr DWORD kLineStates = LINEDEVSTATE_RINGING | LINEDEVSTATE_DISCONNECTED | LINEDEVSTATE_MSGWAITON
+    | LINEDEVSTATE_MSGWAITOFF | LINEDEVSTATE_INSERVICE | LINEDEVSTATE_OUTOFSERVICE | 0x00020000;
+constexpr DWORD kPhoneStates = PHONESTATE_OTHER | PHONESTATE_HANDSETHOOKSWITCH | PHONESTATE_HEADSETHOOKSWITCH;
+constexpr DWORD kPhoneButtonModes = PHONEBUTTONMODE_FEATURE | PHONEBUTTONMODE_KEYPAD;
+constexpr DWORD kPhoneButtonStates = PHONEBUTTONSTATE_UP | PHONEBUTTONSTATE_DOWN;
+
+constexpr std::size_t kWaveIdSize = 28;
+constexpr std::size_t kPhoneIdSize = 284;
+constexpr std::size_t kCallListSize = 1024;
+
+constexpr DWORD kCallRate = 3100;
+constexpr DWORD kNoAnswerTimeoutSeconds = 10;
+constexpr DWORD kBeepRejectMs = 500;
+
+static_assert(sizeof(LINECALLPARAMS) == 176, "the call parameters' fixed part is 176 bytes");
+
+// The device id that lineGetIDA answers for a device class, or -1.
+int QueryDeviceId(TapiBinding& tapi, HLINE line, const char* deviceClass, std::size_t size)
+{
+    TapiBlock<VARSTRING> id(size);
+    DWORD value = 0;
+    if (tapi.lineGetIDA(line, 0, 0, LINECALLSELECT_LINE, id.Get(), deviceClass) != 0
+        || id->dwStringSize < sizeof(DWORD) || !id.ReadDword(id->dwStringOffset, value))
+        return -1;
+    return int(value);
+}
+
+// Appends a text with its terminator after the fixed part; an empty text is left out.
+void AppendCallParamText(std::vector<std::byte>& block, std::string_view text, DWORD LINECALLPARAMS::*size,
+    DWORD LINECALLPARAMS::*offset)
+{
+    if (text.empty())
+        return;
+    const std::size_t at = block.size();
+    block.resize(at + text.size() + 1);
+    std::memcpy(block.data() + at, text.data(), text.size());
+    auto* params = reinterpret_cast<LINECALLPARAMS*>(block.data());
+    params->*size = DWORD(text.size() + 1);
+    params->*offset = DWORD(at);
+}
+
+// The parameters of every placed call: voice at 3,100 Hz, interactive voice, an idle line,
+// address 0, the two texts, and a no-answer time-out of 10 seconds.
+std::vector<std::byte> MakeCallParams(std::string_view displayableAddress, std::string_view calledParty)
+{
+    std::vector<std::byte> block(sizeof(LINECALLPARAMS));
+    AppendCallParamText(block, displayableAddress, &LINECALLPARAMS::dwDisplayableAddressSize,
+        &LINECALLPARAMS::dwDisplayableAddressOffset);
+    AppendCallParamText(
+        block, calledParty, &LINECALLPARAMS::dwCalledPartySize, &LINECALLPARAMS::dwCalledPartyOffset);
+    auto* params = reinterpret_cast<LINECALLPARAMS*>(block.data());
+    params->dwTotalSize = DWORD(block.size());
+    params->dwBearerMode = LINEBEARERMODE_VOICE;
+    params->dwMinRate = kCallRate;
+    params->dwMaxRate = kCallRate;
+    params->dwMediaMode = LINEMEDIAMODE_INTERACTIVEVOICE;
+    params->dwCallParamFlags = LINECALLPARAMFLAGS_IDLE;
+    params->dwAddressMode = LINEADDRESSMODE_ADDRESSID;
+    params->dwNoAnswerTimeout = kNoAnswerTimeoutSeconds;
+    return block;
+}
+
+const char* MakeCallFailureText(LONG result)
+{
+    switch (result) {
+    case LINEERR_INUSE:
+        return "Call failed: another phone off-hook.";
+    case LINEERR_INVALLINESTATE:
+        return "Call failed: phone line not connected.";
+    default:
+        return "Call failed.";
+    }
+}
+
+// States in which an auto-drop call has done its work and is hung up.
+bool EndsAutoDropCall(DWORD state)
+{
+    switch (state) {
+    case LINECALLSTATE_RINGBACK:
+    case LINECALLSTATE_BUSY:
+    case LINECALLSTATE_SPECIALINFO:
+    case LINECALLSTATE_CONNECTED:
+    case LINECALLSTATE_PROCEEDING:
+    case LINECALLSTATE_DISCONNECTED:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void Take(CallRecord& record, HCALL call)
+{
+    record = CallRecord{};
+    record.call = call;
+}
+
+} // namespace
+
+LineSlot::LineSlot(LineManager& manager, int index)
+    : m_manager(manager)
+    , m_index(index)
+{
+}
+
+LineSlot::~LineSlot()
+{
+    m_manager.Recording().StopCallRecording(m_index);
+    m_manager.Recording().CloseNotes(m_index, 0);
+}
+
+TapiBinding& LineSlot::Tapi() const
+{
+    return m_manager.Tapi();
+}
+
+int LineSlot::OpenLine(
+    DWORD apiVersion, HLINEAPP lineApp, HPHONEAPP phoneApp, DWORD deviceId, std::string_view lineName)
+{
+    m_lineName = CutToLimit(lineName, kMaxLineNameLength);
+    m_deviceId = deviceId;
+    HLINE line = 0;
+    if (Tapi().lineOpenA(lineApp, deviceId, &line, apiVersion, 0, DWORD_PTR(this),
+            LINECALLPRIVILEGE_MONITOR | LINECALLPRIVILEGE_OWNER, LINEMEDIAMODE_INTERACTIVEVOICE, nullptr)
+        != 0)
+        return 0;
+    m_line = line;
+    ReadDeviceIds();
+    OpenPhone(apiVersion, phoneApp);
+    TakeExistingCalls();
+    return 1;
+}
+
+// Ids of an earlier line are forgotten, so a failed lookup never leaves a stale id behind.
+void LineSlot::ReadDeviceIds()
+{
+    m_waveInAuxDeviceId = QueryDeviceId(Tapi(), m_line, "wave/in/aux", kWaveIdSize);
+    m_waveInDeviceId = QueryDeviceId(Tapi(), m_line, "wave/in", kWaveIdSize);
+    m_waveOutDeviceId = QueryDeviceId(Tapi(), m_line, "wave/out", kWaveIdSize);
+    m_phoneDeviceId = QueryDeviceId(Tapi(), m_line, "tapi/phone", kPhoneIdSize);
+    Tapi().lineSetStatusMessages(m_line, kLineStates, 0);
+}
+
+void LineSlot::OpenPhone(DWORD apiVersion, HPHONEAPP phoneApp)
+{
+    if (m_phoneDeviceId < 0 || phoneApp == 0)
+        return;
+    HPHONE phone = 0;
+    if (Tapi().phoneOpen(
+            phoneApp, DWORD(m_phoneDeviceId), &phone, apiVersion, 0, DWORD_PTR(this), PHONEPRIVILEGE_OWNER)
+        != 0)
+        return;
+    m_phone = phone;
+    Tapi().phoneSetStatusMessages(m_phone, kPhoneStates, kPhoneButtonModes, kPhoneButtonStates);
+}
+
+// Calls that already exist on the line when it opens become records 0 onward.
+void LineSlot::TakeExistingCalls()
+{
+    TapiBlock<LINECALLLIST> list(kCallListSize);
+    if (Tapi().lineGetNewCalls(m_line, 0, LINECALLSELECT_LINE, list.Get()) != 0)
+        return;
+    const DWORD fits = std::min(list->dwCallsNumEntries, list->dwCallsSize / DWORD(sizeof(HCALL)));
+    const int count = std::min<int>(int(fits), kMaxCalls);
+    for (int i = 0; i < count; ++i) {
+        DWORD call = 0;
+        if (list.ReadDword(list->dwCallsOffset + DWORD(i * sizeof(HCALL)), call))
+            Take(m_calls[i], call);
+    }
+}
+
+// The calls of a closed line no longer exist in TAPI; their records are freed.
+void LineSlot::CloseLine(HLINEAPP, HPHONEAPP phoneApp)
+{
+    if (!IsOpen())
+        return;
+    for (const CallRecord& record : m_calls)
+        if (record.call != 0)
+            Tapi().lineDrop(record.call, nullptr, 0);
+    if (m_phone != 0 && phoneApp != 0) {
+        Tapi().phoneClose(m_phone);
+        m_phone = 0;
+        m_phoneDeviceId = -1;
+    }
+    if (Tapi().lineClose(m_line) != 0)
+        return;
+    m_line = 0;
+    m_calls.fill(CallRecord{});
+    m_pendingAutoDrop = m_pendingBeepReject = m_pendingAnswer = m_pendingMakeCall = 0;
+    m_autoDropHandleSlot = nullptr;
+    m_autoDropCall = m_ignoredCall = 0;
+}
+
+LONG LineSlot::SetHeadset(bool on)
+{
+    if (!IsOpen())
+        return 0;
+    return Tapi().phoneSetHookSwitch(m_phone, PHONEHOOKSWITCHDEV_HEADSET,
+        on ? PHONEHOOKSWITCHMODE_MICSPEAKER : PHONEHOOKSWITCHMODE_ONHOOK);
+}
+
+bool LineSlot::IsBusy()
+{
+    if (!IsOpen())
+        return false;
+    TapiBlock<LINEDEVSTATUS> status(sizeof(LINEDEVSTATUS));
+    if (Tapi().lineGetLineDevStatus(m_line, status.Get()) != 0)
+        return false;
+    return status->dwNumActiveCalls > 0 || status->dwNumOnHoldCalls > 0 || status->dwNumOnHoldPendCalls > 0;
+}
+
+CallRecord* LineSlot::FindFreeRecord()
+{
+    auto free = std::find_if(m_calls.begin(), m_calls.end(), [](const CallRecord& r) { return r.IsFree(); });
+    return free == m_calls.end() ? nullptr : &*free;
+}
+
+void LineSlot::ShowNoRoom()
+{
+    m_manager.GetPrompter().ShowMessage(kNoRoom, kTitle, Prompter::Icon::None);
+}
+
+// A call already in the table is not taken twice.
+void LineSlot::AddNewCall(HCALL call)
+{
+    if (call == 0 || IndexOfCall(call) >= 0)
+        return;
+    CallRecord* record = FindFreeRecord();
+    if (!record) {
+        ShowNoRoom();
+        return;
+    }
+    Take(*record, call);
+}
+
+int LineSlot::IndexOfCall(HCALL call) const
+{
+    if (call == 0)
+        return -1;
+    for (int i = 0; i < kMaxCalls; ++i)
+        if (m_calls[i].call == call)
+            return i;
+    return -1;
+}
+
+void LineSlot::SetCallPaths(HCALL call, const std::string* recordingPath, const std::string* notesPath)
+{
+    const int index = IndexOfCall(call);
+    if (index < 0)
+        return;
+    if (recordingPath)
+        m_calls[index].recordingPath = CutToLimit(*recordingPath, CallRecord::kMaxPathLength);
+    if (notesPath)
+        m_calls[index].notesPath = CutToLimit(*notesPath, CallRecord::kMaxPathLength);
+}
+
+void LineSlot::SetSetupCall(HCALL call, int voiceMail)
+{
+    m_setupCall = call;
+    m_voiceMailFlag = voiceMail;
+}
+
+void LineSlot::OnCallState(HCALL call, DWORD state, DWORD, DWORD)
+{
+    m_manager.Logger().RecordCallState(*this, call, state);
+    if (state != LINECALLSTATE_CONNECTED)
+        StopRecordingAndNotes(call);
+    if (HandleAutoDrop(call, state))
+        return;
+    switch (state) {
+    case LINECALLSTATE_DISCONNECTED:
+    case LINECALLSTATE_BUSY:
+        Tapi().lineDrop(call, nullptr, 0);
+        break;
+    case LINECALLSTATE_CONNECTED:
+        if (m_manager.Settings().Read(Settings::kAutoRecordCalls) != 0 && m_setupCall == 0)
+            m_manager.Recording().StartCallRecording(m_index, call, 0);
+        break;
+    case LINECALLSTATE_IDLE:
+        OnCallIdle(call);
+        break;
+    case LINECALLSTATE_DIALTONE:
+    case LINECALLSTATE_DIALING:
+        ShowKeypadTab(true);
+        break;
+    default:
+        break;
+    }
+}
+
+void LineSlot::StopRecordingAndNotes(HCALL call)
+{
+    CallRecordingPort& recording = m_manager.Recording();
+    if (call == recording.GetRecordingCall(m_index))
+        recording.StopCallRecording(m_index);
+    if (call == recording.GetNotesCall(m_index))
+        recording.CloseNotes(m_index, call);
+}
+
+// True when the call was an auto-drop call that has now been hung up.
+bool LineSlot::HandleAutoDrop(HCALL call, DWORD state)
+{
+    if (call == 0 || call != m_autoDropCall)
+        return false;
+    if (state == LINECALLSTATE_IDLE) {
+        m_autoDropCall = 0;
+        return false;
+    }
+    if (!EndsAutoDropCall(state))
+        return false;
+    Tapi().lineDrop(call, nullptr, 0);
+    m_autoDropCall = 0;
+    return true;
+}
+
+void LineSlot::OnCallIdle(HCALL call)
+{
+    DeallocateCall(call);
+    if (call == m_ignoredCall)
+        m_ignoredCall = 0;
+    if (call == m_setupCall)
+        m_setupCall = 0;
+    ShowKeypadTab(false);
+}
+
+// Dialing brings the keypad tab forward; a call going idle sends the window back to the first tab.
+void LineSlot::ShowKeypadTab(bool show)
+{
+    MainWindowLink* window = m_manager.ReadyWindow();
+    if (!window)
+        return;
+    const bool showing = window->CurrentTab() == MainWindowLink::kKeypadTab;
+    if (show && !showing)
+        window->ShowTab(MainWindowLink::kKeypadTab);
+    else if (!show && showing)
+        window->ShowTab(MainWindowLink::kContactsTab);
+}
+
+void LineSlot::DeallocateCall(HCALL call)
+{
+    if (call == 0)
+        return;
+    for (CallRecord& record : m_calls)
+        if (record.call == call && Tapi().lineDeallocateCall(call) == 0)
+            record = CallRecord{};
+}
+
+bool LineSlot::DescribeCall(HCALL call, CallDescription& out)
+{
+    out = CallDescription{};
+    CallSnapshot snapshot;
+    if (!snapshot.Fetch(Tapi(), call))
+        return false;
+    const LINECALLINFO& info = snapshot.Info();
+    out.deviceId = info.dwLineDeviceID;
+    out.text = CallText::PartyText(snapshot.Party());
+    if (info.dwNumOwners == 0) {
+        out.text += " (Idle)";
+        return false;
+    }
+    const CallRole role{ call != 0 && call == m_setupCall, m_voiceMailFlag != 0 };
+    CallText::AppendState(snapshot.Status().dwCallState, snapshot.Status().dwCallStateMode, info.dwOrigin,
+        info.dwMediaMode, role, out);
+    return out.state != LINECALLSTATE_IDLE;
+}
+
+HCALL LineSlot::FindOfferingCall()
+{
+    if (!IsOpen() || !IsBusy())
+        return 0;
+    for (const CallRecord& record : m_calls) {
+        if (record.call == 0)
+            continue;
+        TapiBlock<LINECALLSTATUS> status(CallSnapshot::kStatusSize);
+        if (Tapi().lineGetCallStatus(record.call, status.Get()) == 0
+            && status->dwCallState == LINECALLSTATE_OFFERING)
+            return record.call;
+    }
+    return 0;
+}
+
+void LineSlot::UpdateCallMenu(CallMenu& menu, HCALL call)
+{
+    CallDescription description;
+    if (!DescribeCall(call, description))
+        return;
+    menu.EnableCommand(CallMenu::kAnswer, description.state == LINECALLSTATE_OFFERING);
+    menu.EnableCommand(CallMenu::kDropCall, true);
+}
+
+// The record stays reserved until the request completes and TAPI has filled in the handle, so a
+// second call placed meanwhile never shares it.
+int LineSlot::PlaceCall(std::string_view destination, std::string_view displayableAddress,
+    std::string_view calledParty, bool autoDrop)
+{
+    if (!IsOpen())
+        return 0;
+    CallRecord* record = FindFreeRecord();
+    if (!record) {
+        ShowNoRoom();
+        return 0;
+    }
+    const std::vector<std::byte> params = MakeCallParams(displayableAddress, calledParty);
+    const std::string address(destination);
+    const LONG result = Tapi().lineMakeCallA(
+        m_line, &record->call, address.c_str(), 0, reinterpret_cast<const LINECALLPARAMS*>(params.data()));
+    m_lastRequest = result;
+    if (result < 1) {
+        ReportMakeCallFailure(result);
+        return 0;
+    }
+    Take(*record, record->call);
+    record->pendingRequest = result;
+    m_pendingMakeCall = result;
+    if (autoDrop) {
+        m_pendingAutoDrop = result;
+        m_autoDropHandleSlot = &record->call;
+    }
+    return 1;
+}
+
+void LineSlot::ReportMakeCallFailure(LONG result)
+{
+    m_manager.GetPrompter().ShowMessage(MakeCallFailureText(result), kTitle, Prompter::Icon::Exclamation);
+}
+
+int LineSlot::SendDigits(HCALL call, std::string_view digits)
+{
+    if (!IsOpen())
+        return 0;
+    const std::string text(digits);
+    if (Tapi().lineGenerateDigitsA(call, LINEDIGITMODE_DTMF, text.c_str(), 0) < 0)
+        return 0;
+    m_manager.SetDigitsCall(call);
+    return 1;
+}
+
+LONG LineSlot::AnswerCall(HCALL call)
+{
+    if (IndexOfCall(call) < 0)
+        return -1;
+    return Tapi().lineAnswer(call, nullptr, 0);
+}
+
+void LineSlot::DropCall(HCALL call)
+{
+    if (IndexOfCall(call) >= 0)
+        m_lastRequest = Tapi().lineDrop(call, nullptr, 0);
+}
+
+int LineSlot::DropAllCalls()
+{
+    if (!IsOpen())
+        return 0;
+    int accepted = 0;
+    for (const CallRecord& record : m_calls) {
+        if (record.call == 0)
+            continue;
+        m_lastRequest = Tapi().lineDrop(record.call, nullptr, 0);
+        if (m_lastRequest > 0)
+            accepted = 1;
+    }
+    return accepted;
+}
+
+void LineSlot::OnReply(LONG requestId, LONG result)
+{
+    if (requestId <= 0)
+        return;
+    if (requestId == m_pendingAutoDrop) {
+        m_pendingAutoDrop = 0;
+        m_autoDropCall = m_autoDropHandleSlot ? *m_autoDropHandleSlot : 0;
+        m_autoDropHandleSlot = nullptr;
+    }
+    if (requestId == m_pendingBeepReject) {
+        m_pendingBeepReject = 0;
+        Tapi().lineGenerateTone(m_ignoredCall, LINETONEMODE_BEEP, kBeepRejectMs, 0, nullptr);
+        const int index = IndexOfCall(m_ignoredCall);
+        if (index >= 0)
+            m_calls[index].lastState = LINECALLSTATE_OFFERING;
+        Tapi().lineDrop(m_ignoredCall, nullptr, 0);
+    }
+    if (requestId == m_pendingAnswer) {
+        m_pendingAnswer = 0;
+        m_manager.Recording().AnswerForVoiceMail(m_index, m_setupCall);
+    }
+    if (requestId == m_pendingMakeCall) {
+        m_pendingMakeCall = 0;
+        if (result < 0)
+            ReportMakeCallFailure(result);
+    }
+    ReleaseReservation(requestId);
+}
+
+void LineSlot::ReleaseReservation(LONG requestId)
+{
+    for (CallRecord& record : m_calls)
+        if (record.pendingRequest == requestId)
+            record.pendingRequest = 0;
+}
+
+void LineSlot::OnGenerateDone(HCALL call)
+{
+    if (call != 0 && call == m_manager.GetDigitsCall()) {
+        m_manager.SetDigitsCall(0);
+        if (MainWindowLink* window = m_manager.ReadyWindow())
+            window->RefreshKeypad();
+        return;
+    }
+    m_manager.Recording().OnToneDone(call);
+}
+
+int LineSlot::CollectActionTargets(int action, std::vector<ActionTarget>& list)
+{
+    if (!IsOpen() || !IsBusy())
+        return 0;
+    int count = 0;
+    for (const CallRecord& record : m_calls) {
+        CallDescription description;
+        if (record.call == 0 || !DescribeCall(record.call, description))
+            continue;
+        if (IsActionCandidate(action, record.call, description.state)) {
+            list.push_back({ record.call, m_index });
+            ++count;
+        }
+    }
+    return count;
+}
+
+// An unknown action takes every call, so that the programming error shows when it is performed.
+bool LineSlot::IsActionCandidate(int action, HCALL call, DWORD state)
+{
+    const CallRecordingPort& recording = m_manager.Recording();
+    const bool connected = state == LINECALLSTATE_CONNECTED;
+    const int recordingState = recording.GetRecordingState(m_index);
+    switch (action) {
+    case kActionDrop:
+        return true;
+    case kActionAnswer:
+        return state == LINECALLSTATE_OFFERING;
+    case kActionRecord:
+        return connected && recordingState != CallRecordingPort::Recording;
+    case kActionPauseRecording:
+        return connected
+            && (recordingState == CallRecordingPort::Recording
+                || recordingState == CallRecordingPort::Starting);
+    case kActionAddNote:
+        return connected && !recording.HasNotesDialog(m_index, call);
+    default:
+        return true;
+    }
+}

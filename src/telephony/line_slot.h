@@ -1,0 +1,148 @@
+#pragma once
+
+#include "audio/wave_recorder.h"
+#include "telephony/action_target.h"
+#include "telephony/call_description.h"
+#include "telephony/call_record.h"
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class CallMenu;
+class HandsetListener;
+class LineManager;
+class TapiBinding;
+
+// One telephone line: slots 0 to 3 take analog (PSTN) line devices, slots 4 and 5 IP line devices.
+// The slot holds the open line and its phone, the line's wave device ids, its table of calls and
+// the requests and special calls that the telephony code tracks. It is the callback instance of
+// its own line and phone.
+class LineSlot {
+public:
+    static constexpr int kMaxCalls = 20;
+    static constexpr int kFirstIpSlot = 4;
+    // The line name of an open line holds at most 103 bytes.
+    static constexpr std::size_t kMaxLineNameLength = 103;
+
+    LineSlot(LineManager& manager, int index);
+    virtual ~LineSlot();
+    LineSlot(const LineSlot&) = delete;
+    LineSlot& operator=(const LineSlot&) = delete;
+
+    int Index() const { return m_index; }
+    bool IsIpSlot() const { return m_index >= kFirstIpSlot; }
+    LineManager& Manager() const { return m_manager; }
+
+    // Opening and closing.
+    int OpenLine(
+        DWORD apiVersion, HLINEAPP lineApp, HPHONEAPP phoneApp, DWORD deviceId, std::string_view lineName);
+    void CloseLine(HLINEAPP lineApp, HPHONEAPP phoneApp);
+    bool IsOpen() const { return m_line != 0; }
+    bool IsBusy();
+
+    DWORD GetDeviceId() const { return m_deviceId; }
+    int GetPhoneDeviceId() const { return m_phoneDeviceId; }
+    int GetWaveInDeviceId() const { return m_waveInDeviceId; }
+    int GetWaveInAuxDeviceId() const { return m_waveInAuxDeviceId; }
+    int GetWaveOutDeviceId() const { return m_waveOutDeviceId; }
+    const std::string& GetLineName() const { return m_lineName; }
+    HLINE GetLine() const { return m_line; }
+    HPHONE GetPhone() const { return m_phone; }
+
+    // The call table.
+    void AddNewCall(HCALL call);
+    void OnCallState(HCALL call, DWORD state, DWORD param2, DWORD param3);
+    void DeallocateCall(HCALL call);
+    // False for an IDLE or unowned call, or when TAPI cannot describe it; `out` then holds what
+    // could be found ("No data", image 14 when nothing).
+    bool DescribeCall(HCALL call, CallDescription& out);
+    // The first call in state OFFERING, 0 when none.
+    HCALL FindOfferingCall();
+    const CallRecord& CallAt(int index) const { return m_calls[index]; }
+    CallRecord& CallAt(int index) { return m_calls[index]; }
+    // The record index of the call, -1 when absent or 0.
+    int IndexOfCall(HCALL call) const;
+    // Either path may be left unchanged (null).
+    void SetCallPaths(HCALL call, const std::string* recordingPath, const std::string* notesPath);
+    void UpdateCallMenu(CallMenu& menu, HCALL call);
+
+    // Placing calls and working on them.
+    int PlaceCall(std::string_view destination, std::string_view displayableAddress,
+        std::string_view calledParty, bool autoDrop);
+    int SendDigits(HCALL call, std::string_view digits);
+    LONG AnswerCall(HCALL call);
+    void DropCall(HCALL call);
+    int DropAllCalls();
+    void OnReply(LONG requestId, LONG result);
+    void OnGenerateDone(HCALL call);
+
+    // Call actions: appends the slot's candidates for the action; returns how many.
+    int CollectActionTargets(int action, std::vector<ActionTarget>& list);
+
+    // What the incoming-call handling and voice-mail answering keep in the slot.
+    HCALL GetSetupCall() const { return m_setupCall; }
+    int GetVoiceMailFlag() const { return m_voiceMailFlag; }
+    void SetSetupCall(HCALL call, int voiceMail);
+    HCALL GetIgnoredCall() const { return m_ignoredCall; }
+    void SetIgnoredCall(HCALL call) { m_ignoredCall = call; }
+    void SetPendingBeepRejectRequest(LONG request) { m_pendingBeepReject = request; }
+    // The call is answered only to beep and hang up (its answer has not completed yet).
+    bool IsBeingRejected(HCALL call) const
+    {
+        return call != 0 && call == m_ignoredCall && m_pendingBeepReject != 0;
+    }
+    void SetPendingAnswerRequest(LONG request) { m_pendingAnswer = request; }
+    LONG GetLastRequest() const { return m_lastRequest; }
+
+    // The slot's own audio engine: call recording records this line with it.
+    WaveRecorder& GetRecorder() { return m_recorder; }
+
+    // The headset hookswitch of the paired phone: microphone and speaker on, or on hook.
+    LONG SetHeadset(bool on);
+
+    // The window told about handset hook changes while a recording plays to the phone.
+    HandsetListener* GetNotifyWindow() const { return m_notifyWindow; }
+    void SetNotifyWindow(HandsetListener* window) { m_notifyWindow = window; }
+
+private:
+    TapiBinding& Tapi() const;
+    void ReadDeviceIds();
+    void OpenPhone(DWORD apiVersion, HPHONEAPP phoneApp);
+    void TakeExistingCalls();
+    CallRecord* FindFreeRecord();
+    void ShowNoRoom();
+    void ReportMakeCallFailure(LONG result);
+    bool HandleAutoDrop(HCALL call, DWORD state);
+    void StopRecordingAndNotes(HCALL call);
+    void OnCallIdle(HCALL call);
+    void ShowKeypadTab(bool show);
+    void ReleaseReservation(LONG requestId);
+    bool IsActionCandidate(int action, HCALL call, DWORD state);
+
+    LineManager& m_manager;
+    const int m_index;
+
+    HLINE m_line = 0;
+    DWORD m_deviceId = 0;
+    int m_phoneDeviceId = -1;
+    int m_waveInAuxDeviceId = -1;
+    int m_waveInDeviceId = -1;
+    int m_waveOutDeviceId = -1;
+    std::string m_lineName;
+    HCALL m_setupCall = 0;
+    int m_voiceMailFlag = 0;
+    LONG m_lastRequest = 0;
+    std::array<CallRecord, kMaxCalls> m_calls;
+    LONG m_pendingAutoDrop = 0;
+    HCALL* m_autoDropHandleSlot = nullptr;
+    HCALL m_autoDropCall = 0;
+    LONG m_pendingBeepReject = 0;
+    LONG m_pendingAnswer = 0;
+    LONG m_pendingMakeCall = 0;
+    HCALL m_ignoredCall = 0;
+    HPHONE m_phone = 0;
+    HandsetListener* m_notifyWindow = nullptr;
+    WaveRecorder m_recorder;
+};

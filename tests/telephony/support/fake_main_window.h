@@ -1,0 +1,30 @@
+#pragma once
+
+#include "fake_call_tree.h"
+#include "telephony/main_window_link.h"
+
+#include <vector>
+
+// The main window as telephony sees it: counts what it was asked to do.
+class FakeMainWindow : public MainWindowLink {
+public:
+    bool IsReady() const override { return ready; }
+    void UpdateControls() override { ++updates; }
+    int CurrentTab() const override { return tab; }
+    void ShowTab(int index) override
+    {
+        tab = index;
+        shownTabs.push_back(index);
+    }
+    CallTreeView* CallTree() override { return &tree; }
+    void RefillCallLists() override { ++refills; }
+    void RefreshKeypad() override { ++keypadRefreshes; }
+
+    bool ready = true;
+    int tab = 0;
+    int updates = 0;
+    int refills = 0;
+    int keypadRefreshes = 0;
+    std::vector<int> shownTabs;
+    FakeCallTree tree;
+};

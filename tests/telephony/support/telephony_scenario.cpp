@@ -1,0 +1,140 @@
+#include "telephony_scenario.h"
+
+#include <QCoreApplication>
+
+#include <poll.h>
+
+namespace {
+
+bool EventsWaiting()
+{
+    pollfd fd{ tapiGetEventFd(), POLLIN, 0 };
+    return fd.fd >= 0 && ::poll(&fd, 1, 0) > 0;
+}
+
+} // namespace
+
+void TelephonyScenario::SetUp()
+{
+    ASSERT_EQ(tapisimUseManualClock(1), TAPISIM_OK);
+    std::tm day{};
+    day.tm_year = kYear - 1900;
+    day.tm_mon = kMonth - 1;
+    day.tm_mday = kDay;
+    day.tm_hour = kHour;
+    day.tm_isdst = -1;
+    m_base = std::mktime(&day) - std::time_t(tapisimNow() / 1000);
+    m_logger.SetClock([this] { return Now(); });
+    m_settings.Write(Settings::kIsSystemDialer, 0);
+    m_manager = std::make_unique<LineManager>(m_tapi, m_settings, m_prompter, m_logger, m_dir.Path());
+    m_manager->SetMainWindow(&m_window);
+}
+
+void TelephonyScenario::TearDown()
+{
+    m_manager->CloseAllLines();
+    Settle();
+    m_manager->Shutdown();
+    m_manager.reset();
+    tapisimReset();
+    tapisimConfigure(nullptr);
+    Settle();
+}
+
+void TelephonyScenario::Restart()
+{
+    m_manager->CloseAllLines();
+    m_manager->Shutdown();
+    Settle();
+    m_manager = std::make_unique<LineManager>(m_tapi, m_settings, m_prompter, m_logger, m_dir.Path());
+    m_manager->SetMainWindow(&m_window);
+    Start();
+}
+
+void TelephonyScenario::Start()
+{
+    m_manager->LoadDeviceMap(m_manager->DeviceMapPath());
+    ASSERT_EQ(m_manager->Initialize(), 1);
+    m_manager->OpenAllLines();
+    Settle();
+}
+
+void TelephonyScenario::Advance(DWORD milliseconds)
+{
+    ASSERT_EQ(tapisimAdvance(milliseconds), TAPISIM_OK);
+    Settle();
+}
+
+void TelephonyScenario::Settle()
+{
+    for (int round = 0; round < 1000 && EventsWaiting(); ++round)
+        QCoreApplication::processEvents();
+}
+
+CallTime TelephonyScenario::Now() const
+{
+    return CallTime::FromTimeT(m_base + std::time_t(tapisimNow() / 1000));
+}
+
+CallLogStore TelephonyScenario::LoggedCalls() const
+{
+    CallLogStore store;
+    store.Load(m_dir / "KestriumCallLog.csv");
+    return store;
+}
+
+HCALL TelephonyScenario::OnlyCall(int slot)
+{
+    HCALL found = 0;
+    for (int record = 0; record < LineSlot::kMaxCalls; ++record) {
+        const HCALL call = Slot(slot).CallAt(record).call;
+        if (call == 0)
+            continue;
+        EXPECT_EQ(found, 0u) << "slot " << slot << " has more than one call";
+        found = call;
+    }
+    return found;
+}
+
+std::string TelephonyScenario::CallText(int slot)
+{
+    CallDescription description;
+    Slot(slot).DescribeCall(OnlyCall(slot), description);
+    return description.text;
+}
+
+void TelephonyScenario::AddDialRule(const char* pattern, DWORD outcome, DWORD delayMs)
+{
+    TAPISIM_DIALRULE rule{ pattern, outcome, delayMs, 0 };
+    ASSERT_EQ(tapisimAddDialRule(&rule), TAPISIM_OK);
+}
+
+void TelephonyScenario::Ring(
+    DWORD line, const char* number, const char* name, DWORD flags, DWORD giveUpAfterRings)
+{
+    TAPISIM_CALLER caller{ number, name, flags, giveUpAfterRings, 0 };
+    ASSERT_EQ(tapisimRing(line, &caller), TAPISIM_OK);
+    Settle();
+}
+
+void TelephonyScenario::OnSelectCall(ScriptedSelectCallDialog::Script script)
+{
+    m_manager->SetSelectCallDialogFactory(
+        [this, script] { return std::make_unique<ScriptedSelectCallDialog>(script, m_dialogs); });
+}
+
+void TelephonyScenario::StartTalkingAndRingingCalls()
+{
+    AddDialRule("5554444", TAPISIM_OUTCOME_ANSWER, 1000);
+    ASSERT_EQ(Slot(1).PlaceCall("5554444", "5554444", "Talker", false), 1);
+    Advance(3000);
+    ASSERT_EQ(CallText(1), "Talker, 5554444 (Connected)");
+    Ring(0, "5558888", "Ringer");
+    ASSERT_EQ(CallText(0), "Ringer,5558888 (Incoming)");
+}
+
+ManagerWithoutService::ManagerWithoutService(const char* library)
+    : tapi(library)
+    , manager(tapi, parts.settings, parts.prompter, parts.logger, parts.dir.Path())
+{
+}
