@@ -1,5 +1,6 @@
 #include "platform/alsa_pcm.h"
 
+#include <cerrno>
 #include <vector>
 
 namespace platform {
@@ -8,6 +9,8 @@ namespace {
 
 constexpr unsigned kLatencyUs = 100000;
 constexpr unsigned kPeriodsPerSecond = 50;
+// The stream thread looks at the stop flag at least this often, even when the device stalls.
+constexpr int kWaitMs = 100;
 
 } // namespace
 
@@ -26,7 +29,7 @@ MMRESULT AlsaPcm::Start(const PcmFormat& format, Period period)
 {
     Stop();
     snd_pcm_t* pcm = nullptr;
-    if (snd_pcm_open(&pcm, m_device.c_str(), m_stream, 0) < 0)
+    if (snd_pcm_open(&pcm, m_device.c_str(), m_stream, SND_PCM_NONBLOCK) < 0)
         return MMSYSERR_ALLOCATED;
     m_pcm.reset(pcm);
     const snd_pcm_format_t sampleFormat = format.bits == 8 ? SND_PCM_FORMAT_U8 : SND_PCM_FORMAT_S16_LE;
@@ -37,6 +40,9 @@ MMRESULT AlsaPcm::Start(const PcmFormat& format, Period period)
         m_pcm.reset();
         return WAVERR_BADFORMAT;
     }
+    // Capture runs from here on; playback starts with its first write.
+    if (m_stream == SND_PCM_STREAM_CAPTURE)
+        snd_pcm_start(pcm);
     m_stop = false;
     m_thread = std::thread([this, format, period = std::move(period)] { Run(format, period); });
     return MMSYSERR_NOERROR;
@@ -52,21 +58,32 @@ void AlsaPcm::Stop()
     m_pcm.reset();
 }
 
+// The device is open without blocking: the thread waits for a period's room or data with a
+// timeout, so Stop never waits on a stalled device for long.
 void AlsaPcm::Run(const PcmFormat& format, const Period& period)
 {
     const snd_pcm_uframes_t frames = std::max<snd_pcm_uframes_t>(1, format.rate / kPeriodsPerSecond);
     std::vector<std::uint8_t> buffer(frames * format.BlockAlign());
     snd_pcm_t* pcm = m_pcm.get();
+    const bool capture = m_stream == SND_PCM_STREAM_CAPTURE;
     while (!m_stop) {
-        if (m_stream == SND_PCM_STREAM_PLAYBACK)
-            period(buffer.data(), buffer.size());
-        const snd_pcm_sframes_t moved = m_stream == SND_PCM_STREAM_CAPTURE
-            ? snd_pcm_readi(pcm, buffer.data(), frames)
-            : snd_pcm_writei(pcm, buffer.data(), frames);
+        const int ready = snd_pcm_wait(pcm, kWaitMs);
+        const snd_pcm_sframes_t available = ready < 0 ? ready : snd_pcm_avail_update(pcm);
         // An overrun or underrun is recovered; a device that went away ends the stream.
-        if (moved < 0 && snd_pcm_recover(pcm, int(moved), 1) < 0)
+        if (available < 0) {
+            if (snd_pcm_recover(pcm, int(available), 1) < 0)
+                return;
+            continue;
+        }
+        if (snd_pcm_uframes_t(available) < (capture ? 1 : frames))
+            continue;
+        if (!capture)
+            period(buffer.data(), buffer.size());
+        const snd_pcm_sframes_t moved = capture ? snd_pcm_readi(pcm, buffer.data(), frames)
+                                                : snd_pcm_writei(pcm, buffer.data(), frames);
+        if (moved < 0 && moved != -EAGAIN && snd_pcm_recover(pcm, int(moved), 1) < 0)
             return;
-        if (moved > 0 && m_stream == SND_PCM_STREAM_CAPTURE)
+        if (moved > 0 && capture)
             period(buffer.data(), std::size_t(moved) * format.BlockAlign());
     }
 }

@@ -198,6 +198,25 @@ TEST_F(PlayerTest, BadFilesGiveErrorCodes)
     EXPECT_FALSE(m_out->Running());
 }
 
+TEST_F(PlayerTest, AFileWithNoSamplesHasLength0AndEndsAtOnce)
+{
+    const std::string path = SoxTone(m_dir, "empty.wav", "-r 8000 -b 16 -c 1");
+    const std::string header = ReadBytes(path).substr(0, 44);
+    ASSERT_EQ(header.substr(36, 4), "data");
+    std::string empty = header;
+    empty.replace(40, 4, std::string(4, '\0'));
+    empty.replace(4, 4, std::string{ char(36), 0, 0, 0 });
+    WriteBytes(path, empty);
+    std::uint32_t length = 99;
+    ASSERT_EQ(m_engine.GetFileLength(path.c_str(), &length), 0);
+    EXPECT_EQ(length, 0u);
+    ASSERT_EQ(m_engine.Play(path.c_str(), 0, OutId()), 0);
+    EXPECT_EQ(PlayToEnd(*m_out), 0u);
+    std::uint32_t position = 99;
+    ASSERT_EQ(m_engine.GetPosition(&position), 0);
+    EXPECT_GE(position, length);
+}
+
 TEST_F(PlayerTest, RecordsAndPlaysBackEveryFormatItWrites)
 {
     Registered<FakeWaveIn> in(WaveDeviceGroup::Line, "Zo-Linka Line 1");
