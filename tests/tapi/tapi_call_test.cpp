@@ -127,7 +127,8 @@ INSTANTIATE_TEST_SUITE_P(Outcomes, TapiDialPlan,
         OutcomeCase{ "badaddress", TAPISIM_OUTCOME_BADADDRESS, LINECALLSTATE_DISCONNECTED,
             LINEDISCONNECTMODE_BADADDRESS },
         OutcomeCase{
-            "reject", TAPISIM_OUTCOME_REJECT, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_REJECT }));
+            "reject", TAPISIM_OUTCOME_REJECT, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_REJECT }),
+    [](const auto& info) { return TestNameFrom(info.param.outcome); });
 
 TEST_F(TapiCalls, BusyNumberShowsBusyBeforeTheExchangeReleasesIt)
 {
@@ -420,7 +421,8 @@ INSTANTIATE_TEST_SUITE_P(States, TapiHangUp,
         HangUpCase{ "busy", 2000, false, true, LINECALLSTATE_BUSY, LINECALLSTATE_DISCONNECTED },
         HangUpCase{ "offering", 0, true, false, LINECALLSTATE_OFFERING, LINECALLSTATE_IDLE },
         HangUpCase{ "accepted", 0, true, true, LINECALLSTATE_ACCEPTED, LINECALLSTATE_IDLE },
-        HangUpCase{ "answered", 1000, true, true, LINECALLSTATE_CONNECTED, LINECALLSTATE_DISCONNECTED }));
+        HangUpCase{ "answered", 1000, true, true, LINECALLSTATE_CONNECTED, LINECALLSTATE_DISCONNECTED }),
+    [](const auto& info) { return TestNameFrom(info.param.name); });
 
 TEST_F(TapiCalls, HangUpOfADisconnectedOrMissingCallIsRefused)
 {

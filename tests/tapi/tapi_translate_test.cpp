@@ -82,7 +82,8 @@ INSTANTIATE_TEST_SUITE_P(Addresses, TapiTranslate,
         TranslateCase{ "+1 212-555", "T212555", LINETRANSLATERESULT_CANONICAL | LINETRANSLATERESULT_LOCAL },
         TranslateCase{
             "+1 (212) 555-1234 ^Bob", "T5551234", LINETRANSLATERESULT_CANONICAL | LINETRANSLATERESULT_LOCAL },
-        TranslateCase{ "555-1234", "555-1234", 0 }));
+        TranslateCase{ "555-1234", "555-1234", 0 }),
+    [](const auto& info) { return TestNameFrom(info.param.address); });
 
 TEST_F(TapiFixture, TranslateReportsTheNeededSizeAndTheSecondCallGetsTheFullStrings)
 {
