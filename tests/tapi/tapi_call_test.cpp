@@ -3,6 +3,7 @@
 #include "platform/registry.h"
 
 #include <cstring>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -101,6 +102,12 @@ struct OutcomeCase {
     DWORD lastState;
     DWORD disconnectMode;
 };
+
+// Shown in test lists and failure messages.
+void PrintTo(const OutcomeCase& c, std::ostream* out)
+{
+    *out << c.outcome;
+}
 
 class TapiDialPlan : public TapiFixture, public ::testing::WithParamInterface<OutcomeCase> { };
 
@@ -381,6 +388,12 @@ struct HangUpCase {
     DWORD before; // the state the call is in when the far end hangs up
     DWORD expected; // the state the hang-up produces
 };
+
+// Shown in test lists and failure messages.
+void PrintTo(const HangUpCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
 
 class TapiHangUp : public TapiFixture, public ::testing::WithParamInterface<HangUpCase> { };
 

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -70,6 +71,12 @@ struct BadConfig {
     const char* text;
     const char* error;
 };
+
+// Shown in test lists and failure messages.
+void PrintTo(const BadConfig& c, std::ostream* out)
+{
+    *out << c.error;
+}
 
 class ExchangeBadConfiguration : public ExchangeConfiguration,
                                  public ::testing::WithParamInterface<BadConfig> { };

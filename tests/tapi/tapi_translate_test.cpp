@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,12 @@ struct TranslateCase {
     const char* dialable;
     DWORD results;
 };
+
+// Shown in test lists and failure messages.
+void PrintTo(const TranslateCase& c, std::ostream* out)
+{
+    *out << c.address;
+}
 
 } // namespace
 
