@@ -156,16 +156,18 @@ void Exchange::StopClockThread()
 
 void Exchange::ClockThreadMain()
 {
-    const auto start = std::chrono::steady_clock::now();
-    std::uint64_t base;
-    {
-        std::lock_guard lock(m_mutex);
-        base = m_now;
-    }
+    // After the process was stopped or the machine slept, the exchange does not replay the time it
+    // missed: anything later than kMaxCatchUpMs behind real time is skipped.
+    constexpr std::uint64_t kMaxCatchUpMs = 1000;
+    auto last = std::chrono::steady_clock::now();
+    std::uint64_t target = Now();
     while (m_clockRunning) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        const auto elapsed = std::chrono::steady_clock::now() - start;
-        AdvanceTo(base + std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
+        const auto now = std::chrono::steady_clock::now();
+        const auto step = std::chrono::duration_cast<std::chrono::milliseconds>(now - last).count();
+        last += std::chrono::milliseconds(step);
+        target = std::min<std::uint64_t>(target + static_cast<std::uint64_t>(step), Now() + kMaxCatchUpMs);
+        AdvanceTo(target);
     }
 }
 
