@@ -560,10 +560,12 @@ LONG Exchange::GetDevCaps(HLINEAPP app, DWORD device, DWORD version, DWORD extVe
     caps.DefaultDialParams = LINEDIALPARAMS{ 1000, 100, 100, 3000 };
     caps.dwNumTerminals = line.phone >= 0 ? 1 : 0;
     caps.dwLineFeatures = LINEFEATURE_MAKECALL | (line.phone >= 0 ? LINEFEATURE_SETTERMINAL : 0);
-    static constexpr char kClasses[] = "tapi/line\0wave/in\0wave/in/aux\0wave/out\0tapi/phone\0";
-    const std::size_t classesSize = line.phone >= 0 ? sizeof kClasses : sizeof kClasses - 11;
-    std::string classes(kClasses, classesSize);
-    classes.back() = 0;
+    // The device classes as a list of NUL-terminated names ending with an empty one.
+    std::string classes;
+    for (const char* name : { "tapi/line", "wave/in", "wave/in/aux", "wave/out", "tapi/phone" })
+        if (line.phone >= 0 || std::string_view(name) != "tapi/phone")
+            classes.append(name).push_back('\0');
+    classes.push_back('\0');
     var.AddBytes(classes.data(), classes.size(), caps.dwDeviceClassesSize, caps.dwDeviceClassesOffset);
     return 0;
 }
