@@ -156,16 +156,18 @@ void Exchange::StopClockThread()
 
 void Exchange::ClockThreadMain()
 {
-    const auto start = std::chrono::steady_clock::now();
-    std::uint64_t base;
-    {
-        std::lock_guard lock(m_mutex);
-        base = m_now;
-    }
+    // After the process was stopped or the machine slept, the exchange does not replay the time it
+    // missed: anything later than kMaxCatchUpMs behind real time is skipped.
+    constexpr std::uint64_t kMaxCatchUpMs = 1000;
+    auto last = std::chrono::steady_clock::now();
+    std::uint64_t target = Now();
     while (m_clockRunning) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        const auto elapsed = std::chrono::steady_clock::now() - start;
-        AdvanceTo(base + std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
+        const auto now = std::chrono::steady_clock::now();
+        const auto step = std::chrono::duration_cast<std::chrono::milliseconds>(now - last).count();
+        last += std::chrono::milliseconds(step);
+        target = std::min<std::uint64_t>(target + static_cast<std::uint64_t>(step), Now() + kMaxCatchUpMs);
+        AdvanceTo(target);
     }
 }
 
@@ -558,10 +560,12 @@ LONG Exchange::GetDevCaps(HLINEAPP app, DWORD device, DWORD version, DWORD extVe
     caps.DefaultDialParams = LINEDIALPARAMS{ 1000, 100, 100, 3000 };
     caps.dwNumTerminals = line.phone >= 0 ? 1 : 0;
     caps.dwLineFeatures = LINEFEATURE_MAKECALL | (line.phone >= 0 ? LINEFEATURE_SETTERMINAL : 0);
-    static constexpr char kClasses[] = "tapi/line\0wave/in\0wave/in/aux\0wave/out\0tapi/phone\0";
-    const std::size_t classesSize = line.phone >= 0 ? sizeof kClasses : sizeof kClasses - 11;
-    std::string classes(kClasses, classesSize);
-    classes.back() = 0;
+    // The device classes as a list of NUL-terminated names ending with an empty one.
+    std::string classes;
+    for (const char* name : { "tapi/line", "wave/in", "wave/in/aux", "wave/out", "tapi/phone" })
+        if (line.phone >= 0 || std::string_view(name) != "tapi/phone")
+            classes.append(name).push_back('\0');
+    classes.push_back('\0');
     var.AddBytes(classes.data(), classes.size(), caps.dwDeviceClassesSize, caps.dwDeviceClassesOffset);
     return 0;
 }

@@ -321,10 +321,10 @@ LONG Exchange::Ring(DWORD line, const TAPISIM_CALLER& caller)
         if (!privilege)
             continue;
         owned = owned || privilege == LINECALLPRIVILEGE_OWNER;
-        const HCALL call_handle = AddCallHandle(call, handle, privilege);
+        const HCALL offered = AddCallHandle(call, handle, privilege);
         if (privilege == LINECALLPRIVILEGE_OWNER)
             call.appName = m_lineApps.at(open.app).name;
-        PostLine(handle, handle, LINE_APPNEWCALL, 0, call_handle, privilege);
+        PostLine(handle, handle, LINE_APPNEWCALL, 0, offered, privilege);
     }
     SetState(call, LINECALLSTATE_OFFERING, 0);
     RingIncoming(call);

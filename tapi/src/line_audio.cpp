@@ -6,6 +6,7 @@
 #include <spandsp.h>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace tapi {
 
@@ -184,9 +185,9 @@ void LineAudio::ClearHeard()
 std::string LineAudio::Describe()
 {
     std::lock_guard lock(m_mutex);
-    const double seconds = double(m_heard.size()) / 8000.0;
-    std::string text = "heard " + std::to_string(static_cast<long>(seconds * 10) / 10) + "."
-        + std::to_string(static_cast<long>(seconds * 10) % 10) + " s of audio\n";
+    char heard[64];
+    std::snprintf(heard, sizeof heard, "heard %.1f s of audio\n", double(m_heard.size()) / 8000.0);
+    std::string text = heard;
     text += "digits detected: " + (m_detected.empty() ? std::string("(none)") : m_detected) + "\n";
     if (!m_log.empty())
         text += m_log;

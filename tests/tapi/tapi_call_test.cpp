@@ -3,6 +3,7 @@
 #include "platform/registry.h"
 
 #include <cstring>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -102,6 +103,12 @@ struct OutcomeCase {
     DWORD disconnectMode;
 };
 
+// Shown in test lists and failure messages.
+void PrintTo(const OutcomeCase& c, std::ostream* out)
+{
+    *out << c.outcome;
+}
+
 class TapiDialPlan : public TapiFixture, public ::testing::WithParamInterface<OutcomeCase> { };
 
 TEST_P(TapiDialPlan, EachOutcomeEndsWithItsStateAndDisconnectMode)
@@ -127,7 +134,8 @@ INSTANTIATE_TEST_SUITE_P(Outcomes, TapiDialPlan,
         OutcomeCase{ "badaddress", TAPISIM_OUTCOME_BADADDRESS, LINECALLSTATE_DISCONNECTED,
             LINEDISCONNECTMODE_BADADDRESS },
         OutcomeCase{
-            "reject", TAPISIM_OUTCOME_REJECT, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_REJECT }));
+            "reject", TAPISIM_OUTCOME_REJECT, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_REJECT }),
+    [](const auto& info) { return TestNameFrom(info.param.outcome); });
 
 TEST_F(TapiCalls, BusyNumberShowsBusyBeforeTheExchangeReleasesIt)
 {
@@ -381,6 +389,12 @@ struct HangUpCase {
     DWORD expected; // the state the hang-up produces
 };
 
+// Shown in test lists and failure messages.
+void PrintTo(const HangUpCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
 class TapiHangUp : public TapiFixture, public ::testing::WithParamInterface<HangUpCase> { };
 
 TEST_P(TapiHangUp, FarEndHangsUpInEveryState)
@@ -420,7 +434,8 @@ INSTANTIATE_TEST_SUITE_P(States, TapiHangUp,
         HangUpCase{ "busy", 2000, false, true, LINECALLSTATE_BUSY, LINECALLSTATE_DISCONNECTED },
         HangUpCase{ "offering", 0, true, false, LINECALLSTATE_OFFERING, LINECALLSTATE_IDLE },
         HangUpCase{ "accepted", 0, true, true, LINECALLSTATE_ACCEPTED, LINECALLSTATE_IDLE },
-        HangUpCase{ "answered", 1000, true, true, LINECALLSTATE_CONNECTED, LINECALLSTATE_DISCONNECTED }));
+        HangUpCase{ "answered", 1000, true, true, LINECALLSTATE_CONNECTED, LINECALLSTATE_DISCONNECTED }),
+    [](const auto& info) { return TestNameFrom(info.param.name); });
 
 TEST_F(TapiCalls, HangUpOfADisconnectedOrMissingCallIsRefused)
 {

@@ -1,4 +1,4 @@
-#include "tapi.h"
+#include "tapi_fixture.h"
 #include "tapisim.h"
 
 #include "support/temp_dir.h"
@@ -7,6 +7,7 @@
 
 #include <cstdio>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -71,6 +72,12 @@ struct BadConfig {
     const char* error;
 };
 
+// Shown in test lists and failure messages.
+void PrintTo(const BadConfig& c, std::ostream* out)
+{
+    *out << c.error;
+}
+
 class ExchangeBadConfiguration : public ExchangeConfiguration,
                                  public ::testing::WithParamInterface<BadConfig> { };
 
@@ -97,7 +104,8 @@ INSTANTIATE_TEST_SUITE_P(Mistakes, ExchangeBadConfiguration,
         BadConfig{ "[line]\nname = A\ncolour = blue\n", "line 3: unknown key \"colour\"" },
         BadConfig{ "[line]\nname A\n", "line 2: expected \"key = value\"" },
         BadConfig{ "[line]\nname = A\n[dial]\npattern = 1\noutcome = later\n",
-            "line 5: outcome must be answer, busy, noanswer, badaddress, reject or manual" }));
+            "line 5: outcome must be answer, busy, noanswer, badaddress, reject or manual" }),
+    [](const auto& info) { return TestNameFrom(info.param.error); });
 
 TEST_F(ExchangeConfiguration, ConfigurationIsRefusedWhileApplicationsRun)
 {

@@ -242,3 +242,17 @@ TEST_F(TapiLifecycle, IconAndDialogEntryPointsCheckTheirArguments)
     EXPECT_EQ(lineTranslateDialogA(m_lineApp + 77, 0, 0x20001, nullptr, nullptr), LINEERR_INVALAPPHANDLE);
     EXPECT_EQ(lineTranslateDialogA(m_lineApp, 0, 0x30000, nullptr, nullptr), LINEERR_INCOMPATIBLEAPIVERSION);
 }
+
+TEST_F(TapiLifecycle, DeviceClassesListWhatEachLineOffers)
+{
+    const auto classesOf = [&](DWORD device) {
+        std::vector<unsigned char> buffer(1268);
+        auto* caps = reinterpret_cast<LINEDEVCAPS*>(buffer.data());
+        caps->dwTotalSize = 1268;
+        EXPECT_EQ(lineGetDevCapsA(m_lineApp, device, 0x00020000, 0, caps), 0);
+        return std::string(reinterpret_cast<const char*>(buffer.data() + caps->dwDeviceClassesOffset),
+            caps->dwDeviceClassesSize);
+    };
+    EXPECT_EQ(classesOf(0), std::string("tapi/line\0wave/in\0wave/in/aux\0wave/out\0tapi/phone\0\0", 51));
+    EXPECT_EQ(classesOf(6), std::string("tapi/line\0wave/in\0wave/in/aux\0wave/out\0\0", 40));
+}

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,12 @@ struct TranslateCase {
     DWORD results;
 };
 
+// Shown in test lists and failure messages.
+void PrintTo(const TranslateCase& c, std::ostream* out)
+{
+    *out << c.address;
+}
+
 } // namespace
 
 class TapiTranslate : public TapiFixture, public ::testing::WithParamInterface<TranslateCase> { };
@@ -82,7 +89,8 @@ INSTANTIATE_TEST_SUITE_P(Addresses, TapiTranslate,
         TranslateCase{ "+1 212-555", "T212555", LINETRANSLATERESULT_CANONICAL | LINETRANSLATERESULT_LOCAL },
         TranslateCase{
             "+1 (212) 555-1234 ^Bob", "T5551234", LINETRANSLATERESULT_CANONICAL | LINETRANSLATERESULT_LOCAL },
-        TranslateCase{ "555-1234", "555-1234", 0 }));
+        TranslateCase{ "555-1234", "555-1234", 0 }),
+    [](const auto& info) { return TestNameFrom(info.param.address); });
 
 TEST_F(TapiFixture, TranslateReportsTheNeededSizeAndTheSecondCallGetsTheFullStrings)
 {
