@@ -16,6 +16,7 @@
 class CallTreeView;
 class DeviceChoiceList;
 class MainWindowLink;
+class RedialStore;
 class Prompter;
 class SettingsStore;
 class TapiBinding;
@@ -93,6 +94,9 @@ public:
     // Places a call to a typed number on a free line; false when no line is free, the number cannot
     // be made dialable or the call is refused.
     bool DialNumber(const std::string& name, const std::string& number);
+    // Dials what the user chose in the search/dial box or the contacts: the pair goes on top of the
+    // redial list and the redial file in the data folder is saved first, even when no line is free.
+    bool DialAndRemember(RedialStore& redial, const std::string& name, const std::string& number);
 
     // Call actions of the tool bar and menus.
     int GetTargetCallForAction(bool queryOnly, int action);

@@ -1,6 +1,7 @@
 // Line manager: the tree of lines and calls, line images, and turning typed numbers into calls.
 #include "telephony/line_manager.h"
 
+#include "store/redial_store.h"
 #include "telephony/call_tree_view.h"
 #include "telephony/number_rules.h"
 #include "telephony/tapi_binding.h"
@@ -121,6 +122,13 @@ bool LineManager::TranslateNumber(
 
 // The destination is the dialable string; the number as typed is the displayable address and the
 // name the called party.
+bool LineManager::DialAndRemember(RedialStore& redial, const std::string& name, const std::string& number)
+{
+    redial.AddRedial(name, number);
+    redial.Save(m_dataFolder / RedialStore::kFileName);
+    return DialNumber(name, number);
+}
+
 bool LineManager::DialNumber(const std::string& name, const std::string& number)
 {
     std::string calledParty = name;

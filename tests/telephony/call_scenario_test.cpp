@@ -1,5 +1,8 @@
 #include "support/telephony_scenario.h"
 
+#include "store/group_store.h"
+#include "store/redial_store.h"
+
 #include <functional>
 
 namespace {
@@ -120,6 +123,27 @@ TEST_F(CallScenario, BusyCallIsHungUpAndNotLogged)
     ASSERT_TRUE(AdvanceUntil([&] { return OnlyCall(0) == 0; }));
     EXPECT_EQ(LoggedCalls().Count(), 0u);
     EXPECT_TRUE(m_prompter.messages.empty());
+}
+
+TEST_F(CallScenario, UsersDialFeedsTheRedialListBeforeLookingForALine)
+{
+    GroupStore groups;
+    RedialStore redial(groups, PhoneLabelStore());
+    const auto redialFile = m_dir.Path() / "KestriumRedialList200.csv";
+    AddDialRule("5551234", TAPISIM_OUTCOME_ANSWER, 1000);
+    ASSERT_TRUE(m_manager->DialAndRemember(redial, "", "Ann Lee, 5551234"));
+    ASSERT_TRUE(AdvanceUntil([&] { return CallTextEndsWith(0, " (Connected)"); }));
+    EXPECT_EQ(CallText(0), "Ann Lee, 5551234 (Connected)") << "the name is split off the typed text";
+    ASSERT_TRUE(AdvanceUntil([&] { return m_manager->GetTargetCallForAction(false, kActionDrop) == 1; }));
+
+    // With every line closed nothing is dialled, but the redial list has the entry all the same.
+    m_manager->CloseAllLines();
+    EXPECT_FALSE(m_manager->DialAndRemember(redial, "", "5559876"));
+    RedialStore reloaded(groups, PhoneLabelStore());
+    ASSERT_TRUE(reloaded.Load(redialFile));
+    EXPECT_EQ(reloaded.GetSlot(0)->Number(0), "5559876");
+    EXPECT_EQ(reloaded.GetSlot(1)->Number(0), "Ann Lee, 5551234") << "the pair is kept as the user chose it";
+    EXPECT_EQ(reloaded.GetSlot(1)->DisplayName(), "");
 }
 
 TEST_F(CallScenario, CallerWhoGivesUpIsLoggedAsMissed)
