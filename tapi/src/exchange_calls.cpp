@@ -54,13 +54,13 @@ ToneSpec ToneForMode(DWORD mode, const std::vector<LINEGENERATETONE>& tones)
     case LINETONEMODE_BUSY:
         return ToneSpec::Busy();
     case LINETONEMODE_CUSTOM: {
-        ToneSpec spec;
+        ToneSpec custom;
         for (const auto& tone : tones)
             if (tone.dwFrequency)
-                spec.frequencies.push_back(tone.dwFrequency);
-        spec.onMs = tones.front().dwCadenceOn;
-        spec.offMs = tones.front().dwCadenceOn ? tones.front().dwCadenceOff : 0;
-        return spec;
+                custom.frequencies.push_back(tone.dwFrequency);
+        custom.onMs = tones.front().dwCadenceOn;
+        custom.offMs = tones.front().dwCadenceOn ? tones.front().dwCadenceOff : 0;
+        return custom;
     }
     default: // BEEP and BILLING
         return ToneSpec::Beep();
