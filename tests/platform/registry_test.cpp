@@ -126,7 +126,7 @@ TEST(RegistryHive, CorruptFileIsKeptAsideBeforeTheFirstWrite)
         "REGEDIT4\n\"Orphan\"=\"value before any key\"\n",
         "REGEDIT4\n[HKEY_CURRENT_USER\\X]\n\"Bad\"=dword:xyz\n",
         "REGEDIT4\n[HKEY_CURRENT_USER\\X]\n\"Unclosed=\"v\"\n",
-        std::string("REGEDIT4\n[HKEY_CURRENT_USER\\X]\n\"A\"=hex:zz\n").c_str(),
+        "REGEDIT4\n[HKEY_CURRENT_USER\\X]\n\"A\"=hex:zz\n",
     };
     for (const char* text : corrupt) {
         SCOPED_TRACE(text);
