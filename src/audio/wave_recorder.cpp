@@ -264,8 +264,8 @@ std::int32_t WaveRecorder::StopRecording()
         WriteCaptured(&none, 0, ACM_STREAMCONVERTF_END);
     }
     if (m_captureFile) {
-        const std::int32_t finished = FinishFile();
-        if (finished < 0)
+        // A finished file that could not take the target's name is a failure too.
+        if (const std::int32_t finished = FinishFile())
             result = finished;
     }
     CloseCaptureDevice();
