@@ -58,6 +58,16 @@ void AlsaPcm::Stop()
     m_pcm.reset();
 }
 
+// The recovery prepares the stream again. Playback starts with its next write, but nothing is read
+// from a prepared capture stream, so capture is started here or it would stay silent for good.
+bool AlsaPcm::Recover(snd_pcm_t* pcm, int error)
+{
+    if (snd_pcm_recover(pcm, error, 1) < 0)
+        return false;
+    return snd_pcm_stream(pcm) != SND_PCM_STREAM_CAPTURE || snd_pcm_state(pcm) != SND_PCM_STATE_PREPARED
+        || snd_pcm_start(pcm) == 0;
+}
+
 // The device is open without blocking: the thread waits for a period's room or data with a
 // timeout, so Stop never waits on a stalled device for long.
 void AlsaPcm::Run(const PcmFormat& format, const Period& period)
@@ -71,7 +81,7 @@ void AlsaPcm::Run(const PcmFormat& format, const Period& period)
         const snd_pcm_sframes_t available = ready < 0 ? ready : snd_pcm_avail_update(pcm);
         // An overrun or underrun is recovered; a device that went away ends the stream.
         if (available < 0) {
-            if (snd_pcm_recover(pcm, int(available), 1) < 0)
+            if (!Recover(pcm, int(available)))
                 return;
             continue;
         }
@@ -81,7 +91,7 @@ void AlsaPcm::Run(const PcmFormat& format, const Period& period)
             period(buffer.data(), buffer.size());
         const snd_pcm_sframes_t moved = capture ? snd_pcm_readi(pcm, buffer.data(), frames)
                                                 : snd_pcm_writei(pcm, buffer.data(), frames);
-        if (moved < 0 && moved != -EAGAIN && snd_pcm_recover(pcm, int(moved), 1) < 0)
+        if (moved < 0 && moved != -EAGAIN && !Recover(pcm, int(moved)))
             return;
         if (moved > 0 && capture)
             period(buffer.data(), std::size_t(moved) * format.BlockAlign());

@@ -28,6 +28,8 @@ public:
     MMRESULT Start(const PcmFormat& format, Period period);
     // Joins the thread and closes the device.
     void Stop();
+    // Recovers the stream from an overrun, underrun or suspend; false when it cannot go on.
+    static bool Recover(snd_pcm_t* pcm, int error);
 
 private:
     struct PcmCloser {

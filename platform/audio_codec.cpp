@@ -22,6 +22,9 @@ namespace {
 constexpr std::size_t kGsmFrames = 320;
 constexpr std::size_t kGsmBlockBytes = 65;
 constexpr std::size_t kImaMonoBlockBytes = 256;
+// Above any real recording; a device asked for a rate from a damaged header could be made to move
+// billions of frames a second.
+constexpr std::uint32_t kMaxRate = 768000;
 
 std::uint16_t ExtraWord(const std::uint8_t* extra, std::size_t extraBytes, std::size_t offset)
 {
@@ -290,7 +293,8 @@ std::unique_ptr<AudioEncoder> MakeEncoder(const WAVEFORMATEX& f)
 std::unique_ptr<AudioDecoder> MakeDecoder(
     const WAVEFORMATEX& f, const std::uint8_t* extra, std::size_t extraBytes)
 {
-    if (f.nChannels == 0 || f.nChannels > 8 || f.nSamplesPerSec == 0 || f.nBlockAlign == 0)
+    if (f.nChannels == 0 || f.nChannels > 8 || f.nSamplesPerSec == 0 || f.nSamplesPerSec > kMaxRate
+        || f.nBlockAlign == 0)
         return nullptr;
     WORD tag = f.wFormatTag;
     // The extensible record names the real format in the first two bytes of its sub-format.

@@ -264,8 +264,8 @@ std::int32_t WaveRecorder::StopRecording()
         WriteCaptured(&none, 0, ACM_STREAMCONVERTF_END);
     }
     if (m_captureFile) {
-        const std::int32_t finished = FinishFile();
-        if (finished < 0)
+        // A finished file that could not take the target's name is a failure too.
+        if (const std::int32_t finished = FinishFile())
             result = finished;
     }
     CloseCaptureDevice();
@@ -579,8 +579,7 @@ std::int32_t WaveRecorder::Play(const char* path, std::uint32_t startMs, std::in
     if (const MCIERROR error = device->Open(path))
         return std::int32_t(error);
     device->SetOutput(UINT(std::int32_t(waveOutDevice)));
-    if (PlaybackObserver* observer = m_observer)
-        device->SetCompletion([observer] { observer->PlaybackComplete(); });
+    device->SetCompletion([this] { NotifyPlaybackComplete(); });
     if (const MCIERROR error = device->Play(&startMs))
         return std::int32_t(error);
     m_mciDevice = std::move(device);
@@ -651,9 +650,19 @@ std::int32_t WaveRecorder::ClosePlayback()
     return 0;
 }
 
+// Once this returns, the observer it replaced is never called again.
 void WaveRecorder::SetPlaybackObserver(PlaybackObserver* observer)
 {
+    std::lock_guard lock(m_observerMutex);
     m_observer = observer;
+}
+
+// Runs on the playback device's thread.
+void WaveRecorder::NotifyPlaybackComplete()
+{
+    std::lock_guard lock(m_observerMutex);
+    if (m_observer)
+        m_observer->PlaybackComplete();
 }
 
 // ---- mixer ----

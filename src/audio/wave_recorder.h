@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 namespace platform {
@@ -14,7 +15,8 @@ class WaveAudio;
 }
 
 // Told when a file started with WaveRecorder::Play has played to its end. Called on the playback
-// device's thread: a window hands it over to its own thread before touching widgets.
+// device's thread: a window hands it over to its own thread before touching widgets, and must not
+// wait there for its own thread (SetPlaybackObserver waits for a call in progress).
 class PlaybackObserver {
 public:
     virtual ~PlaybackObserver() = default;
@@ -112,6 +114,7 @@ private:
     // Playback.
     std::int32_t PausePlayback();
     std::int32_t ResumePlayback();
+    void NotifyPlaybackComplete();
 
     std::uint32_t m_levelSum = 0;
     std::atomic<std::uint32_t> m_level{ 0 };
@@ -144,5 +147,7 @@ private:
 
     // Playback.
     std::unique_ptr<platform::WaveAudio> m_mciDevice;
+    // Set on the window thread, called on the playback device's thread.
+    std::mutex m_observerMutex;
     PlaybackObserver* m_observer = nullptr;
 };

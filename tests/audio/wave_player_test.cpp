@@ -164,6 +164,24 @@ TEST_F(PlayerTest, PausesResumesSeeksAndReportsTheEnd)
     EXPECT_EQ(m_engine.ClosePlayback(), 0);
 }
 
+TEST_F(PlayerTest, TellsTheEndOnlyToTheObserverSetWhenTheEndIsReached)
+{
+    const std::string path = SoxTone(m_dir, "tone.wav", "-r 8000 -b 16 -c 1");
+    CountingObserver gone;
+    CountingObserver current;
+    m_engine.SetPlaybackObserver(&gone);
+    ASSERT_EQ(m_engine.Play(path.c_str(), 1000, OutId()), 0);
+    m_engine.SetPlaybackObserver(&current); // a window that closed hands over to another
+    PlayToEnd(*m_out);
+    EXPECT_EQ(gone.Completed(), 0);
+    EXPECT_EQ(current.Completed(), 1);
+
+    ASSERT_EQ(m_engine.Play(path.c_str(), 1000, OutId()), 0);
+    m_engine.SetPlaybackObserver(nullptr);
+    PlayToEnd(*m_out);
+    EXPECT_EQ(current.Completed(), 1);
+}
+
 TEST_F(PlayerTest, PlayingTakesTheDeviceFromTheLastPlaybackAndMeasuringClosesIt)
 {
     const std::string path = SoxTone(m_dir, "tone.wav", "-r 8000 -b 16 -c 1");

@@ -135,6 +135,21 @@ TEST_F(RecorderTest, KeepsTheCapturedBytesUnderARawNameWhenTheFileCannotBeAssemb
     EXPECT_EQ(ReadBytes(path + ".raw"), std::string(reinterpret_cast<const char*>(tone.data()), 6000));
 }
 
+TEST_F(RecorderTest, ReportsAFailedRenameAndKeepsTheFinishedFileUnderItsTemporaryName)
+{
+    const std::string path = PathOf("replaced.wav");
+    ASSERT_EQ(m_recorder.StartRecording(path.c_str(), LineId()), 0);
+    const auto tone = Tone(3000);
+    m_line->Push(tone);
+    // Something else takes the target's name while recording: a folder that cannot be replaced.
+    fs::remove(path);
+    fs::create_directory(path);
+    WriteBytes(fs::path(path) / "inside", "x");
+    EXPECT_EQ(m_recorder.StopRecording(), int(MMIOERR_FILENOTFOUND));
+    EXPECT_FALSE(m_recorder.IsRecording());
+    EXPECT_EQ(ReadSoundFile(path + "ACM_Temp").frames, 3000);
+}
+
 TEST_F(RecorderTest, DestructionFinishesARecordingInProgress)
 {
     const std::string path = PathOf("destroyed.wav");

@@ -1,3 +1,4 @@
+#include "platform/alsa_pcm.h"
 #include "platform/alsa_wave_in.h"
 #include "platform/alsa_wave_out.h"
 #include "platform/wave_out_mixer.h"
@@ -56,4 +57,18 @@ TEST(AlsaDevices, RefusesADeviceThatDoesNotExistOrAFormatItCannotTake)
     AlsaWaveIn null("Null card", "null");
     EXPECT_EQ(
         null.Start(PcmFormat{ 8000, 24, 1 }, [](const std::uint8_t*, std::size_t) {}), WAVERR_BADFORMAT);
+}
+
+// After an overrun the capture thread waits for data; a stream left prepared would never give any.
+TEST(AlsaDevices, ACaptureStreamRunsAgainAfterRecoveringFromAnOverrun)
+{
+    snd_pcm_t* pcm = nullptr;
+    ASSERT_EQ(snd_pcm_open(&pcm, "null", SND_PCM_STREAM_CAPTURE, SND_PCM_NONBLOCK), 0);
+    std::unique_ptr<snd_pcm_t, int (*)(snd_pcm_t*)> closer(pcm, snd_pcm_close);
+    ASSERT_EQ(
+        snd_pcm_set_params(pcm, SND_PCM_FORMAT_S16_LE, SND_PCM_ACCESS_RW_INTERLEAVED, 1, 8000, 1, 100000), 0);
+    ASSERT_EQ(snd_pcm_start(pcm), 0);
+    EXPECT_TRUE(AlsaPcm::Recover(pcm, -EPIPE));
+    EXPECT_EQ(snd_pcm_state(pcm), SND_PCM_STATE_RUNNING);
+    EXPECT_FALSE(AlsaPcm::Recover(pcm, -ENODEV));
 }

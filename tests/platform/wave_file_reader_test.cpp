@@ -102,6 +102,9 @@ INSTANTIATE_TEST_SUITE_P(Table, WaveFileReaderRefuses,
             MCIERR_INVALID_FILE },
         BadFile{
             "ZeroRate", Wave(Chunk("fmt ", PcmFmt(1, 0), 16) + Chunk("data", "ab", 2)), MCIERR_INVALID_FILE },
+        // A playback device would be asked for billions of frames a second.
+        BadFile{ "AbsurdRate", Wave(Chunk("fmt ", PcmFmt(1, 4000000000u), 16) + Chunk("data", "ab", 2)),
+            MCIERR_INVALID_FILE },
         BadFile{ "UnknownCodec",
             Wave(Chunk("fmt ", Le16(0x55) + PcmFmt().substr(2), 16) + Chunk("data", "ab", 2)),
             MCIERR_INVALID_FILE }),
