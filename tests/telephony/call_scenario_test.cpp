@@ -164,6 +164,26 @@ TEST_F(CallScenario, CallerWhoGivesUpIsLoggedAsMissed)
     EXPECT_EQ(log.GetAt(0)->endTime, offered);
 }
 
+// The caller hangs up while the answer is still pending (ACCEPTED): the call was never answered.
+TEST_F(CallScenario, CallerWhoGivesUpWhileTheAnswerIsPendingIsLoggedAsMissed)
+{
+    Ring(0, "5557777", "Bob Stone");
+    const CallTime offered = Now();
+    Advance(2000);
+    ASSERT_GT(Slot(0).AnswerCall(OnlyCall(0)), 0);
+    Settle();
+    ASSERT_EQ(CallText(0), "Bob Stone,5557777 (Accepted)");
+    ASSERT_EQ(tapisimHangUp(0), TAPISIM_OK);
+    ASSERT_TRUE(AdvanceUntil([&] { return OnlyCall(0) == 0; }));
+
+    const CallLogStore log = LoggedCalls();
+    ASSERT_EQ(log.Count(), 1u);
+    EXPECT_EQ(log.GetAt(0)->type, kCallTypeMissed);
+    EXPECT_EQ(log.GetAt(0)->callerName, "Bob Stone");
+    EXPECT_EQ(log.GetAt(0)->startTime, offered);
+    EXPECT_EQ(log.GetAt(0)->endTime, offered);
+}
+
 TEST_F(CallScenario, BlockedCallerIsShownAndLoggedWithThePlaceholder)
 {
     Ring(1, "", "", TAPISIM_CALLER_BLOCKED, 1);
