@@ -208,6 +208,10 @@ void LineSlot::CloseLine(HLINEAPP, HPHONEAPP phoneApp)
     if (Tapi().lineClose(m_line) != 0)
         return;
     m_line = 0;
+    // A closed line gets no LINE_GENERATE: digits being sent on one of its calls end here. The
+    // window is not called (at exit it has closed); it refreshes its keypad after the setup dialog.
+    if (IndexOfCall(m_manager.GetDigitsCall()) >= 0)
+        m_manager.SetDigitsCall(0);
     m_calls.fill(CallRecord{});
     m_pendingAutoDrop = m_pendingBeepReject = m_pendingAnswer = m_pendingMakeCall = 0;
     m_autoDropHandleSlot = nullptr;

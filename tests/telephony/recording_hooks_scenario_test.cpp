@@ -143,6 +143,19 @@ TEST_F(RecordingHooksScenario, DigitsAreSentAndTheKeypadRefreshedWhenTheyEnd)
     EXPECT_EQ(m_manager->GetDigitsCall(), 0u);
 }
 
+// Closing the line (setup dialog, exit) while digits are sent: no LINE_GENERATE reaches a closed
+// line, so the digits call must end with it or the keypad would stay disabled.
+TEST_F(RecordingHooksScenario, ClosingTheLineEndsItsDigitsCall)
+{
+    AddDialRule("5551234", TAPISIM_OUTCOME_ANSWER, 500);
+    ASSERT_EQ(Slot(3).PlaceCall("5551234", "5551234", "", false), 1);
+    Advance(3000);
+    ASSERT_EQ(Slot(3).SendDigits(OnlyCall(3), "123456789"), 1);
+    m_manager->CloseAllLines();
+    Advance(5000);
+    EXPECT_EQ(m_manager->GetDigitsCall(), 0u);
+}
+
 TEST_F(RecordingHooksScenario, SlotRecorderCapturesTheLinesFarEnd)
 {
     AddDialRule("5551234", TAPISIM_OUTCOME_ANSWER, 500);
