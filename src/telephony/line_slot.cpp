@@ -192,14 +192,18 @@ void LineSlot::TakeExistingCalls()
     }
 }
 
-// The calls of a closed line no longer exist in TAPI; their records are freed.
+// The calls of a closed line no longer exist in TAPI; their records are freed. No event follows for
+// them, so their recording stops and their notes close here, and the setup call is forgotten.
 void LineSlot::CloseLine(HLINEAPP, HPHONEAPP phoneApp)
 {
     if (!IsOpen())
         return;
-    for (const CallRecord& record : m_calls)
-        if (record.call != 0)
-            Tapi().lineDrop(record.call, nullptr, 0);
+    for (const CallRecord& record : m_calls) {
+        if (record.call == 0)
+            continue;
+        StopRecordingAndNotes(record.call);
+        Tapi().lineDrop(record.call, nullptr, 0);
+    }
     if (m_phone != 0 && phoneApp != 0) {
         Tapi().phoneClose(m_phone);
         m_phone = 0;
@@ -215,7 +219,7 @@ void LineSlot::CloseLine(HLINEAPP, HPHONEAPP phoneApp)
     m_calls.fill(CallRecord{});
     m_pendingAutoDrop = m_pendingBeepReject = m_pendingAnswer = m_pendingMakeCall = 0;
     m_autoDropHandleSlot = nullptr;
-    m_autoDropCall = m_ignoredCall = 0;
+    m_autoDropCall = m_ignoredCall = m_setupCall = 0;
 }
 
 LONG LineSlot::SetHeadset(bool on)

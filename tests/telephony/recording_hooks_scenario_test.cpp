@@ -76,6 +76,26 @@ TEST_F(RecordingHooksScenario, AutoRecordStartsOnConnectionAndStopsWhenTheCallLe
     EXPECT_EQ(m_recording.stops, 1);
 }
 
+// The setup dialog closes and reopens the lines: their calls end without further events, so their
+// recording stops at once and a voice-mail setup call does not outlive them.
+TEST_F(RecordingHooksScenario, ClosingTheLineStopsItsCallsRecordingAndForgetsItsSetupCall)
+{
+    m_settings.Write(Settings::kAutoRecordCalls, 1);
+    AddDialRule("5551234", TAPISIM_OUTCOME_ANSWER, 1000);
+    ASSERT_EQ(Slot(0).PlaceCall("5551234", "5551234", "", false), 1);
+    Advance(4000);
+    ASSERT_EQ(m_recording.started.size(), 1u);
+    Slot(0).SetSetupCall(OnlyCall(0), 1);
+    m_manager->CloseAllLines();
+    EXPECT_EQ(m_recording.stops, 1);
+    EXPECT_EQ(Slot(0).GetSetupCall(), 0u);
+
+    m_manager->OpenAllLines();
+    ASSERT_EQ(Slot(0).PlaceCall("5551234", "5551234", "", false), 1);
+    Advance(4000);
+    EXPECT_EQ(m_recording.started.size(), 2u) << "automatic recording works on the reopened line";
+}
+
 TEST_F(RecordingHooksScenario, VoiceMailCallIsLoggedWithAnUnheardRecording)
 {
     Ring(1, "5559999", "Fay");
