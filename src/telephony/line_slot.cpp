@@ -193,7 +193,8 @@ void LineSlot::TakeExistingCalls()
 }
 
 // The calls of a closed line no longer exist in TAPI; their records are freed. No event follows for
-// them, so their recording stops and their notes close here, and the setup call is forgotten.
+// them, so they end here as on IDLE: their recording stops, their notes close, they are logged, and
+// the setup call is forgotten.
 void LineSlot::CloseLine(HLINEAPP, HPHONEAPP phoneApp)
 {
     if (!IsOpen())
@@ -202,6 +203,7 @@ void LineSlot::CloseLine(HLINEAPP, HPHONEAPP phoneApp)
         if (record.call == 0)
             continue;
         StopRecordingAndNotes(record.call);
+        m_manager.Logger().RecordCallState(*this, record.call, LINECALLSTATE_IDLE);
         Tapi().lineDrop(record.call, nullptr, 0);
     }
     if (m_phone != 0 && phoneApp != 0) {

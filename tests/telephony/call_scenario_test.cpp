@@ -211,6 +211,36 @@ TEST_F(CallScenario, AnsweredIncomingCallIsLoggedAsIncoming)
     EXPECT_EQ(log.GetAt(0)->callerName, "Cy");
 }
 
+// Quitting or changing the line configuration drops the calls of the closed lines; no event follows
+// for them, so they are logged as they end.
+TEST_F(CallScenario, CallsEndedByClosingTheLinesAreLogged)
+{
+    AddDialRule("5551234", TAPISIM_OUTCOME_ANSWER, 1000);
+    ASSERT_EQ(Slot(0).PlaceCall("5551234", "5551234", "Ann Lee", false), 1);
+    ASSERT_TRUE(AdvanceUntil([&] { return CallTextEndsWith(0, " (Connected)"); }));
+    const CallTime connected = Now();
+    Advance(5000);
+    Ring(1, "5557777", "Bob Stone");
+    const CallTime offered = Now();
+    Advance(1000);
+    m_manager->CloseAllLines();
+    const CallTime closed = Now();
+
+    const CallLogStore log = LoggedCalls();
+    ASSERT_EQ(log.Count(), 2u);
+    EXPECT_EQ(log.GetAt(0)->type, kCallTypeOutgoing);
+    EXPECT_EQ(log.GetAt(0)->callerName, "Ann Lee");
+    EXPECT_EQ(log.GetAt(0)->startTime, connected);
+    EXPECT_EQ(log.GetAt(0)->endTime, closed);
+    EXPECT_EQ(log.GetAt(1)->type, kCallTypeMissed);
+    EXPECT_EQ(log.GetAt(1)->number, "5557777");
+    EXPECT_EQ(log.GetAt(1)->startTime, offered);
+
+    m_manager->OpenAllLines();
+    Advance(1000);
+    EXPECT_EQ(LoggedCalls().Count(), 2u) << "each call is logged once";
+}
+
 TEST_F(CallScenario, LineInUseRefusesTheCallWithItsMessage)
 {
     Ring(0, "5557777", "Bob Stone");
