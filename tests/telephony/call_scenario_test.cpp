@@ -53,6 +53,15 @@ protected:
         return seen;
     }
 
+    // A missed call: its start and end are the moment it was offered.
+    static void ExpectMissed(const CallLogEntry& entry, const std::string& name, const CallTime& offered)
+    {
+        EXPECT_EQ(entry.type, kCallTypeMissed);
+        EXPECT_EQ(entry.callerName, name);
+        EXPECT_EQ(entry.startTime, offered);
+        EXPECT_EQ(entry.endTime, offered);
+    }
+
     std::string TreeCallText() const
     {
         const auto texts = m_window.tree.CallTexts();
@@ -157,11 +166,8 @@ TEST_F(CallScenario, CallerWhoGivesUpIsLoggedAsMissed)
 
     const CallLogStore log = LoggedCalls();
     ASSERT_EQ(log.Count(), 1u);
-    EXPECT_EQ(log.GetAt(0)->type, kCallTypeMissed);
-    EXPECT_EQ(log.GetAt(0)->callerName, "Bob Stone");
+    ExpectMissed(*log.GetAt(0), "Bob Stone", offered);
     EXPECT_EQ(log.GetAt(0)->number, "5557777");
-    EXPECT_EQ(log.GetAt(0)->startTime, offered);
-    EXPECT_EQ(log.GetAt(0)->endTime, offered);
 }
 
 // The caller hangs up while the answer is still pending (ACCEPTED): the call was never answered.
@@ -178,10 +184,7 @@ TEST_F(CallScenario, CallerWhoGivesUpWhileTheAnswerIsPendingIsLoggedAsMissed)
 
     const CallLogStore log = LoggedCalls();
     ASSERT_EQ(log.Count(), 1u);
-    EXPECT_EQ(log.GetAt(0)->type, kCallTypeMissed);
-    EXPECT_EQ(log.GetAt(0)->callerName, "Bob Stone");
-    EXPECT_EQ(log.GetAt(0)->startTime, offered);
-    EXPECT_EQ(log.GetAt(0)->endTime, offered);
+    ExpectMissed(*log.GetAt(0), "Bob Stone", offered);
 }
 
 TEST_F(CallScenario, BlockedCallerIsShownAndLoggedWithThePlaceholder)
@@ -232,9 +235,7 @@ TEST_F(CallScenario, CallsEndedByClosingTheLinesAreLogged)
     EXPECT_EQ(log.GetAt(0)->callerName, "Ann Lee");
     EXPECT_EQ(log.GetAt(0)->startTime, connected);
     EXPECT_EQ(log.GetAt(0)->endTime, closed);
-    EXPECT_EQ(log.GetAt(1)->type, kCallTypeMissed);
-    EXPECT_EQ(log.GetAt(1)->number, "5557777");
-    EXPECT_EQ(log.GetAt(1)->startTime, offered);
+    ExpectMissed(*log.GetAt(1), "Bob Stone", offered);
 
     m_manager->OpenAllLines();
     Advance(1000);
