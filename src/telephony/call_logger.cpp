@@ -114,7 +114,9 @@ void CallLogger::RecordCallState(LineSlot& slot, HCALL call, DWORD state)
 int CallLogger::EndedCallType(const LineSlot& slot, HCALL call, const CallRecord& record, DWORD origin) const
 {
     switch (record.lastState) {
+    // A caller who gives up while the answer is still pending was never answered either.
     case LINECALLSTATE_OFFERING:
+    case LINECALLSTATE_ACCEPTED:
         return kCallTypeMissed;
     case LINECALLSTATE_CONNECTED:
     case LINECALLSTATE_DISCONNECTED:

@@ -39,7 +39,8 @@ public:
     LineManager& operator=(const LineManager&) = delete;
 
     // The parts of the program that the line events reach; each may be left unset. A port must
-    // outlive the manager, or be unset before it goes.
+    // outlive the manager, or be unset before it goes; so must the window, which closing the lines
+    // also reaches (the call lists are refilled when their calls are logged).
     void SetMainWindow(MainWindowLink* window) { m_window = window; }
     void SetRecordingPort(CallRecordingPort* recording);
     void SetIncomingPort(IncomingCallPort* incoming);

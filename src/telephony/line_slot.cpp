@@ -192,14 +192,20 @@ void LineSlot::TakeExistingCalls()
     }
 }
 
-// The calls of a closed line no longer exist in TAPI; their records are freed.
+// The calls of a closed line no longer exist in TAPI; their records are freed. No event follows for
+// them, so they end here as on IDLE: their recording stops, their notes close, they are logged, and
+// the setup call is forgotten.
 void LineSlot::CloseLine(HLINEAPP, HPHONEAPP phoneApp)
 {
     if (!IsOpen())
         return;
-    for (const CallRecord& record : m_calls)
-        if (record.call != 0)
-            Tapi().lineDrop(record.call, nullptr, 0);
+    for (const CallRecord& record : m_calls) {
+        if (record.call == 0)
+            continue;
+        StopRecordingAndNotes(record.call);
+        m_manager.Logger().RecordCallState(*this, record.call, LINECALLSTATE_IDLE);
+        Tapi().lineDrop(record.call, nullptr, 0);
+    }
     if (m_phone != 0 && phoneApp != 0) {
         Tapi().phoneClose(m_phone);
         m_phone = 0;
@@ -208,10 +214,14 @@ void LineSlot::CloseLine(HLINEAPP, HPHONEAPP phoneApp)
     if (Tapi().lineClose(m_line) != 0)
         return;
     m_line = 0;
+    // A closed line gets no LINE_GENERATE: digits being sent on one of its calls end here. The
+    // window is not called (at exit it has closed); it refreshes its keypad after the setup dialog.
+    if (IndexOfCall(m_manager.GetDigitsCall()) >= 0)
+        m_manager.SetDigitsCall(0);
     m_calls.fill(CallRecord{});
     m_pendingAutoDrop = m_pendingBeepReject = m_pendingAnswer = m_pendingMakeCall = 0;
     m_autoDropHandleSlot = nullptr;
-    m_autoDropCall = m_ignoredCall = 0;
+    m_autoDropCall = m_ignoredCall = m_setupCall = 0;
 }
 
 LONG LineSlot::SetHeadset(bool on)

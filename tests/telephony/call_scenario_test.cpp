@@ -53,6 +53,15 @@ protected:
         return seen;
     }
 
+    // A missed call: its start and end are the moment it was offered.
+    static void ExpectMissed(const CallLogEntry& entry, const std::string& name, const CallTime& offered)
+    {
+        EXPECT_EQ(entry.type, kCallTypeMissed);
+        EXPECT_EQ(entry.callerName, name);
+        EXPECT_EQ(entry.startTime, offered);
+        EXPECT_EQ(entry.endTime, offered);
+    }
+
     std::string TreeCallText() const
     {
         const auto texts = m_window.tree.CallTexts();
@@ -157,11 +166,25 @@ TEST_F(CallScenario, CallerWhoGivesUpIsLoggedAsMissed)
 
     const CallLogStore log = LoggedCalls();
     ASSERT_EQ(log.Count(), 1u);
-    EXPECT_EQ(log.GetAt(0)->type, kCallTypeMissed);
-    EXPECT_EQ(log.GetAt(0)->callerName, "Bob Stone");
+    ExpectMissed(*log.GetAt(0), "Bob Stone", offered);
     EXPECT_EQ(log.GetAt(0)->number, "5557777");
-    EXPECT_EQ(log.GetAt(0)->startTime, offered);
-    EXPECT_EQ(log.GetAt(0)->endTime, offered);
+}
+
+// The caller hangs up while the answer is still pending (ACCEPTED): the call was never answered.
+TEST_F(CallScenario, CallerWhoGivesUpWhileTheAnswerIsPendingIsLoggedAsMissed)
+{
+    Ring(0, "5557777", "Bob Stone");
+    const CallTime offered = Now();
+    Advance(2000);
+    ASSERT_GT(Slot(0).AnswerCall(OnlyCall(0)), 0);
+    Settle();
+    ASSERT_EQ(CallText(0), "Bob Stone,5557777 (Accepted)");
+    ASSERT_EQ(tapisimHangUp(0), TAPISIM_OK);
+    ASSERT_TRUE(AdvanceUntil([&] { return OnlyCall(0) == 0; }));
+
+    const CallLogStore log = LoggedCalls();
+    ASSERT_EQ(log.Count(), 1u);
+    ExpectMissed(*log.GetAt(0), "Bob Stone", offered);
 }
 
 TEST_F(CallScenario, BlockedCallerIsShownAndLoggedWithThePlaceholder)
@@ -189,6 +212,34 @@ TEST_F(CallScenario, AnsweredIncomingCallIsLoggedAsIncoming)
     EXPECT_EQ(log.GetAt(0)->type, kCallTypeIncoming);
     EXPECT_EQ(log.GetAt(0)->startTime, connected);
     EXPECT_EQ(log.GetAt(0)->callerName, "Cy");
+}
+
+// Quitting or changing the line configuration drops the calls of the closed lines; no event follows
+// for them, so they are logged as they end.
+TEST_F(CallScenario, CallsEndedByClosingTheLinesAreLogged)
+{
+    AddDialRule("5551234", TAPISIM_OUTCOME_ANSWER, 1000);
+    ASSERT_EQ(Slot(0).PlaceCall("5551234", "5551234", "Ann Lee", false), 1);
+    ASSERT_TRUE(AdvanceUntil([&] { return CallTextEndsWith(0, " (Connected)"); }));
+    const CallTime connected = Now();
+    Advance(5000);
+    Ring(1, "5557777", "Bob Stone");
+    const CallTime offered = Now();
+    Advance(1000);
+    m_manager->CloseAllLines();
+    const CallTime closed = Now();
+
+    const CallLogStore log = LoggedCalls();
+    ASSERT_EQ(log.Count(), 2u);
+    EXPECT_EQ(log.GetAt(0)->type, kCallTypeOutgoing);
+    EXPECT_EQ(log.GetAt(0)->callerName, "Ann Lee");
+    EXPECT_EQ(log.GetAt(0)->startTime, connected);
+    EXPECT_EQ(log.GetAt(0)->endTime, closed);
+    ExpectMissed(*log.GetAt(1), "Bob Stone", offered);
+
+    m_manager->OpenAllLines();
+    Advance(1000);
+    EXPECT_EQ(LoggedCalls().Count(), 2u) << "each call is logged once";
 }
 
 TEST_F(CallScenario, LineInUseRefusesTheCallWithItsMessage)

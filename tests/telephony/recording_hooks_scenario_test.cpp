@@ -76,6 +76,26 @@ TEST_F(RecordingHooksScenario, AutoRecordStartsOnConnectionAndStopsWhenTheCallLe
     EXPECT_EQ(m_recording.stops, 1);
 }
 
+// The setup dialog closes and reopens the lines: their calls end without further events, so their
+// recording stops at once and a voice-mail setup call does not outlive them.
+TEST_F(RecordingHooksScenario, ClosingTheLineStopsItsCallsRecordingAndForgetsItsSetupCall)
+{
+    m_settings.Write(Settings::kAutoRecordCalls, 1);
+    AddDialRule("5551234", TAPISIM_OUTCOME_ANSWER, 1000);
+    ASSERT_EQ(Slot(0).PlaceCall("5551234", "5551234", "", false), 1);
+    Advance(4000);
+    ASSERT_EQ(m_recording.started.size(), 1u);
+    Slot(0).SetSetupCall(OnlyCall(0), 1);
+    m_manager->CloseAllLines();
+    EXPECT_EQ(m_recording.stops, 1);
+    EXPECT_EQ(Slot(0).GetSetupCall(), 0u);
+
+    m_manager->OpenAllLines();
+    ASSERT_EQ(Slot(0).PlaceCall("5551234", "5551234", "", false), 1);
+    Advance(4000);
+    EXPECT_EQ(m_recording.started.size(), 2u) << "automatic recording works on the reopened line";
+}
+
 TEST_F(RecordingHooksScenario, VoiceMailCallIsLoggedWithAnUnheardRecording)
 {
     Ring(1, "5559999", "Fay");
@@ -140,6 +160,19 @@ TEST_F(RecordingHooksScenario, DigitsAreSentAndTheKeypadRefreshedWhenTheyEnd)
     EXPECT_STREQ(digits, "5");
 
     EXPECT_EQ(Slot(3).SendDigits(0xBAD, "1"), 0) << "refused digits leave no digits call";
+    EXPECT_EQ(m_manager->GetDigitsCall(), 0u);
+}
+
+// Closing the line (setup dialog, exit) while digits are sent: no LINE_GENERATE reaches a closed
+// line, so the digits call must end with it or the keypad would stay disabled.
+TEST_F(RecordingHooksScenario, ClosingTheLineEndsItsDigitsCall)
+{
+    AddDialRule("5551234", TAPISIM_OUTCOME_ANSWER, 500);
+    ASSERT_EQ(Slot(3).PlaceCall("5551234", "5551234", "", false), 1);
+    Advance(3000);
+    ASSERT_EQ(Slot(3).SendDigits(OnlyCall(3), "123456789"), 1);
+    m_manager->CloseAllLines();
+    Advance(5000);
     EXPECT_EQ(m_manager->GetDigitsCall(), 0u);
 }
 

@@ -17,6 +17,11 @@ bool EventsWaiting()
 void TelephonyScenario::SetUp()
 {
     ASSERT_EQ(tapisimUseManualClock(1), TAPISIM_OK);
+    // Start on a whole second, as a fresh process does: times logged to the second then come out
+    // the same whichever tests ran before in this process.
+    if (const DWORD intoSecond = DWORD(tapisimNow() % 1000)) {
+        ASSERT_EQ(tapisimAdvance(1000 - intoSecond), TAPISIM_OK);
+    }
     std::tm day{};
     day.tm_year = kYear - 1900;
     day.tm_mon = kMonth - 1;
