@@ -20,10 +20,12 @@ namespace {
 constexpr const char* kTitle = "Kestrium";
 constexpr const char* kNoRoom = "No room for another call...";
 
-// Line states the slot wants to hear about: ringing, disconnected, message waiting on and off,
-// in service, out of service, and the service's re-initialisation.
+// Line states the slot asks for, the mask 0x000200FA: ringing, disconnected, message waiting on
+// and off, in service, out of service and device-specific changes. Only ringing is acted upon.
 constexpr DWORD kLineStates = LINEDEVSTATE_RINGING | LINEDEVSTATE_DISCONNECTED | LINEDEVSTATE_MSGWAITON
-    | LINEDEVSTATE_MSGWAITOFF | LINEDEVSTATE_INSERVICE | LINEDEVSTATE_OUTOFSERVICE | 0x00020000;
+    | LINEDEVSTATE_MSGWAITOFF | LINEDEVSTATE_INSERVICE | LINEDEVSTATE_OUTOFSERVICE
+    | LINEDEVSTATE_DEVSPECIFIC;
+static_assert(kLineStates == 0x000200FA);
 constexpr DWORD kPhoneStates = PHONESTATE_OTHER | PHONESTATE_HANDSETHOOKSWITCH | PHONESTATE_HEADSETHOOKSWITCH;
 constexpr DWORD kPhoneButtonModes = PHONEBUTTONMODE_FEATURE | PHONEBUTTONMODE_KEYPAD;
 constexpr DWORD kPhoneButtonStates = PHONEBUTTONSTATE_UP | PHONEBUTTONSTATE_DOWN;

@@ -6,8 +6,6 @@
 
 #include <filesystem>
 
-#include <filesystem>
-
 #include <string_view>
 
 namespace {
