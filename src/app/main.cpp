@@ -1,15 +1,17 @@
-#include <QApplication>
-#include <QDir>
-#include <QLabel>
+#include "app/application.h"
+#include "platform/registry.h"
+#include "ui/telephony_widgets/message_box_prompter.h"
 
-// Until the main window exists, Kestrium shows a small window that names its data folder.
+#include <QApplication>
+
+#include <filesystem>
+
+// The data folder is the working directory the program is started in.
 int main(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
-    QLabel label(QObject::tr("Kestrium\nData folder: %1").arg(QDir::currentPath()));
-    label.setWindowTitle("Kestrium");
-    label.setTextFormat(Qt::PlainText);
-    label.setMargin(24);
-    label.show();
-    return app.exec();
+    QApplication qt(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    MessageBoxPrompter prompter;
+    Application application(std::filesystem::current_path(), platform::RegistryHive::CurrentUser(), prompter);
+    return application.Run();
 }

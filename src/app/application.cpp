@@ -1,0 +1,182 @@
+#include "app/application.h"
+
+#include "app/prompter.h"
+#include "app/termination_signals.h"
+#include "platform/registry.h"
+#include "store/group_store.h"
+#include "store/phone_label_store.h"
+#include "ui/main/main_window.h"
+
+#include <QGuiApplication>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kTitle = "Kestrium";
+constexpr const char* kUnreadMarker = ".unread-";
+
+// The copies that loaders made of data files they could not read to the end.
+std::vector<fs::path> UnreadCopies(const fs::path& folder)
+{
+    std::vector<fs::path> copies;
+    std::error_code error;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder, error))
+        if (entry.path().filename().string().find(kUnreadMarker) != std::string::npos)
+            copies.push_back(entry.path());
+    std::sort(copies.begin(), copies.end());
+    return copies;
+}
+
+std::string UnreadMessage(const fs::path& copy)
+{
+    const std::string name = copy.filename().string();
+    const std::string original = name.substr(0, name.find(kUnreadMarker));
+    return "Kestrium could not read all of \"" + original
+        + "\". What it could read is loaded; the whole file was kept as:\n" + copy.string();
+}
+
+std::string CorruptRegistryMessage(const fs::path& copy)
+{
+    return "Kestrium could not read its settings file and started with the default settings. The "
+           "unreadable file was kept as:\n"
+        + copy.string();
+}
+
+std::string AlreadyRunningMessage(const fs::path& folder)
+{
+    return "Kestrium is already running with the data folder\n" + folder.string()
+        + "\n\nOnly one Kestrium can use a data folder at a time.";
+}
+
+} // namespace
+
+Application::Application(fs::path dataFolder, platform::RegistryHive& hive, Prompter& prompter)
+    : m_dataFolder(std::move(dataFolder))
+    , m_hive(hive)
+    , m_prompter(prompter)
+    , m_settings(hive)
+    , m_lock(QString::fromStdString((m_dataFolder / kLockFileName).string()))
+    , m_contacts(m_dataFolder / GroupStore::kFileName, m_dataFolder / PhoneLabelStore::kFileName)
+    , m_speedDials(m_contacts.Groups(), m_contacts.Labels())
+    , m_logger(m_callLog, m_dataFolder / CallLogStore::kFileName)
+    , m_lines(m_tapi, m_settings, m_prompter, m_logger, m_dataFolder)
+    , m_redial(m_contacts.Groups(), m_contacts.Labels())
+{
+}
+
+Application::~Application()
+{
+    Finish();
+}
+
+int Application::Run()
+{
+    if (!Start())
+        return 1;
+    const int status = Exec();
+    Finish();
+    return status;
+}
+
+bool Application::Start()
+{
+    if (!LockDataFolder())
+        return false;
+    const std::vector<fs::path> unreadBefore = UnreadCopies(m_dataFolder);
+    LoadStores();
+    ReadSettings();
+    m_window = std::make_unique<MainWindow>(m_lines, m_callLog, m_redial);
+    m_lines.SetMainWindow(m_window.get());
+    StartTelephony();
+    m_window->show();
+    m_window->Initialize();
+    m_started = true;
+    // Reported once the window is up, so the lines already work while the message is read.
+    QTimer::singleShot(0, m_window.get(), [this, unreadBefore] { ReportSetAsideFiles(unreadBefore); });
+    return true;
+}
+
+// A lock left by a Kestrium that died is stale (its process is gone) and is taken over. A folder
+// where no lock can be written at all is not refused: no data file can be saved there either.
+bool Application::LockDataFolder()
+{
+    m_lock.setStaleLockTime(0);
+    if (m_lock.tryLock(0) || m_lock.error() != QLockFile::LockFailedError)
+        return true;
+    m_prompter.ShowMessage(AlreadyRunningMessage(m_dataFolder), kTitle, Prompter::Icon::Exclamation);
+    return false;
+}
+
+void Application::LoadStores()
+{
+    m_contacts.Load(m_dataFolder / ContactStore::kFileName);
+    m_speedDials.Load(m_dataFolder / SpeedDialStore::kFileName);
+    m_lines.LoadDeviceMap(m_lines.DeviceMapPath());
+    m_redial.Load(m_dataFolder / RedialStore::kFileName);
+    m_callLog.Load(m_dataFolder / CallLogStore::kFileName);
+}
+
+void Application::ReadSettings()
+{
+    m_appSettings = AppSettings::Read(m_settings, m_dataFolder.string());
+    m_callLog.SetDeletedFolder(m_appSettings.deletedFolder);
+    WaveRecorder& engine = m_lines.GetSharedAudioEngine();
+    engine.FindFormat(m_appSettings.recordingFormat.c_str());
+    engine.SetCompression(std::uint32_t(m_appSettings.useCompression));
+}
+
+void Application::StartTelephony()
+{
+    m_lines.Initialize();
+    m_lines.OpenAllLines();
+}
+
+void Application::ReportSetAsideFiles(const std::vector<fs::path>& unreadBefore)
+{
+    if (!m_hive.LastCorruptCopy().empty())
+        m_prompter.ShowMessage(CorruptRegistryMessage(m_hive.LastCorruptCopy()), kTitle, Prompter::Icon::Exclamation);
+    for (const fs::path& copy : UnreadCopies(m_dataFolder))
+        if (!std::binary_search(unreadBefore.begin(), unreadBefore.end(), copy))
+            m_prompter.ShowMessage(UnreadMessage(copy), kTitle, Prompter::Icon::Exclamation);
+}
+
+// The close box, a termination signal and the end of the desktop session all end here.
+int Application::Exec()
+{
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::terminationRequested, m_window.get(), &QWidget::close);
+    QObject::connect(m_window.get(), &MainWindow::closed, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    // The session manager may end the process right after asking: the data is saved at once.
+    if (auto* gui = qobject_cast<QGuiApplication*>(qApp))
+        QObject::connect(gui, &QGuiApplication::commitDataRequest, gui, [this] { SaveStores(); });
+    if (!m_window->isVisible())
+        return 0;
+    return QCoreApplication::exec();
+}
+
+void Application::Finish()
+{
+    if (!m_started)
+        return;
+    m_started = false;
+    m_window->hide();
+    SaveStores();
+    m_lines.CloseAllLines();
+    m_lines.Shutdown();
+    m_lines.SetMainWindow(nullptr);
+    m_window.reset();
+    m_lock.unlock();
+}
+
+void Application::SaveStores()
+{
+    m_contacts.Save(m_dataFolder / ContactStore::kFileName);
+    m_speedDials.Save(m_dataFolder / SpeedDialStore::kFileName);
+    m_redial.Save(m_dataFolder / RedialStore::kFileName);
+    m_callLog.Save(m_dataFolder / CallLogStore::kFileName);
+    m_lines.SaveDeviceMap(m_lines.DeviceMapPath());
+}

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "app/app_settings.h"
+#include "app/settings_store.h"
+#include "store/call_log_store.h"
+#include "store/contact_store.h"
+#include "store/redial_store.h"
+#include "store/speed_dial_store.h"
+#include "telephony/call_logger.h"
+#include "telephony/line_manager.h"
+#include "telephony/tapi_binding.h"
+
+#include <QLockFile>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+class MainWindow;
+class Prompter;
+
+namespace platform {
+class RegistryHive;
+}
+
+// The program's one application object: it owns the stores, the settings read at start-up, the
+// telephony and the main window, and runs start-up and shutdown in their fixed order. The data
+// folder is the working directory at start-up; every data file is opened relative to it.
+class Application {
+public:
+    static constexpr const char* kLockFileName = ".Kestrium.lock";
+
+    Application(std::filesystem::path dataFolder, platform::RegistryHive& hive, Prompter& prompter);
+    ~Application();
+    Application(const Application&) = delete;
+    Application& operator=(const Application&) = delete;
+
+    // Loads the stores, reads the settings, starts telephony, opens the lines and shows the main
+    // window. False (and nothing touched) when another Kestrium already uses the data folder.
+    bool Start();
+    // Runs until the main window closes, a termination signal arrives or the session ends.
+    int Exec();
+    // Saves every data file, closes the lines and stops telephony. Runs once; later calls do nothing.
+    void Finish();
+    // Start, Exec and Finish: the whole life of the program. The process's exit status.
+    int Run();
+
+    LineManager& Lines() { return m_lines; }
+    MainWindow* Window() { return m_window.get(); }
+    const AppSettings& GetAppSettings() const { return m_appSettings; }
+    const std::filesystem::path& DataFolder() const { return m_dataFolder; }
+
+private:
+    bool LockDataFolder();
+    void LoadStores();
+    void ReadSettings();
+    void StartTelephony();
+    void ReportSetAsideFiles(const std::vector<std::filesystem::path>& unreadBefore);
+    void SaveStores();
+
+    std::filesystem::path m_dataFolder;
+    platform::RegistryHive& m_hive;
+    Prompter& m_prompter;
+    SettingsStore m_settings;
+    QLockFile m_lock;
+    // Phone labels and groups are loaded with the contact store, before anything else.
+    ContactStore m_contacts;
+    SpeedDialStore m_speedDials;
+    // The call log comes before the line manager: closing the lines logs their calls.
+    CallLogStore m_callLog;
+    CallLogger m_logger;
+    TapiBinding m_tapi;
+    LineManager m_lines;
+    RedialStore m_redial;
+    AppSettings m_appSettings;
+    std::unique_ptr<MainWindow> m_window;
+    bool m_started = false;
+};

@@ -1,0 +1,184 @@
+#include "ui/main/main_window.h"
+
+#include "store/call_log_store.h"
+#include "telephony/action_target.h"
+#include "telephony/line_manager.h"
+#include "ui/telephony_widgets/qt_call_tree.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+struct ActionButton {
+    int action;
+    const char* text;
+};
+
+constexpr ActionButton kActionButtons[] = {
+    { kActionAnswer, "Answer" },
+    { kActionDrop, "Drop call" },
+    { kActionRecord, "Record call" },
+    { kActionPauseRecording, "Pause recording" },
+    { kActionAddNote, "Add note to call" },
+};
+
+QString TypeText(const CallLogEntry& entry)
+{
+    switch (entry.TypeCode()) {
+    case kCallTypeMissed:
+        return "Missed call from";
+    case kCallTypeIncoming:
+        return "Incoming call from";
+    case kCallTypeOutgoing:
+        return "Outgoing call to";
+    case kCallTypeVoicemail:
+    case kCallTypeVoicemail + 1:
+        return entry.IsUnheard() ? "New voice mail from" : "Voice mail from";
+    default:
+        return "Call with";
+    }
+}
+
+QString EntryText(const CallLogEntry& entry)
+{
+    return QString("%1 %2  (%3)")
+        .arg(TypeText(entry), QString::fromStdString(entry.NameOrNumber()),
+            QString::fromStdString(entry.DurationText()));
+}
+
+} // namespace
+
+MainWindow::MainWindow(LineManager& lines, CallLogStore& callLog, RedialStore& redial)
+    : m_lines(lines)
+    , m_callLog(callLog)
+    , m_redial(redial)
+{
+    setWindowTitle(kCaption);
+    m_tabs = new QTabWidget(this);
+    m_tabs->addTab(CreateContactsPage(), "Contacts");
+    m_tabs->addTab(CreateActiveCallsPage(), "Active Calls");
+    m_tabs->addTab(CreateCallListPage(m_callList), "Call Log");
+    m_tabs->addTab(CreateCallListPage(m_voiceMailList), "Voice Mail");
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_tabs);
+    resize(420, 560);
+}
+
+MainWindow::~MainWindow() = default;
+
+QWidget* MainWindow::CreateContactsPage()
+{
+    auto* label = new QLabel("Type a number in the Active Calls tab to dial.");
+    label->setAlignment(Qt::AlignCenter);
+    return label;
+}
+
+QWidget* MainWindow::CreateActiveCallsPage()
+{
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
+    auto* dialRow = new QHBoxLayout;
+    m_dialBox = new QLineEdit;
+    m_dialBox->setPlaceholderText("Number to dial");
+    auto* call = new QPushButton("Call");
+    dialRow->addWidget(m_dialBox);
+    dialRow->addWidget(call);
+    layout->addLayout(dialRow);
+    connect(m_dialBox, &QLineEdit::returnPressed, this, &MainWindow::Dial);
+    connect(call, &QPushButton::clicked, this, &MainWindow::Dial);
+
+    m_tree = new QTreeWidget;
+    m_tree->setHeaderHidden(true);
+    m_callTree = std::make_unique<QtCallTree>(*m_tree, QList<QIcon>());
+    layout->addWidget(m_tree);
+
+    auto* actions = new QHBoxLayout;
+    for (const ActionButton& button : kActionButtons) {
+        auto* widget = new QPushButton(button.text);
+        connect(widget, &QPushButton::clicked, this, [this, action = button.action] { PerformAction(action); });
+        actions->addWidget(widget);
+    }
+    layout->addLayout(actions);
+    return page;
+}
+
+QWidget* MainWindow::CreateCallListPage(QListWidget*& list)
+{
+    list = new QListWidget;
+    return list;
+}
+
+void MainWindow::Initialize()
+{
+    m_ready = true;
+    m_lines.RebuildCallTree(*m_callTree);
+    RefillCallLists();
+    UpdateControls();
+}
+
+// The window title counts the messages nobody has heard yet.
+void MainWindow::UpdateControls()
+{
+    const std::size_t unheard = m_callLog.CountUnheardVoicemail();
+    setWindowTitle(unheard == 0 ? QString(kCaption) : QString("%1 - %2 new voice mail").arg(kCaption).arg(unheard));
+}
+
+int MainWindow::CurrentTab() const
+{
+    return m_tabs->currentIndex();
+}
+
+void MainWindow::ShowTab(int index)
+{
+    m_tabs->setCurrentIndex(index);
+}
+
+CallTreeView* MainWindow::CallTree()
+{
+    return m_callTree.get();
+}
+
+void MainWindow::RefillCallLists()
+{
+    FillCallList(*m_callList, CallLogStore::kFilterAll);
+    FillCallList(*m_voiceMailList, kCallTypeVoicemail);
+    UpdateControls();
+}
+
+// Entries are listed as plain text: names and numbers come from callers.
+void MainWindow::FillCallList(QListWidget& list, int filter)
+{
+    list.clear();
+    for (std::size_t index : m_callLog.CallListEntries(filter, {}))
+        list.addItem(EntryText(*m_callLog.GetAt(index)));
+}
+
+void MainWindow::Dial()
+{
+    const std::string number = m_dialBox->text().trimmed().toStdString();
+    if (number.empty())
+        return;
+    if (m_lines.DialAndRemember(m_redial, std::string(), number))
+        m_dialBox->clear();
+}
+
+void MainWindow::PerformAction(int action)
+{
+    m_lines.GetTargetCallForAction(false, action);
+    UpdateControls();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    m_ready = false;
+    event->accept();
+    emit closed();
+}

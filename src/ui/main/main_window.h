@@ -1,0 +1,67 @@
+#pragma once
+
+#include "telephony/main_window_link.h"
+
+#include <QWidget>
+
+#include <memory>
+
+class CallLogStore;
+class LineManager;
+class QListWidget;
+class QLineEdit;
+class QTabWidget;
+class QTreeWidget;
+class QtCallTree;
+class RedialStore;
+
+// The program's main window as far as start-up and the lines need it: the four tabs, the tree of
+// lines and calls, the call log and voice-mail lists, a dial box and the call actions. Closing it
+// ends the program (the application saves everything after it has closed).
+class MainWindow : public QWidget, public MainWindowLink {
+    Q_OBJECT
+
+public:
+    static constexpr const char* kCaption = "Kestrium 1.06 (023)";
+    static constexpr int kCallLogTab = 2;
+    static constexpr int kVoiceMailTab = 3;
+
+    MainWindow(LineManager& lines, CallLogStore& callLog, RedialStore& redial);
+    ~MainWindow() override;
+
+    // Fills the window from the stores and lines; from then on telephony events update it.
+    void Initialize();
+
+    bool IsReady() const override { return m_ready; }
+    void UpdateControls() override;
+    int CurrentTab() const override;
+    void ShowTab(int index) override;
+    CallTreeView* CallTree() override;
+    void RefillCallLists() override;
+    void RefreshKeypad() override { }
+
+signals:
+    void closed();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    QWidget* CreateContactsPage();
+    QWidget* CreateActiveCallsPage();
+    QWidget* CreateCallListPage(QListWidget*& list);
+    void FillCallList(QListWidget& list, int filter);
+    void Dial();
+    void PerformAction(int action);
+
+    LineManager& m_lines;
+    CallLogStore& m_callLog;
+    RedialStore& m_redial;
+    bool m_ready = false;
+    QTabWidget* m_tabs = nullptr;
+    QTreeWidget* m_tree = nullptr;
+    std::unique_ptr<QtCallTree> m_callTree;
+    QLineEdit* m_dialBox = nullptr;
+    QListWidget* m_callList = nullptr;
+    QListWidget* m_voiceMailList = nullptr;
+};

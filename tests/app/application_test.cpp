@@ -1,0 +1,150 @@
+#include "app/application.h"
+#include "platform/registry.h"
+#include "support/temp_dir.h"
+#include "tapi/include/tapisim.h"
+#include "telephony/support/scripted_prompter.h"
+#include "ui/main/main_window.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+using testing_support::ReadBytes;
+using testing_support::WriteBytes;
+
+namespace {
+
+constexpr const char* kSavedFiles[] = { "KestriumContacts200.csv", "KestriumSpeedDial200.csv",
+    "KestriumRedialList200.csv", "KestriumCallLog.csv", "KestriumDevices.csv" };
+
+// A data folder and a registry of its own; the application runs on the exchange's manual clock.
+class ApplicationTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(tapisimUseManualClock(1), TAPISIM_OK); }
+    void TearDown() override { tapisimReset(); }
+
+    std::unique_ptr<Application> Make()
+    {
+        return std::make_unique<Application>(m_dir.Path(), m_hive, m_prompter);
+    }
+    fs::path Path(const char* name) const { return m_dir / name; }
+
+    testing_support::TempDir m_dir;
+    testing_support::TempDir m_config;
+    platform::RegistryHive m_hive{ m_config / "registry.reg" };
+    ScriptedPrompter m_prompter;
+};
+
+TEST_F(ApplicationTest, FirstStartInAnEmptyFolderWritesTheFiveDataFilesAndStaysOutOfTheDialerRole)
+{
+    auto app = Make();
+    ASSERT_TRUE(app->Start());
+    for (const char* folder : { "CallRecordings", "MiscRecordings", "Deleted", "VoiceMail" })
+        EXPECT_TRUE(fs::is_directory(Path(folder))) << folder;
+    EXPECT_EQ(app->GetAppSettings().greetingFile, (m_dir / "MiscRecordings" / "ogm.wav").string());
+    EXPECT_TRUE(app->Lines().GetLineSlot(0).IsOpen()) << "the lines are paired and opened";
+    EXPECT_TRUE(app->Window()->isVisible());
+    app->Finish();
+
+    for (const char* name : kSavedFiles)
+        EXPECT_TRUE(fs::exists(Path(name))) << name;
+    EXPECT_FALSE(fs::exists(Path("KestriumContactGroups.csv")));
+    EXPECT_FALSE(fs::exists(Path("KestriumPhoneLabels.csv")));
+    EXPECT_FALSE(fs::exists(Path(Application::kLockFileName)));
+    EXPECT_EQ(ReadBytes(Path("KestriumDevices.csv")).rfind("\"Zo-Linka Line 1\"", 0), 0u);
+    // Before the program's key existed, the dialer setting read 0; it is stored so.
+    const auto dialer = m_hive.Query("SOFTWARE\\Brindlex\\Kestrium\\", "IsSystemDialer");
+    ASSERT_TRUE(dialer.has_value());
+    EXPECT_EQ(dialer->data, std::vector<std::uint8_t>({ 0, 0, 0, 0 }));
+    EXPECT_TRUE(m_prompter.messages.empty());
+}
+
+TEST_F(ApplicationTest, DataFilesComeBackByteForByteWhenNothingChanged)
+{
+    std::string contact = "\"Family\",\"John\",\"Smith\",\"\",\"\",\"\",\"John Smith (Mobile)\",\"2\"";
+    const int labels[] = { 0, 1, 2, 12, 11, 5, 8, 7, 3, 4 };
+    for (int slot = 0; slot < 10; ++slot)
+        contact += std::string(",\"") + (slot == 2 ? "555 2" : "") + "\",\"" + std::to_string(labels[slot]) + "\"";
+    contact += ",\"1 Main St\",\"\",\"Springfield\",\"\",\"\",\"\",\"Met at \"\"Joe's\"\"\"\r\n";
+    WriteBytes(Path("KestriumContacts200.csv"), contact);
+    {
+        auto app = Make();
+        ASSERT_TRUE(app->Start());
+        app->Finish();
+    }
+    EXPECT_EQ(ReadBytes(Path("KestriumContacts200.csv")), contact);
+    std::map<std::string, std::string> first;
+    for (const char* name : kSavedFiles)
+        first[name] = ReadBytes(Path(name));
+    {
+        auto app = Make();
+        ASSERT_TRUE(app->Start());
+        app->Finish();
+    }
+    for (const char* name : kSavedFiles)
+        EXPECT_EQ(ReadBytes(Path(name)), first[name]) << name;
+}
+
+// A second Kestrium on the same folder would overwrite the first one's files at its exit.
+TEST_F(ApplicationTest, SecondKestriumOnTheSameDataFolderIsRefusedAndTouchesNothing)
+{
+    auto first = Make();
+    ASSERT_TRUE(first->Start());
+    fs::remove(Path("KestriumDevices.csv"));
+
+    ScriptedPrompter secondPrompter;
+    Application second(m_dir.Path(), m_hive, secondPrompter);
+    EXPECT_FALSE(second.Start());
+    second.Finish();
+    ASSERT_EQ(secondPrompter.messages.size(), 1u);
+    EXPECT_NE(secondPrompter.messages[0].text.find("already running"), std::string::npos);
+    EXPECT_NE(secondPrompter.messages[0].text.find(m_dir.Path().string()), std::string::npos);
+    EXPECT_FALSE(fs::exists(Path("KestriumDevices.csv"))) << "the refused one saved nothing";
+
+    first->Finish();
+    EXPECT_TRUE(fs::exists(Path("KestriumDevices.csv")));
+    Application third(m_dir.Path(), m_hive, secondPrompter);
+    EXPECT_TRUE(third.Start()) << "the folder is free again";
+}
+
+TEST_F(ApplicationTest, DamagedSettingsAndDataFilesAreReportedOnceNamingTheirCopies)
+{
+    WriteBytes(m_hive.Path(), "this is not a registry file");
+    WriteBytes(Path("KestriumCallLog.csv"), "\"unterminated");
+    for (int run = 0; run < 2; ++run) {
+        auto app = Make();
+        ASSERT_TRUE(app->Start());
+        QCoreApplication::processEvents();
+        app->Finish();
+    }
+    ASSERT_EQ(m_prompter.messages.size(), 2u) << "reported once, not at every start";
+    const std::string& settings = m_prompter.messages[0].text;
+    EXPECT_NE(settings.find("default settings"), std::string::npos);
+    EXPECT_NE(settings.find(m_hive.LastCorruptCopy().string()), std::string::npos);
+    EXPECT_TRUE(fs::exists(m_hive.LastCorruptCopy()));
+    const std::string& log = m_prompter.messages[1].text;
+    EXPECT_NE(log.find("\"KestriumCallLog.csv\""), std::string::npos);
+    EXPECT_NE(log.find(".unread-"), std::string::npos);
+    EXPECT_EQ(m_prompter.messages[1].title, "Kestrium");
+}
+
+// SIGTERM (a shutdown of the machine) takes the close box's path: the program ends and saves.
+TEST_F(ApplicationTest, TerminationSignalClosesTheWindowAndSavesEverything)
+{
+    auto app = Make();
+    ASSERT_TRUE(app->Start());
+    QTimer::singleShot(0, [] { std::raise(SIGTERM); });
+    EXPECT_EQ(app->Exec(), 0);
+    EXPECT_FALSE(app->Window()->isVisible());
+    app->Finish();
+    for (const char* name : kSavedFiles)
+        EXPECT_TRUE(fs::exists(Path(name))) << name;
+}
+
+} // namespace
+
