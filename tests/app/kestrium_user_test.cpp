@@ -1,0 +1,201 @@
+// The real program as a user runs it: `kestrium` started in a data folder (offscreen), rung with
+// `linesim`, asked to dial by `kestrium-dial`, stopped with SIGTERM, and its files checked.
+
+#include "app/settings_store.h"
+#include "audio/sound_file.h"
+#include "platform/registry.h"
+#include "platform/tone.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <sndfile.h>
+
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+const std::string kLinesim = LINESIM_PATH;
+const std::string kDial = KESTRIUM_DIAL_PATH;
+
+std::string RunCommand(const std::string& command)
+{
+    std::string output;
+    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+    if (!pipe)
+        return output;
+    std::array<char, 512> buffer{};
+    while (std::fgets(buffer.data(), buffer.size(), pipe))
+        output += buffer.data();
+    ::pclose(pipe);
+    return output;
+}
+
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::seconds limit = 20s)
+{
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (condition())
+            return true;
+        std::this_thread::sleep_for(100ms);
+    }
+    return false;
+}
+
+void WriteTone(const fs::path& file, double hz, std::size_t samples)
+{
+    SF_INFO info{};
+    info.samplerate = 8000;
+    info.channels = 1;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SNDFILE* out = sf_open(file.c_str(), SFM_WRITE, &info);
+    ASSERT_NE(out, nullptr);
+    const std::vector<std::int16_t> tone = testing_support::Tone(samples, hz, 12000);
+    sf_write_short(out, tone.data(), sf_count_t(tone.size()));
+    sf_close(out);
+}
+
+std::vector<fs::path> WaveFiles(const fs::path& folder)
+{
+    std::vector<fs::path> files;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(folder, error))
+        if (entry.path().extension() == ".wav")
+            files.push_back(entry.path());
+    return files;
+}
+
+class KestriumUser : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        fs::permissions(m_run.Path(), fs::perms::owner_all, fs::perm_options::replace);
+        m_registry = m_config / "registry.reg";
+        m_socket = m_run / "kestrium-telephony.sock";
+        platform::RegistryHive hive(m_registry);
+        SettingsStore settings(hive);
+        settings.Write(Settings::kVoicemailOn, 1);
+        settings.Write(Settings::kAnswerAfter, 2);
+        settings.Write(Settings::kIsSystemDialer, 1);
+        fs::create_directory(m_data / "MiscRecordings");
+        WriteTone(m_data / "MiscRecordings" / "ogm.wav", 600, 4000);
+        WriteTone(m_data / "message.wav", 440, 12000);
+    }
+
+    void TearDown() override
+    {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGKILL);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+    }
+
+    void StartKestrium()
+    {
+        m_pid = ::fork();
+        ASSERT_GE(m_pid, 0);
+        if (m_pid == 0) {
+            if (::chdir(m_data.Path().c_str()) != 0)
+                ::_exit(127);
+            ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+            ::setenv("XDG_RUNTIME_DIR", m_run.Path().c_str(), 1);
+            ::setenv("KESTRIUM_REGISTRY", m_registry.c_str(), 1);
+            ::unsetenv("KESTRIUM_TELEPHONY_SOCKET");
+            ::execl(KESTRIUM_PATH, "kestrium", static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+    }
+
+    // The exit status of the program once it ended, -1 when it did not end in time.
+    int StopKestrium()
+    {
+        ::kill(m_pid, SIGTERM);
+        int status = 0;
+        const bool ended = WaitUntil([&] { return ::waitpid(m_pid, &status, WNOHANG) == m_pid; }, 10s);
+        if (!ended)
+            return -1;
+        m_pid = 0;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+
+    std::string Linesim(const std::string& arguments)
+    {
+        return RunCommand(kLinesim + " --socket " + m_socket.string() + " " + arguments);
+    }
+    std::string CallLog() const
+    {
+        std::string text;
+        if (FILE* file = std::fopen((m_data / "KestriumCallLog.csv").c_str(), "rb")) {
+            std::array<char, 4096> buffer{};
+            while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), file))
+                text.append(buffer.data(), n);
+            std::fclose(file);
+        }
+        return text;
+    }
+
+    testing_support::TempDir m_data;
+    testing_support::TempDir m_run;
+    testing_support::TempDir m_config;
+    fs::path m_registry;
+    fs::path m_socket;
+    pid_t m_pid = 0;
+};
+
+TEST_F(KestriumUser, AnswersByVoiceMailDialsForAnotherApplicationAndSavesOnSigterm)
+{
+    StartKestrium();
+    ASSERT_TRUE(WaitUntil([&] { return Linesim("list").find("line 2: Zo-Linka Line 2") != std::string::npos; }))
+        << "the exchange of the running program answers";
+
+    // "Answer after" 2: voice mail picks up on the second ring, greets, beeps and records.
+    ASSERT_NE(Linesim("ring 2 5559876 \"Ann Lee\"").find("ringing line 2"), std::string::npos);
+    ASSERT_TRUE(WaitUntil([&] { return Linesim("heard 2").find("tone beep 600") != std::string::npos; }))
+        << Linesim("heard 2");
+    std::this_thread::sleep_for(1s);
+    ASSERT_EQ(Linesim("play 2 " + (m_data / "message.wav").string()).find("error"), std::string::npos);
+    std::this_thread::sleep_for(2s);
+    Linesim("hangup 2");
+    ASSERT_TRUE(WaitUntil([&] { return CallLog().find("\"Ann Lee\"") != std::string::npos; })) << CallLog();
+    const std::string log = CallLog();
+    EXPECT_NE(log.find("\"Ann Lee\",\"5559876\",\"\",\"File:///"), std::string::npos) << log;
+
+    // Another application's dialing request: placed on the default line, logged when it ends.
+    const std::string dialed = RunCommand("KESTRIUM_TELEPHONY_SOCKET=" + m_socket.string() + " " + kDial + " 5551234 \"Bob Stone\"");
+    ASSERT_TRUE(WaitUntil([&] { return Linesim("list").find("line 1: Zo-Linka Line 1 (analog, handset down) call") != std::string::npos
+                                    && Linesim("list").find("connected") != std::string::npos; }))
+        << dialed << Linesim("list");
+    Linesim("hangup 1");
+    ASSERT_TRUE(WaitUntil([&] { return CallLog().find("\"Bob Stone\"") != std::string::npos; })) << CallLog();
+
+    EXPECT_EQ(StopKestrium(), 0);
+    for (const char* name : { "KestriumContacts200.csv", "KestriumSpeedDial200.csv", "KestriumRedialList200.csv",
+             "KestriumCallLog.csv", "KestriumDevices.csv" })
+        EXPECT_TRUE(fs::exists(m_data / name)) << name;
+    EXPECT_NE(CallLog().find("\"Bob Stone\",\"5551234\",\"\",\"\",\"2\""), std::string::npos) << CallLog();
+
+    const std::vector<fs::path> messages = WaveFiles(m_data / "VoiceMail");
+    ASSERT_EQ(messages.size(), 1u);
+    const testing_support::SoundFile message = testing_support::ReadSoundFile(messages[0].string());
+    ASSERT_TRUE(message.opened);
+    ASSERT_GT(message.frames, 8000) << "more than a second of the caller's message";
+    double best = 0;
+    for (std::size_t at = 0; at + 800 <= message.samples.size(); at += 800)
+        best = std::max(best, testing_support::ToneShare(message.samples, at, 800, 440));
+    EXPECT_GT(best, 0.8) << "the caller's 440 Hz is in the message";
+}
+
+} // namespace
