@@ -49,6 +49,19 @@ bool HasDate(const CallTime& time)
     return time.year != 0 && time.month != 0 && time.day != 0;
 }
 
+// Offered, or answered but never connected.
+bool IsUnanswered(DWORD state)
+{
+    return state == LINECALLSTATE_OFFERING || state == LINECALLSTATE_ACCEPTED;
+}
+
+// A caller who hangs up before the call was answered may reach it as DISCONNECTED before IDLE:
+// the unanswered state is kept, so that IDLE logs the call as missed.
+DWORD NextLastState(DWORD last, DWORD state)
+{
+    return state == LINECALLSTATE_DISCONNECTED && IsUnanswered(last) ? last : state;
+}
+
 } // namespace
 
 CallLogger::CallLogger(CallLogStore& store, std::filesystem::path logFile)
@@ -108,16 +121,15 @@ void CallLogger::RecordCallState(LineSlot& slot, HCALL call, DWORD state)
     default:
         break;
     }
-    record.lastState = state;
+    record.lastState = NextLastState(record.lastState, state);
 }
 
 int CallLogger::EndedCallType(const LineSlot& slot, HCALL call, const CallRecord& record, DWORD origin) const
 {
-    switch (record.lastState) {
     // A caller who gives up while the answer is still pending was never answered either.
-    case LINECALLSTATE_OFFERING:
-    case LINECALLSTATE_ACCEPTED:
+    if (IsUnanswered(record.lastState))
         return kCallTypeMissed;
+    switch (record.lastState) {
     case LINECALLSTATE_CONNECTED:
     case LINECALLSTATE_DISCONNECTED:
         if (call == slot.GetSetupCall() && slot.GetVoiceMailFlag() != 0)

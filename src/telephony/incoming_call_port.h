@@ -13,6 +13,8 @@ public:
     virtual void UpdateIncomingPopups(LineSlot& slot, HCALL call) = 0;
     // After LINE_LINEDEVSTATE with LINEDEVSTATE_RINGING; TAPI counts rings from 0.
     virtual void OnRing(LineSlot& slot, DWORD ringMode, DWORD ringCount) = 0;
+    // The slot's line has closed: its calls are gone without further events.
+    virtual void OnLineClosed(LineSlot& slot) = 0;
 };
 
 // Until the pop-ups are built, offered calls ring without a pop-up and are never answered by
@@ -21,4 +23,5 @@ class NoIncomingCalls : public IncomingCallPort {
 public:
     void UpdateIncomingPopups(LineSlot&, HCALL) override { }
     void OnRing(LineSlot&, DWORD, DWORD) override { }
+    void OnLineClosed(LineSlot&) override { }
 };

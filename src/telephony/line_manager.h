@@ -115,6 +115,7 @@ public:
     Prompter& GetPrompter() const { return m_prompter; }
     CallLogger& Logger() const { return m_logger; }
     CallRecordingPort& Recording() const { return *m_recording; }
+    IncomingCallPort& Incoming() const { return *m_incoming; }
     // The main window once it is ready, else null.
     MainWindowLink* ReadyWindow() const;
     HCALL GetDigitsCall() const { return m_digitsCall; }

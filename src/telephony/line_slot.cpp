@@ -224,6 +224,7 @@ void LineSlot::CloseLine(HLINEAPP, HPHONEAPP phoneApp)
     m_pendingAutoDrop = m_pendingBeepReject = m_pendingAnswer = m_pendingMakeCall = 0;
     m_autoDropHandleSlot = nullptr;
     m_autoDropCall = m_ignoredCall = m_setupCall = 0;
+    m_manager.Incoming().OnLineClosed(*this);
 }
 
 LONG LineSlot::SetHeadset(bool on)
@@ -255,13 +256,15 @@ void LineSlot::ShowNoRoom()
     m_manager.GetPrompter().ShowMessage(kNoRoom, kTitle, Prompter::Icon::None);
 }
 
-// A call already in the table is not taken twice.
+// A call already in the table is not taken twice. A call refused for lack of room gives its handle
+// back: at once when TAPI allows it, else (the call still rings here) when it goes idle.
 void LineSlot::AddNewCall(HCALL call)
 {
     if (call == 0 || IndexOfCall(call) >= 0)
         return;
     CallRecord* record = FindFreeRecord();
     if (!record) {
+        Tapi().lineDeallocateCall(call);
         ShowNoRoom();
         return;
     }
@@ -371,13 +374,14 @@ void LineSlot::ShowKeypadTab(bool show)
         window->ShowTab(MainWindowLink::kContactsTab);
 }
 
+// A call without a record (refused for lack of room) is freed all the same.
 void LineSlot::DeallocateCall(HCALL call)
 {
     if (call == 0)
         return;
-    for (CallRecord& record : m_calls)
-        if (record.call == call && Tapi().lineDeallocateCall(call) == 0)
-            record = CallRecord{};
+    const int index = IndexOfCall(call);
+    if (Tapi().lineDeallocateCall(call) == 0 && index >= 0)
+        m_calls[index] = CallRecord{};
 }
 
 bool LineSlot::DescribeCall(HCALL call, CallDescription& out)
@@ -515,9 +519,11 @@ void LineSlot::OnReply(LONG requestId, LONG result)
             m_calls[index].lastState = LINECALLSTATE_OFFERING;
         Tapi().lineDrop(m_ignoredCall, nullptr, 0);
     }
+    // A failed answer (the caller hung up first) leaves no call to greet and record.
     if (requestId == m_pendingAnswer) {
         m_pendingAnswer = 0;
-        m_manager.Recording().AnswerForVoiceMail(m_index, m_setupCall);
+        if (result == 0)
+            m_manager.Recording().AnswerForVoiceMail(m_index, m_setupCall);
     }
     if (requestId == m_pendingMakeCall) {
         m_pendingMakeCall = 0;

@@ -51,6 +51,10 @@ TAPI_EXPORT const char* tapisimLastError(void);
 
 #define TAPISIM_CALLER_BLOCKED 0x1 // caller id withheld
 #define TAPISIM_CALLER_OUTOFAREA 0x2 // caller id not available from the network
+// The caller's cancel (giving up or hanging up before the call connected) reaches the line as
+// DISCONNECTED (LINEDISCONNECTMODE_NORMAL) before the application drops it, as many real lines
+// report it; without the flag the offered call goes IDLE at once.
+#define TAPISIM_CALLER_DISCONNECTS 0x4
 
 typedef struct tapisim_caller_tag {
     const char* number; // caller number, null or "" for none
@@ -67,7 +71,7 @@ TAPI_EXPORT LONG tapisimRing(DWORD lineId, const TAPISIM_CALLER* caller);
 /* ---- the far end of a call --------------------------------------------------------------- */
 
 // The far end hangs up the line's call: a talking or dialled call goes DISCONNECTED (mode NORMAL),
-// an offered call IDLE (the caller gave up).
+// an offered call IDLE (the caller gave up; DISCONNECTED with TAPISIM_CALLER_DISCONNECTS).
 TAPI_EXPORT LONG tapisimHangUp(DWORD lineId);
 // For a dialled call waiting on a TAPISIM_OUTCOME_MANUAL rule: answer it, or refuse it
 // (DISCONNECTED with LINEDISCONNECTMODE_REJECT).

@@ -134,6 +134,8 @@ LONG CommandInterpreter::Ring(const Words& words, std::string& reply)
             caller.flags |= TAPISIM_CALLER_BLOCKED;
         } else if (word == "--out-of-area") {
             caller.flags |= TAPISIM_CALLER_OUTOFAREA;
+        } else if (word == "--disconnects") {
+            caller.flags |= TAPISIM_CALLER_DISCONNECTS;
         } else if (word == "--give-up" || word == "--hang-up-after") {
             DWORD value = 0;
             if (i + 1 >= words.size() || !ParseNumber(words[i + 1], value) || value > 86400)

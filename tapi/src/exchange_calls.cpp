@@ -273,7 +273,8 @@ void Exchange::DisconnectCall(Call& call, DWORD mode)
 {
     if (call.state == LINECALLSTATE_IDLE || call.state == LINECALLSTATE_DISCONNECTED)
         return;
-    if (call.state == LINECALLSTATE_OFFERING || call.state == LINECALLSTATE_ACCEPTED) {
+    const bool unanswered = call.state == LINECALLSTATE_OFFERING || call.state == LINECALLSTATE_ACCEPTED;
+    if (unanswered && !(call.callerFlags & TAPISIM_CALLER_DISCONNECTS)) {
         // An offered call whose caller hangs up simply ends.
         SetState(call, LINECALLSTATE_IDLE, 0);
         return;
@@ -334,7 +335,7 @@ LONG Exchange::Ring(DWORD line, const TAPISIM_CALLER& caller)
 void Exchange::RingIncoming(Call& call)
 {
     if (call.giveUpAfterRings && call.ringCount >= call.giveUpAfterRings) {
-        SetState(call, LINECALLSTATE_IDLE, 0);
+        DisconnectCall(call, LINEDISCONNECTMODE_NORMAL);
         return;
     }
     PostLineDevState(call.device, LINEDEVSTATE_RINGING, 1, call.ringCount);

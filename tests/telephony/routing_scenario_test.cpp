@@ -9,7 +9,7 @@
 
 namespace {
 
-class CountingIncoming : public IncomingCallPort {
+class CountingIncoming : public NoIncomingCalls {
 public:
     void UpdateIncomingPopups(LineSlot&, HCALL call) override { updated.push_back(call); }
     void OnRing(LineSlot&, DWORD, DWORD count) override { rings.push_back(count); }

@@ -1,10 +1,13 @@
+#include "ui/telephony_widgets/incoming_call_dialog.h"
 #include "ui/telephony_widgets/message_box_prompter.h"
 #include "ui/telephony_widgets/qt_call_tree.h"
 #include "ui/telephony_widgets/qt_select_call_dialog.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -148,6 +151,54 @@ TEST(MessageBoxPrompter, ShowsPlainTextWithTitleAndIcon)
         box->button(QMessageBox::Ok)->click();
     });
     prompter.ShowMessage("<i>Call failed.</i>", "Kestrium", Prompter::Icon::Exclamation);
+}
+
+// Remembers the buttons pressed; closes the pop-up from within its own button when asked to, as
+// the incoming-call handling does.
+class ButtonLog : public IncomingPopupListener {
+public:
+    void OnPopupButton(IncomingPopup&, Button button) override
+    {
+        pressed.push_back(button);
+        if (closeOnPress)
+            closeOnPress->reset();
+    }
+
+    std::vector<Button> pressed;
+    IncomingPopup::Handle* closeOnPress = nullptr;
+};
+
+TEST(IncomingCallDialog, ShowsTheCallerAsPlainTextAndOnlyItsButtonsCloseIt)
+{
+    using Button = IncomingPopupListener::Button;
+    ButtonLog log;
+    IncomingPopup::Handle handle = IncomingCallDialog::Create(log);
+    auto& dialog = static_cast<IncomingCallDialog&>(*handle);
+    const QPointer<IncomingCallDialog> alive(&dialog);
+    EXPECT_EQ(dialog.windowTitle(), "Incoming call:");
+    dialog.SetCallInfo(0x51, 2, "<b>Eve</b><img src=x>,555", "Incoming call on Front Desk");
+    dialog.ShowOnTop();
+    dialog.Move(1586, 894, 334, 116);
+    EXPECT_EQ(dialog.CallerText()->textFormat(), Qt::PlainText);
+    EXPECT_EQ(dialog.CallerText()->text(), "<b>Eve</b><img src=x>,555");
+    EXPECT_EQ(dialog.windowTitle(), "Incoming call on Front Desk");
+    EXPECT_EQ(dialog.frameGeometry(), QRect(1586, 894, 334, 116));
+    EXPECT_TRUE(dialog.AnswerButton()->isDefault());
+    EXPECT_EQ(dialog.VoicemailButton()->text(), "Send to voicemail");
+
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+    dialog.close();
+    EXPECT_TRUE(dialog.isVisible()) << "Escape and the close box do nothing";
+
+    QTest::mouseClick(dialog.AnswerButton(), Qt::LeftButton);
+    QTest::mouseClick(dialog.VoicemailButton(), Qt::LeftButton);
+    log.closeOnPress = &handle;
+    QTest::mouseClick(dialog.IgnoreButton(), Qt::LeftButton);
+    EXPECT_EQ(log.pressed, (std::vector<Button>{ Button::Answer, Button::SendToVoicemail, Button::Ignore }));
+    ASSERT_FALSE(alive.isNull()) << "a pop-up closed by its own button outlives the click";
+    EXPECT_FALSE(alive->isVisible());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(alive.isNull());
 }
 
 } // namespace
