@@ -6,6 +6,7 @@
 #include "store/group_store.h"
 #include "store/phone_label_store.h"
 #include "ui/main/main_window.h"
+#include "ui/telephony_widgets/incoming_call_dialog.h"
 
 #include <QGuiApplication>
 #include <QTimer>
@@ -65,12 +66,15 @@ Application::Application(fs::path dataFolder, platform::RegistryHive& hive, Prom
     , m_logger(m_callLog, m_dataFolder / CallLogStore::kFileName)
     , m_lines(m_tapi, m_settings, m_prompter, m_logger, m_dataFolder)
     , m_redial(m_contacts.Groups(), m_contacts.Labels())
+    , m_incoming(m_lines, m_appSettings, &IncomingCallDialog::Create, m_screen)
 {
+    m_lines.SetIncomingPort(&m_incoming);
 }
 
 Application::~Application()
 {
     Finish();
+    m_lines.SetIncomingPort(nullptr);
 }
 
 int Application::Run()

@@ -7,8 +7,10 @@
 #include "store/redial_store.h"
 #include "store/speed_dial_store.h"
 #include "telephony/call_logger.h"
+#include "telephony/incoming_calls.h"
 #include "telephony/line_manager.h"
 #include "telephony/tapi_binding.h"
+#include "ui/telephony_widgets/qt_screen_area.h"
 
 #include <QLockFile>
 
@@ -74,6 +76,9 @@ private:
     LineManager m_lines;
     RedialStore m_redial;
     AppSettings m_appSettings;
+    // The line events' handlers; unset from the line manager before they go.
+    QtScreenArea m_screen;
+    IncomingCalls m_incoming;
     std::unique_ptr<MainWindow> m_window;
     bool m_started = false;
 };
