@@ -38,7 +38,8 @@ protected:
     // Runs kestrium-dial in its own process, as another application would; its exit status.
     static int DialFromAnotherProcess(const std::string& arguments)
     {
-        const int status = std::system((std::string(KESTRIUM_DIAL) + " " + arguments + " >/dev/null 2>&1").c_str());
+        const int status
+            = std::system((std::string(KESTRIUM_DIAL) + " " + arguments + " >/dev/null 2>&1").c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
@@ -119,10 +120,10 @@ TEST_F(SystemDialerScenario, EachStartFollowsTheSettingAndKeepsThePreviousHandle
 // socket: the call goes out on the default line as given, not translated, and is logged.
 TEST_F(SystemDialerScenario, RequestFromAnotherProcessIsPlacedOnTheDefaultLineAndLogged)
 {
+    Start();
     ASSERT_NE(std::string(tapisimControlSocketPath()), "");
     EXPECT_EQ(DialFromAnotherProcess("5550100"), 1) << "nobody serves requests yet";
-    m_settings.Write(Settings::kIsSystemDialer, 1);
-    Start();
+    m_manager->BecomeSystemDialer();
     m_manager->SetDefaultLine(2);
     TAPISIM_DIALRULE rule{ "12125550100", TAPISIM_OUTCOME_ANSWER, 1000, 5000 };
     ASSERT_EQ(tapisimAddDialRule(&rule), TAPISIM_OK);
@@ -150,7 +151,8 @@ TEST_F(SystemDialerScenario, RequestFromAnotherProcessIsPlacedOnTheDefaultLineAn
     EXPECT_EQ(entry.number, "+1-212-555-0100");
     EXPECT_EQ(entry.startTime, connected);
     EXPECT_EQ(entry.DurationText(), "00:00:05");
-    EXPECT_FALSE(std::filesystem::exists(m_dir / "KestriumRedialList200.csv")) << "requests are not redialled";
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "KestriumRedialList200.csv"))
+        << "requests are not redialled";
 }
 
 } // namespace

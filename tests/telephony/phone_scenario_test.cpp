@@ -47,7 +47,8 @@ protected:
         const auto started = std::chrono::steady_clock::now();
         Slot(slot).PlayToPhone(on, window);
         Settle();
-        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - started);
     }
 };
 
