@@ -96,10 +96,10 @@ int LineManager::Initialize()
         return 0;
     }
     m_tapi.StartEventDelivery();
-    if (m_settings.Read(Settings::kIsSystemDialer) != 0) {
-        g_requestRecipient = this;
-        m_tapi.lineRegisterRequestRecipient(m_lineApp, 0, kRequestModes, 1);
-    }
+    if (IsSystemDialer())
+        BecomeSystemDialer();
+    else
+        StopBeingSystemDialer();
     PHONEINITIALIZEEXPARAMS phoneParams{};
     phoneParams.dwTotalSize = sizeof phoneParams;
     phoneParams.dwOptions = PHONEINITIALIZEEXOPTION_USEHIDDENWINDOW;
@@ -117,12 +117,19 @@ void LineManager::Shutdown()
 {
     if (m_lineApp == 0)
         return;
-    if (m_settings.Read(Settings::kIsSystemDialer) != 0)
-        m_tapi.lineRegisterRequestRecipient(m_lineApp, 0, kRequestModes, 0);
+    RegisterAsRequestRecipient(false);
     m_tapi.lineShutdown(m_lineApp);
     m_lineApp = 0;
-    if (g_requestRecipient == this)
-        g_requestRecipient = nullptr;
+}
+
+// Dialing requests are served while the program is the system dialer, from the moment it becomes
+// one (at start-up or when the setup dialog is saved) until it stops or shuts down.
+void LineManager::RegisterAsRequestRecipient(bool enable)
+{
+    if (m_lineApp == 0 || enable == (g_requestRecipient == this))
+        return;
+    m_tapi.lineRegisterRequestRecipient(m_lineApp, 0, kRequestModes, enable ? 1 : 0);
+    g_requestRecipient = enable ? this : nullptr;
 }
 
 void LineManager::CloseAllLines()

@@ -55,6 +55,12 @@ public:
     void OpenAllLines();
     void CloseAllLines();
 
+    // The system dialer (line_manager_dialer.cpp): the system's hand-off values name the program
+    // and it serves other applications' dialing requests. Start-up and the setup dialog switch it.
+    bool IsSystemDialer() const;
+    void BecomeSystemDialer();
+    void StopBeingSystemDialer();
+
     LineSlot& GetLineSlot(int index) { return *m_slots[index]; }
     // Plays every recording and records greetings and beeps in setup.
     WaveRecorder& GetSharedAudioEngine() { return m_sharedAudioEngine; }
@@ -126,6 +132,7 @@ private:
         LineSlot& slot, DWORD device, DWORD message, DWORD_PTR param1, DWORD_PTR param2, DWORD_PTR param3);
     void OnPhoneMessage(LineSlot& slot, DWORD message, DWORD_PTR param1, DWORD_PTR param2);
     void OnRequest(DWORD requestMode);
+    void RegisterAsRequestRecipient(bool enable);
     void RefreshAfterCallEvent(LineSlot& slot, HCALL call);
     void RefreshAfterNewCall();
 

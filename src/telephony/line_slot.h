@@ -101,6 +101,15 @@ public:
 
     // The headset hookswitch of the paired phone: microphone and speaker on, or on hook.
     LONG SetHeadset(bool on);
+    // The paired phone's controls (line_slot_phone.cpp); each answers 0 without an open line or a
+    // phone. `device` is a PHONEHOOKSWITCHDEV_ value.
+    int IsHeadsetOn();
+    int GetPhoneVolume(DWORD device, DWORD& volume);
+    int SetPhoneVolume(DWORD device, DWORD volume);
+    // Lets a recording play into the phone's handset (on) or gives the phone back to the line
+    // (off). While on, `window` hears when the handset is put down; it must call this with off
+    // before it goes away.
+    LONG PlayToPhone(bool on, HandsetListener* window);
 
     // The window told about handset hook changes while a recording plays to the phone.
     HandsetListener* GetNotifyWindow() const { return m_notifyWindow; }
@@ -120,6 +129,7 @@ private:
     void ShowKeypadTab(bool show);
     void ReleaseReservation(LONG requestId);
     bool IsActionCandidate(int action, HCALL call, DWORD state);
+    void DiscardPhoneMessage();
 
     LineManager& m_manager;
     const int m_index;

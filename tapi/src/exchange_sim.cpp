@@ -320,6 +320,8 @@ std::string Exchange::DescribeLines()
         if (line.phone >= 0) {
             const PhoneState& phone = m_phones[line.phone];
             out << ", handset " << (phone.handsetMode == PHONEHOOKSWITCHMODE_ONHOOK ? "down" : "up");
+            if (phone.audioToComputer)
+                out << ", audio to the computer";
         }
         out << ")";
         const Call* call = line.activeCall ? FindCall(line.activeCall) : nullptr;

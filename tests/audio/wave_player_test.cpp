@@ -74,6 +74,11 @@ struct SoxCase {
     int channels;
 };
 
+void PrintTo(const SoxCase& c, std::ostream* os)
+{
+    *os << "sox " << c.options;
+}
+
 class PlaysSoxFiles : public PlayerTest, public testing::WithParamInterface<SoxCase> { };
 
 } // namespace

@@ -251,6 +251,11 @@ struct FormatCase {
     double minSnrDb;
 };
 
+void PrintTo(const FormatCase& c, std::ostream* os)
+{
+    *os << c.description;
+}
+
 class RecorderFormats : public RecorderTest, public testing::WithParamInterface<FormatCase> { };
 
 TEST_P(RecorderFormats, WritesFilesThatStandardReadersDecode)

@@ -1,5 +1,6 @@
 #include "platform/audio_codec.h"
 #include "platform/msacm.h"
+#include "support/case_name.h"
 #include "tone.h"
 
 #include <gtest/gtest.h>
@@ -179,6 +180,11 @@ struct CodecCase {
     std::size_t endBlocks = 1; // blocks that may end the stream after the last sample
 };
 
+void PrintTo(const CodecCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class CodecRoundTrip : public testing::TestWithParam<CodecCase> { };
 
 TEST_P(CodecRoundTrip, KeepsAToneAndEverySample)
@@ -198,7 +204,7 @@ TEST_P(CodecRoundTrip, KeepsAToneAndEverySample)
 INSTANTIATE_TEST_SUITE_P(EveryFormat, CodecRoundTrip,
     testing::Values(CodecCase{ 0, 80, "PCM16" }, CodecCase{ 1, 35, "PCM8" }, CodecCase{ 2, 30, "A-Law" },
         CodecCase{ 3, 30, "u-Law" }, CodecCase{ 4, 20, "IMA ADPCM" }, CodecCase{ 5, 5, "GSM 6.10", 2 }),
-    [](const auto& info) { return std::string("Format") + std::to_string(info.param.formatIndex); });
+    [](const auto& info) { return testing_support::CaseName(info.param.name); });
 
 TEST(FormatChooser, CancelsWithoutAChooserAndFillsTheChosenFormat)
 {

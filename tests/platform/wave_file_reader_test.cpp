@@ -70,6 +70,11 @@ struct BadFile {
     MCIERROR error;
 };
 
+void PrintTo(const BadFile& file, std::ostream* os)
+{
+    *os << file.name;
+}
+
 class WaveFileReaderRefuses : public testing::TestWithParam<BadFile> { };
 
 TEST_P(WaveFileReaderRefuses, DamagedFiles)

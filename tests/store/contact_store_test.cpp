@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+
 using testing_support::ReadBytes;
 using testing_support::TempDir;
 using testing_support::WriteBytes;
@@ -156,6 +159,11 @@ struct QueryCase {
     int expected;
 };
 
+void PrintTo(const QueryCase& c, std::ostream* os)
+{
+    *os << "query \"" << c.text << "\" matches field " << c.expected;
+}
+
 class MatchesQueryCases : public testing::TestWithParam<QueryCase> { };
 
 TEST_P(MatchesQueryCases, FindsNameWordsInDifferentFields)
@@ -173,7 +181,13 @@ INSTANTIATE_TEST_SUITE_P(ContactStore, MatchesQueryCases,
         QueryCase{ "acme", 5 }, QueryCase{ "", 1 }, QueryCase{ "jo sm", 1 }, QueryCase{ "sm jo", 1 },
         QueryCase{ "jo jo", 0 }, QueryCase{ "jo ", 1 }, QueryCase{ "sm ", 3 }, QueryCase{ "jo q sm", 1 },
         QueryCase{ "xy sm", 0 }, QueryCase{ "jo xy", 0 }, QueryCase{ "johnny", 0 }, QueryCase{ "555", 0 },
-        QueryCase{ "smithv", 0 }, QueryCase{ "jo  sm", 1 }));
+        QueryCase{ "smithv", 0 }, QueryCase{ "jo  sm", 1 }),
+    // Each blank shows, so "jo sm" and "jo  sm" stay apart.
+    [](const auto& info) {
+        std::string name = info.param.text.empty() ? "Empty" : info.param.text;
+        std::replace(name.begin(), name.end(), ' ', '_');
+        return name;
+    });
 
 TEST(ContactStore, MatchesQueryFoldsOnlyAsciiLettersAndCutsLongTexts)
 {

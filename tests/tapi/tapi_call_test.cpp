@@ -135,7 +135,7 @@ INSTANTIATE_TEST_SUITE_P(Outcomes, TapiDialPlan,
             LINEDISCONNECTMODE_BADADDRESS },
         OutcomeCase{
             "reject", TAPISIM_OUTCOME_REJECT, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_REJECT }),
-    [](const auto& info) { return TestNameFrom(info.param.outcome); });
+    [](const auto& info) { return testing_support::CaseName(info.param.outcome); });
 
 TEST_F(TapiCalls, BusyNumberShowsBusyBeforeTheExchangeReleasesIt)
 {
@@ -435,7 +435,7 @@ INSTANTIATE_TEST_SUITE_P(States, TapiHangUp,
         HangUpCase{ "offering", 0, true, false, LINECALLSTATE_OFFERING, LINECALLSTATE_IDLE },
         HangUpCase{ "accepted", 0, true, true, LINECALLSTATE_ACCEPTED, LINECALLSTATE_IDLE },
         HangUpCase{ "answered", 1000, true, true, LINECALLSTATE_CONNECTED, LINECALLSTATE_DISCONNECTED }),
-    [](const auto& info) { return TestNameFrom(info.param.name); });
+    [](const auto& info) { return testing_support::CaseName(info.param.name); });
 
 TEST_F(TapiCalls, HangUpOfADisconnectedOrMissingCallIsRefused)
 {

@@ -105,7 +105,7 @@ INSTANTIATE_TEST_SUITE_P(Mistakes, ExchangeBadConfiguration,
         BadConfig{ "[line]\nname A\n", "line 2: expected \"key = value\"" },
         BadConfig{ "[line]\nname = A\n[dial]\npattern = 1\noutcome = later\n",
             "line 5: outcome must be answer, busy, noanswer, badaddress, reject or manual" }),
-    [](const auto& info) { return TestNameFrom(info.param.error); });
+    [](const auto& info) { return testing_support::CaseName(info.param.error); });
 
 TEST_F(ExchangeConfiguration, ConfigurationIsRefusedWhileApplicationsRun)
 {

@@ -1,6 +1,5 @@
 #include "tapi_fixture.h"
 
-#include <cctype>
 #include <cstring>
 #include <vector>
 
@@ -22,18 +21,6 @@ void PhoneCallback(DWORD device, DWORD message, DWORD_PTR instance, DWORD_PTR p1
 }
 
 } // namespace
-
-std::string TestNameFrom(std::string_view text)
-{
-    std::string name;
-    for (char c : text) {
-        if (std::isalnum(static_cast<unsigned char>(c)))
-            name += c;
-        else if (!name.empty() && name.back() != '_')
-            name += '_';
-    }
-    return name.empty() ? "empty" : name;
-}
 
 void TapiFixture::SetUp()
 {

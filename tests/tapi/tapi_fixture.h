@@ -3,15 +3,12 @@
 #include "tapi.h"
 #include "tapisim.h"
 
+#include "support/case_name.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
-#include <string_view>
 #include <vector>
-
-// A parameterised test's name made from a text: letters and digits kept, runs of anything else
-// become one "_".
-std::string TestNameFrom(std::string_view text);
 
 // One message as an application's callback received it.
 struct Received {

@@ -90,7 +90,7 @@ INSTANTIATE_TEST_SUITE_P(Addresses, TapiTranslate,
         TranslateCase{
             "+1 (212) 555-1234 ^Bob", "T5551234", LINETRANSLATERESULT_CANONICAL | LINETRANSLATERESULT_LOCAL },
         TranslateCase{ "555-1234", "555-1234", 0 }),
-    [](const auto& info) { return TestNameFrom(info.param.address); });
+    [](const auto& info) { return testing_support::CaseName(info.param.address); });
 
 TEST_F(TapiFixture, TranslateReportsTheNeededSizeAndTheSecondCallGetsTheFullStrings)
 {

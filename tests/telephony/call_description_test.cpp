@@ -48,6 +48,7 @@ TEST(CallText, PlacedCallShowsCalledPartyAndAddress)
 }
 
 struct StateCase {
+    const char* name;
     DWORD state;
     DWORD mode;
     DWORD origin;
@@ -56,6 +57,11 @@ struct StateCase {
     const char* text;
     int image;
 };
+
+void PrintTo(const StateCase& c, std::ostream* os)
+{
+    *os << '"' << c.text << "\" with image " << c.image;
+}
 
 class StateTextTest : public ::testing::TestWithParam<StateCase> { };
 
@@ -73,36 +79,45 @@ TEST_P(StateTextTest, AppendsTextAndImage)
 constexpr DWORD kOut = LINECALLORIGIN_OUTBOUND;
 
 INSTANTIATE_TEST_SUITE_P(States, StateTextTest,
-    ::testing::Values(StateCase{ LINECALLSTATE_IDLE, 0, kOut, 0, {}, " (Idle)", 0 },
-        StateCase{ LINECALLSTATE_OFFERING, 0, kOut, 0, {}, " (Incoming)", 7 },
-        StateCase{ LINECALLSTATE_ACCEPTED, 0, kOut, 0, {}, " (Accepted)", 7 },
-        StateCase{ LINECALLSTATE_DIALTONE, 0, kOut, 0, {}, " (Dialtone)", 4 },
-        StateCase{ LINECALLSTATE_DIALING, 0, kOut, 0, {}, " (Dialing...)", 3 },
-        StateCase{ LINECALLSTATE_RINGBACK, 0, kOut, 0, {}, " (Ringing...)", 10 },
-        StateCase{ LINECALLSTATE_BUSY, 0, kOut, 0, {}, " (Busy)", 2 },
-        StateCase{ LINECALLSTATE_CONNECTED, 0, kOut, 0, { true, true }, " (Voicemail)", 25 },
-        StateCase{ LINECALLSTATE_CONNECTED, 0, kOut, 0, { true, false }, " (Recording)", 11 },
-        StateCase{ LINECALLSTATE_CONNECTED, 0, LINECALLORIGIN_CONFERENCE, 0, {}, " (Conference)", 11 },
-        StateCase{ LINECALLSTATE_CONNECTED, 0, kOut, LINEMEDIAMODE_G3FAX, {}, " (Fax)", 5 },
-        StateCase{ LINECALLSTATE_CONNECTED, 0, kOut, LINEMEDIAMODE_G4FAX, {}, " (Fax)", 5 },
-        StateCase{ LINECALLSTATE_CONNECTED, 0, kOut, 0, {}, " (Connected)", 11 },
-        StateCase{ LINECALLSTATE_PROCEEDING, 0, kOut, 0, {}, " (Proceeding...)", 3 },
-        StateCase{ LINECALLSTATE_ONHOLD, 0, kOut, 0, {}, " (On-Hold) ", 6 },
-        StateCase{ LINECALLSTATE_ONHOLDPENDCONF, 0, kOut, 0, {}, " (On-Hold) ", 6 },
-        StateCase{ LINECALLSTATE_ONHOLDPENDTRANSFER, 0, kOut, 0, {}, " (On-Hold) ", 6 },
-        StateCase{ LINECALLSTATE_CONFERENCED, 0, kOut, 0, {}, " (Conferenced)", 13 },
-        StateCase{ LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL, kOut, 0, {}, " (Terminated)", 9 },
-        StateCase{ LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_REJECT, kOut, 0, {}, " (Rejected)", 9 },
-        StateCase{ LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_BUSY, kOut, 0, {}, " (Busy)", 2 },
-        StateCase{ LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NOANSWER, kOut, 0, {}, " (No-Answer)", 9 },
+    ::testing::Values(StateCase{ "Idle", LINECALLSTATE_IDLE, 0, kOut, 0, {}, " (Idle)", 0 },
+        StateCase{ "Offering", LINECALLSTATE_OFFERING, 0, kOut, 0, {}, " (Incoming)", 7 },
+        StateCase{ "Accepted", LINECALLSTATE_ACCEPTED, 0, kOut, 0, {}, " (Accepted)", 7 },
+        StateCase{ "Dialtone", LINECALLSTATE_DIALTONE, 0, kOut, 0, {}, " (Dialtone)", 4 },
+        StateCase{ "Dialing", LINECALLSTATE_DIALING, 0, kOut, 0, {}, " (Dialing...)", 3 },
+        StateCase{ "Ringback", LINECALLSTATE_RINGBACK, 0, kOut, 0, {}, " (Ringing...)", 10 },
+        StateCase{ "Busy", LINECALLSTATE_BUSY, 0, kOut, 0, {}, " (Busy)", 2 },
+        StateCase{ "VoiceMailCall", LINECALLSTATE_CONNECTED, 0, kOut, 0, { true, true }, " (Voicemail)", 25 },
+        StateCase{ "RecordedCall", LINECALLSTATE_CONNECTED, 0, kOut, 0, { true, false }, " (Recording)", 11 },
         StateCase{
-            LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_BADADDRESS, kOut, 0, {}, " (Bad address)", 9 },
+            "Conference", LINECALLSTATE_CONNECTED, 0, LINECALLORIGIN_CONFERENCE, 0, {}, " (Conference)", 11 },
+        StateCase{ "G3Fax", LINECALLSTATE_CONNECTED, 0, kOut, LINEMEDIAMODE_G3FAX, {}, " (Fax)", 5 },
+        StateCase{ "G4Fax", LINECALLSTATE_CONNECTED, 0, kOut, LINEMEDIAMODE_G4FAX, {}, " (Fax)", 5 },
+        StateCase{ "Connected", LINECALLSTATE_CONNECTED, 0, kOut, 0, {}, " (Connected)", 11 },
+        StateCase{ "Proceeding", LINECALLSTATE_PROCEEDING, 0, kOut, 0, {}, " (Proceeding...)", 3 },
+        StateCase{ "OnHold", LINECALLSTATE_ONHOLD, 0, kOut, 0, {}, " (On-Hold) ", 6 },
         StateCase{
-            LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NODIALTONE, kOut, 0, {}, " (No-Dialtone)", 8 },
-        StateCase{ LINECALLSTATE_DISCONNECTED, 0x8000, kOut, 0, {}, " (Canceled)", 9 },
+            "OnHoldPendingConference", LINECALLSTATE_ONHOLDPENDCONF, 0, kOut, 0, {}, " (On-Hold) ", 6 },
         StateCase{
-            LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_UNKNOWN, kOut, 0, {}, " (Disconnected)", 9 },
-        StateCase{ LINECALLSTATE_SPECIALINFO, 0, kOut, 0, {}, " (Unknown)", 14 },
-        StateCase{ LINECALLSTATE_UNKNOWN, 0, kOut, 0, {}, " (Unknown)", 14 }));
+            "OnHoldPendingTransfer", LINECALLSTATE_ONHOLDPENDTRANSFER, 0, kOut, 0, {}, " (On-Hold) ", 6 },
+        StateCase{ "Conferenced", LINECALLSTATE_CONFERENCED, 0, kOut, 0, {}, " (Conferenced)", 13 },
+        StateCase{ "DisconnectedNormal", LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL, kOut, 0, {},
+            " (Terminated)", 9 },
+        StateCase{ "DisconnectedReject", LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_REJECT, kOut, 0, {},
+            " (Rejected)", 9 },
+        StateCase{ "DisconnectedBusy", LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_BUSY, kOut, 0, {},
+            " (Busy)", 2 },
+        StateCase{ "DisconnectedNoAnswer", LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NOANSWER, kOut, 0,
+            {}, " (No-Answer)", 9 },
+        StateCase{ "DisconnectedBadAddress", LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_BADADDRESS, kOut,
+            0, {}, " (Bad address)", 9 },
+        StateCase{ "DisconnectedNoDialtone", LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NODIALTONE, kOut,
+            0, {}, " (No-Dialtone)", 8 },
+        StateCase{
+            "DisconnectedCanceled", LINECALLSTATE_DISCONNECTED, 0x8000, kOut, 0, {}, " (Canceled)", 9 },
+        StateCase{ "DisconnectedUnknown", LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_UNKNOWN, kOut, 0, {},
+            " (Disconnected)", 9 },
+        StateCase{ "SpecialInfo", LINECALLSTATE_SPECIALINFO, 0, kOut, 0, {}, " (Unknown)", 14 },
+        StateCase{ "Unknown", LINECALLSTATE_UNKNOWN, 0, kOut, 0, {}, " (Unknown)", 14 }),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -5,9 +5,15 @@
 namespace {
 
 struct CleanCase {
+    const char* name;
     const char* typed;
     const char* cleaned;
 };
+
+void PrintTo(const CleanCase& c, std::ostream* os)
+{
+    *os << '"' << c.typed << "\" becomes \"" << c.cleaned << '"';
+}
 
 class CleanBracketsTest : public ::testing::TestWithParam<CleanCase> { };
 
@@ -19,16 +25,29 @@ TEST_P(CleanBracketsTest, RemovesSeparatorsAroundBrackets)
 }
 
 INSTANTIATE_TEST_SUITE_P(Numbers, CleanBracketsTest,
-    ::testing::Values(CleanCase{ "555,(212),123", "555(212)123" },
-        CleanCase{ "555-(212)-123", "555(212)123" }, CleanCase{ "+44-(20)-794", "+44(20)794" },
-        CleanCase{ "555-1234", "555-1234" }, CleanCase{ "(212)", "(212)" }, CleanCase{ "-(", "(" },
-        CleanCase{ ")-", ")" }, CleanCase{ "", "" }));
+    ::testing::Values(CleanCase{ "CommasAroundArea", "555,(212),123", "555(212)123" },
+        CleanCase{ "DashesAroundArea", "555-(212)-123", "555(212)123" },
+        CleanCase{ "DashesAroundCountryArea", "+44-(20)-794", "+44(20)794" },
+        CleanCase{ "DashWithoutBrackets", "555-1234", "555-1234" },
+        CleanCase{ "BracketsOnly", "(212)", "(212)" }, CleanCase{ "DashBeforeOpening", "-(", "(" },
+        CleanCase{ "DashAfterClosing", ")-", ")" }, CleanCase{ "Empty", "", "" }),
+    [](const auto& info) { return std::string(info.param.name); });
 
 struct PlusCase {
+    const char* name;
     const char* number;
     bool accepted;
     const char* result;
 };
+
+void PrintTo(const PlusCase& c, std::ostream* os)
+{
+    *os << '"' << c.number << '"';
+    if (c.accepted)
+        *os << " becomes \"" << c.result << '"';
+    else
+        *os << " is refused";
+}
 
 class PlusRuleTest : public ::testing::TestWithParam<PlusCase> { };
 
@@ -42,9 +61,13 @@ TEST_P(PlusRuleTest, NeedsACountryCodeAndASeparator)
 }
 
 INSTANTIATE_TEST_SUITE_P(Numbers, PlusRuleTest,
-    ::testing::Values(PlusCase{ "+1-212-555", true, "+1 212-555" }, PlusCase{ "+1,212", true, "+1 212" },
-        PlusCase{ "+1 212", true, "+1 212" }, PlusCase{ "+44(20)794", true, "+44(20)794" },
-        PlusCase{ "+121", false, "" }, PlusCase{ "+", false, "" }, PlusCase{ "5551234", true, "5551234" }));
+    ::testing::Values(PlusCase{ "DashesSeparate", "+1-212-555", true, "+1 212-555" },
+        PlusCase{ "CommaSeparates", "+1,212", true, "+1 212" },
+        PlusCase{ "BlankSeparates", "+1 212", true, "+1 212" },
+        PlusCase{ "BracketSeparates", "+44(20)794", true, "+44(20)794" },
+        PlusCase{ "NoSeparator", "+121", false, "" }, PlusCase{ "PlusAlone", "+", false, "" },
+        PlusCase{ "NoPlus", "5551234", true, "5551234" }),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(NumberRules, DropsTheDialModeLetter)
 {
