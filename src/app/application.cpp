@@ -91,6 +91,7 @@ bool Application::Start()
     if (!LockDataFolder())
         return false;
     const std::vector<fs::path> unreadBefore = UnreadCopies(m_dataFolder);
+    const fs::path corruptBefore = m_hive.LastCorruptCopy();
     LoadStores();
     ReadSettings();
     m_window = std::make_unique<MainWindow>(m_lines, m_callLog, m_redial);
@@ -100,7 +101,9 @@ bool Application::Start()
     m_window->Initialize();
     m_started = true;
     // Reported once the window is up, so the lines already work while the message is read.
-    QTimer::singleShot(0, m_window.get(), [this, unreadBefore] { ReportSetAsideFiles(unreadBefore); });
+    QTimer::singleShot(0, m_window.get(), [this, unreadBefore, corruptBefore] {
+        ReportSetAsideFiles(unreadBefore, corruptBefore);
+    });
     return true;
 }
 
@@ -139,9 +142,9 @@ void Application::StartTelephony()
     m_lines.OpenAllLines();
 }
 
-void Application::ReportSetAsideFiles(const std::vector<fs::path>& unreadBefore)
+void Application::ReportSetAsideFiles(const std::vector<fs::path>& unreadBefore, const fs::path& corruptBefore)
 {
-    if (!m_hive.LastCorruptCopy().empty())
+    if (m_hive.LastCorruptCopy() != corruptBefore)
         m_prompter.ShowMessage(CorruptRegistryMessage(m_hive.LastCorruptCopy()), kTitle, Prompter::Icon::Exclamation);
     for (const fs::path& copy : UnreadCopies(m_dataFolder))
         if (!std::binary_search(unreadBefore.begin(), unreadBefore.end(), copy))

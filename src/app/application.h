@@ -58,7 +58,9 @@ private:
     void LoadStores();
     void ReadSettings();
     void StartTelephony();
-    void ReportSetAsideFiles(const std::vector<std::filesystem::path>& unreadBefore);
+    // Names each copy of a damaged file that this start-up set aside.
+    void ReportSetAsideFiles(
+        const std::vector<std::filesystem::path>& unreadBefore, const std::filesystem::path& corruptBefore);
     void SaveStores();
 
     std::filesystem::path m_dataFolder;
