@@ -220,6 +220,11 @@ struct WarningCase {
     int beepFromFile;
 };
 
+void PrintTo(const WarningCase& warning, std::ostream* out)
+{
+    *out << warning.name;
+}
+
 class RecordedCallWarning : public CallRecordingScenario,
                             public ::testing::WithParamInterface<WarningCase> { };
 
