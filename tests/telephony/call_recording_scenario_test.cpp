@@ -177,6 +177,11 @@ TEST_F(CallRecordingScenario, VoiceMailCallerHearsTheGreetingAndBeepAndLeavesAnU
     const std::vector<std::int16_t> message = Noise(2, 2000);
     WriteWave(m_appSettings.greetingFile, greeting);
     WriteWave(m_dir / "caller.wav", message);
+    // A voice-mail caller gets the tone whatever the beep settings say, never the beep file.
+    const std::vector<std::int16_t> beep = Noise(10, 300);
+    WriteWave(m_appSettings.beepFile, beep);
+    m_appSettings.playBeepWhenRecording = 0;
+    m_appSettings.playBeepFromFile = 1;
 
     AnswerForVoiceMail(1, "5559999", "Fay");
     Advance(300); // the answer completes and the greeting starts
@@ -189,6 +194,7 @@ TEST_F(CallRecordingScenario, VoiceMailCallerHearsTheGreetingAndBeepAndLeavesAnU
         << "recording waits for the tone";
     Advance(700);
     ASSERT_EQ(m_recording->GetRecordingState(1), CallRecordingPort::Recording);
+    EXPECT_FALSE(ContainsPart(Heard(1), beep, 20, 280));
 
     ASSERT_EQ(tapisimSetFarEndWave(1, (m_dir / "caller.wav").c_str()), TAPISIM_OK);
     Advance(2500);
