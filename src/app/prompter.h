@@ -12,4 +12,6 @@ public:
 
     // A plain box with one "OK" button. The text is shown as plain text, never as markup.
     virtual void ShowMessage(std::string_view text, std::string_view title, Icon icon) = 0;
+    // A question with the buttons "Yes" and "No", as plain text; true when the answer is Yes.
+    virtual bool AskYesNo(std::string_view text, std::string_view title) = 0;
 };

@@ -12,6 +12,8 @@ public:
     virtual ~CallRecordingPort() = default;
 
     virtual int GetRecordingState(int slot) const = 0;
+    // The call being recorded, or whose greeting or warning beep is under way; 0 when none. The
+    // call leaving the connected state stops what is under way for it.
     virtual HCALL GetRecordingCall(int slot) const = 0;
     virtual HCALL GetNotesCall(int slot) const = 0;
     virtual bool HasNotesDialog(int slot, HCALL call) const = 0;

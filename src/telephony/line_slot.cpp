@@ -331,7 +331,8 @@ void LineSlot::StopRecordingAndNotes(HCALL call)
     CallRecordingPort& recording = m_manager.Recording();
     if (call == recording.GetRecordingCall(m_index))
         recording.StopCallRecording(m_index);
-    if (call == recording.GetNotesCall(m_index))
+    // Every call may have its notes window open, not only the one opened last.
+    if (recording.HasNotesDialog(m_index, call))
         recording.CloseNotes(m_index, call);
 }
 

@@ -201,4 +201,22 @@ TEST(IncomingCallDialog, ShowsTheCallerAsPlainTextAndOnlyItsButtonsCloseIt)
     EXPECT_TRUE(alive.isNull());
 }
 
+TEST(MessageBoxPrompter, AsksYesNoQuestionsAsPlainText)
+{
+    ModalGuard guard;
+    MessageBoxPrompter prompter;
+    for (const QMessageBox::StandardButton answer : { QMessageBox::Yes, QMessageBox::No }) {
+        WhenModal([answer](QWidget& modal) {
+            auto* box = qobject_cast<QMessageBox*>(&modal);
+            ASSERT_NE(box, nullptr);
+            EXPECT_EQ(box->windowTitle(), "Kestrium");
+            EXPECT_EQ(box->text(), "Delete <b>this</b> note ?");
+            EXPECT_EQ(box->textFormat(), Qt::PlainText);
+            EXPECT_EQ(box->icon(), QMessageBox::Question);
+            box->button(answer)->click();
+        });
+        EXPECT_EQ(prompter.AskYesNo("Delete <b>this</b> note ?", "Kestrium"), answer == QMessageBox::Yes);
+    }
+}
+
 } // namespace

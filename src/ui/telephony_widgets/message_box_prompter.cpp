@@ -37,3 +37,11 @@ void MessageBoxPrompter::ShowMessage(std::string_view text, std::string_view tit
     box.setTextFormat(Qt::PlainText);
     box.exec();
 }
+
+bool MessageBoxPrompter::AskYesNo(std::string_view text, std::string_view title)
+{
+    QMessageBox box(QMessageBox::Question, ToQString(title), ToQString(text), QMessageBox::Yes | QMessageBox::No,
+        m_parent);
+    box.setTextFormat(Qt::PlainText);
+    return box.exec() == QMessageBox::Yes;
+}

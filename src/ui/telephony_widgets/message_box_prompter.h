@@ -10,6 +10,7 @@ public:
     explicit MessageBoxPrompter(QWidget* parent = nullptr);
 
     void ShowMessage(std::string_view text, std::string_view title, Icon icon) override;
+    bool AskYesNo(std::string_view text, std::string_view title) override;
 
 private:
     QWidget* m_parent;

@@ -2,10 +2,12 @@
 
 #include "app/prompter.h"
 
+#include <deque>
 #include <string>
 #include <vector>
 
-// Records every message box instead of showing it.
+// Records every message box instead of showing it; questions take the scripted answers in order
+// (No once they run out).
 class ScriptedPrompter : public Prompter {
 public:
     struct Message {
@@ -19,5 +21,17 @@ public:
         messages.push_back({ std::string(text), std::string(title), icon });
     }
 
+    bool AskYesNo(std::string_view text, std::string_view title) override
+    {
+        questions.push_back({ std::string(text), std::string(title), Icon::Question });
+        if (answers.empty())
+            return false;
+        const bool yes = answers.front();
+        answers.pop_front();
+        return yes;
+    }
+
     std::vector<Message> messages;
+    std::vector<Message> questions;
+    std::deque<bool> answers;
 };

@@ -1,0 +1,528 @@
+// Call recording, voice-mail answering and call notes through the real libtapi32.so on the manual
+// clock, with the real notes window offscreen.
+#include "support/telephony_scenario.h"
+
+#include "app/app_settings.h"
+#include "audio/call_recording.h"
+#include "sound_file.h"
+#include "store/recording_path.h"
+#include "ui/panels/notes_dialog.h"
+
+#include <QApplication>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <sndfile.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <fstream>
+#include <optional>
+#include <random>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kRate = 8000;
+constexpr std::size_t kSamplesPerMs = kRate / 1000;
+
+// Noise-like sound: any run of a few hundred samples occurs once, so finding a run in a recording
+// proves where the recorded sound came from.
+std::vector<std::int16_t> Noise(unsigned seed, unsigned ms)
+{
+    std::mt19937 generator(seed);
+    std::uniform_int_distribution<int> sample(-6000, 6000);
+    std::vector<std::int16_t> samples(ms * kSamplesPerMs);
+    for (std::int16_t& s : samples)
+        s = std::int16_t(sample(generator));
+    return samples;
+}
+
+void WriteWave(const fs::path& path, const std::vector<std::int16_t>& samples)
+{
+    SF_INFO info{};
+    info.samplerate = kRate;
+    info.channels = 1;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
+    sf_write_short(file, samples.data(), sf_count_t(samples.size()));
+    sf_close(file);
+}
+
+// True when the samples from `fromMs` to `toMs` of `sound` occur, unchanged, in `heard`.
+bool ContainsPart(const std::vector<std::int16_t>& heard, const std::vector<std::int16_t>& sound,
+    unsigned fromMs, unsigned toMs)
+{
+    const auto first = sound.begin() + std::ptrdiff_t(fromMs * kSamplesPerMs);
+    const auto last = sound.begin() + std::ptrdiff_t(toMs * kSamplesPerMs);
+    return std::search(heard.begin(), heard.end(), first, last) != heard.end();
+}
+
+std::vector<std::int16_t> Heard(DWORD line)
+{
+    std::vector<std::int16_t> samples(std::size_t(tapisimGetHeardAudio(line, nullptr, 0)));
+    tapisimGetHeardAudio(line, samples.data(), DWORD(samples.size()));
+    return samples;
+}
+
+std::string Generated(DWORD line)
+{
+    char text[512] = {};
+    tapisimGetGeneratedLog(line, text, sizeof text);
+    return text;
+}
+
+std::vector<fs::path> FilesIn(const std::string& folder)
+{
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(folder))
+        files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+std::string FileText(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+NotesDialog* OpenNotesDialog()
+{
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (auto* dialog = dynamic_cast<NotesDialog*>(widget); dialog && dialog->isVisible())
+            return dialog;
+    return nullptr;
+}
+
+// Windows that were closed are deleted once control is back in the event loop.
+void DeleteClosedWindows()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+class CallRecordingScenario : public TelephonyScenario {
+protected:
+    void SetUp() override
+    {
+        TelephonyScenario::SetUp();
+        m_appSettings = AppSettings::Read(m_settings, m_dir.Path().string());
+        m_recording
+            = std::make_unique<CallRecording>(*m_manager, m_appSettings, NotesDialog::Factory(m_prompter));
+        m_manager->SetRecordingPort(m_recording.get());
+        Start();
+    }
+    void TearDown() override
+    {
+        m_manager->CloseAllLines();
+        Settle();
+        m_recording.reset();
+        DeleteClosedWindows();
+        TelephonyScenario::TearDown();
+    }
+
+    // The greeting and beep files are polled on real time: let the poll timer tick.
+    void LetThePollRun()
+    {
+        QTest::qWait(3 * CallRecording::kPollIntervalMs);
+        Settle();
+    }
+
+    // A caller rings the line and is answered for voice mail, as the ring handling does it.
+    HCALL AnswerForVoiceMail(DWORD line, const char* number, const char* name)
+    {
+        Ring(line, number, name);
+        const HCALL call = OnlyCall(int(line));
+        const LONG request = Slot(int(line)).AnswerCall(call);
+        EXPECT_GT(request, 0);
+        Slot(int(line)).SetPendingAnswerRequest(request);
+        Slot(int(line)).SetSetupCall(call, 1);
+        return call;
+    }
+
+    HCALL ConnectedCall(int slot, const char* number)
+    {
+        AddDialRule(number, TAPISIM_OUTCOME_ANSWER, 500);
+        EXPECT_EQ(Slot(slot).PlaceCall(number, number, "", false), 1);
+        Advance(3000);
+        return OnlyCall(slot);
+    }
+
+    // The far end hangs up; the call model sees it before the clock moves on.
+    void HangUp(DWORD line)
+    {
+        ASSERT_EQ(tapisimHangUp(line), TAPISIM_OK);
+        Settle();
+    }
+
+    int Act(int action) { return m_manager->GetTargetCallForAction(false, action); }
+    bool Offered(int action) { return m_manager->GetTargetCallForAction(true, action) == 1; }
+
+    // The recording of the only logged call of the type, as samples.
+    testing_support::SoundFile LoggedRecording(const CallLogEntry& entry)
+    {
+        return testing_support::ReadSoundFile(RecordingPath::ToLocalFile(entry.recordingPath).string());
+    }
+
+    AppSettings m_appSettings;
+    std::unique_ptr<CallRecording> m_recording;
+};
+
+TEST_F(CallRecordingScenario, VoiceMailCallerHearsTheGreetingAndBeepAndLeavesAnUnheardMessage)
+{
+    const std::vector<std::int16_t> greeting = Noise(1, 1000);
+    const std::vector<std::int16_t> message = Noise(2, 2000);
+    WriteWave(m_appSettings.greetingFile, greeting);
+    WriteWave(m_dir / "caller.wav", message);
+    // A voice-mail caller gets the tone whatever the beep settings say, never the beep file.
+    const std::vector<std::int16_t> beep = Noise(10, 300);
+    WriteWave(m_appSettings.beepFile, beep);
+    m_appSettings.playBeepWhenRecording = 0;
+    m_appSettings.playBeepFromFile = 1;
+
+    AnswerForVoiceMail(1, "5559999", "Fay");
+    Advance(300); // the answer completes and the greeting starts
+    EXPECT_EQ(m_recording->GetRecordingState(1), CallRecordingPort::Starting);
+    Advance(1100);
+    LetThePollRun();
+    EXPECT_TRUE(ContainsPart(Heard(1), greeting, 100, 900)) << "the caller heard the greeting";
+    EXPECT_NE(Generated(1).find("tone beep 600"), std::string::npos) << Generated(1);
+    EXPECT_EQ(m_recording->GetRecordingState(1), CallRecordingPort::Starting)
+        << "recording waits for the tone";
+    Advance(700);
+    ASSERT_EQ(m_recording->GetRecordingState(1), CallRecordingPort::Recording);
+    EXPECT_FALSE(ContainsPart(Heard(1), beep, 20, 280));
+
+    ASSERT_EQ(tapisimSetFarEndWave(1, (m_dir / "caller.wav").c_str()), TAPISIM_OK);
+    Advance(2500);
+    HangUp(1);
+    Advance(1000);
+
+    EXPECT_EQ(m_recording->GetRecordingState(1), CallRecordingPort::Idle);
+    const CallLogStore log = LoggedCalls();
+    ASSERT_EQ(log.Count(), 1u);
+    const CallLogEntry& entry = *log.GetAt(0);
+    EXPECT_EQ(entry.TypeCode(), kCallTypeVoicemail);
+    EXPECT_EQ(entry.callerName, "Fay");
+    EXPECT_TRUE(entry.IsUnheard());
+    const fs::path file = RecordingPath::ToLocalFile(entry.recordingPath);
+    EXPECT_EQ(FilesIn(m_appSettings.voiceMailFolder), std::vector<fs::path>{ file })
+        << "one WAVE file and no temporary file in the voice-mail folder";
+    EXPECT_EQ(file.filename().string().rfind("Kes", 0), 0u);
+    EXPECT_EQ(file.extension(), ".wav");
+    const testing_support::SoundFile recorded = LoggedRecording(entry);
+    ASSERT_TRUE(recorded.opened);
+    EXPECT_EQ(recorded.rate, kRate);
+    EXPECT_TRUE(ContainsPart(recorded.samples, message, 0, 1900)) << "the message is the caller's";
+    EXPECT_FALSE(ContainsPart(recorded.samples, greeting, 100, 900)) << "the greeting is not recorded";
+}
+
+struct WarningCase {
+    const char* name;
+    int beepWhenRecording;
+    int beepFromFile;
+};
+
+void PrintTo(const WarningCase& warning, std::ostream* out)
+{
+    *out << warning.name;
+}
+
+class RecordedCallWarning : public CallRecordingScenario,
+                            public ::testing::WithParamInterface<WarningCase> { };
+
+// "Record call" on a connected call: the warning as the settings say (read while the program runs),
+// then one recording of the far end in the call recordings folder, logged with the call.
+TEST_P(RecordedCallWarning, RecordCallWarnsAsSetThenRecordsTheFarEnd)
+{
+    const WarningCase warning = GetParam();
+    m_appSettings.playBeepWhenRecording = warning.beepWhenRecording;
+    m_appSettings.playBeepFromFile = warning.beepFromFile;
+    const std::vector<std::int16_t> beep = Noise(3, 300);
+    WriteWave(m_appSettings.beepFile, beep);
+    const std::vector<std::int16_t> farEnd = Noise(4, 1500);
+    WriteWave(m_dir / "far.wav", farEnd);
+
+    ConnectedCall(0, "5551234");
+    tapisimClearHeard(0);
+    ASSERT_TRUE(Offered(kActionRecord));
+    ASSERT_EQ(Act(kActionRecord), 1);
+    if (warning.beepWhenRecording == 0) {
+        EXPECT_EQ(m_recording->GetRecordingState(0), CallRecordingPort::Recording) << "no beep: at once";
+    } else if (warning.beepFromFile == 0) {
+        EXPECT_NE(Generated(0).find("tone beep 600"), std::string::npos) << Generated(0);
+        EXPECT_EQ(m_recording->GetRecordingState(0), CallRecordingPort::Starting);
+        Advance(700);
+    } else {
+        Advance(400);
+        LetThePollRun();
+        EXPECT_TRUE(ContainsPart(Heard(0), beep, 20, 280)) << "the beep file went down the line";
+    }
+    ASSERT_EQ(m_recording->GetRecordingState(0), CallRecordingPort::Recording);
+    EXPECT_EQ(Generated(0).empty(), warning.beepWhenRecording == 0 || warning.beepFromFile != 0)
+        << Generated(0);
+    EXPECT_FALSE(Offered(kActionRecord)) << "a recording call is not offered for recording";
+    EXPECT_TRUE(Offered(kActionPauseRecording));
+
+    ASSERT_EQ(tapisimSetFarEndWave(0, (m_dir / "far.wav").c_str()), TAPISIM_OK);
+    Advance(2000);
+    ASSERT_EQ(Act(kActionDrop), 1);
+    Advance(1000);
+
+    const CallLogStore log = LoggedCalls();
+    ASSERT_EQ(log.Count(), 1u);
+    EXPECT_EQ(log.GetAt(0)->TypeCode(), kCallTypeOutgoing);
+    const fs::path file = RecordingPath::ToLocalFile(log.GetAt(0)->recordingPath);
+    EXPECT_EQ(FilesIn(m_appSettings.callRecordingsFolder), std::vector<fs::path>{ file });
+    const testing_support::SoundFile recorded = LoggedRecording(*log.GetAt(0));
+    EXPECT_TRUE(ContainsPart(recorded.samples, farEnd, 0, 1400));
+    EXPECT_TRUE(FilesIn(m_appSettings.voiceMailFolder).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Settings, RecordedCallWarning,
+    ::testing::Values(
+        WarningCase{ "Tone", 1, 0 }, WarningCase{ "NoBeep", 0, 0 }, WarningCase{ "BeepFile", 1, 1 }),
+    [](const ::testing::TestParamInfo<WarningCase>& info) { return info.param.name; });
+
+TEST_F(CallRecordingScenario, PauseAndResumeKeepOneFileWithoutThePausedPart)
+{
+    m_appSettings.playBeepWhenRecording = 0;
+    const std::vector<std::int16_t> farEnd = Noise(5, 3500);
+    WriteWave(m_dir / "far.wav", farEnd);
+    ConnectedCall(2, "5552222");
+    ASSERT_EQ(Act(kActionRecord), 1);
+    ASSERT_EQ(tapisimSetFarEndWave(2, (m_dir / "far.wav").c_str()), TAPISIM_OK);
+    Advance(1000);
+    ASSERT_EQ(Act(kActionPauseRecording), 1);
+    EXPECT_EQ(m_recording->GetRecordingState(2), CallRecordingPort::Paused);
+    EXPECT_TRUE(Offered(kActionRecord)) << "a paused recording is offered for resuming";
+    Advance(1000);
+    ASSERT_EQ(Act(kActionRecord), 1);
+    EXPECT_EQ(m_recording->GetRecordingState(2), CallRecordingPort::Recording);
+    Advance(1000);
+    HangUp(2);
+    Advance(1000);
+
+    ASSERT_EQ(FilesIn(m_appSettings.callRecordingsFolder).size(), 1u);
+    const testing_support::SoundFile recorded = LoggedRecording(*LoggedCalls().GetAt(0));
+    EXPECT_NEAR(double(recorded.frames), 2.0 * kRate, 0.1 * kRate) << "two of the three seconds";
+
+    EXPECT_TRUE(ContainsPart(recorded.samples, farEnd, 100, 900));
+    EXPECT_FALSE(ContainsPart(recorded.samples, farEnd, 1200, 1800)) << "nothing of the pause";
+    EXPECT_TRUE(ContainsPart(recorded.samples, farEnd, 2200, 2900));
+}
+
+// The exchange has no hold: the call-state event is delivered as the service would send it.
+TEST_F(CallRecordingScenario, HoldEndsTheRecordingAndRecordCallLaterStartsANewFile)
+{
+    m_appSettings.playBeepWhenRecording = 0;
+    const HCALL call = ConnectedCall(3, "5553333");
+    ASSERT_EQ(tapisimSetFarEndTone(3, 1000, -10), TAPISIM_OK);
+    ASSERT_EQ(Act(kActionRecord), 1);
+    Advance(1000);
+    const auto deliver = [&](DWORD state) {
+        LineManager::LineCallback(call, LINE_CALLSTATE, DWORD_PTR(&Slot(3)), state, 0, 0);
+    };
+    deliver(LINECALLSTATE_ONHOLD);
+    EXPECT_EQ(m_recording->GetRecordingState(3), CallRecordingPort::Idle);
+    const std::string first = Slot(3).CallAt(Slot(3).IndexOfCall(call)).recordingPath;
+    EXPECT_GT(testing_support::ReadSoundFile(first).frames, kRate / 2) << "the first part is a finished file";
+
+    deliver(LINECALLSTATE_CONNECTED);
+    ASSERT_EQ(Act(kActionRecord), 1);
+    Advance(1000);
+    const std::string second = Slot(3).CallAt(Slot(3).IndexOfCall(call)).recordingPath;
+    EXPECT_NE(second, first);
+    EXPECT_EQ(FilesIn(m_appSettings.callRecordingsFolder).size(), 2u) << "the earlier file is kept";
+}
+
+TEST_F(CallRecordingScenario, NoteIsSavedEmptiedCancelledAndDeleted)
+{
+    const HCALL call = ConnectedCall(2, "5552468");
+    const auto notePath = [&] { return Slot(2).CallAt(Slot(2).IndexOfCall(call)).notesPath; };
+    const auto openNotes = [&] {
+        EXPECT_EQ(Act(kActionAddNote), 1);
+        return OpenNotesDialog();
+    };
+
+    NotesDialog* dialog = openNotes();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->windowTitle(), "Notes");
+    EXPECT_FALSE(Offered(kActionAddNote)) << "one notes window per call";
+    QTest::keyClicks(dialog->Editor(), "Call back Tuesday");
+    const int updates = m_window.updates;
+    dialog->OkButton()->click();
+    DeleteClosedWindows();
+    EXPECT_EQ(m_window.updates, updates + 1) << "the main window shows the call's note";
+    const std::string saved = notePath();
+    EXPECT_EQ(fs::path(saved).parent_path(), fs::path(m_appSettings.callRecordingsFolder));
+    EXPECT_EQ(fs::path(saved).extension(), ".txt");
+    EXPECT_EQ(FileText(saved), "Call back Tuesday");
+    EXPECT_EQ(OpenNotesDialog(), nullptr);
+
+    dialog = openNotes();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->Note(), "Call back Tuesday");
+    m_prompter.answers = { true };
+    dialog->ClearButton()->click();
+    EXPECT_EQ(dialog->Note(), "");
+    dialog->CancelButton()->click();
+    DeleteClosedWindows();
+    EXPECT_EQ(FileText(saved), "Call back Tuesday") << "Clear saves nothing; Cancel keeps the file";
+
+    dialog = openNotes();
+    ASSERT_NE(dialog, nullptr);
+    dialog->Editor()->clear();
+    dialog->OkButton()->click();
+    DeleteClosedWindows();
+    EXPECT_FALSE(fs::exists(saved)) << "a note saved empty is removed";
+    EXPECT_EQ(notePath(), "");
+
+    dialog = openNotes();
+    ASSERT_NE(dialog, nullptr);
+    QTest::keyClicks(dialog->Editor(), "never mind");
+    dialog->CancelButton()->click();
+    DeleteClosedWindows();
+    EXPECT_EQ(notePath(), "") << "a cancelled new note leaves no empty file behind";
+    EXPECT_TRUE(FilesIn(m_appSettings.callRecordingsFolder).empty());
+
+    dialog = openNotes();
+    ASSERT_NE(dialog, nullptr);
+    QTest::keyClicks(dialog->Editor(), "Wrong number");
+    dialog->OkButton()->click();
+    DeleteClosedWindows();
+    dialog = openNotes();
+    ASSERT_NE(dialog, nullptr);
+    m_prompter.answers = { true };
+    dialog->DeleteButton()->click();
+    DeleteClosedWindows();
+    EXPECT_EQ(m_prompter.questions.back().text, "Are you sure you want to delete this note ?");
+    EXPECT_EQ(notePath(), "");
+    EXPECT_TRUE(FilesIn(m_appSettings.callRecordingsFolder).empty()) << "Delete removes the note file";
+
+    dialog = openNotes();
+    ASSERT_NE(dialog, nullptr);
+    QTest::keyClicks(dialog->Editor(), "Kept");
+    dialog->OkButton()->click();
+    dialog = openNotes();
+    ASSERT_NE(dialog, nullptr);
+    HangUp(2);
+    Advance(1000);
+    DeleteClosedWindows();
+    EXPECT_EQ(OpenNotesDialog(), nullptr) << "the window closes when its call ends";
+    const CallLogStore log = LoggedCalls();
+    ASSERT_EQ(log.Count(), 1u);
+    EXPECT_EQ(FileText(log.GetAt(0)->note), "Kept");
+}
+
+TEST_F(CallRecordingScenario, CallerWhoHangsUpDuringTheGreetingOrTheBeepLeavesNoRecording)
+{
+    WriteWave(m_appSettings.greetingFile, Noise(6, 2000));
+    AnswerForVoiceMail(1, "5550001", "Early");
+    Advance(300);
+    Advance(700);
+    ASSERT_EQ(m_recording->GetRecordingState(1), CallRecordingPort::Starting);
+    HangUp(1);
+    EXPECT_EQ(m_recording->GetRecordingState(1), CallRecordingPort::Idle) << "the greeting stops at once";
+    Advance(1500);
+    LetThePollRun();
+    Advance(1000);
+    EXPECT_EQ(Generated(1).find("tone"), std::string::npos) << "no tone on a cleared call: " << Generated(1);
+    EXPECT_EQ(m_recording->GetRecordingState(1), CallRecordingPort::Idle);
+
+    // Without a greeting file the tone comes at once; the caller hangs up during it.
+    fs::remove(m_appSettings.greetingFile);
+    AnswerForVoiceMail(3, "5550002", "Quick");
+    Advance(500);
+    ASSERT_NE(Generated(3).find("tone beep 600"), std::string::npos) << Generated(3);
+    HangUp(3);
+    Advance(1500);
+    EXPECT_EQ(m_recording->GetRecordingState(3), CallRecordingPort::Idle);
+
+    EXPECT_TRUE(FilesIn(m_appSettings.voiceMailFolder).empty()) << "no empty recording";
+    const CallLogStore log = LoggedCalls();
+    ASSERT_EQ(log.Count(), 2u);
+    for (std::size_t i = 0; i < log.Count(); ++i)
+        EXPECT_EQ(log.GetAt(i)->recordingPath, "") << log.GetAt(i)->callerName;
+
+    const HCALL next = AnswerForVoiceMail(1, "5550003", "Patient");
+    Advance(1000);
+    Advance(700);
+    EXPECT_EQ(m_recording->GetRecordingState(1), CallRecordingPort::Recording) << "the line records again";
+    EXPECT_EQ(m_recording->GetRecordingCall(1), next);
+}
+
+TEST_F(CallRecordingScenario, TwoVoiceMailCallsAtOnceAreBothGreetedAndRecorded)
+{
+    const std::vector<std::int16_t> greeting = Noise(7, 1000);
+    WriteWave(m_appSettings.greetingFile, greeting);
+    const std::vector<std::int16_t> first = Noise(8, 1500), second = Noise(9, 1500);
+    WriteWave(m_dir / "first.wav", first);
+    WriteWave(m_dir / "second.wav", second);
+
+    // The answers complete 300 ms apart, so the second greeting starts while the first plays.
+    AnswerForVoiceMail(0, "5551111", "Ann");
+    Advance(300);
+    AnswerForVoiceMail(4, "5554444", "Bob");
+    Advance(300);
+    EXPECT_EQ(m_recording->GetRecordingState(0), CallRecordingPort::Starting);
+    EXPECT_EQ(m_recording->GetRecordingState(4), CallRecordingPort::Starting);
+    Advance(1100);
+    LetThePollRun();
+    Advance(700);
+    for (DWORD line : { 0u, 4u }) {
+        EXPECT_TRUE(ContainsPart(Heard(line), greeting, 100, 900)) << "line " << line;
+        EXPECT_NE(Generated(line).find("tone beep 600"), std::string::npos) << "line " << line;
+        EXPECT_EQ(m_recording->GetRecordingState(int(line)), CallRecordingPort::Recording) << "line " << line;
+    }
+    ASSERT_EQ(tapisimSetFarEndWave(0, (m_dir / "first.wav").c_str()), TAPISIM_OK);
+    ASSERT_EQ(tapisimSetFarEndWave(4, (m_dir / "second.wav").c_str()), TAPISIM_OK);
+    Advance(2000);
+    HangUp(0);
+    HangUp(4);
+    Advance(1000);
+
+    const CallLogStore log = LoggedCalls();
+    ASSERT_EQ(log.Count(), 2u);
+    EXPECT_EQ(FilesIn(m_appSettings.voiceMailFolder).size(), 2u);
+    for (std::size_t i = 0; i < log.Count(); ++i) {
+        const CallLogEntry& entry = *log.GetAt(i);
+        EXPECT_EQ(entry.TypeCode(), kCallTypeVoicemail);
+        EXPECT_TRUE(entry.IsUnheard());
+        const std::vector<std::int16_t>& message = entry.callerName == "Ann" ? first : second;
+        EXPECT_TRUE(ContainsPart(LoggedRecording(entry).samples, message, 0, 1400)) << entry.callerName;
+    }
+}
+
+// A folder too long for a file name fails the recording or the note cleanly.
+TEST_F(CallRecordingScenario, FolderTooLongForTheFileNameRecordsNothing)
+{
+    m_appSettings.playBeepWhenRecording = 0;
+    // "<folder>/Kes" + up to 4 digits + ".wav": beyond the recorder's 247 bytes, within a note's 259.
+    std::string deep = m_dir.Path().string();
+    deep += "/" + std::string(std::max<std::size_t>(1, 239 - deep.size()), 'd');
+    ASSERT_TRUE(fs::create_directory(deep));
+    ASSERT_EQ(deep.size(), 240u);
+    m_appSettings.callRecordingsFolder = deep;
+    const HCALL call = ConnectedCall(0, "5557777");
+
+    ASSERT_EQ(Act(kActionRecord), 1);
+    EXPECT_EQ(m_recording->GetRecordingState(0), CallRecordingPort::Idle);
+    EXPECT_TRUE(Offered(kActionRecord)) << "the call can be recorded once the folder is fixed";
+    ASSERT_EQ(Act(kActionAddNote), 1);
+    NotesDialog* dialog = OpenNotesDialog();
+    ASSERT_NE(dialog, nullptr) << "a note name still fits";
+    dialog->CancelButton()->click();
+    DeleteClosedWindows();
+
+    m_appSettings.callRecordingsFolder = deep + "/" + std::string(20, 'e');
+    EXPECT_EQ(Act(kActionAddNote), 0);
+    EXPECT_EQ(OpenNotesDialog(), nullptr);
+    EXPECT_TRUE(FilesIn(deep).empty());
+    EXPECT_EQ(Slot(0).CallAt(Slot(0).IndexOfCall(call)).recordingPath, "");
+}
+
+} // namespace
