@@ -6,6 +6,7 @@
 #include "store/group_store.h"
 #include "store/phone_label_store.h"
 #include "ui/main/main_window.h"
+#include "ui/panels/notes_dialog.h"
 #include "ui/telephony_widgets/incoming_call_dialog.h"
 
 #include <QGuiApplication>
@@ -67,8 +68,10 @@ Application::Application(fs::path dataFolder, platform::RegistryHive& hive, Prom
     , m_lines(m_tapi, m_settings, m_prompter, m_logger, m_dataFolder)
     , m_redial(m_contacts.Groups(), m_contacts.Labels())
     , m_incoming(m_lines, m_appSettings, &IncomingCallDialog::Create, m_screen)
+    , m_recording(m_lines, m_appSettings, NotesDialog::Factory(m_prompter))
 {
     m_lines.SetIncomingPort(&m_incoming);
+    m_lines.SetRecordingPort(&m_recording);
 }
 
 Application::~Application()

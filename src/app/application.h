@@ -2,6 +2,7 @@
 
 #include "app/app_settings.h"
 #include "app/settings_store.h"
+#include "audio/call_recording.h"
 #include "store/call_log_store.h"
 #include "store/contact_store.h"
 #include "store/redial_store.h"
@@ -81,6 +82,7 @@ private:
     // The line events' handlers; unset from the line manager before they go.
     QtScreenArea m_screen;
     IncomingCalls m_incoming;
+    CallRecording m_recording;
     std::unique_ptr<MainWindow> m_window;
     bool m_started = false;
 };
