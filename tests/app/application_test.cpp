@@ -6,11 +6,9 @@
 #include "ui/main/main_window.h"
 
 #include <QApplication>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -131,19 +129,6 @@ TEST_F(ApplicationTest, DamagedSettingsAndDataFilesAreReportedOnceNamingTheirCop
     EXPECT_NE(log.find("\"KestriumCallLog.csv\""), std::string::npos);
     EXPECT_NE(log.find(".unread-"), std::string::npos);
     EXPECT_EQ(m_prompter.messages[1].title, "Kestrium");
-}
-
-// SIGTERM (a shutdown of the machine) takes the close box's path: the program ends and saves.
-TEST_F(ApplicationTest, TerminationSignalClosesTheWindowAndSavesEverything)
-{
-    auto app = Make();
-    ASSERT_TRUE(app->Start());
-    QTimer::singleShot(0, [] { std::raise(SIGTERM); });
-    EXPECT_EQ(app->Exec(), 0);
-    EXPECT_FALSE(app->Window()->isVisible());
-    app->Finish();
-    for (const char* name : kSavedFiles)
-        EXPECT_TRUE(fs::exists(Path(name))) << name;
 }
 
 } // namespace

@@ -9,8 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sndfile.h>
-
 #include <array>
 #include <chrono>
 #include <cstdio>
@@ -57,15 +55,7 @@ bool WaitUntil(const std::function<bool()>& condition, std::chrono::seconds limi
 
 void WriteTone(const fs::path& file, double hz, std::size_t samples)
 {
-    SF_INFO info{};
-    info.samplerate = 8000;
-    info.channels = 1;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    SNDFILE* out = sf_open(file.c_str(), SFM_WRITE, &info);
-    ASSERT_NE(out, nullptr);
-    const std::vector<std::int16_t> tone = testing_support::Tone(samples, hz, 12000);
-    sf_write_short(out, tone.data(), sf_count_t(tone.size()));
-    sf_close(out);
+    ASSERT_TRUE(testing_support::WriteSoundFile(file.string(), testing_support::Tone(samples, hz, 12000))) << file;
 }
 
 std::vector<fs::path> WaveFiles(const fs::path& folder)

@@ -34,4 +34,19 @@ inline SoundFile ReadSoundFile(const std::string& path)
     return result;
 }
 
+// Writes 8,000 Hz 16-bit mono PCM samples as a WAVE file; false when it cannot be written.
+inline bool WriteSoundFile(const std::string& path, const std::vector<std::int16_t>& samples, int rate = 8000)
+{
+    SF_INFO info{};
+    info.samplerate = rate;
+    info.channels = 1;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    if (!file)
+        return false;
+    const sf_count_t written = sf_write_short(file, samples.data(), sf_count_t(samples.size()));
+    sf_close(file);
+    return written == sf_count_t(samples.size());
+}
+
 } // namespace testing_support

@@ -13,7 +13,6 @@
 #include <QPushButton>
 #include <QTest>
 
-#include <sndfile.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -42,14 +41,7 @@ std::vector<std::int16_t> Noise(unsigned seed, unsigned ms)
 
 void WriteWave(const fs::path& path, const std::vector<std::int16_t>& samples)
 {
-    SF_INFO info{};
-    info.samplerate = kRate;
-    info.channels = 1;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-    ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
-    sf_write_short(file, samples.data(), sf_count_t(samples.size()));
-    sf_close(file);
+    ASSERT_TRUE(testing_support::WriteSoundFile(path.string(), samples)) << path;
 }
 
 // True when the samples from `fromMs` to `toMs` of `sound` occur, unchanged, in `heard`.
