@@ -32,7 +32,7 @@ void SettingsStore::ReadText(std::string_view keyPath, std::string_view name, st
         return;
     // The default goes in first, so whatever fails below leaves it there.
     std::size_t defLength = std::min(def.size(), size - 1);
-    std::memcpy(out, def.data(), defLength);
+    std::copy_n(def.data(), defLength, out);
     out[defLength] = '\0';
     auto value = m_hive.Query(keyPath, name);
     if (!value || value->type != platform::RegType::Sz)
@@ -43,7 +43,7 @@ void SettingsStore::ReadText(std::string_view keyPath, std::string_view name, st
         length = std::size_t(nul - value->data.begin());
     if (length + 1 > size)
         return;
-    std::memcpy(out, value->data.data(), length);
+    std::copy_n(value->data.data(), length, out);
     out[length] = '\0';
 }
 
@@ -74,7 +74,7 @@ bool SettingsStore::ReadBlock(std::string_view subKey, std::string_view name, vo
     auto value = m_hive.Query(BlockKeyPath(subKey), name);
     if (!value || value->type != platform::RegType::Binary || value->data.size() > size)
         return false;
-    std::memcpy(out, value->data.data(), value->data.size());
+    std::copy_n(value->data.data(), value->data.size(), static_cast<std::uint8_t*>(out));
     return true;
 }
 
