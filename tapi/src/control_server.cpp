@@ -114,6 +114,9 @@ bool ControlServer::Start(std::string& error)
         return fail("the path is too long");
     if (!RemoveStaleSocket(m_path, reason))
         return fail(reason);
+    m_stop = UniqueFd(::eventfd(0, EFD_CLOEXEC));
+    if (!m_stop)
+        return fail(std::strerror(errno));
     m_listen = UniqueFd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
     sockaddr_un address = AddressOf(m_path);
     if (!m_listen || ::bind(m_listen.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
@@ -123,8 +126,12 @@ bool ControlServer::Start(std::string& error)
         ::unlink(m_path.c_str());
         return fail(why);
     }
-    m_stop = UniqueFd(::eventfd(0, EFD_CLOEXEC));
-    m_thread = std::thread([this] { Run(); });
+    try {
+        m_thread = std::thread([this] { Run(); });
+    } catch (const std::exception& e) {
+        ::unlink(m_path.c_str());
+        return fail(e.what());
+    }
     return true;
 }
 
@@ -162,7 +169,7 @@ void ControlServer::Admit(UniqueFd client)
             --m_clients;
             m_clientsDone.notify_all();
         }).detach();
-    } catch (const std::system_error&) {
+    } catch (const std::exception&) {
         // No thread to serve it: the client sees its connection closed without a reply.
         std::lock_guard lock(m_clientsMutex);
         --m_clients;

@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -188,6 +189,32 @@ TEST(ControlSocketPath, OnlyAStaleSocketIsReplaced)
     EXPECT_EQ(reply, "ping\n");
     EXPECT_FALSE(tapi::ControlServer(echo).Start(error));
     EXPECT_NE(error.find("another telephony service is using it"), std::string::npos) << error;
+    ::unsetenv("KESTRIUM_TELEPHONY_SOCKET");
+}
+
+TEST(ControlSocketClients, CommandOfAClientThatLeftIsNotRun)
+{
+    // Nobody would learn the outcome: kestrium-dial that gave up must not have its request placed.
+    testing_support::TempDir dir;
+    ::setenv("KESTRIUM_TELEPHONY_SOCKET", (dir / "control.sock").c_str(), 1);
+    std::mutex mutex;
+    std::vector<std::string> commands;
+    {
+        tapi::ControlServer server([&](const std::string& command) {
+            std::lock_guard lock(mutex);
+            commands.push_back(command);
+            return std::string("done\n");
+        });
+        std::string error, reply;
+        ASSERT_TRUE(server.Start(error)) << error;
+        {
+            const tapi::UniqueFd gone = Connect(server.Path());
+            ASSERT_EQ(::send(gone.Get(), "request 5550100", 15, MSG_NOSIGNAL), 15);
+        }
+        EXPECT_TRUE(tapi::SendControlCommand(server.Path(), "request 5550199", reply, error)) << error;
+        EXPECT_EQ(reply, "done\n");
+    }
+    EXPECT_EQ(commands, std::vector<std::string>{ "request 5550199" });
     ::unsetenv("KESTRIUM_TELEPHONY_SOCKET");
 }
 
