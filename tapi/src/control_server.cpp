@@ -157,7 +157,8 @@ void ControlServer::Admit(UniqueFd client)
     {
         std::lock_guard lock(m_clientsMutex);
         if (m_clients >= kMaxClients) {
-            SendAll(client.Get(), "error: too many clients are connected to the telephony service; try again\n");
+            SendAll(
+                client.Get(), "error: too many clients are connected to the telephony service; try again\n");
             return;
         }
         ++m_clients;
@@ -208,8 +209,8 @@ bool ControlServer::ReadCommand(int client, std::string& line, std::string& refu
         if (ready < 0 || fds[1].revents)
             return false;
         if (ready == 0) {
-            refusal = "error: the command line did not arrive within " + std::to_string(kCommandDeadlineMs / 1000)
-                + " s\n";
+            refusal = "error: the command line did not arrive within "
+                + std::to_string(kCommandDeadlineMs / 1000) + " s\n";
             return false;
         }
         const ssize_t n = ::recv(client, buffer, sizeof buffer, 0);

@@ -174,7 +174,8 @@ void Exchange::ClockThreadMain()
             AdvanceTo(target);
         } catch (const std::exception& e) {
             if (!reported)
-                std::cerr << "kestrium telephony: the exchange clock skipped a step: " << e.what() << std::endl;
+                std::cerr << "kestrium telephony: the exchange clock skipped a step: " << e.what()
+                          << std::endl;
             reported = true;
         }
     }

@@ -62,7 +62,8 @@ std::string ReplyUntilClosed(int fd, int timeoutMs)
 long MsSince(std::chrono::steady_clock::time_point start)
 {
     return static_cast<long>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+            .count());
 }
 
 } // namespace

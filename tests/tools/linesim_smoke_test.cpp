@@ -94,9 +94,9 @@ protected:
         LINEINITIALIZEEXPARAMS params{ sizeof(LINEINITIALIZEEXPARAMS), 0, 0,
             LINEINITIALIZEEXOPTION_USEHIDDENWINDOW, { 0 }, 0 };
         ASSERT_EQ(lineInitializeExA(&m_app, nullptr, Collect, "Kestrium", &m_lines, &m_version, &params), 0);
-        ASSERT_EQ(lineOpenA(m_app, 0, &m_line, m_version, 0, 1,
-                      LINECALLPRIVILEGE_OWNER | LINECALLPRIVILEGE_MONITOR, LINEMEDIAMODE_INTERACTIVEVOICE,
-                      nullptr),
+        ASSERT_EQ(
+            lineOpenA(m_app, 0, &m_line, m_version, 0, 1, LINECALLPRIVILEGE_OWNER | LINECALLPRIVILEGE_MONITOR,
+                LINEMEDIAMODE_INTERACTIVEVOICE, nullptr),
             0);
     }
     void TearDown() override { lineShutdown(m_app); }
@@ -232,7 +232,8 @@ TEST_F(LinesimSmoke, ControlCharactersAndBadUtf8AreShownEscaped)
     const std::string hostile = "\"$(printf 'Eve\\033[2J\\007\\r\\377 Zo\\303\\253\\302\\2332J')\"";
     ASSERT_EQ(RunTool(kLinesim + " ring 1 555 " + hostile).status, 0);
     const ToolRun list = RunTool(kLinesim + " list");
-    EXPECT_NE(list.output.find("from 555 \"Eve\\x1b[2J\\x07\\x0d\\xff Zo\xc3\xab\\u009b2J\"\n"), std::string::npos)
+    EXPECT_NE(
+        list.output.find("from 555 \"Eve\\x1b[2J\\x07\\x0d\\xff Zo\xc3\xab\\u009b2J\"\n"), std::string::npos)
         << list.output;
     const ToolRun unknown = RunTool(kLinesim + " " + hostile);
     EXPECT_NE(unknown.output.find("unknown command \"Eve\\x1b[2J"), std::string::npos) << unknown.output;
