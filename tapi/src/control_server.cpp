@@ -154,14 +154,15 @@ void ControlServer::Run()
 
 void ControlServer::Admit(UniqueFd client)
 {
+    bool admitted = false;
     {
         std::lock_guard lock(m_clientsMutex);
-        if (m_clients >= kMaxClients) {
-            SendAll(
-                client.Get(), "error: too many clients are connected to the telephony service; try again\n");
-            return;
-        }
-        ++m_clients;
+        admitted = m_clients < kMaxClients;
+        m_clients += admitted ? 1 : 0;
+    }
+    if (!admitted) {
+        SendAll(client.Get(), "error: too many clients are connected to the telephony service; try again\n");
+        return;
     }
     try {
         std::thread([this, client = std::move(client)] {

@@ -160,6 +160,13 @@ TEST_F(TapiControl, SlowAndIdleClientsDoNotHoldUpOthers)
     ASSERT_EQ(::send(slow.Get(), "i", 1, MSG_NOSIGNAL), 1);
     EXPECT_EQ(ReplyUntilClosed(slow.Get(), 1500).rfind("error: ", 0), 0u);
     EXPECT_LT(MsSince(start), 2700);
+    // Beyond the clients served at once, a client is told so at once (the first idle ones were
+    // dropped by now).
+    idle.clear();
+    while (idle.size() < tapi::ControlServer::kMaxClients)
+        idle.push_back(Connect(path));
+    const tapi::UniqueFd extra = Connect(path);
+    EXPECT_EQ(ReplyUntilClosed(extra.Get(), 500).rfind("error: too many clients", 0), 0u);
 }
 
 TEST(ControlSocketPath, OnlyAStaleSocketIsReplaced)
