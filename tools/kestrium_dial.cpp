@@ -2,6 +2,7 @@
 // of tel: links.
 
 #include "tapi.h"
+#include "terminal_text.h"
 
 #include <cctype>
 #include <cstring>
@@ -69,7 +70,7 @@ int main(int argc, char** argv)
     const LONG result = tapiRequestMakeCallA(number.c_str(), "kestrium-dial", argc > 2 ? argv[2] : "", "");
     switch (result) {
     case 0:
-        std::cout << "Asked the system dialer to call " << number << ".\n";
+        std::cout << "Asked the system dialer to call " << tapi::EscapeForTerminal(number, false) << ".\n";
         return 0;
     case TAPIERR_NOREQUESTRECIPIENT:
         std::cerr << "kestrium-dial: no application serves dialing requests, so nobody can place the call.\n"
@@ -77,7 +78,7 @@ int main(int argc, char** argv)
                      "applications.\" in its setup.\n";
         return 1;
     case TAPIERR_INVALDESTADDRESS:
-        std::cerr << "kestrium-dial: \"" << number
+        std::cerr << "kestrium-dial: \"" << tapi::EscapeForTerminal(number, false)
                   << "\" is not a number that can be dialled (1 to 79 characters).\n";
         return 2;
     case TAPIERR_REQUESTQUEUEFULL:

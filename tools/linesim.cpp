@@ -3,10 +3,14 @@
 #include "command_help.h"
 #include "command_words.h"
 #include "control_client.h"
+#include "terminal_text.h"
 
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <string>
+#include <system_error>
+#include <vector>
 
 namespace {
 
@@ -31,6 +35,27 @@ void PrintUsage()
            "  linesim heard 1\n";
 }
 
+// Replies and errors carry caller names and file names: they are printed escaped.
+void Print(std::ostream& out, const std::string& text)
+{
+    out << tapi::EscapeForTerminal(text, true);
+}
+
+// The service runs in another working folder: "play LINE FILE" sends FILE as an absolute path.
+bool ResolveFileArgument(std::vector<std::string>& words)
+{
+    if (words.size() != 3 || words[0] != "play" || words[2].rfind("--", 0) == 0)
+        return true;
+    std::error_code error;
+    const std::filesystem::path file = std::filesystem::absolute(words[2], error);
+    if (error) {
+        Print(std::cerr, "linesim: cannot tell where " + words[2] + " is (" + error.message() + ")\n");
+        return false;
+    }
+    words[2] = file.string();
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -53,18 +78,21 @@ int main(int argc, char** argv)
     if (socket.empty())
         socket = tapi::ControlSocketPathFromEnvironment(error);
     if (socket.empty()) {
-        std::cerr << "linesim: " << error << "\n";
+        Print(std::cerr, "linesim: " + error + "\n");
         return 2;
     }
+    std::vector<std::string> words(argv + first, argv + argc);
+    if (!ResolveFileArgument(words))
+        return 2;
     std::string command;
-    for (int i = first; i < argc; ++i)
-        command += (i > first ? " " : "") + tapi::QuoteCommandWord(argv[i]);
+    for (const std::string& word : words)
+        command += (command.empty() ? "" : " ") + tapi::QuoteCommandWord(word);
     std::string reply;
     if (!tapi::SendControlCommand(socket, command, reply, error)) {
-        std::cerr << "linesim: " << error << "\nIs Kestrium running?\n";
+        Print(std::cerr, "linesim: " + error + "\nIs Kestrium running?\n");
         return 2;
     }
     const bool failed = reply.rfind("error: ", 0) == 0;
-    (failed ? std::cerr : std::cout) << (failed ? "linesim: " : "") << reply;
+    Print(failed ? std::cerr : std::cout, (failed ? "linesim: " : "") + reply);
     return failed ? 1 : 0;
 }

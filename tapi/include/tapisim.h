@@ -24,6 +24,7 @@ extern "C" {
 #define TAPISIM_E_CONFIG (-6) // a configuration text has mistakes (see tapisimLastError)
 #define TAPISIM_E_CLOCK (-7) // the operation needs the other clock mode
 #define TAPISIM_E_TOOSMALL (-8) // the output buffer is too small; nothing was written
+#define TAPISIM_E_FAILED (-9) // the service could not carry the command out (out of memory...)
 
 /* ---- clock, configuration, reset -------------------------------------------------------- */
 

@@ -58,7 +58,13 @@ LONG CommandInterpreter::Run(const std::string& command, std::string& reply)
         return Fail(reply, TAPISIM_E_BADARG, "the command cannot be read (an unterminated quote?)");
     if (words.empty())
         return Fail(reply, TAPISIM_E_BADARG, "empty command; try \"help\"");
-    return Dispatch(words, reply);
+    // Commands come from outside the application: whatever goes wrong is a refused command, never
+    // an exception in the thread that serves the control socket.
+    try {
+        return Dispatch(words, reply);
+    } catch (const std::exception& e) {
+        return Fail(reply, TAPISIM_E_FAILED, std::string("the command failed (") + e.what() + ")");
+    }
 }
 
 LONG CommandInterpreter::Dispatch(const Words& words, std::string& reply)

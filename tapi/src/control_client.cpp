@@ -1,7 +1,5 @@
 #include "control_client.h"
 
-#include "unique_fd.h"
-
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -45,21 +43,29 @@ std::string ControlSocketPathFromEnvironment(std::string& error)
     return std::string(runtime) + "/kestrium-telephony.sock";
 }
 
-bool SendControlCommand(
-    const std::string& socketPath, const std::string& command, std::string& reply, std::string& error)
+UniqueFd ConnectControlSocket(const std::string& socketPath, std::string& error)
 {
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     if (socketPath.size() >= sizeof address.sun_path) {
         error = "the socket path is too long: " + socketPath;
-        return false;
+        return {};
     }
     std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size() + 1);
     UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
     if (!fd || ::connect(fd.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
         error = "no telephony service is listening on " + socketPath + " (" + std::strerror(errno) + ")";
-        return false;
+        return {};
     }
+    return fd;
+}
+
+bool SendControlCommand(
+    const std::string& socketPath, const std::string& command, std::string& reply, std::string& error)
+{
+    const UniqueFd fd = ConnectControlSocket(socketPath, error);
+    if (!fd)
+        return false;
     if (!WriteAll(fd.Get(), command + "\n")) {
         error = "cannot send the command to " + socketPath;
         return false;

@@ -8,14 +8,16 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
 namespace tapi {
 
 namespace {
 
-constexpr int kClientTimeoutMs = 2000;
+constexpr int kListenBacklog = 64;
 
 sockaddr_un AddressOf(const std::string& path)
 {
@@ -31,6 +33,35 @@ bool SocketInUse(const std::string& path)
     UniqueFd probe(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
     sockaddr_un address = AddressOf(path);
     return probe && ::connect(probe.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+}
+
+// Only a socket that nothing answers on any more is removed; anything else at the path is left
+// alone, since the path comes from the environment and may name any file.
+bool RemoveStaleSocket(const std::string& path, std::string& why)
+{
+    struct stat info { };
+    if (::lstat(path.c_str(), &info) != 0) {
+        why = std::strerror(errno);
+        return errno == ENOENT;
+    }
+    if (!S_ISSOCK(info.st_mode)) {
+        why = "the path is taken by a file that is not a socket; it was left alone";
+        return false;
+    }
+    if (SocketInUse(path)) {
+        why = "another telephony service is using it";
+        return false;
+    }
+    ::unlink(path.c_str());
+    return true;
+}
+
+// True when the client closed its connection (not just its sending side): nobody would read the
+// reply, so its command is not run.
+bool ClientLeft(int fd)
+{
+    pollfd state{ fd, 0, 0 };
+    return ::poll(&state, 1, 0) > 0 && (state.revents & (POLLHUP | POLLERR));
 }
 
 void SendAll(int fd, const std::string& text)
@@ -56,9 +87,12 @@ ControlServer::ControlServer(Handler handler)
 ControlServer::~ControlServer()
 {
     if (m_thread.joinable()) {
+        // The stop descriptor stays readable: the accept loop and every client thread see it.
         const std::uint64_t one = 1;
         [[maybe_unused]] auto written = ::write(m_stop.Get(), &one, sizeof one);
         m_thread.join();
+        std::unique_lock lock(m_clientsMutex);
+        m_clientsDone.wait(lock, [this] { return m_clients == 0; });
     }
     if (m_listen)
         ::unlink(m_path.c_str());
@@ -78,20 +112,26 @@ bool ControlServer::Start(std::string& error)
         return fail(reason);
     if (m_path.size() >= sizeof(sockaddr_un::sun_path))
         return fail("the path is too long");
-    if (SocketInUse(m_path))
-        return fail("another telephony service is using it");
-    ::unlink(m_path.c_str());
+    if (!RemoveStaleSocket(m_path, reason))
+        return fail(reason);
+    m_stop = UniqueFd(::eventfd(0, EFD_CLOEXEC));
+    if (!m_stop)
+        return fail(std::strerror(errno));
     m_listen = UniqueFd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
     sockaddr_un address = AddressOf(m_path);
     if (!m_listen || ::bind(m_listen.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
         return fail(std::strerror(errno));
-    if (::chmod(m_path.c_str(), 0600) != 0 || ::listen(m_listen.Get(), 8) != 0) {
+    if (::chmod(m_path.c_str(), 0600) != 0 || ::listen(m_listen.Get(), kListenBacklog) != 0) {
         const std::string why = std::strerror(errno);
         ::unlink(m_path.c_str());
         return fail(why);
     }
-    m_stop = UniqueFd(::eventfd(0, EFD_CLOEXEC));
-    m_thread = std::thread([this] { Run(); });
+    try {
+        m_thread = std::thread([this] { Run(); });
+    } catch (const std::exception& e) {
+        ::unlink(m_path.c_str());
+        return fail(e.what());
+    }
     return true;
 }
 
@@ -108,34 +148,88 @@ void ControlServer::Run()
             return;
         UniqueFd client(::accept4(m_listen.Get(), nullptr, nullptr, SOCK_CLOEXEC));
         if (client)
-            Serve(client.Get());
+            Admit(std::move(client));
     }
 }
 
-void ControlServer::Serve(int client)
+void ControlServer::Admit(UniqueFd client)
 {
-    std::string line;
+    bool admitted = false;
+    {
+        std::lock_guard lock(m_clientsMutex);
+        admitted = m_clients < kMaxClients;
+        m_clients += admitted ? 1 : 0;
+    }
+    if (!admitted) {
+        SendAll(client.Get(), "error: too many clients are connected to the telephony service; try again\n");
+        return;
+    }
+    try {
+        std::thread([this, client = std::move(client)] {
+            Serve(client);
+            std::lock_guard lock(m_clientsMutex);
+            --m_clients;
+            m_clientsDone.notify_all();
+        }).detach();
+    } catch (const std::exception&) {
+        // No thread to serve it: the client sees its connection closed without a reply.
+        std::lock_guard lock(m_clientsMutex);
+        --m_clients;
+    }
+}
+
+void ControlServer::Serve(const UniqueFd& client)
+{
+    // A client that does not read its reply holds its own thread only, and only for a while.
+    const timeval sendTimeout{ kCommandDeadlineMs / 1000, 0 };
+    ::setsockopt(client.Get(), SOL_SOCKET, SO_SNDTIMEO, &sendTimeout, sizeof sendTimeout);
+    try {
+        std::string line, reply;
+        if (!ReadCommand(client.Get(), line, reply)) {
+            SendAll(client.Get(), reply);
+            return;
+        }
+        if (!ClientLeft(client.Get()))
+            SendAll(client.Get(), m_handler(line));
+    } catch (const std::exception&) {
+        // Nothing escapes the thread; the client sees its connection closed.
+    }
+}
+
+bool ControlServer::ReadCommand(int client, std::string& line, std::string& refusal) const
+{
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(kCommandDeadlineMs);
     char buffer[1024];
-    bool complete = false;
-    while (!complete && line.size() <= kMaxCommandBytes) {
-        pollfd wait{ client, POLLIN, 0 };
-        if (::poll(&wait, 1, kClientTimeoutMs) <= 0)
-            return; // a silent client is dropped; the service goes on
+    while (line.find('\n') == std::string::npos && line.size() <= kMaxCommandBytes) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        pollfd fds[2] = { { client, POLLIN, 0 }, { m_stop.Get(), POLLIN, 0 } };
+        const int ready = ::poll(fds, 2, static_cast<int>(std::max<long long>(left.count(), 0)));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready < 0 || fds[1].revents)
+            return false;
+        if (ready == 0) {
+            refusal = "error: the command line did not arrive within "
+                + std::to_string(kCommandDeadlineMs / 1000) + " s\n";
+            return false;
+        }
         const ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0)
-            break;
+        if (n < 0)
+            return false;
+        if (n == 0)
+            break; // the client ended its line by closing its sending side
         line.append(buffer, static_cast<std::size_t>(n));
-        complete = line.find('\n') != std::string::npos;
     }
     const std::size_t length = std::min(line.find('\n'), line.size());
     if (length > kMaxCommandBytes) {
-        SendAll(client, "error: the command is longer than " + std::to_string(kMaxCommandBytes) + " bytes\n");
-        return;
+        refusal = "error: the command is longer than " + std::to_string(kMaxCommandBytes) + " bytes\n";
+        return false;
     }
     line.resize(length);
-    SendAll(client, m_handler(line));
+    return true;
 }
 
 } // namespace tapi

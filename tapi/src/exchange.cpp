@@ -161,13 +161,23 @@ void Exchange::ClockThreadMain()
     constexpr std::uint64_t kMaxCatchUpMs = 1000;
     auto last = std::chrono::steady_clock::now();
     std::uint64_t target = Now();
+    bool reported = false;
     while (m_clockRunning) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
         const auto now = std::chrono::steady_clock::now();
         const auto step = std::chrono::duration_cast<std::chrono::milliseconds>(now - last).count();
         last += std::chrono::milliseconds(step);
         target = std::min<std::uint64_t>(target + static_cast<std::uint64_t>(step), Now() + kMaxCatchUpMs);
-        AdvanceTo(target);
+        // An exception here (a wave device callback, memory) would end the process; the clock
+        // reports the first one and goes on.
+        try {
+            AdvanceTo(target);
+        } catch (const std::exception& e) {
+            if (!reported)
+                std::cerr << "kestrium telephony: the exchange clock skipped a step: " << e.what()
+                          << std::endl;
+            reported = true;
+        }
     }
 }
 

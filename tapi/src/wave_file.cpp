@@ -1,15 +1,20 @@
 #include "wave_file.h"
 
+#include "unique_fd.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 namespace tapi {
 
 namespace {
 
 constexpr std::uint32_t kLineRate = 8000;
-constexpr std::uintmax_t kMaxFileBytes = 64u << 20;
+constexpr std::size_t kMaxFileBytes = 64u << 20;
 
 struct PcmInfo {
     std::uint16_t channels = 0;
@@ -79,19 +84,51 @@ std::vector<std::int16_t> Resample(const std::vector<std::int16_t>& in, std::uin
     return out;
 }
 
+// Reads a regular file of at most kMaxFileBytes. Read errors are reported, not thrown: files like
+// /proc/self/mem open fine and then fail.
+bool ReadWholeFile(const std::filesystem::path& path, std::vector<unsigned char>& bytes, std::string& error)
+{
+    const auto fail = [&](const std::string& why) {
+        error = "cannot read " + path.string() + " (" + why + ")";
+        return false;
+    };
+    // O_NONBLOCK: opening a FIFO does not wait for a writer; it is refused below.
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    struct stat info { };
+    if (!fd || ::fstat(fd.Get(), &info) != 0)
+        return fail(std::strerror(errno));
+    if (!S_ISREG(info.st_mode))
+        return fail("not a regular file");
+    bytes.resize(std::min<std::size_t>(static_cast<std::size_t>(info.st_size), kMaxFileBytes) + 1);
+    std::size_t filled = 0;
+    for (;;) {
+        if (filled == bytes.size())
+            bytes.resize(std::min(bytes.size() * 2, kMaxFileBytes + 1));
+        const ssize_t n = ::read(fd.Get(), bytes.data() + filled, bytes.size() - filled);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return fail(std::strerror(errno));
+        filled += static_cast<std::size_t>(n);
+        if (n == 0 || filled > kMaxFileBytes)
+            break;
+    }
+    if (filled > kMaxFileBytes) {
+        error = path.string() + " is too large (at most " + std::to_string(kMaxFileBytes >> 20) + " MB)";
+        return false;
+    }
+    bytes.resize(filled);
+    return true;
+}
+
 } // namespace
 
 bool ReadWaveFileAsLineAudio(
     const std::filesystem::path& path, std::vector<std::int16_t>& samples, std::string& error)
 {
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(path, ec);
-    if (ec || size > kMaxFileBytes) {
-        error = ec ? "cannot read " + path.string() : path.string() + " is too large";
+    std::vector<unsigned char> bytes;
+    if (!ReadWholeFile(path, bytes, error))
         return false;
-    }
-    std::ifstream in(path, std::ios::binary);
-    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0
         || std::memcmp(bytes.data() + 8, "WAVE", 4) != 0) {
         error = path.string() + " is not a WAVE file";

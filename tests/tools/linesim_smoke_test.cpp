@@ -1,17 +1,23 @@
 // The command-line tools against a telephony service running in real time in this process, as
 // they run against Kestrium.
 
+#include "control_client.h"
 #include "tapi.h"
+#include "tapisim.h"
+
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <poll.h>
+#include <sys/socket.h>
 
 #include <array>
 #include <chrono>
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -79,6 +85,61 @@ const Message* Find(DWORD message)
 const std::string kLinesim = LINESIM_PATH;
 const std::string kDial = KESTRIUM_DIAL_PATH;
 
+// Kestrium as the tools meet it: the service running in real time with line 1 open.
+class LinesimSmoke : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        g_messages.clear();
+        LINEINITIALIZEEXPARAMS params{ sizeof(LINEINITIALIZEEXPARAMS), 0, 0,
+            LINEINITIALIZEEXOPTION_USEHIDDENWINDOW, { 0 }, 0 };
+        ASSERT_EQ(lineInitializeExA(&m_app, nullptr, Collect, "Kestrium", &m_lines, &m_version, &params), 0);
+        ASSERT_EQ(
+            lineOpenA(m_app, 0, &m_line, m_version, 0, 1, LINECALLPRIVILEGE_OWNER | LINECALLPRIVILEGE_MONITOR,
+                LINEMEDIAMODE_INTERACTIVEVOICE, nullptr),
+            0);
+    }
+    void TearDown() override { lineShutdown(m_app); }
+
+    HLINEAPP m_app = 0;
+    HLINE m_line = 0;
+    DWORD m_lines = 0;
+    DWORD m_version = 0x00020000;
+};
+
+// A client that sends "list" one byte every 1.5 s until the service drops it.
+void TrickleList(int fd)
+{
+    for (char c : std::string("list\n")) {
+        pollfd closed{ fd, POLLIN, 0 };
+        if (::send(fd, &c, 1, MSG_NOSIGNAL) != 1 || ::poll(&closed, 1, 1500) != 0)
+            return;
+    }
+}
+
+// A mono 8,000 Hz 16-bit WAVE file of 20 ms silence.
+std::string SilentWave()
+{
+    std::string bytes;
+    const auto put = [&](std::uint32_t value, int size) {
+        for (int i = 0; i < size; ++i)
+            bytes += static_cast<char>(value >> (8 * i));
+    };
+    bytes += "RIFF";
+    put(36 + 320, 4);
+    bytes += "WAVEfmt ";
+    put(16, 4);
+    put(1, 2); // PCM
+    put(1, 2); // mono
+    put(8000, 4);
+    put(16000, 4);
+    put(2, 2);
+    put(16, 2);
+    bytes += "data";
+    put(320, 4);
+    return bytes + std::string(320, '\0');
+}
+
 } // namespace
 
 TEST(ToolsHelp, DescribeEveryCommand)
@@ -104,19 +165,9 @@ TEST(ToolsWithoutService, SayClearlyThatNothingServesThem)
     EXPECT_NE(linesim.output.find("no telephony service is listening"), std::string::npos) << linesim.output;
 }
 
-TEST(LinesimSmoke, DrivesARunningServiceInRealTime)
+TEST_F(LinesimSmoke, DrivesARunningServiceInRealTime)
 {
-    HLINEAPP app = 0;
-    DWORD lines = 0;
-    DWORD version = 0x00020000;
-    LINEINITIALIZEEXPARAMS params{ sizeof(LINEINITIALIZEEXPARAMS), 0, 0,
-        LINEINITIALIZEEXOPTION_USEHIDDENWINDOW, { 0 }, 0 };
-    ASSERT_EQ(lineInitializeExA(&app, nullptr, Collect, "Kestrium", &lines, &version, &params), 0);
-    HLINE line = 0;
-    ASSERT_EQ(lineOpenA(app, 0, &line, version, 0, 1, LINECALLPRIVILEGE_OWNER | LINECALLPRIVILEGE_MONITOR,
-                  LINEMEDIAMODE_INTERACTIVEVOICE, nullptr),
-        0);
-    ASSERT_EQ(lineSetStatusMessages(line, LINEDEVSTATE_RINGING, 0), 0);
+    ASSERT_EQ(lineSetStatusMessages(m_line, LINEDEVSTATE_RINGING, 0), 0);
 
     ToolRun run = RunTool(kLinesim + " ring 1 2125550100 \"Alice Example\"");
     ASSERT_EQ(run.status, 0) << run.output;
@@ -139,13 +190,55 @@ TEST(LinesimSmoke, DrivesARunningServiceInRealTime)
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.output.find("error: a line number from 1 to 7 is needed"), std::string::npos) << run.output;
 
-    ASSERT_EQ(lineRegisterRequestRecipient(app, 0, LINEREQUESTMODE_MAKECALL, 1), 0);
+    ASSERT_EQ(lineRegisterRequestRecipient(m_app, 0, LINEREQUESTMODE_MAKECALL, 1), 0);
     run = RunTool(kDial + " tel:+1-212-555-0199 Bob");
     EXPECT_EQ(run.status, 0) << run.output;
     ASSERT_TRUE(WaitFor([] { return Find(LINE_REQUEST) != nullptr; }));
     LINEREQMAKECALL request{};
-    ASSERT_EQ(lineGetRequestA(app, LINEREQUESTMODE_MAKECALL, &request), 0);
+    ASSERT_EQ(lineGetRequestA(m_app, LINEREQUESTMODE_MAKECALL, &request), 0);
     EXPECT_STREQ(request.szDestAddress, "+1-212-555-0199");
     EXPECT_STREQ(request.szCalledParty, "Bob");
-    lineShutdown(app);
+}
+
+TEST_F(LinesimSmoke, SlowClientsHoldUpNeitherLinesimNorDialingRequests)
+{
+    ASSERT_EQ(lineRegisterRequestRecipient(m_app, 0, LINEREQUESTMODE_MAKECALL, 1), 0);
+    std::string error;
+    std::vector<tapi::UniqueFd> idle;
+    for (int i = 0; i < 10; ++i)
+        idle.push_back(tapi::ConnectControlSocket(tapisimControlSocketPath(), error));
+    const tapi::UniqueFd slow = tapi::ConnectControlSocket(tapisimControlSocketPath(), error);
+    std::thread trickle(TrickleList, slow.Get());
+    const ToolRun dial = RunTool(kDial + " 5550199");
+    const ToolRun list = RunTool(kLinesim + " list");
+    trickle.join();
+    EXPECT_EQ(dial.status, 0) << dial.output;
+    EXPECT_TRUE(WaitFor([] { return Find(LINE_REQUEST) != nullptr; }));
+    EXPECT_NE(list.output.find("line 1: Zo-Linka Line 1"), std::string::npos) << list.output;
+}
+
+TEST_F(LinesimSmoke, LinesimPlaysTheFileItWasGiven)
+{
+    testing_support::TempDir dir;
+    testing_support::WriteBytes(dir / "greeting.wav", SilentWave());
+    const ToolRun run = RunTool("cd '" + dir.Path().string() + "' && " + kLinesim + " play 1 greeting.wav");
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(run.output, "the far end plays " + (dir / "greeting.wav").string() + "\n");
+}
+
+TEST_F(LinesimSmoke, ControlCharactersAndBadUtf8AreShownEscaped)
+{
+    // ESC, BEL, CR, an invalid byte and the one-byte CSI (U+009B); the "ë" is valid and stays.
+    const std::string hostile = "\"$(printf 'Eve\\033[2J\\007\\r\\377 Zo\\303\\253\\302\\2332J')\"";
+    ASSERT_EQ(RunTool(kLinesim + " ring 1 555 " + hostile).status, 0);
+    const ToolRun list = RunTool(kLinesim + " list");
+    EXPECT_NE(
+        list.output.find("from 555 \"Eve\\x1b[2J\\x07\\x0d\\xff Zo\xc3\xab\\u009b2J\"\n"), std::string::npos)
+        << list.output;
+    const ToolRun unknown = RunTool(kLinesim + " " + hostile);
+    EXPECT_NE(unknown.output.find("unknown command \"Eve\\x1b[2J"), std::string::npos) << unknown.output;
+    ASSERT_EQ(lineRegisterRequestRecipient(m_app, 0, LINEREQUESTMODE_MAKECALL, 1), 0);
+    const ToolRun dial = RunTool(kDial + " " + hostile);
+    for (const ToolRun& run : { list, unknown, dial })
+        EXPECT_EQ(run.output.find_first_of("\x1b\x07\r\xff\x9b"), std::string::npos) << run.output;
 }
