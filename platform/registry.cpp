@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -441,26 +442,28 @@ std::string ReadHiveFile(const std::filesystem::path& file, std::string& text)
     }
 }
 
+std::string TooLong(const char* what, std::size_t limit)
+{
+    return std::string(what) + " is too long (more than " + std::to_string(limit) + " characters).";
+}
+
 // Why a write may not use this key path and value name; empty when it may.
 std::string NameProblem(std::string_view keyPath, std::string_view valueName)
 {
     keyPath = TrimSeparators(keyPath);
     if (keyPath.size() > RegistryHive::kMaxKeyPathLength)
-        return "The registry key path is longer than " + std::to_string(RegistryHive::kMaxKeyPathLength) +
-               " characters: it is too long.";
+        return TooLong("The registry key path", RegistryHive::kMaxKeyPathLength);
     std::size_t pos = 0;
     while (!keyPath.empty() && pos <= keyPath.size()) {
         std::size_t end = std::min(keyPath.find('\\', pos), keyPath.size());
         if (end == pos)
             return "The registry key path \"" + std::string(keyPath) + "\" has an empty key name.";
         if (end - pos > RegistryHive::kMaxKeyNameLength)
-            return "A registry key name is longer than " + std::to_string(RegistryHive::kMaxKeyNameLength) +
-                   " characters: it is too long.";
+            return TooLong("A registry key name", RegistryHive::kMaxKeyNameLength);
         pos = end + 1;
     }
     if (valueName.size() > RegistryHive::kMaxValueNameLength)
-        return "A registry value name is longer than " + std::to_string(RegistryHive::kMaxValueNameLength) +
-               " characters: it is too long.";
+        return TooLong("A registry value name", RegistryHive::kMaxValueNameLength);
     return {};
 }
 

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 
 using platform::RegistryHive;
@@ -239,6 +240,20 @@ TEST(RegistryHive, FileLargerThanTheLimitIsAnErrorNotAReset)
     EXPECT_FALSE(hive.Set(kKey, "Last tab", RegValue::Number(2)));
     EXPECT_TRUE(hive.LastCorruptCopy().empty());
     EXPECT_EQ(std::filesystem::file_size(hive.Path()), RegistryHive::kMaxFileSize + 1);
+}
+
+// Within the size limit, loading takes time in proportion to the file, whatever its shape.
+TEST(RegistryHive, KeyWithManyValuesLoadsQuickly)
+{
+    TempDir dir;
+    std::string text = "REGEDIT4\n[HKEY_CURRENT_USER\\K]\n";
+    for (int i = 0; i < 100000; ++i)
+        text += "\"value" + std::to_string(i) + "\"=dword:00000001\n";
+    WriteBytes(dir / "registry.reg", text);
+    RegistryHive hive(dir / "registry.reg");
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(hive.Query("K", "VALUE99999"));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
 }
 
 TEST(RegistryHive, TemporaryFileNeverFollowsAPlantedLink)
