@@ -219,8 +219,8 @@ TEST(RegistryHive, PathThatIsNotARegularFileIsAnError)
     }
     EXPECT_EQ(ReadBytes(dir / "folder.reg" / "keep.txt"), "kept");
     EXPECT_TRUE(std::filesystem::is_fifo(dir / "pipe.reg"));
-    EXPECT_EQ(FilesIn(dir.Path()), (std::vector<std::string>{"folder.reg", "folder.reg.lock", "pipe.reg",
-                                                             "pipe.reg.lock"}));
+    for (const std::string& name : FilesIn(dir.Path()))
+        EXPECT_EQ(name.find(".corrupt-"), std::string::npos) << name;
 
     // A device that never ends is only looked at, never read (no write here: it is the real one).
     RegistryHive zero("/dev/zero");
