@@ -564,12 +564,19 @@ RegistryHive::Key& EnsureKey(RegistryHive::Keys& keys, const std::string& fullNa
 
 }  // namespace
 
+bool RegistryHive::NamesAllowed(std::string_view keyPath, std::string_view valueName)
+{
+    std::string problem = NameProblem(keyPath, valueName);
+    if (problem.empty())
+        return true;
+    std::lock_guard lock(m_mutex);
+    return Refuse(std::move(problem));
+}
+
 bool RegistryHive::Set(std::string_view keyPath, std::string_view name, const RegValue& value)
 {
-    if (std::string problem = NameProblem(keyPath, name); !problem.empty()) {
-        std::lock_guard lock(m_mutex);
-        return Refuse(std::move(problem));
-    }
+    if (!NamesAllowed(keyPath, name))
+        return false;
     std::string full = FullKeyName(keyPath);
     std::string valueName(name);
     return Mutate([&](Keys& keys) {
@@ -587,10 +594,8 @@ bool RegistryHive::Set(std::string_view keyPath, std::string_view name, const Re
 
 bool RegistryHive::CreateKey(std::string_view keyPath)
 {
-    if (std::string problem = NameProblem(keyPath, {}); !problem.empty()) {
-        std::lock_guard lock(m_mutex);
-        return Refuse(std::move(problem));
-    }
+    if (!NamesAllowed(keyPath, {}))
+        return false;
     std::string full = FullKeyName(keyPath);
     return Mutate([&](Keys& keys) {
         EnsureKey(keys, full);

@@ -93,6 +93,7 @@ private:
     void Refresh();
     void Load(const FileStamp& stamp);
     bool Refuse(std::string problem);
+    bool NamesAllowed(std::string_view keyPath, std::string_view valueName);
     bool Mutate(const std::function<bool(Keys&)>& change);
     bool WriteFile(const std::string& text);
 
