@@ -5,12 +5,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <fstream>
-#include <sstream>
+#include <system_error>
+#include <unordered_map>
+#include <utility>
 
 namespace platform {
 
@@ -28,13 +31,19 @@ std::string Fold(std::string_view text)
     return folded;
 }
 
-// "SOFTWARE\\Brindlex\\Kestrium\\" -> "HKEY_CURRENT_USER\\SOFTWARE\\Brindlex\\Kestrium".
-std::string FullKeyName(std::string_view keyPath)
+std::string_view TrimSeparators(std::string_view keyPath)
 {
     while (!keyPath.empty() && keyPath.back() == '\\')
         keyPath.remove_suffix(1);
     while (!keyPath.empty() && keyPath.front() == '\\')
         keyPath.remove_prefix(1);
+    return keyPath;
+}
+
+// "SOFTWARE\\Brindlex\\Kestrium\\" -> "HKEY_CURRENT_USER\\SOFTWARE\\Brindlex\\Kestrium".
+std::string FullKeyName(std::string_view keyPath)
+{
+    keyPath = TrimSeparators(keyPath);
     std::string full(kRoot);
     if (!keyPath.empty()) {
         full += '\\';
@@ -108,23 +117,33 @@ void AppendValue(std::string& out, const std::string& name, const RegValue& valu
     out += '\n';
 }
 
-// Splits into lines and drops CRs, so a hand-edited file with CR LF ends parses too.
-std::vector<std::string> PhysicalLines(std::string_view text)
-{
-    std::vector<std::string> lines;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        std::size_t end = text.find('\n', pos);
+// Hands out the lines of a text one at a time without their CR, so a hand-edited file with CR LF
+// ends parses too, and a file of millions of short lines is never held as millions of strings.
+class PhysicalLines {
+public:
+    explicit PhysicalLines(std::string_view text) : m_text(text) {}
+
+    bool Next(std::string_view& line)
+    {
+        if (m_pos >= m_text.size())
+            return false;
+        std::size_t end = m_text.find('\n', m_pos);
         if (end == std::string_view::npos)
-            end = text.size();
-        std::string line(text.substr(pos, end - pos));
+            end = m_text.size();
+        line = m_text.substr(m_pos, end - m_pos);
         if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        lines.push_back(std::move(line));
-        pos = end + 1;
+            line.remove_suffix(1);
+        m_pos = end + 1;
+        return true;
     }
-    return lines;
-}
+
+private:
+    std::string_view m_text;
+    std::size_t m_pos = 0;
+};
+
+// Where each value of each key is, by folded name: a key with many values loads in linear time.
+using ValueIndex = std::unordered_map<const RegistryHive::Key*, std::unordered_map<std::string, std::size_t>>;
 
 // Reads a quoted text starting at line[pos] == '"'; leaves pos after the closing quote.
 bool ParseQuoted(const std::string& line, std::size_t& pos, std::string& out)
@@ -227,7 +246,7 @@ bool IsHexValueLine(const std::string& line)
     return start != std::string::npos && line.compare(start, 3, "hex") == 0;
 }
 
-bool ParseValueLine(const std::string& line, RegistryHive::Key& key)
+bool ParseValueLine(const std::string& line, RegistryHive::Key& key, ValueIndex& index)
 {
     std::string name;
     std::size_t pos = 0;
@@ -241,13 +260,11 @@ bool ParseValueLine(const std::string& line, RegistryHive::Key& key)
     RegValue value;
     if (!ParseData(std::string_view(line).substr(pos + 1), value))
         return false;
-    std::string folded = Fold(name);
-    for (auto& [existing, old] : key.values)
-        if (Fold(existing) == folded) {
-            old = std::move(value);
-            return true;
-        }
-    key.values.emplace_back(std::move(name), std::move(value));
+    auto [slot, isNew] = index[&key].try_emplace(Fold(name), key.values.size());
+    if (isNew)
+        key.values.emplace_back(std::move(name), std::move(value));
+    else
+        key.values[slot->second].second = std::move(value);
     return true;
 }
 
@@ -276,17 +293,18 @@ bool ParseRegistryText(std::string_view text, RegistryHive::Keys& keys)
     keys.clear();
     bool headerSeen = false;
     RegistryHive::Key* current = nullptr;
-    std::vector<std::string> lines = PhysicalLines(text);
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        std::string line = lines[i];
+    ValueIndex index;
+    PhysicalLines lines(text);
+    std::string_view physical;
+    while (lines.Next(physical)) {
+        std::string line(physical);
         // Hex data may continue on the next lines: "\" at the end, the rest indented.
         if (IsHexValueLine(line))
-            while (!line.empty() && line.back() == '\\' && i + 1 < lines.size()) {
+            while (!line.empty() && line.back() == '\\' && lines.Next(physical)) {
                 line.pop_back();
-                const std::string& next = lines[++i];
-                std::size_t indent = next.find_first_not_of(" \t");
-                if (indent != std::string::npos)
-                    line += next.substr(indent);
+                std::size_t indent = physical.find_first_not_of(" \t");
+                if (indent != std::string_view::npos)
+                    line += physical.substr(indent);
             }
         std::size_t first = line.find_first_not_of(" \t");
         if (first == std::string::npos || line[first] == ';')
@@ -307,7 +325,7 @@ bool ParseRegistryText(std::string_view text, RegistryHive::Keys& keys)
             current = &key;
             continue;
         }
-        if (current == nullptr || !ParseValueLine(line, *current))
+        if (current == nullptr || !ParseValueLine(line, *current, index))
             return false;
     }
     return headerSeen;
@@ -347,40 +365,163 @@ RegistryHive& RegistryHive::CurrentUser()
     return hive;
 }
 
+namespace {
+
+// Owns a file descriptor; closes it once.
+class FileHandle {
+public:
+    explicit FileHandle(int fd) : m_fd(fd) {}
+    ~FileHandle() { Close(); }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+
+    explicit operator bool() const { return m_fd >= 0; }
+    int Get() const { return m_fd; }
+    bool Close()
+    {
+        int fd = std::exchange(m_fd, -1);
+        return fd < 0 || ::close(fd) == 0;
+    }
+
+private:
+    int m_fd;
+};
+
+std::string SystemError(int error)
+{
+    return std::error_code(error, std::generic_category()).message();
+}
+
+std::string FileProblem(const std::filesystem::path& file, const std::string& what)
+{
+    return "The registry file \"" + file.string() + "\" " + what + ".";
+}
+
+std::string NotRegular(const std::filesystem::path& file)
+{
+    return FileProblem(file, "is not a regular file");
+}
+
+std::string TooLarge(const std::filesystem::path& file)
+{
+    return FileProblem(file, "is larger than " + std::to_string(RegistryHive::kMaxFileSize >> 20) + " MB");
+}
+
+std::string CannotRead(const std::filesystem::path& file, int error)
+{
+    return FileProblem(file, "cannot be read: " + SystemError(error));
+}
+
+// Reads the whole hive file; returns why it could not, empty when it could. Only a regular file is
+// read (a device or a pipe may never end or block forever), and never more than kMaxFileSize.
+std::string ReadHiveFile(const std::filesystem::path& file, std::string& text)
+{
+    // O_NONBLOCK: a pipe put in place of the file since it was looked at must not block the open.
+    FileHandle in(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat st {};
+    if (!in || ::fstat(in.Get(), &st) != 0)
+        return CannotRead(file, errno);
+    if (!S_ISREG(st.st_mode))
+        return NotRegular(file);
+    if (std::uint64_t(st.st_size) > RegistryHive::kMaxFileSize)
+        return TooLarge(file);
+    text.clear();
+    text.reserve(std::size_t(st.st_size));
+    char buffer[65536];
+    while (true) {
+        ssize_t n = ::read(in.Get(), buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return CannotRead(file, errno);
+        if (n == 0)
+            return {};
+        if (text.size() + std::size_t(n) > RegistryHive::kMaxFileSize)
+            return TooLarge(file);  // it grew since fstat()
+        text.append(buffer, std::size_t(n));
+    }
+}
+
+std::string TooLong(const char* what, std::size_t limit)
+{
+    return std::string(what) + " is too long (more than " + std::to_string(limit) + " characters).";
+}
+
+// Why a write may not use this key path and value name; empty when it may.
+std::string NameProblem(std::string_view keyPath, std::string_view valueName)
+{
+    keyPath = TrimSeparators(keyPath);
+    if (keyPath.size() > RegistryHive::kMaxKeyPathLength)
+        return TooLong("The registry key path", RegistryHive::kMaxKeyPathLength);
+    std::size_t pos = 0;
+    while (!keyPath.empty() && pos <= keyPath.size()) {
+        std::size_t end = std::min(keyPath.find('\\', pos), keyPath.size());
+        if (end == pos)
+            return "The registry key path \"" + std::string(keyPath) + "\" has an empty key name.";
+        if (end - pos > RegistryHive::kMaxKeyNameLength)
+            return TooLong("A registry key name", RegistryHive::kMaxKeyNameLength);
+        pos = end + 1;
+    }
+    if (valueName.size() > RegistryHive::kMaxValueNameLength)
+        return TooLong("A registry value name", RegistryHive::kMaxValueNameLength);
+    return {};
+}
+
+}  // namespace
+
 RegistryHive::FileStamp RegistryHive::StampNow() const
 {
     struct stat st {};
     if (::stat(m_file.c_str(), &st) != 0)
-        return {};
-    return {true, std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec, std::int64_t(st.st_size),
-            std::uint64_t(st.st_ino)};
+        return {errno};
+    return {0, std::uint32_t(st.st_mode), std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
+            std::int64_t(st.st_size), std::uint64_t(st.st_ino)};
 }
 
 void RegistryHive::Refresh()
 {
     FileStamp now = StampNow();
-    if (m_loaded && now == m_stamp)
-        return;
+    if (!m_loaded || !(now == m_stamp))
+        Load(now);
+    m_lastError = m_loadError;
+}
+
+void RegistryHive::Load(const FileStamp& stamp)
+{
     m_loaded = true;
-    m_stamp = now;
+    m_stamp = stamp;
     m_keys.clear();
     m_corrupt = false;
-    if (!now.exists)
+    m_loadError.clear();
+    if (stamp.error == ENOENT)
         return;
-    std::ifstream in(m_file, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    if (!in.good() && !in.eof()) {
-        m_corrupt = true;
-        return;
-    }
-    if (!ParseRegistryText(text.str(), m_keys)) {
+    std::string text;
+    if (stamp.error != 0)
+        m_loadError = CannotRead(m_file, stamp.error);
+    else if (!S_ISREG(stamp.mode))
+        m_loadError = NotRegular(m_file);  // never opened: opening a device may already do something
+    else
+        m_loadError = ReadHiveFile(m_file, text);
+    if (m_loadError.empty() && !ParseRegistryText(text, m_keys)) {
         m_keys.clear();
         m_corrupt = true;
     }
 }
 
+std::string RegistryHive::LastError() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_lastError;
+}
+
+bool RegistryHive::Refuse(std::string problem)
+{
+    m_lastError = std::move(problem);
+    return false;
+}
+
 bool RegistryHive::KeyExists(std::string_view keyPath)
+
 {
     std::lock_guard lock(m_mutex);
     Refresh();
@@ -423,8 +564,19 @@ RegistryHive::Key& EnsureKey(RegistryHive::Keys& keys, const std::string& fullNa
 
 }  // namespace
 
+bool RegistryHive::NamesAllowed(std::string_view keyPath, std::string_view valueName)
+{
+    std::string problem = NameProblem(keyPath, valueName);
+    if (problem.empty())
+        return true;
+    std::lock_guard lock(m_mutex);
+    return Refuse(std::move(problem));
+}
+
 bool RegistryHive::Set(std::string_view keyPath, std::string_view name, const RegValue& value)
 {
+    if (!NamesAllowed(keyPath, name))
+        return false;
     std::string full = FullKeyName(keyPath);
     std::string valueName(name);
     return Mutate([&](Keys& keys) {
@@ -442,6 +594,8 @@ bool RegistryHive::Set(std::string_view keyPath, std::string_view name, const Re
 
 bool RegistryHive::CreateKey(std::string_view keyPath)
 {
+    if (!NamesAllowed(keyPath, {}))
+        return false;
     std::string full = FullKeyName(keyPath);
     return Mutate([&](Keys& keys) {
         EnsureKey(keys, full);
@@ -472,24 +626,21 @@ namespace {
 // An advisory lock on "<hive>.lock" that serialises writers of all processes.
 class HiveLock {
 public:
-    explicit HiveLock(const std::filesystem::path& file)
+    explicit HiveLock(const std::filesystem::path& file) : m_lock(Open(file))
+    {
+        if (m_lock)
+            ::flock(m_lock.Get(), LOCK_EX);
+    }
+
+private:
+    static int Open(const std::filesystem::path& file)
     {
         std::filesystem::path lockPath = file;
         lockPath += ".lock";
-        m_fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        if (m_fd >= 0)
-            ::flock(m_fd, LOCK_EX);
+        return ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
     }
-    ~HiveLock()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    HiveLock(const HiveLock&) = delete;
-    HiveLock& operator=(const HiveLock&) = delete;
 
-private:
-    int m_fd = -1;
+    FileHandle m_lock;
 };
 
 std::filesystem::path CorruptName(const std::filesystem::path& file)
@@ -508,6 +659,20 @@ std::filesystem::path CorruptName(const std::filesystem::path& file)
     return aside;
 }
 
+bool WriteAll(int fd, const std::string& text)
+{
+    std::size_t written = 0;
+    while (written < text.size()) {
+        ssize_t n = ::write(fd, text.data() + written, text.size() - written);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        written += std::size_t(n);
+    }
+    return true;
+}
+
 }  // namespace
 
 bool RegistryHive::Mutate(const std::function<bool(Keys&)>& change)
@@ -518,49 +683,50 @@ bool RegistryHive::Mutate(const std::function<bool(Keys&)>& change)
     HiveLock fileLock(m_file);
     m_loaded = false;  // another process may have written since the last look
     Refresh();
+    if (!m_lastError.empty())
+        return false;  // not a regular file, unreadable or too large: left exactly as it is
+    if (m_stamp.error == 0 && (m_stamp.mode & S_IWUSR) == 0)
+        return Refuse(FileProblem(m_file, "is read-only"));
     if (m_corrupt) {
         std::filesystem::path aside = CorruptName(m_file);
         std::filesystem::rename(m_file, aside, ec);
-        if (ec)
-            return false;  // never overwrite what could not be kept aside
+        if (ec)  // never overwrite what could not be kept aside
+            return Refuse(FileProblem(m_file, "is damaged and cannot be set aside: " + ec.message()));
         m_lastCorruptCopy = aside;
         m_corrupt = false;
     }
     Keys changed = m_keys;
     if (!change(changed))
         return false;
-    if (!WriteFile(changed))
+    std::string text = FormatRegistryText(changed);
+    if (text.size() > kMaxFileSize)
+        return Refuse(FileProblem(m_file, "would grow larger than " + std::to_string(kMaxFileSize >> 20) + " MB"));
+    if (!WriteFile(text))
         return false;
     m_keys = std::move(changed);
     m_stamp = StampNow();
     return true;
 }
 
-bool RegistryHive::WriteFile(const Keys& keys)
+bool RegistryHive::WriteFile(const std::string& text)
 {
-    std::string text = FormatRegistryText(keys);
-    std::filesystem::path temp = m_file;
-    temp += ".tmp-" + std::to_string(::getpid());
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return false;
-    std::size_t written = 0;
-    while (written < text.size()) {
-        ssize_t n = ::write(fd, text.data() + written, text.size() - written);
-        if (n <= 0) {
-            ::close(fd);
-            ::unlink(temp.c_str());
-            return false;
-        }
-        written += std::size_t(n);
-    }
-    bool ok = ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    if (!ok || ::rename(temp.c_str(), m_file.c_str()) != 0) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    return true;
+    // A new file of a name nobody could guess, made with O_EXCL in the hive's folder: never a file
+    // or link someone put there, and on the same file system as the hive for the rename.
+    std::string temp = m_file.string() + ".tmp-XXXXXX";
+    FileHandle out(::mkostemp(temp.data(), O_CLOEXEC));
+    if (!out)
+        return Refuse(FileProblem(m_file, "cannot be written: " + SystemError(errno)));
+    int error = 0;
+    if (!WriteAll(out.Get(), text) || ::fsync(out.Get()) != 0)
+        error = errno != 0 ? errno : EIO;
+    if (!out.Close() && error == 0)
+        error = errno;
+    if (error == 0 && ::rename(temp.c_str(), m_file.c_str()) != 0)
+        error = errno;
+    if (error == 0)
+        return true;
+    ::unlink(temp.c_str());
+    return Refuse(FileProblem(m_file, "cannot be written: " + SystemError(error)));
 }
 
 }  // namespace platform

@@ -33,10 +33,21 @@ struct RegValue {
 // re-reads the file, changes it and replaces it by writing a temporary file, syncing it and
 // renaming it over the old one, under an advisory lock shared with other processes.
 //
-// A file that cannot be parsed reads as an empty hive; before the first write replaces it, it is
-// renamed aside as "<name>.corrupt-<time>" so nothing the user had is thrown away silently.
+// A regular file that cannot be parsed reads as an empty hive; before the first write replaces it,
+// it is renamed aside as "<name>.corrupt-<time>" so nothing the user had is thrown away silently.
+// A path that is not a regular file, a file that cannot be read and a file larger than
+// kMaxFileSize are errors instead: reads see no keys, writes fail, nothing is moved or replaced.
+// A file without write permission for its owner is read-only: reads work, writes fail.
 class RegistryHive {
 public:
+    // Larger files are not read; a write that would make the file larger fails.
+    static constexpr std::size_t kMaxFileSize = 64u << 20;
+    // Writes refuse longer names: one key name (between separators, never empty), a whole key
+    // path below HKEY_CURRENT_USER (which also bounds the parent sections a write adds), a value name.
+    static constexpr std::size_t kMaxKeyNameLength = 255;
+    static constexpr std::size_t kMaxKeyPathLength = 1024;
+    static constexpr std::size_t kMaxValueNameLength = 16383;
+
     explicit RegistryHive(std::filesystem::path file);
 
     // The hive of this user: $KESTRIUM_REGISTRY when set, else
@@ -49,13 +60,17 @@ public:
 
     bool KeyExists(std::string_view keyPath);
     std::optional<RegValue> Query(std::string_view keyPath, std::string_view name);
-    // Creates the key and any missing parents. Returns false when the file cannot be written.
+    // Creates the key and any missing parents. Returns false when the file cannot be written or
+    // a name is too long; LastError() then says why.
     bool Set(std::string_view keyPath, std::string_view name, const RegValue& value);
     bool CreateKey(std::string_view keyPath);
     bool DeleteValue(std::string_view keyPath, std::string_view name);
 
     // The path the last corrupt file was moved to, empty when none was.
     const std::filesystem::path& LastCorruptCopy() const { return m_lastCorruptCopy; }
+    // Why the last read or write could not use the file, as a sentence for the user; empty when
+    // it could (a corrupt file that reads as empty is no error: see LastCorruptCopy()).
+    std::string LastError() const;
 
     // Text form of a hive, exposed for tests of the file format.
     struct Key {
@@ -66,7 +81,8 @@ public:
 
 private:
     struct FileStamp {
-        bool exists = false;
+        int error = 0;  // errno of stat(), 0 when the path exists
+        std::uint32_t mode = 0;
         std::int64_t mtimeNs = 0;
         std::int64_t size = 0;
         std::uint64_t inode = 0;
@@ -75,13 +91,18 @@ private:
 
     FileStamp StampNow() const;
     void Refresh();
+    void Load(const FileStamp& stamp);
+    bool Refuse(std::string problem);
+    bool NamesAllowed(std::string_view keyPath, std::string_view valueName);
     bool Mutate(const std::function<bool(Keys&)>& change);
-    bool WriteFile(const Keys& keys);
+    bool WriteFile(const std::string& text);
 
-    std::mutex m_mutex;  // the telephony service may use the hive from its own thread
+    mutable std::mutex m_mutex;  // the telephony service may use the hive from its own thread
     std::filesystem::path m_file;
     Keys m_keys;
     bool m_corrupt = false;
+    std::string m_loadError;  // why the file as last loaded could not be used
+    std::string m_lastError;
     FileStamp m_stamp;
     bool m_loaded = false;
     std::filesystem::path m_lastCorruptCopy;

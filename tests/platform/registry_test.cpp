@@ -4,8 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
 
 using platform::RegistryHive;
 using platform::RegType;
@@ -22,6 +27,39 @@ std::string TextOf(const std::optional<RegValue>& value)
 {
     return value ? std::string(value->data.begin(), value->data.end()) : "<none>";
 }
+
+std::vector<std::string> FilesIn(const std::filesystem::path& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Lowers this process's file size limit for one scope; writes beyond it fail with EFBIG.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        ::getrlimit(RLIMIT_FSIZE, &m_saved);
+        m_savedSignal = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit lowered = m_saved;
+        lowered.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &lowered);
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_savedSignal);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit m_saved {};
+    void (*m_savedSignal)(int) = SIG_DFL;
+};
 
 }  // namespace
 
@@ -149,13 +187,148 @@ TEST(RegistryHive, FailedWriteReturnsFalseAndKeepsTheOldFile)
     RegistryHive hive(dir / "registry.reg");
     ASSERT_TRUE(hive.Set(kKey, "Last tab", RegValue::Number(1)));
     std::string before = ReadBytes(hive.Path());
-    // A folder where the temporary file must go makes the write fail, even for root.
-    std::filesystem::create_directory(dir / ("registry.reg.tmp-" + std::to_string(::getpid())));
-    EXPECT_FALSE(hive.Set(kKey, "Last tab", RegValue::Number(2)));
+    {
+        // A file size limit below the new file's size makes the write fail half-way, even for root.
+        FileSizeLimit limit(32);
+        EXPECT_FALSE(hive.Set(kKey, "Play to", RegValue::Text("Speakers")));
+    }
     EXPECT_EQ(ReadBytes(hive.Path()), before);
+    EXPECT_NE(hive.LastError().find("cannot be written"), std::string::npos) << hive.LastError();
+    EXPECT_EQ(FilesIn(dir.Path()), (std::vector<std::string>{"registry.reg", "registry.reg.lock"}));
     auto value = hive.Query(kKey, "Last tab");
     ASSERT_TRUE(value);
     EXPECT_EQ(value->data[0], 1);
+    EXPECT_FALSE(hive.Query(kKey, "Play to"));
+}
+
+// A registry path that names a folder, a pipe or a device is an error: reads see nothing, writes
+// fail, nothing is moved aside or replaced, and reading never blocks or runs out of memory.
+TEST(RegistryHive, PathThatIsNotARegularFileIsAnError)
+{
+    TempDir dir;
+    std::filesystem::create_directory(dir / "folder.reg");
+    WriteBytes(dir / "folder.reg" / "keep.txt", "kept");
+    ASSERT_EQ(::mkfifo((dir / "pipe.reg").c_str(), 0600), 0);
+    for (const char* name : {"folder.reg", "pipe.reg"}) {
+        SCOPED_TRACE(name);
+        RegistryHive hive(dir / name);
+        EXPECT_FALSE(hive.Query(kKey, "Last tab"));
+        EXPECT_FALSE(hive.Set(kKey, "Last tab", RegValue::Number(1)));
+        EXPECT_NE(hive.LastError().find("is not a regular file"), std::string::npos) << hive.LastError();
+        EXPECT_TRUE(hive.LastCorruptCopy().empty());
+    }
+    EXPECT_EQ(ReadBytes(dir / "folder.reg" / "keep.txt"), "kept");
+    EXPECT_TRUE(std::filesystem::is_fifo(dir / "pipe.reg"));
+    for (const std::string& name : FilesIn(dir.Path()))
+        EXPECT_EQ(name.find(".corrupt-"), std::string::npos) << name;
+
+    // A device that never ends is only looked at, never read (no write here: it is the real one).
+    RegistryHive zero("/dev/zero");
+    EXPECT_FALSE(zero.KeyExists(kKey));
+    EXPECT_NE(zero.LastError().find("is not a regular file"), std::string::npos) << zero.LastError();
+}
+
+TEST(RegistryHive, FileLargerThanTheLimitIsAnErrorNotAReset)
+{
+    TempDir dir;
+    RegistryHive hive(dir / "registry.reg");
+    ASSERT_TRUE(hive.Set(kKey, "Last tab", RegValue::Number(1)));
+    // A sparse file: large on paper, cheap on disk.
+    std::filesystem::resize_file(hive.Path(), RegistryHive::kMaxFileSize + 1);
+    EXPECT_FALSE(hive.Query(kKey, "Last tab"));
+    EXPECT_NE(hive.LastError().find("larger than"), std::string::npos) << hive.LastError();
+    EXPECT_FALSE(hive.Set(kKey, "Last tab", RegValue::Number(2)));
+    EXPECT_TRUE(hive.LastCorruptCopy().empty());
+    EXPECT_EQ(std::filesystem::file_size(hive.Path()), RegistryHive::kMaxFileSize + 1);
+}
+
+// Within the size limit, loading takes time in proportion to the file, whatever its shape.
+TEST(RegistryHive, KeyWithManyValuesLoadsQuickly)
+{
+    TempDir dir;
+    std::string text = "REGEDIT4\n[HKEY_CURRENT_USER\\K]\n";
+    for (int i = 0; i < 100000; ++i)
+        text += "\"value" + std::to_string(i) + "\"=dword:00000001\n";
+    WriteBytes(dir / "registry.reg", text);
+    RegistryHive hive(dir / "registry.reg");
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(hive.Query("K", "VALUE99999"));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+}
+
+TEST(RegistryHive, TemporaryFileNeverFollowsAPlantedLink)
+{
+    TempDir dir;
+    WriteBytes(dir / "victim.txt", "precious");
+    // The name the temporary file of this process had before it was chosen at random.
+    std::filesystem::create_symlink(dir / "victim.txt", dir / ("registry.reg.tmp-" + std::to_string(::getpid())));
+    RegistryHive hive(dir / "registry.reg");
+    ASSERT_TRUE(hive.Set(kKey, "Last tab", RegValue::Number(1)));
+    EXPECT_EQ(ReadBytes(dir / "victim.txt"), "precious");
+    EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(hive.Path())));
+    EXPECT_TRUE(RegistryHive(hive.Path()).Query(kKey, "Last tab"));
+}
+
+// Read-only (no write permission for the owner, as after chmod 0400 or 0000): writes fail and leave
+// the file as it is. A file that cannot be read is an error, never an empty hive to be set aside.
+TEST(RegistryHive, ReadOnlyAndUnreadableFilesAreKeptAsTheyAre)
+{
+    TempDir dir;
+    RegistryHive hive(dir / "registry.reg");
+    ASSERT_TRUE(hive.Set(kKey, "Last tab", RegValue::Number(1)));
+    const std::string before = ReadBytes(hive.Path());
+    for (mode_t mode : {0400, 0000}) {
+        SCOPED_TRACE(mode);
+        ASSERT_EQ(::chmod(hive.Path().c_str(), mode), 0);
+        EXPECT_FALSE(hive.Set(kKey, "Last tab", RegValue::Number(2)));
+        EXPECT_FALSE(hive.LastError().empty());
+        EXPECT_TRUE(hive.LastCorruptCopy().empty());
+        struct stat st {};
+        ASSERT_EQ(::stat(hive.Path().c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, mode);
+        ASSERT_EQ(::chmod(hive.Path().c_str(), 0600), 0);
+        EXPECT_EQ(ReadBytes(hive.Path()), before);
+        ASSERT_EQ(::chmod(hive.Path().c_str(), mode), 0);
+        // Root may read any file; anyone else gets an error and sees no values.
+        const bool readable = mode == 0400 || ::geteuid() == 0;
+        EXPECT_EQ(hive.Query(kKey, "Last tab").has_value(), readable);
+        EXPECT_EQ(hive.LastError().empty(), readable) << hive.LastError();
+    }
+
+    // A regular file whose reading fails, readable or not by its mode.
+    RegistryHive failing("/proc/self/mem");
+    EXPECT_FALSE(failing.KeyExists(kKey));
+    EXPECT_NE(failing.LastError().find("cannot be read"), std::string::npos) << failing.LastError();
+    EXPECT_TRUE(failing.LastCorruptCopy().empty());
+}
+
+TEST(RegistryHive, OverlongKeyPathsAndValueNamesAreRefused)
+{
+    TempDir dir;
+    RegistryHive hive(dir / "registry.reg");
+    std::string deep;
+    for (int i = 0; i < 5000; ++i)
+        deep += "a\\";
+    EXPECT_FALSE(hive.Set(deep, "v", RegValue::Number(1)));
+    EXPECT_FALSE(hive.CreateKey(deep));
+    EXPECT_FALSE(std::filesystem::exists(hive.Path()));
+
+    const std::string longest(RegistryHive::kMaxKeyNameLength, 'k');
+    const std::string valueName(RegistryHive::kMaxValueNameLength, 'v');
+    EXPECT_FALSE(hive.Set(longest + "k", "v", RegValue::Number(1)));
+    EXPECT_FALSE(hive.Set("a\\\\b", "v", RegValue::Number(1)));  // an empty key name
+    EXPECT_FALSE(hive.Set(kKey, valueName + "v", RegValue::Number(1)));
+    EXPECT_NE(hive.LastError().find("too long"), std::string::npos) << hive.LastError();
+    EXPECT_FALSE(std::filesystem::exists(hive.Path()));
+
+    ASSERT_TRUE(hive.Set(longest, valueName, RegValue::Number(1)));
+    EXPECT_TRUE(hive.Query(longest, valueName));
+    std::string deepest = "a";  // 512 levels of one letter, 1023 characters
+    while (deepest.size() + 2 <= RegistryHive::kMaxKeyPathLength)
+        deepest += "\\a";
+    ASSERT_TRUE(hive.CreateKey(deepest));
+    EXPECT_TRUE(hive.KeyExists(deepest));
+    EXPECT_LT(std::filesystem::file_size(hive.Path()), 1u << 20);
 }
 
 TEST(RegistryHive, DefaultPathFollowsTheEnvironment)
