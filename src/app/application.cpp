@@ -48,6 +48,11 @@ std::string CorruptRegistryMessage(const fs::path& copy)
         + copy.string();
 }
 
+std::string UnusableRegistryMessage(const std::string& problem)
+{
+    return problem + "\n\nKestrium runs with the settings it could read; settings changed now are not kept.";
+}
+
 std::string AlreadyRunningMessage(const fs::path& folder)
 {
     return "Kestrium is already running with the data folder\n" + folder.string()
@@ -149,6 +154,8 @@ void Application::ReportSetAsideFiles(const std::vector<fs::path>& unreadBefore,
 {
     if (m_hive.LastCorruptCopy() != corruptBefore)
         m_prompter.ShowMessage(CorruptRegistryMessage(m_hive.LastCorruptCopy()), kTitle, Prompter::Icon::Exclamation);
+    else if (const std::string problem = m_hive.LastError(); !problem.empty())
+        m_prompter.ShowMessage(UnusableRegistryMessage(problem), kTitle, Prompter::Icon::Exclamation);
     for (const fs::path& copy : UnreadCopies(m_dataFolder))
         if (!std::binary_search(unreadBefore.begin(), unreadBefore.end(), copy))
             m_prompter.ShowMessage(UnreadMessage(copy), kTitle, Prompter::Icon::Exclamation);

@@ -59,7 +59,8 @@ private:
     void LoadStores();
     void ReadSettings();
     void StartTelephony();
-    // Names each copy of a damaged file that this start-up set aside.
+    // Names each copy of a damaged file that this start-up set aside, and a settings file that
+    // cannot be used.
     void ReportSetAsideFiles(
         const std::vector<std::filesystem::path>& unreadBefore, const std::filesystem::path& corruptBefore);
     void SaveStores();

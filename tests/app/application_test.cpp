@@ -131,5 +131,23 @@ TEST_F(ApplicationTest, DamagedSettingsAndDataFilesAreReportedOnceNamingTheirCop
     EXPECT_EQ(m_prompter.messages[1].title, "Kestrium");
 }
 
+// A settings file the user made read-only is kept as it is, and the user learns that changes
+// are not kept.
+TEST_F(ApplicationTest, ReadOnlySettingsFileIsKeptAndReported)
+{
+    SettingsStore(m_hive).Write(Settings::kVoicemailOn, 0);
+    const std::string before = ReadBytes(m_hive.Path());
+    fs::permissions(m_hive.Path(), fs::perms::owner_read, fs::perm_options::replace);
+    auto app = Make();
+    ASSERT_TRUE(app->Start());
+    QCoreApplication::processEvents();
+    app->Finish();
+    EXPECT_EQ(app->GetAppSettings().voiceMailOn, 0) << "what could be read is used";
+    EXPECT_EQ(ReadBytes(m_hive.Path()), before);
+    ASSERT_EQ(m_prompter.messages.size(), 1u);
+    EXPECT_NE(m_prompter.messages[0].text.find("is read-only"), std::string::npos) << m_prompter.messages[0].text;
+    EXPECT_NE(m_prompter.messages[0].text.find("not kept"), std::string::npos);
+}
+
 } // namespace
 
