@@ -1,15 +1,15 @@
 #include "wave_file.h"
 
+#include "platform/regular_file.h"
+
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 namespace tapi {
 
 namespace {
 
 constexpr std::uint32_t kLineRate = 8000;
-constexpr std::uintmax_t kMaxFileBytes = 64u << 20;
+constexpr std::size_t kMaxFileBytes = 64u << 20;
 
 struct PcmInfo {
     std::uint16_t channels = 0;
@@ -84,30 +84,34 @@ std::vector<std::int16_t> Resample(const std::vector<std::int16_t>& in, std::uin
 bool ReadWaveFileAsLineAudio(
     const std::filesystem::path& path, std::vector<std::int16_t>& samples, std::string& error)
 {
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(path, ec);
-    if (ec || size > kMaxFileBytes) {
-        error = ec ? "cannot read " + path.string() : path.string() + " is too large";
+    std::string bytes;
+    switch (platform::ReadRegularFile(path.string(), kMaxFileBytes, bytes, error)) {
+    case platform::FileRead::Missing:
+        error = path.string() + " does not exist";
         return false;
+    case platform::FileRead::Refused:
+        error = path.string() + " " + error;
+        return false;
+    case platform::FileRead::Read:
+        break;
     }
-    std::ifstream in(path, std::ios::binary);
-    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0
         || std::memcmp(bytes.data() + 8, "WAVE", 4) != 0) {
         error = path.string() + " is not a WAVE file";
         return false;
     }
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
     PcmInfo info;
     bool haveFormat = false;
     for (std::size_t at = 12; at + 8 <= bytes.size();) {
-        const std::uint32_t chunkSize = Le32(&bytes[at + 4]);
-        const unsigned char* body = &bytes[at + 8];
+        const std::uint32_t chunkSize = Le32(data + at + 4);
+        const unsigned char* body = data + at + 8;
         const std::size_t available = std::min<std::size_t>(chunkSize, bytes.size() - at - 8);
-        if (std::memcmp(&bytes[at], "fmt ", 4) == 0) {
+        if (std::memcmp(data + at, "fmt ", 4) == 0) {
             if (!ParseFormat(body, static_cast<std::uint32_t>(available), info, error))
                 return false;
             haveFormat = true;
-        } else if (std::memcmp(&bytes[at], "data", 4) == 0) {
+        } else if (std::memcmp(data + at, "data", 4) == 0) {
             if (!haveFormat) {
                 error = "the data chunk comes before the format chunk";
                 return false;
