@@ -13,12 +13,39 @@ constexpr FOURCC kFmt = mmioFOURCC('f', 'm', 't', ' ');
 constexpr FOURCC kFact = mmioFOURCC('f', 'a', 'c', 't');
 constexpr FOURCC kData = mmioFOURCC('d', 'a', 't', 'a');
 constexpr std::size_t kMaxExtra = 64;
+constexpr int kMaxChunks = 256;
 
-std::uint64_t FileSize(const std::string& path)
+// The size of a regular file; anything else (a folder, a FIFO, a device) is no WAVE file.
+MCIERROR RegularFileSize(const std::string& path, std::uint64_t& size)
 {
     std::error_code error;
-    const auto size = std::filesystem::file_size(path, error);
-    return error ? 0 : size;
+    const auto status = std::filesystem::status(path, error);
+    if (error || !std::filesystem::exists(status))
+        return MCIERR_FILE_NOT_FOUND;
+    if (!std::filesystem::is_regular_file(status))
+        return MCIERR_INVALID_FILE;
+    size = std::filesystem::file_size(path, error);
+    return error ? MCIERR_FILE_NOT_FOUND : MMSYSERR_NOERROR;
+}
+
+std::uint32_t Le32(const char* p)
+{
+    const auto* b = reinterpret_cast<const unsigned char*>(p);
+    return b[0] | b[1] << 8 | b[2] << 16 | std::uint32_t(b[3]) << 24;
+}
+
+// Reads the 12-byte RIFF header; a file that does not start as RIFF/WAVE is refused at once.
+bool ReadRiffHeader(HMMIO file, std::uint64_t fileSize, MMCKINFO& riff)
+{
+    char header[12];
+    if (mmioRead(file, header, 12) != 12 || Le32(header) != FOURCC_RIFF || Le32(header + 8) != kWave)
+        return false;
+    riff.ckid = FOURCC_RIFF;
+    riff.dwDataOffset = 8;
+    riff.fccType = kWave;
+    // A RIFF size that runs past the file (a recording cut short) is read up to the file's end.
+    riff.cksize = DWORD(std::min<std::uint64_t>(Le32(header + 4), fileSize - 8));
+    return true;
 }
 
 bool FitsIn(const MMCKINFO& chunk, std::uint64_t end)
@@ -31,15 +58,15 @@ bool FitsIn(const MMCKINFO& chunk, std::uint64_t end)
 MCIERROR WaveFileReader::Open(const std::string& path)
 {
     *this = WaveFileReader();
+    std::uint64_t size = 0;
+    if (const MCIERROR error = RegularFileSize(path, size))
+        return error;
     m_file.reset(mmioOpen(path.c_str(), nullptr, MMIO_READ | MMIO_ALLOCBUF));
     if (!m_file)
         return MCIERR_FILE_NOT_FOUND;
     MMCKINFO riff{};
-    riff.fccType = kWave;
-    if (mmioDescend(m_file.get(), &riff, nullptr, MMIO_FINDRIFF) != MMSYSERR_NOERROR)
+    if (!ReadRiffHeader(m_file.get(), size, riff))
         return MCIERR_INVALID_FILE;
-    // A RIFF size that runs past the file (a recording cut short) is read up to the file's end.
-    riff.cksize = DWORD(std::min<std::uint64_t>(riff.cksize, FileSize(path) - riff.dwDataOffset));
     if (const MCIERROR error = ReadFormat(riff))
         return error;
     const std::uint64_t factFrames = FactFrames(riff);
@@ -50,12 +77,27 @@ MCIERROR WaveFileReader::Open(const std::string& path)
     return Seek(0) ? MMSYSERR_NOERROR : MCIERR_INVALID_FILE;
 }
 
+// Looks at no more than kMaxChunks chunks: a file of countless tiny chunks, or of zeros, is
+// refused at once rather than walked 8 bytes at a time to its end.
+bool WaveFileReader::FindChunk(const MMCKINFO& riff, FOURCC id, MMCKINFO& chunk)
+{
+    if (mmioSeek(m_file.get(), LONG(riff.dwDataOffset + 4), SEEK_SET) < 0)
+        return false;
+    for (int seen = 0; seen < kMaxChunks; ++seen) {
+        if (mmioDescend(m_file.get(), &chunk, &riff, 0) != MMSYSERR_NOERROR)
+            return false;
+        if (chunk.ckid == id)
+            return true;
+        if (mmioAscend(m_file.get(), &chunk, 0) != MMSYSERR_NOERROR)
+            return false;
+    }
+    return false;
+}
+
 MCIERROR WaveFileReader::ReadFormat(const MMCKINFO& riff)
 {
-    mmioSeek(m_file.get(), LONG(riff.dwDataOffset + 4), SEEK_SET);
     MMCKINFO fmt{};
-    fmt.ckid = kFmt;
-    if (mmioDescend(m_file.get(), &fmt, &riff, MMIO_FINDCHUNK) != MMSYSERR_NOERROR || fmt.cksize < 16
+    if (!FindChunk(riff, kFmt, fmt) || fmt.cksize < 16
         || !FitsIn(fmt, std::uint64_t(riff.dwDataOffset) + riff.cksize))
         return MCIERR_INVALID_FILE;
     std::vector<char> bytes(std::min<std::size_t>(fmt.cksize, sizeof(WAVEFORMATEX) + kMaxExtra));
@@ -74,12 +116,9 @@ MCIERROR WaveFileReader::ReadFormat(const MMCKINFO& riff)
 
 std::uint64_t WaveFileReader::FactFrames(const MMCKINFO& riff)
 {
-    mmioSeek(m_file.get(), LONG(riff.dwDataOffset + 4), SEEK_SET);
     MMCKINFO fact{};
-    fact.ckid = kFact;
     char bytes[4];
-    if (m_format.wFormatTag == WAVE_FORMAT_PCM
-        || mmioDescend(m_file.get(), &fact, &riff, MMIO_FINDCHUNK) != MMSYSERR_NOERROR || fact.cksize < 4
+    if (m_format.wFormatTag == WAVE_FORMAT_PCM || !FindChunk(riff, kFact, fact) || fact.cksize < 4
         || mmioRead(m_file.get(), bytes, 4) != 4)
         return 0;
     std::uint32_t frames;
@@ -89,11 +128,8 @@ std::uint64_t WaveFileReader::FactFrames(const MMCKINFO& riff)
 
 MCIERROR WaveFileReader::FindData(const MMCKINFO& riff)
 {
-    mmioSeek(m_file.get(), LONG(riff.dwDataOffset + 4), SEEK_SET);
     MMCKINFO data{};
-    data.ckid = kData;
-    if (mmioDescend(m_file.get(), &data, &riff, MMIO_FINDCHUNK) != MMSYSERR_NOERROR
-        || !FitsIn(data, std::uint64_t(riff.dwDataOffset) + riff.cksize))
+    if (!FindChunk(riff, kData, data) || !FitsIn(data, std::uint64_t(riff.dwDataOffset) + riff.cksize))
         return MCIERR_INVALID_FILE;
     m_dataOffset = data.dwDataOffset;
     m_blocks = data.cksize / m_decoder->BlockBytes();

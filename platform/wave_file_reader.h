@@ -12,7 +12,8 @@ namespace platform {
 
 // A WAVE file opened for decoding: its format, its length in frames and a read position. Chunks
 // may come in any order and any size; a file whose chunks run past its end, or whose format is
-// not one we decode, is refused.
+// not one we decode, is refused. Only a regular file that starts as RIFF/WAVE is read, and only its
+// first 256 chunks are looked at.
 class WaveFileReader {
 public:
     // MMSYSERR_NOERROR, MCIERR_FILE_NOT_FOUND (cannot be opened) or MCIERR_INVALID_FILE.
@@ -29,6 +30,7 @@ public:
     bool ReadFrame(std::int16_t* out);
 
 private:
+    bool FindChunk(const MMCKINFO& riff, FOURCC id, MMCKINFO& chunk);
     MCIERROR ReadFormat(const MMCKINFO& riff);
     MCIERROR FindData(const MMCKINFO& riff);
     std::uint64_t FactFrames(const MMCKINFO& riff);

@@ -2,9 +2,9 @@
 // of tel: links.
 
 #include "tapi.h"
+#include "tel_link.h"
 #include "terminal_text.h"
 
-#include <cctype>
 #include <cstring>
 #include <iostream>
 #include <string>
@@ -20,38 +20,11 @@ void PrintUsage()
                  "that serves dialing requests (Kestrium, when \"Use this application to handle dialing\n"
                  "from other applications.\" is ticked in its setup) places the call on its default line;\n"
                  "NAME is shown as the called party. A tel: link is accepted as it is, for example\n"
-                 "tel:+1-212-555-0100.\n"
+                 "tel:+1-212-555-0100; a number holding a control character is refused.\n"
                  "\n"
                  "Exit status: 0 when the request was handed over, 1 when no application serves dialing\n"
-                 "requests or the request was refused, 2 for a wrong command line.\n";
-}
-
-int HexValue(char c)
-{
-    return std::isdigit(static_cast<unsigned char>(c))
-        ? c - '0'
-        : std::tolower(static_cast<unsigned char>(c)) - 'a' + 10;
-}
-
-// "tel:+1-212-555-0100;ext=12" dials "+1-212-555-0100"; percent escapes are decoded.
-std::string NumberFromArgument(std::string text)
-{
-    if (text.size() > 4 && strncasecmp(text.c_str(), "tel:", 4) == 0) {
-        text = text.substr(4, text.find(';') == std::string::npos ? std::string::npos : text.find(';') - 4);
-        std::string decoded;
-        for (std::size_t i = 0; i < text.size(); ++i) {
-            if (text[i] == '%' && i + 2 < text.size()
-                && std::isxdigit(static_cast<unsigned char>(text[i + 1]))
-                && std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
-                decoded += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
-                i += 2;
-            } else {
-                decoded += text[i];
-            }
-        }
-        text = decoded;
-    }
-    return text;
+                 "requests or the request was refused, 2 for a wrong command line or a number that cannot be\n"
+                 "dialled.\n";
 }
 
 } // namespace
@@ -66,7 +39,12 @@ int main(int argc, char** argv)
         PrintUsage();
         return 2;
     }
-    const std::string number = NumberFromArgument(argv[1]);
+    std::string number;
+    if (!kestrium_dial::NumberFromArgument(argv[1], number)) {
+        std::cerr << "kestrium-dial: the number holds a control character (such as a NUL or a line feed, "
+                     "perhaps written as %00 or %0A); nothing was dialled.\n";
+        return 2;
+    }
     const LONG result = tapiRequestMakeCallA(number.c_str(), "kestrium-dial", argc > 2 ? argv[2] : "", "");
     switch (result) {
     case 0:

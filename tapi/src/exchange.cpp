@@ -3,6 +3,7 @@
 #include "control_server.h"
 #include "var_struct.h"
 
+#include "platform/regular_file.h"
 #include "platform/wave_devices.h"
 
 #include <sys/eventfd.h>
@@ -12,9 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <fstream>
 #include <iostream>
-#include <sstream>
 
 namespace tapi {
 
@@ -23,6 +22,7 @@ namespace {
 constexpr DWORD kMinVersion = TAPI_VERSION_LOWEST;
 constexpr DWORD kMaxVersion = TAPI_VERSION_HIGHEST;
 constexpr std::size_t kMaxQueuedRequests = 16;
+constexpr std::size_t kMaxConfigBytes = std::size_t(1) << 20;
 constexpr DWORD kValidPrivileges
     = LINECALLPRIVILEGE_NONE | LINECALLPRIVILEGE_MONITOR | LINECALLPRIVILEGE_OWNER;
 constexpr DWORD kValidMediaModes = 0x1FE;
@@ -90,20 +90,30 @@ LONG Exchange::LoadConfigFile()
         path = std::string(config) + "/kestrium/exchange.conf";
     else if (const char* home = std::getenv("HOME"); home && *home)
         path = std::string(home) + "/.config/kestrium/exchange.conf";
-    std::ifstream in(path);
-    if (path.empty() || !in)
+    if (path.empty())
         return TAPISIM_OK;
-    std::stringstream text;
-    text << in.rdbuf();
+    std::string text;
     std::string error;
-    DeviceConfig parsed;
-    if (!DeviceConfig::Parse(text.str(), parsed, error)) {
-        m_lastError = path + ": " + error + "; using the built-in device set";
-        std::cerr << "kestrium telephony: " << m_lastError << std::endl;
-        return TAPISIM_E_CONFIG;
+    switch (platform::ReadRegularFile(path, kMaxConfigBytes, text, error)) {
+    case platform::FileRead::Missing:
+        return TAPISIM_OK;
+    case platform::FileRead::Refused:
+        return ReportConfigError(path + ": " + error);
+    case platform::FileRead::Read:
+        break;
     }
+    DeviceConfig parsed;
+    if (!DeviceConfig::Parse(text, parsed, error))
+        return ReportConfigError(path + ": " + error);
     m_config = std::move(parsed);
     return TAPISIM_OK;
+}
+
+LONG Exchange::ReportConfigError(const std::string& error)
+{
+    m_lastError = error + "; using the built-in device set";
+    std::cerr << "kestrium telephony: " << m_lastError << std::endl;
+    return TAPISIM_E_CONFIG;
 }
 
 void Exchange::BuildDevices()

@@ -235,7 +235,10 @@ private:
     void AdvanceTo(std::uint64_t target);
     bool RunDueTimer(std::uint64_t target, std::vector<std::shared_ptr<LineAudio>>& tick);
     void ClearState();
+    // Reads the configuration file, a regular file of at most 1 MiB; anything else, or a text with
+    // mistakes, leaves the built-in device set and is reported.
     LONG LoadConfigFile();
+    LONG ReportConfigError(const std::string& error);
     std::string HandleCommand(const std::string& command);
 
     DWORD NewHandle() { return m_nextHandle++; }

@@ -1,12 +1,7 @@
 #include "wave_file.h"
 
-#include "unique_fd.h"
+#include "platform/regular_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
 
 namespace tapi {
@@ -84,67 +79,40 @@ std::vector<std::int16_t> Resample(const std::vector<std::int16_t>& in, std::uin
     return out;
 }
 
-// Reads a regular file of at most kMaxFileBytes. Read errors are reported, not thrown: files like
-// /proc/self/mem open fine and then fail.
-bool ReadWholeFile(const std::filesystem::path& path, std::vector<unsigned char>& bytes, std::string& error)
-{
-    const auto fail = [&](const std::string& why) {
-        error = "cannot read " + path.string() + " (" + why + ")";
-        return false;
-    };
-    // O_NONBLOCK: opening a FIFO does not wait for a writer; it is refused below.
-    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    struct stat info { };
-    if (!fd || ::fstat(fd.Get(), &info) != 0)
-        return fail(std::strerror(errno));
-    if (!S_ISREG(info.st_mode))
-        return fail("not a regular file");
-    bytes.resize(std::min<std::size_t>(static_cast<std::size_t>(info.st_size), kMaxFileBytes) + 1);
-    std::size_t filled = 0;
-    for (;;) {
-        if (filled == bytes.size())
-            bytes.resize(std::min(bytes.size() * 2, kMaxFileBytes + 1));
-        const ssize_t n = ::read(fd.Get(), bytes.data() + filled, bytes.size() - filled);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return fail(std::strerror(errno));
-        filled += static_cast<std::size_t>(n);
-        if (n == 0 || filled > kMaxFileBytes)
-            break;
-    }
-    if (filled > kMaxFileBytes) {
-        error = path.string() + " is too large (at most " + std::to_string(kMaxFileBytes >> 20) + " MB)";
-        return false;
-    }
-    bytes.resize(filled);
-    return true;
-}
 
 } // namespace
 
 bool ReadWaveFileAsLineAudio(
     const std::filesystem::path& path, std::vector<std::int16_t>& samples, std::string& error)
 {
-    std::vector<unsigned char> bytes;
-    if (!ReadWholeFile(path, bytes, error))
+    std::string bytes;
+    switch (platform::ReadRegularFile(path.string(), kMaxFileBytes, bytes, error)) {
+    case platform::FileRead::Missing:
+        error = path.string() + " does not exist";
         return false;
+    case platform::FileRead::Refused:
+        error = path.string() + " " + error;
+        return false;
+    case platform::FileRead::Read:
+        break;
+    }
     if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0
         || std::memcmp(bytes.data() + 8, "WAVE", 4) != 0) {
         error = path.string() + " is not a WAVE file";
         return false;
     }
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
     PcmInfo info;
     bool haveFormat = false;
     for (std::size_t at = 12; at + 8 <= bytes.size();) {
-        const std::uint32_t chunkSize = Le32(&bytes[at + 4]);
-        const unsigned char* body = &bytes[at + 8];
+        const std::uint32_t chunkSize = Le32(data + at + 4);
+        const unsigned char* body = data + at + 8;
         const std::size_t available = std::min<std::size_t>(chunkSize, bytes.size() - at - 8);
-        if (std::memcmp(&bytes[at], "fmt ", 4) == 0) {
+        if (std::memcmp(data + at, "fmt ", 4) == 0) {
             if (!ParseFormat(body, static_cast<std::uint32_t>(available), info, error))
                 return false;
             haveFormat = true;
-        } else if (std::memcmp(&bytes[at], "data", 4) == 0) {
+        } else if (std::memcmp(data + at, "data", 4) == 0) {
             if (!haveFormat) {
                 error = "the data chunk comes before the format chunk";
                 return false;

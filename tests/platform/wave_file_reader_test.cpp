@@ -4,6 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdint>
 #include <random>
 #include <string>
@@ -140,6 +145,44 @@ TEST(WaveFileReader, NeverFailsHardOnAnyTruncationOrDamage)
             ++frames;
         EXPECT_LE(frames, reader.Frames());
     }
+}
+
+namespace {
+
+// A sparse file of `size` bytes that starts with `head`: costs no disk.
+void WriteSparse(const std::filesystem::path& path, const std::string& head, off_t size)
+{
+    WriteBytes(path, head);
+    ASSERT_EQ(::truncate(path.c_str(), size), 0);
+}
+
+} // namespace
+
+TEST(WaveFileReader, RefusesHugeAndSpecialFilesAtOnce)
+{
+    TempDir dir;
+    constexpr off_t kTwoGigabytes = off_t(2) << 30;
+    WriteSparse(dir / "zeros.wav", "", kTwoGigabytes);
+    // A valid header followed by zeros: 268 million empty chunks to walk.
+    WriteSparse(dir / "riff-zeros.wav", "RIFF" + Le32(0xFFFFFFFFu) + "WAVE", kTwoGigabytes);
+    std::string manyChunks;
+    for (int i = 0; i < 300; ++i)
+        manyChunks += Chunk("junk", "", 0);
+    WriteBytes(dir / "many-chunks.wav", Wave(manyChunks + Chunk("fmt ", PcmFmt(), 16) + Chunk("data", "ab", 2)));
+    // A FIFO with a writer and some text in it: opening it must neither block nor read it.
+    ASSERT_EQ(::mkfifo((dir / "fifo.wav").c_str(), 0600), 0);
+    const int fifo = ::open((dir / "fifo.wav").c_str(), O_RDWR | O_NONBLOCK);
+    ASSERT_GE(fifo, 0);
+    ASSERT_EQ(::write(fifo, "not a wave!!", 12), 12);
+    for (const std::string& path : { (dir / "zeros.wav").string(), (dir / "riff-zeros.wav").string(),
+             (dir / "many-chunks.wav").string(), (dir / "fifo.wav").string(), dir.Path().string(),
+             std::string("/dev/zero") }) {
+        const auto start = std::chrono::steady_clock::now();
+        WaveFileReader reader;
+        EXPECT_EQ(reader.Open(path), MCIERR_INVALID_FILE) << path;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << path;
+    }
+    ::close(fifo);
 }
 
 TEST(Mmio, CreatesChunksThatFixTheirSizeAndPadOddData)

@@ -1,6 +1,7 @@
 // Starts the telephony service as an application would and prints the line names it offers, so a
-// test can see how the exchange read its configuration file at start-up.
+// test can see how the exchange read its configuration file at start-up, and what it reported.
 #include "tapi.h"
+#include "tapisim.h"
 
 #include <cstdio>
 #include <vector>
@@ -28,5 +29,7 @@ int main()
             std::printf("%s\n", reinterpret_cast<const char*>(block.data() + caps->dwLineNameOffset));
     }
     lineShutdown(app);
+    if (*tapisimLastError())
+        std::printf("last error: %s\n", tapisimLastError());
     return 0;
 }

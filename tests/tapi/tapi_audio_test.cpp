@@ -4,6 +4,7 @@
 #include "support/temp_dir.h"
 
 #include <spandsp.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <cstring>
@@ -135,6 +136,12 @@ TEST_F(TapiAudio, FarEndWaveFileIsPlayedIntoTheCall)
     EXPECT_EQ(tapisimSetFarEndWave(0, (dir / "missing.wav").c_str()), TAPISIM_E_FILE);
     testing_support::WriteBytes(dir / "bad.wav", "RIFF1234WAVEjunk");
     EXPECT_EQ(tapisimSetFarEndWave(0, (dir / "bad.wav").c_str()), TAPISIM_E_FILE);
+    // Only regular files are read: a FIFO would wait for a writer, /dev/zero never ends.
+    ASSERT_EQ(::mkfifo((dir / "fifo.wav").c_str(), 0600), 0);
+    for (const std::string& path : { (dir / "fifo.wav").string(), std::string("/dev/zero") }) {
+        EXPECT_EQ(tapisimSetFarEndWave(0, path.c_str()), TAPISIM_E_FILE);
+        EXPECT_EQ(std::string(tapisimLastError()), path + " is not a regular file");
+    }
     ConnectedCall(line);
     auto device = platform::WaveDeviceList::Instance().Input(IdOf(line, "wave/in"));
     Capture capture;

@@ -6,9 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -121,13 +125,13 @@ TEST_F(ExchangeConfiguration, ConfigurationIsRefusedWhileApplicationsRun)
 
 namespace {
 
-std::string ProbeWithConfig(const std::string& configText)
+// Runs the probe with its configuration at `path`, for at most 20 s.
+std::string ProbeWithConfigAt(const std::filesystem::path& path)
 {
     testing_support::TempDir dir;
-    testing_support::WriteBytes(dir / "exchange.conf", configText);
     // The probe runs its own service: its own runtime folder keeps it off this process's socket.
     const std::string command = "XDG_RUNTIME_DIR='" + dir.Path().string() + "' KESTRIUM_EXCHANGE_CONFIG='"
-        + (dir / "exchange.conf").string() + "' " + TAPI_CONFIG_PROBE + " 2>&1";
+        + path.string() + "' timeout 20 " + TAPI_CONFIG_PROBE + " 2>&1";
     std::string output;
     FILE* pipe = ::popen(command.c_str(), "r");
     char buffer[256];
@@ -136,6 +140,13 @@ std::string ProbeWithConfig(const std::string& configText)
     if (pipe)
         ::pclose(pipe);
     return output;
+}
+
+std::string ProbeWithConfig(const std::string& configText)
+{
+    testing_support::TempDir dir;
+    testing_support::WriteBytes(dir / "exchange.conf", configText);
+    return ProbeWithConfigAt(dir / "exchange.conf");
 }
 
 } // namespace
@@ -155,4 +166,32 @@ TEST(ExchangeConfigurationFile, MistakeIsReportedWithItsLineNumberAndTheDefaultI
         << output;
     EXPECT_NE(output.find("Zo-Linka Line 1\n"), std::string::npos) << output;
     EXPECT_EQ(output.find("Kitchen"), std::string::npos) << output;
+}
+
+// A configuration that never ends, or that would wait for a writer, is refused at once and
+// reported like a mistake; the built-in device set is used.
+TEST(ExchangeConfigurationFile, OnlyARegularFileOfAtMostOneMegabyteIsRead)
+{
+    testing_support::TempDir dir;
+    const auto fifo = dir / "fifo.conf";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const auto huge = dir / "huge.conf";
+    testing_support::WriteBytes(huge, "[line]\nname = Kitchen\n");
+    ASSERT_EQ(::truncate(huge.c_str(), off_t(2) << 30), 0); // sparse: costs no disk
+    const auto limit = dir / "limit.conf";
+    testing_support::WriteBytes(limit, "[line]\nname = Kitchen\n" + std::string((1 << 20) - 22, '#'));
+    const std::pair<std::filesystem::path, std::string> refused[] = {
+        { "/dev/zero", "is not a regular file" },
+        { fifo, "is not a regular file" },
+        { dir.Path(), "is not a regular file" },
+        { huge, "is larger than 1048576 bytes" },
+    };
+    for (const auto& [path, reason] : refused) {
+        const std::string output = ProbeWithConfigAt(path);
+        const std::string error = path.string() + ": " + reason + "; using the built-in device set";
+        EXPECT_NE(output.find("kestrium telephony: " + error + "\n"), std::string::npos) << output;
+        EXPECT_NE(output.find("Zo-Linka Line 1\n"), std::string::npos) << output;
+        EXPECT_NE(output.find("last error: " + error + "\n"), std::string::npos) << output;
+    }
+    EXPECT_EQ(ProbeWithConfigAt(limit), "Kitchen\n");
 }

@@ -137,9 +137,9 @@ TEST_F(TapiControl, FileThatCannotBeReadIsARefusedCommand)
 {
     // /proc/self/mem opens as a regular file, but reading it fails.
     const std::string reply = OverSocket("play 1 /proc/self/mem");
-    EXPECT_EQ(reply.rfind("error: cannot read /proc/self/mem", 0), 0u) << reply;
+    EXPECT_EQ(reply.rfind("error: /proc/self/mem cannot be read (", 0), 0u) << reply;
     LONG result = 0;
-    EXPECT_EQ(Command("play 2 /proc/self/mem", &result).rfind("error: cannot read", 0), 0u);
+    EXPECT_NE(Command("play 2 /proc/self/mem", &result).find("cannot be read"), std::string::npos);
     EXPECT_EQ(result, TAPISIM_E_FILE);
     EXPECT_NE(OverSocket("list").find("Zo-Linka Line 1"), std::string::npos);
 }

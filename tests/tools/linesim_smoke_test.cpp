@@ -160,6 +160,13 @@ TEST(ToolsWithoutService, SayClearlyThatNothingServesThem)
     const ToolRun dial = RunTool(kDial + " 5551234");
     EXPECT_EQ(dial.status, 1);
     EXPECT_NE(dial.output.find("no application serves dialing requests"), std::string::npos) << dial.output;
+    // A control character hidden in a tel: link is refused before anything is asked of the service.
+    for (const char* link : { "'tel:911%001-800-555-0100'", "'tel:555%0Aring%201'", "'tel:5%7F5'" }) {
+        const ToolRun refused = RunTool(kDial + " " + link);
+        EXPECT_EQ(refused.status, 2) << link;
+        EXPECT_NE(refused.output.find("the number holds a control character"), std::string::npos)
+            << refused.output;
+    }
     const ToolRun linesim = RunTool(kLinesim + " list");
     EXPECT_EQ(linesim.status, 2);
     EXPECT_NE(linesim.output.find("no telephony service is listening"), std::string::npos) << linesim.output;
