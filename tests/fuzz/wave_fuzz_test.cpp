@@ -5,6 +5,7 @@
 
 #include "platform/mmsystem.h"
 #include "platform/wave_file_reader.h"
+#include "support/little_endian.h"
 #include "support/temp_dir.h"
 #include "tapisim.h"
 
@@ -12,17 +13,10 @@
 
 using platform::WaveFileReader;
 
+using testing_support::Le16;
+using testing_support::Le32;
+
 namespace {
-
-std::string Le32(std::uint32_t v)
-{
-    return { char(v & 0xFF), char(v >> 8 & 0xFF), char(v >> 16 & 0xFF), char(v >> 24) };
-}
-
-std::string Le16(std::uint16_t v)
-{
-    return { char(v & 0xFF), char(v >> 8) };
-}
 
 template <class T> T OneOf(std::mt19937& random, std::initializer_list<T> values)
 {

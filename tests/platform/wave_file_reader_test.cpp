@@ -1,5 +1,6 @@
 #include "platform/mmsystem.h"
 #include "platform/wave_file_reader.h"
+#include "support/little_endian.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -17,16 +18,6 @@ using namespace testing_support;
 using platform::WaveFileReader;
 
 namespace {
-
-std::string Le32(std::uint32_t v)
-{
-    return { char(v & 0xFF), char(v >> 8 & 0xFF), char(v >> 16 & 0xFF), char(v >> 24) };
-}
-
-std::string Le16(std::uint16_t v)
-{
-    return { char(v & 0xFF), char(v >> 8) };
-}
 
 std::string Chunk(const std::string& id, const std::string& body, std::uint32_t size)
 {
