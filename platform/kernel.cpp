@@ -23,13 +23,14 @@ unsigned RandomStart()
 
 }  // namespace
 
-bool GetTempFileName(const std::string& folder, std::string_view prefix, std::string& out, std::size_t maxPath)
+bool CreateUniqueFile(const std::string& folder, std::string_view prefix, std::string_view extension,
+                      std::string& out, std::size_t maxPath)
 {
     const unsigned start = RandomStart();
     for (unsigned i = 0; i < kNumbers; ++i) {
         char number[8];
         std::snprintf(number, sizeof number, "%X", (start + i - 1) % kNumbers + 1);
-        std::string name = folder + "/" + std::string(prefix) + number + ".tmp";
+        std::string name = folder + "/" + std::string(prefix) + number + "." + std::string(extension);
         if (name.size() > maxPath)
             return false;
         const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);

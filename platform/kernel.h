@@ -6,11 +6,13 @@
 // Small services of the operating system that the program uses by name.
 namespace platform {
 
-// Creates a new, empty file with a unique name in `folder`: the prefix, a hexadecimal number and
-// ".tmp" ("Kes1A2F.tmp"). The file exists when this returns true, so no other caller gets the
-// same name. The name is at most `maxPath` bytes; false when the folder cannot take a new file.
-bool GetTempFileName(const std::string& folder, std::string_view prefix, std::string& out,
-                     std::size_t maxPath = 259);
+// Creates a new, empty file with a unique name in `folder`: the prefix, a hexadecimal number, a
+// dot and the extension ("Kes1A2F.wav"). The file is created exclusively, so an existing file is
+// never reused or replaced and no other caller gets the same name. The name is at most `maxPath`
+// bytes; false when the folder cannot take a new file.
+bool CreateUniqueFile(const std::string& folder, std::string_view prefix, std::string_view extension,
+                      std::string& out, std::size_t maxPath = 259);
+
 
 // Creates one folder; its parent must exist. False when it cannot be created or exists already.
 bool CreateOneDirectory(const std::string& path);

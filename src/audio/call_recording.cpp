@@ -1,7 +1,7 @@
 #include "audio/call_recording.h"
 
 #include "app/app_settings.h"
-#include "audio/recording_file.h"
+#include "platform/kernel.h"
 #include "store/text_limit.h"
 #include "telephony/call_snapshot.h"
 #include "telephony/main_window_link.h"
@@ -15,6 +15,9 @@
 
 namespace {
 
+// Recordings and notes are named "Kes" and a unique number, like the system's temporary files,
+// with their own ending; an older file of the same name is never reused or overwritten.
+constexpr std::string_view kFilePrefix = "Kes";
 constexpr std::string_view kRecordingExtension = "wav";
 constexpr std::string_view kNoteExtension = "txt";
 
@@ -237,7 +240,8 @@ bool CallRecording::Capture(int slot, HCALL call)
     if (line.IndexOfCall(call) < 0 || !IsConnected(call) || line.GetWaveInDeviceId() < 0)
         return false;
     std::string path;
-    if (!NameRecordingFile(FolderFor(slot, call), kRecordingExtension, WaveRecorder::kMaxTargetPath, path))
+    if (!platform::CreateUniqueFile(
+            FolderFor(slot, call), kFilePrefix, kRecordingExtension, path, WaveRecorder::kMaxTargetPath))
         return false;
     if (line.GetRecorder().StartRecording(path.c_str(), std::int16_t(line.GetWaveInDeviceId())) != 0) {
         RemoveFile(path);
@@ -350,7 +354,7 @@ bool CallRecording::EnsureNotePath(int slot, HCALL call)
     if (!line.CallAt(line.IndexOfCall(call)).notesPath.empty())
         return true;
     std::string path;
-    if (!NameRecordingFile(FolderFor(slot, call), kNoteExtension, CallRecord::kMaxPathLength, path))
+    if (!platform::CreateUniqueFile(FolderFor(slot, call), kFilePrefix, kNoteExtension, path, CallRecord::kMaxPathLength))
         return false;
     line.SetCallPaths(call, nullptr, &path);
     return true;
