@@ -1,0 +1,310 @@
+// The setup dialog offscreen over a line manager on the simulated exchange: the device lists, the
+// line-change question with closing and reopening the lines, and what Save and Cancel store.
+#include "support/telephony_scenario.h"
+
+#include "app/app_settings.h"
+#include "ui/main/pbx_setup_dialog.h"
+#include "ui/main/setup_dialog.h"
+#include "ui/main/telephony_page.h"
+#include "ui/panels/edit_entry_dialog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace {
+
+using testing_support::ReadBytes;
+using testing_support::WriteBytes;
+
+// Lines 3 and 4 have no device, so "Zo-Linka Line 3" and "Zo-Linka Line 4" are free to choose.
+constexpr const char* kDeviceMap = "\"Zo-Linka Line 1\",\"Zo-Linka Line 2\",\"No device\",\"No device\","
+                                   "\"IP Line 1\",\"IP Line 2\",\"Line 1\",\"Line 2\",\"Line 3\",\"Line 4\","
+                                   "\"Line 5\",\"Line 6\"";
+
+// Stands in for the call-recording and voice-mail pages and notes what the dialog asks of them.
+class NotingPage : public SetupPage {
+public:
+    NotingPage(std::string name, std::vector<std::string>& log, SettingsStore& settings, QWidget* parent)
+        : SetupPage(parent)
+        , m_name(std::move(name))
+        , m_log(log)
+        , m_settings(settings)
+    {
+    }
+    // Notes "Start in tab" as stored when the page's turn comes, to show the order of Save.
+    void StoreValues() override
+    {
+        m_log.push_back(m_name + " stores after start tab "
+            + std::to_string(m_settings.ReadNumber(SettingsStore::kKeyPath, "Start in tab", -9)));
+    }
+    void StopAudio() override { m_log.push_back(m_name + " stops"); }
+
+private:
+    std::string m_name;
+    std::vector<std::string>& m_log;
+    SettingsStore& m_settings;
+};
+
+class SetupDialogScenario : public TelephonyScenario {
+protected:
+    void SetUp() override
+    {
+        TelephonyScenario::SetUp();
+        WriteBytes(m_manager->DeviceMapPath(), kDeviceMap);
+        Start();
+        m_context = std::make_unique<SetupContext>(
+            SetupContext{ *m_manager, m_settings, m_appSettings, m_prompter });
+    }
+
+    void TearDown() override
+    {
+        m_dialog.reset();
+        TelephonyScenario::TearDown();
+    }
+
+    SetupDialog& Open()
+    {
+        auto factory = [this](std::string name) {
+            return [this, name](SetupContext& context, QWidget* parent) {
+                return std::make_unique<NotingPage>(name, m_pageLog, context.settings, parent);
+            };
+        };
+        m_dialog = std::make_unique<SetupDialog>(*m_context, factory("recording"), factory("voice mail"));
+        m_dialog->show();
+        return *m_dialog;
+    }
+
+    template <typename T> T& Find(const char* name)
+    {
+        T* widget = m_dialog->findChild<T*>(name);
+        EXPECT_NE(widget, nullptr) << name;
+        return *widget;
+    }
+    QComboBox& Devices(int line) { return Find<QComboBox>(qPrintable(QString("device%1").arg(line))); }
+    QStringList Offered(int line)
+    {
+        QStringList texts;
+        for (int i = 0; i < Devices(line).count(); ++i)
+            texts << Devices(line).itemText(i);
+        return texts;
+    }
+    void Choose(int line, const char* device) { Devices(line).setCurrentText(device); }
+    std::int32_t Stored(const Settings::NumberValue& value) const { return m_settings.Read(value); }
+
+    // A connected call on line 2, which reopening the lines drops.
+    void TalkOnLine2()
+    {
+        AddDialRule("5554444", TAPISIM_OUTCOME_ANSWER, 1000);
+        ASSERT_EQ(Slot(1).PlaceCall("5554444", "5554444", "Talker", false), 1);
+        Advance(3000);
+        ASSERT_EQ(CallText(1), "Talker, 5554444 (Connected)");
+    }
+
+    AppSettings m_appSettings;
+    std::unique_ptr<SetupContext> m_context;
+    std::vector<std::string> m_pageLog;
+    std::unique_ptr<SetupDialog> m_dialog;
+};
+
+TEST_F(SetupDialogScenario, ADeviceIsOfferedToOneLineOnly)
+{
+    Open();
+    EXPECT_EQ(Offered(3), QStringList({ "No device", "Zo-Linka Line 3", "Zo-Linka Line 4" }));
+    EXPECT_EQ(Offered(1), QStringList({ "No device", "Zo-Linka Line 1", "Zo-Linka Line 3", "Zo-Linka Line 4" }));
+    EXPECT_EQ(Devices(1).currentText(), "Zo-Linka Line 1");
+    EXPECT_EQ(Offered(5), QStringList({ "No device", "IP Line 1" })) << "no telephone-network device on IP lines";
+
+    Choose(3, "Zo-Linka Line 3");
+    EXPECT_EQ(Offered(4), QStringList({ "No device", "Zo-Linka Line 4" }));
+    EXPECT_FALSE(Offered(1).contains("Zo-Linka Line 3"));
+    EXPECT_EQ(Devices(1).currentText(), "Zo-Linka Line 1") << "refilling keeps each row's choice";
+
+    Choose(3, "No device");
+    EXPECT_EQ(Offered(4), QStringList({ "No device", "Zo-Linka Line 3", "Zo-Linka Line 4" }));
+    EXPECT_EQ(Devices(4).currentText(), "No device");
+}
+
+TEST_F(SetupDialogScenario, ALabelChangeAloneAsksNothingAndKeepsTheCalls)
+{
+    TalkOnLine2();
+    Open();
+    Find<QLineEdit>("label3").setText("Front desk");
+    m_dialog->Save();
+    Settle();
+    EXPECT_TRUE(m_prompter.questions.empty());
+    EXPECT_EQ(m_dialog->result(), QDialog::Accepted);
+    EXPECT_EQ(CallText(1), "Talker, 5554444 (Connected)") << "the lines were not reopened";
+    EXPECT_EQ(m_manager->GetDisplayName(2), "Front desk");
+    EXPECT_NE(ReadBytes(m_manager->DeviceMapPath()).find("\"Front desk\""), std::string::npos);
+}
+
+TEST_F(SetupDialogScenario, ADeviceChangeAsksOnceAndNoStoresNothing)
+{
+    TalkOnLine2();
+    Open();
+    Choose(3, "Zo-Linka Line 3");
+    Choose(4, "Zo-Linka Line 4");
+    Find<QComboBox>("startIn").setCurrentIndex(2);
+    m_prompter.answers = { false };
+    m_dialog->Save();
+    Settle();
+    ASSERT_EQ(m_prompter.questions.size(), 1u) << "two changed rows ask once";
+    EXPECT_EQ(m_prompter.questions[0].text, SetupDialog::kLineChangeQuestion);
+    EXPECT_EQ(m_prompter.questions[0].title, "Kestrium");
+    EXPECT_TRUE(m_dialog->isVisible()) << "No leaves the dialog open";
+    EXPECT_EQ(ReadBytes(m_manager->DeviceMapPath()), kDeviceMap);
+    EXPECT_EQ(m_manager->GetDeviceName(2), "No device");
+    EXPECT_EQ(Stored(Settings::kStartInTab), 0);
+    EXPECT_EQ(CallText(1), "Talker, 5554444 (Connected)");
+    EXPECT_EQ(m_pageLog, std::vector<std::string>({ "voice mail stops" }));
+
+    m_prompter.answers = { true };
+    m_dialog->Save();
+    Settle();
+    EXPECT_EQ(m_prompter.questions.size(), 2u);
+    EXPECT_EQ(m_dialog->result(), QDialog::Accepted);
+    EXPECT_EQ(OnlyCall(1), 0u) << "closing the lines dropped the call";
+    EXPECT_TRUE(Slot(1).IsOpen());
+    ASSERT_TRUE(Slot(2).IsOpen());
+    EXPECT_EQ(Slot(2).GetLineName(), "Zo-Linka Line 3");
+    EXPECT_EQ(Slot(3).GetLineName(), "Zo-Linka Line 4");
+    EXPECT_NE(ReadBytes(m_manager->DeviceMapPath()).find("\"Zo-Linka Line 3\",\"Zo-Linka Line 4\""),
+        std::string::npos);
+    EXPECT_EQ(Stored(Settings::kStartInTab), 2);
+    EXPECT_EQ(m_pageLog,
+        std::vector<std::string>({ "voice mail stops", "voice mail stops", "recording stores after start tab 2",
+            "voice mail stores after start tab 2" }));
+}
+
+TEST_F(SetupDialogScenario, ADeviceNameDifferingOnlyInCaseIsNoChange)
+{
+    m_manager->SetDeviceName(2, "zo-linka LINE 3");
+    Open();
+    EXPECT_EQ(Devices(3).currentText(), "Zo-Linka Line 3");
+    m_dialog->Save();
+    EXPECT_TRUE(m_prompter.questions.empty());
+    EXPECT_EQ(m_dialog->result(), QDialog::Accepted);
+}
+
+TEST_F(SetupDialogScenario, GeneralAndTelephonyValuesAreStoredOnSaveOnly)
+{
+    m_settings.Write(Settings::kStartInTab, 2);
+    Open();
+    EXPECT_EQ(m_dialog->PageTitle(), " General");
+    EXPECT_EQ(Find<QComboBox>("startIn").currentText(), "Calls Log");
+    Find<QListWidget>("pageList").setCurrentRow(SetupDialog::kTelephonyPage);
+    EXPECT_EQ(m_dialog->PageTitle(), " Telephony");
+    EXPECT_TRUE(m_dialog->Telephony().isVisible());
+
+    EXPECT_FALSE(Find<QCheckBox>("systemDialer").isChecked());
+    EXPECT_TRUE(Find<QRadioButton>("ignoreIncoming").isChecked());
+    Find<QCheckBox>("systemDialer").setChecked(true);
+    Find<QRadioButton>("answerAndDrop").setChecked(true);
+    Find<QComboBox>("startIn").setCurrentText("Last open tab");
+    m_dialog->reject();
+    EXPECT_EQ(Stored(Settings::kIsSystemDialer), 0) << "Cancel stores nothing";
+    EXPECT_EQ(Stored(Settings::kStartInTab), 2);
+    EXPECT_EQ(m_pageLog, std::vector<std::string>({ "voice mail stops" }));
+
+    Open();
+    Find<QCheckBox>("systemDialer").setChecked(true);
+    Find<QRadioButton>("answerAndDrop").setChecked(true);
+    Find<QComboBox>("startIn").setCurrentText("Last open tab");
+    m_dialog->Save();
+    EXPECT_EQ(Stored(Settings::kIsSystemDialer), 1);
+    EXPECT_TRUE(m_manager->IsSystemDialer());
+    EXPECT_EQ(Stored(Settings::kDropIncomingMeansIgnore), 0);
+    EXPECT_EQ(Stored(Settings::kStartInTab), 4);
+
+    Open();
+    EXPECT_TRUE(Find<QCheckBox>("systemDialer").isChecked());
+    EXPECT_TRUE(Find<QRadioButton>("answerAndDrop").isChecked());
+    Find<QCheckBox>("systemDialer").setChecked(false);
+    m_dialog->Save();
+    EXPECT_EQ(Stored(Settings::kIsSystemDialer), 0);
+}
+
+// The main window starts a negative "Start in tab" in the first tab; the page shows and stores it
+// that way instead of saving an unselected list.
+TEST_F(SetupDialogScenario, OutOfRangeStartTabsShowAsTheTabTheyStartIn)
+{
+    m_settings.Write(Settings::kStartInTab, -3);
+    Open();
+    EXPECT_EQ(Find<QComboBox>("startIn").currentText(), "Contacts");
+    m_dialog->Save();
+    EXPECT_EQ(Stored(Settings::kStartInTab), 0);
+
+    m_settings.Write(Settings::kStartInTab, 7);
+    Open();
+    EXPECT_EQ(Find<QComboBox>("startIn").currentText(), "Last open tab");
+}
+
+TEST_F(SetupDialogScenario, AMacroIsStoredAtOnceEvenWhenTheDialogIsCancelled)
+{
+    Open();
+    QPushButton& macro3 = Find<QPushButton>("macro3");
+    EXPECT_EQ(macro3.text(), "Macro 3");
+    std::string shownName;
+    m_dialog->Telephony().SetEntryEditor([&](ContactRecord& entry, QWidget*) {
+        shownName = entry.DisplayName();
+        entry.SetDisplayName("Voice & box");
+        entry.SetNumber(entry.DefaultNumberIndex(), "*98");
+        return true;
+    });
+    macro3.click();
+    EXPECT_EQ(shownName, "Macro 3");
+    EXPECT_EQ(macro3.text(), "Voice && box") << "shown as typed, not as a shortcut";
+    m_dialog->reject();
+    EXPECT_EQ(m_settings.Read(Settings::kMacroName, {}, 3), "Voice & box");
+    EXPECT_EQ(m_settings.Read(Settings::kMacroNumber, {}, 3), "*98");
+
+    Open();
+    m_dialog->Telephony().SetEntryEditor([](ContactRecord&, QWidget*) { return false; });
+    Find<QPushButton>("macro3").click();
+    EXPECT_EQ(m_settings.Read(Settings::kMacroName, {}, 3), "Voice & box") << "Cancel in the editor keeps it";
+}
+
+TEST(EditEntryDialog, EditsNameAndDefaultNumberWithinTheirLimits)
+{
+    ContactRecord record;
+    record.SetDisplayName("Reception");
+    record.SetDefaultNumberIndex(2);
+    record.SetNumber(2, "100");
+    record.SetCity("Leeds");
+    EditEntryDialog dialog;
+    dialog.Assign(record);
+    EXPECT_EQ(dialog.windowTitle(), "Edit entry:");
+    EXPECT_EQ(dialog.NameEdit()->text(), "Reception");
+    EXPECT_EQ(dialog.NumberEdit()->text(), "100");
+
+    // Two-byte characters: the 99-byte cut must not split one.
+    dialog.NameEdit()->setText(QString(80, QChar(0x00E9)));
+    dialog.NumberEdit()->clear();
+    dialog.accept();
+    EXPECT_EQ(dialog.Record().DisplayName(), QString(49, QChar(0x00E9)).toStdString());
+    EXPECT_EQ(dialog.Record().Number(2), "") << "clearing the number keeps the name";
+    EXPECT_EQ(dialog.Record().City(), "Leeds");
+}
+
+TEST(PbxSetupDialog, ShowsItsControlsAndCloses)
+{
+    PbxSetupDialog dialog;
+    dialog.show();
+    EXPECT_EQ(dialog.windowTitle(), "Kestrium PBX Setup");
+    EXPECT_NE(dialog.findChild<QLineEdit*>("pbxSystemName"), nullptr);
+    QMenuBar* menuBar = dialog.findChild<QMenuBar*>();
+    ASSERT_NE(menuBar, nullptr);
+    QStringList items;
+    for (QAction* action : menuBar->actions().at(0)->menu()->actions())
+        items << action->text();
+    EXPECT_EQ(items, QStringList({ "&New", "&Open...", "&Save", "Save &As..." }));
+    dialog.reject();
+    EXPECT_FALSE(dialog.isVisible());
+}
+
+} // namespace
