@@ -6,6 +6,8 @@
 #include "store/group_store.h"
 #include "store/phone_label_store.h"
 #include "ui/main/main_window.h"
+#include "ui/main/pbx_setup_dialog.h"
+#include "ui/main/setup_dialog.h"
 #include "ui/panels/notes_dialog.h"
 #include "ui/telephony_widgets/incoming_call_dialog.h"
 
@@ -104,6 +106,8 @@ bool Application::Start()
     ReadSettings();
     m_window = std::make_unique<MainWindow>(m_lines, m_callLog, m_redial);
     m_lines.SetMainWindow(m_window.get());
+    QObject::connect(m_window.get(), &MainWindow::setupRequested, m_window.get(), [this] { RunSetup(); });
+    QObject::connect(m_window.get(), &MainWindow::pbxControlRequested, m_window.get(), [this] { RunPbxSetup(); });
     StartTelephony();
     m_window->show();
     m_window->Initialize();
@@ -187,6 +191,21 @@ void Application::Finish()
     m_lines.SetMainWindow(nullptr);
     m_window.reset();
     m_lock.unlock();
+}
+
+// Save changes AppSettings in memory and may close and reopen every line.
+void Application::RunSetup()
+{
+    SetupContext context{ m_lines, m_settings, m_appSettings, m_prompter };
+    SetupDialog dialog(context, {}, {}, m_window.get());
+    dialog.exec();
+    m_window->RefreshLines();
+}
+
+void Application::RunPbxSetup()
+{
+    PbxSetupDialog dialog(m_window.get());
+    dialog.exec();
 }
 
 void Application::SaveStores()

@@ -64,6 +64,8 @@ private:
     void ReportSetAsideFiles(
         const std::vector<std::filesystem::path>& unreadBefore, const std::filesystem::path& corruptBefore);
     void SaveStores();
+    void RunSetup();
+    void RunPbxSetup();
 
     std::filesystem::path m_dataFolder;
     platform::RegistryHive& m_hive;

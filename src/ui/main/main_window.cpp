@@ -68,11 +68,27 @@ MainWindow::MainWindow(LineManager& lines, CallLogStore& callLog, RedialStore& r
     m_tabs->addTab(CreateCallListPage(m_callList), "Call Log");
     m_tabs->addTab(CreateCallListPage(m_voiceMailList), "Voice Mail");
     auto* layout = new QVBoxLayout(this);
+    layout->addWidget(CreateToolBar());
     layout->addWidget(m_tabs);
     resize(420, 560);
 }
 
 MainWindow::~MainWindow() = default;
+
+QWidget* MainWindow::CreateToolBar()
+{
+    auto* bar = new QWidget;
+    auto* layout = new QHBoxLayout(bar);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* setup = new QPushButton("Setup ...");
+    auto* pbx = new QPushButton("PBX Control");
+    connect(setup, &QPushButton::clicked, this, &MainWindow::setupRequested);
+    connect(pbx, &QPushButton::clicked, this, &MainWindow::pbxControlRequested);
+    layout->addWidget(setup);
+    layout->addWidget(pbx);
+    layout->addStretch();
+    return bar;
+}
 
 QWidget* MainWindow::CreateContactsPage()
 {
@@ -121,6 +137,12 @@ void MainWindow::Initialize()
     m_ready = true;
     m_lines.RebuildCallTree(*m_callTree);
     RefillCallLists();
+    UpdateControls();
+}
+
+void MainWindow::RefreshLines()
+{
+    m_lines.RebuildCallTree(*m_callTree);
     UpdateControls();
 }
 

@@ -31,6 +31,8 @@ public:
 
     // Fills the window from the stores and lines; from then on telephony events update it.
     void Initialize();
+    // After the setup dialog: the lines may have been closed and reopened.
+    void RefreshLines();
 
     bool IsReady() const override { return m_ready; }
     void UpdateControls() override;
@@ -42,11 +44,15 @@ public:
 
 signals:
     void closed();
+    // The "Setup ..." and "PBX Control" buttons; the application opens the dialogs.
+    void setupRequested();
+    void pbxControlRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    QWidget* CreateToolBar();
     QWidget* CreateContactsPage();
     QWidget* CreateActiveCallsPage();
     QWidget* CreateCallListPage(QListWidget*& list);
