@@ -133,9 +133,10 @@ SoundFileBox::SoundFileBox(SetupContext& context, AudioFormatBox& format, Faces 
 
 SoundFileBox::~SoundFileBox()
 {
-    // The phone must not keep a pointer to the watch.
+    // Neither the engine nor the phone may outlive the box; the page around it is gone already, so
+    // no control is touched.
     m_timer.stop();
-    ReleasePhone();
+    StopEngine();
     if (m_partner)
         m_partner->m_partner = nullptr;
 }
@@ -437,18 +438,29 @@ void SoundFileBox::Stop()
     if (m_state == State::Idle)
         return;
     const bool recording = m_state == State::Recording || m_state == State::RecordingPaused;
-    ReleasePhone();
-    WaveRecorder& engine = Engine();
-    const std::int32_t result = recording ? engine.StopRecording() : engine.ClosePlayback();
-    // A recording whose file could not be finished has still stopped.
-    if (result == 0 || (recording && !engine.IsRecording())) {
-        m_state = State::Idle;
-        m_position = 0;
+    if (StopEngine()) {
         m_progress->setValue(0);
         if (recording)
             ShowFileLength();
     }
     UpdateControls();
+}
+
+// Stops playback or recording and gives the phone back; true once the page is idle.
+bool SoundFileBox::StopEngine()
+{
+    if (m_state == State::Idle)
+        return true;
+    const bool recording = m_state == State::Recording || m_state == State::RecordingPaused;
+    ReleasePhone();
+    WaveRecorder& engine = Engine();
+    const std::int32_t result = recording ? engine.StopRecording() : engine.ClosePlayback();
+    // A recording whose file could not be finished has still stopped.
+    if (result != 0 && !(recording && !engine.IsRecording()))
+        return false;
+    m_state = State::Idle;
+    m_position = 0;
+    return true;
 }
 
 void SoundFileBox::Rewind()

@@ -78,6 +78,7 @@ private:
     void StartRecording();
     void ConnectPhone(int line);
     void ReleasePhone();
+    bool StopEngine();
     void CreateFileFolder() const;
     void ShowFileLength();
     void OnTimer();
