@@ -7,6 +7,7 @@
 #include "store/phone_label_store.h"
 #include "ui/main/main_window.h"
 #include "ui/main/pbx_setup_dialog.h"
+#include "ui/main/setup_audio_pages.h"
 #include "ui/main/setup_dialog.h"
 #include "ui/panels/notes_dialog.h"
 #include "ui/telephony_widgets/incoming_call_dialog.h"
@@ -197,7 +198,8 @@ void Application::Finish()
 void Application::RunSetup()
 {
     SetupContext context{ m_lines, m_settings, m_appSettings, m_prompter };
-    SetupDialog dialog(context, {}, {}, m_window.get());
+    const SetupAudioPageFactories audioPages = MakeSetupAudioPages();
+    SetupDialog dialog(context, audioPages.callRecording, audioPages.voiceMail, m_window.get());
     dialog.exec();
     m_window->RefreshLines();
 }
