@@ -14,10 +14,13 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <iostream>
 #include <string>
 #include <thread>
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -42,7 +45,7 @@ std::string RunCommand(const std::string& command)
     return output;
 }
 
-bool WaitUntil(const std::function<bool()>& condition, std::chrono::seconds limit = 20s)
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::seconds limit = 30s)
 {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (std::chrono::steady_clock::now() < deadline) {
@@ -74,6 +77,7 @@ protected:
     {
         fs::permissions(m_run.Path(), fs::perms::owner_all, fs::perm_options::replace);
         m_registry = m_config / "registry.reg";
+        m_log = m_config / "kestrium.log";
         m_socket = m_run / "kestrium-telephony.sock";
         platform::RegistryHive hive(m_registry);
         SettingsStore settings(hive);
@@ -91,6 +95,8 @@ protected:
             ::kill(m_pid, SIGKILL);
             ::waitpid(m_pid, nullptr, 0);
         }
+        if (HasFailure())
+            std::cout << "kestrium's output:\n" << testing_support::ReadBytes(m_log) << std::endl;
     }
 
     void StartKestrium()
@@ -98,7 +104,11 @@ protected:
         m_pid = ::fork();
         ASSERT_GE(m_pid, 0);
         if (m_pid == 0) {
-            if (::chdir(m_data.Path().c_str()) != 0)
+            // The program ends with this test even if the test dies, and its output goes to a file:
+            // an inherited pipe would keep CTest waiting for a program nobody stops.
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+            const int log = ::open(m_log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+            if (::chdir(m_data.Path().c_str()) != 0 || log < 0 || ::dup2(log, 1) < 0 || ::dup2(log, 2) < 0)
                 ::_exit(127);
             ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
             ::setenv("XDG_RUNTIME_DIR", m_run.Path().c_str(), 1);
@@ -141,6 +151,7 @@ protected:
     testing_support::TempDir m_run;
     testing_support::TempDir m_config;
     fs::path m_registry;
+    fs::path m_log;
     fs::path m_socket;
     pid_t m_pid = 0;
 };
