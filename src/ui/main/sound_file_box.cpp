@@ -24,11 +24,18 @@
 #include <QStyle>
 #include <QToolButton>
 
+#include <algorithm>
 #include <climits>
 #include <filesystem>
 #include <system_error>
 
 namespace {
+
+// A range of 0 to 0 would show Qt's busy animation: an empty or unknown file gets 0 to 1.
+void SetProgressRange(QProgressBar& bar, std::uint32_t lengthMs)
+{
+    bar.setRange(0, int(std::clamp<std::uint32_t>(lengthMs, 1, INT_MAX)));
+}
 
 // Icon ids of the player buttons and the "H" buttons.
 constexpr int kPlayIcon = 270;
@@ -167,7 +174,7 @@ void SoundFileBox::SetupPlayer()
     m_progress = new QProgressBar(this);
     m_progress->setObjectName("progress");
     m_progress->setTextVisible(false);
-    m_progress->setRange(0, 0);
+    SetProgressRange(*m_progress, 0);
     // The sliders are shown as the page offers them; they change nothing.
     m_volume = new QSlider(Qt::Horizontal, this);
     m_volume->setObjectName("volume");
@@ -340,7 +347,7 @@ void SoundFileBox::ShowFileLength()
     if (Engine().GetFileLength(File().c_str(), &length) != 0)
         length = 0;
     m_length = length;
-    m_progress->setRange(0, int(std::min<std::uint32_t>(length, INT_MAX)));
+    SetProgressRange(*m_progress, length);
     m_progress->setValue(0);
 }
 
@@ -374,7 +381,7 @@ void SoundFileBox::StartPlayback()
         return;
     }
     m_length = length;
-    m_progress->setRange(0, int(std::min<std::uint32_t>(length, INT_MAX)));
+    SetProgressRange(*m_progress, length);
     m_state = State::Playing;
     m_timer.start(kPlayIntervalMs);
 }
