@@ -1,5 +1,6 @@
 // Call recording, voice-mail answering and call notes through the real libtapi32.so on the manual
 // clock, with the real notes window offscreen.
+#include "support/far_end_audio.h"
 #include "support/telephony_scenario.h"
 
 #include "app/app_settings.h"
@@ -23,48 +24,13 @@
 namespace {
 
 namespace fs = std::filesystem;
+using namespace testing_support;
 
 constexpr int kRate = 8000;
-constexpr std::size_t kSamplesPerMs = kRate / 1000;
-
-// Noise-like sound: any run of a few hundred samples occurs once, so finding a run in a recording
-// proves where the recorded sound came from.
-std::vector<std::int16_t> Noise(unsigned seed, unsigned ms)
-{
-    std::mt19937 generator(seed);
-    std::uniform_int_distribution<int> sample(-6000, 6000);
-    std::vector<std::int16_t> samples(ms * kSamplesPerMs);
-    for (std::int16_t& s : samples)
-        s = std::int16_t(sample(generator));
-    return samples;
-}
 
 void WriteWave(const fs::path& path, const std::vector<std::int16_t>& samples)
 {
     ASSERT_TRUE(testing_support::WriteSoundFile(path.string(), samples)) << path;
-}
-
-// True when the samples from `fromMs` to `toMs` of `sound` occur, unchanged, in `heard`.
-bool ContainsPart(const std::vector<std::int16_t>& heard, const std::vector<std::int16_t>& sound,
-    unsigned fromMs, unsigned toMs)
-{
-    const auto first = sound.begin() + std::ptrdiff_t(fromMs * kSamplesPerMs);
-    const auto last = sound.begin() + std::ptrdiff_t(toMs * kSamplesPerMs);
-    return std::search(heard.begin(), heard.end(), first, last) != heard.end();
-}
-
-std::vector<std::int16_t> Heard(DWORD line)
-{
-    std::vector<std::int16_t> samples(std::size_t(tapisimGetHeardAudio(line, nullptr, 0)));
-    tapisimGetHeardAudio(line, samples.data(), DWORD(samples.size()));
-    return samples;
-}
-
-std::string Generated(DWORD line)
-{
-    char text[512] = {};
-    tapisimGetGeneratedLog(line, text, sizeof text);
-    return text;
 }
 
 std::vector<fs::path> FilesIn(const std::string& folder)

@@ -1,6 +1,7 @@
 // The call-recording and voice-mail pages of the setup dialog, offscreen, on the simulated
 // exchange's manual clock: their player and recorder, the mirrored device lists and format group,
 // and what Save stores.
+#include "support/far_end_audio.h"
 #include "support/telephony_scenario.h"
 
 #include "app/app_settings.h"
@@ -29,34 +30,8 @@
 namespace {
 
 namespace fs = std::filesystem;
+using namespace testing_support;
 
-constexpr std::size_t kSamplesPerMs = 8;
-
-std::vector<std::int16_t> Noise(unsigned seed, unsigned ms)
-{
-    std::mt19937 generator(seed);
-    std::uniform_int_distribution<int> sample(-6000, 6000);
-    std::vector<std::int16_t> samples(ms * kSamplesPerMs);
-    for (std::int16_t& s : samples)
-        s = std::int16_t(sample(generator));
-    return samples;
-}
-
-// True when the samples from `fromMs` to `toMs` of `sound` occur, unchanged, in `heard`.
-bool ContainsPart(const std::vector<std::int16_t>& heard, const std::vector<std::int16_t>& sound,
-    unsigned fromMs, unsigned toMs)
-{
-    const auto first = sound.begin() + std::ptrdiff_t(fromMs * kSamplesPerMs);
-    const auto last = sound.begin() + std::ptrdiff_t(toMs * kSamplesPerMs);
-    return std::search(heard.begin(), heard.end(), first, last) != heard.end();
-}
-
-std::vector<std::int16_t> Heard(DWORD line)
-{
-    std::vector<std::int16_t> samples(std::size_t(tapisimGetHeardAudio(line, nullptr, 0)));
-    tapisimGetHeardAudio(line, samples.data(), DWORD(samples.size()));
-    return samples;
-}
 
 QStringList Items(const QComboBox& list)
 {
