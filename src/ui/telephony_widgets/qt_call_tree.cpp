@@ -1,6 +1,7 @@
 #include "ui/telephony_widgets/qt_call_tree.h"
 
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 
 namespace {
 
@@ -15,6 +16,13 @@ QtCallTree::QtCallTree(QTreeWidget& tree, QList<QIcon> images)
     : m_tree(tree)
     , m_images(std::move(images))
 {
+}
+
+void QtCallTree::SetImages(QList<QIcon> images)
+{
+    m_images = std::move(images);
+    for (QTreeWidgetItemIterator it(&m_tree); *it; ++it)
+        (*it)->setIcon(0, Image((*it)->data(0, kImageRole).toInt()));
 }
 
 void QtCallTree::Clear()
@@ -70,5 +78,10 @@ void QtCallTree::Decorate(QTreeWidgetItem& item, std::string_view text, int imag
 {
     item.setText(0, QString::fromUtf8(text.data(), qsizetype(text.size())));
     item.setData(0, kImageRole, image);
-    item.setIcon(0, image >= 0 && image < m_images.size() ? m_images[image] : QIcon());
+    item.setIcon(0, Image(image));
+}
+
+QIcon QtCallTree::Image(int image) const
+{
+    return image >= 0 && image < m_images.size() ? m_images[image] : QIcon();
 }

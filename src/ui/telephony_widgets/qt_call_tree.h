@@ -17,6 +17,9 @@ public:
 
     QtCallTree(QTreeWidget& tree, QList<QIcon> images);
 
+    // Replaces the image list; the items already shown take their images from the new one.
+    void SetImages(QList<QIcon> images);
+
     void Clear() override;
     Node AddNode(Node parent, std::string_view text, int image, std::uint32_t value) override;
     void SetNode(Node node, std::string_view text, int image) override;
@@ -29,6 +32,7 @@ public:
 
 private:
     void Decorate(QTreeWidgetItem& item, std::string_view text, int image) const;
+    QIcon Image(int image) const;
 
     QTreeWidget& m_tree;
     QList<QIcon> m_images;
