@@ -3,7 +3,7 @@
 #include "store/call_log_store.h"
 #include "telephony/action_target.h"
 #include "telephony/line_manager.h"
-#include "ui/telephony_widgets/qt_call_tree.h"
+#include "ui/panels/dial_pad_panel.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -12,7 +12,6 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTreeWidget>
 #include <QVBoxLayout>
 
 namespace {
@@ -56,7 +55,8 @@ QString EntryText(const CallLogEntry& entry)
 
 } // namespace
 
-MainWindow::MainWindow(LineManager& lines, CallLogStore& callLog, RedialStore& redial)
+MainWindow::MainWindow(LineManager& lines, CallLogStore& callLog, RedialStore& redial, SettingsStore& settings,
+    Prompter& prompter)
     : m_lines(lines)
     , m_callLog(callLog)
     , m_redial(redial)
@@ -64,11 +64,12 @@ MainWindow::MainWindow(LineManager& lines, CallLogStore& callLog, RedialStore& r
     setWindowTitle(kCaption);
     m_tabs = new QTabWidget(this);
     m_tabs->addTab(CreateContactsPage(), "Contacts");
-    m_tabs->addTab(CreateActiveCallsPage(), "Active Calls");
+    m_tabs->addTab(CreateActiveCallsPage(settings, prompter), "Active Calls");
     m_tabs->addTab(CreateCallListPage(m_callList), "Call Log");
     m_tabs->addTab(CreateCallListPage(m_voiceMailList), "Voice Mail");
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(CreateToolBar());
+    layout->addWidget(CreateDialBox());
     layout->addWidget(m_tabs);
     resize(420, 560);
 }
@@ -90,31 +91,38 @@ QWidget* MainWindow::CreateToolBar()
     return bar;
 }
 
+// The box holds at most 99 characters, as the dial box of the full window will.
+QWidget* MainWindow::CreateDialBox()
+{
+    auto* row = new QWidget;
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_dialBox = new QLineEdit;
+    m_dialBox->setPlaceholderText("Number to dial");
+    m_dialBox->setMaxLength(99);
+    auto* call = new QPushButton("Call");
+    layout->addWidget(m_dialBox);
+    layout->addWidget(call);
+    connect(m_dialBox, &QLineEdit::returnPressed, this, &MainWindow::Call);
+    connect(call, &QPushButton::clicked, this, &MainWindow::Call);
+    return row;
+}
+
 QWidget* MainWindow::CreateContactsPage()
 {
-    auto* label = new QLabel("Type a number in the Active Calls tab to dial.");
+    auto* label = new QLabel("Type a number above and press Call to dial.");
     label->setAlignment(Qt::AlignCenter);
     return label;
 }
 
-QWidget* MainWindow::CreateActiveCallsPage()
+QWidget* MainWindow::CreateActiveCallsPage(SettingsStore& settings, Prompter& prompter)
 {
     auto* page = new QWidget;
     auto* layout = new QVBoxLayout(page);
-    auto* dialRow = new QHBoxLayout;
-    m_dialBox = new QLineEdit;
-    m_dialBox->setPlaceholderText("Number to dial");
-    auto* call = new QPushButton("Call");
-    dialRow->addWidget(m_dialBox);
-    dialRow->addWidget(call);
-    layout->addLayout(dialRow);
-    connect(m_dialBox, &QLineEdit::returnPressed, this, &MainWindow::Dial);
-    connect(call, &QPushButton::clicked, this, &MainWindow::Dial);
-
-    m_tree = new QTreeWidget;
-    m_tree->setHeaderHidden(true);
-    m_callTree = std::make_unique<QtCallTree>(*m_tree, QList<QIcon>());
-    layout->addWidget(m_tree);
+    m_dialPad = new DialPadPanel(m_lines, settings, prompter);
+    m_dialPad->SetSearchBoxTyper([this](const QString& text) { m_dialBox->insert(text); });
+    m_dialPad->LoadMacroNames();
+    layout->addWidget(m_dialPad);
 
     auto* actions = new QHBoxLayout;
     for (const ActionButton& button : kActionButtons) {
@@ -135,20 +143,27 @@ QWidget* MainWindow::CreateCallListPage(QListWidget*& list)
 void MainWindow::Initialize()
 {
     m_ready = true;
-    m_lines.RebuildCallTree(*m_callTree);
+    m_lines.RebuildCallTree(*m_dialPad->CallTree());
     RefillCallLists();
     UpdateControls();
 }
 
 void MainWindow::RefreshLines()
 {
-    m_lines.RebuildCallTree(*m_callTree);
+    m_lines.RebuildCallTree(*m_dialPad->CallTree());
+    m_dialPad->LoadMacroNames();
     UpdateControls();
+}
+
+void MainWindow::RefreshKeypad()
+{
+    m_dialPad->RefreshKeypad();
 }
 
 // The window title counts the messages nobody has heard yet.
 void MainWindow::UpdateControls()
 {
+    m_dialPad->RefreshKeypad();
     const std::size_t unheard = m_callLog.CountUnheardVoicemail();
     setWindowTitle(unheard == 0 ? QString(kCaption) : QString("%1 - %2 new voice mail").arg(kCaption).arg(unheard));
 }
@@ -165,7 +180,7 @@ void MainWindow::ShowTab(int index)
 
 CallTreeView* MainWindow::CallTree()
 {
-    return m_callTree.get();
+    return m_dialPad->CallTree();
 }
 
 void MainWindow::RefillCallLists()
@@ -183,11 +198,13 @@ void MainWindow::FillCallList(QListWidget& list, int filter)
         list.addItem(EntryText(*m_callLog.GetAt(index)));
 }
 
-void MainWindow::Dial()
+void MainWindow::Call()
 {
     const std::string number = m_dialBox->text().trimmed().toStdString();
-    if (number.empty())
+    if (number.empty()) {
+        m_dialPad->Call();
         return;
+    }
     if (m_lines.DialAndRemember(m_redial, std::string(), number))
         m_dialBox->clear();
 }

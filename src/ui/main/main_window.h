@@ -4,20 +4,20 @@
 
 #include <QWidget>
 
-#include <memory>
-
 class CallLogStore;
+class DialPadPanel;
 class LineManager;
+class Prompter;
 class QListWidget;
 class QLineEdit;
 class QTabWidget;
-class QTreeWidget;
-class QtCallTree;
 class RedialStore;
+class SettingsStore;
 
-// The program's main window as far as start-up and the lines need it: the four tabs, the tree of
-// lines and calls, the call log and voice-mail lists, a dial box and the call actions. Closing it
-// ends the program (the application saves everything after it has closed).
+// The program's main window as far as start-up and the lines need it: a search/dial box over the
+// four tabs, the keypad page with the tree of lines and calls, the call log and voice-mail lists
+// and the call actions. Closing it ends the program (the application saves everything after it
+// has closed).
 class MainWindow : public QWidget, public MainWindowLink {
     Q_OBJECT
 
@@ -26,7 +26,8 @@ public:
     static constexpr int kCallLogTab = 2;
     static constexpr int kVoiceMailTab = 3;
 
-    MainWindow(LineManager& lines, CallLogStore& callLog, RedialStore& redial);
+    MainWindow(LineManager& lines, CallLogStore& callLog, RedialStore& redial, SettingsStore& settings,
+        Prompter& prompter);
     ~MainWindow() override;
 
     // Fills the window from the stores and lines; from then on telephony events update it.
@@ -40,7 +41,7 @@ public:
     void ShowTab(int index) override;
     CallTreeView* CallTree() override;
     void RefillCallLists() override;
-    void RefreshKeypad() override { }
+    void RefreshKeypad() override;
 
 signals:
     void closed();
@@ -53,11 +54,13 @@ protected:
 
 private:
     QWidget* CreateToolBar();
+    QWidget* CreateDialBox();
     QWidget* CreateContactsPage();
-    QWidget* CreateActiveCallsPage();
+    QWidget* CreateActiveCallsPage(SettingsStore& settings, Prompter& prompter);
     QWidget* CreateCallListPage(QListWidget*& list);
     void FillCallList(QListWidget& list, int filter);
-    void Dial();
+    // Call: dials what the box holds, or answers a ringing call when it is empty.
+    void Call();
     void PerformAction(int action);
 
     LineManager& m_lines;
@@ -65,8 +68,7 @@ private:
     RedialStore& m_redial;
     bool m_ready = false;
     QTabWidget* m_tabs = nullptr;
-    QTreeWidget* m_tree = nullptr;
-    std::unique_ptr<QtCallTree> m_callTree;
+    DialPadPanel* m_dialPad = nullptr;
     QLineEdit* m_dialBox = nullptr;
     QListWidget* m_callList = nullptr;
     QListWidget* m_voiceMailList = nullptr;
