@@ -3,6 +3,7 @@
 #include "store/call_log_store.h"
 #include "telephony/action_target.h"
 #include "telephony/line_manager.h"
+#include "res/images.h"
 #include "ui/panels/dial_pad_panel.h"
 
 #include <QCloseEvent>
@@ -15,6 +16,15 @@
 #include <QVBoxLayout>
 
 namespace {
+
+// Images of the tabs and buttons, by their index in the small images; the program's icon.
+constexpr int kContactsImage = 0;
+constexpr int kCallImage = 2;
+constexpr int kCallsLogImage = 3;
+constexpr int kVoiceMailImage = 5;
+constexpr int kSetupImage = 13;
+constexpr int kPbxImage = 15;
+constexpr int kProgramIcon = 128;
 
 struct ActionButton {
     int action;
@@ -62,11 +72,12 @@ MainWindow::MainWindow(LineManager& lines, CallLogStore& callLog, RedialStore& r
     , m_redial(redial)
 {
     setWindowTitle(kCaption);
+    setWindowIcon(Images::Icon(kProgramIcon));
     m_tabs = new QTabWidget(this);
-    m_tabs->addTab(CreateContactsPage(), "Contacts");
-    m_tabs->addTab(CreateActiveCallsPage(settings, prompter), "Active Calls");
-    m_tabs->addTab(CreateCallListPage(m_callList), "Call Log");
-    m_tabs->addTab(CreateCallListPage(m_voiceMailList), "Voice Mail");
+    m_tabs->addTab(CreateContactsPage(), Images::Small(kContactsImage), "Contacts");
+    m_tabs->addTab(CreateActiveCallsPage(settings, prompter), Images::Small(kCallImage), "Active Calls");
+    m_tabs->addTab(CreateCallListPage(m_callList), Images::Small(kCallsLogImage), "Call Log");
+    m_tabs->addTab(CreateCallListPage(m_voiceMailList), Images::Small(kVoiceMailImage), "Voice Mail");
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(CreateToolBar());
     layout->addWidget(CreateDialBox());
@@ -81,8 +92,8 @@ QWidget* MainWindow::CreateToolBar()
     auto* bar = new QWidget;
     auto* layout = new QHBoxLayout(bar);
     layout->setContentsMargins(0, 0, 0, 0);
-    auto* setup = new QPushButton("Setup ...");
-    auto* pbx = new QPushButton("PBX Control");
+    auto* setup = new QPushButton(Images::Small(kSetupImage), "Setup ...");
+    auto* pbx = new QPushButton(Images::Small(kPbxImage), "PBX Control");
     connect(setup, &QPushButton::clicked, this, &MainWindow::setupRequested);
     connect(pbx, &QPushButton::clicked, this, &MainWindow::pbxControlRequested);
     layout->addWidget(setup);
@@ -120,6 +131,7 @@ QWidget* MainWindow::CreateActiveCallsPage(SettingsStore& settings, Prompter& pr
     auto* page = new QWidget;
     auto* layout = new QVBoxLayout(page);
     m_dialPad = new DialPadPanel(m_lines, settings, prompter);
+    m_dialPad->SetCallStateImages(Images::CallStateList());
     m_dialPad->SetSearchBoxTyper([this](const QString& text) { m_dialBox->insert(text); });
     m_dialPad->LoadMacroNames();
     layout->addWidget(m_dialPad);
@@ -194,8 +206,10 @@ void MainWindow::RefillCallLists()
 void MainWindow::FillCallList(QListWidget& list, int filter)
 {
     list.clear();
-    for (std::size_t index : m_callLog.CallListEntries(filter, {}))
-        list.addItem(EntryText(*m_callLog.GetAt(index)));
+    for (std::size_t index : m_callLog.CallListEntries(filter, {})) {
+        const CallLogEntry& entry = *m_callLog.GetAt(index);
+        list.addItem(new QListWidgetItem(Images::CallType(CallLogStore::CallListImage(entry)), EntryText(entry)));
+    }
 }
 
 void MainWindow::Call()

@@ -1,5 +1,7 @@
 #include "ui/main/setup_dialog.h"
 
+#include "res/images.h"
+
 #include "app/prompter.h"
 #include "telephony/line_manager.h"
 #include "ui/main/general_page.h"
@@ -10,7 +12,6 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QStackedWidget>
-#include <QStyle>
 #include <QVBoxLayout>
 
 namespace {
@@ -18,17 +19,7 @@ namespace {
 constexpr int kImageSize = 24;
 constexpr int kPageGap = 4;
 
-struct PageEntry {
-    const char* text;
-    QStyle::StandardPixmap image;
-};
-
-constexpr PageEntry kPageEntries[] = {
-    { " General", QStyle::SP_FileDialogDetailedView },
-    { " Call recording", QStyle::SP_MediaVolume },
-    { " Voice mail", QStyle::SP_DialogSaveButton },
-    { " Telephony", QStyle::SP_DriveNetIcon },
-};
+constexpr const char* kPageTexts[] = { " General", " Call recording", " Voice mail", " Telephony" };
 
 // Stands in for a page whose factory was not given: it shows a note and stores nothing.
 class PlaceholderPage : public SetupPage {
@@ -78,8 +69,8 @@ QWidget* SetupDialog::CreatePageList()
     m_pageList->setViewMode(QListView::ListMode);
     m_pageList->setSelectionMode(QAbstractItemView::SingleSelection);
     m_pageList->setIconSize(QSize(kImageSize, kImageSize));
-    for (const PageEntry& entry : kPageEntries)
-        m_pageList->addItem(new QListWidgetItem(style()->standardIcon(entry.image), entry.text));
+    for (int page = 0; page < kPageCount; ++page)
+        m_pageList->addItem(new QListWidgetItem(Images::SetupPage(page), kPageTexts[page]));
     m_pageList->setCurrentRow(-1);
     m_pageList->setFixedWidth(m_pageList->sizeHintForColumn(0) + 4 * kPageGap);
     connect(m_pageList, &QListWidget::currentRowChanged, this, &SetupDialog::ShowPage);
@@ -89,7 +80,7 @@ QWidget* SetupDialog::CreatePageList()
 QWidget* SetupDialog::CreatePageArea(const PageFactory& recordingPageFactory, const PageFactory& voiceMailPageFactory)
 {
     auto* area = new QWidget;
-    m_title = new QLabel(kPageEntries[kGeneralPage].text);
+    m_title = new QLabel(kPageTexts[kGeneralPage]);
     m_title->setObjectName("pageTitle");
     m_title->setTextFormat(Qt::PlainText);
     m_title->setAutoFillBackground(true);

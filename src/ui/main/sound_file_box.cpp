@@ -5,23 +5,21 @@
 #include "audio/wave_recorder.h"
 #include "platform/kernel.h"
 #include "platform/mmsystem.h"
+#include "res/images.h"
 #include "telephony/line_manager.h"
 #include "ui/main/audio_format_box.h"
 #include "ui/main/setup_page.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSlider>
-#include <QStyle>
 #include <QToolButton>
 
 #include <algorithm>
@@ -65,29 +63,9 @@ const char* CaptionFor(int iconId)
     }
 }
 
-QIcon RecordDot()
-{
-    QPixmap dot(16, 16);
-    dot.fill(Qt::transparent);
-    QPainter painter(&dot);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setBrush(Qt::red);
-    painter.setPen(Qt::NoPen);
-    painter.drawEllipse(3, 3, 10, 10);
-    return QIcon(dot);
-}
-
 QIcon IconFor(int iconId)
 {
-    QStyle* style = QApplication::style();
-    switch (iconId) {
-    case kPauseIcon: return style->standardIcon(QStyle::SP_MediaPause);
-    case kStopIcon: return style->standardIcon(QStyle::SP_MediaStop);
-    case kDeleteIcon: return style->standardIcon(QStyle::SP_TrashIcon);
-    case kRewindIcon: return style->standardIcon(QStyle::SP_MediaSkipBackward);
-    case kRecordIcon: return RecordDot();
-    default: return style->standardIcon(QStyle::SP_MediaPlay);
-    }
+    return Images::Icon(iconId);
 }
 
 QString OutputName(UINT id)
