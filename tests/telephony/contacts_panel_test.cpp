@@ -251,6 +251,19 @@ TEST_F(ContactsPanelScenario, DiallingAContactPlacesTheCallAndFeedsTheRedialList
     EXPECT_EQ(saved.RedialMenuText(1), "Alice, 555 1234");
     EXPECT_EQ(saved.GetSlot(1)->DisplayName(), "Alice");
     EXPECT_EQ(saved.RedialMenuText(2), "");
+
+    // A contact whose default slot is empty cannot be dialled, though it has another number.
+    ContactRecord noDefault = Contact("Ned", "Null", "");
+    noDefault.SetNumber(4, "5556");
+    Add(noDefault);
+    m_panel->SetSearchText("ned");
+    EXPECT_FALSE(m_panel->HasDialableSelection());
+    m_panel->ActivateSelection(false);
+    ASSERT_EQ(m_prompter.messages.size(), 1u);
+    EXPECT_EQ(m_prompter.messages[0].text, "No phone number to call");
+    EXPECT_EQ(m_prompter.messages[0].icon, Prompter::Icon::Stop);
+    saved.Load(m_dir / "KestriumRedialList200.csv");
+    EXPECT_EQ(saved.RedialMenuText(0), "Ann Lee (Work), 555") << "nothing was dialled";
 }
 
 TEST_F(ContactsPanelScenario, SpeedDialButtonsShowCutNamesAndDialTheirEntry)

@@ -232,7 +232,7 @@ void ContactsPanel::ActivateSelection(bool fromDoubleClick)
             DialFromContacts(contact->DisplayName(), number);
             return;
         }
-        m_prompter.ShowMessage("No phone number to call", "Kestrium", Prompter::Icon::Exclamation);
+        m_prompter.ShowMessage("No phone number to call", "Kestrium", Prompter::Icon::Stop);
         FocusSearchBox();
         return;
     }
@@ -270,12 +270,12 @@ void ContactsPanel::NewContact()
 
 void ContactsPanel::EditContact()
 {
-    ContactRecord* contact = SelectedContact();
-    if (!contact)
+    const long long position = m_model->ItemData(Selected());
+    if (position == ContactTreeModel::kAddNewItem)
         return;
-    ContactRecord copy(*contact);
+    ContactRecord copy(*m_contacts.GetAt(std::size_t(position)));
     if (ContactDialog::Run(copy, m_contacts, m_speedDials, DataFile(SpeedDialStore::kFileName), m_prompter, this)) {
-        contact->Assign(copy);
+        m_contacts.GetAt(std::size_t(position))->Assign(copy);
         SaveContacts();
         FillContactTree(true);
     }
