@@ -279,6 +279,14 @@ TEST_F(ContactsPanelScenario, SpeedDialButtonsShowCutNamesAndDialTheirEntry)
         m_panel->SpeedButton(4)->width());
     EXPECT_EQ(m_panel->SpeedButton(0)->text(), "...");
 
+    // The frame keeps its size, centred 8 pixels above the bottom; the tree ends 6 pixels above it.
+    m_panel->resize(500, 600);
+    const QRect frame = m_panel->SpeedButton(0)->parentWidget()->geometry();
+    EXPECT_EQ(frame.bottom() + 1, 600 - 8);
+    EXPECT_EQ(frame.left(), 500 - 1 - frame.right()) << "centred";
+    EXPECT_EQ(m_panel->Tree()->geometry().bottom() + 1, frame.top() - 6);
+    EXPECT_EQ(m_panel->Tree()->geometry().left(), 500 - 1 - m_panel->Tree()->geometry().right());
+
     m_prompter.answers = { true };
     m_panel->ClearSpeedEntry(4);
     EXPECT_EQ(m_panel->SpeedButton(4)->text(), "...");

@@ -44,11 +44,14 @@ void ContactTreeModel::Rebuild(std::string_view group, std::string_view text)
     m_rows.insert(m_rows.end(), addNewPlace, shown.end());
 }
 
+// A position the store no longer holds (contacts removed without a forced fill) goes as well.
 void ContactTreeModel::Narrow(std::string_view text)
 {
     std::erase_if(m_rows, [this, text](long long position) {
-        return position != kAddNewItem
-            && ContactStore::MatchesQuery(*m_contacts.GetAt(std::size_t(position)), text) == 0;
+        if (position == kAddNewItem)
+            return false;
+        const ContactRecord* contact = m_contacts.GetAt(std::size_t(position));
+        return !contact || ContactStore::MatchesQuery(*contact, text) == 0;
     });
 }
 
