@@ -6,7 +6,7 @@
 // QMessageBox implementation, tests a scripted one that answers without a window.
 class Prompter {
 public:
-    enum class Icon { None, Information, Exclamation, Question };
+    enum class Icon { None, Information, Exclamation, Question, Stop };
 
     virtual ~Prompter() = default;
 

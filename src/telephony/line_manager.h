@@ -80,6 +80,7 @@ public:
     void LoadDeviceMap(const std::filesystem::path& path) { m_deviceMap.Load(path); }
     bool SaveDeviceMap(const std::filesystem::path& path) const { return m_deviceMap.Save(path); }
     std::filesystem::path DeviceMapPath() const { return m_dataFolder / DeviceMap::kFileName; }
+    const std::filesystem::path& DataFolder() const { return m_dataFolder; }
 
     // The first slot whose device id is `deviceId`, or null; `index` is 0 when none matches.
     LineSlot* FindSlotByDevice(DWORD deviceId, int* index = nullptr);

@@ -122,11 +122,16 @@ bool LineManager::TranslateNumber(
 
 // The destination is the dialable string; the number as typed is the displayable address and the
 // name the called party.
+// The redial entry gets the name and number apart, so that dialling a redial item ("name, number")
+// again moves that entry to the top instead of adding the whole text as a number.
 bool LineManager::DialAndRemember(RedialStore& redial, const std::string& name, const std::string& number)
 {
-    redial.AddRedial(name, number);
+    std::string calledParty = name;
+    std::string typed = number;
+    NumberRules::SplitNameAndNumber(calledParty, typed);
+    redial.AddRedial(calledParty, typed);
     redial.Save(m_dataFolder / RedialStore::kFileName);
-    return DialNumber(name, number);
+    return DialNumber(calledParty, typed);
 }
 
 bool LineManager::DialNumber(const std::string& name, const std::string& number)

@@ -51,7 +51,7 @@ void SplitNameAndNumber(std::string& name, std::string& number)
     if (!name.empty())
         return;
     const std::size_t comma = number.rfind(',');
-    if (comma == std::string::npos)
+    if (comma == std::string::npos || comma == 0)
         return;
     std::size_t start = comma + 1;
     if (start < number.size() && number[start] == ' ')

@@ -151,8 +151,14 @@ TEST_F(CallScenario, UsersDialFeedsTheRedialListBeforeLookingForALine)
     RedialStore reloaded(groups, PhoneLabelStore());
     ASSERT_TRUE(reloaded.Load(redialFile));
     EXPECT_EQ(reloaded.GetSlot(0)->Number(0), "5559876");
-    EXPECT_EQ(reloaded.GetSlot(1)->Number(0), "Ann Lee, 5551234") << "the pair is kept as the user chose it";
-    EXPECT_EQ(reloaded.GetSlot(1)->DisplayName(), "");
+    EXPECT_EQ(reloaded.GetSlot(1)->Number(0), "5551234") << "the typed text is split into name and number";
+    EXPECT_EQ(reloaded.GetSlot(1)->DisplayName(), "Ann Lee");
+
+    // Dialling the redial item "Ann Lee, 5551234" again moves that entry up instead of adding one.
+    EXPECT_FALSE(m_manager->DialAndRemember(redial, "", reloaded.RedialMenuText(1)));
+    EXPECT_EQ(redial.RedialMenuText(0), "Ann Lee, 5551234");
+    EXPECT_EQ(redial.RedialMenuText(1), "5559876");
+    EXPECT_EQ(redial.RedialMenuText(2), "");
 }
 
 TEST_F(CallScenario, CallerWhoGivesUpIsLoggedAsMissed)

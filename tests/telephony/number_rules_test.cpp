@@ -90,6 +90,12 @@ TEST(NumberRules, SplitsNameFromNumberAtTheLastComma)
     NumberRules::SplitNameAndNumber(given, text);
     EXPECT_EQ(given, "Ann");
     EXPECT_EQ(text, "Bob, 123");
+
+    std::string none;
+    std::string leading = ",123";
+    NumberRules::SplitNameAndNumber(none, leading);
+    EXPECT_EQ(none, "") << "a comma at the start splits nothing";
+    EXPECT_EQ(leading, ",123");
 }
 
 } // namespace

@@ -18,6 +18,8 @@ QMessageBox::Icon ToQtIcon(Prompter::Icon icon)
         return QMessageBox::Warning;
     case Prompter::Icon::Question:
         return QMessageBox::Question;
+    case Prompter::Icon::Stop:
+        return QMessageBox::Critical;
     case Prompter::Icon::None:
         break;
     }

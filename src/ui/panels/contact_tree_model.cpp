@@ -1,0 +1,147 @@
+#include "ui/panels/contact_tree_model.h"
+
+#include "store/contact_store.h"
+#include "store/locale_compare.h"
+
+#include <algorithm>
+
+ContactTreeModel::ContactTreeModel(ContactStore& contacts, QObject* parent)
+    : QAbstractItemModel(parent)
+    , m_contacts(contacts)
+{
+}
+
+void ContactTreeModel::SetImageSource(std::function<QIcon(int)> source)
+{
+    m_images = std::move(source);
+    if (!m_rows.empty())
+        emit dataChanged(index(0, 0), index(rowCount() - 1, 0), { Qt::DecorationRole });
+}
+
+bool ContactTreeModel::Fill(std::string_view group, std::string_view text, bool force)
+{
+    const bool narrow = m_contacts.CanNarrowContactTree(group, text, force);
+    beginResetModel();
+    if (narrow)
+        Narrow(text);
+    else
+        Rebuild(group, text);
+    endResetModel();
+    m_contacts.RememberContactTreeFill(group, text, ShownCount());
+    return narrow;
+}
+
+// The add-new item takes its alphabetical place among the contacts like any other root item: its
+// leading parenthesis puts it first, except before contacts without a display name.
+void ContactTreeModel::Rebuild(std::string_view group, std::string_view text)
+{
+    const std::vector<std::size_t> shown = m_contacts.ContactTreeEntries(group, text);
+    const auto addNewPlace = std::partition_point(shown.begin(), shown.end(), [this](std::size_t position) {
+        return CompareTextNoCase(m_contacts.GetAt(position)->DisplayName(), kAddNewText) < 0;
+    });
+    m_rows.assign(shown.begin(), addNewPlace);
+    m_rows.push_back(kAddNewItem);
+    m_rows.insert(m_rows.end(), addNewPlace, shown.end());
+}
+
+// A position the store no longer holds (contacts removed without a forced fill) goes as well.
+void ContactTreeModel::Narrow(std::string_view text)
+{
+    std::erase_if(m_rows, [this, text](long long position) {
+        if (position == kAddNewItem)
+            return false;
+        const ContactRecord* contact = m_contacts.GetAt(std::size_t(position));
+        return !contact || ContactStore::MatchesQuery(*contact, text) == 0;
+    });
+}
+
+QModelIndex ContactTreeModel::SelectionAfterFill(bool searchTextEmpty) const
+{
+    return index(int(ContactStore::ContactTreeSelection(m_rows.size(), searchTextEmpty)), 0);
+}
+
+long long ContactTreeModel::ItemData(const QModelIndex& item) const
+{
+    if (!item.isValid())
+        return kAddNewItem;
+    const QModelIndex root = IsNumberItem(item) ? item.parent() : item;
+    return m_rows[std::size_t(root.row())];
+}
+
+const ContactRecord* ContactTreeModel::ContactOf(const QModelIndex& item) const
+{
+    const long long position = ItemData(item);
+    return position == kAddNewItem ? nullptr : m_contacts.GetAt(std::size_t(position));
+}
+
+std::string ContactTreeModel::NumberOf(const QModelIndex& item) const
+{
+    const ContactRecord* contact = ContactOf(item);
+    if (!contact)
+        return {};
+    return IsNumberItem(item) ? contact->Number(ChildSlot(item)) : contact->DefaultNumber();
+}
+
+int ContactTreeModel::ChildSlot(const QModelIndex& item) const
+{
+    const std::vector<int> numbers = ContactStore::NumberChildSlots(*ContactOf(item));
+    return numbers[std::size_t(item.row())];
+}
+
+// Root items carry 0 as internal id, number items the row of their contact plus one.
+QModelIndex ContactTreeModel::index(int row, int column, const QModelIndex& parent) const
+{
+    if (column != 0 || row < 0 || row >= rowCount(parent))
+        return {};
+    return createIndex(row, column, parent.isValid() ? quintptr(parent.row() + 1) : 0);
+}
+
+QModelIndex ContactTreeModel::parent(const QModelIndex& child) const
+{
+    if (!IsNumberItem(child))
+        return {};
+    return createIndex(int(child.internalId() - 1), 0, quintptr(0));
+}
+
+int ContactTreeModel::rowCount(const QModelIndex& parent) const
+{
+    if (!parent.isValid())
+        return int(m_rows.size());
+    if (IsNumberItem(parent) || parent.column() != 0)
+        return 0;
+    const ContactRecord* contact = ContactOf(parent);
+    return contact ? int(ContactStore::NumberChildSlots(*contact).size()) : 0;
+}
+
+int ContactTreeModel::columnCount(const QModelIndex&) const
+{
+    return 1;
+}
+
+QVariant ContactTreeModel::data(const QModelIndex& item, int role) const
+{
+    if (!item.isValid())
+        return {};
+    if (role == Qt::DecorationRole)
+        return Decoration(item);
+    if (role != Qt::DisplayRole)
+        return {};
+    const ContactRecord* contact = ContactOf(item);
+    if (!contact)
+        return QString(kAddNewText);
+    if (IsNumberItem(item))
+        return QString::fromStdString(m_contacts.NumberChildText(*contact, ChildSlot(item)));
+    return QString::fromStdString(contact->DisplayName());
+}
+
+QVariant ContactTreeModel::Decoration(const QModelIndex& item) const
+{
+    if (!m_images)
+        return {};
+    const ContactRecord* contact = ContactOf(item);
+    if (!contact)
+        return m_images(kAddNewImage);
+    if (IsNumberItem(item))
+        return m_images(ContactStore::NumberChildImage(contact->LabelIndex(ChildSlot(item))));
+    return m_images(kContactImage);
+}

@@ -1,0 +1,456 @@
+#include "ui/panels/contacts_panel.h"
+
+#include "app/prompter.h"
+#include "store/contact_store.h"
+#include "store/redial_store.h"
+#include "store/speed_dial_store.h"
+#include "store/text_limit.h"
+#include "telephony/line_manager.h"
+#include "telephony/main_window_link.h"
+#include "ui/panels/contact_dialog.h"
+#include "ui/panels/contact_tree_model.h"
+#include "ui/panels/edit_entry_dialog.h"
+#include "ui/panels/edit_groups_dialog.h"
+
+#include <QEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QStyle>
+#include <QToolButton>
+#include <QTreeView>
+
+namespace {
+
+constexpr const char* kAllGroups = "All";
+constexpr const char* kUnfiled = "Unfiled";
+constexpr int kFirstGroupCommand = 32854;
+
+// Places of the controls, in pixels: the speed-dial frame and its buttons, the top row and the
+// margins of the tree.
+constexpr int kButtonWidth = 128, kButtonHeight = 20;
+constexpr int kLeftColumn = 6, kRightColumn = 140;
+constexpr std::array kButtonRows = { 15, 36, 57, 78, 99 };
+constexpr int kFrameWidth = kRightColumn + kButtonWidth + kLeftColumn, kFrameHeight = 126;
+constexpr int kFrameBottomGap = 8, kTreeBottomGap = 6;
+constexpr int kMargin = 6, kTopRowHeight = 18, kTreeTop = 28;
+constexpr int kGroupButtonSize = 18, kGroupLabelWidth = 140;
+
+// Texts shown on buttons and menu items: "&" is a character there, not a mnemonic.
+QString WithoutMnemonics(QString text)
+{
+    return text.replace('&', "&&");
+}
+
+std::string Limited(std::string_view text)
+{
+    return std::string(CutToLimit(text, ContactsPanel::kTextLimit));
+}
+
+} // namespace
+
+ContactsPanel::ContactsPanel(ContactStore& contacts, SpeedDialStore& speedDials, RedialStore& redial,
+    LineManager& lines, Prompter& prompter, QWidget* parent)
+    : QWidget(parent)
+    , m_contacts(contacts)
+    , m_speedDials(speedDials)
+    , m_redial(redial)
+    , m_lines(lines)
+    , m_prompter(prompter)
+{
+    CreateControls();
+    CreateSpeedButtons();
+    ConnectTree();
+    UpdateSpeedButtons();
+    LayOut();
+}
+
+ContactsPanel::~ContactsPanel() = default;
+
+void ContactsPanel::CreateControls()
+{
+    m_model = new ContactTreeModel(m_contacts, this);
+    m_tree = new QTreeView(this);
+    m_tree->setModel(m_model);
+    m_tree->setHeaderHidden(true);
+    m_tree->setUniformRowHeights(true);
+    m_tree->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_tree->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_tree->setDragDropMode(QAbstractItemView::NoDragDrop);
+    m_tree->setExpandsOnDoubleClick(false);
+    m_tree->setMouseTracking(true);
+    m_tree->setContextMenuPolicy(Qt::CustomContextMenu);
+
+    m_groupButton = new QToolButton(this);
+    m_groupButton->setAutoRaise(true);
+    m_groupButton->setIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
+    m_groupButton->setToolTip("Groups");
+    m_groupLabel = new QLabel(m_groupFilter, this);
+    m_groupLabel->setTextFormat(Qt::PlainText);
+    m_groupLabel->setCursor(Qt::PointingHandCursor);
+    m_groupLabel->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_groupLabel->installEventFilter(this);
+    m_counter = new QLabel("Total: 0", this);
+    m_counter->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+
+    connect(m_groupButton, &QToolButton::clicked, this, &ContactsPanel::OpenGroupMenu);
+    connect(m_groupLabel, &QLabel::customContextMenuRequested, this, &ContactsPanel::OpenGroupMenu);
+}
+
+void ContactsPanel::CreateSpeedButtons()
+{
+    m_speedFrame = new QGroupBox("Speed Dial", this);
+    m_speedFrame->resize(kFrameWidth, kFrameHeight);
+    for (int slot = 0; slot < kSpeedButtonCount; ++slot) {
+        auto* button = new QPushButton(m_speedFrame);
+        const std::size_t row = std::size_t(slot) % kButtonRows.size();
+        button->setGeometry(slot < 5 ? kLeftColumn : kRightColumn, kButtonRows[row], kButtonWidth, kButtonHeight);
+        button->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(button, &QPushButton::clicked, this, [this, slot] { SpeedButtonClicked(slot); });
+        connect(button, &QPushButton::customContextMenuRequested, this, [this, slot, button](const QPoint& at) {
+            ShowMenu(CreateSpeedMenu(slot, this), button->mapToGlobal(at));
+        });
+        m_speedButtons[std::size_t(slot)] = button;
+    }
+}
+
+void ContactsPanel::ConnectTree()
+{
+    connect(m_tree, &QTreeView::doubleClicked, this, [this] { ActivateSelection(true); });
+    connect(m_tree, &QTreeView::customContextMenuRequested, this, &ContactsPanel::OnTreeContextMenu);
+    connect(m_tree->selectionModel(), &QItemSelectionModel::currentChanged, this, &ContactsPanel::OnSelectionChanged);
+    // Single-expand: opening a contact closes the one opened before.
+    connect(m_tree, &QTreeView::expanded, this, [this](const QModelIndex& opened) {
+        for (int row = 0; row < m_model->rowCount(); ++row) {
+            const QModelIndex other = m_model->index(row, 0);
+            if (other != opened && m_tree->isExpanded(other))
+                m_tree->collapse(other);
+        }
+    });
+}
+
+void ContactsPanel::SetImageSource(std::function<QIcon(int)> source)
+{
+    m_model->SetImageSource(std::move(source));
+}
+
+bool ContactsPanel::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_groupLabel && event->type() == QEvent::MouseButtonRelease)
+        OpenGroupMenu();
+    return QWidget::eventFilter(watched, event);
+}
+
+// The group menu opens at the label's bottom-left corner, two pixels to the left.
+void ContactsPanel::OpenGroupMenu()
+{
+    ShowMenu(CreateGroupMenu(this), m_groupLabel->mapToGlobal(QPoint(-2, m_groupLabel->height())));
+}
+
+void ContactsPanel::ShowMenu(QMenu* menu, const QPoint& globalPosition)
+{
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(globalPosition);
+}
+
+void ContactsPanel::SetSearchText(const QString& text)
+{
+    m_searchText = text;
+    FillContactTree(false);
+}
+
+void ContactsPanel::FillContactTree(bool force)
+{
+    const std::string group = Limited(m_groupFilter.toStdString());
+    const std::string text = Limited(m_searchText.toStdString());
+    m_filling = true;
+    m_model->Fill(group, text, force);
+    m_tree->setCurrentIndex(m_model->SelectionAfterFill(text.empty()));
+    m_counter->setText(QString("Total: %1").arg(m_model->ShownCount()));
+    m_filling = false;
+    RefreshCommands();
+}
+
+void ContactsPanel::OnSelectionChanged()
+{
+    if (!m_filling)
+        RefreshCommands();
+}
+
+void ContactsPanel::RefreshCommands()
+{
+    if (MainWindowLink* window = m_lines.ReadyWindow())
+        window->UpdateControls();
+}
+
+bool ContactsPanel::IsContactsTabShown() const
+{
+    const MainWindowLink* window = m_lines.ReadyWindow();
+    return !window || window->CurrentTab() == MainWindowLink::kContactsTab;
+}
+
+void ContactsPanel::FocusSearchBox()
+{
+    if (m_searchBox.focus)
+        m_searchBox.focus();
+}
+
+QModelIndex ContactsPanel::Selected() const
+{
+    return m_tree->currentIndex();
+}
+
+ContactRecord* ContactsPanel::SelectedContact() const
+{
+    const long long position = m_model->ItemData(Selected());
+    return position == ContactTreeModel::kAddNewItem ? nullptr : m_contacts.GetAt(std::size_t(position));
+}
+
+std::filesystem::path ContactsPanel::DataFile(std::string_view name) const
+{
+    return m_lines.DataFolder() / name;
+}
+
+bool ContactsPanel::SaveContacts()
+{
+    return m_contacts.Save(DataFile(ContactStore::kFileName));
+}
+
+void ContactsPanel::ActivateSelection(bool fromDoubleClick)
+{
+    if (!IsContactsTabShown())
+        return;
+    const QModelIndex selected = Selected();
+    if (fromDoubleClick && selected.isValid() && m_model->ItemData(selected) == ContactTreeModel::kAddNewItem) {
+        NewContact();
+        return;
+    }
+    if (const ContactRecord* contact = SelectedContact()) {
+        const std::string number = m_model->NumberOf(selected);
+        if (!number.empty()) {
+            DialFromContacts(contact->DisplayName(), number);
+            return;
+        }
+        m_prompter.ShowMessage("No phone number to call", "Kestrium", Prompter::Icon::Stop);
+        FocusSearchBox();
+        return;
+    }
+    const std::string typed = Limited(m_searchText.toStdString());
+    if (!typed.empty())
+        DialFromContacts(std::string(), typed);
+}
+
+bool ContactsPanel::HasDialableSelection() const
+{
+    return !m_model->NumberOf(Selected()).empty();
+}
+
+// The line manager splits a "name, number" text without a name, records the pair on the redial
+// list and saves it before it looks for a line.
+bool ContactsPanel::DialFromContacts(const std::string& name, const std::string& text)
+{
+    const bool placed = m_lines.DialAndRemember(m_redial, Limited(name), Limited(text));
+    if (m_searchBox.updateButtons)
+        m_searchBox.updateButtons();
+    return placed;
+}
+
+void ContactsPanel::NewContact()
+{
+    ContactRecord record;
+    if (ContactDialog::Run(record, m_contacts, m_speedDials, DataFile(SpeedDialStore::kFileName), m_prompter, this)
+        && m_contacts.Append(record)) {
+        SaveContacts();
+        FillContactTree(true);
+    }
+    UpdateSpeedButtons();
+    FocusSearchBox();
+}
+
+void ContactsPanel::EditContact()
+{
+    const long long position = m_model->ItemData(Selected());
+    if (position == ContactTreeModel::kAddNewItem)
+        return;
+    ContactRecord copy(*m_contacts.GetAt(std::size_t(position)));
+    if (ContactDialog::Run(copy, m_contacts, m_speedDials, DataFile(SpeedDialStore::kFileName), m_prompter, this)) {
+        m_contacts.GetAt(std::size_t(position))->Assign(copy);
+        SaveContacts();
+        FillContactTree(true);
+    }
+    FocusSearchBox();
+    UpdateSpeedButtons();
+}
+
+// A number item deletes its whole contact.
+void ContactsPanel::DeleteContact()
+{
+    const long long position = m_model->ItemData(Selected());
+    if (position == ContactTreeModel::kAddNewItem)
+        return;
+    if (m_prompter.AskYesNo("Are you sure ?", "Delete contact")) {
+        m_contacts.RemoveAt(std::size_t(position));
+        SaveContacts();
+        FillContactTree(true);
+    }
+    FocusSearchBox();
+}
+
+// The speed-dial file is written at shutdown.
+void ContactsPanel::AddToSpeedDial(int slot)
+{
+    const ContactRecord* contact = SelectedContact();
+    if (!contact)
+        return;
+    m_speedDials.SetSlot(slot, *contact);
+    FocusSearchBox();
+    UpdateSpeedButtons();
+}
+
+void ContactsPanel::SelectGroup(const QString& group)
+{
+    m_groupFilter = group;
+    m_groupLabel->setText(group);
+    m_searchText.clear();
+    if (m_searchBox.clear)
+        m_searchBox.clear();
+    FillContactTree(true);
+    FocusSearchBox();
+}
+
+void ContactsPanel::EditGroups()
+{
+    EditGroupsDialog::Run(m_contacts, m_lines.DataFolder(), m_prompter, this);
+    SelectGroup(kAllGroups);
+}
+
+void ContactsPanel::SpeedButtonClicked(int slot)
+{
+    const ContactRecord* entry = m_speedDials.GetSlot(slot);
+    if (!entry)
+        return;
+    if (!entry->DefaultNumber().empty()) {
+        DialFromContacts(entry->DisplayName(), entry->DefaultNumber());
+        return;
+    }
+    EditSpeedEntry(slot);
+    FocusSearchBox();
+}
+
+void ContactsPanel::EditSpeedEntry(int slot)
+{
+    ContactRecord* entry = m_speedDials.GetSlot(slot);
+    if (entry && EditEntryDialog::Run(*entry, this))
+        UpdateSpeedButtons();
+}
+
+void ContactsPanel::ClearSpeedEntry(int slot)
+{
+    if (!m_speedDials.GetSlot(slot) || !m_prompter.AskYesNo("Are you sure ?", "Delete entry"))
+        return;
+    m_speedDials.SetSlot(slot, ContactRecord());
+    m_speedDials.Save(DataFile(SpeedDialStore::kFileName));
+    UpdateSpeedButtons();
+}
+
+QMenu* ContactsPanel::CreateGroupMenu(QWidget* parent)
+{
+    auto* menu = new QMenu(parent);
+    menu->addAction(kAllGroups, this, [this] { SelectGroup(kAllGroups); });
+    menu->addSeparator();
+    const GroupStore& groups = m_contacts.Groups();
+    for (std::size_t position : groups.MenuGroups()) {
+        const QString name = QString::fromStdString(*groups.GetAt(position));
+        QAction* item = menu->addAction(WithoutMnemonics(name), this, [this, name] { SelectGroup(name); });
+        item->setData(kFirstGroupCommand + int(position));
+    }
+    menu->addAction(kUnfiled, this, [this] { SelectGroup(kUnfiled); });
+    menu->addSeparator();
+    menu->addAction("Edit groups...", this, &ContactsPanel::EditGroups);
+    return menu;
+}
+
+QMenu* ContactsPanel::CreateTreeMenu(QWidget* parent)
+{
+    auto* menu = new QMenu(parent);
+    QMenu* groups = CreateGroupMenu(menu);
+    groups->setTitle("Groups");
+    menu->addMenu(groups);
+    menu->addSeparator();
+    menu->addAction("New contact...", this, &ContactsPanel::NewContact);
+    menu->addAction("Edit contact...", this, &ContactsPanel::EditContact);
+    menu->addAction("Delete", this, &ContactsPanel::DeleteContact);
+    menu->addSeparator();
+    QMenu* speedDial = menu->addMenu("Add to speed-dial");
+    for (int slot = 0; slot < kSpeedButtonCount; ++slot)
+        speedDial->addAction(QString("Add to speed-dial %1").arg(slot + 1), this, [this, slot] { AddToSpeedDial(slot); });
+    return menu;
+}
+
+QMenu* ContactsPanel::CreateSpeedMenu(int slot, QWidget* parent)
+{
+    auto* menu = new QMenu(parent);
+    menu->addAction("Edit entry...", this, [this, slot] { EditSpeedEntry(slot); });
+    menu->addAction("Clear entry", this, [this, slot] { ClearSpeedEntry(slot); });
+    return menu;
+}
+
+// The item under the cursor becomes the selection; the add-new item has no menu.
+void ContactsPanel::OnTreeContextMenu(const QPoint& position)
+{
+    const QModelIndex item = m_tree->indexAt(position);
+    if (item.isValid())
+        m_tree->setCurrentIndex(item);
+    if (m_model->ItemData(Selected()) == ContactTreeModel::kAddNewItem)
+        return;
+    ShowMenu(CreateTreeMenu(this), m_tree->viewport()->mapToGlobal(position));
+}
+
+void ContactsPanel::UpdateSpeedButtons()
+{
+    for (int slot = 0; slot < kSpeedButtonCount; ++slot)
+        SpeedButton(slot)->setText(WithoutMnemonics(ShortenedSpeedText(slot)));
+}
+
+// The display name, cut character by character until it fits the button, with "..." appended
+// (not measured) when anything was cut; "..." alone for an empty slot.
+QString ContactsPanel::ShortenedSpeedText(int slot) const
+{
+    const QString name = QString::fromStdString(m_speedDials.GetSlot(slot)->DisplayName());
+    if (name.isEmpty())
+        return "...";
+    const QFontMetrics metrics(SpeedButton(slot)->font());
+    const int width = SpeedButton(slot)->width();
+    QString shown = name;
+    while (!shown.isEmpty() && metrics.horizontalAdvance(shown) > width)
+        shown.chop(1);
+    return shown.size() < name.size() ? shown + "..." : shown;
+}
+
+void ContactsPanel::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    LayOut();
+}
+
+void ContactsPanel::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    UpdateSpeedButtons();
+}
+
+// The speed-dial frame keeps its size, centred and 8 pixels above the bottom; the tree fills the
+// space above it with equal side margins; the counter runs to the same right margin.
+void ContactsPanel::LayOut()
+{
+    const int frameTop = height() - kFrameBottomGap - kFrameHeight;
+    m_speedFrame->move((width() - kFrameWidth) / 2, frameTop);
+    m_groupButton->setGeometry(kMargin, kMargin, kGroupButtonSize, kGroupButtonSize);
+    const int labelLeft = kMargin + kGroupButtonSize + 2;
+    m_groupLabel->setGeometry(labelLeft, kMargin, kGroupLabelWidth, kTopRowHeight);
+    const int counterLeft = labelLeft + kGroupLabelWidth;
+    m_counter->setGeometry(counterLeft, kMargin, std::max(0, width() - kMargin - counterLeft), kTopRowHeight);
+    m_tree->setGeometry(kMargin, kTreeTop, std::max(0, width() - 2 * kMargin),
+        std::max(0, frameTop - kTreeBottomGap - kTreeTop));
+}
