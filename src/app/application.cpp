@@ -105,7 +105,8 @@ bool Application::Start()
     const fs::path corruptBefore = m_hive.LastCorruptCopy();
     LoadStores();
     ReadSettings();
-    m_window = std::make_unique<MainWindow>(m_lines, m_callLog, m_redial, m_settings, m_prompter);
+    m_window = std::make_unique<MainWindow>(
+        m_lines, MainWindow::Stores{ m_contacts, m_speedDials, m_redial, m_callLog, m_settings }, m_prompter);
     m_lines.SetMainWindow(m_window.get());
     QObject::connect(m_window.get(), &MainWindow::setupRequested, m_window.get(), [this] { RunSetup(); });
     QObject::connect(m_window.get(), &MainWindow::pbxControlRequested, m_window.get(), [this] { RunPbxSetup(); });

@@ -4,11 +4,11 @@
 #include "telephony/action_target.h"
 #include "telephony/line_manager.h"
 #include "res/images.h"
+#include "ui/panels/contacts_panel.h"
 #include "ui/panels/dial_pad_panel.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -39,6 +39,24 @@ constexpr ActionButton kActionButtons[] = {
     { kActionAddNote, "Add note to call" },
 };
 
+// The contact tree draws from the small images; its number items (9 for telephone numbers, 19 for
+// internet addresses) get a telephone and a globe.
+QIcon ContactTreeImage(int index)
+{
+    constexpr int kPhoneNumberImage = 9;
+    constexpr int kInternetNumberImage = 19;
+    constexpr int kPhoneImage = 25;
+    constexpr int kGlobeImage = 20;
+    switch (index) {
+    case kPhoneNumberImage:
+        return Images::Small(kPhoneImage);
+    case kInternetNumberImage:
+        return Images::Small(kGlobeImage);
+    default:
+        return Images::Small(index);
+    }
+}
+
 QString TypeText(const CallLogEntry& entry)
 {
     switch (entry.TypeCode()) {
@@ -65,24 +83,25 @@ QString EntryText(const CallLogEntry& entry)
 
 } // namespace
 
-MainWindow::MainWindow(LineManager& lines, CallLogStore& callLog, RedialStore& redial, SettingsStore& settings,
-    Prompter& prompter)
+MainWindow::MainWindow(LineManager& lines, const Stores& stores, Prompter& prompter)
     : m_lines(lines)
-    , m_callLog(callLog)
-    , m_redial(redial)
+    , m_callLog(stores.callLog)
+    , m_redial(stores.redial)
 {
     setWindowTitle(kCaption);
     setWindowIcon(Images::Icon(kProgramIcon));
+    // The pages type into and follow the dial box: it exists before them.
+    QWidget* dialBox = CreateDialBox();
     m_tabs = new QTabWidget(this);
-    m_tabs->addTab(CreateContactsPage(), Images::Small(kContactsImage), "Contacts");
-    m_tabs->addTab(CreateActiveCallsPage(settings, prompter), Images::Small(kCallImage), "Active Calls");
+    m_tabs->addTab(CreateContactsPage(stores, prompter), Images::Small(kContactsImage), "Contacts");
+    m_tabs->addTab(CreateActiveCallsPage(stores.settings, prompter), Images::Small(kCallImage), "Active Calls");
     m_tabs->addTab(CreateCallListPage(m_callList), Images::Small(kCallsLogImage), "Call Log");
     m_tabs->addTab(CreateCallListPage(m_voiceMailList), Images::Small(kVoiceMailImage), "Voice Mail");
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(CreateToolBar());
-    layout->addWidget(CreateDialBox());
+    layout->addWidget(dialBox);
     layout->addWidget(m_tabs);
-    resize(420, 560);
+    resize(440, 620);
 }
 
 MainWindow::~MainWindow() = default;
@@ -119,11 +138,13 @@ QWidget* MainWindow::CreateDialBox()
     return row;
 }
 
-QWidget* MainWindow::CreateContactsPage()
+QWidget* MainWindow::CreateContactsPage(const Stores& stores, Prompter& prompter)
 {
-    auto* label = new QLabel("Type a number above and press Call to dial.");
-    label->setAlignment(Qt::AlignCenter);
-    return label;
+    m_contacts = new ContactsPanel(stores.contacts, stores.speedDials, stores.redial, m_lines, prompter);
+    m_contacts->SetImageSource(&ContactTreeImage);
+    m_contacts->SetSearchBox({ [this] { m_dialBox->setFocus(); }, [this] { m_dialBox->clear(); }, {} });
+    connect(m_dialBox, &QLineEdit::textChanged, m_contacts, &ContactsPanel::SetSearchText);
+    return m_contacts;
 }
 
 QWidget* MainWindow::CreateActiveCallsPage(SettingsStore& settings, Prompter& prompter)
@@ -155,6 +176,7 @@ QWidget* MainWindow::CreateCallListPage(QListWidget*& list)
 void MainWindow::Initialize()
 {
     m_ready = true;
+    m_contacts->FillContactTree(true);
     m_lines.RebuildCallTree(*m_dialPad->CallTree());
     RefillCallLists();
     UpdateControls();
@@ -214,6 +236,10 @@ void MainWindow::FillCallList(QListWidget& list, int filter)
 
 void MainWindow::Call()
 {
+    if (CurrentTab() == kContactsTab) {
+        m_contacts->ActivateSelection(false);
+        return;
+    }
     const std::string number = m_dialBox->text().trimmed().toStdString();
     if (number.empty()) {
         m_dialPad->Call();

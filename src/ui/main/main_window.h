@@ -5,6 +5,8 @@
 #include <QWidget>
 
 class CallLogStore;
+class ContactStore;
+class ContactsPanel;
 class DialPadPanel;
 class LineManager;
 class Prompter;
@@ -13,6 +15,7 @@ class QLineEdit;
 class QTabWidget;
 class RedialStore;
 class SettingsStore;
+class SpeedDialStore;
 
 // The program's main window as far as start-up and the lines need it: a search/dial box over the
 // four tabs, the keypad page with the tree of lines and calls, the call log and voice-mail lists
@@ -26,8 +29,16 @@ public:
     static constexpr int kCallLogTab = 2;
     static constexpr int kVoiceMailTab = 3;
 
-    MainWindow(LineManager& lines, CallLogStore& callLog, RedialStore& redial, SettingsStore& settings,
-        Prompter& prompter);
+    // What the window shows and works on; all must outlive it.
+    struct Stores {
+        ContactStore& contacts;
+        SpeedDialStore& speedDials;
+        RedialStore& redial;
+        CallLogStore& callLog;
+        SettingsStore& settings;
+    };
+
+    MainWindow(LineManager& lines, const Stores& stores, Prompter& prompter);
     ~MainWindow() override;
 
     // Fills the window from the stores and lines; from then on telephony events update it.
@@ -55,11 +66,12 @@ protected:
 private:
     QWidget* CreateToolBar();
     QWidget* CreateDialBox();
-    QWidget* CreateContactsPage();
+    QWidget* CreateContactsPage(const Stores& stores, Prompter& prompter);
     QWidget* CreateActiveCallsPage(SettingsStore& settings, Prompter& prompter);
     QWidget* CreateCallListPage(QListWidget*& list);
     void FillCallList(QListWidget& list, int filter);
-    // Call: dials what the box holds, or answers a ringing call when it is empty.
+    // Call: on the contacts tab dials the selected contact or the typed text; elsewhere dials what
+    // the box holds, or answers a ringing call when it is empty.
     void Call();
     void PerformAction(int action);
 
@@ -68,6 +80,7 @@ private:
     RedialStore& m_redial;
     bool m_ready = false;
     QTabWidget* m_tabs = nullptr;
+    ContactsPanel* m_contacts = nullptr;
     DialPadPanel* m_dialPad = nullptr;
     QLineEdit* m_dialBox = nullptr;
     QListWidget* m_callList = nullptr;
