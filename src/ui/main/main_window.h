@@ -4,23 +4,36 @@
 
 #include <QWidget>
 
+#include <array>
+#include <cstdint>
+
+class CallListPage;
 class CallLogStore;
 class ContactStore;
 class ContactsPanel;
 class DialPadPanel;
 class LineManager;
 class Prompter;
-class QListWidget;
+class QAbstractButton;
+class QAction;
+class QFrame;
+class QGroupBox;
+class QLabel;
 class QLineEdit;
+class QMenu;
+class QMenuBar;
+class QStatusBar;
 class QTabWidget;
+class QToolBar;
+class QToolButton;
 class RedialStore;
 class SettingsStore;
 class SpeedDialStore;
 
-// The program's main window as far as start-up and the lines need it: a search/dial box over the
-// four tabs, the keypad page with the tree of lines and calls, the call log and voice-mail lists
-// and the call actions. Closing it ends the program (the application saves everything after it
-// has closed).
+// The program's main window: three tool bars along the top, the four tabs (contacts, active calls
+// with the keypad, call log, voice mail), the search/dial box with the Call and End buttons, the
+// headset and line buttons, the indicators of new missed calls and voice mail and a status bar.
+// Closing it ends the program; it saves its own state while it is destroyed.
 class MainWindow : public QWidget, public MainWindowLink {
     Q_OBJECT
 
@@ -28,6 +41,34 @@ public:
     static constexpr const char* kCaption = "Kestrium 1.06 (023)";
     static constexpr int kCallLogTab = 2;
     static constexpr int kVoiceMailTab = 3;
+    static constexpr int kTabCount = 4;
+    static constexpr int kMinimumWidth = 326;
+    static constexpr int kMinimumHeight = 588;
+    // The edit field keeps 99 characters (100 bytes with the terminator).
+    static constexpr int kSearchTextLimit = 99;
+
+    // Command identifiers of the tool bars, buttons, pop-up and menus.
+    enum Command : int {
+        kDoNotDisturb = 17,
+        kQueueCall = 18,
+        kConference = 19,
+        kPbxControl = 20,
+        kRecord = 32,
+        kNotes = 33,
+        kMute = 36,
+        kHold = 37,
+        kInstantMessage = 38,
+        kSetup = 39,
+        kFirstLineButton = 80,
+        kFirstHeadsetButton = 96,
+        kCall = 1799,
+        kEnd = 1800,
+        kImport = 32777,
+        kExport = 32778,
+        kExit = 32811,
+        kClearRedialList = 32968,
+        kViewCallLog = 32969,
+    };
 
     // What the window shows and works on; all must outlive it.
     struct Stores {
@@ -41,7 +82,7 @@ public:
     MainWindow(LineManager& lines, const Stores& stores, Prompter& prompter);
     ~MainWindow() override;
 
-    // Fills the window from the stores and lines; from then on telephony events update it.
+    // Once the lines are open: the default line, the pages' contents and the start tab.
     void Initialize();
     // After the setup dialog: the lines may have been closed and reopened.
     void RefreshLines();
@@ -54,35 +95,116 @@ public:
     void RefillCallLists() override;
     void RefreshKeypad() override;
 
+    // Runs a command by its identifier, as its button, menu item or pop-up item does.
+    void RunCommand(int command);
+    // The redial pop-up with the redial list's entries above the separator, built as it opens.
+    QMenu* CreateRedialMenu(QWidget* parent);
+
+    // The window's parts, for the application, tools and tests.
+    QAction* Tool(int command) const;
+    QLineEdit* SearchField() const { return m_searchField; }
+    QToolButton* ClearButton() const { return m_clearButton; }
+    QToolButton* RedialButton() const { return m_redialButton; }
+    QAbstractButton* CallButton() const { return m_callButton; }
+    QAbstractButton* EndButton() const { return m_endButton; }
+    QTabWidget* Tabs() const { return m_tabs; }
+    ContactsPanel* Contacts() const { return m_contacts; }
+    DialPadPanel* DialPad() const { return m_dialPad; }
+    CallListPage* CallLogPage() const { return m_callLog; }
+    CallListPage* VoiceMailPage() const { return m_voiceMail; }
+    QLabel* MissedCallsCount() const { return m_missedCount; }
+    QLabel* VoiceMailCount() const { return m_voiceMailCount; }
+    bool KeypadTyping() const { return m_keypadTyping; }
+
 signals:
     void closed();
-    // The "Setup ..." and "PBX Control" buttons; the application opens the dialogs.
+    // The "Setup ..." and "PBX Control" buttons; the application runs the dialogs.
     void setupRequested();
     void pbxControlRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    QWidget* CreateToolBar();
-    QWidget* CreateDialBox();
-    QWidget* CreateContactsPage(const Stores& stores, Prompter& prompter);
-    QWidget* CreateActiveCallsPage(SettingsStore& settings, Prompter& prompter);
-    QWidget* CreateCallListPage(QListWidget*& list);
-    void FillCallList(QListWidget& list, int filter);
-    // Call: on the contacts tab dials the selected contact or the typed text; elsewhere dials what
-    // the box holds, or answers a ringing call when it is empty.
+    // Building the window, by region (main_window.cpp).
+    void SetupMenuBar();
+    void SetupTopToolBars();
+    void SetupSearchDialBox();
+    void SetupPages(const Stores& stores, Prompter& prompter);
+    void SetupLineButtons();
+    void SetupIndicators();
+    QToolBar* CreateToolBar(QWidget* parent);
+    QAction* AddTool(QToolBar* bar, int command, int image, const char* tip, bool checkable = false);
+    QFrame* CreateIndicator(int image, const char* tip, QLabel*& count);
+
+    void LayOut();
+    int LayOutBottomRows(int width, int bottom);
+    int LayOutSearchDialBox(int width, int bottom);
+    void UpdateLineButtons();
+    void UpdateCallButton();
+    bool HoldsDialableNumber();
+
+    void ApplyPlacement();
+    void SavePlacement();
+    void ChooseDefaultLine();
+    int StartTab() const;
+    void SaveState();
+
+    // Commands and events (main_window_commands.cpp).
+    void ShowPage(int index);
+    void OnTabChanged(int index);
+    void ShowNotAvailable(const char* what);
+    void Record();
+    void AddNote();
+    void SelectLine(int slot);
+    void ToggleHeadset(int slot);
     void Call();
-    void PerformAction(int action);
+    void End();
+    void ClearRedialList();
+    void TakeRedialEntry(int slot);
+    void OnSearchTextChanged(const QString& text);
+    void OnSearchFieldFocused();
+    void ClearSearchField();
+    void PopUpRedialMenu();
+    void ShowMissedCalls();
+    void ShowVoiceMail();
+    void PressEnter();
+    void UpdateSearchButtons();
+    void SelectContactsTab();
+    void TypeFromKeypad(const QString& text);
 
     LineManager& m_lines;
-    CallLogStore& m_callLog;
+    CallLogStore& m_callLogStore;
     RedialStore& m_redial;
+    SettingsStore& m_settings;
+    Prompter& m_prompter;
     bool m_ready = false;
+    bool m_keypadTyping = false;
+
+    QWidget* m_client = nullptr;
+    QMenuBar* m_menuBar = nullptr;
+    QStatusBar* m_statusBar = nullptr;
+    std::array<QToolBar*, 3> m_topBars{};
+    QToolBar* m_headsetBar = nullptr;
+    QToolBar* m_lineBar = nullptr;
     QTabWidget* m_tabs = nullptr;
     ContactsPanel* m_contacts = nullptr;
     DialPadPanel* m_dialPad = nullptr;
-    QLineEdit* m_dialBox = nullptr;
-    QListWidget* m_callList = nullptr;
-    QListWidget* m_voiceMailList = nullptr;
+    CallListPage* m_callLog = nullptr;
+    CallListPage* m_voiceMail = nullptr;
+
+    QGroupBox* m_searchGroup = nullptr;
+    QToolButton* m_searchIcon = nullptr;
+    QLineEdit* m_searchField = nullptr;
+    QToolButton* m_clearButton = nullptr;
+    QToolButton* m_redialButton = nullptr;
+    QAbstractButton* m_callButton = nullptr;
+    QAbstractButton* m_endButton = nullptr;
+
+    QFrame* m_missedFrame = nullptr;
+    QFrame* m_voiceMailFrame = nullptr;
+    QLabel* m_missedCount = nullptr;
+    QLabel* m_voiceMailCount = nullptr;
 };

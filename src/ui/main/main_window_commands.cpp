@@ -1,0 +1,404 @@
+// The main window's commands and events: tool bars, line and headset buttons, Call and End, the
+// search/dial box with its clear button and redial pop-up, the indicators and the keyboard.
+#include "ui/main/main_window.h"
+
+#include "app/prompter.h"
+#include "app/settings_store.h"
+#include "store/call_log_store.h"
+#include "store/redial_store.h"
+#include "telephony/action_target.h"
+#include "telephony/line_manager.h"
+#include "ui/main/call_list_page.h"
+#include "ui/panels/contact_tree_model.h"
+#include "ui/panels/contacts_panel.h"
+#include "ui/panels/dial_pad_panel.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+#include <QTreeWidget>
+
+#include <memory>
+
+namespace {
+
+constexpr const char* kTitle = "Kestrium";
+
+} // namespace
+
+void MainWindow::RunCommand(int command)
+{
+    switch (command) {
+    case kDoNotDisturb:
+        return ShowNotAvailable("N/A: Do not disturb");
+    case kQueueCall:
+        return ShowNotAvailable("N/A: Calls Queue");
+    case kConference:
+        return ShowNotAvailable("N/A: Conference calls");
+    case kMute:
+        return ShowNotAvailable("N/A: Mute");
+    case kHold:
+        return ShowNotAvailable("N/A: Hold");
+    case kInstantMessage:
+        return ShowNotAvailable("N/A: Instance Message");
+    case kPbxControl:
+        emit pbxControlRequested();
+        return;
+    case kSetup:
+        // The application runs the dialog and then refreshes the lines (RefreshLines).
+        emit setupRequested();
+        return;
+    case kExit:
+        close();
+        return;
+    case kRecord:
+        Record();
+        break;
+    case kNotes:
+        AddNote();
+        break;
+    case kCall:
+        Call();
+        break;
+    case kEnd:
+        End();
+        break;
+    case kClearRedialList:
+        ClearRedialList();
+        break;
+    case kViewCallLog:
+        ShowTab(kCallLogTab);
+        break;
+    default:
+        if (command >= kFirstLineButton && command < kFirstLineButton + LineManager::kSlotCount)
+            SelectLine(command - kFirstLineButton);
+        else if (command >= kFirstHeadsetButton && command < kFirstHeadsetButton + LineManager::kSlotCount)
+            ToggleHeadset(command - kFirstHeadsetButton);
+        else if (command >= RedialStore::kFirstCommand && command < RedialStore::kFirstCommand + RedialStore::kSlotCount)
+            TakeRedialEntry(command - RedialStore::kFirstCommand);
+        break;
+    }
+    UpdateControls();
+}
+
+void MainWindow::ShowNotAvailable(const char* what)
+{
+    m_prompter.ShowMessage(what, kTitle, Prompter::Icon::Information);
+}
+
+void MainWindow::OnTabChanged(int index)
+{
+    ShowPage(index);
+    UpdateControls();
+}
+
+// The page of the selected tab takes the focus; the call log counts its missed calls as seen.
+void MainWindow::ShowPage(int index)
+{
+    switch (index) {
+    case kContactsTab:
+        m_searchField->setFocus();
+        break;
+    case kKeypadTab:
+        m_dialPad->Tree()->setFocus();
+        break;
+    case kCallLogTab:
+        m_callLog->List()->setFocus();
+        m_callLog->MarkMissedViewed(m_settings);
+        m_missedCount->setText(QString::number(qint64(m_callLogStore.CountUnseenMissed(m_settings))));
+        break;
+    default:
+        break;
+    }
+}
+
+void MainWindow::SelectContactsTab()
+{
+    ShowTab(kContactsTab);
+    m_searchField->deselect();
+}
+
+// Pausing comes first; a recording started or resumed is shown with its call.
+void MainWindow::Record()
+{
+    if (m_lines.GetTargetCallForAction(true, kActionPauseRecording) != 0) {
+        m_lines.GetTargetCallForAction(false, kActionPauseRecording);
+        return;
+    }
+    if (m_lines.GetTargetCallForAction(true, kActionRecord) != 0
+        && m_lines.GetTargetCallForAction(false, kActionRecord) > 0 && CurrentTab() != kKeypadTab)
+        ShowTab(kKeypadTab);
+}
+
+void MainWindow::AddNote()
+{
+    m_lines.GetTargetCallForAction(false, kActionAddNote);
+}
+
+void MainWindow::SelectLine(int slot)
+{
+    m_lines.SetDefaultLine(slot);
+    m_lines.RebuildCallTree(*m_dialPad->CallTree());
+}
+
+void MainWindow::ToggleHeadset(int slot)
+{
+    LineSlot& line = m_lines.GetLineSlot(slot);
+    line.SetHeadset(line.IsHeadsetOn() == 0);
+    m_settings.Write(Settings::kLineHeadset, line.IsHeadsetOn() != 0 ? 1 : 0, slot + 1);
+    m_lines.RebuildCallTree(*m_dialPad->CallTree());
+}
+
+// A ringing call is answered whatever the tab; otherwise the selected tab's call.
+void MainWindow::Call()
+{
+    if (m_lines.GetTargetCallForAction(true, kActionAnswer) != 0) {
+        m_lines.GetTargetCallForAction(false, kActionAnswer);
+        return;
+    }
+    switch (CurrentTab()) {
+    case kContactsTab:
+        m_contacts->ActivateSelection(false);
+        break;
+    case kKeypadTab:
+        if (!m_dialPad->Call() && HoldsDialableNumber()) {
+            // The keypad's digits did not filter the tree while they were typed: they do now, so
+            // that the typed number is what gets dialled, not a contact selected before.
+            SelectContactsTab();
+            m_contacts->SetSearchText(m_searchField->text());
+            m_contacts->ActivateSelection(false);
+        }
+        break;
+    case kCallLogTab:
+        m_callLog->CallSelected();
+        break;
+    default:
+        m_voiceMail->CallSelected();
+        break;
+    }
+}
+
+void MainWindow::End()
+{
+    if (CurrentTab() == kKeypadTab) {
+        const DialPadPanel::Selection selected = m_dialPad->SelectedCall();
+        if (selected.line >= 0 && selected.call != 0) {
+            m_lines.GetLineSlot(selected.line).DropCall(selected.call);
+            return;
+        }
+    }
+    if (m_lines.GetTargetCallForAction(false, kActionDrop) > 0
+        && m_lines.GetTargetCallForAction(true, kActionDrop) != 0)
+        return;
+    if (CurrentTab() == kKeypadTab)
+        m_dialPad->Tree()->setFocus();
+}
+
+void MainWindow::ClearRedialList()
+{
+    if (!m_prompter.AskYesNo("Are you sure ?", "Clear redial list"))
+        return;
+    m_redial.Reset();
+    m_redial.Save(m_lines.DataFolder() / RedialStore::kFileName);
+}
+
+QMenu* MainWindow::CreateRedialMenu(QWidget* parent)
+{
+    auto* menu = new QMenu(parent);
+    QAction* separator = menu->addSeparator();
+    menu->addAction("View call log")->setData(int(kViewCallLog));
+    menu->addAction("Clear redial list")->setData(int(kClearRedialList));
+    for (int slot = 0; slot < RedialStore::kSlotCount; ++slot) {
+        const ContactRecord* entry = m_redial.GetSlot(slot);
+        if (!entry || entry->Number(0).empty())
+            continue;
+        // "&" would mark a shortcut letter: doubled, names show as they are.
+        auto* item = new QAction(QString::fromStdString(m_redial.RedialMenuText(slot)).replace("&", "&&"), menu);
+        item->setData(RedialStore::kFirstCommand + slot);
+        menu->insertAction(separator, item);
+    }
+    return menu;
+}
+
+// The menu's top right corner sits at the redial button's top left corner.
+void MainWindow::PopUpRedialMenu()
+{
+    const std::unique_ptr<QMenu> menu(CreateRedialMenu(this));
+    const QPoint at = m_redialButton->mapToGlobal(QPoint(0, 0)) - QPoint(menu->sizeHint().width(), 0);
+    if (const QAction* chosen = menu->exec(at); chosen && chosen->data().isValid())
+        RunCommand(chosen->data().toInt());
+}
+
+// A name with a label ("Ann Lee (Work)") is searched for without it; when no contact matches, the
+// whole entry goes into the field. Setting the text switches to Contacts and filters the tree.
+void MainWindow::TakeRedialEntry(int slot)
+{
+    const ContactRecord* entry = m_redial.GetSlot(slot);
+    if (!entry || entry->Number(0).empty())
+        return;
+    const QString whole = QString::fromStdString(m_redial.RedialMenuText(slot)).left(kSearchTextLimit);
+    std::string name;
+    if (entry->NameWithoutLabel(name)) {
+        m_searchField->setText(QString::fromStdString(name).left(kSearchTextLimit));
+        if (m_contacts->Model()->ShownCount() == 0)
+            m_searchField->setText(whole);
+    } else {
+        m_searchField->setText(whole);
+    }
+    UpdateSearchButtons();
+}
+
+void MainWindow::TypeFromKeypad(const QString& text)
+{
+    m_keypadTyping = true;
+    m_searchField->insert(text);
+    m_keypadTyping = false;
+}
+
+// Typing elsewhere than on Active Calls searches the contacts; what the keypad typed does not.
+void MainWindow::OnSearchTextChanged(const QString& text)
+{
+    if (CurrentTab() == kKeypadTab && m_keypadTyping) {
+        m_keypadTyping = false;
+        UpdateSearchButtons();
+        UpdateControls();
+        return;
+    }
+    if (CurrentTab() != kContactsTab)
+        SelectContactsTab();
+    UpdateSearchButtons();
+    m_contacts->SetSearchText(text);
+    UpdateControls();
+}
+
+void MainWindow::OnSearchFieldFocused()
+{
+    if (!m_ready)
+        return;
+    if (CurrentTab() != kContactsTab)
+        SelectContactsTab();
+    UpdateControls();
+}
+
+void MainWindow::ClearSearchField()
+{
+    const bool onKeypad = CurrentTab() == kKeypadTab;
+    m_keypadTyping = onKeypad;
+    m_searchField->clear();
+    m_keypadTyping = false;
+    UpdateSearchButtons();
+    UpdateControls();
+    if (!onKeypad)
+        m_searchField->setFocus();
+}
+
+// Exactly one of the two: the clear button while the field holds text, the redial button else.
+void MainWindow::UpdateSearchButtons()
+{
+    const bool empty = m_searchField->text().isEmpty();
+    m_clearButton->setVisible(!empty);
+    m_redialButton->setVisible(empty);
+}
+
+void MainWindow::ShowMissedCalls()
+{
+    m_callLog->FillCallList(kCallTypeMissed, "Missed");
+    ShowTab(kCallLogTab);
+}
+
+void MainWindow::ShowVoiceMail()
+{
+    m_voiceMail->FillCallList(kCallTypeVoicemail, "Voice mail");
+    ShowTab(kVoiceMailTab);
+}
+
+// Enter calls from where the focus is; it never closes the window.
+void MainWindow::PressEnter()
+{
+    const QWidget* focus = focusWidget();
+    const int tab = CurrentTab();
+    if (tab == kKeypadTab)
+        return;
+    if (focus == m_searchField) {
+        m_contacts->ActivateSelection(false);
+    } else if (tab == kContactsTab && focus == m_contacts->Tree()) {
+        m_contacts->ActivateSelection(true);
+    } else if (tab == kContactsTab) {
+        for (int slot = 0; slot < ContactsPanel::kSpeedButtonCount; ++slot)
+            if (focus == m_contacts->SpeedButton(slot))
+                m_contacts->SpeedButtonClicked(slot);
+    } else if (tab == kCallLogTab && focus == m_callLog->List()) {
+        m_callLog->CallSelected();
+    } else if (tab == kVoiceMailTab && focus == m_voiceMail->List()) {
+        m_voiceMail->CallSelected();
+    }
+    UpdateControls();
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        PressEnter();
+        break;
+    case Qt::Key_Escape:
+        close();
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        break;
+    }
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::Resize:
+        if (watched == m_client)
+            LayOut();
+        break;
+    case QEvent::FocusIn:
+        if (watched == m_searchField) {
+            const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+            if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+                OnSearchFieldFocused();
+        }
+        break;
+    case QEvent::MouseButtonRelease:
+        if (watched == m_missedFrame)
+            ShowMissedCalls();
+        else if (watched == m_voiceMailFrame)
+            ShowVoiceMail();
+        break;
+    case QEvent::KeyPress: {
+        // Lists act on Enter themselves (activation); the window's Enter table decides instead.
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && watched != m_searchField) {
+            PressEnter();
+            return true;
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    m_ready = false;
+    event->accept();
+    emit closed();
+}

@@ -1,0 +1,209 @@
+// The main window as a user meets it: started by the application in a data folder of its own, on
+// the simulated exchange's manual clock, with scripted message boxes.
+#include "app/application.h"
+#include "app/settings_store.h"
+#include "platform/registry.h"
+#include "support/temp_dir.h"
+#include "tapi/include/tapisim.h"
+#include "telephony/support/scripted_prompter.h"
+#include "ui/main/call_list_page.h"
+#include "ui/main/main_window.h"
+#include "ui/panels/contact_tree_model.h"
+#include "ui/panels/contacts_panel.h"
+
+#include <QAction>
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLineEdit>
+#include <QTabWidget>
+#include <QTest>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include <poll.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+extern "C" int tapiGetEventFd(void);
+
+// Two contacts in the "Family" group, each with one number.
+std::string ContactLine(const std::string& first, const std::string& last, const std::string& number)
+{
+    std::string line = "\"Family\",\"" + first + "\",\"" + last + "\",\"\",\"\",\"\",\"" + first + " " + last + "\",\"0\"";
+    for (int slot = 0; slot < 10; ++slot)
+        line += std::string(",\"") + (slot == 0 ? number : "") + "\",\"" + std::to_string(slot) + "\"";
+    return line + ",\"\",\"\",\"\",\"\",\"\",\"\",\"\"\r\n";
+}
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(tapisimUseManualClock(1), TAPISIM_OK); }
+    void TearDown() override
+    {
+        m_app.reset();
+        tapisimReset();
+        tapisimConfigure(nullptr);
+    }
+
+    MainWindow& Start()
+    {
+        m_app = std::make_unique<Application>(m_dir.Path(), m_hive, m_prompter);
+        EXPECT_TRUE(m_app->Start());
+        Settle();
+        return *m_app->Window();
+    }
+    // Closes the window with its close box and lets the application save and stop.
+    void Stop()
+    {
+        m_app->Window()->close();
+        m_app->Finish();
+        m_app.reset();
+    }
+    void Settle()
+    {
+        QCoreApplication::processEvents();
+        for (int round = 0; round < 1000; ++round) {
+            pollfd fd{ tapiGetEventFd(), POLLIN, 0 };
+            if (fd.fd < 0 || ::poll(&fd, 1, 0) <= 0)
+                break;
+            QCoreApplication::processEvents();
+        }
+    }
+    void Advance(DWORD milliseconds)
+    {
+        ASSERT_EQ(tapisimAdvance(milliseconds), TAPISIM_OK);
+        Settle();
+    }
+    // Saves a picture of each tab when KESTRIUM_SCREENSHOTS names a folder.
+    void TakeScreenshots(MainWindow& window)
+    {
+        const QString folder = qEnvironmentVariable("KESTRIUM_SCREENSHOTS");
+        if (folder.isEmpty())
+            return;
+        const char* names[] = { "main-contacts", "main-active-calls", "main-call-log", "main-voice-mail" };
+        for (int tab = 0; tab < MainWindow::kTabCount; ++tab) {
+            window.ShowTab(tab);
+            Settle();
+            window.grab().save(folder + "/" + names[tab] + ".png");
+        }
+    }
+
+    testing_support::TempDir m_dir;
+    testing_support::TempDir m_config;
+    platform::RegistryHive m_hive{ m_config / "registry.reg" };
+    SettingsStore m_settings{ m_hive };
+    ScriptedPrompter m_prompter;
+    std::unique_ptr<Application> m_app;
+};
+
+TEST_F(MainWindowTest, StartTabFollowsStartInTabOrTheLastTab)
+{
+    m_settings.Write(Settings::kStartInTab, 4);
+    m_settings.Write(Settings::kLastTab, 2);
+    EXPECT_EQ(Start().CurrentTab(), MainWindow::kCallLogTab);
+    m_app->Finish();
+    m_settings.Write(Settings::kStartInTab, 7);
+    m_settings.Write(Settings::kLastTab, 9);
+    EXPECT_EQ(Start().CurrentTab(), MainWindow::kContactsTab);
+    m_app->Finish();
+    m_settings.Write(Settings::kStartInTab, 1);
+    EXPECT_EQ(Start().CurrentTab(), MainWindow::kKeypadTab);
+}
+
+TEST_F(MainWindowTest, WithNoLineAllTwelveLineButtonsAndCallAreDisabled)
+{
+    ASSERT_EQ(tapisimConfigure("[line]\nname = Zo-Linka Modem\nkind = modem\n"), TAPISIM_OK) << tapisimLastError();
+    MainWindow& window = Start();
+    for (int slot = 0; slot < 6; ++slot) {
+        EXPECT_FALSE(window.Tool(MainWindow::kFirstLineButton + slot)->isEnabled()) << slot;
+        EXPECT_FALSE(window.Tool(MainWindow::kFirstHeadsetButton + slot)->isEnabled()) << slot;
+        EXPECT_EQ(window.Tool(MainWindow::kFirstLineButton + slot)->text(), QString::number(slot + 1));
+    }
+    EXPECT_FALSE(window.CallButton()->isEnabled());
+    EXPECT_FALSE(window.EndButton()->isEnabled());
+    window.RunCommand(MainWindow::kMute);
+    ASSERT_EQ(m_prompter.messages.size(), 1u);
+    EXPECT_EQ(m_prompter.messages[0].text, "N/A: Mute");
+    EXPECT_EQ(m_prompter.messages[0].title, "Kestrium");
+}
+
+TEST_F(MainWindowTest, SearchBoxSwitchesToContactsExceptWhenClearedOnActiveCalls)
+{
+    testing_support::WriteBytes(m_dir / "KestriumContacts200.csv",
+        ContactLine("Ann", "Lee", "5551234") + ContactLine("Bob", "Stone", "5559876"));
+    MainWindow& window = Start();
+    window.show();
+    window.ShowTab(MainWindow::kCallLogTab);
+    QTest::keyClicks(window.SearchField(), "Bo");
+    EXPECT_EQ(window.CurrentTab(), MainWindow::kContactsTab);
+    EXPECT_EQ(window.Contacts()->Model()->ShownCount(), 1u);
+    EXPECT_TRUE(window.ClearButton()->isVisibleTo(&window));
+    EXPECT_FALSE(window.RedialButton()->isVisibleTo(&window));
+    EXPECT_TRUE(window.CallButton()->isEnabled()) << "Bob Stone's number can be dialled";
+
+    window.ShowTab(MainWindow::kKeypadTab);
+    QTest::mouseClick(window.ClearButton(), Qt::LeftButton);
+    EXPECT_EQ(window.CurrentTab(), MainWindow::kKeypadTab);
+    EXPECT_TRUE(window.SearchField()->text().isEmpty());
+    EXPECT_FALSE(window.ClearButton()->isVisibleTo(&window));
+    EXPECT_TRUE(window.RedialButton()->isVisibleTo(&window));
+    EXPECT_FALSE(window.KeypadTyping());
+    TakeScreenshots(window);
+}
+
+TEST_F(MainWindowTest, CallAnswersARingingCallWhateverTheTab)
+{
+    MainWindow& window = Start();
+    window.ShowTab(MainWindow::kVoiceMailTab);
+    TAPISIM_CALLER caller{ "5558888", "Ringer", 0, 0, 0 };
+    ASSERT_EQ(tapisimRing(0, &caller), TAPISIM_OK);
+    Settle();
+    ASSERT_TRUE(window.CallButton()->isEnabled());
+    EXPECT_TRUE(window.EndButton()->isEnabled());
+    QTest::mouseClick(window.CallButton(), Qt::LeftButton);
+    Advance(500);
+    const LineSlot& line = m_app->Lines().GetLineSlot(0);
+    bool connected = false;
+    for (int record = 0; record < LineSlot::kMaxCalls; ++record)
+        connected = connected || (line.CallAt(record).call != 0 && line.CallAt(record).lastState == LINECALLSTATE_CONNECTED);
+    EXPECT_TRUE(connected);
+    EXPECT_TRUE(window.Tool(MainWindow::kRecord)->isEnabled()) << "a connected call can be recorded";
+}
+
+TEST_F(MainWindowTest, WindowStateIsSavedOnCloseAndReadAtTheNextStart)
+{
+    MainWindow& window = Start();
+    window.RunCommand(MainWindow::kFirstLineButton + 1);
+    EXPECT_EQ(window.Tool(MainWindow::kFirstLineButton + 1)->text(), "[2]");
+    EXPECT_EQ(window.Tool(MainWindow::kFirstLineButton)->text(), "1");
+    window.SearchField()->setText("Ann");
+    window.ShowTab(MainWindow::kVoiceMailTab);
+    window.CallLogPage()->List()->setColumnWidth(0, 200);
+    window.setGeometry(40, 50, 400, 700);
+    Stop();
+
+    std::int32_t defaultLine = -1;
+    ASSERT_TRUE(m_settings.Read(Settings::kDefaultLine, &defaultLine));
+    EXPECT_EQ(defaultLine, 1);
+    char search[100];
+    ASSERT_TRUE(m_settings.Read(Settings::kLastSearchString, search));
+    EXPECT_STREQ(search, "Ann");
+    EXPECT_EQ(m_settings.Read(Settings::kLastTab), MainWindow::kVoiceMailTab);
+    EXPECT_EQ(m_settings.Read(Settings::kCallLogColumn1Width), 200);
+    EXPECT_EQ(m_settings.Read(Settings::kCallLogColumn2Width), 59);
+
+    m_settings.Write(Settings::kStartInTab, 4);
+    MainWindow& again = Start();
+    EXPECT_EQ(again.CurrentTab(), MainWindow::kVoiceMailTab);
+    EXPECT_EQ(m_app->Lines().GetDefaultLine(), 1);
+    EXPECT_EQ(again.Tool(MainWindow::kFirstLineButton + 1)->text(), "[2]");
+    EXPECT_EQ(again.geometry(), QRect(40, 50, 400, 700));
+    EXPECT_EQ(again.CallLogPage()->ColumnWidth(0), 200);
+    EXPECT_TRUE(again.SearchField()->text().isEmpty()) << "the search starts empty";
+}
+
+} // namespace
