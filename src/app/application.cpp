@@ -111,12 +111,14 @@ bool Application::Start()
     QObject::connect(m_window.get(), &MainWindow::setupRequested, m_window.get(), [this] { RunSetup(); });
     QObject::connect(m_window.get(), &MainWindow::pbxControlRequested, m_window.get(), [this] { RunPbxSetup(); });
     StartTelephony();
+    // The settings file's problem as start-up met it: the window's own reads come after.
+    const std::string settingsProblem = m_hive.LastError();
     m_window->show();
     m_window->Initialize();
     m_started = true;
     // Reported once the window is up, so the lines already work while the message is read.
-    QTimer::singleShot(0, m_window.get(), [this, unreadBefore, corruptBefore] {
-        ReportSetAsideFiles(unreadBefore, corruptBefore);
+    QTimer::singleShot(0, m_window.get(), [this, unreadBefore, corruptBefore, settingsProblem] {
+        ReportSetAsideFiles(unreadBefore, corruptBefore, settingsProblem);
     });
     return true;
 }
@@ -156,12 +158,13 @@ void Application::StartTelephony()
     m_lines.OpenAllLines();
 }
 
-void Application::ReportSetAsideFiles(const std::vector<fs::path>& unreadBefore, const fs::path& corruptBefore)
+void Application::ReportSetAsideFiles(
+    const std::vector<fs::path>& unreadBefore, const fs::path& corruptBefore, const std::string& settingsProblem)
 {
     if (m_hive.LastCorruptCopy() != corruptBefore)
         m_prompter.ShowMessage(CorruptRegistryMessage(m_hive.LastCorruptCopy()), kTitle, Prompter::Icon::Exclamation);
-    else if (const std::string problem = m_hive.LastError(); !problem.empty())
-        m_prompter.ShowMessage(UnusableRegistryMessage(problem), kTitle, Prompter::Icon::Exclamation);
+    else if (!settingsProblem.empty())
+        m_prompter.ShowMessage(UnusableRegistryMessage(settingsProblem), kTitle, Prompter::Icon::Exclamation);
     for (const fs::path& copy : UnreadCopies(m_dataFolder))
         if (!std::binary_search(unreadBefore.begin(), unreadBefore.end(), copy))
             m_prompter.ShowMessage(UnreadMessage(copy), kTitle, Prompter::Icon::Exclamation);

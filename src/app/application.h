@@ -61,8 +61,8 @@ private:
     void StartTelephony();
     // Names each copy of a damaged file that this start-up set aside, and a settings file that
     // cannot be used.
-    void ReportSetAsideFiles(
-        const std::vector<std::filesystem::path>& unreadBefore, const std::filesystem::path& corruptBefore);
+    void ReportSetAsideFiles(const std::vector<std::filesystem::path>& unreadBefore,
+        const std::filesystem::path& corruptBefore, const std::string& settingsProblem);
     void SaveStores();
     void RunSetup();
     void RunPbxSetup();

@@ -198,7 +198,8 @@ QToolBar* MainWindow::CreateToolBar(QWidget* parent)
     bar->setIconSize(QSize(16, 16));
     bar->setMovable(false);
     bar->setFloatable(false);
-    bar->setStyleSheet("QToolBar { border: none; background: transparent; spacing: 0px; padding: 0px; }");
+    bar->setStyleSheet("QToolBar { border: none; background: transparent; spacing: 0px; padding: 0px; }"
+                       "QToolButton { padding: 2px; margin: 0px; }");
     return bar;
 }
 
@@ -259,9 +260,10 @@ void MainWindow::SetupSearchDialBox()
 void MainWindow::SetupPages(const Stores& stores, Prompter& prompter)
 {
     m_tabs = new QTabWidget(m_client);
-    QFont headers = m_tabs->tabBar()->font();
-    headers.setPointSizeF(headers.pointSizeF() + 1);
-    m_tabs->tabBar()->setFont(headers);
+    // Four tabs fit the narrowest window side by side.
+    m_tabs->tabBar()->setStyleSheet("QTabBar::tab { padding: 4px 3px; }");
+    m_tabs->tabBar()->setElideMode(Qt::ElideRight);
+    m_tabs->setUsesScrollButtons(false);
 
     m_contacts = new ContactsPanel(stores.contacts, stores.speedDials, stores.redial, m_lines, prompter);
     m_contacts->SetImageSource(&ContactTreeImage);

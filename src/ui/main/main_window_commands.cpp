@@ -369,9 +369,12 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
             LayOut();
         break;
     case QEvent::FocusIn:
+        // Only the user's own moves count: focus that Qt or the window moves while pages change
+        // must not switch the tab back.
         if (watched == m_searchField) {
             const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-            if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+            if (reason == Qt::MouseFocusReason || reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason
+                || reason == Qt::ShortcutFocusReason)
                 OnSearchFieldFocused();
         }
         break;
