@@ -51,6 +51,8 @@ constexpr int kHeadsetImage = 26;
 constexpr int kPauseImage = 28;
 
 constexpr int kToolBarHeight = 28;
+constexpr int kToolButtonSize = 22;
+constexpr int kFirstWidth = 420;
 constexpr int kStatusBarHeight = 20;
 constexpr QSize kBitmapButtonSize(48, 36);
 constexpr QSize kIndicatorSize(50, 22);
@@ -200,6 +202,8 @@ QToolBar* MainWindow::CreateToolBar(QWidget* parent)
     bar->setFloatable(false);
     bar->setStyleSheet("QToolBar { border: none; background: transparent; spacing: 0px; padding: 0px; }"
                        "QToolButton { padding: 2px; margin: 0px; }");
+    bar->layout()->setContentsMargins(0, 0, 0, 0);
+    bar->layout()->setSpacing(0);
     return bar;
 }
 
@@ -209,6 +213,9 @@ QAction* MainWindow::AddTool(QToolBar* bar, int command, int image, const char* 
     action->setToolTip(tip);
     action->setCheckable(checkable);
     action->setData(command);
+    // Fixed-size buttons: the top bars hold four and five of them in 92 and 161 pixels.
+    if (QWidget* button = bar->widgetForAction(action); button && bar->toolButtonStyle() == Qt::ToolButtonIconOnly)
+        button->setFixedSize(kToolButtonSize, kToolButtonSize);
     connect(action, &QAction::triggered, this, [this, command] { RunCommand(command); });
     return action;
 }
@@ -386,7 +393,9 @@ void MainWindow::ApplyPlacement()
             return;
         }
     }
-    resize(minimumSize());
+    // The first start opens wide enough for the four tab labels; the user may shrink it to the
+    // minimum, where the labels are shortened.
+    resize(kFirstWidth, kMinimumHeight);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 }

@@ -369,13 +369,13 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
             LayOut();
         break;
     case QEvent::FocusIn:
-        // Only the user's own moves count: focus that Qt or the window moves while pages change
-        // must not switch the tab back.
+        // Only the user's click or shortcut counts: when a page is hidden Qt moves the focus on
+        // as if Tab was pressed, and that must not switch the tab back. The switch waits for the
+        // event loop, so it never runs inside the tab widget's own page change.
         if (watched == m_searchField) {
             const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-            if (reason == Qt::MouseFocusReason || reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason
-                || reason == Qt::ShortcutFocusReason)
-                OnSearchFieldFocused();
+            if (reason == Qt::MouseFocusReason || reason == Qt::ShortcutFocusReason)
+                QMetaObject::invokeMethod(this, &MainWindow::OnSearchFieldFocused, Qt::QueuedConnection);
         }
         break;
     case QEvent::MouseButtonRelease:
