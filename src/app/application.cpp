@@ -11,6 +11,7 @@
 #include "ui/main/setup_dialog.h"
 #include "ui/panels/notes_dialog.h"
 #include "ui/telephony_widgets/incoming_call_dialog.h"
+#include "ui/telephony_widgets/qt_select_call_dialog.h"
 
 #include <QGuiApplication>
 #include <QTimer>
@@ -108,6 +109,7 @@ bool Application::Start()
     m_window = std::make_unique<MainWindow>(
         m_lines, MainWindow::Stores{ m_contacts, m_speedDials, m_redial, m_callLog, m_settings }, m_prompter);
     m_lines.SetMainWindow(m_window.get());
+    m_lines.SetSelectCallDialogFactory([this] { return std::make_unique<QtSelectCallDialog>(m_window.get()); });
     QObject::connect(m_window.get(), &MainWindow::setupRequested, m_window.get(), [this] { RunSetup(); });
     QObject::connect(m_window.get(), &MainWindow::pbxControlRequested, m_window.get(), [this] { RunPbxSetup(); });
     StartTelephony();
