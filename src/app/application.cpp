@@ -177,7 +177,9 @@ int Application::Exec()
 {
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::terminationRequested, m_window.get(), &QWidget::close);
-    QObject::connect(m_window.get(), &MainWindow::closed, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    // exit, not quit: quit first asks every window to close, and an incoming-call pop-up (which
+    // ignores its close box) would then keep the program running.
+    QObject::connect(m_window.get(), &MainWindow::closed, qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
     // The session manager may end the process right after asking: the data is saved at once.
     if (auto* gui = qobject_cast<QGuiApplication*>(qApp))
         QObject::connect(gui, &QGuiApplication::commitDataRequest, gui, [this] { SaveStores(); });

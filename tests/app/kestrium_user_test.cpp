@@ -182,7 +182,12 @@ TEST_F(KestriumUser, AnswersByVoiceMailDialsForAnotherApplicationAndSavesOnSigte
     Linesim("hangup 1");
     ASSERT_TRUE(WaitUntil([&] { return CallLog().find("\"Bob Stone\"") != std::string::npos; })) << CallLog();
 
+    // The machine shuts down while a caller rings and the pop-up shows: everything is still saved,
+    // the ringing call as missed.
+    ASSERT_NE(Linesim("ring 3 5550303 \"Cy Ring\"").find("ringing line 3"), std::string::npos);
+    std::this_thread::sleep_for(1s);
     EXPECT_EQ(StopKestrium(), 0);
+    EXPECT_NE(CallLog().find("\"Cy Ring\",\"5550303\",\"\",\"\",\"0\""), std::string::npos) << CallLog();
     for (const char* name : { "KestriumContacts200.csv", "KestriumSpeedDial200.csv", "KestriumRedialList200.csv",
              "KestriumCallLog.csv", "KestriumDevices.csv" })
         EXPECT_TRUE(fs::exists(m_data / name)) << name;
