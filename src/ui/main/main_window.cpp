@@ -5,6 +5,7 @@
 #include "store/call_log_store.h"
 #include "telephony/action_target.h"
 #include "telephony/line_manager.h"
+#include "ui/main/about_box.h"
 #include "ui/main/call_list_page.h"
 #include "ui/panels/contacts_panel.h"
 #include "ui/panels/dial_pad_panel.h"
@@ -192,6 +193,9 @@ void MainWindow::SetupMenuBar()
     file->addAction("Export ...")->setEnabled(false);
     file->addSeparator();
     connect(file->addAction("Exit"), &QAction::triggered, this, [this] { RunCommand(kExit); });
+    // The about box sits in the Help menu: a Linux window has no system menu of its own.
+    QMenu* help = m_menuBar->addMenu("&Help");
+    connect(help->addAction("&About  Kestrium..."), &QAction::triggered, this, [this] { AboutBox(this).exec(); });
 }
 
 QToolBar* MainWindow::CreateToolBar(QWidget* parent)
