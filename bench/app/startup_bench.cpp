@@ -3,6 +3,7 @@
 // loaded, settings read, lines opened, window shown and filled) and lets the window paint; the
 // shutdown that follows is not timed.
 #include "app/application.h"
+#include "qt_benchmarks.h"
 #include "platform/registry.h"
 #include "telephony/support/scripted_prompter.h"
 #include "ui/main/main_window.h"
@@ -90,11 +91,7 @@ BENCHMARK(BM_StartupToShownWindow)->Unit(benchmark::kMillisecond)->UseRealTime()
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    RunQtBenchmarks(argc, argv);
     fs::remove_all(DataFolder());
     return 0;
 }

@@ -1,6 +1,7 @@
 // Speed of the contacts tree at the store's limit of 65,535 contacts, through the model and a
 // shown tree view on the offscreen platform: a full build, and the first keystroke of a search,
 // which narrows the whole list.
+#include "qt_benchmarks.h"
 #include "store/contact_store.h"
 #include "ui/panels/contact_tree_model.h"
 
@@ -91,10 +92,6 @@ BENCHMARK(BM_ContactTreeNarrowFirstKey)->Unit(benchmark::kMillisecond)->UseRealT
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    RunQtBenchmarks(argc, argv);
     return 0;
 }
