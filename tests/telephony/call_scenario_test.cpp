@@ -53,15 +53,6 @@ protected:
         return seen;
     }
 
-    // A missed call: its start and end are the moment it was offered.
-    static void ExpectMissed(const CallLogEntry& entry, const std::string& name, const CallTime& offered)
-    {
-        EXPECT_EQ(entry.type, kCallTypeMissed);
-        EXPECT_EQ(entry.callerName, name);
-        EXPECT_EQ(entry.startTime, offered);
-        EXPECT_EQ(entry.endTime, offered);
-    }
-
     std::string TreeCallText() const
     {
         const auto texts = m_window.tree.CallTexts();

@@ -92,19 +92,6 @@ protected:
         return text;
     }
 
-    // The call log on disk has `count` entries, the last one a missed call that starts and ends
-    // when it was offered.
-    void ExpectLastMissed(std::size_t count, const std::string& name, const CallTime& offered)
-    {
-        const CallLogStore log = LoggedCalls();
-        ASSERT_EQ(log.Count(), count);
-        const CallLogEntry& entry = *log.GetAt(count - 1);
-        EXPECT_EQ(entry.type, kCallTypeMissed);
-        EXPECT_EQ(entry.callerName, name);
-        EXPECT_EQ(entry.startTime, offered);
-        EXPECT_EQ(entry.endTime, offered);
-    }
-
     AppSettings m_appSettings;
     FakeScreen m_screen;
     VoiceMailRecording m_recording;

@@ -88,6 +88,21 @@ CallLogStore TelephonyScenario::LoggedCalls() const
     return store;
 }
 
+void TelephonyScenario::ExpectMissed(const CallLogEntry& entry, const std::string& name, const CallTime& offered)
+{
+    EXPECT_EQ(entry.type, kCallTypeMissed);
+    EXPECT_EQ(entry.callerName, name);
+    EXPECT_EQ(entry.startTime, offered);
+    EXPECT_EQ(entry.endTime, offered);
+}
+
+void TelephonyScenario::ExpectLastMissed(std::size_t count, const std::string& name, const CallTime& offered) const
+{
+    const CallLogStore log = LoggedCalls();
+    ASSERT_EQ(log.Count(), count);
+    ExpectMissed(*log.GetAt(count - 1), name, offered);
+}
+
 HCALL TelephonyScenario::OnlyCall(int slot)
 {
     HCALL found = 0;

@@ -54,6 +54,10 @@ protected:
     CallTime Now() const;
     // The call log as it is on disk.
     CallLogStore LoggedCalls() const;
+    // A missed call: its start and end are the moment it was offered.
+    static void ExpectMissed(const CallLogEntry& entry, const std::string& name, const CallTime& offered);
+    // The call log on disk has `count` entries, the last one such a missed call.
+    void ExpectLastMissed(std::size_t count, const std::string& name, const CallTime& offered) const;
 
     LineSlot& Slot(int index) { return m_manager->GetLineSlot(index); }
     // The only call of a slot, 0 when it has none.
