@@ -331,14 +331,8 @@ void SoundFileBox::ShowFileLength()
 
 void SoundFileBox::Play()
 {
-    WaveRecorder& engine = Engine();
-    if (m_state == State::Idle)
-        StartPlayback();
-    else if (m_state == State::Playing && engine.Pause(WaveRecorder::kPlaybackTarget) == 0)
-        m_state = State::PlaybackPaused;
-    else if (m_state == State::PlaybackPaused && engine.Resume(WaveRecorder::kPlaybackTarget) == 0)
-        m_state = State::Playing;
-    UpdateControls();
+    StartPauseOrResume(WaveRecorder::kPlaybackTarget, State::Playing, State::PlaybackPaused,
+        &SoundFileBox::StartPlayback);
 }
 
 void SoundFileBox::StartPlayback()
@@ -366,13 +360,20 @@ void SoundFileBox::StartPlayback()
 
 void SoundFileBox::Record()
 {
+    StartPauseOrResume(WaveRecorder::kCaptureTarget, State::Recording, State::RecordingPaused,
+        &SoundFileBox::StartRecording);
+}
+
+// The play and record buttons: start when idle, pause when running, resume when paused.
+void SoundFileBox::StartPauseOrResume(int target, State running, State paused, void (SoundFileBox::*start)())
+{
     WaveRecorder& engine = Engine();
     if (m_state == State::Idle)
-        StartRecording();
-    else if (m_state == State::Recording && engine.Pause(WaveRecorder::kCaptureTarget) == 0)
-        m_state = State::RecordingPaused;
-    else if (m_state == State::RecordingPaused && engine.Resume(WaveRecorder::kCaptureTarget) == 0)
-        m_state = State::Recording;
+        (this->*start)();
+    else if (m_state == running && engine.Pause(target) == 0)
+        m_state = paused;
+    else if (m_state == paused && engine.Resume(target) == 0)
+        m_state = running;
     UpdateControls();
 }
 

@@ -76,6 +76,7 @@ private:
     void BrowseFile();
     void StartPlayback();
     void StartRecording();
+    void StartPauseOrResume(int target, State running, State paused, void (SoundFileBox::*start)());
     void ConnectPhone(int line);
     void ReleasePhone();
     bool StopEngine();
