@@ -107,7 +107,7 @@ bool Application::Start()
     LoadStores();
     ReadSettings();
     m_window = std::make_unique<MainWindow>(
-        m_lines, MainWindow::Stores{ m_contacts, m_speedDials, m_redial, m_callLog, m_settings }, m_prompter);
+        m_lines, MainWindow::Stores{ m_contacts, m_speedDials, m_redial, m_callLog, m_settings, m_appSettings }, m_prompter);
     m_lines.SetMainWindow(m_window.get());
     m_lines.SetSelectCallDialogFactory([this] { return std::make_unique<QtSelectCallDialog>(m_window.get()); });
     QObject::connect(m_window.get(), &MainWindow::setupRequested, m_window.get(), [this] { RunSetup(); });

@@ -23,15 +23,6 @@ constexpr std::string_view kNoteExtension = "txt";
 
 // Reads a note: at most the note limit, never ending inside a character. A few bytes more are read
 // so that a character across the limit is seen whole and left out.
-std::string ReadNote(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::string text(CallRecording::kMaxNoteLength + 3, '\0');
-    file.read(text.data(), std::streamsize(text.size()));
-    text.resize(std::size_t(std::max<std::streamsize>(file.gcount(), 0)));
-    return std::string(CutToLimit(text, CallRecording::kMaxNoteLength));
-}
-
 bool IsEmptyFile(const std::string& path)
 {
     std::error_code error;
@@ -104,6 +95,20 @@ bool CallRecording::IsConnected(HCALL call) const
 }
 
 // A voice-mail call's files go to the voice-mail folder, every other call's to the call recordings.
+std::string CallRecording::ReadNoteFile(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::string text(kMaxNoteLength + 3, '\0');
+    file.read(text.data(), std::streamsize(text.size()));
+    text.resize(std::size_t(std::max<std::streamsize>(file.gcount(), 0)));
+    return std::string(CutToLimit(text, kMaxNoteLength));
+}
+
+bool CallRecording::CreateNoteFile(const std::string& folder, std::string& path)
+{
+    return platform::CreateUniqueFile(folder, kFilePrefix, kNoteExtension, path, CallRecord::kMaxPathLength);
+}
+
 const std::string& CallRecording::FolderFor(int slot, HCALL call) const
 {
     const LineSlot& line = Line(slot);
@@ -342,7 +347,7 @@ int CallRecording::OpenNotes(int slot, HCALL call)
         return 0;
     }
     entry.call = call;
-    entry.window->SetNote(ReadNote(Line(slot).CallAt(index).notesPath));
+    entry.window->SetNote(ReadNoteFile(Line(slot).CallAt(index).notesPath));
     entry.window->Show();
     m_slots[slot].notesCall = call;
     return 1;
@@ -354,7 +359,7 @@ bool CallRecording::EnsureNotePath(int slot, HCALL call)
     if (!line.CallAt(line.IndexOfCall(call)).notesPath.empty())
         return true;
     std::string path;
-    if (!platform::CreateUniqueFile(FolderFor(slot, call), kFilePrefix, kNoteExtension, path, CallRecord::kMaxPathLength))
+    if (!CreateNoteFile(FolderFor(slot, call), path))
         return false;
     line.SetCallPaths(call, nullptr, &path);
     return true;

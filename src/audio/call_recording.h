@@ -28,6 +28,12 @@ public:
     static constexpr std::size_t kMaxNoteLength = 1000;
 
     CallRecording(LineManager& manager, const AppSettings& settings, NotesWindowFactory notesFactory);
+
+    // A note file's text, at most kMaxNoteLength bytes and never cut inside a character; empty
+    // when the file cannot be read.
+    static std::string ReadNoteFile(const std::string& path);
+    // Creates a new, empty note file in `folder`, named like the recordings ("Kes....txt").
+    static bool CreateNoteFile(const std::string& folder, std::string& path);
     ~CallRecording() override;
     CallRecording(const CallRecording&) = delete;
     CallRecording& operator=(const CallRecording&) = delete;

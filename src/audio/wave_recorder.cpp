@@ -572,7 +572,7 @@ void WaveRecorder::SetCompression(std::uint32_t flag)
 
 std::int32_t WaveRecorder::Play(const char* path, std::uint32_t startMs, std::int16_t waveOutDevice)
 {
-    m_mciDevice.reset();
+    CloseDevice();
     if (!path)
         return kNoPath;
     auto device = std::make_unique<platform::WaveAudio>();
@@ -583,12 +583,13 @@ std::int32_t WaveRecorder::Play(const char* path, std::uint32_t startMs, std::in
     if (const MCIERROR error = device->Play(&startMs))
         return std::int32_t(error);
     m_mciDevice = std::move(device);
+    ++m_playbackSession;
     return 0;
 }
 
 std::int32_t WaveRecorder::GetFileLength(const char* path, std::uint32_t* lengthMs)
 {
-    m_mciDevice.reset();
+    CloseDevice();
     if (!lengthMs)
         return kNoOutParameter;
     platform::WaveAudio device;
@@ -646,8 +647,14 @@ std::int32_t WaveRecorder::ClosePlayback()
 {
     if (m_mciDevice)
         m_mciDevice->Stop();
-    m_mciDevice.reset();
+    CloseDevice();
     return 0;
+}
+
+void WaveRecorder::CloseDevice()
+{
+    m_mciDevice.reset();
+    ++m_playbackSession;
 }
 
 // Once this returns, the observer it replaced is never called again.

@@ -70,6 +70,9 @@ public:
     std::int32_t Seek(std::uint32_t positionMs, bool playOn);
     std::int32_t ClosePlayback();
     void SetPlaybackObserver(PlaybackObserver* observer);
+    // Changes whenever the playback device is closed (Play, GetFileLength, ClosePlayback): a
+    // window that remembers it after its Play knows the device is still its own while it holds.
+    std::uint32_t PlaybackSession() const { return m_playbackSession; }
 
     // Volume of wave-out device 0 (MixerControl), 0 to 65,535 per channel.
     std::int32_t GetVolume(std::uint32_t* left, std::uint32_t* right);
@@ -115,6 +118,7 @@ private:
     std::int32_t PausePlayback();
     std::int32_t ResumePlayback();
     void NotifyPlaybackComplete();
+    void CloseDevice();
 
     std::uint32_t m_levelSum = 0;
     std::atomic<std::uint32_t> m_level{ 0 };
@@ -147,6 +151,7 @@ private:
 
     // Playback.
     std::unique_ptr<platform::WaveAudio> m_mciDevice;
+    std::uint32_t m_playbackSession = 0;
     // Set on the window thread, called on the playback device's thread.
     std::mutex m_observerMutex;
     PlaybackObserver* m_observer = nullptr;

@@ -213,9 +213,13 @@ bool CallLogStore::ShowsInCallList(const CallLogEntry& entry, std::int32_t filte
 int CallLogStore::CallListImage(const CallLogEntry& entry)
 {
     constexpr int kUnheardVoicemailImage = 16;
-    if (entry.TypeCode() == kCallTypeVoicemail && entry.IsUnheard())
-        return kUnheardVoicemailImage;
-    return entry.TypeCode() + (entry.note.empty() ? 0 : 4) + (entry.recordingPath.empty() ? 0 : 8);
+    int code = entry.TypeCode();
+    if (code == kCallTypeVoicemail) {
+        if (entry.IsUnheard())
+            return kUnheardVoicemailImage;
+        code = kCallTypeMissed; // a heard message looks like a missed call with its recording
+    }
+    return code + (entry.note.empty() ? 0 : 4) + (entry.recordingPath.empty() ? 0 : 8);
 }
 
 std::vector<std::size_t> CallLogStore::CallListEntries(std::int32_t filter, std::string_view search) const

@@ -236,13 +236,12 @@ TEST(CallLogStore, ImageIndexShowsTypeNoteAndRecording)
     entry.recordingPath = "file:///r.wav";
     EXPECT_EQ(CallLogStore::CallListImage(entry), 14);
     entry.type = kCallTypeVoicemail;
-    EXPECT_EQ(CallLogStore::CallListImage(entry), 16);
+    EXPECT_EQ(CallLogStore::CallListImage(entry), 12) << "a heard message counts as type 0";
     entry.SetUnheard(true);
     EXPECT_EQ(CallLogStore::CallListImage(entry), 16);
     entry.SetUnheard(false);
-    EXPECT_EQ(CallLogStore::CallListImage(entry), 16) << "type 4 + note + recording";
     entry.note.clear();
-    EXPECT_EQ(CallLogStore::CallListImage(entry), 12);
+    EXPECT_EQ(CallLogStore::CallListImage(entry), 8);
 }
 
 TEST(CallLogEntry, DurationTextPadsEachPart)

@@ -6,7 +6,7 @@
 #include "support/temp_dir.h"
 #include "tapi/include/tapisim.h"
 #include "telephony/support/scripted_prompter.h"
-#include "ui/main/call_list_page.h"
+#include "ui/panels/call_log_panel.h"
 #include "ui/main/main_window.h"
 #include "ui/panels/contact_tree_model.h"
 #include "ui/panels/contacts_panel.h"

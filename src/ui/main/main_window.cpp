@@ -6,7 +6,7 @@
 #include "telephony/action_target.h"
 #include "telephony/line_manager.h"
 #include "ui/main/about_box.h"
-#include "ui/main/call_list_page.h"
+#include "ui/panels/call_log_panel.h"
 #include "ui/panels/contacts_panel.h"
 #include "ui/panels/dial_pad_panel.h"
 
@@ -156,6 +156,7 @@ MainWindow::MainWindow(LineManager& lines, const Stores& stores, Prompter& promp
     , m_redial(stores.redial)
     , m_settings(stores.settings)
     , m_prompter(prompter)
+    , m_callLogContext{ stores.callLog, stores.settings, lines, stores.redial, prompter, *this, stores.folders, std::nullopt, nullptr, nullptr }
 {
     setWindowTitle(kCaption);
     setWindowIcon(Images::Icon(kProgramIcon));
@@ -283,8 +284,10 @@ void MainWindow::SetupPages(const Stores& stores, Prompter& prompter)
     m_dialPad = new DialPadPanel(m_lines, stores.settings, prompter);
     m_dialPad->SetCallStateImages(Images::CallStateList());
     m_dialPad->SetSearchBoxTyper([this](const QString& text) { TypeFromKeypad(text); });
-    m_callLog = new CallListPage(stores.callLog, m_lines, stores.redial);
-    m_voiceMail = new CallListPage(stores.callLog, m_lines, stores.redial);
+    m_callLog = new CallLogPanel(m_callLogContext, CallLogPanel::Kind::CallLog);
+    m_voiceMail = new VoiceMailPanel(m_callLogContext);
+    m_callLogContext.callLogPage = m_callLog;
+    m_callLogContext.voiceMailPage = m_voiceMail;
     const int widths[] = { StoredColumnWidth(m_settings, Settings::kCallLogColumn1Width),
         StoredColumnWidth(m_settings, Settings::kCallLogColumn2Width),
         StoredColumnWidth(m_settings, Settings::kCallLogColumn3Width) };
@@ -346,8 +349,8 @@ void MainWindow::Initialize()
     m_contacts->FillContactTree(true);
     m_lines.RebuildCallTree(*m_dialPad->CallTree());
     m_dialPad->LoadMacroNames();
-    m_callLog->FillCallList(CallLogStore::kFilterAll, "All");
-    m_voiceMail->FillCallList(kCallTypeVoicemail, "Voice mail");
+    m_callLog->Refill();
+    m_voiceMail->Refill();
     ShowTab(StartTab());
     UpdateControls();
     // Once the window has its size: the layout, and the focus for typing on the Contacts tab.
@@ -429,7 +432,7 @@ void MainWindow::SaveState()
     m_settings.Write(Settings::kLastTab, CurrentTab());
     const Settings::NumberValue* widths[] = { &Settings::kCallLogColumn1Width, &Settings::kCallLogColumn2Width,
         &Settings::kCallLogColumn3Width };
-    for (int column = 0; column < CallListPage::kColumnCount; ++column)
+    for (int column = 0; column < CallLogPanel::kColumnCount; ++column)
         m_settings.Write(*widths[column], m_callLog->ColumnWidth(column));
 }
 
@@ -506,8 +509,8 @@ void MainWindow::UpdateControls()
     Tool(kNotes)->setEnabled(m_lines.GetTargetCallForAction(true, kActionAddNote) != 0);
     UpdateCallButton();
     m_endButton->setEnabled(m_lines.GetTargetCallForAction(true, kActionDrop) != 0);
-    m_missedCount->setText(QString::number(qint64(m_callLogStore.CountUnseenMissed(m_settings))));
-    m_voiceMailCount->setText(QString::number(qint64(m_callLogStore.CountUnheardVoicemail())));
+    ShowMissedCount(m_callLogStore.CountUnseenMissed(m_settings));
+    ShowUnreadCount(m_callLogStore.CountUnheardVoicemail());
     if (CurrentTab() == kKeypadTab)
         m_dialPad->RefreshKeypad();
 }
@@ -585,6 +588,36 @@ void MainWindow::RefillCallLists()
     m_callLog->Refill();
     m_voiceMail->Refill();
     UpdateControls();
+}
+
+bool MainWindow::FollowsSelection() const
+{
+    return m_ready && !m_contacts->IsFilling();
+}
+
+bool MainWindow::IsCallLogTabCurrent() const
+{
+    return CurrentTab() == kCallLogTab;
+}
+
+void MainWindow::ShowMissedCount(std::size_t count)
+{
+    m_missedCount->setText(QString::number(qulonglong(count)));
+}
+
+void MainWindow::ShowUnreadCount(std::size_t count)
+{
+    m_voiceMailCount->setText(QString::number(qulonglong(count)));
+}
+
+void MainWindow::RefreshCallDisplay()
+{
+    UpdateControls();
+}
+
+void MainWindow::SaveToContact(const ContactRecord& record)
+{
+    m_contacts->NewContactFrom(record);
 }
 
 void MainWindow::RefreshKeypad()

@@ -1,13 +1,16 @@
 #pragma once
 
 #include "telephony/main_window_link.h"
+#include "ui/panels/call_log_context.h"
 
 #include <QWidget>
 
 #include <array>
 #include <cstdint>
+#include <memory>
 
-class CallListPage;
+struct AppSettings;
+class CallLogPanel;
 class CallLogStore;
 class ContactStore;
 class ContactsPanel;
@@ -34,7 +37,7 @@ class SpeedDialStore;
 // with the keypad, call log, voice mail), the search/dial box with the Call and End buttons, the
 // headset and line buttons, the indicators of new missed calls and voice mail and a status bar.
 // Closing it ends the program; it saves its own state while it is destroyed.
-class MainWindow : public QWidget, public MainWindowLink {
+class MainWindow : public QWidget, public MainWindowLink, public CallLogWindow {
     Q_OBJECT
 
 public:
@@ -77,6 +80,8 @@ public:
         RedialStore& redial;
         CallLogStore& callLog;
         SettingsStore& settings;
+        // The folders new note files go in.
+        const AppSettings& folders;
     };
 
     MainWindow(LineManager& lines, const Stores& stores, Prompter& prompter);
@@ -95,6 +100,13 @@ public:
     void RefillCallLists() override;
     void RefreshKeypad() override;
 
+    bool FollowsSelection() const override;
+    bool IsCallLogTabCurrent() const override;
+    void ShowMissedCount(std::size_t count) override;
+    void ShowUnreadCount(std::size_t count) override;
+    void RefreshCallDisplay() override;
+    void SaveToContact(const ContactRecord& record) override;
+
     // Runs a command by its identifier, as its button, menu item or pop-up item does.
     void RunCommand(int command);
     // The redial pop-up with the redial list's entries above the separator, built as it opens.
@@ -110,8 +122,9 @@ public:
     QTabWidget* Tabs() const { return m_tabs; }
     ContactsPanel* Contacts() const { return m_contacts; }
     DialPadPanel* DialPad() const { return m_dialPad; }
-    CallListPage* CallLogPage() const { return m_callLog; }
-    CallListPage* VoiceMailPage() const { return m_voiceMail; }
+    CallLogPanel* CallLogPage() const { return m_callLog; }
+    CallLogPanel* VoiceMailPage() const { return m_voiceMail; }
+    CallLogContext& CallLogPages() { return m_callLogContext; }
     QLabel* MissedCallsCount() const { return m_missedCount; }
     QLabel* VoiceMailCount() const { return m_voiceMailCount; }
     bool KeypadTyping() const { return m_keypadTyping; }
@@ -192,8 +205,9 @@ private:
     QTabWidget* m_tabs = nullptr;
     ContactsPanel* m_contacts = nullptr;
     DialPadPanel* m_dialPad = nullptr;
-    CallListPage* m_callLog = nullptr;
-    CallListPage* m_voiceMail = nullptr;
+    CallLogContext m_callLogContext;
+    CallLogPanel* m_callLog = nullptr;
+    CallLogPanel* m_voiceMail = nullptr;
 
     QGroupBox* m_searchGroup = nullptr;
     QToolButton* m_searchIcon = nullptr;

@@ -8,7 +8,7 @@
 #include "store/redial_store.h"
 #include "telephony/action_target.h"
 #include "telephony/line_manager.h"
-#include "ui/main/call_list_page.h"
+#include "ui/panels/call_log_panel.h"
 #include "ui/panels/contact_tree_model.h"
 #include "ui/panels/contacts_panel.h"
 #include "ui/panels/dial_pad_panel.h"
@@ -114,8 +114,7 @@ void MainWindow::ShowPage(int index)
         break;
     case kCallLogTab:
         m_callLog->List()->setFocus();
-        m_callLog->MarkMissedViewed(m_settings);
-        m_missedCount->setText(QString::number(qint64(m_callLogStore.CountUnseenMissed(m_settings))));
+        m_callLog->MarkMissedViewed();
         break;
     default:
         break;
@@ -312,13 +311,13 @@ void MainWindow::UpdateSearchButtons()
 
 void MainWindow::ShowMissedCalls()
 {
-    m_callLog->FillCallList(kCallTypeMissed, "Missed");
+    m_callLog->SetFilter(kCallTypeMissed);
     ShowTab(kCallLogTab);
 }
 
 void MainWindow::ShowVoiceMail()
 {
-    m_voiceMail->FillCallList(kCallTypeVoicemail, "Voice mail");
+    m_voiceMail->Refill();
     ShowTab(kVoiceMailTab);
 }
 

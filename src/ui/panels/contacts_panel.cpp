@@ -258,7 +258,11 @@ bool ContactsPanel::DialFromContacts(const std::string& name, const std::string&
 
 void ContactsPanel::NewContact()
 {
-    ContactRecord record;
+    NewContactFrom(ContactRecord());
+}
+
+void ContactsPanel::NewContactFrom(ContactRecord record)
+{
     if (ContactDialog::Run(record, m_contacts, m_speedDials, DataFile(SpeedDialStore::kFileName), m_prompter, this)
         && m_contacts.Append(record)) {
         SaveContacts();

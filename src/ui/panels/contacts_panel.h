@@ -54,6 +54,8 @@ public:
     void SetSearchText(const QString& text);
     QString SearchText() const { return m_searchText; }
     void FillContactTree(bool force);
+    // The tree is being refilled: its selection changes are not the user's.
+    bool IsFilling() const { return m_filling; }
 
     // Double-click or the main window's call command: dial the selection, create a contact from
     // the add-new item (double-click only) or dial the search text.
@@ -64,6 +66,8 @@ public:
 
     // The commands of the tree's, the group label's and the speed buttons' menus.
     void NewContact();
+    // The contact editor on a new contact filled in from `record`; on OK it is added and saved.
+    void NewContactFrom(ContactRecord record);
     void EditContact();
     void DeleteContact();
     void AddToSpeedDial(int slot);

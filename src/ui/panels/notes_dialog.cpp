@@ -14,8 +14,6 @@
 namespace {
 
 constexpr const char* kTitle = "Kestrium";
-constexpr const char* kClearQuestion = "Are you sure you want to clear this note ?";
-constexpr const char* kDeleteQuestion = "Are you sure you want to delete this note ?";
 
 // Call recording's handle on a dialog. The dialog is deleted later, not at once: closing is often
 // asked from inside one of the dialog's own button handlers.
@@ -49,6 +47,21 @@ private:
 
 } // namespace
 
+void KeepNoteWithinLimit(QPlainTextEdit& editor)
+{
+    const std::string text = NoteText(editor);
+    if (text.size() <= CallRecording::kMaxNoteLength)
+        return;
+    const std::string_view kept = CutToLimit(text, CallRecording::kMaxNoteLength);
+    editor.setPlainText(QString::fromUtf8(kept.data(), qsizetype(kept.size())));
+    editor.moveCursor(QTextCursor::End);
+}
+
+std::string NoteText(const QPlainTextEdit& editor)
+{
+    return editor.toPlainText().toStdString();
+}
+
 NotesDialog::NotesDialog(NoteSaver& saver, Prompter& prompter, int slot, HCALL call, QWidget* parent)
     : QDialog(parent)
     , m_saver(saver)
@@ -78,7 +91,7 @@ void NotesDialog::SetupEditor()
 {
     m_editor = new QPlainTextEdit(this);
     m_editor->setTabChangesFocus(true);
-    connect(m_editor, &QPlainTextEdit::textChanged, this, &NotesDialog::KeepWithinLimit);
+    connect(m_editor, &QPlainTextEdit::textChanged, this, [this] { KeepNoteWithinLimit(*m_editor); });
 }
 
 void NotesDialog::SetupButtons()
@@ -88,25 +101,10 @@ void NotesDialog::SetupButtons()
     m_clear = new QPushButton("Clear", this);
     m_delete = new QPushButton("Delete", this);
     m_ok->setDefault(true);
-    connect(m_ok, &QPushButton::clicked, this, [this] {
-        const QByteArray text = Note().toUtf8();
-        Finish(std::string_view(text.constData(), std::size_t(text.size())));
-    });
+    connect(m_ok, &QPushButton::clicked, this, [this] { Finish(NoteText(*m_editor)); });
     connect(m_cancel, &QPushButton::clicked, this, &NotesDialog::reject);
     connect(m_clear, &QPushButton::clicked, this, &NotesDialog::Clear);
     connect(m_delete, &QPushButton::clicked, this, &NotesDialog::Delete);
-}
-
-// Text typed or pasted beyond the limit is cut off, never inside a character.
-void NotesDialog::KeepWithinLimit()
-{
-    const QByteArray text = Note().toUtf8();
-    if (std::size_t(text.size()) <= CallRecording::kMaxNoteLength)
-        return;
-    const std::string_view kept = CutToLimit(
-        std::string_view(text.constData(), std::size_t(text.size())), CallRecording::kMaxNoteLength);
-    m_editor->setPlainText(QString::fromUtf8(kept.data(), qsizetype(kept.size())));
-    m_editor->moveCursor(QTextCursor::End);
 }
 
 void NotesDialog::SetNote(std::string_view text)

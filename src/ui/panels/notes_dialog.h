@@ -4,15 +4,26 @@
 
 #include <QDialog>
 
+#include <string>
+
 class Prompter;
 class QPlainTextEdit;
 class QPushButton;
+
+// Text typed or pasted into a note editor beyond the note limit is cut off, never inside a
+// character.
+void KeepNoteWithinLimit(QPlainTextEdit& editor);
+// A note as it is written to its file: the editor's text in UTF-8.
+std::string NoteText(const QPlainTextEdit& editor);
 
 // "Notes": the modeless editor of the note of a call in progress, with the buttons "OK", "Cancel",
 // "Clear" and "Delete". It belongs to a call on a line slot and hands the user's decision to its
 // NoteSaver, which closes it. A note holds at most 1,000 bytes of text.
 class NotesDialog : public QDialog {
 public:
+    static constexpr const char* kClearQuestion = "Are you sure you want to clear this note ?";
+    static constexpr const char* kDeleteQuestion = "Are you sure you want to delete this note ?";
+
     NotesDialog(NoteSaver& saver, Prompter& prompter, int slot, HCALL call, QWidget* parent = nullptr);
 
     // The factory that call recording is given: each window is a NotesDialog over `parent`, and
@@ -37,7 +48,6 @@ public:
 private:
     void SetupEditor();
     void SetupButtons();
-    void KeepWithinLimit();
     void Clear();
     void Delete();
     void Finish(std::optional<std::string_view> text);
