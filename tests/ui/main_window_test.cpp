@@ -1,11 +1,7 @@
 // The main window as a user meets it: started by the application in a data folder of its own, on
 // the simulated exchange's manual clock, with scripted message boxes.
-#include "app/application.h"
-#include "app/settings_store.h"
-#include "platform/registry.h"
-#include "support/temp_dir.h"
-#include "tapi/include/tapisim.h"
-#include "telephony/support/scripted_prompter.h"
+#include "running_app.h"
+
 #include "ui/panels/call_log_panel.h"
 #include "ui/main/main_window.h"
 #include "ui/panels/contact_tree_model.h"
@@ -28,8 +24,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-extern "C" int tapiGetEventFd(void);
-
 // Two contacts in the "Family" group, each with one number.
 std::string ContactLine(const std::string& first, const std::string& last, const std::string& number)
 {
@@ -39,66 +33,7 @@ std::string ContactLine(const std::string& first, const std::string& last, const
     return line + ",\"\",\"\",\"\",\"\",\"\",\"\",\"\"\r\n";
 }
 
-class MainWindowTest : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_EQ(tapisimUseManualClock(1), TAPISIM_OK); }
-    void TearDown() override
-    {
-        m_app.reset();
-        tapisimReset();
-        tapisimConfigure(nullptr);
-    }
-
-    MainWindow& Start()
-    {
-        m_app = std::make_unique<Application>(m_dir.Path(), m_hive, m_prompter);
-        EXPECT_TRUE(m_app->Start());
-        Settle();
-        return *m_app->Window();
-    }
-    // Closes the window with its close box and lets the application save and stop.
-    void Stop()
-    {
-        m_app->Window()->close();
-        m_app->Finish();
-        m_app.reset();
-    }
-    void Settle()
-    {
-        QCoreApplication::processEvents();
-        for (int round = 0; round < 1000; ++round) {
-            pollfd fd{ tapiGetEventFd(), POLLIN, 0 };
-            if (fd.fd < 0 || ::poll(&fd, 1, 0) <= 0)
-                break;
-            QCoreApplication::processEvents();
-        }
-    }
-    void Advance(DWORD milliseconds)
-    {
-        ASSERT_EQ(tapisimAdvance(milliseconds), TAPISIM_OK);
-        Settle();
-    }
-    // Saves a picture of each tab when KESTRIUM_SCREENSHOTS names a folder.
-    void TakeScreenshots(MainWindow& window)
-    {
-        const QString folder = qEnvironmentVariable("KESTRIUM_SCREENSHOTS");
-        if (folder.isEmpty())
-            return;
-        const char* names[] = { "main-contacts", "main-active-calls", "main-call-log", "main-voice-mail" };
-        for (int tab = 0; tab < MainWindow::kTabCount; ++tab) {
-            window.ShowTab(tab);
-            Settle();
-            window.grab().save(folder + "/" + names[tab] + ".png");
-        }
-    }
-
-    testing_support::TempDir m_dir;
-    testing_support::TempDir m_config;
-    platform::RegistryHive m_hive{ m_config / "registry.reg" };
-    SettingsStore m_settings{ m_hive };
-    ScriptedPrompter m_prompter;
-    std::unique_ptr<Application> m_app;
-};
+using MainWindowTest = RunningApp;
 
 TEST_F(MainWindowTest, StartTabFollowsStartInTabOrTheLastTab)
 {
