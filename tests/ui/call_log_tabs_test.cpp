@@ -348,6 +348,7 @@ TEST_F(CallLogTabsTest, DetailsDialogShowsTheEntryKeepsTheNoteAndTakesThePlayerF
     dialog->NoteEditor()->setPlainText("Call back on Monday");
     EXPECT_TRUE(dialog->UpdateButton()->isEnabled());
     dialog->UpdateButton()->click();
+    SaveScreenshot(*dialog, "call-details");
     const std::string note = FindOnDisk(LogOnDisk(), "Long Talker")->note;
     ASSERT_FALSE(note.empty());
     EXPECT_EQ(fs::path(note).parent_path(), fs::path(m_app->GetAppSettings().callRecordingsFolder));

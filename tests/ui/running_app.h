@@ -11,6 +11,7 @@
 #include "ui/main/main_window.h"
 
 #include <QCoreApplication>
+#include <QWidget>
 
 #include <gtest/gtest.h>
 
@@ -57,17 +58,22 @@ protected:
         ASSERT_EQ(tapisimAdvance(milliseconds), TAPISIM_OK);
         Settle();
     }
-    // Saves a picture of each tab when KESTRIUM_SCREENSHOTS names a folder.
-    void TakeScreenshots(MainWindow& window)
+    // Saves a picture of the widget as NAME.png when KESTRIUM_SCREENSHOTS names a folder.
+    void SaveScreenshot(QWidget& widget, const QString& name)
     {
         const QString folder = qEnvironmentVariable("KESTRIUM_SCREENSHOTS");
         if (folder.isEmpty())
             return;
+        widget.show();
+        Settle();
+        widget.grab().save(folder + "/" + name + ".png");
+    }
+    void TakeScreenshots(MainWindow& window)
+    {
         const char* names[] = { "main-contacts", "main-active-calls", "main-call-log", "main-voice-mail" };
         for (int tab = 0; tab < MainWindow::kTabCount; ++tab) {
             window.ShowTab(tab);
-            Settle();
-            window.grab().save(folder + "/" + names[tab] + ".png");
+            SaveScreenshot(window, names[tab]);
         }
     }
 

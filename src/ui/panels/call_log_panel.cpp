@@ -21,7 +21,7 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
-#include <iterator>
+#include <algorithm>
 
 namespace {
 
@@ -118,10 +118,18 @@ void CallLogPanel::CreateList()
     connect(m_list, &QTreeView::customContextMenuRequested, this, &CallLogPanel::OpenEntryMenu);
 }
 
+// The date and time columns are never narrower than their texts in this locale and font, so a
+// stored width made for another font does not cut every date short.
 void CallLogPanel::SetColumnWidths(const int (&widths)[kColumnCount])
 {
-    for (int column = 0; column < kColumnCount; ++column)
-        m_list->setColumnWidth(column, widths[column]);
+    const CallTime widest{ 2026, 12, 28, 23, 58, 58 };
+    const QString samples[kColumnCount] = { QString(), QString::fromStdString(widest.DateText()),
+        QString::fromStdString(widest.TimeText()) };
+    constexpr int kPadding = 14;
+    for (int column = 0; column < kColumnCount; ++column) {
+        const int fitting = samples[column].isEmpty() ? 0 : m_list->fontMetrics().horizontalAdvance(samples[column]) + kPadding;
+        m_list->setColumnWidth(column, std::max(widths[column], fitting));
+    }
 }
 
 int CallLogPanel::ColumnWidth(int column) const
