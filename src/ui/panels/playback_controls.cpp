@@ -70,14 +70,16 @@ PlaybackControls::PlaybackControls(CallLogContext& context, QWidget* parent)
     m_playTo = new QComboBox(this);
     m_playTo->setObjectName("playTo");
 
+    m_volumeLabel = new QLabel(tr("Volume:"), this);
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(0, 0, 0, 0);
-    grid->addLayout(buttons, 0, 0, 1, 2);
-    grid->addWidget(m_progress, 0, 2);
-    grid->addWidget(m_volume, 1, 2);
+    grid->addLayout(buttons, 0, 0);
+    grid->addWidget(m_progress, 0, 1);
+    grid->addWidget(m_volumeLabel, 1, 0);
+    grid->addWidget(m_volume, 1, 1);
     grid->addWidget(m_playToLabel, 2, 0);
-    grid->addWidget(m_playTo, 2, 1, 1, 2);
-    grid->setColumnStretch(2, 1);
+    grid->addWidget(m_playTo, 2, 1);
+    grid->setColumnStretch(1, 1);
 
     connect(&m_timer, &QTimer::timeout, this, &PlaybackControls::Tick);
     connect(m_volume, &QSlider::valueChanged, this, &PlaybackControls::OnVolumeMoved);
@@ -296,6 +298,7 @@ void PlaybackControls::UpdateButtons()
     m_play->setEnabled(hasRecording);
     m_progress->setEnabled(hasRecording);
     m_volume->setEnabled(hasRecording);
+    m_volumeLabel->setEnabled(hasRecording);
     m_delete->setEnabled(hasRecording && !active);
     m_playTo->setEnabled(hasRecording && !active);
     m_playToLabel->setEnabled(hasRecording && !active);

@@ -94,6 +94,7 @@ private:
     QPushButton* m_delete = nullptr;
     QProgressBar* m_progress = nullptr;
     QSlider* m_volume = nullptr;
+    QLabel* m_volumeLabel = nullptr;
     QLabel* m_playToLabel = nullptr;
     QComboBox* m_playTo = nullptr;
 };
