@@ -105,7 +105,7 @@ SoundFileBox::SoundFileBox(SetupContext& context, AudioFormatBox& format, Faces 
     , m_context(context)
     , m_format(format)
     , m_faces(faces)
-    , m_watch([this] { Stop(); })
+    , m_phone(context.lines, [this] { Stop(); })
 {
     connect(&m_timer, &QTimer::timeout, this, &SoundFileBox::OnTimer);
     auto* layout = new QGridLayout(this);
@@ -267,13 +267,7 @@ void SoundFileBox::ToggleHeadset(int line)
 // The open line whose wave-out device is the selected one, -1 for none.
 int SoundFileBox::OutputOwner() const
 {
-    const int device = SelectedDevice(*m_playTo);
-    for (int line = 0; device >= 0 && line < LineManager::kSlotCount; ++line) {
-        const LineSlot& slot = m_context.lines.GetLineSlot(line);
-        if (slot.IsOpen() && slot.GetWaveOutDeviceId() == device)
-            return line;
-    }
-    return -1;
+    return PhonePlayback::LineOfWaveOut(m_context.lines, SelectedDevice(*m_playTo));
 }
 
 // The open line one of whose wave-in devices is the selected one, -1 for none.
@@ -342,14 +336,14 @@ void SoundFileBox::StartPlayback()
         return;
     if (m_partner)
         m_partner->Stop(); // the engine plays one file at a time
-    ConnectPhone(OutputOwner());
+    m_phone.Connect(OutputOwner());
     CreateFileFolder();
     WaveRecorder& engine = Engine();
     const std::string path = File();
     std::uint32_t length = 0;
     if (engine.GetFileLength(path.c_str(), &length) != 0
         || engine.Play(path.c_str(), m_position, std::int16_t(device)) != 0) {
-        ReleasePhone();
+        m_phone.Release();
         return;
     }
     m_length = length;
@@ -384,30 +378,16 @@ void SoundFileBox::StartRecording()
         return;
     if (m_partner)
         m_partner->Stop();
-    ConnectPhone(InputOwner());
+    m_phone.Connect(InputOwner());
     m_format.ApplyToEngine();
     CreateFileFolder();
     if (Engine().StartRecording(File().c_str(), std::int16_t(device)) != 0) {
-        ReleasePhone();
+        m_phone.Release();
         return;
     }
     m_state = State::Recording;
     m_progress->setRange(0, kLevelRange);
     m_timer.start(kLevelIntervalMs);
-}
-
-void SoundFileBox::ConnectPhone(int line)
-{
-    m_phoneLine = line;
-    if (line >= 0)
-        m_context.lines.GetLineSlot(line).PlayToPhone(true, &m_watch);
-}
-
-void SoundFileBox::ReleasePhone()
-{
-    if (m_phoneLine >= 0)
-        m_context.lines.GetLineSlot(m_phoneLine).PlayToPhone(false, &m_watch);
-    m_phoneLine = -1;
 }
 
 // The folder the file goes in (one level), so a new greeting can be recorded into a new folder.
@@ -438,7 +418,7 @@ bool SoundFileBox::StopEngine()
     if (m_state == State::Idle)
         return true;
     const bool recording = m_state == State::Recording || m_state == State::RecordingPaused;
-    ReleasePhone();
+    m_phone.Release();
     WaveRecorder& engine = Engine();
     const std::int32_t result = recording ? engine.StopRecording() : engine.ClosePlayback();
     // A recording whose file could not be finished has still stopped.

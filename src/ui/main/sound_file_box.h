@@ -1,6 +1,6 @@
 #pragma once
 
-#include "telephony/handset_watch.h"
+#include "telephony/phone_playback.h"
 
 #include <QTimer>
 #include <QWidget>
@@ -77,8 +77,6 @@ private:
     void StartPlayback();
     void StartRecording();
     void StartPauseOrResume(int target, State running, State paused, void (SoundFileBox::*start)());
-    void ConnectPhone(int line);
-    void ReleasePhone();
     bool StopEngine();
     void CreateFileFolder() const;
     void ShowFileLength();
@@ -97,10 +95,9 @@ private:
     State m_state = State::Idle;
     std::uint32_t m_position = 0;
     std::uint32_t m_length = 0;
-    // The line whose phone the playback or recording goes through, -1 for none.
-    int m_phoneLine = -1;
     QTimer m_timer;
-    HandsetWatch m_watch;
+    // The line whose phone the playback or recording goes through.
+    PhonePlayback m_phone;
 
     QLineEdit* m_file = nullptr;
     QPushButton* m_browse = nullptr;

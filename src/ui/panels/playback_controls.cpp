@@ -44,7 +44,7 @@ void SetProgressRange(QProgressBar& bar, std::uint32_t lengthMs)
 PlaybackControls::PlaybackControls(CallLogContext& context, QWidget* parent)
     : QWidget(parent)
     , m_context(context)
-    , m_watch([this] {
+    , m_phone(context.lines, [this] {
         if (m_state != State::Stopped)
             Stop();
     })
@@ -97,7 +97,6 @@ PlaybackControls::~PlaybackControls()
     m_timer.stop();
     if (m_state != State::Stopped && OwnsPlayer())
         Engine().ClosePlayback();
-    ReleasePhone();
 }
 
 QPushButton* PlaybackControls::AddButton(
@@ -156,13 +155,13 @@ void PlaybackControls::StartPlayback()
         m_context.Save();
         m_context.RefreshLists();
     }
-    ConnectPhone(FindPhoneLine(device));
+    m_phone.Connect(PhonePlayback::LineOfWaveOut(m_context.lines, device));
     WaveRecorder& engine = Engine();
     const std::string file = RecordingFile();
     std::uint32_t length = 0;
     if (engine.GetFileLength(file.c_str(), &length) != 0
         || engine.Play(file.c_str(), m_position, std::int16_t(device)) != 0) {
-        ReleasePhone();
+        m_phone.Release();
         return;
     }
     m_length = length;
@@ -171,31 +170,6 @@ void PlaybackControls::StartPlayback()
     m_progress->setValue(0);
     m_state = State::Playing;
     m_timer.start(kProgressIntervalMs);
-}
-
-// The first line in use whose wave-out device is the chosen one.
-int PlaybackControls::FindPhoneLine(int device) const
-{
-    for (int line = 0; line < LineManager::kSlotCount; ++line) {
-        LineSlot& slot = m_context.lines.GetLineSlot(line);
-        if (slot.IsOpen() && slot.GetWaveOutDeviceId() == device)
-            return line;
-    }
-    return -1;
-}
-
-void PlaybackControls::ConnectPhone(int line)
-{
-    m_phoneLine = line;
-    if (line >= 0)
-        m_context.lines.GetLineSlot(line).PlayToPhone(true, &m_watch);
-}
-
-void PlaybackControls::ReleasePhone()
-{
-    if (m_phoneLine >= 0)
-        m_context.lines.GetLineSlot(m_phoneLine).PlayToPhone(false, &m_watch);
-    m_phoneLine = -1;
 }
 
 bool PlaybackControls::OwnsPlayer() const
@@ -207,7 +181,7 @@ bool PlaybackControls::OwnsPlayer() const
 void PlaybackControls::Reset()
 {
     m_timer.stop();
-    ReleasePhone();
+    m_phone.Release();
     m_state = State::Stopped;
     m_position = 0;
     m_progress->setValue(0);
@@ -308,14 +282,14 @@ void PlaybackControls::UpdateButtons()
 void PlaybackControls::OnVolumeMoved(int value)
 {
     const auto wanted = std::uint32_t(value);
-    if (m_phoneLine < 0) {
+    if (m_phone.Line() < 0) {
         std::uint32_t left = 0;
         std::uint32_t right = 0;
         if (Engine().GetVolume(&left, &right) == 0 && right != wanted)
             Engine().SetVolume(value, value);
         return;
     }
-    LineSlot& slot = m_context.lines.GetLineSlot(m_phoneLine);
+    LineSlot& slot = m_context.lines.GetLineSlot(m_phone.Line());
     const DWORD device = slot.IsHeadsetOn() ? PHONEHOOKSWITCHDEV_HEADSET : PHONEHOOKSWITCHDEV_HANDSET;
     DWORD volume = 0;
     if (slot.GetPhoneVolume(device, volume) && volume != wanted)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "telephony/handset_watch.h"
+#include "telephony/phone_playback.h"
 
 #include <QTimer>
 #include <QWidget>
@@ -51,7 +51,7 @@ public:
     State GetState() const { return m_state; }
     std::uint32_t Length() const { return m_length; }
     // The line whose handset plays, -1 for none.
-    int PhoneLine() const { return m_phoneLine; }
+    int PhoneLine() const { return m_phone.Line(); }
     // The length of the current entry's recording as the progress range (0 when it has none).
     void ShowRecordingLength();
 
@@ -68,9 +68,6 @@ private:
     QPushButton* AddButton(const char* name, const char* tip, int iconId, void (PlaybackControls::*action)());
     void FillPlayTo();
     void StartPlayback();
-    int FindPhoneLine(int device) const;
-    void ConnectPhone(int line);
-    void ReleasePhone();
     bool OwnsPlayer() const;
     void Reset();
     void OnVolumeMoved(int value);
@@ -83,10 +80,9 @@ private:
     State m_state = State::Stopped;
     std::uint32_t m_position = 0;
     std::uint32_t m_length = 0;
-    int m_phoneLine = -1;
     std::uint32_t m_session = 0;
     QTimer m_timer;
-    HandsetWatch m_watch;
+    PhonePlayback m_phone;
 
     QPushButton* m_stop = nullptr;
     QPushButton* m_play = nullptr;
