@@ -1,5 +1,6 @@
 #include "telephony/phone_playback.h"
 
+#include "audio/wave_recorder.h"
 #include "telephony/line_manager.h"
 
 #include <utility>
@@ -23,6 +24,18 @@ int PhonePlayback::LineOfWaveOut(LineManager& lines, int device)
             return line;
     }
     return -1;
+}
+
+bool PhonePlayback::Play(
+    WaveRecorder& engine, const std::string& path, std::uint32_t positionMs, int device, std::uint32_t& lengthMs)
+{
+    Connect(LineOfWaveOut(m_lines, device));
+    if (engine.GetFileLength(path.c_str(), &lengthMs) != 0
+        || engine.Play(path.c_str(), positionMs, std::int16_t(device)) != 0) {
+        Release();
+        return false;
+    }
+    return true;
 }
 
 void PhonePlayback::Connect(int line)

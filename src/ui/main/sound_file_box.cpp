@@ -336,16 +336,10 @@ void SoundFileBox::StartPlayback()
         return;
     if (m_partner)
         m_partner->Stop(); // the engine plays one file at a time
-    m_phone.Connect(OutputOwner());
     CreateFileFolder();
-    WaveRecorder& engine = Engine();
-    const std::string path = File();
     std::uint32_t length = 0;
-    if (engine.GetFileLength(path.c_str(), &length) != 0
-        || engine.Play(path.c_str(), m_position, std::int16_t(device)) != 0) {
-        m_phone.Release();
+    if (!m_phone.Play(Engine(), File(), m_position, device, length))
         return;
-    }
     m_length = length;
     SetProgressRange(*m_progress, length);
     m_state = State::Playing;

@@ -155,17 +155,11 @@ void PlaybackControls::StartPlayback()
         m_context.Save();
         m_context.RefreshLists();
     }
-    m_phone.Connect(PhonePlayback::LineOfWaveOut(m_context.lines, device));
-    WaveRecorder& engine = Engine();
-    const std::string file = RecordingFile();
     std::uint32_t length = 0;
-    if (engine.GetFileLength(file.c_str(), &length) != 0
-        || engine.Play(file.c_str(), m_position, std::int16_t(device)) != 0) {
-        m_phone.Release();
+    if (!m_phone.Play(Engine(), RecordingFile(), m_position, device, length))
         return;
-    }
     m_length = length;
-    m_session = engine.PlaybackSession();
+    m_session = Engine().PlaybackSession();
     SetProgressRange(*m_progress, length);
     m_progress->setValue(0);
     m_state = State::Playing;
