@@ -237,14 +237,16 @@ void ReadNoteAndAddresses(const VCard& card, CardContact& contact)
     const VCardProperty* main = MainAddress(card);
     if (main)
         ReadAddress(card, contact, *main);
-    std::vector<std::string> lines;
+    std::vector<std::string> notes;
+    std::vector<std::string> addresses;
     for (const VCardProperty& property : card.properties) {
         if (property.name == "NOTE")
-            lines.emplace_back(Trimmed(UnescapeValue(card, property.value)));
+            notes.emplace_back(Trimmed(UnescapeValue(card, property.value)));
         else if (property.name == "ADR" && &property != main)
-            lines.push_back(AddressLine(card, property));
+            addresses.push_back(AddressLine(card, property));
     }
-    std::string note = Join(lines, "\n");
+    notes.insert(notes.end(), addresses.begin(), addresses.end());
+    std::string note = Join(notes, "\n");
     // The contacts file keeps LF line ends; a CR would come back joined with the LF after it.
     note.erase(std::remove(note.begin(), note.end(), '\r'), note.end());
     SetField(contact, ContactField::Note, note);
@@ -462,6 +464,7 @@ CardContact FromCard(const VCard& card, const VCardLabels& labels, const GroupSt
 
 std::size_t AddNumbers(ContactRecord& record, std::span<const CardNumber> numbers)
 {
+    const bool hadDefault = !record.DefaultNumber().empty();
     std::vector<int> slotOf(numbers.size(), -1);
     const auto freeSlot = [&record](auto fits) {
         for (int slot = 0; slot < ContactRecord::kNumberCount; ++slot) {
@@ -488,10 +491,10 @@ std::size_t AddNumbers(ContactRecord& record, std::span<const CardNumber> number
             put(i, any);
         dropped += slotOf[i] < 0 ? 1 : 0;
     }
-    if (!record.DefaultNumber().empty())
+    if (hadDefault)
         return dropped;
-    // The preferred number, else the first phone number, else the first of all.
-    for (const auto rank : { +[](const CardNumber& n) { return n.preferred; },
+    // The preferred phone number, else the first phone number, else the first of all.
+    for (const auto rank : { +[](const CardNumber& n) { return n.phone && n.preferred; },
              +[](const CardNumber& n) { return n.phone; }, +[](const CardNumber&) { return true; } }) {
         for (std::size_t i = 0; i < numbers.size(); ++i) {
             if (slotOf[i] >= 0 && rank(numbers[i])) {
