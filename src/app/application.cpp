@@ -121,7 +121,8 @@ bool Application::LockDataFolder()
 {
     if (m_lock.TryLock())
         return true;
-    m_prompter.ShowMessage(DataFolderLock::AlreadyRunningMessage(m_dataFolder), kTitle, Prompter::Icon::Exclamation);
+    m_prompter.ShowMessage(
+        DataFolderLock::AlreadyRunningMessage(m_dataFolder), kTitle, Prompter::Icon::Exclamation);
     return false;
 }
 

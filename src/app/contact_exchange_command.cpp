@@ -41,7 +41,8 @@ std::optional<ContactExchangeCommand> ContactExchangeCommand::Parse(const std::v
             command.m_usageError = "kestrium: unexpected argument \"" + argument + "\".";
         }
     }
-    if (command.m_usageError.empty() && command.m_version == VCardVersion::V3 && command.m_action == Action::Import)
+    if (command.m_usageError.empty() && command.m_version == VCardVersion::V3
+        && command.m_action == Action::Import)
         command.m_usageError = "kestrium: --vcard3 goes with --export.";
     return command;
 }

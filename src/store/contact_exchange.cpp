@@ -72,7 +72,10 @@ private:
         bool& duplicate) const;
     void Merge(ContactRecord& existing, const CardContact& contact, const std::string& label);
     void Add(const CardContact& contact, std::vector<std::size_t>& sameName, const std::string& label);
-    void Problem(const std::string& label, const std::string& text) { m_result.problems.push_back(label + ": " + text); }
+    void Problem(const std::string& label, const std::string& text)
+    {
+        m_result.problems.push_back(label + ": " + text);
+    }
 
     ContactStore& m_contacts;
     VCardLabels m_labels;
@@ -100,7 +103,8 @@ void Importer::Take(const VCard& card, std::size_t position)
     if (contact.textCut)
         Problem(label, "a text longer than its contact field holds was shortened.");
     if (contact.droppedNumbers > 0)
-        Problem(label, "only the first 10 of its " + std::to_string(contact.numbers.size())
+        Problem(label,
+            "only the first 10 of its " + std::to_string(contact.numbers.size())
                 + " numbers were imported (a contact holds 10).");
     std::vector<std::size_t>& sameName = m_byName[NameKey(contact.record)];
     std::vector<std::string> keys = NumberKeys(contact.record);
@@ -145,7 +149,8 @@ void Importer::Merge(ContactRecord& existing, const CardContact& contact, const 
     existing.ComposeDisplayName(&m_contacts.Labels());
     ++m_result.merged;
     if (dropped > 0)
-        Problem(label, Count(dropped, "new number", "new numbers") + " did not fit into the contact "
+        Problem(label,
+            Count(dropped, "new number", "new numbers") + " did not fit into the contact "
                 + Quoted(VCardContact::PlainName(existing)) + ", which holds 10 at most.");
 }
 
@@ -162,8 +167,10 @@ void Importer::Add(const CardContact& contact, std::vector<std::size_t>& sameNam
     const std::string& wanted = contact.record.Group();
     if (m_contacts.GetAt(index)->Group() != wanted && !GroupStore::NamesEqual(wanted, GroupStore::kUnfiled)
         && m_fullGroups.insert(wanted).second)
-        Problem(label, "the group " + Quoted(wanted) + " could not be created (there can be "
-                + std::to_string(GroupStore::kMaxGroups) + " groups at most); its contacts went to \"Unfiled\".");
+        Problem(label,
+            "the group " + Quoted(wanted) + " could not be created (there can be "
+                + std::to_string(GroupStore::kMaxGroups)
+                + " groups at most); its contacts went to \"Unfiled\".");
 }
 
 ContactExchangeResult Importer::Finish()
@@ -171,10 +178,10 @@ ContactExchangeResult Importer::Finish()
     if (m_refusedFull > 0)
         m_result.problems.push_back("The contact list is full (" + std::to_string(ContactStore::kMaxRecords)
             + " contacts): " + Count(m_refusedFull, "card was", "cards were") + " not imported.");
-    m_result.summary = Count(m_result.cards, "card", "cards") + " read: " + Count(m_result.added, "contact", "contacts")
-        + " added, " + std::to_string(m_result.merged) + " merged into existing contacts, "
-        + std::to_string(m_result.duplicates) + " already present, " + std::to_string(m_result.refused)
-        + " not imported.";
+    m_result.summary = Count(m_result.cards, "card", "cards") + " read: "
+        + Count(m_result.added, "contact", "contacts") + " added, " + std::to_string(m_result.merged)
+        + " merged into existing contacts, " + std::to_string(m_result.duplicates) + " already present, "
+        + std::to_string(m_result.refused) + " not imported.";
     return m_result;
 }
 
@@ -239,7 +246,8 @@ ContactExchangeResult ExportFile(const fs::path& file, const ContactStore& conta
         return Failure("The file " + Quoted(file.string()) + " could not be written.");
     ContactExchangeResult result;
     result.exported = contacts.Count();
-    result.summary = Count(result.exported, "contact", "contacts") + " exported to " + Quoted(file.string()) + ".";
+    result.summary
+        = Count(result.exported, "contact", "contacts") + " exported to " + Quoted(file.string()) + ".";
     return result;
 }
 

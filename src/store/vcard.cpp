@@ -179,7 +179,8 @@ std::string FromWindows1252(std::string_view bytes)
 bool IsUtf8(std::string_view bytes)
 {
     QStringDecoder decoder(QStringConverter::Utf8);
-    [[maybe_unused]] const QString text = decoder.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+    [[maybe_unused]] const QString text
+        = decoder.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
     return !decoder.hasError();
 }
 
@@ -198,7 +199,8 @@ std::string ToUtf8(std::string bytes, const std::string& charset)
     if (!charset.empty() && charset != "utf-8" && charset != "utf8") {
         QStringDecoder decoder(charset.c_str());
         if (decoder.isValid())
-            return QString(decoder.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())))).toStdString();
+            return QString(decoder.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size()))))
+                .toStdString();
     }
     return IsUtf8(bytes) ? bytes : FromWindows1252(bytes);
 }
@@ -274,8 +276,9 @@ std::vector<std::string> Unescape(const VCard& card, std::string_view value, int
         const char c = value[i];
         if (c == '\\' && i + 1 < value.size()) {
             const char next = value[i + 1];
-            const bool known = card.version21 ? next == ';'
-                                              : next == '\\' || next == ';' || next == ',' || next == 'n' || next == 'N';
+            const bool known = card.version21
+                ? next == ';'
+                : next == '\\' || next == ';' || next == ',' || next == 'n' || next == 'N';
             if (known) {
                 parts.back().push_back(next == 'n' || next == 'N' ? '\n' : next);
                 ++i;

@@ -45,14 +45,13 @@ constexpr WordMeaning kTelTypes[] = { { "fax", kFax }, { "pager", kPager }, { "c
     { "voice", kOther }, { "other", kOther } };
 
 // IMPP schemes; the first of each meaning is the one written.
-constexpr WordMeaning kSchemes[]
-    = { { "skype", kSkype }, { "sip", kSip }, { "xmpp", kGTalk }, { "gtalk", kGTalk }, { "msnim", kMsn },
-          { "msn", kMsn } };
+constexpr WordMeaning kSchemes[] = { { "skype", kSkype }, { "sip", kSip }, { "xmpp", kGTalk },
+    { "gtalk", kGTalk }, { "msnim", kMsn }, { "msn", kMsn } };
 
 // The messenger properties older address books write instead of IMPP.
-constexpr WordMeaning kMessengerProperties[] = { { "X-SKYPE", kSkype }, { "X-SKYPE-USERNAME", kSkype },
-    { "X-SIP", kSip }, { "X-GTALK", kGTalk }, { "X-GOOGLE-TALK", kGTalk }, { "X-JABBER", kGTalk },
-    { "X-MSN", kMsn } };
+constexpr WordMeaning kMessengerProperties[]
+    = { { "X-SKYPE", kSkype }, { "X-SKYPE-USERNAME", kSkype }, { "X-SIP", kSip }, { "X-GTALK", kGTalk },
+          { "X-GOOGLE-TALK", kGTalk }, { "X-JABBER", kGTalk }, { "X-MSN", kMsn } };
 
 constexpr int kNoMeaning = -1;
 
@@ -141,8 +140,8 @@ std::vector<std::string> PartsOf(const VCard& card, const VCardProperty* propert
 void SetField(CardContact& contact, ContactField field, std::string_view text)
 {
     text = Trimmed(text);
-    const std::string_view kept
-        = field == ContactField::Note ? CsvCodec::FittingPrefix(text) : CutToLimit(text, VCardContact::kTextLimit);
+    const std::string_view kept = field == ContactField::Note ? CsvCodec::FittingPrefix(text)
+                                                              : CutToLimit(text, VCardContact::kTextLimit);
     contact.textCut = contact.textCut || kept.size() < text.size();
     contact.record.SetText(field, kept);
 }
@@ -310,8 +309,8 @@ void ReadGroup(const VCard& card, const GroupStore& groups, ContactRecord& recor
             if (!Trimmed(category).empty())
                 categories.emplace_back(Trimmed(category));
     }
-    auto known = std::find_if(
-        categories.begin(), categories.end(), [&groups](const std::string& name) { return groups.Find(name); });
+    auto known = std::find_if(categories.begin(), categories.end(),
+        [&groups](const std::string& name) { return groups.Find(name); });
     std::string_view group = known != categories.end() ? *known
         : categories.empty()                           ? GroupStore::kUnfiled
                                                        : categories.front();
@@ -370,7 +369,8 @@ void WriteNumber(VCardWriter& writer, const ContactRecord& record, int slot, con
         writer.Line(Head("EMAIL", types, preferred, version), VCardWriter::Escape(number));
     } else if (!scheme.empty()) {
         const std::string prefix = std::string(scheme) + ":";
-        const std::string uri = WithoutPrefix(number, prefix).size() < number.size() ? number : prefix + number;
+        const std::string uri
+            = WithoutPrefix(number, prefix).size() < number.size() ? number : prefix + number;
         writer.Line(Head("IMPP", {}, preferred, version), VCardWriter::Escape(uri));
     } else {
         const std::string_view type = WordOfMeaning(kTelTypes, meaning);
@@ -453,7 +453,7 @@ CardContact FromCard(const VCard& card, const VCardLabels& labels, const GroupSt
     // named after the company (or its first number).
     if (!HasName(record))
         SetField(contact, ContactField::FirstName,
-            !record.Company().empty() ? record.Company()
+            !record.Company().empty()     ? record.Company()
                 : contact.numbers.empty() ? std::string()
                                           : contact.numbers.front().text);
     const std::size_t placed = std::min<std::size_t>(contact.numbers.size(), ContactRecord::kNumberCount);
@@ -480,7 +480,8 @@ std::size_t AddNumbers(ContactRecord& record, std::span<const CardNumber> number
         slotOf[i] = slot;
     };
     for (std::size_t i = 0; i < numbers.size(); ++i) {
-        const int own = freeSlot([&](int slot) { return numbers[i].label >= 0 && record.LabelIndex(slot) == numbers[i].label; });
+        const int own = freeSlot(
+            [&](int slot) { return numbers[i].label >= 0 && record.LabelIndex(slot) == numbers[i].label; });
         if (own >= 0)
             put(i, own);
     }
@@ -539,8 +540,8 @@ std::string CardName(const VCard& card)
 void WriteCard(VCardWriter& writer, const ContactRecord& record, const VCardLabels& labels)
 {
     writer.BeginCard();
-    writer.Line("N",
-        VCardWriter::Components({ record.LastName(), record.FirstName(), record.MiddleName(), "", "" }));
+    writer.Line(
+        "N", VCardWriter::Components({ record.LastName(), record.FirstName(), record.MiddleName(), "", "" }));
     const std::string name = PlainName(record);
     writer.Line("FN", VCardWriter::Escape(!name.empty() ? name : record.Company()));
     LineIfSet(writer, "ORG", record.Company());

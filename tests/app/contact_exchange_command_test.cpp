@@ -32,8 +32,9 @@ struct Output {
 Output RunKestrium(const fs::path& folder, const std::string& arguments)
 {
     const fs::path err = folder.parent_path() / "stderr.txt";
-    const std::string command = "cd '" + folder.string() + "' && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "
-        + KESTRIUM_PATH + " " + arguments + " 2>'" + err.string() + "'";
+    const std::string command = "cd '" + folder.string()
+        + "' && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " + KESTRIUM_PATH + " " + arguments
+        + " 2>'" + err.string() + "'";
     std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
     Output output{ -1, {}, {} };
     char buffer[4096];
@@ -54,18 +55,21 @@ TEST(ContactExchangeCommand, ImportsAndExportsWithoutADisplay)
 
     Output imported = RunKestrium(data, "--import ../cards.vcf");
     EXPECT_EQ(imported.status, 0) << imported.err;
-    EXPECT_EQ(imported.out, "Import from \"../cards.vcf\": 2 cards read: 2 contacts added, 0 merged into existing "
-                            "contacts, 0 already present, 0 not imported.\n");
+    EXPECT_EQ(imported.out,
+        "Import from \"../cards.vcf\": 2 cards read: 2 contacts added, 0 merged into existing "
+        "contacts, 0 already present, 0 not imported.\n");
     EXPECT_THAT(ReadBytes(data / "KestriumContacts200.csv"), HasSubstr("\"Clients\",\"John\",\"Smith\""));
     EXPECT_THAT(ReadBytes(data / "KestriumContactGroups.csv"), HasSubstr("\"Clients\""));
     EXPECT_FALSE(fs::exists(data / DataFolderLock::kFileName));
 
-    EXPECT_THAT(RunKestrium(data, "--import ../cards.vcf").out, HasSubstr("0 contacts added, 0 merged into existing contacts, 2 already present"));
+    EXPECT_THAT(RunKestrium(data, "--import ../cards.vcf").out,
+        HasSubstr("0 contacts added, 0 merged into existing contacts, 2 already present"));
 
     Output exported = RunKestrium(data, "--export out.vcf --vcard3");
     EXPECT_EQ(exported.status, 0) << exported.err;
     EXPECT_EQ(exported.out, "2 contacts exported to \"out.vcf\".\n");
-    EXPECT_THAT(ReadBytes(data / "out.vcf"), HasSubstr("VERSION:3.0\r\nN:Smith;John;;;\r\nFN:John Smith\r\n"));
+    EXPECT_THAT(
+        ReadBytes(data / "out.vcf"), HasSubstr("VERSION:3.0\r\nN:Smith;John;;;\r\nFN:John Smith\r\n"));
 
     Output missing = RunKestrium(data, "--import nothing.vcf");
     EXPECT_EQ(missing.status, 1);

@@ -45,28 +45,29 @@ protected:
 };
 
 // An address book's 3.0 export: grouped properties, folded lines, escapes, a TYPE list with pref.
-const char* const kAddressBook30 = "BEGIN:VCARD\r\n"
-                                   "VERSION:3.0\r\n"
-                                   "PRODID:-//Address Book//EN\r\n"
-                                   "N:Smith;John;Quincy;Dr.;Jr.\r\n"
-                                   "FN:Dr. John Quincy Smith Jr.\r\n"
-                                   "ORG:Acme\\, Inc.;Sales\r\n"
-                                   "EMAIL;type=INTERNET;type=WORK;type=pref:john@acme.example\r\n"
-                                   "item1.TEL;type=CELL;type=VOICE;type=pref:+1 (555) 010-0001\r\n"
-                                   "item1.X-ABLabel:_$!<Mobile>!$_\r\n"
-                                   "TEL;type=WORK;type=FAX:+1 555 010 0002\r\n"
-                                   "TEL;TYPE=HOME,VOICE:555-0003\r\n"
-                                   "item2.ADR;type=HOME;type=pref:;Apt 4;12 Main Street\\nBack door;Spring\r\n"
-                                   " field;IL;62701;USA\r\n"
-                                   "ADR;TYPE=WORK:;;1 Acme Way;Shelbyville;IL;;\r\n"
-                                   "NOTE:Met at the fair.\\nLikes C:\\\\Temp\\; and commas\\, too.\r\n"
-                                   "CATEGORIES:Clients,Friends\r\n"
-                                   "END:VCARD\r\n"
-                                   "BEGIN:VCARD\r\n"
-                                   "VERSION:3.0\r\n"
-                                   "ORG:Globex\r\n"
-                                   "TEL;TYPE=MAIN:555 0100\r\n"
-                                   "END:VCARD\r\n";
+const char* const kAddressBook30
+    = "BEGIN:VCARD\r\n"
+      "VERSION:3.0\r\n"
+      "PRODID:-//Address Book//EN\r\n"
+      "N:Smith;John;Quincy;Dr.;Jr.\r\n"
+      "FN:Dr. John Quincy Smith Jr.\r\n"
+      "ORG:Acme\\, Inc.;Sales\r\n"
+      "EMAIL;type=INTERNET;type=WORK;type=pref:john@acme.example\r\n"
+      "item1.TEL;type=CELL;type=VOICE;type=pref:+1 (555) 010-0001\r\n"
+      "item1.X-ABLabel:_$!<Mobile>!$_\r\n"
+      "TEL;type=WORK;type=FAX:+1 555 010 0002\r\n"
+      "TEL;TYPE=HOME,VOICE:555-0003\r\n"
+      "item2.ADR;type=HOME;type=pref:;Apt 4;12 Main Street\\nBack door;Spring\r\n"
+      " field;IL;62701;USA\r\n"
+      "ADR;TYPE=WORK:;;1 Acme Way;Shelbyville;IL;;\r\n"
+      "NOTE:Met at the fair.\\nLikes C:\\\\Temp\\; and commas\\, too.\r\n"
+      "CATEGORIES:Clients,Friends\r\n"
+      "END:VCARD\r\n"
+      "BEGIN:VCARD\r\n"
+      "VERSION:3.0\r\n"
+      "ORG:Globex\r\n"
+      "TEL;TYPE=MAIN:555 0100\r\n"
+      "END:VCARD\r\n";
 
 TEST_F(ContactExchangeTest, ReadsAnAddressBook30Export)
 {
@@ -123,7 +124,8 @@ TEST_F(ContactExchangeTest, ReadsAPhone21ExportWithQuotedPrintableNames)
     EXPECT_THAT(result.problems, testing::IsEmpty());
     EXPECT_EQ(Contact(0).DisplayName(), "Jiří Škoda (Mobile)");
     EXPECT_THAT(Numbers(Contact(0)),
-        testing::ElementsAre("Home: +420 2 0000 0002", "Mobile: +420 601 000 001", "Other: +420 2 0000 0003"));
+        testing::ElementsAre(
+            "Home: +420 2 0000 0002", "Mobile: +420 601 000 001", "Other: +420 2 0000 0003"));
     EXPECT_EQ(Contact(0).Note(), "Line one\nLine two; C:\\path end");
     EXPECT_EQ(Contact(1).DisplayName(), "André René (Work)");
 }
@@ -196,8 +198,9 @@ TEST_F(ContactExchangeTest, ImportingAgainAddsOnlyWhatIsNew)
     EXPECT_EQ(again.duplicates, 2u);
     EXPECT_EQ(contacts.Count(), 2u);
 
-    const std::string file = "BEGIN:VCARD\nVERSION:3.0\nFN:globex\nTEL:5550100\nTEL;TYPE=CELL:555 0101\nEND:VCARD\n"
-                             "BEGIN:VCARD\nVERSION:3.0\nFN:Globex\nTEL:555 0999\nEND:VCARD\n";
+    const std::string file
+        = "BEGIN:VCARD\nVERSION:3.0\nFN:globex\nTEL:5550100\nTEL;TYPE=CELL:555 0101\nEND:VCARD\n"
+          "BEGIN:VCARD\nVERSION:3.0\nFN:Globex\nTEL:555 0999\nEND:VCARD\n";
     ContactExchangeResult update = Import(file);
     EXPECT_EQ(update.merged, 1u); // same name and a shared number: the mobile is added
     EXPECT_EQ(update.added, 1u); // same name, no shared number: another Globex
@@ -210,8 +213,8 @@ TEST_F(ContactExchangeTest, EnforcesTheLimitsOfTheContactList)
     // Texts are cut to what the fields hold, never inside a character.
     const std::string longName(97, 'a');
     const std::string longNote(2000, 'n');
-    ContactExchangeResult cut = Import("BEGIN:VCARD\nVERSION:3.0\nN:;" + longName + "\xC3\xA9\xC3\xA9;\nNOTE:"
-        + longNote + "\nTEL:1\nEND:VCARD\n");
+    ContactExchangeResult cut = Import("BEGIN:VCARD\nVERSION:3.0\nN:;" + longName
+        + "\xC3\xA9\xC3\xA9;\nNOTE:" + longNote + "\nTEL:1\nEND:VCARD\n");
     EXPECT_THAT(cut.problems, testing::ElementsAre(HasSubstr("was shortened")));
     EXPECT_EQ(Contact(0).FirstName(), longName + "\xC3\xA9");
     EXPECT_EQ(Contact(0).Note(), std::string(999, 'n'));
@@ -219,7 +222,8 @@ TEST_F(ContactExchangeTest, EnforcesTheLimitsOfTheContactList)
     // 32 groups at most: a card of a group that does not fit goes to "Unfiled", reported once.
     std::string file;
     for (int i = 0; i < 30; ++i)
-        file += "BEGIN:VCARD\nFN:P" + std::to_string(i) + "\nTEL:1\nCATEGORIES:G" + std::to_string(i) + "\nEND:VCARD\n";
+        file += "BEGIN:VCARD\nFN:P" + std::to_string(i) + "\nTEL:1\nCATEGORIES:G" + std::to_string(i)
+            + "\nEND:VCARD\n";
     ContactExchangeResult groups = Import(file);
     EXPECT_EQ(contacts.Groups().Count(), GroupStore::kMaxGroups);
     EXPECT_EQ(Contact(contacts.Count() - 1).Group(), "Unfiled");
@@ -235,7 +239,8 @@ TEST_F(ContactExchangeTest, EnforcesTheLimitsOfTheContactList)
                                         "BEGIN:VCARD\nFN:Way Too Many\nTEL:3\nEND:VCARD\n");
     EXPECT_EQ(full.added, 1u);
     EXPECT_EQ(full.refused, 2u);
-    EXPECT_THAT(full.problems, testing::ElementsAre("The contact list is full (65535 contacts): 2 cards were not imported."));
+    EXPECT_THAT(full.problems,
+        testing::ElementsAre("The contact list is full (65535 contacts): 2 cards were not imported."));
 }
 
 // ---- Export ---------------------------------------------------------------------------------------
@@ -273,7 +278,8 @@ std::vector<std::string> NumbersOf(const QJsonObject& card)
         std::string types;
         for (const QJsonValue& type : parts[1].toArray())
             types += (types.empty() ? "" : ",") + type.toString().toStdString();
-        numbers.push_back(parts[0].toString().toStdString() + " [" + types + "] " + parts[2].toString().toStdString());
+        numbers.push_back(
+            parts[0].toString().toStdString() + " [" + types + "] " + parts[2].toString().toStdString());
     }
     return numbers;
 }
@@ -289,7 +295,8 @@ TEST_F(ContactExchangeTest, ExportIsReadByAnIndependentParser)
         VCardVersion version;
         const char* mobile;
         const char* email;
-    } versions[] = { { VCardVersion::V4, "TEL [cell,pref=1] +1 (555) 010-0001", "EMAIL [] john@acme.example" },
+    } versions[] = { { VCardVersion::V4, "TEL [cell,pref=1] +1 (555) 010-0001",
+                         "EMAIL [] john@acme.example" },
         { VCardVersion::V3, "TEL [cell,pref] +1 (555) 010-0001", "EMAIL [internet] john@acme.example" } };
     for (const auto& version : versions) {
         SCOPED_TRACE(version.mobile);
@@ -305,19 +312,21 @@ TEST_F(ContactExchangeTest, ExportIsReadByAnIndependentParser)
         EXPECT_THAT(Strings(card["org"]), testing::ElementsAre("Acme, Inc., Sales"));
         EXPECT_EQ(card["title"].toString().toStdString(), "Dr.");
         EXPECT_THAT(Strings(card["categories"]), testing::ElementsAre("Friends"));
-        EXPECT_EQ(card["note"].toString().toStdString(), std::string(67, 'x') + "Zoë, \"quoted\"; ž\nsecond line");
+        EXPECT_EQ(
+            card["note"].toString().toStdString(), std::string(67, 'x') + "Zoë, \"quoted\"; ž\nsecond line");
         EXPECT_THAT(Strings(card["adr"]),
             testing::ElementsAre("12 Main Street", "Apt 4, Back door", "Springfield", "IL", "62701", "USA"));
         EXPECT_THAT(NumbersOf(card),
-            UnorderedElementsAre("TEL [home] 555-0003", version.mobile, version.email, "TEL [fax] +1 555 010 0002",
-                "TEL [voice] 555,,123#"));
-        EXPECT_THAT(NumbersOf(cards[1].toObject()), testing::ElementsAre(HasSubstr("TEL [main") ));
+            UnorderedElementsAre("TEL [home] 555-0003", version.mobile, version.email,
+                "TEL [fax] +1 555 010 0002", "TEL [voice] 555,,123#"));
+        EXPECT_THAT(NumbersOf(cards[1].toObject()), testing::ElementsAre(HasSubstr("TEL [main")));
         EXPECT_FALSE(cards[1].toObject()["categories"].toArray().size());
 
         // On disk: CR LF line ends, no line over 75 bytes, none splitting a character.
         const std::string bytes = testing_support::ReadBytes(file);
         std::size_t lines = 0;
-        for (std::size_t begin = 0, end; (end = bytes.find("\r\n", begin)) != std::string::npos; begin = end + 2) {
+        for (std::size_t begin = 0, end; (end = bytes.find("\r\n", begin)) != std::string::npos;
+             begin = end + 2) {
             const QByteArray line = QByteArray::fromStdString(bytes.substr(begin, end - begin));
             EXPECT_LE(line.size(), 75);
             EXPECT_EQ(QString::fromUtf8(line).toUtf8(), line) << "a split character";
