@@ -3,8 +3,6 @@
 #include "app/prompter.h"
 #include "app/termination_signals.h"
 #include "platform/registry.h"
-#include "store/group_store.h"
-#include "store/phone_label_store.h"
 #include "ui/main/main_window.h"
 #include "ui/main/pbx_setup_dialog.h"
 #include "ui/main/setup_audio_pages.h"
@@ -57,12 +55,6 @@ std::string UnusableRegistryMessage(const std::string& problem)
     return problem + "\n\nKestrium runs with the settings it could read; settings changed now are not kept.";
 }
 
-std::string AlreadyRunningMessage(const fs::path& folder)
-{
-    return "Kestrium is already running with the data folder\n" + folder.string()
-        + "\n\nOnly one Kestrium can use a data folder at a time.";
-}
-
 } // namespace
 
 Application::Application(fs::path dataFolder, platform::RegistryHive& hive, Prompter& prompter)
@@ -70,8 +62,8 @@ Application::Application(fs::path dataFolder, platform::RegistryHive& hive, Prom
     , m_hive(hive)
     , m_prompter(prompter)
     , m_settings(hive)
-    , m_lock(QString::fromStdString((m_dataFolder / kLockFileName).string()))
-    , m_contacts(m_dataFolder / GroupStore::kFileName, m_dataFolder / PhoneLabelStore::kFileName)
+    , m_lock(m_dataFolder)
+    , m_contacts(OpenContactStore(m_dataFolder))
     , m_speedDials(m_contacts.Groups(), m_contacts.Labels())
     , m_logger(m_callLog, m_dataFolder / CallLogStore::kFileName)
     , m_lines(m_tapi, m_settings, m_prompter, m_logger, m_dataFolder)
@@ -125,20 +117,18 @@ bool Application::Start()
     return true;
 }
 
-// A lock left by a Kestrium that died is stale (its process is gone) and is taken over. A folder
-// where no lock can be written at all is not refused: no data file can be saved there either.
 bool Application::LockDataFolder()
 {
-    m_lock.setStaleLockTime(0);
-    if (m_lock.tryLock(0) || m_lock.error() != QLockFile::LockFailedError)
+    if (m_lock.TryLock())
         return true;
-    m_prompter.ShowMessage(AlreadyRunningMessage(m_dataFolder), kTitle, Prompter::Icon::Exclamation);
+    m_prompter.ShowMessage(
+        DataFolderLock::AlreadyRunningMessage(m_dataFolder), kTitle, Prompter::Icon::Exclamation);
     return false;
 }
 
 void Application::LoadStores()
 {
-    m_contacts.Load(m_dataFolder / ContactStore::kFileName);
+    LoadContacts(m_contacts, m_dataFolder);
     m_speedDials.Load(m_dataFolder / SpeedDialStore::kFileName);
     m_lines.LoadDeviceMap(m_lines.DeviceMapPath());
     m_redial.Load(m_dataFolder / RedialStore::kFileName);
@@ -199,7 +189,7 @@ void Application::Finish()
     m_lines.Shutdown();
     m_lines.SetMainWindow(nullptr);
     m_window.reset();
-    m_lock.unlock();
+    m_lock.Unlock();
 }
 
 // Save changes AppSettings in memory and may close and reopen every line.
@@ -220,7 +210,7 @@ void Application::RunPbxSetup()
 
 void Application::SaveStores()
 {
-    m_contacts.Save(m_dataFolder / ContactStore::kFileName);
+    SaveContacts(m_contacts, m_dataFolder);
     m_speedDials.Save(m_dataFolder / SpeedDialStore::kFileName);
     m_redial.Save(m_dataFolder / RedialStore::kFileName);
     m_callLog.Save(m_dataFolder / CallLogStore::kFileName);

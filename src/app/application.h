@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/app_settings.h"
+#include "app/data_folder.h"
 #include "app/settings_store.h"
 #include "audio/call_recording.h"
 #include "store/call_log_store.h"
@@ -12,8 +13,6 @@
 #include "telephony/line_manager.h"
 #include "telephony/tapi_binding.h"
 #include "ui/telephony_widgets/qt_screen_area.h"
-
-#include <QLockFile>
 
 #include <filesystem>
 #include <memory>
@@ -32,7 +31,7 @@ class RegistryHive;
 // folder is the working directory at start-up; every data file is opened relative to it.
 class Application {
 public:
-    static constexpr const char* kLockFileName = ".Kestrium.lock";
+    static constexpr const char* kLockFileName = DataFolderLock::kFileName;
 
     Application(std::filesystem::path dataFolder, platform::RegistryHive& hive, Prompter& prompter);
     ~Application();
@@ -71,7 +70,7 @@ private:
     platform::RegistryHive& m_hive;
     Prompter& m_prompter;
     SettingsStore m_settings;
-    QLockFile m_lock;
+    DataFolderLock m_lock;
     // Phone labels and groups are loaded with the contact store, before anything else.
     ContactStore m_contacts;
     SpeedDialStore m_speedDials;

@@ -19,21 +19,6 @@ std::size_t EscapedSize(char c)
     return (c == '\n' || c == '"' || c == '\\') ? 2 : 1;
 }
 
-// The longest prefix of `text` whose escaped form fits `limit` bytes, moved back to a character
-// boundary.
-std::string_view FittingPrefix(std::string_view text, std::size_t limit)
-{
-    if (text.size() * 2 <= limit)
-        return text;
-    std::size_t escaped = 0;
-    std::size_t i = 0;
-    while (i < text.size() && escaped + EscapedSize(text[i]) <= limit)
-        escaped += EscapedSize(text[i++]);
-    if (i == text.size())
-        return text;
-    return CutToLimit(text, i);
-}
-
 // Every byte but those ReadField treats specially and CR (which text mode may join with an LF).
 bool IsPlainByte(char c)
 {
@@ -59,6 +44,19 @@ bool IsWhiteSpace(char c)
 }
 
 } // namespace
+
+std::string_view FittingPrefix(std::string_view text, std::size_t limit)
+{
+    if (text.size() * 2 <= limit)
+        return text;
+    std::size_t escaped = 0;
+    std::size_t i = 0;
+    while (i < text.size() && escaped + EscapedSize(text[i]) <= limit)
+        escaped += EscapedSize(text[i++]);
+    if (i == text.size())
+        return text;
+    return CutToLimit(text, i);
+}
 
 bool ReadField(TextFileReader& file, std::string& field, std::size_t limit)
 {

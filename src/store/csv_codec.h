@@ -28,6 +28,9 @@ bool ReadField(TextFileReader& file, std::string& field, std::size_t limit = kFi
 std::string EscapeField(std::string_view text, std::size_t limit = kFieldLimit);
 // The same, appended to `out` (writers use it to avoid a string per field).
 void AppendEscaped(std::string& out, std::string_view text, std::size_t limit = kFieldLimit);
+// The longest prefix of `text` whose escaped form fits `limit` bytes, ending on a character
+// boundary: what a field keeps of the text.
+std::string_view FittingPrefix(std::string_view text, std::size_t limit = kFieldLimit);
 
 // A field as a decimal number: leading white space skipped, an optional sign, then digits up to
 // the first other byte; no digits read as 0. Values beyond the 32-bit range saturate.

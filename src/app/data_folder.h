@@ -1,0 +1,34 @@
+#pragma once
+
+#include "store/contact_store.h"
+
+#include <QLockFile>
+
+#include <filesystem>
+#include <string>
+
+// Keeps a second Kestrium out of a data folder through the lock file ".Kestrium.lock" in it. A
+// lock left by a Kestrium that died is stale (its process is gone) and is taken over. A folder
+// where no lock can be written at all is not refused: no data file can be saved there either.
+class DataFolderLock {
+public:
+    static constexpr const char* kFileName = ".Kestrium.lock";
+
+    explicit DataFolderLock(const std::filesystem::path& folder);
+
+    // False when another Kestrium holds the folder.
+    bool TryLock();
+    void Unlock() { m_lock.unlock(); }
+
+    // What the user is told when TryLock failed.
+    static std::string AlreadyRunningMessage(const std::filesystem::path& folder);
+
+private:
+    QLockFile m_lock;
+};
+
+// The contact list of a data folder as the program opens it: the groups and labels when the store
+// is made, the contacts when the folder is locked.
+ContactStore OpenContactStore(const std::filesystem::path& folder);
+void LoadContacts(ContactStore& contacts, const std::filesystem::path& folder);
+bool SaveContacts(const ContactStore& contacts, const std::filesystem::path& folder);

@@ -1,0 +1,254 @@
+#include "store/contact_exchange.h"
+
+#include "platform/regular_file.h"
+#include "store/contact_store.h"
+#include "store/locale_compare.h"
+#include "store/text_file_writer.h"
+#include "store/vcard_contact.h"
+
+#include <algorithm>
+#include <set>
+#include <unordered_map>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Quoted(std::string_view text)
+{
+    return "\"" + std::string(text) + "\"";
+}
+
+std::string Count(std::size_t count, std::string_view one, std::string_view many)
+{
+    return std::to_string(count) + " " + std::string(count == 1 ? one : many);
+}
+
+// "Card 3 "John Smith" (line 17)".
+std::string CardLabel(const VCard& card, std::size_t position)
+{
+    const std::string name = VCardContact::CardName(card);
+    return "Card " + std::to_string(position) + (name.empty() ? "" : " " + Quoted(name)) + " (line "
+        + std::to_string(card.line) + ")";
+}
+
+std::vector<std::string> NumberKeys(const ContactRecord& record)
+{
+    std::vector<std::string> keys;
+    for (int slot = 0; slot < ContactRecord::kNumberCount; ++slot) {
+        if (!record.Number(slot).empty())
+            keys.push_back(VCardContact::NumberKey(record.Number(slot)));
+    }
+    return keys;
+}
+
+bool Contains(const std::vector<std::string>& keys, const std::string& key)
+{
+    return std::find(keys.begin(), keys.end(), key) != keys.end();
+}
+
+// Takes the cards one by one into the contact store, keeping the counts and problems.
+class Importer {
+public:
+    explicit Importer(ContactStore& contacts)
+        : m_contacts(contacts)
+        , m_labels(contacts.Labels())
+    {
+        for (std::size_t i = 0; i < contacts.Count(); ++i)
+            m_byName[NameKey(*contacts.GetAt(i))].push_back(i);
+    }
+
+    void Take(const VCard& card, std::size_t position);
+    ContactExchangeResult Finish();
+
+private:
+    static std::string NameKey(const ContactRecord& record)
+    {
+        return FoldedText(VCardContact::PlainName(record)).toStdString();
+    }
+    // The contact of the same name that holds every number of the card (`duplicate`), else the
+    // first of that name sharing a number with it or having none; none when neither exists.
+    ContactRecord* SameContact(const std::vector<std::size_t>& sameName, const std::vector<std::string>& keys,
+        bool& duplicate) const;
+    void Merge(ContactRecord& existing, const CardContact& contact, const std::string& label);
+    void Add(const CardContact& contact, std::vector<std::size_t>& sameName, const std::string& label);
+    void Problem(const std::string& label, const std::string& text)
+    {
+        m_result.problems.push_back(label + ": " + text);
+    }
+
+    ContactStore& m_contacts;
+    VCardLabels m_labels;
+    std::unordered_map<std::string, std::vector<std::size_t>> m_byName;
+    std::set<std::string> m_fullGroups; // groups that did not fit the group store
+    std::size_t m_refusedFull = 0;
+    ContactExchangeResult m_result;
+};
+
+void Importer::Take(const VCard& card, std::size_t position)
+{
+    ++m_result.cards;
+    const std::string label = CardLabel(card, position);
+    if (!card.complete) {
+        ++m_result.refused;
+        Problem(label, "the card is broken (BEGIN:VCARD or END:VCARD is missing); it was not imported.");
+        return;
+    }
+    const CardContact contact = VCardContact::FromCard(card, m_labels, m_contacts.Groups());
+    if (!contact.named && contact.numbers.empty()) {
+        ++m_result.refused;
+        Problem(label, "the card has no name and no number; it was not imported.");
+        return;
+    }
+    if (contact.textCut)
+        Problem(label, "a text longer than its contact field holds was shortened.");
+    if (contact.droppedNumbers > 0)
+        Problem(label,
+            "only the first 10 of its " + std::to_string(contact.numbers.size())
+                + " numbers were imported (a contact holds 10).");
+    std::vector<std::size_t>& sameName = m_byName[NameKey(contact.record)];
+    std::vector<std::string> keys = NumberKeys(contact.record);
+    bool duplicate = false;
+    ContactRecord* existing = SameContact(sameName, keys, duplicate);
+    if (duplicate)
+        ++m_result.duplicates;
+    else if (existing)
+        Merge(*existing, contact, label);
+    else
+        Add(contact, sameName, label);
+}
+
+ContactRecord* Importer::SameContact(
+    const std::vector<std::size_t>& sameName, const std::vector<std::string>& keys, bool& duplicate) const
+{
+    ContactRecord* related = nullptr;
+    for (std::size_t index : sameName) {
+        ContactRecord* record = m_contacts.GetAt(index);
+        const std::vector<std::string> held = NumberKeys(*record);
+        const auto isHeld = [&held](const std::string& key) { return Contains(held, key); };
+        if (std::all_of(keys.begin(), keys.end(), isHeld)) {
+            duplicate = true;
+            return record;
+        }
+        if (!related && (held.empty() || std::any_of(keys.begin(), keys.end(), isHeld)))
+            related = record;
+    }
+    return related;
+}
+
+void Importer::Merge(ContactRecord& existing, const CardContact& contact, const std::string& label)
+{
+    const std::vector<std::string> held = NumberKeys(existing);
+    std::vector<CardNumber> missing;
+    for (int slot = 0; slot < ContactRecord::kNumberCount; ++slot) {
+        const std::string& number = contact.record.Number(slot);
+        if (!number.empty() && !Contains(held, VCardContact::NumberKey(number)))
+            missing.push_back({ number, contact.record.LabelIndex(slot), false, true });
+    }
+    const std::size_t dropped = VCardContact::AddNumbers(existing, missing);
+    existing.ComposeDisplayName(&m_contacts.Labels());
+    ++m_result.merged;
+    if (dropped > 0)
+        Problem(label,
+            Count(dropped, "new number", "new numbers") + " did not fit into the contact "
+                + Quoted(VCardContact::PlainName(existing)) + ", which holds 10 at most.");
+}
+
+void Importer::Add(const CardContact& contact, std::vector<std::size_t>& sameName, const std::string& label)
+{
+    if (!m_contacts.Append(contact.record)) {
+        ++m_result.refused;
+        ++m_refusedFull;
+        return;
+    }
+    ++m_result.added;
+    const std::size_t index = m_contacts.Count() - 1;
+    sameName.push_back(index);
+    const std::string& wanted = contact.record.Group();
+    if (m_contacts.GetAt(index)->Group() != wanted && !GroupStore::NamesEqual(wanted, GroupStore::kUnfiled)
+        && m_fullGroups.insert(wanted).second)
+        Problem(label,
+            "the group " + Quoted(wanted) + " could not be created (there can be "
+                + std::to_string(GroupStore::kMaxGroups)
+                + " groups at most); its contacts went to \"Unfiled\".");
+}
+
+ContactExchangeResult Importer::Finish()
+{
+    if (m_refusedFull > 0)
+        m_result.problems.push_back("The contact list is full (" + std::to_string(ContactStore::kMaxRecords)
+            + " contacts): " + Count(m_refusedFull, "card was", "cards were") + " not imported.");
+    m_result.summary = Count(m_result.cards, "card", "cards") + " read: "
+        + Count(m_result.added, "contact", "contacts") + " added, " + std::to_string(m_result.merged)
+        + " merged into existing contacts, " + std::to_string(m_result.duplicates) + " already present, "
+        + std::to_string(m_result.refused) + " not imported.";
+    return m_result;
+}
+
+ContactExchangeResult Failure(std::string problem)
+{
+    ContactExchangeResult result;
+    result.fileOk = false;
+    result.problems.push_back(std::move(problem));
+    return result;
+}
+
+} // namespace
+
+namespace ContactExchange {
+
+ContactExchangeResult Import(std::string_view bytes, ContactStore& contacts)
+{
+    const std::vector<VCard> cards = ReadVCards(bytes);
+    Importer importer(contacts);
+    for (std::size_t i = 0; i < cards.size(); ++i)
+        importer.Take(cards[i], i + 1);
+    ContactExchangeResult result = importer.Finish();
+    if (cards.empty()) {
+        result.fileOk = false;
+        result.problems.push_back("The file holds no contact cards (BEGIN:VCARD ... END:VCARD).");
+    }
+    return result;
+}
+
+ContactExchangeResult ImportFile(const fs::path& file, ContactStore& contacts)
+{
+    std::string bytes;
+    std::string error;
+    switch (platform::ReadRegularFile(file.string(), kMaxFileSize, bytes, error)) {
+    case platform::FileRead::Missing:
+        return Failure("The file " + Quoted(file.string()) + " does not exist.");
+    case platform::FileRead::Refused:
+        return Failure("The file " + Quoted(file.string()) + " could not be read: " + error + ".");
+    case platform::FileRead::Read:
+        break;
+    }
+    ContactExchangeResult result = Import(bytes, contacts);
+    result.summary = "Import from " + Quoted(file.string()) + ": " + result.summary;
+    return result;
+}
+
+std::string ExportText(const ContactStore& contacts, VCardVersion version)
+{
+    VCardWriter writer(version);
+    const VCardLabels labels(contacts.Labels());
+    for (std::size_t i = 0; i < contacts.Count(); ++i)
+        VCardContact::WriteCard(writer, *contacts.GetAt(i), labels);
+    return writer.Text();
+}
+
+ContactExchangeResult ExportFile(const fs::path& file, const ContactStore& contacts, VCardVersion version)
+{
+    TextFileWriter writer(file);
+    if (writer.IsOpen())
+        writer.Write(ExportText(contacts, version));
+    if (!writer.IsOpen() || !writer.Commit())
+        return Failure("The file " + Quoted(file.string()) + " could not be written.");
+    ContactExchangeResult result;
+    result.exported = contacts.Count();
+    result.summary
+        = Count(result.exported, "contact", "contacts") + " exported to " + Quoted(file.string()) + ".";
+    return result;
+}
+
+} // namespace ContactExchange
