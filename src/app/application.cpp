@@ -15,6 +15,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <iostream>
 
 namespace fs = std::filesystem;
 
@@ -109,6 +110,7 @@ bool Application::Start()
     const std::string settingsProblem = m_hive.LastError();
     m_window->show();
     m_window->Initialize();
+    StartLinkServer();
     m_started = true;
     // Reported once the window is up, so the lines already work while the message is read.
     QTimer::singleShot(0, m_window.get(), [this, unreadBefore, corruptBefore, settingsProblem] {
@@ -150,6 +152,15 @@ void Application::StartTelephony()
     m_lines.OpenAllLines();
 }
 
+// Links reach the program once its lines are open. Without the socket it still runs; links then
+// cannot reach it, and the reason is written for whoever looks.
+void Application::StartLinkServer()
+{
+    m_links = std::make_unique<DialLinkServer>(m_lines, *m_window);
+    if (std::string error; !m_links->Listen(error))
+        std::cerr << "kestrium: " << error << std::endl;
+}
+
 void Application::ReportSetAsideFiles(
     const std::vector<fs::path>& unreadBefore, const fs::path& corruptBefore, const std::string& settingsProblem)
 {
@@ -183,6 +194,7 @@ void Application::Finish()
     if (!m_started)
         return;
     m_started = false;
+    m_links.reset();
     m_window->hide();
     SaveStores();
     m_lines.CloseAllLines();

@@ -2,6 +2,7 @@
 
 #include "app/app_settings.h"
 #include "app/data_folder.h"
+#include "app/dial_link_server.h"
 #include "app/settings_store.h"
 #include "audio/call_recording.h"
 #include "store/call_log_store.h"
@@ -58,6 +59,7 @@ private:
     void LoadStores();
     void ReadSettings();
     void StartTelephony();
+    void StartLinkServer();
     // Names each copy of a damaged file that this start-up set aside, and a settings file that
     // cannot be used.
     void ReportSetAsideFiles(const std::vector<std::filesystem::path>& unreadBefore,
@@ -86,5 +88,7 @@ private:
     IncomingCalls m_incoming;
     CallRecording m_recording;
     std::unique_ptr<MainWindow> m_window;
+    // Links from the desktop, served while the program is started.
+    std::unique_ptr<DialLinkServer> m_links;
     bool m_started = false;
 };

@@ -227,7 +227,11 @@ void LineManager::OnPhoneMessage(LineSlot& slot, DWORD, DWORD_PTR param1, DWORD_
         slot.GetNotifyWindow()->OnHandsetPutDown();
 }
 
-// A dialing request of another application goes to the default line as it stands, unchanged.
+void LineManager::PlaceRequestedCall(std::string_view number, std::string_view calledParty)
+{
+    m_slots[m_defaultLine]->PlaceCall(number, number, calledParty, false);
+}
+
 void LineManager::OnRequest(DWORD requestMode)
 {
     LineSlot& slot = *m_slots[m_defaultLine];
@@ -239,7 +243,7 @@ void LineManager::OnRequest(DWORD requestMode)
     m_tapi.lineGetRequestA(m_lineApp, LINEREQUESTMODE_MAKECALL, &request);
     request.szDestAddress[sizeof request.szDestAddress - 1] = '\0';
     request.szCalledParty[sizeof request.szCalledParty - 1] = '\0';
-    slot.PlaceCall(request.szDestAddress, request.szDestAddress, request.szCalledParty, false);
+    PlaceRequestedCall(request.szDestAddress, request.szCalledParty);
 }
 
 void LineManager::RefreshAfterCallEvent(LineSlot& slot, HCALL call)

@@ -105,6 +105,9 @@ public:
     // Dials what the user chose in the search/dial box or the contacts: the pair goes on top of the
     // redial list and the redial file in the data folder is saved first, even when no line is free.
     bool DialAndRemember(RedialStore& redial, const std::string& name, const std::string& number);
+    // A dialing request (another application's, or a clicked link's): the number goes to the
+    // default line as it stands, unchanged.
+    void PlaceRequestedCall(std::string_view number, std::string_view calledParty);
 
     // Call actions of the tool bar and menus.
     int GetTargetCallForAction(bool queryOnly, int action);

@@ -128,7 +128,7 @@ TEST_F(SystemDialerScenario, RequestFromAnotherProcessIsPlacedOnTheDefaultLineAn
     TAPISIM_DIALRULE rule{ "12125550100", TAPISIM_OUTCOME_ANSWER, 1000, 5000 };
     ASSERT_EQ(tapisimAddDialRule(&rule), TAPISIM_OK);
 
-    ASSERT_EQ(DialFromAnotherProcess("tel:+1-212-555-0100 'Carol Jones'"), 0);
+    ASSERT_EQ(DialFromAnotherProcess("+1-212-555-0100 'Carol Jones'"), 0);
     Settle();
     EXPECT_EQ(CallText(2), "Carol Jones, +1-212-555-0100 (Dialtone)");
     ASSERT_TRUE(AdvanceUntil([&] { return CallText(2) == "Carol Jones, +1-212-555-0100 (Connected)"; }));

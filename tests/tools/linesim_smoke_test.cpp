@@ -198,7 +198,7 @@ TEST_F(LinesimSmoke, DrivesARunningServiceInRealTime)
     EXPECT_NE(run.output.find("error: a line number from 1 to 7 is needed"), std::string::npos) << run.output;
 
     ASSERT_EQ(lineRegisterRequestRecipient(m_app, 0, LINEREQUESTMODE_MAKECALL, 1), 0);
-    run = RunTool(kDial + " tel:+1-212-555-0199 Bob");
+    run = RunTool(kDial + " +1-212-555-0199 Bob");
     EXPECT_EQ(run.status, 0) << run.output;
     ASSERT_TRUE(WaitFor([] { return Find(LINE_REQUEST) != nullptr; }));
     LINEREQMAKECALL request{};
