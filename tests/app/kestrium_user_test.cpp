@@ -6,6 +6,7 @@
 #include "platform/registry.h"
 #include "platform/tone.h"
 #include "support/temp_dir.h"
+#include "support/tool_run.h"
 
 #include <gtest/gtest.h>
 
@@ -34,27 +35,10 @@ const std::string kDial = KESTRIUM_DIAL_PATH;
 
 std::string RunCommand(const std::string& command)
 {
-    std::string output;
-    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-    if (!pipe)
-        return output;
-    std::array<char, 512> buffer{};
-    while (std::fgets(buffer.data(), buffer.size(), pipe))
-        output += buffer.data();
-    ::pclose(pipe);
-    return output;
+    return testing_support::RunTool(command).output;
 }
 
-bool WaitUntil(const std::function<bool()>& condition, std::chrono::seconds limit = 30s)
-{
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (condition())
-            return true;
-        std::this_thread::sleep_for(100ms);
-    }
-    return false;
-}
+using testing_support::WaitUntil;
 
 void WriteTone(const fs::path& file, double hz, std::size_t samples)
 {

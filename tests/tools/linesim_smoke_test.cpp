@@ -6,6 +6,7 @@
 #include "tapisim.h"
 
 #include "support/temp_dir.h"
+#include "support/tool_run.h"
 
 #include <gtest/gtest.h>
 
@@ -22,6 +23,9 @@
 
 namespace {
 
+using testing_support::RunTool;
+using testing_support::ToolRun;
+
 struct Message {
     DWORD device, message;
     DWORD_PTR p1, p2, p3;
@@ -31,25 +35,6 @@ std::vector<Message> g_messages;
 void Collect(DWORD device, DWORD message, DWORD_PTR, DWORD_PTR p1, DWORD_PTR p2, DWORD_PTR p3)
 {
     g_messages.push_back({ device, message, p1, p2, p3 });
-}
-
-struct ToolRun {
-    int status = -1;
-    std::string output;
-};
-
-ToolRun RunTool(const std::string& command)
-{
-    ToolRun run;
-    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-    if (!pipe)
-        return run;
-    std::array<char, 512> buffer{};
-    while (std::fgets(buffer.data(), buffer.size(), pipe))
-        run.output += buffer.data();
-    const int status = ::pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
 }
 
 // Runs the event loop as the application does until the condition holds or 5 s pass.
