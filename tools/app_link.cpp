@@ -51,7 +51,8 @@ AppCommand ParseAppCommand(std::string_view line)
     if (!line.starts_with(std::string(kDialWord) + '\t'))
         return Invalid("unknown command");
     const std::size_t tab = line.find('\t', numberStart);
-    const std::string_view number = line.substr(numberStart, tab == std::string_view::npos ? tab : tab - numberStart);
+    const std::string_view number
+        = line.substr(numberStart, tab == std::string_view::npos ? tab : tab - numberStart);
     const std::string_view name = tab == std::string_view::npos ? std::string_view() : line.substr(tab + 1);
     if (const LinkProblem problem = CheckNumber(number); problem != LinkProblem::None)
         return Invalid(LinkProblemText(problem));

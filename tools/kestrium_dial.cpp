@@ -26,27 +26,28 @@ constexpr std::size_t kShownLinkLength = 100;
 
 void PrintUsage()
 {
-    std::cout << "Usage: kestrium-dial NUMBER [NAME]\n"
-                 "       kestrium-dial tel:NUMBER | callto:NUMBER [NAME]\n"
-                 "       kestrium-dial --start [LINK]\n"
-                 "\n"
-                 "NUMBER: asks the system dialer to place a call to NUMBER (assisted telephony). The application\n"
-                 "that serves dialing requests (Kestrium, when \"Use this application to handle dialing\n"
-                 "from other applications.\" is ticked in its setup) places the call on its default line;\n"
-                 "NAME is shown as the called party.\n"
-                 "\n"
-                 "A tel: or callto: link (tel:+1-212-555-0100, callto://+12125550100) goes to Kestrium itself,\n"
-                 "whatever that setting says: the running Kestrium dials it on its default line. When Kestrium\n"
-                 "does not run, it is started in its data folder ($KESTRIUM_DATA, default ~/Kestrium) and\n"
-                 "dials once it is ready. A link with letters, a control character or more than 79\n"
-                 "characters is refused.\n"
-                 "\n"
-                 "--start: the desktop's way in (the menu entry and clicked links): starts Kestrium or brings\n"
-                 "its window to the front, then dials LINK when one is given; problems are also shown in a\n"
-                 "message box.\n"
-                 "\n"
-                 "Exit status: 0 when the request was handed over, 1 when nobody could take it or it was\n"
-                 "refused, 2 for a wrong command line or a number that cannot be dialled.\n";
+    std::cout
+        << "Usage: kestrium-dial NUMBER [NAME]\n"
+           "       kestrium-dial tel:NUMBER | callto:NUMBER [NAME]\n"
+           "       kestrium-dial --start [LINK]\n"
+           "\n"
+           "NUMBER: asks the system dialer to place a call to NUMBER (assisted telephony). The application\n"
+           "that serves dialing requests (Kestrium, when \"Use this application to handle dialing\n"
+           "from other applications.\" is ticked in its setup) places the call on its default line;\n"
+           "NAME is shown as the called party.\n"
+           "\n"
+           "A tel: or callto: link (tel:+1-212-555-0100, callto://+12125550100) goes to Kestrium itself,\n"
+           "whatever that setting says: the running Kestrium dials it on its default line. When Kestrium\n"
+           "does not run, it is started in its data folder ($KESTRIUM_DATA, default ~/Kestrium) and\n"
+           "dials once it is ready. A link with letters, a control character or more than 79\n"
+           "characters is refused.\n"
+           "\n"
+           "--start: the desktop's way in (the menu entry and clicked links): starts Kestrium or brings\n"
+           "its window to the front, then dials LINK when one is given; problems are also shown in a\n"
+           "message box.\n"
+           "\n"
+           "Exit status: 0 when the request was handed over, 1 when nobody could take it or it was\n"
+           "refused, 2 for a wrong command line or a number that cannot be dialled.\n";
 }
 
 // Messages for the user: on standard error, and in a message box as well when the desktop started
@@ -111,7 +112,9 @@ int HandToKestrium(const std::string& command, const std::string& what, const Re
         return reporter.Fail(error + "; " + what + ".", 1);
     reply = reply.substr(0, reply.find('\n'));
     if (reply.starts_with(kErrorReply))
-        return reporter.Fail("Kestrium refused the request: " + tapi::EscapeForTerminal(reply.substr(kErrorReply.size()), false) + ".", 1);
+        return reporter.Fail("Kestrium refused the request: "
+                + tapi::EscapeForTerminal(reply.substr(kErrorReply.size()), false) + ".",
+            1);
     return 0;
 }
 
@@ -119,7 +122,8 @@ int DialLink(std::string_view link, std::string_view name, const Reporter& repor
 {
     std::string number;
     if (const LinkProblem problem = NumberFromLink(link, number); problem != LinkProblem::None)
-        return reporter.Fail("cannot dial " + Shown(link) + ": " + LinkProblemText(problem) + "; nothing was dialled.", 2);
+        return reporter.Fail(
+            "cannot dial " + Shown(link) + ": " + LinkProblemText(problem) + "; nothing was dialled.", 2);
     if (HasControlCharacter(name))
         return reporter.Fail("the name holds a control character; nothing was dialled.", 2);
     const int status = HandToKestrium(DialCommand(number, name), "nothing was dialled", reporter);
@@ -143,7 +147,8 @@ int StartFromDesktop(const std::vector<std::string_view>& arguments)
 int RequestCall(const std::string& number, const char* name)
 {
     if (HasControlCharacter(number)) {
-        std::cerr << "kestrium-dial: " << LinkProblemText(LinkProblem::ControlCharacter) << "; nothing was dialled.\n";
+        std::cerr << "kestrium-dial: " << LinkProblemText(LinkProblem::ControlCharacter)
+                  << "; nothing was dialled.\n";
         return 2;
     }
     const LONG result = tapiRequestMakeCallA(number.c_str(), "kestrium-dial", name, "");

@@ -37,8 +37,7 @@ public:
         : m_fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600))
     {
         if (m_fd.Get() >= 0)
-            while (::flock(m_fd.Get(), LOCK_EX) != 0 && errno == EINTR) {
-            }
+            while (::flock(m_fd.Get(), LOCK_EX) != 0 && errno == EINTR) { }
     }
 
 private:

@@ -61,8 +61,8 @@ std::string_view LinkBody(std::string_view link)
 
 bool HasControlCharacter(std::string_view text)
 {
-    return std::any_of(text.begin(), text.end(),
-        [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
+    return std::any_of(
+        text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
 }
 
 bool IsLink(std::string_view argument)
@@ -96,10 +96,12 @@ std::string LinkProblemText(LinkProblem problem)
     case LinkProblem::Empty:
         return "the link holds no number";
     case LinkProblem::ControlCharacter:
-        return "the number holds a control character (such as a NUL or a line feed, perhaps written as %00 or "
+        return "the number holds a control character (such as a NUL or a line feed, perhaps written as %00 "
+               "or "
                "%0A)";
     case LinkProblem::NotDialable:
-        return "the link does not hold a telephone number: only digits, +, *, # and the separators - . ( ) and "
+        return "the link does not hold a telephone number: only digits, +, *, # and the separators - . ( ) "
+               "and "
                "spaces can be dialled";
     case LinkProblem::TooLong:
         return "the number is longer than " + std::to_string(kMaxNumberLength) + " characters";

@@ -93,7 +93,8 @@ std::string DialLinkServer::Run(const AppCommand& command)
     case AppCommand::Kind::Dial:
         if (!m_lines.GetLineSlot(m_lines.GetDefaultLine()).IsOpen())
             return std::string(kestrium_dial::kErrorReply) + "Kestrium's default line is not open";
-        QTimer::singleShot(0, this, [this, command] { m_lines.PlaceRequestedCall(command.number, command.name); });
+        QTimer::singleShot(
+            0, this, [this, command] { m_lines.PlaceRequestedCall(command.number, command.name); });
         return std::string(kestrium_dial::kDialingReply);
     case AppCommand::Kind::Invalid:
         break;

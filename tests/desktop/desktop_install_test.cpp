@@ -49,7 +49,8 @@ TEST(DesktopInstall, InstalledProgramsFindTheirLibrariesAndTheDesktopFilesValida
     // The commands in bin/ are links into the private folder, where the libraries are found beside
     // the programs; kestrium-dial needs libtapi32.so, kestrium libkestrium-platform.so.
     for (const char* program : { "linesim", "kestrium-dial" }) {
-        const ToolRun help = RunTool("env -u LD_LIBRARY_PATH " + Quoted(prefix / "bin" / program) + " --help");
+        const ToolRun help
+            = RunTool("env -u LD_LIBRARY_PATH " + Quoted(prefix / "bin" / program) + " --help");
         EXPECT_EQ(help.status, 0) << program << ": " << help.output;
         EXPECT_NE(help.output.find(std::string("Usage: ") + program), std::string::npos) << help.output;
     }
@@ -67,11 +68,13 @@ TEST(DesktopInstall, InstalledProgramsFindTheirLibrariesAndTheDesktopFilesValida
     EXPECT_EQ(entryCheck.output, "");
     const std::string entryText = testing_support::ReadBytes(entry);
     EXPECT_NE(entryText.find("\nExec=" + (prefix / "bin" / "kestrium-dial").string() + " --start %u\n"),
-        std::string::npos) << entryText;
-    EXPECT_NE(entryText.find("\nMimeType=x-scheme-handler/tel;x-scheme-handler/callto;\n"), std::string::npos);
+        std::string::npos)
+        << entryText;
+    EXPECT_NE(
+        entryText.find("\nMimeType=x-scheme-handler/tel;x-scheme-handler/callto;\n"), std::string::npos);
 
-    const ToolRun metainfoCheck = RunTool(
-        "appstreamcli validate --no-net " + Quoted(prefix / "share" / "metainfo" / (kAppId + ".metainfo.xml")));
+    const ToolRun metainfoCheck = RunTool("appstreamcli validate --no-net "
+        + Quoted(prefix / "share" / "metainfo" / (kAppId + ".metainfo.xml")));
     EXPECT_EQ(metainfoCheck.status, 0) << metainfoCheck.output;
 
     const fs::path icons = prefix / "share" / "icons" / "hicolor";

@@ -83,20 +83,23 @@ TEST_F(TelLinks, StartKestriumWhenItDoesNotRunAndDialWithoutTheSystemDialerRole)
 {
     ASSERT_FALSE(fs::exists(m_data));
     // The menu entry and a clicked link at the same moment: one Kestrium starts, both succeed.
-    const ToolRun both = RunTool("(" + kDial + " --start & " + kDial
-        + " 'tel:+1-212-555-0100'; s=$?; wait $! && exit $s)");
+    const ToolRun both
+        = RunTool("(" + kDial + " --start & " + kDial + " 'tel:+1-212-555-0100'; s=$?; wait $! && exit $s)");
     ASSERT_EQ(both.status, 0) << both.output;
     EXPECT_NE(both.output.find("Kestrium dials +1-212-555-0100."), std::string::npos) << both.output;
     EXPECT_GT(KestriumPid(), 0) << "Kestrium runs in the data folder it created";
     EXPECT_EQ(KestriumsInDataFolder().size(), 1u);
-    ASSERT_TRUE(WaitUntil([&] { return Lines().find("line 1: Zo-Linka Line 1 (analog, handset down) call 1 "
-                                                    "connected to +1-212-555-0100") != std::string::npos; }))
-        << Lines();
+    ASSERT_TRUE(WaitUntil([&] {
+        return Lines().find("line 1: Zo-Linka Line 1 (analog, handset down) call 1 "
+                            "connected to +1-212-555-0100")
+            != std::string::npos;
+    })) << Lines();
 
     // "IsSystemDialer" was never turned on: other applications' requests are still not served.
     const ToolRun request = RunTool(kDial + " 5551234");
     EXPECT_EQ(request.status, 1);
-    EXPECT_NE(request.output.find("no application serves dialing requests"), std::string::npos) << request.output;
+    EXPECT_NE(request.output.find("no application serves dialing requests"), std::string::npos)
+        << request.output;
 
     RunTool(std::string(LINESIM_PATH) + " --socket " + m_socket.string() + " hangup 1");
     ASSERT_TRUE(WaitUntil([&] { return Lines().find("call") == std::string::npos; })) << Lines();

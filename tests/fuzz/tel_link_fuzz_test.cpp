@@ -62,9 +62,9 @@ TEST(FuzzTelLink, DecodesWhatWasEncodedAndRefusesControlCharactersLettersAndLong
     std::mt19937 random(14);
     for (int round = 0; round < 20000; ++round) {
         const std::string number = random() % 2 ? RandomDialable(random, 100)
-                                                 : fuzz::RandomText(random, 20, "+-0123456789*#() .%;?\n\x7f");
-        const std::string link = kSchemes[random() % 5] + PercentEncoded(random, number)
-            + (random() % 2 ? ";ext=1" : "");
+                                                : fuzz::RandomText(random, 20, "+-0123456789*#() .%;?\n\x7f");
+        const std::string link
+            = kSchemes[random() % 5] + PercentEncoded(random, number) + (random() % 2 ? ";ext=1" : "");
         std::string decoded = "unchanged";
         const LinkProblem problem = NumberFromLink(link, decoded);
         if (HasControl(number)) {

@@ -15,6 +15,7 @@ struct ToolRun {
 ToolRun RunTool(const std::string& command);
 
 // Checks the condition every 100 ms until it holds or the limit passes.
-bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit = std::chrono::seconds(30));
+bool WaitUntil(
+    const std::function<bool()>& condition, std::chrono::milliseconds limit = std::chrono::seconds(30));
 
 } // namespace testing_support
