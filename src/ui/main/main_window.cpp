@@ -189,9 +189,8 @@ void MainWindow::SetupMenuBar()
 {
     m_menuBar = new QMenuBar(this);
     QMenu* file = m_menuBar->addMenu("&File");
-    // Nothing is imported or exported yet: the two items are there but cannot be chosen.
-    file->addAction("Import ...")->setEnabled(false);
-    file->addAction("Export ...")->setEnabled(false);
+    connect(file->addAction("Import ..."), &QAction::triggered, this, [this] { RunCommand(kImport); });
+    connect(file->addAction("Export ..."), &QAction::triggered, this, [this] { RunCommand(kExport); });
     file->addSeparator();
     connect(file->addAction("Exit"), &QAction::triggered, this, [this] { RunCommand(kExit); });
     // The about box sits in the Help menu: a Linux window has no system menu of its own.

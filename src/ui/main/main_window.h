@@ -3,10 +3,13 @@
 #include "telephony/main_window_link.h"
 #include "ui/panels/call_log_context.h"
 
+#include <QString>
+
 #include <QWidget>
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 struct AppSettings;
@@ -107,6 +110,16 @@ public:
     void RefreshCallDisplay() override;
     void SaveToContact(const ContactRecord& record) override;
 
+    // The vCard file File > "Import ..." reads or "Export ..." writes (empty when the user
+    // cancels), and whether an export is vCard 3.0. The window asks with file dialogs; tests
+    // answer for the user.
+    struct FileChoice {
+        QString path;
+        bool vcard3 = false;
+    };
+    using FileChooser = std::function<FileChoice(bool forExport)>;
+    void SetFileChooser(FileChooser chooser) { m_chooseFile = std::move(chooser); }
+
     // Runs a command by its identifier, as its button, menu item or pop-up item does.
     void RunCommand(int command);
     // The redial pop-up with the redial list's entries above the separator, built as it opens.
@@ -186,6 +199,10 @@ private:
     void PressEnter();
     void UpdateSearchButtons();
     void SelectContactsTab();
+    void ImportContacts();
+    void ExportContacts();
+    void ShowExchangeResult(const struct ContactExchangeResult& result);
+    FileChoice AskForFile(bool forExport);
     void TypeFromKeypad(const QString& text);
 
     LineManager& m_lines;
@@ -193,6 +210,7 @@ private:
     RedialStore& m_redial;
     SettingsStore& m_settings;
     Prompter& m_prompter;
+    FileChooser m_chooseFile;
     bool m_ready = false;
     bool m_keypadTyping = false;
 
