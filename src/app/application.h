@@ -12,6 +12,7 @@
 #include "telephony/incoming_calls.h"
 #include "telephony/line_manager.h"
 #include "telephony/tapi_binding.h"
+#include "ui/desktop/desktop_presence.h"
 #include "ui/telephony_widgets/qt_screen_area.h"
 
 #include <filesystem>
@@ -50,6 +51,8 @@ public:
 
     LineManager& Lines() { return m_lines; }
     MainWindow* Window() { return m_window.get(); }
+    // The tray icon and notifications, while the window exists.
+    DesktopPresence* Presence() { return m_presence.get(); }
     const AppSettings& GetAppSettings() const { return m_appSettings; }
     const std::filesystem::path& DataFolder() const { return m_dataFolder; }
 
@@ -58,6 +61,7 @@ private:
     void LoadStores();
     void ReadSettings();
     void StartTelephony();
+    void ShowOnDesktop();
     // Names each copy of a damaged file that this start-up set aside, and a settings file that
     // cannot be used.
     void ReportSetAsideFiles(const std::vector<std::filesystem::path>& unreadBefore,
@@ -86,5 +90,6 @@ private:
     IncomingCalls m_incoming;
     CallRecording m_recording;
     std::unique_ptr<MainWindow> m_window;
+    std::unique_ptr<DesktopPresence> m_presence;
     bool m_started = false;
 };

@@ -158,6 +158,8 @@ void CallLogger::Log(LineSlot& slot, CallRecord& record, const Party& party, int
     m_store.Append(entry);
     m_store.Save(m_logFile);
     m_store.Load(m_logFile);
-    if (MainWindowLink* window = slot.Manager().ReadyWindow())
+    if (MainWindowLink* window = slot.Manager().ReadyWindow()) {
         window->RefillCallLists();
+        window->CallLogged(m_store.Count() - 1);
+    }
 }

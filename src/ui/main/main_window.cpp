@@ -602,11 +602,42 @@ bool MainWindow::IsCallLogTabCurrent() const
 void MainWindow::ShowMissedCount(std::size_t count)
 {
     m_missedCount->setText(QString::number(qulonglong(count)));
+    if (count != m_missedShown) {
+        m_missedShown = count;
+        emit countsShown(m_missedShown, m_unreadShown);
+    }
 }
 
 void MainWindow::ShowUnreadCount(std::size_t count)
 {
     m_voiceMailCount->setText(QString::number(qulonglong(count)));
+    if (count != m_unreadShown) {
+        m_unreadShown = count;
+        emit countsShown(m_missedShown, m_unreadShown);
+    }
+}
+
+void MainWindow::CallLogged(std::size_t position)
+{
+    emit callLogged(position);
+}
+
+void MainWindow::OpenCallLogEntry(std::size_t position)
+{
+    showNormal();
+    raise();
+    activateWindow();
+    const CallLogEntry* entry = m_callLogStore.GetAt(position);
+    if (!entry)
+        return;
+    if (entry->type == kCallTypeVoicemail) {
+        ShowTab(kVoiceMailTab);
+        m_voiceMail->SelectPosition(position);
+        return;
+    }
+    m_callLog->SetFilter(entry->type == kCallTypeMissed ? kCallTypeMissed : CallLogStore::kFilterAll);
+    ShowTab(kCallLogTab);
+    m_callLog->SelectPosition(position);
 }
 
 void MainWindow::RefreshCallDisplay()

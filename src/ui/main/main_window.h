@@ -102,6 +102,7 @@ public:
     CallTreeView* CallTree() override;
     void RefillCallLists() override;
     void RefreshKeypad() override;
+    void CallLogged(std::size_t position) override;
 
     bool FollowsSelection() const override;
     bool IsCallLogTabCurrent() const override;
@@ -109,6 +110,10 @@ public:
     void ShowUnreadCount(std::size_t count) override;
     void RefreshCallDisplay() override;
     void SaveToContact(const ContactRecord& record) override;
+
+    // Brings the window up with the call log entry at `position` selected: a voice message on the
+    // Voice Mail tab, a missed call under "Missed", anything else under "All".
+    void OpenCallLogEntry(std::size_t position);
 
     // The vCard file File > "Import ..." reads or "Export ..." writes (empty when the user
     // cancels), and whether an export is vCard 3.0. The window asks with file dialogs; tests
@@ -144,6 +149,9 @@ public:
 
 signals:
     void closed();
+    // A finished call was logged; the counters of missed calls and new messages changed.
+    void callLogged(qulonglong position);
+    void countsShown(qulonglong missed, qulonglong unread);
     // The "Setup ..." and "PBX Control" buttons; the application runs the dialogs.
     void setupRequested();
     void pbxControlRequested();
@@ -211,6 +219,8 @@ private:
     SettingsStore& m_settings;
     Prompter& m_prompter;
     FileChooser m_chooseFile;
+    std::size_t m_missedShown = 0;
+    std::size_t m_unreadShown = 0;
     bool m_ready = false;
     bool m_keypadTyping = false;
 
