@@ -373,8 +373,14 @@ TEST_F(CallLogTabsTest, DetailsDialogShowsTheEntryKeepsTheNoteAndTakesThePlayerF
     EXPECT_FALSE(fs::exists(note));
     EXPECT_TRUE(FindOnDisk(LogOnDisk(), "Long Talker")->note.empty());
 
+    EXPECT_TRUE(mail.Player()->PlayButton()->isEnabled());
+    mail.Player()->PlayOrPause();
+    ASSERT_EQ(mail.Player()->GetState(), State::Playing);
     dialog->Player()->PlayOrPause();
     EXPECT_EQ(dialog->Player()->GetState(), State::Playing);
+    mail.Player()->Tick();
+    EXPECT_EQ(mail.Player()->GetState(), State::Stopped) << "playing in the dialog ends the tab's playback";
+    EXPECT_TRUE(mail.Player()->PlayTo()->isEnabled());
     const std::uint32_t session = m_app->Lines().GetSharedAudioEngine().PlaybackSession();
     dialog->done(QDialog::Accepted);
     EXPECT_EQ(dialog->Player()->GetState(), State::Stopped) << "closing stops the playback";
