@@ -110,6 +110,7 @@ bool Application::Start()
     const std::string settingsProblem = m_hive.LastError();
     m_window->show();
     m_window->Initialize();
+    ShowOnDesktop();
     StartLinkServer();
     m_started = true;
     // Reported once the window is up, so the lines already work while the message is read.
@@ -189,6 +190,25 @@ int Application::Exec()
     return QCoreApplication::exec();
 }
 
+// The tray icon and the notifications follow the window's counters and the calls it logs.
+void Application::ShowOnDesktop()
+{
+    MainWindow* window = m_window.get();
+    DesktopPresence::Actions actions{ [window] {
+                                         window->showNormal();
+                                         window->raise();
+                                         window->activateWindow();
+                                     },
+        [window] { window->close(); }, [window](std::size_t position) { window->OpenCallLogEntry(position); } };
+    m_presence = std::make_unique<DesktopPresence>(m_callLog, actions, std::make_unique<DesktopNotifications>());
+    DesktopPresence* presence = m_presence.get();
+    QObject::connect(window, &MainWindow::callLogged, presence,
+        [presence](qulonglong position) { presence->CallLogged(std::size_t(position)); });
+    QObject::connect(window, &MainWindow::countsShown, presence,
+        [presence](qulonglong missed, qulonglong unread) { presence->ShowCounts(missed, unread); });
+    presence->ShowCounts(m_callLog.CountUnseenMissed(m_settings), m_callLog.CountUnheardVoicemail());
+}
+
 void Application::Finish()
 {
     if (!m_started)
@@ -200,6 +220,7 @@ void Application::Finish()
     m_lines.CloseAllLines();
     m_lines.Shutdown();
     m_lines.SetMainWindow(nullptr);
+    m_presence.reset();
     m_window.reset();
     m_lock.Unlock();
 }

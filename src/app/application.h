@@ -13,6 +13,7 @@
 #include "telephony/incoming_calls.h"
 #include "telephony/line_manager.h"
 #include "telephony/tapi_binding.h"
+#include "ui/desktop/desktop_presence.h"
 #include "ui/telephony_widgets/qt_screen_area.h"
 
 #include <filesystem>
@@ -51,6 +52,8 @@ public:
 
     LineManager& Lines() { return m_lines; }
     MainWindow* Window() { return m_window.get(); }
+    // The tray icon and notifications, while the window exists.
+    DesktopPresence* Presence() { return m_presence.get(); }
     const AppSettings& GetAppSettings() const { return m_appSettings; }
     const std::filesystem::path& DataFolder() const { return m_dataFolder; }
 
@@ -59,6 +62,7 @@ private:
     void LoadStores();
     void ReadSettings();
     void StartTelephony();
+    void ShowOnDesktop();
     void StartLinkServer();
     // Names each copy of a damaged file that this start-up set aside, and a settings file that
     // cannot be used.
@@ -88,6 +92,7 @@ private:
     IncomingCalls m_incoming;
     CallRecording m_recording;
     std::unique_ptr<MainWindow> m_window;
+    std::unique_ptr<DesktopPresence> m_presence;
     // Links from the desktop, served while the program is started.
     std::unique_ptr<DialLinkServer> m_links;
     bool m_started = false;

@@ -61,7 +61,7 @@ int ContactExchangeCommand::Run(const fs::path& dataFolder, std::ostream& out, s
     ContactStore contacts = OpenContactStore(dataFolder);
     LoadContacts(contacts, dataFolder);
     const ContactExchangeResult result = m_action == Action::Import
-        ? Import(contacts, dataFolder)
+        ? ImportContacts(m_file, contacts, dataFolder)
         : ContactExchange::ExportFile(m_file, contacts, m_version);
     for (const std::string& problem : result.problems)
         err << problem << "\n";
@@ -70,16 +70,3 @@ int ContactExchangeCommand::Run(const fs::path& dataFolder, std::ostream& out, s
     return result.fileOk ? 0 : 1;
 }
 
-ContactExchangeResult ContactExchangeCommand::Import(ContactStore& contacts, const fs::path& dataFolder) const
-{
-    const std::size_t groupsBefore = contacts.Groups().Count();
-    ContactExchangeResult result = ContactExchange::ImportFile(m_file, contacts);
-    const bool groupsSaved = contacts.Groups().Count() == groupsBefore
-        || contacts.Groups().Save(dataFolder / GroupStore::kFileName);
-    const bool contactsSaved = result.added + result.merged == 0 || SaveContacts(contacts, dataFolder);
-    if (!groupsSaved || !contactsSaved) {
-        result.fileOk = false;
-        result.problems.push_back("The contacts could not be saved in " + dataFolder.string() + ".");
-    }
-    return result;
-}

@@ -8,9 +8,6 @@
 #include <string>
 #include <vector>
 
-struct ContactExchangeResult;
-class ContactStore;
-
 // "kestrium --import FILE.vcf" and "kestrium --export FILE.vcf [--vcard3]": the contact list of the
 // data folder exchanged with a vCard file without the window.
 class ContactExchangeCommand {
@@ -27,8 +24,6 @@ public:
 
 private:
     enum class Action { Import, Export };
-
-    ContactExchangeResult Import(ContactStore& contacts, const std::filesystem::path& dataFolder) const;
 
     Action m_action = Action::Import;
     std::filesystem::path m_file;

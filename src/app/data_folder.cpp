@@ -35,3 +35,17 @@ bool SaveContacts(const ContactStore& contacts, const fs::path& folder)
 {
     return contacts.Save(folder / ContactStore::kFileName);
 }
+
+ContactExchangeResult ImportContacts(const fs::path& file, ContactStore& contacts, const fs::path& folder)
+{
+    const std::size_t groupsBefore = contacts.Groups().Count();
+    ContactExchangeResult result = ContactExchange::ImportFile(file, contacts);
+    const bool groupsSaved
+        = contacts.Groups().Count() == groupsBefore || contacts.Groups().Save(folder / GroupStore::kFileName);
+    const bool contactsSaved = result.added + result.merged == 0 || SaveContacts(contacts, folder);
+    if (!groupsSaved || !contactsSaved) {
+        result.fileOk = false;
+        result.problems.push_back("The contacts could not be saved in " + folder.string() + ".");
+    }
+    return result;
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/contact_exchange.h"
 #include "store/contact_store.h"
 
 #include <QLockFile>
@@ -32,3 +33,8 @@ private:
 ContactStore OpenContactStore(const std::filesystem::path& folder);
 void LoadContacts(ContactStore& contacts, const std::filesystem::path& folder);
 bool SaveContacts(const ContactStore& contacts, const std::filesystem::path& folder);
+
+// Imports a vCard file into the folder's contacts and saves what changed (the contacts, and the
+// groups when cards brought new ones); a failed save is one more problem of the result.
+ContactExchangeResult ImportContacts(
+    const std::filesystem::path& file, ContactStore& contacts, const std::filesystem::path& folder);

@@ -142,8 +142,8 @@ int CallLogger::EndedCallType(const LineSlot& slot, HCALL call, const CallRecord
     }
 }
 
-// Append, save, load again, then refresh the views: the list positions the views keep as item data
-// then match the file.
+// Append, save, load again, then refresh the views: the list positions the views keep then match
+// the file. The window hears of the new entry by its position.
 void CallLogger::Log(LineSlot& slot, CallRecord& record, const Party& party, int type)
 {
     record.recordingPath = UnheardRecordingField(record.recordingPath);
@@ -155,9 +155,14 @@ void CallLogger::Log(LineSlot& slot, CallRecord& record, const Party& party, int
     entry.note = record.notesPath;
     entry.recordingPath = record.recordingPath;
     entry.type = type;
-    m_store.Append(entry);
-    m_store.Save(m_logFile);
-    m_store.Load(m_logFile);
-    if (MainWindowLink* window = slot.Manager().ReadyWindow())
+    const bool appended = m_store.Append(entry);
+    // A file that could not be written is not read back: the entry stays in memory and goes out
+    // with the next save.
+    if (m_store.Save(m_logFile))
+        m_store.Load(m_logFile);
+    if (MainWindowLink* window = slot.Manager().ReadyWindow()) {
         window->RefillCallLists();
+        if (appended && m_store.Count() > 0)
+            window->CallLogged(m_store.Count() - 1);
+    }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+
 class CallTreeView;
 
 // The little that telephony events need from the main window. The telephony code never touches
@@ -22,6 +24,9 @@ public:
     virtual CallTreeView* CallTree() = 0;
     // Refill the call log tab's list (all entries) and the voice mail tab's list (voice mail).
     virtual void RefillCallLists() = 0;
+    // A finished call was logged at this position of the call log (after its refill): the
+    // desktop may be told of a missed call or a new message.
+    virtual void CallLogged(std::size_t position) = 0;
     // Digit generation ended: the keypad enables its keys again.
     virtual void RefreshKeypad() = 0;
 };

@@ -165,6 +165,18 @@ TEST_F(CallScenario, CallerWhoGivesUpIsLoggedAsMissed)
     ASSERT_EQ(log.Count(), 1u);
     ExpectMissed(*log.GetAt(0), "Bob Stone", offered);
     EXPECT_EQ(log.GetAt(0)->number, "5557777");
+    EXPECT_EQ(m_window.logged, std::vector<std::size_t>{ 0 }) << "the window hears of the entry";
+}
+
+// A call log file that cannot be written (here a folder stands in its place) loses no call: the
+// entry stays in memory for the next save.
+TEST_F(CallScenario, CallIsKeptWhenTheCallLogFileCannotBeWritten)
+{
+    std::filesystem::create_directory(m_dir / "KestriumCallLog.csv");
+    Ring(0, "5557777", "Bob Stone", 0, 2);
+    ASSERT_TRUE(AdvanceUntil([&] { return OnlyCall(0) == 0; }));
+    ASSERT_EQ(m_parts.callLog.Count(), 1u);
+    EXPECT_EQ(m_parts.callLog.GetAt(0)->callerName, "Bob Stone");
 }
 
 // The caller hangs up while the answer is still pending (ACCEPTED): the call was never answered.

@@ -13,6 +13,7 @@
 #include "ui/panels/call_log_panel.h"
 #include "ui/panels/contact_dialog.h"
 #include "ui/panels/playback_controls.h"
+#include "ui/desktop/desktop_presence.h"
 
 #include <QAction>
 #include <QApplication>
@@ -85,6 +86,18 @@ void Choose(QMenu& menu, const std::string& text)
         }
     ADD_FAILURE() << "no menu item " << text;
 }
+
+// Notifications as the desktop would show them; Open is the user clicking one.
+class RecordingSink : public NotificationSink {
+public:
+    bool Notify(const Notification& notification) override
+    {
+        shown.push_back(notification);
+        return true;
+    }
+    void Open(const QString& key) const { Opened(key); }
+    std::vector<Notification> shown;
+};
 
 class CallLogTabsTest : public RunningApp {
 protected:
@@ -360,8 +373,14 @@ TEST_F(CallLogTabsTest, DetailsDialogShowsTheEntryKeepsTheNoteAndTakesThePlayerF
     EXPECT_FALSE(fs::exists(note));
     EXPECT_TRUE(FindOnDisk(LogOnDisk(), "Long Talker")->note.empty());
 
+    EXPECT_TRUE(mail.Player()->PlayButton()->isEnabled());
+    mail.Player()->PlayOrPause();
+    ASSERT_EQ(mail.Player()->GetState(), State::Playing);
     dialog->Player()->PlayOrPause();
     EXPECT_EQ(dialog->Player()->GetState(), State::Playing);
+    mail.Player()->Tick();
+    EXPECT_EQ(mail.Player()->GetState(), State::Stopped) << "playing in the dialog ends the tab's playback";
+    EXPECT_TRUE(mail.Player()->PlayTo()->isEnabled());
     const std::uint32_t session = m_app->Lines().GetSharedAudioEngine().PlaybackSession();
     dialog->done(QDialog::Accepted);
     EXPECT_EQ(dialog->Player()->GetState(), State::Stopped) << "closing stops the playback";
@@ -424,6 +443,29 @@ TEST_F(CallLogTabsTest, VoiceMessageIsFoundPlayedAndArchived)
     EXPECT_TRUE(testing_support::ReadSoundFile(copy.string()).opened) << copy;
     EXPECT_TRUE(fs::exists(RecordingPath::ToLocalFile(message.recordingPath)));
     EXPECT_FALSE(player.PlayButton()->isEnabled()) << "nothing left to play";
+}
+
+TEST_F(CallLogTabsTest, MissedCallIsNotifiedAndTheNotificationOpensItsEntry)
+{
+    m_settings.Write(Settings::kVoicemailOn, 0);
+    MainWindow& window = Start();
+    auto sink = std::make_unique<RecordingSink>();
+    const RecordingSink& notifications = *sink;
+    m_app->Presence()->SetSink(std::move(sink));
+    TAPISIM_CALLER caller{ "5551234", "Ann <b>Lee</b>", 0, 2, 0 };
+    ASSERT_EQ(tapisimRing(0, &caller), TAPISIM_OK);
+    for (int step = 0; step < 40 && notifications.shown.empty(); ++step)
+        Advance(500);
+    ASSERT_EQ(notifications.shown.size(), 1u);
+    EXPECT_EQ(notifications.shown[0].summary, "Missed call");
+    EXPECT_EQ(notifications.shown[0].body, "From Ann <b>Lee</b>, 5551234") << "the caller's text as it came";
+
+    window.ShowTab(MainWindow::kContactsTab);
+    notifications.Open(notifications.shown[0].key);
+    EXPECT_EQ(window.CurrentTab(), MainWindow::kCallLogTab);
+    EXPECT_EQ(window.CallLogPage()->TypeLabel()->text(), "Missed");
+    ASSERT_NE(window.CallLogPage()->SelectedEntry(), nullptr);
+    EXPECT_EQ(window.CallLogPage()->SelectedEntry()->callerName, "Ann <b>Lee</b>");
 }
 
 } // namespace

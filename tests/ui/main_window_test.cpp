@@ -143,4 +143,35 @@ TEST_F(MainWindowTest, WindowStateIsSavedOnCloseAndReadAtTheNextStart)
     EXPECT_TRUE(again.SearchField()->text().isEmpty()) << "the search starts empty";
 }
 
+// File > "Import ..." and "Export ...": the chosen vCard file, the tree refilled, the outcome told.
+TEST_F(MainWindowTest, ImportAndExportExchangeContactsWithAVCardFile)
+{
+    testing_support::WriteBytes(m_dir / "cards.vcf",
+        "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Lee;Ann;;;\r\nFN:Ann Lee\r\nTEL;TYPE=CELL:5559876\r\nEND:VCARD\r\n"
+        "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:<b>Bob</b>\r\nEND:VCARD\r\n"
+        "BEGIN:VCARD\r\nVERSION:3.0\r\nNOTE:nobody\r\nEND:VCARD\r\n");
+    MainWindow& window = Start();
+    MainWindow::FileChoice choice;
+    window.SetFileChooser([&choice](bool) { return choice; });
+    window.RunCommand(MainWindow::kImport);
+    EXPECT_TRUE(m_prompter.messages.empty()) << "a cancelled choice does nothing";
+
+    choice.path = QString::fromStdString((m_dir / "cards.vcf").string());
+    window.RunCommand(MainWindow::kImport);
+    ASSERT_EQ(m_prompter.messages.size(), 1u);
+    EXPECT_NE(m_prompter.messages[0].text.find("2 contacts added"), std::string::npos) << m_prompter.messages[0].text;
+    EXPECT_NE(m_prompter.messages[0].text.find("Card 3 (line 11): the card has no name and no number"), std::string::npos)
+        << m_prompter.messages[0].text;
+    EXPECT_EQ(m_prompter.messages[0].icon, Prompter::Icon::Exclamation);
+    EXPECT_EQ(window.Contacts()->Model()->ShownCount(), 2u);
+    EXPECT_NE(testing_support::ReadBytes(m_dir / "KestriumContacts200.csv").find("5559876"), std::string::npos);
+
+    choice.path = QString::fromStdString((m_dir / "out.vcf").string());
+    choice.vcard3 = true;
+    window.RunCommand(MainWindow::kExport);
+    const std::string exported = testing_support::ReadBytes(m_dir / "out.vcf");
+    EXPECT_NE(exported.find("VERSION:3.0"), std::string::npos);
+    EXPECT_NE(exported.find("5559876"), std::string::npos);
+}
+
 } // namespace

@@ -189,9 +189,8 @@ void MainWindow::SetupMenuBar()
 {
     m_menuBar = new QMenuBar(this);
     QMenu* file = m_menuBar->addMenu("&File");
-    // Nothing is imported or exported yet: the two items are there but cannot be chosen.
-    file->addAction("Import ...")->setEnabled(false);
-    file->addAction("Export ...")->setEnabled(false);
+    connect(file->addAction("Import ..."), &QAction::triggered, this, [this] { RunCommand(kImport); });
+    connect(file->addAction("Export ..."), &QAction::triggered, this, [this] { RunCommand(kExport); });
     file->addSeparator();
     connect(file->addAction("Exit"), &QAction::triggered, this, [this] { RunCommand(kExit); });
     // The about box sits in the Help menu: a Linux window has no system menu of its own.
@@ -603,11 +602,42 @@ bool MainWindow::IsCallLogTabCurrent() const
 void MainWindow::ShowMissedCount(std::size_t count)
 {
     m_missedCount->setText(QString::number(qulonglong(count)));
+    if (count != m_missedShown) {
+        m_missedShown = count;
+        emit countsShown(m_missedShown, m_unreadShown);
+    }
 }
 
 void MainWindow::ShowUnreadCount(std::size_t count)
 {
     m_voiceMailCount->setText(QString::number(qulonglong(count)));
+    if (count != m_unreadShown) {
+        m_unreadShown = count;
+        emit countsShown(m_missedShown, m_unreadShown);
+    }
+}
+
+void MainWindow::CallLogged(std::size_t position)
+{
+    emit callLogged(position);
+}
+
+void MainWindow::OpenCallLogEntry(std::size_t position)
+{
+    showNormal();
+    raise();
+    activateWindow();
+    const CallLogEntry* entry = m_callLogStore.GetAt(position);
+    if (!entry)
+        return;
+    if (entry->type == kCallTypeVoicemail) {
+        ShowTab(kVoiceMailTab);
+        m_voiceMail->SelectPosition(position);
+        return;
+    }
+    m_callLog->SetFilter(entry->type == kCallTypeMissed ? kCallTypeMissed : CallLogStore::kFilterAll);
+    ShowTab(kCallLogTab);
+    m_callLog->SelectPosition(position);
 }
 
 void MainWindow::RefreshCallDisplay()

@@ -3,10 +3,13 @@
 #include "telephony/main_window_link.h"
 #include "ui/panels/call_log_context.h"
 
+#include <QString>
+
 #include <QWidget>
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 struct AppSettings;
@@ -99,6 +102,7 @@ public:
     CallTreeView* CallTree() override;
     void RefillCallLists() override;
     void RefreshKeypad() override;
+    void CallLogged(std::size_t position) override;
 
     bool FollowsSelection() const override;
     bool IsCallLogTabCurrent() const override;
@@ -106,6 +110,20 @@ public:
     void ShowUnreadCount(std::size_t count) override;
     void RefreshCallDisplay() override;
     void SaveToContact(const ContactRecord& record) override;
+
+    // Brings the window up with the call log entry at `position` selected: a voice message on the
+    // Voice Mail tab, a missed call under "Missed", anything else under "All".
+    void OpenCallLogEntry(std::size_t position);
+
+    // The vCard file File > "Import ..." reads or "Export ..." writes (empty when the user
+    // cancels), and whether an export is vCard 3.0. The window asks with file dialogs; tests
+    // answer for the user.
+    struct FileChoice {
+        QString path;
+        bool vcard3 = false;
+    };
+    using FileChooser = std::function<FileChoice(bool forExport)>;
+    void SetFileChooser(FileChooser chooser) { m_chooseFile = std::move(chooser); }
 
     // Runs a command by its identifier, as its button, menu item or pop-up item does.
     void RunCommand(int command);
@@ -131,6 +149,9 @@ public:
 
 signals:
     void closed();
+    // A finished call was logged; the counters of missed calls and new messages changed.
+    void callLogged(qulonglong position);
+    void countsShown(qulonglong missed, qulonglong unread);
     // The "Setup ..." and "PBX Control" buttons; the application runs the dialogs.
     void setupRequested();
     void pbxControlRequested();
@@ -186,6 +207,10 @@ private:
     void PressEnter();
     void UpdateSearchButtons();
     void SelectContactsTab();
+    void ImportContacts();
+    void ExportContacts();
+    void ShowExchangeResult(const struct ContactExchangeResult& result);
+    FileChoice AskForFile(bool forExport);
     void TypeFromKeypad(const QString& text);
 
     LineManager& m_lines;
@@ -193,6 +218,9 @@ private:
     RedialStore& m_redial;
     SettingsStore& m_settings;
     Prompter& m_prompter;
+    FileChooser m_chooseFile;
+    std::size_t m_missedShown = 0;
+    std::size_t m_unreadShown = 0;
     bool m_ready = false;
     bool m_keypadTyping = false;
 

@@ -28,11 +28,18 @@
 #include <QTreeView>
 #include <QTreeWidget>
 
+#include <QFileDialog>
+
 #include <memory>
+#include <string>
 
 namespace {
 
 constexpr const char* kTitle = "Kestrium";
+constexpr const char* kVCard4Filter = "vCard 4.0 (*.vcf)";
+constexpr const char* kVCard3Filter = "vCard 3.0 (*.vcf)";
+// A long list of refused cards is cut in the message box; the rest is counted.
+constexpr std::size_t kProblemsShown = 12;
 
 } // namespace
 
@@ -60,6 +67,12 @@ void MainWindow::RunCommand(int command)
         return;
     case kExit:
         close();
+        return;
+    case kImport:
+        ImportContacts();
+        return;
+    case kExport:
+        ExportContacts();
         return;
     case kRecord:
         Record();
@@ -403,4 +416,50 @@ void MainWindow::closeEvent(QCloseEvent* event)
     m_ready = false;
     event->accept();
     emit closed();
+}
+
+void MainWindow::ImportContacts()
+{
+    const FileChoice choice = AskForFile(false);
+    if (!choice.path.isEmpty())
+        ShowExchangeResult(m_contacts->ImportContacts(choice.path.toStdString()));
+}
+
+void MainWindow::ExportContacts()
+{
+    const FileChoice choice = AskForFile(true);
+    if (!choice.path.isEmpty())
+        ShowExchangeResult(
+            m_contacts->ExportContacts(choice.path.toStdString(), choice.vcard3 ? VCardVersion::V3 : VCardVersion::V4));
+}
+
+// The summary, then the problems (names from the file, shown as plain text).
+void MainWindow::ShowExchangeResult(const ContactExchangeResult& result)
+{
+    std::string text = result.summary;
+    for (std::size_t i = 0; i < result.problems.size() && i < kProblemsShown; ++i)
+        text += (i == 0 ? "\n\n" : "\n") + result.problems[i];
+    if (result.problems.size() > kProblemsShown)
+        text += "\n... and " + std::to_string(result.problems.size() - kProblemsShown) + " more.";
+    const Prompter::Icon icon = !result.fileOk   ? Prompter::Icon::Stop
+        : result.problems.empty()                ? Prompter::Icon::Information
+                                                 : Prompter::Icon::Exclamation;
+    m_prompter.ShowMessage(text, kTitle, icon);
+}
+
+MainWindow::FileChoice MainWindow::AskForFile(bool forExport)
+{
+    if (m_chooseFile)
+        return m_chooseFile(forExport);
+    FileChoice choice;
+    if (!forExport) {
+        choice.path = QFileDialog::getOpenFileName(this, tr("Import contacts"), QString(),
+            tr("vCard files (*.vcf *.vcard *.VCF);;All files (*)"));
+        return choice;
+    }
+    QString filter = kVCard4Filter;
+    choice.path = QFileDialog::getSaveFileName(this, tr("Export contacts"), "contacts.vcf",
+        QString(kVCard4Filter) + ";;" + kVCard3Filter, &filter);
+    choice.vcard3 = filter == kVCard3Filter;
+    return choice;
 }

@@ -176,6 +176,15 @@ void CallLogPanel::MarkMissedViewed()
     m_context.window.ShowMissedCount(m_context.store.CountUnseenMissed(m_context.settings));
 }
 
+void CallLogPanel::SelectPosition(std::size_t position)
+{
+    const int row = m_model->RowOf(position);
+    if (row < 0)
+        return;
+    m_list->setCurrentIndex(m_model->index(row, 0));
+    m_list->scrollTo(m_list->currentIndex());
+}
+
 const CallLogEntry* CallLogPanel::SelectedEntry() const
 {
     const std::optional<std::size_t> position = m_model->Position(m_list->currentIndex().row());

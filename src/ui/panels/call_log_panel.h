@@ -45,6 +45,8 @@ public:
     // shows the unseen ones.
     void MarkMissedViewed();
 
+    // Selects the entry at this store position where the list shows it, as a click would.
+    void SelectPosition(std::size_t position);
     // The Call action for the selected entry; false when nothing is selected.
     bool CallSelected();
     bool SelectedIsCallable() const;

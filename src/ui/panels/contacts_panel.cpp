@@ -1,5 +1,6 @@
 #include "ui/panels/contacts_panel.h"
 
+#include "app/data_folder.h"
 #include "app/prompter.h"
 #include "store/contact_store.h"
 #include "store/redial_store.h"
@@ -254,6 +255,19 @@ bool ContactsPanel::DialFromContacts(const std::string& name, const std::string&
     if (m_searchBox.updateButtons)
         m_searchBox.updateButtons();
     return placed;
+}
+
+ContactExchangeResult ContactsPanel::ImportContacts(const std::filesystem::path& file)
+{
+    ContactExchangeResult result = ::ImportContacts(file, m_contacts, m_lines.DataFolder());
+    FillContactTree(true);
+    UpdateSpeedButtons();
+    return result;
+}
+
+ContactExchangeResult ContactsPanel::ExportContacts(const std::filesystem::path& file, VCardVersion version) const
+{
+    return ContactExchange::ExportFile(file, m_contacts, version);
 }
 
 void ContactsPanel::NewContact()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/contact_exchange.h"
 #include "store/contact_record.h"
 
 #include <QIcon>
@@ -66,6 +67,10 @@ public:
 
     // The commands of the tree's, the group label's and the speed buttons' menus.
     void NewContact();
+    // The contact list exchanged with a vCard file; an import saves what it changed and refills
+    // the tree.
+    ContactExchangeResult ImportContacts(const std::filesystem::path& file);
+    ContactExchangeResult ExportContacts(const std::filesystem::path& file, VCardVersion version) const;
     // The contact editor on a new contact filled in from `record`; on OK it is added and saved.
     void NewContactFrom(ContactRecord record);
     void EditContact();

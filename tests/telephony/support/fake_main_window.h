@@ -18,6 +18,7 @@ public:
     }
     CallTreeView* CallTree() override { return &tree; }
     void RefillCallLists() override { ++refills; }
+    void CallLogged(std::size_t position) override { logged.push_back(position); }
     void RefreshKeypad() override { ++keypadRefreshes; }
 
     bool ready = true;
@@ -26,5 +27,6 @@ public:
     int refills = 0;
     int keypadRefreshes = 0;
     std::vector<int> shownTabs;
+    std::vector<std::size_t> logged;
     FakeCallTree tree;
 };
