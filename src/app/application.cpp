@@ -194,11 +194,7 @@ int Application::Exec()
 void Application::ShowOnDesktop()
 {
     MainWindow* window = m_window.get();
-    DesktopPresence::Actions actions{ [window] {
-                                         window->showNormal();
-                                         window->raise();
-                                         window->activateWindow();
-                                     },
+    DesktopPresence::Actions actions{ [window] { window->BringToFront(); },
         [window] { window->close(); }, [window](std::size_t position) { window->OpenCallLogEntry(position); } };
     m_presence = std::make_unique<DesktopPresence>(m_callLog, actions, std::make_unique<DesktopNotifications>());
     DesktopPresence* presence = m_presence.get();

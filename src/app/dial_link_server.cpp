@@ -1,10 +1,10 @@
 #include "app/dial_link_server.h"
 
 #include "telephony/line_manager.h"
+#include "ui/main/main_window.h"
 
 #include <QLocalSocket>
 #include <QTimer>
-#include <QWidget>
 
 #include <sys/stat.h>
 
@@ -29,7 +29,7 @@ bool IsSocketFile(const std::string& path)
 
 } // namespace
 
-DialLinkServer::DialLinkServer(LineManager& lines, QWidget& window)
+DialLinkServer::DialLinkServer(LineManager& lines, MainWindow& window)
     : m_lines(lines)
     , m_window(window)
 {
@@ -86,9 +86,7 @@ std::string DialLinkServer::Run(const AppCommand& command)
 {
     switch (command.kind) {
     case AppCommand::Kind::Show:
-        m_window.showNormal();
-        m_window.raise();
-        m_window.activateWindow();
+        m_window.BringToFront();
         return std::string(kestrium_dial::kShownReply);
     case AppCommand::Kind::Dial:
         if (!m_lines.GetLineSlot(m_lines.GetDefaultLine()).IsOpen())

@@ -9,7 +9,7 @@
 
 class LineManager;
 class QLocalSocket;
-class QWidget;
+class MainWindow;
 
 // Kestrium's own socket (tools/app_link.h), where kestrium-dial hands over the tel: and callto:
 // links the desktop gives it. A link is dialled on the default line exactly as another
@@ -22,7 +22,7 @@ public:
     static constexpr qint64 kMaxCommandBytes = 1024;
     static constexpr int kCommandDeadlineMs = 2000;
 
-    DialLinkServer(LineManager& lines, QWidget& window);
+    DialLinkServer(LineManager& lines, MainWindow& window);
 
     // Starts serving; false with a reason when XDG_RUNTIME_DIR is not set or another Kestrium
     // serves the socket already.
@@ -34,6 +34,6 @@ private:
     std::string Run(const kestrium_dial::AppCommand& command);
 
     LineManager& m_lines;
-    QWidget& m_window;
+    MainWindow& m_window;
     QLocalServer m_server;
 };

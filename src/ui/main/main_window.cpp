@@ -622,11 +622,16 @@ void MainWindow::CallLogged(std::size_t position)
     emit callLogged(position);
 }
 
-void MainWindow::OpenCallLogEntry(std::size_t position)
+void MainWindow::BringToFront()
 {
     showNormal();
     raise();
     activateWindow();
+}
+
+void MainWindow::OpenCallLogEntry(std::size_t position)
+{
+    BringToFront();
     const CallLogEntry* entry = m_callLogStore.GetAt(position);
     if (!entry)
         return;

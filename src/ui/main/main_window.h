@@ -111,6 +111,8 @@ public:
     void RefreshCallDisplay() override;
     void SaveToContact(const ContactRecord& record) override;
 
+    // Shows the window (restored when minimised) in front of the others.
+    void BringToFront();
     // Brings the window up with the call log entry at `position` selected: a voice message on the
     // Voice Mail tab, a missed call under "Missed", anything else under "All".
     void OpenCallLogEntry(std::size_t position);
