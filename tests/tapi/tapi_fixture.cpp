@@ -25,7 +25,9 @@ void PhoneCallback(DWORD device, DWORD message, DWORD_PTR instance, DWORD_PTR p1
 void TapiFixture::SetUp()
 {
     ASSERT_EQ(tapisimUseManualClock(1), TAPISIM_OK);
-    ASSERT_EQ(tapisimConfigure(nullptr), TAPISIM_OK);
+    const std::string configuration = Configuration();
+    ASSERT_EQ(tapisimConfigure(configuration.empty() ? nullptr : configuration.c_str()), TAPISIM_OK)
+        << tapisimLastError();
     g_fixture = this;
     g_sink = &m_received;
     LINEINITIALIZEEXPARAMS params{};

@@ -25,6 +25,8 @@ class TapiFixture : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
+    // The exchange's configuration text for the test; null: the built-in device set.
+    virtual std::string Configuration() const { return {}; }
 
     // Advances the clock and runs the queued callbacks; returns what arrived.
     std::vector<Received> Pump(DWORD ms = 0);
