@@ -9,17 +9,46 @@ namespace {
 
 using sip_test::Sipp;
 
-// SIPp's side of an answered call: ringing, the answer, `media` while talking, then its BYE.
-std::string AnsweringScenario(const std::string& media)
+const char* kWaitForBye = R"(  <recv request="BYE"/>
+  <send><![CDATA[
+SIP/2.0 200 OK
+[last_Via:]
+[last_From:]
+[last_To:]
+[last_Call-ID:]
+[last_CSeq:]
+Content-Length: 0
+
+]]></send>
+)";
+
+const char* kSendBye = R"(  <send retrans="500"><![CDATA[
+BYE [$contact] SIP/2.0
+Via: SIP/2.0/[transport] [local_ip]:[local_port];branch=[branch]
+From: <sip:sipp@[local_ip]:[local_port]>;tag=[pid]SIPpTag01[call_number]
+To:[$caller]
+[last_Call-ID:]
+CSeq: 2 BYE
+Max-Forwards: 70
+Content-Length: 0
+
+]]></send>
+  <recv response="200" crlf="true"/>
+)";
+
+// SIPp's side of an answered call: ringing, the answer, `media` while talking, then its BYE (or,
+// with `weHangUp`, it waits for ours).
+std::string AnsweringScenario(const std::string& media, bool weHangUp = false)
 {
-    return R"(<?xml version="1.0" encoding="ISO-8859-1" ?>
-<scenario name="answer">
-  <recv request="INVITE" crlf="true">
+    const std::string remember = weHangUp ? "" : R"(
     <action>
       <ereg regexp=".*" search_in="hdr" header="From:" assign_to="caller"/>
       <ereg regexp="sip:[^>]*" search_in="hdr" header="Contact:" assign_to="contact"/>
     </action>
-  </recv>
+  )";
+    return R"(<?xml version="1.0" encoding="ISO-8859-1" ?>
+<scenario name="answer">
+  <recv request="INVITE" crlf="true">)" + remember + R"(</recv>
   <send><![CDATA[
 SIP/2.0 180 Ringing
 [last_Via:]
@@ -46,21 +75,7 @@ Content-Length: [len]
         + R"(]]></send>
   <recv request="ACK" crlf="true"/>
 )" + media
-        + R"(
-  <send retrans="500"><![CDATA[
-BYE [$contact] SIP/2.0
-Via: SIP/2.0/[transport] [local_ip]:[local_port];branch=[branch]
-From: <sip:sipp@[local_ip]:[local_port]>;tag=[pid]SIPpTag01[call_number]
-To:[$caller]
-[last_Call-ID:]
-CSeq: 2 BYE
-Max-Forwards: 70
-Content-Length: 0
-
-]]></send>
-  <recv response="200" crlf="true"/>
-</scenario>
-)";
+        + (weHangUp ? kWaitForBye : kSendBye) + "</scenario>\n";
 }
 
 std::string PlayPcap(const std::string& file, unsigned thenWaitMs)
@@ -69,7 +84,119 @@ std::string PlayPcap(const std::string& file, unsigned thenWaitMs)
         + std::to_string(thenWaitMs) + "\"/>\n";
 }
 
-class SipCalls : public SipFixture { };
+// SIPp refuses the call with `code`.
+std::string RefusingScenario(int code)
+{
+    return R"(<?xml version="1.0" encoding="ISO-8859-1" ?>
+<scenario name="refuse">
+  <recv request="INVITE" crlf="true"/>
+  <send><![CDATA[
+SIP/2.0 )" + std::to_string(code)
+        + R"( Refused
+[last_Via:]
+[last_From:]
+[last_To:];tag=[pid]SIPpTag01[call_number]
+[last_Call-ID:]
+[last_CSeq:]
+Content-Length: 0
+
+]]></send>
+  <recv request="ACK" crlf="true"/>
+</scenario>
+)";
+}
+
+// SIPp calls line 5 as "Alice Example" 2125550100; `afterRinging` is what it does once it rang.
+std::string CallingScenario(const std::string& afterRinging)
+{
+    return R"(<?xml version="1.0" encoding="ISO-8859-1" ?>
+<scenario name="call">
+  <send retrans="500"><![CDATA[
+INVITE sip:kestrium@[remote_ip]:[remote_port] SIP/2.0
+Via: SIP/2.0/[transport] [local_ip]:[local_port];branch=z9hG4bK-[pid]-invite
+From: "Alice Example" <sip:2125550100@[local_ip]:[local_port]>;tag=[pid]SIPpTag00[call_number]
+To: <sip:kestrium@[remote_ip]:[remote_port]>
+Call-ID: [call_id]
+CSeq: 1 INVITE
+Contact: <sip:sipp@[local_ip]:[local_port]>
+Max-Forwards: 70
+Content-Type: application/sdp
+Content-Length: [len]
+
+)" + sip_test::SippSdp()
+        + R"(]]></send>
+  <recv response="100" optional="true"/>
+  <recv response="180"/>
+)" + afterRinging
+        + "</scenario>\n";
+}
+
+const char* kAnsweredThenTone = R"(
+  <recv response="200" rtd="true"/>
+  <send><![CDATA[
+ACK sip:kestrium@[remote_ip]:[remote_port] SIP/2.0
+Via: SIP/2.0/[transport] [local_ip]:[local_port];branch=[branch]
+From: "Alice Example" <sip:2125550100@[local_ip]:[local_port]>;tag=[pid]SIPpTag00[call_number]
+[last_To:]
+Call-ID: [call_id]
+CSeq: 1 ACK
+Max-Forwards: 70
+Content-Length: 0
+
+]]></send>
+  <nop><action><exec play_pcap_audio="TONE"/></action></nop>
+  <pause milliseconds="1300"/>
+  <send retrans="500"><![CDATA[
+BYE sip:kestrium@[remote_ip]:[remote_port] SIP/2.0
+Via: SIP/2.0/[transport] [local_ip]:[local_port];branch=[branch]
+From: "Alice Example" <sip:2125550100@[local_ip]:[local_port]>;tag=[pid]SIPpTag00[call_number]
+[last_To:]
+Call-ID: [call_id]
+CSeq: 2 BYE
+Max-Forwards: 70
+Content-Length: 0
+
+]]></send>
+  <recv response="200"/>
+)";
+
+const char* kGivesUp = R"(
+  <pause milliseconds="600"/>
+  <send><![CDATA[
+CANCEL sip:kestrium@[remote_ip]:[remote_port] SIP/2.0
+Via: SIP/2.0/[transport] [local_ip]:[local_port];branch=z9hG4bK-[pid]-invite
+From: "Alice Example" <sip:2125550100@[local_ip]:[local_port]>;tag=[pid]SIPpTag00[call_number]
+To: <sip:kestrium@[remote_ip]:[remote_port]>
+Call-ID: [call_id]
+CSeq: 1 CANCEL
+Max-Forwards: 70
+Content-Length: 0
+
+]]></send>
+  <recv response="200"/>
+  <recv response="487"/>
+  <send><![CDATA[
+ACK sip:kestrium@[remote_ip]:[remote_port] SIP/2.0
+Via: SIP/2.0/[transport] [local_ip]:[local_port];branch=z9hG4bK-[pid]-invite
+From: "Alice Example" <sip:2125550100@[local_ip]:[local_port]>;tag=[pid]SIPpTag00[call_number]
+[last_To:]
+Call-ID: [call_id]
+CSeq: 1 ACK
+Max-Forwards: 70
+Content-Length: 0
+
+]]></send>
+)";
+
+std::string Replace(std::string text, const std::string& what, const std::string& with)
+{
+    return text.replace(text.find(what), what.size(), with);
+}
+
+class SipCalls : public SipFixture {
+protected:
+    std::vector<std::string> Client() const { return { "127.0.0.1:" + std::to_string(m_line1Port) }; }
+};
 
 // The far end answers, sends 1 s of a 1200 Hz tone and the digit 1 as a telephone event, and hangs
 // up: ring back, connected, the tone and the digit in our recording, then disconnected (normal).
@@ -101,6 +228,129 @@ TEST_F(SipCalls, OutgoingCallConnectsCarriesTheFarEndsToneAndDigitAndEndsWithIts
     EXPECT_EQ(lineDrop(call, nullptr, 0) > 0, true);
     Pump();
     EXPECT_EQ(CallState(call), DWORD(LINECALLSTATE_IDLE));
+}
+
+// We play a 700 Hz tone into the line's wave-out device and send the digit 5; SIPp echoes our RTP,
+// so both come back to our wave-in: what we send reaches the far end.
+TEST_F(SipCalls, OurWaveOutAudioAndDigitsReachTheFarEnd)
+{
+    Sipp sipp;
+    ASSERT_TRUE(sipp.Start(m_dir.Path(), AnsweringScenario("  <pause milliseconds=\"2600\"/>\n"), m_sippPort,
+        { "-rtp_echo" }));
+    const HLINE line = OpenLine(kLine1);
+    std::vector<std::int16_t>& heard = Record(line);
+    HCALL call = 0;
+    ASSERT_GT(MakeCall(line, call, "5551234"), 0);
+    ASSERT_TRUE(RunUntil([&] { return CallState(call) == LINECALLSTATE_CONNECTED; }, 5000));
+    const std::size_t connectedAt = heard.size();
+    PlayTone(line, 700);
+    Run(1000);
+    m_outputs.back()->Stop();
+    Run(200);
+    ASSERT_EQ(GenerateDigits(call, "5"), 0);
+    RunWhile(sipp, 8000);
+    EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log();
+    const std::vector<std::int16_t> talk(heard.begin() + long(connectedAt), heard.end());
+    double best = 0;
+    for (unsigned from = 0; from + 400 < talk.size() / 8; from += 100)
+        best = std::max(best, ShareOf(Slice(talk, from, 400), 700));
+    EXPECT_GT(best, 0.8) << "our tone came back from the far end";
+    EXPECT_EQ(DigitsIn(talk), "5") << "the telephone event came back";
+    EXPECT_TRUE(Saw(call, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL));
+}
+
+struct Refusal {
+    const char* name;
+    int code;
+    DWORD state;
+    DWORD mode;
+};
+
+void PrintTo(const Refusal& refusal, std::ostream* out)
+{
+    *out << refusal.name;
+}
+
+class SipRefusals : public SipCalls, public ::testing::WithParamInterface<Refusal> { };
+
+// The far end's final answer is the call state the program already handles.
+TEST_P(SipRefusals, FinalAnswerBecomesTheCallState)
+{
+    const Refusal refusal = GetParam();
+    Sipp sipp;
+    ASSERT_TRUE(sipp.Start(m_dir.Path(), RefusingScenario(refusal.code), m_sippPort));
+    const HLINE line = OpenLine(kLine1);
+    HCALL call = 0;
+    ASSERT_GT(MakeCall(line, call, "5551234"), 0);
+    RunWhile(sipp, 5000);
+    EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log();
+    Run(100);
+    EXPECT_TRUE(Saw(call, refusal.state, refusal.mode));
+    EXPECT_FALSE(Saw(call, LINECALLSTATE_CONNECTED));
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, SipRefusals,
+    ::testing::Values(Refusal{ "Busy486", 486, LINECALLSTATE_BUSY, LINEBUSYMODE_STATION },
+        Refusal{ "NoAnswer480", 480, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NOANSWER },
+        Refusal{ "BadAddress404", 404, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_BADADDRESS },
+        Refusal{ "Declined603", 603, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_REJECT }),
+    [](const ::testing::TestParamInfo<Refusal>& info) { return info.param.name; });
+
+// SIPp answers but never sends audio: after the line's RTP time-out (2 s here) the call ends.
+TEST_F(SipCalls, FarEndThatFallsSilentIsHungUp)
+{
+    Sipp sipp;
+    ASSERT_TRUE(sipp.Start(m_dir.Path(), AnsweringScenario("", true), m_sippPort));
+    const HLINE line = OpenLine(kLine1);
+    HCALL call = 0;
+    ASSERT_GT(MakeCall(line, call, "5551234"), 0);
+    RunWhile(sipp, 8000);
+    EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log() << "SIPp got our BYE";
+    EXPECT_TRUE(Saw(call, LINECALLSTATE_CONNECTED));
+    EXPECT_TRUE(Saw(call, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_UNREACHABLE));
+}
+
+// SIPp calls line 5: the call offers with the caller's name and number, we answer, SIPp's tone
+// reaches our recording, and its BYE ends the call.
+TEST_F(SipCalls, IncomingCallRingsWithCallerIdIsAnsweredAndRecordsTheCallersAudio)
+{
+    sip_test::WriteRtpPcap(m_dir / "tone.pcap", Tone(900, 1000));
+    Sipp sipp;
+    const HLINE line = OpenLine(kLine1);
+    std::vector<std::int16_t>& heard = Record(line);
+    ASSERT_TRUE(sipp.Start(m_dir.Path(),
+        CallingScenario(Replace(kAnsweredThenTone, "TONE", (m_dir / "tone.pcap").string())), m_sippPort, Client()));
+    ASSERT_TRUE(RunUntil([&] { return NewCallOn(line) != 0; }, 5000)) << sipp.Log();
+    const HCALL call = NewCallOn(line);
+    EXPECT_TRUE(Saw(call, LINECALLSTATE_OFFERING));
+    EXPECT_EQ(CallerOf(call), std::make_pair(std::string("2125550100"), std::string("Alice Example")));
+    Run(500); // it rings
+    heard.clear();
+    ASSERT_GT(lineAnswer(call, nullptr, 0), 0);
+    RunWhile(sipp, 8000);
+    EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log();
+    EXPECT_TRUE(Saw(call, LINECALLSTATE_CONNECTED));
+    EXPECT_TRUE(Saw(call, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL));
+    double best = 0;
+    for (unsigned from = 0; from + 500 < heard.size() / 8; from += 100)
+        best = std::max(best, ShareOf(Slice(heard, from, 500), 900));
+    EXPECT_GT(best, 0.8);
+}
+
+// A caller who gives up (CANCEL) before we answer: the offered call simply ends, a missed call.
+TEST_F(SipCalls, CallerWhoCancelsLeavesAMissedCall)
+{
+    Sipp sipp;
+    const HLINE line = OpenLine(kLine1);
+    ASSERT_TRUE(sipp.Start(m_dir.Path(), CallingScenario(kGivesUp), m_sippPort, Client()));
+    RunWhile(sipp, 5000);
+    EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log();
+    Run(100);
+    const HCALL call = NewCallOn(line);
+    ASSERT_NE(call, 0u);
+    EXPECT_TRUE(Saw(call, LINECALLSTATE_OFFERING));
+    EXPECT_TRUE(Saw(call, LINECALLSTATE_IDLE));
+    EXPECT_FALSE(Saw(call, LINECALLSTATE_CONNECTED));
 }
 
 } // namespace

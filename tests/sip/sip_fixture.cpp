@@ -173,3 +173,20 @@ std::string SipFixture::LineList()
     return tapisimCommand("list", reply.data(), static_cast<DWORD>(reply.size())) == TAPISIM_OK ? reply.c_str()
                                                                                                : std::string();
 }
+
+LONG SipFixture::GenerateDigits(HCALL call, const char* digits)
+{
+    return lineGenerateDigitsA(call, LINEDIGITMODE_DTMF, digits, 0);
+}
+
+std::pair<std::string, std::string> SipFixture::CallerOf(HCALL call)
+{
+    std::vector<unsigned char> buffer(sizeof(LINECALLINFO) + 1024, 0);
+    auto* info = reinterpret_cast<LINECALLINFO*>(buffer.data());
+    info->dwTotalSize = static_cast<DWORD>(buffer.size());
+    EXPECT_EQ(lineGetCallInfoA(call, info), 0);
+    const auto text = [&](DWORD size, DWORD offset) {
+        return size ? std::string(reinterpret_cast<const char*>(buffer.data() + offset), size - 1) : std::string();
+    };
+    return { text(info->dwCallerIDSize, info->dwCallerIDOffset), text(info->dwCallerIDNameSize, info->dwCallerIDNameOffset) };
+}

@@ -23,7 +23,7 @@ protected:
     SipFixture();
     std::string Configuration() const override;
     // Keys added to the first SIP line's section (registration tests).
-    virtual std::string Line1Account() const { return "register = no\n"; }
+    virtual std::string Line1Account() const { return "register = no\nrtp-timeout = 2\n"; }
 
     // Moves the clock `ms` in real time and dispatches what arrives.
     void Run(DWORD ms);
@@ -39,6 +39,9 @@ protected:
     // Plays a tone down the line through its wave-out device from now on.
     void PlayTone(HLINE line, double frequency);
     std::string LineList();
+    LONG GenerateDigits(HCALL call, const char* digits);
+    // The caller id (number, name) of a call's LINECALLINFO.
+    std::pair<std::string, std::string> CallerOf(HCALL call);
 
     testing_support::TempDir m_dir;
     std::uint16_t m_line1Port;

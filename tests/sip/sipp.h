@@ -21,7 +21,8 @@ public:
     Sipp(const Sipp&) = delete;
     Sipp& operator=(const Sipp&) = delete;
 
-    // Writes the scenario and starts `sipp` with it on 127.0.0.1:`port` (plus `extra` arguments).
+    // Writes the scenario and starts `sipp` with it on 127.0.0.1:`port` (plus `extra` arguments;
+    // a client scenario names the host and port it calls there).
     bool Start(const std::filesystem::path& folder, const std::string& scenario, std::uint16_t port,
         const std::vector<std::string>& extra = {});
     // True while it runs; once it ended, ExitCode() tells how (0: every call as the scenario said).
