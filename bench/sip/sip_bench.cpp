@@ -2,14 +2,14 @@
 // process over the loopback, each callee recording GSM 6.10 to a file while the caller plays a
 // tone; then the delay from a caller's wave-out to the callee's wave-in at 0 % loss.
 //   sip_bench [seconds]
+#include "sipp.h"
+
 #include "audio/wave_recorder.h"
 #include "platform/wave_devices.h"
 #include "tapi.h"
 #include "tapisim.h"
 
-#include <netinet/in.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -38,18 +38,6 @@ void Callback(DWORD device, DWORD message, DWORD_PTR, DWORD_PTR, DWORD_PTR p2, D
         g_offered.push_back(static_cast<HCALL>(p2));
 }
 
-std::uint16_t FreePort()
-{
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
 
 DWORD DeviceId(HLINE line, const char* deviceClass)
 {
@@ -87,7 +75,7 @@ int main(int argc, char** argv)
     std::vector<std::uint16_t> ports;
     std::string config;
     for (int i = 0; i < 2 * kCalls; ++i) {
-        ports.push_back(FreePort());
+        ports.push_back(sip_test::FreePort());
         config += "[line]\nname = SIP " + std::to_string(i) + "\nkind = sip\nuser = line" + std::to_string(i)
             + "\ndomain = 127.0.0.1\nlocal-address = 127.0.0.1\nlocal-port = " + std::to_string(ports.back())
             + "\nregister = no\n";

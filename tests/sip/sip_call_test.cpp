@@ -9,18 +9,7 @@ namespace {
 
 using sip_test::Sipp;
 
-const char* kWaitForBye = R"(  <recv request="BYE"/>
-  <send><![CDATA[
-SIP/2.0 200 OK
-[last_Via:]
-[last_From:]
-[last_To:]
-[last_Call-ID:]
-[last_CSeq:]
-Content-Length: 0
-
-]]></send>
-)";
+const std::string kWaitForBye = "  <recv request=\"BYE\"/>\n" + sip_test::SippReply("200 OK", "", "", false);
 
 const char* kSendBye = R"(  <send retrans="500"><![CDATA[
 BYE [$contact] SIP/2.0
@@ -48,34 +37,12 @@ std::string AnsweringScenario(const std::string& media, bool weHangUp = false)
   )";
     return R"(<?xml version="1.0" encoding="ISO-8859-1" ?>
 <scenario name="answer">
-  <recv request="INVITE" crlf="true">)" + remember + R"(</recv>
-  <send><![CDATA[
-SIP/2.0 180 Ringing
-[last_Via:]
-[last_From:]
-[last_To:];tag=[pid]SIPpTag01[call_number]
-[last_Call-ID:]
-[last_CSeq:]
-Content-Length: 0
-
-]]></send>
-  <pause milliseconds="300"/>
-  <send retrans="500"><![CDATA[
-SIP/2.0 200 OK
-[last_Via:]
-[last_From:]
-[last_To:];tag=[pid]SIPpTag01[call_number]
-[last_Call-ID:]
-[last_CSeq:]
-Contact: <sip:sipp@[local_ip]:[local_port]>
-Content-Type: application/sdp
-Content-Length: [len]
-
-)" + sip_test::SippSdp()
-        + R"(]]></send>
-  <recv request="ACK" crlf="true"/>
-)" + media
-        + (weHangUp ? kWaitForBye : kSendBye) + "</scenario>\n";
+  <recv request="INVITE" crlf="true">)" + remember + "</recv>\n" + sip_test::SippReply("180 Ringing")
+        + "  <pause milliseconds=\"300\"/>\n"
+        + sip_test::SippReply("200 OK",
+            "Contact: <sip:sipp@[local_ip]:[local_port]>\nContent-Type: application/sdp\n", sip_test::SippSdp())
+        + "  <recv request=\"ACK\" crlf=\"true\"/>\n" + media + (weHangUp ? kWaitForBye : std::string(kSendBye))
+        + "</scenario>\n";
 }
 
 std::string PlayPcap(const std::string& file, unsigned thenWaitMs)
@@ -90,20 +57,8 @@ std::string RefusingScenario(int code)
     return R"(<?xml version="1.0" encoding="ISO-8859-1" ?>
 <scenario name="refuse">
   <recv request="INVITE" crlf="true"/>
-  <send><![CDATA[
-SIP/2.0 )" + std::to_string(code)
-        + R"( Refused
-[last_Via:]
-[last_From:]
-[last_To:];tag=[pid]SIPpTag01[call_number]
-[last_Call-ID:]
-[last_CSeq:]
-Content-Length: 0
-
-]]></send>
-  <recv request="ACK" crlf="true"/>
-</scenario>
-)";
+)" + sip_test::SippReply(std::to_string(code) + " Refused")
+        + "  <recv request=\"ACK\" crlf=\"true\"/>\n</scenario>\n";
 }
 
 // SIPp calls line 5 as "Alice Example" 2125550100; `afterRinging` is what it does once it rang.

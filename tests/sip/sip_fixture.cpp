@@ -10,16 +10,6 @@
 
 namespace {
 
-DWORD IdOf(HLINE line, const char* deviceClass)
-{
-    std::vector<unsigned char> buffer(28);
-    auto* id = reinterpret_cast<VARSTRING*>(buffer.data());
-    id->dwTotalSize = 28;
-    EXPECT_EQ(lineGetIDA(line, 0, 0, LINECALLSELECT_LINE, id, deviceClass), 0);
-    DWORD value = 0;
-    std::memcpy(&value, buffer.data() + id->dwStringOffset, 4);
-    return value;
-}
 
 void OnDigits(void* user, const char* digits, int count)
 {
@@ -28,19 +18,6 @@ void OnDigits(void* user, const char* digits, int count)
 
 } // namespace
 
-double ShareOf(const std::vector<std::int16_t>& samples, double frequency)
-{
-    const double coefficient = 2 * std::cos(2 * std::numbers::pi * frequency / 8000.0);
-    double s1 = 0, s2 = 0, total = 0;
-    for (std::int16_t sample : samples) {
-        const double s0 = sample + coefficient * s1 - s2;
-        s2 = s1;
-        s1 = s0;
-        total += double(sample) * sample;
-    }
-    const double power = s1 * s1 + s2 * s2 - coefficient * s1 * s2;
-    return total > 0 ? power / (total * double(samples.size()) / 2.0) : 0;
-}
 
 std::string DigitsIn(const std::vector<std::int16_t>& samples)
 {
@@ -140,7 +117,7 @@ HCALL SipFixture::NewCallOn(HLINE line) const
 
 std::vector<std::int16_t>& SipFixture::Record(HLINE line)
 {
-    auto device = platform::WaveDeviceList::Instance().Input(IdOf(line, "wave/in"));
+    auto device = platform::WaveDeviceList::Instance().Input(LineDeviceId(line, "wave/in"));
     auto samples = std::make_shared<std::vector<std::int16_t>>();
     EXPECT_EQ(device->Start(platform::PcmFormat{}, [samples](const std::uint8_t* data, std::size_t bytes) {
         const auto* p = reinterpret_cast<const std::int16_t*>(data);
@@ -154,7 +131,7 @@ std::vector<std::int16_t>& SipFixture::Record(HLINE line)
 
 void SipFixture::PlayTone(HLINE line, double frequency)
 {
-    auto device = platform::WaveDeviceList::Instance().Output(IdOf(line, "wave/out"));
+    auto device = platform::WaveDeviceList::Instance().Output(LineDeviceId(line, "wave/out"));
     auto position = std::make_shared<std::size_t>(0);
     EXPECT_EQ(device->Start(platform::PcmFormat{}, [position, frequency](std::uint8_t* data, std::size_t bytes) {
         auto* out = reinterpret_cast<std::int16_t*>(data);

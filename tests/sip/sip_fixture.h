@@ -54,8 +54,6 @@ protected:
     void TearDown() override;
 };
 
-// Share of a frequency's energy in the samples (Goertzel), 0 to 1.
-double ShareOf(const std::vector<std::int16_t>& samples, double frequency);
 // The DTMF digits spandsp hears in the samples.
 std::string DigitsIn(const std::vector<std::int16_t>& samples);
 std::vector<std::int16_t> Tone(double frequency, unsigned ms);

@@ -15,50 +15,17 @@ using sip_test::Sipp;
 
 // A registrar that challenges the first REGISTER and accepts the second only with the right
 // credentials (user "kestrium", password "s3cret"); anything else gets 403.
-const char* kRegistrar = R"(<?xml version="1.0" encoding="ISO-8859-1" ?>
-<scenario name="registrar">
-  <recv request="REGISTER"/>
-  <send><![CDATA[
-SIP/2.0 401 Unauthorized
-[last_Via:]
-[last_From:]
-[last_To:];tag=[pid]SIPpTag01[call_number]
-[last_Call-ID:]
-[last_CSeq:]
-WWW-Authenticate: Digest realm="kestrium.test", nonce="4f2a9c1b", algorithm=MD5
-Content-Length: 0
-
-]]></send>
-  <recv request="REGISTER">
+const std::string kRegistrar = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>\n<scenario name=\"registrar\">\n"
+    "  <recv request=\"REGISTER\"/>\n"
+    + sip_test::SippReply("401 Unauthorized",
+        "WWW-Authenticate: Digest realm=\"kestrium.test\", nonce=\"4f2a9c1b\", algorithm=MD5\n")
+    + R"(  <recv request="REGISTER">
     <action><verifyauth assign_to="valid" username="kestrium" password="s3cret"/></action>
   </recv>
   <nop test="valid" next="accept"/>
-  <send><![CDATA[
-SIP/2.0 403 Forbidden
-[last_Via:]
-[last_From:]
-[last_To:];tag=[pid]SIPpTag01[call_number]
-[last_Call-ID:]
-[last_CSeq:]
-Content-Length: 0
-
-]]></send>
-  <nop next="end"/>
-  <label id="accept"/>
-  <send><![CDATA[
-SIP/2.0 200 OK
-[last_Via:]
-[last_From:]
-[last_To:];tag=[pid]SIPpTag01[call_number]
-[last_Call-ID:]
-[last_CSeq:]
-[last_Contact:];expires=600
-Content-Length: 0
-
-]]></send>
-  <label id="end"/>
-</scenario>
-)";
+)" + sip_test::SippReply("403 Forbidden")
+    + "  <nop next=\"end\"/>\n  <label id=\"accept\"/>\n" + sip_test::SippReply("200 OK", "[last_Contact:];expires=600\n")
+    + "  <label id=\"end\"/>\n</scenario>\n";
 
 struct PasswordCase {
     const char* name;

@@ -101,6 +101,14 @@ std::string Sipp::Log() const
     return "sipp log:\n" + ReadText(m_folder / "sipp.log") + "\nsipp errors:\n" + ReadText(m_folder / "errors.log") + "\nmessages:\n" + ReadText(m_folder / "messages.log");
 }
 
+std::string SippReply(const std::string& status, const std::string& headers, const std::string& body, bool toTag)
+{
+    return std::string(body.empty() ? "  <send>" : "  <send retrans=\"500\">") + "<![CDATA[\nSIP/2.0 " + status
+        + "\n[last_Via:]\n[last_From:]\n[last_To:]" + (toTag ? ";tag=[pid]SIPpTag01[call_number]" : "")
+        + "\n[last_Call-ID:]\n[last_CSeq:]\n" + headers + "Content-Length: " + (body.empty() ? "0" : "[len]")
+        + "\n\n" + body + "]]></send>\n";
+}
+
 std::string SippSdp()
 {
     return "v=0\r\n"

@@ -37,6 +37,11 @@ private:
     std::filesystem::path m_folder;
 };
 
+// A SIPp <send> of a response to the last request: `status` ("180 Ringing"), extra header lines
+// (each ending in a line feed) and a body (an SDP gets its Content-Type from the caller).
+std::string SippReply(const std::string& status, const std::string& headers = "", const std::string& body = "",
+    bool toTag = true);
+
 // The SDP of a SIPp message, offering PCMU and telephone events on SIPp's media port.
 std::string SippSdp();
 

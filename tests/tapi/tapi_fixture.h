@@ -7,8 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
+
+// The id of a line's device of `deviceClass` ("wave/in", "wave/out"...), as lineGetIDA answers it.
+DWORD LineDeviceId(HLINE line, const char* deviceClass);
+// Energy of a frequency in a block (Goertzel), relative to the block's total energy.
+double ShareOf(const std::vector<std::int16_t>& samples, double frequency);
 
 // One message as an application's callback received it.
 struct Received {
