@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <iostream>
 #include <map>
 
@@ -28,6 +29,26 @@ constexpr std::uint64_t kStopGraceMs = 300; // for BYE, CANCEL and un-REGISTER t
 constexpr std::uint64_t kIncomingCall = std::uint64_t(1) << 63;
 constexpr std::size_t kMaxPasswordBytes = 4096;
 constexpr const char* kExtraHeaders = "Allow: INVITE, ACK, BYE, CANCEL, OPTIONS\r\n";
+
+// OpenSSL (under libre) cleans up in an exit handler; the SIP thread must be gone before that
+// runs, so the running service is stopped by an exit handler registered after libre started.
+std::mutex g_runningMutex;
+SipService* g_running = nullptr;
+
+void StopAtExit()
+{
+    std::lock_guard lock(g_runningMutex);
+    if (g_running)
+        g_running->StopThread();
+}
+
+int StartLibre()
+{
+    const int err = libre_init();
+    if (!err)
+        std::atexit(StopAtExit);
+    return err;
+}
 
 std::string ErrorText(int err)
 {
@@ -629,13 +650,25 @@ private:
 SipService::SipService(std::vector<LineSetup> lines)
 {
     m_thread = std::thread([this, lines = std::move(lines)]() mutable { ThreadMain(std::move(lines)); });
+    std::lock_guard lock(g_runningMutex);
+    g_running = this;
 }
 
 SipService::~SipService()
 {
+    StopThread();
+    std::lock_guard lock(g_runningMutex);
+    if (g_running == this)
+        g_running = nullptr;
+}
+
+void SipService::StopThread()
+{
+    std::lock_guard lock(m_joinMutex);
+    if (!m_thread.joinable())
+        return;
     Push(Command{ Command::Kind::Stop, 0, 0, {} });
-    if (m_thread.joinable())
-        m_thread.join();
+    m_thread.join();
 }
 
 void SipService::Push(Command command)
@@ -715,7 +748,7 @@ void SipService::RunCommands()
 void SipService::ThreadMain(std::vector<LineSetup> lines)
 {
     // libre's process-wide parts (sockets, random numbers, TLS) are set up once and kept.
-    static const int initError = libre_init();
+    static const int initError = StartLibre();
     if (initError) {
         std::cerr << "kestrium telephony: the SIP lines cannot start: " << ErrorText(initError) << std::endl;
         return;

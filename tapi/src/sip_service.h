@@ -66,6 +66,9 @@ public:
     void Hangup(std::uint64_t call);
 
     std::vector<SipEvent> TakeEvents();
+    // Ends the stack's thread (after BYE, CANCEL and un-REGISTER went out); commands are then
+    // ignored. Also run at process exit.
+    void StopThread();
 
 private:
     struct Command {
@@ -86,6 +89,7 @@ private:
     std::deque<SipEvent> m_events;
     mqueue* m_wake = nullptr;
     std::unique_ptr<Stack> m_stack; // lives on the thread
+    std::mutex m_joinMutex;
     std::thread m_thread;
 
     friend class SipLine;

@@ -61,92 +61,49 @@ std::string RefusingScenario(int code)
         + "  <recv request=\"ACK\" crlf=\"true\"/>\n</scenario>\n";
 }
 
-// SIPp calls line 5 as "Alice Example" 2125550100; `afterRinging` is what it does once it rang.
+// A request of SIPp calling line 5 as "Alice Example" 2125550100. The INVITE's branch is fixed,
+// since its CANCEL and the ACK of the 487 must repeat it; `to` is the To header line.
+std::string CallerRequest(const std::string& method, int cseq, bool inviteBranch, const std::string& to,
+    const std::string& headersAndBody = "Content-Length: 0\n\n")
+{
+    return std::string(method == "INVITE" || method == "BYE" ? "  <send retrans=\"500\">" : "  <send>")
+        + "<![CDATA[\n" + method + " sip:kestrium@[remote_ip]:[remote_port] SIP/2.0\n"
+        + "Via: SIP/2.0/[transport] [local_ip]:[local_port];branch="
+        + (inviteBranch ? "z9hG4bK-[pid]-invite" : "[branch]")
+        + "\nFrom: \"Alice Example\" <sip:2125550100@[local_ip]:[local_port]>;tag=[pid]SIPpTag00[call_number]\n" + to
+        + "\nCall-ID: [call_id]\nCSeq: " + std::to_string(cseq) + " " + method
+        + "\nMax-Forwards: 70\n" + headersAndBody + "]]></send>\n";
+}
+
+const char* kToLine5 = "To: <sip:kestrium@[remote_ip]:[remote_port]>";
+
+// SIPp calls line 5; `afterRinging` is what it does once it rang.
 std::string CallingScenario(const std::string& afterRinging)
 {
-    return R"(<?xml version="1.0" encoding="ISO-8859-1" ?>
-<scenario name="call">
-  <send retrans="500"><![CDATA[
-INVITE sip:kestrium@[remote_ip]:[remote_port] SIP/2.0
-Via: SIP/2.0/[transport] [local_ip]:[local_port];branch=z9hG4bK-[pid]-invite
-From: "Alice Example" <sip:2125550100@[local_ip]:[local_port]>;tag=[pid]SIPpTag00[call_number]
-To: <sip:kestrium@[remote_ip]:[remote_port]>
-Call-ID: [call_id]
-CSeq: 1 INVITE
-Contact: <sip:sipp@[local_ip]:[local_port]>
-Max-Forwards: 70
-Content-Type: application/sdp
-Content-Length: [len]
-
-)" + sip_test::SippSdp()
-        + R"(]]></send>
-  <recv response="100" optional="true"/>
-  <recv response="180"/>
-)" + afterRinging
+    return "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>\n<scenario name=\"call\">\n"
+        + CallerRequest("INVITE", 1, true, kToLine5,
+            "Contact: <sip:sipp@[local_ip]:[local_port]>\nContent-Type: application/sdp\nContent-Length: [len]\n\n"
+                + sip_test::SippSdp())
+        + "  <recv response=\"100\" optional=\"true\"/>\n  <recv response=\"180\"/>\n" + afterRinging
         + "</scenario>\n";
 }
 
-const char* kAnsweredThenTone = R"(
-  <recv response="200" rtd="true"/>
-  <send><![CDATA[
-ACK sip:kestrium@[remote_ip]:[remote_port] SIP/2.0
-Via: SIP/2.0/[transport] [local_ip]:[local_port];branch=[branch]
-From: "Alice Example" <sip:2125550100@[local_ip]:[local_port]>;tag=[pid]SIPpTag00[call_number]
-[last_To:]
-Call-ID: [call_id]
-CSeq: 1 ACK
-Max-Forwards: 70
-Content-Length: 0
-
-]]></send>
-  <nop><action><exec play_pcap_audio="TONE"/></action></nop>
-  <pause milliseconds="1300"/>
-  <send retrans="500"><![CDATA[
-BYE sip:kestrium@[remote_ip]:[remote_port] SIP/2.0
-Via: SIP/2.0/[transport] [local_ip]:[local_port];branch=[branch]
-From: "Alice Example" <sip:2125550100@[local_ip]:[local_port]>;tag=[pid]SIPpTag00[call_number]
-[last_To:]
-Call-ID: [call_id]
-CSeq: 2 BYE
-Max-Forwards: 70
-Content-Length: 0
-
-]]></send>
-  <recv response="200"/>
-)";
-
-const char* kGivesUp = R"(
-  <pause milliseconds="600"/>
-  <send><![CDATA[
-CANCEL sip:kestrium@[remote_ip]:[remote_port] SIP/2.0
-Via: SIP/2.0/[transport] [local_ip]:[local_port];branch=z9hG4bK-[pid]-invite
-From: "Alice Example" <sip:2125550100@[local_ip]:[local_port]>;tag=[pid]SIPpTag00[call_number]
-To: <sip:kestrium@[remote_ip]:[remote_port]>
-Call-ID: [call_id]
-CSeq: 1 CANCEL
-Max-Forwards: 70
-Content-Length: 0
-
-]]></send>
-  <recv response="200"/>
-  <recv response="487"/>
-  <send><![CDATA[
-ACK sip:kestrium@[remote_ip]:[remote_port] SIP/2.0
-Via: SIP/2.0/[transport] [local_ip]:[local_port];branch=z9hG4bK-[pid]-invite
-From: "Alice Example" <sip:2125550100@[local_ip]:[local_port]>;tag=[pid]SIPpTag00[call_number]
-[last_To:]
-Call-ID: [call_id]
-CSeq: 1 ACK
-Max-Forwards: 70
-Content-Length: 0
-
-]]></send>
-)";
-
-std::string Replace(std::string text, const std::string& what, const std::string& with)
+// Answered: the ACK, `tone` played, then SIPp's BYE.
+std::string AnsweredThenTone(const std::string& tone)
 {
-    return text.replace(text.find(what), what.size(), with);
+    return "  <recv response=\"200\" rtd=\"true\"/>\n" + CallerRequest("ACK", 1, false, "[last_To:]")
+        + "  <nop><action><exec play_pcap_audio=\"" + tone + "\"/></action></nop>\n"
+        + "  <pause milliseconds=\"1300\"/>\n" + CallerRequest("BYE", 2, false, "[last_To:]")
+        + "  <recv response=\"200\"/>\n";
 }
+
+// The caller gives up while it rings: CANCEL, and the ACK of the 487.
+std::string GivesUp()
+{
+    return "  <pause milliseconds=\"600\"/>\n" + CallerRequest("CANCEL", 1, true, kToLine5)
+        + "  <recv response=\"200\"/>\n  <recv response=\"487\"/>\n" + CallerRequest("ACK", 1, true, "[last_To:]");
+}
+
 
 class SipCalls : public SipFixture {
 protected:
@@ -274,7 +231,7 @@ TEST_F(SipCalls, IncomingCallRingsWithCallerIdIsAnsweredAndRecordsTheCallersAudi
     const HLINE line = OpenLine(kLine1);
     std::vector<std::int16_t>& heard = Record(line);
     ASSERT_TRUE(sipp.Start(m_dir.Path(),
-        CallingScenario(Replace(kAnsweredThenTone, "TONE", (m_dir / "tone.pcap").string())), m_sippPort, Client()));
+        CallingScenario(AnsweredThenTone((m_dir / "tone.pcap").string())), m_sippPort, Client()));
     ASSERT_TRUE(RunUntil([&] { return NewCallOn(line) != 0; }, 5000)) << sipp.Log();
     const HCALL call = NewCallOn(line);
     EXPECT_TRUE(Saw(call, LINECALLSTATE_OFFERING));
@@ -297,7 +254,7 @@ TEST_F(SipCalls, CallerWhoCancelsLeavesAMissedCall)
 {
     Sipp sipp;
     const HLINE line = OpenLine(kLine1);
-    ASSERT_TRUE(sipp.Start(m_dir.Path(), CallingScenario(kGivesUp), m_sippPort, Client()));
+    ASSERT_TRUE(sipp.Start(m_dir.Path(), CallingScenario(GivesUp()), m_sippPort, Client()));
     RunWhile(sipp, 5000);
     EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log();
     Run(100);
