@@ -214,7 +214,7 @@ SipLine::~SipLine()
 
 bool SipLine::Start(std::string& error)
 {
-    const std::string address = m_account.localAddress.empty() ? "" : m_account.localAddress;
+    const std::string& address = m_account.localAddress;
     if (!address.empty()) {
         if (sa_set_str(&m_local, address.c_str(), 0) != 0) {
             error = "local-address " + address + " is not an IP address";
@@ -269,8 +269,7 @@ std::vector<std::string> SipLine::Routes() const
 void SipLine::Register()
 {
     std::string error;
-    const std::string passwordFile = m_account.passwordFile;
-    if (!ReadSipPassword(passwordFile, m_password, error) && error.rfind("there is no", 0) != 0) {
+    if (!ReadSipPassword(m_account.passwordFile, m_password, error) && error.rfind("there is no", 0) != 0) {
         std::cerr << "kestrium telephony: " << m_name << ": " << error << std::endl;
         ReportRegistration(false, error);
         return; // a password others can read is not sent anywhere
