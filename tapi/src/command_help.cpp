@@ -4,7 +4,7 @@ namespace tapi {
 
 const char* const kControlCommandHelp
     = "Commands (LINE is a line number from 1, as \"list\" shows them):\n"
-      "  list                                   lines, their calls and handsets\n"
+      "  list                                   lines (a SIP line with its registration), calls, handsets\n"
       "  ring LINE [NUMBER [NAME]] [--blocked] [--out-of-area] [--give-up RINGS] [--hang-up-after SECONDS]\n"
       "       [--disconnects]\n"
       "                                         a call arrives on LINE with that caller id; with\n"

@@ -2,8 +2,12 @@
 
 #include "tapisim.h"
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <charconv>
+#include <optional>
+#include <utility>
 
 namespace tapi {
 
@@ -12,6 +16,7 @@ namespace {
 constexpr std::array kOutcomeNames{ "answer", "busy", "noanswer", "badaddress", "reject", "manual" };
 constexpr DWORD kMinRingPeriodMs = 500;
 constexpr DWORD kMaxRingPeriodMs = 60000;
+constexpr std::size_t kMaxSipText = 128;
 
 std::string_view Trim(std::string_view text)
 {
@@ -37,6 +42,90 @@ bool ParseBool(std::string_view text, bool& value)
     else
         return false;
     return true;
+}
+
+// Characters of SIP user names, host names and URIs (RFC 3261 unreserved, escaped and the
+// delimiters of a URI); anything else, such as blanks, quotes or angle brackets, could break out
+// of the header a value is written into.
+bool IsUriText(std::string_view text)
+{
+    static constexpr std::string_view kAllowed = "-_.!~*'()&=+$,;?/%:@[]#";
+    return !text.empty() && text.size() <= kMaxSipText && std::all_of(text.begin(), text.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || kAllowed.find(c) != std::string_view::npos;
+    });
+}
+
+// A display name is written between quotes: no quote, backslash or control character.
+bool IsDisplayName(std::string_view text)
+{
+    return text.size() <= kMaxSipText && std::none_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7F || c == '"' || c == '\\';
+    });
+}
+
+bool ParseRange(std::string_view text, DWORD low, DWORD high, DWORD& value)
+{
+    DWORD parsed = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), parsed);
+    if (error != std::errc() || end != text.data() + text.size() || parsed < low || parsed > high)
+        return false;
+    value = parsed;
+    return true;
+}
+
+std::string SipText(std::string& field, std::string_view value, const char* key)
+{
+    if (!IsUriText(value))
+        return std::string(key) + " must be 1 to 128 characters of a SIP address (no blanks, quotes or <>)";
+    field = value;
+    return {};
+}
+
+// The account keys of a line of kind sip; an empty answer when the key was taken.
+std::optional<std::string> SipValue(SipAccount& sip, std::string_view key, std::string_view value)
+{
+    if (key == "display-name") {
+        if (!IsDisplayName(value))
+            return "display-name has at most 128 characters and no quotes, backslashes or control characters";
+        sip.displayName = value;
+        return std::string();
+    }
+    const std::pair<const char*, std::string*> texts[] = { { "user", &sip.user }, { "domain", &sip.domain },
+        { "registrar", &sip.registrar }, { "outbound-proxy", &sip.outboundProxy },
+        { "auth-user", &sip.authUser }, { "local-address", &sip.localAddress } };
+    for (const auto& [name, field] : texts)
+        if (key == name)
+            return SipText(*field, value, name);
+    if (key == "password-file") {
+        if (value.empty() || value.size() > 4096)
+            return "password-file must be a path";
+        sip.passwordFile = value;
+        return std::string();
+    }
+    if (key == "transport") {
+        if (value == "udp")
+            sip.transport = SipTransport::Udp;
+        else if (value == "tcp")
+            sip.transport = SipTransport::Tcp;
+        else if (value == "tls")
+            sip.transport = SipTransport::Tls;
+        else
+            return "transport must be udp, tcp or tls";
+        return std::string();
+    }
+    if (key == "local-port")
+        return ParseRange(value, 0, 65535, sip.localPort) ? std::string() : "local-port must be 0 to 65535";
+    if (key == "register")
+        return ParseBool(value, sip.registers) ? std::string() : "register must be yes or no";
+    if (key == "register-interval")
+        return ParseRange(value, 60, 86400, sip.registerIntervalS)
+            ? std::string()
+            : "register-interval must be 60 to 86400 seconds";
+    if (key == "rtp-timeout")
+        return ParseRange(value, 2, 3600, sip.rtpTimeoutS) ? std::string()
+                                                          : "rtp-timeout must be 2 to 3600 seconds";
+    return std::nullopt;
 }
 
 LineConfig MakeLine(std::string name, LineKind kind)
@@ -99,6 +188,9 @@ private:
     {
         if (m_section == Kind::Line && m_config.lines.back().name.empty())
             return "the [line] section before this point has no name";
+        if (m_section == Kind::Line && m_config.lines.back().kind == LineKind::Sip
+            && (m_config.lines.back().sip.user.empty() || m_config.lines.back().sip.domain.empty()))
+            return "the sip line before this point needs a user and a domain";
         if (m_section == Kind::Dial && m_config.dialPlan.back().pattern.empty())
             return "the [dial] section before this point has no pattern";
         return {};
@@ -128,8 +220,10 @@ private:
                 line.kind = LineKind::Ip;
             else if (value == "modem")
                 line.kind = LineKind::Modem;
+            else if (value == "sip")
+                line.kind = LineKind::Sip;
             else
-                return "kind must be analog, ip or modem";
+                return "kind must be analog, ip, sip or modem";
             line.hasPhone = line.kind != LineKind::Modem;
             return {};
         }
@@ -141,6 +235,9 @@ private:
                 return "ring-period-ms must be a number from 500 to 60000";
             return {};
         }
+        if (line.kind == LineKind::Sip)
+            if (auto error = SipValue(line.sip, key, value))
+                return *error;
         return "unknown key \"" + std::string(key) + "\"";
     }
 
@@ -188,6 +285,7 @@ DWORD LineConfig::BearerModes() const
     case LineKind::Analog:
         return LINEBEARERMODE_VOICE;
     case LineKind::Ip:
+    case LineKind::Sip:
         return LINEBEARERMODE_VOICE | LINEBEARERMODE_DATA;
     case LineKind::Modem:
         return LINEBEARERMODE_DATA;

@@ -8,13 +8,34 @@
 
 namespace tapi {
 
-enum class LineKind { Analog, Ip, Modem };
+enum class LineKind { Analog, Ip, Modem, Sip };
+
+enum class SipTransport { Udp, Tcp, Tls };
+
+// The SIP account of a line of kind sip. The password is not here: it is read from its own file
+// (readable by the user only) when the line starts.
+struct SipAccount {
+    std::string displayName;
+    std::string user;
+    std::string domain;
+    std::string registrar; // a SIP URI; empty: sip:<domain>
+    std::string outboundProxy; // a SIP URI or empty
+    std::string authUser; // empty: the user
+    std::string passwordFile; // empty: <config folder>/kestrium/<line name>.password
+    std::string localAddress; // empty: the address of the default route
+    SipTransport transport = SipTransport::Udp;
+    DWORD localPort = 0; // 0: any free port
+    bool registers = true;
+    DWORD registerIntervalS = 600;
+    DWORD rtpTimeoutS = 30;
+};
 
 struct LineConfig {
     std::string name;
     LineKind kind = LineKind::Analog;
     bool hasPhone = true;
     DWORD ringPeriodMs = 6000;
+    SipAccount sip;
 
     DWORD BearerModes() const;
     DWORD MediaModes() const;

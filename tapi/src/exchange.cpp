@@ -118,6 +118,7 @@ LONG Exchange::ReportConfigError(const std::string& error)
 
 void Exchange::BuildDevices()
 {
+    m_sip.reset(); // ends the SIP lines' calls and registrations before their devices go
     m_lines.clear(); // removes the old wave devices from the platform's lists
     m_phones.clear();
     for (std::size_t i = 0; i < m_config.lines.size(); ++i) {
@@ -133,6 +134,7 @@ void Exchange::BuildDevices()
     m_dialPlan.Clear();
     for (const auto& rule : m_config.dialPlan)
         m_dialPlan.Add(rule);
+    StartSipLines();
 }
 
 void Exchange::EnsureStarted()
@@ -197,6 +199,7 @@ void Exchange::AdvanceTo(std::uint64_t target)
         std::vector<std::shared_ptr<LineAudio>> tick;
         {
             std::lock_guard lock(m_mutex);
+            TakeSipEvents();
             if (!RunDueTimer(target, tick))
                 return;
         }
@@ -556,7 +559,9 @@ LONG Exchange::GetDevCaps(HLINEAPP app, DWORD device, DWORD version, DWORD extVe
         return LINEERR_STRUCTURETOOSMALL;
     const Line& line = m_lines[device];
     VarStruct var(&caps, sizeof(LINEDEVCAPS));
-    var.AddText("Kestrium simulated exchange", caps.dwProviderInfoSize, caps.dwProviderInfoOffset);
+    const bool sip = line.config.kind == LineKind::Sip;
+    var.AddText(sip ? "Kestrium SIP line" : "Kestrium simulated exchange", caps.dwProviderInfoSize,
+        caps.dwProviderInfoOffset);
     var.AddText("Kestrium Exchange", caps.dwSwitchInfoSize, caps.dwSwitchInfoOffset);
     caps.dwPermanentLineID = 0x1000 + device;
     var.AddText(line.config.name, caps.dwLineNameSize, caps.dwLineNameOffset);
@@ -574,7 +579,8 @@ LONG Exchange::GetDevCaps(HLINEAPP app, DWORD device, DWORD version, DWORD extVe
     caps.dwMaxNumActiveCalls = 1;
     caps.dwAnswerMode = LINEANSWERMODE_NONE;
     caps.dwRingModes = 1;
-    caps.dwLineStates = LINEDEVSTATE_RINGING | LINEDEVSTATE_OPEN | LINEDEVSTATE_CLOSE | LINEDEVSTATE_REINIT;
+    caps.dwLineStates = LINEDEVSTATE_RINGING | LINEDEVSTATE_OPEN | LINEDEVSTATE_CLOSE | LINEDEVSTATE_REINIT
+        | (sip ? LINEDEVSTATE_INSERVICE | LINEDEVSTATE_OUTOFSERVICE : 0);
     caps.MinDialParams = LINEDIALPARAMS{ 0, 50, 50, 0 };
     caps.MaxDialParams = LINEDIALPARAMS{ 2000, 500, 500, 10000 };
     caps.DefaultDialParams = LINEDIALPARAMS{ 1000, 100, 100, 3000 };
@@ -708,7 +714,8 @@ LONG Exchange::GetLineDevStatus(HLINE line, LINEDEVSTATUS& status)
     status.dwRingMode = call && call->state == LINECALLSTATE_OFFERING ? 1 : 0;
     status.dwSignalLevel = 0xFFFF;
     status.dwBatteryLevel = 0xFFFF;
-    status.dwDevStatusFlags = LINEDEVSTATUSFLAGS_CONNECTED | LINEDEVSTATUSFLAGS_INSERVICE;
+    status.dwDevStatusFlags = LINEDEVSTATUSFLAGS_CONNECTED
+        | (m_lines[open->device].inService ? LINEDEVSTATUSFLAGS_INSERVICE : 0);
     status.dwAvailableMediaModes = m_lines[open->device].config.MediaModes();
     const DWORD terminalModes = m_lines[open->device].terminalModes;
     if (m_lines[open->device].phone >= 0)

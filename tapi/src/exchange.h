@@ -7,6 +7,7 @@
 #include "dial_plan.h"
 #include "event_queue.h"
 #include "line_audio.h"
+#include "sip_service.h"
 #include "unique_fd.h"
 
 #include <atomic>
@@ -200,6 +201,7 @@ private:
         std::optional<Generation> generation;
         std::optional<PendingRequest> pendingAnswer;
         std::optional<PendingRequest> pendingDrop;
+        std::uint64_t sipCall = 0; // the SIP line's call, 0 on a simulated line
     };
     struct PhoneState {
         DWORD line = 0;
@@ -215,6 +217,9 @@ private:
         DWORD activeCall = 0;
         int phone = -1;
         DWORD terminalModes = LINETERMMODE_HOOKSWITCH;
+        // A SIP line is in service while registered (or when it does not register).
+        bool inService = true;
+        std::string serviceText;
     };
     struct Timer {
         DWORD callId = 0;
@@ -292,6 +297,19 @@ private:
     DWORD NoAnswerMs(const Call& call) const;
     void HandsetOnLine(DWORD line, bool offHook);
     void StartGeneration(Call& call, HCALL handle, DWORD lengthMs, const std::string& logLine);
+    Call& OfferCall(DWORD line, const TAPISIM_CALLER& caller);
+    void EnterBusy(Call& call);
+
+    // SIP lines (exchange_sip.cpp).
+    void StartSipLines();
+    void TakeSipEvents();
+    void OnSipEvent(const SipEvent& event);
+    void OnSipIncoming(const SipEvent& event);
+    void OnSipFailure(Call& call, const SipEvent& event);
+    void SetInService(DWORD line, bool inService, const std::string& text);
+    Call* FindSipCall(std::uint64_t sipCall);
+    bool IsSipLine(DWORD line) const;
+    void PlaceSipCall(Call& call, const std::string& target);
 
     // Structure filling.
     // Checks the call handle and the structure's size, then fills it.
@@ -340,6 +358,8 @@ private:
     std::thread m_clockThread;
     std::atomic<bool> m_clockRunning{ false };
     std::unique_ptr<ControlServer> m_control;
+    std::unique_ptr<SipService> m_sip;
+    std::uint64_t m_nextSipCall = 1;
 };
 
 } // namespace tapi

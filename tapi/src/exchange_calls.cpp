@@ -1,6 +1,7 @@
 #include "exchange.h"
 
 #include "line_settings.h"
+#include "sip_parse.h"
 #include "var_struct.h"
 
 #include "platform/registry.h"
@@ -161,6 +162,8 @@ void Exchange::SetState(Call& call, DWORD state, DWORD mode)
         m_lines[call.device].audio->SetPhase(LineAudio::Phase::Quiet);
     }
     PostCallState(call);
+    if (call.sipCall && m_sip && (state == LINECALLSTATE_IDLE || state == LINECALLSTATE_DISCONNECTED))
+        m_sip->Hangup(call.sipCall); // ignored when the far end already ended it
     if (state == LINECALLSTATE_CONNECTED && call.hangUpAfterMs)
         Schedule(call, call.hangUpAfterMs, [this](Call& c) { DisconnectCall(c, LINEDISCONNECTMODE_NORMAL); });
 }
@@ -199,6 +202,14 @@ LONG Exchange::MakeCall(HLINE line, HCALL* callOut, const std::string& destinati
         return LINEERR_INVALMEDIAMODE;
     if (m_lines[open->device].activeCall)
         return LINEERR_INUSE;
+    std::string sipTarget;
+    if (config.kind == LineKind::Sip) {
+        if (!m_lines[open->device].inService)
+            return LINEERR_OPERATIONUNAVAIL;
+        sipTarget = SipTargetUri(destination, config.sip);
+        if (sipTarget.empty())
+            return LINEERR_INVALADDRESS;
+    }
     Call& call = m_calls[m_nextCallId];
     call.id = m_nextCallId++;
     call.device = open->device;
@@ -212,6 +223,10 @@ LONG Exchange::MakeCall(HLINE line, HCALL* callOut, const std::string& destinati
     const DWORD request = NewRequest();
     // The handle reaches the application's variable as the reply is delivered.
     PostLine(line, 0, LINE_REPLY, request, 0, 0, callOut, handle);
+    if (!sipTarget.empty()) {
+        PlaceSipCall(call, sipTarget);
+        return static_cast<LONG>(request);
+    }
     SetState(call, LINECALLSTATE_DIALTONE, LINEDIALTONEMODE_NORMAL);
     Schedule(call, kDialToneMs, [this](Call& c) { StartDialling(c); });
     return static_cast<LONG>(request);
@@ -231,10 +246,7 @@ void Exchange::ReachFarEnd(Call& call)
 {
     switch (call.rule.outcome) {
     case TAPISIM_OUTCOME_BUSY:
-        Schedule(call, call.rule.delayMs, [this](Call& c) {
-            SetState(c, LINECALLSTATE_BUSY, LINEBUSYMODE_STATION);
-            Schedule(c, kBusyReleaseMs, [this](Call& c2) { DisconnectCall(c2, LINEDISCONNECTMODE_BUSY); });
-        });
+        Schedule(call, call.rule.delayMs, [this](Call& c) { EnterBusy(c); });
         break;
     case TAPISIM_OUTCOME_BADADDRESS:
         Schedule(
@@ -244,6 +256,12 @@ void Exchange::ReachFarEnd(Call& call)
         StartRingback(call);
         break;
     }
+}
+
+void Exchange::EnterBusy(Call& call)
+{
+    SetState(call, LINECALLSTATE_BUSY, LINEBUSYMODE_STATION);
+    Schedule(call, kBusyReleaseMs, [this](Call& c) { DisconnectCall(c, LINEDISCONNECTMODE_BUSY); });
 }
 
 void Exchange::StartRingback(Call& call)
@@ -295,6 +313,12 @@ LONG Exchange::Ring(DWORD line, const TAPISIM_CALLER& caller)
         return TAPISIM_E_BADLINE;
     if (m_lines[line].activeCall)
         return TAPISIM_E_BUSY;
+    OfferCall(line, caller);
+    return TAPISIM_OK;
+}
+
+Exchange::Call& Exchange::OfferCall(DWORD line, const TAPISIM_CALLER& caller)
+{
     Call& call = m_calls[m_nextCallId];
     call.id = m_nextCallId++;
     call.device = line;
@@ -329,7 +353,7 @@ LONG Exchange::Ring(DWORD line, const TAPISIM_CALLER& caller)
     }
     SetState(call, LINECALLSTATE_OFFERING, 0);
     RingIncoming(call);
-    return TAPISIM_OK;
+    return call;
 }
 
 void Exchange::RingIncoming(Call& call)
@@ -357,7 +381,10 @@ LONG Exchange::Answer(HCALL handle)
     if (call.state == LINECALLSTATE_OFFERING)
         SetState(call, LINECALLSTATE_ACCEPTED, 0);
     call.pendingAnswer = pending;
-    Schedule(call, kAnswerMs, [this](Call& c) { CompleteAnswer(c); });
+    if (call.sipCall)
+        m_sip->Answer(call.sipCall); // completes when the 200 went out
+    else
+        Schedule(call, kAnswerMs, [this](Call& c) { CompleteAnswer(c); });
     return static_cast<LONG>(request);
 }
 

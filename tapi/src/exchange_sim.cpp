@@ -49,6 +49,8 @@ const char* KindName(LineKind kind)
         return "ip";
     case LineKind::Modem:
         return "modem";
+    case LineKind::Sip:
+        return "sip";
     }
     return "?";
 }
@@ -298,6 +300,8 @@ void Exchange::HandsetOnLine(DWORD line, bool offHook)
         return;
     if (offHook && call->state == LINECALLSTATE_OFFERING) {
         call->answeredAtPhone = true;
+        if (call->sipCall)
+            m_sip->Answer(call->sipCall);
         SetState(*call, LINECALLSTATE_CONNECTED, 0);
     } else if (!offHook && call->answeredAtPhone && call->state == LINECALLSTATE_CONNECTED) {
         SetState(*call, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL);
@@ -317,6 +321,8 @@ std::string Exchange::DescribeLines()
     for (std::size_t i = 0; i < m_lines.size(); ++i) {
         const Line& line = m_lines[i];
         out << "line " << i + 1 << ": " << line.config.name << " (" << KindName(line.config.kind);
+        if (line.config.kind == LineKind::Sip)
+            out << ", " << (line.inService ? "in service" : "out of service") << ": " << line.serviceText;
         if (line.phone >= 0) {
             const PhoneState& phone = m_phones[line.phone];
             out << ", handset " << (phone.handsetMode == PHONEHOOKSWITCHMODE_ONHOOK ? "down" : "up");

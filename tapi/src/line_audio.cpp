@@ -120,9 +120,18 @@ void LineAudio::SetFarEndSamples(std::vector<std::int16_t> samples)
     m_farEndPosition = 0;
 }
 
+void LineAudio::SetLink(std::shared_ptr<AudioLink> link)
+{
+    std::lock_guard lock(m_mutex);
+    m_link = std::move(link);
+}
+
 DWORD LineAudio::QueueDigits(const std::string& digits, DWORD durationMs)
 {
     std::lock_guard lock(m_mutex);
+    if (m_link && m_phase == Phase::Connected)
+        if (const DWORD lengthMs = m_link->QueueDigitEvents(digits, durationMs))
+            return lengthMs;
     const std::size_t before = m_generated.size();
     for (char digit : digits) {
         if (digit == '!') {
@@ -147,6 +156,8 @@ void LineAudio::CancelGeneration()
 {
     std::lock_guard lock(m_mutex);
     m_generated.clear();
+    if (m_link)
+        m_link->CancelDigitEvents();
 }
 
 void LineAudio::AppendLog(const std::string& line)
@@ -255,15 +266,21 @@ void LineAudio::Tick(std::size_t samples)
     m_out->Pull(played.data(), samples);
     {
         std::lock_guard lock(m_mutex);
-        NextFarEndBlock(farEnd.data(), samples);
+        const bool connected = m_phase == Phase::Connected;
+        const bool linked = connected && m_link;
+        if (linked)
+            m_link->Receive(farEnd.data(), samples);
+        else
+            NextFarEndBlock(farEnd.data(), samples);
         NextGeneratedBlock(generated.data(), samples);
         m_phaseSamples += samples;
-        const bool connected = m_phase == Phase::Connected;
         for (std::size_t i = 0; i < samples; ++i) {
             const std::int16_t toFarEnd = connected ? MixSamples(played[i], generated[i]) : 0;
             played[i] = toFarEnd;
             mix[i] = MixSamples(farEnd[i], toFarEnd);
         }
+        if (linked)
+            m_link->Send(played.data(), samples);
         if (connected)
             Hear(played.data(), samples);
     }

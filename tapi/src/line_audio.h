@@ -17,6 +17,20 @@ namespace tapi {
 class LineWaveIn;
 class LineWaveOut;
 
+// The far end of a real line (a SIP call's RTP stream): what it sends replaces the simulated far
+// end while the call is connected, and what the line sends goes to it. Called on the exchange clock.
+class AudioLink {
+public:
+    virtual ~AudioLink() = default;
+    // Fills `count` samples of what the far end sent; silence where nothing arrived in time.
+    virtual void Receive(std::int16_t* out, std::size_t count) = 0;
+    virtual void Send(const std::int16_t* samples, std::size_t count) = 0;
+    // Sends digits as telephone events and answers their length in ms; 0 when the far end takes
+    // none (they are then sent in-band).
+    virtual DWORD QueueDigitEvents(const std::string& digits, DWORD durationMs) = 0;
+    virtual void CancelDigitEvents() = 0;
+};
+
 // The audio of one line: its three wave devices in the platform's lists, the far end's sound,
 // and what the far end hears (with DTMF detection). The exchange sets the phase and queues
 // generated digits and tones; the clock moves audio one block at a time with Tick.
@@ -38,6 +52,8 @@ public:
     void SetFarEndSilence();
     void SetFarEndTone(DWORD frequencyHz, int levelDbm0);
     void SetFarEndSamples(std::vector<std::int16_t> samples);
+    // A real far end (null: the simulated one again).
+    void SetLink(std::shared_ptr<AudioLink> link);
 
     // Queue generated audio towards the far end; each returns its length in ms.
     DWORD QueueDigits(const std::string& digits, DWORD durationMs);
@@ -80,6 +96,7 @@ private:
     std::string m_detected;
     std::string m_log;
     std::unique_ptr<dtmf_rx_state_s, DtmfDeleter> m_dtmf;
+    std::shared_ptr<AudioLink> m_link;
 };
 
 } // namespace tapi

@@ -13,31 +13,7 @@
 
 namespace {
 
-DWORD IdOf(HLINE line, const char* deviceClass)
-{
-    std::vector<unsigned char> buffer(28);
-    auto* id = reinterpret_cast<VARSTRING*>(buffer.data());
-    id->dwTotalSize = 28;
-    EXPECT_EQ(lineGetIDA(line, 0, 0, LINECALLSELECT_LINE, id, deviceClass), 0);
-    DWORD value = 0;
-    std::memcpy(&value, buffer.data() + id->dwStringOffset, 4);
-    return value;
-}
 
-// Energy of a frequency in a block (Goertzel), relative to the block's total energy.
-double ShareOf(const std::vector<int16_t>& samples, double frequency)
-{
-    const double coefficient = 2 * std::cos(2 * std::numbers::pi * frequency / 8000.0);
-    double s1 = 0, s2 = 0, total = 0;
-    for (int16_t sample : samples) {
-        const double s0 = sample + coefficient * s1 - s2;
-        s2 = s1;
-        s1 = s0;
-        total += double(sample) * sample;
-    }
-    const double power = s1 * s1 + s2 * s2 - coefficient * s1 * s2;
-    return total > 0 ? power / (total * samples.size() / 2.0) : 0;
-}
 
 struct Capture {
     std::vector<int16_t> samples;
@@ -86,7 +62,7 @@ using TapiAudio = TapiFixture;
 TEST_F(TapiAudio, FarEndToneArrivesInTheLinesWaveInDeviceInRealTime)
 {
     const HLINE line = OpenLine(0);
-    auto device = platform::WaveDeviceList::Instance().Input(IdOf(line, "wave/in"));
+    auto device = platform::WaveDeviceList::Instance().Input(LineDeviceId(line, "wave/in"));
     ASSERT_NE(device, nullptr);
     Capture capture;
     EXPECT_EQ(device->Start(platform::PcmFormat{ 44100, 16, 2 }, capture.Deliver()), WAVERR_BADFORMAT);
@@ -114,7 +90,7 @@ TEST_F(TapiAudio, FarEndToneArrivesInTheLinesWaveInDeviceInRealTime)
 TEST_F(TapiAudio, RingbackToneIsHeardWhileTheFarEndRings)
 {
     const HLINE line = OpenLine(1);
-    auto device = platform::WaveDeviceList::Instance().Input(IdOf(line, "wave/in"));
+    auto device = platform::WaveDeviceList::Instance().Input(LineDeviceId(line, "wave/in"));
     Capture capture;
     ASSERT_EQ(device->Start(platform::PcmFormat{}, capture.Deliver()), MMSYSERR_NOERROR);
     HCALL call = 0;
@@ -143,7 +119,7 @@ TEST_F(TapiAudio, FarEndWaveFileIsPlayedIntoTheCall)
         EXPECT_EQ(std::string(tapisimLastError()), path + " is not a regular file");
     }
     ConnectedCall(line);
-    auto device = platform::WaveDeviceList::Instance().Input(IdOf(line, "wave/in"));
+    auto device = platform::WaveDeviceList::Instance().Input(LineDeviceId(line, "wave/in"));
     Capture capture;
     ASSERT_EQ(device->Start(platform::PcmFormat{}, capture.Deliver()), MMSYSERR_NOERROR);
     Pump(600);
@@ -157,7 +133,7 @@ TEST_F(TapiAudio, FarEndWaveFileIsPlayedIntoTheCall)
 TEST_F(TapiAudio, OurPlaybackReachesTheFarEndWhichDetectsItsDigits)
 {
     const HLINE line = OpenLine(2);
-    auto out = platform::WaveDeviceList::Instance().Output(IdOf(line, "wave/out"));
+    auto out = platform::WaveDeviceList::Instance().Output(LineDeviceId(line, "wave/out"));
     ASSERT_NE(out, nullptr);
     // A player that sends "42" as DTMF audio down the line.
     dtmf_tx_state_t* tx = dtmf_tx_init(nullptr);
@@ -189,7 +165,7 @@ TEST_F(TapiAudio, OurPlaybackReachesTheFarEndWhichDetectsItsDigits)
 TEST_F(TapiAudio, AuxiliaryInputCarriesBothDirections)
 {
     const HLINE line = OpenLine(0);
-    auto aux = platform::WaveDeviceList::Instance().Input(IdOf(line, "wave/in/aux"));
+    auto aux = platform::WaveDeviceList::Instance().Input(LineDeviceId(line, "wave/in/aux"));
     Capture capture;
     ASSERT_EQ(aux->Start(platform::PcmFormat{}, capture.Deliver()), MMSYSERR_NOERROR);
     tapisimSetFarEndTone(0, 500, -10);

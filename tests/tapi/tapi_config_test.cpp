@@ -96,7 +96,7 @@ TEST_P(ExchangeBadConfiguration, MistakeIsReportedWithItsLineAndTheDefaultIsUsed
 
 INSTANTIATE_TEST_SUITE_P(Mistakes, ExchangeBadConfiguration,
     ::testing::Values(
-        BadConfig{ "[line]\nname = A\nkind = satellite\n", "line 3: kind must be analog, ip or modem" },
+        BadConfig{ "[line]\nname = A\nkind = satellite\n", "line 3: kind must be analog, ip, sip or modem" },
         BadConfig{ "name = A\n", "line 1: \"name\" outside a section" },
         BadConfig{ "[line]\nname = A\n[line]\nname = A\n", "line 4: the line name \"A\" is used twice" },
         BadConfig{ "[line]\nkind = ip\n[line]\nname = B\n",
@@ -161,7 +161,7 @@ TEST(ExchangeConfigurationFile, MistakeIsReportedWithItsLineNumberAndTheDefaultI
 {
     const std::string output = ProbeWithConfig("[line]\nname = Kitchen\nkind = tin-can\n");
     EXPECT_NE(
-        output.find("exchange.conf: line 3: kind must be analog, ip or modem; using the built-in device set"),
+        output.find("exchange.conf: line 3: kind must be analog, ip, sip or modem; using the built-in device set"),
         std::string::npos)
         << output;
     EXPECT_NE(output.find("Zo-Linka Line 1\n"), std::string::npos) << output;

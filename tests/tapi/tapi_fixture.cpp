@@ -1,6 +1,8 @@
 #include "tapi_fixture.h"
 
+#include <cmath>
 #include <cstring>
+#include <numbers>
 #include <vector>
 
 namespace {
@@ -22,10 +24,37 @@ void PhoneCallback(DWORD device, DWORD message, DWORD_PTR instance, DWORD_PTR p1
 
 } // namespace
 
+DWORD LineDeviceId(HLINE line, const char* deviceClass)
+{
+    std::vector<unsigned char> buffer(28);
+    auto* id = reinterpret_cast<VARSTRING*>(buffer.data());
+    id->dwTotalSize = 28;
+    EXPECT_EQ(lineGetIDA(line, 0, 0, LINECALLSELECT_LINE, id, deviceClass), 0);
+    DWORD value = 0;
+    std::memcpy(&value, buffer.data() + id->dwStringOffset, 4);
+    return value;
+}
+
+double ShareOf(const std::vector<std::int16_t>& samples, double frequency)
+{
+    const double coefficient = 2 * std::cos(2 * std::numbers::pi * frequency / 8000.0);
+    double s1 = 0, s2 = 0, total = 0;
+    for (std::int16_t sample : samples) {
+        const double s0 = sample + coefficient * s1 - s2;
+        s2 = s1;
+        s1 = s0;
+        total += double(sample) * sample;
+    }
+    const double power = s1 * s1 + s2 * s2 - coefficient * s1 * s2;
+    return total > 0 ? power / (total * double(samples.size()) / 2.0) : 0;
+}
+
 void TapiFixture::SetUp()
 {
     ASSERT_EQ(tapisimUseManualClock(1), TAPISIM_OK);
-    ASSERT_EQ(tapisimConfigure(nullptr), TAPISIM_OK);
+    const std::string configuration = Configuration();
+    ASSERT_EQ(tapisimConfigure(configuration.empty() ? nullptr : configuration.c_str()), TAPISIM_OK)
+        << tapisimLastError();
     g_fixture = this;
     g_sink = &m_received;
     LINEINITIALIZEEXPARAMS params{};

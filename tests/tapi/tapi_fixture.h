@@ -7,8 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
+
+// The id of a line's device of `deviceClass` ("wave/in", "wave/out"...), as lineGetIDA answers it.
+DWORD LineDeviceId(HLINE line, const char* deviceClass);
+// Energy of a frequency in a block (Goertzel), relative to the block's total energy.
+double ShareOf(const std::vector<std::int16_t>& samples, double frequency);
 
 // One message as an application's callback received it.
 struct Received {
@@ -25,6 +31,8 @@ class TapiFixture : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
+    // The exchange's configuration text for the test; null: the built-in device set.
+    virtual std::string Configuration() const { return {}; }
 
     // Advances the clock and runs the queued callbacks; returns what arrived.
     std::vector<Received> Pump(DWORD ms = 0);

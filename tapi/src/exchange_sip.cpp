@@ -1,0 +1,202 @@
+#include "exchange.h"
+
+#include "sip_parse.h"
+
+#include <cstdlib>
+
+// The exchange's side of the SIP lines: calls placed, answered and ended through the SIP service,
+// and what the service reports (registration, progress, answers, far-end hang-ups), all turned
+// into the same call states and messages as on a simulated line.
+
+namespace tapi {
+
+namespace {
+
+std::string DefaultPasswordFile(const std::string& lineName)
+{
+    std::string folder;
+    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && *config)
+        folder = config;
+    else if (const char* home = std::getenv("HOME"); home && *home)
+        folder = std::string(home) + "/.config";
+    return folder + "/kestrium/" + lineName + ".password";
+}
+
+struct FailureState {
+    DWORD state;
+    DWORD mode;
+};
+
+// A final answer to our INVITE as the call state the program knows.
+FailureState StateForFailure(int code)
+{
+    switch (code) {
+    case 486:
+    case 600:
+        return { LINECALLSTATE_BUSY, LINEBUSYMODE_STATION };
+    case 404:
+    case 484:
+    case 604:
+        return { LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_BADADDRESS };
+    case 408:
+    case 480:
+        return { LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NOANSWER };
+    case 403:
+    case 603:
+        return { LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_REJECT };
+    case 410:
+        return { LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NUMBERCHANGED };
+    case 488:
+    case 606:
+        return { LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_INCOMPATIBLE };
+    case 502:
+    case 503:
+        return { LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_CONGESTION };
+    case 0: // no answer at all: the far end or the network cannot be reached
+        return { LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_UNREACHABLE };
+    default:
+        return { LINECALLSTATE_DISCONNECTED,
+            code >= 500 ? DWORD(LINEDISCONNECTMODE_TEMPFAILURE) : DWORD(LINEDISCONNECTMODE_UNAVAIL) };
+    }
+}
+
+} // namespace
+
+bool Exchange::IsSipLine(DWORD line) const
+{
+    return line < m_lines.size() && m_lines[line].config.kind == LineKind::Sip;
+}
+
+void Exchange::StartSipLines()
+{
+    std::vector<SipService::LineSetup> setups;
+    for (DWORD i = 0; i < m_lines.size(); ++i) {
+        Line& line = m_lines[i];
+        if (line.config.kind != LineKind::Sip)
+            continue;
+        SipAccount account = line.config.sip;
+        if (account.passwordFile.empty())
+            account.passwordFile = DefaultPasswordFile(line.config.name);
+        line.inService = !account.registers;
+        line.serviceText = account.registers ? "registering" : "registration off";
+        setups.push_back({ i, line.config.name, std::move(account), line.audio });
+    }
+    if (!setups.empty())
+        m_sip = std::make_unique<SipService>(std::move(setups));
+}
+
+void Exchange::TakeSipEvents()
+{
+    if (!m_sip)
+        return;
+    for (const SipEvent& event : m_sip->TakeEvents())
+        OnSipEvent(event);
+}
+
+Exchange::Call* Exchange::FindSipCall(std::uint64_t sipCall)
+{
+    for (auto& [id, call] : m_calls)
+        if (call.sipCall == sipCall && call.state != LINECALLSTATE_IDLE)
+            return &call;
+    return nullptr;
+}
+
+void Exchange::SetInService(DWORD line, bool inService, const std::string& text)
+{
+    Line& entry = m_lines[line];
+    entry.serviceText = text;
+    if (entry.inService == inService)
+        return;
+    entry.inService = inService;
+    PostLineDevState(line, inService ? LINEDEVSTATE_INSERVICE : LINEDEVSTATE_OUTOFSERVICE, 0, 0);
+}
+
+void Exchange::PlaceSipCall(Call& call, const std::string& target)
+{
+    call.sipCall = m_nextSipCall++;
+    SetState(call, LINECALLSTATE_DIALING, 0);
+    m_sip->Dial(call.device, call.sipCall, target);
+    // The exchange gives up ringing after the no-answer time, whatever state the far end reported.
+    Schedule(
+        call, NoAnswerMs(call),
+        [this](Call& c) {
+            if (c.state == LINECALLSTATE_DIALING || c.state == LINECALLSTATE_PROCEEDING
+                || c.state == LINECALLSTATE_RINGBACK)
+                DisconnectCall(c, LINEDISCONNECTMODE_NOANSWER);
+        },
+        false);
+}
+
+void Exchange::OnSipIncoming(const SipEvent& event)
+{
+    if (!IsSipLine(event.line) || m_lines[event.line].activeCall) {
+        m_sip->Hangup(event.call); // 486 Busy Here
+        return;
+    }
+    TAPISIM_CALLER caller{};
+    caller.number = event.number.c_str();
+    caller.name = event.name.c_str();
+    caller.flags = event.blocked ? TAPISIM_CALLER_BLOCKED : 0;
+    Call& call = OfferCall(event.line, caller);
+    call.sipCall = event.call;
+}
+
+void Exchange::OnSipFailure(Call& call, const SipEvent& event)
+{
+    if (call.state == LINECALLSTATE_IDLE || call.state == LINECALLSTATE_DISCONNECTED)
+        return;
+    if (!event.text.empty())
+        if (LineAudio* audio = AudioOf(call.device))
+            audio->AppendLog("call failed: " + event.text);
+    const FailureState failure = StateForFailure(event.code);
+    if (failure.state == LINECALLSTATE_BUSY)
+        EnterBusy(call);
+    else
+        DisconnectCall(call, failure.mode);
+}
+
+void Exchange::OnSipEvent(const SipEvent& event)
+{
+    if (event.kind == SipEvent::Kind::Registration) {
+        if (IsSipLine(event.line))
+            SetInService(event.line, event.registered, event.text);
+        return;
+    }
+    if (event.kind == SipEvent::Kind::Incoming) {
+        OnSipIncoming(event);
+        return;
+    }
+    Call* call = FindSipCall(event.call);
+    if (!call)
+        return;
+    const DWORD id = call->id;
+    switch (event.kind) {
+    case SipEvent::Kind::Progress:
+        if (call->incoming)
+            break;
+        if (event.ringing && call->state != LINECALLSTATE_RINGBACK)
+            SetState(*call, LINECALLSTATE_RINGBACK, 0);
+        else if (!event.ringing && call->state == LINECALLSTATE_DIALING)
+            SetState(*call, LINECALLSTATE_PROCEEDING, 0);
+        break;
+    case SipEvent::Kind::Answered:
+        if (call->pendingAnswer)
+            CompleteAnswer(*call);
+        else if (call->state != LINECALLSTATE_CONNECTED)
+            ConnectCall(*call);
+        break;
+    case SipEvent::Kind::Failed:
+        OnSipFailure(*call, event);
+        break;
+    case SipEvent::Kind::Ended:
+        if (LineAudio* audio = AudioOf(call->device); audio && call->state == LINECALLSTATE_CONNECTED)
+            audio->AppendLog(event.timedOut ? "far end went silent" : "far end hung up");
+        DisconnectCall(*call, event.timedOut ? LINEDISCONNECTMODE_UNREACHABLE : LINEDISCONNECTMODE_NORMAL);
+        break;
+    default:
+        break;
+    }
+    CollectCall(id);
+}
+
+} // namespace tapi

@@ -1,0 +1,103 @@
+#pragma once
+
+#include "device_config.h"
+#include "tapi.h"
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+struct mqueue;
+
+namespace tapi {
+
+class LineAudio;
+
+// What the SIP stack reports to the exchange. The stack's thread queues these; the exchange takes
+// them on its clock, so the exchange's lock is never taken by the stack.
+struct SipEvent {
+    enum class Kind {
+        Registration, // `registered` with `text` (the state in words)
+        Incoming, // a new call: `number`, `name`, `blocked`
+        Progress, // 1xx: `ringing` for 180/183
+        Answered, // outgoing: the far end answered; incoming: our answer went out
+        Failed, // outgoing: final answer `code` (0: no answer at all, `text` says why)
+        Ended, // the far end hung up or gave up (BYE, CANCEL); `timedOut` when it went silent
+    };
+    Kind kind = Kind::Registration;
+    DWORD line = 0;
+    std::uint64_t call = 0;
+    bool registered = false;
+    bool ringing = false;
+    bool blocked = false;
+    bool timedOut = false;
+    int code = 0;
+    std::string text;
+    std::string number;
+    std::string name;
+};
+
+// The SIP lines of the exchange: one thread running libre's event loop with every SIP line's
+// stack (its transport, registration and call). The exchange sends commands, which never block;
+// the thread answers with events.
+class SipService {
+public:
+    struct LineSetup {
+        DWORD line = 0;
+        std::string name;
+        SipAccount account;
+        std::shared_ptr<LineAudio> audio;
+    };
+
+    explicit SipService(std::vector<LineSetup> lines);
+    ~SipService();
+    SipService(const SipService&) = delete;
+    SipService& operator=(const SipService&) = delete;
+
+    // Calls are named by a number the exchange gives (outgoing) or the service gives (incoming,
+    // with the top bit set).
+    void Dial(DWORD line, std::uint64_t call, const std::string& target);
+    void Answer(std::uint64_t call);
+    // Ends the call as its state needs: CANCEL, BYE or 486 Busy Here. Unknown calls are ignored.
+    void Hangup(std::uint64_t call);
+
+    std::vector<SipEvent> TakeEvents();
+    // Ends the stack's thread (after BYE, CANCEL and un-REGISTER went out); commands are then
+    // ignored. Also run at process exit.
+    void StopThread();
+
+private:
+    struct Command {
+        enum class Kind { Dial, Answer, Hangup, Stop } kind;
+        DWORD line = 0;
+        std::uint64_t call = 0;
+        std::string target;
+    };
+    class Stack;
+
+    void Push(Command command);
+    void ThreadMain(std::vector<LineSetup> lines);
+    static void OnWake(int id, void* data, void* arg);
+    void RunCommands();
+
+    std::mutex m_mutex;
+    std::deque<Command> m_commands;
+    std::deque<SipEvent> m_events;
+    mqueue* m_wake = nullptr;
+    std::unique_ptr<Stack> m_stack; // lives on the thread
+    std::mutex m_joinMutex;
+    std::thread m_thread;
+
+    friend class SipLine;
+    void Post(SipEvent event);
+};
+
+// Reads the password file of a SIP account: a regular file of at most 4 KiB that only its owner
+// may read; the first line is the password. False with the reason in `error` otherwise.
+bool ReadSipPassword(const std::string& path, std::string& password, std::string& error);
+
+} // namespace tapi

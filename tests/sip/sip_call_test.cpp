@@ -1,0 +1,268 @@
+// Calls on a SIP line against SIPp, the SIP test tool, over the loopback: the far end answers and
+// sends a tone and a digit, refuses, or hangs up; the program sees the same call states and audio
+// as on a simulated line.
+#include "sip_fixture.h"
+
+#include <string>
+
+namespace {
+
+using sip_test::Sipp;
+
+const std::string kWaitForBye = "  <recv request=\"BYE\"/>\n" + sip_test::SippReply("200 OK", "", "", false);
+
+const char* kSendBye = R"(  <send retrans="500"><![CDATA[
+BYE [$contact] SIP/2.0
+Via: SIP/2.0/[transport] [local_ip]:[local_port];branch=[branch]
+From: <sip:sipp@[local_ip]:[local_port]>;tag=[pid]SIPpTag01[call_number]
+To:[$caller]
+[last_Call-ID:]
+CSeq: 2 BYE
+Max-Forwards: 70
+Content-Length: 0
+
+]]></send>
+  <recv response="200" crlf="true"/>
+)";
+
+// SIPp's side of an answered call: ringing, the answer, `media` while talking, then its BYE (or,
+// with `weHangUp`, it waits for ours).
+std::string AnsweringScenario(const std::string& media, bool weHangUp = false)
+{
+    const std::string remember = weHangUp ? "" : R"(
+    <action>
+      <ereg regexp=".*" search_in="hdr" header="From:" assign_to="caller"/>
+      <ereg regexp="sip:[^>]*" search_in="hdr" header="Contact:" assign_to="contact"/>
+    </action>
+  )";
+    return R"(<?xml version="1.0" encoding="ISO-8859-1" ?>
+<scenario name="answer">
+  <recv request="INVITE" crlf="true">)" + remember + "</recv>\n" + sip_test::SippReply("180 Ringing")
+        + "  <pause milliseconds=\"300\"/>\n"
+        + sip_test::SippReply("200 OK",
+            "Contact: <sip:sipp@[local_ip]:[local_port]>\nContent-Type: application/sdp\n", sip_test::SippSdp())
+        + "  <recv request=\"ACK\" crlf=\"true\"/>\n" + media + (weHangUp ? kWaitForBye : std::string(kSendBye))
+        + "</scenario>\n";
+}
+
+std::string PlayPcap(const std::string& file, unsigned thenWaitMs)
+{
+    return "  <nop><action><exec play_pcap_audio=\"" + file + "\"/></action></nop>\n  <pause milliseconds=\""
+        + std::to_string(thenWaitMs) + "\"/>\n";
+}
+
+// SIPp refuses the call with `code`.
+std::string RefusingScenario(int code)
+{
+    return R"(<?xml version="1.0" encoding="ISO-8859-1" ?>
+<scenario name="refuse">
+  <recv request="INVITE" crlf="true"/>
+)" + sip_test::SippReply(std::to_string(code) + " Refused")
+        + "  <recv request=\"ACK\" crlf=\"true\"/>\n</scenario>\n";
+}
+
+// A request of SIPp calling line 5 as "Alice Example" 2125550100. The INVITE's branch is fixed,
+// since its CANCEL and the ACK of the 487 must repeat it; `to` is the To header line.
+std::string CallerRequest(const std::string& method, int cseq, bool inviteBranch, const std::string& to,
+    const std::string& headersAndBody = "Content-Length: 0\n\n")
+{
+    return std::string(method == "INVITE" || method == "BYE" ? "  <send retrans=\"500\">" : "  <send>")
+        + "<![CDATA[\n" + method + " sip:kestrium@[remote_ip]:[remote_port] SIP/2.0\n"
+        + "Via: SIP/2.0/[transport] [local_ip]:[local_port];branch="
+        + (inviteBranch ? "z9hG4bK-[pid]-invite" : "[branch]")
+        + "\nFrom: \"Alice Example\" <sip:2125550100@[local_ip]:[local_port]>;tag=[pid]SIPpTag00[call_number]\n" + to
+        + "\nCall-ID: [call_id]\nCSeq: " + std::to_string(cseq) + " " + method
+        + "\nMax-Forwards: 70\n" + headersAndBody + "]]></send>\n";
+}
+
+const char* kToLine5 = "To: <sip:kestrium@[remote_ip]:[remote_port]>";
+
+// SIPp calls line 5; `afterRinging` is what it does once it rang.
+std::string CallingScenario(const std::string& afterRinging)
+{
+    return "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>\n<scenario name=\"call\">\n"
+        + CallerRequest("INVITE", 1, true, kToLine5,
+            "Contact: <sip:sipp@[local_ip]:[local_port]>\nContent-Type: application/sdp\nContent-Length: [len]\n\n"
+                + sip_test::SippSdp())
+        + "  <recv response=\"100\" optional=\"true\"/>\n  <recv response=\"180\"/>\n" + afterRinging
+        + "</scenario>\n";
+}
+
+// Answered: the ACK, `tone` played, then SIPp's BYE.
+std::string AnsweredThenTone(const std::string& tone)
+{
+    return "  <recv response=\"200\" rtd=\"true\"/>\n" + CallerRequest("ACK", 1, false, "[last_To:]")
+        + "  <nop><action><exec play_pcap_audio=\"" + tone + "\"/></action></nop>\n"
+        + "  <pause milliseconds=\"1300\"/>\n" + CallerRequest("BYE", 2, false, "[last_To:]")
+        + "  <recv response=\"200\"/>\n";
+}
+
+// The caller gives up while it rings: CANCEL, and the ACK of the 487.
+std::string GivesUp()
+{
+    return "  <pause milliseconds=\"600\"/>\n" + CallerRequest("CANCEL", 1, true, kToLine5)
+        + "  <recv response=\"200\"/>\n  <recv response=\"487\"/>\n" + CallerRequest("ACK", 1, true, "[last_To:]");
+}
+
+
+class SipCalls : public SipFixture {
+protected:
+    std::vector<std::string> Client() const { return { "127.0.0.1:" + std::to_string(m_line1Port) }; }
+};
+
+// The far end answers, sends 1 s of a 1200 Hz tone and the digit 1 as a telephone event, and hangs
+// up: ring back, connected, the tone and the digit in our recording, then disconnected (normal).
+TEST_F(SipCalls, OutgoingCallConnectsCarriesTheFarEndsToneAndDigitAndEndsWithItsBye)
+{
+    sip_test::WriteRtpPcap(m_dir / "tone.pcap", Tone(1200, 1000));
+    Sipp sipp;
+    ASSERT_TRUE(sipp.Start(m_dir.Path(),
+        AnsweringScenario(PlayPcap((m_dir / "tone.pcap").string(), 1400)
+            + PlayPcap("/usr/share/sip-tester/dtmf_2833_1.pcap", 1000)),
+        m_sippPort));
+    const HLINE line = OpenLine(kLine1);
+    std::vector<std::int16_t>& heard = Record(line);
+    HCALL call = 0;
+    ASSERT_GT(MakeCall(line, call, "5551234"), 0);
+    RunWhile(sipp, 15000);
+    EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log();
+    Run(200);
+    EXPECT_TRUE(Saw(call, LINECALLSTATE_RINGBACK));
+    EXPECT_TRUE(Saw(call, LINECALLSTATE_CONNECTED));
+    EXPECT_TRUE(Saw(call, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL));
+    // The tone: somewhere in what we heard, a second that is mostly 1200 Hz.
+    double best = 0;
+    for (unsigned from = 0; from + 500 < heard.size() / 8; from += 100)
+        best = std::max(best, ShareOf(Slice(heard, from, 500), 1200));
+    EXPECT_GT(best, 0.8) << "heard " << heard.size() / 8 << " ms";
+    EXPECT_LT(ShareOf(Slice(heard, 0, 300), 1200), 0.2) << "ring back, not the tone, before the answer";
+    EXPECT_EQ(DigitsIn(heard), "1");
+    EXPECT_EQ(lineDrop(call, nullptr, 0) > 0, true);
+    Pump();
+    EXPECT_EQ(CallState(call), DWORD(LINECALLSTATE_IDLE));
+}
+
+// We play a 700 Hz tone into the line's wave-out device and send the digit 5; SIPp echoes our RTP,
+// so both come back to our wave-in: what we send reaches the far end.
+TEST_F(SipCalls, OurWaveOutAudioAndDigitsReachTheFarEnd)
+{
+    Sipp sipp;
+    ASSERT_TRUE(sipp.Start(m_dir.Path(), AnsweringScenario("  <pause milliseconds=\"2600\"/>\n"), m_sippPort,
+        { "-rtp_echo" }));
+    const HLINE line = OpenLine(kLine1);
+    std::vector<std::int16_t>& heard = Record(line);
+    HCALL call = 0;
+    ASSERT_GT(MakeCall(line, call, "5551234"), 0);
+    ASSERT_TRUE(RunUntil([&] { return CallState(call) == LINECALLSTATE_CONNECTED; }, 5000));
+    const std::size_t connectedAt = heard.size();
+    PlayTone(line, 700);
+    Run(1000);
+    m_outputs.back()->Stop();
+    Run(200);
+    ASSERT_EQ(GenerateDigits(call, "5"), 0);
+    RunWhile(sipp, 8000);
+    EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log();
+    const std::vector<std::int16_t> talk(heard.begin() + long(connectedAt), heard.end());
+    double best = 0;
+    for (unsigned from = 0; from + 400 < talk.size() / 8; from += 100)
+        best = std::max(best, ShareOf(Slice(talk, from, 400), 700));
+    EXPECT_GT(best, 0.8) << "our tone came back from the far end";
+    EXPECT_EQ(DigitsIn(talk), "5") << "the telephone event came back";
+    EXPECT_TRUE(Saw(call, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL));
+}
+
+struct Refusal {
+    const char* name;
+    int code;
+    DWORD state;
+    DWORD mode;
+};
+
+void PrintTo(const Refusal& refusal, std::ostream* out)
+{
+    *out << refusal.name;
+}
+
+class SipRefusals : public SipCalls, public ::testing::WithParamInterface<Refusal> { };
+
+// The far end's final answer is the call state the program already handles.
+TEST_P(SipRefusals, FinalAnswerBecomesTheCallState)
+{
+    const Refusal refusal = GetParam();
+    Sipp sipp;
+    ASSERT_TRUE(sipp.Start(m_dir.Path(), RefusingScenario(refusal.code), m_sippPort));
+    const HLINE line = OpenLine(kLine1);
+    HCALL call = 0;
+    ASSERT_GT(MakeCall(line, call, "5551234"), 0);
+    RunWhile(sipp, 5000);
+    EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log();
+    Run(100);
+    EXPECT_TRUE(Saw(call, refusal.state, refusal.mode));
+    EXPECT_FALSE(Saw(call, LINECALLSTATE_CONNECTED));
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, SipRefusals,
+    ::testing::Values(Refusal{ "Busy486", 486, LINECALLSTATE_BUSY, LINEBUSYMODE_STATION },
+        Refusal{ "NoAnswer480", 480, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NOANSWER },
+        Refusal{ "BadAddress404", 404, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_BADADDRESS },
+        Refusal{ "Declined603", 603, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_REJECT }),
+    [](const ::testing::TestParamInfo<Refusal>& info) { return info.param.name; });
+
+// SIPp answers but never sends audio: after the line's RTP time-out (2 s here) the call ends.
+TEST_F(SipCalls, FarEndThatFallsSilentIsHungUp)
+{
+    Sipp sipp;
+    ASSERT_TRUE(sipp.Start(m_dir.Path(), AnsweringScenario("", true), m_sippPort));
+    const HLINE line = OpenLine(kLine1);
+    HCALL call = 0;
+    ASSERT_GT(MakeCall(line, call, "5551234"), 0);
+    RunWhile(sipp, 8000);
+    EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log() << "SIPp got our BYE";
+    EXPECT_TRUE(Saw(call, LINECALLSTATE_CONNECTED));
+    EXPECT_TRUE(Saw(call, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_UNREACHABLE));
+}
+
+// SIPp calls line 5: the call offers with the caller's name and number, we answer, SIPp's tone
+// reaches our recording, and its BYE ends the call.
+TEST_F(SipCalls, IncomingCallRingsWithCallerIdIsAnsweredAndRecordsTheCallersAudio)
+{
+    sip_test::WriteRtpPcap(m_dir / "tone.pcap", Tone(900, 1000));
+    Sipp sipp;
+    const HLINE line = OpenLine(kLine1);
+    std::vector<std::int16_t>& heard = Record(line);
+    ASSERT_TRUE(sipp.Start(m_dir.Path(),
+        CallingScenario(AnsweredThenTone((m_dir / "tone.pcap").string())), m_sippPort, Client()));
+    ASSERT_TRUE(RunUntil([&] { return NewCallOn(line) != 0; }, 5000)) << sipp.Log();
+    const HCALL call = NewCallOn(line);
+    EXPECT_TRUE(Saw(call, LINECALLSTATE_OFFERING));
+    EXPECT_EQ(CallerOf(call), std::make_pair(std::string("2125550100"), std::string("Alice Example")));
+    Run(500); // it rings
+    heard.clear();
+    ASSERT_GT(lineAnswer(call, nullptr, 0), 0);
+    RunWhile(sipp, 8000);
+    EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log();
+    EXPECT_TRUE(Saw(call, LINECALLSTATE_CONNECTED));
+    EXPECT_TRUE(Saw(call, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL));
+    double best = 0;
+    for (unsigned from = 0; from + 500 < heard.size() / 8; from += 100)
+        best = std::max(best, ShareOf(Slice(heard, from, 500), 900));
+    EXPECT_GT(best, 0.8);
+}
+
+// A caller who gives up (CANCEL) before we answer: the offered call simply ends, a missed call.
+TEST_F(SipCalls, CallerWhoCancelsLeavesAMissedCall)
+{
+    Sipp sipp;
+    const HLINE line = OpenLine(kLine1);
+    ASSERT_TRUE(sipp.Start(m_dir.Path(), CallingScenario(GivesUp()), m_sippPort, Client()));
+    RunWhile(sipp, 5000);
+    EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log();
+    Run(100);
+    const HCALL call = NewCallOn(line);
+    ASSERT_NE(call, 0u);
+    EXPECT_TRUE(Saw(call, LINECALLSTATE_OFFERING));
+    EXPECT_TRUE(Saw(call, LINECALLSTATE_IDLE));
+    EXPECT_FALSE(Saw(call, LINECALLSTATE_CONNECTED));
+}
+
+} // namespace

@@ -1,0 +1,173 @@
+#include "sipp.h"
+
+#include <netinet/in.h>
+#include <signal.h>
+#include <spandsp.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fcntl.h>
+
+#include <fstream>
+#include <iterator>
+
+namespace sip_test {
+
+namespace {
+
+void Put16(std::string& out, std::uint16_t value, bool big)
+{
+    out += char(big ? value >> 8 : value);
+    out += char(big ? value : value >> 8);
+}
+
+void Put32(std::string& out, std::uint32_t value, bool big)
+{
+    for (int i = 0; i < 4; ++i)
+        out += char(value >> (big ? 24 - 8 * i : 8 * i));
+}
+
+std::string ReadText(const std::filesystem::path& path)
+{
+    std::ifstream file(path);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+} // namespace
+
+std::uint16_t FreePort()
+{
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
+Sipp::~Sipp()
+{
+    if (m_pid > 0 && Running()) {
+        ::kill(m_pid, SIGKILL);
+        ::waitpid(m_pid, nullptr, 0);
+    }
+}
+
+bool Sipp::Start(const std::filesystem::path& folder, const std::string& scenario, std::uint16_t port,
+    const std::vector<std::string>& extra)
+{
+    m_folder = folder;
+    std::ofstream(folder / "scenario.xml") << scenario;
+    std::vector<std::string> args = { "sipp", "-sf", (folder / "scenario.xml").string(), "-i", "127.0.0.1", "-p",
+        std::to_string(port), "-m", "1", "-nostdin", "-timeout", "20s", "-timeout_error", "-trace_err",
+        "-error_file", (folder / "errors.log").string(), "-trace_msg", "-message_file", (folder / "messages.log").string(), "-mi", "127.0.0.1", "-mp", std::to_string(FreePort()) };
+    args.insert(args.end(), extra.begin(), extra.end());
+    m_pid = ::fork();
+    if (m_pid == 0) {
+        const int log = ::open((folder / "sipp.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2(log, 1);
+        ::dup2(log, 2);
+        const int none = ::open("/dev/null", O_RDONLY);
+        ::dup2(none, 0);
+        std::vector<char*> argv;
+        for (auto& arg : args)
+            argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        ::execvp("sipp", argv.data());
+        ::_exit(127);
+    }
+    return m_pid > 0;
+}
+
+bool Sipp::Running()
+{
+    if (m_pid <= 0)
+        return false;
+    int status = 0;
+    const pid_t done = ::waitpid(m_pid, &status, WNOHANG);
+    if (done == 0)
+        return true;
+    m_exit = done == m_pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    m_pid = -1;
+    return false;
+}
+
+std::string Sipp::Log() const
+{
+    return "sipp log:\n" + ReadText(m_folder / "sipp.log") + "\nsipp errors:\n" + ReadText(m_folder / "errors.log") + "\nmessages:\n" + ReadText(m_folder / "messages.log");
+}
+
+std::string SippReply(const std::string& status, const std::string& headers, const std::string& body, bool toTag)
+{
+    return std::string(body.empty() ? "  <send>" : "  <send retrans=\"500\">") + "<![CDATA[\nSIP/2.0 " + status
+        + "\n[last_Via:]\n[last_From:]\n[last_To:]" + (toTag ? ";tag=[pid]SIPpTag01[call_number]" : "")
+        + "\n[last_Call-ID:]\n[last_CSeq:]\n" + headers + "Content-Length: " + (body.empty() ? "0" : "[len]")
+        + "\n\n" + body + "]]></send>\n";
+}
+
+std::string SippSdp()
+{
+    return "v=0\r\n"
+           "o=sipp 1 1 IN IP[local_ip_type] [local_ip]\r\n"
+           "s=-\r\n"
+           "c=IN IP[media_ip_type] [media_ip]\r\n"
+           "t=0 0\r\n"
+           "m=audio [media_port] RTP/AVP 0 101\r\n"
+           "a=rtpmap:0 PCMU/8000\r\n"
+           "a=rtpmap:101 telephone-event/8000\r\n"
+           "a=fmtp:101 0-15\r\n";
+}
+
+void WriteRtpPcap(const std::filesystem::path& path, const std::vector<std::int16_t>& samples)
+{
+    std::string out;
+    Put32(out, 0xa1b2c3d4, false);
+    Put16(out, 2, false);
+    Put16(out, 4, false);
+    Put32(out, 0, false);
+    Put32(out, 0, false);
+    Put32(out, 65535, false);
+    Put32(out, 1, false); // Ethernet
+    constexpr std::size_t kFrame = 160;
+    for (std::size_t start = 0, index = 0; start < samples.size(); start += kFrame, ++index) {
+        std::string rtp;
+        rtp += char(0x80);
+        rtp += char(index == 0 ? 0x80 : 0x00); // marker on the first, PCMU
+        Put16(rtp, static_cast<std::uint16_t>(index), true);
+        Put32(rtp, static_cast<std::uint32_t>(start), true);
+        Put32(rtp, 0x4b455354, true);
+        for (std::size_t i = start; i < start + kFrame; ++i)
+            rtp += char(linear_to_ulaw(i < samples.size() ? samples[i] : 0));
+        std::string frame(12, '\0');
+        Put16(frame, 0x0800, true);
+        std::string ip;
+        ip += char(0x45);
+        ip += char(0);
+        Put16(ip, static_cast<std::uint16_t>(20 + 8 + rtp.size()), true);
+        Put32(ip, 0, true);
+        ip += char(64);
+        ip += char(17);
+        Put16(ip, 0, true);
+        Put32(ip, 0x7f000001, true);
+        Put32(ip, 0x7f000001, true);
+        frame += ip;
+        Put16(frame, 4000, true);
+        Put16(frame, 4002, true);
+        Put16(frame, static_cast<std::uint16_t>(8 + rtp.size()), true);
+        Put16(frame, 0, true);
+        frame += rtp;
+        const std::uint32_t micros = static_cast<std::uint32_t>(index * 20000);
+        Put32(out, micros / 1000000, false);
+        Put32(out, micros % 1000000, false);
+        Put32(out, static_cast<std::uint32_t>(frame.size()), false);
+        Put32(out, static_cast<std::uint32_t>(frame.size()), false);
+        out += frame;
+    }
+    std::ofstream(path, std::ios::binary) << out;
+}
+
+} // namespace sip_test

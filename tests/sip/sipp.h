@@ -1,0 +1,52 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace sip_test {
+
+// A loopback UDP port nobody uses right now (the system's choice), so parallel tests do not collide.
+std::uint16_t FreePort();
+
+// SIPp, the SIP test tool, as a child process: started with a scenario file written by the test,
+// its screen output in a log file.
+class Sipp {
+public:
+    Sipp() = default;
+    ~Sipp();
+    Sipp(const Sipp&) = delete;
+    Sipp& operator=(const Sipp&) = delete;
+
+    // Writes the scenario and starts `sipp` with it on 127.0.0.1:`port` (plus `extra` arguments;
+    // a client scenario names the host and port it calls there).
+    bool Start(const std::filesystem::path& folder, const std::string& scenario, std::uint16_t port,
+        const std::vector<std::string>& extra = {});
+    // True while it runs; once it ended, ExitCode() tells how (0: every call as the scenario said).
+    bool Running();
+    int ExitCode() const { return m_exit; }
+    // The log and error files, for a failure message.
+    std::string Log() const;
+
+private:
+    pid_t m_pid = -1;
+    int m_exit = -1;
+    std::filesystem::path m_folder;
+};
+
+// A SIPp <send> of a response to the last request: `status` ("180 Ringing"), extra header lines
+// (each ending in a line feed) and a body (an SDP gets its Content-Type from the caller).
+std::string SippReply(const std::string& status, const std::string& headers = "", const std::string& body = "",
+    bool toTag = true);
+
+// The SDP of a SIPp message, offering PCMU and telephone events on SIPp's media port.
+std::string SippSdp();
+
+// A pcap file of RTP packets (PCMU, 20 ms each) carrying `samples`, as SIPp's play_pcap_audio
+// sends them.
+void WriteRtpPcap(const std::filesystem::path& path, const std::vector<std::int16_t>& samples);
+
+} // namespace sip_test
