@@ -437,7 +437,7 @@ TEST_F(CallLogTabsTest, VoiceMessageIsFoundPlayedAndArchived)
     const CallLogEntry message = *FindOnDisk(LogOnDisk(), "Fay Wray");
     m_prompter.answers = { true };
     QTest::mouseClick(player.DeleteButton(), Qt::LeftButton);
-    EXPECT_EQ(m_prompter.questions.back().text, PlaybackControls::kDeleteQuestion);
+    EXPECT_EQ(m_prompter.questions.back().text, "Are you sure you want to delete the recording ?");
     EXPECT_TRUE(FindOnDisk(LogOnDisk(), "Fay Wray")->recordingPath.empty());
     const fs::path copy = fs::path(m_app->GetAppSettings().deletedFolder) / CallLogStore::ArchiveName(message);
     EXPECT_TRUE(testing_support::ReadSoundFile(copy.string()).opened) << copy;

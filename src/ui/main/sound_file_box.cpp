@@ -9,6 +9,7 @@
 #include "telephony/line_manager.h"
 #include "ui/main/audio_format_box.h"
 #include "ui/main/setup_page.h"
+#include "ui/panels/player_parts.h"
 
 #include <QComboBox>
 #include <QFileDialog>
@@ -29,18 +30,9 @@
 
 namespace {
 
-// A range of 0 to 0 would show Qt's busy animation: an empty or unknown file gets 0 to 1.
-void SetProgressRange(QProgressBar& bar, std::uint32_t lengthMs)
-{
-    bar.setRange(0, int(std::clamp<std::uint32_t>(lengthMs, 1, INT_MAX)));
-}
+using namespace PlayerParts;
 
-// Icon ids of the player buttons and the "H" buttons.
-constexpr int kPlayIcon = 270;
-constexpr int kPauseIcon = 271;
-constexpr int kStopIcon = 272;
-constexpr int kDeleteIcon = 273;
-constexpr int kRewindIcon = 274;
+// Icon ids of the "H" buttons and the record button.
 constexpr int kSpeakerIcon = 275;
 constexpr int kHandsetIcon = 276;
 constexpr int kRecordIcon = 277;
@@ -48,7 +40,6 @@ constexpr int kHeadsetIcon = 280;
 constexpr int kMicrophoneIcon = 281;
 
 constexpr int kLevelRange = 255;
-constexpr const char* kDeleteQuestion = "Are you sure you want to delete the recording ?";
 constexpr const char* kTitle = "Kestrium";
 
 const char* CaptionFor(int iconId)

@@ -10,6 +10,7 @@
 #include "tapi/include/tapi.h"
 #include "telephony/line_manager.h"
 #include "ui/panels/call_log_context.h"
+#include "ui/panels/player_parts.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -25,19 +26,9 @@
 
 namespace {
 
-constexpr int kPlayIcon = 270;
-constexpr int kPauseIcon = 271;
-constexpr int kStopIcon = 272;
-constexpr int kDeleteIcon = 273;
-constexpr int kRewindIcon = 274;
+using namespace PlayerParts;
 
 constexpr const char* kTitle = "Kestrium";
-
-// A range of 0 to 0 would show Qt's busy animation: an empty or unknown file gets 0 to 1.
-void SetProgressRange(QProgressBar& bar, std::uint32_t lengthMs)
-{
-    bar.setRange(0, int(std::clamp<std::uint32_t>(lengthMs, 1, INT_MAX)));
-}
 
 } // namespace
 

@@ -29,7 +29,6 @@ public:
 
     static constexpr int kProgressIntervalMs = 100;
     static constexpr int kVolumeMaximum = 65535;
-    static constexpr const char* kDeleteQuestion = "Are you sure you want to delete the recording ?";
 
     explicit PlaybackControls(CallLogContext& context, QWidget* parent = nullptr);
     ~PlaybackControls() override;

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QProgressBar>
+
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+
+// What the players of the setup pages and of the call log share: their icons and questions.
+namespace PlayerParts {
+
+// Icon resource numbers of the player buttons.
+inline constexpr int kPlayIcon = 270;
+inline constexpr int kPauseIcon = 271;
+inline constexpr int kStopIcon = 272;
+inline constexpr int kDeleteIcon = 273;
+inline constexpr int kRewindIcon = 274;
+
+inline constexpr const char* kDeleteQuestion = "Are you sure you want to delete the recording ?";
+
+// A range of 0 to 0 would show Qt's busy animation: an empty or unknown file gets 0 to 1.
+inline void SetProgressRange(QProgressBar& bar, std::uint32_t lengthMs)
+{
+    bar.setRange(0, int(std::clamp<std::uint32_t>(lengthMs, 1, INT_MAX)));
+}
+
+} // namespace PlayerParts
