@@ -61,50 +61,6 @@ std::string RefusingScenario(int code)
         + "  <recv request=\"ACK\" crlf=\"true\"/>\n</scenario>\n";
 }
 
-// A request of SIPp calling line 5 as "Alice Example" 2125550100. The INVITE's branch is fixed,
-// since its CANCEL and the ACK of the 487 must repeat it; `to` is the To header line.
-std::string CallerRequest(const std::string& method, int cseq, bool inviteBranch, const std::string& to,
-    const std::string& headersAndBody = "Content-Length: 0\n\n")
-{
-    return std::string(method == "INVITE" || method == "BYE" ? "  <send retrans=\"500\">" : "  <send>")
-        + "<![CDATA[\n" + method + " sip:kestrium@[remote_ip]:[remote_port] SIP/2.0\n"
-        + "Via: SIP/2.0/[transport] [local_ip]:[local_port];branch="
-        + (inviteBranch ? "z9hG4bK-[pid]-invite" : "[branch]")
-        + "\nFrom: \"Alice Example\" <sip:2125550100@[local_ip]:[local_port]>;tag=[pid]SIPpTag00[call_number]\n" + to
-        + "\nCall-ID: [call_id]\nCSeq: " + std::to_string(cseq) + " " + method
-        + "\nMax-Forwards: 70\n" + headersAndBody + "]]></send>\n";
-}
-
-const char* kToLine5 = "To: <sip:kestrium@[remote_ip]:[remote_port]>";
-
-// SIPp calls line 5; `afterRinging` is what it does once it rang.
-std::string CallingScenario(const std::string& afterRinging)
-{
-    return "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>\n<scenario name=\"call\">\n"
-        + CallerRequest("INVITE", 1, true, kToLine5,
-            "Contact: <sip:sipp@[local_ip]:[local_port]>\nContent-Type: application/sdp\nContent-Length: [len]\n\n"
-                + sip_test::SippSdp())
-        + "  <recv response=\"100\" optional=\"true\"/>\n  <recv response=\"180\"/>\n" + afterRinging
-        + "</scenario>\n";
-}
-
-// Answered: the ACK, `tone` played, then SIPp's BYE.
-std::string AnsweredThenTone(const std::string& tone)
-{
-    return "  <recv response=\"200\" rtd=\"true\"/>\n" + CallerRequest("ACK", 1, false, "[last_To:]")
-        + "  <nop><action><exec play_pcap_audio=\"" + tone + "\"/></action></nop>\n"
-        + "  <pause milliseconds=\"1300\"/>\n" + CallerRequest("BYE", 2, false, "[last_To:]")
-        + "  <recv response=\"200\"/>\n";
-}
-
-// The caller gives up while it rings: CANCEL, and the ACK of the 487.
-std::string GivesUp()
-{
-    return "  <pause milliseconds=\"600\"/>\n" + CallerRequest("CANCEL", 1, true, kToLine5)
-        + "  <recv response=\"200\"/>\n  <recv response=\"487\"/>\n" + CallerRequest("ACK", 1, true, "[last_To:]");
-}
-
-
 class SipCalls : public SipFixture {
 protected:
     std::vector<std::string> Client() const { return { "127.0.0.1:" + std::to_string(m_line1Port) }; }
@@ -231,7 +187,7 @@ TEST_F(SipCalls, IncomingCallRingsWithCallerIdIsAnsweredAndRecordsTheCallersAudi
     const HLINE line = OpenLine(kLine1);
     std::vector<std::int16_t>& heard = Record(line);
     ASSERT_TRUE(sipp.Start(m_dir.Path(),
-        CallingScenario(AnsweredThenTone((m_dir / "tone.pcap").string())), m_sippPort, Client()));
+        sip_test::CallingScenario(sip_test::AnsweredThenTone((m_dir / "tone.pcap").string(), 1300)), m_sippPort, Client()));
     ASSERT_TRUE(RunUntil([&] { return NewCallOn(line) != 0; }, 5000)) << sipp.Log();
     const HCALL call = NewCallOn(line);
     EXPECT_TRUE(Saw(call, LINECALLSTATE_OFFERING));
@@ -254,7 +210,7 @@ TEST_F(SipCalls, CallerWhoCancelsLeavesAMissedCall)
 {
     Sipp sipp;
     const HLINE line = OpenLine(kLine1);
-    ASSERT_TRUE(sipp.Start(m_dir.Path(), CallingScenario(GivesUp()), m_sippPort, Client()));
+    ASSERT_TRUE(sipp.Start(m_dir.Path(), sip_test::CallingScenario(sip_test::GivesUp()), m_sippPort, Client()));
     RunWhile(sipp, 5000);
     EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log();
     Run(100);

@@ -170,4 +170,48 @@ void WriteRtpPcap(const std::filesystem::path& path, const std::vector<std::int1
     std::ofstream(path, std::ios::binary) << out;
 }
 
+namespace {
+
+// A request of SIPp calling line 5 as "Alice Example" 2125550100. The INVITE's branch is fixed,
+// since its CANCEL and the ACK of the 487 must repeat it; `to` is the To header line.
+std::string CallerRequest(const std::string& method, int cseq, bool inviteBranch, const std::string& to,
+    const std::string& headersAndBody = "Content-Length: 0\n\n")
+{
+    return std::string(method == "INVITE" || method == "BYE" ? "  <send retrans=\"500\">" : "  <send>")
+        + "<![CDATA[\n" + method + " sip:kestrium@[remote_ip]:[remote_port] SIP/2.0\n"
+        + "Via: SIP/2.0/[transport] [local_ip]:[local_port];branch="
+        + (inviteBranch ? "z9hG4bK-[pid]-invite" : "[branch]")
+        + "\nFrom: \"Alice Example\" <sip:2125550100@[local_ip]:[local_port]>;tag=[pid]SIPpTag00[call_number]\n" + to
+        + "\nCall-ID: [call_id]\nCSeq: " + std::to_string(cseq) + " " + method
+        + "\nMax-Forwards: 70\n" + headersAndBody + "]]></send>\n";
+}
+
+const char* const kToLine5 = "To: <sip:kestrium@[remote_ip]:[remote_port]>";
+
+} // namespace
+
+std::string CallingScenario(const std::string& afterRinging)
+{
+    return "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>\n<scenario name=\"call\">\n"
+        + CallerRequest("INVITE", 1, true, kToLine5,
+            "Contact: <sip:sipp@[local_ip]:[local_port]>\nContent-Type: application/sdp\nContent-Length: [len]\n\n"
+                + SippSdp())
+        + "  <recv response=\"100\" optional=\"true\"/>\n  <recv response=\"180\"/>\n" + afterRinging
+        + "</scenario>\n";
+}
+
+std::string AnsweredThenTone(const std::string& tone, unsigned thenWaitMs)
+{
+    return "  <recv response=\"200\" rtd=\"true\"/>\n" + CallerRequest("ACK", 1, false, "[last_To:]")
+        + "  <nop><action><exec play_pcap_audio=\"" + tone + "\"/></action></nop>\n"
+        + "  <pause milliseconds=\"" + std::to_string(thenWaitMs) + "\"/>\n" + CallerRequest("BYE", 2, false, "[last_To:]")
+        + "  <recv response=\"200\"/>\n";
+}
+
+std::string GivesUp()
+{
+    return "  <pause milliseconds=\"600\"/>\n" + CallerRequest("CANCEL", 1, true, kToLine5)
+        + "  <recv response=\"200\"/>\n  <recv response=\"487\"/>\n" + CallerRequest("ACK", 1, true, "[last_To:]");
+}
+
 } // namespace sip_test
