@@ -2,10 +2,13 @@
 
 #include "tapisim.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <cctype>
 #include <charconv>
+#include <filesystem>
 #include <optional>
 #include <utility>
 
@@ -82,6 +85,20 @@ std::string SipText(std::string& field, std::string_view value, const char* key)
     return {};
 }
 
+// A file of certificate authorities must be there and readable now; its certificates are loaded
+// when the line starts.
+std::string CaFile(std::string& field, std::string_view value)
+{
+    const std::string path(value);
+    if (path.empty() || path.size() > 4096)
+        return "ca-file must be a path";
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error) || ::access(path.c_str(), R_OK) != 0)
+        return "ca-file " + path + " is not a file that can be read";
+    field = path;
+    return {};
+}
+
 // The account keys of a line of kind sip; an empty answer when the key was taken.
 std::optional<std::string> SipValue(SipAccount& sip, std::string_view key, std::string_view value)
 {
@@ -103,6 +120,8 @@ std::optional<std::string> SipValue(SipAccount& sip, std::string_view key, std::
         sip.passwordFile = value;
         return std::string();
     }
+    if (key == "ca-file")
+        return CaFile(sip.caFile, value);
     if (key == "transport") {
         if (value == "udp")
             sip.transport = SipTransport::Udp;

@@ -23,6 +23,7 @@ struct SipAccount {
     std::string authUser; // empty: the user
     std::string passwordFile; // empty: <config folder>/kestrium/<line name>.password
     std::string localAddress; // empty: the address of the default route
+    std::string caFile; // PEM certificates trusted for TLS besides the system's list; empty: none
     SipTransport transport = SipTransport::Udp;
     DWORD localPort = 0; // 0: any free port
     bool registers = true;

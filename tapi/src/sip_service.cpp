@@ -1,5 +1,6 @@
 #include "sip_service.h"
 
+#define USE_OPENSSL 1 // libre declares tls_openssl_context only then
 #include "libre.h"
 #include "line_audio.h"
 #include "sip_media.h"
@@ -7,6 +8,9 @@
 
 #include "platform/regular_file.h"
 
+#include <arpa/inet.h>
+#include <openssl/ssl.h>
+#include <openssl/x509_vfy.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -53,6 +57,35 @@ int StartLibre()
 std::string ErrorText(int err)
 {
     return std::strerror(err);
+}
+
+// The host a TLS connection of the account must prove to be: the outbound proxy's when there is
+// one (every request goes through it), else the registrar's; without the port. Empty when the
+// URI does not decode.
+std::string TlsServerHost(const SipAccount& account)
+{
+    const std::string uri = !account.outboundProxy.empty() ? account.outboundProxy
+        : !account.registrar.empty()                        ? account.registrar
+                                                            : "sip:" + account.domain;
+    pl text{};
+    pl_set_str(&text, uri.c_str());
+    struct uri decoded {};
+    if (uri_decode(&decoded, &text) != 0)
+        return {};
+    return std::string(decoded.host.p, decoded.host.l);
+}
+
+// Where a TLS context keeps its SIP line, for the certificate check.
+int TlsLineIndex()
+{
+    static const int index = SSL_CTX_get_ex_new_index(0, nullptr, nullptr, nullptr, nullptr);
+    return index;
+}
+
+bool IsIpAddress(const std::string& host)
+{
+    in6_addr address{};
+    return ::inet_pton(AF_INET, host.c_str(), &address) == 1 || ::inet_pton(AF_INET6, host.c_str(), &address) == 1;
 }
 
 std::string StatusText(const sip_msg& msg)
@@ -123,6 +156,7 @@ private:
     static int OnAuth(char** user, char** password, const char* realm, void* arg);
     static void OnRegistered(int err, const sip_msg* msg, void* arg);
     static void OnRegisterSilence(void* arg);
+    static int OnVerify(int ok, X509_STORE_CTX* store);
     static void OnKeepAlive(void* arg);
     static void OnIncoming(const sip_msg* msg, void* arg);
     static int OnOffer(mbuf** description, const sip_msg* msg, void* arg);
@@ -134,8 +168,11 @@ private:
     static void OnCollect(void* arg);
 
     bool Start(std::string& error);
+    bool StartTls(std::string& error);
     void Register();
     void ReportRegistration(bool registered, const std::string& text);
+    // Why the registration failed: the refused certificate when there was one, else `reason`.
+    void ReportFailure(const std::string& reason);
     std::unique_ptr<SipCall> NewCall(std::uint64_t id, bool incoming, std::string& error);
     int TakeRemoteDescription(SipCall& call, mbuf* body, bool offer);
     void Connect(SipCall& call);
@@ -160,6 +197,7 @@ private:
     tmr m_collect{};
     sa m_registrar{};
     std::string m_registrationText;
+    std::string m_certificateError; // why OpenSSL refused the server's certificate last
     bool m_registered = false;
     std::unique_ptr<SipCall> m_call;
     std::vector<std::unique_ptr<SipCall>> m_ended; // freed by m_collect, outside libre's handlers
@@ -233,11 +271,9 @@ bool SipLine::Start(std::string& error)
         err = sip_transp_add(m_sip, SIP_TRANSP_TCP, &m_local);
         break;
     case SipTransport::Tls:
-        err = tls_alloc(&m_tls, TLS_METHOD_SSLV23, nullptr, nullptr);
-        if (!err)
-            tls_add_ca(m_tls, "/etc/ssl/certs/ca-certificates.crt");
-        if (!err)
-            err = sip_transp_add(m_sip, SIP_TRANSP_TLS, &m_local, m_tls);
+        if (!StartTls(error))
+            return false;
+        err = sip_transp_add(m_sip, SIP_TRANSP_TLS, &m_local, m_tls);
         break;
     }
     if (err) {
@@ -254,6 +290,60 @@ bool SipLine::Start(std::string& error)
     }
     Register();
     return true;
+}
+
+// OpenSSL checks the server's certificate chain against the system's CA list and the account's
+// ca-file, and that it names the server's host; a handshake that does not verify fails, so
+// nothing is sent to a server that cannot prove who it is.
+bool SipLine::StartTls(std::string& error)
+{
+    if (const int err = tls_alloc(&m_tls, TLS_METHOD_SSLV23, nullptr, nullptr)) {
+        error = "cannot set up TLS: " + ErrorText(err);
+        return false;
+    }
+    SSL_CTX* context = tls_openssl_context(m_tls);
+    const std::string host = TlsServerHost(m_account);
+    if (!context || host.empty()) {
+        error = "cannot set up TLS: no server host to check certificates against";
+        return false;
+    }
+    if (SSL_CTX_set_default_verify_paths(context) != 1) {
+        error = "cannot load the system's list of certificate authorities";
+        return false;
+    }
+    const std::string& caFile = m_account.caFile;
+    if (!caFile.empty() && SSL_CTX_load_verify_locations(context, caFile.c_str(), nullptr) != 1) {
+        error = "the ca-file " + caFile + " holds no PEM certificate that can be read";
+        return false;
+    }
+    if (SSL_CTX_set_ex_data(context, TlsLineIndex(), this) != 1) {
+        error = "cannot set up TLS";
+        return false;
+    }
+    SSL_CTX_set_verify(context, SSL_VERIFY_PEER, OnVerify);
+    X509_VERIFY_PARAM* verify = SSL_CTX_get0_param(context);
+    const int named = IsIpAddress(host) ? X509_VERIFY_PARAM_set1_ip_asc(verify, host.c_str())
+                                        : X509_VERIFY_PARAM_set1_host(verify, host.c_str(), host.size());
+    if (named != 1) {
+        error = "cannot check TLS certificates for the host " + host;
+        return false;
+    }
+    return true;
+}
+
+// Keeps OpenSSL's verdict on each certificate of the chain and notes why one was refused, so the
+// line's state can say it.
+int SipLine::OnVerify(int ok, X509_STORE_CTX* store)
+{
+    if (ok)
+        return ok;
+    const auto* ssl = static_cast<const SSL*>(X509_STORE_CTX_get_ex_data(store, SSL_get_ex_data_X509_STORE_CTX_idx()));
+    auto* self = ssl ? static_cast<SipLine*>(SSL_CTX_get_ex_data(SSL_get_SSL_CTX(ssl), TlsLineIndex())) : nullptr;
+    if (self) {
+        self->m_certificateError = X509_verify_cert_error_string(X509_STORE_CTX_get_error(store));
+        self->ReportFailure({});
+    }
+    return ok;
 }
 
 std::vector<std::string> SipLine::Routes() const
@@ -322,9 +412,10 @@ void SipLine::OnRegistered(int err, const sip_msg* msg, void* arg)
         return;
     tmr_cancel(&self->m_registerSilence);
     if (!msg || (err && msg->scode < 300)) {
-        self->ReportRegistration(false, "registration failed: " + ErrorText(err));
+        self->ReportFailure("registration failed: " + ErrorText(err));
     } else if (msg->scode < 300) {
         self->m_registrar = msg->src;
+        self->m_certificateError.clear();
         self->ReportRegistration(true, "registered");
         if (self->m_account.transport == SipTransport::Udp)
             tmr_start(&self->m_keepAlive, kKeepAliveMs, OnKeepAlive, self);
@@ -337,7 +428,17 @@ void SipLine::OnRegistered(int err, const sip_msg* msg, void* arg)
 
 void SipLine::OnRegisterSilence(void* arg)
 {
-    static_cast<SipLine*>(arg)->ReportRegistration(false, "no answer from the registrar");
+    static_cast<SipLine*>(arg)->ReportFailure("no answer from the registrar");
+}
+
+void SipLine::ReportFailure(const std::string& reason)
+{
+    if (m_certificateError.empty()) {
+        ReportRegistration(false, reason);
+        return;
+    }
+    tmr_cancel(&m_registerSilence);
+    ReportRegistration(false, "the server's TLS certificate was refused: " + m_certificateError);
 }
 
 void SipLine::OnKeepAlive(void* arg)
