@@ -127,6 +127,44 @@ TEST_F(SipCalls, OurWaveOutAudioAndDigitsReachTheFarEnd)
     EXPECT_TRUE(Saw(call, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL));
 }
 
+class SipCallsOverTcp : public SipCalls {
+protected:
+    std::string Line1Account() const override { return "register = no\nrtp-timeout = 2\ntransport = tcp\n"; }
+};
+
+// The same call with SIP over TCP (SIPp on one TCP connection): connected, the far end's tone, and
+// its BYE ends the call.
+TEST_F(SipCallsOverTcp, OutgoingCallConnectsAndCarriesTheFarEndsTone)
+{
+    sip_test::WriteRtpPcap(m_dir / "tone.pcap", Tone(1200, 1000));
+    Sipp sipp;
+    ASSERT_TRUE(sipp.Start(m_dir.Path(), AnsweringScenario(PlayPcap((m_dir / "tone.pcap").string(), 1400)),
+        m_sippPort, { "-t", "t1" }));
+    const HLINE line = OpenLine(kLine1);
+    std::vector<std::int16_t>& heard = Record(line);
+    Run(500); // SIPp listens
+    HCALL call = 0;
+    ASSERT_GT(MakeCall(line, call, "5551234"), 0);
+    RunWhile(sipp, 15000);
+    EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log();
+    Run(200);
+    EXPECT_TRUE(Saw(call, LINECALLSTATE_CONNECTED));
+    EXPECT_TRUE(Saw(call, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL));
+    double best = 0;
+    for (unsigned from = 0; from + 500 < heard.size() / 8; from += 100)
+        best = std::max(best, ShareOf(Slice(heard, from, 500), 1200));
+    EXPECT_GT(best, 0.8);
+}
+
+// Nobody listens at the far end's TCP port: the call ends at once instead of ringing on.
+TEST_F(SipCallsOverTcp, RefusedConnectionEndsTheCall)
+{
+    const HLINE line = OpenLine(kLine1);
+    HCALL call = 0;
+    ASSERT_GT(MakeCall(line, call, "5551234"), 0);
+    EXPECT_TRUE(RunUntil([&] { return Saw(call, LINECALLSTATE_DISCONNECTED); }, 5000));
+}
+
 struct Refusal {
     const char* name;
     int code;
