@@ -87,10 +87,7 @@ TEST_F(SipCalls, OutgoingCallConnectsCarriesTheFarEndsToneAndDigitAndEndsWithIts
     EXPECT_TRUE(Saw(call, LINECALLSTATE_CONNECTED));
     EXPECT_TRUE(Saw(call, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL));
     // The tone: somewhere in what we heard, a second that is mostly 1200 Hz.
-    double best = 0;
-    for (unsigned from = 0; from + 500 < heard.size() / 8; from += 100)
-        best = std::max(best, ShareOf(Slice(heard, from, 500), 1200));
-    EXPECT_GT(best, 0.8) << "heard " << heard.size() / 8 << " ms";
+    EXPECT_GT(BestShareOf(heard, 1200), 0.8) << "heard " << heard.size() / 8 << " ms";
     EXPECT_LT(ShareOf(Slice(heard, 0, 300), 1200), 0.2) << "ring back, not the tone, before the answer";
     EXPECT_EQ(DigitsIn(heard), "1");
     EXPECT_EQ(lineDrop(call, nullptr, 0) > 0, true);
@@ -119,10 +116,7 @@ TEST_F(SipCalls, OurWaveOutAudioAndDigitsReachTheFarEnd)
     RunWhile(sipp, 8000);
     EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log();
     const std::vector<std::int16_t> talk(heard.begin() + long(connectedAt), heard.end());
-    double best = 0;
-    for (unsigned from = 0; from + 400 < talk.size() / 8; from += 100)
-        best = std::max(best, ShareOf(Slice(talk, from, 400), 700));
-    EXPECT_GT(best, 0.8) << "our tone came back from the far end";
+    EXPECT_GT(BestShareOf(talk, 700, 400), 0.8) << "our tone came back from the far end";
     EXPECT_EQ(DigitsIn(talk), "5") << "the telephone event came back";
     EXPECT_TRUE(Saw(call, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL));
 }
@@ -150,10 +144,7 @@ TEST_F(SipCallsOverTcp, OutgoingCallConnectsAndCarriesTheFarEndsTone)
     Run(200);
     EXPECT_TRUE(Saw(call, LINECALLSTATE_CONNECTED));
     EXPECT_TRUE(Saw(call, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL));
-    double best = 0;
-    for (unsigned from = 0; from + 500 < heard.size() / 8; from += 100)
-        best = std::max(best, ShareOf(Slice(heard, from, 500), 1200));
-    EXPECT_GT(best, 0.8);
+    EXPECT_GT(BestShareOf(heard, 1200), 0.8);
 }
 
 // Nobody listens at the far end's TCP port: the call ends at once instead of ringing on.
@@ -237,10 +228,7 @@ TEST_F(SipCalls, IncomingCallRingsWithCallerIdIsAnsweredAndRecordsTheCallersAudi
     EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log();
     EXPECT_TRUE(Saw(call, LINECALLSTATE_CONNECTED));
     EXPECT_TRUE(Saw(call, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL));
-    double best = 0;
-    for (unsigned from = 0; from + 500 < heard.size() / 8; from += 100)
-        best = std::max(best, ShareOf(Slice(heard, from, 500), 900));
-    EXPECT_GT(best, 0.8);
+    EXPECT_GT(BestShareOf(heard, 900), 0.8);
 }
 
 // A caller who gives up (CANCEL) before we answer: the offered call simply ends, a missed call.

@@ -1,5 +1,7 @@
 #include "sip_fixture.h"
 
+#include <algorithm>
+
 #include <spandsp.h>
 
 #include <chrono>
@@ -166,4 +168,12 @@ std::pair<std::string, std::string> SipFixture::CallerOf(HCALL call)
         return size ? std::string(reinterpret_cast<const char*>(buffer.data() + offset), size - 1) : std::string();
     };
     return { text(info->dwCallerIDSize, info->dwCallerIDOffset), text(info->dwCallerIDNameSize, info->dwCallerIDNameOffset) };
+}
+
+double BestShareOf(const std::vector<std::int16_t>& samples, double frequency, unsigned windowMs)
+{
+    double best = 0;
+    for (unsigned from = 0; from + windowMs < samples.size() / 8; from += 100)
+        best = std::max(best, ShareOf(Slice(samples, from, windowMs), frequency));
+    return best;
 }

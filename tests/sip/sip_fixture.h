@@ -57,5 +57,7 @@ protected:
 // The DTMF digits spandsp hears in the samples.
 std::string DigitsIn(const std::vector<std::int16_t>& samples);
 std::vector<std::int16_t> Tone(double frequency, unsigned ms);
+// The largest share of `frequency` in any `windowMs` of the samples (checked every 100 ms).
+double BestShareOf(const std::vector<std::int16_t>& samples, double frequency, unsigned windowMs = 500);
 // The part of the samples from `fromMs` for `lengthMs`.
 std::vector<std::int16_t> Slice(const std::vector<std::int16_t>& samples, unsigned fromMs, unsigned lengthMs);

@@ -96,13 +96,7 @@ TEST_F(SipVoiceMail, CallerReachesVoiceMailAndLeavesAMessage)
     const testing_support::SoundFile recorded
         = testing_support::ReadSoundFile(RecordingPath::ToLocalFile(entry.recordingPath).string());
     ASSERT_TRUE(recorded.opened);
-    double best = 0;
-    for (std::size_t from = 0; from + 4000 <= recorded.samples.size(); from += 800)
-        best = std::max(best,
-            ShareOf(std::vector<std::int16_t>(recorded.samples.begin() + std::ptrdiff_t(from),
-                        recorded.samples.begin() + std::ptrdiff_t(from + 4000)),
-                900));
-    EXPECT_GT(best, 0.8) << "the caller's tone is in the message";
+    EXPECT_GT(BestShareOf(recorded.samples, 900), 0.8) << "the caller's tone is in the message";
 }
 
 // The caller hangs up (CANCEL) before voice mail answers: a missed call.
