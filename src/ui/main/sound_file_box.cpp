@@ -140,10 +140,7 @@ void SoundFileBox::SetupPlayer()
     m_record = AddButton("record", "O", kRecordIcon, &SoundFileBox::Record);
     for (QPushButton* button : { m_stop, m_play, m_rewind, m_delete, m_record })
         buttons->addWidget(button);
-    m_progress = new QProgressBar(this);
-    m_progress->setObjectName("progress");
-    m_progress->setTextVisible(false);
-    SetProgressRange(*m_progress, 0);
+    m_progress = CreateProgressBar(this);
     // The sliders are shown as the page offers them; they change nothing.
     m_volume = new QSlider(Qt::Horizontal, this);
     m_volume->setObjectName("volume");

@@ -48,10 +48,7 @@ PlaybackControls::PlaybackControls(CallLogContext& context, QWidget* parent)
     m_delete = AddButton("deleteRecording", "Delete recording", kDeleteIcon, &PlaybackControls::DeleteRecording);
     for (QPushButton* button : { m_stop, m_play, m_rewind, m_delete })
         buttons->addWidget(button);
-    m_progress = new QProgressBar(this);
-    m_progress->setObjectName("progress");
-    m_progress->setTextVisible(false);
-    SetProgressRange(*m_progress, 0);
+    m_progress = CreateProgressBar(this);
     m_volume = new QSlider(Qt::Horizontal, this);
     m_volume->setObjectName("volume");
     m_volume->setToolTip(tr("Volume"));

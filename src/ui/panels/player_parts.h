@@ -6,7 +6,8 @@
 #include <climits>
 #include <cstdint>
 
-// What the players of the setup pages and of the call log share: their icons and questions.
+// What the players of the setup pages and of the call log share: their icons, question and
+// progress bar.
 namespace PlayerParts {
 
 // Icon resource numbers of the player buttons.
@@ -22,6 +23,16 @@ inline constexpr const char* kDeleteQuestion = "Are you sure you want to delete 
 inline void SetProgressRange(QProgressBar& bar, std::uint32_t lengthMs)
 {
     bar.setRange(0, int(std::clamp<std::uint32_t>(lengthMs, 1, INT_MAX)));
+}
+
+// The player's progress bar, empty and without a text.
+inline QProgressBar* CreateProgressBar(QWidget* parent)
+{
+    auto* bar = new QProgressBar(parent);
+    bar->setObjectName("progress");
+    bar->setTextVisible(false);
+    SetProgressRange(*bar, 0);
+    return bar;
 }
 
 } // namespace PlayerParts
