@@ -46,8 +46,9 @@ void PrintUsage()
            "its window to the front, then dials LINK when one is given; problems are also shown in a\n"
            "message box.\n"
            "\n"
-           "Exit status: 0 when the request was handed over, 1 when nobody could take it or it was\n"
-           "refused, 2 for a wrong command line or a number that cannot be dialled.\n";
+           "Exit status: 0 when the call was placed (or handed to a dialer that does not say), 1 when\n"
+           "nobody could take the request or the call was not placed, 2 for a wrong command line or a\n"
+           "number that cannot be dialled.\n";
 }
 
 // Messages for the user: on standard error, and in a message box as well when the desktop started
@@ -167,6 +168,15 @@ int RequestCall(const std::string& number, const char* name)
         return 2;
     case TAPIERR_REQUESTQUEUEFULL:
         std::cerr << "kestrium-dial: too many dialing requests are waiting; try again later.\n";
+        return 1;
+    case TAPIERR_REQUESTFAILED:
+        std::cerr << "kestrium-dial: the system dialer could not place the call (is its default line open?); "
+                     "nothing was dialled.\n";
+        return 1;
+    case TAPIERR_REQUESTCANCELLED:
+        std::cerr
+            << "kestrium-dial: the system dialer did not take the request in time; it was withdrawn and "
+               "nothing was dialled.\n";
         return 1;
     default:
         std::cerr << "kestrium-dial: the request was refused (error " << result << ").\n";

@@ -227,9 +227,12 @@ void LineManager::OnPhoneMessage(LineSlot& slot, DWORD, DWORD_PTR param1, DWORD_
         slot.GetNotifyWindow()->OnHandsetPutDown();
 }
 
-void LineManager::PlaceRequestedCall(std::string_view number, std::string_view calledParty)
+LONG LineManager::PlaceRequestedCall(std::string_view number, std::string_view calledParty)
 {
-    m_slots[m_defaultLine]->PlaceCall(number, number, calledParty, false);
+    LineSlot& slot = *m_slots[m_defaultLine];
+    if (!slot.IsOpen())
+        return LINEERR_NODEVICE;
+    return slot.PlaceCall(number, number, calledParty, false) ? 0 : LONG(LINEERR_OPERATIONFAILED);
 }
 
 void LineManager::OnRequest(DWORD requestMode)
@@ -243,7 +246,41 @@ void LineManager::OnRequest(DWORD requestMode)
     m_tapi.lineGetRequestA(m_lineApp, LINEREQUESTMODE_MAKECALL, &request);
     request.szDestAddress[sizeof request.szDestAddress - 1] = '\0';
     request.szCalledParty[sizeof request.szCalledParty - 1] = '\0';
-    PlaceRequestedCall(request.szDestAddress, request.szCalledParty);
+    // The requester (kestrium-dial, another program) learns whether the call was placed.
+    m_tapi.tapiReportRequestOutcome(
+        m_lineApp, PlaceRequestedCall(request.szDestAddress, request.szCalledParty));
+}
+
+LineManager::CallsInProgress LineManager::CountCallsInProgress()
+{
+    CallsInProgress found;
+    for (const auto& slot : m_slots) {
+        for (int index = 0; index < LineSlot::kMaxCalls; ++index)
+            found.calls += slot->CallAt(index).call != 0 ? 1 : 0;
+        found.recording = found.recording || slot->GetRecorder().IsRecording();
+    }
+    return found;
+}
+
+LineManager::LinesProblem LineManager::DescribeLinesProblem() const
+{
+    for (const auto& slot : m_slots)
+        if (slot->IsOpen())
+            return {};
+    if (!m_tapi.LoadError().empty())
+        return { "Kestrium could not load its telephony service, so no telephone line can be used.\n\n"
+                 "It looked for \""
+                + std::string(TapiBinding::kLibraryName)
+                + "\" beside the program and on the system's library path:\n" + m_tapi.LoadError(),
+            "No lines: the telephony service (" + std::string(TapiBinding::kLibraryName)
+                + ") could not be loaded" };
+    if (m_lineApp == 0)
+        return { "The telephony service could not be started, so no telephone line can be used.",
+            "No lines: the telephony service could not be started" };
+    return { "No telephone line could be opened. The telephony service offers "
+            + std::to_string(m_lineDeviceCount)
+            + " line devices; choose Kestrium's lines on the Telephony page of Setup.",
+        "No telephone line is open" };
 }
 
 void LineManager::RefreshAfterCallEvent(LineSlot& slot, HCALL call)

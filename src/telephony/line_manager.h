@@ -106,8 +106,26 @@ public:
     // redial list and the redial file in the data folder is saved first, even when no line is free.
     bool DialAndRemember(RedialStore& redial, const std::string& name, const std::string& number);
     // A dialing request (another application's, or a clicked link's): the number goes to the
-    // default line as it stands, unchanged.
-    void PlaceRequestedCall(std::string_view number, std::string_view calledParty);
+    // default line as it stands, unchanged. 0 when the call was placed, else a LINEERR_ code
+    // (LINEERR_NODEVICE when the default line is not open).
+    LONG PlaceRequestedCall(std::string_view number, std::string_view calledParty);
+
+    // Why no telephone line can be used, in plain words: a message for a box (with the reason and
+    // the file looked for when the telephony service could not be loaded) and a short text for the
+    // status bar. Both empty while at least one line is open.
+    struct LinesProblem {
+        std::string message;
+        std::string brief;
+    };
+    LinesProblem DescribeLinesProblem() const;
+
+    // What ending the program now would cut off: the calls on every line, and whether any line is
+    // recording (a call or a voice message).
+    struct CallsInProgress {
+        int calls = 0;
+        bool recording = false;
+    };
+    CallsInProgress CountCallsInProgress();
 
     // Call actions of the tool bar and menus.
     int GetTargetCallForAction(bool queryOnly, int action);

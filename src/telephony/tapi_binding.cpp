@@ -11,7 +11,7 @@
 namespace {
 
 // Export names in the order of the Export enumeration. "lineGetLineDevStatus" has no A suffix.
-constexpr std::array<const char*, 37> kExportNames = {
+constexpr std::array<const char*, 38> kExportNames = {
     "lineAnswer",
     "lineClose",
     "lineConfigDialogA",
@@ -49,6 +49,7 @@ constexpr std::array<const char*, 37> kExportNames = {
     "phoneSetVolume",
     "tapiGetEventFd",
     "tapiDispatchEvents",
+    "tapiReportRequestOutcome",
 };
 
 bool IsPhoneExport(const char* name)
@@ -58,18 +59,23 @@ bool IsPhoneExport(const char* name)
 
 // The library by name, as the executable's RUNPATH ($ORIGIN) finds it; failing that, from the
 // executable's own folder explicitly (a loader whose dlopen runs from another object, as under
-// AddressSanitizer, searches without the executable's RUNPATH).
-void* OpenLibrary(const std::string& name)
+// AddressSanitizer, searches without the executable's RUNPATH). On failure `error` says why.
+void* OpenLibrary(const std::string& name, std::string& error)
 {
     if (void* library = ::dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL))
         return library;
+    error = ::dlerror();
     if (name.find('/') != std::string::npos)
         return nullptr;
-    std::error_code error;
-    const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error)
+    std::error_code pathError;
+    const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", pathError);
+    if (pathError)
         return nullptr;
-    return ::dlopen((executable.parent_path() / name).c_str(), RTLD_NOW | RTLD_LOCAL);
+    const std::filesystem::path besideProgram = executable.parent_path() / name;
+    if (void* library = ::dlopen(besideProgram.c_str(), RTLD_NOW | RTLD_LOCAL))
+        return library;
+    error = ::dlerror();
+    return nullptr;
 }
 
 } // namespace
@@ -85,8 +91,10 @@ TapiBinding::~TapiBinding() = default;
 void* TapiBinding::LoadLibraryOnce()
 {
     if (m_libraryState == LibraryState::NotLoaded) {
-        m_library = OpenLibrary(m_libraryName);
+        m_library = OpenLibrary(m_libraryName, m_loadError);
         m_libraryState = m_library ? LibraryState::Loaded : LibraryState::Failed;
+        if (m_library)
+            m_loadError.clear();
     }
     return m_libraryState == LibraryState::Loaded ? m_library : nullptr;
 }

@@ -64,7 +64,12 @@ public:
     template <typename... A> LONG phoneSetHookSwitch(A... a) { return Call<decltype(::phoneSetHookSwitch)>(kPhoneSetHookSwitch, a...); }
     template <typename... A> LONG phoneSetStatusMessages(A... a) { return Call<decltype(::phoneSetStatusMessages)>(kPhoneSetStatusMessages, a...); }
     template <typename... A> LONG phoneSetVolume(A... a) { return Call<decltype(::phoneSetVolume)>(kPhoneSetVolume, a...); }
+    template <typename... A> LONG tapiReportRequestOutcome(A... a) { return Call<decltype(::tapiReportRequestOutcome)>(kTapiReportRequestOutcome, a...); }
     // clang-format on
+
+    // Why the library could not be loaded, naming the files looked for; empty while it is loaded
+    // or has not been tried yet.
+    const std::string& LoadError() const { return m_loadError; }
 
     // Event delivery: the service queues line and phone messages and makes a descriptor readable;
     // from here on each readable moment runs the queued callbacks on this thread, from whatever
@@ -113,6 +118,7 @@ private:
         kPhoneSetVolume,
         kTapiGetEventFd,
         kTapiDispatchEvents,
+        kTapiReportRequestOutcome,
         kExportCount
     };
 
@@ -137,6 +143,7 @@ private:
     std::string m_libraryName;
     LibraryState m_libraryState = LibraryState::NotLoaded;
     void* m_library = nullptr;
+    std::string m_loadError;
     std::array<Entry, kExportCount> m_entries{};
     std::unique_ptr<QSocketNotifier> m_notifier;
 };

@@ -953,8 +953,16 @@ TAPI_EXPORT LONG phoneGetMessage(HPHONEAPP hPhoneApp, LPPHONEMESSAGE lpMessage, 
 // Assisted telephony: asks the application registered for LINEREQUESTMODE_MAKECALL (in this
 // process or in the process that runs the telephony service) to place the call. Returns 0 when the
 // request was queued, else a TAPIERR_ code (TAPIERR_NOREQUESTRECIPIENT when nobody serves them).
+// From another process it waits up to 5 s for the recipient's answer (tapiReportRequestOutcome):
+// TAPIERR_REQUESTFAILED when the call could not be placed, TAPIERR_REQUESTCANCELLED when the
+// recipient did not take the request in time (it is then withdrawn).
 TAPI_EXPORT LONG tapiRequestMakeCallA(
     LPCSTR lpszDestAddress, LPCSTR lpszAppName, LPCSTR lpszCalledParty, LPCSTR lpszComment);
+
+// Extension for request recipients: after lineGetRequestA, says whether the call of the request
+// taken was placed (lResult 0 or the positive request id of lineMakeCallA) or not (a negative
+// LINEERR_ code), so that the requester can tell its user.
+TAPI_EXPORT LONG tapiReportRequestOutcome(HLINEAPP hLineApp, LONG lResult);
 
 // Event delivery for callback applications. The descriptor becomes readable when line or phone
 // messages wait; it stays the same for the life of the process (it is never closed by the

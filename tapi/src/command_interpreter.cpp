@@ -254,11 +254,35 @@ LONG CommandInterpreter::Request(const Words& words, std::string& reply)
     copy(request.szAppName, sizeof request.szAppName, 2);
     copy(request.szCalledParty, sizeof request.szCalledParty, 3);
     copy(request.szComment, sizeof request.szComment, 4);
-    const LONG result = m_exchange.RequestMakeCall(request);
+    DWORD id = 0;
+    const bool awaited = m_requestAnswerLimit.count() > 0;
+    const LONG result = m_exchange.RequestMakeCall(request, awaited ? &id : nullptr);
     if (result == TAPIERR_NOREQUESTRECIPIENT)
         return Fail(reply, TAPISIM_E_NOCALL, "no application serves dialing requests");
     if (result == TAPIERR_REQUESTQUEUEFULL)
         return Fail(reply, TAPISIM_E_BUSY, "too many dialing requests are waiting");
+    if (!awaited) {
+        reply = "requested\n";
+        return TAPISIM_OK;
+    }
+    return RequestFateReply(m_exchange.WaitForRequestFate(id, m_requestAnswerLimit), reply);
+}
+
+// The requester learns whether the call was placed: the recipient answers at once when it runs.
+LONG CommandInterpreter::RequestFateReply(Exchange::RequestFate fate, std::string& reply)
+{
+    switch (fate) {
+    case Exchange::RequestFate::Placed:
+        reply = "placed\n";
+        return TAPISIM_OK;
+    case Exchange::RequestFate::Failed:
+        return Fail(reply, TAPISIM_E_FAILED, "the dialing application could not place the call");
+    case Exchange::RequestFate::NotTaken:
+        return Fail(reply, TAPISIM_E_BUSY,
+            "the dialing application did not take the request in time; it was withdrawn");
+    case Exchange::RequestFate::Unanswered:
+        break;
+    }
     reply = "requested\n";
     return TAPISIM_OK;
 }

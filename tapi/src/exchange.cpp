@@ -21,7 +21,6 @@ namespace {
 
 constexpr DWORD kMinVersion = TAPI_VERSION_LOWEST;
 constexpr DWORD kMaxVersion = TAPI_VERSION_HIGHEST;
-constexpr std::size_t kMaxQueuedRequests = 16;
 constexpr std::size_t kMaxConfigBytes = std::size_t(1) << 20;
 constexpr DWORD kValidPrivileges
     = LINECALLPRIVILEGE_NONE | LINECALLPRIVILEGE_MONITOR | LINECALLPRIVILEGE_OWNER;
@@ -302,7 +301,7 @@ LONG Exchange::LineShutdown(HLINEAPP app)
         RemoveLineHandles(line);
         m_openLines.erase(line);
     }
-    std::erase_if(m_requests, [&](const RequestEntry& entry) { return entry.app == app; });
+    ForgetRequestsOf(app);
     m_lineApps.erase(app);
     return 0;
 }
@@ -783,71 +782,6 @@ LONG Exchange::SetTerminal(
     PostReply(
         PendingRequest{ request, select == LINECALLSELECT_CALL ? m_callHandles.at(call).line : line }, 0);
     return static_cast<LONG>(request);
-}
-
-LONG Exchange::RegisterRequestRecipient(HLINEAPP app, DWORD instance, DWORD modes, bool enable)
-{
-    std::lock_guard lock(m_mutex);
-    auto it = m_lineApps.find(app);
-    if (it == m_lineApps.end())
-        return LINEERR_INVALAPPHANDLE;
-    if (modes == 0 || (modes & ~DWORD(LINEREQUESTMODE_MAKECALL | LINEREQUESTMODE_MEDIACALL)))
-        return LINEERR_INVALREQUESTMODE;
-    LineApp& entry = it->second;
-    if (enable) {
-        entry.requestModes |= modes;
-        entry.registrationInstance = instance;
-        entry.registrationOrder = ++m_sequence;
-    } else {
-        if ((entry.requestModes & modes) != modes)
-            return LINEERR_NOTREGISTERED;
-        entry.requestModes &= ~modes;
-        if (!(entry.requestModes & LINEREQUESTMODE_MAKECALL))
-            std::erase_if(m_requests, [&](const RequestEntry& request) { return request.app == app; });
-    }
-    return 0;
-}
-
-LONG Exchange::GetRequest(HLINEAPP app, DWORD mode, LINEREQMAKECALL& out)
-{
-    std::lock_guard lock(m_mutex);
-    auto it = m_lineApps.find(app);
-    if (it == m_lineApps.end())
-        return LINEERR_INVALAPPHANDLE;
-    if (mode != LINEREQUESTMODE_MAKECALL && mode != LINEREQUESTMODE_MEDIACALL)
-        return LINEERR_INVALREQUESTMODE;
-    if (!(it->second.requestModes & mode))
-        return LINEERR_NOTREGISTERED;
-    auto request
-        = std::find_if(m_requests.begin(), m_requests.end(), [&](const auto& r) { return r.app == app; });
-    if (mode != LINEREQUESTMODE_MAKECALL || request == m_requests.end())
-        return LINEERR_NOREQUEST;
-    out = request->request;
-    m_requests.erase(request);
-    return 0;
-}
-
-LONG Exchange::RequestMakeCall(const LINEREQMAKECALL& request)
-{
-    std::lock_guard lock(m_mutex);
-    // The application that registered first serves the requests.
-    const std::pair<const HLINEAPP, LineApp>* recipient = nullptr;
-    for (const auto& entry : m_lineApps)
-        if ((entry.second.requestModes & LINEREQUESTMODE_MAKECALL)
-            && (!recipient || entry.second.registrationOrder < recipient->second.registrationOrder))
-            recipient = &entry;
-    if (!recipient)
-        return TAPIERR_NOREQUESTRECIPIENT;
-    if (m_requests.size() >= kMaxQueuedRequests)
-        return TAPIERR_REQUESTQUEUEFULL;
-    m_requests.push_back(RequestEntry{ recipient->first, request });
-    QueuedMessage message;
-    message.app = recipient->first;
-    message.message = LINE_REQUEST;
-    message.instance = recipient->second.registrationInstance;
-    message.param1 = LINEREQUESTMODE_MAKECALL;
-    m_queue.Push(message);
-    return 0;
 }
 
 /* ---- phones ----------------------------------------------------------------------------- */

@@ -11,6 +11,7 @@
 #include "unique_fd.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -64,9 +65,22 @@ public:
     LONG GetNewCalls(HLINE line, DWORD addressId, DWORD select, LINECALLLIST& list);
     LONG SetTerminal(
         HLINE line, DWORD addressId, HCALL call, DWORD select, DWORD modes, DWORD terminalId, bool enable);
+    // Assisted telephony. A request waits until its recipient takes it (GetRequest); the recipient
+    // then says whether it placed the call (ReportRequestOutcome). A requester in another process
+    // passes `awaitedId` and waits for that answer with WaitForRequestFate.
     LONG RegisterRequestRecipient(HLINEAPP app, DWORD instance, DWORD modes, bool enable);
     LONG GetRequest(HLINEAPP app, DWORD mode, LINEREQMAKECALL& out);
-    LONG RequestMakeCall(const LINEREQMAKECALL& request);
+    LONG RequestMakeCall(const LINEREQMAKECALL& request, DWORD* awaitedId = nullptr);
+    LONG ReportRequestOutcome(HLINEAPP app, LONG result);
+    enum class RequestFate {
+        Placed,
+        Failed,
+        // Nobody took the request in time: it was withdrawn, so it is never placed later.
+        NotTaken,
+        // Taken by a recipient that does not say what became of it.
+        Unanswered,
+    };
+    RequestFate WaitForRequestFate(DWORD id, std::chrono::milliseconds limit);
     LONG CheckLineApp(HLINEAPP app);
     DWORD LineDeviceCount();
     std::string LineName(DWORD device);
@@ -230,6 +244,8 @@ private:
     struct RequestEntry {
         HLINEAPP app = 0;
         LINEREQMAKECALL request{};
+        // Non-zero while a requester waits for the request's fate.
+        DWORD awaitedId = 0;
     };
 
     Exchange();
@@ -250,6 +266,8 @@ private:
     // Registers a checked application and starts the service; called with m_mutex held.
     template <typename Apps, typename App> DWORD AddApp(Apps& apps, App app);
     DWORD NewRequest();
+    // Drops the requests of an application that stops serving them; their requesters learn it.
+    void ForgetRequestsOf(HLINEAPP app);
     SYSTEMTIME WallTime(std::uint64_t clockMs) const;
 
     // Lookups; null when the handle is not valid.
@@ -342,6 +360,11 @@ private:
     std::map<HCALL, CallHandle> m_callHandles;
     std::map<DWORD, Call> m_calls;
     std::deque<RequestEntry> m_requests;
+    // Awaited requests taken by their recipients (oldest first), and the answers not yet collected.
+    std::deque<RequestEntry> m_takenRequests;
+    std::map<DWORD, LONG> m_requestOutcomes;
+    std::condition_variable m_requestAnswered;
+    DWORD m_nextAwaitedRequest = 1;
     std::map<std::pair<std::uint64_t, std::uint64_t>, Timer> m_timers;
 
     DWORD m_nextHandle = 0x10001;

@@ -100,6 +100,9 @@ void Exchange::ClearState()
     m_calls.clear();
     m_timers.clear();
     m_requests.clear();
+    m_takenRequests.clear();
+    m_requestOutcomes.clear();
+    m_requestAnswered.notify_all();
     m_phoneMessages.notify_all();
     m_nextAudioTick = m_now + kAudioBlockMs;
     BuildDevices();
@@ -368,7 +371,10 @@ std::string Exchange::ControlSocketPath()
 std::string Exchange::HandleCommand(const std::string& command)
 {
     std::string reply;
-    CommandInterpreter(*this).Run(command, reply);
+    // The control socket's clients are other processes: a dialing request is answered once the
+    // application has placed the call or said why not.
+    constexpr std::chrono::seconds kRequestAnswerLimit{ 5 };
+    CommandInterpreter(*this, kRequestAnswerLimit).Run(command, reply);
     return reply;
 }
 

@@ -88,6 +88,20 @@ bool ClassIs(LPCSTR deviceClass, const char* name)
     return strcasecmp(deviceClass, name) == 0;
 }
 
+// The service's answer to a dialing request sent through its control socket.
+LONG RequestReplyResult(const std::string& reply)
+{
+    if (reply.starts_with("placed") || reply.starts_with("requested"))
+        return 0;
+    if (reply.find("too many") != std::string::npos)
+        return TAPIERR_REQUESTQUEUEFULL;
+    if (reply.find("could not place") != std::string::npos)
+        return TAPIERR_REQUESTFAILED;
+    if (reply.find("withdrawn") != std::string::npos)
+        return TAPIERR_REQUESTCANCELLED;
+    return TAPIERR_NOREQUESTRECIPIENT;
+}
+
 } // namespace
 
 extern "C" {
@@ -430,10 +444,12 @@ LONG tapiRequestMakeCallA(
     std::string reply;
     if (path.empty() || !tapi::SendControlCommand(path, command, reply, error))
         return TAPIERR_NOREQUESTRECIPIENT;
-    if (reply.rfind("requested", 0) == 0)
-        return 0;
-    return reply.find("too many") != std::string::npos ? TAPIERR_REQUESTQUEUEFULL
-                                                       : TAPIERR_NOREQUESTRECIPIENT;
+    return RequestReplyResult(reply);
+}
+
+LONG tapiReportRequestOutcome(HLINEAPP hLineApp, LONG lResult)
+{
+    return Service().ReportRequestOutcome(hLineApp, lResult);
 }
 
 int tapiGetEventFd(void)

@@ -2,8 +2,11 @@
 
 #include <sys/wait.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <future>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -56,20 +59,41 @@ TEST_F(TapiRequests, RegisteredRecipientReceivesLineRequestAndReadsIt)
     EXPECT_EQ(tapiRequestMakeCallA("5551234", "Mailer", "", ""), TAPIERR_NOREQUESTRECIPIENT);
 }
 
-TEST_F(TapiRequests, RequestFromASecondProcessReachesTheRegisteredRecipient)
+// The requester in another process waits for the recipient's answer: placed, not placed, or
+// withdrawn when nobody takes the request in time.
+TEST_F(TapiRequests, RequestFromASecondProcessLearnsWhetherTheCallWasPlaced)
 {
     ASSERT_NE(std::string(tapisimControlSocketPath()), "");
     EXPECT_EQ(RequestFromAnotherProcess("5550199 Carol"), TAPIERR_NOREQUESTRECIPIENT);
     ASSERT_EQ(lineRegisterRequestRecipient(m_lineApp, 0, 3, 1), 0);
-    EXPECT_EQ(RequestFromAnotherProcess("5550199 Carol"), 0);
-    const auto messages = Pump();
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].message, DWORD(LINE_REQUEST));
-    LINEREQMAKECALL request{};
-    ASSERT_EQ(lineGetRequestA(m_lineApp, LINEREQUESTMODE_MAKECALL, &request), 0);
+    // The recipient takes the request when its LINE_REQUEST arrives and answers with `outcome`.
+    const auto serve = [this](LONG outcome) {
+        LINEREQMAKECALL request{};
+        for (int round = 0; round < 2000; ++round) {
+            const auto messages = Pump();
+            if (Find(messages, LINE_REQUEST)) {
+                EXPECT_EQ(lineGetRequestA(m_lineApp, LINEREQUESTMODE_MAKECALL, &request), 0);
+                EXPECT_EQ(tapiReportRequestOutcome(m_lineApp, outcome), 0);
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        return request;
+    };
+    auto placed = std::async(std::launch::async, [] { return RequestFromAnotherProcess("5550199 Carol"); });
+    const LINEREQMAKECALL request = serve(1);
+    EXPECT_EQ(placed.get(), 0);
     EXPECT_STREQ(request.szDestAddress, "5550199");
     EXPECT_STREQ(request.szCalledParty, "Carol");
     EXPECT_STREQ(request.szAppName, "request-helper");
+
+    auto refused = std::async(std::launch::async, [] { return RequestFromAnotherProcess("5550100"); });
+    serve(LINEERR_NODEVICE);
+    EXPECT_EQ(refused.get(), TAPIERR_REQUESTFAILED);
+
+    EXPECT_EQ(RequestFromAnotherProcess("5550101"), TAPIERR_REQUESTCANCELLED);
+    LINEREQMAKECALL withdrawn{};
+    EXPECT_EQ(lineGetRequestA(m_lineApp, LINEREQUESTMODE_MAKECALL, &withdrawn), LINEERR_NOREQUEST);
 }
 
 TEST_F(TapiRequests, QueueOfWaitingRequestsIsBounded)

@@ -4,9 +4,11 @@
 
 #include <sys/wait.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <future>
 #include <optional>
 #include <string>
 
@@ -36,11 +38,18 @@ protected:
     bool ServesRequests() { return tapiRequestMakeCallA("5551234", "Other App", "", "") == 0; }
 
     // Runs kestrium-dial in its own process, as another application would; its exit status.
-    static int DialFromAnotherProcess(const std::string& arguments)
+    // kestrium-dial waits for the answer to its request: this process serves it meanwhile, as
+    // Kestrium's event loop does.
+    int DialFromAnotherProcess(const std::string& arguments)
     {
-        const int status
-            = std::system((std::string(KESTRIUM_DIAL) + " " + arguments + " >/dev/null 2>&1").c_str());
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        auto dial = std::async(std::launch::async, [arguments] {
+            const int status
+                = std::system((std::string(KESTRIUM_DIAL) + " " + arguments + " >/dev/null 2>&1").c_str());
+            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        });
+        while (dial.wait_for(std::chrono::milliseconds(2)) != std::future_status::ready)
+            Settle();
+        return dial.get();
     }
 
     bool AdvanceUntil(const std::function<bool()>& done, DWORD limitMs = 30000)
@@ -134,8 +143,9 @@ TEST_F(SystemDialerScenario, RequestFromAnotherProcessIsPlacedOnTheDefaultLineAn
     ASSERT_TRUE(AdvanceUntil([&] { return CallText(2) == "Carol Jones, +1-212-555-0100 (Connected)"; }));
     const CallTime connected = Now();
 
-    // A second request while the default line is busy still goes to that line.
-    ASSERT_EQ(DialFromAnotherProcess("5550199"), 0);
+    // A second request while the default line is busy still goes to that line, which refuses it:
+    // the requester hears that nothing was placed.
+    ASSERT_EQ(DialFromAnotherProcess("5550199"), 1);
     Settle();
     EXPECT_EQ(m_prompter.messages.size(), 1u);
     EXPECT_EQ(m_prompter.messages.back().text, "Call failed: another phone off-hook.");
@@ -153,6 +163,13 @@ TEST_F(SystemDialerScenario, RequestFromAnotherProcessIsPlacedOnTheDefaultLineAn
     EXPECT_EQ(entry.DurationText(), "00:00:05");
     EXPECT_FALSE(std::filesystem::exists(m_dir / "KestriumRedialList200.csv"))
         << "requests are not redialled";
+
+    // A default line without a device places nothing, and the requester hears so.
+    m_manager->GetLineSlot(5).CloseLine(m_manager->GetLineApp(), m_manager->GetPhoneApp());
+    m_manager->SetDefaultLine(5);
+    EXPECT_EQ(DialFromAnotherProcess("5550123"), 1);
+    for (int slot = 0; slot < LineManager::kSlotCount; ++slot)
+        EXPECT_EQ(OnlyCall(slot), 0u) << slot;
 }
 
 } // namespace

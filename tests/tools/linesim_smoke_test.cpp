@@ -17,6 +17,7 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <future>
 #include <string>
 #include <thread>
 #include <vector>
@@ -85,6 +86,19 @@ protected:
             0);
     }
     void TearDown() override { lineShutdown(m_app); }
+
+    // Runs kestrium-dial while serving its request as Kestrium does: the request is taken and
+    // answered with `outcome` (0: placed). What the tool printed.
+    ToolRun DialServed(const std::string& arguments, LINEREQMAKECALL& request, LONG outcome = 0)
+    {
+        g_messages.clear();
+        auto dial = std::async(std::launch::async, [arguments] { return RunTool(kDial + " " + arguments); });
+        if (WaitFor([] { return Find(LINE_REQUEST) != nullptr; })) {
+            EXPECT_EQ(lineGetRequestA(m_app, LINEREQUESTMODE_MAKECALL, &request), 0);
+            EXPECT_EQ(tapiReportRequestOutcome(m_app, outcome), 0);
+        }
+        return dial.get();
+    }
 
     HLINEAPP m_app = 0;
     HLINE m_line = 0;
@@ -183,13 +197,16 @@ TEST_F(LinesimSmoke, DrivesARunningServiceInRealTime)
     EXPECT_NE(run.output.find("error: a line number from 1 to 7 is needed"), std::string::npos) << run.output;
 
     ASSERT_EQ(lineRegisterRequestRecipient(m_app, 0, LINEREQUESTMODE_MAKECALL, 1), 0);
-    run = RunTool(kDial + " +1-212-555-0199 Bob");
-    EXPECT_EQ(run.status, 0) << run.output;
-    ASSERT_TRUE(WaitFor([] { return Find(LINE_REQUEST) != nullptr; }));
     LINEREQMAKECALL request{};
-    ASSERT_EQ(lineGetRequestA(m_app, LINEREQUESTMODE_MAKECALL, &request), 0);
+    run = DialServed("+1-212-555-0199 Bob", request);
+    EXPECT_EQ(run.status, 0) << run.output;
     EXPECT_STREQ(request.szDestAddress, "+1-212-555-0199");
     EXPECT_STREQ(request.szCalledParty, "Bob");
+    // A request the dialer could not place (its default line has no device) is a failure.
+    run = DialServed("5550123", request, LINEERR_NODEVICE);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.output.find("could not place the call"), std::string::npos) << run.output;
+    EXPECT_EQ(run.output.find("Asked the system dialer"), std::string::npos) << run.output;
 }
 
 TEST_F(LinesimSmoke, SlowClientsHoldUpNeitherLinesimNorDialingRequests)
@@ -201,11 +218,12 @@ TEST_F(LinesimSmoke, SlowClientsHoldUpNeitherLinesimNorDialingRequests)
         idle.push_back(tapi::ConnectControlSocket(tapisimControlSocketPath(), error));
     const tapi::UniqueFd slow = tapi::ConnectControlSocket(tapisimControlSocketPath(), error);
     std::thread trickle(TrickleList, slow.Get());
-    const ToolRun dial = RunTool(kDial + " 5550199");
+    LINEREQMAKECALL request{};
+    const ToolRun dial = DialServed("5550199", request);
     const ToolRun list = RunTool(kLinesim + " list");
     trickle.join();
     EXPECT_EQ(dial.status, 0) << dial.output;
-    EXPECT_TRUE(WaitFor([] { return Find(LINE_REQUEST) != nullptr; }));
+    EXPECT_STREQ(request.szDestAddress, "5550199");
     EXPECT_NE(list.output.find("line 1: Zo-Linka Line 1"), std::string::npos) << list.output;
 }
 
