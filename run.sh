@@ -7,7 +7,8 @@ root=$(pwd)
 
 ./scripts/install-deps
 cmake -S . -B build -G Ninja
-cmake --build build -j2 --target kestrium
+# The program with its telephony service, the settings dialogs and the command-line tools.
+cmake --build build -j2 --target kestrium-programs
 
 data=${KESTRIUM_DATA:-$HOME/Kestrium}
 mkdir -p "$data"

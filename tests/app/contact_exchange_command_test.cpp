@@ -104,4 +104,21 @@ TEST(ContactExchangeCommand, RefusesWhileAnotherKestriumHoldsTheFolder)
     EXPECT_FALSE(ContactExchangeCommand::Parse({ "--vcard3" }));
 }
 
+// Help, and an option Kestrium does not know, end the program before it reads or creates anything.
+TEST(KestriumCommandLine, HelpAndUnknownOptionsTouchNoFolder)
+{
+    TempDir dir;
+    const fs::path folder = dir / "data";
+    fs::create_directory(folder);
+    const Output help = RunKestrium(folder, "--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_THAT(help.out, HasSubstr("Usage: kestrium"));
+    EXPECT_THAT(help.out, HasSubstr("--export FILE.vcf"));
+    const Output unknown = RunKestrium(folder, "-platform offscreen --frobnicate");
+    EXPECT_NE(unknown.status, 0);
+    EXPECT_THAT(unknown.err, HasSubstr("unknown option \"--frobnicate\""));
+    EXPECT_THAT(unknown.err, HasSubstr("Usage: kestrium"));
+    EXPECT_TRUE(fs::is_empty(folder));
+}
+
 } // namespace
