@@ -116,6 +116,7 @@ bool Application::Start()
     // Reported once the window is up, so the lines already work while the message is read.
     QTimer::singleShot(0, m_window.get(), [this, unreadBefore, corruptBefore, settingsProblem] {
         ReportSetAsideFiles(unreadBefore, corruptBefore, settingsProblem);
+        ReportLinesProblem(true);
     });
     return true;
 }
@@ -174,11 +175,21 @@ void Application::ReportSetAsideFiles(
             m_prompter.ShowMessage(UnreadMessage(copy), kTitle, Prompter::Icon::Exclamation);
 }
 
+// Without a usable line the status bar keeps saying so; the reason is told once at start-up.
+void Application::ReportLinesProblem(bool tellUser)
+{
+    const LineManager::LinesProblem problem = m_lines.DescribeLinesProblem();
+    m_window->ShowLinesProblem(QString::fromStdString(problem.brief));
+    if (tellUser && !problem.message.empty())
+        m_prompter.ShowMessage(problem.message, kTitle, Prompter::Icon::Exclamation);
+}
+
 // The close box, a termination signal and the end of the desktop session all end here.
 int Application::Exec()
 {
     TerminationSignals termination;
-    QObject::connect(&termination, &TerminationSignals::terminationRequested, m_window.get(), &QWidget::close);
+    QObject::connect(&termination, &TerminationSignals::terminationRequested, m_window.get(),
+        &MainWindow::CloseWithoutAsking);
     // exit, not quit: quit first asks every window to close, and an incoming-call pop-up (which
     // ignores its close box) would then keep the program running.
     QObject::connect(m_window.get(), &MainWindow::closed, qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
@@ -229,6 +240,7 @@ void Application::RunSetup()
     SetupDialog dialog(context, audioPages.callRecording, audioPages.voiceMail, m_window.get());
     dialog.exec();
     m_window->RefreshLines();
+    ReportLinesProblem(false);
 }
 
 void Application::RunPbxSetup()

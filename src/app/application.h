@@ -68,6 +68,7 @@ private:
     // cannot be used.
     void ReportSetAsideFiles(const std::vector<std::filesystem::path>& unreadBefore,
         const std::filesystem::path& corruptBefore, const std::string& settingsProblem);
+    void ReportLinesProblem(bool tellUser);
     void SaveStores();
     void RunSetup();
     void RunPbxSetup();

@@ -60,4 +60,16 @@ void SplitNameAndNumber(std::string& name, std::string& number)
     number.erase(0, start);
 }
 
+bool LooksLikeNumber(std::string_view text)
+{
+    bool digit = false;
+    for (const char c : text) {
+        if (c >= '0' && c <= '9')
+            digit = true;
+        else if (std::string_view("+*# -.()/").find(c) == std::string_view::npos)
+            return false;
+    }
+    return digit;
+}
+
 } // namespace NumberRules

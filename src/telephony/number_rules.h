@@ -21,4 +21,8 @@ std::string_view StripDialModePrefix(std::string_view dialable);
 // following blank skipped) is the number and the text before it the name.
 void SplitNameAndNumber(std::string& name, std::string& number);
 
+// A text the user typed as a number rather than a name: at least one digit, and otherwise only
+// the dial characters "+*#" and the usual separators (blank, "-", ".", "(", ")", "/").
+bool LooksLikeNumber(std::string_view text);
+
 } // namespace NumberRules

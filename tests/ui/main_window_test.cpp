@@ -2,15 +2,18 @@
 // the simulated exchange's manual clock, with scripted message boxes.
 #include "running_app.h"
 
-#include "ui/panels/call_log_panel.h"
+#include "telephony/tapi_binding.h"
 #include "ui/main/main_window.h"
+#include "ui/panels/call_log_panel.h"
 #include "ui/panels/contact_tree_model.h"
 #include "ui/panels/contacts_panel.h"
+#include "ui/panels/dial_pad_panel.h"
 
-#include <QAction>
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QLineEdit>
+#include <QSignalSpy>
 #include <QTabWidget>
 #include <QTest>
 #include <QToolButton>
@@ -60,10 +63,23 @@ TEST_F(MainWindowTest, WithNoLineAllTwelveLineButtonsAndCallAreDisabled)
     }
     EXPECT_FALSE(window.CallButton()->isEnabled());
     EXPECT_FALSE(window.EndButton()->isEnabled());
-    window.RunCommand(MainWindow::kMute);
+    // Told once, and the status bar keeps saying it.
     ASSERT_EQ(m_prompter.messages.size(), 1u);
-    EXPECT_EQ(m_prompter.messages[0].text, "N/A: Mute");
-    EXPECT_EQ(m_prompter.messages[0].title, "Kestrium");
+    EXPECT_NE(m_prompter.messages[0].text.find("No telephone line could be opened"), std::string::npos)
+        << m_prompter.messages[0].text;
+    EXPECT_EQ(window.LinesProblem(), "No telephone line is open");
+    window.RunCommand(MainWindow::kMute);
+    ASSERT_EQ(m_prompter.messages.size(), 2u);
+    EXPECT_EQ(m_prompter.messages[1].text, "N/A: Mute");
+    EXPECT_EQ(m_prompter.messages[1].title, "Kestrium");
+}
+
+// Without its telephony service the program still runs, and says which file it looked for.
+TEST(MainWindowWithoutService, SaysWhyNoLineWorks)
+{
+    TapiBinding missing("libtapi32-missing.so");
+    EXPECT_EQ(missing.lineShutdown(HLINEAPP(1)), LINEERR_OPERATIONUNAVAIL);
+    EXPECT_NE(missing.LoadError().find("libtapi32-missing.so"), std::string::npos) << missing.LoadError();
 }
 
 TEST_F(MainWindowTest, SearchBoxSwitchesToContactsExceptWhenClearedOnActiveCalls)
@@ -141,6 +157,77 @@ TEST_F(MainWindowTest, WindowStateIsSavedOnCloseAndReadAtTheNextStart)
     EXPECT_EQ(again.geometry(), QRect(40, 50, 400, 700));
     EXPECT_EQ(again.CallLogPage()->ColumnWidth(0), 200);
     EXPECT_TRUE(again.SearchField()->text().isEmpty()) << "the search starts empty";
+}
+
+std::string ExchangeLines()
+{
+    char reply[8192] = {};
+    tapisimCommand("list", reply, sizeof reply);
+    return reply;
+}
+
+// Escape only empties the box; leaving with a call up asks first, and No keeps program and call.
+TEST_F(MainWindowTest, EscapeKeepsTheCallAndExitAsksWhileACallIsUp)
+{
+    MainWindow& window = Start();
+    QSignalSpy closed(&window, &MainWindow::closed);
+    TAPISIM_CALLER caller{ "5558888", "Ringer", 0, 0, 0 };
+    ASSERT_EQ(tapisimRing(0, &caller), TAPISIM_OK);
+    Settle();
+    QTest::mouseClick(window.CallButton(), Qt::LeftButton);
+    Advance(500);
+    window.SearchField()->setFocus();
+    QTest::keyClicks(window.SearchField(), "Ann");
+    QTest::keyClick(window.SearchField(), Qt::Key_Escape);
+    EXPECT_TRUE(window.SearchField()->text().isEmpty());
+    QTest::keyClick(window.SearchField(), Qt::Key_Escape);
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(m_prompter.questions.empty()) << "Escape never asks to exit";
+
+    window.close();
+    ASSERT_EQ(m_prompter.questions.size(), 1u);
+    EXPECT_NE(m_prompter.questions[0].text.find("A call is in progress"), std::string::npos)
+        << m_prompter.questions[0].text;
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(closed.count(), 0);
+    EXPECT_NE(ExchangeLines().find("connected"), std::string::npos) << ExchangeLines();
+
+    m_prompter.answers.push_back(true);
+    auto* exit = window.findChild<QAction*>("actionExit");
+    ASSERT_NE(exit, nullptr);
+    EXPECT_EQ(exit->shortcut().toString(), "Ctrl+Q");
+    exit->trigger();
+    EXPECT_EQ(m_prompter.questions.size(), 2u);
+    EXPECT_EQ(closed.count(), 1);
+}
+
+// Enter dials a number typed on the keypad page, and answers a ringing call whatever the box holds.
+TEST_F(MainWindowTest, EnterDialsATypedNumberOnAnyTabAndAnswersARingingCall)
+{
+    MainWindow& window = Start();
+    window.show();
+    window.ShowTab(MainWindow::kKeypadTab);
+    QTest::keyClicks(window.DialPad()->Tree(), "5551234");
+    EXPECT_EQ(window.SearchField()->text(), "5551234");
+    QTest::keyClick(window.DialPad()->Tree(), Qt::Key_Return);
+    Advance(500);
+    EXPECT_NE(ExchangeLines().find("to 5551234"), std::string::npos) << ExchangeLines();
+
+    window.ShowTab(MainWindow::kCallLogTab);
+    TAPISIM_CALLER caller{ "5558888", "Ringer", 0, 0, 0 };
+    ASSERT_EQ(tapisimRing(1, &caller), TAPISIM_OK);
+    Settle();
+    window.SearchField()->setText("5550000");
+    window.ShowTab(MainWindow::kCallLogTab);
+    QTest::keyClick(window.CallLogPage()->List(), Qt::Key_Enter);
+    Advance(500);
+    EXPECT_EQ(ExchangeLines().find("to 5550000"), std::string::npos) << "the ringing call comes first";
+    EXPECT_NE(ExchangeLines().find("line 2: Zo-Linka Line 2 (analog, handset down) call"), std::string::npos);
+    const LineSlot& line = m_app->Lines().GetLineSlot(1);
+    bool connected = false;
+    for (int record = 0; record < LineSlot::kMaxCalls; ++record)
+        connected = connected || line.CallAt(record).lastState == LINECALLSTATE_CONNECTED;
+    EXPECT_TRUE(connected) << ExchangeLines();
 }
 
 // File > "Import ..." and "Export ...": the chosen vCard file, the tree refilled, the outcome told.

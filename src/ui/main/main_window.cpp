@@ -171,6 +171,10 @@ MainWindow::MainWindow(LineManager& lines, const Stores& stores, Prompter& promp
 
     m_statusBar = new QStatusBar(m_client);
     m_statusBar->setSizeGripEnabled(true);
+    m_linesProblem = new QLabel(m_statusBar);
+    m_linesProblem->setTextFormat(Qt::PlainText);
+    m_linesProblem->hide();
+    m_statusBar->addWidget(m_linesProblem, 1);
     SetupTopToolBars();
     // The pages type into and follow the search/dial box: it exists before them.
     SetupSearchDialBox();
@@ -192,7 +196,10 @@ void MainWindow::SetupMenuBar()
     connect(file->addAction("Import ..."), &QAction::triggered, this, [this] { RunCommand(kImport); });
     connect(file->addAction("Export ..."), &QAction::triggered, this, [this] { RunCommand(kExport); });
     file->addSeparator();
-    connect(file->addAction("Exit"), &QAction::triggered, this, [this] { RunCommand(kExit); });
+    QAction* exit = file->addAction("E&xit");
+    exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    exit->setObjectName("actionExit");
+    connect(exit, &QAction::triggered, this, [this] { RunCommand(kExit); });
     // The about box sits in the Help menu: a Linux window has no system menu of its own.
     QMenu* help = m_menuBar->addMenu("&Help");
     connect(help->addAction("&About  Kestrium..."), &QAction::triggered, this, [this] { AboutBox(this).exec(); });
@@ -416,6 +423,17 @@ void MainWindow::SavePlacement()
     placement.normal[2] = normal.right() + 1;
     placement.normal[3] = normal.bottom() + 1;
     m_settings.Write(Settings::kPlacement, &placement);
+}
+
+void MainWindow::ShowLinesProblem(const QString& brief)
+{
+    m_linesProblem->setText(brief);
+    m_linesProblem->setVisible(!brief.isEmpty());
+}
+
+QString MainWindow::LinesProblem() const
+{
+    return m_linesProblem->text();
 }
 
 // The state the next start reads: placement, default line, search text, tab and column widths.

@@ -111,6 +111,12 @@ public:
     void RefreshCallDisplay() override;
     void SaveToContact(const ContactRecord& record) override;
 
+    // The status bar's lasting note that no line can be used (empty: all is well).
+    void ShowLinesProblem(const QString& brief);
+    QString LinesProblem() const;
+    // Closes the window without asking about calls in progress (a termination signal).
+    void CloseWithoutAsking();
+
     // Shows the window (restored when minimised) in front of the others.
     void BringToFront();
     // Brings the window up with the call log entry at `position` selected: a voice message on the
@@ -207,6 +213,10 @@ private:
     void ShowMissedCalls();
     void ShowVoiceMail();
     void PressEnter();
+    bool AnswerRingingCall();
+    bool DialTypedNumber();
+    void PressEscape();
+    bool ConfirmExit();
     void UpdateSearchButtons();
     void SelectContactsTab();
     void ImportContacts();
@@ -225,10 +235,12 @@ private:
     std::size_t m_unreadShown = 0;
     bool m_ready = false;
     bool m_keypadTyping = false;
+    bool m_closeWithoutAsking = false;
 
     QWidget* m_client = nullptr;
     QMenuBar* m_menuBar = nullptr;
     QStatusBar* m_statusBar = nullptr;
+    QLabel* m_linesProblem = nullptr;
     std::array<QToolBar*, 3> m_topBars{};
     QToolBar* m_headsetBar = nullptr;
     QToolBar* m_lineBar = nullptr;

@@ -8,6 +8,7 @@
 #include "store/redial_store.h"
 #include "telephony/action_target.h"
 #include "telephony/line_manager.h"
+#include "telephony/number_rules.h"
 #include "ui/panels/call_log_panel.h"
 #include "ui/panels/contact_tree_model.h"
 #include "ui/panels/contacts_panel.h"
@@ -171,13 +172,31 @@ void MainWindow::ToggleHeadset(int slot)
     m_lines.RebuildCallTree(*m_dialPad->CallTree());
 }
 
+// A ringing call is answered whatever the tab; true when there was one.
+bool MainWindow::AnswerRingingCall()
+{
+    if (m_lines.GetTargetCallForAction(true, kActionAnswer) == 0)
+        return false;
+    m_lines.GetTargetCallForAction(false, kActionAnswer);
+    return true;
+}
+
+// The search/dial box's text when it is a number, not a name: dialled as typed.
+bool MainWindow::DialTypedNumber()
+{
+    const std::string text = m_searchField->text().left(kSearchTextLimit).trimmed().toStdString();
+    if (!NumberRules::LooksLikeNumber(text))
+        return false;
+    m_lines.DialAndRemember(m_redial, std::string(), text);
+    UpdateSearchButtons();
+    return true;
+}
+
 // A ringing call is answered whatever the tab; otherwise the selected tab's call.
 void MainWindow::Call()
 {
-    if (m_lines.GetTargetCallForAction(true, kActionAnswer) != 0) {
-        m_lines.GetTargetCallForAction(false, kActionAnswer);
+    if (AnswerRingingCall())
         return;
-    }
     switch (CurrentTab()) {
     case kContactsTab:
         m_contacts->ActivateSelection(false);
@@ -334,9 +353,14 @@ void MainWindow::ShowVoiceMail()
     ShowTab(kVoiceMailTab);
 }
 
-// Enter calls from where the focus is; it never closes the window.
+// Enter answers a ringing call and dials a number typed in the search/dial box whatever the tab;
+// otherwise it calls from where the focus is. It never closes the window.
 void MainWindow::PressEnter()
 {
+    if (AnswerRingingCall() || DialTypedNumber()) {
+        UpdateControls();
+        return;
+    }
     const QWidget* focus = focusWidget();
     const int tab = CurrentTab();
     if (tab == kKeypadTab)
@@ -365,7 +389,7 @@ void MainWindow::keyPressEvent(QKeyEvent* event)
         PressEnter();
         break;
     case Qt::Key_Escape:
-        close();
+        PressEscape();
         break;
     default:
         QWidget::keyPressEvent(event);
@@ -411,11 +435,43 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
+// The close box, File > Exit and the tray's Quit ask before cutting calls off; a termination
+// signal does not (CloseWithoutAsking).
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    if (!m_closeWithoutAsking && !ConfirmExit()) {
+        event->ignore();
+        return;
+    }
     m_ready = false;
     event->accept();
     emit closed();
+}
+
+void MainWindow::CloseWithoutAsking()
+{
+    m_closeWithoutAsking = true;
+    close();
+}
+
+bool MainWindow::ConfirmExit()
+{
+    const LineManager::CallsInProgress found = m_lines.CountCallsInProgress();
+    if (found.calls == 0 && !found.recording)
+        return true;
+    QString text = found.calls == 1 ? tr("A call is in progress")
+                                    : tr("%n calls are in progress", nullptr, found.calls);
+    if (found.recording)
+        text += tr(", and a call or message is being recorded");
+    text += found.calls == 1 ? tr(". Exiting Kestrium ends it.") : tr(". Exiting Kestrium ends them.");
+    return m_prompter.AskYesNo((text + tr("\n\nExit anyway?")).toStdString(), kTitle);
+}
+
+// Escape never ends the program: it empties the search/dial box.
+void MainWindow::PressEscape()
+{
+    if (focusWidget() == m_searchField && !m_searchField->text().isEmpty())
+        ClearSearchField();
 }
 
 void MainWindow::ImportContacts()
