@@ -512,6 +512,8 @@ void MainWindow::UpdateControls()
     ShowUnreadCount(m_callLogStore.CountUnheardVoicemail());
     if (CurrentTab() == kKeypadTab)
         m_dialPad->RefreshKeypad();
+    // A command may have paused or resumed a recording: the call rows and status bar follow.
+    m_lines.RefreshCallDisplay();
 }
 
 void MainWindow::UpdateLineButtons()
@@ -655,9 +657,12 @@ void MainWindow::SaveToContact(const ContactRecord& record)
     m_contacts->NewContactFrom(record);
 }
 
-void MainWindow::RefreshKeypad()
+// Caller ids and numbers are shown as plain text: the status bar does not interpret markup.
+void MainWindow::ShowCallStatus(std::string_view text)
 {
-    m_dialPad->RefreshKeypad();
+    const QString message = QString::fromUtf8(text.data(), qsizetype(text.size()));
+    if (message != m_statusBar->currentMessage())
+        m_statusBar->showMessage(message);
 }
 
 QAction* MainWindow::Tool(int command) const
