@@ -447,8 +447,10 @@ void MainWindow::LayOut()
     m_topBars[1]->setGeometry(m_topBars[0]->geometry().right() + 1 + 16, 0, 161, kToolBarHeight);
     m_topBars[2]->setGeometry(width - 33, 0, 24, kToolBarHeight);
     const int top = kToolBarHeight + 4;
-    m_statusBar->setGeometry(0, height - kStatusBarHeight, width, kStatusBarHeight);
-    int bottom = LayOutBottomRows(width, height - kStatusBarHeight);
+    // At least 20 pixels, and never less than its text needs with the style's margins.
+    const int statusHeight = std::max(kStatusBarHeight, m_statusBar->sizeHint().height());
+    m_statusBar->setGeometry(0, height - statusHeight, width, statusHeight);
+    int bottom = LayOutBottomRows(width, height - statusHeight);
     bottom = LayOutSearchDialBox(width, bottom);
     m_tabs->setGeometry(8, top, width - 16, std::max(0, bottom - top));
 }
