@@ -1,5 +1,17 @@
 #include "telephony/call_description.h"
 
+#include <cstdio>
+
+std::string CallOutcome::RowText() const
+{
+    return party.empty() ? text : party + " (" + text + ")";
+}
+
+std::string CallOutcome::StatusText() const
+{
+    return party.empty() ? text : party + ": " + text;
+}
+
 namespace CallText {
 
 namespace {
@@ -37,9 +49,9 @@ StateText DisconnectedText(DWORD mode)
 StateText ConnectedText(DWORD origin, DWORD mediaMode, CallRole role)
 {
     if (role.isSetupCall && role.voiceMail)
-        return { " (Voicemail)", CallImage::kVoicemail };
+        return { role.recordingPaused ? " (Voicemail paused)" : " (Voicemail)", CallImage::kVoicemail };
     if (role.isSetupCall)
-        return { " (Recording)", CallImage::kTalk };
+        return { role.recordingPaused ? " (Recording paused)" : " (Recording)", CallImage::kTalk };
     if (origin == LINECALLORIGIN_CONFERENCE)
         return { " (Conference)", CallImage::kTalk };
     if (mediaMode & (LINEMEDIAMODE_G3FAX | LINEMEDIAMODE_G4FAX))
@@ -111,6 +123,33 @@ std::string IncomingPartyText(const CallParty& party)
     return text;
 }
 
+// Why a dialled call failed, by its disconnect mode; null for the modes that are no failure.
+const char* FailureReason(DWORD mode)
+{
+    switch (mode) {
+    case LINEDISCONNECTMODE_BADADDRESS:
+        return "bad address";
+    case LINEDISCONNECTMODE_UNREACHABLE:
+        return "unreachable";
+    case LINEDISCONNECTMODE_CONGESTION:
+        return "network congestion";
+    case LINEDISCONNECTMODE_INCOMPATIBLE:
+        return "incompatible";
+    case LINEDISCONNECTMODE_UNAVAIL:
+        return "unavailable";
+    case LINEDISCONNECTMODE_NODIALTONE:
+        return "no dial tone";
+    case LINEDISCONNECTMODE_NUMBERCHANGED:
+        return "number changed";
+    case LINEDISCONNECTMODE_OUTOFORDER:
+        return "out of order";
+    case kDisconnectModeCanceled:
+        return "canceled";
+    default:
+        return "unknown reason";
+    }
+}
+
 } // namespace
 
 bool IsIncomingOrigin(DWORD origin)
@@ -139,6 +178,45 @@ void AppendState(
     out.text += stateText.text;
     out.image = stateText.image;
     out.state = state;
+}
+
+bool Outcome(DWORD state, DWORD stateMode, CallOutcome& out)
+{
+    const DWORD mode = state == LINECALLSTATE_BUSY ? DWORD(LINEDISCONNECTMODE_BUSY) : stateMode;
+    out.image = CallImage::kNoAnswer;
+    switch (mode) {
+    case LINEDISCONNECTMODE_NORMAL:
+    case LINEDISCONNECTMODE_PICKUP:
+    case LINEDISCONNECTMODE_FORWARDED:
+        return false;
+    case LINEDISCONNECTMODE_BUSY:
+        out.text = "Busy";
+        out.image = CallImage::kBusy;
+        return true;
+    case LINEDISCONNECTMODE_NOANSWER:
+        out.text = "No answer";
+        return true;
+    case LINEDISCONNECTMODE_REJECT:
+        out.text = "Refused";
+        return true;
+    default:
+        out.text = std::string("Call failed: ") + FailureReason(mode);
+        return true;
+    }
+}
+
+std::string Duration(std::uint64_t milliseconds)
+{
+    const std::uint64_t seconds = milliseconds / 1000;
+    const auto hours = static_cast<unsigned long long>(seconds / 3600);
+    const auto minutes = static_cast<unsigned long long>(seconds / 60 % 60);
+    const auto rest = static_cast<unsigned long long>(seconds % 60);
+    char text[32];
+    if (hours > 0)
+        std::snprintf(text, sizeof text, "%llu:%02llu:%02llu", hours, minutes, rest);
+    else
+        std::snprintf(text, sizeof text, "%llu:%02llu", minutes, rest);
+    return text;
 }
 
 } // namespace CallText

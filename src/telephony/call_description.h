@@ -2,6 +2,7 @@
 
 #include "tapi/include/tapi.h"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -35,6 +36,20 @@ struct CallDescription {
 struct CallRole {
     bool isSetupCall = false;
     bool voiceMail = false;
+    // The call's recording is paused.
+    bool recordingPaused = false;
+};
+
+// How an outgoing call that never connected ended: "Busy", "No answer", "Refused" or
+// "Call failed: <reason>", with the image its row keeps for a while after the call has gone.
+struct CallOutcome {
+    std::string party;
+    std::string text;
+    int image = CallImage::kNoAnswer;
+
+    // "5551234 (Busy)" for the call tree, "5551234: Busy" for the status bar.
+    std::string RowText() const;
+    std::string StatusText() const;
 };
 
 // The caller-id facts of LINECALLINFO that the texts are made of.
@@ -59,5 +74,10 @@ void AppendState(
     DWORD state, DWORD stateMode, DWORD origin, DWORD mediaMode, CallRole role, CallDescription& out);
 // The caller-number text without its leading blanks.
 std::string_view SkipBlanks(std::string_view text);
+// The outcome of an outgoing call that meets BUSY or DISCONNECTED (with its state mode) before it
+// connected; false for a normal end, which is no outcome to report.
+bool Outcome(DWORD state, DWORD stateMode, CallOutcome& out);
+// A running call time: "0:42", "12:05", "1:02:03".
+std::string Duration(std::uint64_t milliseconds);
 
 } // namespace CallText

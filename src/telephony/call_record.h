@@ -3,7 +3,10 @@
 #include "tapi/include/tapi.h"
 
 #include "store/call_time.h"
+#include "telephony/call_description.h"
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 // One call on a line, as far as the program must remember it between events; everything shown
@@ -20,6 +23,17 @@ struct CallRecord {
     std::string notesPath;
     // The make-call request that will fill in `call`; the record is reserved until it completes.
     LONG pendingRequest = 0;
+    // The party of a call the program placed, known before TAPI has the call.
+    std::string placedParty;
+    // Touch tones: the batch being generated, the digits typed meanwhile that wait for its end,
+    // and the digits whose generation has finished.
+    std::string digitsInFlight;
+    std::string digitsQueued;
+    std::string digitsSent;
+    // The line manager's clock (ms) at the call's first CONNECTED.
+    std::optional<std::uint64_t> connectedAt;
+    // How an outgoing call that never connected ended; shown for a while after it has gone.
+    std::optional<CallOutcome> outcome;
 
     bool IsFree() const { return call == 0 && pendingRequest == 0; }
 };

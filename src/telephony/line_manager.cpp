@@ -6,6 +6,7 @@
 #include "telephony/main_window_link.h"
 #include "telephony/tapi_binding.h"
 
+#include <chrono>
 #include <utility>
 
 namespace {
@@ -43,9 +44,15 @@ LineManager::LineManager(TapiBinding& tapi, SettingsStore& settings, Prompter& p
     , m_prompter(prompter)
     , m_logger(logger)
     , m_dataFolder(std::move(dataFolder))
+    , m_clock([] {
+        const auto now = std::chrono::steady_clock::now().time_since_epoch();
+        return std::uint64_t(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+    })
 {
     for (int index = 0; index < kSlotCount; ++index)
         m_slots[index] = std::make_unique<LineSlot>(*this, index);
+    m_displayTimer.setInterval(kDisplayTickMs);
+    QObject::connect(&m_displayTimer, &QTimer::timeout, [this] { Tick(); });
 }
 
 // The service keeps the slots as callback instances of their lines and phones: they are closed
@@ -213,7 +220,8 @@ void LineManager::OnLineMessage(
         slot.OnReply(LONG(param1), LONG(param2));
         break;
     case LINE_GENERATE:
-        slot.OnGenerateDone(HCALL(device));
+        slot.OnGenerateDone(HCALL(device), DWORD(param1));
+        RefreshCallDisplay();
         break;
     default:
         break;
@@ -291,6 +299,7 @@ void LineManager::RefreshAfterCallEvent(LineSlot& slot, HCALL call)
     window->UpdateControls();
     if (CallTreeView* tree = window->CallTree(); tree && !UpdateCallNode(*tree, slot.Index(), call))
         RebuildCallTree(*tree);
+    RefreshCallDisplay();
 }
 
 void LineManager::RefreshAfterNewCall()
@@ -302,6 +311,7 @@ void LineManager::RefreshAfterNewCall()
     window->ShowTab(MainWindowLink::kKeypadTab);
     if (CallTreeView* tree = window->CallTree())
         RebuildCallTree(*tree);
+    RefreshCallDisplay();
 }
 
 void LineManager::CancelCallSelection()

@@ -2,18 +2,21 @@
 
 #include "telephony/call_logger.h"
 #include "telephony/call_recording_port.h"
+#include "telephony/call_tree_view.h"
 #include "telephony/device_map.h"
 #include "telephony/incoming_call_port.h"
 #include "telephony/line_slot.h"
 #include "telephony/select_call_dialog.h"
 
+#include <QTimer>
+
 #include <array>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
 
-class CallTreeView;
 class DeviceChoiceList;
 class MainWindowLink;
 class RedialStore;
@@ -31,6 +34,9 @@ public:
     static constexpr const char* kApplicationName = "Kestrium";
 
     using SelectCallDialogFactory = std::function<std::unique_ptr<SelectCallDialog>()>;
+    // Milliseconds on a steady clock: call durations and how long outcomes stay shown.
+    using Clock = std::function<std::uint64_t()>;
+    static constexpr int kDisplayTickMs = 1000;
 
     LineManager(TapiBinding& tapi, SettingsStore& settings, Prompter& prompter, CallLogger& logger,
         std::filesystem::path dataFolder);
@@ -48,6 +54,10 @@ public:
     {
         m_selectCallFactory = std::move(factory);
     }
+
+    // Replaces the steady clock (tests run on the exchange's clock).
+    void SetClock(Clock clock) { m_clock = std::move(clock); }
+    std::uint64_t Now() const { return m_clock(); }
 
     // Start-up and shutdown.
     int Initialize();
@@ -94,6 +104,15 @@ public:
     void RebuildCallTree(CallTreeView& tree);
     bool UpdateCallNode(CallTreeView& tree, int slot, HCALL call);
     int GetLineImage(int slot);
+    // Brings the call rows (running times, digits, outcomes) and the status bar up to date,
+    // forgets outcomes shown long enough, and runs the once-a-second timer only while a call is
+    // connected or an outcome is shown.
+    void RefreshCallDisplay();
+    // The same after the calls changed in a way no call event reports (a call failed to start).
+    void RebuildCallDisplay();
+    // What the timer runs: digits that waited for a warning tone go out, then the refresh.
+    void Tick();
+    bool IsDisplayTimerRunning() const { return m_displayTimer.isActive(); }
 
     // Cleans and translates a typed number into a dialable string for the line device. The number
     // is edited in place; both outputs may be null.
@@ -146,8 +165,6 @@ public:
     IncomingCallPort& Incoming() const { return *m_incoming; }
     // The main window once it is ready, else null.
     MainWindowLink* ReadyWindow() const;
-    HCALL GetDigitsCall() const { return m_digitsCall; }
-    void SetDigitsCall(HCALL call) { m_digitsCall = call; }
 
 private:
     void OnLineMessage(
@@ -157,6 +174,12 @@ private:
     void RegisterAsRequestRecipient(bool enable);
     void RefreshAfterCallEvent(LineSlot& slot, HCALL call);
     void RefreshAfterNewCall();
+    void AddCallNodes(CallTreeView& tree, CallTreeView::Node lineNode, LineSlot& slot);
+    void AddEndedCallNodes(CallTreeView& tree, CallTreeView::Node lineNode, const LineSlot& slot);
+    int RefreshCallNodes(CallTreeView& tree, HCALL onlyCall);
+    std::string StatusText();
+    bool HasCallsToShow();
+    bool NeedsDisplayTimer() const;
 
     // Device pairing.
     struct DeviceCaps;
@@ -187,7 +210,8 @@ private:
     HPHONEAPP m_phoneApp = 0;
     DWORD m_phoneDeviceCount = 0;
     int m_defaultLine = 0;
-    HCALL m_digitsCall = 0;
+    Clock m_clock;
+    QTimer m_displayTimer;
 
     WaveRecorder m_sharedAudioEngine;
     // Declared before the slots: the slots use them while they are destroyed.

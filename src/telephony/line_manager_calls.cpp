@@ -49,18 +49,13 @@ void LineManager::RebuildCallTree(CallTreeView& tree)
             = tree.AddNode(nullptr, GetDisplayName(index), GetLineImage(index), LineTreeValue(index));
         if (index == m_defaultLine)
             defaultLine = node;
-        if (!slot->IsBusy())
-            continue;
-        for (int record = 0; record < LineSlot::kMaxCalls; ++record) {
-            const HCALL call = slot->CallAt(record).call;
-            if (call == 0)
-                continue;
-            CallDescription description;
-            slot->DescribeCall(call, description);
-            tree.AddNode(node, description.text, description.image, CallTreeValue(index, record));
-        }
-        tree.Expand(node);
-        if (!firstBusy)
+        const bool busy = slot->IsBusy();
+        if (busy)
+            AddCallNodes(tree, node, *slot);
+        AddEndedCallNodes(tree, node, *slot);
+        if (busy || !slot->EndedCalls().empty())
+            tree.Expand(node);
+        if (busy && !firstBusy)
             firstBusy = node;
     }
     CallTreeView::Node selected = firstBusy ? firstBusy : defaultLine ? defaultLine : tree.FirstTopLevel();
@@ -70,10 +65,36 @@ void LineManager::RebuildCallTree(CallTreeView& tree)
     }
 }
 
+void LineManager::AddCallNodes(CallTreeView& tree, CallTreeView::Node lineNode, LineSlot& slot)
+{
+    for (int record = 0; record < LineSlot::kMaxCalls; ++record) {
+        if (slot.CallAt(record).call == 0)
+            continue;
+        CallDescription description;
+        slot.DescribeCallRow(record, description);
+        tree.AddNode(lineNode, description.text, description.image, CallTreeValue(slot.Index(), record));
+    }
+}
+
+// The rows of calls that have gone carry record numbers past the table's end: selecting one selects
+// no call, and no menu opens on it.
+void LineManager::AddEndedCallNodes(CallTreeView& tree, CallTreeView::Node lineNode, const LineSlot& slot)
+{
+    int row = LineSlot::kMaxCalls;
+    for (const LineSlot::EndedCall& ended : slot.EndedCalls())
+        tree.AddNode(
+            lineNode, ended.outcome.RowText(), ended.outcome.image, CallTreeValue(slot.Index(), row++));
+}
+
 bool LineManager::UpdateCallNode(CallTreeView& tree, int, HCALL call)
 {
-    if (call == 0)
-        return false;
+    return call != 0 && RefreshCallNodes(tree, call) > 0;
+}
+
+// Sets the text and image of the visible nodes of `onlyCall`, or of every call when it is 0.
+int LineManager::RefreshCallNodes(CallTreeView& tree, HCALL onlyCall)
+{
+    int refreshed = 0;
     for (CallTreeView::Node node = tree.FirstVisible(); node; node = tree.NextVisible(node)) {
         const std::uint32_t value = tree.Value(node);
         const int slotIndex = SlotOfTreeValue(value);
@@ -81,14 +102,15 @@ bool LineManager::UpdateCallNode(CallTreeView& tree, int, HCALL call)
         if (record < 0 || record >= LineSlot::kMaxCalls || slotIndex >= kSlotCount)
             continue;
         LineSlot& slot = *m_slots[slotIndex];
-        if (slot.CallAt(record).call != call)
+        const HCALL call = slot.CallAt(record).call;
+        if (call == 0 || (onlyCall != 0 && call != onlyCall))
             continue;
         CallDescription description;
-        slot.DescribeCall(call, description);
+        slot.DescribeCallRow(record, description);
         tree.SetNode(node, description.text, description.image);
-        return true;
+        ++refreshed;
     }
-    return false;
+    return refreshed;
 }
 
 bool LineManager::TranslateNumber(

@@ -13,6 +13,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -86,16 +88,24 @@ std::vector<std::byte> MakeCallParams(std::string_view displayableAddress, std::
     return block;
 }
 
-const char* MakeCallFailureText(LONG result)
+// Why placing a call failed, null when TAPI gives no reason worth telling.
+const char* MakeCallFailureReason(LONG result)
 {
     switch (result) {
     case LINEERR_INUSE:
-        return "Call failed: another phone off-hook.";
+        return "another phone off-hook";
     case LINEERR_INVALLINESTATE:
-        return "Call failed: phone line not connected.";
+        return "phone line not connected";
     default:
-        return "Call failed.";
+        return nullptr;
     }
+}
+
+// The touch tones a row shows: the latest ones when many were sent.
+std::string ShownDigits(const std::string& digits)
+{
+    constexpr std::size_t kShown = 24;
+    return digits.size() <= kShown ? digits : "..." + digits.substr(digits.size() - kShown);
 }
 
 // States in which an auto-drop call has done its work and is hung up.
@@ -216,11 +226,9 @@ void LineSlot::CloseLine(HLINEAPP, HPHONEAPP phoneApp)
     if (Tapi().lineClose(m_line) != 0)
         return;
     m_line = 0;
-    // A closed line gets no LINE_GENERATE: digits being sent on one of its calls end here. The
-    // window is not called (at exit it has closed); it refreshes its keypad after the setup dialog.
-    if (IndexOfCall(m_manager.GetDigitsCall()) >= 0)
-        m_manager.SetDigitsCall(0);
+    // The records go with their waiting digits: a closed line gets no LINE_GENERATE.
     m_calls.fill(CallRecord{});
+    m_endedCalls.clear();
     m_pendingAutoDrop = m_pendingBeepReject = m_pendingAnswer = m_pendingMakeCall = 0;
     m_autoDropHandleSlot = nullptr;
     m_autoDropCall = m_ignoredCall = m_setupCall = 0;
@@ -298,16 +306,18 @@ void LineSlot::SetSetupCall(HCALL call, int voiceMail)
     m_voiceMailFlag = voiceMail;
 }
 
-void LineSlot::OnCallState(HCALL call, DWORD state, DWORD, DWORD)
+void LineSlot::OnCallState(HCALL call, DWORD state, DWORD stateMode, DWORD)
 {
     m_manager.Logger().RecordCallState(*this, call, state);
     if (state != LINECALLSTATE_CONNECTED)
         StopRecordingAndNotes(call);
+    FollowConnection(call, state);
     if (HandleAutoDrop(call, state))
         return;
     switch (state) {
     case LINECALLSTATE_DISCONNECTED:
     case LINECALLSTATE_BUSY:
+        NoteOutcome(call, state, stateMode);
         Tapi().lineDrop(call, nullptr, 0);
         break;
     case LINECALLSTATE_CONNECTED:
@@ -324,6 +334,47 @@ void LineSlot::OnCallState(HCALL call, DWORD state, DWORD, DWORD)
     default:
         break;
     }
+}
+
+// The call's time runs from its first connection. Digits go only to a connected call: those still
+// waiting when it leaves that state (hold, hang-up) are forgotten, as TAPI cancels the generation.
+void LineSlot::FollowConnection(HCALL call, DWORD state)
+{
+    const int index = IndexOfCall(call);
+    if (index < 0)
+        return;
+    CallRecord& record = m_calls[index];
+    if (state != LINECALLSTATE_CONNECTED) {
+        record.digitsInFlight.clear();
+        record.digitsQueued.clear();
+    } else if (!record.connectedAt) {
+        record.connectedAt = m_manager.Now();
+    }
+}
+
+// Only an outgoing call that never connected has an outcome worth showing after it has gone.
+void LineSlot::NoteOutcome(HCALL call, DWORD state, DWORD stateMode)
+{
+    const int index = IndexOfCall(call);
+    CallOutcome outcome;
+    CallSnapshot snapshot;
+    if (index < 0 || m_calls[index].connectedAt || !CallText::Outcome(state, stateMode, outcome)
+        || !snapshot.Fetch(Tapi(), call) || CallText::IsIncomingOrigin(snapshot.Info().dwOrigin))
+        return;
+    outcome.party = CallText::PartyText(snapshot.Party());
+    m_calls[index].outcome = std::move(outcome);
+}
+
+void LineSlot::AddEndedCall(CallOutcome outcome)
+{
+    m_endedCalls.push_back({ std::move(outcome), m_manager.Now() + kOutcomeShownMs });
+    if (m_endedCalls.size() > kMaxEndedCalls)
+        m_endedCalls.erase(m_endedCalls.begin());
+}
+
+bool LineSlot::ExpireEndedCalls(std::uint64_t now)
+{
+    return std::erase_if(m_endedCalls, [now](const EndedCall& ended) { return ended.until <= now; }) > 0;
 }
 
 void LineSlot::StopRecordingAndNotes(HCALL call)
@@ -352,14 +403,21 @@ bool LineSlot::HandleAutoDrop(HCALL call, DWORD state)
     return true;
 }
 
+// A call that leaves an outcome to show keeps the keypad tab up; the line manager goes back to the
+// first tab once the outcome has been shown.
 void LineSlot::OnCallIdle(HCALL call)
 {
+    const int index = IndexOfCall(call);
+    std::optional<CallOutcome> outcome = index >= 0 ? m_calls[index].outcome : std::nullopt;
     DeallocateCall(call);
     if (call == m_ignoredCall)
         m_ignoredCall = 0;
     if (call == m_setupCall)
         m_setupCall = 0;
-    ShowKeypadTab(false);
+    if (outcome && IndexOfCall(call) < 0)
+        AddEndedCall(std::move(*outcome));
+    else
+        ShowKeypadTab(false);
 }
 
 // Dialing brings the keypad tab forward; a call going idle sends the window back to the first tab.
@@ -398,10 +456,26 @@ bool LineSlot::DescribeCall(HCALL call, CallDescription& out)
         out.text += " (Idle)";
         return false;
     }
-    const CallRole role{ call != 0 && call == m_setupCall, m_voiceMailFlag != 0 };
+    const CallRecordingPort& recording = m_manager.Recording();
+    const bool paused = call == recording.GetRecordingCall(m_index)
+        && recording.GetRecordingState(m_index) == CallRecordingPort::Paused;
+    const CallRole role{ call != 0 && call == m_setupCall, m_voiceMailFlag != 0, paused };
     CallText::AppendState(snapshot.Status().dwCallState, snapshot.Status().dwCallStateMode, info.dwOrigin,
         info.dwMediaMode, role, out);
     return out.state != LINECALLSTATE_IDLE;
+}
+
+bool LineSlot::DescribeCallRow(int index, CallDescription& out)
+{
+    const CallRecord& record = m_calls[index];
+    const bool described = DescribeCall(record.call, out);
+    const std::uint64_t now = m_manager.Now();
+    if (described && record.connectedAt && out.state != LINECALLSTATE_DISCONNECTED)
+        out.text += " " + CallText::Duration(now - std::min(now, *record.connectedAt));
+    const std::string digits = record.digitsSent + record.digitsInFlight;
+    if (!digits.empty())
+        out.text += " Sent: " + ShownDigits(digits);
+    return described;
 }
 
 HCALL LineSlot::FindOfferingCall()
@@ -442,15 +516,20 @@ int LineSlot::PlaceCall(std::string_view destination, std::string_view displayab
     }
     const std::vector<std::byte> params = MakeCallParams(displayableAddress, calledParty);
     const std::string address(destination);
+    CallParty party;
+    party.origin = LINECALLORIGIN_OUTBOUND;
+    party.calledParty = calledParty;
+    party.displayableAddress = displayableAddress;
     const LONG result = Tapi().lineMakeCallA(
         m_line, &record->call, address.c_str(), 0, reinterpret_cast<const LINECALLPARAMS*>(params.data()));
     m_lastRequest = result;
     if (result < 1) {
-        ReportMakeCallFailure(result);
+        ReportMakeCallFailure(result, CallText::PartyText(party));
         return 0;
     }
     Take(*record, record->call);
     record->pendingRequest = result;
+    record->placedParty = CallText::PartyText(party);
     m_pendingMakeCall = result;
     if (autoDrop) {
         m_pendingAutoDrop = result;
@@ -459,20 +538,51 @@ int LineSlot::PlaceCall(std::string_view destination, std::string_view displayab
     return 1;
 }
 
-void LineSlot::ReportMakeCallFailure(LONG result)
+// The failed call shows in the call tree and the status bar behind the message.
+void LineSlot::ReportMakeCallFailure(LONG result, const std::string& party)
 {
-    m_manager.GetPrompter().ShowMessage(MakeCallFailureText(result), kTitle, Prompter::Icon::Exclamation);
+    const char* reason = MakeCallFailureReason(result);
+    const std::string outcome = reason ? std::string("Call failed: ") + reason : std::string("Call failed");
+    AddEndedCall({ party, outcome, CallImage::kNoAnswer });
+    m_manager.RebuildCallDisplay();
+    m_manager.GetPrompter().ShowMessage(outcome + ".", kTitle, Prompter::Icon::Exclamation);
 }
 
 int LineSlot::SendDigits(HCALL call, std::string_view digits)
 {
-    if (!IsOpen())
+    const int index = IndexOfCall(call);
+    if (!IsOpen() || index < 0 || digits.empty())
         return 0;
-    const std::string text(digits);
-    if (Tapi().lineGenerateDigitsA(call, LINEDIGITMODE_DTMF, text.c_str(), 0) < 0)
-        return 0;
-    m_manager.SetDigitsCall(call);
-    return 1;
+    CallRecord& record = m_calls[index];
+    record.digitsQueued.append(digits);
+    SendQueuedDigits(record);
+    return record.digitsInFlight.empty() && record.digitsQueued.empty() ? 0 : 1;
+}
+
+void LineSlot::SendQueuedDigits()
+{
+    for (CallRecord& record : m_calls)
+        if (record.call != 0)
+            SendQueuedDigits(record);
+}
+
+// One generation at a time per call: a new one would cancel the digits (or the warning tone)
+// under way. Digits the call refuses (it is no longer connected) cannot go and are forgotten.
+void LineSlot::SendQueuedDigits(CallRecord& record)
+{
+    if (record.digitsQueued.empty() || !record.digitsInFlight.empty() || IsWarningUnderWay(record.call))
+        return;
+    std::string batch = std::exchange(record.digitsQueued, std::string());
+    if (Tapi().lineGenerateDigitsA(record.call, LINEDIGITMODE_DTMF, batch.c_str(), 0) >= 0)
+        record.digitsInFlight = std::move(batch);
+}
+
+// The warning tone before a recording is generated on the call too.
+bool LineSlot::IsWarningUnderWay(HCALL call) const
+{
+    const CallRecordingPort& recording = m_manager.Recording();
+    return recording.GetRecordingState(m_index) == CallRecordingPort::Starting
+        && recording.GetRecordingCall(m_index) == call;
 }
 
 LONG LineSlot::AnswerCall(HCALL call)
@@ -529,7 +639,7 @@ void LineSlot::OnReply(LONG requestId, LONG result)
     if (requestId == m_pendingMakeCall) {
         m_pendingMakeCall = 0;
         if (result < 0)
-            ReportMakeCallFailure(result);
+            ReportMakeCallFailure(result, PlacedParty(requestId));
     }
     ReleaseReservation(requestId);
 }
@@ -541,15 +651,35 @@ void LineSlot::ReleaseReservation(LONG requestId)
             record.pendingRequest = 0;
 }
 
-void LineSlot::OnGenerateDone(HCALL call)
+std::string LineSlot::PlacedParty(LONG requestId) const
 {
-    if (call != 0 && call == m_manager.GetDigitsCall()) {
-        m_manager.SetDigitsCall(0);
-        if (MainWindowLink* window = m_manager.ReadyWindow())
-            window->RefreshKeypad();
-        return;
-    }
-    m_manager.Recording().OnToneDone(call);
+    for (const CallRecord& record : m_calls)
+        if (record.pendingRequest == requestId)
+            return record.placedParty;
+    return {};
+}
+
+// The end of a batch of digits starts the digits typed meanwhile; so does the end of the warning
+// tone, which they waited for.
+void LineSlot::OnGenerateDone(HCALL call, DWORD termination)
+{
+    const int index = IndexOfCall(call);
+    if (index >= 0 && !m_calls[index].digitsInFlight.empty())
+        FinishDigitBatch(m_calls[index], termination);
+    else
+        m_manager.Recording().OnToneDone(call);
+    if (index >= 0)
+        SendQueuedDigits(m_calls[index]);
+}
+
+// Digits cancelled on a call that is still connected (another generation took over) go again.
+void LineSlot::FinishDigitBatch(CallRecord& record, DWORD termination)
+{
+    std::string batch = std::exchange(record.digitsInFlight, std::string());
+    if (termination == LINEGENERATETERM_DONE)
+        record.digitsSent += batch;
+    else
+        record.digitsQueued.insert(0, batch);
 }
 
 int LineSlot::CollectActionTargets(int action, std::vector<ActionTarget>& list)

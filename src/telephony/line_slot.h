@@ -6,6 +6,7 @@
 #include "telephony/call_record.h"
 
 #include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,6 +26,16 @@ public:
     static constexpr int kFirstIpSlot = 4;
     // The line name of an open line holds at most 103 bytes.
     static constexpr std::size_t kMaxLineNameLength = 103;
+    // How long the outcome of a failed outgoing call stays in the call tree after the call has
+    // gone, and how many such rows a line keeps at most.
+    static constexpr std::uint64_t kOutcomeShownMs = 5000;
+    static constexpr std::size_t kMaxEndedCalls = 8;
+
+    // An outgoing call that has gone, still shown with its outcome until `until` (manager clock).
+    struct EndedCall {
+        CallOutcome outcome;
+        std::uint64_t until = 0;
+    };
 
     LineSlot(LineManager& manager, int index);
     virtual ~LineSlot();
@@ -58,6 +69,9 @@ public:
     // False for an IDLE or unowned call, or when TAPI cannot describe it; `out` then holds what
     // could be found ("No data", image 14 when nothing).
     bool DescribeCall(HCALL call, CallDescription& out);
+    // The call tree's row of a record: the description, then the running time of a call that has
+    // connected and the touch tones sent on it. False as DescribeCall.
+    bool DescribeCallRow(int record, CallDescription& out);
     // The first call in state OFFERING, 0 when none.
     HCALL FindOfferingCall();
     const CallRecord& CallAt(int index) const { return m_calls[index]; }
@@ -71,12 +85,23 @@ public:
     // Placing calls and working on them.
     int PlaceCall(std::string_view destination, std::string_view displayableAddress,
         std::string_view calledParty, bool autoDrop);
+    // Sends touch tones on a call of the table. While earlier digits are still being generated the
+    // new ones wait and follow when those end, so none are lost. 1 when the digits went out or
+    // wait, 0 when the line is not open, the call unknown or the generation refused.
     int SendDigits(HCALL call, std::string_view digits);
+    // Starts the digits that wait on any call of the line, where nothing else is generated.
+    void SendQueuedDigits();
     LONG AnswerCall(HCALL call);
     void DropCall(HCALL call);
     int DropAllCalls();
     void OnReply(LONG requestId, LONG result);
-    void OnGenerateDone(HCALL call);
+    // LINE_GENERATE: `termination` is LINEGENERATETERM_DONE or LINEGENERATETERM_CANCEL.
+    void OnGenerateDone(HCALL call, DWORD termination);
+
+    // Outgoing calls that have gone, shown with their outcome for a while (oldest first).
+    const std::vector<EndedCall>& EndedCalls() const { return m_endedCalls; }
+    // Forgets the ended calls shown long enough; true when one went.
+    bool ExpireEndedCalls(std::uint64_t now);
 
     // Call actions: appends the slot's candidates for the action; returns how many.
     int CollectActionTargets(int action, std::vector<ActionTarget>& list);
@@ -122,7 +147,14 @@ private:
     void TakeExistingCalls();
     CallRecord* FindFreeRecord();
     void ShowNoRoom();
-    void ReportMakeCallFailure(LONG result);
+    void ReportMakeCallFailure(LONG result, const std::string& party);
+    void FollowConnection(HCALL call, DWORD state);
+    void NoteOutcome(HCALL call, DWORD state, DWORD stateMode);
+    std::string PlacedParty(LONG requestId) const;
+    void AddEndedCall(CallOutcome outcome);
+    void FinishDigitBatch(CallRecord& record, DWORD termination);
+    void SendQueuedDigits(CallRecord& record);
+    bool IsWarningUnderWay(HCALL call) const;
     bool HandleAutoDrop(HCALL call, DWORD state);
     void StopRecordingAndNotes(HCALL call);
     void OnCallIdle(HCALL call);
@@ -154,5 +186,6 @@ private:
     HCALL m_ignoredCall = 0;
     HPHONE m_phone = 0;
     HandsetListener* m_notifyWindow = nullptr;
+    std::vector<EndedCall> m_endedCalls;
     WaveRecorder m_recorder;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string_view>
 
 class CallTreeView;
 
@@ -27,6 +28,6 @@ public:
     // A finished call was logged at this position of the call log (after its refill): the
     // desktop may be told of a missed call or a new message.
     virtual void CallLogged(std::size_t position) = 0;
-    // Digit generation ended: the keypad enables its keys again.
-    virtual void RefreshKeypad() = 0;
+    // What the calls are doing, for the status bar (plain text; empty clears it).
+    virtual void ShowCallStatus(std::string_view text) = 0;
 };

@@ -88,6 +88,10 @@ INSTANTIATE_TEST_SUITE_P(States, StateTextTest,
         StateCase{ "Busy", LINECALLSTATE_BUSY, 0, kOut, 0, {}, " (Busy)", 2 },
         StateCase{ "VoiceMailCall", LINECALLSTATE_CONNECTED, 0, kOut, 0, { true, true }, " (Voicemail)", 25 },
         StateCase{ "RecordedCall", LINECALLSTATE_CONNECTED, 0, kOut, 0, { true, false }, " (Recording)", 11 },
+        StateCase{ "RecordingPaused", LINECALLSTATE_CONNECTED, 0, kOut, 0, { true, false, true },
+            " (Recording paused)", 11 },
+        StateCase{ "VoiceMailPaused", LINECALLSTATE_CONNECTED, 0, kOut, 0, { true, true, true },
+            " (Voicemail paused)", 25 },
         StateCase{
             "Conference", LINECALLSTATE_CONNECTED, 0, LINECALLORIGIN_CONFERENCE, 0, {}, " (Conference)", 11 },
         StateCase{ "G3Fax", LINECALLSTATE_CONNECTED, 0, kOut, LINEMEDIAMODE_G3FAX, {}, " (Fax)", 5 },
@@ -119,5 +123,48 @@ INSTANTIATE_TEST_SUITE_P(States, StateTextTest,
         StateCase{ "SpecialInfo", LINECALLSTATE_SPECIALINFO, 0, kOut, 0, {}, " (Unknown)", 14 },
         StateCase{ "Unknown", LINECALLSTATE_UNKNOWN, 0, kOut, 0, {}, " (Unknown)", 14 }),
     [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
+
+namespace {
+
+std::string OutcomeText(DWORD state, DWORD mode)
+{
+    CallOutcome outcome;
+    return CallText::Outcome(state, mode, outcome) ? outcome.text : "(none)";
+}
+
+TEST(CallText, OutcomeOfADialledCallNamesBusyNoAnswerRefusalOrTheFailure)
+{
+    EXPECT_EQ(OutcomeText(LINECALLSTATE_BUSY, LINEBUSYMODE_STATION), "Busy");
+    EXPECT_EQ(OutcomeText(LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_BUSY), "Busy");
+    EXPECT_EQ(OutcomeText(LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NOANSWER), "No answer");
+    EXPECT_EQ(OutcomeText(LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_REJECT), "Refused");
+    EXPECT_EQ(
+        OutcomeText(LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_UNREACHABLE), "Call failed: unreachable");
+    EXPECT_EQ(OutcomeText(LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_CONGESTION),
+        "Call failed: network congestion");
+    EXPECT_EQ(
+        OutcomeText(LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_UNKNOWN), "Call failed: unknown reason");
+    EXPECT_EQ(OutcomeText(LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL), "(none)");
+    EXPECT_EQ(OutcomeText(LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_PICKUP), "(none)");
+
+    CallOutcome busy;
+    ASSERT_TRUE(CallText::Outcome(LINECALLSTATE_BUSY, 0, busy));
+    EXPECT_EQ(busy.image, CallImage::kBusy);
+    busy.party = "Bea, 555";
+    EXPECT_EQ(busy.RowText(), "Bea, 555 (Busy)");
+    EXPECT_EQ(busy.StatusText(), "Bea, 555: Busy");
+    busy.party.clear();
+    EXPECT_EQ(busy.RowText(), "Busy");
+}
+
+TEST(CallText, DurationShowsMinutesAndSecondsThenHours)
+{
+    EXPECT_EQ(CallText::Duration(0), "0:00");
+    EXPECT_EQ(CallText::Duration(42999), "0:42");
+    EXPECT_EQ(CallText::Duration(725000), "12:05");
+    EXPECT_EQ(CallText::Duration(3723000), "1:02:03");
+}
 
 } // namespace

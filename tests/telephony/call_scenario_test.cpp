@@ -291,7 +291,7 @@ TEST_F(CallScenario, CallTreeShowsTheTextAndImageOfEachState)
     ASSERT_TRUE(m_manager->DialNumber("Dee", "5556666"));
     const std::vector<TreeLine> expected = { { "Dee, 5556666 (Dialtone)", 4 },
         { "Dee, 5556666 (Dialing...)", 3 }, { "Dee, 5556666 (Proceeding...)", 3 },
-        { "Dee, 5556666 (Ringing...)", 10 }, { "Dee, 5556666 (Connected)", 11 } };
+        { "Dee, 5556666 (Ringing...)", 10 }, { "Dee, 5556666 (Connected) 0:00", 11 } };
     EXPECT_EQ(WatchTree(expected.back()), expected);
     EXPECT_EQ(m_window.tree.TopLevel().front()->image, 18) << "the busy default PSTN line";
     EXPECT_EQ(m_window.tree.Selected(), m_window.tree.TopLevel().front().get());
@@ -313,7 +313,7 @@ TEST_F(CallScenario, CallTreeFollowsAnAnsweredIncomingCall)
         << "the first busy line is selected";
     ASSERT_GT(Slot(2).AnswerCall(OnlyCall(2)), 0);
     const std::vector<TreeLine> expected
-        = { { "Cy,5553333 (Accepted)", 7 }, { "Cy,5553333 (Connected)", 11 } };
+        = { { "Cy,5553333 (Accepted)", 7 }, { "Cy,5553333 (Connected) 0:00", 11 } };
     EXPECT_EQ(WatchTree(expected.back()), expected);
     EXPECT_EQ(m_window.tree.TopLevel()[2]->image, 16) << "a busy PSTN line that is not the default";
 }

@@ -17,20 +17,13 @@
 
 namespace {
 
-// The main window as far as the keypad page is concerned: the page's tree is the call tree and
-// the end of digit generation refreshes the page.
+// The main window as far as the keypad page is concerned: the page's tree is the call tree.
 class PanelWindow : public FakeMainWindow {
 public:
     CallTreeView* CallTree() override { return panel ? panel->CallTree() : nullptr; }
     void UpdateControls() override
     {
         FakeMainWindow::UpdateControls();
-        if (panel)
-            panel->RefreshKeypad();
-    }
-    void RefreshKeypad() override
-    {
-        FakeMainWindow::RefreshKeypad();
         if (panel)
             panel->RefreshKeypad();
     }
@@ -144,12 +137,17 @@ protected:
         return log;
     }
 
-    // Runs the exchange until digit generation has ended on the selected call.
+    // The record of the connected call on line 4.
+    const CallRecord& Line4Call() { return Slot(3).CallAt(Slot(3).IndexOfCall(OnlyCall(3))); }
+
+    // Runs the exchange until every digit has been generated on line 4's call.
     void FinishDigits()
     {
-        for (int step = 0; step < 100 && m_manager->GetDigitsCall() != 0; ++step)
+        auto pending
+            = [this] { return !Line4Call().digitsInFlight.empty() || !Line4Call().digitsQueued.empty(); };
+        for (int step = 0; step < 100 && pending(); ++step)
             Advance(100);
-        ASSERT_EQ(m_manager->GetDigitsCall(), 0u);
+        ASSERT_FALSE(pending());
     }
 
     PanelWindow m_panelWindow;
@@ -194,26 +192,31 @@ TEST_F(DialPadPanelScenario, KeypadStaysCentredOnTheBottomEdgeAndTheTreeTakesThe
     }
 }
 
-TEST_F(DialPadPanelScenario, KeysSendTonesToAConnectedCallAndWaitForTheGenerationToEnd)
+TEST_F(DialPadPanelScenario, DigitsTypedWhileEarlierOnesPlayAreQueuedAndReachTheFarEndWhole)
 {
     SelectConnectedCall();
     ASSERT_EQ(tapisimClearHeard(3), TAPISIM_OK);
 
+    QTest::keyClicks(m_panel->Tree(), "9012");
+    EXPECT_EQ(Line4Call().digitsInFlight, "9");
+    EXPECT_EQ(Line4Call().digitsQueued, "012") << "typed while the 9 still sounds";
+    EXPECT_EQ(EnabledButtons(), DialPadPanel::kKeyCount + DialPadPanel::kMacroCount)
+        << "keys and macros stay usable while digits play";
     Click(k5);
-    EXPECT_EQ(EnabledButtons(), 0) << "every key and macro waits for the digits";
-    QTest::keyClick(m_panel->Tree(), '9');
     FinishDigits();
-    EXPECT_EQ(EnabledButtons(), DialPadPanel::kKeyCount + DialPadPanel::kMacroCount);
+    EXPECT_EQ(DetectedDigits(3), "90125");
+    EXPECT_EQ(GeneratedLog(3), "digits 9\ndigits 0125\n") << "the waiting digits go as one batch";
+    EXPECT_EQ(CallItem(3)->text(0).section(" Sent: ", 1), "90125") << "the row shows what was sent";
 
     QTest::keyClick(m_panel->Tree(), '#');
-    FinishDigits();
     Click(kFlash);
     FinishDigits();
     Click(kPlus);
     Click(kSpace);
-    EXPECT_EQ(m_manager->GetDigitsCall(), 0u) << "plus and space are never sent";
-    EXPECT_EQ(DetectedDigits(3), "5#");
-    EXPECT_EQ(GeneratedLog(3), "digits 5\ndigits #\nflash\n");
+    EXPECT_TRUE(Line4Call().digitsQueued.empty() && Line4Call().digitsInFlight.empty())
+        << "plus and space are never sent";
+    EXPECT_EQ(DetectedDigits(3), "90125#");
+    EXPECT_EQ(GeneratedLog(3), "digits 9\ndigits 0125\ndigits #\nflash\n");
     EXPECT_TRUE(m_searchBox.text().isEmpty());
 
     m_menuChoice = "Drop call";
@@ -254,6 +257,7 @@ TEST_F(DialPadPanelScenario, MacroIsEditedSentAndCleared)
     ClickMacro(1);
     FinishDigits();
     EXPECT_EQ(DetectedDigits(3), "*72");
+    EXPECT_TRUE(CallItem(3)->text(0).endsWith(" Sent: *72"));
 
     m_menuChoice = "Clear entry";
     RightClick(m_panel->MacroButton(1), { 5, 5 });
@@ -266,6 +270,20 @@ TEST_F(DialPadPanelScenario, MacroIsEditedSentAndCleared)
     EXPECT_EQ(m_panel->MacroButton(1)->text(), "Macro 2");
     EXPECT_EQ(m_settings.Read(Settings::kMacroNumber, {}, 2), "");
     EXPECT_EQ(m_editorShown.size(), 2u);
+}
+
+TEST_F(DialPadPanelScenario, DigitsStillWaitingAreForgottenWhenTheFarEndHangsUp)
+{
+    SelectConnectedCall();
+    ASSERT_EQ(tapisimClearHeard(3), TAPISIM_OK);
+    QTest::keyClicks(m_panel->Tree(), "456");
+    ASSERT_EQ(Line4Call().digitsQueued, "56");
+
+    ASSERT_EQ(tapisimHangUp(3), TAPISIM_OK);
+    Advance(2000);
+    EXPECT_EQ(OnlyCall(3), 0u);
+    EXPECT_EQ(GeneratedLog(3), "digits 4\nfar end hung up\n") << "nothing goes after the call ended";
+    EXPECT_TRUE(Slot(3).CallAt(0).digitsQueued.empty());
 }
 
 } // namespace

@@ -86,37 +86,40 @@ TEST_F(RecordingHooksScenario, ClosingTheLineStopsItsCallsRecordingAndForgetsIts
     EXPECT_EQ(m_recording.started.size(), 2u) << "automatic recording works on the reopened line";
 }
 
-TEST_F(RecordingHooksScenario, DigitsAreSentAndTheKeypadRefreshedWhenTheyEnd)
+TEST_F(RecordingHooksScenario, DigitsAreSentAndTheirCallRowUpdatedWhenTheyEnd)
 {
     AddDialRule("5551234", TAPISIM_OUTCOME_ANSWER, 500);
     ASSERT_EQ(Slot(3).PlaceCall("5551234", "5551234", "", false), 1);
     Advance(3000);
     const HCALL call = OnlyCall(3);
+    const CallRecord& record = Slot(3).CallAt(Slot(3).IndexOfCall(call));
     ASSERT_EQ(Slot(3).SendDigits(call, "5"), 1);
-    EXPECT_EQ(m_manager->GetDigitsCall(), call);
+    EXPECT_EQ(record.digitsInFlight, "5");
     Advance(2000);
-    EXPECT_EQ(m_manager->GetDigitsCall(), 0u);
-    EXPECT_EQ(m_window.keypadRefreshes, 1);
+    EXPECT_TRUE(record.digitsInFlight.empty());
+    EXPECT_EQ(record.digitsSent, "5");
+    EXPECT_EQ(m_window.tree.CallTexts(), std::vector<std::string>{ "5551234 (Connected) 0:02 Sent: 5" });
     EXPECT_TRUE(m_recording.tonesDone.empty()) << "the digits' end is not a warning tone's end";
     char digits[16] = {};
     tapisimGetDetectedDigits(3, digits, sizeof digits);
     EXPECT_STREQ(digits, "5");
 
-    EXPECT_EQ(Slot(3).SendDigits(0xBAD, "1"), 0) << "refused digits leave no digits call";
-    EXPECT_EQ(m_manager->GetDigitsCall(), 0u);
+    EXPECT_EQ(Slot(3).SendDigits(0xBAD, "1"), 0) << "a call not in the table takes no digits";
 }
 
 // Closing the line (setup dialog, exit) while digits are sent: no LINE_GENERATE reaches a closed
-// line, so the digits call must end with it or the keypad would stay disabled.
-TEST_F(RecordingHooksScenario, ClosingTheLineEndsItsDigitsCall)
+// line, so the digits and those waiting end with it.
+TEST_F(RecordingHooksScenario, ClosingTheLineEndsItsDigits)
 {
     AddDialRule("5551234", TAPISIM_OUTCOME_ANSWER, 500);
     ASSERT_EQ(Slot(3).PlaceCall("5551234", "5551234", "", false), 1);
     Advance(3000);
     ASSERT_EQ(Slot(3).SendDigits(OnlyCall(3), "123456789"), 1);
+    ASSERT_EQ(Slot(3).SendDigits(OnlyCall(3), "0"), 1);
+    EXPECT_EQ(Slot(3).CallAt(0).digitsQueued, "0");
     m_manager->CloseAllLines();
     Advance(5000);
-    EXPECT_EQ(m_manager->GetDigitsCall(), 0u);
+    EXPECT_TRUE(Slot(3).CallAt(0).digitsInFlight.empty());
+    EXPECT_TRUE(Slot(3).CallAt(0).digitsQueued.empty());
 }
-
 } // namespace

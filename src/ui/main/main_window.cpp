@@ -465,8 +465,10 @@ void MainWindow::LayOut()
     m_topBars[1]->setGeometry(m_topBars[0]->geometry().right() + 1 + 16, 0, 161, kToolBarHeight);
     m_topBars[2]->setGeometry(width - 33, 0, 24, kToolBarHeight);
     const int top = kToolBarHeight + 4;
-    m_statusBar->setGeometry(0, height - kStatusBarHeight, width, kStatusBarHeight);
-    int bottom = LayOutBottomRows(width, height - kStatusBarHeight);
+    // At least 20 pixels, and never less than its text needs with the style's margins.
+    const int statusHeight = std::max(kStatusBarHeight, m_statusBar->sizeHint().height());
+    m_statusBar->setGeometry(0, height - statusHeight, width, statusHeight);
+    int bottom = LayOutBottomRows(width, height - statusHeight);
     bottom = LayOutSearchDialBox(width, bottom);
     m_tabs->setGeometry(8, top, width - 16, std::max(0, bottom - top));
 }
@@ -530,6 +532,8 @@ void MainWindow::UpdateControls()
     ShowUnreadCount(m_callLogStore.CountUnheardVoicemail());
     if (CurrentTab() == kKeypadTab)
         m_dialPad->RefreshKeypad();
+    // A command may have paused or resumed a recording: the call rows and status bar follow.
+    m_lines.RefreshCallDisplay();
 }
 
 void MainWindow::UpdateLineButtons()
@@ -673,9 +677,12 @@ void MainWindow::SaveToContact(const ContactRecord& record)
     m_contacts->NewContactFrom(record);
 }
 
-void MainWindow::RefreshKeypad()
+// Caller ids and numbers are shown as plain text: the status bar does not interpret markup.
+void MainWindow::ShowCallStatus(std::string_view text)
 {
-    m_dialPad->RefreshKeypad();
+    const QString message = QString::fromUtf8(text.data(), qsizetype(text.size()));
+    if (message != m_statusBar->currentMessage())
+        m_statusBar->showMessage(message);
 }
 
 QAction* MainWindow::Tool(int command) const

@@ -101,7 +101,7 @@ public:
     void ShowTab(int index) override;
     CallTreeView* CallTree() override;
     void RefillCallLists() override;
-    void RefreshKeypad() override;
+    void ShowCallStatus(std::string_view text) override;
     void CallLogged(std::size_t position) override;
 
     bool FollowsSelection() const override;
@@ -153,6 +153,7 @@ public:
     CallLogContext& CallLogPages() { return m_callLogContext; }
     QLabel* MissedCallsCount() const { return m_missedCount; }
     QLabel* VoiceMailCount() const { return m_voiceMailCount; }
+    QStatusBar* StatusBar() const { return m_statusBar; }
     bool KeypadTyping() const { return m_keypadTyping; }
 
 signals:

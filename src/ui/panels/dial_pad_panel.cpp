@@ -178,13 +178,12 @@ void DialPadPanel::LoadMacroNames()
         m_macros[std::size_t(index)]->setText(ButtonCaption(StoredMacro(index).DisplayName()));
 }
 
+// Keys and macros stay usable while digits are being generated: what they send waits its turn.
 void DialPadPanel::RefreshKeypad()
 {
-    const bool digitsPending = m_lines.GetDigitsCall() != 0;
     const Selection selected = SelectedCall();
-    const bool keysEnabled
-        = !digitsPending && (selected.call == 0 || selected.state == LINECALLSTATE_CONNECTED);
-    const bool macrosEnabled = !digitsPending && IsMacroAvailable(selected);
+    const bool keysEnabled = selected.call == 0 || selected.state == LINECALLSTATE_CONNECTED;
+    const bool macrosEnabled = IsMacroAvailable(selected);
     for (QPushButton* key : m_keys)
         key->setEnabled(keysEnabled);
     for (QPushButton* macro : m_macros)

@@ -71,7 +71,7 @@ public:
 
     // Sets the macro buttons' captions to the stored names.
     void LoadMacroNames();
-    // Enables or disables the keys and macro buttons for the selection and the digits call.
+    // Enables or disables the keys and macro buttons for the selection.
     void RefreshKeypad();
     Selection SelectedCall() const;
     // The main window's Call button on this tab: answers the selected offering call, or one on the

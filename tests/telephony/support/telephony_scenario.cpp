@@ -32,6 +32,7 @@ void TelephonyScenario::SetUp()
     m_logger.SetClock([this] { return Now(); });
     m_settings.Write(Settings::kIsSystemDialer, 0);
     m_manager = std::make_unique<LineManager>(m_tapi, m_settings, m_prompter, m_logger, m_dir.Path());
+    m_manager->SetClock([] { return tapisimNow(); });
     m_manager->SetMainWindow(&m_window);
 }
 
@@ -52,6 +53,7 @@ void TelephonyScenario::Restart()
     m_manager->Shutdown();
     Settle();
     m_manager = std::make_unique<LineManager>(m_tapi, m_settings, m_prompter, m_logger, m_dir.Path());
+    m_manager->SetClock([] { return tapisimNow(); });
     m_manager->SetMainWindow(&m_window);
     Start();
 }

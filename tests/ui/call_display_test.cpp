@@ -1,0 +1,146 @@
+// The calls as the main window shows them while they happen: the outcome of a failed call in its
+// row and the status bar, the running time of a connected call and the state of its recording.
+#include "running_app.h"
+
+#include "telephony/call_description.h"
+#include "telephony/line_manager.h"
+#include "ui/panels/dial_pad_panel.h"
+#include "ui/telephony_widgets/qt_call_tree.h"
+
+#include <QAbstractButton>
+#include <QLineEdit>
+#include <QStatusBar>
+#include <QTest>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class CallDisplayTest : public RunningApp {
+protected:
+    // The window on screen, its line manager timing calls on the exchange's manual clock.
+    MainWindow& StartShown()
+    {
+        MainWindow& window = Start();
+        m_app->Lines().SetClock([] { return tapisimNow(); });
+        window.show();
+        Settle();
+        return window;
+    }
+
+    static void AddDialRule(const char* number, DWORD outcome)
+    {
+        TAPISIM_DIALRULE rule{ number, outcome, 500, 0 };
+        ASSERT_EQ(tapisimAddDialRule(&rule), TAPISIM_OK);
+    }
+
+    // Types the number into the search/dial box and presses Call, as a user does.
+    void Dial(MainWindow& window, const char* number)
+    {
+        QTest::keyClicks(window.SearchField(), number);
+        ASSERT_TRUE(window.CallButton()->isEnabled());
+        QTest::mouseClick(window.CallButton(), Qt::LeftButton);
+        Settle();
+    }
+
+    // The rows of calls in the keypad tab's tree, with their images.
+    static std::vector<std::pair<QString, int>> CallRows(MainWindow& window)
+    {
+        std::vector<std::pair<QString, int>> rows;
+        for (QTreeWidgetItemIterator it(window.DialPad()->Tree()); *it; ++it)
+            if ((*it)->parent())
+                rows.emplace_back((*it)->text(0), (*it)->data(0, QtCallTree::kImageRole).toInt());
+        return rows;
+    }
+
+    static std::string Status(MainWindow& window)
+    {
+        return window.StatusBar()->currentMessage().toStdString();
+    }
+
+    // Moves the exchange's clock, then runs what the display timer runs each second.
+    void AdvanceAndTick(DWORD milliseconds)
+    {
+        Advance(milliseconds);
+        m_app->Lines().Tick();
+    }
+
+    // The only call of line 1.
+    const CallRecord* LineOneCall()
+    {
+        const LineSlot& line = m_app->Lines().GetLineSlot(0);
+        for (int record = 0; record < LineSlot::kMaxCalls; ++record)
+            if (line.CallAt(record).call != 0)
+                return &line.CallAt(record);
+        return nullptr;
+    }
+};
+
+using Rows = std::vector<std::pair<QString, int>>;
+
+TEST_F(CallDisplayTest, BusyNumberShowsBusyInItsRowAndTheStatusBarUntilTheRowGoes)
+{
+    MainWindow& window = StartShown();
+    QStatusBar& status = *window.StatusBar();
+    EXPECT_GE(status.height(), status.sizeHint().height()) << "never squeezed below what its text needs";
+    EXPECT_GE(status.height(), status.fontMetrics().height() + 4);
+    EXPECT_EQ(status.geometry().bottom(), status.parentWidget()->height() - 1) << "along the bottom edge";
+    EXPECT_TRUE(status.isVisible());
+
+    AddDialRule("5551001", TAPISIM_OUTCOME_BUSY);
+    Dial(window, "5551001");
+    Advance(3000);
+    EXPECT_EQ(LineOneCall(), nullptr) << "the busy call is hung up and freed at once";
+    EXPECT_EQ(window.CurrentTab(), MainWindow::kKeypadTab);
+    EXPECT_EQ(CallRows(window), (Rows{ { "5551001 (Busy)", CallImage::kBusy } }));
+    EXPECT_EQ(Status(window), "5551001: Busy");
+    SaveScreenshot(window, "call-outcome");
+    EXPECT_TRUE(m_app->Lines().IsDisplayTimerRunning());
+
+    AdvanceAndTick(LineSlot::kOutcomeShownMs);
+    EXPECT_TRUE(CallRows(window).empty());
+    EXPECT_TRUE(Status(window).empty());
+    EXPECT_EQ(window.CurrentTab(), MainWindow::kContactsTab);
+    EXPECT_FALSE(m_app->Lines().IsDisplayTimerRunning()) << "no timer runs while no call needs it";
+}
+
+TEST_F(CallDisplayTest, ConnectedCallRunsItsTimeOnceASecondAndShowsItsRecordingPaused)
+{
+    MainWindow& window = StartShown();
+    AddDialRule("5554444", TAPISIM_OUTCOME_ANSWER);
+    Dial(window, "5554444");
+    Advance(3000);
+    const CallRecord* call = LineOneCall();
+    ASSERT_NE(call, nullptr);
+    ASSERT_TRUE(call->connectedAt.has_value());
+
+    // The window's own timer brings the row up to date.
+    Advance(DWORD(*call->connectedAt + 42000 - tapisimNow()));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return CallRows(window) == Rows{ { "5554444 (Connected) 0:42", CallImage::kTalk } };
+        },
+        3000));
+    EXPECT_EQ(Status(window), "5554444 (Connected) 0:42");
+
+    window.RunCommand(MainWindow::kRecord);
+    AdvanceAndTick(2000);
+    EXPECT_EQ(Status(window), "5554444 (Recording) 0:44");
+    window.RunCommand(MainWindow::kRecord);
+    EXPECT_EQ(CallRows(window), (Rows{ { "5554444 (Recording paused) 0:44", CallImage::kTalk } }));
+    EXPECT_EQ(Status(window), "5554444 (Recording paused) 0:44");
+    SaveScreenshot(window, "call-recording-paused");
+    window.RunCommand(MainWindow::kRecord);
+    EXPECT_EQ(Status(window), "5554444 (Recording) 0:44") << "resumed";
+
+    window.RunCommand(MainWindow::kEnd);
+    Advance(1000);
+    EXPECT_EQ(LineOneCall(), nullptr);
+    EXPECT_TRUE(CallRows(window).empty()) << "a call that talked leaves no outcome";
+    EXPECT_TRUE(Status(window).empty());
+    EXPECT_FALSE(m_app->Lines().IsDisplayTimerRunning());
+}
+
+} // namespace
