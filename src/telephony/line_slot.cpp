@@ -204,7 +204,8 @@ void LineSlot::CloseLine(HLINEAPP, HPHONEAPP phoneApp)
     for (const CallRecord& record : m_calls) {
         if (record.call == 0)
             continue;
-        StopRecordingAndNotes(record.call);
+        StopRecordingOf(record.call);
+        CloseNotesOf(record.call);
         m_manager.Logger().RecordCallState(*this, record.call, LINECALLSTATE_IDLE);
         Tapi().lineDrop(record.call, nullptr, 0);
     }
@@ -300,9 +301,12 @@ void LineSlot::SetSetupCall(HCALL call, int voiceMail)
 
 void LineSlot::OnCallState(HCALL call, DWORD state, DWORD, DWORD)
 {
+    // A recording ends before the call is logged, so that its entry names a finished file.
+    if (state != LINECALLSTATE_CONNECTED)
+        StopRecordingOf(call);
     m_manager.Logger().RecordCallState(*this, call, state);
     if (state != LINECALLSTATE_CONNECTED)
-        StopRecordingAndNotes(call);
+        CloseNotesOf(call);
     if (HandleAutoDrop(call, state))
         return;
     switch (state) {
@@ -326,11 +330,16 @@ void LineSlot::OnCallState(HCALL call, DWORD state, DWORD, DWORD)
     }
 }
 
-void LineSlot::StopRecordingAndNotes(HCALL call)
+void LineSlot::StopRecordingOf(HCALL call)
 {
     CallRecordingPort& recording = m_manager.Recording();
     if (call == recording.GetRecordingCall(m_index))
         recording.StopCallRecording(m_index);
+}
+
+void LineSlot::CloseNotesOf(HCALL call)
+{
+    CallRecordingPort& recording = m_manager.Recording();
     // Every call may have its notes window open, not only the one opened last.
     if (recording.HasNotesDialog(m_index, call))
         recording.CloseNotes(m_index, call);

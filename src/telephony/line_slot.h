@@ -124,7 +124,8 @@ private:
     void ShowNoRoom();
     void ReportMakeCallFailure(LONG result);
     bool HandleAutoDrop(HCALL call, DWORD state);
-    void StopRecordingAndNotes(HCALL call);
+    void StopRecordingOf(HCALL call);
+    void CloseNotesOf(HCALL call);
     void OnCallIdle(HCALL call);
     void ShowKeypadTab(bool show);
     void ReleaseReservation(LONG requestId);
