@@ -149,7 +149,8 @@ private:
     // are converted (the switch is on and the recording format is not the capture format).
     std::uint32_t m_captureCompression = 0;
     bool m_captureConverts = false;
-    // The format in the file's header: the recording format when converting, else the default PCM.
+    // The format in the file's header: the recording format with the compression switch on, else
+    // the default PCM format.
     alignas(WAVEFORMATEX) std::array<std::uint8_t, kFormatBytes> m_fileFormat{};
     std::atomic<bool> m_writeFailed{ false };
     std::function<void()> m_writeFailureHandler;
