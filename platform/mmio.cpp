@@ -210,3 +210,11 @@ MMRESULT mmioRename(const char* from, const char* to, const void*, DWORD)
         return MMSYSERR_INVALPARAM;
     return std::rename(from, to) == 0 ? MMSYSERR_NOERROR : MMIOERR_FILENOTFOUND;
 }
+
+MMRESULT mmioFlush(HMMIO h, UINT)
+{
+    if (!h)
+        return MMSYSERR_INVALHANDLE;
+    h->last = MmioFile::Last::None;
+    return std::fflush(h->file) == 0 && !std::ferror(h->file) ? MMSYSERR_NOERROR : MMIOERR_CANNOTWRITE;
+}

@@ -180,6 +180,9 @@ MMRESULT mmioCreateChunk(HMMIO h, MMCKINFO* ck, UINT flags);
 MMRESULT mmioDescend(HMMIO h, MMCKINFO* ck, const MMCKINFO* parent, UINT flags);
 MMRESULT mmioAscend(HMMIO h, MMCKINFO* ck, UINT flags);
 MMRESULT mmioRename(const char* from, const char* to, const void* info, DWORD flags);
+// Hands the buffered bytes to the system, so that they survive the end of the process; an error
+// of an earlier buffered write shows here too.
+MMRESULT mmioFlush(HMMIO h, UINT flags);
 
 // Owns an open mmio file and closes it once.
 struct MmioCloser {

@@ -2,6 +2,7 @@
 
 #include "app/prompter.h"
 #include "app/termination_signals.h"
+#include "audio/recording_recovery.h"
 #include "platform/registry.h"
 #include "ui/main/main_window.h"
 #include "ui/main/pbx_setup_dialog.h"
@@ -99,6 +100,8 @@ bool Application::Start()
     const fs::path corruptBefore = m_hive.LastCorruptCopy();
     LoadStores();
     ReadSettings();
+    // Before the window shows the log: recordings an earlier run left unfinished are in it.
+    RecoverRecordings(m_callLog, m_dataFolder / CallLogStore::kFileName, m_appSettings);
     m_window = std::make_unique<MainWindow>(
         m_lines, MainWindow::Stores{ m_contacts, m_speedDials, m_redial, m_callLog, m_settings, m_appSettings }, m_prompter);
     m_lines.SetMainWindow(m_window.get());

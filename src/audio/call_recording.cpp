@@ -1,8 +1,11 @@
 #include "audio/call_recording.h"
 
 #include "app/app_settings.h"
+#include "app/prompter.h"
 #include "platform/kernel.h"
 #include "store/text_limit.h"
+#include "store/unlogged_recording.h"
+#include "telephony/call_logger.h"
 #include "telephony/call_snapshot.h"
 #include "telephony/main_window_link.h"
 #include "telephony/tapi_binding.h"
@@ -41,6 +44,23 @@ bool FileExists(const std::string& path)
     return std::filesystem::exists(path, error);
 }
 
+// A recording file that is given up goes with its marker.
+void RemoveRecording(const std::string& path)
+{
+    RemoveFile(path);
+    UnloggedRecording::Unmark(path);
+}
+
+std::string WriteFailureText(const std::string& path, bool kept)
+{
+    const std::string cause
+        = "Kestrium could not write a recording: the disk may be full, or its folder is gone.";
+    if (kept)
+        return cause + " The recording was stopped; what was recorded until then is kept in:\n" + path;
+    return cause + " The call is not recorded. The folder is:\n"
+        + std::filesystem::path(path).parent_path().string();
+}
+
 } // namespace
 
 CallRecording::CallRecording(
@@ -59,6 +79,7 @@ CallRecording::~CallRecording()
         m_manager.SetRecordingPort(nullptr);
     for (int slot = 0; slot < LineManager::kSlotCount; ++slot) {
         StopCallRecording(slot);
+        Line(slot).GetRecorder().SetWriteFailureHandler(nullptr);
         for (NotesEntry& entry : m_slots[slot].notes)
             entry.window.reset();
     }
@@ -248,10 +269,22 @@ bool CallRecording::Capture(int slot, HCALL call)
     if (!platform::CreateUniqueFile(
             FolderFor(slot, call), kFilePrefix, kRecordingExtension, path, WaveRecorder::kMaxTargetPath))
         return false;
-    if (line.GetRecorder().StartRecording(path.c_str(), std::int16_t(line.GetWaveInDeviceId())) != 0) {
-        RemoveFile(path);
+    m_manager.Logger().MarkRecording(line, call, path);
+    WaveRecorder& recorder = line.GetRecorder();
+    recorder.SetWriteFailureHandler([this, slot] {
+        QMetaObject::invokeMethod(
+            &m_pollTimer, [this, slot] { OnWriteFailed(slot); }, Qt::QueuedConnection);
+    });
+    if (const std::int32_t started
+        = recorder.StartRecording(path.c_str(), std::int16_t(line.GetWaveInDeviceId()))) {
+        RemoveRecording(path);
+        if (started == std::int32_t(MMIOERR_CANNOTWRITE))
+            ReportWriteFailure(path, false);
         return false;
     }
+    // Only the call's latest recording is logged with it: an earlier one is no longer waiting.
+    if (const std::string& earlier = line.CallAt(line.IndexOfCall(call)).recordingPath; !earlier.empty())
+        UnloggedRecording::Unmark(earlier);
     line.SetCallPaths(call, &path, nullptr);
     SlotState& s = m_slots[slot];
     s.state = Recording;
@@ -298,14 +331,40 @@ int CallRecording::StopCallRecording(int slot)
 void CallRecording::FinishRecording(int slot)
 {
     SlotState& s = m_slots[slot];
-    Line(slot).GetRecorder().StopRecording();
-    if (!FileExists(s.recordingPath)) {
+    WaveRecorder& recorder = Line(slot).GetRecorder();
+    recorder.StopRecording();
+    const bool kept = FileExists(s.recordingPath);
+    if (!kept) {
         const std::string none;
         Line(slot).SetCallPaths(s.recordingCall, &none, nullptr);
+        UnloggedRecording::Unmark(s.recordingPath);
     }
+    if (recorder.WriteFailed())
+        ReportWriteFailure(s.recordingPath, kept);
     s.state = Idle;
     s.recordingCall = 0;
     s.recordingPath.clear();
+}
+
+// The recorder could not write: the recording ends now (not when the call does), and the call
+// keeps what was written. A later recording on the slot has its own failure flag.
+void CallRecording::OnWriteFailed(int slot)
+{
+    const int state = m_slots[slot].state;
+    if ((state != Recording && state != Paused) || !Line(slot).GetRecorder().WriteFailed())
+        return;
+    FinishRecording(slot);
+    if (MainWindowLink* window = m_manager.ReadyWindow())
+        window->UpdateControls();
+}
+
+// Told once per recording, from the event loop: the failure may be found in the middle of a call
+// event, and a message box must not hold that up.
+void CallRecording::ReportWriteFailure(const std::string& path, bool kept)
+{
+    const std::string text = WriteFailureText(path, kept);
+    QTimer::singleShot(0, &m_pollTimer,
+        [this, text] { m_manager.GetPrompter().ShowMessage(text, "Kestrium", Prompter::Icon::Exclamation); });
 }
 
 // Stops a greeting or beep file and forgets a tone, so nothing follows for the call.

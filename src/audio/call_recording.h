@@ -95,6 +95,8 @@ private:
     void PollSlot(int slot);
     bool Capture(int slot, HCALL call);
     void FinishRecording(int slot);
+    void OnWriteFailed(int slot);
+    void ReportWriteFailure(const std::string& path, bool kept);
     void CancelWarning(int slot);
 
     int NotesIndex(int slot, HCALL call) const;

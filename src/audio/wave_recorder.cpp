@@ -1,27 +1,20 @@
 #include "audio/wave_recorder.h"
 
+#include "audio/recording_file.h"
 #include "platform/wave_audio.h"
 #include "platform/wave_out_mixer.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 namespace {
 
-constexpr FOURCC kWave = mmioFOURCC('W', 'A', 'V', 'E');
-constexpr FOURCC kFmt = mmioFOURCC('f', 'm', 't', ' ');
-constexpr FOURCC kFact = mmioFOURCC('f', 'a', 'c', 't');
-constexpr FOURCC kData = mmioFOURCC('d', 'a', 't', 'a');
-
 constexpr const char* kInitialDescription = "PCM , 8,000 Hz, 16 Bit, Mono";
 constexpr const char* kChooserTitle = "Select Audio Format";
 constexpr std::size_t kTextBytes = 200;
-// Header bytes before the data: "WAVE", "fmt " chunk of 50, "fact" chunk of 4, "data" header.
-constexpr DWORD kRiffOverhead = 4 + 8 + 50 + 8 + 4 + 8;
-constexpr DWORD kHeaderBytes = 8 + kRiffOverhead;
-constexpr DWORD kCopyChunk = 1 << 20;
 constexpr std::uint32_t kLevelWindow = 512;
 constexpr std::uint8_t kMaxLevelByte = 255;
 
@@ -35,7 +28,6 @@ constexpr std::int32_t kNoBuffer = -3;
 constexpr std::int32_t kNoOutParameter = -3;
 constexpr std::int32_t kCannotMeasure = -1;
 constexpr std::int32_t kNothingCaptured = -4;
-constexpr std::int32_t kHeaderFailed = -4;
 constexpr std::int32_t kEmptyBuffer = -4;
 constexpr std::int32_t kNotReady = -5;
 constexpr std::int32_t kNoPosition = -9;
@@ -61,26 +53,9 @@ std::size_t FormatSize(const WAVEFORMATEX& f)
     return sizeof(WAVEFORMATEX) + f.cbSize;
 }
 
-std::uint16_t SamplesPerBlock(const WAVEFORMATEX& f)
-{
-    if (f.cbSize < 2)
-        return 0;
-    const auto* extra = reinterpret_cast<const std::uint8_t*>(&f) + sizeof(WAVEFORMATEX);
-    return std::uint16_t(extra[0] | extra[1] << 8);
-}
-
 template <std::size_t N> void CopyText(std::array<char, N>& out, const char* text)
 {
     std::snprintf(out.data(), N, "%s", text);
-}
-
-bool CreateChunk(HMMIO file, MMCKINFO& chunk, FOURCC id, DWORD size, UINT flags = 0)
-{
-    chunk = MMCKINFO{};
-    chunk.ckid = id;
-    chunk.fccType = kWave;
-    chunk.cksize = size;
-    return mmioCreateChunk(file, &chunk, flags) == MMSYSERR_NOERROR;
 }
 
 } // namespace
@@ -116,6 +91,11 @@ std::int32_t WaveRecorder::StartRecording(const char* path, std::int16_t deviceI
         return std::int32_t(MMIOERR_CANNOTOPEN);
     m_captureCompression = m_compression;
     m_captureConverts = Compressing();
+    m_writeFailed = false;
+    if (!StartFile()) {
+        m_captureFile.reset();
+        return std::int32_t(MMIOERR_CANNOTWRITE);
+    }
     m_stopRequested = false;
     const MMRESULT opened = OpenCaptureDevice(deviceId);
     for (CaptureBuffer& buffer : m_captureBuffers) {
@@ -125,6 +105,9 @@ std::int32_t WaveRecorder::StartRecording(const char* path, std::int16_t deviceI
     MMRESULT started = waveInStart(m_captureDevice);
     if (started != MMSYSERR_NOERROR) {
         m_captureFile.reset();
+        // Nothing was recorded: the file stays as it was created, empty.
+        std::error_code error;
+        std::filesystem::resize_file(m_targetPath.data(), 0, error);
         CloseCaptureDevice();
         // A failed open is the more telling error than the start on no device.
         return std::int32_t(opened != MMSYSERR_NOERROR ? opened : started);
@@ -221,11 +204,64 @@ void WaveRecorder::WriteCaptured(const char* data, DWORD bytes, DWORD convertFla
         data = reinterpret_cast<const char*>(m_conversionBuffer.data());
         bytes = converted;
     }
-    if (!m_captureFile || bytes == 0)
+    if (!m_captureFile || bytes == 0 || m_writeFailed)
         return;
-    const LONG written = mmioWrite(m_captureFile.get(), data, LONG(bytes));
-    if (written > 0)
-        m_bytesWritten += DWORD(written);
+    if (bytes > RecordingFile::kMaxDataBytes - m_bytesWritten
+        || mmioWrite(m_captureFile.get(), data, LONG(bytes)) != LONG(bytes)) {
+        FailWriting();
+        return;
+    }
+    m_bytesWritten += bytes;
+    if (!UpdateSizes())
+        FailWriting();
+}
+
+void WaveRecorder::SetWriteFailureHandler(std::function<void()> handler)
+{
+    m_writeFailureHandler = std::move(handler);
+}
+
+void WaveRecorder::FailWriting()
+{
+    if (!m_writeFailed.exchange(true) && m_writeFailureHandler)
+        m_writeFailureHandler();
+}
+
+const WAVEFORMATEX& WaveRecorder::FileFormat() const
+{
+    return *reinterpret_cast<const WAVEFORMATEX*>(m_fileFormat.data());
+}
+
+// Compressed files count their samples in the "fact" chunk; plain PCM ones hold 0 there.
+DWORD WaveRecorder::FileSamples(DWORD dataBytes) const
+{
+    return m_captureCompression ? RecordingFile::SampleCount(FileFormat(), dataBytes) : 0;
+}
+
+// The header is written before the first audio and handed to the system at once, so the file
+// is a valid (empty) WAVE file from the start.
+bool WaveRecorder::StartFile()
+{
+    m_fileFormat.fill(0);
+    if (m_captureCompression) {
+        m_fileFormat = m_recordingFormat;
+    } else {
+        const WAVEFORMATEX pcm = DefaultPcm();
+        std::memcpy(m_fileFormat.data(), &pcm, sizeof pcm);
+    }
+    return RecordingFile::WriteHeader(
+               m_captureFile.get(), m_fileFormat.data(), RecordingFile::kRiffOverhead, 0, 0)
+        && mmioFlush(m_captureFile.get(), 0) == MMSYSERR_NOERROR;
+}
+
+// After each buffer the header describes the audio written so far (as far as it plays), and both
+// reach the system: a recording cut off by the end of the program loses at most one buffer.
+bool WaveRecorder::UpdateSizes()
+{
+    const DWORD playable = RecordingFile::PlayableBytes(FileFormat(), m_bytesWritten);
+    return RecordingFile::WriteSizes(
+               m_captureFile.get(), playable + RecordingFile::kRiffOverhead, FileSamples(playable), playable)
+        && mmioFlush(m_captureFile.get(), 0) == MMSYSERR_NOERROR;
 }
 
 bool WaveRecorder::Convert(const char* data, DWORD bytes, DWORD flags, DWORD& converted)
@@ -272,95 +308,33 @@ std::int32_t WaveRecorder::StopRecording()
     return result;
 }
 
-// Writes the finished WAVE file under a temporary name and renames it to the target. The capture
-// file is removed only once the finished file is safely written; if it cannot be, the captured
-// bytes stay on disk as the target name followed by ".raw".
+// The audio is in place behind the header: the final sizes count all of it, with the pad byte of
+// odd data. A file that could not be written to the end keeps what reached the disk, its header
+// brought up to that; one that holds no audio at all is removed.
 std::int32_t WaveRecorder::FinishFile()
 {
     const std::string target = m_targetPath.data();
-    const std::string temp = target + kTempSuffix;
-    const LONG size = mmioSeek(m_captureFile.get(), 0, SEEK_END);
-    if (size == 0) {
+    if (m_bytesWritten == 0 && !m_writeFailed) {
         m_captureFile.reset();
         mmioOpen(target.c_str(), nullptr, MMIO_DELETE);
         return kNothingCaptured;
     }
-    MmioHandle tempFile(mmioOpen(temp.c_str(), nullptr, MMIO_CREATE | MMIO_READWRITE | MMIO_ALLOCBUF));
-    const bool assembled = size > 0 && tempFile && AssembleFile(tempFile.get(), DWORD(size))
-        && mmioClose(tempFile.release(), 0) == MMSYSERR_NOERROR;
-    if (!assembled) {
-        tempFile.reset();
-        mmioOpen(temp.c_str(), nullptr, MMIO_DELETE);
-        KeepRawCapture();
-        return kHeaderFailed;
-    }
-    m_captureFile.reset();
-    mmioOpen(target.c_str(), nullptr, MMIO_DELETE);
-    // Should the rename fail, the finished file stays complete under its temporary name.
-    return std::int32_t(mmioRename(temp.c_str(), target.c_str(), nullptr, 0));
-}
-
-bool WaveRecorder::AssembleFile(HMMIO temp, DWORD dataBytes)
-{
-    if (dataBytes > 0xFFFFFFFFu - kRiffOverhead - 1 || !WriteHeader(temp, dataBytes))
-        return false;
-    if (mmioSeek(m_captureFile.get(), 0, SEEK_SET) != 0)
-        return false;
-    std::vector<char> chunk(std::min(dataBytes, kCopyChunk));
-    for (DWORD left = dataBytes; left > 0;) {
-        const LONG n = LONG(std::min<DWORD>(left, kCopyChunk));
-        if (mmioRead(m_captureFile.get(), chunk.data(), n) != n || mmioWrite(temp, chunk.data(), n) != n)
-            return false;
-        left -= DWORD(n);
-    }
-    // Odd data gets the pad byte that RIFF chunks need, and the RIFF size counts it.
-    MMCKINFO data{ kData, dataBytes, 0, kHeaderBytes, MMIO_DIRTY };
-    MMCKINFO riff{ FOURCC_RIFF, dataBytes + kRiffOverhead, kWave, 8, MMIO_DIRTY };
-    return mmioAscend(temp, &data, 0) == MMSYSERR_NOERROR && mmioAscend(temp, &riff, 0) == MMSYSERR_NOERROR;
-}
-
-// RIFF and "data" are created with their final sizes; the "fmt " chunk is always 50 bytes and the
-// "fact" chunk always present.
-bool WaveRecorder::WriteHeader(HMMIO file, DWORD dataBytes)
-{
-    std::array<std::uint8_t, kFormatBytes> format{};
-    DWORD samples = 0;
-    if (m_captureCompression) {
-        std::memcpy(format.data(), m_recordingFormat.data(), kFormatBytes);
-        samples = SampleCount(dataBytes);
-    } else {
-        const WAVEFORMATEX pcm = DefaultPcm();
-        std::memcpy(format.data(), &pcm, sizeof pcm);
-    }
-    MMCKINFO riff, fmt, fact, data;
-    if (!CreateChunk(file, riff, FOURCC_RIFF, dataBytes + kRiffOverhead, MMIO_CREATERIFF)
-        || !CreateChunk(file, fmt, kFmt, kFormatBytes))
-        return false;
-    if (mmioWrite(file, reinterpret_cast<const char*>(format.data()), kFormatBytes) != LONG(kFormatBytes)
-        || mmioAscend(file, &fmt, 0) != MMSYSERR_NOERROR)
-        return false;
-    const char count[4] = { char(samples & 0xFF), char(samples >> 8 & 0xFF), char(samples >> 16 & 0xFF),
-        char(samples >> 24) };
-    return CreateChunk(file, fact, kFact, 4) && mmioWrite(file, count, 4) == 4
-        && mmioAscend(file, &fact, 0) == MMSYSERR_NOERROR && CreateChunk(file, data, kData, dataBytes);
-}
-
-// Block-coded formats count whole blocks; the others go by their average bytes per second.
-DWORD WaveRecorder::SampleCount(DWORD dataBytes) const
-{
-    const WAVEFORMATEX& f = *RecordingFormat();
-    if (const std::uint16_t perBlock = SamplesPerBlock(f); perBlock > 0 && f.nBlockAlign > 0)
-        return dataBytes / f.nBlockAlign * perBlock;
-    if (f.nAvgBytesPerSec == 0)
+    if (!m_writeFailed && WriteFinalSizes() && mmioClose(m_captureFile.release(), 0) == MMSYSERR_NOERROR)
         return 0;
-    return DWORD(double(dataBytes) / double(f.nAvgBytesPerSec) * double(f.nSamplesPerSec));
+    m_writeFailed = true;
+    m_captureFile.reset();
+    if (RecordingFile::Repair(target).dataBytes == 0)
+        mmioOpen(target.c_str(), nullptr, MMIO_DELETE);
+    return std::int32_t(MMIOERR_CANNOTWRITE);
 }
 
-void WaveRecorder::KeepRawCapture()
+bool WaveRecorder::WriteFinalSizes()
 {
-    m_captureFile.reset();
-    const std::string target = m_targetPath.data();
-    mmioRename(target.c_str(), (target + kRawSuffix).c_str(), nullptr, 0);
+    const DWORD pad = m_bytesWritten & 1;
+    if (pad && mmioWrite(m_captureFile.get(), "", 1) != 1)
+        return false;
+    return RecordingFile::WriteSizes(m_captureFile.get(), m_bytesWritten + RecordingFile::kRiffOverhead + pad,
+        FileSamples(m_bytesWritten), m_bytesWritten);
 }
 
 std::int32_t WaveRecorder::Pause(int target)

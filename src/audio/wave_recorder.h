@@ -6,6 +6,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -36,13 +37,10 @@ public:
     static constexpr std::size_t kBufferCount = 4;
     static constexpr DWORD kBufferBytes = 10000;
     static constexpr std::size_t kBufferBlockBytes = 10016;
-    // The temporary name (the path followed by "ACM_Temp") must fit 256 bytes.
+    // The longest target path; names the program gives its recordings stay within it.
     static constexpr std::size_t kMaxTargetPath = 247;
     static constexpr std::size_t kFormatBytes = 50;
     static constexpr std::size_t kDescriptionBytes = 256;
-    static constexpr const char* kTempSuffix = "ACM_Temp";
-    // Where the captured bytes go when the finished file cannot be assembled.
-    static constexpr const char* kRawSuffix = ".raw";
 
     WaveRecorder();
     ~WaveRecorder();
@@ -56,6 +54,12 @@ public:
     std::int32_t Resume(int target);
     std::int32_t GetLevel(std::uint8_t* level) const;
     bool IsRecording() const { return m_recording != 0; }
+    // Called once, on the capture device's thread, when the recording's file cannot be written any
+    // more (full disk, folder gone): the audio from then on is dropped, and StopRecording keeps
+    // what was written as a playable file and returns MMIOERR_CANNOTWRITE. Set while not recording.
+    void SetWriteFailureHandler(std::function<void()> handler);
+    // True from such a failure until the next StartRecording.
+    bool WriteFailed() const { return m_writeFailed.load(); }
 
     // Recording format.
     std::int32_t FindFormat(const char* description);
@@ -96,11 +100,13 @@ private:
     void MeasureLevel(const WAVEHDR& header);
     void WriteCaptured(const char* data, DWORD bytes, DWORD convertFlags);
     bool Convert(const char* data, DWORD bytes, DWORD flags, DWORD& converted);
+    bool StartFile();
+    bool UpdateSizes();
+    void FailWriting();
     std::int32_t FinishFile();
-    bool AssembleFile(HMMIO temp, DWORD dataBytes);
-    bool WriteHeader(HMMIO file, DWORD dataBytes);
-    DWORD SampleCount(DWORD dataBytes) const;
-    void KeepRawCapture();
+    bool WriteFinalSizes();
+    const WAVEFORMATEX& FileFormat() const;
+    DWORD FileSamples(DWORD dataBytes) const;
     bool Compressing() const;
     std::int32_t PauseCapture();
     std::int32_t ResumeCapture();
@@ -143,6 +149,11 @@ private:
     // are converted (the switch is on and the recording format is not the capture format).
     std::uint32_t m_captureCompression = 0;
     bool m_captureConverts = false;
+    // The format in the file's header: the recording format with the compression switch on, else
+    // the default PCM format.
+    alignas(WAVEFORMATEX) std::array<std::uint8_t, kFormatBytes> m_fileFormat{};
+    std::atomic<bool> m_writeFailed{ false };
+    std::function<void()> m_writeFailureHandler;
 
     // Format search.
     HACMDRIVER m_driver = nullptr;

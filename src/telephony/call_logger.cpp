@@ -2,6 +2,7 @@
 
 #include "store/call_log_store.h"
 #include "store/recording_path.h"
+#include "store/unlogged_recording.h"
 #include "telephony/call_snapshot.h"
 #include "telephony/line_manager.h"
 #include "telephony/line_slot.h"
@@ -142,24 +143,47 @@ int CallLogger::EndedCallType(const LineSlot& slot, HCALL call, const CallRecord
     }
 }
 
-// Append, save, load again, then refresh the views: the list positions the views keep then match
-// the file. The window hears of the new entry by its position.
-void CallLogger::Log(LineSlot& slot, CallRecord& record, const Party& party, int type)
+CallLogEntry CallLogger::MakeEntry(const CallRecord& record, const Party& party, int type) const
 {
-    record.recordingPath = UnheardRecordingField(record.recordingPath);
     CallLogEntry entry;
     entry.startTime = record.startTime;
     entry.endTime = type == kCallTypeMissed ? record.startTime : m_clock();
     entry.callerName = party.name;
     entry.number = party.number;
     entry.note = record.notesPath;
-    entry.recordingPath = record.recordingPath;
+    entry.recordingPath = UnheardRecordingField(record.recordingPath);
     entry.type = type;
+    return entry;
+}
+
+bool CallLogger::MarkRecording(LineSlot& slot, HCALL call, const std::string& path) const
+{
+    const int index = slot.IndexOfCall(call);
+    Party party;
+    if (index < 0 || !ReadParty(slot, call, party))
+        return false;
+    CallRecord record = slot.CallAt(index);
+    record.recordingPath = path;
+    if (!HasDate(record.startTime))
+        record.startTime = m_clock();
+    const int type = EndedCallType(slot, call, record, party.origin);
+    return UnloggedRecording::Mark(path, MakeEntry(record, party, type >= 0 ? type : kCallTypeIncoming));
+}
+
+// Append, save, load again, then refresh the views: the list positions the views keep then match
+// the file. The window hears of the new entry by its position.
+void CallLogger::Log(LineSlot& slot, CallRecord& record, const Party& party, int type)
+{
+    const CallLogEntry entry = MakeEntry(record, party, type);
+    record.recordingPath = entry.recordingPath;
     const bool appended = m_store.Append(entry);
     // A file that could not be written is not read back: the entry stays in memory and goes out
-    // with the next save.
-    if (m_store.Save(m_logFile))
+    // with the next save. The recording's marker goes only once the entry is on disk.
+    if (m_store.Save(m_logFile)) {
         m_store.Load(m_logFile);
+        if (!entry.recordingPath.empty())
+            UnloggedRecording::Unmark(RecordingPath::ToLocalFile(entry.recordingPath));
+    }
     if (MainWindowLink* window = slot.Manager().ReadyWindow()) {
         window->RefillCallLists();
         if (appended && m_store.Count() > 0)

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <string>
 
 class CallLogStore;
 class CallSnapshot;
@@ -26,12 +27,18 @@ public:
 
     void RecordCallState(LineSlot& slot, HCALL call, DWORD state);
 
+    // A recording of the call starts at `path`: the entry the call would get now is kept beside
+    // the file until the call is logged, so that a recording cut off by the end of the program is
+    // logged with its caller at the next start. False when it cannot be written.
+    bool MarkRecording(LineSlot& slot, HCALL call, const std::string& path) const;
+
 private:
     struct Party;
     // False for a call that the program only monitors: it is never logged.
     bool ReadParty(LineSlot& slot, HCALL call, Party& party) const;
     // The type of the entry for a call that went idle, or -1 when it is not logged.
     int EndedCallType(const LineSlot& slot, HCALL call, const CallRecord& record, DWORD origin) const;
+    CallLogEntry MakeEntry(const CallRecord& record, const Party& party, int type) const;
     void Log(LineSlot& slot, CallRecord& record, const Party& party, int type);
 
     CallLogStore& m_store;

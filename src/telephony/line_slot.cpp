@@ -214,7 +214,8 @@ void LineSlot::CloseLine(HLINEAPP, HPHONEAPP phoneApp)
     for (const CallRecord& record : m_calls) {
         if (record.call == 0)
             continue;
-        StopRecordingAndNotes(record.call);
+        StopRecordingOf(record.call);
+        CloseNotesOf(record.call);
         m_manager.Logger().RecordCallState(*this, record.call, LINECALLSTATE_IDLE);
         Tapi().lineDrop(record.call, nullptr, 0);
     }
@@ -308,9 +309,12 @@ void LineSlot::SetSetupCall(HCALL call, int voiceMail)
 
 void LineSlot::OnCallState(HCALL call, DWORD state, DWORD stateMode, DWORD)
 {
+    // A recording ends before the call is logged, so that its entry names a finished file.
+    if (state != LINECALLSTATE_CONNECTED)
+        StopRecordingOf(call);
     m_manager.Logger().RecordCallState(*this, call, state);
     if (state != LINECALLSTATE_CONNECTED)
-        StopRecordingAndNotes(call);
+        CloseNotesOf(call);
     FollowConnection(call, state);
     if (HandleAutoDrop(call, state))
         return;
@@ -377,11 +381,16 @@ bool LineSlot::ExpireEndedCalls(std::uint64_t now)
     return std::erase_if(m_endedCalls, [now](const EndedCall& ended) { return ended.until <= now; }) > 0;
 }
 
-void LineSlot::StopRecordingAndNotes(HCALL call)
+void LineSlot::StopRecordingOf(HCALL call)
 {
     CallRecordingPort& recording = m_manager.Recording();
     if (call == recording.GetRecordingCall(m_index))
         recording.StopCallRecording(m_index);
+}
+
+void LineSlot::CloseNotesOf(HCALL call)
+{
+    CallRecordingPort& recording = m_manager.Recording();
     // Every call may have its notes window open, not only the one opened last.
     if (recording.HasNotesDialog(m_index, call))
         recording.CloseNotes(m_index, call);

@@ -156,7 +156,8 @@ private:
     void SendQueuedDigits(CallRecord& record);
     bool IsWarningUnderWay(HCALL call) const;
     bool HandleAutoDrop(HCALL call, DWORD state);
-    void StopRecordingAndNotes(HCALL call);
+    void StopRecordingOf(HCALL call);
+    void CloseNotesOf(HCALL call);
     void OnCallIdle(HCALL call);
     void ShowKeypadTab(bool show);
     void ReleaseReservation(LONG requestId);

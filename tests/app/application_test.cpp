@@ -1,5 +1,9 @@
 #include "app/application.h"
+#include "audio/recording_file.h"
 #include "platform/registry.h"
+#include "store/recording_path.h"
+#include "store/unlogged_recording.h"
+#include "support/little_endian.h"
 #include "support/temp_dir.h"
 #include "tapi/include/tapisim.h"
 #include "telephony/support/scripted_prompter.h"
@@ -10,6 +14,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+
+#include <sys/time.h>
 
 namespace fs = std::filesystem;
 using testing_support::ReadBytes;
@@ -147,6 +153,124 @@ TEST_F(ApplicationTest, ReadOnlySettingsFileIsKeptAndReported)
     ASSERT_EQ(m_prompter.messages.size(), 1u);
     EXPECT_NE(m_prompter.messages[0].text.find("is read-only"), std::string::npos) << m_prompter.messages[0].text;
     EXPECT_NE(m_prompter.messages[0].text.find("not kept"), std::string::npos);
+}
+
+// A recording as the recorder leaves it when the program ends while it writes: a header whose
+// sizes are those of its last update (`counted` bytes), and `bytes` bytes of audio behind it.
+void WriteRecording(const fs::path& file, std::uint32_t counted, std::uint32_t bytes)
+{
+    using testing_support::Le16;
+    using testing_support::Le32;
+    const std::string pcm = Le16(1) + Le16(1) + Le32(8000) + Le32(16000) + Le16(2) + Le16(16) + Le16(0);
+    WriteBytes(file,
+        "RIFF" + Le32(counted + 82) + "WAVEfmt " + Le32(50) + pcm + std::string(32, '\0') + "fact" + Le32(4)
+            + Le32(0) + "data" + Le32(counted) + std::string(bytes, '\x11'));
+}
+
+// The file was last written at `time`.
+void SetLastWritten(const fs::path& file, std::time_t time)
+{
+    const timeval times[2] = { { time, 0 }, { time, 0 } };
+    ASSERT_EQ(::utimes(file.c_str(), times), 0);
+}
+
+CallLogEntry Caller(const char* name, const char* number, std::int32_t type, const fs::path& recording)
+{
+    CallLogEntry entry;
+    entry.startTime = CallTime{ 2026, 3, 4, 9, 59, 0 };
+    entry.endTime = entry.startTime;
+    entry.callerName = name;
+    entry.number = number;
+    entry.type = type;
+    entry.recordingPath = RecordingPath::FromLocalFile(recording, true);
+    return entry;
+}
+
+// Recordings an earlier run left unfinished are repaired and logged before the window shows the
+// log; finished and logged ones are left as they are, and nothing is logged twice.
+TEST_F(ApplicationTest, StartUpRepairsAndLogsRecordingsThatAnEarlierRunLeftUnfinished)
+{
+    const fs::path voiceMail = m_dir / "VoiceMail";
+    const fs::path calls = m_dir / "CallRecordings";
+    fs::create_directory(voiceMail);
+    fs::create_directory(calls);
+    const CallTime lastWrite{ 2026, 3, 4, 10, 0, 0 };
+    const std::time_t lastWriteT = *lastWrite.ToTimeT();
+    // A message with its marker, cut 5,001 bytes after its last update.
+    const fs::path message = voiceMail / "Kes0001.wav";
+    WriteRecording(message, 11000, 16001);
+    ASSERT_TRUE(UnloggedRecording::Mark(message, Caller("Ann Lee", "5551111", kCallTypeVoicemail, message)));
+    SetLastWritten(message, lastWriteT);
+    // A message whose marker could not be written: its sizes tell.
+    const fs::path anonymous = voiceMail / "Kes0002.wav";
+    WriteRecording(anonymous, 0, 32000);
+    SetLastWritten(anonymous, lastWriteT);
+    // A finished message whose log entry the user removed for good: left alone.
+    const fs::path finished = voiceMail / "Kes0003.wav";
+    WriteRecording(finished, 1600, 1600);
+    const std::string finishedBytes = ReadBytes(finished);
+    // A call recording logged already (the log was saved at exit, its marker stayed).
+    const fs::path logged = calls / "Kes0004.wav";
+    WriteRecording(logged, 8000, 8000);
+    ASSERT_TRUE(UnloggedRecording::Mark(logged, Caller("Bo", "5554444", kCallTypeOutgoing, logged)));
+    CallLogStore before;
+    before.Append(Caller("Bo", "5554444", kCallTypeOutgoing, logged));
+    ASSERT_TRUE(before.Save(m_dir.Path() / CallLogStore::kFileName));
+    // A call recording cut off without its marker, and a marker whose recording is gone.
+    const fs::path call = calls / "Kes0005.wav";
+    WriteRecording(call, 0, 8000);
+    SetLastWritten(call, lastWriteT);
+    WriteBytes(calls / "Kes0006.wav.unlogged", "x");
+
+    auto app = Make();
+    ASSERT_TRUE(app->Start());
+    app->Finish();
+
+    CallLogStore log;
+    log.Load(m_dir.Path() / CallLogStore::kFileName);
+    ASSERT_EQ(log.Count(), 4u);
+    const auto entryOf = [&](const fs::path& file) -> const CallLogEntry* {
+        for (std::size_t i = 0; i < log.Count(); ++i)
+            if (RecordingPath::ToLocalFile(log.GetAt(i)->recordingPath) == file)
+                return log.GetAt(i);
+        return nullptr;
+    };
+    const CallLogEntry* ann = entryOf(message);
+    ASSERT_NE(ann, nullptr);
+    EXPECT_EQ(ann->callerName, "Ann Lee");
+    EXPECT_EQ(ann->number, "5551111");
+    EXPECT_EQ(ann->type, kCallTypeVoicemail);
+    EXPECT_TRUE(ann->IsUnheard());
+    EXPECT_EQ(ann->startTime, (CallTime{ 2026, 3, 4, 9, 59, 0 })) << "kept from the start";
+    EXPECT_EQ(ann->endTime, lastWrite) << "the file's last write";
+    const CallLogEntry* unknown = entryOf(anonymous);
+    ASSERT_NE(unknown, nullptr);
+    EXPECT_EQ(unknown->number, "Unknown");
+    EXPECT_EQ(unknown->type, kCallTypeVoicemail);
+    EXPECT_TRUE(unknown->IsUnheard());
+    EXPECT_EQ(unknown->DurationText(), "00:00:02") << "32,000 bytes of audio before the last write";
+    const CallLogEntry* recorded = entryOf(call);
+    ASSERT_NE(recorded, nullptr);
+    EXPECT_EQ(recorded->type, kCallTypeIncoming);
+    EXPECT_EQ(entryOf(finished), nullptr);
+
+    using testing_support::Le32;
+    EXPECT_EQ(ReadBytes(message).substr(82, 8), "data" + Le32(16000)) << "whole samples, nothing cut off";
+    EXPECT_EQ(ReadBytes(message).substr(4, 4), Le32(16082));
+    EXPECT_EQ(fs::file_size(message), 16091u);
+    EXPECT_EQ(ReadBytes(anonymous).substr(82, 8), "data" + Le32(32000));
+    EXPECT_EQ(ReadBytes(finished), finishedBytes);
+    for (const fs::path& folder : { voiceMail, calls })
+        for (const auto& item : fs::directory_iterator(folder))
+            EXPECT_NE(item.path().extension(), ".unlogged") << item.path();
+
+    // The next start finds nothing more to do.
+    auto again = Make();
+    ASSERT_TRUE(again->Start());
+    again->Finish();
+    log.Load(m_dir.Path() / CallLogStore::kFileName);
+    EXPECT_EQ(log.Count(), 4u);
+    EXPECT_EQ(RecordingFile::Repair(message.string()).result, RecordingFile::RepairResult::Finished);
 }
 
 } // namespace

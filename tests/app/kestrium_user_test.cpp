@@ -140,6 +140,23 @@ protected:
     pid_t m_pid = 0;
 };
 
+// The best share of `hz` in any 100 ms of the samples.
+double BestShareOf(const std::vector<std::int16_t>& samples, double hz)
+{
+    double best = 0;
+    for (std::size_t at = 0; at + 800 <= samples.size(); at += 800)
+        best = std::max(best, testing_support::ToneShare(samples, at, 800, hz));
+    return best;
+}
+
+std::size_t Occurrences(const std::string& text, const std::string& part)
+{
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
 TEST_F(KestriumUser, AnswersByVoiceMailDialsForAnotherApplicationAndSavesOnSigterm)
 {
     StartKestrium();
@@ -182,10 +199,55 @@ TEST_F(KestriumUser, AnswersByVoiceMailDialsForAnotherApplicationAndSavesOnSigte
     const testing_support::SoundFile message = testing_support::ReadSoundFile(messages[0].string());
     ASSERT_TRUE(message.opened);
     ASSERT_GT(message.frames, 8000) << "more than a second of the caller's message";
-    double best = 0;
-    for (std::size_t at = 0; at + 800 <= message.samples.size(); at += 800)
-        best = std::max(best, testing_support::ToneShare(message.samples, at, 800, 440));
-    EXPECT_GT(best, 0.8) << "the caller's 440 Hz is in the message";
+    EXPECT_GT(BestShareOf(message.samples, 440), 0.8) << "the caller's 440 Hz is in the message";
+}
+
+// The program is killed in the middle of a voice message. The message on disk plays at once; the
+// next start repairs it and logs it as a new voice message from its caller, exactly once.
+TEST_F(KestriumUser, AVoiceMessageCutOffByAKillPlaysAndIsLoggedAtTheNextStart)
+{
+    WriteTone(m_data / "long.wav", 700, 8000 * 20);
+    StartKestrium();
+    ASSERT_TRUE(
+        WaitUntil([&] { return Linesim("list").find("line 2: Zo-Linka Line 2") != std::string::npos; }));
+    ASSERT_NE(Linesim("ring 2 5550101 \"Dee Kay\"").find("ringing line 2"), std::string::npos);
+    ASSERT_TRUE(WaitUntil([&] { return Linesim("heard 2").find("tone beep 600") != std::string::npos; }))
+        << Linesim("heard 2");
+    std::this_thread::sleep_for(1s);
+    ASSERT_EQ(Linesim("play 2 " + (m_data / "long.wav").string()).find("error"), std::string::npos);
+    std::this_thread::sleep_for(5s);
+    ASSERT_EQ(::kill(m_pid, SIGKILL), 0);
+    ASSERT_EQ(::waitpid(m_pid, nullptr, 0), m_pid);
+    m_pid = 0;
+
+    const std::vector<fs::path> messages = WaveFiles(m_data / "VoiceMail");
+    ASSERT_EQ(messages.size(), 1u);
+    const fs::path file = messages[0];
+    const testing_support::SoundFile cut = testing_support::ReadSoundFile(file.string());
+    ASSERT_TRUE(cut.opened) << "the message plays before any repair";
+    EXPECT_GT(cut.frames, 8000 * 3);
+    EXPECT_EQ(CallLog().find("Dee Kay"), std::string::npos) << CallLog();
+
+    StartKestrium();
+    ASSERT_TRUE(WaitUntil([&] { return CallLog().find("\"Dee Kay\"") != std::string::npos; })) << CallLog();
+    EXPECT_EQ(StopKestrium(), 0);
+    const std::string log = CallLog();
+    EXPECT_NE(log.find("\"Dee Kay\",\"5550101\",\"\",\"File:///"), std::string::npos) << log;
+    EXPECT_NE(log.find(file.filename().string() + "\",\"4\""), std::string::npos)
+        << "an unheard voice message\n"
+        << log;
+    EXPECT_FALSE(fs::exists(file.string() + ".unlogged"));
+    const testing_support::SoundFile repaired = testing_support::ReadSoundFile(file.string());
+    ASSERT_TRUE(repaired.opened);
+    EXPECT_GE(repaired.frames, cut.frames);
+    EXPECT_EQ(std::uint64_t(repaired.frames) * 2 + 90, fs::file_size(file) / 2 * 2) << "sized to the file";
+    EXPECT_GT(BestShareOf(repaired.samples, 700), 0.8) << "the caller's 700 Hz is in the message";
+
+    StartKestrium();
+    ASSERT_TRUE(
+        WaitUntil([&] { return Linesim("list").find("line 2: Zo-Linka Line 2") != std::string::npos; }));
+    EXPECT_EQ(StopKestrium(), 0);
+    EXPECT_EQ(Occurrences(CallLog(), "\"Dee Kay\""), 1u) << "logged once" << CallLog();
 }
 
 } // namespace

@@ -2,7 +2,11 @@
 #include "sound_file.h"
 #include "tone.h"
 
+#include "audio/recording_file.h"
 #include "platform/msacm.h"
+#include "platform/wave_file_reader.h"
+
+#include "support/file_size_limit.h"
 
 #include <filesystem>
 #include <fstream>
@@ -125,29 +129,73 @@ TEST_F(RecorderTest, RefusesOverlongPathsAndReportsADeviceThatCannotOpen)
     EXPECT_EQ(Record(PathOf("after.wav"), Tone(10)), 0);
 }
 
-TEST_F(RecorderTest, KeepsTheCapturedBytesUnderARawNameWhenTheFileCannotBeAssembled)
+// While capturing, the file on disk is a WAVE file whose sizes follow the audio buffer by buffer;
+// cut anywhere, libsndfile still opens it, and the repair makes it whole for our own reader too.
+TEST_F(RecorderTest, TheFilePlaysWhileRecordingAndWhereverItIsCut)
 {
-    const std::string path = PathOf("blocked.wav");
-    fs::create_directory(path + "ACM_Temp"); // the temporary file cannot be created
-    const auto tone = Tone(3000);
-    EXPECT_EQ(Record(path, tone), -4);
-    EXPECT_FALSE(m_recorder.IsRecording());
-    EXPECT_EQ(ReadBytes(path + ".raw"), std::string(reinterpret_cast<const char*>(tone.data()), 6000));
+    const std::string path = PathOf("growing.wav");
+    ASSERT_EQ(m_recorder.StartRecording(path.c_str(), LineId()), 0);
+    EXPECT_EQ(fs::file_size(path), 90u) << "the header is there before any audio";
+    EXPECT_EQ(ReadSoundFile(path).frames, 0);
+    const auto tone = Tone(20000);
+    for (std::size_t at = 0; at < tone.size(); at += 5000) {
+        m_line->Push(std::vector<std::int16_t>(
+            tone.begin() + std::ptrdiff_t(at), tone.begin() + std::ptrdiff_t(at + 5000)));
+        const std::string bytes = ReadBytes(path);
+        EXPECT_EQ(Le32(bytes, 86), bytes.size() - 90) << "each full buffer updates the sizes";
+        EXPECT_EQ(Le32(bytes, 4), bytes.size() - 8);
+        EXPECT_EQ(ReadSoundFile(path).frames, std::int64_t(at + 5000));
+    }
+    const std::string snapshot = ReadBytes(path);
+    ASSERT_EQ(m_recorder.StopRecording(), 0);
+    EXPECT_EQ(ReadBytes(path), snapshot) << "the finished file is laid out as the growing one";
+
+    const std::string cut = PathOf("cut.wav");
+    for (std::size_t length = 90; length < snapshot.size(); length += 1999) {
+        WriteBytes(cut, snapshot.substr(0, length));
+        const SoundFile read = ReadSoundFile(cut);
+        ASSERT_TRUE(read.opened) << length;
+        EXPECT_EQ(RecordingFile::Repair(cut).result, RecordingFile::RepairResult::Repaired) << length;
+        const std::string repaired = ReadBytes(cut);
+        EXPECT_EQ(Le32(repaired, 86), (length - 90) / 2 * 2);
+        platform::WaveFileReader reader;
+        ASSERT_EQ(reader.Open(cut), MMSYSERR_NOERROR) << length;
+        EXPECT_EQ(reader.Frames(), (length - 90) / 2);
+        EXPECT_EQ(ReadSoundFile(cut).samples,
+            std::vector<std::int16_t>(tone.begin(), tone.begin() + std::ptrdiff_t((length - 90) / 2)));
+        EXPECT_EQ(RecordingFile::Repair(cut).result, RecordingFile::RepairResult::Finished)
+            << "repaired once";
+    }
 }
 
-TEST_F(RecorderTest, ReportsAFailedRenameAndKeepsTheFinishedFileUnderItsTemporaryName)
+TEST_F(RecorderTest, AFullDiskStopsTheRecordingOnceAndKeepsWhatWasWrittenPlayable)
 {
-    const std::string path = PathOf("replaced.wav");
-    ASSERT_EQ(m_recorder.StartRecording(path.c_str(), LineId()), 0);
-    const auto tone = Tone(3000);
-    m_line->Push(tone);
-    // Something else takes the target's name while recording: a folder that cannot be replaced.
-    fs::remove(path);
-    fs::create_directory(path);
-    WriteBytes(fs::path(path) / "inside", "x");
-    EXPECT_EQ(m_recorder.StopRecording(), int(MMIOERR_FILENOTFOUND));
+    const std::string path = PathOf("full.wav");
+    int failures = 0;
+    m_recorder.SetWriteFailureHandler([&] { ++failures; });
+    const auto tone = Tone(40000);
+    {
+        FileSizeLimit limit(30000);
+        ASSERT_EQ(m_recorder.StartRecording(path.c_str(), LineId()), 0);
+        m_line->Push(tone);
+        EXPECT_TRUE(m_recorder.WriteFailed());
+        EXPECT_EQ(m_recorder.StopRecording(), int(MMIOERR_CANNOTWRITE));
+    }
+    EXPECT_EQ(failures, 1) << "told once, not per buffer";
     EXPECT_FALSE(m_recorder.IsRecording());
-    EXPECT_EQ(ReadSoundFile(path + "ACM_Temp").frames, 3000);
+    const SoundFile read = ReadSoundFile(path);
+    ASSERT_TRUE(read.opened);
+    EXPECT_GE(read.frames, 10000) << "the buffers before the disk filled";
+    EXPECT_LE(read.frames, (30000 - 90) / 2);
+    EXPECT_EQ(read.samples, std::vector<std::int16_t>(tone.begin(), tone.begin() + read.frames));
+    EXPECT_EQ(RecordingFile::Repair(path).result, RecordingFile::RepairResult::Finished);
+    platform::WaveFileReader reader;
+    EXPECT_EQ(reader.Open(path), MMSYSERR_NOERROR);
+
+    // The next recording starts afresh.
+    EXPECT_EQ(Record(PathOf("after.wav"), Tone(1000)), 0);
+    EXPECT_FALSE(m_recorder.WriteFailed());
+    EXPECT_EQ(failures, 1);
 }
 
 TEST_F(RecorderTest, DestructionFinishesARecordingInProgress)
@@ -278,6 +326,43 @@ TEST_P(RecorderFormats, WritesFilesThatStandardReadersDecode)
     ASSERT_GE(read.samples.size(), 20000u);
     EXPECT_GT(ToneShare(read.samples, 2000, 8000, 1000), 0.9);
     EXPECT_GT(SnrDb(tone, read.samples, 2000, 8000), GetParam().minSnrDb);
+}
+
+// Coded formats: the sizes describe whole blocks (an even number of bytes) at every update and
+// after a repair, so every reader decodes what is there.
+TEST_P(RecorderFormats, CutFilesHoldWholeBlocks)
+{
+    ASSERT_EQ(m_recorder.FindFormat(GetParam().description), 0);
+    m_recorder.SetCompression(1);
+    const std::string path = PathOf("coded.wav");
+    ASSERT_EQ(m_recorder.StartRecording(path.c_str(), LineId()), 0);
+    const auto tone = Tone(20000);
+    m_line->Push(tone);
+    const std::string snapshot = ReadBytes(path);
+    const std::uint16_t block = Le16(snapshot, 32);
+    const std::uint32_t data = Le32(snapshot, 86);
+    EXPECT_GT(data, 0u);
+    EXPECT_EQ(data % block, 0u);
+    EXPECT_EQ(data % 2, 0u);
+    ASSERT_EQ(m_recorder.StopRecording(), 0);
+    const std::string cut = PathOf("cut.wav");
+    for (std::size_t length = 90; length < snapshot.size(); length += 777) {
+        WriteBytes(cut, snapshot.substr(0, length));
+        ASSERT_TRUE(ReadSoundFile(cut).opened) << length;
+        RecordingFile::Repair(cut);
+        const std::uint32_t kept = Le32(ReadBytes(cut), 86);
+        EXPECT_EQ(kept % block, 0u);
+        EXPECT_EQ(kept % 2, 0u);
+        EXPECT_LE(length - 90 - kept, 2u * block);
+        platform::WaveFileReader reader;
+        EXPECT_EQ(reader.Open(cut), MMSYSERR_NOERROR) << length;
+        const SoundFile read = ReadSoundFile(cut);
+        // The "fact" count of G.711 goes by the byte rate in double precision and may be one short.
+        EXPECT_LE(std::uint64_t(read.frames) - reader.Frames(), 1u) << length;
+        if (read.frames >= 1600) {
+            EXPECT_GT(ToneShare(read.samples, read.samples.size() - 800, 800, 1000), 0.9) << length;
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Every, RecorderFormats,

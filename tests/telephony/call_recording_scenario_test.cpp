@@ -7,6 +7,7 @@
 #include "audio/call_recording.h"
 #include "sound_file.h"
 #include "store/recording_path.h"
+#include "support/file_size_limit.h"
 #include "ui/panels/notes_dialog.h"
 
 #include <QApplication>
@@ -178,6 +179,48 @@ TEST_F(CallRecordingScenario, VoiceMailCallerHearsTheGreetingAndBeepAndLeavesAnU
     EXPECT_FALSE(ContainsPart(recorded.samples, greeting, 100, 900)) << "the greeting is not recorded";
 }
 
+// The disk fills up in the middle of a voice message: the recording ends at once, the message up
+// to then plays, the call is logged with it when the caller hangs up, and the user hears of it once.
+TEST_F(CallRecordingScenario, AFullDiskEndsTheVoiceMessageKeepsItPlayableAndTellsTheUserOnce)
+{
+    const std::vector<std::int16_t> message = Noise(6, 5000);
+    WriteWave(m_dir / "caller.wav", message);
+    AnswerForVoiceMail(1, "5557777", "Gil");
+    Advance(300); // the answer completes; with no greeting file the tone follows at once
+    Advance(700);
+    ASSERT_EQ(m_recording->GetRecordingState(1), CallRecordingPort::Recording);
+    ASSERT_EQ(tapisimSetFarEndWave(1, (m_dir / "caller.wav").c_str()), TAPISIM_OK);
+    {
+        testing_support::FileSizeLimit fullDisk(40000); // about 2.5 s of a voice message
+        Advance(4500);
+    }
+    // The failure reaches the window thread, and the message the user, through the event loop.
+    QTest::qWait(50);
+    EXPECT_EQ(m_recording->GetRecordingState(1), CallRecordingPort::Idle) << "the recording stopped";
+    ASSERT_EQ(m_prompter.messages.size(), 1u);
+    const std::string told = m_prompter.messages[0].text;
+    EXPECT_NE(told.find("disk may be full"), std::string::npos) << told;
+    Advance(2000);
+    HangUp(1);
+    Advance(1000);
+    EXPECT_EQ(m_prompter.messages.size(), 1u) << "told once";
+
+    const CallLogStore log = LoggedCalls();
+    ASSERT_EQ(log.Count(), 1u);
+    const CallLogEntry& entry = *log.GetAt(0);
+    EXPECT_EQ(entry.TypeCode(), kCallTypeVoicemail);
+    EXPECT_EQ(entry.callerName, "Gil");
+    EXPECT_TRUE(entry.IsUnheard());
+    const fs::path file = RecordingPath::ToLocalFile(entry.recordingPath);
+    EXPECT_NE(told.find(file.string()), std::string::npos) << told;
+    EXPECT_EQ(FilesIn(m_appSettings.voiceMailFolder), std::vector<fs::path>{ file }) << "no marker is left";
+    const testing_support::SoundFile recorded = LoggedRecording(entry);
+    ASSERT_TRUE(recorded.opened);
+    EXPECT_GT(recorded.frames, 8000);
+    EXPECT_LE(fs::file_size(file), 40000u);
+    EXPECT_TRUE(ContainsPart(recorded.samples, message, 0, 900)) << "the message is the caller's";
+}
+
 struct WarningCase {
     const char* name;
     int beepWhenRecording;
@@ -294,7 +337,13 @@ TEST_F(CallRecordingScenario, HoldEndsTheRecordingAndRecordCallLaterStartsANewFi
     Advance(1000);
     const std::string second = Slot(3).CallAt(Slot(3).IndexOfCall(call)).recordingPath;
     EXPECT_NE(second, first);
-    EXPECT_EQ(FilesIn(m_appSettings.callRecordingsFolder).size(), 2u) << "the earlier file is kept";
+    const std::vector<fs::path> files = FilesIn(m_appSettings.callRecordingsFolder);
+    EXPECT_EQ(
+        std::count_if(files.begin(), files.end(), [](const fs::path& f) { return f.extension() == ".wav"; }),
+        2)
+        << "the earlier file is kept";
+    EXPECT_TRUE(fs::exists(second + ".unlogged")) << "the recording waits for its call to be logged";
+    EXPECT_FALSE(fs::exists(first + ".unlogged")) << "only the last file is logged with the call";
 }
 
 TEST_F(CallRecordingScenario, NoteIsSavedEmptiedCancelledAndDeleted)
