@@ -953,7 +953,7 @@ TAPI_EXPORT LONG phoneGetMessage(HPHONEAPP hPhoneApp, LPPHONEMESSAGE lpMessage, 
 // Assisted telephony: asks the application registered for LINEREQUESTMODE_MAKECALL (in this
 // process or in the process that runs the telephony service) to place the call. Returns 0 when the
 // request was queued, else a TAPIERR_ code (TAPIERR_NOREQUESTRECIPIENT when nobody serves them).
-// From another process it waits up to 5 s for the recipient's answer (tapiReportRequestOutcome):
+// From another process it waits up to 4 s for the recipient's answer (tapiReportRequestOutcome):
 // TAPIERR_REQUESTFAILED when the call could not be placed, TAPIERR_REQUESTCANCELLED when the
 // recipient did not take the request in time (it is then withdrawn).
 TAPI_EXPORT LONG tapiRequestMakeCallA(

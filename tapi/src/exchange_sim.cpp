@@ -373,7 +373,7 @@ std::string Exchange::HandleCommand(const std::string& command)
     std::string reply;
     // The control socket's clients are other processes: a dialing request is answered once the
     // application has placed the call or said why not.
-    constexpr std::chrono::seconds kRequestAnswerLimit{ 5 };
+    constexpr std::chrono::seconds kRequestAnswerLimit{ 4 };
     CommandInterpreter(*this, kRequestAnswerLimit).Run(command, reply);
     return reply;
 }
