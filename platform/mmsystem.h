@@ -135,6 +135,11 @@ constexpr FOURCC mmioFOURCC(char a, char b, char c, char d)
 }
 
 inline constexpr FOURCC FOURCC_RIFF = mmioFOURCC('R', 'I', 'F', 'F');
+// The chunk ids of a WAVE file.
+inline constexpr FOURCC kFourccWave = mmioFOURCC('W', 'A', 'V', 'E');
+inline constexpr FOURCC kFourccFmt = mmioFOURCC('f', 'm', 't', ' ');
+inline constexpr FOURCC kFourccFact = mmioFOURCC('f', 'a', 'c', 't');
+inline constexpr FOURCC kFourccData = mmioFOURCC('d', 'a', 't', 'a');
 
 struct MMCKINFO {
     FOURCC ckid;

@@ -8,10 +8,6 @@ namespace platform {
 
 namespace {
 
-constexpr FOURCC kWave = mmioFOURCC('W', 'A', 'V', 'E');
-constexpr FOURCC kFmt = mmioFOURCC('f', 'm', 't', ' ');
-constexpr FOURCC kFact = mmioFOURCC('f', 'a', 'c', 't');
-constexpr FOURCC kData = mmioFOURCC('d', 'a', 't', 'a');
 constexpr std::size_t kMaxExtra = 64;
 constexpr int kMaxChunks = 256;
 
@@ -38,11 +34,11 @@ std::uint32_t Le32(const char* p)
 bool ReadRiffHeader(HMMIO file, std::uint64_t fileSize, MMCKINFO& riff)
 {
     char header[12];
-    if (mmioRead(file, header, 12) != 12 || Le32(header) != FOURCC_RIFF || Le32(header + 8) != kWave)
+    if (mmioRead(file, header, 12) != 12 || Le32(header) != FOURCC_RIFF || Le32(header + 8) != kFourccWave)
         return false;
     riff.ckid = FOURCC_RIFF;
     riff.dwDataOffset = 8;
-    riff.fccType = kWave;
+    riff.fccType = kFourccWave;
     // A RIFF size that runs past the file (a recording cut short) is read up to the file's end.
     riff.cksize = DWORD(std::min<std::uint64_t>(Le32(header + 4), fileSize - 8));
     return true;
@@ -97,7 +93,7 @@ bool WaveFileReader::FindChunk(const MMCKINFO& riff, FOURCC id, MMCKINFO& chunk)
 MCIERROR WaveFileReader::ReadFormat(const MMCKINFO& riff)
 {
     MMCKINFO fmt{};
-    if (!FindChunk(riff, kFmt, fmt) || fmt.cksize < 16
+    if (!FindChunk(riff, kFourccFmt, fmt) || fmt.cksize < 16
         || !FitsIn(fmt, std::uint64_t(riff.dwDataOffset) + riff.cksize))
         return MCIERR_INVALID_FILE;
     std::vector<char> bytes(std::min<std::size_t>(fmt.cksize, sizeof(WAVEFORMATEX) + kMaxExtra));
@@ -118,7 +114,7 @@ std::uint64_t WaveFileReader::FactFrames(const MMCKINFO& riff)
 {
     MMCKINFO fact{};
     char bytes[4];
-    if (m_format.wFormatTag == WAVE_FORMAT_PCM || !FindChunk(riff, kFact, fact) || fact.cksize < 4
+    if (m_format.wFormatTag == WAVE_FORMAT_PCM || !FindChunk(riff, kFourccFact, fact) || fact.cksize < 4
         || mmioRead(m_file.get(), bytes, 4) != 4)
         return 0;
     std::uint32_t frames;
@@ -129,7 +125,7 @@ std::uint64_t WaveFileReader::FactFrames(const MMCKINFO& riff)
 MCIERROR WaveFileReader::FindData(const MMCKINFO& riff)
 {
     MMCKINFO data{};
-    if (!FindChunk(riff, kData, data) || !FitsIn(data, std::uint64_t(riff.dwDataOffset) + riff.cksize))
+    if (!FindChunk(riff, kFourccData, data) || !FitsIn(data, std::uint64_t(riff.dwDataOffset) + riff.cksize))
         return MCIERR_INVALID_FILE;
     m_dataOffset = data.dwDataOffset;
     m_blocks = data.cksize / m_decoder->BlockBytes();

@@ -8,10 +8,6 @@ namespace RecordingFile {
 
 namespace {
 
-constexpr FOURCC kWave = mmioFOURCC('W', 'A', 'V', 'E');
-constexpr FOURCC kFmt = mmioFOURCC('f', 'm', 't', ' ');
-constexpr FOURCC kFact = mmioFOURCC('f', 'a', 'c', 't');
-constexpr FOURCC kData = mmioFOURCC('d', 'a', 't', 'a');
 // Where the three sizes sit in the header.
 constexpr LONG kRiffSizeAt = 4;
 constexpr LONG kFormatAt = 20;
@@ -37,7 +33,7 @@ bool CreateChunk(HMMIO file, MMCKINFO& chunk, FOURCC id, DWORD size, UINT flags 
 {
     chunk = MMCKINFO{};
     chunk.ckid = id;
-    chunk.fccType = kWave;
+    chunk.fccType = kFourccWave;
     chunk.cksize = size;
     return mmioCreateChunk(file, &chunk, flags) == MMSYSERR_NOERROR;
 }
@@ -53,8 +49,8 @@ std::uint16_t SamplesPerBlock(const WAVEFORMATEX& f)
 // The layout the recorder writes, whatever the sizes say.
 bool IsRecorderHeader(const Header& h)
 {
-    return Le32(h, 0) == FOURCC_RIFF && Le32(h, 8) == kWave && Le32(h, 12) == kFmt
-        && Le32(h, 16) == kFormatBytes && Le32(h, 70) == kFact && Le32(h, 74) == 4 && Le32(h, 82) == kData;
+    return Le32(h, 0) == FOURCC_RIFF && Le32(h, 8) == kFourccWave && Le32(h, 12) == kFourccFmt
+        && Le32(h, 16) == kFormatBytes && Le32(h, 70) == kFourccFact && Le32(h, 74) == 4 && Le32(h, 82) == kFourccData;
 }
 
 // The sizes of a file the recorder finished (the data runs to the end, with the pad byte of odd
@@ -89,15 +85,15 @@ bool WriteHeader(HMMIO file, const std::uint8_t* format, DWORD riffSize, DWORD s
 {
     MMCKINFO riff, fmt, fact, data;
     if (!CreateChunk(file, riff, FOURCC_RIFF, riffSize, MMIO_CREATERIFF)
-        || !CreateChunk(file, fmt, kFmt, kFormatBytes))
+        || !CreateChunk(file, fmt, kFourccFmt, kFormatBytes))
         return false;
     if (mmioWrite(file, reinterpret_cast<const char*>(format), kFormatBytes) != LONG(kFormatBytes)
         || mmioAscend(file, &fmt, 0) != MMSYSERR_NOERROR)
         return false;
     const char count[4] = { char(samples & 0xFF), char(samples >> 8 & 0xFF), char(samples >> 16 & 0xFF),
         char(samples >> 24) };
-    return CreateChunk(file, fact, kFact, 4) && mmioWrite(file, count, 4) == 4
-        && mmioAscend(file, &fact, 0) == MMSYSERR_NOERROR && CreateChunk(file, data, kData, dataBytes);
+    return CreateChunk(file, fact, kFourccFact, 4) && mmioWrite(file, count, 4) == 4
+        && mmioAscend(file, &fact, 0) == MMSYSERR_NOERROR && CreateChunk(file, data, kFourccData, dataBytes);
 }
 
 // The seek away from the end hands the buffered audio to the system before the new sizes, so a
