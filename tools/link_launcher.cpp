@@ -1,6 +1,6 @@
 #include "link_launcher.h"
 
-#include "app_link.h"
+#include "links/app_link.h"
 #include "control_client.h"
 
 #include <fcntl.h>

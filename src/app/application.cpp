@@ -1,13 +1,13 @@
 #include "app/application.h"
 
-#include "app/prompter.h"
+#include "settings/prompter.h"
 #include "app/termination_signals.h"
-#include "audio/recording_recovery.h"
+#include "recording/recording_recovery.h"
 #include "platform/registry.h"
 #include "ui/main/main_window.h"
-#include "ui/main/pbx_setup_dialog.h"
-#include "ui/main/setup_audio_pages.h"
-#include "ui/main/setup_dialog.h"
+#include "ui/setup/pbx_setup_dialog.h"
+#include "ui/setup/setup_audio_pages.h"
+#include "ui/setup/setup_dialog.h"
 #include "ui/panels/notes_dialog.h"
 #include "ui/telephony_widgets/incoming_call_dialog.h"
 #include "ui/telephony_widgets/qt_select_call_dialog.h"
@@ -161,7 +161,7 @@ void Application::StartTelephony()
 // cannot reach it, and the reason is written for whoever looks.
 void Application::StartLinkServer()
 {
-    m_links = std::make_unique<DialLinkServer>(m_lines, *m_window);
+    m_links = std::make_unique<DialLinkServer>(m_lines, [window = m_window.get()] { window->BringToFront(); });
     if (std::string error; !m_links->Listen(error))
         std::cerr << "kestrium: " << error << std::endl;
 }

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "app/app_settings.h"
-#include "app/data_folder.h"
-#include "app/dial_link_server.h"
-#include "app/settings_store.h"
-#include "audio/call_recording.h"
+#include "settings/app_settings.h"
+#include "store/data_folder.h"
+#include "links/dial_link_server.h"
+#include "settings/settings_store.h"
+#include "recording/call_recording.h"
 #include "store/call_log_store.h"
 #include "store/contact_store.h"
 #include "store/redial_store.h"

@@ -1,5 +1,5 @@
 #include "app/application.h"
-#include "app/contact_exchange_command.h"
+#include "store/contact_exchange_command.h"
 #include "platform/registry.h"
 #include "ui/telephony_widgets/message_box_prompter.h"
 

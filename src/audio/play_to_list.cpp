@@ -1,7 +1,7 @@
 #include "audio/play_to_list.h"
 
-#include "app/settings.h"
-#include "app/settings_store.h"
+#include "settings/settings.h"
+#include "settings/settings_store.h"
 #include "platform/mmsystem.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #include "store/call_log_store.h"
 
-#include "app/settings.h"
-#include "app/settings_store.h"
+#include "settings/settings.h"
+#include "settings/settings_store.h"
 #include "store/csv_records.h"
 #include "store/csv_writer.h"
 #include "store/locale_compare.h"

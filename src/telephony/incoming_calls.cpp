@@ -1,7 +1,7 @@
 #include "telephony/incoming_calls.h"
 
-#include "app/app_settings.h"
-#include "app/settings_store.h"
+#include "settings/app_settings.h"
+#include "settings/settings_store.h"
 #include "telephony/screen_area.h"
 
 #include <cstdint>

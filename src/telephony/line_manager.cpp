@@ -1,7 +1,7 @@
 #include "telephony/line_manager.h"
 
-#include "app/prompter.h"
-#include "app/settings_store.h"
+#include "settings/prompter.h"
+#include "settings/settings_store.h"
 #include "telephony/handset_listener.h"
 #include "telephony/main_window_link.h"
 #include "telephony/tapi_binding.h"

@@ -1,7 +1,7 @@
 // Line manager: opening the configured lines, automatic pairing and the setup page's device lists.
 #include "telephony/line_manager.h"
 
-#include "app/settings_store.h"
+#include "settings/settings_store.h"
 #include "store/text_limit.h"
 #include "store/text_match.h"
 #include "telephony/device_choice_list.h"

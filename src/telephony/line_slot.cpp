@@ -1,7 +1,7 @@
 #include "telephony/line_slot.h"
 
-#include "app/prompter.h"
-#include "app/settings_store.h"
+#include "settings/prompter.h"
+#include "settings/settings_store.h"
 #include "store/text_limit.h"
 #include "telephony/call_logger.h"
 #include "telephony/call_menu.h"

@@ -1,6 +1,6 @@
 // "kestrium --import" and "--export": the contacts of a data folder exchanged without a window.
-#include "app/contact_exchange_command.h"
-#include "app/data_folder.h"
+#include "store/contact_exchange_command.h"
+#include "store/data_folder.h"
 #include "support/temp_dir.h"
 
 #include <gmock/gmock.h>

@@ -1,7 +1,7 @@
 // The real program as a user runs it: `kestrium` started in a data folder (offscreen), rung with
 // `linesim`, asked to dial by `kestrium-dial`, stopped with SIGTERM, and its files checked.
 
-#include "app/settings_store.h"
+#include "settings/settings_store.h"
 #include "audio/sound_file.h"
 #include "platform/registry.h"
 #include "platform/tone.h"

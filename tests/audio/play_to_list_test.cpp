@@ -1,8 +1,8 @@
 #include "fake_wave_device.h"
 #include "support/temp_dir.h"
 
-#include "app/settings.h"
-#include "app/settings_store.h"
+#include "settings/settings.h"
+#include "settings/settings_store.h"
 #include "audio/play_to_list.h"
 #include "platform/registry.h"
 #include "platform/silent_wave_in.h"

@@ -2,7 +2,7 @@
 // dialable characters and no control character, and a link decodes back to exactly the number it
 // was made from.
 #include "random_text.h"
-#include "tel_link.h"
+#include "links/tel_link.h"
 
 #include <gtest/gtest.h>
 

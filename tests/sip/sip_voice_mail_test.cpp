@@ -3,7 +3,7 @@
 #include "sip_fixture.h"
 
 #include "app/application.h"
-#include "app/settings_store.h"
+#include "settings/settings_store.h"
 #include "audio/sound_file.h"
 #include "platform/registry.h"
 #include "store/call_log_store.h"

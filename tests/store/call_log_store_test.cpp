@@ -1,6 +1,6 @@
 #include "store/call_log_store.h"
 
-#include "app/settings_store.h"
+#include "settings/settings_store.h"
 #include "platform/registry.h"
 #include "store/recording_path.h"
 

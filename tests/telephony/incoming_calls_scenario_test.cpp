@@ -1,6 +1,6 @@
 #include "support/telephony_scenario.h"
 
-#include "app/app_settings.h"
+#include "settings/app_settings.h"
 #include "telephony/incoming_calls.h"
 #include "telephony/screen_area.h"
 

@@ -4,13 +4,13 @@
 #include "support/far_end_audio.h"
 #include "support/telephony_scenario.h"
 
-#include "app/app_settings.h"
-#include "audio/call_recording.h"
+#include "settings/app_settings.h"
+#include "recording/call_recording.h"
 #include "sound_file.h"
-#include "ui/main/call_recording_page.h"
-#include "ui/main/format_chooser_dialog.h"
-#include "ui/main/setup_audio_pages.h"
-#include "ui/main/voice_mail_page.h"
+#include "ui/setup/call_recording_page.h"
+#include "ui/setup/format_chooser_dialog.h"
+#include "ui/setup/setup_audio_pages.h"
+#include "ui/setup/voice_mail_page.h"
 #include "ui/panels/notes_dialog.h"
 
 #include <QApplication>

@@ -2,10 +2,10 @@
 // line-change question with closing and reopening the lines, and what Save and Cancel store.
 #include "support/telephony_scenario.h"
 
-#include "app/app_settings.h"
-#include "ui/main/pbx_setup_dialog.h"
-#include "ui/main/setup_dialog.h"
-#include "ui/main/telephony_page.h"
+#include "settings/app_settings.h"
+#include "ui/setup/pbx_setup_dialog.h"
+#include "ui/setup/setup_dialog.h"
+#include "ui/setup/telephony_page.h"
 #include "ui/panels/edit_entry_dialog.h"
 
 #include <QCheckBox>

@@ -3,7 +3,7 @@
 // Kestrium as a user meets it: the application started in a data folder of its own, on the
 // simulated exchange's manual clock, with scripted message boxes.
 #include "app/application.h"
-#include "app/settings_store.h"
+#include "settings/settings_store.h"
 #include "platform/registry.h"
 #include "support/temp_dir.h"
 #include "tapi/include/tapisim.h"

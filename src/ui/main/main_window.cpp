@@ -1,6 +1,6 @@
 #include "ui/main/main_window.h"
 
-#include "app/settings_store.h"
+#include "settings/settings_store.h"
 #include "res/images.h"
 #include "store/call_log_store.h"
 #include "telephony/action_target.h"

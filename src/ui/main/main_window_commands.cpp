@@ -2,8 +2,8 @@
 // search/dial box with its clear button and redial pop-up, the indicators and the keyboard.
 #include "ui/main/main_window.h"
 
-#include "app/prompter.h"
-#include "app/settings_store.h"
+#include "settings/prompter.h"
+#include "settings/settings_store.h"
 #include "store/call_log_store.h"
 #include "store/redial_store.h"
 #include "telephony/action_target.h"

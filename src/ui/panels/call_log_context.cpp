@@ -1,6 +1,6 @@
 #include "ui/panels/call_log_context.h"
 
-#include "app/prompter.h"
+#include "settings/prompter.h"
 #include "store/call_log_store.h"
 #include "telephony/line_manager.h"
 #include "ui/panels/call_log_panel.h"

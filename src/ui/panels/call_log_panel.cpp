@@ -1,7 +1,7 @@
 #include "ui/panels/call_log_panel.h"
 
-#include "app/prompter.h"
-#include "app/settings_store.h"
+#include "settings/prompter.h"
+#include "settings/settings_store.h"
 #include "res/images.h"
 #include "store/call_log_store.h"
 #include "store/contact_record.h"

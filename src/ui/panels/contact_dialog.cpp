@@ -1,6 +1,6 @@
 #include "ui/panels/contact_dialog.h"
 
-#include "app/prompter.h"
+#include "settings/prompter.h"
 #include "store/contact_store.h"
 #include "store/speed_dial_store.h"
 #include "store/text_limit.h"

@@ -1,7 +1,7 @@
 #include "ui/panels/contacts_panel.h"
 
-#include "app/data_folder.h"
-#include "app/prompter.h"
+#include "store/data_folder.h"
+#include "settings/prompter.h"
 #include "store/contact_store.h"
 #include "store/redial_store.h"
 #include "store/speed_dial_store.h"

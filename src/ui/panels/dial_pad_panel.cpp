@@ -1,7 +1,7 @@
 #include "ui/panels/dial_pad_panel.h"
 
-#include "app/prompter.h"
-#include "app/settings_store.h"
+#include "settings/prompter.h"
+#include "settings/settings_store.h"
 #include "store/contact_record.h"
 #include "store/text_limit.h"
 #include "telephony/call_menu.h"

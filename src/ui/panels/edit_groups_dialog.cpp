@@ -1,6 +1,6 @@
 #include "ui/panels/edit_groups_dialog.h"
 
-#include "app/prompter.h"
+#include "settings/prompter.h"
 #include "store/contact_store.h"
 #include "ui/panels/enter_name_dialog.h"
 

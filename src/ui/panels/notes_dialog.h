@@ -1,6 +1,6 @@
 #pragma once
 
-#include "audio/notes_window.h"
+#include "recording/notes_window.h"
 
 #include <QDialog>
 

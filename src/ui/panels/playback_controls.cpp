@@ -1,7 +1,7 @@
 #include "ui/panels/playback_controls.h"
 
-#include "app/prompter.h"
-#include "app/settings_store.h"
+#include "settings/prompter.h"
+#include "settings/settings_store.h"
 #include "audio/play_to_list.h"
 #include "audio/wave_recorder.h"
 #include "res/images.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/prompter.h"
+#include "settings/prompter.h"
 
 class QWidget;
 

@@ -4,7 +4,7 @@
 #include "scripted_prompter.h"
 #include "scripted_select_call_dialog.h"
 
-#include "app/settings_store.h"
+#include "settings/settings_store.h"
 #include "platform/registry.h"
 #include "store/call_log_store.h"
 #include "support/temp_dir.h"

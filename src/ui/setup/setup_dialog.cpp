@@ -1,0 +1,167 @@
+#include "ui/setup/setup_dialog.h"
+
+#include "res/images.h"
+
+#include "settings/prompter.h"
+#include "telephony/line_manager.h"
+#include "ui/setup/general_page.h"
+#include "ui/setup/telephony_page.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int kImageSize = 24;
+constexpr int kPageGap = 4;
+
+constexpr const char* kPageTexts[] = { " General", " Call recording", " Voice mail", " Telephony" };
+
+// Stands in for a page whose factory was not given: it shows a note and stores nothing.
+class PlaceholderPage : public SetupPage {
+public:
+    explicit PlaceholderPage(QWidget* parent)
+        : SetupPage(parent)
+    {
+        auto* layout = new QVBoxLayout(this);
+        layout->addWidget(new QLabel("This page is not available."), 0, Qt::AlignCenter);
+    }
+    void StoreValues() override { }
+};
+
+std::unique_ptr<SetupPage> CreatePage(
+    const SetupDialog::PageFactory& factory, SetupContext& context, QWidget* parent)
+{
+    if (factory)
+        if (std::unique_ptr<SetupPage> page = factory(context, parent))
+            return page;
+    return std::make_unique<PlaceholderPage>(parent);
+}
+
+} // namespace
+
+SetupDialog::SetupDialog(SetupContext& context, const PageFactory& recordingPageFactory,
+    const PageFactory& voiceMailPageFactory, QWidget* parent)
+    : QDialog(parent)
+    , m_context(context)
+{
+    setWindowTitle("Kestrium Setup");
+    auto* body = new QHBoxLayout;
+    body->setSpacing(kPageGap);
+    body->addWidget(CreatePageList());
+    body->addWidget(CreatePageArea(recordingPageFactory, voiceMailPageFactory), 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(body, 1);
+    layout->addWidget(CreateButtons());
+    resize(620, 460);
+}
+
+SetupDialog::~SetupDialog() = default;
+
+QWidget* SetupDialog::CreatePageList()
+{
+    m_pageList = new QListWidget;
+    m_pageList->setObjectName("pageList");
+    m_pageList->setViewMode(QListView::ListMode);
+    m_pageList->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_pageList->setIconSize(QSize(kImageSize, kImageSize));
+    for (int page = 0; page < kPageCount; ++page)
+        m_pageList->addItem(new QListWidgetItem(Images::SetupPage(page), kPageTexts[page]));
+    m_pageList->setCurrentRow(-1);
+    m_pageList->setFixedWidth(m_pageList->sizeHintForColumn(0) + 4 * kPageGap);
+    connect(m_pageList, &QListWidget::currentRowChanged, this, &SetupDialog::ShowPage);
+    return m_pageList;
+}
+
+QWidget* SetupDialog::CreatePageArea(const PageFactory& recordingPageFactory, const PageFactory& voiceMailPageFactory)
+{
+    auto* area = new QWidget;
+    m_title = new QLabel(kPageTexts[kGeneralPage]);
+    m_title->setObjectName("pageTitle");
+    m_title->setTextFormat(Qt::PlainText);
+    m_title->setAutoFillBackground(true);
+    QPalette palette = m_title->palette();
+    palette.setColor(QPalette::Window, QColor(240, 240, 220));
+    m_title->setPalette(palette);
+    m_pageArea = new QStackedWidget;
+    auto* layout = new QVBoxLayout(area);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_title);
+    layout->addWidget(m_pageArea, 1);
+
+    // In the order the pages are filled: the telephony page last, when the others are ready.
+    AddPage(kGeneralPage, std::make_unique<GeneralPage>(m_context, nullptr));
+    AddPage(kCallRecordingPage, CreatePage(recordingPageFactory, m_context, nullptr));
+    AddPage(kVoiceMailPage, CreatePage(voiceMailPageFactory, m_context, nullptr));
+    AddPage(kTelephonyPage, std::make_unique<TelephonyPage>(m_context, nullptr));
+    m_pageArea->setCurrentIndex(kGeneralPage);
+    return area;
+}
+
+QWidget* SetupDialog::CreateButtons()
+{
+    auto* buttons = new QWidget;
+    auto* save = new QPushButton("Save");
+    auto* cancel = new QPushButton("Cancel");
+    save->setDefault(true);
+    auto* layout = new QHBoxLayout(buttons);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addStretch();
+    layout->addWidget(save);
+    layout->addWidget(cancel);
+    connect(save, &QPushButton::clicked, this, &SetupDialog::Save);
+    connect(cancel, &QPushButton::clicked, this, &SetupDialog::reject);
+    return buttons;
+}
+
+// The stacked widget takes ownership of the page.
+void SetupDialog::AddPage(PageIndex index, std::unique_ptr<SetupPage> page)
+{
+    m_pages[index] = page.get();
+    m_pageArea->insertWidget(index, page.release());
+}
+
+void SetupDialog::ShowPage(int index)
+{
+    if (index < 0 || index >= kPageCount)
+        return;
+    m_title->setText(m_pageList->item(index)->text());
+    m_pageArea->setCurrentIndex(index);
+}
+
+TelephonyPage& SetupDialog::Telephony() const
+{
+    return static_cast<TelephonyPage&>(Page(kTelephonyPage));
+}
+
+QString SetupDialog::PageTitle() const
+{
+    return m_title->text();
+}
+
+void SetupDialog::Save()
+{
+    Page(kVoiceMailPage).StopAudio();
+    const bool linesChange = Telephony().LinesChanged();
+    if (linesChange && !m_context.prompter.AskYesNo(kLineChangeQuestion, "Kestrium"))
+        return;
+    if (linesChange)
+        m_context.lines.CloseAllLines();
+    Telephony().StoreValues();
+    if (linesChange)
+        m_context.lines.OpenAllLines();
+    Page(kGeneralPage).StoreValues();
+    Page(kCallRecordingPage).StoreValues();
+    Page(kVoiceMailPage).StoreValues();
+    accept();
+}
+
+void SetupDialog::reject()
+{
+    Page(kVoiceMailPage).StopAudio();
+    QDialog::reject();
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "ui/setup/audio_setup_page.h"
+
+class FolderField;
+class QCheckBox;
+class QLineEdit;
+
+// The voice-mail page of the setup dialog: the voice-mail folder, automatic answering after a
+// number of rings, and the greeting with its player and recorder.
+class VoiceMailPage : public AudioSetupPage {
+public:
+    VoiceMailPage(SetupContext& context, QWidget* parent);
+
+    // The folder, the greeting, the format, the answering switches and the two devices, into the
+    // registry and (all but the devices) AppSettings.
+    void StoreValues() override;
+
+private:
+    FolderField* m_folder;
+    QCheckBox* m_answer;
+    QLineEdit* m_rings;
+};
