@@ -248,6 +248,7 @@ private:
         DWORD awaitedId = 0;
     };
 
+    // The exchange itself (exchange.cpp): construction, configuration, start and stop, the clock.
     Exchange();
     void EnsureStarted();
     void BuildDevices();
@@ -255,37 +256,34 @@ private:
     void ClockThreadMain();
     void AdvanceTo(std::uint64_t target);
     bool RunDueTimer(std::uint64_t target, std::vector<std::shared_ptr<LineAudio>>& tick);
-    void ClearState();
     // Reads the configuration file, a regular file of at most 1 MiB; anything else, or a text with
     // mistakes, leaves the built-in device set and is reported.
     LONG LoadConfigFile();
     LONG ReportConfigError(const std::string& error);
-    std::string HandleCommand(const std::string& command);
 
     DWORD NewHandle() { return m_nextHandle++; }
-    // Registers a checked application and starts the service; called with m_mutex held.
-    template <typename Apps, typename App> DWORD AddApp(Apps& apps, App app);
     DWORD NewRequest();
-    // Drops the requests of an application that stops serving them; their requesters learn it.
-    void ForgetRequestsOf(HLINEAPP app);
     SYSTEMTIME WallTime(std::uint64_t clockMs) const;
 
-    // Lookups; null when the handle is not valid.
+    // Lookups (exchange.cpp); null when the handle is not valid.
     OpenLine* FindLine(HLINE line);
     CallHandle* FindCallHandle(HCALL call);
     Call* FindCall(DWORD callId);
     OpenPhone* FindPhone(HPHONE phone);
     Call* ActiveCall(DWORD device);
-    // The call of a handle its application owns, or LINEERR_INVALCALLHANDLE / LINEERR_NOTOWNER.
-    struct OwnedCall {
-        const CallHandle* entry;
-        Call* call;
-        LONG error;
-    };
-    OwnedCall FindOwnedCall(HCALL handle);
     DWORD CountOwners(const Call& call) const;
+    LineAudio* AudioOf(DWORD line);
 
-    // Messages.
+    // Applications (exchange_apps.cpp).
+    static bool VersionSupported(DWORD version);
+    // Registers a checked application and starts the service; called with m_mutex held.
+    template <typename Apps, typename App> DWORD AddApp(Apps& apps, App app);
+
+    // Dialing requests (exchange_requests.cpp).
+    // Drops the requests of an application that stops serving them; their requesters learn it.
+    void ForgetRequestsOf(HLINEAPP app);
+
+    // Messages (exchange_messages.cpp).
     void PostLine(HLINE line, DWORD hDevice, DWORD message, DWORD_PTR p1, DWORD_PTR p2, DWORD_PTR p3,
         HCALL* handleOut = nullptr, HCALL handleValue = 0);
     void PostReply(const PendingRequest& request, LONG result);
@@ -295,7 +293,14 @@ private:
     void PostPhoneState(DWORD phoneDevice, DWORD state, DWORD_PTR p2);
     bool ResolveForDispatch(const QueuedMessage& message, LINECALLBACK& line, PHONECALLBACK& phone);
 
-    // Call progress.
+    // Call progress (exchange_calls.cpp).
+    // The call of a handle its application owns, or LINEERR_INVALCALLHANDLE / LINEERR_NOTOWNER.
+    struct OwnedCall {
+        const CallHandle* entry;
+        Call* call;
+        LONG error;
+    };
+    OwnedCall FindOwnedCall(HCALL handle);
     void Schedule(Call& call, DWORD delayMs, std::function<void(Call&)> action, bool epochBound = true);
     void SetState(Call& call, DWORD state, DWORD mode);
     void UpdateAudioPhase(const Call& call);
@@ -313,10 +318,28 @@ private:
     void RemoveLineHandles(HLINE line);
     void CollectCall(DWORD callId);
     DWORD NoAnswerMs(const Call& call) const;
-    void HandsetOnLine(DWORD line, bool offHook);
     void StartGeneration(Call& call, HCALL handle, DWORD lengthMs, const std::string& logLine);
     Call& OfferCall(DWORD line, const TAPISIM_CALLER& caller);
     void EnterBusy(Call& call);
+    // Checks the call handle and the structure's size, then fills it.
+    template <typename Structure>
+    LONG QueryCall(
+        HCALL handle, Structure& out, void (Exchange::*fill)(const Call&, const CallHandle&, Structure&));
+    void FillCallInfo(const Call& call, const CallHandle& handle, LINECALLINFO& info);
+    void FillCallStatus(const Call& call, const CallHandle& handle, LINECALLSTATUS& status);
+    DWORD CallFeatures(const Call& call, DWORD privilege) const;
+
+    // Phones (exchange_phones.cpp).
+    PhoneState* PhoneOfLine(DWORD line);
+    LONG CheckPhoneDevice(DWORD device);
+    PhoneState* PhoneStateOf(const OpenPhone& phone);
+    DWORD* HookSwitchMode(PhoneState& phone, DWORD device);
+    DWORD* Volume(PhoneState& phone, DWORD device);
+
+    // Simulation control (exchange_sim.cpp).
+    void ClearState();
+    void HandsetOnLine(DWORD line, bool offHook);
+    std::string HandleCommand(const std::string& command);
 
     // SIP lines (exchange_sip.cpp).
     void StartSipLines();
@@ -328,21 +351,6 @@ private:
     Call* FindSipCall(std::uint64_t sipCall);
     bool IsSipLine(DWORD line) const;
     void PlaceSipCall(Call& call, const std::string& target);
-
-    // Structure filling.
-    // Checks the call handle and the structure's size, then fills it.
-    template <typename Structure>
-    LONG QueryCall(
-        HCALL handle, Structure& out, void (Exchange::*fill)(const Call&, const CallHandle&, Structure&));
-    void FillCallInfo(const Call& call, const CallHandle& handle, LINECALLINFO& info);
-    void FillCallStatus(const Call& call, const CallHandle& handle, LINECALLSTATUS& status);
-    DWORD CallFeatures(const Call& call, DWORD privilege) const;
-    LineAudio* AudioOf(DWORD line);
-    PhoneState* PhoneOfLine(DWORD line);
-    LONG CheckPhoneDevice(DWORD device);
-    PhoneState* PhoneStateOf(const OpenPhone& phone);
-    DWORD* HookSwitchMode(PhoneState& phone, DWORD device);
-    DWORD* Volume(PhoneState& phone, DWORD device);
 
     std::mutex m_mutex;
     std::condition_variable m_phoneMessages;

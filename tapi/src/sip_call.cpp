@@ -1,0 +1,269 @@
+#include "sip_line.h"
+
+#include "line_audio.h"
+#include "sip_parse.h"
+
+#include <cerrno>
+#include <iostream>
+
+// The call of a SIP line on the stack's thread: dialing, taking an INVITE, answering, hanging up,
+// the offer/answer of both sides, and the watch that ends a call whose audio stopped.
+
+namespace tapi {
+
+namespace {
+
+constexpr std::uint64_t kWatchMs = 1000;
+constexpr std::uint64_t kIncomingCall = std::uint64_t(1) << 63;
+constexpr const char* kExtraHeaders = "Allow: INVITE, ACK, BYE, CANCEL, OPTIONS\r\n";
+
+} // namespace
+
+SipCall::~SipCall()
+{
+    tmr_cancel(&watch);
+    if (media)
+        media->Close();
+    mem_deref(session); // sends CANCEL, BYE or 486 Busy Here as the session stands
+    mem_deref(sdp);
+}
+
+std::unique_ptr<SipCall> SipLine::NewCall(std::uint64_t id, bool incoming, std::string& error)
+{
+    auto call = std::make_unique<SipCall>();
+    call->line = this;
+    call->id = id;
+    call->incoming = incoming;
+    tmr_init(&call->watch);
+    call->media = SipMedia::Open(m_local, error);
+    if (!call->media)
+        return nullptr;
+    sa media = m_local;
+    sa_set_port(&media, 0);
+    int err = sdp_session_alloc(&call->sdp, &media);
+    if (!err)
+        err = sdp_media_add(&call->sdpMedia, call->sdp, sdp_media_audio, call->media->LocalPort(), sdp_proto_rtpavp);
+    if (!err)
+        err = sdp_format_add(nullptr, call->sdpMedia, false, "0", "PCMU", 8000, 1, nullptr, nullptr, nullptr,
+            false, nullptr);
+    if (!err)
+        err = sdp_format_add(nullptr, call->sdpMedia, false, "8", "PCMA", 8000, 1, nullptr, nullptr, nullptr,
+            false, nullptr);
+    if (!err)
+        err = sdp_format_add(nullptr, call->sdpMedia, false, "101", telev_rtpfmt, 8000, 1, nullptr, nullptr,
+            nullptr, false, "0-15");
+    if (err) {
+        error = "cannot describe the call's audio: " + ErrorText(err);
+        return nullptr;
+    }
+    return call;
+}
+
+int SipLine::TakeRemoteDescription(SipCall& call, mbuf* body, bool offer)
+{
+    if (!body || !mbuf_get_left(body))
+        return EPROTO;
+    if (const int err = sdp_decode(call.sdp, body, offer))
+        return err;
+    const auto format = ChooseFormat(*call.sdpMedia);
+    const sa* remote = sdp_media_raddr(call.sdpMedia);
+    if (!format || !remote)
+        return EPROTO;
+    call.remoteOffered = true;
+    call.media->Start(*remote, *format);
+    return 0;
+}
+
+void SipLine::Connect(SipCall& call)
+{
+    call.established = true;
+    m_audio->SetLink(call.media);
+    tmr_start(&call.watch, kWatchMs, OnWatch, &call);
+    SipEvent event;
+    event.kind = SipEvent::Kind::Answered;
+    event.line = m_lineId;
+    event.call = call.id;
+    m_service.Post(std::move(event));
+}
+
+void SipLine::EndCall(SipCall& call, SipEvent event)
+{
+    event.line = m_lineId;
+    event.call = call.id;
+    m_service.Post(std::move(event));
+    if (m_call.get() != &call)
+        return;
+    m_audio->SetLink(nullptr);
+    // libre is still inside one of this session's handlers: free it once they returned.
+    m_ended.push_back(std::move(m_call));
+    tmr_start(&m_collect, 0, OnCollect, this);
+}
+
+void SipLine::OnCollect(void* arg)
+{
+    static_cast<SipLine*>(arg)->m_ended.clear();
+}
+
+void SipLine::Dial(std::uint64_t id, const std::string& target)
+{
+    SipEvent failed;
+    failed.kind = SipEvent::Kind::Failed;
+    failed.line = m_lineId;
+    failed.call = id;
+    if (m_call || !m_sessions) {
+        failed.text = m_sessions ? "the line has a call" : m_registrationText;
+        m_service.Post(std::move(failed));
+        return;
+    }
+    std::string error;
+    auto call = NewCall(id, false, error);
+    mbuf* offer = nullptr;
+    int err = call ? sdp_encode(&offer, call->sdp, true) : 0;
+    if (call && !err) {
+        const auto routes = Routes();
+        const char* route = routes.empty() ? nullptr : routes.front().c_str();
+        const std::string from = FromUri();
+        err = sipsess_connect(&call->session, m_sessions, target.c_str(),
+            m_account.displayName.empty() ? nullptr : m_account.displayName.c_str(), from.c_str(),
+            m_account.user.c_str(), route ? &route : nullptr, route ? 1 : 0, "application/sdp", offer, OnAuth,
+            this, false, OnOffer, OnAnswer, OnProgress, OnEstablished, nullptr, nullptr, OnClosed, call.get(),
+            "%s", kExtraHeaders);
+        error = err ? "cannot call " + target + ": " + ErrorText(err) : "";
+    }
+    mem_deref(offer);
+    if (!call || err) {
+        failed.text = error;
+        m_service.Post(std::move(failed));
+        return;
+    }
+    m_call = std::move(call);
+}
+
+void SipLine::OnIncoming(const sip_msg* msg, void* arg)
+{
+    auto* self = static_cast<SipLine*>(arg);
+    if (self->m_call) {
+        sip_treply(nullptr, self->m_sip, msg, 486, "Busy Here");
+        return;
+    }
+    std::string error;
+    auto call = self->NewCall(kIncomingCall | ++self->m_nextIncoming, true, error);
+    if (!call) {
+        sip_treply(nullptr, self->m_sip, msg, 500, "Server Internal Error");
+        return;
+    }
+    // An INVITE without an offer gets ours in the 200 and the answer in the ACK.
+    if (mbuf_get_left(msg->mb) && self->TakeRemoteDescription(*call, msg->mb, true) != 0) {
+        sip_treply(nullptr, self->m_sip, msg, 488, "Not Acceptable Here");
+        return;
+    }
+    const int err = sipsess_accept(&call->session, self->m_sessions, msg, 180, "Ringing",
+        self->m_account.user.c_str(), "application/sdp", nullptr, OnAuth, self, false, OnOffer, OnAnswer,
+        OnEstablished, nullptr, nullptr, OnClosed, call.get(), "%s", kExtraHeaders);
+    if (err) {
+        sip_treply(nullptr, self->m_sip, msg, 500, "Server Internal Error");
+        return;
+    }
+    const SipCaller caller = CallerOf(*msg);
+    SipEvent event;
+    event.kind = SipEvent::Kind::Incoming;
+    event.line = self->m_lineId;
+    event.call = call->id;
+    event.number = caller.number;
+    event.name = caller.name;
+    event.blocked = caller.blocked;
+    self->m_call = std::move(call);
+    self->m_service.Post(std::move(event));
+}
+
+void SipLine::Answer(std::uint64_t id)
+{
+    SipCall* call = Find(id);
+    if (!call || !call->incoming || call->established)
+        return;
+    mbuf* description = nullptr;
+    int err = sdp_encode(&description, call->sdp, !call->remoteOffered);
+    if (!err)
+        err = sipsess_answer(call->session, 200, "OK", description, "%s", kExtraHeaders);
+    mem_deref(description);
+    if (err) {
+        SipEvent event;
+        event.kind = SipEvent::Kind::Ended;
+        EndCall(*call, event);
+        return;
+    }
+    Connect(*call);
+}
+
+void SipLine::Hangup(std::uint64_t id)
+{
+    if (!Find(id))
+        return;
+    m_audio->SetLink(nullptr);
+    m_call.reset(); // CANCEL, BYE or 486 Busy Here, as the session stands
+}
+
+int SipLine::OnOffer(mbuf** description, const sip_msg* msg, void* arg)
+{
+    // A re-INVITE: the far end moved its media (or put us on hold); we answer with ours.
+    auto* call = static_cast<SipCall*>(arg);
+    if (const int err = call->line->TakeRemoteDescription(*call, msg->mb, true))
+        return err;
+    return sdp_encode(description, call->sdp, false);
+}
+
+int SipLine::OnAnswer(const sip_msg* msg, void* arg)
+{
+    auto* call = static_cast<SipCall*>(arg);
+    return call->line->TakeRemoteDescription(*call, msg->mb, false);
+}
+
+void SipLine::OnProgress(const sip_msg* msg, void* arg)
+{
+    auto* call = static_cast<SipCall*>(arg);
+    SipEvent event;
+    event.kind = SipEvent::Kind::Progress;
+    event.line = call->line->m_lineId;
+    event.call = call->id;
+    event.ringing = msg->scode == 180 || msg->scode == 183;
+    call->line->m_service.Post(std::move(event));
+}
+
+void SipLine::OnEstablished(const sip_msg*, void* arg)
+{
+    auto* call = static_cast<SipCall*>(arg);
+    if (!call->established) // an incoming call was connected when we answered
+        call->line->Connect(*call);
+}
+
+void SipLine::OnClosed(int err, const sip_msg* msg, void* arg)
+{
+    auto* call = static_cast<SipCall*>(arg);
+    SipEvent event;
+    if (!call->incoming && !call->established) {
+        event.kind = SipEvent::Kind::Failed;
+        event.code = msg && !err ? msg->scode : 0;
+        event.text = msg && !err ? StatusText(*msg) : ErrorText(err);
+    } else {
+        event.kind = SipEvent::Kind::Ended; // BYE, or CANCEL of a call we had not answered
+    }
+    call->line->EndCall(*call, std::move(event));
+}
+
+void SipLine::OnWatch(void* arg)
+{
+    auto* call = static_cast<SipCall*>(arg);
+    SipLine& line = *call->line;
+    if (call->media->SilentForMs() < std::uint64_t(line.m_account.rtpTimeoutS) * 1000) {
+        tmr_start(&call->watch, kWatchMs, OnWatch, call);
+        return;
+    }
+    std::cerr << "kestrium telephony: " << line.m_name << ": no audio from the far end for "
+              << line.m_account.rtpTimeoutS << " s; the call was ended" << std::endl;
+    SipEvent event;
+    event.kind = SipEvent::Kind::Ended;
+    event.timedOut = true;
+    line.EndCall(*call, std::move(event));
+}
+
+} // namespace tapi

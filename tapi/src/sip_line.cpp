@@ -1,0 +1,221 @@
+#include "sip_line.h"
+
+#include "line_audio.h"
+#include "sip_parse.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <iostream>
+
+// A SIP line on the stack's thread: its transport, registration and keep-alive, and its shutdown.
+
+namespace tapi {
+
+namespace {
+
+constexpr std::uint64_t kRegisterAnswerMs = 4000; // no answer by then: out of service
+constexpr std::uint64_t kKeepAliveMs = 25000; // keeps a NAT binding towards the registrar open
+
+} // namespace
+
+std::string StatusText(const sip_msg& msg)
+{
+    return std::to_string(msg.scode) + " " + std::string(msg.reason.p ? msg.reason.p : "", msg.reason.l);
+}
+
+SipLine::SipLine(SipService& service, const SipService::LineSetup& setup, dnsc* dns)
+    : m_service(service)
+    , m_lineId(setup.line)
+    , m_name(setup.name)
+    , m_account(setup.account)
+    , m_audio(setup.audio)
+{
+    tmr_init(&m_registerSilence);
+    tmr_init(&m_keepAlive);
+    tmr_init(&m_collect);
+    std::string error;
+    if (sip_alloc(&m_sip, dns, 32, 32, 32, "Kestrium", nullptr, nullptr) != 0 || !Start(error)) {
+        std::cerr << "kestrium telephony: " << m_name << ": " << error << std::endl;
+        ReportRegistration(false, error);
+    }
+}
+
+SipLine::~SipLine()
+{
+    tmr_cancel(&m_registerSilence);
+    tmr_cancel(&m_keepAlive);
+    tmr_cancel(&m_collect);
+    if (m_call)
+        m_audio->SetLink(nullptr);
+    m_call.reset();
+    m_ended.clear();
+    mem_deref(m_registration);
+    mem_deref(m_sessions);
+    if (m_sip)
+        sip_close(m_sip, true);
+    mem_deref(m_sip);
+    mem_deref(m_tls);
+    std::fill(m_password.begin(), m_password.end(), '\0');
+}
+
+bool SipLine::Start(std::string& error)
+{
+    const std::string& address = m_account.localAddress;
+    if (!address.empty()) {
+        if (sa_set_str(&m_local, address.c_str(), 0) != 0) {
+            error = "local-address " + address + " is not an IP address";
+            return false;
+        }
+    } else if (net_default_source_addr_get(AF_INET, &m_local) != 0 || !sa_isset(&m_local, SA_ADDR)) {
+        sa_set_str(&m_local, "127.0.0.1", 0);
+    }
+    sa_set_port(&m_local, static_cast<std::uint16_t>(m_account.localPort));
+    int err = 0;
+    switch (m_account.transport) {
+    case SipTransport::Udp:
+        err = sip_transp_add(m_sip, SIP_TRANSP_UDP, &m_local);
+        break;
+    case SipTransport::Tcp:
+        err = sip_transp_add(m_sip, SIP_TRANSP_TCP, &m_local);
+        break;
+    case SipTransport::Tls:
+        if (!StartTls(error))
+            return false;
+        err = sip_transp_add(m_sip, SIP_TRANSP_TLS, &m_local, m_tls);
+        break;
+    }
+    if (err) {
+        error = "cannot listen for SIP on port " + std::to_string(m_account.localPort) + ": " + ErrorText(err);
+        return false;
+    }
+    if ((err = sipsess_listen(&m_sessions, m_sip, 32, OnIncoming, this)) != 0) {
+        error = "cannot take calls: " + ErrorText(err);
+        return false;
+    }
+    if (!m_account.registers) {
+        ReportRegistration(true, "registration off");
+        return true;
+    }
+    Register();
+    return true;
+}
+
+std::vector<std::string> SipLine::Routes() const
+{
+    if (m_account.outboundProxy.empty())
+        return {};
+    std::string route = m_account.outboundProxy;
+    if (route.find(";lr") == std::string::npos)
+        route += ";lr";
+    return { route };
+}
+
+void SipLine::Register()
+{
+    std::string error;
+    if (!ReadSipPassword(m_account.passwordFile, m_password, error) && error.rfind("there is no", 0) != 0) {
+        std::cerr << "kestrium telephony: " << m_name << ": " << error << std::endl;
+        ReportRegistration(false, error);
+        return; // a password others can read is not sent anywhere
+    }
+    const std::string registrar = (m_account.registrar.empty() ? "sip:" + m_account.domain : m_account.registrar)
+        + (m_account.registrar.find(";transport=") == std::string::npos ? TransportParam(m_account) : "");
+    const std::string aor = FromUri();
+    const auto routes = Routes();
+    const char* route = routes.empty() ? nullptr : routes.front().c_str();
+    const char* displayName = m_account.displayName.empty() ? nullptr : m_account.displayName.c_str();
+    const int err = sipreg_register(&m_registration, m_sip, registrar.c_str(), aor.c_str(), displayName,
+        aor.c_str(), m_account.registerIntervalS, m_account.user.c_str(), route ? &route : nullptr,
+        route ? 1 : 0, 0, OnAuth, this, false, OnRegistered, this, nullptr, "%s", "");
+    if (err) {
+        ReportRegistration(false, "cannot register with " + registrar + ": " + ErrorText(err));
+        return;
+    }
+    ReportRegistration(false, "registering with " + registrar);
+    tmr_start(&m_registerSilence, kRegisterAnswerMs, OnRegisterSilence, this);
+}
+
+void SipLine::ReportRegistration(bool registered, const std::string& text)
+{
+    if (registered == m_registered && text == m_registrationText)
+        return;
+    m_registered = registered;
+    m_registrationText = text;
+    SipEvent event;
+    event.kind = SipEvent::Kind::Registration;
+    event.line = m_lineId;
+    event.registered = registered;
+    event.text = text;
+    m_service.Post(std::move(event));
+}
+
+int SipLine::OnAuth(char** user, char** password, const char*, void* arg)
+{
+    auto* self = static_cast<SipLine*>(arg);
+    if (self->m_password.empty())
+        return EACCES;
+    const std::string& authUser = self->m_account.authUser.empty() ? self->m_account.user : self->m_account.authUser;
+    const int err = str_dup(user, authUser.c_str());
+    return err ? err : str_dup(password, self->m_password.c_str());
+}
+
+void SipLine::OnRegistered(int err, const sip_msg* msg, void* arg)
+{
+    auto* self = static_cast<SipLine*>(arg);
+    if (!err && msg && msg->scode < 200)
+        return;
+    tmr_cancel(&self->m_registerSilence);
+    if (!msg || (err && msg->scode < 300)) {
+        self->ReportFailure("registration failed: " + ErrorText(err));
+    } else if (msg->scode < 300) {
+        self->m_registrar = msg->src;
+        self->m_certificateError.clear();
+        self->ReportRegistration(true, "registered");
+        if (self->m_account.transport == SipTransport::Udp)
+            tmr_start(&self->m_keepAlive, kKeepAliveMs, OnKeepAlive, self);
+    } else {
+        const bool noPassword = self->m_password.empty() && (msg->scode == 401 || msg->scode == 407);
+        self->ReportRegistration(false,
+            "the registrar answered " + StatusText(*msg) + (noPassword ? " (no password file)" : ""));
+    }
+}
+
+void SipLine::OnRegisterSilence(void* arg)
+{
+    static_cast<SipLine*>(arg)->ReportFailure("no answer from the registrar");
+}
+
+void SipLine::ReportFailure(const std::string& reason)
+{
+    if (m_certificateError.empty()) {
+        ReportRegistration(false, reason);
+        return;
+    }
+    tmr_cancel(&m_registerSilence);
+    ReportRegistration(false, "the server's TLS certificate was refused: " + m_certificateError);
+}
+
+void SipLine::OnKeepAlive(void* arg)
+{
+    auto* self = static_cast<SipLine*>(arg);
+    // A blank line keeps the NAT binding of the SIP port open (RFC 5626 keep-alive).
+    if (mbuf* ping = mbuf_alloc(4)) {
+        mbuf_write_str(ping, "\r\n\r\n");
+        ping->pos = 0;
+        sip_send(self->m_sip, nullptr, SIP_TRANSP_UDP, &self->m_registrar, ping);
+        mem_deref(ping);
+    }
+    tmr_start(&self->m_keepAlive, kKeepAliveMs, OnKeepAlive, self);
+}
+
+void SipLine::Shutdown()
+{
+    tmr_cancel(&m_registerSilence);
+    tmr_cancel(&m_keepAlive);
+    if (m_call)
+        m_audio->SetLink(nullptr);
+    m_call.reset();
+    m_registration = static_cast<sipreg*>(mem_deref(m_registration)); // un-REGISTER
+}
+
+} // namespace tapi

@@ -1,0 +1,111 @@
+#pragma once
+
+#include "sip_service.h"
+
+#define USE_OPENSSL 1 // libre declares tls_openssl_context only then
+#include "libre.h"
+#include "sip_media.h"
+
+#include <openssl/x509_vfy.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+// The SIP service's stack, private to it: a SipLine per line and its call, SipCall, both living on
+// the service's thread. The line's registration is in sip_line.cpp, its TLS checks in sip_tls.cpp,
+// its calls in sip_call.cpp.
+
+namespace tapi {
+
+// libre's error number in words.
+std::string ErrorText(int err);
+// A SIP answer's status line: "486 Busy Here".
+std::string StatusText(const sip_msg& msg);
+
+class SipLine;
+
+// One call of a SIP line: its session, its offer/answer and its media.
+struct SipCall {
+    SipLine* line = nullptr;
+    std::uint64_t id = 0;
+    bool incoming = false;
+    bool established = false; // outgoing: answered; incoming: our answer went out
+    bool remoteOffered = false;
+    sipsess* session = nullptr;
+    sdp_session* sdp = nullptr;
+    sdp_media* sdpMedia = nullptr;
+    std::shared_ptr<SipMedia> media;
+    tmr watch{};
+
+    ~SipCall();
+};
+
+// One SIP line on the stack's thread.
+class SipLine {
+public:
+    SipLine(SipService& service, const SipService::LineSetup& setup, dnsc* dns);
+    ~SipLine();
+    SipLine(const SipLine&) = delete;
+    SipLine& operator=(const SipLine&) = delete;
+
+    void Dial(std::uint64_t id, const std::string& target);
+    void Answer(std::uint64_t id);
+    void Hangup(std::uint64_t id);
+    // Lets BYE, CANCEL and un-REGISTER go out before the stack closes.
+    void Shutdown();
+
+private:
+    static int OnAuth(char** user, char** password, const char* realm, void* arg);
+    static void OnRegistered(int err, const sip_msg* msg, void* arg);
+    static void OnRegisterSilence(void* arg);
+    static int OnVerify(int ok, X509_STORE_CTX* store);
+    static void OnKeepAlive(void* arg);
+    static void OnIncoming(const sip_msg* msg, void* arg);
+    static int OnOffer(mbuf** description, const sip_msg* msg, void* arg);
+    static int OnAnswer(const sip_msg* msg, void* arg);
+    static void OnProgress(const sip_msg* msg, void* arg);
+    static void OnEstablished(const sip_msg* msg, void* arg);
+    static void OnClosed(int err, const sip_msg* msg, void* arg);
+    static void OnWatch(void* arg);
+    static void OnCollect(void* arg);
+
+    bool Start(std::string& error);
+    bool StartTls(std::string& error);
+    void Register();
+    void ReportRegistration(bool registered, const std::string& text);
+    // Why the registration failed: the refused certificate when there was one, else `reason`.
+    void ReportFailure(const std::string& reason);
+    std::unique_ptr<SipCall> NewCall(std::uint64_t id, bool incoming, std::string& error);
+    int TakeRemoteDescription(SipCall& call, mbuf* body, bool offer);
+    void Connect(SipCall& call);
+    void EndCall(SipCall& call, SipEvent event);
+    SipCall* Find(std::uint64_t id) { return m_call && m_call->id == id ? m_call.get() : nullptr; }
+    std::string FromUri() const { return "sip:" + m_account.user + "@" + m_account.domain; }
+    std::vector<std::string> Routes() const;
+
+    SipService& m_service;
+    DWORD m_lineId;
+    std::string m_name;
+    SipAccount m_account;
+    std::string m_password;
+    std::shared_ptr<LineAudio> m_audio;
+    sa m_local{};
+    sip* m_sip = nullptr;
+    tls* m_tls = nullptr;
+    sipsess_sock* m_sessions = nullptr;
+    sipreg* m_registration = nullptr;
+    tmr m_registerSilence{};
+    tmr m_keepAlive{};
+    tmr m_collect{};
+    sa m_registrar{};
+    std::string m_registrationText;
+    std::string m_certificateError; // why OpenSSL refused the server's certificate last
+    bool m_registered = false;
+    std::unique_ptr<SipCall> m_call;
+    std::vector<std::unique_ptr<SipCall>> m_ended; // freed by m_collect, outside libre's handlers
+    std::uint64_t m_nextIncoming = 0;
+};
+
+} // namespace tapi
