@@ -104,7 +104,7 @@ void Importer::Take(const VCard& card, std::size_t position)
         Problem(label, "a text longer than its contact field holds was shortened.");
     if (contact.droppedNumbers > 0)
         Problem(label,
-            "only the first 10 of its " + std::to_string(contact.numbers.size())
+            "only the first 10 of its " + std::to_string(contact.numbers.size() + contact.droppedNumbers)
                 + " numbers were imported (a contact holds 10).");
     std::vector<std::size_t>& sameName = m_byName[NameKey(contact.record)];
     std::vector<std::string> keys = NumberKeys(contact.record);
