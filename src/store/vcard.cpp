@@ -87,7 +87,9 @@ bool IsQuotedPrintable(std::string_view line)
 
 // Joins physical lines into logical ones: a line that begins with a blank or a tab continues the
 // one before (without that blank), and a quoted-printable line ending in "=" (a soft line break)
-// goes on with the next line as it stands.
+// goes on with the next line as it stands. Whether a logical line is quoted-printable is decided
+// once, from the head of its first physical line, so joining costs the same per physical line
+// however long the logical line grows.
 class LineSource {
 public:
     explicit LineSource(std::string_view bytes)
@@ -102,8 +104,9 @@ public:
             return false;
         number = m_lineNumber + 1;
         line.assign(TakePhysical());
+        const bool quotedPrintable = IsQuotedPrintable(line);
         while (m_pos < m_bytes.size()) {
-            if (!line.empty() && line.back() == '=' && IsQuotedPrintable(line)) {
+            if (quotedPrintable && !line.empty() && line.back() == '=') {
                 line.pop_back();
                 line += TakePhysical();
             } else if (m_bytes[m_pos] == ' ' || m_bytes[m_pos] == '\t') {

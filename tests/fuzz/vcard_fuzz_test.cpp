@@ -64,4 +64,31 @@ TEST(VCardFuzz, CardOfManyNumbersKeepsTenAndCountsTheRest)
     ExpectLinear(CardOfNumbers, 50'000, 2.0);
 }
 
+// One logical line of `count` physical lines, each ending in "=", whose head has an open quote (so
+// the head reaches to the end of the line): as quoted-printable soft breaks, or folded.
+std::string LongLogicalLine(std::size_t count, bool quotedPrintable)
+{
+    std::string text = "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Line;Long\r\nTEL:555 0101\r\nNOTE;"
+        + std::string(quotedPrintable ? "ENCODING=QUOTED-PRINTABLE;" : "") + "X-OPEN=\"ab:cd=\r\n";
+    for (std::size_t i = 0; i < count; ++i)
+        text += quotedPrintable ? "abcdefghij=\r\n" : " abcdefghi=\r\n";
+    return text + "\r\nEND:VCARD\r\nBEGIN:VCARD\r\nN:After;Card\r\nEND:VCARD\r\n";
+}
+
+TEST(VCardFuzz, LongSoftBreakAndFoldedLinesJoinInLinearTime)
+{
+    for (bool quotedPrintable : { true, false }) {
+        const auto make
+            = [quotedPrintable](std::size_t count) { return LongLogicalLine(count, quotedPrintable); };
+        // The joined lines are one logical line without an unquoted ":", passed over; both cards
+        // are read around it.
+        const std::vector<VCard> cards = ReadVCards(make(1000));
+        ASSERT_EQ(cards.size(), 2u);
+        EXPECT_TRUE(cards[0].complete);
+        EXPECT_EQ(cards[0].properties.size(), 3u); // VERSION, N and TEL
+        EXPECT_EQ(cards[1].properties.size(), 1u);
+        ExpectLinear(make, 25'000, 2.0);
+    }
+}
+
 } // namespace
