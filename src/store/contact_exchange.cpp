@@ -102,6 +102,11 @@ void Importer::Take(const VCard& card, std::size_t position)
     }
     if (contact.textCut)
         Problem(label, "a text longer than its contact field holds was shortened.");
+    if (contact.refusedNumbers > 0)
+        Problem(label,
+            Count(contact.refusedNumbers, "number with control characters was",
+                "numbers with control characters were")
+                + " left out.");
     if (contact.droppedNumbers > 0)
         Problem(label,
             "only the first 10 of its " + std::to_string(contact.numbers.size() + contact.droppedNumbers)

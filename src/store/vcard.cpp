@@ -272,6 +272,8 @@ bool Names(const VCardProperty& property, std::string_view name, std::string_vie
 }
 
 // Splits at `separator` (kNoSeparator: nowhere) and resolves the escapes; 2.1 knows only "\;".
+// Control characters but tab and line end (a decoded quoted-printable "=0A") are dropped: they
+// have no place in a contact, and the export could not write them back.
 std::vector<std::string> Unescape(const VCard& card, std::string_view value, int separator)
 {
     std::vector<std::string> parts(1);
@@ -290,13 +292,18 @@ std::vector<std::string> Unescape(const VCard& card, std::string_view value, int
         }
         if (c == separator)
             parts.emplace_back();
-        else
+        else if (!IsControl(c) || c == '\t' || c == '\n')
             parts.back().push_back(c);
     }
     return parts;
 }
 
 } // namespace
+
+bool IsControl(char c)
+{
+    return static_cast<unsigned char>(c) < 0x20 || c == '\x7F';
+}
 
 const VCardProperty* VCard::Find(std::string_view name) const
 {

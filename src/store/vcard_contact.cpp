@@ -292,6 +292,11 @@ std::vector<CardNumber> ReadNumbers(const VCard& card, const VCardLabels& labels
         std::string key = VCardContact::NumberKey(number.text);
         if (number.text.empty() || std::find(keys.begin(), keys.end(), key) != keys.end())
             continue;
+        // Dropping them would dial a different number: such a number is left out.
+        if (std::any_of(property.value.begin(), property.value.end(), IsControl)) {
+            ++contact.refusedNumbers;
+            continue;
+        }
         if (numbers.size() == std::size_t(ContactRecord::kNumberCount)) {
             ++contact.droppedNumbers;
             continue;

@@ -52,6 +52,7 @@ struct CardContact {
     ContactRecord record;
     std::vector<CardNumber> numbers;
     std::size_t droppedNumbers = 0; // numbers past the tenth, not compared with each other
+    std::size_t refusedNumbers = 0; // numbers that hold control characters
     bool textCut = false; // a text was longer than its field holds
     bool named = false; // the card gives a name, title or company
 };

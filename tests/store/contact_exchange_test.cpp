@@ -243,6 +243,31 @@ TEST_F(ContactExchangeTest, EnforcesTheLimitsOfTheContactList)
         testing::ElementsAre("The contact list is full (65535 contacts): 2 cards were not imported."));
 }
 
+TEST_F(ContactExchangeTest, ControlCharactersAreDroppedAndTheRoundTripAddsNothing)
+{
+    using namespace std::string_literals;
+    const std::string card = "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Sm\x1bith;Jo\x07hn;\0;;\r\n"
+                             "TEL;TYPE=cell:\x1b[31m555\r\nTEL;TYPE=home:555 0100\r\n"
+                             "ORG:Ac\rme\r\nNOTE:one\\ntwo\x7F\tthree\r\nEND:VCARD\r\n"s;
+    ContactExchangeResult result = Import(card);
+    EXPECT_EQ(result.added, 1u);
+    EXPECT_THAT(
+        result.problems, testing::ElementsAre(HasSubstr("1 number with control characters was left out")));
+    EXPECT_EQ(Contact(0).FirstName(), "John");
+    EXPECT_EQ(Contact(0).MiddleName(), "");
+    EXPECT_EQ(Contact(0).LastName(), "Smith");
+    EXPECT_EQ(Contact(0).Company(), "Acme");
+    EXPECT_EQ(Contact(0).Note(), "one\ntwo\tthree"); // line ends and tabs are text
+    EXPECT_THAT(Numbers(Contact(0)), testing::ElementsAre("Home: 555 0100"));
+
+    // Our own export, read back, is the contact it came from.
+    for (VCardVersion version : { VCardVersion::V3, VCardVersion::V4 }) {
+        ContactExchangeResult again = Import(ContactExchange::ExportText(contacts, version));
+        EXPECT_EQ(again.duplicates, 1u);
+        EXPECT_EQ(contacts.Count(), 1u);
+    }
+}
+
 // ---- Export ---------------------------------------------------------------------------------------
 
 // What python3-vobject reads from a file, as JSON (scripts/tests/read_vcards.py).
