@@ -248,7 +248,8 @@ ContactExchangeResult ExportFile(const fs::path& file, const ContactStore& conta
     if (writer.IsOpen())
         writer.Write(ExportText(contacts, version));
     if (!writer.IsOpen() || !writer.Commit())
-        return Failure("The file " + Quoted(file.string()) + " could not be written.");
+        return Failure("The file " + Quoted(file.string()) + " could not be written"
+            + (writer.Error().empty() ? "." : ": " + writer.Error() + "."));
     ContactExchangeResult result;
     result.exported = contacts.Count();
     result.summary

@@ -11,6 +11,9 @@
 
 #include <filesystem>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace fs = std::filesystem;
 using testing_support::ReadBytes;
 using testing_support::WriteBytes;
@@ -129,6 +132,30 @@ TEST_F(ApplicationTest, DamagedSettingsAndDataFilesAreReportedOnceNamingTheirCop
     EXPECT_NE(log.find("\"KestriumCallLog.csv\""), std::string::npos);
     EXPECT_NE(log.find(".unread-"), std::string::npos);
     EXPECT_EQ(m_prompter.messages[1].title, "Kestrium");
+}
+
+// A pipe or a link to an endless device as a data file: start-up neither waits on it nor reads it,
+// and says once which files it skipped.
+TEST_F(ApplicationTest, PipeAndDeviceAsDataFilesAreSkippedAndReportedOnce)
+{
+    ASSERT_EQ(::mkfifo(Path("KestriumCallLog.csv").c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", Path("KestriumContacts200.csv"));
+    ::alarm(60); // a start-up that waits on the pipe ends the test instead of hanging it
+    auto app = Make();
+    ASSERT_TRUE(app->Start());
+    QCoreApplication::processEvents();
+    ::alarm(0);
+    ASSERT_EQ(m_prompter.messages.size(), 1u);
+    const std::string& message = m_prompter.messages[0].text;
+    EXPECT_NE(message.find(Path("KestriumCallLog.csv").string()), std::string::npos) << message;
+    EXPECT_NE(message.find(Path("KestriumContacts200.csv").string()), std::string::npos) << message;
+    EXPECT_NE(message.find("not regular files"), std::string::npos) << message;
+    EXPECT_TRUE(app->Window()->isVisible());
+    app->Finish();
+    // Saving does not replace them either.
+    EXPECT_TRUE(fs::is_fifo(Path("KestriumCallLog.csv")));
+    EXPECT_TRUE(fs::is_symlink(Path("KestriumContacts200.csv")));
+    EXPECT_TRUE(fs::is_character_file("/dev/zero"));
 }
 
 // A settings file the user made read-only is kept as it is, and the user learns that changes
