@@ -107,6 +107,7 @@ bool Application::Start()
 {
     if (!LockDataFolder())
         return false;
+    RemoveStaleTemporaryFiles(m_dataFolder);
     const std::vector<fs::path> unreadBefore = UnreadCopies(m_dataFolder);
     const fs::path corruptBefore = m_hive.LastCorruptCopy();
     const std::size_t skippedBefore = TextFileReader::SkippedFiles().size();

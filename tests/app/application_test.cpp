@@ -12,6 +12,7 @@
 #include <filesystem>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -156,6 +157,34 @@ TEST_F(ApplicationTest, PipeAndDeviceAsDataFilesAreSkippedAndReportedOnce)
     EXPECT_TRUE(fs::is_fifo(Path("KestriumCallLog.csv")));
     EXPECT_TRUE(fs::is_symlink(Path("KestriumContacts200.csv")));
     EXPECT_TRUE(fs::is_character_file("/dev/zero"));
+}
+
+// A save killed half-way leaves its temporary file; the next start removes those of processes that
+// are gone, and nothing else.
+TEST_F(ApplicationTest, StaleTemporaryFilesOfDeadProcessesAreRemovedAtStartUp)
+{
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    ASSERT_GT(child, 0);
+    ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+    const std::string dead = std::to_string(child);
+    const std::string alive = std::to_string(::getpid());
+    const std::string stale = "KestriumCallLog.csv.tmp-" + dead + "-0";
+    WriteBytes(Path(stale.c_str()), std::string(100000, 'x'));
+    const std::vector<std::string> kept = { "KestriumContacts200.csv.tmp-" + alive + "-3",
+        "notes.txt.tmp-" + dead + "-0", "KestriumCallLog.csv.tmp-" + dead + "-x",
+        "KestriumCallLog.csv.tmp-" + dead, "Kestrium Call.csv.tmp-" + dead + "-1" };
+    for (const std::string& name : kept)
+        WriteBytes(Path(name.c_str()), "kept");
+    fs::create_symlink(Path(kept[1].c_str()), Path(("KestriumRedialList200.csv.tmp-" + dead + "-2").c_str()));
+    auto app = Make();
+    ASSERT_TRUE(app->Start());
+    EXPECT_FALSE(fs::exists(Path(stale.c_str())));
+    for (const std::string& name : kept)
+        EXPECT_EQ(ReadBytes(Path(name.c_str())), "kept") << name;
+    EXPECT_TRUE(fs::is_symlink(Path(("KestriumRedialList200.csv.tmp-" + dead + "-2").c_str())));
+    app->Finish();
 }
 
 // A settings file the user made read-only is kept as it is, and the user learns that changes
