@@ -91,4 +91,27 @@ TEST(VCardFuzz, LongSoftBreakAndFoldedLinesJoinInLinearTime)
     }
 }
 
+// Cards of one name, each with a number of its own: each is a different person of that name.
+std::string CardsOfOneName(std::size_t count)
+{
+    std::string text;
+    for (std::size_t i = 0; i < count; ++i)
+        text += "BEGIN:VCARD\r\nFN:John Smith\r\nTEL:" + std::to_string(1'000'000 + i) + "\r\nEND:VCARD\r\n";
+    return text;
+}
+
+TEST(VCardFuzz, ManyCardsOfOneNameImportInLinearTime)
+{
+    ContactStore contacts;
+    EXPECT_EQ(ContactExchange::Import(CardsOfOneName(5000), contacts).added, 5000u);
+    const ContactExchangeResult again = ContactExchange::Import(CardsOfOneName(5000)
+            + "BEGIN:VCARD\r\nFN:John Smith\r\nTEL:1004999\r\n"
+              "TEL:555\r\nEND:VCARD\r\n",
+        contacts);
+    EXPECT_EQ(again.duplicates, 5000u);
+    EXPECT_EQ(again.merged, 1u); // its new number went to the contact it shares a number with
+    EXPECT_EQ(contacts.GetAt(4999)->Number(1), "555");
+    ExpectLinear(CardsOfOneName, 10'000, 2.0);
+}
+
 } // namespace
