@@ -673,11 +673,24 @@ bool WriteAll(int fd, const std::string& text)
     return true;
 }
 
+// A hive that is a symbolic link is replaced at the link's target, so the link stays a link.
+std::filesystem::path LinkTarget(const std::filesystem::path& file)
+{
+    std::error_code ec;
+    if (!std::filesystem::is_symlink(file, ec))
+        return file;
+    std::filesystem::path target = std::filesystem::weakly_canonical(file, ec);
+    return ec ? file : target;
+}
+
 }  // namespace
 
 bool RegistryHive::Mutate(const std::function<bool(Keys&)>& change)
 {
     std::lock_guard lock(m_mutex);
+    // Something other than a regular file gets no lock file beside it (/dev/null.lock).
+    if (FileStamp now = StampNow(); now.error == 0 && !S_ISREG(now.mode))
+        return Refuse(NotRegular(m_file));
     std::error_code ec;
     std::filesystem::create_directories(m_file.parent_path(), ec);
     HiveLock fileLock(m_file);
@@ -687,9 +700,10 @@ bool RegistryHive::Mutate(const std::function<bool(Keys&)>& change)
         return false;  // not a regular file, unreadable or too large: left exactly as it is
     if (m_stamp.error == 0 && (m_stamp.mode & S_IWUSR) == 0)
         return Refuse(FileProblem(m_file, "is read-only"));
+    const std::filesystem::path target = LinkTarget(m_file);
     if (m_corrupt) {
-        std::filesystem::path aside = CorruptName(m_file);
-        std::filesystem::rename(m_file, aside, ec);
+        std::filesystem::path aside = CorruptName(target);
+        std::filesystem::rename(target, aside, ec);
         if (ec)  // never overwrite what could not be kept aside
             return Refuse(FileProblem(m_file, "is damaged and cannot be set aside: " + ec.message()));
         m_lastCorruptCopy = aside;
@@ -701,18 +715,18 @@ bool RegistryHive::Mutate(const std::function<bool(Keys&)>& change)
     std::string text = FormatRegistryText(changed);
     if (text.size() > kMaxFileSize)
         return Refuse(FileProblem(m_file, "would grow larger than " + std::to_string(kMaxFileSize >> 20) + " MB"));
-    if (!WriteFile(text))
+    if (!WriteFile(target, text))
         return false;
     m_keys = std::move(changed);
     m_stamp = StampNow();
     return true;
 }
 
-bool RegistryHive::WriteFile(const std::string& text)
+bool RegistryHive::WriteFile(const std::filesystem::path& target, const std::string& text)
 {
     // A new file of a name nobody could guess, made with O_EXCL in the hive's folder: never a file
     // or link someone put there, and on the same file system as the hive for the rename.
-    std::string temp = m_file.string() + ".tmp-XXXXXX";
+    std::string temp = target.string() + ".tmp-XXXXXX";
     FileHandle out(::mkostemp(temp.data(), O_CLOEXEC));
     if (!out)
         return Refuse(FileProblem(m_file, "cannot be written: " + SystemError(errno)));
@@ -721,7 +735,7 @@ bool RegistryHive::WriteFile(const std::string& text)
         error = errno != 0 ? errno : EIO;
     if (!out.Close() && error == 0)
         error = errno;
-    if (error == 0 && ::rename(temp.c_str(), m_file.c_str()) != 0)
+    if (error == 0 && ::rename(temp.c_str(), target.c_str()) != 0)
         error = errno;
     if (error == 0)
         return true;

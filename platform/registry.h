@@ -37,7 +37,8 @@ struct RegValue {
 // it is renamed aside as "<name>.corrupt-<time>" so nothing the user had is thrown away silently.
 // A path that is not a regular file, a file that cannot be read and a file larger than
 // kMaxFileSize are errors instead: reads see no keys, writes fail, nothing is moved or replaced.
-// A file without write permission for its owner is read-only: reads work, writes fail.
+// A file without write permission for its owner is read-only: reads work, writes fail. A hive that
+// is a symbolic link is replaced at the link's target, so the link stays a link.
 class RegistryHive {
 public:
     // Larger files are not read; a write that would make the file larger fails.
@@ -95,7 +96,7 @@ private:
     bool Refuse(std::string problem);
     bool NamesAllowed(std::string_view keyPath, std::string_view valueName);
     bool Mutate(const std::function<bool(Keys&)>& change);
-    bool WriteFile(const std::string& text);
+    bool WriteFile(const std::filesystem::path& target, const std::string& text);
 
     mutable std::mutex m_mutex;  // the telephony service may use the hive from its own thread
     std::filesystem::path m_file;

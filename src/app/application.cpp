@@ -4,6 +4,7 @@
 #include "app/termination_signals.h"
 #include "recording/recording_recovery.h"
 #include "platform/registry.h"
+#include "store/text_file_reader.h"
 #include "ui/main/main_window.h"
 #include "ui/setup/pbx_setup_dialog.h"
 #include "ui/setup/setup_audio_pages.h"
@@ -43,6 +44,17 @@ std::string UnreadMessage(const fs::path& copy)
     const std::string original = name.substr(0, name.find(kUnreadMarker));
     return "Kestrium could not read all of \"" + original
         + "\". What it could read is loaded; the whole file was kept as:\n" + copy.string();
+}
+
+std::string SkippedMessage(const std::vector<fs::path>& skipped)
+{
+    std::string message
+        = "Kestrium did not read these data files, as they are not regular files (a pipe, a "
+          "device or a folder); it neither reads nor replaces them, so their data is not kept "
+          "until they are moved away:";
+    for (const fs::path& file : skipped)
+        message += "\n" + file.string();
+    return message;
 }
 
 std::string CorruptRegistryMessage(const fs::path& copy)
@@ -96,9 +108,15 @@ bool Application::Start()
 {
     if (!LockDataFolder())
         return false;
+    RemoveStaleTemporaryFiles(m_dataFolder);
     const std::vector<fs::path> unreadBefore = UnreadCopies(m_dataFolder);
     const fs::path corruptBefore = m_hive.LastCorruptCopy();
+    const std::size_t skippedBefore = TextFileReader::SkippedFiles().size();
     LoadStores();
+    std::vector<fs::path> skipped = TextFileReader::SkippedFiles();
+    skipped.erase(skipped.begin(), skipped.begin() + std::ptrdiff_t(skippedBefore));
+    std::sort(skipped.begin(), skipped.end());
+    skipped.erase(std::unique(skipped.begin(), skipped.end()), skipped.end());
     ReadSettings();
     // Before the window shows the log: recordings an earlier run left unfinished are in it.
     RecoverRecordings(m_callLog, m_dataFolder / CallLogStore::kFileName, m_appSettings);
@@ -117,8 +135,8 @@ bool Application::Start()
     StartLinkServer();
     m_started = true;
     // Reported once the window is up, so the lines already work while the message is read.
-    QTimer::singleShot(0, m_window.get(), [this, unreadBefore, corruptBefore, settingsProblem] {
-        ReportSetAsideFiles(unreadBefore, corruptBefore, settingsProblem);
+    QTimer::singleShot(0, m_window.get(), [this, unreadBefore, corruptBefore, settingsProblem, skipped] {
+        ReportSetAsideFiles(unreadBefore, corruptBefore, settingsProblem, skipped);
         ReportLinesProblem(true);
     });
     return true;
@@ -166,8 +184,8 @@ void Application::StartLinkServer()
         std::cerr << "kestrium: " << error << std::endl;
 }
 
-void Application::ReportSetAsideFiles(
-    const std::vector<fs::path>& unreadBefore, const fs::path& corruptBefore, const std::string& settingsProblem)
+void Application::ReportSetAsideFiles(const std::vector<fs::path>& unreadBefore,
+    const fs::path& corruptBefore, const std::string& settingsProblem, const std::vector<fs::path>& skipped)
 {
     if (m_hive.LastCorruptCopy() != corruptBefore)
         m_prompter.ShowMessage(CorruptRegistryMessage(m_hive.LastCorruptCopy()), kTitle, Prompter::Icon::Exclamation);
@@ -176,6 +194,8 @@ void Application::ReportSetAsideFiles(
     for (const fs::path& copy : UnreadCopies(m_dataFolder))
         if (!std::binary_search(unreadBefore.begin(), unreadBefore.end(), copy))
             m_prompter.ShowMessage(UnreadMessage(copy), kTitle, Prompter::Icon::Exclamation);
+    if (!skipped.empty())
+        m_prompter.ShowMessage(SkippedMessage(skipped), kTitle, Prompter::Icon::Exclamation);
 }
 
 // Without a usable line the status bar keeps saying so; the reason is told once at start-up.

@@ -64,10 +64,11 @@ private:
     void StartTelephony();
     void ShowOnDesktop();
     void StartLinkServer();
-    // Names each copy of a damaged file that this start-up set aside, and a settings file that
-    // cannot be used.
+    // Names each copy of a damaged file that this start-up set aside, a settings file that cannot
+    // be used and the data files it skipped as not regular files.
     void ReportSetAsideFiles(const std::vector<std::filesystem::path>& unreadBefore,
-        const std::filesystem::path& corruptBefore, const std::string& settingsProblem);
+        const std::filesystem::path& corruptBefore, const std::string& settingsProblem,
+        const std::vector<std::filesystem::path>& skipped);
     void ReportLinesProblem(bool tellUser);
     void SaveStores();
     void RunSetup();

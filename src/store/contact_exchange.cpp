@@ -7,6 +7,7 @@
 #include "store/vcard_contact.h"
 
 #include <algorithm>
+#include <optional>
 #include <set>
 #include <unordered_map>
 
@@ -55,7 +56,7 @@ public:
         , m_labels(contacts.Labels())
     {
         for (std::size_t i = 0; i < contacts.Count(); ++i)
-            m_byName[NameKey(*contacts.GetAt(i))].push_back(i);
+            Index(m_byName[NameKey(*contacts.GetAt(i))], i);
     }
 
     void Take(const VCard& card, std::size_t position);
@@ -66,12 +67,20 @@ private:
     {
         return FoldedText(VCardContact::PlainName(record)).toStdString();
     }
+    // The contacts of one name (their positions), by the keys of their numbers, so a card is
+    // compared only with the contacts that share a number with it: a file of thousands of cards
+    // of one name imports in linear time.
+    struct SameName {
+        std::unordered_map<std::string, std::set<std::size_t>> byNumber;
+        std::set<std::size_t> withoutNumbers;
+    };
+    void Index(SameName& sameName, std::size_t index) const;
     // The contact of the same name that holds every number of the card (`duplicate`), else the
     // first of that name sharing a number with it or having none; none when neither exists.
-    ContactRecord* SameContact(const std::vector<std::size_t>& sameName, const std::vector<std::string>& keys,
-        bool& duplicate) const;
+    std::optional<std::size_t> SameContact(
+        const SameName& sameName, const std::vector<std::string>& keys, bool& duplicate) const;
     void Merge(ContactRecord& existing, const CardContact& contact, const std::string& label);
-    void Add(const CardContact& contact, std::vector<std::size_t>& sameName, const std::string& label);
+    void Add(const CardContact& contact, SameName& sameName, const std::string& label);
     void Problem(const std::string& label, const std::string& text)
     {
         m_result.problems.push_back(label + ": " + text);
@@ -79,7 +88,7 @@ private:
 
     ContactStore& m_contacts;
     VCardLabels m_labels;
-    std::unordered_map<std::string, std::vector<std::size_t>> m_byName;
+    std::unordered_map<std::string, SameName> m_byName;
     std::set<std::string> m_fullGroups; // groups that did not fit the group store
     std::size_t m_refusedFull = 0;
     ContactExchangeResult m_result;
@@ -102,37 +111,67 @@ void Importer::Take(const VCard& card, std::size_t position)
     }
     if (contact.textCut)
         Problem(label, "a text longer than its contact field holds was shortened.");
+    if (contact.refusedNumbers > 0)
+        Problem(label,
+            Count(contact.refusedNumbers, "number with control characters was",
+                "numbers with control characters were")
+                + " left out.");
     if (contact.droppedNumbers > 0)
         Problem(label,
-            "only the first 10 of its " + std::to_string(contact.numbers.size())
+            "only the first 10 of its " + std::to_string(contact.numbers.size() + contact.droppedNumbers)
                 + " numbers were imported (a contact holds 10).");
-    std::vector<std::size_t>& sameName = m_byName[NameKey(contact.record)];
+    SameName& sameName = m_byName[NameKey(contact.record)];
     std::vector<std::string> keys = NumberKeys(contact.record);
     bool duplicate = false;
-    ContactRecord* existing = SameContact(sameName, keys, duplicate);
-    if (duplicate)
+    const std::optional<std::size_t> existing = SameContact(sameName, keys, duplicate);
+    if (duplicate) {
         ++m_result.duplicates;
-    else if (existing)
-        Merge(*existing, contact, label);
-    else
+    } else if (existing) {
+        Merge(*m_contacts.GetAt(*existing), contact, label);
+        Index(sameName, *existing);
+    } else {
         Add(contact, sameName, label);
+    }
 }
 
-ContactRecord* Importer::SameContact(
-    const std::vector<std::size_t>& sameName, const std::vector<std::string>& keys, bool& duplicate) const
+void Importer::Index(SameName& sameName, std::size_t index) const
 {
-    ContactRecord* related = nullptr;
-    for (std::size_t index : sameName) {
-        ContactRecord* record = m_contacts.GetAt(index);
-        const std::vector<std::string> held = NumberKeys(*record);
-        const auto isHeld = [&held](const std::string& key) { return Contains(held, key); };
-        if (std::all_of(keys.begin(), keys.end(), isHeld)) {
-            duplicate = true;
-            return record;
-        }
-        if (!related && (held.empty() || std::any_of(keys.begin(), keys.end(), isHeld)))
-            related = record;
+    const std::vector<std::string> keys = NumberKeys(*m_contacts.GetAt(index));
+    for (const std::string& key : keys)
+        sameName.byNumber[key].insert(index);
+    if (keys.empty())
+        sameName.withoutNumbers.insert(index);
+    else
+        sameName.withoutNumbers.erase(index);
+}
+
+std::optional<std::size_t> Importer::SameContact(
+    const SameName& sameName, const std::vector<std::string>& keys, bool& duplicate) const
+{
+    if (keys.empty()) { // every contact of the name holds all of no numbers
+        duplicate = !sameName.byNumber.empty() || !sameName.withoutNumbers.empty();
+        return std::nullopt;
     }
+    // A contact that holds every number of the card holds its first.
+    if (const auto holders = sameName.byNumber.find(keys.front()); holders != sameName.byNumber.end()) {
+        for (std::size_t index : holders->second) {
+            const std::vector<std::string> held = NumberKeys(*m_contacts.GetAt(index));
+            if (std::all_of(keys.begin(), keys.end(),
+                    [&held](const std::string& key) { return Contains(held, key); })) {
+                duplicate = true;
+                return index;
+            }
+        }
+    }
+    std::optional<std::size_t> related;
+    const auto consider = [&related](const std::set<std::size_t>& indexes) {
+        if (!indexes.empty())
+            related = std::min(related.value_or(*indexes.begin()), *indexes.begin());
+    };
+    consider(sameName.withoutNumbers);
+    for (const std::string& key : keys)
+        if (const auto holders = sameName.byNumber.find(key); holders != sameName.byNumber.end())
+            consider(holders->second);
     return related;
 }
 
@@ -154,7 +193,7 @@ void Importer::Merge(ContactRecord& existing, const CardContact& contact, const 
                 + Quoted(VCardContact::PlainName(existing)) + ", which holds 10 at most.");
 }
 
-void Importer::Add(const CardContact& contact, std::vector<std::size_t>& sameName, const std::string& label)
+void Importer::Add(const CardContact& contact, SameName& sameName, const std::string& label)
 {
     if (!m_contacts.Append(contact.record)) {
         ++m_result.refused;
@@ -163,7 +202,7 @@ void Importer::Add(const CardContact& contact, std::vector<std::size_t>& sameNam
     }
     ++m_result.added;
     const std::size_t index = m_contacts.Count() - 1;
-    sameName.push_back(index);
+    Index(sameName, index);
     const std::string& wanted = contact.record.Group();
     if (m_contacts.GetAt(index)->Group() != wanted && !GroupStore::NamesEqual(wanted, GroupStore::kUnfiled)
         && m_fullGroups.insert(wanted).second)
@@ -243,7 +282,8 @@ ContactExchangeResult ExportFile(const fs::path& file, const ContactStore& conta
     if (writer.IsOpen())
         writer.Write(ExportText(contacts, version));
     if (!writer.IsOpen() || !writer.Commit())
-        return Failure("The file " + Quoted(file.string()) + " could not be written.");
+        return Failure("The file " + Quoted(file.string()) + " could not be written"
+            + (writer.Error().empty() ? "." : ": " + writer.Error() + "."));
     ContactExchangeResult result;
     result.exported = contacts.Count();
     result.summary

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 // Keeps a second Kestrium out of a data folder through the lock file ".Kestrium.lock" in it. A
 // lock left by a Kestrium that died is stale (its process is gone) and is taken over. A folder
@@ -33,6 +34,11 @@ private:
 ContactStore OpenContactStore(const std::filesystem::path& folder);
 void LoadContacts(ContactStore& contacts, const std::filesystem::path& folder);
 bool SaveContacts(const ContactStore& contacts, const std::filesystem::path& folder);
+
+// Removes the temporary files that saves killed half-way left in the folder: only regular files
+// named as a data file's ("KestriumCallLog.csv.tmp-<pid>-<n>") whose process is no longer running.
+// Returns the files removed.
+std::vector<std::filesystem::path> RemoveStaleTemporaryFiles(const std::filesystem::path& folder);
 
 // Imports a vCard file into the folder's contacts and saves what changed (the contacts, and the
 // groups when cards brought new ones); a failed save is one more problem of the result.

@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <mutex>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 
@@ -9,14 +11,39 @@ namespace {
 
 constexpr std::size_t kBufferSize = 64 * 1024;
 
+std::mutex g_skippedMutex;
+std::vector<std::filesystem::path> g_skipped;
+
+void NoteSkipped(const std::filesystem::path& path)
+{
+    const std::lock_guard lock(g_skippedMutex);
+    g_skipped.push_back(path);
+}
+
 } // namespace
 
+// O_NONBLOCK: opening a FIFO must not wait for a writer. Anything but a regular file (a FIFO, a
+// device such as /dev/zero behind a link, a folder) is closed again unread.
 TextFileReader::TextFileReader(const std::filesystem::path& path)
 {
-    m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    m_fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    struct stat info { };
+    if (m_fd >= 0 && (::fstat(m_fd, &info) != 0 || !S_ISREG(info.st_mode))) {
+        ::close(m_fd);
+        m_fd = -1;
+        NoteSkipped(path);
+    }
+    if (m_fd >= 0)
+        ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) & ~O_NONBLOCK);
     m_open = m_fd >= 0;
     if (m_open)
         m_buffer.resize(kBufferSize);
+}
+
+std::vector<std::filesystem::path> TextFileReader::SkippedFiles()
+{
+    const std::lock_guard lock(g_skippedMutex);
+    return g_skipped;
 }
 
 TextFileReader TextFileReader::FromBytes(std::string bytes)

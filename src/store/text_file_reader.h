@@ -13,8 +13,11 @@ class TextFileReader {
 public:
     static constexpr int kEnd = -1;
 
-    // Opens `path` for reading; IsOpen() tells whether that worked.
+    // Opens `path` for reading; IsOpen() tells whether that worked. Only a regular file is read:
+    // anything else at the path is left alone without waiting on it, and noted (SkippedFiles).
     explicit TextFileReader(const std::filesystem::path& path);
+    // Every path this process did not read because it is not a regular file, each time it was met.
+    static std::vector<std::filesystem::path> SkippedFiles();
     // Reads from bytes in memory with the same translation (tests and tools).
     static TextFileReader FromBytes(std::string bytes);
     ~TextFileReader();

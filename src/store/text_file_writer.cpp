@@ -52,11 +52,23 @@ std::filesystem::path ResolveLink(std::filesystem::path path)
     return ec ? path : target;
 }
 
+// Only a regular file is replaced: a FIFO, a device (/dev/full behind a link, say) or a folder at
+// the path is left alone.
+bool IsMissingOrRegular(const std::filesystem::path& path)
+{
+    struct stat info { };
+    return ::stat(path.c_str(), &info) != 0 ? errno == ENOENT : S_ISREG(info.st_mode);
+}
+
 } // namespace
 
 TextFileWriter::TextFileWriter(std::filesystem::path path)
     : m_path(ResolveLink(std::move(path)))
 {
+    if (!IsMissingOrRegular(m_path)) {
+        m_error = "it is not a regular file";
+        return;
+    }
     CreateTemporary();
     if (IsOpen())
         m_buffer.reserve(kBufferSize + 2);
@@ -116,7 +128,7 @@ bool TextFileWriter::Commit()
     bool ok = !m_failed && ::fsync(m_fd) == 0;
     ok = ::close(m_fd) == 0 && ok;
     m_fd = -1;
-    if (!ok || ::rename(m_temp.c_str(), m_path.c_str()) != 0) {
+    if (!ok || !IsMissingOrRegular(m_path) || ::rename(m_temp.c_str(), m_path.c_str()) != 0) {
         ::unlink(m_temp.c_str());
         return false;
     }

@@ -8,7 +8,8 @@
 // when everything has been written: the bytes go to a temporary file beside the target, which is
 // synced and then renamed over it. Until Commit() succeeds the old file stays untouched, so a
 // crash or a full disk never leaves a half-written data file. Without Commit() the temporary file
-// is removed again. A data file that is a symbolic link is replaced at the link's target.
+// is removed again. A data file that is a symbolic link is replaced at the link's target. Only a
+// missing path or a regular file is written: a FIFO, a device or a folder is never replaced.
 class TextFileWriter {
 public:
     explicit TextFileWriter(std::filesystem::path path);
@@ -16,8 +17,11 @@ public:
     TextFileWriter(const TextFileWriter&) = delete;
     TextFileWriter& operator=(const TextFileWriter&) = delete;
 
-    // False when the temporary file could not be created (the folder is missing or read-only).
+    // False when the temporary file could not be created (the folder is missing or read-only) or
+    // the path holds something other than a regular file.
     bool IsOpen() const { return m_fd >= 0; }
+    // Why the file cannot be written when the path is not a regular file; else empty.
+    const std::string& Error() const { return m_error; }
 
     void Write(std::string_view text);
     void Put(char c) { Write(std::string_view(&c, 1)); }
@@ -35,4 +39,5 @@ private:
     int m_fd = -1;
     bool m_failed = false;
     std::string m_buffer;
+    std::string m_error;
 };

@@ -87,7 +87,9 @@ bool IsQuotedPrintable(std::string_view line)
 
 // Joins physical lines into logical ones: a line that begins with a blank or a tab continues the
 // one before (without that blank), and a quoted-printable line ending in "=" (a soft line break)
-// goes on with the next line as it stands.
+// goes on with the next line as it stands. Whether a logical line is quoted-printable is decided
+// once, from the head of its first physical line, so joining costs the same per physical line
+// however long the logical line grows.
 class LineSource {
 public:
     explicit LineSource(std::string_view bytes)
@@ -102,8 +104,9 @@ public:
             return false;
         number = m_lineNumber + 1;
         line.assign(TakePhysical());
+        const bool quotedPrintable = IsQuotedPrintable(line);
         while (m_pos < m_bytes.size()) {
-            if (!line.empty() && line.back() == '=' && IsQuotedPrintable(line)) {
+            if (quotedPrintable && !line.empty() && line.back() == '=') {
                 line.pop_back();
                 line += TakePhysical();
             } else if (m_bytes[m_pos] == ' ' || m_bytes[m_pos] == '\t') {
@@ -269,6 +272,8 @@ bool Names(const VCardProperty& property, std::string_view name, std::string_vie
 }
 
 // Splits at `separator` (kNoSeparator: nowhere) and resolves the escapes; 2.1 knows only "\;".
+// Control characters but tab and line end (a decoded quoted-printable "=0A") are dropped: they
+// have no place in a contact, and the export could not write them back.
 std::vector<std::string> Unescape(const VCard& card, std::string_view value, int separator)
 {
     std::vector<std::string> parts(1);
@@ -287,13 +292,18 @@ std::vector<std::string> Unescape(const VCard& card, std::string_view value, int
         }
         if (c == separator)
             parts.emplace_back();
-        else
+        else if (!IsControl(c) || c == '\t' || c == '\n')
             parts.back().push_back(c);
     }
     return parts;
 }
 
 } // namespace
+
+bool IsControl(char c)
+{
+    return static_cast<unsigned char>(c) < 0x20 || c == '\x7F';
+}
 
 const VCardProperty* VCard::Find(std::string_view name) const
 {

@@ -32,10 +32,13 @@ struct VCard {
 std::vector<VCard> ReadVCards(std::string_view bytes);
 
 // A value's components split at each unescaped `separator` (';' for N, ADR and ORG, ',' for
-// CATEGORIES), each unescaped: "\n" gives a line end, "\\", "\;", "\," their character.
+// CATEGORIES), each unescaped: "\n" gives a line end, "\\", "\;", "\," their character. Control
+// characters other than tab and LF (NUL, ESC, BEL, CR ...) are dropped.
 std::vector<std::string> SplitValue(const VCard& card, std::string_view value, char separator);
-// The whole value unescaped.
+// The whole value unescaped, control characters dropped as by SplitValue.
 std::string UnescapeValue(const VCard& card, std::string_view value);
+// A byte below 0x20 or DEL.
+bool IsControl(char c);
 
 enum class VCardVersion { V3, V4 };
 

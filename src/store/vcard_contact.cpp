@@ -278,7 +278,8 @@ CardNumber NumberOf(const VCard& card, const VCardProperty& property, const VCar
     return number;
 }
 
-// Every number of the card in card order, each once.
+// Every number of the card in card order, each once, until the contact's slots are taken; the
+// numbers after that are only counted, so each costs the same however many a card holds.
 std::vector<CardNumber> ReadNumbers(const VCard& card, const VCardLabels& labels, CardContact& contact)
 {
     std::vector<CardNumber> numbers;
@@ -291,6 +292,15 @@ std::vector<CardNumber> ReadNumbers(const VCard& card, const VCardLabels& labels
         std::string key = VCardContact::NumberKey(number.text);
         if (number.text.empty() || std::find(keys.begin(), keys.end(), key) != keys.end())
             continue;
+        // Dropping them would dial a different number: such a number is left out.
+        if (std::any_of(property.value.begin(), property.value.end(), IsControl)) {
+            ++contact.refusedNumbers;
+            continue;
+        }
+        if (numbers.size() == std::size_t(ContactRecord::kNumberCount)) {
+            ++contact.droppedNumbers;
+            continue;
+        }
         number.preferred = property.preferred;
         keys.push_back(std::move(key));
         numbers.push_back(std::move(number));
@@ -456,9 +466,7 @@ CardContact FromCard(const VCard& card, const VCardLabels& labels, const GroupSt
             !record.Company().empty()     ? record.Company()
                 : contact.numbers.empty() ? std::string()
                                           : contact.numbers.front().text);
-    const std::size_t placed = std::min<std::size_t>(contact.numbers.size(), ContactRecord::kNumberCount);
-    contact.droppedNumbers = contact.numbers.size() - placed;
-    AddNumbers(contact.record, std::span(contact.numbers).first(placed));
+    AddNumbers(contact.record, contact.numbers);
     return contact;
 }
 

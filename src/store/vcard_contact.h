@@ -47,11 +47,12 @@ struct CardNumber {
 };
 
 // What a card becomes: the contact (its group still unchecked, see GroupStore), the numbers in card
-// order (at most ten of them are placed in the contact) and what did not fit.
+// order (the first ten, all placed in the contact) and what did not fit.
 struct CardContact {
     ContactRecord record;
     std::vector<CardNumber> numbers;
-    std::size_t droppedNumbers = 0; // numbers past the tenth
+    std::size_t droppedNumbers = 0; // numbers past the tenth, not compared with each other
+    std::size_t refusedNumbers = 0; // numbers that hold control characters
     bool textCut = false; // a text was longer than its field holds
     bool named = false; // the card gives a name, title or company
 };

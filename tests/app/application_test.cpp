@@ -15,7 +15,10 @@
 
 #include <filesystem>
 
+#include <sys/stat.h>
 #include <sys/time.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 using testing_support::ReadBytes;
@@ -135,6 +138,58 @@ TEST_F(ApplicationTest, DamagedSettingsAndDataFilesAreReportedOnceNamingTheirCop
     EXPECT_NE(log.find("\"KestriumCallLog.csv\""), std::string::npos);
     EXPECT_NE(log.find(".unread-"), std::string::npos);
     EXPECT_EQ(m_prompter.messages[1].title, "Kestrium");
+}
+
+// A pipe or a link to an endless device as a data file: start-up neither waits on it nor reads it,
+// and says once which files it skipped.
+TEST_F(ApplicationTest, PipeAndDeviceAsDataFilesAreSkippedAndReportedOnce)
+{
+    ASSERT_EQ(::mkfifo(Path("KestriumCallLog.csv").c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", Path("KestriumContacts200.csv"));
+    ::alarm(60); // a start-up that waits on the pipe ends the test instead of hanging it
+    auto app = Make();
+    ASSERT_TRUE(app->Start());
+    QCoreApplication::processEvents();
+    ::alarm(0);
+    ASSERT_EQ(m_prompter.messages.size(), 1u);
+    const std::string& message = m_prompter.messages[0].text;
+    EXPECT_NE(message.find(Path("KestriumCallLog.csv").string()), std::string::npos) << message;
+    EXPECT_NE(message.find(Path("KestriumContacts200.csv").string()), std::string::npos) << message;
+    EXPECT_NE(message.find("not regular files"), std::string::npos) << message;
+    EXPECT_TRUE(app->Window()->isVisible());
+    app->Finish();
+    // Saving does not replace them either.
+    EXPECT_TRUE(fs::is_fifo(Path("KestriumCallLog.csv")));
+    EXPECT_TRUE(fs::is_symlink(Path("KestriumContacts200.csv")));
+    EXPECT_TRUE(fs::is_character_file("/dev/zero"));
+}
+
+// A save killed half-way leaves its temporary file; the next start removes those of processes that
+// are gone, and nothing else.
+TEST_F(ApplicationTest, StaleTemporaryFilesOfDeadProcessesAreRemovedAtStartUp)
+{
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    ASSERT_GT(child, 0);
+    ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+    const std::string dead = std::to_string(child);
+    const std::string alive = std::to_string(::getpid());
+    const std::string stale = "KestriumCallLog.csv.tmp-" + dead + "-0";
+    WriteBytes(Path(stale.c_str()), std::string(100000, 'x'));
+    const std::vector<std::string> kept = { "KestriumContacts200.csv.tmp-" + alive + "-3",
+        "notes.txt.tmp-" + dead + "-0", "KestriumCallLog.csv.tmp-" + dead + "-x",
+        "KestriumCallLog.csv.tmp-" + dead, "Kestrium Call.csv.tmp-" + dead + "-1" };
+    for (const std::string& name : kept)
+        WriteBytes(Path(name.c_str()), "kept");
+    fs::create_symlink(Path(kept[1].c_str()), Path(("KestriumRedialList200.csv.tmp-" + dead + "-2").c_str()));
+    auto app = Make();
+    ASSERT_TRUE(app->Start());
+    EXPECT_FALSE(fs::exists(Path(stale.c_str())));
+    for (const std::string& name : kept)
+        EXPECT_EQ(ReadBytes(Path(name.c_str())), "kept") << name;
+    EXPECT_TRUE(fs::is_symlink(Path(("KestriumRedialList200.csv.tmp-" + dead + "-2").c_str())));
+    app->Finish();
 }
 
 // A settings file the user made read-only is kept as it is, and the user learns that changes

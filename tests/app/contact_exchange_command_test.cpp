@@ -10,6 +10,8 @@
 #include <memory>
 #include <sstream>
 
+#include <sys/stat.h>
+
 namespace fs = std::filesystem;
 using testing::HasSubstr;
 using testing_support::ReadBytes;
@@ -77,6 +79,30 @@ TEST(ContactExchangeCommand, ImportsAndExportsWithoutADisplay)
     Output usage = RunKestrium(data, "--import ../cards.vcf --vcard3");
     EXPECT_EQ(usage.status, 1);
     EXPECT_THAT(usage.err, HasSubstr("--vcard3 goes with --export"));
+}
+
+// Only a missing path or a regular file is exported to: a pipe, a link to one (as to a device)
+// and a folder stay as they are.
+TEST(ContactExchangeCommand, ExportRefusesWhatIsNoRegularFile)
+{
+    TempDir dir;
+    WriteBytes(dir / "KestriumContacts200.csv", "");
+    ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+    fs::create_symlink(dir / "pipe", dir / "link");
+    fs::create_directory(dir / "folder");
+    for (const char* target : { "pipe", "link", "folder" }) {
+        std::ostringstream out;
+        std::ostringstream err;
+        const auto command = ContactExchangeCommand::Parse({ "--export", (dir / target).string() });
+        ASSERT_TRUE(command);
+        EXPECT_EQ(command->Run(dir.Path(), out, err), 1) << target;
+        EXPECT_EQ(err.str(),
+            "The file \"" + (dir / target).string() + "\" could not be written: it is not a regular file.\n");
+    }
+    EXPECT_TRUE(fs::is_fifo(dir / "pipe"));
+    EXPECT_TRUE(fs::is_symlink(dir / "link"));
+    EXPECT_TRUE(fs::is_directory(dir / "folder"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 4);
 }
 
 TEST(ContactExchangeCommand, RefusesWhileAnotherKestriumHoldsTheFolder)

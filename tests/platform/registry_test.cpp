@@ -219,13 +219,34 @@ TEST(RegistryHive, PathThatIsNotARegularFileIsAnError)
     }
     EXPECT_EQ(ReadBytes(dir / "folder.reg" / "keep.txt"), "kept");
     EXPECT_TRUE(std::filesystem::is_fifo(dir / "pipe.reg"));
-    for (const std::string& name : FilesIn(dir.Path()))
+    for (const std::string& name : FilesIn(dir.Path())) {
         EXPECT_EQ(name.find(".corrupt-"), std::string::npos) << name;
+        EXPECT_EQ(name.find(".lock"), std::string::npos) << name; // no lock file beside /dev/null either
+    }
 
     // A device that never ends is only looked at, never read (no write here: it is the real one).
     RegistryHive zero("/dev/zero");
     EXPECT_FALSE(zero.KeyExists(kKey));
     EXPECT_NE(zero.LastError().find("is not a regular file"), std::string::npos) << zero.LastError();
+}
+
+// A hive kept elsewhere behind a link (a synced folder, say) is written at the link's target, so
+// the link stays a link; a set-aside corrupt file is the target's.
+TEST(RegistryHive, LinkedHiveIsWrittenAtItsTarget)
+{
+    TempDir dir;
+    std::filesystem::create_directory(dir / "synced");
+    WriteBytes(dir / "synced" / "real.reg", "not a hive");
+    std::filesystem::create_symlink(dir / "synced" / "real.reg", dir / "registry.reg");
+    RegistryHive hive(dir / "registry.reg");
+    ASSERT_TRUE(hive.Set(kKey, "Last tab", RegValue::Number(1)));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "registry.reg"));
+    EXPECT_TRUE(RegistryHive(dir / "synced" / "real.reg").Query(kKey, "Last tab"));
+    EXPECT_EQ(hive.LastCorruptCopy().parent_path(), dir / "synced");
+    EXPECT_EQ(ReadBytes(hive.LastCorruptCopy()), "not a hive");
+    ASSERT_TRUE(hive.Set(kKey, "Last tab", RegValue::Number(2)));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "registry.reg"));
+    EXPECT_EQ(hive.Query(kKey, "Last tab")->data, RegValue::Number(2).data);
 }
 
 TEST(RegistryHive, FileLargerThanTheLimitIsAnErrorNotAReset)

@@ -6,6 +6,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QStringDecoder>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -241,6 +242,56 @@ TEST_F(ContactExchangeTest, EnforcesTheLimitsOfTheContactList)
     EXPECT_EQ(full.refused, 2u);
     EXPECT_THAT(full.problems,
         testing::ElementsAre("The contact list is full (65535 contacts): 2 cards were not imported."));
+}
+
+TEST_F(ContactExchangeTest, ControlCharactersAreDroppedAndTheRoundTripAddsNothing)
+{
+    using namespace std::string_literals;
+    const std::string card = "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Sm\x1bith;Jo\x07hn;\0;;\r\n"
+                             "TEL;TYPE=cell:\x1b[31m555\r\nTEL;TYPE=home:555 0100\r\n"
+                             "ORG:Ac\rme\r\nNOTE:one\\ntwo\x7F\tthree\r\nEND:VCARD\r\n"s;
+    ContactExchangeResult result = Import(card);
+    EXPECT_EQ(result.added, 1u);
+    EXPECT_THAT(
+        result.problems, testing::ElementsAre(HasSubstr("1 number with control characters was left out")));
+    EXPECT_EQ(Contact(0).FirstName(), "John");
+    EXPECT_EQ(Contact(0).MiddleName(), "");
+    EXPECT_EQ(Contact(0).LastName(), "Smith");
+    EXPECT_EQ(Contact(0).Company(), "Acme");
+    EXPECT_EQ(Contact(0).Note(), "one\ntwo\tthree"); // line ends and tabs are text
+    EXPECT_THAT(Numbers(Contact(0)), testing::ElementsAre("Home: 555 0100"));
+
+    // Our own export, read back, is the contact it came from.
+    for (VCardVersion version : { VCardVersion::V3, VCardVersion::V4 }) {
+        ContactExchangeResult again = Import(ContactExchange::ExportText(contacts, version));
+        EXPECT_EQ(again.duplicates, 1u);
+        EXPECT_EQ(contacts.Count(), 1u);
+    }
+}
+
+bool IsUtf8(const std::string& text)
+{
+    QStringDecoder decoder(QStringConverter::Utf8);
+    [[maybe_unused]] const QString decoded
+        = decoder.decode(QByteArrayView(text.data(), qsizetype(text.size())));
+    return !decoder.hasError();
+}
+
+TEST_F(ContactExchangeTest, UnknownCharsetReadsLikeNone)
+{
+    // Not UTF-8: Windows-1252, as without a CHARSET; valid UTF-8 stays as it is.
+    Import("BEGIN:VCARD\nVERSION:2.1\nN;CHARSET=x-klingon:M\xFCller;J\x80rg\nTEL:1\nEND:VCARD\n"
+           "BEGIN:VCARD\nVERSION:2.1\nN;CHARSET=\"klingon\";ENCODING=QUOTED-PRINTABLE:=C3=A9t=C3=A9;L\n"
+           "TEL:2\nEND:VCARD\n"
+           "BEGIN:VCARD\nVERSION:3.0\nFN;CHARSET=UTF-16:\xFF\xFE\xFF\nTEL:3\nEND:VCARD\n");
+    ASSERT_EQ(contacts.Count(), 3u);
+    EXPECT_EQ(Contact(0).LastName(), "M\xC3\xBCller");
+    EXPECT_EQ(Contact(0).FirstName(), "J\xE2\x82\xACrg");
+    EXPECT_EQ(Contact(1).LastName(), "\xC3\xA9t\xC3\xA9");
+    for (std::size_t i = 0; i < contacts.Count(); ++i)
+        for (std::size_t field = 0; field < kContactFieldCount; ++field)
+            EXPECT_TRUE(IsUtf8(Contact(i).Text(ContactField(field)))) << i << " " << field;
+    EXPECT_TRUE(IsUtf8(ContactExchange::ExportText(contacts, VCardVersion::V4)));
 }
 
 // ---- Export ---------------------------------------------------------------------------------------
