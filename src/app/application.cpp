@@ -95,11 +95,14 @@ Application::~Application()
     m_lines.SetIncomingPort(nullptr);
 }
 
+// The termination signals are caught from the first moment: one that arrives while the program
+// starts is acted on once the event loop runs, instead of ending the process unsaved.
 int Application::Run()
 {
+    TerminationSignals termination;
     if (!Start())
         return 1;
-    const int status = Exec();
+    const int status = Exec(termination);
     Finish();
     return status;
 }
@@ -208,9 +211,8 @@ void Application::ReportLinesProblem(bool tellUser)
 }
 
 // The close box, a termination signal and the end of the desktop session all end here.
-int Application::Exec()
+int Application::Exec(TerminationSignals& termination)
 {
-    TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::terminationRequested, m_window.get(),
         &MainWindow::CloseWithoutAsking);
     // exit, not quit: quit first asks every window to close, and an incoming-call pop-up (which

@@ -23,6 +23,7 @@
 
 class MainWindow;
 class Prompter;
+class TerminationSignals;
 
 namespace platform {
 class RegistryHive;
@@ -44,7 +45,7 @@ public:
     // window. False (and nothing touched) when another Kestrium already uses the data folder.
     bool Start();
     // Runs until the main window closes, a termination signal arrives or the session ends.
-    int Exec();
+    int Exec(TerminationSignals& termination);
     // Saves every data file, closes the lines and stops telephony. Runs once; later calls do nothing.
     void Finish();
     // Start, Exec and Finish: the whole life of the program. The process's exit status.

@@ -10,8 +10,6 @@
 class RedialStore : public ContactSlots {
 public:
     static constexpr std::string_view kFileName = "KestriumRedialList200.csv";
-    // The redial pop-up's item for slot i has command id kFirstCommand + i.
-    static constexpr int kFirstCommand = 32970;
 
     using ContactSlots::ContactSlots;
 

@@ -1,11 +1,11 @@
 #pragma once
 
-// The keypad tab's context menu of a call, as the call model adjusts it.
+// The keypad tab's context menu of a call, as the call model adjusts it. The menu's own item ids
+// are the window's business; the call model names the items.
 class CallMenu {
 public:
-    static constexpr int kDropCall = 32957;
-    static constexpr int kAnswer = 32958;
+    enum class Item { Answer, DropCall };
 
     virtual ~CallMenu() = default;
-    virtual void EnableCommand(int command, bool enabled) = 0;
+    virtual void Enable(Item item, bool enabled) = 0;
 };

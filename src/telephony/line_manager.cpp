@@ -308,7 +308,7 @@ void LineManager::RefreshAfterNewCall()
     if (!window)
         return;
     window->UpdateControls();
-    window->ShowTab(MainWindowLink::kKeypadTab);
+    window->ShowPage(WindowPage::Calls);
     if (CallTreeView* tree = window->CallTree())
         RebuildCallTree(*tree);
     RefreshCallDisplay();

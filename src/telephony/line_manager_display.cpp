@@ -17,8 +17,8 @@ void LineManager::RefreshCallDisplay()
         }
         // The last call went idle while its outcome showed: back to the first tab, as going idle
         // does otherwise.
-        if (expired && !HasCallsToShow() && window->CurrentTab() == MainWindowLink::kKeypadTab)
-            window->ShowTab(MainWindowLink::kContactsTab);
+        if (expired && !HasCallsToShow() && window->CurrentPage() == WindowPage::Calls)
+            window->ShowPage(WindowPage::Contacts);
         window->ShowCallStatus(StatusText());
     }
     if (NeedsDisplayTimer() != m_displayTimer.isActive()) {

@@ -435,11 +435,11 @@ void LineSlot::ShowKeypadTab(bool show)
     MainWindowLink* window = m_manager.ReadyWindow();
     if (!window)
         return;
-    const bool showing = window->CurrentTab() == MainWindowLink::kKeypadTab;
+    const bool showing = window->CurrentPage() == WindowPage::Calls;
     if (show && !showing)
-        window->ShowTab(MainWindowLink::kKeypadTab);
+        window->ShowPage(WindowPage::Calls);
     else if (!show && showing)
-        window->ShowTab(MainWindowLink::kContactsTab);
+        window->ShowPage(WindowPage::Contacts);
 }
 
 // A call without a record (refused for lack of room) is freed all the same.
@@ -507,8 +507,8 @@ void LineSlot::UpdateCallMenu(CallMenu& menu, HCALL call)
     CallDescription description;
     if (!DescribeCall(call, description))
         return;
-    menu.EnableCommand(CallMenu::kAnswer, description.state == LINECALLSTATE_OFFERING);
-    menu.EnableCommand(CallMenu::kDropCall, true);
+    menu.Enable(CallMenu::Item::Answer, description.state == LINECALLSTATE_OFFERING);
+    menu.Enable(CallMenu::Item::DropCall, true);
 }
 
 // The record stays reserved until the request completes and TAPI has filled in the handle, so a

@@ -115,6 +115,15 @@ protected:
         return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
 
+    // The program's link socket is served once its lines are open: a caller rung before that
+    // would ring nobody.
+    void WaitForOpenLines()
+    {
+        ASSERT_TRUE(WaitUntil([&] { return fs::exists(m_run / "kestrium.sock"); })) << "Kestrium started";
+        ASSERT_TRUE(WaitUntil([&] { return Linesim("list").find("line 2: Zo-Linka Line 2") != std::string::npos; }))
+            << "the exchange of the running program answers";
+    }
+
     std::string Linesim(const std::string& arguments)
     {
         return RunCommand(kLinesim + " --socket " + m_socket.string() + " " + arguments);
@@ -160,8 +169,7 @@ std::size_t Occurrences(const std::string& text, const std::string& part)
 TEST_F(KestriumUser, AnswersByVoiceMailDialsForAnotherApplicationAndSavesOnSigterm)
 {
     StartKestrium();
-    ASSERT_TRUE(WaitUntil([&] { return Linesim("list").find("line 2: Zo-Linka Line 2") != std::string::npos; }))
-        << "the exchange of the running program answers";
+    WaitForOpenLines();
 
     // "Answer after" 2: voice mail picks up on the second ring, greets, beeps and records.
     ASSERT_NE(Linesim("ring 2 5559876 \"Ann Lee\"").find("ringing line 2"), std::string::npos);
@@ -208,8 +216,7 @@ TEST_F(KestriumUser, AVoiceMessageCutOffByAKillPlaysAndIsLoggedAtTheNextStart)
 {
     WriteTone(m_data / "long.wav", 700, 8000 * 20);
     StartKestrium();
-    ASSERT_TRUE(
-        WaitUntil([&] { return Linesim("list").find("line 2: Zo-Linka Line 2") != std::string::npos; }));
+    WaitForOpenLines();
     ASSERT_NE(Linesim("ring 2 5550101 \"Dee Kay\"").find("ringing line 2"), std::string::npos);
     ASSERT_TRUE(WaitUntil([&] { return Linesim("heard 2").find("tone beep 600") != std::string::npos; }))
         << Linesim("heard 2");
@@ -244,8 +251,7 @@ TEST_F(KestriumUser, AVoiceMessageCutOffByAKillPlaysAndIsLoggedAtTheNextStart)
     EXPECT_GT(BestShareOf(repaired.samples, 700), 0.8) << "the caller's 700 Hz is in the message";
 
     StartKestrium();
-    ASSERT_TRUE(
-        WaitUntil([&] { return Linesim("list").find("line 2: Zo-Linka Line 2") != std::string::npos; }));
+    WaitForOpenLines();
     EXPECT_EQ(StopKestrium(), 0);
     EXPECT_EQ(Occurrences(CallLog(), "\"Dee Kay\""), 1u) << "logged once" << CallLog();
 }

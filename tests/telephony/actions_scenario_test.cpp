@@ -69,10 +69,10 @@ TEST_F(ActionScenario, OfferedCallIsFoundAndItsEndLeavesTheKeypadTab)
     EXPECT_EQ(Slot(0).FindOfferingCall(), OnlyCall(0));
     EXPECT_EQ(Slot(1).FindOfferingCall(), 0u);
     EXPECT_EQ(Slot(2).FindOfferingCall(), 0u);
-    ASSERT_EQ(m_window.tab, MainWindowLink::kKeypadTab);
+    ASSERT_EQ(m_window.page, WindowPage::Calls);
     tapisimHangUp(0);
     Advance(100);
-    EXPECT_EQ(m_window.tab, MainWindowLink::kContactsTab) << "even though another call goes on";
+    EXPECT_EQ(m_window.page, WindowPage::Contacts) << "even though another call goes on";
     EXPECT_NE(OnlyCall(1), 0u);
 }
 

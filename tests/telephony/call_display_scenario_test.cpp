@@ -58,7 +58,7 @@ TEST_F(CallDisplayScenario, FailedDialledCallShowsItsOutcomeForAWhileAfterItHasG
         const std::string party = std::string("Bea, ") + c.number;
         EXPECT_EQ(Rows(1), std::vector<Row>{ Row(party + " (" + c.text + ")", c.image) });
         EXPECT_EQ(m_window.status, party + ": " + c.text);
-        EXPECT_EQ(m_window.tab, MainWindowLink::kKeypadTab) << "the keypad tab stays while the outcome shows";
+        EXPECT_EQ(m_window.page, WindowPage::Calls) << "the keypad tab stays while the outcome shows";
         EXPECT_TRUE(m_manager->IsDisplayTimerRunning());
 
         AdvanceAndTick(LineSlot::kOutcomeShownMs - 4000 + 500);
@@ -66,7 +66,7 @@ TEST_F(CallDisplayScenario, FailedDialledCallShowsItsOutcomeForAWhileAfterItHasG
         AdvanceAndTick(3500);
         EXPECT_TRUE(Rows(1).empty());
         EXPECT_EQ(m_window.status, "");
-        EXPECT_EQ(m_window.tab, MainWindowLink::kContactsTab) << "then back to the first tab, as at idle";
+        EXPECT_EQ(m_window.page, WindowPage::Contacts) << "then back to the first tab, as at idle";
         EXPECT_FALSE(m_manager->IsDisplayTimerRunning()) << "no timer runs while nothing needs it";
     }
     EXPECT_EQ(LoggedCalls().Count(), 0u) << "a dialled call that never connected is not logged";
@@ -86,7 +86,7 @@ TEST_F(CallDisplayScenario, CallRefusedByTheLineShowsItsFailureBesideTheRingingC
     AdvanceAndTick(LineSlot::kOutcomeShownMs);
     EXPECT_EQ(Rows(0), (std::vector<Row>{ { "Bob Stone,5557777 (Incoming)", CallImage::kIncome } }));
     EXPECT_EQ(m_window.status, "Bob Stone,5557777 (Incoming)");
-    EXPECT_EQ(m_window.tab, MainWindowLink::kKeypadTab) << "a call still rings: the tab stays";
+    EXPECT_EQ(m_window.page, WindowPage::Calls) << "a call still rings: the tab stays";
     EXPECT_FALSE(m_manager->IsDisplayTimerRunning()) << "a ringing call has no time running";
 }
 

@@ -96,7 +96,7 @@ TEST_F(CallScenario, OutgoingCallThatTalksIsLoggedAsOutgoingWithItsTimes)
     ASSERT_TRUE(AdvanceUntil([&] { return CallTextEndsWith(0, " (Connected)"); }));
     const CallTime connected = Now();
     EXPECT_EQ(CallText(0), "Ann Lee, 5551234 (Connected)");
-    EXPECT_EQ(m_window.shownTabs.front(), MainWindowLink::kKeypadTab);
+    EXPECT_EQ(m_window.shownPages.front(), WindowPage::Calls);
 
     Advance(65000);
     EXPECT_EQ(m_manager->GetTargetCallForAction(false, kActionDrop), 1);
@@ -113,7 +113,7 @@ TEST_F(CallScenario, OutgoingCallThatTalksIsLoggedAsOutgoingWithItsTimes)
     EXPECT_EQ(entry.endTime, ended);
     EXPECT_EQ(entry.DurationText(), "00:01:05");
     EXPECT_GE(m_window.refills, 1);
-    EXPECT_EQ(m_window.tab, MainWindowLink::kContactsTab) << "going idle leaves the keypad tab";
+    EXPECT_EQ(m_window.page, WindowPage::Contacts) << "going idle leaves the keypad tab";
 }
 
 TEST_F(CallScenario, BusyCallIsHungUpAndNotLogged)
@@ -158,7 +158,7 @@ TEST_F(CallScenario, CallerWhoGivesUpIsLoggedAsMissed)
     ASSERT_NE(OnlyCall(0), 0u);
     const CallTime offered = Now();
     EXPECT_EQ(TreeCallText(), "Bob Stone,5557777 (Incoming)");
-    EXPECT_EQ(m_window.tab, MainWindowLink::kKeypadTab);
+    EXPECT_EQ(m_window.page, WindowPage::Calls);
     ASSERT_TRUE(AdvanceUntil([&] { return OnlyCall(0) == 0; }));
 
     const CallLogStore log = LoggedCalls();

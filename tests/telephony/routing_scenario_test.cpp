@@ -26,8 +26,8 @@ public:
 
 class RecordingMenu : public CallMenu {
 public:
-    void EnableCommand(int command, bool enabled) override { commands[command] = enabled; }
-    std::map<int, bool> commands;
+    void Enable(Item item, bool enabled) override { commands[item] = enabled; }
+    std::map<Item, bool> commands;
 };
 
 class ChoiceList : public DeviceChoiceList {
@@ -104,7 +104,7 @@ TEST_F(RoutingScenario, MessagesWithoutASlotOrBeforeTheWindowIsReadyTouchNothing
     m_window.ready = false;
     Ring(2, "5551111", "Eve");
     EXPECT_EQ(m_window.updates, 0);
-    EXPECT_TRUE(m_window.shownTabs.empty());
+    EXPECT_TRUE(m_window.shownPages.empty());
     LineManager::LineCallback(OnlyCall(2), LINE_CALLSTATE, 0, LINECALLSTATE_IDLE, 0, 0);
     EXPECT_NE(OnlyCall(2), 0u) << "a message without callback instance is ignored";
 }
@@ -131,12 +131,12 @@ TEST_F(RoutingScenario, CallMenuFollowsTheCallsState)
     Ring(0, "5551111", "Eve");
     RecordingMenu menu;
     Slot(0).UpdateCallMenu(menu, OnlyCall(0));
-    EXPECT_TRUE(menu.commands[CallMenu::kAnswer]);
-    EXPECT_TRUE(menu.commands[CallMenu::kDropCall]);
+    EXPECT_TRUE(menu.commands[CallMenu::Item::Answer]);
+    EXPECT_TRUE(menu.commands[CallMenu::Item::DropCall]);
     ASSERT_GT(Slot(0).AnswerCall(OnlyCall(0)), 0);
     Advance(500);
     Slot(0).UpdateCallMenu(menu, OnlyCall(0));
-    EXPECT_FALSE(menu.commands[CallMenu::kAnswer]);
+    EXPECT_FALSE(menu.commands[CallMenu::Item::Answer]);
 
     RecordingMenu untouched;
     Slot(0).UpdateCallMenu(untouched, 0);

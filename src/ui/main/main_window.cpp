@@ -596,7 +596,25 @@ void MainWindow::ShowTab(int index)
     if (m_tabs->currentIndex() != index)
         m_tabs->setCurrentIndex(index); // the tab change shows the page
     else
-        ShowPage(index);
+        FocusPage(index);
+}
+
+WindowPage MainWindow::CurrentPage() const
+{
+    switch (CurrentTab()) {
+    case kContactsTab:
+        return WindowPage::Contacts;
+    case kKeypadTab:
+        return WindowPage::Calls;
+    default:
+        return WindowPage::Other;
+    }
+}
+
+void MainWindow::ShowPage(WindowPage page)
+{
+    if (page != WindowPage::Other)
+        ShowTab(page == WindowPage::Contacts ? kContactsTab : kKeypadTab);
 }
 
 CallTreeView* MainWindow::CallTree()

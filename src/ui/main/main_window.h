@@ -45,6 +45,9 @@ class MainWindow : public QWidget, public MainWindowLink, public CallLogWindow {
 
 public:
     static constexpr const char* kCaption = "Kestrium 1.06 (023)";
+    // The tabs, left to right.
+    static constexpr int kContactsTab = 0;
+    static constexpr int kKeypadTab = 1;
     static constexpr int kCallLogTab = 2;
     static constexpr int kVoiceMailTab = 3;
     static constexpr int kTabCount = 4;
@@ -74,6 +77,8 @@ public:
         kExit = 32811,
         kClearRedialList = 32968,
         kViewCallLog = 32969,
+        // The redial pop-up's entry for slot i is kFirstRedialEntry + i.
+        kFirstRedialEntry = 32970,
     };
 
     // What the window shows and works on; all must outlive it.
@@ -97,8 +102,10 @@ public:
 
     bool IsReady() const override { return m_ready; }
     void UpdateControls() override;
-    int CurrentTab() const override;
-    void ShowTab(int index) override;
+    int CurrentTab() const;
+    void ShowTab(int index);
+    WindowPage CurrentPage() const override;
+    void ShowPage(WindowPage page) override;
     CallTreeView* CallTree() override;
     void RefillCallLists() override;
     void ShowCallStatus(std::string_view text) override;
@@ -196,7 +203,7 @@ private:
     void SaveState();
 
     // Commands and events (main_window_commands.cpp).
-    void ShowPage(int index);
+    void FocusPage(int index);
     void OnTabChanged(int index);
     void ShowNotAvailable(const char* what);
     void Record();

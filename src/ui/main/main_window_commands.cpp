@@ -98,8 +98,8 @@ void MainWindow::RunCommand(int command)
             SelectLine(command - kFirstLineButton);
         else if (command >= kFirstHeadsetButton && command < kFirstHeadsetButton + LineManager::kSlotCount)
             ToggleHeadset(command - kFirstHeadsetButton);
-        else if (command >= RedialStore::kFirstCommand && command < RedialStore::kFirstCommand + RedialStore::kSlotCount)
-            TakeRedialEntry(command - RedialStore::kFirstCommand);
+        else if (command >= kFirstRedialEntry && command < kFirstRedialEntry + RedialStore::kSlotCount)
+            TakeRedialEntry(command - kFirstRedialEntry);
         break;
     }
     UpdateControls();
@@ -112,12 +112,12 @@ void MainWindow::ShowNotAvailable(const char* what)
 
 void MainWindow::OnTabChanged(int index)
 {
-    ShowPage(index);
+    FocusPage(index);
     UpdateControls();
 }
 
 // The page of the selected tab takes the focus; the call log counts its missed calls as seen.
-void MainWindow::ShowPage(int index)
+void MainWindow::FocusPage(int index)
 {
     switch (index) {
     case kContactsTab:
@@ -255,7 +255,7 @@ QMenu* MainWindow::CreateRedialMenu(QWidget* parent)
             continue;
         // "&" would mark a shortcut letter: doubled, names show as they are.
         auto* item = new QAction(QString::fromStdString(m_redial.RedialMenuText(slot)).replace("&", "&&"), menu);
-        item->setData(RedialStore::kFirstCommand + slot);
+        item->setData(kFirstRedialEntry + slot);
         menu->insertAction(separator, item);
     }
     return menu;

@@ -188,7 +188,7 @@ void ContactsPanel::RefreshCommands()
 bool ContactsPanel::IsContactsTabShown() const
 {
     const MainWindowLink* window = m_lines.ReadyWindow();
-    return !window || window->CurrentTab() == MainWindowLink::kContactsTab;
+    return !window || window->CurrentPage() == WindowPage::Contacts;
 }
 
 void ContactsPanel::FocusSearchBox()

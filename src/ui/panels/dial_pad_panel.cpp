@@ -62,6 +62,10 @@ constexpr int kMargin = 8;
 
 constexpr const char* kTitle = "Kestrium";
 
+// The menu items' command ids.
+constexpr int kDropCallCommand = 32957;
+constexpr int kAnswerCommand = 32958;
+
 // The call's context menu as the call model adjusts it: items are found by their command.
 class MenuCommands : public CallMenu {
 public:
@@ -70,8 +74,9 @@ public:
     {
     }
 
-    void EnableCommand(int command, bool enabled) override
+    void Enable(Item item, bool enabled) override
     {
+        const int command = item == Item::Answer ? kAnswerCommand : kDropCallCommand;
         for (QAction* action : m_menu.actions())
             if (action->data().toInt() == command)
                 action->setEnabled(enabled);
@@ -392,15 +397,15 @@ void DialPadPanel::ShowLineMenu(LineSlot& line, const QPoint& globalPos)
 void DialPadPanel::ShowCallMenu(LineSlot& line, HCALL call, const QPoint& globalPos)
 {
     QMenu menu(QStringLiteral("Call"), this);
-    AddCommand(menu, "Answer", CallMenu::kAnswer);
-    AddCommand(menu, "Drop call", CallMenu::kDropCall);
+    AddCommand(menu, "Answer", kAnswerCommand);
+    AddCommand(menu, "Drop call", kDropCallCommand);
     MenuCommands commands(menu);
     line.UpdateCallMenu(commands, call);
     switch (RunMenu(menu, globalPos)) {
-    case CallMenu::kAnswer:
+    case kAnswerCommand:
         line.AnswerCall(call);
         break;
-    case CallMenu::kDropCall:
+    case kDropCallCommand:
         line.DropCall(call);
         break;
     default:

@@ -11,11 +11,11 @@ class FakeMainWindow : public MainWindowLink {
 public:
     bool IsReady() const override { return ready; }
     void UpdateControls() override { ++updates; }
-    int CurrentTab() const override { return tab; }
-    void ShowTab(int index) override
+    WindowPage CurrentPage() const override { return page; }
+    void ShowPage(WindowPage shown) override
     {
-        tab = index;
-        shownTabs.push_back(index);
+        page = shown;
+        shownPages.push_back(shown);
     }
     CallTreeView* CallTree() override { return &tree; }
     void RefillCallLists() override { ++refills; }
@@ -23,11 +23,11 @@ public:
     void ShowCallStatus(std::string_view text) override { status = text; }
 
     bool ready = true;
-    int tab = 0;
+    WindowPage page = WindowPage::Contacts;
     int updates = 0;
     int refills = 0;
     std::string status;
-    std::vector<int> shownTabs;
+    std::vector<WindowPage> shownPages;
     std::vector<std::size_t> logged;
     FakeCallTree tree;
 };

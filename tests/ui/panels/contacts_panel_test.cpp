@@ -234,7 +234,7 @@ TEST_F(ContactsPanelScenario, DiallingAContactPlacesTheCallAndFeedsTheRedialList
     Advance(5000);
     ASSERT_NE(OnlyCall(0), 0u);
     EXPECT_EQ(CallText(0), "Ann Lee (Work), 555 (Connected)");
-    m_window.tab = MainWindowLink::kContactsTab;
+    m_window.page = WindowPage::Contacts;
     EXPECT_EQ(m_redial.RedialMenuText(0), "Ann Lee (Work), 555");
     m_manager->CloseAllLines();
     Settle();
