@@ -30,7 +30,8 @@ public:
     virtual bool OnToneDone(HCALL call) = 0;
 };
 
-// Until call recording and notes are built, no call is ever recorded and no notes dialog opens.
+// The port a line manager starts with, before the application sets its own (and in telephony
+// tests): no call is ever recorded and no notes dialog opens.
 class NoCallRecording : public CallRecordingPort {
 public:
     int GetRecordingState(int) const override { return Idle; }

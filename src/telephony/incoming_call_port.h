@@ -17,8 +17,9 @@ public:
     virtual void OnLineClosed(LineSlot& slot) = 0;
 };
 
-// Until the pop-ups are built, offered calls ring without a pop-up and are never answered by
-// themselves; they can still be answered from the keypad tab and the call actions.
+// The port a line manager starts with, before the application sets its own (and in telephony
+// tests): offered calls ring without a pop-up and are never answered by themselves; they can still
+// be answered from the keypad tab and the call actions.
 class NoIncomingCalls : public IncomingCallPort {
 public:
     void UpdateIncomingPopups(LineSlot&, HCALL) override { }
