@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# The real program's idle CPU and resident memory, with its lines open and nothing happening.
+#   bench/app/idle_and_memory.sh [--full] [SECONDS] [BUILD_DIR]
+# --full starts it on 65,535 contacts and 65,535 call-log entries (written by write_full_stores).
+# It runs offscreen in a private data folder, runtime folder and registry, waits until the lines
+# are open (Kestrium's link socket appears) and a few seconds more, then counts the CPU clock ticks
+# (utime + stime of /proc/PID/stat, USER_HZ per second) over SECONDS (default 60) and reads VmRSS.
+set -euo pipefail
+full=0
+if [[ ${1:-} == --full ]]; then full=1; shift; fi
+seconds=${1:-60}
+build=${2:-build}
+bin=$(cd "$build/bin" && pwd)
+
+work=$(mktemp -d)
+trap 'kill -TERM "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; rm -rf "$work"' EXIT
+mkdir -m 700 "$work/run" "$work/data"
+if (( full )); then "$bin/write_full_stores" "$work/data"; fi
+
+cd "$work/data"
+QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$work/run" KESTRIUM_REGISTRY="$work/registry.reg" \
+  "$bin/kestrium" >"$work/kestrium.log" 2>&1 &
+pid=$!
+for _ in $(seq 200); do [[ -S $work/run/kestrium.sock ]] && break; sleep 0.1; done
+[[ -S $work/run/kestrium.sock ]] || { echo "Kestrium did not open its lines"; cat "$work/kestrium.log"; exit 1; }
+sleep 3
+
+ticks() { awk '{ print $14 + $15 }' "/proc/$pid/stat"; }
+before=$(ticks)
+sleep "$seconds"
+after=$(ticks)
+rss=$(awk '/^VmRSS:/ { printf "%.1f", $2 / 1024 }' "/proc/$pid/status")
+hz=$(getconf CLK_TCK)
+echo "stores: $( ((full)) && echo '65,535 contacts and 65,535 call-log entries' || echo empty)"
+echo "idle CPU: $((after - before)) ticks in ${seconds} s (${hz} ticks a second)"
+echo "resident memory: ${rss} MiB"
