@@ -90,32 +90,4 @@ TEST_F(CallDisplayScenario, CallRefusedByTheLineShowsItsFailureBesideTheRingingC
     EXPECT_FALSE(m_manager->IsDisplayTimerRunning()) << "a ringing call has no time running";
 }
 
-TEST_F(CallDisplayScenario, ConnectedCallShowsItsRunningTimeAndEndsWithoutAnOutcome)
-{
-    AddDialRule("5554444", TAPISIM_OUTCOME_ANSWER, 500);
-    ASSERT_EQ(Slot(1).PlaceCall("5554444", "5554444", "Talker", false), 1);
-    Advance(1000);
-    ASSERT_EQ(Rows(1).size(), 1u);
-    EXPECT_EQ(m_window.status, Rows(1)[0].first) << "the status bar follows the call as it is dialled";
-    EXPECT_FALSE(m_manager->IsDisplayTimerRunning()) << "no time runs before the call connects";
-
-    Advance(2000);
-    const CallRecord& record = Slot(1).CallAt(0);
-    ASSERT_TRUE(record.connectedAt.has_value());
-    EXPECT_TRUE(m_manager->IsDisplayTimerRunning());
-    AdvanceAndTick(DWORD(*record.connectedAt + 42000 - tapisimNow()));
-    EXPECT_EQ(Rows(1), std::vector<Row>{ Row("Talker, 5554444 (Connected) 0:42", CallImage::kTalk) });
-    EXPECT_EQ(m_window.status, "Talker, 5554444 (Connected) 0:42");
-    AdvanceAndTick(80000);
-    EXPECT_EQ(m_window.status, "Talker, 5554444 (Connected) 2:02");
-
-    ASSERT_EQ(tapisimHangUp(1), TAPISIM_OK);
-    Advance(1000);
-    EXPECT_EQ(OnlyCall(1), 0u);
-    EXPECT_TRUE(Rows(1).empty()) << "a call that talked leaves no outcome behind";
-    EXPECT_EQ(m_window.status, "");
-    EXPECT_FALSE(m_manager->IsDisplayTimerRunning());
-    EXPECT_EQ(LoggedCalls().Count(), 1u);
-}
-
 } // namespace
