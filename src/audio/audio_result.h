@@ -15,7 +15,6 @@ enum class AudioError : std::uint8_t {
     BufferTooSmall,
     FormatNotFound,
     NothingCaptured, // the recording held no audio; its file is removed
-    NotReady,
     UnreadableFile, // a file whose length cannot be measured
     AlreadyPlaying,
     VolumeOutOfRange,
