@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <utility>
 
 // Capture from a wave-in device into a WAVE file, converted buffer by buffer to the recording
 // format when its compression switch is on. The file is a valid WAVE file from the first buffer on.

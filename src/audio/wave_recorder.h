@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <utility>
 
 // The audio engine: capture from a wave-in device into a WAVE file (optionally compressed buffer by
 // buffer), the recording format, playback of WAVE files on a wave-out device, and the volume of
