@@ -160,7 +160,7 @@ void BM_StopOneHourRecording(benchmark::State& state)
         for (int m = 0; m < 60; ++m)
             line->Push(minute);
         state.ResumeTiming();
-        if (recorder.StopRecording() != 0)
+        if (!recorder.StopRecording().Ok())
             state.SkipWithError("StopRecording failed");
         state.PauseTiming();
         if (fs::file_size(path) != 8000u * 2 * 3600 + 90)

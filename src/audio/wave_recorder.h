@@ -1,32 +1,18 @@
 #pragma once
 
-#include "platform/mmsystem.h"
-#include "platform/msacm.h"
+#include "audio/audio_result.h"
+#include "audio/mixer_volume.h"
+#include "audio/recording_format.h"
+#include "audio/wave_capture.h"
+#include "audio/wave_player.h"
 
-#include <array>
-#include <atomic>
 #include <cstdint>
 #include <functional>
-#include <memory>
-#include <mutex>
-#include <vector>
-
-namespace platform {
-class WaveAudio;
-}
-
-// Told when a file started with WaveRecorder::Play has played to its end. Called on the playback
-// device's thread: a window hands it over to its own thread before touching widgets, and must not
-// wait there for its own thread (SetPlaybackObserver waits for a call in progress).
-class PlaybackObserver {
-public:
-    virtual ~PlaybackObserver() = default;
-    virtual void PlaybackComplete() = 0;
-};
+#include <utility>
 
 // The audio engine: capture from a wave-in device into a WAVE file (optionally compressed buffer by
 // buffer), the recording format, playback of WAVE files on a wave-out device, and the volume of
-// wave-out device 0. Every operation returns 0, a negative code of the engine, or the error code of
+// wave-out device 0. Every operation returns success, an error of the engine, or the error code of
 // the multimedia service that failed.
 class WaveRecorder {
 public:
@@ -34,136 +20,66 @@ public:
     static constexpr int kPlaybackTarget = 1;
     static constexpr int kCaptureTarget = 2;
 
-    static constexpr std::size_t kBufferCount = 4;
-    static constexpr DWORD kBufferBytes = 10000;
-    static constexpr std::size_t kBufferBlockBytes = 10016;
-    // The longest target path; names the program gives its recordings stay within it.
-    static constexpr std::size_t kMaxTargetPath = 247;
-    static constexpr std::size_t kFormatBytes = 50;
-    static constexpr std::size_t kDescriptionBytes = 256;
+    static constexpr std::size_t kMaxTargetPath = WaveCapture::kMaxTargetPath;
 
-    WaveRecorder();
-    ~WaveRecorder();
+    WaveRecorder() = default;
     WaveRecorder(const WaveRecorder&) = delete;
     WaveRecorder& operator=(const WaveRecorder&) = delete;
 
     // Capture.
-    std::int32_t StartRecording(const char* path, std::int16_t deviceId);
-    std::int32_t StopRecording();
-    std::int32_t Pause(int target);
-    std::int32_t Resume(int target);
-    std::int32_t GetLevel(std::uint8_t* level) const;
-    bool IsRecording() const { return m_recording != 0; }
+    AudioResult StartRecording(const char* path, std::int16_t deviceId)
+    {
+        return m_capture.Start(path, deviceId);
+    }
+    AudioResult StopRecording() { return m_capture.Stop(); }
+    AudioResult Pause(int target);
+    AudioResult Resume(int target);
+    AudioResult GetLevel(std::uint8_t* level) const { return m_capture.GetLevel(level); }
+    bool IsRecording() const { return m_capture.IsRecording(); }
     // Called once, on the capture device's thread, when the recording's file cannot be written any
     // more (full disk, folder gone): the audio from then on is dropped, and StopRecording keeps
     // what was written as a playable file and returns MMIOERR_CANNOTWRITE. Set while not recording.
-    void SetWriteFailureHandler(std::function<void()> handler);
+    void SetWriteFailureHandler(std::function<void()> handler)
+    {
+        m_capture.SetWriteFailureHandler(std::move(handler));
+    }
     // True from such a failure until the next StartRecording.
-    bool WriteFailed() const { return m_writeFailed.load(); }
+    bool WriteFailed() const { return m_capture.WriteFailed(); }
 
-    // Recording format.
-    std::int32_t FindFormat(const char* description);
-    std::int32_t ChooseFormat(void* owner);
-    std::int32_t GetFormatDescription(char* buffer, std::uint32_t size) const;
-    void SetCompression(std::uint32_t flag);
+    // Recording format; it stays fixed while recording.
+    AudioResult FindFormat(const char* description);
+    AudioResult ChooseFormat(void* owner);
+    AudioResult GetFormatDescription(char* buffer, std::uint32_t size) const
+    {
+        return m_format.GetDescription(buffer, size);
+    }
+    void SetCompression(std::uint32_t flag) { m_format.SetCompression(flag); }
 
-    // Playback (WavePlayer).
-    std::int32_t Play(const char* path, std::uint32_t startMs, std::int16_t waveOutDevice);
-    std::int32_t GetFileLength(const char* path, std::uint32_t* lengthMs);
-    std::int32_t GetPosition(std::uint32_t* positionMs);
-    std::int32_t Seek(std::uint32_t positionMs, bool playOn);
-    std::int32_t ClosePlayback();
-    void SetPlaybackObserver(PlaybackObserver* observer);
+    // Playback.
+    AudioResult Play(const char* path, std::uint32_t startMs, std::int16_t waveOutDevice)
+    {
+        return m_player.Play(path, startMs, waveOutDevice);
+    }
+    AudioResult GetFileLength(const char* path, std::uint32_t* lengthMs)
+    {
+        return m_player.GetFileLength(path, lengthMs);
+    }
+    AudioResult GetPosition(std::uint32_t* positionMs) { return m_player.GetPosition(positionMs); }
+    AudioResult Seek(std::uint32_t positionMs, bool playOn) { return m_player.Seek(positionMs, playOn); }
+    AudioResult ClosePlayback() { return m_player.Close(); }
+    void SetPlaybackObserver(PlaybackObserver* observer) { m_player.SetObserver(observer); }
     // Changes whenever the playback device is closed (Play, GetFileLength, ClosePlayback): a
     // window that remembers it after its Play knows the device is still its own while it holds.
-    std::uint32_t PlaybackSession() const { return m_playbackSession; }
+    std::uint32_t PlaybackSession() const { return m_player.Session(); }
 
-    // Volume of wave-out device 0 (MixerControl), 0 to 65,535 per channel.
-    std::int32_t GetVolume(std::uint32_t* left, std::uint32_t* right);
-    std::int32_t SetVolume(std::int32_t left, std::int32_t right);
+    // Volume of wave-out device 0, 0 to 65,535 per channel.
+    AudioResult GetVolume(std::uint32_t* left, std::uint32_t* right) { return MixerVolume::Get(left, right); }
+    AudioResult SetVolume(std::int32_t left, std::int32_t right) { return MixerVolume::Set(left, right); }
 
 private:
-    struct CaptureBuffer {
-        std::unique_ptr<char[]> data;
-        std::unique_ptr<WAVEHDR> header;
-    };
-
-    static void WaveInProc(HWAVEIN hwi, UINT message, DWORD_PTR instance, DWORD_PTR param1, DWORD_PTR param2);
-    static BOOL DriverEnumProc(HACMDRIVERID driverId, DWORD_PTR instance, DWORD support);
-    static BOOL FormatEnumProc(
-        HACMDRIVERID driverId, ACMFORMATDETAILSA* details, DWORD_PTR instance, DWORD support);
-
-    // Capture side.
-    MMRESULT OpenCaptureDevice(std::int16_t deviceId);
-    void CloseCaptureDevice();
-    void BufferDone(HWAVEIN hwi, WAVEHDR* header);
-    void MeasureLevel(const WAVEHDR& header);
-    void WriteCaptured(const char* data, DWORD bytes, DWORD convertFlags);
-    bool Convert(const char* data, DWORD bytes, DWORD flags, DWORD& converted);
-    bool StartFile();
-    bool UpdateSizes();
-    void FailWriting();
-    std::int32_t FinishFile();
-    bool WriteFinalSizes();
-    const WAVEFORMATEX& FileFormat() const;
-    DWORD FileSamples(DWORD dataBytes) const;
-    bool Compressing() const;
-    std::int32_t PauseCapture();
-    std::int32_t ResumeCapture();
-
-    // Formats.
-    WAVEFORMATEX* RecordingFormat();
-    const WAVEFORMATEX* RecordingFormat() const;
-    void SetRecordingFormat(const WAVEFORMATEX& format);
-    MMRESULT OpenConversionStream();
-    void CloseConversionStream();
-    void SetDescription(const char* formatTag, const char* format);
-    void MatchFormat(ACMFORMATDETAILSA& details);
-
-    // Playback.
-    std::int32_t PausePlayback();
-    std::int32_t ResumePlayback();
-    void NotifyPlaybackComplete();
-    void CloseDevice();
-
-    std::uint32_t m_levelSum = 0;
-    std::atomic<std::uint32_t> m_level{ 0 };
-    std::uint32_t m_levelCount = 0;
-    std::uint32_t m_ready = 0;
-    std::uint32_t m_compression = 0;
-    alignas(WAVEFORMATEX) std::array<std::uint8_t, kFormatBytes> m_recordingFormat{};
-    MmioHandle m_captureFile;
-    std::vector<std::uint8_t> m_conversionBuffer;
-    std::uint32_t m_bytesWritten = 0;
-    HWAVEIN m_captureDevice = nullptr;
-    WAVEFORMATEX m_captureFormat{};
-    HACMSTREAM m_conversionStream = nullptr;
-    DWORD m_conversionBufferSize = 0;
-    std::array<char, kDescriptionBytes> m_formatDescription{};
-    std::atomic<bool> m_stopRequested{ false };
-    std::uint32_t m_recording = 0;
-    std::uint32_t m_paused = 0;
-    std::array<char, kMaxTargetPath + 1> m_targetPath{};
-    std::array<CaptureBuffer, kBufferCount> m_captureBuffers;
-    // Latched by StartRecording: the compression switch for the header, and whether the buffers
-    // are converted (the switch is on and the recording format is not the capture format).
-    std::uint32_t m_captureCompression = 0;
-    bool m_captureConverts = false;
-    // The format in the file's header: the recording format with the compression switch on, else
-    // the default PCM format.
-    alignas(WAVEFORMATEX) std::array<std::uint8_t, kFormatBytes> m_fileFormat{};
-    std::atomic<bool> m_writeFailed{ false };
-    std::function<void()> m_writeFailureHandler;
-
-    // Format search.
-    HACMDRIVER m_driver = nullptr;
-    const char* m_wantedDescription = nullptr;
-    bool m_found = false;
-
-    // Playback.
-    std::unique_ptr<platform::WaveAudio> m_mciDevice;
-    std::uint32_t m_playbackSession = 0;
-    // Set on the window thread, called on the playback device's thread.
-    std::mutex m_observerMutex;
-    PlaybackObserver* m_observer = nullptr;
+    // Destroyed in reverse: playback is closed first, then a recording is stopped, then the
+    // conversion stream is closed.
+    RecordingFormat m_format;
+    WaveCapture m_capture{ m_format };
+    WavePlayer m_player;
 };

@@ -194,8 +194,8 @@ bool CallRecording::PlayDownTheLine(int slot, const std::string& path, PlayPurpo
         return false;
     WaveRecorder& player = line.GetRecorder();
     std::uint32_t length = 0;
-    if (player.GetFileLength(path.c_str(), &length) != 0
-        || player.Play(path.c_str(), 0, std::int16_t(line.GetWaveOutDeviceId())) != 0)
+    if (!player.GetFileLength(path.c_str(), &length).Ok()
+        || !player.Play(path.c_str(), 0, std::int16_t(line.GetWaveOutDeviceId())).Ok())
         return false;
     SlotState& s = m_slots[slot];
     s.purpose = purpose;
@@ -223,7 +223,7 @@ void CallRecording::PollSlot(int slot)
     SlotState& s = m_slots[slot];
     WaveRecorder& player = Line(slot).GetRecorder();
     std::uint32_t position = 0;
-    if (player.GetPosition(&position) == 0 && position < s.fileLength)
+    if (player.GetPosition(&position).Ok() && position < s.fileLength)
         return;
     player.ClosePlayback();
     const PlayPurpose purpose = std::exchange(s.purpose, PlayPurpose::None);
@@ -275,10 +275,11 @@ bool CallRecording::Capture(int slot, HCALL call)
         QMetaObject::invokeMethod(
             &m_pollTimer, [this, slot] { OnWriteFailed(slot); }, Qt::QueuedConnection);
     });
-    if (const std::int32_t started
-        = recorder.StartRecording(path.c_str(), std::int16_t(line.GetWaveInDeviceId()))) {
+    if (const AudioResult started
+        = recorder.StartRecording(path.c_str(), std::int16_t(line.GetWaveInDeviceId()));
+        !started.Ok()) {
         RemoveRecording(path);
-        if (started == std::int32_t(MMIOERR_CANNOTWRITE))
+        if (started == AudioResult::Platform(MMIOERR_CANNOTWRITE))
             ReportWriteFailure(path, false);
         return false;
     }
@@ -297,7 +298,7 @@ bool CallRecording::Capture(int slot, HCALL call)
 int CallRecording::PauseCallRecording(int slot)
 {
     SlotState& s = m_slots[slot];
-    if (s.state != Recording || Line(slot).GetRecorder().Pause(WaveRecorder::kCaptureTarget) != 0)
+    if (s.state != Recording || !Line(slot).GetRecorder().Pause(WaveRecorder::kCaptureTarget).Ok())
         return 0;
     s.state = Paused;
     return 1;
@@ -306,7 +307,7 @@ int CallRecording::PauseCallRecording(int slot)
 int CallRecording::ResumeCallRecording(int slot)
 {
     SlotState& s = m_slots[slot];
-    if (s.state != Paused || Line(slot).GetRecorder().Resume(WaveRecorder::kCaptureTarget) != 0)
+    if (s.state != Paused || !Line(slot).GetRecorder().Resume(WaveRecorder::kCaptureTarget).Ok())
         return 0;
     s.state = Recording;
     return 1;

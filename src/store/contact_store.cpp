@@ -61,7 +61,7 @@ ContactStore::ContactStore(const std::filesystem::path& groupsFile, const std::f
     m_labels.Load(labelsFile);
 }
 
-bool ContactStore::Load(const std::filesystem::path& file)
+void ContactStore::Load(const std::filesystem::path& file)
 {
     Clear();
     LoadRecords<ContactFile::kColumnCount>(file, {}, kMaxRecords + 1, [this](std::span<std::string> record) {
@@ -69,7 +69,6 @@ bool ContactStore::Load(const std::filesystem::path& file)
         RepairDefaultNumber(scratch);
         return Append(std::move(scratch));
     });
-    return true;
 }
 
 bool ContactStore::Save(const std::filesystem::path& file) const

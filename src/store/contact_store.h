@@ -31,8 +31,8 @@ public:
     const PhoneLabelStore& Labels() const { return m_labels; }
 
     // Replaces the list with the file's records up to the first record that cannot be read
-    // completely; always true (a missing file gives an empty list).
-    bool Load(const std::filesystem::path& file);
+    // completely (a missing file gives an empty list).
+    void Load(const std::filesystem::path& file);
     // False when the file cannot be written; the old file then stays.
     bool Save(const std::filesystem::path& file) const;
 

@@ -30,8 +30,8 @@ bool PhonePlayback::Play(
     WaveRecorder& engine, const std::string& path, std::uint32_t positionMs, int device, std::uint32_t& lengthMs)
 {
     Connect(LineOfWaveOut(m_lines, device));
-    if (engine.GetFileLength(path.c_str(), &lengthMs) != 0
-        || engine.Play(path.c_str(), positionMs, std::int16_t(device)) != 0) {
+    if (!engine.GetFileLength(path.c_str(), &lengthMs).Ok()
+        || !engine.Play(path.c_str(), positionMs, std::int16_t(device)).Ok()) {
         Release();
         return false;
     }

@@ -3,6 +3,7 @@
 #include "tone.h"
 
 #include "audio/wave_recorder.h"
+#include "audio_result_printer.h"
 #include "platform/silent_wave_in.h"
 
 #include <gtest/gtest.h>
@@ -56,18 +57,18 @@ TEST(RealTimeDevices, RecordsFromTheSilentDeviceWhileTheWindowThreadWorks)
     TempDir dir;
     const std::string path = (dir / "silence.wav").string();
     WaveRecorder recorder;
-    ASSERT_EQ(recorder.FindFormat("GSM 6.10 , 8.000 kHz, Mono"), 0);
+    ASSERT_EQ(recorder.FindFormat("GSM 6.10 , 8.000 kHz, Mono"), AudioResult());
     recorder.SetCompression(1);
-    ASSERT_EQ(recorder.StartRecording(path.c_str(), id), 0);
+    ASSERT_EQ(recorder.StartRecording(path.c_str(), id), AudioResult());
     std::uint8_t level = 1;
     for (int i = 0; i < 20; ++i) {
-        EXPECT_EQ(recorder.GetLevel(&level), 0);
+        EXPECT_EQ(recorder.GetLevel(&level), AudioResult());
         std::this_thread::sleep_for(std::chrono::milliseconds(15));
     }
-    EXPECT_EQ(recorder.Pause(2), 0);
-    EXPECT_EQ(recorder.Resume(2), 0);
+    EXPECT_EQ(recorder.Pause(2), AudioResult());
+    EXPECT_EQ(recorder.Resume(2), AudioResult());
     std::this_thread::sleep_for(std::chrono::milliseconds(700)); // at least one full buffer
-    ASSERT_EQ(recorder.StopRecording(), 0);
+    ASSERT_EQ(recorder.StopRecording(), AudioResult());
     EXPECT_EQ(level, 0);
     const SoundFile read = ReadSoundFile(path);
     ASSERT_TRUE(read.opened);
@@ -84,13 +85,13 @@ TEST(RealTimeDevices, PlaysToTheSilentDeviceUntilTheEnd)
     WaveRecorder engine;
     Completion completion;
     engine.SetPlaybackObserver(&completion);
-    ASSERT_EQ(engine.Play(path.c_str(), 0, id), 0);
+    ASSERT_EQ(engine.Play(path.c_str(), 0, id), AudioResult());
     std::uint32_t position = 0;
     EXPECT_TRUE(WaitFor([&] {
         engine.GetPosition(&position);
         return position >= 300;
     }));
     EXPECT_TRUE(WaitFor([&] { return completion.Done(); }));
-    EXPECT_EQ(engine.Resume(1), 0); // stopped at the end: plays again from the position (the end)
-    EXPECT_EQ(engine.ClosePlayback(), 0);
+    EXPECT_EQ(engine.Resume(1), AudioResult()); // stopped at the end: plays again from the position (the end)
+    EXPECT_EQ(engine.ClosePlayback(), AudioResult());
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "audio/wave_recorder.h"
+#include "audio_result_printer.h"
 #include "fake_wave_device.h"
 #include "support/temp_dir.h"
 
@@ -23,10 +24,10 @@ protected:
     std::string PathOf(const std::string& name) const { return (m_dir / name).string(); }
     std::int16_t LineId() const { return std::int16_t(m_line.Id()); }
     // Records `samples` delivered in pieces of `piece` samples and stops; returns the stop result.
-    std::int32_t Record(
+    AudioResult Record(
         const std::string& path, const std::vector<std::int16_t>& samples, std::size_t piece = 800)
     {
-        EXPECT_EQ(m_recorder.StartRecording(path.c_str(), LineId()), 0);
+        EXPECT_EQ(m_recorder.StartRecording(path.c_str(), LineId()), AudioResult());
         for (std::size_t at = 0; at < samples.size(); at += piece) {
             const auto end = samples.begin() + std::ptrdiff_t(std::min(samples.size(), at + piece));
             m_line->Push(std::vector<std::int16_t>(samples.begin() + std::ptrdiff_t(at), end));

@@ -4,6 +4,7 @@
 #include "tone.h"
 
 #include "audio/wave_recorder.h"
+#include "audio_result_printer.h"
 #include "platform/mci.h"
 #include "platform/wave_out_mixer.h"
 
@@ -87,9 +88,9 @@ TEST_P(PlaysSoxFiles, WithTheRightLengthAndTone)
 {
     const std::string path = SoxTone(m_dir, "sox.wav", GetParam().options);
     std::uint32_t length = 0;
-    ASSERT_EQ(m_engine.GetFileLength(path.c_str(), &length), 0);
+    ASSERT_EQ(m_engine.GetFileLength(path.c_str(), &length), AudioResult());
     EXPECT_EQ(length, 1500u);
-    ASSERT_EQ(m_engine.Play(path.c_str(), 0, OutId()), 0);
+    ASSERT_EQ(m_engine.Play(path.c_str(), 0, OutId()), AudioResult());
     EXPECT_EQ(m_out->Format().rate, std::uint32_t(GetParam().rate));
     EXPECT_EQ(m_out->Format().channels, GetParam().channels);
     const std::size_t frames = PlayToEnd(*m_out);
@@ -97,9 +98,9 @@ TEST_P(PlaysSoxFiles, WithTheRightLengthAndTone)
     const auto played = FirstChannel(*m_out);
     EXPECT_GT(ToneShare(played, 1000, 4000, 1000, GetParam().rate), 0.9);
     std::uint32_t position = 0;
-    ASSERT_EQ(m_engine.GetPosition(&position), 0);
+    ASSERT_EQ(m_engine.GetPosition(&position), AudioResult());
     EXPECT_EQ(position, 1500u);
-    EXPECT_EQ(m_engine.ClosePlayback(), 0);
+    EXPECT_EQ(m_engine.ClosePlayback(), AudioResult());
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, PlaysSoxFiles,
@@ -121,7 +122,7 @@ TEST_F(PlayerTest, ResamplesToATelephoneLineThatTakesOnly8kMono)
 {
     Registered<FakeWaveOut> line(WaveDeviceGroup::Line, "Zo-Linka Line 2", true);
     const std::string path = SoxTone(m_dir, "cd.wav", "-r 44100 -b 16 -c 2");
-    ASSERT_EQ(m_engine.Play(path.c_str(), 0, std::int16_t(line.Id())), 0);
+    ASSERT_EQ(m_engine.Play(path.c_str(), 0, std::int16_t(line.Id())), AudioResult());
     EXPECT_EQ(line->Format(), platform::PcmFormat{});
     const std::size_t frames = PlayToEnd(*line);
     EXPECT_NEAR(double(frames), 12000, 2);
@@ -133,40 +134,40 @@ TEST_F(PlayerTest, PausesResumesSeeksAndReportsTheEnd)
     CountingObserver observer;
     m_engine.SetPlaybackObserver(&observer);
     const std::string path = SoxTone(m_dir, "tone.wav", "-r 8000 -b 16 -c 1");
-    ASSERT_EQ(m_engine.Play(path.c_str(), 500, OutId()), 0);
+    ASSERT_EQ(m_engine.Play(path.c_str(), 500, OutId()), AudioResult());
     m_out->Pull(4000);
     std::uint32_t position = 0;
-    ASSERT_EQ(m_engine.GetPosition(&position), 0);
+    ASSERT_EQ(m_engine.GetPosition(&position), AudioResult());
     EXPECT_EQ(position, 1000u);
 
-    EXPECT_EQ(m_engine.Resume(1), -1); // already playing
-    EXPECT_EQ(m_engine.Pause(1), 0);
+    EXPECT_EQ(m_engine.Resume(1), AudioError::AlreadyPlaying); // already playing
+    EXPECT_EQ(m_engine.Pause(1), AudioResult());
     EXPECT_FALSE(m_out->Running());
-    EXPECT_EQ(m_engine.GetPosition(&position), 0);
+    EXPECT_EQ(m_engine.GetPosition(&position), AudioResult());
     EXPECT_EQ(position, 1000u);
-    EXPECT_EQ(m_engine.Resume(1), 0);
+    EXPECT_EQ(m_engine.Resume(1), AudioResult());
     EXPECT_TRUE(m_out->Running());
 
     // Seek without play-on stops at the new place; Resume then plays from there.
-    EXPECT_EQ(m_engine.Seek(0, false), 0);
+    EXPECT_EQ(m_engine.Seek(0, false), AudioResult());
     EXPECT_FALSE(m_out->Running());
-    EXPECT_EQ(m_engine.GetPosition(&position), 0);
+    EXPECT_EQ(m_engine.GetPosition(&position), AudioResult());
     EXPECT_EQ(position, 0u);
-    EXPECT_EQ(m_engine.Resume(1), 0);
+    EXPECT_EQ(m_engine.Resume(1), AudioResult());
     EXPECT_TRUE(m_out->Running());
-    EXPECT_EQ(m_engine.Seek(1200, true), 0);
+    EXPECT_EQ(m_engine.Seek(1200, true), AudioResult());
     EXPECT_TRUE(m_out->Running());
     EXPECT_EQ(PlayToEnd(*m_out), 2400u);
     EXPECT_EQ(observer.Completed(), 1);
-    EXPECT_EQ(m_engine.GetPosition(&position), 0);
+    EXPECT_EQ(m_engine.GetPosition(&position), AudioResult());
     EXPECT_EQ(position, 1500u);
-    EXPECT_EQ(m_engine.Seek(2000, false), int(MCIERR_OUTOFRANGE));
+    EXPECT_EQ(m_engine.Seek(2000, false), AudioResult::Platform(MCIERR_OUTOFRANGE));
 
-    EXPECT_EQ(m_engine.ClosePlayback(), 0);
+    EXPECT_EQ(m_engine.ClosePlayback(), AudioResult());
     EXPECT_FALSE(m_out->Running());
-    EXPECT_EQ(m_engine.GetPosition(&position), int(MCIERR_INVALID_DEVICE_ID));
-    EXPECT_EQ(m_engine.GetPosition(nullptr), -9);
-    EXPECT_EQ(m_engine.ClosePlayback(), 0);
+    EXPECT_EQ(m_engine.GetPosition(&position), AudioResult::Platform(MCIERR_INVALID_DEVICE_ID));
+    EXPECT_EQ(m_engine.GetPosition(nullptr), AudioError::MissingOutParameter);
+    EXPECT_EQ(m_engine.ClosePlayback(), AudioResult());
 }
 
 TEST_F(PlayerTest, TellsTheEndOnlyToTheObserverSetWhenTheEndIsReached)
@@ -175,13 +176,13 @@ TEST_F(PlayerTest, TellsTheEndOnlyToTheObserverSetWhenTheEndIsReached)
     CountingObserver gone;
     CountingObserver current;
     m_engine.SetPlaybackObserver(&gone);
-    ASSERT_EQ(m_engine.Play(path.c_str(), 1000, OutId()), 0);
+    ASSERT_EQ(m_engine.Play(path.c_str(), 1000, OutId()), AudioResult());
     m_engine.SetPlaybackObserver(&current); // a window that closed hands over to another
     PlayToEnd(*m_out);
     EXPECT_EQ(gone.Completed(), 0);
     EXPECT_EQ(current.Completed(), 1);
 
-    ASSERT_EQ(m_engine.Play(path.c_str(), 1000, OutId()), 0);
+    ASSERT_EQ(m_engine.Play(path.c_str(), 1000, OutId()), AudioResult());
     m_engine.SetPlaybackObserver(nullptr);
     PlayToEnd(*m_out);
     EXPECT_EQ(current.Completed(), 1);
@@ -191,33 +192,35 @@ TEST_F(PlayerTest, PlayingTakesTheDeviceFromTheLastPlaybackAndMeasuringClosesIt)
 {
     const std::string path = SoxTone(m_dir, "tone.wav", "-r 8000 -b 16 -c 1");
     Registered<FakeWaveOut> other(WaveDeviceGroup::Line, "Zo-Linka Line 3");
-    ASSERT_EQ(m_engine.Play(path.c_str(), 0, OutId()), 0);
-    ASSERT_EQ(m_engine.Play(path.c_str(), 0, std::int16_t(other.Id())), 0);
+    ASSERT_EQ(m_engine.Play(path.c_str(), 0, OutId()), AudioResult());
+    ASSERT_EQ(m_engine.Play(path.c_str(), 0, std::int16_t(other.Id())), AudioResult());
     EXPECT_FALSE(m_out->Running());
     EXPECT_TRUE(other->Running());
     std::uint32_t length = 0;
-    ASSERT_EQ(m_engine.GetFileLength(path.c_str(), &length), 0);
+    ASSERT_EQ(m_engine.GetFileLength(path.c_str(), &length), AudioResult());
     EXPECT_FALSE(other->Running());
-    EXPECT_EQ(m_engine.Play(nullptr, 0, OutId()), -2);
-    EXPECT_EQ(m_engine.Play(path.c_str(), 2000, OutId()), int(MCIERR_OUTOFRANGE));
+    EXPECT_EQ(m_engine.Play(nullptr, 0, OutId()), AudioError::InvalidPath);
+    EXPECT_EQ(m_engine.Play(path.c_str(), 2000, OutId()), AudioResult::Platform(MCIERR_OUTOFRANGE));
     EXPECT_FALSE(m_out->Running());
 }
 
 TEST_F(PlayerTest, BadFilesGiveErrorCodes)
 {
     std::uint32_t length = 0;
-    EXPECT_EQ(m_engine.GetFileLength("x.wav", nullptr), -3);
-    EXPECT_EQ(m_engine.GetFileLength((m_dir / "missing.wav").c_str(), &length), -1);
+    EXPECT_EQ(m_engine.GetFileLength("x.wav", nullptr), AudioError::MissingOutParameter);
+    EXPECT_EQ(m_engine.GetFileLength((m_dir / "missing.wav").c_str(), &length), AudioError::UnreadableFile);
     WriteBytes(m_dir / "empty.wav", "");
-    EXPECT_EQ(m_engine.GetFileLength((m_dir / "empty.wav").c_str(), &length), -1);
+    EXPECT_EQ(m_engine.GetFileLength((m_dir / "empty.wav").c_str(), &length), AudioError::UnreadableFile);
     WriteBytes(m_dir / "text.wav", "This is not a sound file at all.\n");
-    EXPECT_EQ(m_engine.GetFileLength((m_dir / "text.wav").c_str(), &length), -1);
-    EXPECT_EQ(m_engine.Play((m_dir / "text.wav").c_str(), 0, OutId()), int(MCIERR_INVALID_FILE));
-    EXPECT_EQ(m_engine.Play((m_dir / "missing.wav").c_str(), 0, OutId()), int(MCIERR_FILE_NOT_FOUND));
-    EXPECT_EQ(m_engine.GetFileLength(m_dir.Path().c_str(), &length), -1);
+    EXPECT_EQ(m_engine.GetFileLength((m_dir / "text.wav").c_str(), &length), AudioError::UnreadableFile);
+    EXPECT_EQ(
+        m_engine.Play((m_dir / "text.wav").c_str(), 0, OutId()), AudioResult::Platform(MCIERR_INVALID_FILE));
+    EXPECT_EQ(m_engine.Play((m_dir / "missing.wav").c_str(), 0, OutId()),
+        AudioResult::Platform(MCIERR_FILE_NOT_FOUND));
+    EXPECT_EQ(m_engine.GetFileLength(m_dir.Path().c_str(), &length), AudioError::UnreadableFile);
     const std::string tooLong = (m_dir / std::string(5000, 'n')).string();
-    EXPECT_EQ(m_engine.GetFileLength(tooLong.c_str(), &length), -1);
-    EXPECT_EQ(m_engine.Play(tooLong.c_str(), 0, OutId()), int(MCIERR_FILE_NOT_FOUND));
+    EXPECT_EQ(m_engine.GetFileLength(tooLong.c_str(), &length), AudioError::UnreadableFile);
+    EXPECT_EQ(m_engine.Play(tooLong.c_str(), 0, OutId()), AudioResult::Platform(MCIERR_FILE_NOT_FOUND));
     EXPECT_FALSE(m_out->Running());
 }
 
@@ -231,12 +234,12 @@ TEST_F(PlayerTest, AFileWithNoSamplesHasLength0AndEndsAtOnce)
     empty.replace(4, 4, std::string{ char(36), 0, 0, 0 });
     WriteBytes(path, empty);
     std::uint32_t length = 99;
-    ASSERT_EQ(m_engine.GetFileLength(path.c_str(), &length), 0);
+    ASSERT_EQ(m_engine.GetFileLength(path.c_str(), &length), AudioResult());
     EXPECT_EQ(length, 0u);
-    ASSERT_EQ(m_engine.Play(path.c_str(), 0, OutId()), 0);
+    ASSERT_EQ(m_engine.Play(path.c_str(), 0, OutId()), AudioResult());
     EXPECT_EQ(PlayToEnd(*m_out), 0u);
     std::uint32_t position = 99;
-    ASSERT_EQ(m_engine.GetPosition(&position), 0);
+    ASSERT_EQ(m_engine.GetPosition(&position), AudioResult());
     EXPECT_GE(position, length);
 }
 
@@ -246,16 +249,16 @@ TEST_F(PlayerTest, RecordsAndPlaysBackEveryFormatItWrites)
     for (const char* format : { "PCM , 8.000 kHz, 8 Bit, Mono", "CCITT A-Law , 8.000 kHz, 8 Bit, Mono",
              "IMA ADPCM , 8.000 kHz, 4 Bit, Mono", "GSM 6.10 , 8.000 kHz, Mono" }) {
         SCOPED_TRACE(format);
-        ASSERT_EQ(m_engine.FindFormat(format), 0);
+        ASSERT_EQ(m_engine.FindFormat(format), AudioResult());
         m_engine.SetCompression(1);
         const std::string path = (m_dir / "rec.wav").string();
-        ASSERT_EQ(m_engine.StartRecording(path.c_str(), std::int16_t(in.Id())), 0);
+        ASSERT_EQ(m_engine.StartRecording(path.c_str(), std::int16_t(in.Id())), AudioResult());
         in->Push(Tone(16000));
-        ASSERT_EQ(m_engine.StopRecording(), 0);
+        ASSERT_EQ(m_engine.StopRecording(), AudioResult());
         std::uint32_t length = 0;
-        ASSERT_EQ(m_engine.GetFileLength(path.c_str(), &length), 0);
+        ASSERT_EQ(m_engine.GetFileLength(path.c_str(), &length), AudioResult());
         EXPECT_NEAR(length, 2000, 80);
-        ASSERT_EQ(m_engine.Play(path.c_str(), 0, OutId()), 0);
+        ASSERT_EQ(m_engine.Play(path.c_str(), 0, OutId()), AudioResult());
         EXPECT_NEAR(double(PlayToEnd(*m_out)), 16000, 640);
         EXPECT_GT(ToneShare(FirstChannel(*m_out), 2000, 8000, 1000), 0.9);
         m_engine.ClosePlayback();
@@ -266,21 +269,21 @@ TEST(MixerControl, KeepsTheVolumeOfWaveOutDevice0PerChannel)
 {
     WaveRecorder engine;
     std::uint32_t left = 0, right = 0;
-    EXPECT_EQ(engine.GetVolume(nullptr, &right), -3);
-    ASSERT_EQ(engine.SetVolume(40000, 20000), 0);
-    ASSERT_EQ(engine.GetVolume(&left, &right), 0);
+    EXPECT_EQ(engine.GetVolume(nullptr, &right), AudioError::MissingOutParameter);
+    ASSERT_EQ(engine.SetVolume(40000, 20000), AudioResult());
+    ASSERT_EQ(engine.GetVolume(&left, &right), AudioResult());
     EXPECT_EQ(left, 40000u);
     EXPECT_EQ(right, 20000u);
-    ASSERT_EQ(engine.SetVolume(-1, 65535), 0);
-    ASSERT_EQ(engine.GetVolume(&left, &right), 0);
+    ASSERT_EQ(engine.SetVolume(-1, 65535), AudioResult());
+    ASSERT_EQ(engine.GetVolume(&left, &right), AudioResult());
     EXPECT_EQ(left, 40000u);
     EXPECT_EQ(right, 65535u);
-    EXPECT_EQ(engine.SetVolume(65536, 0), -2);
-    EXPECT_EQ(engine.SetVolume(0, 70000), -2);
-    ASSERT_EQ(engine.GetVolume(&left, &right), 0);
+    EXPECT_EQ(engine.SetVolume(65536, 0), AudioError::VolumeOutOfRange);
+    EXPECT_EQ(engine.SetVolume(0, 70000), AudioError::VolumeOutOfRange);
+    ASSERT_EQ(engine.GetVolume(&left, &right), AudioResult());
     EXPECT_EQ(right, 65535u);
 
     // A sound card without a volume control reports the mixer's error.
     Registered<FakeWaveOut> card(WaveDeviceGroup::SoundCard, "Card");
-    EXPECT_EQ(engine.GetVolume(&left, &right), int(MIXERR_INVALCONTROL));
+    EXPECT_EQ(engine.GetVolume(&left, &right), AudioResult::Platform(MIXERR_INVALCONTROL));
 }

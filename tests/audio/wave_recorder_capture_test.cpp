@@ -19,7 +19,7 @@ namespace {
 std::string Description(const WaveRecorder& recorder)
 {
     char text[200];
-    EXPECT_EQ(recorder.GetFormatDescription(text, sizeof text), 0);
+    EXPECT_EQ(recorder.GetFormatDescription(text, sizeof text), AudioResult());
     return text;
 }
 
@@ -29,7 +29,7 @@ TEST_F(RecorderTest, WritesAPcmFileWithThe50ByteFormatChunkAndAZeroFactChunk)
 {
     const auto tone = Tone(12500); // 25,000 bytes: two full buffers and a partial one
     const std::string path = PathOf("call.wav");
-    ASSERT_EQ(Record(path, tone), 0);
+    ASSERT_EQ(Record(path, tone), AudioResult());
 
     const std::string bytes = ReadBytes(path);
     const std::uint32_t d = 25000;
@@ -63,7 +63,7 @@ TEST_F(RecorderTest, WritesAPcmFileWithThe50ByteFormatChunkAndAZeroFactChunk)
 TEST_F(RecorderTest, KeepsWhatTheResetHandsBackWhenStoppedBeforeABufferFilled)
 {
     const std::string path = PathOf("short.wav");
-    ASSERT_EQ(Record(path, Tone(1500)), 0);
+    ASSERT_EQ(Record(path, Tone(1500)), AudioResult());
     EXPECT_EQ(fs::file_size(path), 3000u + 90);
     EXPECT_EQ(ReadSoundFile(path).frames, 1500);
 }
@@ -71,22 +71,26 @@ TEST_F(RecorderTest, KeepsWhatTheResetHandsBackWhenStoppedBeforeABufferFilled)
 TEST_F(RecorderTest, AnEmptyCaptureGivesMinus4LeavesNoFilesAndAllowsTheNextRecording)
 {
     const std::string path = PathOf("empty.wav");
-    EXPECT_EQ(Record(path, {}), -4);
+    EXPECT_EQ(Record(path, {}), AudioError::NothingCaptured);
     EXPECT_FALSE(m_recorder.IsRecording());
     EXPECT_FALSE(fs::exists(path));
     EXPECT_FALSE(fs::exists(path + "ACM_Temp"));
-    EXPECT_EQ(Record(path, Tone(100)), 0);
+    EXPECT_EQ(Record(path, Tone(100)), AudioResult());
     EXPECT_EQ(fs::file_size(path), 290u);
 }
 
-TEST_F(RecorderTest, StartWhileRecordingAndStopWhileIdleGiveMinus1)
+TEST_F(RecorderTest, StartOrFormatChangeWhileRecordingAndStopWhileIdleAreRefused)
 {
-    EXPECT_EQ(m_recorder.StopRecording(), -1);
+    EXPECT_EQ(m_recorder.StopRecording(), AudioError::NotRecording);
     const std::string path = PathOf("first.wav");
-    ASSERT_EQ(m_recorder.StartRecording(path.c_str(), LineId()), 0);
-    EXPECT_EQ(m_recorder.StartRecording(PathOf("second.wav").c_str(), LineId()), -1);
+    ASSERT_EQ(m_recorder.StartRecording(path.c_str(), LineId()), AudioResult());
+    EXPECT_EQ(
+        m_recorder.StartRecording(PathOf("second.wav").c_str(), LineId()), AudioError::RecordingInProgress);
+    EXPECT_EQ(m_recorder.FindFormat("GSM 6.10 , 8.000 kHz, Mono"), AudioError::RecordingInProgress);
+    EXPECT_EQ(m_recorder.ChooseFormat(nullptr), AudioError::RecordingInProgress);
+    EXPECT_EQ(Description(m_recorder), "PCM , 8,000 Hz, 16 Bit, Mono");
     m_line->Push(Tone(400));
-    ASSERT_EQ(m_recorder.StopRecording(), 0);
+    ASSERT_EQ(m_recorder.StopRecording(), AudioResult());
     EXPECT_FALSE(fs::exists(PathOf("second.wav")));
     EXPECT_EQ(fs::file_size(path), 890u);
 }
@@ -94,20 +98,21 @@ TEST_F(RecorderTest, StartWhileRecordingAndStopWhileIdleGiveMinus1)
 TEST_F(RecorderTest, PauseAndResumeCaptureWithTheirCodes)
 {
     const std::string path = PathOf("paused.wav");
-    EXPECT_EQ(m_recorder.Pause(2), -1);
-    ASSERT_EQ(m_recorder.StartRecording(path.c_str(), LineId()), 0);
-    EXPECT_EQ(m_recorder.Resume(2), -1);
+    EXPECT_EQ(m_recorder.Pause(2), AudioError::NotRecording);
+    EXPECT_EQ(m_recorder.Resume(2), AudioError::NotRecording);
+    ASSERT_EQ(m_recorder.StartRecording(path.c_str(), LineId()), AudioResult());
+    EXPECT_EQ(m_recorder.Resume(2), AudioError::NotPaused);
     m_line->Push(Tone(1000));
-    EXPECT_EQ(m_recorder.Pause(2), 0);
+    EXPECT_EQ(m_recorder.Pause(2), AudioResult());
     EXPECT_FALSE(m_line->Running());
-    EXPECT_EQ(m_recorder.Pause(2), -1);
-    EXPECT_EQ(m_recorder.Pause(3), -2);
-    EXPECT_EQ(m_recorder.Resume(0), -2);
+    EXPECT_EQ(m_recorder.Pause(2), AudioError::AlreadyPaused);
+    EXPECT_EQ(m_recorder.Pause(3), AudioError::UnknownTarget);
+    EXPECT_EQ(m_recorder.Resume(0), AudioError::UnknownTarget);
     EXPECT_FALSE(m_line->Push(Tone(1000))); // nothing arrives while paused
-    EXPECT_EQ(m_recorder.Resume(2), 0);
-    EXPECT_EQ(m_recorder.Resume(2), -1);
+    EXPECT_EQ(m_recorder.Resume(2), AudioResult());
+    EXPECT_EQ(m_recorder.Resume(2), AudioError::NotPaused);
     m_line->Push(Tone(500));
-    ASSERT_EQ(m_recorder.StopRecording(), 0);
+    ASSERT_EQ(m_recorder.StopRecording(), AudioResult());
     EXPECT_EQ(ReadSoundFile(path).frames, 1500);
 }
 
@@ -115,18 +120,18 @@ TEST_F(RecorderTest, RefusesOverlongPathsAndReportsADeviceThatCannotOpen)
 {
     const std::string longPath = "/tmp/" + std::string(243, 'x');
     ASSERT_EQ(longPath.size(), 248u);
-    EXPECT_EQ(m_recorder.StartRecording(longPath.c_str(), LineId()), -3);
-    EXPECT_EQ(m_recorder.StartRecording(nullptr, LineId()), -3);
+    EXPECT_EQ(m_recorder.StartRecording(longPath.c_str(), LineId()), AudioError::InvalidPath);
+    EXPECT_EQ(m_recorder.StartRecording(nullptr, LineId()), AudioError::InvalidPath);
     EXPECT_FALSE(m_recorder.IsRecording());
 
     const std::string path = PathOf("nodevice.wav");
-    EXPECT_EQ(
-        m_recorder.StartRecording(path.c_str(), std::int16_t(waveInGetNumDevs())), int(MMSYSERR_BADDEVICEID));
+    EXPECT_EQ(m_recorder.StartRecording(path.c_str(), std::int16_t(waveInGetNumDevs())),
+        AudioResult::Platform(MMSYSERR_BADDEVICEID));
     EXPECT_FALSE(m_recorder.IsRecording());
     EXPECT_TRUE(fs::exists(path)); // the capture file stays, empty
     EXPECT_EQ(fs::file_size(path), 0u);
     // The line's device was released again.
-    EXPECT_EQ(Record(PathOf("after.wav"), Tone(10)), 0);
+    EXPECT_EQ(Record(PathOf("after.wav"), Tone(10)), AudioResult());
 }
 
 // While capturing, the file on disk is a WAVE file whose sizes follow the audio buffer by buffer;
@@ -134,7 +139,7 @@ TEST_F(RecorderTest, RefusesOverlongPathsAndReportsADeviceThatCannotOpen)
 TEST_F(RecorderTest, TheFilePlaysWhileRecordingAndWhereverItIsCut)
 {
     const std::string path = PathOf("growing.wav");
-    ASSERT_EQ(m_recorder.StartRecording(path.c_str(), LineId()), 0);
+    ASSERT_EQ(m_recorder.StartRecording(path.c_str(), LineId()), AudioResult());
     EXPECT_EQ(fs::file_size(path), 90u) << "the header is there before any audio";
     EXPECT_EQ(ReadSoundFile(path).frames, 0);
     const auto tone = Tone(20000);
@@ -147,7 +152,7 @@ TEST_F(RecorderTest, TheFilePlaysWhileRecordingAndWhereverItIsCut)
         EXPECT_EQ(ReadSoundFile(path).frames, std::int64_t(at + 5000));
     }
     const std::string snapshot = ReadBytes(path);
-    ASSERT_EQ(m_recorder.StopRecording(), 0);
+    ASSERT_EQ(m_recorder.StopRecording(), AudioResult());
     EXPECT_EQ(ReadBytes(path), snapshot) << "the finished file is laid out as the growing one";
 
     const std::string cut = PathOf("cut.wav");
@@ -176,10 +181,10 @@ TEST_F(RecorderTest, AFullDiskStopsTheRecordingOnceAndKeepsWhatWasWrittenPlayabl
     const auto tone = Tone(40000);
     {
         FileSizeLimit limit(30000);
-        ASSERT_EQ(m_recorder.StartRecording(path.c_str(), LineId()), 0);
+        ASSERT_EQ(m_recorder.StartRecording(path.c_str(), LineId()), AudioResult());
         m_line->Push(tone);
         EXPECT_TRUE(m_recorder.WriteFailed());
-        EXPECT_EQ(m_recorder.StopRecording(), int(MMIOERR_CANNOTWRITE));
+        EXPECT_EQ(m_recorder.StopRecording(), AudioResult::Platform(MMIOERR_CANNOTWRITE));
     }
     EXPECT_EQ(failures, 1) << "told once, not per buffer";
     EXPECT_FALSE(m_recorder.IsRecording());
@@ -193,7 +198,7 @@ TEST_F(RecorderTest, AFullDiskStopsTheRecordingOnceAndKeepsWhatWasWrittenPlayabl
     EXPECT_EQ(reader.Open(path), MMSYSERR_NOERROR);
 
     // The next recording starts afresh.
-    EXPECT_EQ(Record(PathOf("after.wav"), Tone(1000)), 0);
+    EXPECT_EQ(Record(PathOf("after.wav"), Tone(1000)), AudioResult());
     EXPECT_FALSE(m_recorder.WriteFailed());
     EXPECT_EQ(failures, 1);
 }
@@ -203,7 +208,7 @@ TEST_F(RecorderTest, DestructionFinishesARecordingInProgress)
     const std::string path = PathOf("destroyed.wav");
     {
         WaveRecorder recorder;
-        ASSERT_EQ(recorder.StartRecording(path.c_str(), LineId()), 0);
+        ASSERT_EQ(recorder.StartRecording(path.c_str(), LineId()), AudioResult());
         m_line->Push(Tone(2000));
     }
     EXPECT_EQ(ReadSoundFile(path).frames, 2000);
@@ -212,15 +217,15 @@ TEST_F(RecorderTest, DestructionFinishesARecordingInProgress)
 TEST_F(RecorderTest, TheLevelFollowsTheInputAndShowsLoudLevelsAsFullScale)
 {
     std::uint8_t level = 7;
-    EXPECT_EQ(m_recorder.GetLevel(nullptr), -1);
-    ASSERT_EQ(m_recorder.GetLevel(&level), 0);
+    EXPECT_EQ(m_recorder.GetLevel(nullptr), AudioError::MissingOutParameter);
+    ASSERT_EQ(m_recorder.GetLevel(&level), AudioResult());
     EXPECT_EQ(level, 0);
-    ASSERT_EQ(m_recorder.StartRecording(PathOf("level.wav").c_str(), LineId()), 0);
+    ASSERT_EQ(m_recorder.StartRecording(PathOf("level.wav").c_str(), LineId()), AudioResult());
     m_line->Push(std::vector<std::int16_t>(5000, 8192)); // a quarter of full scale: level 128
-    ASSERT_EQ(m_recorder.GetLevel(&level), 0);
+    ASSERT_EQ(m_recorder.GetLevel(&level), AudioResult());
     EXPECT_EQ(level, 128);
     m_line->Push(std::vector<std::int16_t>(5000, -32768)); // level 512 shows as 255
-    ASSERT_EQ(m_recorder.GetLevel(&level), 0);
+    ASSERT_EQ(m_recorder.GetLevel(&level), AudioResult());
     EXPECT_EQ(level, 255);
     m_recorder.StopRecording();
 }
@@ -229,26 +234,26 @@ TEST_F(RecorderTest, FormatDescriptionStartsAsPcmAndReportsItsCodes)
 {
     EXPECT_EQ(Description(m_recorder), "PCM , 8,000 Hz, 16 Bit, Mono");
     char small[4];
-    EXPECT_EQ(m_recorder.GetFormatDescription(nullptr, 200), -3);
-    EXPECT_EQ(m_recorder.GetFormatDescription(small, 0), -4);
-    EXPECT_EQ(m_recorder.GetFormatDescription(small, sizeof small), 0);
+    EXPECT_EQ(m_recorder.GetFormatDescription(nullptr, 200), AudioError::MissingOutParameter);
+    EXPECT_EQ(m_recorder.GetFormatDescription(small, 0), AudioError::BufferTooSmall);
+    EXPECT_EQ(m_recorder.GetFormatDescription(small, sizeof small), AudioResult());
     EXPECT_STREQ(small, "PCM");
 }
 
 TEST_F(RecorderTest, FindFormatMatchesTheExactTextOnly)
 {
-    EXPECT_EQ(m_recorder.FindFormat(""), -2);
-    EXPECT_EQ(m_recorder.FindFormat(" GSM 6.10 , 8.000 kHz, Mono"), -2);
-    EXPECT_EQ(m_recorder.FindFormat(nullptr), -2);
+    EXPECT_EQ(m_recorder.FindFormat(""), AudioError::FormatNotFound);
+    EXPECT_EQ(m_recorder.FindFormat(" GSM 6.10 , 8.000 kHz, Mono"), AudioError::FormatNotFound);
+    EXPECT_EQ(m_recorder.FindFormat(nullptr), AudioError::FormatNotFound);
     EXPECT_EQ(Description(m_recorder), "PCM , 8,000 Hz, 16 Bit, Mono");
-    ASSERT_EQ(m_recorder.FindFormat("PCM , 8.000 kHz, 16 Bit, Mono"), 0);
+    ASSERT_EQ(m_recorder.FindFormat("PCM , 8.000 kHz, 16 Bit, Mono"), AudioResult());
     EXPECT_EQ(Description(m_recorder), "PCM , 8.000 kHz, 16 Bit, Mono");
 
     // With compression on, a PCM recording format still records plain PCM.
     m_recorder.SetCompression(1);
     const auto tone = Tone(800);
     const std::string path = PathOf("pcm.wav");
-    ASSERT_EQ(Record(path, tone), 0);
+    ASSERT_EQ(Record(path, tone), AudioResult());
     const std::string bytes = ReadBytes(path);
     EXPECT_EQ(bytes.substr(90), std::string(reinterpret_cast<const char*>(tone.data()), 1600));
     EXPECT_EQ(Le32(bytes, 78), 800u);
@@ -256,34 +261,34 @@ TEST_F(RecorderTest, FindFormatMatchesTheExactTextOnly)
 
 TEST_F(RecorderTest, ChooseFormatCancelsWithoutAChooserAndKeepsAChosenFormatOverCancels)
 {
-    EXPECT_EQ(m_recorder.ChooseFormat(nullptr), 0);
+    EXPECT_EQ(m_recorder.ChooseFormat(nullptr), AudioResult());
     EXPECT_EQ(Description(m_recorder), "PCM , 8,000 Hz, 16 Bit, Mono");
     int offered = 0;
     acmSetFormatChooser([&](const std::vector<AcmFormatChoice>& choices, int, const std::string&, void*) {
         offered = int(choices.size());
         return int(choices.size()) - 1;
     });
-    ASSERT_EQ(m_recorder.ChooseFormat(nullptr), 0);
+    ASSERT_EQ(m_recorder.ChooseFormat(nullptr), AudioResult());
     EXPECT_EQ(offered, 6);
     EXPECT_EQ(Description(m_recorder), "GSM 6.10 , 8.000 kHz, Mono");
     acmSetFormatChooser([](const auto&, int, const auto&, void*) { return -1; });
-    EXPECT_EQ(m_recorder.ChooseFormat(nullptr), 0);
-    EXPECT_EQ(m_recorder.ChooseFormat(nullptr), 0);
+    EXPECT_EQ(m_recorder.ChooseFormat(nullptr), AudioResult());
+    EXPECT_EQ(m_recorder.ChooseFormat(nullptr), AudioResult());
     acmSetFormatChooser(nullptr);
     EXPECT_EQ(Description(m_recorder), "GSM 6.10 , 8.000 kHz, Mono");
     m_recorder.SetCompression(1);
     const std::string path = PathOf("chosen.wav");
-    ASSERT_EQ(Record(path, Tone(3200)), 0);
+    ASSERT_EQ(Record(path, Tone(3200)), AudioResult());
     EXPECT_EQ(Le16(ReadBytes(path), 20), 0x31);
 }
 
 TEST_F(RecorderTest, CountsSamplesOfACompressedRecordingFromItsBlocks)
 {
     // 32,500 bytes of GSM 6.10 at 1,625 bytes per second hold 160,000 samples.
-    ASSERT_EQ(m_recorder.FindFormat("GSM 6.10 , 8.000 kHz, Mono"), 0);
+    ASSERT_EQ(m_recorder.FindFormat("GSM 6.10 , 8.000 kHz, Mono"), AudioResult());
     m_recorder.SetCompression(1);
     const std::string path = PathOf("gsm.wav");
-    ASSERT_EQ(Record(path, Tone(160000), 4000), 0);
+    ASSERT_EQ(Record(path, Tone(160000), 4000), AudioResult());
     const std::string bytes = ReadBytes(path);
     EXPECT_EQ(Le32(bytes, 86), 32500u);
     EXPECT_EQ(Le32(bytes, 78), 160000u);
@@ -308,11 +313,11 @@ class RecorderFormats : public RecorderTest, public testing::WithParamInterface<
 
 TEST_P(RecorderFormats, WritesFilesThatStandardReadersDecode)
 {
-    ASSERT_EQ(m_recorder.FindFormat(GetParam().description), 0);
+    ASSERT_EQ(m_recorder.FindFormat(GetParam().description), AudioResult());
     m_recorder.SetCompression(1);
     const auto tone = Tone(20000);
     const std::string path = PathOf("format.wav");
-    ASSERT_EQ(Record(path, tone, 1234), 0);
+    ASSERT_EQ(Record(path, tone, 1234), AudioResult());
     const std::string bytes = ReadBytes(path);
     EXPECT_EQ(Le32(bytes, 16), 50u);
     EXPECT_EQ(bytes.substr(70, 4), "fact");
@@ -332,10 +337,10 @@ TEST_P(RecorderFormats, WritesFilesThatStandardReadersDecode)
 // after a repair, so every reader decodes what is there.
 TEST_P(RecorderFormats, CutFilesHoldWholeBlocks)
 {
-    ASSERT_EQ(m_recorder.FindFormat(GetParam().description), 0);
+    ASSERT_EQ(m_recorder.FindFormat(GetParam().description), AudioResult());
     m_recorder.SetCompression(1);
     const std::string path = PathOf("coded.wav");
-    ASSERT_EQ(m_recorder.StartRecording(path.c_str(), LineId()), 0);
+    ASSERT_EQ(m_recorder.StartRecording(path.c_str(), LineId()), AudioResult());
     const auto tone = Tone(20000);
     m_line->Push(tone);
     const std::string snapshot = ReadBytes(path);
@@ -344,7 +349,7 @@ TEST_P(RecorderFormats, CutFilesHoldWholeBlocks)
     EXPECT_GT(data, 0u);
     EXPECT_EQ(data % block, 0u);
     EXPECT_EQ(data % 2, 0u);
-    ASSERT_EQ(m_recorder.StopRecording(), 0);
+    ASSERT_EQ(m_recorder.StopRecording(), AudioResult());
     const std::string cut = PathOf("cut.wav");
     for (std::size_t length = 90; length < snapshot.size(); length += 777) {
         WriteBytes(cut, snapshot.substr(0, length));

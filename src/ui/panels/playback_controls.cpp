@@ -121,9 +121,9 @@ void PlaybackControls::PlayOrPause()
     WaveRecorder& engine = Engine();
     if (m_state == State::Stopped)
         StartPlayback();
-    else if (m_state == State::Playing && engine.Pause(WaveRecorder::kPlaybackTarget) == 0)
+    else if (m_state == State::Playing && engine.Pause(WaveRecorder::kPlaybackTarget).Ok())
         m_state = State::Paused;
-    else if (m_state == State::Paused && engine.Resume(WaveRecorder::kPlaybackTarget) == 0)
+    else if (m_state == State::Paused && engine.Resume(WaveRecorder::kPlaybackTarget).Ok())
         m_state = State::Playing;
     UpdateButtons();
 }
@@ -188,7 +188,7 @@ void PlaybackControls::Tick()
         return;
     }
     std::uint32_t position = 0;
-    if (Engine().GetPosition(&position) != 0)
+    if (!Engine().GetPosition(&position).Ok())
         return;
     m_position = position;
     m_progress->setValue(int(std::min<std::uint32_t>(position, INT_MAX)));
@@ -199,7 +199,7 @@ void PlaybackControls::Tick()
 // While paused the position goes back to the start and playback stays paused.
 void PlaybackControls::Rewind()
 {
-    if (m_state != State::Stopped && OwnsPlayer() && Engine().Seek(0, m_state == State::Playing) == 0) {
+    if (m_state != State::Stopped && OwnsPlayer() && Engine().Seek(0, m_state == State::Playing).Ok()) {
         m_position = 0;
         m_progress->setValue(0);
     }
@@ -234,7 +234,8 @@ void PlaybackControls::ShowRecordingLength()
 {
     std::uint32_t length = 0;
     const CallLogEntry* entry = m_context.CurrentEntry();
-    if (!entry || entry->recordingPath.empty() || Engine().GetFileLength(RecordingFile().c_str(), &length) != 0)
+    if (!entry || entry->recordingPath.empty()
+        || !Engine().GetFileLength(RecordingFile().c_str(), &length).Ok())
         length = 0;
     m_length = length;
     SetProgressRange(*m_progress, length);
@@ -267,7 +268,7 @@ void PlaybackControls::OnVolumeMoved(int value)
     if (m_phone.Line() < 0) {
         std::uint32_t left = 0;
         std::uint32_t right = 0;
-        if (Engine().GetVolume(&left, &right) == 0 && right != wanted)
+        if (Engine().GetVolume(&left, &right).Ok() && right != wanted)
             Engine().SetVolume(value, value);
         return;
     }
@@ -283,7 +284,7 @@ void PlaybackControls::ShowVolume()
 {
     std::uint32_t left = 0;
     std::uint32_t right = 0;
-    if (Engine().GetVolume(&left, &right) != 0)
+    if (!Engine().GetVolume(&left, &right).Ok())
         return;
     const QSignalBlocker blocker(m_volume);
     m_volume->setValue(int(std::min<std::uint32_t>(right, kVolumeMaximum)));

@@ -77,7 +77,7 @@ void AudioFormatBox::ApplyToEngine()
 void AudioFormatBox::SelectFormat()
 {
     const ScopedFormatChooser chooser;
-    if (m_engine.ChooseFormat(static_cast<QWidget*>(this)) != 0)
+    if (!m_engine.ChooseFormat(static_cast<QWidget*>(this)).Ok())
         return;
     std::array<char, kDescriptionBytes> description{};
     m_engine.GetFormatDescription(description.data(), kDescriptionBytes);

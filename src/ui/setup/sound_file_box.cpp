@@ -304,7 +304,7 @@ std::string SoundFileBox::SelectedInput() const
 void SoundFileBox::ShowFileLength()
 {
     std::uint32_t length = 0;
-    if (Engine().GetFileLength(File().c_str(), &length) != 0)
+    if (!Engine().GetFileLength(File().c_str(), &length).Ok())
         length = 0;
     m_length = length;
     SetProgressRange(*m_progress, length);
@@ -346,9 +346,9 @@ void SoundFileBox::StartPauseOrResume(int target, State running, State paused, v
     WaveRecorder& engine = Engine();
     if (m_state == State::Idle)
         (this->*start)();
-    else if (m_state == running && engine.Pause(target) == 0)
+    else if (m_state == running && engine.Pause(target).Ok())
         m_state = paused;
-    else if (m_state == paused && engine.Resume(target) == 0)
+    else if (m_state == paused && engine.Resume(target).Ok())
         m_state = running;
     UpdateControls();
 }
@@ -363,7 +363,7 @@ void SoundFileBox::StartRecording()
     m_phone.Connect(InputOwner());
     m_format.ApplyToEngine();
     CreateFileFolder();
-    if (Engine().StartRecording(File().c_str(), std::int16_t(device)) != 0) {
+    if (!Engine().StartRecording(File().c_str(), std::int16_t(device)).Ok()) {
         m_phone.Release();
         return;
     }
@@ -402,9 +402,9 @@ bool SoundFileBox::StopEngine()
     const bool recording = m_state == State::Recording || m_state == State::RecordingPaused;
     m_phone.Release();
     WaveRecorder& engine = Engine();
-    const std::int32_t result = recording ? engine.StopRecording() : engine.ClosePlayback();
+    const AudioResult result = recording ? engine.StopRecording() : engine.ClosePlayback();
     // A recording whose file could not be finished has still stopped.
-    if (result != 0 && !(recording && !engine.IsRecording()))
+    if (!result.Ok() && !(recording && !engine.IsRecording()))
         return false;
     m_state = State::Idle;
     m_position = 0;
@@ -413,7 +413,7 @@ bool SoundFileBox::StopEngine()
 
 void SoundFileBox::Rewind()
 {
-    if (Engine().Seek(0, m_state == State::Playing) == 0) {
+    if (Engine().Seek(0, m_state == State::Playing).Ok()) {
         m_position = 0;
         m_progress->setValue(0);
     }
@@ -447,7 +447,7 @@ void SoundFileBox::OnTimer()
         return;
     }
     std::uint32_t position = 0;
-    if (engine.GetPosition(&position) != 0)
+    if (!engine.GetPosition(&position).Ok())
         return;
     m_position = position;
     m_progress->setValue(int(std::min<std::uint32_t>(position, INT_MAX)));
