@@ -104,7 +104,8 @@ TEST_F(TelLinks, StartKestriumWhenItDoesNotRunAndDialWithoutTheSystemDialerRole)
     RunTool(std::string(LINESIM_PATH) + " --socket " + m_socket.string() + " hangup 1");
     ASSERT_TRUE(WaitUntil([&] { return Lines().find("call") == std::string::npos; })) << Lines();
 
-    // Refused before Kestrium is asked: letters, a control character, a number that is too long.
+    // Refused before Kestrium is asked: letters, a control character, a number that is too long,
+    // separators without a digit.
     const struct {
         std::string link;
         std::string reason;
@@ -112,6 +113,10 @@ TEST_F(TelLinks, StartKestriumWhenItDoesNotRunAndDialWithoutTheSystemDialerRole)
         { "--start 'tel:1-800-FLOWERS'", "does not hold a telephone number" },
         { "'callto:555%0A1234'", "holds a control character" },
         { "'tel:" + std::string(80, '5') + "'", "longer than 79 characters" },
+        { "'tel:---'", "holds no digit" },
+        { "'tel:+'", "holds no digit" },
+        { "--start 'tel:()'", "holds no digit" },
+        { "'tel:%20'", "holds no digit" },
     };
     for (const auto& link : refused) {
         const ToolRun run = RunTool(kDial + " " + link.link);
