@@ -37,4 +37,5 @@ private:
     LineManager& m_lines;
     std::function<void()> m_bringToFront;
     QLocalServer m_server;
+    bool m_placing = false; // a link's call is being placed (its message may be waiting for the user)
 };
