@@ -22,6 +22,8 @@ inline constexpr std::size_t kMaxNameBytes = 39;
 // "$XDG_RUNTIME_DIR/kestrium.sock"; empty when XDG_RUNTIME_DIR is not set.
 std::string AppSocketPath();
 
+// The dialing command; a name longer than Kestrium keeps is cut to kMaxNameBytes (between
+// characters) here, so a long name never makes the command too long to be taken.
 std::string DialCommand(std::string_view number, std::string_view name);
 
 struct AppCommand {
