@@ -16,6 +16,8 @@ inline constexpr std::string_view kShowCommand = "show";
 inline constexpr std::string_view kShownReply = "shown";
 inline constexpr std::string_view kDialingReply = "dialing";
 inline constexpr std::string_view kErrorReply = "error: ";
+// The longest command line the program takes.
+inline constexpr std::size_t kMaxCommandBytes = 1024;
 // The longest called-party name a dialing request carries (its 40-byte field with its NUL).
 inline constexpr std::size_t kMaxNameBytes = 39;
 

@@ -20,7 +20,7 @@ class DialLinkServer : public QObject {
     Q_OBJECT
 public:
     // Longest command line taken, and the time a client has to send it.
-    static constexpr qint64 kMaxCommandBytes = 1024;
+    static constexpr qint64 kMaxCommandBytes = kestrium_dial::kMaxCommandBytes;
     static constexpr int kCommandDeadlineMs = 2000;
 
     DialLinkServer(LineManager& lines, std::function<void()> bringToFront);
