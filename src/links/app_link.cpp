@@ -37,7 +37,8 @@ std::string AppSocketPath()
 
 std::string DialCommand(std::string_view number, std::string_view name)
 {
-    return std::string(kDialWord) + '\t' + std::string(number) + '\t' + std::string(name);
+    return std::string(kDialWord) + '\t' + std::string(number) + '\t'
+        + CutBetweenCharacters(name, kMaxNameBytes);
 }
 
 AppCommand ParseAppCommand(std::string_view line)

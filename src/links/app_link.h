@@ -16,12 +16,16 @@ inline constexpr std::string_view kShowCommand = "show";
 inline constexpr std::string_view kShownReply = "shown";
 inline constexpr std::string_view kDialingReply = "dialing";
 inline constexpr std::string_view kErrorReply = "error: ";
+// The longest command line the program takes.
+inline constexpr std::size_t kMaxCommandBytes = 1024;
 // The longest called-party name a dialing request carries (its 40-byte field with its NUL).
 inline constexpr std::size_t kMaxNameBytes = 39;
 
 // "$XDG_RUNTIME_DIR/kestrium.sock"; empty when XDG_RUNTIME_DIR is not set.
 std::string AppSocketPath();
 
+// The dialing command; a name longer than Kestrium keeps is cut to kMaxNameBytes (between
+// characters) here, so a long name never makes the command too long to be taken.
 std::string DialCommand(std::string_view number, std::string_view name);
 
 struct AppCommand {

@@ -80,7 +80,9 @@ void DialLinkServer::Serve(QLocalSocket& client)
 }
 
 // The reply goes out before the call is placed: placing it may show a message (no free call, a
-// refused number) that waits for the user, and the launcher waits for the reply.
+// refused number) that waits for the user, and the launcher waits for the reply. One link is placed
+// at a time: the requests that arrive meanwhile (the message's event loop serves them) are refused,
+// so a flood of links can neither pile up calls nor open a message inside another.
 std::string DialLinkServer::Run(const AppCommand& command)
 {
     switch (command.kind) {
@@ -88,10 +90,16 @@ std::string DialLinkServer::Run(const AppCommand& command)
         m_bringToFront();
         return std::string(kestrium_dial::kShownReply);
     case AppCommand::Kind::Dial:
+        if (m_placing)
+            return std::string(kestrium_dial::kErrorReply)
+                + "Kestrium is still placing the call of an earlier link; try again in a moment";
         if (!m_lines.GetLineSlot(m_lines.GetDefaultLine()).IsOpen())
             return std::string(kestrium_dial::kErrorReply) + "Kestrium's default line is not open";
-        QTimer::singleShot(
-            0, this, [this, command] { m_lines.PlaceRequestedCall(command.number, command.name); });
+        m_placing = true;
+        QTimer::singleShot(0, this, [this, command] {
+            m_lines.PlaceRequestedCall(command.number, command.name);
+            m_placing = false;
+        });
         return std::string(kestrium_dial::kDialingReply);
     case AppCommand::Kind::Invalid:
         break;

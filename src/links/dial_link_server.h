@@ -20,7 +20,7 @@ class DialLinkServer : public QObject {
     Q_OBJECT
 public:
     // Longest command line taken, and the time a client has to send it.
-    static constexpr qint64 kMaxCommandBytes = 1024;
+    static constexpr qint64 kMaxCommandBytes = kestrium_dial::kMaxCommandBytes;
     static constexpr int kCommandDeadlineMs = 2000;
 
     DialLinkServer(LineManager& lines, std::function<void()> bringToFront);
@@ -37,4 +37,5 @@ private:
     LineManager& m_lines;
     std::function<void()> m_bringToFront;
     QLocalServer m_server;
+    bool m_placing = false; // a link's call is being placed (its message may be waiting for the user)
 };

@@ -78,6 +78,8 @@ LinkProblem CheckNumber(std::string_view number)
         return LinkProblem::Empty;
     if (number.find_first_not_of(kDialableCharacters) != std::string_view::npos)
         return LinkProblem::NotDialable;
+    if (number.find_first_of("0123456789") == std::string_view::npos)
+        return LinkProblem::NoDigit;
     return number.size() > kMaxNumberLength ? LinkProblem::TooLong : LinkProblem::None;
 }
 
@@ -103,6 +105,8 @@ std::string LinkProblemText(LinkProblem problem)
         return "the link does not hold a telephone number: only digits, +, *, # and the separators - . ( ) "
                "and "
                "spaces can be dialled";
+    case LinkProblem::NoDigit:
+        return "the number holds no digit, so there is nothing to dial";
     case LinkProblem::TooLong:
         return "the number is longer than " + std::to_string(kMaxNumberLength) + " characters";
     }

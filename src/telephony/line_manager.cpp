@@ -240,6 +240,9 @@ LONG LineManager::PlaceRequestedCall(std::string_view number, std::string_view c
     LineSlot& slot = *m_slots[m_defaultLine];
     if (!slot.IsOpen())
         return LINEERR_NODEVICE;
+    // Nothing to dial: refused without a message, so a flood of such requests shows the user nothing.
+    if (number.find_first_of("0123456789") == std::string_view::npos)
+        return LINEERR_INVALADDRESS;
     return slot.PlaceCall(number, number, calledParty, false) ? 0 : LONG(LINEERR_OPERATIONFAILED);
 }
 

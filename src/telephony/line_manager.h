@@ -126,7 +126,8 @@ public:
     bool DialAndRemember(RedialStore& redial, const std::string& name, const std::string& number);
     // A dialing request (another application's, or a clicked link's): the number goes to the
     // default line as it stands, unchanged. 0 when the call was placed, else a LINEERR_ code
-    // (LINEERR_NODEVICE when the default line is not open).
+    // (LINEERR_NODEVICE when the default line is not open, LINEERR_INVALADDRESS without a message
+    // when the number holds no digit).
     LONG PlaceRequestedCall(std::string_view number, std::string_view calledParty);
 
     // Why no telephone line can be used, in plain words: a message for a box (with the reason and

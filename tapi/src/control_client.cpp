@@ -29,6 +29,26 @@ bool WriteAll(int fd, const std::string& data)
     return true;
 }
 
+// Reads until the service closes the connection. False when it said nothing within the timeout.
+bool ReadReply(int fd, std::string& reply)
+{
+    reply.clear();
+    char buffer[4096];
+    for (;;) {
+        pollfd wait{ fd, POLLIN, 0 };
+        if (::poll(&wait, 1, kReplyTimeoutMs) <= 0)
+            return false;
+        const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return true;
+        reply.append(buffer, static_cast<std::size_t>(n));
+        if (reply.size() > kMaxReplyBytes)
+            return true;
+    }
+}
+
 } // namespace
 
 std::string ControlSocketPathFromEnvironment(std::string& error)
@@ -60,33 +80,23 @@ UniqueFd ConnectControlSocket(const std::string& socketPath, std::string& error)
     return fd;
 }
 
+// A service that refuses a client (too many are connected) answers and closes at once, perhaps
+// before the command is sent: its reply is read even when sending failed.
 bool SendControlCommand(
     const std::string& socketPath, const std::string& command, std::string& reply, std::string& error)
 {
     const UniqueFd fd = ConnectControlSocket(socketPath, error);
     if (!fd)
         return false;
-    if (!WriteAll(fd.Get(), command + "\n")) {
-        error = "cannot send the command to " + socketPath;
+    const bool sent = WriteAll(fd.Get(), command + "\n");
+    ::shutdown(fd.Get(), SHUT_WR);
+    if (!ReadReply(fd.Get(), reply) && sent) {
+        error = "the telephony service did not answer";
         return false;
     }
-    ::shutdown(fd.Get(), SHUT_WR);
-    reply.clear();
-    char buffer[4096];
-    for (;;) {
-        pollfd wait{ fd.Get(), POLLIN, 0 };
-        if (::poll(&wait, 1, kReplyTimeoutMs) <= 0) {
-            error = "the telephony service did not answer";
-            return false;
-        }
-        const ssize_t n = ::recv(fd.Get(), buffer, sizeof buffer, 0);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        reply.append(buffer, static_cast<std::size_t>(n));
-        if (reply.size() > kMaxReplyBytes)
-            break;
+    if (!sent && reply.empty()) {
+        error = "cannot send the command to " + socketPath;
+        return false;
     }
     return true;
 }

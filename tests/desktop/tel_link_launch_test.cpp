@@ -104,7 +104,8 @@ TEST_F(TelLinks, StartKestriumWhenItDoesNotRunAndDialWithoutTheSystemDialerRole)
     RunTool(std::string(LINESIM_PATH) + " --socket " + m_socket.string() + " hangup 1");
     ASSERT_TRUE(WaitUntil([&] { return Lines().find("call") == std::string::npos; })) << Lines();
 
-    // Refused before Kestrium is asked: letters, a control character, a number that is too long.
+    // Refused before Kestrium is asked: letters, a control character, a number that is too long,
+    // separators without a digit.
     const struct {
         std::string link;
         std::string reason;
@@ -112,6 +113,10 @@ TEST_F(TelLinks, StartKestriumWhenItDoesNotRunAndDialWithoutTheSystemDialerRole)
         { "--start 'tel:1-800-FLOWERS'", "does not hold a telephone number" },
         { "'callto:555%0A1234'", "holds a control character" },
         { "'tel:" + std::string(80, '5') + "'", "longer than 79 characters" },
+        { "'tel:---'", "holds no digit" },
+        { "'tel:+'", "holds no digit" },
+        { "--start 'tel:()'", "holds no digit" },
+        { "'tel:%20'", "holds no digit" },
     };
     for (const auto& link : refused) {
         const ToolRun run = RunTool(kDial + " " + link.link);
@@ -131,10 +136,21 @@ TEST_F(TelLinks, StartKestriumWhenItDoesNotRunAndDialWithoutTheSystemDialerRole)
     EXPECT_EQ(lines.find("FLOWERS"), std::string::npos) << lines;
     EXPECT_EQ(lines.find("5555555555"), std::string::npos) << lines;
 
+    // A name far longer than Kestrium keeps for the called party is cut, not a reason to refuse.
+    RunTool(std::string(LINESIM_PATH) + " --socket " + m_socket.string() + " hangup 1");
+    ASSERT_TRUE(WaitUntil([&] { return Lines().find("call") == std::string::npos; })) << Lines();
+    const std::string kept(39, 'N');
+    const ToolRun named = RunTool(kDial + " 'tel:5550142' '" + kept + std::string(5000, 'x') + "'");
+    EXPECT_EQ(named.status, 0) << named.output;
+    ASSERT_TRUE(WaitUntil([&] { return Lines().find("connected to 5550142") != std::string::npos; }))
+        << Lines();
+
     ASSERT_TRUE(StopKestrium());
     const std::string log = testing_support::ReadBytes(m_data / "KestriumCallLog.csv");
     EXPECT_NE(log.find("\"+1-212-555-0100\""), std::string::npos) << log;
     EXPECT_NE(log.find("\"5550199\""), std::string::npos) << log;
+    EXPECT_NE(log.find(kept), std::string::npos) << log;
+    EXPECT_EQ(log.find(kept + "x"), std::string::npos) << log;
 }
 
 } // namespace

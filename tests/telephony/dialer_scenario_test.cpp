@@ -151,6 +151,11 @@ TEST_F(SystemDialerScenario, RequestFromAnotherProcessIsPlacedOnTheDefaultLineAn
     EXPECT_EQ(m_prompter.messages.back().text, "Call failed: another phone off-hook.");
     for (int slot : { 0, 1, 3 })
         EXPECT_EQ(OnlyCall(slot), 0u) << slot;
+    // A number without a digit is refused quietly: a requester repeating it opens no message.
+    EXPECT_EQ(DialFromAnotherProcess("'---'"), 1);
+    EXPECT_EQ(DialFromAnotherProcess("'()'"), 1);
+    Settle();
+    EXPECT_EQ(m_prompter.messages.size(), 1u);
 
     ASSERT_TRUE(AdvanceUntil([&] { return OnlyCall(2) == 0; }));
     const CallLogStore log = LoggedCalls();

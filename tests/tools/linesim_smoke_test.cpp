@@ -252,3 +252,21 @@ TEST_F(LinesimSmoke, ControlCharactersAndBadUtf8AreShownEscaped)
     for (const ToolRun& run : { list, unknown, dial })
         EXPECT_EQ(run.output.find_first_of("\x1b\x07\r\xff\x9b"), std::string::npos) << run.output;
 }
+
+TEST_F(LinesimSmoke, AClientOverTheLimitGetsTheServicesRefusal)
+{
+    std::string error;
+    std::vector<tapi::UniqueFd> idle;
+    for (int i = 0; i < 32; ++i)
+        idle.push_back(tapi::ConnectControlSocket(tapisimControlSocketPath(), error));
+    // A command longer than the socket's buffer cannot be sent to a service that closed the
+    // connection after its refusal; the refusal is read all the same.
+    std::string reply;
+    ASSERT_TRUE(tapi::SendControlCommand(tapisimControlSocketPath(), std::string(1 << 20, 'x'), reply, error))
+        << error;
+    EXPECT_NE(reply.find("error: too many clients"), std::string::npos) << reply;
+    const ToolRun list = RunTool(kLinesim + " list");
+    EXPECT_EQ(list.status, 1);
+    EXPECT_NE(list.output.find("linesim: error: too many clients"), std::string::npos) << list.output;
+    EXPECT_EQ(list.output.find("Is Kestrium running?"), std::string::npos) << list.output;
+}

@@ -3,11 +3,13 @@
 #include "settings/prompter.h"
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
 // Records every message box instead of showing it; questions take the scripted answers in order
-// (No once they run out).
+// (No once they run out). `whileShown`, when set, runs while a message is "on screen", as the event
+// loop of a modal box would.
 class ScriptedPrompter : public Prompter {
 public:
     struct Message {
@@ -19,6 +21,8 @@ public:
     void ShowMessage(std::string_view text, std::string_view title, Icon icon) override
     {
         messages.push_back({ std::string(text), std::string(title), icon });
+        if (whileShown)
+            whileShown();
     }
 
     bool AskYesNo(std::string_view text, std::string_view title) override
@@ -34,4 +38,5 @@ public:
     std::vector<Message> messages;
     std::vector<Message> questions;
     std::deque<bool> answers;
+    std::function<void()> whileShown;
 };
