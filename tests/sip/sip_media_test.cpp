@@ -9,7 +9,9 @@
 
 #include <spandsp.h>
 
+#include <chrono>
 #include <random>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -22,10 +24,10 @@ struct Packet {
     std::vector<std::uint8_t> payload;
 };
 
-void Deliver(SipMedia& media, const Packet& packet)
+void Deliver(SipMedia& media, const Packet& packet, std::uint16_t fromPort = 4000)
 {
     sa source{};
-    sa_set_str(&source, "127.0.0.1", 4000);
+    sa_set_str(&source, "127.0.0.1", fromPort);
     mbuf* buffer = mbuf_alloc(packet.payload.size() + 1);
     mbuf_write_mem(buffer, packet.payload.data(), packet.payload.size());
     buffer->pos = 0;
@@ -66,6 +68,44 @@ TEST(SipMedia, JitterBufferPutsReorderedPacketsBackInOrderAndPlaysSilenceForALos
         levels.push_back((out.front() + 500) / 1000);
     }
     EXPECT_EQ(levels, (std::vector<int>{ 1, 2, 3, 4, 5, 0, 7, 8 }));
+}
+
+// The first packet latches the far end's source; a stranger's packets (another port and stream)
+// are not played and do not count as the far end being alive, until a new SDP starts the media
+// again.
+TEST(SipMedia, OnlyTheLatchedSourceIsPlayedAndKeepsTheCallAlive)
+{
+    const auto play = [](SipMedia& media, int blocks) {
+        std::vector<int> levels;
+        for (int block = 0; block < blocks; ++block) {
+            std::vector<std::int16_t> out(160);
+            media.Receive(out.data(), out.size());
+            levels.push_back((out.front() + 500) / 1000);
+        }
+        return levels;
+    };
+    auto media = StartedMedia();
+    for (std::uint16_t k : { 0, 1 })
+        Deliver(*media, Frame(k));
+    for (std::uint16_t k : { 2, 3 }) {
+        Packet stranger = Frame(k);
+        stranger.header.ssrc = 0x6666;
+        Deliver(*media, stranger, 4001);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    Deliver(*media, Frame(9), 4001);
+    EXPECT_GE(media->SilentForMs(), 30u) << "the stranger does not keep the call alive";
+    for (std::uint16_t k : { 4, 5 })
+        Deliver(*media, Frame(k));
+    EXPECT_EQ(play(*media, 5), (std::vector<int>{ 1, 2, 0, 0, 5 }));
+
+    sa moved{};
+    sa_set_str(&moved, "127.0.0.1", 9);
+    media->Start(moved, MediaFormat{ 0, G711Law::Ulaw, 101 });
+    Deliver(*media, Frame(6), 4001);
+    Deliver(*media, Frame(7), 4000);
+    Deliver(*media, Frame(8), 4001);
+    EXPECT_EQ(play(*media, 3), (std::vector<int>{ 6, 7, 0 })) << "after a new SDP the media latches again";
 }
 
 TEST(SipMedia, RandomPacketsNeverBreakTheStream)
