@@ -11,8 +11,8 @@
 
 #include <chrono>
 #include <random>
-#include <thread>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -212,6 +212,51 @@ TEST(SipParse, AnonymousCallersAreBlocked)
         mem_deref(parsed);
         mem_deref(bytes);
     }
+}
+
+// The caller of an INVITE whose From header value is `from`.
+SipCaller CallerFrom(const std::string& from)
+{
+    const std::string text = "INVITE sip:k@h SIP/2.0\r\nVia: SIP/2.0/UDP h;branch=z9hG4bK1\r\nFrom: " + from
+        + ";tag=1\r\nTo: <sip:k@h>\r\nCall-ID: 1\r\nCSeq: 1 INVITE\r\nContent-Length: 0\r\n\r\n";
+    mbuf* bytes = mbuf_alloc(text.size());
+    mbuf_write_str(bytes, text.c_str());
+    bytes->pos = 0;
+    sip_msg* parsed = nullptr;
+    SipCaller caller;
+    if (sip_msg_decode(&parsed, bytes) == 0)
+        caller = CallerOf(*parsed);
+    else
+        ADD_FAILURE() << "does not decode: " << from;
+    mem_deref(parsed);
+    mem_deref(bytes);
+    return caller;
+}
+
+TEST(SipParse, QuotedDisplayNamesAreReadWholeAndBidiControlsAreRemoved)
+{
+    EXPECT_EQ(DisplayNameOf(R"("A<B>C" <sip:1@h>)"), "A<B>C");
+    EXPECT_EQ(DisplayNameOf(R"( "<script>x</script>" <sip:1@h>)"), "<script>x</script>");
+    EXPECT_EQ(DisplayNameOf(R"("Say \"hi\" \\ <now>" <sip:1@h>;x=1)"), R"(Say "hi" \ <now>)");
+    EXPECT_EQ(DisplayNameOf("Ann Example <sip:1@h>"), "Ann Example");
+    EXPECT_EQ(DisplayNameOf("<sip:1@h>"), "");
+    EXPECT_EQ(DisplayNameOf(R"("unclosed <sip:1@h>)"), "");
+    EXPECT_EQ(DisplayNameOf("sip:1@h"), "");
+
+    const SipCaller quoted = CallerFrom(R"("A<B>C" <sip:2125550100@example.com>)");
+    EXPECT_EQ(quoted.name, "A<B>C");
+    EXPECT_EQ(quoted.number, "2125550100");
+
+    // "Bank" with a right-to-left override and isolates, marks and the Arabic letter mark in it.
+    const std::string controls[] = { "\u202A", "\u202B", "\u202C", "\u202D", "\u202E", "\u2066", "\u2067",
+        "\u2068", "\u2069", "\u200E", "\u200F", "\u061C" };
+    std::string disguised = "B";
+    for (const auto& control : controls)
+        disguised += control;
+    disguised += "ank \u00E9";
+    const SipCaller bidi = CallerFrom("\"" + disguised + "\" <sip:21255\u202E50100@example.com>");
+    EXPECT_EQ(bidi.name, "Bank \u00E9");
+    EXPECT_EQ(bidi.number, "2125550100");
 }
 
 TEST(SipParse, FormatIsTheFirstG711TheFarEndListsAndRandomSdpIsSafe)
