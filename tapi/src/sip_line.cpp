@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <iostream>
+#include <optional>
 
 // A SIP line on the stack's thread: its transport, registration and keep-alive, and its shutdown.
 
@@ -15,6 +16,50 @@ namespace {
 
 constexpr std::uint64_t kRegisterAnswerMs = 4000; // no answer by then: out of service
 constexpr std::uint64_t kKeepAliveMs = 25000; // keeps a NAT binding towards the registrar open
+
+// The host of a SIP URI when it is an IP address; names are not resolved for this.
+std::optional<sa> HostAddress(const std::string& uri)
+{
+    pl text{};
+    pl_set_str(&text, uri.c_str());
+    struct uri decoded { };
+    sa address{};
+    if (uri.empty() || uri_decode(&decoded, &text) != 0 || sa_set(&address, &decoded.host, 0) != 0)
+        return std::nullopt;
+    return address;
+}
+
+std::vector<sa> PeerAddresses(const SipAccount& account)
+{
+    std::vector<sa> peers;
+    for (const std::string& uri : { "sip:" + account.domain, account.registrar, account.outboundProxy })
+        if (const auto address = HostAddress(uri))
+            peers.push_back(*address);
+    return peers;
+}
+
+std::vector<sa> AllowedAddresses(const SipAccount& account)
+{
+    std::vector<sa> allowed;
+    const auto add = [&](const char* text) {
+        sa address{};
+        if (sa_set_str(&address, text, 0) == 0)
+            allowed.push_back(address);
+    };
+    if (account.allowCallsFrom.empty()) {
+        add("127.0.0.1"); // loopback: this computer
+        add("::1");
+    }
+    for (const std::string& text : account.allowCallsFrom)
+        add(text.c_str());
+    return allowed;
+}
+
+bool Contains(const std::vector<sa>& addresses, const sa& source)
+{
+    return std::any_of(
+        addresses.begin(), addresses.end(), [&](const sa& a) { return sa_cmp(&a, &source, SA_ADDR); });
+}
 
 } // namespace
 
@@ -29,6 +74,8 @@ SipLine::SipLine(SipService& service, const SipService::LineSetup& setup, dnsc* 
     , m_name(setup.name)
     , m_account(setup.account)
     , m_audio(setup.audio)
+    , m_peers(PeerAddresses(setup.account))
+    , m_allowed(AllowedAddresses(setup.account))
 {
     tmr_init(&m_registerSilence);
     tmr_init(&m_keepAlive);
@@ -108,6 +155,18 @@ std::vector<std::string> SipLine::Routes() const
     if (route.find(";lr") == std::string::npos)
         route += ";lr";
     return { route };
+}
+
+bool SipLine::TakesCallsFrom(const sa& source) const
+{
+    return IsTrustedProxy(source) || (!m_account.registers && Contains(m_allowed, source));
+}
+
+bool SipLine::IsTrustedProxy(const sa& source) const
+{
+    const bool fromRegistrar
+        = m_account.registers && sa_isset(&m_registrar, SA_ADDR) && sa_cmp(&source, &m_registrar, SA_ADDR);
+    return fromRegistrar || Contains(m_peers, source);
 }
 
 void SipLine::Register()

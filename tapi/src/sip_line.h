@@ -84,6 +84,12 @@ private:
     SipCall* Find(std::uint64_t id) { return m_call && m_call->id == id ? m_call.get() : nullptr; }
     std::string FromUri() const { return "sip:" + m_account.user + "@" + m_account.domain; }
     std::vector<std::string> Routes() const;
+    // Calls are taken from the trusted proxy only when the line registers, else also from the
+    // allow-list; the address counts, not the port (a proxy may send from any of its ports).
+    bool TakesCallsFrom(const sa& source) const;
+    // The registrar as it answered, or a configured peer: the only sources whose
+    // P-Asserted-Identity is believed.
+    bool IsTrustedProxy(const sa& source) const;
 
     SipService& m_service;
     DWORD m_lineId;
@@ -100,6 +106,8 @@ private:
     tmr m_keepAlive{};
     tmr m_collect{};
     sa m_registrar{};
+    std::vector<sa> m_peers; // the hosts of domain, registrar and outbound proxy that are IP addresses
+    std::vector<sa> m_allowed; // without registration: the allow-list
     std::string m_registrationText;
     std::string m_certificateError; // why OpenSSL refused the server's certificate last
     bool m_registered = false;

@@ -132,11 +132,13 @@ std::string DisplayNameOf(std::string_view value)
     return Clean(SplitNameAddr(value).name);
 }
 
-SipCaller CallerOf(const sip_msg& invite)
+SipCaller CallerOf(const sip_msg& invite, bool trustAssertedIdentity)
 {
     SipCaller caller;
     std::string_view value = View(invite.from.val);
-    if (const sip_hdr* asserted = sip_msg_hdr(&invite, SIP_HDR_P_ASSERTED_IDENTITY))
+    const sip_hdr* asserted
+        = trustAssertedIdentity ? sip_msg_hdr(&invite, SIP_HDR_P_ASSERTED_IDENTITY) : nullptr;
+    if (asserted)
         value = View(asserted->val);
     const NameAddr nameAddr = SplitNameAddr(value);
     sip_addr address{};

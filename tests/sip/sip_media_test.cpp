@@ -1,6 +1,7 @@
 // The parts of a SIP line that read what the network sends, in-process: the jitter buffer with
 // reordered and lost packets, and random RTP packets, INVITEs and SDP bodies (fixed seeds, bounded
 // rounds) that must never crash, hang or break the limits of caller texts.
+#include "device_config.h"
 #include "libre.h"
 #include "sip_media.h"
 #include "sip_parse.h"
@@ -153,17 +154,21 @@ bool HasControl(const std::string& text)
     return std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
 }
 
-TEST(SipParse, CallerIdComesFromAssertedIdentityAndRandomInvitesStayWithinLimits)
+TEST(SipParse, CallerIdComesFromTrustedAssertedIdentityAndRandomInvitesStayWithinLimits)
 {
     mbuf* buffer = mbuf_alloc(1024);
     mbuf_write_str(buffer, kInvite);
     buffer->pos = 0;
     sip_msg* message = nullptr;
     ASSERT_EQ(sip_msg_decode(&message, buffer), 0);
-    const SipCaller caller = CallerOf(*message);
+    const SipCaller caller = CallerOf(*message, true);
     EXPECT_EQ(caller.number, "+12125550100");
     EXPECT_EQ(caller.name, "Ann Example");
     EXPECT_FALSE(caller.blocked);
+    const SipCaller untrusted = CallerOf(*message, false);
+    EXPECT_EQ(untrusted.number, "2125550100")
+        << "P-Asserted-Identity from a sender we do not trust is ignored";
+    EXPECT_EQ(untrusted.name, "Ann \"A\" Example");
     mem_deref(message);
     mem_deref(buffer);
 
@@ -185,7 +190,7 @@ TEST(SipParse, CallerIdComesFromAssertedIdentityAndRandomInvitesStayWithinLimits
         sip_msg* parsed = nullptr;
         if (sip_msg_decode(&parsed, bytes) == 0) {
             ++decoded;
-            const SipCaller random = CallerOf(*parsed);
+            const SipCaller random = CallerOf(*parsed, true);
             EXPECT_LE(random.number.size(), kMaxCallerText);
             EXPECT_LE(random.name.size(), kMaxCallerText);
             EXPECT_FALSE(HasControl(random.number) || HasControl(random.name));
@@ -206,7 +211,7 @@ TEST(SipParse, AnonymousCallersAreBlocked)
         bytes->pos = 0;
         sip_msg* parsed = nullptr;
         ASSERT_EQ(sip_msg_decode(&parsed, bytes), 0);
-        const SipCaller caller = CallerOf(*parsed);
+        const SipCaller caller = CallerOf(*parsed, true);
         EXPECT_TRUE(caller.blocked) << from;
         EXPECT_TRUE(caller.number.empty() && caller.name.empty());
         mem_deref(parsed);
@@ -225,7 +230,7 @@ SipCaller CallerFrom(const std::string& from)
     sip_msg* parsed = nullptr;
     SipCaller caller;
     if (sip_msg_decode(&parsed, bytes) == 0)
-        caller = CallerOf(*parsed);
+        caller = CallerOf(*parsed, true);
     else
         ADD_FAILURE() << "does not decode: " << from;
     mem_deref(parsed);
@@ -299,6 +304,23 @@ TEST(SipParse, FormatIsTheFirstG711TheFarEndListsAndRandomSdpIsSafe)
             EXPECT_LE(chosen->payloadType, 127);
         }
     }
+}
+
+TEST(SipParse, AllowListOfCallersIsIpAddresses)
+{
+    const auto parse = [](const std::string& value, std::string& error) {
+        DeviceConfig config;
+        const bool parsed = DeviceConfig::Parse(
+            "[line]\nname = IP Line 1\nkind = sip\nuser = u\ndomain = d\nallow-calls-from = " + value + "\n",
+            config, error);
+        return parsed ? config.lines.front().sip.allowCallsFrom : std::vector<std::string>{ "(refused)" };
+    };
+    std::string error;
+    EXPECT_EQ(parse("10.0.0.7, 192.168.1.2 fe80::1", error),
+        (std::vector<std::string>{ "10.0.0.7", "192.168.1.2", "fe80::1" }));
+    EXPECT_EQ(parse("pbx.example.com", error), std::vector<std::string>{ "(refused)" });
+    EXPECT_NE(error.find("pbx.example.com is not one"), std::string::npos) << error;
+    EXPECT_EQ(parse(",", error), std::vector<std::string>{ "(refused)" });
 }
 
 TEST(SipParse, DialledAddressesBecomeSipUrisAndNothingElse)

@@ -188,16 +188,29 @@ std::string CallerRequest(const std::string& method, int cseq, bool inviteBranch
 
 const char* const kToLine5 = "To: <sip:kestrium@[remote_ip]:[remote_port]>";
 
-} // namespace
-
-std::string CallingScenario(const std::string& afterRinging)
+std::string CallerInvite(const std::string& headers)
 {
     return "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>\n<scenario name=\"call\">\n"
         + CallerRequest("INVITE", 1, true, kToLine5,
-            "Contact: <sip:sipp@[local_ip]:[local_port]>\nContent-Type: application/sdp\nContent-Length: [len]\n\n"
-                + SippSdp())
+            headers
+                + "Contact: <sip:sipp@[local_ip]:[local_port]>\nContent-Type: "
+                  "application/sdp\nContent-Length: [len]\n\n"
+                + SippSdp());
+}
+
+} // namespace
+
+std::string CallingScenario(const std::string& afterRinging, const std::string& headers)
+{
+    return CallerInvite(headers)
         + "  <recv response=\"100\" optional=\"true\"/>\n  <recv response=\"180\"/>\n" + afterRinging
         + "</scenario>\n";
+}
+
+std::string RefusedCallScenario(int code, const std::string& headers)
+{
+    return CallerInvite(headers) + "  <recv response=\"100\" optional=\"true\"/>\n  <recv response=\""
+        + std::to_string(code) + "\"/>\n" + CallerRequest("ACK", 1, true, "[last_To:]") + "</scenario>\n";
 }
 
 std::string AnsweredThenTone(const std::string& tone, unsigned thenWaitMs)
