@@ -146,6 +146,11 @@ void SipLine::OnIncoming(const sip_msg* msg, void* arg)
         sip_treply(nullptr, self->m_sip, msg, 403, "Forbidden");
         return;
     }
+    // A flood of calls (each one a missed call in the log) is refused before anything rings.
+    if (!self->m_callRate.Admit(msg->src, MediaClockMs())) {
+        sip_treply(nullptr, self->m_sip, msg, 503, "Service Unavailable");
+        return;
+    }
     if (self->m_call) {
         sip_treply(nullptr, self->m_sip, msg, 486, "Busy Here");
         return;

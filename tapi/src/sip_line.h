@@ -4,6 +4,7 @@
 
 #define USE_OPENSSL 1 // libre declares tls_openssl_context only then
 #include "libre.h"
+#include "sip_guard.h"
 #include "sip_media.h"
 
 #include <openssl/x509_vfy.h>
@@ -108,6 +109,7 @@ private:
     sa m_registrar{};
     std::vector<sa> m_peers; // the hosts of domain, registrar and outbound proxy that are IP addresses
     std::vector<sa> m_allowed; // without registration: the allow-list
+    CallRateLimit m_callRate;
     std::string m_registrationText;
     std::string m_certificateError; // why OpenSSL refused the server's certificate last
     bool m_registered = false;

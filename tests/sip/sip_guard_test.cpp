@@ -1,9 +1,10 @@
-// Who may call a SIP line: a registered line takes calls only from its registrar, a line without
-// registration from its allow-list and its configured peer; P-Asserted-Identity is believed only
-// from the registrar or the peer. SIPp calls from other loopback addresses (127.0.0.2) as the
-// stranger.
+// Who may call a SIP line and how often: a registered line takes calls only from its registrar, a
+// line without registration from its allow-list and its configured peer; P-Asserted-Identity is
+// believed only from the registrar or the peer; a flood of calls from one source is refused after
+// a burst. SIPp calls from other loopback addresses (127.0.0.2) as the stranger.
 #include "sip_fixture.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,35 @@ TEST_F(SipCallers, LineWithoutRegistrationRefusesStrangersAndBelievesOnlyItsPeer
     EXPECT_EQ(NewCallOn(line), 0u);
     EXPECT_EQ(CallerWhoRang(line, "127.0.0.1", kAssertedBank),
         std::make_pair(std::string("18005550100"), std::string("Your Bank")));
+}
+
+int CallsThatRang(const std::vector<Received>& received, HLINE line)
+{
+    return static_cast<int>(std::count_if(received.begin(), received.end(),
+        [&](const Received& m) { return m.message == LINE_APPNEWCALL && m.device == line; }));
+}
+
+// SIPp calls 20 times in a row as fast as it can and cancels each call that rings: a burst of
+// calls rings (each would be a missed call in the log), the rest are refused with 503 and never
+// ring; a second later a call rings again.
+TEST_F(SipCallers, FloodOfCallsFromOneSourceIsRefusedAfterABurst)
+{
+    const HLINE line = OpenLine(kLine1);
+    {
+        Sipp flood;
+        ASSERT_TRUE(flood.Start(m_dir.Path(), sip_test::CallRingingOrRefused(503), m_sippPort,
+            { "-m", "20", "-l", "1", "-r", "100", "127.0.0.1:" + std::to_string(m_line1Port) }));
+        RunWhile(flood, 8000);
+        EXPECT_EQ(flood.ExitCode(), 0) << flood.Log() << "every call rang or was refused with 503";
+    }
+    Run(100);
+    const int rang = CallsThatRang(m_received, line);
+    EXPECT_GE(rang, 5);
+    EXPECT_LE(rang, 7) << "calls beyond the burst were refused";
+    Run(1000);
+    m_received.clear();
+    EXPECT_TRUE(CallFrom("127.0.0.1", sip_test::CallingScenario(sip_test::GivesUp())));
+    EXPECT_EQ(CallsThatRang(m_received, line), 1);
 }
 
 class SipCallersAllowed : public SipCallers {

@@ -54,6 +54,8 @@ void WriteRtpPcap(const std::filesystem::path& path, const std::vector<std::int1
 std::string CallingScenario(const std::string& afterRinging, const std::string& headers = "");
 // The same call refused with `code` at once, and SIPp's ACK of it.
 std::string RefusedCallScenario(int code, const std::string& headers = "");
+// One call of a flood: cancelled as soon as it rings, or refused with `code` (and acknowledged).
+std::string CallRingingOrRefused(int code);
 // Answered: the ACK, `tone` (a pcap file) played, and SIPp's BYE `thenWaitMs` later.
 std::string AnsweredThenTone(const std::string& tone, unsigned thenWaitMs);
 // The caller gives up while it rings: CANCEL, and the ACK of the 487.
