@@ -16,6 +16,7 @@ namespace {
 
 constexpr std::uint64_t kRegisterAnswerMs = 4000; // no answer by then: out of service
 constexpr std::uint64_t kKeepAliveMs = 25000; // keeps a NAT binding towards the registrar open
+constexpr std::uint64_t kGuardConnectionsMs = 100;
 
 // The host of a SIP URI when it is an IP address; names are not resolved for this.
 std::optional<sa> HostAddress(const std::string& uri)
@@ -80,8 +81,9 @@ SipLine::SipLine(SipService& service, const SipService::LineSetup& setup, dnsc* 
     tmr_init(&m_registerSilence);
     tmr_init(&m_keepAlive);
     tmr_init(&m_collect);
+    tmr_init(&m_guardConnections);
     std::string error;
-    if (sip_alloc(&m_sip, dns, 32, 32, 32, "Kestrium", nullptr, nullptr) != 0 || !Start(error)) {
+    if (sip_alloc(&m_sip, dns, 32, 32, 32, "Kestrium", nullptr, this) != 0 || !Start(error)) {
         std::cerr << "kestrium telephony: " << m_name << ": " << error << std::endl;
         ReportRegistration(false, error);
     }
@@ -92,6 +94,7 @@ SipLine::~SipLine()
     tmr_cancel(&m_registerSilence);
     tmr_cancel(&m_keepAlive);
     tmr_cancel(&m_collect);
+    tmr_cancel(&m_guardConnections);
     if (m_call)
         m_audio->SetLink(nullptr);
     m_call.reset();
@@ -135,6 +138,8 @@ bool SipLine::Start(std::string& error)
         error = "cannot listen for SIP on port " + std::to_string(m_account.localPort) + ": " + ErrorText(err);
         return false;
     }
+    if (m_account.transport != SipTransport::Udp)
+        GuardConnections(m_account.transport == SipTransport::Tcp ? SIP_TRANSP_TCP : SIP_TRANSP_TLS);
     if ((err = sipsess_listen(&m_sessions, m_sip, 32, OnIncoming, this)) != 0) {
         error = "cannot take calls: " + ErrorText(err);
         return false;
@@ -145,6 +150,31 @@ bool SipLine::Start(std::string& error)
     }
     Register();
     return true;
+}
+
+void SipLine::GuardConnections(sip_transp transport)
+{
+    sa listening{};
+    if (sip_transp_laddr(m_sip, &listening, transport, nullptr) != 0)
+        return;
+    m_connections = std::make_unique<ConnectionGuard>(listening);
+    sip_set_trace_handler(m_sip, OnTrace);
+    tmr_start(&m_guardConnections, kGuardConnectionsMs, OnGuardConnections, this);
+}
+
+void SipLine::OnTrace(
+    bool sent, sip_transp transport, const sa* source, const sa*, const std::uint8_t*, std::size_t, void* arg)
+{
+    auto* self = static_cast<SipLine*>(arg);
+    if (!sent && transport != SIP_TRANSP_UDP && self->m_connections && source)
+        self->m_connections->MessageFrom(*source);
+}
+
+void SipLine::OnGuardConnections(void* arg)
+{
+    auto* self = static_cast<SipLine*>(arg);
+    self->m_connections->Check(MediaClockMs());
+    tmr_start(&self->m_guardConnections, kGuardConnectionsMs, OnGuardConnections, self);
 }
 
 std::vector<std::string> SipLine::Routes() const
@@ -269,6 +299,7 @@ void SipLine::OnKeepAlive(void* arg)
 
 void SipLine::Shutdown()
 {
+    tmr_cancel(&m_guardConnections);
     tmr_cancel(&m_registerSilence);
     tmr_cancel(&m_keepAlive);
     if (m_call)

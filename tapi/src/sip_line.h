@@ -71,9 +71,13 @@ private:
     static void OnClosed(int err, const sip_msg* msg, void* arg);
     static void OnWatch(void* arg);
     static void OnCollect(void* arg);
+    static void OnTrace(bool sent, sip_transp transport, const sa* source, const sa* destination,
+        const std::uint8_t* packet, std::size_t length, void* arg);
+    static void OnGuardConnections(void* arg);
 
     bool Start(std::string& error);
     bool StartTls(std::string& error);
+    void GuardConnections(sip_transp transport);
     void Register();
     void ReportRegistration(bool registered, const std::string& text);
     // Why the registration failed: the refused certificate when there was one, else `reason`.
@@ -110,6 +114,8 @@ private:
     std::vector<sa> m_peers; // the hosts of domain, registrar and outbound proxy that are IP addresses
     std::vector<sa> m_allowed; // without registration: the allow-list
     CallRateLimit m_callRate;
+    std::unique_ptr<ConnectionGuard> m_connections; // TCP and TLS lines
+    tmr m_guardConnections{};
     std::string m_registrationText;
     std::string m_certificateError; // why OpenSSL refused the server's certificate last
     bool m_registered = false;

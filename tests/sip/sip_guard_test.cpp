@@ -4,7 +4,16 @@
 // a burst. SIPp calls from other loopback addresses (127.0.0.2) as the stranger.
 #include "sip_fixture.h"
 
+#include <netinet/in.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,16 +21,20 @@ namespace {
 
 using sip_test::Sipp;
 
+// What the line keeps free for files (ConnectionGuard::kDescriptorReserve).
+constexpr int kDescriptorReserve = 256;
+
 const std::string kAssertedBank = "P-Asserted-Identity: \"Your Bank\" <sip:18005550100@bank.example>\n";
 
 class SipCallers : public SipFixture {
 protected:
-    // SIPp calling line 5 from `ip` through `scenario`; answers whether it went as the scenario says.
-    bool CallFrom(const char* ip, const std::string& scenario)
+    // SIPp calling line 5 from `ip` through `scenario` (with `extra` arguments); answers whether it
+    // went as the scenario says.
+    bool CallFrom(const char* ip, const std::string& scenario, std::vector<std::string> extra = {})
     {
         Sipp sipp;
-        if (!sipp.Start(
-                m_dir.Path(), scenario, m_sippPort, { "-i", ip, "127.0.0.1:" + std::to_string(m_line1Port) }))
+        extra.insert(extra.end(), { "-i", ip, "127.0.0.1:" + std::to_string(m_line1Port) });
+        if (!sipp.Start(m_dir.Path(), scenario, m_sippPort, extra))
             return false;
         RunWhile(sipp, 5000);
         EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log();
@@ -128,6 +141,125 @@ TEST_F(SipCallersRegistered, RegisteredLineTakesCallsOnlyFromItsProxy)
     EXPECT_EQ(NewCallOn(line), 0u);
     EXPECT_EQ(CallerWhoRang(line, "127.0.0.1", kAssertedBank),
         std::make_pair(std::string("18005550100"), std::string("Your Bank")));
+}
+
+// A TCP connection to a loopback port, opened without waiting.
+class TcpClient {
+public:
+    explicit TcpClient(std::uint16_t port)
+        : m_fd(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0))
+    {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(port);
+        ::connect(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    }
+    ~TcpClient() { ::close(m_fd); }
+    TcpClient(const TcpClient&) = delete;
+    TcpClient& operator=(const TcpClient&) = delete;
+
+    void Send(const std::string& text) { ::send(m_fd, text.data(), text.size(), MSG_NOSIGNAL); }
+    // True once the line closed or reset the connection; what it sent before is read and dropped.
+    bool Closed()
+    {
+        char buffer[4096];
+        for (;;) {
+            const ssize_t n = ::recv(m_fd, buffer, sizeof buffer, MSG_DONTWAIT);
+            if (n > 0)
+                continue;
+            return n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK);
+        }
+    }
+
+private:
+    int m_fd;
+};
+
+class SipTcpConnections : public SipCallers {
+protected:
+    std::string Line1Account() const override { return "register = no\ntransport = tcp\n"; }
+};
+
+// The connections this process accepted on `port` (the line runs in the test's process).
+int AcceptedOn(std::uint16_t port)
+{
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        const int fd = std::atoi(entry.path().filename().c_str());
+        sockaddr_in local{};
+        sockaddr_in peer{};
+        socklen_t size = sizeof local;
+        int listening = 0;
+        socklen_t flagSize = sizeof listening;
+        if (::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &size) != 0 || local.sin_family != AF_INET
+            || ntohs(local.sin_port) != port
+            || ::getsockopt(fd, SOL_SOCKET, SO_ACCEPTCONN, &listening, &flagSize) != 0 || listening)
+            continue;
+        size = sizeof peer;
+        count += ::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &size) == 0;
+    }
+    return count;
+}
+
+// One source opens 100 connections to a TCP line's port and sends an OPTIONS request on the first
+// only: the line keeps 8 of them. Idle connections are closed 5 s after they opened, the one that
+// sent a request stays, and a SIP call over TCP still rings.
+TEST_F(SipTcpConnections, ExcessAndIdleConnectionsAreClosed)
+{
+    const HLINE line = OpenLine(kLine1);
+    Run(200);
+    std::vector<std::unique_ptr<TcpClient>> clients;
+    for (int i = 0; i < 100; ++i)
+        clients.push_back(std::make_unique<TcpClient>(m_line1Port));
+    Run(100);
+    clients.front()->Send(
+        "OPTIONS sip:kestrium@127.0.0.1 SIP/2.0\r\nVia: SIP/2.0/TCP 127.0.0.1:9;branch=z9hG4bK-o1\r\n"
+        "From: <sip:probe@127.0.0.1>;tag=1\r\nTo: <sip:kestrium@127.0.0.1>\r\nCall-ID: o1\r\n"
+        "CSeq: 1 OPTIONS\r\nMax-Forwards: 70\r\nContent-Length: 0\r\n\r\n");
+    Run(500);
+    EXPECT_LE(AcceptedOn(m_line1Port), 8) << "at most 8 connections from one source";
+    EXPECT_FALSE(clients.front()->Closed()) << "the connection that sent a request is kept";
+    clients.resize(1);
+    Run(300);
+
+    for (int i = 0; i < 3; ++i)
+        clients.push_back(std::make_unique<TcpClient>(m_line1Port));
+    Run(1000);
+    EXPECT_EQ(AcceptedOn(m_line1Port), 4);
+    Run(4600);
+    EXPECT_TRUE(clients[1]->Closed() && clients[2]->Closed() && clients[3]->Closed())
+        << "connections without a request are closed after 5 s";
+    EXPECT_FALSE(clients.front()->Closed());
+    EXPECT_EQ(AcceptedOn(m_line1Port), 1);
+
+    m_received.clear();
+    EXPECT_TRUE(CallFrom("127.0.0.1", sip_test::CallingScenario(sip_test::GivesUp()), { "-t", "t1" }));
+    EXPECT_EQ(CallsThatRang(m_received, line), 1) << "a SIP call over TCP still rings";
+}
+
+// With the process near its descriptor limit (the limit lowered to what is open, the clients' own
+// sockets, the reserve for files and 2 more), the line keeps only 2 of 6 idle connections.
+TEST_F(SipTcpConnections, ConnectionsLeaveADescriptorReserveForFiles)
+{
+    OpenLine(kLine1);
+    Run(200);
+    constexpr int kClients = 6;
+    const auto open = std::distance(
+        std::filesystem::directory_iterator("/proc/self/fd"), std::filesystem::directory_iterator());
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    rlimit lowered = saved;
+    lowered.rlim_cur = rlim_t(open) + kClients + kDescriptorReserve + 2;
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &lowered), 0);
+    std::vector<std::unique_ptr<TcpClient>> clients;
+    for (int i = 0; i < kClients; ++i)
+        clients.push_back(std::make_unique<TcpClient>(m_line1Port));
+    Run(500);
+    const int accepted = AcceptedOn(m_line1Port);
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+    EXPECT_LE(accepted, 2);
+    EXPECT_GE(accepted, 1);
 }
 
 } // namespace
