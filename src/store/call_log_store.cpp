@@ -112,8 +112,15 @@ bool CallLogStore::Load(const std::filesystem::path& file)
 {
     m_entries.Clear();
     LoadRecords<kFieldCount>(file, kDateLimits, kMaxEntries + 1,
-        [this](std::span<std::string> record) { return Append(EntryFromFields(record)); });
+        [this](std::span<std::string> record) { return m_entries.Append(EntryFromFields(record)); });
     return true;
+}
+
+bool CallLogStore::Append(const CallLogEntry& entry)
+{
+    if (m_entries.Count() >= kMaxEntries)
+        m_entries.RemoveAt(0);
+    return m_entries.Append(entry);
 }
 
 bool CallLogStore::Save(const std::filesystem::path& file) const

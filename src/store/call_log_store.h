@@ -43,8 +43,10 @@ public:
     // Writes every entry; false when the file cannot be written (the old file then stays).
     bool Save(const std::filesystem::path& file) const;
 
-    // Appends a copy; false when 65,535 entries exist or memory runs out.
-    bool Append(const CallLogEntry& entry) { return m_entries.Append(entry); }
+    // Appends a copy. A full log (65,535 entries) first drops its oldest entry, the first in store
+    // order, so the newest call is always logged; the dropped entry's recording file stays where it
+    // is. False when memory runs out.
+    bool Append(const CallLogEntry& entry);
     std::size_t Count() const { return m_entries.Count(); }
     const CallLogEntry* GetAt(std::size_t index) const { return m_entries.GetAt(index); }
     CallLogEntry* GetAt(std::size_t index) { return m_entries.GetAt(index); }

@@ -2,6 +2,7 @@
 
 #include "tapisim.h"
 
+#include <arpa/inet.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -85,6 +86,29 @@ std::string SipText(std::string& field, std::string_view value, const char* key)
     return {};
 }
 
+// IP addresses separated by commas or blanks, at most 32 of them.
+std::string AddressList(std::vector<std::string>& field, std::string_view value)
+{
+    constexpr std::size_t kMaxAddresses = 32;
+    const std::string error = "allow-calls-from must be 1 to 32 IP addresses separated by commas";
+    std::vector<std::string> addresses;
+    std::size_t at = 0;
+    while ((at = value.find_first_not_of(", \t", at)) != std::string_view::npos) {
+        const std::size_t end = std::min(value.find_first_of(", \t", at), value.size());
+        std::string address(value.substr(at, end - at));
+        in6_addr parsed{};
+        if (::inet_pton(AF_INET, address.c_str(), &parsed) != 1
+            && ::inet_pton(AF_INET6, address.c_str(), &parsed) != 1)
+            return error + " (" + address + " is not one)";
+        addresses.push_back(std::move(address));
+        at = end;
+    }
+    if (addresses.empty() || addresses.size() > kMaxAddresses)
+        return error;
+    field = std::move(addresses);
+    return {};
+}
+
 // A file of certificate authorities must be there and readable now; its certificates are loaded
 // when the line starts.
 std::string CaFile(std::string& field, std::string_view value)
@@ -141,6 +165,8 @@ std::optional<std::string> SipValue(SipAccount& sip, std::string_view key, std::
         return ParseRange(value, 60, 86400, sip.registerIntervalS)
             ? std::string()
             : "register-interval must be 60 to 86400 seconds";
+    if (key == "allow-calls-from")
+        return AddressList(sip.allowCallsFrom, value);
     if (key == "rtp-timeout")
         return ParseRange(value, 2, 3600, sip.rtpTimeoutS) ? std::string()
                                                           : "rtp-timeout must be 2 to 3600 seconds";

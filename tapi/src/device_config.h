@@ -29,6 +29,9 @@ struct SipAccount {
     bool registers = true;
     DWORD registerIntervalS = 600;
     DWORD rtpTimeoutS = 30;
+    // IP addresses a line without registration takes calls from, besides the configured peer;
+    // empty: loopback (127.0.0.1 and ::1).
+    std::vector<std::string> allowCallsFrom;
 };
 
 struct LineConfig {

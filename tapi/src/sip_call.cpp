@@ -142,6 +142,15 @@ void SipLine::Dial(std::uint64_t id, const std::string& target)
 void SipLine::OnIncoming(const sip_msg* msg, void* arg)
 {
     auto* self = static_cast<SipLine*>(arg);
+    if (!self->TakesCallsFrom(msg->src)) {
+        sip_treply(nullptr, self->m_sip, msg, 403, "Forbidden");
+        return;
+    }
+    // A flood of calls (each one a missed call in the log) is refused before anything rings.
+    if (!self->m_callRate.Admit(msg->src, MediaClockMs())) {
+        sip_treply(nullptr, self->m_sip, msg, 503, "Service Unavailable");
+        return;
+    }
     if (self->m_call) {
         sip_treply(nullptr, self->m_sip, msg, 486, "Busy Here");
         return;
@@ -164,7 +173,7 @@ void SipLine::OnIncoming(const sip_msg* msg, void* arg)
         sip_treply(nullptr, self->m_sip, msg, 500, "Server Internal Error");
         return;
     }
-    const SipCaller caller = CallerOf(*msg);
+    const SipCaller caller = CallerOf(*msg, self->IsTrustedProxy(msg->src));
     SipEvent event;
     event.kind = SipEvent::Kind::Incoming;
     event.line = self->m_lineId;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <iostream>
+#include <optional>
 
 // A SIP line on the stack's thread: its transport, registration and keep-alive, and its shutdown.
 
@@ -15,6 +16,51 @@ namespace {
 
 constexpr std::uint64_t kRegisterAnswerMs = 4000; // no answer by then: out of service
 constexpr std::uint64_t kKeepAliveMs = 25000; // keeps a NAT binding towards the registrar open
+constexpr std::uint64_t kGuardConnectionsMs = 100;
+
+// The host of a SIP URI when it is an IP address; names are not resolved for this.
+std::optional<sa> HostAddress(const std::string& uri)
+{
+    pl text{};
+    pl_set_str(&text, uri.c_str());
+    struct uri decoded { };
+    sa address{};
+    if (uri.empty() || uri_decode(&decoded, &text) != 0 || sa_set(&address, &decoded.host, 0) != 0)
+        return std::nullopt;
+    return address;
+}
+
+std::vector<sa> PeerAddresses(const SipAccount& account)
+{
+    std::vector<sa> peers;
+    for (const std::string& uri : { "sip:" + account.domain, account.registrar, account.outboundProxy })
+        if (const auto address = HostAddress(uri))
+            peers.push_back(*address);
+    return peers;
+}
+
+std::vector<sa> AllowedAddresses(const SipAccount& account)
+{
+    std::vector<sa> allowed;
+    const auto add = [&](const char* text) {
+        sa address{};
+        if (sa_set_str(&address, text, 0) == 0)
+            allowed.push_back(address);
+    };
+    if (account.allowCallsFrom.empty()) {
+        add("127.0.0.1"); // loopback: this computer
+        add("::1");
+    }
+    for (const std::string& text : account.allowCallsFrom)
+        add(text.c_str());
+    return allowed;
+}
+
+bool Contains(const std::vector<sa>& addresses, const sa& source)
+{
+    return std::any_of(
+        addresses.begin(), addresses.end(), [&](const sa& a) { return sa_cmp(&a, &source, SA_ADDR); });
+}
 
 } // namespace
 
@@ -29,12 +75,15 @@ SipLine::SipLine(SipService& service, const SipService::LineSetup& setup, dnsc* 
     , m_name(setup.name)
     , m_account(setup.account)
     , m_audio(setup.audio)
+    , m_peers(PeerAddresses(setup.account))
+    , m_allowed(AllowedAddresses(setup.account))
 {
     tmr_init(&m_registerSilence);
     tmr_init(&m_keepAlive);
     tmr_init(&m_collect);
+    tmr_init(&m_guardConnections);
     std::string error;
-    if (sip_alloc(&m_sip, dns, 32, 32, 32, "Kestrium", nullptr, nullptr) != 0 || !Start(error)) {
+    if (sip_alloc(&m_sip, dns, 32, 32, 32, "Kestrium", nullptr, this) != 0 || !Start(error)) {
         std::cerr << "kestrium telephony: " << m_name << ": " << error << std::endl;
         ReportRegistration(false, error);
     }
@@ -45,6 +94,7 @@ SipLine::~SipLine()
     tmr_cancel(&m_registerSilence);
     tmr_cancel(&m_keepAlive);
     tmr_cancel(&m_collect);
+    tmr_cancel(&m_guardConnections);
     if (m_call)
         m_audio->SetLink(nullptr);
     m_call.reset();
@@ -88,6 +138,8 @@ bool SipLine::Start(std::string& error)
         error = "cannot listen for SIP on port " + std::to_string(m_account.localPort) + ": " + ErrorText(err);
         return false;
     }
+    if (m_account.transport != SipTransport::Udp)
+        GuardConnections(m_account.transport == SipTransport::Tcp ? SIP_TRANSP_TCP : SIP_TRANSP_TLS);
     if ((err = sipsess_listen(&m_sessions, m_sip, 32, OnIncoming, this)) != 0) {
         error = "cannot take calls: " + ErrorText(err);
         return false;
@@ -100,6 +152,31 @@ bool SipLine::Start(std::string& error)
     return true;
 }
 
+void SipLine::GuardConnections(sip_transp transport)
+{
+    sa listening{};
+    if (sip_transp_laddr(m_sip, &listening, transport, nullptr) != 0)
+        return;
+    m_connections = std::make_unique<ConnectionGuard>(listening);
+    sip_set_trace_handler(m_sip, OnTrace);
+    tmr_start(&m_guardConnections, kGuardConnectionsMs, OnGuardConnections, this);
+}
+
+void SipLine::OnTrace(
+    bool sent, sip_transp transport, const sa* source, const sa*, const std::uint8_t*, std::size_t, void* arg)
+{
+    auto* self = static_cast<SipLine*>(arg);
+    if (!sent && transport != SIP_TRANSP_UDP && self->m_connections && source)
+        self->m_connections->MessageFrom(*source);
+}
+
+void SipLine::OnGuardConnections(void* arg)
+{
+    auto* self = static_cast<SipLine*>(arg);
+    self->m_connections->Check(MediaClockMs());
+    tmr_start(&self->m_guardConnections, kGuardConnectionsMs, OnGuardConnections, self);
+}
+
 std::vector<std::string> SipLine::Routes() const
 {
     if (m_account.outboundProxy.empty())
@@ -108,6 +185,18 @@ std::vector<std::string> SipLine::Routes() const
     if (route.find(";lr") == std::string::npos)
         route += ";lr";
     return { route };
+}
+
+bool SipLine::TakesCallsFrom(const sa& source) const
+{
+    return IsTrustedProxy(source) || (!m_account.registers && Contains(m_allowed, source));
+}
+
+bool SipLine::IsTrustedProxy(const sa& source) const
+{
+    const bool fromRegistrar
+        = m_account.registers && sa_isset(&m_registrar, SA_ADDR) && sa_cmp(&source, &m_registrar, SA_ADDR);
+    return fromRegistrar || Contains(m_peers, source);
 }
 
 void SipLine::Register()
@@ -210,6 +299,7 @@ void SipLine::OnKeepAlive(void* arg)
 
 void SipLine::Shutdown()
 {
+    tmr_cancel(&m_guardConnections);
     tmr_cancel(&m_registerSilence);
     tmr_cancel(&m_keepAlive);
     if (m_call)

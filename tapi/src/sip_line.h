@@ -4,6 +4,7 @@
 
 #define USE_OPENSSL 1 // libre declares tls_openssl_context only then
 #include "libre.h"
+#include "sip_guard.h"
 #include "sip_media.h"
 
 #include <openssl/x509_vfy.h>
@@ -70,9 +71,13 @@ private:
     static void OnClosed(int err, const sip_msg* msg, void* arg);
     static void OnWatch(void* arg);
     static void OnCollect(void* arg);
+    static void OnTrace(bool sent, sip_transp transport, const sa* source, const sa* destination,
+        const std::uint8_t* packet, std::size_t length, void* arg);
+    static void OnGuardConnections(void* arg);
 
     bool Start(std::string& error);
     bool StartTls(std::string& error);
+    void GuardConnections(sip_transp transport);
     void Register();
     void ReportRegistration(bool registered, const std::string& text);
     // Why the registration failed: the refused certificate when there was one, else `reason`.
@@ -84,6 +89,12 @@ private:
     SipCall* Find(std::uint64_t id) { return m_call && m_call->id == id ? m_call.get() : nullptr; }
     std::string FromUri() const { return "sip:" + m_account.user + "@" + m_account.domain; }
     std::vector<std::string> Routes() const;
+    // Calls are taken from the trusted proxy only when the line registers, else also from the
+    // allow-list; the address counts, not the port (a proxy may send from any of its ports).
+    bool TakesCallsFrom(const sa& source) const;
+    // The registrar as it answered, or a configured peer: the only sources whose
+    // P-Asserted-Identity is believed.
+    bool IsTrustedProxy(const sa& source) const;
 
     SipService& m_service;
     DWORD m_lineId;
@@ -100,6 +111,11 @@ private:
     tmr m_keepAlive{};
     tmr m_collect{};
     sa m_registrar{};
+    std::vector<sa> m_peers; // the hosts of domain, registrar and outbound proxy that are IP addresses
+    std::vector<sa> m_allowed; // without registration: the allow-list
+    CallRateLimit m_callRate;
+    std::unique_ptr<ConnectionGuard> m_connections; // TCP and TLS lines
+    tmr m_guardConnections{};
     std::string m_registrationText;
     std::string m_certificateError; // why OpenSSL refused the server's certificate last
     bool m_registered = false;

@@ -65,6 +65,7 @@ std::uint64_t MediaClockMs()
 
 SipMedia::SipMedia()
     : m_remote(std::make_unique<sa>())
+    , m_source(std::make_unique<sa>())
 {
     jbuf_alloc(&m_jitter, kJitterMinFrames, kJitterMaxFrames);
     telev_alloc(&m_events, kEventPacketMs);
@@ -109,6 +110,7 @@ void SipMedia::Start(const sa& remote, const MediaFormat& format)
 {
     std::lock_guard lock(m_mutex);
     *m_remote = remote;
+    *m_source = sa{}; // a new SDP: the next packet may come from a new source
     if (!m_format || m_format->payloadType != format.payloadType)
         jbuf_flush(m_jitter);
     m_format = format;
@@ -136,15 +138,32 @@ std::uint64_t SipMedia::SilentForMs() const
     return now > last ? now - last : 0;
 }
 
+bool SipMedia::IsFarEnd(const sa& source)
+{
+    if (sa_isset(m_source.get(), SA_ALL))
+        return sa_cmp(&source, m_source.get(), SA_ALL);
+    if (!sa_isset(&source, SA_ALL))
+        return false;
+    // The start of the media: the far end sends from here, and hears us here.
+    *m_source = source;
+    *m_remote = source;
+    return true;
+}
+
 void SipMedia::OnPacket(const sa& source, const rtp_header& header, mbuf* payload)
 {
     std::lock_guard lock(m_mutex);
     if (!m_format || !payload)
         return;
     const std::size_t size = mbuf_get_left(payload);
-    if (header.pt == m_format->eventType) {
+    const bool event = header.pt == m_format->eventType;
+    const bool audio = header.pt == m_format->payloadType && size > 0 && size <= kMaxPayloadBytes;
+    // Another payload type (comfort noise, video...) is not ours to play, and it does not latch.
+    if ((!event && !audio) || !IsFarEnd(source))
+        return;
+    if (event) {
         ReceiveEvent(payload);
-    } else if (header.pt == m_format->payloadType && size > 0 && size <= kMaxPayloadBytes) {
+    } else {
         mbuf* copy = mbuf_alloc(size);
         if (!copy)
             return;
@@ -152,13 +171,8 @@ void SipMedia::OnPacket(const sa& source, const rtp_header& header, mbuf* payloa
         copy->pos = 0;
         jbuf_put(m_jitter, &header, copy);
         mem_deref(copy);
-    } else {
-        return; // another payload type (comfort noise, video...) is not ours to play
     }
     m_lastPacketMs = MediaClockMs();
-    // Symmetric RTP: answer where the far end really sends from (a NAT may have changed it).
-    if (sa_isset(&source, SA_ALL))
-        *m_remote = source;
 }
 
 void SipMedia::ReceiveEvent(mbuf* payload)

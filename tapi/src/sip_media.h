@@ -32,7 +32,10 @@ struct MediaFormat {
 };
 
 // One call's audio over RTP: G.711 both ways, a jitter buffer for what arrives, RFC 4733
-// telephone events both ways, symmetric RTP (we answer the address packets come from).
+// telephone events both ways. We send to the address the SDP names; the first packet after each
+// SDP latches the far end's source (symmetric RTP: a NAT may have moved it), and from then on
+// packets from any other address or port are dropped: they are neither played nor keep the call
+// alive, and they never move where our audio goes.
 // The SIP thread opens, starts and closes it and hands it packets; the exchange clock pulls and
 // pushes audio through the AudioLink side. Everything that both touch is under one mutex.
 class SipMedia : public AudioLink {
@@ -50,7 +53,7 @@ public:
     void Start(const sa& remote, const MediaFormat& format);
     // Stops sending and receiving and closes the socket (SIP thread).
     void Close();
-    // Milliseconds since the last packet arrived, or since Start when none did.
+    // Milliseconds since the last packet of the far end arrived, or since Start when none did.
     std::uint64_t SilentForMs() const;
 
     // A packet as the network delivered it, after the RTP header was parsed.
@@ -76,6 +79,7 @@ private:
     SipMedia();
     bool NextFrame();
     void Resync(const Frame& frame);
+    bool IsFarEnd(const sa& source);
     void ReceiveEvent(mbuf* payload);
     bool SendEvent(std::size_t count);
     void SendPacket(int payloadType, bool marker, std::uint32_t timestamp, const std::uint8_t* bytes,
@@ -85,7 +89,8 @@ private:
     struct rtp_sock* m_rtp = nullptr;
     jbuf* m_jitter = nullptr;
     telev* m_events = nullptr;
-    std::unique_ptr<sa> m_remote;
+    std::unique_ptr<sa> m_remote; // where we send
+    std::unique_ptr<sa> m_source; // the far end's latched source; unset until its first packet
     std::optional<MediaFormat> m_format;
     // Receiving.
     std::optional<Frame> m_held; // taken from the jitter buffer, not yet due

@@ -22,13 +22,39 @@ std::string_view Trim(std::string_view text)
     return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
 }
 
-// Control characters are left out and the text is cut at a character boundary.
+// The length of the Unicode bidirectional control at the start of `text` (U+061C, U+200E, U+200F,
+// U+202A to U+202E, U+2066 to U+2069), 0 when there is none: such a control can turn a name around
+// on the screen and make it look like another.
+std::size_t BidiControlAt(std::string_view text)
+{
+    const auto byte
+        = [&](std::size_t i) { return i < text.size() ? static_cast<unsigned char>(text[i]) : 0; };
+    if (byte(0) == 0xD8 && byte(1) == 0x9C)
+        return 2;
+    if (byte(0) != 0xE2)
+        return 0;
+    const unsigned char third = byte(2);
+    if (byte(1) == 0x80 && (third == 0x8E || third == 0x8F || (third >= 0xAA && third <= 0xAE)))
+        return 3;
+    if (byte(1) == 0x81 && third >= 0xA6 && third <= 0xA9)
+        return 3;
+    return 0;
+}
+
+// Control characters and bidirectional controls are left out and the text is cut at a character
+// boundary.
 std::string Clean(std::string_view text)
 {
     std::string clean;
-    for (char c : text)
-        if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7F)
-            clean.push_back(c);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (const std::size_t bidi = BidiControlAt(text.substr(i))) {
+            i += bidi - 1;
+            continue;
+        }
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x20 && c != 0x7F)
+            clean.push_back(text[i]);
+    }
     if (clean.size() > kMaxCallerText) {
         std::size_t cut = kMaxCallerText;
         while (cut > 0 && (static_cast<unsigned char>(clean[cut]) & 0xC0) == 0x80)
@@ -36,6 +62,39 @@ std::string Clean(std::string_view text)
         clean.resize(cut);
     }
     return clean;
+}
+
+// A name-addr split into its display name (unquoted, unescaped) and the rest from the "<"; the
+// quoted string is read first, so a "<" inside it is part of the name. Without a name-addr the
+// name is empty and the rest is the whole value.
+struct NameAddr {
+    std::string name;
+    std::string_view rest;
+};
+
+NameAddr SplitNameAddr(std::string_view value)
+{
+    value = Trim(value);
+    if (value.empty() || value.front() != '"') {
+        const auto angle = value.find('<');
+        if (angle == std::string_view::npos)
+            return { {}, value };
+        return { std::string(Trim(value.substr(0, angle))), value.substr(angle) };
+    }
+    // A quoted string: up to the closing quote, with \x standing for x.
+    std::string name;
+    for (std::size_t i = 1; i < value.size(); ++i) {
+        if (value[i] == '"') {
+            const std::string_view rest = Trim(value.substr(i + 1));
+            if (rest.empty() || rest.front() != '<')
+                break;
+            return { std::move(name), rest };
+        }
+        if (value[i] == '\\' && i + 1 < value.size())
+            ++i;
+        name.push_back(value[i]);
+    }
+    return { {}, {} }; // no closing quote, or no address after it
 }
 
 bool EqualsNoCase(std::string_view a, std::string_view b)
@@ -70,41 +129,30 @@ bool IsUriChar(char c)
 
 std::string DisplayNameOf(std::string_view value)
 {
-    const auto angle = value.find('<');
-    if (angle == std::string_view::npos)
-        return {};
-    std::string_view name = Trim(value.substr(0, angle));
-    if (name.size() >= 2 && name.front() == '"') {
-        // A quoted string: up to the closing quote, with \x standing for x.
-        std::string text;
-        for (std::size_t i = 1; i < name.size() && name[i] != '"'; ++i) {
-            if (name[i] == '\\' && i + 1 < name.size())
-                ++i;
-            text.push_back(name[i]);
-        }
-        return Clean(text);
-    }
-    return Clean(name);
+    return Clean(SplitNameAddr(value).name);
 }
 
-SipCaller CallerOf(const sip_msg& invite)
+SipCaller CallerOf(const sip_msg& invite, bool trustAssertedIdentity)
 {
     SipCaller caller;
     std::string_view value = View(invite.from.val);
-    if (const sip_hdr* asserted = sip_msg_hdr(&invite, SIP_HDR_P_ASSERTED_IDENTITY))
+    const sip_hdr* asserted
+        = trustAssertedIdentity ? sip_msg_hdr(&invite, SIP_HDR_P_ASSERTED_IDENTITY) : nullptr;
+    if (asserted)
         value = View(asserted->val);
+    const NameAddr nameAddr = SplitNameAddr(value);
     sip_addr address{};
     pl text{};
     pl_set_str(&text, "");
-    text.p = value.data();
-    text.l = value.size();
+    text.p = nameAddr.rest.data();
+    text.l = nameAddr.rest.size();
     std::string_view user;
     std::string_view host;
-    if (!value.empty() && sip_addr_decode(&address, &text) == 0) {
+    if (!nameAddr.rest.empty() && sip_addr_decode(&address, &text) == 0) {
         user = View(address.uri.user);
         host = View(address.uri.host);
     }
-    caller.name = DisplayNameOf(value);
+    caller.name = Clean(nameAddr.name);
     // Percent escapes are left as they are: a number is shown, never used as a path or command.
     caller.number = Clean(user);
     const sip_hdr* privacy = sip_msg_hdr(&invite, SIP_HDR_PRIVACY);

@@ -12,8 +12,8 @@ struct sip_msg;
 
 namespace tapi {
 
-// Who calls, as an INVITE tells it (P-Asserted-Identity first, else From). Both texts are cut to
-// kMaxCallerText bytes and hold no control characters.
+// Who calls, as an INVITE tells it (P-Asserted-Identity first when it came from a proxy we trust,
+// else From). Both texts are cut to kMaxCallerText bytes and hold no control characters.
 struct SipCaller {
     std::string number;
     std::string name;
@@ -21,7 +21,7 @@ struct SipCaller {
 };
 inline constexpr std::size_t kMaxCallerText = 127;
 
-SipCaller CallerOf(const sip_msg& invite);
+SipCaller CallerOf(const sip_msg& invite, bool trustAssertedIdentity);
 
 // The display name of a name-addr header value ("Ann Example" <sip:...>, Ann <sip:...>), unquoted;
 // empty when there is none.

@@ -3,6 +3,11 @@
 // as on a simulated line.
 #include "sip_fixture.h"
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdint>
 #include <string>
 
 namespace {
@@ -59,6 +64,77 @@ std::string RefusingScenario(int code)
   <recv request="INVITE" crlf="true"/>
 )" + sip_test::SippReply(std::to_string(code) + " Refused")
         + "  <recv request=\"ACK\" crlf=\"true\"/>\n</scenario>\n";
+}
+
+// A loopback UDP socket standing in for an RTP sender: the far end named in the SDP, or a stranger.
+class RtpPeer {
+public:
+    RtpPeer()
+        : m_fd(::socket(AF_INET, SOCK_DGRAM, 0))
+    {
+        sockaddr_in address = Loopback(0);
+        ::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        socklen_t length = sizeof address;
+        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &length);
+        m_port = ntohs(address.sin_port);
+    }
+    ~RtpPeer() { ::close(m_fd); }
+    RtpPeer(const RtpPeer&) = delete;
+    RtpPeer& operator=(const RtpPeer&) = delete;
+
+    std::uint16_t Port() const { return m_port; }
+    // Counts the packets that arrived since the last call; remembers the port they came from.
+    int Drain()
+    {
+        int count = 0;
+        std::uint8_t buffer[2048];
+        sockaddr_in from{};
+        socklen_t length = sizeof from;
+        while (
+            ::recvfrom(m_fd, buffer, sizeof buffer, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from), &length)
+            > 0) {
+            ++count;
+            m_senderPort = ntohs(from.sin_port);
+            length = sizeof from;
+        }
+        return count;
+    }
+    std::uint16_t SenderPort() const { return m_senderPort; }
+    // One 20 ms PCMU packet of silence to `port` from stream `ssrc`.
+    void SendRtp(std::uint16_t port, std::uint32_t ssrc, std::uint16_t seq)
+    {
+        std::uint8_t packet[12 + 160];
+        std::fill(std::begin(packet), std::end(packet), 0xFF);
+        const std::uint32_t timestamp = 160u * seq;
+        const std::uint8_t header[12] = { 0x80, 0x00, std::uint8_t(seq >> 8), std::uint8_t(seq),
+            std::uint8_t(timestamp >> 24), std::uint8_t(timestamp >> 16), std::uint8_t(timestamp >> 8),
+            std::uint8_t(timestamp), std::uint8_t(ssrc >> 24), std::uint8_t(ssrc >> 16),
+            std::uint8_t(ssrc >> 8), std::uint8_t(ssrc) };
+        std::copy(std::begin(header), std::end(header), packet);
+        const sockaddr_in to = Loopback(port);
+        ::sendto(m_fd, packet, sizeof packet, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    }
+
+private:
+    static sockaddr_in Loopback(std::uint16_t port)
+    {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(port);
+        return address;
+    }
+
+    int m_fd;
+    std::uint16_t m_port = 0;
+    std::uint16_t m_senderPort = 0;
+};
+
+std::string WithMediaPort(std::string scenario, std::uint16_t port)
+{
+    for (auto at = scenario.find("[media_port]"); at != std::string::npos; at = scenario.find("[media_port]"))
+        scenario.replace(at, 12, std::to_string(port));
+    return scenario;
 }
 
 class SipCalls : public SipFixture {
@@ -205,6 +281,46 @@ TEST_F(SipCalls, FarEndThatFallsSilentIsHungUp)
     EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log() << "SIPp got our BYE";
     EXPECT_TRUE(Saw(call, LINECALLSTATE_CONNECTED));
     EXPECT_TRUE(Saw(call, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_UNREACHABLE));
+}
+
+// The far end's media (the port its SDP names) starts, then a stranger sends RTP of another stream
+// to our port, on and on, while the far end falls silent: our audio keeps going to the far end and
+// never to the stranger, and the stranger's packets do not keep the call alive past the RTP
+// time-out (2 s here).
+TEST_F(SipCalls, StrangersRtpNeitherTakesOverOurAudioNorKeepsTheCallAlive)
+{
+    RtpPeer farEnd;
+    RtpPeer stranger;
+    Sipp sipp;
+    ASSERT_TRUE(
+        sipp.Start(m_dir.Path(), WithMediaPort(AnsweringScenario("", true), farEnd.Port()), m_sippPort));
+    const HLINE line = OpenLine(kLine1);
+    HCALL call = 0;
+    ASSERT_GT(MakeCall(line, call, "5551234"), 0);
+    ASSERT_TRUE(RunUntil([&] { return farEnd.Drain() > 0; }, 5000)) << "our RTP goes where the SDP says";
+    const std::uint16_t ourPort = farEnd.SenderPort();
+    for (std::uint16_t seq = 0; seq < 10; ++seq) {
+        farEnd.SendRtp(ourPort, 0x1111, seq);
+        Run(20);
+    }
+    farEnd.Drain();
+    int toFarEnd = 0;
+    int toStranger = 0;
+    std::uint16_t seq = 0;
+    const bool ended = RunUntil(
+        [&] {
+            stranger.SendRtp(ourPort, 0x6666, seq++);
+            toFarEnd += farEnd.Drain();
+            toStranger += stranger.Drain();
+            return Saw(call, LINECALLSTATE_DISCONNECTED);
+        },
+        4000);
+    EXPECT_TRUE(ended) << "the stranger's packets kept the call alive";
+    EXPECT_TRUE(Saw(call, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_UNREACHABLE));
+    EXPECT_EQ(toStranger, 0);
+    EXPECT_GT(toFarEnd, 40) << "our audio kept going to the far end";
+    RunWhile(sipp, 5000);
+    EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log() << "SIPp got our BYE";
 }
 
 // SIPp calls line 5: the call offers with the caller's name and number, we answer, SIPp's tone

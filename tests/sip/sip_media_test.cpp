@@ -1,6 +1,7 @@
 // The parts of a SIP line that read what the network sends, in-process: the jitter buffer with
 // reordered and lost packets, and random RTP packets, INVITEs and SDP bodies (fixed seeds, bounded
 // rounds) that must never crash, hang or break the limits of caller texts.
+#include "device_config.h"
 #include "libre.h"
 #include "sip_media.h"
 #include "sip_parse.h"
@@ -9,8 +10,10 @@
 
 #include <spandsp.h>
 
+#include <chrono>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -22,10 +25,10 @@ struct Packet {
     std::vector<std::uint8_t> payload;
 };
 
-void Deliver(SipMedia& media, const Packet& packet)
+void Deliver(SipMedia& media, const Packet& packet, std::uint16_t fromPort = 4000)
 {
     sa source{};
-    sa_set_str(&source, "127.0.0.1", 4000);
+    sa_set_str(&source, "127.0.0.1", fromPort);
     mbuf* buffer = mbuf_alloc(packet.payload.size() + 1);
     mbuf_write_mem(buffer, packet.payload.data(), packet.payload.size());
     buffer->pos = 0;
@@ -66,6 +69,44 @@ TEST(SipMedia, JitterBufferPutsReorderedPacketsBackInOrderAndPlaysSilenceForALos
         levels.push_back((out.front() + 500) / 1000);
     }
     EXPECT_EQ(levels, (std::vector<int>{ 1, 2, 3, 4, 5, 0, 7, 8 }));
+}
+
+// The first packet latches the far end's source; a stranger's packets (another port and stream)
+// are not played and do not count as the far end being alive, until a new SDP starts the media
+// again.
+TEST(SipMedia, OnlyTheLatchedSourceIsPlayedAndKeepsTheCallAlive)
+{
+    const auto play = [](SipMedia& media, int blocks) {
+        std::vector<int> levels;
+        for (int block = 0; block < blocks; ++block) {
+            std::vector<std::int16_t> out(160);
+            media.Receive(out.data(), out.size());
+            levels.push_back((out.front() + 500) / 1000);
+        }
+        return levels;
+    };
+    auto media = StartedMedia();
+    for (std::uint16_t k : { 0, 1 })
+        Deliver(*media, Frame(k));
+    for (std::uint16_t k : { 2, 3 }) {
+        Packet stranger = Frame(k);
+        stranger.header.ssrc = 0x6666;
+        Deliver(*media, stranger, 4001);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    Deliver(*media, Frame(9), 4001);
+    EXPECT_GE(media->SilentForMs(), 30u) << "the stranger does not keep the call alive";
+    for (std::uint16_t k : { 4, 5 })
+        Deliver(*media, Frame(k));
+    EXPECT_EQ(play(*media, 5), (std::vector<int>{ 1, 2, 0, 0, 5 }));
+
+    sa moved{};
+    sa_set_str(&moved, "127.0.0.1", 9);
+    media->Start(moved, MediaFormat{ 0, G711Law::Ulaw, 101 });
+    Deliver(*media, Frame(6), 4001);
+    Deliver(*media, Frame(7), 4000);
+    Deliver(*media, Frame(8), 4001);
+    EXPECT_EQ(play(*media, 3), (std::vector<int>{ 6, 7, 0 })) << "after a new SDP the media latches again";
 }
 
 TEST(SipMedia, RandomPacketsNeverBreakTheStream)
@@ -113,17 +154,21 @@ bool HasControl(const std::string& text)
     return std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
 }
 
-TEST(SipParse, CallerIdComesFromAssertedIdentityAndRandomInvitesStayWithinLimits)
+TEST(SipParse, CallerIdComesFromTrustedAssertedIdentityAndRandomInvitesStayWithinLimits)
 {
     mbuf* buffer = mbuf_alloc(1024);
     mbuf_write_str(buffer, kInvite);
     buffer->pos = 0;
     sip_msg* message = nullptr;
     ASSERT_EQ(sip_msg_decode(&message, buffer), 0);
-    const SipCaller caller = CallerOf(*message);
+    const SipCaller caller = CallerOf(*message, true);
     EXPECT_EQ(caller.number, "+12125550100");
     EXPECT_EQ(caller.name, "Ann Example");
     EXPECT_FALSE(caller.blocked);
+    const SipCaller untrusted = CallerOf(*message, false);
+    EXPECT_EQ(untrusted.number, "2125550100")
+        << "P-Asserted-Identity from a sender we do not trust is ignored";
+    EXPECT_EQ(untrusted.name, "Ann \"A\" Example");
     mem_deref(message);
     mem_deref(buffer);
 
@@ -145,7 +190,7 @@ TEST(SipParse, CallerIdComesFromAssertedIdentityAndRandomInvitesStayWithinLimits
         sip_msg* parsed = nullptr;
         if (sip_msg_decode(&parsed, bytes) == 0) {
             ++decoded;
-            const SipCaller random = CallerOf(*parsed);
+            const SipCaller random = CallerOf(*parsed, true);
             EXPECT_LE(random.number.size(), kMaxCallerText);
             EXPECT_LE(random.name.size(), kMaxCallerText);
             EXPECT_FALSE(HasControl(random.number) || HasControl(random.name));
@@ -166,12 +211,57 @@ TEST(SipParse, AnonymousCallersAreBlocked)
         bytes->pos = 0;
         sip_msg* parsed = nullptr;
         ASSERT_EQ(sip_msg_decode(&parsed, bytes), 0);
-        const SipCaller caller = CallerOf(*parsed);
+        const SipCaller caller = CallerOf(*parsed, true);
         EXPECT_TRUE(caller.blocked) << from;
         EXPECT_TRUE(caller.number.empty() && caller.name.empty());
         mem_deref(parsed);
         mem_deref(bytes);
     }
+}
+
+// The caller of an INVITE whose From header value is `from`.
+SipCaller CallerFrom(const std::string& from)
+{
+    const std::string text = "INVITE sip:k@h SIP/2.0\r\nVia: SIP/2.0/UDP h;branch=z9hG4bK1\r\nFrom: " + from
+        + ";tag=1\r\nTo: <sip:k@h>\r\nCall-ID: 1\r\nCSeq: 1 INVITE\r\nContent-Length: 0\r\n\r\n";
+    mbuf* bytes = mbuf_alloc(text.size());
+    mbuf_write_str(bytes, text.c_str());
+    bytes->pos = 0;
+    sip_msg* parsed = nullptr;
+    SipCaller caller;
+    if (sip_msg_decode(&parsed, bytes) == 0)
+        caller = CallerOf(*parsed, true);
+    else
+        ADD_FAILURE() << "does not decode: " << from;
+    mem_deref(parsed);
+    mem_deref(bytes);
+    return caller;
+}
+
+TEST(SipParse, QuotedDisplayNamesAreReadWholeAndBidiControlsAreRemoved)
+{
+    EXPECT_EQ(DisplayNameOf(R"("A<B>C" <sip:1@h>)"), "A<B>C");
+    EXPECT_EQ(DisplayNameOf(R"( "<script>x</script>" <sip:1@h>)"), "<script>x</script>");
+    EXPECT_EQ(DisplayNameOf(R"("Say \"hi\" \\ <now>" <sip:1@h>;x=1)"), R"(Say "hi" \ <now>)");
+    EXPECT_EQ(DisplayNameOf("Ann Example <sip:1@h>"), "Ann Example");
+    EXPECT_EQ(DisplayNameOf("<sip:1@h>"), "");
+    EXPECT_EQ(DisplayNameOf(R"("unclosed <sip:1@h>)"), "");
+    EXPECT_EQ(DisplayNameOf("sip:1@h"), "");
+
+    const SipCaller quoted = CallerFrom(R"("A<B>C" <sip:2125550100@example.com>)");
+    EXPECT_EQ(quoted.name, "A<B>C");
+    EXPECT_EQ(quoted.number, "2125550100");
+
+    // "Bank" with a right-to-left override and isolates, marks and the Arabic letter mark in it.
+    const std::string controls[] = { "\u202A", "\u202B", "\u202C", "\u202D", "\u202E", "\u2066", "\u2067",
+        "\u2068", "\u2069", "\u200E", "\u200F", "\u061C" };
+    std::string disguised = "B";
+    for (const auto& control : controls)
+        disguised += control;
+    disguised += "ank \u00E9";
+    const SipCaller bidi = CallerFrom("\"" + disguised + "\" <sip:21255\u202E50100@example.com>");
+    EXPECT_EQ(bidi.name, "Bank \u00E9");
+    EXPECT_EQ(bidi.number, "2125550100");
 }
 
 TEST(SipParse, FormatIsTheFirstG711TheFarEndListsAndRandomSdpIsSafe)
@@ -214,6 +304,23 @@ TEST(SipParse, FormatIsTheFirstG711TheFarEndListsAndRandomSdpIsSafe)
             EXPECT_LE(chosen->payloadType, 127);
         }
     }
+}
+
+TEST(SipParse, AllowListOfCallersIsIpAddresses)
+{
+    const auto parse = [](const std::string& value, std::string& error) {
+        DeviceConfig config;
+        const bool parsed = DeviceConfig::Parse(
+            "[line]\nname = IP Line 1\nkind = sip\nuser = u\ndomain = d\nallow-calls-from = " + value + "\n",
+            config, error);
+        return parsed ? config.lines.front().sip.allowCallsFrom : std::vector<std::string>{ "(refused)" };
+    };
+    std::string error;
+    EXPECT_EQ(parse("10.0.0.7, 192.168.1.2 fe80::1", error),
+        (std::vector<std::string>{ "10.0.0.7", "192.168.1.2", "fe80::1" }));
+    EXPECT_EQ(parse("pbx.example.com", error), std::vector<std::string>{ "(refused)" });
+    EXPECT_NE(error.find("pbx.example.com is not one"), std::string::npos) << error;
+    EXPECT_EQ(parse(",", error), std::vector<std::string>{ "(refused)" });
 }
 
 TEST(SipParse, DialledAddressesBecomeSipUrisAndNothingElse)

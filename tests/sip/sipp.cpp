@@ -180,24 +180,48 @@ std::string CallerRequest(const std::string& method, int cseq, bool inviteBranch
     return std::string(method == "INVITE" || method == "BYE" ? "  <send retrans=\"500\">" : "  <send>")
         + "<![CDATA[\n" + method + " sip:kestrium@[remote_ip]:[remote_port] SIP/2.0\n"
         + "Via: SIP/2.0/[transport] [local_ip]:[local_port];branch="
-        + (inviteBranch ? "z9hG4bK-[pid]-invite" : "[branch]")
-        + "\nFrom: \"Alice Example\" <sip:2125550100@[local_ip]:[local_port]>;tag=[pid]SIPpTag00[call_number]\n" + to
-        + "\nCall-ID: [call_id]\nCSeq: " + std::to_string(cseq) + " " + method
-        + "\nMax-Forwards: 70\n" + headersAndBody + "]]></send>\n";
+        + (inviteBranch ? "z9hG4bK-[pid]-[call_number]-invite" : "[branch]")
+        + "\nFrom: \"Alice Example\" "
+          "<sip:2125550100@[local_ip]:[local_port]>;tag=[pid]SIPpTag00[call_number]\n"
+        + to + "\nCall-ID: [call_id]\nCSeq: " + std::to_string(cseq) + " " + method + "\nMax-Forwards: 70\n"
+        + headersAndBody + "]]></send>\n";
 }
 
 const char* const kToLine5 = "To: <sip:kestrium@[remote_ip]:[remote_port]>";
 
-} // namespace
-
-std::string CallingScenario(const std::string& afterRinging)
+std::string CallerInvite(const std::string& headers)
 {
     return "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>\n<scenario name=\"call\">\n"
         + CallerRequest("INVITE", 1, true, kToLine5,
-            "Contact: <sip:sipp@[local_ip]:[local_port]>\nContent-Type: application/sdp\nContent-Length: [len]\n\n"
-                + SippSdp())
+            headers
+                + "Contact: <sip:sipp@[local_ip]:[local_port]>\nContent-Type: "
+                  "application/sdp\nContent-Length: [len]\n\n"
+                + SippSdp());
+}
+
+} // namespace
+
+std::string CallingScenario(const std::string& afterRinging, const std::string& headers)
+{
+    return CallerInvite(headers)
         + "  <recv response=\"100\" optional=\"true\"/>\n  <recv response=\"180\"/>\n" + afterRinging
         + "</scenario>\n";
+}
+
+std::string RefusedCallScenario(int code, const std::string& headers)
+{
+    return CallerInvite(headers) + "  <recv response=\"100\" optional=\"true\"/>\n  <recv response=\""
+        + std::to_string(code) + "\"/>\n" + CallerRequest("ACK", 1, true, "[last_To:]") + "</scenario>\n";
+}
+
+std::string CallRingingOrRefused(int code)
+{
+    return CallerInvite("") + "  <recv response=\"100\" optional=\"true\"/>\n  <recv response=\""
+        + std::to_string(code) + "\" optional=\"true\" next=\"refused\"/>\n  <recv response=\"180\"/>\n"
+        + CallerRequest("CANCEL", 1, true, kToLine5)
+        + "  <recv response=\"200\"/>\n  <recv response=\"487\"/>\n"
+        + CallerRequest("ACK", 1, true, "[last_To:]") + "  <nop next=\"end\"/>\n  <label id=\"refused\"/>\n"
+        + CallerRequest("ACK", 1, true, "[last_To:]") + "  <label id=\"end\"/>\n</scenario>\n";
 }
 
 std::string AnsweredThenTone(const std::string& tone, unsigned thenWaitMs)

@@ -49,9 +49,13 @@ std::string SippSdp();
 // sends them.
 void WriteRtpPcap(const std::filesystem::path& path, const std::vector<std::int16_t>& samples);
 
-// SIPp calling line 5 ("IP Line 1") as "Alice Example" 2125550100; `afterRinging` is what it does
-// once it rang.
-std::string CallingScenario(const std::string& afterRinging);
+// SIPp calling line 5 ("IP Line 1") as "Alice Example" 2125550100, with `headers` (lines ending in
+// a line feed) added to its INVITE; `afterRinging` is what it does once it rang.
+std::string CallingScenario(const std::string& afterRinging, const std::string& headers = "");
+// The same call refused with `code` at once, and SIPp's ACK of it.
+std::string RefusedCallScenario(int code, const std::string& headers = "");
+// One call of a flood: cancelled as soon as it rings, or refused with `code` (and acknowledged).
+std::string CallRingingOrRefused(int code);
 // Answered: the ACK, `tone` (a pcap file) played, and SIPp's BYE `thenWaitMs` later.
 std::string AnsweredThenTone(const std::string& tone, unsigned thenWaitMs);
 // The caller gives up while it rings: CANCEL, and the ACK of the 487.

@@ -160,14 +160,19 @@ TEST_F(CallLogStoreFile, LoadStopsAtTheEntryLimitAndKeepsTheRestAside)
     EXPECT_EQ(UnreadCopies(m_dir), 1);
 }
 
-TEST(CallLogStore, AppendStopsAtTheEntryLimit)
+// A full log makes room by dropping its oldest entries, never the new one: a flood of calls cannot
+// stop later calls from being logged.
+TEST(CallLogStore, AppendToAFullLogDropsTheOldestEntries)
 {
     CallLogStore store;
-    CallLogEntry entry = MakeEntry("a", "1", 1);
     for (std::size_t i = 0; i < CallLogStore::kMaxEntries; ++i)
-        ASSERT_TRUE(store.Append(entry));
-    EXPECT_FALSE(store.Append(entry));
-    EXPECT_EQ(store.Count(), CallLogStore::kMaxEntries);
+        ASSERT_TRUE(store.Append(MakeEntry("old " + std::to_string(i), "1", 0)));
+    EXPECT_TRUE(store.Append(MakeEntry("new", "2", 1)));
+    EXPECT_TRUE(store.Append(MakeEntry("newer", "3", 2)));
+    ASSERT_EQ(store.Count(), CallLogStore::kMaxEntries);
+    EXPECT_EQ(store.GetAt(0)->callerName, "old 2");
+    EXPECT_EQ(store.GetAt(store.Count() - 2)->callerName, "new");
+    EXPECT_EQ(store.GetAt(store.Count() - 1)->callerName, "newer");
 }
 
 TEST(CallLogStore, DeletedVoiceMessageShowsOnlyInTheDeletedViewUntilRestored)
