@@ -1,10 +1,10 @@
 // kestrium-dial: another application's dialing request (assisted telephony), and the handler of
 // tel: and callto: links, which it hands to Kestrium, starting Kestrium first when it does not run.
 
-#include "links/app_link.h"
 #include "link_launcher.h"
-#include "tapi.h"
+#include "links/app_link.h"
 #include "links/tel_link.h"
+#include "tapi.h"
 #include "terminal_text.h"
 
 #include <QApplication>

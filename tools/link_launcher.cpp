@@ -1,7 +1,7 @@
 #include "link_launcher.h"
 
-#include "links/app_link.h"
 #include "control_client.h"
+#include "links/app_link.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

@@ -4,8 +4,8 @@
 // shutdown that follows is not timed.
 #include "app/application.h"
 #include "full_stores.h"
-#include "qt_benchmarks.h"
 #include "platform/registry.h"
+#include "qt_benchmarks.h"
 #include "telephony/support/scripted_prompter.h"
 #include "ui/main/main_window.h"
 

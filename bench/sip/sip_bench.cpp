@@ -131,7 +131,9 @@ int main(int argc, char** argv)
         recorders[i]->FindFormat("GSM 6.10 , 8.000 kHz, Mono");
         recorders[i]->SetCompression(1);
         const std::string path = (folder / ("call" + std::to_string(i) + ".wav")).string();
-        if (!recorders[i]->StartRecording(path.c_str(), std::int16_t(DeviceId(handles[kCalls + i], "wave/in"))).Ok())
+        if (!recorders[i]
+                 ->StartRecording(path.c_str(), std::int16_t(DeviceId(handles[kCalls + i], "wave/in")))
+                 .Ok())
             std::fprintf(stderr, "sip_bench: recording %d did not start\n", i);
     }
     const double cpuBefore = CpuSeconds();

@@ -1,15 +1,15 @@
 #include "app/application.h"
 
-#include "settings/prompter.h"
 #include "app/termination_signals.h"
-#include "recording/recording_recovery.h"
 #include "platform/registry.h"
+#include "recording/recording_recovery.h"
+#include "settings/prompter.h"
 #include "store/text_file_reader.h"
 #include "ui/main/main_window.h"
+#include "ui/panels/notes_dialog.h"
 #include "ui/setup/pbx_setup_dialog.h"
 #include "ui/setup/setup_audio_pages.h"
 #include "ui/setup/setup_dialog.h"
-#include "ui/panels/notes_dialog.h"
 #include "ui/telephony_widgets/incoming_call_dialog.h"
 #include "ui/telephony_widgets/qt_select_call_dialog.h"
 
@@ -182,7 +182,8 @@ void Application::StartTelephony()
 // cannot reach it, and the reason is written for whoever looks.
 void Application::StartLinkServer()
 {
-    m_links = std::make_unique<DialLinkServer>(m_lines, [window = m_window.get()] { window->BringToFront(); });
+    m_links
+        = std::make_unique<DialLinkServer>(m_lines, [window = m_window.get()] { window->BringToFront(); });
     if (std::string error; !m_links->Listen(error))
         std::cerr << "kestrium: " << error << std::endl;
 }

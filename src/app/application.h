@@ -1,12 +1,12 @@
 #pragma once
 
-#include "settings/app_settings.h"
-#include "store/data_folder.h"
 #include "links/dial_link_server.h"
-#include "settings/settings_store.h"
 #include "recording/call_recording.h"
+#include "settings/app_settings.h"
+#include "settings/settings_store.h"
 #include "store/call_log_store.h"
 #include "store/contact_store.h"
+#include "store/data_folder.h"
 #include "store/redial_store.h"
 #include "store/speed_dial_store.h"
 #include "telephony/call_logger.h"

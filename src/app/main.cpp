@@ -1,6 +1,6 @@
 #include "app/application.h"
-#include "store/contact_exchange_command.h"
 #include "platform/registry.h"
+#include "store/contact_exchange_command.h"
 #include "ui/telephony_widgets/message_box_prompter.h"
 
 #include <QApplication>

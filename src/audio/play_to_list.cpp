@@ -1,8 +1,8 @@
 #include "audio/play_to_list.h"
 
+#include "platform/mmsystem.h"
 #include "settings/settings.h"
 #include "settings/settings_store.h"
-#include "platform/mmsystem.h"
 
 #include <algorithm>
 

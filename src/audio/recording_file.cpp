@@ -50,7 +50,8 @@ std::uint16_t SamplesPerBlock(const WAVEFORMATEX& f)
 bool IsRecorderHeader(const Header& h)
 {
     return Le32(h, 0) == FOURCC_RIFF && Le32(h, 8) == kFourccWave && Le32(h, 12) == kFourccFmt
-        && Le32(h, 16) == kFormatBytes && Le32(h, 70) == kFourccFact && Le32(h, 74) == 4 && Le32(h, 82) == kFourccData;
+        && Le32(h, 16) == kFormatBytes && Le32(h, 70) == kFourccFact && Le32(h, 74) == 4
+        && Le32(h, 82) == kFourccData;
 }
 
 // The sizes of a file the recorder finished (the data runs to the end, with the pad byte of odd

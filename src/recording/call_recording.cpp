@@ -1,8 +1,8 @@
 #include "recording/call_recording.h"
 
+#include "platform/kernel.h"
 #include "settings/app_settings.h"
 #include "settings/prompter.h"
-#include "platform/kernel.h"
 #include "store/text_limit.h"
 #include "store/unlogged_recording.h"
 #include "telephony/call_logger.h"

@@ -1,7 +1,7 @@
 #include "recording/recording_recovery.h"
 
-#include "settings/app_settings.h"
 #include "audio/recording_file.h"
+#include "settings/app_settings.h"
 #include "store/call_log_store.h"
 #include "store/recording_path.h"
 #include "store/unlogged_recording.h"

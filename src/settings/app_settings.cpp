@@ -1,7 +1,7 @@
 #include "settings/app_settings.h"
 
-#include "settings/settings_store.h"
 #include "platform/kernel.h"
+#include "settings/settings_store.h"
 
 namespace {
 

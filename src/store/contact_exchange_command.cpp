@@ -1,8 +1,8 @@
 #include "store/contact_exchange_command.h"
 
-#include "store/data_folder.h"
 #include "store/contact_exchange.h"
 #include "store/contact_store.h"
+#include "store/data_folder.h"
 
 #include <algorithm>
 

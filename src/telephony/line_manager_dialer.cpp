@@ -1,8 +1,8 @@
 // The system dialer: the system's telephony hand-off values and the program's own setting.
 #include "telephony/line_manager.h"
 
-#include "settings/settings_store.h"
 #include "platform/kernel.h"
+#include "settings/settings_store.h"
 
 #include <string>
 

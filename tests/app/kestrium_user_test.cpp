@@ -1,10 +1,10 @@
 // The real program as a user runs it: `kestrium` started in a data folder (offscreen), rung with
 // `linesim`, asked to dial by `kestrium-dial`, stopped with SIGTERM, and its files checked.
 
-#include "settings/settings_store.h"
 #include "audio/sound_file.h"
 #include "platform/registry.h"
 #include "platform/tone.h"
+#include "settings/settings_store.h"
 #include "support/temp_dir.h"
 #include "support/tool_run.h"
 
@@ -120,8 +120,9 @@ protected:
     void WaitForOpenLines()
     {
         ASSERT_TRUE(WaitUntil([&] { return fs::exists(m_run / "kestrium.sock"); })) << "Kestrium started";
-        ASSERT_TRUE(WaitUntil([&] { return Linesim("list").find("line 2: Zo-Linka Line 2") != std::string::npos; }))
-            << "the exchange of the running program answers";
+        ASSERT_TRUE(WaitUntil([&] {
+            return Linesim("list").find("line 2: Zo-Linka Line 2") != std::string::npos;
+        })) << "the exchange of the running program answers";
     }
 
     std::string Linesim(const std::string& arguments)

@@ -1,11 +1,11 @@
 #include "fake_wave_device.h"
 #include "support/temp_dir.h"
 
-#include "settings/settings.h"
-#include "settings/settings_store.h"
 #include "audio/play_to_list.h"
 #include "platform/registry.h"
 #include "platform/silent_wave_in.h"
+#include "settings/settings.h"
+#include "settings/settings_store.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The link decoder of kestrium-dial: whatever the link, a number that reaches Kestrium holds only
 // dialable characters, at least one digit and no control character, and a link decodes back to
 // exactly the number it was made from.
-#include "random_text.h"
 #include "links/tel_link.h"
+#include "random_text.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 #include "support/far_end_audio.h"
 #include "support/telephony_scenario.h"
 
-#include "settings/app_settings.h"
 #include "recording/call_recording.h"
+#include "settings/app_settings.h"
 #include "sound_file.h"
 #include "store/recording_path.h"
 #include "support/file_size_limit.h"

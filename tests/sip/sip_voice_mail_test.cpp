@@ -3,9 +3,9 @@
 #include "sip_fixture.h"
 
 #include "app/application.h"
-#include "settings/settings_store.h"
 #include "audio/sound_file.h"
 #include "platform/registry.h"
+#include "settings/settings_store.h"
 #include "store/call_log_store.h"
 #include "store/recording_path.h"
 #include "support/temp_dir.h"

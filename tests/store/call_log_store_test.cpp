@@ -1,7 +1,7 @@
 #include "store/call_log_store.h"
 
-#include "settings/settings_store.h"
 #include "platform/registry.h"
+#include "settings/settings_store.h"
 #include "store/recording_path.h"
 
 #include "support/temp_dir.h"

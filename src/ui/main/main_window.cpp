@@ -1,7 +1,7 @@
 #include "ui/main/main_window.h"
 
-#include "settings/settings_store.h"
 #include "res/images.h"
+#include "settings/settings_store.h"
 #include "store/call_log_store.h"
 #include "telephony/action_target.h"
 #include "telephony/line_manager.h"

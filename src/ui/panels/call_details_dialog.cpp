@@ -1,8 +1,8 @@
 #include "ui/panels/call_details_dialog.h"
 
+#include "recording/call_recording.h"
 #include "settings/app_settings.h"
 #include "settings/prompter.h"
-#include "recording/call_recording.h"
 #include "store/call_log_store.h"
 #include "ui/panels/call_log_context.h"
 #include "ui/panels/call_log_panel.h"

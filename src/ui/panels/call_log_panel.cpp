@@ -1,8 +1,8 @@
 #include "ui/panels/call_log_panel.h"
 
+#include "res/images.h"
 #include "settings/prompter.h"
 #include "settings/settings_store.h"
-#include "res/images.h"
 #include "store/call_log_store.h"
 #include "store/contact_record.h"
 #include "telephony/line_manager.h"

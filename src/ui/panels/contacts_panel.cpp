@@ -1,8 +1,8 @@
 #include "ui/panels/contacts_panel.h"
 
-#include "store/data_folder.h"
 #include "settings/prompter.h"
 #include "store/contact_store.h"
+#include "store/data_folder.h"
 #include "store/redial_store.h"
 #include "store/speed_dial_store.h"
 #include "store/text_limit.h"

@@ -1,7 +1,7 @@
 #include "ui/panels/notes_dialog.h"
 
-#include "settings/prompter.h"
 #include "recording/call_recording.h"
+#include "settings/prompter.h"
 #include "store/text_limit.h"
 
 #include <QHBoxLayout>

@@ -1,10 +1,10 @@
 #include "ui/panels/playback_controls.h"
 
-#include "settings/prompter.h"
-#include "settings/settings_store.h"
 #include "audio/play_to_list.h"
 #include "audio/wave_recorder.h"
 #include "res/images.h"
+#include "settings/prompter.h"
+#include "settings/settings_store.h"
 #include "store/call_log_store.h"
 #include "store/recording_path.h"
 #include "tapi/include/tapi.h"

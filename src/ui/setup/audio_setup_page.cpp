@@ -1,8 +1,8 @@
 #include "ui/setup/audio_setup_page.h"
 
+#include "platform/kernel.h"
 #include "settings/app_settings.h"
 #include "settings/settings_store.h"
-#include "platform/kernel.h"
 #include "telephony/line_manager.h"
 #include "ui/setup/audio_format_box.h"
 

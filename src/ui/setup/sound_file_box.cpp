@@ -1,15 +1,15 @@
 #include "ui/setup/sound_file_box.h"
 
-#include "settings/prompter.h"
-#include "settings/settings_store.h"
 #include "audio/wave_recorder.h"
 #include "platform/kernel.h"
 #include "platform/mmsystem.h"
 #include "res/images.h"
+#include "settings/prompter.h"
+#include "settings/settings_store.h"
 #include "telephony/line_manager.h"
+#include "ui/panels/player_parts.h"
 #include "ui/setup/audio_format_box.h"
 #include "ui/setup/setup_page.h"
-#include "ui/panels/player_parts.h"
 
 #include <QComboBox>
 #include <QFileDialog>

@@ -5,8 +5,8 @@
 #include "store/text_limit.h"
 #include "store/text_match.h"
 #include "telephony/tapi_binding.h"
-#include "ui/setup/device_combo_box.h"
 #include "ui/panels/edit_entry_dialog.h"
+#include "ui/setup/device_combo_box.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

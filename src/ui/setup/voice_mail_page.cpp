@@ -1,9 +1,9 @@
 #include "ui/setup/voice_mail_page.h"
 
-#include "settings/app_settings.h"
-#include "settings/settings_store.h"
 #include "audio/wave_recorder.h"
 #include "platform/kernel.h"
+#include "settings/app_settings.h"
+#include "settings/settings_store.h"
 #include "telephony/line_manager.h"
 #include "ui/setup/audio_format_box.h"
 #include "ui/setup/folder_field.h"

@@ -4,8 +4,8 @@
 #include "scripted_prompter.h"
 #include "scripted_select_call_dialog.h"
 
-#include "settings/settings_store.h"
 #include "platform/registry.h"
+#include "settings/settings_store.h"
 #include "store/call_log_store.h"
 #include "support/temp_dir.h"
 #include "tapi/include/tapisim.h"

@@ -111,7 +111,10 @@ TEST_F(CallDisplayTest, OutcomeRunningTimeAndPausedRecordingShowInTheRowAndTheSt
     // The window's own timer brings the row up to date.
     Advance(DWORD(*call->connectedAt + 42000 - tapisimNow()));
     EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return CallRows(window) == Rows{ { "5554444 (Connected) 0:42", CallImage::kTalk } }; }, 3000));
+        [&] {
+            return CallRows(window) == Rows{ { "5554444 (Connected) 0:42", CallImage::kTalk } };
+        },
+        3000));
     EXPECT_EQ(Status(window), "5554444 (Connected) 0:42");
 
     window.RunCommand(MainWindow::kRecord);

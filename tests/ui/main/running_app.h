@@ -3,8 +3,8 @@
 // Kestrium as a user meets it: the application started in a data folder of its own, on the
 // simulated exchange's manual clock, with scripted message boxes.
 #include "app/application.h"
-#include "settings/settings_store.h"
 #include "platform/registry.h"
+#include "settings/settings_store.h"
 #include "support/temp_dir.h"
 #include "tapi/include/tapisim.h"
 #include "telephony/support/scripted_prompter.h"

@@ -4,14 +4,14 @@
 #include "support/far_end_audio.h"
 #include "support/telephony_scenario.h"
 
-#include "settings/app_settings.h"
 #include "recording/call_recording.h"
+#include "settings/app_settings.h"
 #include "sound_file.h"
+#include "ui/panels/notes_dialog.h"
 #include "ui/setup/call_recording_page.h"
 #include "ui/setup/format_chooser_dialog.h"
 #include "ui/setup/setup_audio_pages.h"
 #include "ui/setup/voice_mail_page.h"
-#include "ui/panels/notes_dialog.h"
 
 #include <QApplication>
 #include <QCheckBox>

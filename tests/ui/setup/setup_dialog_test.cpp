@@ -3,10 +3,10 @@
 #include "support/telephony_scenario.h"
 
 #include "settings/app_settings.h"
+#include "ui/panels/edit_entry_dialog.h"
 #include "ui/setup/pbx_setup_dialog.h"
 #include "ui/setup/setup_dialog.h"
 #include "ui/setup/telephony_page.h"
-#include "ui/panels/edit_entry_dialog.h"
 
 #include <QCheckBox>
 #include <QComboBox>
