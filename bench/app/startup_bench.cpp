@@ -1,11 +1,12 @@
 // Start-up to a shown main window with the stores full: 65,535 contacts and 65,535 call log
 // entries in the data folder. Each iteration constructs the application, starts it (stores
 // loaded, settings read, lines opened, window shown and filled) and lets the window paint; the
-// shutdown that follows is not timed.
+// shutdown that follows is not timed. The German run also loads the translations as main() does.
 #include "app/application.h"
 #include "full_stores.h"
 #include "platform/registry.h"
 #include "qt_benchmarks.h"
+#include "res/translations.h"
 #include "telephony/support/scripted_prompter.h"
 #include "ui/main/main_window.h"
 
@@ -33,11 +34,15 @@ const fs::path& DataFolder()
     return folder;
 }
 
-void BM_StartupToShownWindow(benchmark::State& state)
+// Starts the application once per iteration; with a locale, its translations are loaded first and
+// its dates are shown in its format.
+void RunStartups(benchmark::State& state, const QLocale& locale)
 {
     platform::RegistryHive hive(DataFolder() / "registry.reg");
     ScriptedPrompter prompter;
+    QLocale::setDefault(locale);
     for (auto _ : state) {
+        const Translations translations(locale);
         auto app = std::make_unique<Application>(DataFolder(), hive, prompter);
         if (!app->Start()) {
             state.SkipWithError("start-up refused");
@@ -49,8 +54,20 @@ void BM_StartupToShownWindow(benchmark::State& state)
         app.reset();
         state.ResumeTiming();
     }
+    QLocale::setDefault(QLocale::c());
+}
+
+void BM_StartupToShownWindow(benchmark::State& state)
+{
+    RunStartups(state, QLocale::c());
 }
 BENCHMARK(BM_StartupToShownWindow)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+void BM_StartupToShownWindowGerman(benchmark::State& state)
+{
+    RunStartups(state, QLocale(QLocale::German, QLocale::Germany));
+}
+BENCHMARK(BM_StartupToShownWindowGerman)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
 } // namespace
 
