@@ -7,7 +7,6 @@
 #include <QCoreApplication>
 
 #include <cstdint>
-#include <string_view>
 #include <utility>
 
 namespace {
