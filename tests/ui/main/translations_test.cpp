@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QTreeView>
 
+#include <clocale>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -49,6 +50,8 @@ protected:
     void SetUp() override
     {
         RunningApp::SetUp();
+        // The C locale's short forms, whatever the locale the tests run in.
+        std::setlocale(LC_TIME, "C");
         CallLogStore store;
         CallLogEntry entry;
         entry.startTime = { 2026, 12, 6, 14, 5, 9 };
