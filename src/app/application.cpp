@@ -13,6 +13,7 @@
 #include "ui/telephony_widgets/incoming_call_dialog.h"
 #include "ui/telephony_widgets/qt_select_call_dialog.h"
 
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QTimer>
 
@@ -38,35 +39,47 @@ std::vector<fs::path> UnreadCopies(const fs::path& folder)
     return copies;
 }
 
+QString FromPath(const fs::path& path)
+{
+    return QString::fromStdString(path.string());
+}
+
 std::string UnreadMessage(const fs::path& copy)
 {
     const std::string name = copy.filename().string();
     const std::string original = name.substr(0, name.find(kUnreadMarker));
-    return "Kestrium could not read all of \"" + original
-        + "\". What it could read is loaded; the whole file was kept as:\n" + copy.string();
+    return QCoreApplication::translate("Application",
+        "Kestrium could not read all of \"%1\". What it could read is loaded; the whole file was kept "
+        "as:\n%2")
+        .arg(QString::fromStdString(original), FromPath(copy))
+        .toStdString();
 }
 
 std::string SkippedMessage(const std::vector<fs::path>& skipped)
 {
-    std::string message
-        = "Kestrium did not read these data files, as they are not regular files (a pipe, a "
-          "device or a folder); it neither reads nor replaces them, so their data is not kept "
-          "until they are moved away:";
+    QString message = QCoreApplication::translate("Application",
+        "Kestrium did not read these data files, as they are not regular files (a pipe, a device or a "
+        "folder); it neither reads nor replaces them, so their data is not kept until they are moved away:");
     for (const fs::path& file : skipped)
-        message += "\n" + file.string();
-    return message;
+        message += QLatin1Char('\n') + FromPath(file);
+    return message.toStdString();
 }
 
 std::string CorruptRegistryMessage(const fs::path& copy)
 {
-    return "Kestrium could not read its settings file and started with the default settings. The "
-           "unreadable file was kept as:\n"
-        + copy.string();
+    return QCoreApplication::translate("Application",
+        "Kestrium could not read its settings file and started with the default settings. The unreadable "
+        "file was kept as:\n%1")
+        .arg(FromPath(copy))
+        .toStdString();
 }
 
 std::string UnusableRegistryMessage(const std::string& problem)
 {
-    return problem + "\n\nKestrium runs with the settings it could read; settings changed now are not kept.";
+    return problem
+        + QCoreApplication::translate("Application",
+            "\n\nKestrium runs with the settings it could read; settings changed now are not kept.")
+              .toStdString();
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "app/application.h"
 #include "platform/registry.h"
+#include "res/translations.h"
 #include "store/contact_exchange_command.h"
 #include "ui/telephony_widgets/message_box_prompter.h"
 
@@ -47,6 +48,8 @@ int main(int argc, char* argv[])
         return 2;
     }
     QApplication::setQuitOnLastWindowClosed(false);
+    // The texts in the language of the system's locale (LANGUAGE, LC_ALL, LC_MESSAGES, LANG).
+    const Translations translations(QLocale::system());
     MessageBoxPrompter prompter;
     Application application(std::filesystem::current_path(), platform::RegistryHive::CurrentUser(), prompter);
     return application.Run();

@@ -11,6 +11,8 @@
 #include "telephony/tapi_binding.h"
 #include "telephony/tapi_block.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -53,12 +55,17 @@ void RemoveRecording(const std::string& path)
 
 std::string WriteFailureText(const std::string& path, bool kept)
 {
-    const std::string cause
-        = "Kestrium could not write a recording: the disk may be full, or its folder is gone.";
     if (kept)
-        return cause + " The recording was stopped; what was recorded until then is kept in:\n" + path;
-    return cause + " The call is not recorded. The folder is:\n"
-        + std::filesystem::path(path).parent_path().string();
+        return QCoreApplication::translate("CallRecording",
+            "Kestrium could not write a recording: the disk may be full, or its folder is gone. The "
+            "recording was stopped; what was recorded until then is kept in:\n%1")
+            .arg(QString::fromStdString(path))
+            .toStdString();
+    return QCoreApplication::translate("CallRecording",
+        "Kestrium could not write a recording: the disk may be full, or its folder is gone. The call is "
+        "not recorded. The folder is:\n%1")
+        .arg(QString::fromStdString(std::filesystem::path(path).parent_path().string()))
+        .toStdString();
 }
 
 } // namespace

@@ -6,6 +6,8 @@
 #include "store/text_file_writer.h"
 #include "store/vcard_contact.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <optional>
 #include <set>
@@ -15,22 +17,32 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Quoted(std::string_view text)
+QString FromStd(const std::string& text)
 {
-    return "\"" + std::string(text) + "\"";
+    return QString::fromStdString(text);
 }
 
-std::string Count(std::size_t count, std::string_view one, std::string_view many)
+// A text of the reports in the user's language (marked in the ContactExchange context).
+QString Tr(const char* text)
 {
-    return std::to_string(count) + " " + std::string(count == 1 ? one : many);
+    return QCoreApplication::translate("ContactExchange", text);
+}
+
+// "1 card" or "3 cards": `one` and `many` hold %1 for the count.
+QString Count(std::size_t count, const char* one, const char* many)
+{
+    return Tr(count == 1 ? one : many).arg(count);
 }
 
 // "Card 3 "John Smith" (line 17)".
 std::string CardLabel(const VCard& card, std::size_t position)
 {
     const std::string name = VCardContact::CardName(card);
-    return "Card " + std::to_string(position) + (name.empty() ? "" : " " + Quoted(name)) + " (line "
-        + std::to_string(card.line) + ")";
+    const QString label = name.empty()
+        ? Tr(QT_TRANSLATE_NOOP("ContactExchange", "Card %1 (line %2)")).arg(position).arg(card.line)
+        : Tr(QT_TRANSLATE_NOOP("ContactExchange", "Card %1 \"%2\" (line %3)"))
+              .arg(QString::number(position), FromStd(name), QString::number(card.line));
+    return label.toStdString();
 }
 
 std::vector<std::string> NumberKeys(const ContactRecord& record)
@@ -81,9 +93,9 @@ private:
         const SameName& sameName, const std::vector<std::string>& keys, bool& duplicate) const;
     void Merge(ContactRecord& existing, const CardContact& contact, const std::string& label);
     void Add(const CardContact& contact, SameName& sameName, const std::string& label);
-    void Problem(const std::string& label, const std::string& text)
+    void Problem(const std::string& label, const QString& text)
     {
-        m_result.problems.push_back(label + ": " + text);
+        m_result.problems.push_back(label + ": " + text.toStdString());
     }
 
     ContactStore& m_contacts;
@@ -100,26 +112,33 @@ void Importer::Take(const VCard& card, std::size_t position)
     const std::string label = CardLabel(card, position);
     if (!card.complete) {
         ++m_result.refused;
-        Problem(label, "the card is broken (BEGIN:VCARD or END:VCARD is missing); it was not imported.");
+        Problem(label,
+            Tr(QT_TRANSLATE_NOOP("ContactExchange",
+                "the card is broken (BEGIN:VCARD or END:VCARD is missing); it was not imported.")));
         return;
     }
     const CardContact contact = VCardContact::FromCard(card, m_labels, m_contacts.Groups());
     if (!contact.named && contact.numbers.empty()) {
         ++m_result.refused;
-        Problem(label, "the card has no name and no number; it was not imported.");
+        Problem(label,
+            Tr(QT_TRANSLATE_NOOP(
+                "ContactExchange", "the card has no name and no number; it was not imported.")));
         return;
     }
     if (contact.textCut)
-        Problem(label, "a text longer than its contact field holds was shortened.");
+        Problem(label,
+            Tr(QT_TRANSLATE_NOOP(
+                "ContactExchange", "a text longer than its contact field holds was shortened.")));
     if (contact.refusedNumbers > 0)
         Problem(label,
-            Count(contact.refusedNumbers, "number with control characters was",
-                "numbers with control characters were")
-                + " left out.");
+            Count(contact.refusedNumbers,
+                QT_TRANSLATE_NOOP("ContactExchange", "%1 number with control characters was left out."),
+                QT_TRANSLATE_NOOP("ContactExchange", "%1 numbers with control characters were left out.")));
     if (contact.droppedNumbers > 0)
         Problem(label,
-            "only the first 10 of its " + std::to_string(contact.numbers.size() + contact.droppedNumbers)
-                + " numbers were imported (a contact holds 10).");
+            Tr(QT_TRANSLATE_NOOP("ContactExchange",
+                   "only the first 10 of its %1 numbers were imported (a contact holds 10)."))
+                .arg(contact.numbers.size() + contact.droppedNumbers));
     SameName& sameName = m_byName[NameKey(contact.record)];
     std::vector<std::string> keys = NumberKeys(contact.record);
     bool duplicate = false;
@@ -189,8 +208,12 @@ void Importer::Merge(ContactRecord& existing, const CardContact& contact, const 
     ++m_result.merged;
     if (dropped > 0)
         Problem(label,
-            Count(dropped, "new number", "new numbers") + " did not fit into the contact "
-                + Quoted(VCardContact::PlainName(existing)) + ", which holds 10 at most.");
+            Tr(dropped == 1
+                    ? QT_TRANSLATE_NOOP("ContactExchange",
+                        "%1 new number did not fit into the contact \"%2\", which holds 10 at most.")
+                    : QT_TRANSLATE_NOOP("ContactExchange",
+                        "%1 new numbers did not fit into the contact \"%2\", which holds 10 at most."))
+                .arg(QString::number(dropped), FromStd(VCardContact::PlainName(existing))));
 }
 
 void Importer::Add(const CardContact& contact, SameName& sameName, const std::string& label)
@@ -207,20 +230,33 @@ void Importer::Add(const CardContact& contact, SameName& sameName, const std::st
     if (m_contacts.GetAt(index)->Group() != wanted && !GroupStore::NamesEqual(wanted, GroupStore::kUnfiled)
         && m_fullGroups.insert(wanted).second)
         Problem(label,
-            "the group " + Quoted(wanted) + " could not be created (there can be "
-                + std::to_string(GroupStore::kMaxGroups)
-                + " groups at most); its contacts went to \"Unfiled\".");
+            Tr(QT_TRANSLATE_NOOP("ContactExchange",
+                   "the group \"%1\" could not be created (there can be %2 groups at most); its contacts "
+                   "went to \"Unfiled\"."))
+                .arg(FromStd(wanted), QString::number(GroupStore::kMaxGroups)));
 }
 
 ContactExchangeResult Importer::Finish()
 {
     if (m_refusedFull > 0)
-        m_result.problems.push_back("The contact list is full (" + std::to_string(ContactStore::kMaxRecords)
-            + " contacts): " + Count(m_refusedFull, "card was", "cards were") + " not imported.");
-    m_result.summary = Count(m_result.cards, "card", "cards") + " read: "
-        + Count(m_result.added, "contact", "contacts") + " added, " + std::to_string(m_result.merged)
-        + " merged into existing contacts, " + std::to_string(m_result.duplicates) + " already present, "
-        + std::to_string(m_result.refused) + " not imported.";
+        m_result.problems.push_back(
+            Tr(m_refusedFull == 1 ? QT_TRANSLATE_NOOP(
+                   "ContactExchange", "The contact list is full (%1 contacts): %2 card was not imported.")
+                                  : QT_TRANSLATE_NOOP("ContactExchange",
+                                      "The contact list is full (%1 contacts): %2 cards were not imported."))
+                .arg(ContactStore::kMaxRecords)
+                .arg(m_refusedFull)
+                .toStdString());
+    m_result.summary
+        = Tr(QT_TRANSLATE_NOOP("ContactExchange",
+                 "%1 read: %2 added, %3 merged into existing contacts, %4 already present, %5 not imported."))
+              .arg(Count(m_result.cards, QT_TRANSLATE_NOOP("ContactExchange", "%1 card"),
+                       QT_TRANSLATE_NOOP("ContactExchange", "%1 cards")),
+                  Count(m_result.added, QT_TRANSLATE_NOOP("ContactExchange", "%1 contact"),
+                      QT_TRANSLATE_NOOP("ContactExchange", "%1 contacts")),
+                  QString::number(m_result.merged), QString::number(m_result.duplicates),
+                  QString::number(m_result.refused))
+              .toStdString();
     return m_result;
 }
 
@@ -245,7 +281,9 @@ ContactExchangeResult Import(std::string_view bytes, ContactStore& contacts)
     ContactExchangeResult result = importer.Finish();
     if (cards.empty()) {
         result.fileOk = false;
-        result.problems.push_back("The file holds no contact cards (BEGIN:VCARD ... END:VCARD).");
+        result.problems.push_back(Tr(QT_TRANSLATE_NOOP("ContactExchange",
+                                         "The file holds no contact cards (BEGIN:VCARD ... END:VCARD)."))
+                                      .toStdString());
     }
     return result;
 }
@@ -256,14 +294,20 @@ ContactExchangeResult ImportFile(const fs::path& file, ContactStore& contacts)
     std::string error;
     switch (platform::ReadRegularFile(file.string(), kMaxFileSize, bytes, error)) {
     case platform::FileRead::Missing:
-        return Failure("The file " + Quoted(file.string()) + " does not exist.");
+        return Failure(Tr(QT_TRANSLATE_NOOP("ContactExchange", "The file \"%1\" does not exist."))
+                           .arg(FromStd(file.string()))
+                           .toStdString());
     case platform::FileRead::Refused:
-        return Failure("The file " + Quoted(file.string()) + " could not be read: " + error + ".");
+        return Failure(Tr(QT_TRANSLATE_NOOP("ContactExchange", "The file \"%1\" could not be read: %2."))
+                           .arg(FromStd(file.string()), FromStd(error))
+                           .toStdString());
     case platform::FileRead::Read:
         break;
     }
     ContactExchangeResult result = Import(bytes, contacts);
-    result.summary = "Import from " + Quoted(file.string()) + ": " + result.summary;
+    result.summary = Tr(QT_TRANSLATE_NOOP("ContactExchange", "Import from \"%1\": %2"))
+                         .arg(FromStd(file.string()), FromStd(result.summary))
+                         .toStdString();
     return result;
 }
 
@@ -282,12 +326,19 @@ ContactExchangeResult ExportFile(const fs::path& file, const ContactStore& conta
     if (writer.IsOpen())
         writer.Write(ExportText(contacts, version));
     if (!writer.IsOpen() || !writer.Commit())
-        return Failure("The file " + Quoted(file.string()) + " could not be written"
-            + (writer.Error().empty() ? "." : ": " + writer.Error() + "."));
+        return Failure((writer.Error().empty()
+                ? Tr(QT_TRANSLATE_NOOP("ContactExchange", "The file \"%1\" could not be written."))
+                      .arg(FromStd(file.string()))
+                : Tr(QT_TRANSLATE_NOOP("ContactExchange", "The file \"%1\" could not be written: %2."))
+                      .arg(FromStd(file.string()), FromStd(writer.Error())))
+                           .toStdString());
     ContactExchangeResult result;
     result.exported = contacts.Count();
-    result.summary
-        = Count(result.exported, "contact", "contacts") + " exported to " + Quoted(file.string()) + ".";
+    result.summary = Tr(QT_TRANSLATE_NOOP("ContactExchange", "%1 exported to \"%2\"."))
+                         .arg(Count(result.exported, QT_TRANSLATE_NOOP("ContactExchange", "%1 contact"),
+                                  QT_TRANSLATE_NOOP("ContactExchange", "%1 contacts")),
+                             FromStd(file.string()))
+                         .toStdString();
     return result;
 }
 

@@ -1,5 +1,6 @@
 #include "store/data_folder.h"
 
+#include <QCoreApplication>
 #include <QString>
 
 #include <algorithm>
@@ -67,8 +68,11 @@ bool DataFolderLock::TryLock()
 
 std::string DataFolderLock::AlreadyRunningMessage(const fs::path& folder)
 {
-    return "Kestrium is already running with the data folder\n" + folder.string()
-        + "\n\nOnly one Kestrium can use a data folder at a time.";
+    return QCoreApplication::translate("DataFolderLock",
+        "Kestrium is already running with the data folder\n%1\n\nOnly one Kestrium can use a data "
+        "folder at a time.")
+        .arg(QString::fromStdString(folder.string()))
+        .toStdString();
 }
 
 ContactStore OpenContactStore(const fs::path& folder)
@@ -95,7 +99,10 @@ ContactExchangeResult ImportContacts(const fs::path& file, ContactStore& contact
     const bool contactsSaved = result.added + result.merged == 0 || SaveContacts(contacts, folder);
     if (!groupsSaved || !contactsSaved) {
         result.fileOk = false;
-        result.problems.push_back("The contacts could not be saved in " + folder.string() + ".");
+        result.problems.push_back(
+            QCoreApplication::translate("ContactExchange", "The contacts could not be saved in %1.")
+                .arg(QString::fromStdString(folder.string()))
+                .toStdString());
     }
     return result;
 }

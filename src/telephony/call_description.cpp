@@ -1,5 +1,7 @@
 #include "telephony/call_description.h"
 
+#include <QCoreApplication>
+
 #include <cstdio>
 
 std::string CallOutcome::RowText() const
@@ -19,6 +21,12 @@ namespace {
 // The disconnect mode that the exchange reports for a call given up before it was answered.
 constexpr DWORD kDisconnectModeCanceled = 0x8000;
 
+// A text marked in the CallText context, in the user's language.
+std::string Tr(const char* text)
+{
+    return QCoreApplication::translate("CallText", text).toStdString();
+}
+
 struct StateText {
     const char* text;
     int image;
@@ -28,68 +36,72 @@ StateText DisconnectedText(DWORD mode)
 {
     switch (mode) {
     case LINEDISCONNECTMODE_NORMAL:
-        return { " (Terminated)", CallImage::kNoAnswer };
+        return { QT_TRANSLATE_NOOP("CallText", " (Terminated)"), CallImage::kNoAnswer };
     case LINEDISCONNECTMODE_REJECT:
-        return { " (Rejected)", CallImage::kNoAnswer };
+        return { QT_TRANSLATE_NOOP("CallText", " (Rejected)"), CallImage::kNoAnswer };
     case LINEDISCONNECTMODE_BUSY:
-        return { " (Busy)", CallImage::kBusy };
+        return { QT_TRANSLATE_NOOP("CallText", " (Busy)"), CallImage::kBusy };
     case LINEDISCONNECTMODE_NOANSWER:
-        return { " (No-Answer)", CallImage::kNoAnswer };
+        return { QT_TRANSLATE_NOOP("CallText", " (No-Answer)"), CallImage::kNoAnswer };
     case LINEDISCONNECTMODE_BADADDRESS:
-        return { " (Bad address)", CallImage::kNoAnswer };
+        return { QT_TRANSLATE_NOOP("CallText", " (Bad address)"), CallImage::kNoAnswer };
     case LINEDISCONNECTMODE_NODIALTONE:
-        return { " (No-Dialtone)", CallImage::kLine };
+        return { QT_TRANSLATE_NOOP("CallText", " (No-Dialtone)"), CallImage::kLine };
     case kDisconnectModeCanceled:
-        return { " (Canceled)", CallImage::kNoAnswer };
+        return { QT_TRANSLATE_NOOP("CallText", " (Canceled)"), CallImage::kNoAnswer };
     default:
-        return { " (Disconnected)", CallImage::kNoAnswer };
+        return { QT_TRANSLATE_NOOP("CallText", " (Disconnected)"), CallImage::kNoAnswer };
     }
 }
 
 StateText ConnectedText(DWORD origin, DWORD mediaMode, CallRole role)
 {
     if (role.isSetupCall && role.voiceMail)
-        return { role.recordingPaused ? " (Voicemail paused)" : " (Voicemail)", CallImage::kVoicemail };
+        return { role.recordingPaused ? QT_TRANSLATE_NOOP("CallText", " (Voicemail paused)")
+                                      : QT_TRANSLATE_NOOP("CallText", " (Voicemail)"),
+            CallImage::kVoicemail };
     if (role.isSetupCall)
-        return { role.recordingPaused ? " (Recording paused)" : " (Recording)", CallImage::kTalk };
+        return { role.recordingPaused ? QT_TRANSLATE_NOOP("CallText", " (Recording paused)")
+                                      : QT_TRANSLATE_NOOP("CallText", " (Recording)"),
+            CallImage::kTalk };
     if (origin == LINECALLORIGIN_CONFERENCE)
-        return { " (Conference)", CallImage::kTalk };
+        return { QT_TRANSLATE_NOOP("CallText", " (Conference)"), CallImage::kTalk };
     if (mediaMode & (LINEMEDIAMODE_G3FAX | LINEMEDIAMODE_G4FAX))
-        return { " (Fax)", CallImage::kFax };
-    return { " (Connected)", CallImage::kTalk };
+        return { QT_TRANSLATE_NOOP("CallText", " (Fax)"), CallImage::kFax };
+    return { QT_TRANSLATE_NOOP("CallText", " (Connected)"), CallImage::kTalk };
 }
 
 StateText TextOfState(DWORD state, DWORD stateMode, DWORD origin, DWORD mediaMode, CallRole role)
 {
     switch (state) {
     case LINECALLSTATE_IDLE:
-        return { " (Idle)", CallImage::kIdle };
+        return { QT_TRANSLATE_NOOP("CallText", " (Idle)"), CallImage::kIdle };
     case LINECALLSTATE_OFFERING:
-        return { " (Incoming)", CallImage::kIncome };
+        return { QT_TRANSLATE_NOOP("CallText", " (Incoming)"), CallImage::kIncome };
     case LINECALLSTATE_ACCEPTED:
-        return { " (Accepted)", CallImage::kIncome };
+        return { QT_TRANSLATE_NOOP("CallText", " (Accepted)"), CallImage::kIncome };
     case LINECALLSTATE_DIALTONE:
-        return { " (Dialtone)", CallImage::kDialtone };
+        return { QT_TRANSLATE_NOOP("CallText", " (Dialtone)"), CallImage::kDialtone };
     case LINECALLSTATE_DIALING:
-        return { " (Dialing...)", CallImage::kDial };
+        return { QT_TRANSLATE_NOOP("CallText", " (Dialing...)"), CallImage::kDial };
     case LINECALLSTATE_RINGBACK:
-        return { " (Ringing...)", CallImage::kRinging };
+        return { QT_TRANSLATE_NOOP("CallText", " (Ringing...)"), CallImage::kRinging };
     case LINECALLSTATE_BUSY:
-        return { " (Busy)", CallImage::kBusy };
+        return { QT_TRANSLATE_NOOP("CallText", " (Busy)"), CallImage::kBusy };
     case LINECALLSTATE_CONNECTED:
         return ConnectedText(origin, mediaMode, role);
     case LINECALLSTATE_PROCEEDING:
-        return { " (Proceeding...)", CallImage::kDial };
+        return { QT_TRANSLATE_NOOP("CallText", " (Proceeding...)"), CallImage::kDial };
     case LINECALLSTATE_ONHOLD:
     case LINECALLSTATE_ONHOLDPENDCONF:
     case LINECALLSTATE_ONHOLDPENDTRANSFER:
-        return { " (On-Hold) ", CallImage::kHold };
+        return { QT_TRANSLATE_NOOP("CallText", " (On-Hold) "), CallImage::kHold };
     case LINECALLSTATE_CONFERENCED:
-        return { " (Conferenced)", CallImage::kInConference };
+        return { QT_TRANSLATE_NOOP("CallText", " (Conferenced)"), CallImage::kInConference };
     case LINECALLSTATE_DISCONNECTED:
         return DisconnectedText(stateMode);
     default:
-        return { " (Unknown)", CallImage::kUnknown };
+        return { QT_TRANSLATE_NOOP("CallText", " (Unknown)"), CallImage::kUnknown };
     }
 }
 
@@ -107,9 +119,9 @@ std::string IncomingPartyText(const CallParty& party)
 {
     std::string text;
     if (party.callerIdFlags & LINECALLPARTYID_BLOCKED)
-        text = "[Blocked]";
+        text = Tr(QT_TRANSLATE_NOOP("CallText", "[Blocked]"));
     if (party.callerIdFlags & LINECALLPARTYID_OUTOFAREA)
-        text = "[Out Of Area]";
+        text = Tr(QT_TRANSLATE_NOOP("CallText", "[Out Of Area]"));
     if ((party.callerIdFlags & LINECALLPARTYID_NAME) && !party.callerName.empty())
         text = std::string(party.callerName);
     if (party.callerIdFlags & LINECALLPARTYID_ADDRESS) {
@@ -128,25 +140,25 @@ const char* FailureReason(DWORD mode)
 {
     switch (mode) {
     case LINEDISCONNECTMODE_BADADDRESS:
-        return "bad address";
+        return QT_TRANSLATE_NOOP("CallText", "bad address");
     case LINEDISCONNECTMODE_UNREACHABLE:
-        return "unreachable";
+        return QT_TRANSLATE_NOOP("CallText", "unreachable");
     case LINEDISCONNECTMODE_CONGESTION:
-        return "network congestion";
+        return QT_TRANSLATE_NOOP("CallText", "network congestion");
     case LINEDISCONNECTMODE_INCOMPATIBLE:
-        return "incompatible";
+        return QT_TRANSLATE_NOOP("CallText", "incompatible");
     case LINEDISCONNECTMODE_UNAVAIL:
-        return "unavailable";
+        return QT_TRANSLATE_NOOP("CallText", "unavailable");
     case LINEDISCONNECTMODE_NODIALTONE:
-        return "no dial tone";
+        return QT_TRANSLATE_NOOP("CallText", "no dial tone");
     case LINEDISCONNECTMODE_NUMBERCHANGED:
-        return "number changed";
+        return QT_TRANSLATE_NOOP("CallText", "number changed");
     case LINEDISCONNECTMODE_OUTOFORDER:
-        return "out of order";
+        return QT_TRANSLATE_NOOP("CallText", "out of order");
     case kDisconnectModeCanceled:
-        return "canceled";
+        return QT_TRANSLATE_NOOP("CallText", "canceled");
     default:
-        return "unknown reason";
+        return QT_TRANSLATE_NOOP("CallText", "unknown reason");
     }
 }
 
@@ -173,9 +185,9 @@ void AppendState(
     DWORD state, DWORD stateMode, DWORD origin, DWORD mediaMode, CallRole role, CallDescription& out)
 {
     if (out.text.empty())
-        out.text = "[No data]";
+        out.text = Tr(QT_TRANSLATE_NOOP("CallText", "[No data]"));
     const StateText stateText = TextOfState(state, stateMode, origin, mediaMode, role);
-    out.text += stateText.text;
+    out.text += Tr(stateText.text);
     out.image = stateText.image;
     out.state = state;
 }
@@ -190,17 +202,19 @@ bool Outcome(DWORD state, DWORD stateMode, CallOutcome& out)
     case LINEDISCONNECTMODE_FORWARDED:
         return false;
     case LINEDISCONNECTMODE_BUSY:
-        out.text = "Busy";
+        out.text = Tr(QT_TRANSLATE_NOOP("CallText", "Busy"));
         out.image = CallImage::kBusy;
         return true;
     case LINEDISCONNECTMODE_NOANSWER:
-        out.text = "No answer";
+        out.text = Tr(QT_TRANSLATE_NOOP("CallText", "No answer"));
         return true;
     case LINEDISCONNECTMODE_REJECT:
-        out.text = "Refused";
+        out.text = Tr(QT_TRANSLATE_NOOP("CallText", "Refused"));
         return true;
     default:
-        out.text = std::string("Call failed: ") + FailureReason(mode);
+        out.text = QCoreApplication::translate("CallText", "Call failed: %1")
+                       .arg(QCoreApplication::translate("CallText", FailureReason(mode)))
+                       .toStdString();
         return true;
     }
 }

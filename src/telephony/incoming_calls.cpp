@@ -4,20 +4,20 @@
 #include "settings/settings_store.h"
 #include "telephony/screen_area.h"
 
+#include <QCoreApplication>
+
 #include <cstdint>
-#include <string_view>
 #include <utility>
 
 namespace {
 
-constexpr std::string_view kIncomingEnding = " (Incoming)";
-constexpr const char* kCaptionPrefix = "Incoming call on ";
-
-// The caller's text without the state, which the pop-up says already.
+// The caller's text without the state, which the pop-up says already (the call tree's state
+// text, in the same language).
 std::string PopupText(std::string text)
 {
-    if (text.size() > kIncomingEnding.size() && text.ends_with(kIncomingEnding))
-        text.resize(text.size() - kIncomingEnding.size());
+    const std::string ending = QCoreApplication::translate("CallText", " (Incoming)").toStdString();
+    if (text.size() > ending.size() && text.ends_with(ending))
+        text.resize(text.size() - ending.size());
     return text;
 }
 
@@ -74,7 +74,9 @@ void IncomingCalls::SetCallInfo(Popup& popup, const CallDescription& description
     m_manager.FindSlotByDevice(description.deviceId, &slot);
     popup.deviceId = description.deviceId;
     popup.window->SetCallInfo(popup.call, description.deviceId, PopupText(description.text),
-        kCaptionPrefix + m_manager.GetDisplayName(slot));
+        QCoreApplication::translate("IncomingCalls", "Incoming call on %1")
+            .arg(QString::fromStdString(m_manager.GetDisplayName(slot)))
+            .toStdString());
 }
 
 void IncomingCalls::ClosePopup(Popup& popup)

@@ -6,6 +6,8 @@
 #include "telephony/main_window_link.h"
 #include "telephony/tapi_binding.h"
 
+#include <QCoreApplication>
+
 #include <chrono>
 #include <utility>
 
@@ -17,21 +19,27 @@ LineManager* g_requestRecipient = nullptr;
 
 constexpr DWORD kRequestModes = LINEREQUESTMODE_MAKECALL | LINEREQUESTMODE_MEDIACALL;
 
-const char* ActionButtonText(int action)
+// A text marked in the LineManager context, in the user's language.
+std::string Tr(const char* text)
+{
+    return QCoreApplication::translate("LineManager", text).toStdString();
+}
+
+std::string ActionButtonText(int action)
 {
     switch (action) {
     case kActionDrop:
-        return "Drop call";
+        return Tr(QT_TRANSLATE_NOOP("LineManager", "Drop call"));
     case kActionAnswer:
-        return "Answer";
+        return Tr(QT_TRANSLATE_NOOP("LineManager", "Answer"));
     case kActionRecord:
-        return "Record call";
+        return Tr(QT_TRANSLATE_NOOP("LineManager", "Record call"));
     case kActionPauseRecording:
-        return "Pause recording";
+        return Tr(QT_TRANSLATE_NOOP("LineManager", "Pause recording"));
     case kActionAddNote:
-        return "Add note to call";
+        return Tr(QT_TRANSLATE_NOOP("LineManager", "Add note to call"));
     default:
-        return "Unknown action";
+        return Tr(QT_TRANSLATE_NOOP("LineManager", "Unknown action"));
     }
 }
 
@@ -279,19 +287,25 @@ LineManager::LinesProblem LineManager::DescribeLinesProblem() const
         if (slot->IsOpen())
             return {};
     if (!m_tapi.LoadError().empty())
-        return { "Kestrium could not load its telephony service, so no telephone line can be used.\n\n"
-                 "It looked for \""
-                + std::string(TapiBinding::kLibraryName)
-                + "\" beside the program and on the system's library path:\n" + m_tapi.LoadError(),
-            "No lines: the telephony service (" + std::string(TapiBinding::kLibraryName)
-                + ") could not be loaded" };
+        return { QCoreApplication::translate("LineManager",
+                     "Kestrium could not load its telephony service, so no telephone line can be used.\n\n"
+                     "It looked for \"%1\" beside the program and on the system's library path:\n%2")
+                     .arg(TapiBinding::kLibraryName, QString::fromStdString(m_tapi.LoadError()))
+                     .toStdString(),
+            QCoreApplication::translate(
+                "LineManager", "No lines: the telephony service (%1) could not be loaded")
+                .arg(TapiBinding::kLibraryName)
+                .toStdString() };
     if (m_lineApp == 0)
-        return { "The telephony service could not be started, so no telephone line can be used.",
-            "No lines: the telephony service could not be started" };
-    return { "No telephone line could be opened. The telephony service offers "
-            + std::to_string(m_lineDeviceCount)
-            + " line devices; choose Kestrium's lines on the Telephony page of Setup.",
-        "No telephone line is open" };
+        return { Tr(QT_TRANSLATE_NOOP("LineManager",
+                     "The telephony service could not be started, so no telephone line can be used.")),
+            Tr(QT_TRANSLATE_NOOP("LineManager", "No lines: the telephony service could not be started")) };
+    return { QCoreApplication::translate("LineManager",
+                 "No telephone line could be opened. The telephony service offers %1 line devices; choose "
+                 "Kestrium's lines on the Telephony page of Setup.")
+                 .arg(m_lineDeviceCount)
+                 .toStdString(),
+        Tr(QT_TRANSLATE_NOOP("LineManager", "No telephone line is open")) };
 }
 
 void LineManager::RefreshAfterCallEvent(LineSlot& slot, HCALL call)
@@ -387,7 +401,8 @@ int LineManager::PerformAction(int action, const ActionTarget& target)
     case kActionAddNote:
         return m_recording->OpenNotes(target.slot, target.call);
     default:
-        m_prompter.ShowMessage("GetTargetCallForAction: Unknown action", "Kestrium", Prompter::Icon::None);
+        m_prompter.ShowMessage(Tr(QT_TRANSLATE_NOOP("LineManager", "GetTargetCallForAction: Unknown action")),
+            "Kestrium", Prompter::Icon::None);
         return 0;
     }
 }

@@ -11,6 +11,8 @@
 #include "telephony/main_window_link.h"
 #include "telephony/tapi_binding.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <cstring>
 #include <optional>
@@ -20,7 +22,7 @@
 namespace {
 
 constexpr const char* kTitle = "Kestrium";
-constexpr const char* kNoRoom = "No room for another call...";
+constexpr const char* kNoRoom = QT_TRANSLATE_NOOP("LineSlot", "No room for another call...");
 
 // Line states the slot asks for, the mask 0x000200FA: ringing, disconnected, message waiting on
 // and off, in service, out of service and device-specific changes. Only ringing is acted upon.
@@ -93,9 +95,9 @@ const char* MakeCallFailureReason(LONG result)
 {
     switch (result) {
     case LINEERR_INUSE:
-        return "another phone off-hook";
+        return QT_TRANSLATE_NOOP("CallText", "another phone off-hook");
     case LINEERR_INVALLINESTATE:
-        return "phone line not connected";
+        return QT_TRANSLATE_NOOP("CallText", "phone line not connected");
     default:
         return nullptr;
     }
@@ -262,7 +264,8 @@ CallRecord* LineSlot::FindFreeRecord()
 
 void LineSlot::ShowNoRoom()
 {
-    m_manager.GetPrompter().ShowMessage(kNoRoom, kTitle, Prompter::Icon::None);
+    m_manager.GetPrompter().ShowMessage(
+        QCoreApplication::translate("LineSlot", kNoRoom).toStdString(), kTitle, Prompter::Icon::None);
 }
 
 // A call already in the table is not taken twice. A call refused for lack of room gives its handle
@@ -462,7 +465,7 @@ bool LineSlot::DescribeCall(HCALL call, CallDescription& out)
     out.deviceId = info.dwLineDeviceID;
     out.text = CallText::PartyText(snapshot.Party());
     if (info.dwNumOwners == 0) {
-        out.text += " (Idle)";
+        out.text += QCoreApplication::translate("CallText", " (Idle)").toStdString();
         return false;
     }
     const CallRecordingPort& recording = m_manager.Recording();
@@ -483,7 +486,9 @@ bool LineSlot::DescribeCallRow(int index, CallDescription& out)
         out.text += " " + CallText::Duration(now - std::min(now, *record.connectedAt));
     const std::string digits = record.digitsSent + record.digitsInFlight;
     if (!digits.empty())
-        out.text += " Sent: " + ShownDigits(digits);
+        out.text += QCoreApplication::translate("LineSlot", " Sent: %1")
+                        .arg(QString::fromStdString(ShownDigits(digits)))
+                        .toStdString();
     return described;
 }
 
@@ -551,7 +556,10 @@ int LineSlot::PlaceCall(std::string_view destination, std::string_view displayab
 void LineSlot::ReportMakeCallFailure(LONG result, const std::string& party)
 {
     const char* reason = MakeCallFailureReason(result);
-    const std::string outcome = reason ? std::string("Call failed: ") + reason : std::string("Call failed");
+    const std::string outcome = reason ? QCoreApplication::translate("CallText", "Call failed: %1")
+                                             .arg(QCoreApplication::translate("CallText", reason))
+                                             .toStdString()
+                                       : QCoreApplication::translate("LineSlot", "Call failed").toStdString();
     AddEndedCall({ party, outcome, CallImage::kNoAnswer });
     m_manager.RebuildCallDisplay();
     m_manager.GetPrompter().ShowMessage(outcome + ".", kTitle, Prompter::Icon::Exclamation);

@@ -2,6 +2,7 @@
 
 #include "ui/desktop/notifications.h"
 
+#include <QCoreApplication>
 #include <QObject>
 
 #include <cstddef>
@@ -19,6 +20,8 @@ struct CallLogEntry;
 // and a notification for each missed call and each new voice message, which opens its entry.
 // Without a tray or a notification service the program works as before.
 class DesktopPresence : public QObject {
+    Q_DECLARE_TR_FUNCTIONS(DesktopPresence)
+
 public:
     struct Actions {
         std::function<void()> showWindow;

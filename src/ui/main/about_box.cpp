@@ -17,10 +17,10 @@ constexpr int kIconSize = 48;
 AboutBox::AboutBox(QWidget* parent)
     : QDialog(parent)
 {
-    setWindowTitle("About Kestrium");
+    setWindowTitle(tr("About Kestrium"));
     auto* icon = new QLabel;
     icon->setPixmap(Images::Icon(kProgramIcon).pixmap(kIconSize, kIconSize));
-    auto* text = new QLabel(kText);
+    auto* text = new QLabel(tr(kText));
     text->setTextFormat(Qt::PlainText);
     auto* row = new QHBoxLayout;
     row->addWidget(icon);

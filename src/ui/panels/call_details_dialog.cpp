@@ -6,6 +6,7 @@
 #include "store/call_log_store.h"
 #include "ui/panels/call_log_context.h"
 #include "ui/panels/call_log_panel.h"
+#include "ui/panels/call_time_text.h"
 #include "ui/panels/notes_dialog.h"
 #include "ui/panels/playback_controls.h"
 
@@ -25,7 +26,7 @@ namespace {
 
 constexpr const char* kTitle = "Kestrium";
 // A deleted entry (or any unknown code) keeps the line's first text.
-constexpr const char* kInitialHeader = "Outgoing call to:";
+constexpr const char* kInitialHeader = QT_TRANSLATE_NOOP("CallDetailsDialog", "Outgoing call to:");
 
 QFont BoldFont(int pixelSize)
 {
@@ -58,26 +59,33 @@ CallDetailsDialog::CallDetailsDialog(CallLogContext& context, QWidget* parent)
     ShowEntry();
 }
 
-const char* CallDetailsDialog::HeaderFor(int type)
+QString CallDetailsDialog::HeaderFor(int type)
 {
     switch (type) {
-    case kCallTypeMissed: return "Missed call from:";
-    case kCallTypeIncoming: return "Incoming call from:";
-    case kCallTypeOutgoing: return "Outgoing call to:";
-    case kCallTypeConference: return "Conference call with:";
+    case kCallTypeMissed:
+        return tr("Missed call from:");
+    case kCallTypeIncoming:
+        return tr("Incoming call from:");
+    case kCallTypeOutgoing:
+        return tr("Outgoing call to:");
+    case kCallTypeConference:
+        return tr("Conference call with:");
     case kCallTypeVoicemail:
-    case CallLogStore::kFilterUnreadVoicemail: return "Voicemail from:";
-    default: return kInitialHeader;
+    case CallLogStore::kFilterUnreadVoicemail:
+        return tr("Voicemail from:");
+    default:
+        return tr(kInitialHeader);
     }
 }
 
 void CallDetailsDialog::CreateFacts()
 {
-    m_header = PlainLabel(kInitialHeader, this);
+    m_header = PlainLabel(tr(kInitialHeader), this);
     m_header->setFont(BoldFont(18));
     layout()->addWidget(m_header);
     auto* grid = new QGridLayout;
-    static const char* const kCaptions[kRowCount] = { nullptr, nullptr, "On:", "Time:", "Len:" };
+    static const char* const kCaptions[kRowCount]
+        = { nullptr, nullptr, QT_TR_NOOP("On:"), QT_TR_NOOP("Time:"), QT_TR_NOOP("Len:") };
     for (int row = 0; row < kRowCount; ++row) {
         m_values[row] = PlainLabel(QString(), this);
         m_values[row]->setFont(BoldFont(16));
@@ -118,8 +126,10 @@ void CallDetailsDialog::CreateButtons()
     const struct {
         const char* caption;
         int result;
-    } kButtons[] = { { "Done", QDialog::Accepted }, { "Call", CallLogPanel::kDetailsCall },
-        { "Save...", CallLogPanel::kDetailsSave }, { "Delete", CallLogPanel::kDetailsDelete } };
+    } kButtons[]
+        = { { QT_TR_NOOP("Done"), QDialog::Accepted }, { QT_TR_NOOP("Call"), CallLogPanel::kDetailsCall },
+              { QT_TR_NOOP("Save..."), CallLogPanel::kDetailsSave },
+              { QT_TR_NOOP("Delete"), CallLogPanel::kDetailsDelete } };
     for (const auto& entry : kButtons) {
         auto* button = new QPushButton(tr(entry.caption), this);
         button->setAutoDefault(false);
@@ -136,10 +146,11 @@ void CallDetailsDialog::ShowEntry()
     const CallLogEntry* entry = m_context.CurrentEntry();
     if (entry) {
         m_header->setText(HeaderFor(entry->type));
-        const std::string texts[kRowCount] = { entry->callerName, entry->number, entry->startTime.DateText(),
-            entry->startTime.TimeText(), entry->DurationText() };
+        const QString texts[kRowCount] = { QString::fromStdString(entry->callerName),
+            QString::fromStdString(entry->number), ShownDate(entry->startTime), ShownTime(entry->startTime),
+            QString::fromStdString(entry->DurationText()) };
         for (int row = 0; row < kRowCount; ++row)
-            m_values[row]->setText(QString::fromStdString(texts[row]));
+            m_values[row]->setText(texts[row]);
         if (!entry->note.empty())
             m_note->setPlainText(QString::fromStdString(CallRecording::ReadNoteFile(entry->note)));
     }
@@ -192,16 +203,20 @@ bool CallDetailsDialog::WriteNote(const std::string& text)
         std::string path;
         if (!CallRecording::CreateNoteFile(folder, path)) {
             m_context.prompter.ShowMessage(
-                "The note could not be stored: no new file could be made in \"" + folder + "\".", kTitle,
-                Prompter::Icon::Stop);
+                tr("The note could not be stored: no new file could be made in \"%1\".")
+                    .arg(QString::fromStdString(folder))
+                    .toStdString(),
+                kTitle, Prompter::Icon::Stop);
             return false;
         }
         entry.note = path;
     }
     const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(entry.note.c_str(), "w+"), &std::fclose);
     if (!file || std::fwrite(text.data(), 1, text.size(), file.get()) != text.size() || std::fflush(file.get()) != 0) {
-        m_context.prompter.ShowMessage("The note could not be written to \"" + entry.note + "\".", kTitle,
-            Prompter::Icon::Stop);
+        m_context.prompter.ShowMessage(tr("The note could not be written to \"%1\".")
+                                           .arg(QString::fromStdString(entry.note))
+                                           .toStdString(),
+            kTitle, Prompter::Icon::Stop);
         return false;
     }
     return true;
@@ -209,7 +224,8 @@ bool CallDetailsDialog::WriteNote(const std::string& text)
 
 void CallDetailsDialog::ClearNote()
 {
-    if (!m_note->toPlainText().isEmpty() && m_context.prompter.AskYesNo(NotesDialog::kClearQuestion, kTitle)) {
+    if (!m_note->toPlainText().isEmpty()
+        && m_context.prompter.AskYesNo(NotesDialog::tr(NotesDialog::kClearQuestion).toStdString(), kTitle)) {
         m_note->clear();
         UpdateNote();
         return;

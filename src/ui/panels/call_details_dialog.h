@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QDialog>
 
 class PlaybackControls;
@@ -12,11 +13,13 @@ struct CallLogContext;
 // Clear, and the player for its recording. It ends with the action the user chose: "Call",
 // "Save..." and "Delete" end it with the call log page's codes, "Done" and closing with none.
 class CallDetailsDialog : public QDialog {
+    Q_DECLARE_TR_FUNCTIONS(CallDetailsDialog)
+
 public:
     CallDetailsDialog(CallLogContext& context, QWidget* parent = nullptr);
 
-    // The header line for an entry's whole type word.
-    static const char* HeaderFor(int type);
+    // The header line for an entry's whole type word, in the user's language.
+    static QString HeaderFor(int type);
     // Stores the note: a new file for a first note, the file deleted for an empty one.
     void UpdateNote();
     void ClearNote();

@@ -5,6 +5,8 @@
 #include "telephony/line_manager.h"
 #include "ui/panels/call_log_panel.h"
 
+#include <QCoreApplication>
+
 CallLogEntry* CallLogContext::CurrentEntry()
 {
     return current ? store.GetAt(*current) : nullptr;
@@ -19,8 +21,11 @@ bool CallLogContext::Save()
 {
     if (store.Save(File()))
         return true;
-    prompter.ShowMessage("The call log could not be saved to \"" + File().string()
-                    + "\". Your changes are kept while Kestrium runs; it tries again at the next change.",
+    prompter.ShowMessage(QCoreApplication::translate("CallLogContext",
+                             "The call log could not be saved to \"%1\". Your changes are kept while "
+                             "Kestrium runs; it tries again at the next change.")
+                             .arg(QString::fromStdString(File().string()))
+                             .toStdString(),
         "Kestrium", Prompter::Icon::Stop);
     return false;
 }

@@ -2,6 +2,7 @@
 
 #include "res/images.h"
 #include "store/call_log_store.h"
+#include "ui/panels/call_time_text.h"
 
 #include <algorithm>
 
@@ -54,7 +55,7 @@ QVariant CallLogModel::data(const QModelIndex& index, int role) const
     case Qt::DisplayRole:
         if (index.column() == 0)
             return QString::fromStdString(entry->NameOrNumber());
-        return QString::fromStdString(index.column() == 1 ? entry->startTime.DateText() : entry->startTime.TimeText());
+        return index.column() == 1 ? ShownDate(entry->startTime) : ShownTime(entry->startTime);
     case Qt::DecorationRole:
         if (index.column() == 0) {
             const int image = CallLogStore::CallListImage(*entry);
@@ -70,11 +71,12 @@ QVariant CallLogModel::data(const QModelIndex& index, int role) const
 
 QVariant CallLogModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    static const char* const kTitles[kColumnCount] = { "Name/Number", "Date", "Time" };
+    static const char* const kTitles[kColumnCount]
+        = { QT_TR_NOOP("Name/Number"), QT_TR_NOOP("Date"), QT_TR_NOOP("Time") };
     if (orientation != Qt::Horizontal || section < 0 || section >= kColumnCount)
         return {};
     if (role == Qt::DisplayRole)
-        return QString(kTitles[section]);
+        return tr(kTitles[section]);
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(Qt::Alignment(Qt::AlignCenter));
     return {};

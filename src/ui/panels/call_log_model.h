@@ -3,6 +3,7 @@
 #include "res/images.h"
 
 #include <QAbstractTableModel>
+#include <QCoreApplication>
 #include <QIcon>
 
 #include <array>
@@ -17,6 +18,8 @@ class CallLogStore;
 // (name or number, date, time). Texts are made when the view asks for them, so a fill of the
 // whole store costs the filter and the sort, not a widget per entry.
 class CallLogModel : public QAbstractTableModel {
+    Q_DECLARE_TR_FUNCTIONS(CallLogModel)
+
 public:
     static constexpr int kColumnCount = 3;
 

@@ -9,6 +9,7 @@
 #include "ui/panels/call_details_dialog.h"
 #include "ui/panels/call_log_context.h"
 #include "ui/panels/call_log_model.h"
+#include "ui/panels/call_time_text.h"
 #include "ui/panels/playback_controls.h"
 
 #include <QContextMenuEvent>
@@ -26,7 +27,7 @@
 namespace {
 
 constexpr int kDropDownIcon = 263;
-constexpr const char* kDeleteTitle = "Delete entry";
+constexpr const char* kDeleteTitle = QT_TRANSLATE_NOOP("CallLogPanel", "Delete entry");
 
 struct TypeChoice {
     const char* command;
@@ -36,16 +37,23 @@ struct TypeChoice {
 
 // The type menu in its order; a null command is a separator.
 constexpr TypeChoice kTypeChoices[] = {
-    { "All", "All", CallLogStore::kFilterAll },
+    { QT_TRANSLATE_NOOP("CallLogPanel", "All"), QT_TRANSLATE_NOOP("CallLogPanel", "All"),
+        CallLogStore::kFilterAll },
     { nullptr, nullptr, 0 },
-    { "Incoming", "Incoming", kCallTypeIncoming },
-    { "Outgoing", "Outgoing", kCallTypeOutgoing },
-    { "Missed", "Missed", kCallTypeMissed },
+    { QT_TRANSLATE_NOOP("CallLogPanel", "Incoming"), QT_TRANSLATE_NOOP("CallLogPanel", "Incoming"),
+        kCallTypeIncoming },
+    { QT_TRANSLATE_NOOP("CallLogPanel", "Outgoing"), QT_TRANSLATE_NOOP("CallLogPanel", "Outgoing"),
+        kCallTypeOutgoing },
+    { QT_TRANSLATE_NOOP("CallLogPanel", "Missed"), QT_TRANSLATE_NOOP("CallLogPanel", "Missed"),
+        kCallTypeMissed },
     { nullptr, nullptr, 0 },
-    { "Voicemail", "Voicemail", kCallTypeVoicemail },
-    { "Unread Voicemail", "Unread voicemail", CallLogStore::kFilterUnreadVoicemail },
+    { QT_TRANSLATE_NOOP("CallLogPanel", "Voicemail"), QT_TRANSLATE_NOOP("CallLogPanel", "Voicemail"),
+        kCallTypeVoicemail },
+    { QT_TRANSLATE_NOOP("CallLogPanel", "Unread Voicemail"),
+        QT_TRANSLATE_NOOP("CallLogPanel", "Unread voicemail"), CallLogStore::kFilterUnreadVoicemail },
     { nullptr, nullptr, 0 },
-    { "Deleted", "Deleted", CallLogStore::kFilterDeleted },
+    { QT_TRANSLATE_NOOP("CallLogPanel", "Deleted"), QT_TRANSLATE_NOOP("CallLogPanel", "Deleted"),
+        CallLogStore::kFilterDeleted },
 };
 
 // Placeholders such as "No data" and "[Blocked]" stand where the caller sent no number.
@@ -123,8 +131,7 @@ void CallLogPanel::CreateList()
 void CallLogPanel::SetColumnWidths(const int (&widths)[kColumnCount])
 {
     const CallTime widest{ 2026, 12, 28, 23, 58, 58 };
-    const QString samples[kColumnCount] = { QString(), QString::fromStdString(widest.DateText()),
-        QString::fromStdString(widest.TimeText()) };
+    const QString samples[kColumnCount] = { QString(), ShownDate(widest), ShownTime(widest) };
     constexpr int kPadding = 14;
     for (int column = 0; column < kColumnCount; ++column) {
         const int fitting = samples[column].isEmpty() ? 0 : m_list->fontMetrics().horizontalAdvance(samples[column]) + kPadding;
@@ -150,7 +157,7 @@ void CallLogPanel::SetLabelFor(std::int32_t filter)
         return;
     for (const TypeChoice& choice : kTypeChoices)
         if (choice.label && choice.filter == filter)
-            m_typeLabel->setText(choice.label);
+            m_typeLabel->setText(tr(choice.label));
 }
 
 void CallLogPanel::Refill()
@@ -262,7 +269,8 @@ void CallLogPanel::SaveToContact()
 
 void CallLogPanel::DeleteEntry()
 {
-    if (TakeSelected() && m_context.prompter.AskYesNo("Are you sure ?", kDeleteTitle)
+    if (TakeSelected()
+        && m_context.prompter.AskYesNo(tr("Are you sure ?").toStdString(), tr(kDeleteTitle).toStdString())
         && m_context.store.MarkDeleted(*m_context.current))
         AfterStoreChange();
 }
@@ -276,7 +284,9 @@ void CallLogPanel::RestoreEntry()
 // The recording the entry still has is copied into the deleted folder first.
 void CallLogPanel::DeletePermanently()
 {
-    if (TakeSelected() && m_context.prompter.AskYesNo("Are you sure you want to delete permanently ?", kDeleteTitle)
+    if (TakeSelected()
+        && m_context.prompter.AskYesNo(
+            tr("Are you sure you want to delete permanently ?").toStdString(), tr(kDeleteTitle).toStdString())
         && m_context.store.RemoveAt(*m_context.current))
         AfterStoreChange();
 }

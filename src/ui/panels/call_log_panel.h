@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QWidget>
 
 #include <cstddef>
@@ -19,6 +20,8 @@ struct CallLogEntry;
 // date, time; newest first), the entry menus and actions, and the playback controls for the
 // selected entry's recording. The voice mail tab is a second page of this kind (VoiceMailPanel).
 class CallLogPanel : public QWidget {
+    Q_DECLARE_TR_FUNCTIONS(CallLogPanel)
+
 public:
     enum class Kind { CallLog, VoiceMail };
     static constexpr int kColumnCount = 3;

@@ -7,6 +7,7 @@
 
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGridLayout>
@@ -41,7 +42,7 @@ ContactDialog::ContactDialog(ContactStore& contacts, SpeedDialStore& speedDials,
     , m_speedDialFile(std::move(speedDialFile))
     , m_prompter(prompter)
 {
-    setWindowTitle("Contact:");
+    setWindowTitle(tr("Contact:"));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     connect(buttons, &QDialogButtonBox::accepted, this, &ContactDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &ContactDialog::reject);
@@ -67,11 +68,12 @@ QWidget* ContactDialog::CreateNamesBox()
     auto* form = new QFormLayout(box);
     form->setContentsMargins(0, 0, 0, 0);
     m_group = new QComboBox;
-    form->addRow("Group:", m_group);
-    const std::array<const char*, kNameFields.size()> captions = { "Name:", "Middle:", "Last:", "Title:", "Company:" };
+    form->addRow(tr("Group:"), m_group);
+    const std::array<const char*, kNameFields.size()> captions = { QT_TR_NOOP("Name:"), QT_TR_NOOP("Middle:"),
+        QT_TR_NOOP("Last:"), QT_TR_NOOP("Title:"), QT_TR_NOOP("Company:") };
     for (std::size_t i = 0; i < kNameFields.size(); ++i)
-        form->addRow(captions[i], CreateEdit(kNameFields[i]));
-    m_speedDialButton = new QPushButton("Add to speed-dial...");
+        form->addRow(tr(captions[i]), CreateEdit(kNameFields[i]));
+    m_speedDialButton = new QPushButton(tr("Add to speed-dial..."));
     connect(m_speedDialButton, &QPushButton::clicked, this, &ContactDialog::OpenSpeedDialMenu);
     form->addRow(QString(), m_speedDialButton);
     return box;
@@ -81,7 +83,7 @@ QWidget* ContactDialog::CreateNamesBox()
 // number.
 QWidget* ContactDialog::CreateNumbersBox()
 {
-    auto* box = new QGroupBox("Numbers:");
+    auto* box = new QGroupBox(tr("Numbers:"));
     auto* grid = new QGridLayout(box);
     m_defaults = new QButtonGroup(this);
     constexpr int kRows = ContactRecord::kNumberCount / 2;
@@ -108,13 +110,14 @@ QWidget* ContactDialog::CreateAddressBox()
     auto* box = new QWidget;
     auto* form = new QFormLayout(box);
     form->setContentsMargins(0, 0, 0, 0);
-    const std::array<const char*, kAddressFields.size()> captions = { "Street:", "", "City:", "State:", "ZIP:", "Country:" };
+    const std::array<const char*, kAddressFields.size()> captions = { QT_TR_NOOP("Street:"), "",
+        QT_TR_NOOP("City:"), QT_TR_NOOP("State:"), QT_TR_NOOP("ZIP:"), QT_TR_NOOP("Country:") };
     for (std::size_t i = 0; i < kAddressFields.size(); ++i)
-        form->addRow(captions[i], CreateEdit(kAddressFields[i]));
+        form->addRow(*captions[i] ? tr(captions[i]) : QString(), CreateEdit(kAddressFields[i]));
     m_note = new QPlainTextEdit;
     m_note->setTabChangesFocus(true);
     m_note->setFixedHeight(m_note->fontMetrics().lineSpacing() * 4);
-    form->addRow("Note:", m_note);
+    form->addRow(tr("Note:"), m_note);
     return box;
 }
 
@@ -155,16 +158,19 @@ bool ContactDialog::CheckInput(ContactRecord& record)
         named = named || !record.Text(field).empty();
     }
     if (!named) {
-        m_prompter.ShowMessage("Record has no name, title or company.", kCaption, Prompter::Icon::None);
+        m_prompter.ShowMessage(
+            tr("Record has no name, title or company.").toStdString(), kCaption, Prompter::Icon::None);
         return false;
     }
     const int slot = m_defaults->checkedId();
     if (slot < 0) {
-        m_prompter.ShowMessage("Please select a default phone field.", kCaption, Prompter::Icon::None);
+        m_prompter.ShowMessage(
+            tr("Please select a default phone field.").toStdString(), kCaption, Prompter::Icon::None);
         return false;
     }
     if (NumberEdit(slot)->text().isEmpty()) {
-        m_prompter.ShowMessage("Selected default phone field can not be empty.", kCaption, Prompter::Icon::None);
+        m_prompter.ShowMessage(tr("Selected default phone field can not be empty.").toStdString(), kCaption,
+            Prompter::Icon::None);
         return false;
     }
     return true;
@@ -208,14 +214,15 @@ void ContactDialog::AddToSpeedDial(int slot)
         return;
     m_speedDials.SetSlot(slot, record);
     m_speedDials.Save(m_speedDialFile);
-    m_prompter.ShowMessage("Record added to speed-dial", kCaption, Prompter::Icon::None);
+    m_prompter.ShowMessage(tr("Record added to speed-dial").toStdString(), kCaption, Prompter::Icon::None);
 }
 
 QMenu* ContactDialog::CreateSpeedDialMenu(QWidget* parent)
 {
     auto* menu = new QMenu(parent);
     for (int slot = 0; slot < SpeedDialStore::kSlotCount; ++slot)
-        menu->addAction(QString("Add to speed-dial %1").arg(slot + 1), this, [this, slot] { AddToSpeedDial(slot); });
+        menu->addAction(
+            tr("Add to speed-dial %1").arg(slot + 1), this, [this, slot] { AddToSpeedDial(slot); });
     return menu;
 }
 

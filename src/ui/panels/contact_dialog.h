@@ -2,6 +2,7 @@
 
 #include "store/contact_record.h"
 
+#include <QCoreApplication>
 #include <QDialog>
 
 #include <array>
@@ -21,6 +22,8 @@ class SpeedDialStore;
 // contact and has a non-empty default number; "Add to speed-dial..." puts the same collected
 // input on a speed-dial slot without closing.
 class ContactDialog : public QDialog {
+    Q_DECLARE_TR_FUNCTIONS(ContactDialog)
+
 public:
     static constexpr std::size_t kTextLimit = 99;
     static constexpr const char* kCaption = "Kestrium";

@@ -128,7 +128,7 @@ QVariant ContactTreeModel::data(const QModelIndex& item, int role) const
         return {};
     const ContactRecord* contact = ContactOf(item);
     if (!contact)
-        return QString(kAddNewText);
+        return tr(kAddNewText);
     if (IsNumberItem(item))
         return QString::fromStdString(m_contacts.NumberChildText(*contact, ChildSlot(item)));
     return QString::fromStdString(contact->DisplayName());

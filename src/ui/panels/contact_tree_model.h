@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractItemModel>
+#include <QCoreApplication>
 #include <QIcon>
 
 #include <cstddef>
@@ -16,8 +17,12 @@ class ContactRecord;
 // display names), each contact's children its non-empty numbers from slot 10 down to slot 1.
 // Positions are only valid until the store changes; the owner refills after every change.
 class ContactTreeModel : public QAbstractItemModel {
+    Q_DECLARE_TR_FUNCTIONS(ContactTreeModel)
+
 public:
-    static constexpr const char* kAddNewText = "(double-click here to add a new contact...)";
+    // Sorted by this text; shown in the user's language.
+    static constexpr const char* kAddNewText
+        = QT_TRANSLATE_NOOP("ContactTreeModel", "(double-click here to add a new contact...)");
     static constexpr int kAddNewImage = 27;
     static constexpr int kContactImage = 0;
     // What ItemData gives for the add-new item (contacts and numbers give the contact's position).

@@ -24,7 +24,7 @@
 
 namespace {
 
-constexpr const char* kAllGroups = "All";
+constexpr const char* kAllGroups = QT_TRANSLATE_NOOP("ContactsPanel", "All");
 constexpr const char* kUnfiled = "Unfiled";
 constexpr int kFirstGroupCommand = 32854;
 
@@ -47,6 +47,12 @@ QString WithoutMnemonics(QString text)
 std::string Limited(std::string_view text)
 {
     return std::string(CutToLimit(text, ContactsPanel::kTextLimit));
+}
+
+// The label of a group filter: "All" in the user's language, a group by its stored name.
+QString ShownGroup(const QString& filter)
+{
+    return filter == QLatin1String(kAllGroups) ? ContactsPanel::tr(kAllGroups) : filter;
 }
 
 } // namespace
@@ -86,13 +92,13 @@ void ContactsPanel::CreateControls()
     m_groupButton = new QToolButton(this);
     m_groupButton->setAutoRaise(true);
     m_groupButton->setIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
-    m_groupButton->setToolTip("Groups");
-    m_groupLabel = new QLabel(m_groupFilter, this);
+    m_groupButton->setToolTip(tr("Groups"));
+    m_groupLabel = new QLabel(ShownGroup(m_groupFilter), this);
     m_groupLabel->setTextFormat(Qt::PlainText);
     m_groupLabel->setCursor(Qt::PointingHandCursor);
     m_groupLabel->setContextMenuPolicy(Qt::CustomContextMenu);
     m_groupLabel->installEventFilter(this);
-    m_counter = new QLabel("Total: 0", this);
+    m_counter = new QLabel(tr("Total: %1").arg(0), this);
     m_counter->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
     connect(m_groupButton, &QToolButton::clicked, this, &ContactsPanel::OpenGroupMenu);
@@ -101,7 +107,7 @@ void ContactsPanel::CreateControls()
 
 void ContactsPanel::CreateSpeedButtons()
 {
-    m_speedFrame = new QGroupBox("Speed Dial", this);
+    m_speedFrame = new QGroupBox(tr("Speed Dial"), this);
     m_speedFrame->resize(kFrameWidth, kFrameHeight);
     for (int slot = 0; slot < kSpeedButtonCount; ++slot) {
         auto* button = new QPushButton(m_speedFrame);
@@ -168,7 +174,7 @@ void ContactsPanel::FillContactTree(bool force)
     m_filling = true;
     m_model->Fill(group, text, force);
     m_tree->setCurrentIndex(m_model->SelectionAfterFill(text.empty()));
-    m_counter->setText(QString("Total: %1").arg(m_model->ShownCount()));
+    m_counter->setText(tr("Total: %1").arg(m_model->ShownCount()));
     m_filling = false;
     RefreshCommands();
 }
@@ -233,7 +239,7 @@ void ContactsPanel::ActivateSelection(bool fromDoubleClick)
             DialFromContacts(contact->DisplayName(), number);
             return;
         }
-        m_prompter.ShowMessage("No phone number to call", "Kestrium", Prompter::Icon::Stop);
+        m_prompter.ShowMessage(tr("No phone number to call").toStdString(), "Kestrium", Prompter::Icon::Stop);
         FocusSearchBox();
         return;
     }
@@ -307,7 +313,7 @@ void ContactsPanel::DeleteContact()
     const long long position = m_model->ItemData(Selected());
     if (position == ContactTreeModel::kAddNewItem)
         return;
-    if (m_prompter.AskYesNo("Are you sure ?", "Delete contact")) {
+    if (m_prompter.AskYesNo(tr("Are you sure ?").toStdString(), tr("Delete contact").toStdString())) {
         m_contacts.RemoveAt(std::size_t(position));
         SaveContacts();
         FillContactTree(true);
@@ -329,7 +335,7 @@ void ContactsPanel::AddToSpeedDial(int slot)
 void ContactsPanel::SelectGroup(const QString& group)
 {
     m_groupFilter = group;
-    m_groupLabel->setText(group);
+    m_groupLabel->setText(ShownGroup(group));
     m_searchText.clear();
     if (m_searchBox.clear)
         m_searchBox.clear();
@@ -365,7 +371,8 @@ void ContactsPanel::EditSpeedEntry(int slot)
 
 void ContactsPanel::ClearSpeedEntry(int slot)
 {
-    if (!m_speedDials.GetSlot(slot) || !m_prompter.AskYesNo("Are you sure ?", "Delete entry"))
+    if (!m_speedDials.GetSlot(slot)
+        || !m_prompter.AskYesNo(tr("Are you sure ?").toStdString(), tr("Delete entry").toStdString()))
         return;
     m_speedDials.SetSlot(slot, ContactRecord());
     m_speedDials.Save(DataFile(SpeedDialStore::kFileName));
@@ -375,7 +382,7 @@ void ContactsPanel::ClearSpeedEntry(int slot)
 QMenu* ContactsPanel::CreateGroupMenu(QWidget* parent)
 {
     auto* menu = new QMenu(parent);
-    menu->addAction(kAllGroups, this, [this] { SelectGroup(kAllGroups); });
+    menu->addAction(tr(kAllGroups), this, [this] { SelectGroup(kAllGroups); });
     menu->addSeparator();
     const GroupStore& groups = m_contacts.Groups();
     for (std::size_t position : groups.MenuGroups()) {
@@ -385,7 +392,7 @@ QMenu* ContactsPanel::CreateGroupMenu(QWidget* parent)
     }
     menu->addAction(kUnfiled, this, [this] { SelectGroup(kUnfiled); });
     menu->addSeparator();
-    menu->addAction("Edit groups...", this, &ContactsPanel::EditGroups);
+    menu->addAction(tr("Edit groups..."), this, &ContactsPanel::EditGroups);
     return menu;
 }
 
@@ -393,24 +400,25 @@ QMenu* ContactsPanel::CreateTreeMenu(QWidget* parent)
 {
     auto* menu = new QMenu(parent);
     QMenu* groups = CreateGroupMenu(menu);
-    groups->setTitle("Groups");
+    groups->setTitle(tr("Groups"));
     menu->addMenu(groups);
     menu->addSeparator();
-    menu->addAction("New contact...", this, &ContactsPanel::NewContact);
-    menu->addAction("Edit contact...", this, &ContactsPanel::EditContact);
-    menu->addAction("Delete", this, &ContactsPanel::DeleteContact);
+    menu->addAction(tr("New contact..."), this, &ContactsPanel::NewContact);
+    menu->addAction(tr("Edit contact..."), this, &ContactsPanel::EditContact);
+    menu->addAction(tr("Delete"), this, &ContactsPanel::DeleteContact);
     menu->addSeparator();
-    QMenu* speedDial = menu->addMenu("Add to speed-dial");
+    QMenu* speedDial = menu->addMenu(tr("Add to speed-dial"));
     for (int slot = 0; slot < kSpeedButtonCount; ++slot)
-        speedDial->addAction(QString("Add to speed-dial %1").arg(slot + 1), this, [this, slot] { AddToSpeedDial(slot); });
+        speedDial->addAction(
+            tr("Add to speed-dial %1").arg(slot + 1), this, [this, slot] { AddToSpeedDial(slot); });
     return menu;
 }
 
 QMenu* ContactsPanel::CreateSpeedMenu(int slot, QWidget* parent)
 {
     auto* menu = new QMenu(parent);
-    menu->addAction("Edit entry...", this, [this, slot] { EditSpeedEntry(slot); });
-    menu->addAction("Clear entry", this, [this, slot] { ClearSpeedEntry(slot); });
+    menu->addAction(tr("Edit entry..."), this, [this, slot] { EditSpeedEntry(slot); });
+    menu->addAction(tr("Clear entry"), this, [this, slot] { ClearSpeedEntry(slot); });
     return menu;
 }
 

@@ -3,6 +3,7 @@
 #include "store/contact_exchange.h"
 #include "store/contact_record.h"
 
+#include <QCoreApplication>
 #include <QIcon>
 #include <QWidget>
 
@@ -29,6 +30,8 @@ class SpeedDialStore;
 // its menu, the "Total:" counter and the ten speed-dial buttons. Dialling records the name and
 // number on the redial list and hands them to a free line.
 class ContactsPanel : public QWidget {
+    Q_DECLARE_TR_FUNCTIONS(ContactsPanel)
+
 public:
     static constexpr int kSpeedButtonCount = 10;
     // Group and search text of a fill, and the name and number of a dial, are kept to 99 bytes.

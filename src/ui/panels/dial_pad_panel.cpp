@@ -86,9 +86,10 @@ private:
     QMenu& m_menu;
 };
 
+// `text` is marked for translation in the DialPadPanel context.
 void AddCommand(QMenu& menu, const char* text, int command)
 {
-    menu.addAction(QString::fromLatin1(text))->setData(command);
+    menu.addAction(DialPadPanel::tr(text))->setData(command);
 }
 
 // A stored name is shown as it stands: "&" would otherwise mark a mnemonic.
@@ -336,7 +337,7 @@ void DialPadPanel::EditMacro(int index)
 
 void DialPadPanel::ClearMacro(int index)
 {
-    if (!m_prompter.AskYesNo("Are you sure ?", "Clear macro"))
+    if (!m_prompter.AskYesNo(tr("Are you sure ?").toStdString(), tr("Clear macro").toStdString()))
         return;
     ContactRecord macro;
     macro.SetDisplayName(Settings::IndexedName(Settings::kMacroName.def, index + 1));
@@ -352,8 +353,8 @@ int DialPadPanel::RunMenu(QMenu& menu, const QPoint& globalPos)
 void DialPadPanel::ShowMacroMenu(int index, const QPoint& globalPos)
 {
     QMenu menu(QStringLiteral("Speed"), this);
-    AddCommand(menu, "Edit entry...", kEditEntry);
-    AddCommand(menu, "Clear entry", kClearEntry);
+    AddCommand(menu, QT_TR_NOOP("Edit entry..."), kEditEntry);
+    AddCommand(menu, QT_TR_NOOP("Clear entry"), kClearEntry);
     switch (RunMenu(menu, globalPos)) {
     case kEditEntry:
         EditMacro(index);
@@ -389,7 +390,7 @@ void DialPadPanel::ShowTreeMenu(const QPoint& pos)
 void DialPadPanel::ShowLineMenu(LineSlot& line, const QPoint& globalPos)
 {
     QMenu menu(QStringLiteral("Line"), this);
-    AddCommand(menu, "Drop all calls", kDropAllCalls);
+    AddCommand(menu, QT_TR_NOOP("Drop all calls"), kDropAllCalls);
     if (RunMenu(menu, globalPos) == kDropAllCalls)
         line.DropAllCalls();
 }
@@ -397,8 +398,8 @@ void DialPadPanel::ShowLineMenu(LineSlot& line, const QPoint& globalPos)
 void DialPadPanel::ShowCallMenu(LineSlot& line, HCALL call, const QPoint& globalPos)
 {
     QMenu menu(QStringLiteral("Call"), this);
-    AddCommand(menu, "Answer", kAnswerCommand);
-    AddCommand(menu, "Drop call", kDropCallCommand);
+    AddCommand(menu, QT_TR_NOOP("Answer"), kAnswerCommand);
+    AddCommand(menu, QT_TR_NOOP("Drop call"), kDropCallCommand);
     MenuCommands commands(menu);
     line.UpdateCallMenu(commands, call);
     switch (RunMenu(menu, globalPos)) {

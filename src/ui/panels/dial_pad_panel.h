@@ -2,6 +2,7 @@
 
 #include "tapi/include/tapi.h"
 
+#include <QCoreApplication>
 #include <QIcon>
 #include <QList>
 #include <QWidget>
@@ -27,6 +28,8 @@ class SettingsStore;
 // and four macro buttons that each send a stored digit string. With no call selected the keys type
 // into the main window's search/dial box; with a connected call selected they send touch tones.
 class DialPadPanel : public QWidget {
+    Q_DECLARE_TR_FUNCTIONS(DialPadPanel)
+
 public:
     static constexpr int kKeyCount = 15;
     static constexpr int kFlashKey = 12;

@@ -18,7 +18,7 @@ std::string LimitedText(const QLineEdit& edit)
 EditEntryDialog::EditEntryDialog(QWidget* parent)
     : QDialog(parent)
 {
-    setWindowTitle("Edit entry:");
+    setWindowTitle(tr("Edit entry:"));
     m_name = new QLineEdit;
     m_number = new QLineEdit;
     m_name->setMaxLength(int(kTextLimit));
@@ -27,8 +27,8 @@ EditEntryDialog::EditEntryDialog(QWidget* parent)
     connect(buttons, &QDialogButtonBox::accepted, this, &EditEntryDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &EditEntryDialog::reject);
     auto* layout = new QFormLayout(this);
-    layout->addRow("Display name:", m_name);
-    layout->addRow("Number:", m_number);
+    layout->addRow(tr("Display name:"), m_name);
+    layout->addRow(tr("Number:"), m_number);
     layout->addRow(buttons);
 }
 

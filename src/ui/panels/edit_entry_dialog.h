@@ -2,6 +2,7 @@
 
 #include "store/contact_record.h"
 
+#include <QCoreApplication>
 #include <QDialog>
 
 class QLineEdit;
@@ -10,6 +11,8 @@ class QLineEdit;
 // macro. It works on a copy of the record: the caller hands one in with Assign and, after OK,
 // takes it back with Record. Both texts are kept to 99 bytes; nothing else is checked.
 class EditEntryDialog : public QDialog {
+    Q_DECLARE_TR_FUNCTIONS(EditEntryDialog)
+
 public:
     static constexpr std::size_t kTextLimit = 99;
 

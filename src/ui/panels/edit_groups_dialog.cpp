@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr const char* kCaption = "Edit groups";
+constexpr const char* kCaption = QT_TRANSLATE_NOOP("EditGroupsDialog", "Edit groups");
 
 } // namespace
 
@@ -23,12 +23,12 @@ EditGroupsDialog::EditGroupsDialog(
     , m_prompter(prompter)
     , m_askName([this](std::string& name) { return EnterNameDialog::Run(name, this); })
 {
-    setWindowTitle("Edit groups:");
+    setWindowTitle(tr("Edit groups:"));
     m_list = new QListWidget;
-    auto* ok = new QPushButton("OK");
-    auto* add = new QPushButton("New");
-    auto* edit = new QPushButton("Edit");
-    auto* remove = new QPushButton("Delete");
+    auto* ok = new QPushButton(tr("OK"));
+    auto* add = new QPushButton(tr("New"));
+    auto* edit = new QPushButton(tr("Edit"));
+    auto* remove = new QPushButton(tr("Delete"));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     connect(add, &QPushButton::clicked, this, &EditGroupsDialog::NewGroup);
@@ -79,14 +79,14 @@ bool EditGroupsDialog::RefusedForUnfiled(const std::string& name, const char* me
 {
     if (!GroupStore::NamesEqual(name, GroupStore::kUnfiled))
         return false;
-    m_prompter.ShowMessage(message, kCaption, Prompter::Icon::None);
+    m_prompter.ShowMessage(tr(message).toStdString(), tr(kCaption).toStdString(), Prompter::Icon::None);
     return true;
 }
 
 void EditGroupsDialog::EditGroup()
 {
     const std::string selected = SelectedName();
-    if (selected.empty() || RefusedForUnfiled(selected, "Can not change \"Unfiled\" group name."))
+    if (selected.empty() || RefusedForUnfiled(selected, QT_TR_NOOP("Can not change \"Unfiled\" group name.")))
         return;
     std::string name = selected;
     if (!m_askName(name) || name.empty())
@@ -98,9 +98,9 @@ void EditGroupsDialog::EditGroup()
 void EditGroupsDialog::DeleteGroup()
 {
     const std::string selected = SelectedName();
-    if (selected.empty() || RefusedForUnfiled(selected, "Can not delete \"Unfiled\" group."))
+    if (selected.empty() || RefusedForUnfiled(selected, QT_TR_NOOP("Can not delete \"Unfiled\" group.")))
         return;
-    if (!m_prompter.AskYesNo("Are you sure ?", "Delete group"))
+    if (!m_prompter.AskYesNo(tr("Are you sure ?").toStdString(), tr("Delete group").toStdString()))
         return;
     m_contacts.DeleteGroup(selected, m_dataFolder / ContactStore::kFileName);
     SaveGroups();

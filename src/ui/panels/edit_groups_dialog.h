@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QDialog>
 
 #include <filesystem>
@@ -13,6 +14,8 @@ class QListWidget;
 // "Edit groups:": adds, renames and deletes contact groups. Every change is stored at once: the
 // groups file, and the contacts file when contacts move to another group.
 class EditGroupsDialog : public QDialog {
+    Q_DECLARE_TR_FUNCTIONS(EditGroupsDialog)
+
 public:
     // Asks for a name, given the initial text; false when cancelled.
     using NameSource = std::function<bool(std::string&)>;

@@ -9,7 +9,7 @@
 EnterNameDialog::EnterNameDialog(const std::string& name, QWidget* parent)
     : QDialog(parent)
 {
-    setWindowTitle("Enter name:");
+    setWindowTitle(tr("Enter name:"));
     m_edit = new QLineEdit(QString::fromStdString(std::string(CutToLimit(name, kNameLimit))));
     m_edit->setMaxLength(int(kNameLimit));
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QDialog>
 
 #include <string>
@@ -8,6 +9,8 @@ class QLineEdit;
 
 // "Enter name:": asks for one group name of at most 98 bytes, taken as typed on OK.
 class EnterNameDialog : public QDialog {
+    Q_DECLARE_TR_FUNCTIONS(EnterNameDialog)
+
 public:
     static constexpr std::size_t kNameLimit = 98;
 

@@ -69,7 +69,7 @@ NotesDialog::NotesDialog(NoteSaver& saver, Prompter& prompter, int slot, HCALL c
     , m_slot(slot)
     , m_call(call)
 {
-    setWindowTitle("Notes");
+    setWindowTitle(tr("Notes"));
     auto* layout = new QVBoxLayout(this);
     SetupEditor();
     layout->addWidget(m_editor);
@@ -96,10 +96,10 @@ void NotesDialog::SetupEditor()
 
 void NotesDialog::SetupButtons()
 {
-    m_ok = new QPushButton("OK", this);
-    m_cancel = new QPushButton("Cancel", this);
-    m_clear = new QPushButton("Clear", this);
-    m_delete = new QPushButton("Delete", this);
+    m_ok = new QPushButton(tr("OK"), this);
+    m_cancel = new QPushButton(tr("Cancel"), this);
+    m_clear = new QPushButton(tr("Clear"), this);
+    m_delete = new QPushButton(tr("Delete"), this);
     m_ok->setDefault(true);
     connect(m_ok, &QPushButton::clicked, this, [this] { Finish(NoteText(*m_editor)); });
     connect(m_cancel, &QPushButton::clicked, this, &NotesDialog::reject);
@@ -134,14 +134,14 @@ void NotesDialog::reject()
 // Emptying the text saves nothing yet: OK or Delete does.
 void NotesDialog::Clear()
 {
-    if (!Note().isEmpty() && m_prompter.AskYesNo(kClearQuestion, kTitle))
+    if (!Note().isEmpty() && m_prompter.AskYesNo(tr(kClearQuestion).toStdString(), kTitle))
         m_editor->clear();
     m_editor->setFocus();
 }
 
 void NotesDialog::Delete()
 {
-    if (!Note().isEmpty() && m_prompter.AskYesNo(kDeleteQuestion, kTitle)) {
+    if (!Note().isEmpty() && m_prompter.AskYesNo(tr(kDeleteQuestion).toStdString(), kTitle)) {
         m_editor->clear();
         Finish(std::string_view());
         return;

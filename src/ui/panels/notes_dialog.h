@@ -2,6 +2,7 @@
 
 #include "recording/notes_window.h"
 
+#include <QCoreApplication>
 #include <QDialog>
 
 #include <string>
@@ -20,9 +21,13 @@ std::string NoteText(const QPlainTextEdit& editor);
 // "Clear" and "Delete". It belongs to a call on a line slot and hands the user's decision to its
 // NoteSaver, which closes it. A note holds at most 1,000 bytes of text.
 class NotesDialog : public QDialog {
+    Q_DECLARE_TR_FUNCTIONS(NotesDialog)
+
 public:
-    static constexpr const char* kClearQuestion = "Are you sure you want to clear this note ?";
-    static constexpr const char* kDeleteQuestion = "Are you sure you want to delete this note ?";
+    static constexpr const char* kClearQuestion
+        = QT_TRANSLATE_NOOP("NotesDialog", "Are you sure you want to clear this note ?");
+    static constexpr const char* kDeleteQuestion
+        = QT_TRANSLATE_NOOP("NotesDialog", "Are you sure you want to delete this note ?");
 
     NotesDialog(NoteSaver& saver, Prompter& prompter, int slot, HCALL call, QWidget* parent = nullptr);
 

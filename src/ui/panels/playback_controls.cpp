@@ -42,10 +42,11 @@ PlaybackControls::PlaybackControls(CallLogContext& context, QWidget* parent)
 {
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(2);
-    m_stop = AddButton("stop", "Stop", kStopIcon, &PlaybackControls::Stop);
-    m_play = AddButton("play", "Play/Pause", kPlayIcon, &PlaybackControls::PlayOrPause);
-    m_rewind = AddButton("rewind", "Back to start", kRewindIcon, &PlaybackControls::Rewind);
-    m_delete = AddButton("deleteRecording", "Delete recording", kDeleteIcon, &PlaybackControls::DeleteRecording);
+    m_stop = AddButton("stop", QT_TR_NOOP("Stop"), kStopIcon, &PlaybackControls::Stop);
+    m_play = AddButton("play", QT_TR_NOOP("Play/Pause"), kPlayIcon, &PlaybackControls::PlayOrPause);
+    m_rewind = AddButton("rewind", QT_TR_NOOP("Back to start"), kRewindIcon, &PlaybackControls::Rewind);
+    m_delete = AddButton(
+        "deleteRecording", QT_TR_NOOP("Delete recording"), kDeleteIcon, &PlaybackControls::DeleteRecording);
     for (QPushButton* button : { m_stop, m_play, m_rewind, m_delete })
         buttons->addWidget(button);
     m_progress = CreateProgressBar(this);
@@ -210,7 +211,9 @@ void PlaybackControls::Rewind()
 void PlaybackControls::DeleteRecording()
 {
     CallLogEntry* entry = m_context.CurrentEntry();
-    if (!entry || entry->recordingPath.empty() || !m_context.prompter.AskYesNo(kDeleteQuestion, kTitle)) {
+    if (!entry || entry->recordingPath.empty()
+        || !m_context.prompter.AskYesNo(
+            QCoreApplication::translate("PlayerParts", kDeleteQuestion).toStdString(), kTitle)) {
         UpdateButtons();
         return;
     }
@@ -219,8 +222,11 @@ void PlaybackControls::DeleteRecording()
         m_context.Save();
         m_context.RefreshLists();
     } else {
-        m_context.prompter.ShowMessage("The recording could not be copied into the folder for deleted recordings (\""
-                + m_context.store.DeletedFolder().string() + "\"), so it was kept.",
+        m_context.prompter.ShowMessage(
+            tr("The recording could not be copied into the folder for deleted recordings (\"%1\"), so it was "
+               "kept.")
+                .arg(QString::fromStdString(m_context.store.DeletedFolder().string()))
+                .toStdString(),
             kTitle, Prompter::Icon::Stop);
     }
     if (entry->recordingPath.empty()) {

@@ -2,6 +2,7 @@
 
 #include "telephony/phone_playback.h"
 
+#include <QCoreApplication>
 #include <QTimer>
 #include <QWidget>
 
@@ -24,6 +25,8 @@ struct CallLogContext;
 // the handset down stops it. The engine plays one file at a time: a player that finds the engine
 // taken by another window (its playback session changed) resets itself to stopped.
 class PlaybackControls : public QWidget {
+    Q_DECLARE_TR_FUNCTIONS(PlaybackControls)
+
 public:
     enum class State { Stopped = 0, Playing = 1, Paused = 2 };
 

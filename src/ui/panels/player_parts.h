@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QProgressBar>
 
 #include <algorithm>
@@ -17,7 +18,9 @@ inline constexpr int kStopIcon = 272;
 inline constexpr int kDeleteIcon = 273;
 inline constexpr int kRewindIcon = 274;
 
-inline constexpr const char* kDeleteQuestion = "Are you sure you want to delete the recording ?";
+// Marked for translation in the PlayerParts context.
+inline constexpr const char* kDeleteQuestion
+    = QT_TRANSLATE_NOOP("PlayerParts", "Are you sure you want to delete the recording ?");
 
 // A range of 0 to 0 would show Qt's busy animation: an empty or unknown file gets 0 to 1.
 inline void SetProgressRange(QProgressBar& bar, std::uint32_t lengthMs)

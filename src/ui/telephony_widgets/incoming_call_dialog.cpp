@@ -10,7 +10,7 @@ IncomingCallDialog::IncomingCallDialog(IncomingPopupListener& listener)
     : QDialog(nullptr, Qt::Dialog | Qt::WindowStaysOnTopHint)
     , m_listener(listener)
 {
-    setWindowTitle("Incoming call:");
+    setWindowTitle(tr("Incoming call:"));
     setModal(false);
     // A call arriving must not take the keyboard from what the user is typing.
     setAttribute(Qt::WA_ShowWithoutActivating);
@@ -27,10 +27,10 @@ void IncomingCallDialog::SetupControls()
     m_caller = new QLabel(this);
     m_caller->setObjectName("1203");
     m_caller->setTextFormat(Qt::PlainText);
-    m_answer = AddButton("Answer", "1", IncomingPopupListener::Button::Answer);
+    m_answer = AddButton(tr("Answer"), "1", IncomingPopupListener::Button::Answer);
     m_answer->setDefault(true);
-    m_voicemail = AddButton("Send to voicemail", "1198", IncomingPopupListener::Button::SendToVoicemail);
-    m_ignore = AddButton("Ignore", "1202", IncomingPopupListener::Button::Ignore);
+    m_voicemail = AddButton(tr("Send to voicemail"), "1198", IncomingPopupListener::Button::SendToVoicemail);
+    m_ignore = AddButton(tr("Ignore"), "1202", IncomingPopupListener::Button::Ignore);
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(m_answer);
@@ -42,7 +42,7 @@ void IncomingCallDialog::SetupControls()
 }
 
 QPushButton* IncomingCallDialog::AddButton(
-    const char* text, const char* id, IncomingPopupListener::Button button)
+    const QString& text, const char* id, IncomingPopupListener::Button button)
 {
     auto* pushButton = new QPushButton(text, this);
     pushButton->setObjectName(id);

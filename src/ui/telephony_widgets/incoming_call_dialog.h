@@ -2,6 +2,7 @@
 
 #include "telephony/incoming_popup.h"
 
+#include <QCoreApplication>
 #include <QDialog>
 
 class QLabel;
@@ -12,6 +13,8 @@ class QPushButton;
 // (1198) and "Ignore" (1202), which it reports to its listener. Escape and the close box do
 // nothing: only a button or the call's end closes it.
 class IncomingCallDialog : public QDialog, public IncomingPopup {
+    Q_DECLARE_TR_FUNCTIONS(IncomingCallDialog)
+
 public:
     explicit IncomingCallDialog(IncomingPopupListener& listener);
 
@@ -37,7 +40,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    QPushButton* AddButton(const char* text, const char* id, IncomingPopupListener::Button button);
+    QPushButton* AddButton(const QString& text, const char* id, IncomingPopupListener::Button button);
     void SetupControls();
 
     IncomingPopupListener& m_listener;

@@ -8,7 +8,7 @@
 QtSelectCallDialog::QtSelectCallDialog(QWidget* parent)
     : QDialog(parent)
 {
-    setWindowTitle("Select call:");
+    setWindowTitle(tr("Select call:"));
     setModal(true);
     SetupList();
     SetupButtons();
@@ -24,10 +24,10 @@ void QtSelectCallDialog::SetupList()
 
 void QtSelectCallDialog::SetupButtons()
 {
-    m_selected = new QPushButton("Selected call", this);
+    m_selected = new QPushButton(tr("Selected call"), this);
     m_selected->setDefault(true);
-    m_dropAll = new QPushButton("Drop ALL calls", this);
-    m_cancel = new QPushButton("Cancel", this);
+    m_dropAll = new QPushButton(tr("Drop ALL calls"), this);
+    m_cancel = new QPushButton(tr("Cancel"), this);
     connect(m_selected, &QPushButton::clicked, this, [this] { AcceptSelection(); });
     connect(m_dropAll, &QPushButton::clicked, this, [this] { done(DropAll); });
     connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);

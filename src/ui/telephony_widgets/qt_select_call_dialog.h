@@ -2,6 +2,7 @@
 
 #include "telephony/select_call_dialog.h"
 
+#include <QCoreApplication>
 #include <QDialog>
 
 class QListWidget;
@@ -10,6 +11,8 @@ class QPushButton;
 // "Select call:": a list of the candidate calls (control 1226) and the buttons "Selected call"
 // (the default), "Drop ALL calls" (1198) and "Cancel".
 class QtSelectCallDialog : public QDialog, public SelectCallDialog {
+    Q_DECLARE_TR_FUNCTIONS(QtSelectCallDialog)
+
 public:
     explicit QtSelectCallDialog(QWidget* parent = nullptr);
 

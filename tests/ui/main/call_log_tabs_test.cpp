@@ -334,9 +334,9 @@ TEST_F(CallLogTabsTest, DetailsDialogShowsTheEntryKeepsTheNoteAndTakesThePlayerF
     CallLogEntry longCall = Entry("Long Talker", kCallTypeOutgoing | kDeletedFlag, 1, Recording("long.wav", 500));
     longCall.endTime = CallTime::FromTimeT(*longCall.startTime.ToTimeT() + 360000);
     WriteLog({ longCall, Entry("Eve", kCallTypeVoicemail, 5, Recording("eve.wav", 3000)) });
-    EXPECT_STREQ(CallDetailsDialog::HeaderFor(kCallTypeMissed), "Missed call from:");
-    EXPECT_STREQ(CallDetailsDialog::HeaderFor(CallLogStore::kFilterUnreadVoicemail), "Voicemail from:");
-    EXPECT_STREQ(CallDetailsDialog::HeaderFor(kCallTypeMissed | kDeletedFlag), "Outgoing call to:");
+    EXPECT_EQ(CallDetailsDialog::HeaderFor(kCallTypeMissed), "Missed call from:");
+    EXPECT_EQ(CallDetailsDialog::HeaderFor(CallLogStore::kFilterUnreadVoicemail), "Voicemail from:");
+    EXPECT_EQ(CallDetailsDialog::HeaderFor(kCallTypeMissed | kDeletedFlag), "Outgoing call to:");
     MainWindow& window = Start();
     window.ShowTab(MainWindow::kVoiceMailTab);
     CallLogPanel& mail = *window.VoiceMailPage();

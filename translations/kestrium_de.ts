@@ -1,0 +1,1476 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="de_DE">
+<context>
+    <name>AboutBox</name>
+    <message>
+        <location filename="../src/ui/main/about_box.cpp" line="+20"/>
+        <source>About Kestrium</source>
+        <translation>Über Kestrium</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/main/about_box.h" line="+11"/>
+        <source>Kestrium Version 1.06 (023)</source>
+        <translation>Kestrium Version 1.06 (023)</translation>
+    </message>
+</context>
+<context>
+    <name>Application</name>
+    <message>
+        <location filename="../src/app/application.cpp" line="+51"/>
+        <source>Kestrium could not read all of &quot;%1&quot;. What it could read is loaded; the whole file was kept as:
+%2</source>
+        <translation>Kestrium konnte „%1“ nicht vollständig lesen. Was lesbar war, ist geladen; die ganze Datei wurde aufbewahrt als:
+%2</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>Kestrium did not read these data files, as they are not regular files (a pipe, a device or a folder); it neither reads nor replaces them, so their data is not kept until they are moved away:</source>
+        <translation>Kestrium hat diese Datendateien nicht gelesen, da sie keine gewöhnlichen Dateien sind (eine Pipe, ein Gerät oder ein Ordner); es liest und ersetzt sie nicht, daher werden ihre Daten erst gespeichert, wenn sie entfernt wurden:</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>Kestrium could not read its settings file and started with the default settings. The unreadable file was kept as:
+%1</source>
+        <translation>Kestrium konnte seine Einstellungsdatei nicht lesen und wurde mit den Standardeinstellungen gestartet. Die unlesbare Datei wurde aufbewahrt als:
+%1</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>
+
+Kestrium runs with the settings it could read; settings changed now are not kept.</source>
+        <translation>
+
+Kestrium läuft mit den Einstellungen, die es lesen konnte; jetzt geänderte Einstellungen werden nicht gespeichert.</translation>
+    </message>
+</context>
+<context>
+    <name>AudioFormatBox</name>
+    <message>
+        <location filename="../src/ui/setup/audio_format_box.cpp" line="+21"/>
+        <source>Audio format:</source>
+        <translation>Audioformat:</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Compress recorded audio to save disk space</source>
+        <translation>Aufnahmen komprimieren, um Speicherplatz zu sparen</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>Select...</source>
+        <translation>Auswählen...</translation>
+    </message>
+</context>
+<context>
+    <name>CallDetailsDialog</name>
+    <message>
+        <location filename="../src/ui/panels/call_details_dialog.cpp" line="+29"/>
+        <location line="+38"/>
+        <source>Outgoing call to:</source>
+        <translation>Ausgehender Anruf an:</translation>
+    </message>
+    <message>
+        <location line="-15"/>
+        <source>Call details:</source>
+        <translation>Anrufdetails:</translation>
+    </message>
+    <message>
+        <location line="+13"/>
+        <source>Missed call from:</source>
+        <translation>Verpasster Anruf von:</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Incoming call from:</source>
+        <translation>Eingehender Anruf von:</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Conference call with:</source>
+        <translation>Konferenz mit:</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Voicemail from:</source>
+        <translation>Sprachnachricht von:</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>On:</source>
+        <translation>Am:</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Time:</source>
+        <translation>Uhrzeit:</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Len:</source>
+        <translation>Dauer:</translation>
+    </message>
+    <message>
+        <location line="+15"/>
+        <source>Notes:</source>
+        <translation>Notizen:</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Update</source>
+        <translation>Aktualisieren</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Clear</source>
+        <translation>Leeren</translation>
+    </message>
+    <message>
+        <location line="+21"/>
+        <source>Done</source>
+        <translation>Fertig</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Call</source>
+        <translation>Anrufen</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Save...</source>
+        <translation>Speichern...</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Delete</source>
+        <translation>Löschen</translation>
+    </message>
+    <message>
+        <location line="+74"/>
+        <source>The note could not be stored: no new file could be made in &quot;%1&quot;.</source>
+        <translation>Die Notiz konnte nicht gespeichert werden: In „%1“ konnte keine neue Datei angelegt werden.</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>The note could not be written to &quot;%1&quot;.</source>
+        <translation>Die Notiz konnte nicht in „%1“ geschrieben werden.</translation>
+    </message>
+</context>
+<context>
+    <name>CallLogContext</name>
+    <message>
+        <location filename="../src/ui/panels/call_log_context.cpp" line="+24"/>
+        <source>The call log could not be saved to &quot;%1&quot;. Your changes are kept while Kestrium runs; it tries again at the next change.</source>
+        <translation>Die Anrufliste konnte nicht in „%1“ gespeichert werden. Ihre Änderungen bleiben erhalten, solange Kestrium läuft; bei der nächsten Änderung wird es erneut versucht.</translation>
+    </message>
+</context>
+<context>
+    <name>CallLogModel</name>
+    <message>
+        <location filename="../src/ui/panels/call_log_model.cpp" line="+74"/>
+        <source>Name/Number</source>
+        <translation>Name/Nummer</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Date</source>
+        <translation>Datum</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Time</source>
+        <translation>Uhrzeit</translation>
+    </message>
+</context>
+<context>
+    <name>CallLogPanel</name>
+    <message>
+        <location filename="../src/ui/panels/call_log_panel.cpp" line="+30"/>
+        <source>Delete entry</source>
+        <translation>Eintrag löschen</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>All</source>
+        <translation>Alle</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Incoming</source>
+        <translation>Eingehend</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Outgoing</source>
+        <translation>Ausgehend</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Missed</source>
+        <translation>Verpasst</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Voicemail</source>
+        <translation>Sprachnachrichten</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Unread Voicemail</source>
+        <translation>Ungelesene Sprachnachrichten</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Unread voicemail</source>
+        <translation>Ungelesene Sprachnachrichten</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Deleted</source>
+        <translation>Gelöscht</translation>
+    </message>
+    <message>
+        <location line="+45"/>
+        <source>Choose the calls to show</source>
+        <translation>Anzuzeigende Anrufe wählen</translation>
+    </message>
+    <message>
+        <location line="+172"/>
+        <source>Are you sure ?</source>
+        <translation>Sind Sie sicher?</translation>
+    </message>
+    <message>
+        <location line="+15"/>
+        <source>Are you sure you want to delete permanently ?</source>
+        <translation>Wirklich endgültig löschen?</translation>
+    </message>
+    <message>
+        <location line="+20"/>
+        <source>Type</source>
+        <translation>Art</translation>
+    </message>
+    <message>
+        <location line="+14"/>
+        <source>Calls</source>
+        <translation>Anrufe</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Restore</source>
+        <translation>Wiederherstellen</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Delete permanently</source>
+        <translation>Endgültig löschen</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Call</source>
+        <translation>Anrufen</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Details...</source>
+        <translation>Details...</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Save to contact...</source>
+        <translation>Als Kontakt speichern...</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Delete</source>
+        <translation>Löschen</translation>
+    </message>
+</context>
+<context>
+    <name>CallRecording</name>
+    <message>
+        <location filename="../src/recording/call_recording.cpp" line="+59"/>
+        <source>Kestrium could not write a recording: the disk may be full, or its folder is gone. The recording was stopped; what was recorded until then is kept in:
+%1</source>
+        <translation>Kestrium konnte eine Aufnahme nicht schreiben: Der Datenträger ist vielleicht voll, oder ihr Ordner existiert nicht mehr. Die Aufnahme wurde beendet; was bis dahin aufgenommen wurde, ist gespeichert in:
+%1</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>Kestrium could not write a recording: the disk may be full, or its folder is gone. The call is not recorded. The folder is:
+%1</source>
+        <translation>Kestrium konnte eine Aufnahme nicht schreiben: Der Datenträger ist vielleicht voll, oder ihr Ordner existiert nicht mehr. Der Anruf wird nicht aufgenommen. Der Ordner ist:
+%1</translation>
+    </message>
+</context>
+<context>
+    <name>CallRecordingPage</name>
+    <message>
+        <location filename="../src/ui/setup/call_recording_page.cpp" line="+15"/>
+        <source>Calls recodings folder:</source>
+        <translation>Ordner für Anrufaufnahmen:</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Select folder for call recordings:</source>
+        <translation>Ordner für Anrufaufnahmen wählen:</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>General recodings folder:</source>
+        <translation>Ordner für sonstige Aufnahmen:</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Select folder for general recordings:</source>
+        <translation>Ordner für sonstige Aufnahmen wählen:</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Record calls automatically </source>
+        <translation>Anrufe automatisch aufnehmen </translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>play warning tone to other party </source>
+        <translation>Warnton für die Gegenseite abspielen </translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>beep tone</source>
+        <translation>Piepton</translation>
+    </message>
+    <message>
+        <location line="+15"/>
+        <source>Operation:</source>
+        <translation>Bedienung:</translation>
+    </message>
+</context>
+<context>
+    <name>CallText</name>
+    <message>
+        <location filename="../src/telephony/call_description.cpp" line="+39"/>
+        <source> (Terminated)</source>
+        <translation> (Beendet)</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source> (Rejected)</source>
+        <translation> (Abgewiesen)</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <location line="+47"/>
+        <source> (Busy)</source>
+        <translation> (Besetzt)</translation>
+    </message>
+    <message>
+        <location line="-45"/>
+        <source> (No-Answer)</source>
+        <translation> (Keine Antwort)</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source> (Bad address)</source>
+        <translation> (Ungültige Adresse)</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source> (No-Dialtone)</source>
+        <translation> (Kein Wählton)</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source> (Canceled)</source>
+        <translation> (Abgebrochen)</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source> (Disconnected)</source>
+        <translation> (Getrennt)</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source> (Voicemail paused)</source>
+        <translation> (Sprachnachricht angehalten)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source> (Voicemail)</source>
+        <translation> (Sprachnachricht)</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source> (Recording paused)</source>
+        <translation> (Aufnahme angehalten)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source> (Recording)</source>
+        <translation> (Aufnahme)</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source> (Conference)</source>
+        <translation> (Konferenz)</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source> (Fax)</source>
+        <translation> (Fax)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source> (Connected)</source>
+        <translation> (Verbunden)</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <location filename="../src/telephony/line_slot.cpp" line="+468"/>
+        <source> (Idle)</source>
+        <translation> (Frei)</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <location filename="../src/telephony/incoming_calls.cpp" line="+19"/>
+        <source> (Incoming)</source>
+        <translation> (Eingehend)</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source> (Accepted)</source>
+        <translation> (Angenommen)</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source> (Dialtone)</source>
+        <translation> (Wählton)</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source> (Dialing...)</source>
+        <translation> (Wählt...)</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source> (Ringing...)</source>
+        <translation> (Klingelt...)</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source> (Proceeding...)</source>
+        <translation> (Verbindungsaufbau...)</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source> (On-Hold) </source>
+        <translation> (Gehalten) </translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source> (Conferenced)</source>
+        <translation> (In Konferenz)</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source> (Unknown)</source>
+        <translation> (Unbekannt)</translation>
+    </message>
+    <message>
+        <location line="+18"/>
+        <source>[Blocked]</source>
+        <translation>[Unterdrückt]</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>[Out Of Area]</source>
+        <translation>[Nicht verfügbar]</translation>
+    </message>
+    <message>
+        <location line="+19"/>
+        <source>bad address</source>
+        <translation>ungültige Adresse</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>unreachable</source>
+        <translation>nicht erreichbar</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>network congestion</source>
+        <translation>Netz überlastet</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>incompatible</source>
+        <translation>inkompatibel</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>unavailable</source>
+        <translation>nicht verfügbar</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>no dial tone</source>
+        <translation>kein Wählton</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>number changed</source>
+        <translation>Nummer geändert</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>out of order</source>
+        <translation>außer Betrieb</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>canceled</source>
+        <translation>abgebrochen</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>unknown reason</source>
+        <translation>unbekannter Grund</translation>
+    </message>
+    <message>
+        <location line="+27"/>
+        <source>[No data]</source>
+        <translation>[Keine Daten]</translation>
+    </message>
+    <message>
+        <location line="+17"/>
+        <source>Busy</source>
+        <translation>Besetzt</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>No answer</source>
+        <translation>Keine Antwort</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Refused</source>
+        <translation>Abgewiesen</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <location filename="../src/telephony/line_slot.cpp" line="+92"/>
+        <source>Call failed: %1</source>
+        <translation>Anruf fehlgeschlagen: %1</translation>
+    </message>
+    <message>
+        <location filename="../src/telephony/line_slot.cpp" line="-462"/>
+        <source>another phone off-hook</source>
+        <translation>ein anderes Telefon ist abgehoben</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>phone line not connected</source>
+        <translation>Telefonleitung nicht angeschlossen</translation>
+    </message>
+</context>
+<context>
+    <name>ContactDialog</name>
+    <message>
+        <location filename="../src/ui/panels/contact_dialog.cpp" line="+45"/>
+        <source>Contact:</source>
+        <translation>Kontakt:</translation>
+    </message>
+    <message>
+        <location line="+26"/>
+        <source>Group:</source>
+        <translation>Gruppe:</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Name:</source>
+        <translation>Vorname:</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Middle:</source>
+        <translation>Zweiter Vorname:</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Last:</source>
+        <translation>Nachname:</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Title:</source>
+        <translation>Titel:</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Company:</source>
+        <translation>Firma:</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Add to speed-dial...</source>
+        <translation>Zur Kurzwahl hinzufügen...</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>Numbers:</source>
+        <translation>Nummern:</translation>
+    </message>
+    <message>
+        <location line="+27"/>
+        <source>Street:</source>
+        <translation>Straße:</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>City:</source>
+        <translation>Ort:</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>State:</source>
+        <translation>Bundesland:</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>ZIP:</source>
+        <translation>PLZ:</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Country:</source>
+        <translation>Land:</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>Note:</source>
+        <translation>Notiz:</translation>
+    </message>
+    <message>
+        <location line="+41"/>
+        <source>Record has no name, title or company.</source>
+        <translation>Der Eintrag hat weder Name noch Titel noch Firma.</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>Please select a default phone field.</source>
+        <translation>Bitte wählen Sie ein Standard-Telefonfeld.</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>Selected default phone field can not be empty.</source>
+        <translation>Das gewählte Standard-Telefonfeld darf nicht leer sein.</translation>
+    </message>
+    <message>
+        <location line="+44"/>
+        <source>Record added to speed-dial</source>
+        <translation>Eintrag zur Kurzwahl hinzugefügt</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>Add to speed-dial %1</source>
+        <translation>Zur Kurzwahl %1 hinzufügen</translation>
+    </message>
+</context>
+<context>
+    <name>ContactExchange</name>
+    <message>
+        <location filename="../src/store/contact_exchange.cpp" line="+42"/>
+        <source>Card %1 (line %2)</source>
+        <translation>Karte %1 (Zeile %2)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Card %1 &quot;%2&quot; (line %3)</source>
+        <translation>Karte %1 „%2“ (Zeile %3)</translation>
+    </message>
+    <message>
+        <location line="+73"/>
+        <source>the card is broken (BEGIN:VCARD or END:VCARD is missing); it was not imported.</source>
+        <translation>die Karte ist beschädigt (BEGIN:VCARD oder END:VCARD fehlt); sie wurde nicht importiert.</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>the card has no name and no number; it was not imported.</source>
+        <translation>die Karte hat weder Namen noch Nummer; sie wurde nicht importiert.</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>a text longer than its contact field holds was shortened.</source>
+        <translation>ein Text, der länger war als sein Kontaktfeld, wurde gekürzt.</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>%1 number with control characters was left out.</source>
+        <translation>%1 Nummer mit Steuerzeichen wurde ausgelassen.</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>%1 numbers with control characters were left out.</source>
+        <translation>%1 Nummern mit Steuerzeichen wurden ausgelassen.</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>only the first 10 of its %1 numbers were imported (a contact holds 10).</source>
+        <translation>nur die ersten 10 ihrer %1 Nummern wurden importiert (ein Kontakt fasst 10).</translation>
+    </message>
+    <message>
+        <location line="+72"/>
+        <source>%1 new number did not fit into the contact &quot;%2&quot;, which holds 10 at most.</source>
+        <translation>%1 neue Nummer passte nicht mehr in den Kontakt „%2“, der höchstens 10 fasst.</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>%1 new numbers did not fit into the contact &quot;%2&quot;, which holds 10 at most.</source>
+        <translation>%1 neue Nummern passten nicht mehr in den Kontakt „%2“, der höchstens 10 fasst.</translation>
+    </message>
+    <message>
+        <location line="+19"/>
+        <source>the group &quot;%1&quot; could not be created (there can be %2 groups at most); its contacts went to &quot;Unfiled&quot;.</source>
+        <translation>die Gruppe „%1“ konnte nicht angelegt werden (es gibt höchstens %2 Gruppen); ihre Kontakte kamen nach „Unfiled“.</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>The contact list is full (%1 contacts): %2 card was not imported.</source>
+        <translation>Die Kontaktliste ist voll (%1 Kontakte): %2 Karte wurde nicht importiert.</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>The contact list is full (%1 contacts): %2 cards were not imported.</source>
+        <translation>Die Kontaktliste ist voll (%1 Kontakte): %2 Karten wurden nicht importiert.</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>%1 read: %2 added, %3 merged into existing contacts, %4 already present, %5 not imported.</source>
+        <translation>%1 gelesen: %2 hinzugefügt, %3 mit vorhandenen Kontakten zusammengeführt, %4 schon vorhanden, %5 nicht importiert.</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>%1 card</source>
+        <translation>%1 Karte</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>%1 cards</source>
+        <translation>%1 Karten</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <location line="+83"/>
+        <source>%1 contact</source>
+        <translation>%1 Kontakt</translation>
+    </message>
+    <message>
+        <location line="-82"/>
+        <location line="+83"/>
+        <source>%1 contacts</source>
+        <translation>%1 Kontakte</translation>
+    </message>
+    <message>
+        <location line="-54"/>
+        <source>The file holds no contact cards (BEGIN:VCARD ... END:VCARD).</source>
+        <translation>Die Datei enthält keine Kontaktkarten (BEGIN:VCARD ... END:VCARD).</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>The file &quot;%1&quot; does not exist.</source>
+        <translation>Die Datei „%1“ existiert nicht.</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>The file &quot;%1&quot; could not be read: %2.</source>
+        <translation>Die Datei „%1“ konnte nicht gelesen werden: %2.</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>Import from &quot;%1&quot;: %2</source>
+        <translation>Import aus „%1“: %2</translation>
+    </message>
+    <message>
+        <location line="+22"/>
+        <source>The file &quot;%1&quot; could not be written.</source>
+        <translation>Die Datei „%1“ konnte nicht geschrieben werden.</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>The file &quot;%1&quot; could not be written: %2.</source>
+        <translation>Die Datei „%1“ konnte nicht geschrieben werden: %2.</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>%1 exported to &quot;%2&quot;.</source>
+        <translation>%1 nach „%2“ exportiert.</translation>
+    </message>
+    <message>
+        <location filename="../src/store/data_folder.cpp" line="+102"/>
+        <source>The contacts could not be saved in %1.</source>
+        <translation>Die Kontakte konnten nicht in %1 gespeichert werden.</translation>
+    </message>
+</context>
+<context>
+    <name>ContactTreeModel</name>
+    <message>
+        <location filename="../src/ui/panels/contact_tree_model.h" line="+25"/>
+        <source>(double-click here to add a new contact...)</source>
+        <translation>(hier doppelklicken, um einen neuen Kontakt anzulegen...)</translation>
+    </message>
+</context>
+<context>
+    <name>ContactsPanel</name>
+    <message>
+        <location filename="../src/ui/panels/contacts_panel.cpp" line="+27"/>
+        <source>All</source>
+        <translation>Alle</translation>
+    </message>
+    <message>
+        <location line="+68"/>
+        <location line="+307"/>
+        <source>Groups</source>
+        <translation>Gruppen</translation>
+    </message>
+    <message>
+        <location line="-301"/>
+        <location line="+76"/>
+        <source>Total: %1</source>
+        <translation>Gesamt: %1</translation>
+    </message>
+    <message>
+        <location line="-67"/>
+        <source>Speed Dial</source>
+        <translation>Kurzwahl</translation>
+    </message>
+    <message>
+        <location line="+132"/>
+        <source>No phone number to call</source>
+        <translation>Keine Telefonnummer zum Anrufen</translation>
+    </message>
+    <message>
+        <location line="+74"/>
+        <location line="+58"/>
+        <source>Are you sure ?</source>
+        <translation>Sind Sie sicher?</translation>
+    </message>
+    <message>
+        <location line="-58"/>
+        <source>Delete contact</source>
+        <translation>Kontakt löschen</translation>
+    </message>
+    <message>
+        <location line="+58"/>
+        <source>Delete entry</source>
+        <translation>Eintrag löschen</translation>
+    </message>
+    <message>
+        <location line="+20"/>
+        <source>Edit groups...</source>
+        <translation>Gruppen bearbeiten...</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>New contact...</source>
+        <translation>Neuer Kontakt...</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Edit contact...</source>
+        <translation>Kontakt bearbeiten...</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Delete</source>
+        <translation>Löschen</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Add to speed-dial</source>
+        <translation>Zur Kurzwahl hinzufügen</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Add to speed-dial %1</source>
+        <translation>Zur Kurzwahl %1 hinzufügen</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>Edit entry...</source>
+        <translation>Eintrag bearbeiten...</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Clear entry</source>
+        <translation>Eintrag leeren</translation>
+    </message>
+</context>
+<context>
+    <name>DataFolderLock</name>
+    <message>
+        <location filename="../src/store/data_folder.cpp" line="-31"/>
+        <source>Kestrium is already running with the data folder
+%1
+
+Only one Kestrium can use a data folder at a time.</source>
+        <translation>Kestrium läuft bereits mit dem Datenordner
+%1
+
+Ein Datenordner kann nur von einem Kestrium zugleich verwendet werden.</translation>
+    </message>
+</context>
+<context>
+    <name>DesktopNotifications</name>
+    <message>
+        <location filename="../src/ui/desktop/notifications.cpp" line="+51"/>
+        <source>Open</source>
+        <translation>Öffnen</translation>
+    </message>
+</context>
+<context>
+    <name>DesktopPresence</name>
+    <message>
+        <location filename="../src/ui/desktop/desktop_presence.cpp" line="+54"/>
+        <source>Show Kestrium</source>
+        <translation>Kestrium anzeigen</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Quit</source>
+        <translation>Beenden</translation>
+    </message>
+    <message>
+        <location line="+16"/>
+        <source>Kestrium
+Missed calls: %1
+New voice messages: %2</source>
+        <translation>Kestrium
+Verpasste Anrufe: %1
+Neue Sprachnachrichten: %2</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>New voice message</source>
+        <translation>Neue Sprachnachricht</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Missed call</source>
+        <translation>Verpasster Anruf</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>From %1</source>
+        <translation>Von %1</translation>
+    </message>
+</context>
+<context>
+    <name>DialPadPanel</name>
+    <message>
+        <location filename="../src/ui/panels/dial_pad_panel.cpp" line="+340"/>
+        <source>Are you sure ?</source>
+        <translation>Sind Sie sicher?</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Clear macro</source>
+        <translation>Makro leeren</translation>
+    </message>
+    <message>
+        <location line="+16"/>
+        <source>Edit entry...</source>
+        <translation>Eintrag bearbeiten...</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Clear entry</source>
+        <translation>Eintrag leeren</translation>
+    </message>
+    <message>
+        <location line="+36"/>
+        <source>Drop all calls</source>
+        <translation>Alle Anrufe beenden</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>Answer</source>
+        <translation>Annehmen</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Drop call</source>
+        <translation>Anruf beenden</translation>
+    </message>
+</context>
+<context>
+    <name>EditEntryDialog</name>
+    <message>
+        <location filename="../src/ui/panels/edit_entry_dialog.cpp" line="+21"/>
+        <source>Edit entry:</source>
+        <translation>Eintrag bearbeiten:</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>Display name:</source>
+        <translation>Anzeigename:</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Number:</source>
+        <translation>Nummer:</translation>
+    </message>
+</context>
+<context>
+    <name>EditGroupsDialog</name>
+    <message>
+        <location filename="../src/ui/panels/edit_groups_dialog.cpp" line="+14"/>
+        <source>Edit groups</source>
+        <translation>Gruppen bearbeiten</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>Edit groups:</source>
+        <translation>Gruppen bearbeiten:</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>New</source>
+        <translation>Neu</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Edit</source>
+        <translation>Bearbeiten</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Delete</source>
+        <translation>Löschen</translation>
+    </message>
+    <message>
+        <location line="+58"/>
+        <source>Can not change &quot;Unfiled&quot; group name.</source>
+        <translation>Der Name der Gruppe „Unfiled“ kann nicht geändert werden.</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>Can not delete &quot;Unfiled&quot; group.</source>
+        <translation>Die Gruppe „Unfiled“ kann nicht gelöscht werden.</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Are you sure ?</source>
+        <translation>Sind Sie sicher?</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Delete group</source>
+        <translation>Gruppe löschen</translation>
+    </message>
+</context>
+<context>
+    <name>EnterNameDialog</name>
+    <message>
+        <location filename="../src/ui/panels/enter_name_dialog.cpp" line="+12"/>
+        <source>Enter name:</source>
+        <translation>Name eingeben:</translation>
+    </message>
+</context>
+<context>
+    <name>FolderField</name>
+    <message>
+        <location filename="../src/ui/setup/folder_field.cpp" line="+16"/>
+        <source>Browse ...</source>
+        <translation>Durchsuchen ...</translation>
+    </message>
+</context>
+<context>
+    <name>FormatChooserDialog</name>
+    <message>
+        <location filename="../src/ui/setup/format_chooser_dialog.cpp" line="+35"/>
+        <source>Format:</source>
+        <translation>Format:</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Attributes:</source>
+        <translation>Attribute:</translation>
+    </message>
+</context>
+<context>
+    <name>IncomingCallDialog</name>
+    <message>
+        <location filename="../src/ui/telephony_widgets/incoming_call_dialog.cpp" line="+13"/>
+        <source>Incoming call:</source>
+        <translation>Eingehender Anruf:</translation>
+    </message>
+    <message>
+        <location line="+17"/>
+        <source>Answer</source>
+        <translation>Annehmen</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Send to voicemail</source>
+        <translation>An Sprachbox senden</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Ignore</source>
+        <translation>Ignorieren</translation>
+    </message>
+</context>
+<context>
+    <name>IncomingCalls</name>
+    <message>
+        <location filename="../src/telephony/incoming_calls.cpp" line="+59"/>
+        <source>Incoming call on %1</source>
+        <translation>Eingehender Anruf auf %1</translation>
+    </message>
+</context>
+<context>
+    <name>LineManager</name>
+    <message>
+        <location filename="../src/telephony/line_manager.cpp" line="+32"/>
+        <source>Drop call</source>
+        <translation>Anruf beenden</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Answer</source>
+        <translation>Annehmen</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Record call</source>
+        <translation>Anruf aufnehmen</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Pause recording</source>
+        <translation>Aufnahme anhalten</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Add note to call</source>
+        <translation>Notiz zum Anruf hinzufügen</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Unknown action</source>
+        <translation>Unbekannte Aktion</translation>
+    </message>
+    <message>
+        <location line="+248"/>
+        <source>Kestrium could not load its telephony service, so no telephone line can be used.
+
+It looked for &quot;%1&quot; beside the program and on the system&apos;s library path:
+%2</source>
+        <translation>Kestrium konnte seinen Telefoniedienst nicht laden, daher kann keine Telefonleitung verwendet werden.
+
+Gesucht wurde „%1“ neben dem Programm und im Bibliothekspfad des Systems:
+%2</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>No lines: the telephony service (%1) could not be loaded</source>
+        <translation>Keine Leitungen: Der Telefoniedienst (%1) konnte nicht geladen werden</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>The telephony service could not be started, so no telephone line can be used.</source>
+        <translation>Der Telefoniedienst konnte nicht gestartet werden, daher kann keine Telefonleitung verwendet werden.</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>No lines: the telephony service could not be started</source>
+        <translation>Keine Leitungen: Der Telefoniedienst konnte nicht gestartet werden</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>No telephone line could be opened. The telephony service offers %1 line devices; choose Kestrium&apos;s lines on the Telephony page of Setup.</source>
+        <translation>Es konnte keine Telefonleitung geöffnet werden. Der Telefoniedienst bietet %1 Leitungsgeräte an; wählen Sie die Leitungen für Kestrium auf der Seite „Telefonie“ der Einrichtung.</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <source>No telephone line is open</source>
+        <translation>Keine Telefonleitung ist geöffnet</translation>
+    </message>
+    <message>
+        <location line="+96"/>
+        <source>GetTargetCallForAction: Unknown action</source>
+        <translation>GetTargetCallForAction: Unbekannte Aktion</translation>
+    </message>
+</context>
+<context>
+    <name>LineSlot</name>
+    <message>
+        <location filename="../src/telephony/line_slot.cpp" line="-75"/>
+        <source>No room for another call...</source>
+        <translation>Kein Platz für einen weiteren Anruf...</translation>
+    </message>
+    <message>
+        <location line="+464"/>
+        <source> Sent: %1</source>
+        <translation> Gesendet: %1</translation>
+    </message>
+    <message>
+        <location line="+74"/>
+        <source>Call failed</source>
+        <translation>Anruf fehlgeschlagen</translation>
+    </message>
+</context>
+<context>
+    <name>MainWindow</name>
+    <message>
+        <location filename="../src/ui/main/main_window_commands.cpp" line="+462"/>
+        <source>A call is in progress</source>
+        <translation>Ein Anruf ist im Gange</translation>
+    </message>
+    <message numerus="yes">
+        <location line="+1"/>
+        <source>%n calls are in progress</source>
+        <translation>
+            <numerusform>%n Anruf ist im Gange</numerusform>
+            <numerusform>%n Anrufe sind im Gange</numerusform>
+        </translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>, and a call or message is being recorded</source>
+        <translation>, und ein Anruf oder eine Nachricht wird aufgenommen</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>. Exiting Kestrium ends it.</source>
+        <translation>. Wenn Sie Kestrium beenden, wird er beendet.</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>. Exiting Kestrium ends them.</source>
+        <translation>. Wenn Sie Kestrium beenden, werden sie beendet.</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>
+
+Exit anyway?</source>
+        <translation>
+
+Trotzdem beenden?</translation>
+    </message>
+    <message>
+        <location line="+45"/>
+        <source>Import contacts</source>
+        <translation>Kontakte importieren</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>vCard files (*.vcf *.vcard *.VCF);;All files (*)</source>
+        <translation>vCard-Dateien (*.vcf *.vcard *.VCF);;Alle Dateien (*)</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Export contacts</source>
+        <translation>Kontakte exportieren</translation>
+    </message>
+</context>
+<context>
+    <name>NotesDialog</name>
+    <message>
+        <location filename="../src/ui/panels/notes_dialog.cpp" line="+72"/>
+        <source>Notes</source>
+        <translation>Notizen</translation>
+    </message>
+    <message>
+        <location line="+27"/>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Clear</source>
+        <translation>Leeren</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Delete</source>
+        <translation>Löschen</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/panels/notes_dialog.h" line="+28"/>
+        <source>Are you sure you want to clear this note ?</source>
+        <translation>Möchten Sie diese Notiz wirklich leeren?</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Are you sure you want to delete this note ?</source>
+        <translation>Möchten Sie diese Notiz wirklich löschen?</translation>
+    </message>
+</context>
+<context>
+    <name>PlaybackControls</name>
+    <message>
+        <location filename="../src/ui/panels/playback_controls.cpp" line="+45"/>
+        <source>Stop</source>
+        <translation>Stopp</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Play/Pause</source>
+        <translation>Wiedergabe/Pause</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Back to start</source>
+        <translation>Zurück zum Anfang</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Delete recording</source>
+        <translation>Aufnahme löschen</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>Volume</source>
+        <translation>Lautstärke</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Play to:</source>
+        <translation>Wiedergabe auf:</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Volume:</source>
+        <translation>Lautstärke:</translation>
+    </message>
+    <message>
+        <location line="+163"/>
+        <source>The recording could not be copied into the folder for deleted recordings (&quot;%1&quot;), so it was kept.</source>
+        <translation>Die Aufnahme konnte nicht in den Ordner für gelöschte Aufnahmen („%1“) kopiert werden und wurde daher behalten.</translation>
+    </message>
+</context>
+<context>
+    <name>PlayerParts</name>
+    <message>
+        <location filename="../src/ui/panels/player_parts.h" line="+23"/>
+        <source>Are you sure you want to delete the recording ?</source>
+        <translation>Möchten Sie die Aufnahme wirklich löschen?</translation>
+    </message>
+</context>
+<context>
+    <name>QtSelectCallDialog</name>
+    <message>
+        <location filename="../src/ui/telephony_widgets/qt_select_call_dialog.cpp" line="+11"/>
+        <source>Select call:</source>
+        <translation>Anruf wählen:</translation>
+    </message>
+    <message>
+        <location line="+16"/>
+        <source>Selected call</source>
+        <translation>Gewählter Anruf</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Drop ALL calls</source>
+        <translation>ALLE Anrufe beenden</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+</context>
+<context>
+    <name>SoundFileBox</name>
+    <message>
+        <location filename="../src/ui/setup/sound_file_box.cpp" line="+126"/>
+        <source>Browse...</source>
+        <translation>Durchsuchen...</translation>
+    </message>
+    <message>
+        <location line="+26"/>
+        <source>Vol:</source>
+        <translation>Lautst.:</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Gain:</source>
+        <translation>Pegel:</translation>
+    </message>
+    <message>
+        <location line="+26"/>
+        <source>Play to:</source>
+        <translation>Wiedergabe auf:</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Record:</source>
+        <translation>Aufnahme:</translation>
+    </message>
+    <message>
+        <location line="+96"/>
+        <source>No line uses this device</source>
+        <translation>Keine Leitung verwendet dieses Gerät</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Headset</source>
+        <translation>Headset</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Handset</source>
+        <translation>Hörer</translation>
+    </message>
+    <message>
+        <location line="+156"/>
+        <source>Wave (*.WAV *.wav)</source>
+        <translation>Wave (*.WAV *.wav)</translation>
+    </message>
+</context>
+<context>
+    <name>VoiceMailPage</name>
+    <message>
+        <location filename="../src/ui/setup/voice_mail_page.cpp" line="+34"/>
+        <source>Recorded audio location:</source>
+        <translation>Speicherort der Aufnahmen:</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Select folder for voicemail recordings:</source>
+        <translation>Ordner für Sprachnachrichten wählen:</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Answer automatically after</source>
+        <translation>Automatisch annehmen nach</translation>
+    </message>
+    <message>
+        <location line="+13"/>
+        <source>Operation:</source>
+        <translation>Bedienung:</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>rings</source>
+        <translation>Klingeltönen</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Greeting message:</source>
+        <translation>Ansage:</translation>
+    </message>
+</context>
+</TS>
