@@ -548,9 +548,12 @@ TEST_P(SipNoAudioOffers, AreRefusedWith488WithoutRingingAndReported)
 }
 
 INSTANTIATE_TEST_SUITE_P(Offers, SipNoAudioOffers,
-    ::testing::Values(NoAudioOffer{ "PortZero", "IN IP4 [media_ip]", "m=audio 0 RTP/AVP 0 8\r\n" },
-        NoAudioOffer{ "NoAddress", "IN IP4 0.0.0.0", "m=audio [media_port] RTP/AVP 0\r\n" },
-        NoAudioOffer{ "Ipv6OnAnIpv4Line", "IN IP6 ::1", "m=audio [media_port] RTP/AVP 0\r\n" },
+    ::testing::Values(
+        NoAudioOffer{ "PortZero", "IN IP4 [media_ip]", "m=audio 0 RTP/AVP 0\r\na=rtpmap:0 PCMU/8000\r\n" },
+        NoAudioOffer{
+            "NoAddress", "IN IP4 0.0.0.0", "m=audio [media_port] RTP/AVP 0\r\na=rtpmap:0 PCMU/8000\r\n" },
+        NoAudioOffer{
+            "Ipv6OnAnIpv4Line", "IN IP6 ::1", "m=audio [media_port] RTP/AVP 0\r\na=rtpmap:0 PCMU/8000\r\n" },
         NoAudioOffer{ "NoCommonCodec", "IN IP4 [media_ip]",
             "m=audio [media_port] RTP/AVP 18\r\na=rtpmap:18 G729/8000\r\n" }),
     [](const ::testing::TestParamInfo<NoAudioOffer>& info) { return info.param.name; });
