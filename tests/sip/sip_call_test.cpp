@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -507,6 +508,33 @@ TEST_F(SipCalls, LineThatNoApplicationOwnsRefusesCallersWith480)
     RunWhile(sipp, 5000);
     EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log();
     EXPECT_EQ(NewCallOn(monitor), 0u);
+}
+
+// A second caller while the line rings with the first is turned away busy (486); the program still
+// sees it, offered and at once disconnected busy, so it can log a missed call; the first call rings on.
+TEST_F(SipCalls, SecondCallerOnABusyLineIsRefusedAndReportedAsBusy)
+{
+    const HLINE line = OpenLine(kLine1);
+    Sipp first;
+    ASSERT_TRUE(first.Start(m_dir.Path(),
+        sip_test::CallingScenario("  <pause milliseconds=\"2500\"/>\n" + sip_test::GivesUp()), m_sippPort,
+        Client()));
+    ASSERT_TRUE(RunUntil([&] { return NewCallOn(line) != 0; }, 5000)) << first.Log();
+    const HCALL ringing = NewCallOn(line);
+    m_received.clear();
+    const std::filesystem::path folder = m_dir / "second";
+    std::filesystem::create_directories(folder);
+    Sipp second;
+    ASSERT_TRUE(second.Start(folder, sip_test::RefusedCallScenario(486), sip_test::FreePort(), Client()));
+    RunWhile(second, 3000);
+    EXPECT_EQ(second.ExitCode(), 0) << second.Log();
+    const HCALL refused = NewCallOn(line);
+    ASSERT_NE(refused, 0u);
+    EXPECT_NE(refused, ringing);
+    EXPECT_TRUE(Saw(refused, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_BUSY));
+    EXPECT_EQ(CallState(ringing), DWORD(LINECALLSTATE_OFFERING));
+    RunWhile(first, 5000);
+    EXPECT_EQ(first.ExitCode(), 0) << first.Log();
 }
 
 struct NoAudioOffer {
