@@ -170,6 +170,12 @@ std::optional<std::string> SipValue(SipAccount& sip, std::string_view key, std::
     if (key == "rtp-timeout")
         return ParseRange(value, 2, 3600, sip.rtpTimeoutS) ? std::string()
                                                           : "rtp-timeout must be 2 to 3600 seconds";
+    if (key == "present-as") {
+        if (value != "ip" && value != "analog")
+            return "present-as must be ip or analog";
+        sip.presentsAsAnalog = value == "analog";
+        return std::string();
+    }
     return std::nullopt;
 }
 
@@ -330,8 +336,10 @@ DWORD LineConfig::BearerModes() const
     case LineKind::Analog:
         return LINEBEARERMODE_VOICE;
     case LineKind::Ip:
-    case LineKind::Sip:
         return LINEBEARERMODE_VOICE | LINEBEARERMODE_DATA;
+    case LineKind::Sip:
+        return sip.presentsAsAnalog ? DWORD(LINEBEARERMODE_VOICE)
+                                    : DWORD(LINEBEARERMODE_VOICE | LINEBEARERMODE_DATA);
     case LineKind::Modem:
         return LINEBEARERMODE_DATA;
     }

@@ -32,6 +32,9 @@ struct SipAccount {
     // IP addresses a line without registration takes calls from, besides the configured peer;
     // empty: loopback (127.0.0.1 and ::1).
     std::vector<std::string> allowCallsFrom;
+    // present-as = analog: the line shows itself as a telephone-network line (voice only, as a
+    // gateway or trunk would), so a program that keeps rows for such lines puts it there.
+    bool presentsAsAnalog = false;
 };
 
 struct LineConfig {

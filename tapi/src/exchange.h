@@ -320,6 +320,9 @@ private:
     DWORD NoAnswerMs(const Call& call) const;
     void StartGeneration(Call& call, HCALL handle, DWORD lengthMs, const std::string& logLine);
     Call& OfferCall(DWORD line, const TAPISIM_CALLER& caller);
+    // A call arriving on `line`, announced (LINE_APPNEWCALL) to its openers, in no state yet.
+    Call& NewIncomingCall(DWORD line, const TAPISIM_CALLER& caller);
+    bool HasOwner(DWORD line) const;
     void EnterBusy(Call& call);
     // Checks the call handle and the structure's size, then fills it.
     template <typename Structure>
@@ -346,6 +349,9 @@ private:
     void TakeSipEvents();
     void OnSipEvent(const SipEvent& event);
     void OnSipIncoming(const SipEvent& event);
+    void OnSipRefused(const SipEvent& event);
+    // Tells a SIP line whether an application owns its calls (lines opened or closed).
+    void UpdateSipOwners();
     void OnSipFailure(Call& call, const SipEvent& event);
     void SetInService(DWORD line, bool inService, const std::string& text);
     Call* FindSipCall(std::uint64_t sipCall);

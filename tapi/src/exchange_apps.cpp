@@ -64,6 +64,7 @@ LONG Exchange::LineShutdown(HLINEAPP app)
         RemoveLineHandles(line);
         m_openLines.erase(line);
     }
+    UpdateSipOwners();
     ForgetRequestsOf(app);
     m_lineApps.erase(app);
     return 0;

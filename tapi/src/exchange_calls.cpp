@@ -319,6 +319,15 @@ LONG Exchange::Ring(DWORD line, const TAPISIM_CALLER& caller)
 
 Exchange::Call& Exchange::OfferCall(DWORD line, const TAPISIM_CALLER& caller)
 {
+    Call& call = NewIncomingCall(line, caller);
+    m_lines[line].activeCall = call.id;
+    SetState(call, LINECALLSTATE_OFFERING, 0);
+    RingIncoming(call);
+    return call;
+}
+
+Exchange::Call& Exchange::NewIncomingCall(DWORD line, const TAPISIM_CALLER& caller)
+{
     Call& call = m_calls[m_nextCallId];
     call.id = m_nextCallId++;
     call.device = line;
@@ -328,7 +337,6 @@ Exchange::Call& Exchange::OfferCall(DWORD line, const TAPISIM_CALLER& caller)
     call.callerFlags = caller.flags;
     call.giveUpAfterRings = caller.giveUpAfterRings;
     call.hangUpAfterMs = caller.hangUpAfterMs;
-    m_lines[line].activeCall = call.id;
     // The first opener that owns calls gets the call; the others monitor it.
     std::vector<std::pair<std::uint64_t, HLINE>> openers;
     for (const auto& [handle, open] : m_openLines)
@@ -351,9 +359,14 @@ Exchange::Call& Exchange::OfferCall(DWORD line, const TAPISIM_CALLER& caller)
             call.appName = m_lineApps.at(open.app).name;
         PostLine(handle, handle, LINE_APPNEWCALL, 0, offered, privilege);
     }
-    SetState(call, LINECALLSTATE_OFFERING, 0);
-    RingIncoming(call);
     return call;
+}
+
+bool Exchange::HasOwner(DWORD line) const
+{
+    return std::any_of(m_openLines.begin(), m_openLines.end(), [line](const auto& entry) {
+        return entry.second.device == line && (entry.second.privileges & LINECALLPRIVILEGE_OWNER);
+    });
 }
 
 void Exchange::RingIncoming(Call& call)

@@ -117,6 +117,7 @@ LONG Exchange::LineOpen(HLINEAPP app, DWORD device, HLINE& line, DWORD version, 
     }
     line = NewHandle();
     m_openLines[line] = OpenLine{ app, device, instance, privileges, mediaModes, 0, 0, ++m_sequence };
+    UpdateSipOwners();
     return 0;
 }
 
@@ -127,6 +128,7 @@ LONG Exchange::LineClose(HLINE line)
         return LINEERR_INVALLINEHANDLE;
     RemoveLineHandles(line);
     m_openLines.erase(line);
+    UpdateSipOwners();
     return 0;
 }
 

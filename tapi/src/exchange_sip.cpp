@@ -60,6 +60,29 @@ FailureState StateForFailure(int code)
     }
 }
 
+// Why an incoming call was turned away, as the disconnect mode of its call.
+DWORD DisconnectModeForRefusal(int code)
+{
+    switch (code) {
+    case 486:
+        return LINEDISCONNECTMODE_BUSY;
+    case 488:
+        return LINEDISCONNECTMODE_INCOMPATIBLE;
+    default:
+        return LINEDISCONNECTMODE_UNAVAIL;
+    }
+}
+
+// The caller of a SIP event; its texts live as long as the event.
+TAPISIM_CALLER CallerOf(const SipEvent& event)
+{
+    TAPISIM_CALLER caller{};
+    caller.number = event.number.c_str();
+    caller.name = event.name.c_str();
+    caller.flags = event.blocked ? TAPISIM_CALLER_BLOCKED : 0;
+    return caller;
+}
+
 } // namespace
 
 bool Exchange::IsSipLine(DWORD line) const
@@ -83,6 +106,7 @@ void Exchange::StartSipLines()
     }
     if (!setups.empty())
         m_sip = std::make_unique<SipService>(std::move(setups));
+    UpdateSipOwners();
 }
 
 void Exchange::TakeSipEvents()
@@ -127,18 +151,40 @@ void Exchange::PlaceSipCall(Call& call, const std::string& target)
         false);
 }
 
+void Exchange::UpdateSipOwners()
+{
+    if (!m_sip)
+        return;
+    for (DWORD line = 0; line < m_lines.size(); ++line)
+        if (IsSipLine(line))
+            m_sip->SetOwned(line, HasOwner(line));
+}
+
 void Exchange::OnSipIncoming(const SipEvent& event)
 {
     if (!IsSipLine(event.line) || m_lines[event.line].activeCall) {
         m_sip->Hangup(event.call); // 486 Busy Here
+        SipEvent refused = event;
+        refused.code = 486;
+        OnSipRefused(refused);
         return;
     }
-    TAPISIM_CALLER caller{};
-    caller.number = event.number.c_str();
-    caller.name = event.name.c_str();
-    caller.flags = event.blocked ? TAPISIM_CALLER_BLOCKED : 0;
+    TAPISIM_CALLER caller = CallerOf(event);
     Call& call = OfferCall(event.line, caller);
     call.sipCall = event.call;
+}
+
+// A caller the SIP line turned away reaches the owner of the line as a call offered and at once
+// disconnected, without a ring: the program logs it as missed and nothing rings or pops up.
+void Exchange::OnSipRefused(const SipEvent& event)
+{
+    if (!IsSipLine(event.line) || !HasOwner(event.line))
+        return;
+    TAPISIM_CALLER caller = CallerOf(event);
+    caller.flags |= TAPISIM_CALLER_DISCONNECTS; // stays DISCONNECTED until the program drops it
+    Call& call = NewIncomingCall(event.line, caller);
+    SetState(call, LINECALLSTATE_OFFERING, 0);
+    DisconnectCall(call, DisconnectModeForRefusal(event.code));
 }
 
 void Exchange::OnSipFailure(Call& call, const SipEvent& event)
@@ -164,6 +210,10 @@ void Exchange::OnSipEvent(const SipEvent& event)
     }
     if (event.kind == SipEvent::Kind::Incoming) {
         OnSipIncoming(event);
+        return;
+    }
+    if (event.kind == SipEvent::Kind::Refused) {
+        OnSipRefused(event);
         return;
     }
     Call* call = FindSipCall(event.call);

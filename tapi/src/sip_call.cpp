@@ -14,8 +14,7 @@ namespace tapi {
 namespace {
 
 constexpr std::uint64_t kWatchMs = 1000;
-constexpr std::uint64_t kIncomingCall = std::uint64_t(1) << 63;
-constexpr const char* kExtraHeaders = "Allow: INVITE, ACK, BYE, CANCEL, OPTIONS\r\n";
+constexpr const char* kAllowHeader = "Allow: %s\r\n";
 
 } // namespace
 
@@ -52,6 +51,8 @@ std::unique_ptr<SipCall> SipLine::NewCall(std::uint64_t id, bool incoming, std::
     if (!err)
         err = sdp_format_add(nullptr, call->sdpMedia, false, "101", telev_rtpfmt, 8000, 1, nullptr, nullptr,
             nullptr, false, "0-15");
+    if (!err) // RTCP on the RTP port, when the far end takes it too
+        err = sdp_media_set_lattr(call->sdpMedia, true, "rtcp-mux", nullptr);
     if (err) {
         error = "cannot describe the call's audio: " + ErrorText(err);
         return nullptr;
@@ -71,7 +72,20 @@ int SipLine::TakeRemoteDescription(SipCall& call, mbuf* body, bool offer)
         return EPROTO;
     call.remoteOffered = true;
     call.media->Start(*remote, *format);
+    const bool mux = sdp_media_rattr(call.sdpMedia, "rtcp-mux") != nullptr;
+    if (offer && !mux) // an answer takes rtcp-mux only when the offer had it
+        sdp_media_del_lattr(call.sdpMedia, "rtcp-mux");
+    sa rtcp = *remote;
+    if (!mux)
+        sdp_media_raddr_rtcp(call.sdpMedia, &rtcp);
+    call.media->StartRtcp(rtcp, mux);
     return 0;
+}
+
+bool SipLine::CarriesAudio(const SipCall& call) const
+{
+    const sa* remote = sdp_media_raddr(call.sdpMedia);
+    return remote && sa_port(remote) != 0 && sa_isset(remote, SA_ADDR) && sa_af(remote) == sa_af(&m_local);
 }
 
 void SipLine::Connect(SipCall& call)
@@ -127,7 +141,7 @@ void SipLine::Dial(std::uint64_t id, const std::string& target)
             m_account.displayName.empty() ? nullptr : m_account.displayName.c_str(), from.c_str(),
             m_account.user.c_str(), route ? &route : nullptr, route ? 1 : 0, "application/sdp", offer, OnAuth,
             this, false, OnOffer, OnAnswer, OnProgress, OnEstablished, nullptr, nullptr, OnClosed, call.get(),
-            "%s", kExtraHeaders);
+            kAllowHeader, kAllowedMethods);
         error = err ? "cannot call " + target + ": " + ErrorText(err) : "";
     }
     mem_deref(offer);
@@ -151,38 +165,57 @@ void SipLine::OnIncoming(const sip_msg* msg, void* arg)
         sip_treply(nullptr, self->m_sip, msg, 503, "Service Unavailable");
         return;
     }
+    if (!self->m_service.Owned(self->m_lineId)) {
+        sip_treply(nullptr, self->m_sip, msg, 480, "Temporarily Unavailable");
+        return;
+    }
     if (self->m_call) {
-        sip_treply(nullptr, self->m_sip, msg, 486, "Busy Here");
+        self->Refuse(*msg, 486, "Busy Here");
         return;
     }
     std::string error;
-    auto call = self->NewCall(kIncomingCall | ++self->m_nextIncoming, true, error);
+    auto call = self->NewCall(self->m_service.NewIncomingCallId(), true, error);
     if (!call) {
-        sip_treply(nullptr, self->m_sip, msg, 500, "Server Internal Error");
+        self->Refuse(*msg, 500, "Server Internal Error");
         return;
     }
     // An INVITE without an offer gets ours in the 200 and the answer in the ACK.
-    if (mbuf_get_left(msg->mb) && self->TakeRemoteDescription(*call, msg->mb, true) != 0) {
-        sip_treply(nullptr, self->m_sip, msg, 488, "Not Acceptable Here");
+    if (mbuf_get_left(msg->mb)
+        && (self->TakeRemoteDescription(*call, msg->mb, true) != 0 || !self->CarriesAudio(*call))) {
+        self->Refuse(*msg, 488, "Not Acceptable Here");
         return;
     }
     const int err = sipsess_accept(&call->session, self->m_sessions, msg, 180, "Ringing",
         self->m_account.user.c_str(), "application/sdp", nullptr, OnAuth, self, false, OnOffer, OnAnswer,
-        OnEstablished, nullptr, nullptr, OnClosed, call.get(), "%s", kExtraHeaders);
+        OnEstablished, nullptr, nullptr, OnClosed, call.get(), kAllowHeader, kAllowedMethods);
     if (err) {
-        sip_treply(nullptr, self->m_sip, msg, 500, "Server Internal Error");
+        self->Refuse(*msg, 500, "Server Internal Error");
         return;
     }
-    const SipCaller caller = CallerOf(*msg, self->IsTrustedProxy(msg->src));
-    SipEvent event;
-    event.kind = SipEvent::Kind::Incoming;
-    event.line = self->m_lineId;
+    SipEvent event = self->CallEvent(*msg, SipEvent::Kind::Incoming);
     event.call = call->id;
+    self->m_call = std::move(call);
+    self->m_service.Post(std::move(event));
+}
+
+SipEvent SipLine::CallEvent(const sip_msg& invite, SipEvent::Kind kind) const
+{
+    const SipCaller caller = CallerOf(invite, IsTrustedProxy(invite.src));
+    SipEvent event;
+    event.kind = kind;
+    event.line = m_lineId;
     event.number = caller.number;
     event.name = caller.name;
     event.blocked = caller.blocked;
-    self->m_call = std::move(call);
-    self->m_service.Post(std::move(event));
+    return event;
+}
+
+void SipLine::Refuse(const sip_msg& invite, std::uint16_t code, const char* reason)
+{
+    sip_treply(nullptr, m_sip, &invite, code, reason);
+    SipEvent event = CallEvent(invite, SipEvent::Kind::Refused);
+    event.code = code;
+    m_service.Post(std::move(event));
 }
 
 void SipLine::Answer(std::uint64_t id)
@@ -193,7 +226,7 @@ void SipLine::Answer(std::uint64_t id)
     mbuf* description = nullptr;
     int err = sdp_encode(&description, call->sdp, !call->remoteOffered);
     if (!err)
-        err = sipsess_answer(call->session, 200, "OK", description, "%s", kExtraHeaders);
+        err = sipsess_answer(call->session, 200, "OK", description, kAllowHeader, kAllowedMethods);
     mem_deref(description);
     if (err) {
         SipEvent event;

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <iostream>
 #include <optional>
+#include <string_view>
+#include <utility>
 
 // A SIP line on the stack's thread: its transport, registration and keep-alive, and its shutdown.
 
@@ -79,6 +81,7 @@ SipLine::SipLine(SipService& service, const SipService::LineSetup& setup, dnsc* 
     , m_allowed(AllowedAddresses(setup.account))
 {
     tmr_init(&m_registerSilence);
+    tmr_init(&m_stopRegistering);
     tmr_init(&m_keepAlive);
     tmr_init(&m_collect);
     tmr_init(&m_guardConnections);
@@ -92,6 +95,7 @@ SipLine::SipLine(SipService& service, const SipService::LineSetup& setup, dnsc* 
 SipLine::~SipLine()
 {
     tmr_cancel(&m_registerSilence);
+    tmr_cancel(&m_stopRegistering);
     tmr_cancel(&m_keepAlive);
     tmr_cancel(&m_collect);
     tmr_cancel(&m_guardConnections);
@@ -100,6 +104,7 @@ SipLine::~SipLine()
     m_call.reset();
     m_ended.clear();
     mem_deref(m_registration);
+    mem_deref(m_requests);
     mem_deref(m_sessions);
     if (m_sip)
         sip_close(m_sip, true);
@@ -138,9 +143,11 @@ bool SipLine::Start(std::string& error)
         error = "cannot listen for SIP on port " + std::to_string(m_account.localPort) + ": " + ErrorText(err);
         return false;
     }
+    sip_set_trace_handler(m_sip, OnTrace);
     if (m_account.transport != SipTransport::Udp)
         GuardConnections(m_account.transport == SipTransport::Tcp ? SIP_TRANSP_TCP : SIP_TRANSP_TLS);
-    if ((err = sipsess_listen(&m_sessions, m_sip, 32, OnIncoming, this)) != 0) {
+    if ((err = sipsess_listen(&m_sessions, m_sip, 32, OnIncoming, this)) != 0
+        || (err = sip_listen(&m_requests, m_sip, true, OnRequest, this)) != 0) {
         error = "cannot take calls: " + ErrorText(err);
         return false;
     }
@@ -158,16 +165,35 @@ void SipLine::GuardConnections(sip_transp transport)
     if (sip_transp_laddr(m_sip, &listening, transport, nullptr) != 0)
         return;
     m_connections = std::make_unique<ConnectionGuard>(listening);
-    sip_set_trace_handler(m_sip, OnTrace);
     tmr_start(&m_guardConnections, kGuardConnectionsMs, OnGuardConnections, this);
 }
 
-void SipLine::OnTrace(
-    bool sent, sip_transp transport, const sa* source, const sa*, const std::uint8_t*, std::size_t, void* arg)
+void SipLine::OnTrace(bool sent, sip_transp transport, const sa* source, const sa*,
+    const std::uint8_t* packet, std::size_t length, void* arg)
 {
     auto* self = static_cast<SipLine*>(arg);
     if (!sent && transport != SIP_TRANSP_UDP && self->m_connections && source)
         self->m_connections->MessageFrom(*source);
+    // Refreshes too: libre would wait for a whole transaction time-out (32 s) before it says so.
+    constexpr std::string_view kRegister = "REGISTER ";
+    if (sent && packet && length > kRegister.size()
+        && std::string_view(reinterpret_cast<const char*>(packet), kRegister.size()) == kRegister)
+        self->AwaitRegistrar();
+}
+
+bool SipLine::OnRequest(const sip_msg* msg, void* arg)
+{
+    auto* self = static_cast<SipLine*>(arg);
+    if (pl_strcmp(&msg->met, "OPTIONS") != 0)
+        return false;
+    // A PBX asks whether the phone is there; strangers (scanners looking for phones) learn nothing.
+    if (!self->TakesCallsFrom(msg->src))
+        sip_treply(nullptr, self->m_sip, msg, 403, "Forbidden");
+    else
+        sip_treplyf(nullptr, nullptr, self->m_sip, msg, false, 200, "OK",
+            "Allow: %s\r\nAccept: application/sdp\r\nSupported: \r\nContent-Length: 0\r\n\r\n",
+            kAllowedMethods);
+    return true;
 }
 
 void SipLine::OnGuardConnections(void* arg)
@@ -181,9 +207,15 @@ std::vector<std::string> SipLine::Routes() const
 {
     if (m_account.outboundProxy.empty())
         return {};
+    // libre writes each route as <URI;lr>: a ;lr of the configured URI is taken off, so it appears once.
     std::string route = m_account.outboundProxy;
-    if (route.find(";lr") == std::string::npos)
-        route += ";lr";
+    for (auto at = route.find(";lr"); at != std::string::npos; at = route.find(";lr", at)) {
+        const std::size_t end = at + 3;
+        if (end == route.size() || route[end] == ';' || route[end] == '?')
+            route.erase(at, 3);
+        else
+            at = end;
+    }
     return { route };
 }
 
@@ -215,13 +247,19 @@ void SipLine::Register()
     const char* displayName = m_account.displayName.empty() ? nullptr : m_account.displayName.c_str();
     const int err = sipreg_register(&m_registration, m_sip, registrar.c_str(), aor.c_str(), displayName,
         aor.c_str(), m_account.registerIntervalS, m_account.user.c_str(), route ? &route : nullptr,
-        route ? 1 : 0, 0, OnAuth, this, false, OnRegistered, this, nullptr, "%s", "");
+        route ? 1 : 0, 0, OnRegisterAuth, this, false, OnRegistered, this, nullptr, "%s", "");
     if (err) {
         ReportRegistration(false, "cannot register with " + registrar + ": " + ErrorText(err));
         return;
     }
     ReportRegistration(false, "registering with " + registrar);
-    tmr_start(&m_registerSilence, kRegisterAnswerMs, OnRegisterSilence, this);
+    AwaitRegistrar();
+}
+
+void SipLine::AwaitRegistrar()
+{
+    if (m_registration && !tmr_isrunning(&m_registerSilence))
+        tmr_start(&m_registerSilence, kRegisterAnswerMs, OnRegisterSilence, this);
 }
 
 void SipLine::ReportRegistration(bool registered, const std::string& text)
@@ -248,13 +286,32 @@ int SipLine::OnAuth(char** user, char** password, const char*, void* arg)
     return err ? err : str_dup(password, self->m_password.c_str());
 }
 
+int SipLine::OnRegisterAuth(char** user, char** password, const char* realm, void* arg)
+{
+    auto* self = static_cast<SipLine*>(arg);
+    if (self->m_challengeAnswered)
+        return EACCES; // challenged again: the password was refused
+    const int err = OnAuth(user, password, realm, arg);
+    self->m_challengeAnswered = err == 0;
+    return err;
+}
+
 void SipLine::OnRegistered(int err, const sip_msg* msg, void* arg)
 {
     auto* self = static_cast<SipLine*>(arg);
     if (!err && msg && msg->scode < 200)
         return;
     tmr_cancel(&self->m_registerSilence);
-    if (!msg || (err && msg->scode < 300)) {
+    const bool refused
+        = self->m_challengeAnswered && msg && (msg->scode == 401 || msg->scode == 407 || msg->scode == 403);
+    self->m_challengeAnswered = false;
+    if (refused) {
+        // libre would try again and again; a provider may lock the account for that.
+        self->ReportRegistration(false,
+            "the registrar refused the password (" + StatusText(*msg)
+                + "); not registering again until the line is restarted");
+        tmr_start(&self->m_stopRegistering, 0, OnStopRegistering, self);
+    } else if (!msg || (err && msg->scode < 300)) {
         self->ReportFailure("registration failed: " + ErrorText(err));
     } else if (msg->scode < 300) {
         self->m_registrar = msg->src;
@@ -267,6 +324,13 @@ void SipLine::OnRegistered(int err, const sip_msg* msg, void* arg)
         self->ReportRegistration(false,
             "the registrar answered " + StatusText(*msg) + (noPassword ? " (no password file)" : ""));
     }
+}
+
+void SipLine::OnStopRegistering(void* arg)
+{
+    auto* self = static_cast<SipLine*>(arg);
+    tmr_cancel(&self->m_registerSilence);
+    mem_deref(std::exchange(self->m_registration, nullptr)); // an un-REGISTER is not awaited
 }
 
 void SipLine::OnRegisterSilence(void* arg)
@@ -301,6 +365,7 @@ void SipLine::Shutdown()
 {
     tmr_cancel(&m_guardConnections);
     tmr_cancel(&m_registerSilence);
+    tmr_cancel(&m_stopRegistering);
     tmr_cancel(&m_keepAlive);
     if (m_call)
         m_audio->SetLink(nullptr);

@@ -27,6 +27,9 @@ std::string StatusText(const sip_msg& msg);
 
 class SipLine;
 
+// The requests a line answers, for Allow headers.
+inline constexpr const char* kAllowedMethods = "INVITE, ACK, BYE, CANCEL, OPTIONS";
+
 // One call of a SIP line: its session, its offer/answer and its media.
 struct SipCall {
     SipLine* line = nullptr;
@@ -59,8 +62,11 @@ public:
 
 private:
     static int OnAuth(char** user, char** password, const char* realm, void* arg);
+    static int OnRegisterAuth(char** user, char** password, const char* realm, void* arg);
     static void OnRegistered(int err, const sip_msg* msg, void* arg);
     static void OnRegisterSilence(void* arg);
+    static void OnStopRegistering(void* arg);
+    static bool OnRequest(const sip_msg* msg, void* arg);
     static int OnVerify(int ok, X509_STORE_CTX* store);
     static void OnKeepAlive(void* arg);
     static void OnIncoming(const sip_msg* msg, void* arg);
@@ -79,11 +85,18 @@ private:
     bool StartTls(std::string& error);
     void GuardConnections(sip_transp transport);
     void Register();
+    // A REGISTER went out: its answer is awaited for kRegisterAnswerMs (first or refresh alike).
+    void AwaitRegistrar();
     void ReportRegistration(bool registered, const std::string& text);
     // Why the registration failed: the refused certificate when there was one, else `reason`.
     void ReportFailure(const std::string& reason);
     std::unique_ptr<SipCall> NewCall(std::uint64_t id, bool incoming, std::string& error);
     int TakeRemoteDescription(SipCall& call, mbuf* body, bool offer);
+    // The far end's audio can reach us: a port, an address (not 0.0.0.0), the line's address family.
+    bool CarriesAudio(const SipCall& call) const;
+    // Turns an INVITE away with `code`, and tells the exchange so that the caller is logged.
+    void Refuse(const sip_msg& invite, std::uint16_t code, const char* reason);
+    SipEvent CallEvent(const sip_msg& invite, SipEvent::Kind kind) const;
     void Connect(SipCall& call);
     void EndCall(SipCall& call, SipEvent event);
     SipCall* Find(std::uint64_t id) { return m_call && m_call->id == id ? m_call.get() : nullptr; }
@@ -107,7 +120,12 @@ private:
     tls* m_tls = nullptr;
     sipsess_sock* m_sessions = nullptr;
     sipreg* m_registration = nullptr;
+    sip_lsnr* m_requests = nullptr; // OPTIONS
     tmr m_registerSilence{};
+    tmr m_stopRegistering{};
+    // The registrar's challenge was answered since its last final answer: a second challenge means
+    // it refused the password, and the line stops rather than retry (a provider may lock the account).
+    bool m_challengeAnswered = false;
     tmr m_keepAlive{};
     tmr m_collect{};
     sa m_registrar{};
@@ -121,7 +139,6 @@ private:
     bool m_registered = false;
     std::unique_ptr<SipCall> m_call;
     std::vector<std::unique_ptr<SipCall>> m_ended; // freed by m_collect, outside libre's handlers
-    std::uint64_t m_nextIncoming = 0;
 };
 
 } // namespace tapi

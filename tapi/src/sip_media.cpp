@@ -115,8 +115,15 @@ void SipMedia::Start(const sa& remote, const MediaFormat& format)
         jbuf_flush(m_jitter);
     m_format = format;
     m_lastPacketMs = MediaClockMs();
-    if (m_rtp)
-        rtcp_start(m_rtp, "kestrium", &remote);
+}
+
+void SipMedia::StartRtcp(const sa& remote, bool mux)
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_rtp)
+        return;
+    rtcp_enable_mux(m_rtp, mux);
+    rtcp_start(m_rtp, "kestrium", &remote);
 }
 
 void SipMedia::Close()

@@ -51,6 +51,9 @@ public:
     std::uint16_t LocalPort() const;
     // Where to send and how to encode: from the offer/answer. May be called again (re-INVITE).
     void Start(const sa& remote, const MediaFormat& format);
+    // Where RTCP reports go: the far end's RTCP address (its RTP port + 1 unless its SDP names
+    // another), or with `mux` its RTP address, RTCP then also arriving on our RTP port (RFC 5761).
+    void StartRtcp(const sa& remote, bool mux);
     // Stops sending and receiving and closes the socket (SIP thread).
     void Close();
     // Milliseconds since the last packet of the far end arrived, or since Start when none did.

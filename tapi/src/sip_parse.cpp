@@ -173,8 +173,13 @@ std::optional<MediaFormat> ChooseFormat(const sdp_media& media)
     const list* formats = sdp_media_format_lst(&media, false);
     for (const le* entry = formats ? formats->head : nullptr; entry; entry = entry->next) {
         const auto* format = static_cast<const sdp_format*>(entry->data);
-        if (!format || !format->name || format->pt < 0 || format->pt > 127)
+        if (!format || format->pt < 0 || format->pt > 127)
             continue;
+        if (!format->name) { // a static payload type needs no rtpmap: 0 is PCMU, 8 is PCMA
+            if (!chosen && (format->pt == 0 || format->pt == 8))
+                chosen = MediaFormat{ format->pt, format->pt == 0 ? G711Law::Ulaw : G711Law::Alaw, -1 };
+            continue;
+        }
         const std::string_view name = format->name;
         if (EqualsNoCase(name, "telephone-event") && format->srate == 8000 && eventType < 0)
             eventType = format->pt;

@@ -131,6 +131,17 @@ void SipService::Hangup(std::uint64_t call)
     Push(Command{ Command::Kind::Hangup, 0, call, {} });
 }
 
+void SipService::SetOwned(DWORD line, bool owned)
+{
+    if (line < m_owned.size())
+        m_owned[line] = owned;
+}
+
+bool SipService::Owned(DWORD line) const
+{
+    return line < m_owned.size() && m_owned[line];
+}
+
 void SipService::Post(SipEvent event)
 {
     std::lock_guard lock(m_mutex);

@@ -3,6 +3,8 @@
 #include "device_config.h"
 #include "tapi.h"
 
+#include <array>
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -23,6 +25,7 @@ struct SipEvent {
     enum class Kind {
         Registration, // `registered` with `text` (the state in words)
         Incoming, // a new call: `number`, `name`, `blocked`
+        Refused, // a caller turned away with `code` (busy, no usable audio): `number`, `name`, `blocked`
         Progress, // 1xx: `ringing` for 180/183
         Answered, // outgoing: the far end answered; incoming: our answer went out
         Failed, // outgoing: final answer `code` (0: no answer at all, `text` says why)
@@ -66,6 +69,10 @@ public:
     void Hangup(std::uint64_t call);
 
     std::vector<SipEvent> TakeEvents();
+    // Whether an application owns calls of the line (has it open as owner): a line without one
+    // refuses callers with 480, since nobody could answer them.
+    void SetOwned(DWORD line, bool owned);
+    bool Owned(DWORD line) const;
     // Ends the stack's thread (after BYE, CANCEL and un-REGISTER went out); commands are then
     // ignored. Also run at process exit.
     void StopThread();
@@ -89,11 +96,16 @@ private:
     std::deque<SipEvent> m_events;
     mqueue* m_wake = nullptr;
     std::unique_ptr<Stack> m_stack; // lives on the thread
+    std::array<std::atomic<bool>, kMaxLines> m_owned{};
     std::mutex m_joinMutex;
     std::thread m_thread;
 
     friend class SipLine;
     void Post(SipEvent event);
+    // A number for a new incoming call, unique among all lines (commands name calls, not lines).
+    std::uint64_t NewIncomingCallId() { return kIncomingCall | ++m_lastIncoming; }
+    static constexpr std::uint64_t kIncomingCall = std::uint64_t(1) << 63;
+    std::uint64_t m_lastIncoming = 0; // the stack's thread only
 };
 
 // Reads the password file of a SIP account: a regular file of at most 4 KiB that only its owner

@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <filesystem>
+#include <memory>
 #include <string>
 
 namespace {
@@ -30,9 +32,10 @@ Content-Length: 0
   <recv response="200" crlf="true"/>
 )";
 
-// SIPp's side of an answered call: ringing, the answer, `media` while talking, then its BYE (or,
-// with `weHangUp`, it waits for ours).
-std::string AnsweringScenario(const std::string& media, bool weHangUp = false)
+// SIPp's side of an answered call: ringing, the answer (with `sdp`), `media` while talking, then
+// its BYE (or, with `weHangUp`, it waits for ours).
+std::string AnsweringScenario(
+    const std::string& media, bool weHangUp = false, const std::string& sdp = sip_test::SippSdp())
 {
     const std::string remember = weHangUp ? "" : R"(
     <action>
@@ -42,12 +45,12 @@ std::string AnsweringScenario(const std::string& media, bool weHangUp = false)
   )";
     return R"(<?xml version="1.0" encoding="ISO-8859-1" ?>
 <scenario name="answer">
-  <recv request="INVITE" crlf="true">)" + remember + "</recv>\n" + sip_test::SippReply("180 Ringing")
-        + "  <pause milliseconds=\"300\"/>\n"
-        + sip_test::SippReply("200 OK",
-            "Contact: <sip:sipp@[local_ip]:[local_port]>\nContent-Type: application/sdp\n", sip_test::SippSdp())
-        + "  <recv request=\"ACK\" crlf=\"true\"/>\n" + media + (weHangUp ? kWaitForBye : std::string(kSendBye))
-        + "</scenario>\n";
+  <recv request="INVITE" crlf="true">)"
+        + remember + "</recv>\n" + sip_test::SippReply("180 Ringing") + "  <pause milliseconds=\"300\"/>\n"
+        + sip_test::SippReply(
+            "200 OK", "Contact: <sip:sipp@[local_ip]:[local_port]>\nContent-Type: application/sdp\n", sdp)
+        + "  <recv request=\"ACK\" crlf=\"true\"/>\n" + media
+        + (weHangUp ? kWaitForBye : std::string(kSendBye)) + "</scenario>\n";
 }
 
 std::string PlayPcap(const std::string& file, unsigned thenWaitMs)
@@ -69,11 +72,13 @@ std::string RefusingScenario(int code)
 // A loopback UDP socket standing in for an RTP sender: the far end named in the SDP, or a stranger.
 class RtpPeer {
 public:
-    RtpPeer()
+    // On `port`, or a free one; Port() is 0 when `port` was taken.
+    explicit RtpPeer(std::uint16_t port = 0)
         : m_fd(::socket(AF_INET, SOCK_DGRAM, 0))
     {
-        sockaddr_in address = Loopback(0);
-        ::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        sockaddr_in address = Loopback(port);
+        if (::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+            return;
         socklen_t length = sizeof address;
         ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &length);
         m_port = ntohs(address.sin_port);
@@ -90,16 +95,20 @@ public:
         std::uint8_t buffer[2048];
         sockaddr_in from{};
         socklen_t length = sizeof from;
-        while (
-            ::recvfrom(m_fd, buffer, sizeof buffer, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from), &length)
-            > 0) {
+        for (ssize_t size = 0; (size = ::recvfrom(m_fd, buffer, sizeof buffer, MSG_DONTWAIT,
+                                    reinterpret_cast<sockaddr*>(&from), &length))
+             > 0;) {
             ++count;
+            if (size >= 8 && buffer[1] >= 200 && buffer[1] <= 204) // RTCP: SR, RR, SDES, BYE, APP
+                ++m_rtcp;
             m_senderPort = ntohs(from.sin_port);
             length = sizeof from;
         }
         return count;
     }
     std::uint16_t SenderPort() const { return m_senderPort; }
+    // RTCP packets among all that Drain() counted.
+    int RtcpCount() const { return m_rtcp; }
     // One 20 ms PCMU packet of silence to `port` from stream `ssrc`.
     void SendRtp(std::uint16_t port, std::uint32_t ssrc, std::uint16_t seq)
     {
@@ -128,7 +137,31 @@ private:
     int m_fd;
     std::uint16_t m_port = 0;
     std::uint16_t m_senderPort = 0;
+    int m_rtcp = 0;
 };
+
+// The far end's RTP and RTCP sockets on consecutive ports, as an SDP without a=rtcp announces them.
+struct FarEndMedia {
+    FarEndMedia()
+    {
+        for (int tries = 0; tries < 50 && !rtcp; ++tries) {
+            auto first = std::make_unique<RtpPeer>();
+            auto second = std::make_unique<RtpPeer>(static_cast<std::uint16_t>(first->Port() + 1));
+            if (second->Port() != 0) {
+                rtp = std::move(first);
+                rtcp = std::move(second);
+            }
+        }
+    }
+    std::unique_ptr<RtpPeer> rtp;
+    std::unique_ptr<RtpPeer> rtcp;
+};
+
+// An SDP from SIPp with the connection and media lines given.
+std::string SdpWith(const std::string& connection, const std::string& media)
+{
+    return "v=0\r\no=sipp 1 1 IN IP4 [local_ip]\r\ns=-\r\nc=" + connection + "\r\nt=0 0\r\n" + media;
+}
 
 std::string WithMediaPort(std::string scenario, std::uint16_t port)
 {
@@ -176,8 +209,8 @@ TEST_F(SipCalls, OutgoingCallConnectsCarriesTheFarEndsToneAndDigitAndEndsWithIts
 TEST_F(SipCalls, OurWaveOutAudioAndDigitsReachTheFarEnd)
 {
     Sipp sipp;
-    ASSERT_TRUE(sipp.Start(m_dir.Path(), AnsweringScenario("  <pause milliseconds=\"2600\"/>\n"), m_sippPort,
-        { "-rtp_echo" }));
+    ASSERT_TRUE(sipp.Start(
+        m_dir.Path(), AnsweringScenario("  <pause milliseconds=\"2600\"/>\n"), m_sippPort, { "-rtp_echo" }));
     const HLINE line = OpenLine(kLine1);
     std::vector<std::int16_t>& heard = Record(line);
     HCALL call = 0;
@@ -332,7 +365,8 @@ TEST_F(SipCalls, IncomingCallRingsWithCallerIdIsAnsweredAndRecordsTheCallersAudi
     const HLINE line = OpenLine(kLine1);
     std::vector<std::int16_t>& heard = Record(line);
     ASSERT_TRUE(sipp.Start(m_dir.Path(),
-        sip_test::CallingScenario(sip_test::AnsweredThenTone((m_dir / "tone.pcap").string(), 1300)), m_sippPort, Client()));
+        sip_test::CallingScenario(sip_test::AnsweredThenTone((m_dir / "tone.pcap").string(), 1300)),
+        m_sippPort, Client()));
     ASSERT_TRUE(RunUntil([&] { return NewCallOn(line) != 0; }, 5000)) << sipp.Log();
     const HCALL call = NewCallOn(line);
     EXPECT_TRUE(Saw(call, LINECALLSTATE_OFFERING));
@@ -352,7 +386,8 @@ TEST_F(SipCalls, CallerWhoCancelsLeavesAMissedCall)
 {
     Sipp sipp;
     const HLINE line = OpenLine(kLine1);
-    ASSERT_TRUE(sipp.Start(m_dir.Path(), sip_test::CallingScenario(sip_test::GivesUp()), m_sippPort, Client()));
+    ASSERT_TRUE(
+        sipp.Start(m_dir.Path(), sip_test::CallingScenario(sip_test::GivesUp()), m_sippPort, Client()));
     RunWhile(sipp, 5000);
     EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log();
     Run(100);
@@ -362,5 +397,193 @@ TEST_F(SipCalls, CallerWhoCancelsLeavesAMissedCall)
     EXPECT_TRUE(Saw(call, LINECALLSTATE_IDLE));
     EXPECT_FALSE(Saw(call, LINECALLSTATE_CONNECTED));
 }
+
+} // namespace
+
+namespace {
+
+// RTCP goes to the far end's RTP port + 1 (its SDP names no other); when its answer takes the
+// rtcp-mux we offer, to its RTP port. Either way no RTCP arrives where it does not belong.
+TEST_F(SipCalls, RtcpGoesToTheRtcpPortOrWithRtcpMuxToTheRtpPort)
+{
+    const HLINE line = OpenLine(kLine1);
+    for (const bool mux : { false, true }) {
+        SCOPED_TRACE(mux ? "rtcp-mux" : "RTP port + 1");
+        FarEndMedia farEnd;
+        ASSERT_TRUE(farEnd.rtp);
+        Sipp sipp;
+        const std::string sdp = sip_test::SippSdp() + (mux ? "a=rtcp-mux\r\n" : "");
+        ASSERT_TRUE(sipp.Start(
+            m_dir.Path(), WithMediaPort(AnsweringScenario("", true, sdp), farEnd.rtp->Port()), m_sippPort));
+        HCALL call = 0;
+        ASSERT_GT(MakeCall(line, call, "5551234"), 0);
+        ASSERT_TRUE(RunUntil([&] { return farEnd.rtp->Drain() > 0; }, 5000)) << sipp.Log();
+        const std::uint16_t ourPort = farEnd.rtp->SenderPort();
+        RtpPeer& expected = mux ? *farEnd.rtp : *farEnd.rtcp;
+        RtpPeer& other = mux ? *farEnd.rtcp : *farEnd.rtp;
+        std::uint16_t seq = 0;
+        RunUntil(
+            [&] {
+                farEnd.rtp->SendRtp(ourPort, 0x1111, seq++); // the far end talks: the call stays up
+                farEnd.rtp->Drain();
+                farEnd.rtcp->Drain();
+                return expected.RtcpCount() > 0;
+            },
+            12000);
+        EXPECT_GT(expected.RtcpCount(), 0);
+        EXPECT_EQ(other.RtcpCount(), 0);
+        ASSERT_GT(lineDrop(call, nullptr, 0), 0);
+        RunWhile(sipp, 3000);
+        EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log() << "SIPp got our BYE";
+        lineDeallocateCall(call);
+    }
+}
+
+// A PBX asks whether the phone is there: 200 with what the line takes (methods, SDP), not 501.
+TEST_F(SipCalls, OptionsAreAnsweredWithTheLinesCapabilities)
+{
+    const std::string scenario = R"(<?xml version="1.0" encoding="ISO-8859-1" ?>
+<scenario name="options">
+  <send retrans="500"><![CDATA[
+OPTIONS sip:kestrium@[remote_ip]:[remote_port] SIP/2.0
+Via: SIP/2.0/[transport] [local_ip]:[local_port];branch=[branch]
+From: <sip:sipp@[local_ip]:[local_port]>;tag=[pid]SIPpTag00[call_number]
+To: <sip:kestrium@[remote_ip]:[remote_port]>
+Call-ID: [call_id]
+CSeq: 1 OPTIONS
+Max-Forwards: 70
+Accept: application/sdp
+Content-Length: 0
+
+]]></send>
+  <recv response="200">
+    <action>
+      <ereg regexp="INVITE, ACK, BYE, CANCEL, OPTIONS" search_in="hdr" header="Allow:" check_it="true" assign_to="allow"/>
+      <ereg regexp="application/sdp" search_in="hdr" header="Accept:" check_it="true" assign_to="accept"/>
+      <ereg regexp="Supported:" search_in="msg" check_it="true" assign_to="supported"/>
+      <log message="[$allow] [$accept] [$supported]"/>
+    </action>
+  </recv>
+</scenario>
+)";
+    OpenLine(kLine1);
+    Sipp sipp;
+    ASSERT_TRUE(sipp.Start(m_dir.Path(), scenario, m_sippPort, Client()));
+    RunWhile(sipp, 5000);
+    EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log();
+}
+
+// An offer of PCMU by its static payload type alone (no a=rtpmap) rings, is answered, and the
+// caller's audio arrives.
+TEST_F(SipCalls, StaticPayloadTypeWithoutRtpmapIsAnsweredAndCarriesAudio)
+{
+    sip_test::WriteRtpPcap(m_dir / "tone.pcap", Tone(900, 1000));
+    Sipp sipp;
+    const HLINE line = OpenLine(kLine1);
+    std::vector<std::int16_t>& heard = Record(line);
+    ASSERT_TRUE(sipp.Start(m_dir.Path(),
+        sip_test::CallingScenario(sip_test::AnsweredThenTone((m_dir / "tone.pcap").string(), 1300), "",
+            SdpWith("IN IP4 [media_ip]", "m=audio [media_port] RTP/AVP 0\r\n")),
+        m_sippPort, Client()));
+    ASSERT_TRUE(RunUntil([&] { return NewCallOn(line) != 0; }, 5000)) << sipp.Log();
+    const HCALL call = NewCallOn(line);
+    heard.clear();
+    ASSERT_GT(lineAnswer(call, nullptr, 0), 0);
+    RunWhile(sipp, 8000);
+    EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log();
+    EXPECT_TRUE(Saw(call, LINECALLSTATE_CONNECTED));
+    EXPECT_GT(BestShareOf(heard, 900), 0.8);
+}
+
+// Nobody has line 5 open (a monitor cannot answer either): callers are refused with 480 at once
+// instead of ringing, or being answered, with nobody there.
+TEST_F(SipCalls, LineThatNoApplicationOwnsRefusesCallersWith480)
+{
+    HLINE monitor = 0;
+    ASSERT_EQ(
+        lineOpenA(m_lineApp, kLine1, &monitor, TAPI_VERSION2_0, 0, 0, LINECALLPRIVILEGE_MONITOR, 0, nullptr),
+        0);
+    Sipp sipp;
+    ASSERT_TRUE(sipp.Start(m_dir.Path(), sip_test::RefusedCallScenario(480), m_sippPort, Client()));
+    RunWhile(sipp, 5000);
+    EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log();
+    EXPECT_EQ(NewCallOn(monitor), 0u);
+}
+
+// A second caller while the line rings with the first is turned away busy (486); the program still
+// sees it, offered and at once disconnected busy, so it can log a missed call; the first call rings on.
+TEST_F(SipCalls, SecondCallerOnABusyLineIsRefusedAndReportedAsBusy)
+{
+    const HLINE line = OpenLine(kLine1);
+    Sipp first;
+    ASSERT_TRUE(first.Start(m_dir.Path(),
+        sip_test::CallingScenario("  <pause milliseconds=\"2500\"/>\n" + sip_test::GivesUp()), m_sippPort,
+        Client()));
+    ASSERT_TRUE(RunUntil([&] { return NewCallOn(line) != 0; }, 5000)) << first.Log();
+    const HCALL ringing = NewCallOn(line);
+    m_received.clear();
+    const std::filesystem::path folder = m_dir / "second";
+    std::filesystem::create_directories(folder);
+    Sipp second;
+    ASSERT_TRUE(second.Start(folder, sip_test::RefusedCallScenario(486), sip_test::FreePort(), Client()));
+    RunWhile(second, 3000);
+    EXPECT_EQ(second.ExitCode(), 0) << second.Log();
+    const HCALL refused = NewCallOn(line);
+    ASSERT_NE(refused, 0u);
+    EXPECT_NE(refused, ringing);
+    EXPECT_TRUE(Saw(refused, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_BUSY));
+    EXPECT_EQ(CallState(ringing), DWORD(LINECALLSTATE_OFFERING));
+    RunWhile(first, 5000);
+    EXPECT_EQ(first.ExitCode(), 0) << first.Log();
+}
+
+struct NoAudioOffer {
+    const char* name;
+    const char* connection;
+    const char* media;
+};
+
+void PrintTo(const NoAudioOffer& offer, std::ostream* out)
+{
+    *out << offer.name;
+}
+
+class SipNoAudioOffers : public SipCalls, public ::testing::WithParamInterface<NoAudioOffer> { };
+
+// An offer whose audio cannot reach us is refused with 488 before anything rings; the program
+// still sees the caller (offered, then disconnected as incompatible) and can log a missed call.
+TEST_P(SipNoAudioOffers, AreRefusedWith488WithoutRingingAndReported)
+{
+    const NoAudioOffer offer = GetParam();
+    const HLINE line = OpenLine(kLine1);
+    ASSERT_EQ(lineSetStatusMessages(line, LINEDEVSTATE_RINGING, 0), 0);
+    Sipp sipp;
+    ASSERT_TRUE(sipp.Start(m_dir.Path(),
+        sip_test::RefusedCallScenario(488, "", SdpWith(offer.connection, offer.media)), m_sippPort,
+        Client()));
+    RunWhile(sipp, 5000);
+    EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log();
+    Run(100);
+    const HCALL call = NewCallOn(line);
+    ASSERT_NE(call, 0u) << "the program hears of the refused caller";
+    EXPECT_TRUE(Saw(call, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_INCOMPATIBLE));
+    EXPECT_EQ(CallerOf(call), std::make_pair(std::string("2125550100"), std::string("Alice Example")));
+    for (const Received& message : m_received)
+        EXPECT_FALSE(message.message == LINE_LINEDEVSTATE && message.p1 == LINEDEVSTATE_RINGING) << "it rang";
+    ASSERT_GT(lineDrop(call, nullptr, 0), 0);
+    Run(100);
+    EXPECT_TRUE(Saw(call, LINECALLSTATE_IDLE));
+}
+
+INSTANTIATE_TEST_SUITE_P(Offers, SipNoAudioOffers,
+    ::testing::Values(
+        NoAudioOffer{ "PortZero", "IN IP4 [media_ip]", "m=audio 0 RTP/AVP 0\r\na=rtpmap:0 PCMU/8000\r\n" },
+        NoAudioOffer{
+            "NoAddress", "IN IP4 0.0.0.0", "m=audio [media_port] RTP/AVP 0\r\na=rtpmap:0 PCMU/8000\r\n" },
+        NoAudioOffer{
+            "Ipv6OnAnIpv4Line", "IN IP6 ::1", "m=audio [media_port] RTP/AVP 0\r\na=rtpmap:0 PCMU/8000\r\n" },
+        NoAudioOffer{ "NoCommonCodec", "IN IP4 [media_ip]",
+            "m=audio [media_port] RTP/AVP 18\r\na=rtpmap:18 G729/8000\r\n" }),
+    [](const ::testing::TestParamInfo<NoAudioOffer>& info) { return info.param.name; });
 
 } // namespace

@@ -114,6 +114,94 @@ TEST_F(SipRegistrationWithOpenPassword, PasswordFileOthersCanReadIsRefused)
         << list;
 }
 
+// A registrar that challenges every REGISTER: with a wrong password the line answers the first
+// challenge and stops; a third REGISTER within 3 s is unexpected and fails the scenario (libre
+// alone sent 16 at once).
+const std::string kChallengingRegistrar
+    = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>\n<scenario name=\"registrar\">\n"
+      "  <recv request=\"REGISTER\"/>\n"
+    + sip_test::SippReply("401 Unauthorized",
+        "WWW-Authenticate: Digest realm=\"kestrium.test\", nonce=\"4f2a9c1b\", algorithm=MD5\n")
+    + "  <recv request=\"REGISTER\"/>\n"
+    + sip_test::SippReply("401 Unauthorized",
+        "WWW-Authenticate: Digest realm=\"kestrium.test\", nonce=\"5e3b8d2c\", algorithm=MD5\n")
+    + "  <pause milliseconds=\"3000\"/>\n</scenario>\n";
+
+class SipRegistrationWithWrongPassword : public SipRegistration {
+protected:
+    SipRegistrationWithWrongPassword() { WritePassword("wrong", 0600); }
+};
+
+TEST_F(SipRegistrationWithWrongPassword, StopsAfterOneChallengeAndSaysWhy)
+{
+    const HLINE line = OpenLine(kLine1);
+    Sipp sipp;
+    ASSERT_TRUE(sipp.Start(m_dir.Path(), kChallengingRegistrar, m_sippPort));
+    RunWhile(sipp, 8000);
+    EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log();
+    EXPECT_EQ(DevStatusFlags(line) & LINEDEVSTATUSFLAGS_INSERVICE, 0u);
+    EXPECT_NE(LineList().find("out of service: the registrar refused the password (401 Unauthorized)"),
+        std::string::npos)
+        << LineList();
+}
+
+// A registrar that accepts the line at `linePort` for 2 s and is gone when it refreshes (at 90 %
+// of that).
+std::string VanishingRegistrar(std::uint16_t linePort)
+{
+    return "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>\n<scenario name=\"registrar\">\n"
+           "  <recv request=\"REGISTER\"/>\n"
+        + sip_test::SippReply(
+            "200 OK", "Contact: <sip:kestrium@127.0.0.1:" + std::to_string(linePort) + ">;expires=2\n")
+        + "  <label id=\"silent\"/>\n"
+          "  <recv request=\"REGISTER\" timeout=\"9000\" ontimeout=\"end\" next=\"silent\"/>\n"
+          "  <label id=\"end\"/>\n</scenario>\n";
+}
+
+// The refresh goes unanswered: the line is out of service 4 s after it went out, not when the
+// transaction times out (32 s).
+TEST_F(SipRegistrationWithSecret, RegistrarLostDuringARefreshIsNoticedWithinFourSeconds)
+{
+    const HLINE line = OpenLine(kLine1);
+    Sipp sipp;
+    ASSERT_TRUE(sipp.Start(m_dir.Path(), VanishingRegistrar(m_line1Port), m_sippPort));
+    ASSERT_TRUE(RunUntil([&] { return SawLineState(line, LINEDEVSTATE_INSERVICE); }, 3000)) << sipp.Log();
+    EXPECT_TRUE(RunUntil([&] { return SawLineState(line, LINEDEVSTATE_OUTOFSERVICE); }, 1800 + 4000 + 1000))
+        << LineList() << sipp.Log();
+    EXPECT_NE(LineList().find("out of service: no answer from the registrar"), std::string::npos)
+        << LineList();
+    EXPECT_EQ(DevStatusFlags(line) & LINEDEVSTATUSFLAGS_INSERVICE, 0u);
+}
+
+// A registrar reached through the outbound proxy: the Route header names it with ;lr once
+// (a strict server may refuse <sip:host:port;lr;lr>).
+const std::string kRouteCheckingRegistrar
+    = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>\n<scenario name=\"registrar\">\n"
+      "  <recv request=\"REGISTER\">\n    <action>\n"
+      "      <ereg regexp=\"^ *&lt;sip:127\\.0\\.0\\.1:[0-9]+;lr&gt; *$\" search_in=\"hdr\" header=\"Route:\""
+      " check_it=\"true\" assign_to=\"route\"/>\n"
+      "      <log message=\"[$route]\"/>\n    </action>\n  </recv>\n"
+    + sip_test::SippReply("200 OK", "[last_Contact:]\n") + "</scenario>\n";
+
+class SipRegistrationThroughProxy : public SipRegistrationWithSecret {
+protected:
+    std::string Line1Account() const override
+    {
+        return SipRegistration::Line1Account()
+            + "outbound-proxy = sip:127.0.0.1:" + std::to_string(m_sippPort) + "\n";
+    }
+};
+
+TEST_F(SipRegistrationThroughProxy, RouteCarriesTheLooseRoutingParameterOnce)
+{
+    const HLINE line = OpenLine(kLine1);
+    Sipp sipp;
+    ASSERT_TRUE(sipp.Start(m_dir.Path(), kRouteCheckingRegistrar, m_sippPort));
+    RunWhile(sipp, 5000);
+    EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log();
+    EXPECT_TRUE(RunUntil([&] { return SawLineState(line, LINEDEVSTATE_INSERVICE); }, 2000)) << LineList();
+}
+
 class SipLines : public SipFixture { };
 
 void SendDatagram(std::uint16_t port, const std::string& bytes)

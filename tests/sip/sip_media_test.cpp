@@ -294,6 +294,15 @@ TEST(SipParse, FormatIsTheFirstG711TheFarEndListsAndRandomSdpIsSafe)
     EXPECT_EQ(format->law, G711Law::Alaw);
     EXPECT_EQ(format->eventType, 96);
     EXPECT_FALSE(choose("v=0\r\nc=IN IP4 127.0.0.1\r\nm=audio 5000 RTP/AVP 18\r\na=rtpmap:18 G729/8000\r\n"));
+    // Static payload types need no rtpmap.
+    const auto alaw = choose("v=0\r\nc=IN IP4 127.0.0.1\r\nm=audio 5000 RTP/AVP 18 8 0\r\n");
+    ASSERT_TRUE(alaw);
+    EXPECT_EQ(alaw->payloadType, 8);
+    EXPECT_EQ(alaw->law, G711Law::Alaw);
+    const auto ulaw = choose("v=0\r\nc=IN IP4 127.0.0.1\r\nm=audio 5000 RTP/AVP 0\r\n");
+    ASSERT_TRUE(ulaw);
+    EXPECT_EQ(ulaw->law, G711Law::Ulaw);
+    EXPECT_EQ(ulaw->eventType, -1);
     std::mt19937 random(4566);
     for (int round = 0; round < 2000; ++round) {
         std::string text = offer;

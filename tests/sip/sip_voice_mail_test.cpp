@@ -18,22 +18,33 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
+#include <memory>
+#include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
 class SipVoiceMail : public ::testing::Test {
 protected:
+    // Four analog lines, then a SIP line "IP Line N" for each entry, with the entry's extra keys.
+    virtual bool HasAnalogLines() const { return true; }
+    virtual std::vector<std::string> SipLineKeys() const { return { "" }; }
+
     void SetUp() override
     {
-        m_linePort = sip_test::FreePort();
         m_sippPort = sip_test::FreePort();
         std::string config;
-        for (int i = 1; i <= 4; ++i)
+        for (int i = 1; HasAnalogLines() && i <= 4; ++i)
             config += "[line]\nname = Zo-Linka Line " + std::to_string(i) + "\n";
-        config += "[line]\nname = IP Line 1\nkind = sip\nuser = kestrium\ndomain = 127.0.0.1:" + std::to_string(m_sippPort)
-            + "\nlocal-address = 127.0.0.1\nlocal-port = " + std::to_string(m_linePort)
-            + "\nregister = no\nring-period-ms = 1000\n";
+        for (const std::string& keys : SipLineKeys()) {
+            m_linePorts.push_back(sip_test::FreePort());
+            config += "[line]\nname = IP Line " + std::to_string(m_linePorts.size())
+                + "\nkind = sip\nuser = kestrium\ndomain = 127.0.0.1:" + std::to_string(m_sippPort)
+                + "\nlocal-address = 127.0.0.1\nlocal-port = " + std::to_string(m_linePorts.back())
+                + "\nregister = no\nring-period-ms = 1000\n" + keys;
+        }
         ASSERT_EQ(tapisimConfigure(config.c_str()), TAPISIM_OK) << tapisimLastError();
         ASSERT_EQ(tapisimUseManualClock(1), TAPISIM_OK);
         m_settings.Write(Settings::kVoicemailOn, 1);
@@ -47,30 +58,53 @@ protected:
         tapisimReset();
         tapisimConfigure(nullptr);
     }
-    // The exchange's clock in step with real time, since the caller is real.
-    void RunWhile(sip_test::Sipp& sipp, int timeoutMs)
+    // The exchange's clock in step with real time, since the callers are real.
+    void RunWhile(const std::vector<std::unique_ptr<sip_test::Sipp>>& callers, int timeoutMs)
     {
-        for (int done = 0; done < timeoutMs && (sipp.Running() || done < 500); done += 20) {
+        const auto running = [&] {
+            return std::any_of(
+                callers.begin(), callers.end(), [](const auto& sipp) { return sipp->Running(); });
+        };
+        for (int done = 0; done < timeoutMs && (running() || done < 500); done += 20) {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
             tapisimAdvance(20);
             QCoreApplication::processEvents();
         }
     }
 
-    // Starts Kestrium, lets SIPp call line 5 with `afterRinging` and runs until the call is logged.
-    CallLogStore CallIn(const std::string& afterRinging)
+    // Starts Kestrium, lets a SIPp per scenario call IP Line 1, 2... at once and runs until they
+    // are done; the call log then.
+    CallLogStore CallIn(const std::vector<std::string>& scenarios)
     {
         m_app = std::make_unique<Application>(m_dir.Path(), m_hive, m_prompter);
         EXPECT_TRUE(m_app->Start());
-        sip_test::Sipp sipp;
-        EXPECT_TRUE(sipp.Start(m_dir.Path(), sip_test::CallingScenario(afterRinging), m_sippPort,
-            { "127.0.0.1:" + std::to_string(m_linePort) }));
-        RunWhile(sipp, 20000);
-        EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log();
-        RunWhile(sipp, 500);
+        std::vector<std::unique_ptr<sip_test::Sipp>> callers;
+        for (std::size_t i = 0; i < scenarios.size(); ++i) {
+            const std::filesystem::path folder = m_dir / ("caller" + std::to_string(i + 1));
+            std::filesystem::create_directories(folder);
+            callers.push_back(std::make_unique<sip_test::Sipp>());
+            EXPECT_TRUE(callers.back()->Start(folder, scenarios[i], sip_test::FreePort(),
+                { "127.0.0.1:" + std::to_string(m_linePorts.at(i)) }));
+        }
+        RunWhile(callers, 25000);
+        for (const auto& sipp : callers)
+            EXPECT_EQ(sipp->ExitCode(), 0) << sipp->Log();
+        RunWhile(callers, 500);
         CallLogStore log;
         log.Load(m_dir.Path() / CallLogStore::kFileName);
         return log;
+    }
+    CallLogStore CallIn(const std::string& afterRinging)
+    {
+        return CallIn(std::vector<std::string>{ sip_test::CallingScenario(afterRinging) });
+    }
+
+    // The message's share of `frequency`, 0 when the entry has no readable recording.
+    static double ToneInMessage(const CallLogEntry& entry, double frequency)
+    {
+        const testing_support::SoundFile recorded
+            = testing_support::ReadSoundFile(RecordingPath::ToLocalFile(entry.recordingPath).string());
+        return recorded.opened ? BestShareOf(recorded.samples, frequency) : 0;
     }
 
     testing_support::TempDir m_dir;
@@ -79,7 +113,7 @@ protected:
     SettingsStore m_settings{ m_hive };
     ScriptedPrompter m_prompter;
     std::unique_ptr<Application> m_app;
-    std::uint16_t m_linePort = 0;
+    std::vector<std::uint16_t> m_linePorts;
     std::uint16_t m_sippPort = 0;
 };
 
@@ -93,10 +127,7 @@ TEST_F(SipVoiceMail, CallerReachesVoiceMailAndLeavesAMessage)
     EXPECT_EQ(entry.callerName, "Alice Example");
     EXPECT_EQ(entry.number, "2125550100");
     EXPECT_TRUE(entry.IsUnheard());
-    const testing_support::SoundFile recorded
-        = testing_support::ReadSoundFile(RecordingPath::ToLocalFile(entry.recordingPath).string());
-    ASSERT_TRUE(recorded.opened);
-    EXPECT_GT(BestShareOf(recorded.samples, 900), 0.8) << "the caller's tone is in the message";
+    EXPECT_GT(ToneInMessage(entry, 900), 0.8) << "the caller's tone is in the message";
 }
 
 // The caller hangs up (CANCEL) before voice mail answers: a missed call.
@@ -106,6 +137,72 @@ TEST_F(SipVoiceMail, CallerWhoCancelsIsLoggedAsMissed)
     ASSERT_EQ(log.Count(), 1u);
     EXPECT_EQ(log.GetAt(0)->type, kCallTypeMissed);
     EXPECT_EQ(log.GetAt(0)->callerName, "Alice Example");
+}
+
+} // namespace
+
+namespace {
+
+// A caller turned away (an offer without usable audio gets 488) leaves a missed call; nothing rang.
+TEST_F(SipVoiceMail, CallerRefusedForItsOfferIsLoggedAsMissed)
+{
+    const std::string noAudio = "v=0\r\no=sipp 1 1 IN IP4 [local_ip]\r\ns=-\r\nc=IN IP4 0.0.0.0\r\nt=0 "
+                                "0\r\nm=audio [media_port] RTP/AVP 0\r\n";
+    const CallLogStore log
+        = CallIn(std::vector<std::string>{ sip_test::RefusedCallScenario(488, "", noAudio) });
+    ASSERT_EQ(log.Count(), 1u);
+    EXPECT_EQ(log.GetAt(0)->type, kCallTypeMissed);
+    EXPECT_EQ(log.GetAt(0)->callerName, "Alice Example");
+    EXPECT_EQ(log.GetAt(0)->number, "2125550100");
+}
+
+// Six SIP accounts, six callers at once. Kestrium keeps rows 1 to 4 for telephone-network lines,
+// so it opens IP Line 1 and 2 only: the four lines nobody has open refuse their callers (480)
+// instead of answering them, and both open lines' callers reach voice mail and leave a message.
+class SipVoiceMailSixAccounts : public SipVoiceMail {
+protected:
+    bool HasAnalogLines() const override { return false; }
+    std::vector<std::string> SipLineKeys() const override { return std::vector<std::string>(6, ""); }
+};
+
+TEST_F(SipVoiceMailSixAccounts, LinesNobodyOpenedRefuseAndBothOpenLinesKeepTheirMessages)
+{
+    sip_test::WriteRtpPcap(m_dir / "message.pcap", Tone(900, 3000));
+    const std::string leavesMessage
+        = sip_test::CallingScenario(sip_test::AnsweredThenTone((m_dir / "message.pcap").string(), 3300));
+    std::vector<std::string> scenarios(2, leavesMessage);
+    scenarios.resize(6, sip_test::RefusedCallScenario(480));
+    const CallLogStore log = CallIn(scenarios);
+    ASSERT_EQ(log.Count(), 2u);
+    for (std::size_t i = 0; i < log.Count(); ++i) {
+        EXPECT_EQ(log.GetAt(i)->type, kCallTypeVoicemail) << "entry " << i;
+        EXPECT_GT(ToneInMessage(*log.GetAt(i), 900), 0.8) << "entry " << i;
+    }
+}
+
+// With present-as = analog on four of them, the six accounts fill the six rows: six callers, six
+// messages.
+class SipVoiceMailSixRows : public SipVoiceMail {
+protected:
+    bool HasAnalogLines() const override { return false; }
+    std::vector<std::string> SipLineKeys() const override
+    {
+        std::vector<std::string> keys(4, "present-as = analog\n");
+        keys.resize(6, "present-as = ip\n");
+        return keys;
+    }
+};
+
+TEST_F(SipVoiceMailSixRows, SixAccountsPresentedAsTelephoneLinesAndIpLinesEachTakeAMessage)
+{
+    sip_test::WriteRtpPcap(m_dir / "message.pcap", Tone(900, 3000));
+    const CallLogStore log = CallIn(std::vector<std::string>(
+        6, sip_test::CallingScenario(sip_test::AnsweredThenTone((m_dir / "message.pcap").string(), 3300))));
+    ASSERT_EQ(log.Count(), 6u);
+    for (std::size_t i = 0; i < log.Count(); ++i) {
+        EXPECT_EQ(log.GetAt(i)->type, kCallTypeVoicemail) << "entry " << i;
+        EXPECT_GT(ToneInMessage(*log.GetAt(i), 900), 0.8) << "entry " << i;
+    }
 }
 
 } // namespace

@@ -189,28 +189,29 @@ std::string CallerRequest(const std::string& method, int cseq, bool inviteBranch
 
 const char* const kToLine5 = "To: <sip:kestrium@[remote_ip]:[remote_port]>";
 
-std::string CallerInvite(const std::string& headers)
+std::string CallerInvite(const std::string& headers, const std::string& sdp = SippSdp())
 {
     return "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>\n<scenario name=\"call\">\n"
         + CallerRequest("INVITE", 1, true, kToLine5,
             headers
                 + "Contact: <sip:sipp@[local_ip]:[local_port]>\nContent-Type: "
                   "application/sdp\nContent-Length: [len]\n\n"
-                + SippSdp());
+                + sdp);
 }
 
 } // namespace
 
-std::string CallingScenario(const std::string& afterRinging, const std::string& headers)
+std::string CallingScenario(
+    const std::string& afterRinging, const std::string& headers, const std::string& sdp)
 {
-    return CallerInvite(headers)
+    return CallerInvite(headers, sdp)
         + "  <recv response=\"100\" optional=\"true\"/>\n  <recv response=\"180\"/>\n" + afterRinging
         + "</scenario>\n";
 }
 
-std::string RefusedCallScenario(int code, const std::string& headers)
+std::string RefusedCallScenario(int code, const std::string& headers, const std::string& sdp)
 {
-    return CallerInvite(headers) + "  <recv response=\"100\" optional=\"true\"/>\n  <recv response=\""
+    return CallerInvite(headers, sdp) + "  <recv response=\"100\" optional=\"true\"/>\n  <recv response=\""
         + std::to_string(code) + "\"/>\n" + CallerRequest("ACK", 1, true, "[last_To:]") + "</scenario>\n";
 }
 

@@ -50,10 +50,12 @@ std::string SippSdp();
 void WriteRtpPcap(const std::filesystem::path& path, const std::vector<std::int16_t>& samples);
 
 // SIPp calling line 5 ("IP Line 1") as "Alice Example" 2125550100, with `headers` (lines ending in
-// a line feed) added to its INVITE; `afterRinging` is what it does once it rang.
-std::string CallingScenario(const std::string& afterRinging, const std::string& headers = "");
+// a line feed) added to its INVITE and `sdp` as its offer; `afterRinging` is what it does once it rang.
+std::string CallingScenario(
+    const std::string& afterRinging, const std::string& headers = "", const std::string& sdp = SippSdp());
 // The same call refused with `code` at once, and SIPp's ACK of it.
-std::string RefusedCallScenario(int code, const std::string& headers = "");
+std::string RefusedCallScenario(
+    int code, const std::string& headers = "", const std::string& sdp = SippSdp());
 // One call of a flood: cancelled as soon as it rings, or refused with `code` (and acknowledged).
 std::string CallRingingOrRefused(int code);
 // Answered: the ACK, `tone` (a pcap file) played, and SIPp's BYE `thenWaitMs` later.

@@ -221,6 +221,25 @@ TEST_F(TapiCalls, IncomingCallRingsThreeTimesAndIsAnswered)
     EXPECT_EQ(lineAnswer(call, nullptr, 0), LINEERR_INVALCALLSTATE);
 }
 
+// A program written against TAPI tests the feature bits by their published values: ANSWER 0x4,
+// DROP 0x80, GENERATEDIGITS 0x200, GENERATETONE 0x400, SETTERMINAL 0x800000 (0x100 would be
+// GATHERDIGITS, which the line does not offer). The reason of a direct call is DIRECT (1).
+TEST_F(TapiCalls, CallFeaturesAndReasonUseTapisValues)
+{
+    const HLINE line = OpenLine(0);
+    const HCALL call = IncomingCall(0, line, TAPISIM_CALLER{ "5550100", "X", 0, 0, 0 });
+    LINECALLSTATUS status{};
+    status.dwTotalSize = sizeof status;
+    ASSERT_EQ(lineGetCallStatus(call, &status), 0);
+    EXPECT_EQ(status.dwCallFeatures, 0x4u | 0x80u);
+    EXPECT_EQ(CallInfo(call)->dwReason, 0x1u);
+    ASSERT_GT(lineAnswer(call, nullptr, 0), 0);
+    Pump(500);
+    ASSERT_EQ(lineGetCallStatus(call, &status), 0);
+    EXPECT_EQ(status.dwCallFeatures, 0x80u | 0x200u | 0x400u | 0x800000u);
+    EXPECT_EQ(LINECALLREASON_UNAVAIL, 0x800) << "0x1000 is INTRUDE";
+}
+
 TEST_F(TapiCalls, CallerWhoGivesUpLeavesAnIdleCall)
 {
     const HLINE line = OpenLine(3);

@@ -21,6 +21,25 @@ void Ignore(DWORD, DWORD, DWORD_PTR, DWORD_PTR, DWORD_PTR, DWORD_PTR)
 {
 }
 
+// The bearer modes each line device reports.
+std::vector<DWORD> BearerModes()
+{
+    HLINEAPP app = 0;
+    DWORD count = 0;
+    DWORD version = 0x00020000;
+    EXPECT_EQ(lineInitializeExA(&app, nullptr, Ignore, "Test", &count, &version, nullptr), 0);
+    std::vector<DWORD> modes;
+    for (DWORD device = 0; device < count; ++device) {
+        std::vector<unsigned char> block(1268);
+        auto* caps = reinterpret_cast<LINEDEVCAPS*>(block.data());
+        caps->dwTotalSize = 1268;
+        EXPECT_EQ(lineGetDevCapsA(app, device, version, 0, caps), 0);
+        modes.push_back(caps->dwBearerModes);
+    }
+    lineShutdown(app);
+    return modes;
+}
+
 std::vector<std::string> LineNames()
 {
     HLINEAPP app = 0;
@@ -71,6 +90,19 @@ TEST_F(ExchangeConfiguration, ConfigurationTextReplacesTheDeviceSet)
         << "the trunk has no phone";
 }
 
+// A SIP account with present-as = analog shows itself as a telephone-network line (voice only), so
+// a program that keeps rows for those lines takes it there; by default, or with ip, as an IP line.
+TEST_F(ExchangeConfiguration, SipAccountCanPresentItselfAsATelephoneNetworkLine)
+{
+    const std::string account
+        = "kind = sip\nuser = u\ndomain = 127.0.0.1\nlocal-address = 127.0.0.1\nregister = no\n";
+    const std::string text = "[line]\nname = Gateway\n" + account + "present-as = analog\n"
+        + "[line]\nname = Softphone\n" + account + "[line]\nname = Trunk\n" + account + "present-as = ip\n";
+    ASSERT_EQ(tapisimConfigure(text.c_str()), TAPISIM_OK) << tapisimLastError();
+    const DWORD ip = LINEBEARERMODE_VOICE | LINEBEARERMODE_DATA;
+    EXPECT_EQ(BearerModes(), (std::vector<DWORD>{ LINEBEARERMODE_VOICE, ip, ip }));
+}
+
 struct BadConfig {
     const char* text;
     const char* error;
@@ -108,7 +140,10 @@ INSTANTIATE_TEST_SUITE_P(Mistakes, ExchangeBadConfiguration,
         BadConfig{ "[line]\nname = A\ncolour = blue\n", "line 3: unknown key \"colour\"" },
         BadConfig{ "[line]\nname A\n", "line 2: expected \"key = value\"" },
         BadConfig{ "[line]\nname = A\n[dial]\npattern = 1\noutcome = later\n",
-            "line 5: outcome must be answer, busy, noanswer, badaddress, reject or manual" }),
+            "line 5: outcome must be answer, busy, noanswer, badaddress, reject or manual" },
+        BadConfig{ "[line]\nname = A\nkind = sip\nuser = u\ndomain = d\npresent-as = pstn\n",
+            "line 6: present-as must be ip or analog" },
+        BadConfig{ "[line]\nname = A\npresent-as = analog\n", "line 3: unknown key \"present-as\"" }),
     [](const auto& info) { return testing_support::CaseName(info.param.error); });
 
 TEST_F(ExchangeConfiguration, ConfigurationIsRefusedWhileApplicationsRun)
