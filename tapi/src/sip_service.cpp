@@ -84,7 +84,8 @@ private:
     tmr m_stop{};
 };
 
-SipService::SipService(std::vector<LineSetup> lines)
+SipService::SipService(std::vector<LineSetup> lines, std::function<void()> onEvent)
+    : m_onEvent(std::move(onEvent))
 {
     m_thread = std::thread([this, lines = std::move(lines)]() mutable { ThreadMain(std::move(lines)); });
     std::lock_guard lock(g_runningMutex);
@@ -133,8 +134,11 @@ void SipService::Hangup(std::uint64_t call)
 
 void SipService::Post(SipEvent event)
 {
-    std::lock_guard lock(m_mutex);
-    m_events.push_back(std::move(event));
+    {
+        std::lock_guard lock(m_mutex);
+        m_events.push_back(std::move(event));
+    }
+    m_onEvent();
 }
 
 std::vector<SipEvent> SipService::TakeEvents()
