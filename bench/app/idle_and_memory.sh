@@ -3,7 +3,8 @@
 #   bench/app/idle_and_memory.sh [--full] [SECONDS] [BUILD_DIR]
 # --full starts it on 65,535 contacts and 65,535 call-log entries (written by write_full_stores).
 # It runs offscreen in a private data folder, runtime folder and registry, waits until the lines
-# are open (Kestrium's link socket appears) and a few seconds more, then counts the CPU clock ticks
+# are open (Kestrium's link socket appears) and 12 s more (the text cursor blinks for 10 s after the
+# last input, as on desktops; idle means after that), then counts the CPU clock ticks
 # (utime + stime of /proc/PID/stat, USER_HZ per second) over SECONDS (default 60) and reads VmRSS.
 # It also lists, per thread, the CPU ticks and the times it woke up (voluntary context switches)
 # over the same time, so a thread that still wakes while idle shows by name.
@@ -25,7 +26,7 @@ QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$work/run" KESTRIUM_REGISTRY="$work/r
 pid=$!
 for _ in $(seq 200); do [[ -S $work/run/kestrium.sock ]] && break; sleep 0.1; done
 [[ -S $work/run/kestrium.sock ]] || { echo "Kestrium did not open its lines"; cat "$work/kestrium.log"; exit 1; }
-sleep 3
+sleep 12
 
 ticks() { awk '{ print $14 + $15 }' "/proc/$pid/stat"; }
 # One line per thread: id, ticks, wake-ups, name.
