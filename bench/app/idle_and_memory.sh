@@ -53,4 +53,6 @@ echo "per thread (ticks, wake-ups):"
 join <(sort <<<"$threads_before") <(sort <<<"$threads_after") |
   awk '{ printf "  %-16s %4d ticks %6d wake-ups\n", $4, $5 - $2, $6 - $3 }'
 threads_new=$(join -v 2 <(sort <<<"$threads_before") <(sort <<<"$threads_after") | awk '{ print $4 }')
-[[ -z $threads_new ]] || echo "  threads started while idle: $threads_new"
+[[ -z $threads_new ]] || echo "  threads started while idle:" $threads_new
+threads_gone=$(join -v 1 <(sort <<<"$threads_before") <(sort <<<"$threads_after") | awk '{ print $4 }')
+[[ -z $threads_gone ]] || echo "  threads ended while idle:" $threads_gone

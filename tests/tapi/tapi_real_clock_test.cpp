@@ -4,11 +4,12 @@
 #include "tapi_fixture.h"
 
 #include "platform/wave_devices.h"
+#include "support/thread_sleep.h"
+
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <thread>
@@ -20,35 +21,14 @@ using Clock = std::chrono::steady_clock;
 
 constexpr long kRingPeriodMs = 1000;
 
-// How often the exchange's clock thread went to sleep and woke so far; -1 without the thread.
+// The exchange's clock thread in this process.
 long ClockWakeUps()
 {
-    namespace fs = std::filesystem;
-    std::error_code error;
-    for (const auto& task : fs::directory_iterator("/proc/self/task", error)) {
-        std::ifstream comm(task.path() / "comm");
-        std::string name;
-        if (!std::getline(comm, name) || name != "tapi-clock")
-            continue;
-        std::ifstream status(task.path() / "status");
-        for (std::string line; std::getline(status, line);)
-            if (line.rfind("voluntary_ctxt_switches:", 0) == 0)
-                return std::stol(line.substr(line.find(':') + 1));
-    }
-    return -1;
+    return testing_support::ThreadWakeUps(::getpid(), "tapi-clock");
 }
-
-// True once the clock thread stayed asleep for a whole half second (within a few seconds: what
-// just happened may still hold it awake for a moment).
 bool ClockSleeps()
 {
-    for (int attempt = 0; attempt < 8; ++attempt) {
-        const long before = ClockWakeUps();
-        std::this_thread::sleep_for(500ms);
-        if (before >= 0 && ClockWakeUps() == before)
-            return true;
-    }
-    return false;
+    return testing_support::ThreadSleeps(::getpid(), "tapi-clock");
 }
 
 long MsSince(Clock::time_point start)
