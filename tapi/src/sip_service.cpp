@@ -2,6 +2,8 @@
 
 #include "sip_line.h"
 
+#include <pthread.h>
+
 #include <cstdlib>
 #include <iostream>
 #include <map>
@@ -188,6 +190,7 @@ void SipService::RunCommands()
 
 void SipService::ThreadMain(std::vector<LineSetup> lines)
 {
+    pthread_setname_np(pthread_self(), "tapi-sip");
     // libre's process-wide parts (sockets, random numbers, TLS) are set up once and kept.
     static const int initError = StartLibre();
     if (initError) {
