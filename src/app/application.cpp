@@ -253,6 +253,7 @@ void Application::ShowOnDesktop()
     QObject::connect(window, &MainWindow::countsShown, presence,
         [presence](qulonglong missed, qulonglong unread) { presence->ShowCounts(missed, unread); });
     presence->ShowCounts(m_callLog.CountUnseenMissed(m_settings), m_callLog.CountUnheardVoicemail());
+    m_cursorBlink = std::make_unique<CursorBlinkTimeout>();
 }
 
 void Application::Finish()
@@ -266,6 +267,7 @@ void Application::Finish()
     m_lines.CloseAllLines();
     m_lines.Shutdown();
     m_lines.SetMainWindow(nullptr);
+    m_cursorBlink.reset();
     m_presence.reset();
     m_window.reset();
     m_lock.Unlock();

@@ -13,6 +13,7 @@
 #include "telephony/incoming_calls.h"
 #include "telephony/line_manager.h"
 #include "telephony/tapi_binding.h"
+#include "ui/desktop/cursor_blink_timeout.h"
 #include "ui/desktop/desktop_presence.h"
 #include "ui/telephony_widgets/qt_screen_area.h"
 
@@ -96,6 +97,7 @@ private:
     CallRecording m_recording;
     std::unique_ptr<MainWindow> m_window;
     std::unique_ptr<DesktopPresence> m_presence;
+    std::unique_ptr<CursorBlinkTimeout> m_cursorBlink;
     // Links from the desktop, served while the program is started.
     std::unique_ptr<DialLinkServer> m_links;
     bool m_started = false;

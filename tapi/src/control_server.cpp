@@ -3,6 +3,7 @@
 #include "control_client.h"
 
 #include <poll.h>
+#include <pthread.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -137,6 +138,7 @@ bool ControlServer::Start(std::string& error)
 
 void ControlServer::Run()
 {
+    pthread_setname_np(pthread_self(), "tapi-control");
     for (;;) {
         pollfd fds[2] = { { m_listen.Get(), POLLIN, 0 }, { m_stop.Get(), POLLIN, 0 } };
         if (::poll(fds, 2, -1) < 0) {

@@ -11,6 +11,8 @@
 #include <ctime>
 #include <iostream>
 
+#include <pthread.h>
+
 // The exchange itself: construction from the configuration file, start and stop of the service,
 // the clock thread that runs timers and moves line audio, and the handle lookups every part uses.
 
@@ -106,7 +108,8 @@ void Exchange::BuildDevices()
     for (std::size_t i = 0; i < m_config.lines.size(); ++i) {
         Line line;
         line.config = m_config.lines[i];
-        line.audio = std::make_shared<LineAudio>(line.config.name, static_cast<int>(i));
+        line.audio = std::make_shared<LineAudio>(
+            line.config.name, static_cast<int>(i), [this] { m_clockWake.Raise(); });
         if (line.config.hasPhone) {
             line.phone = static_cast<int>(m_phones.size());
             m_phones.push_back(PhoneState{ static_cast<DWORD>(i) });
@@ -144,24 +147,27 @@ void Exchange::EnsureStarted()
 void Exchange::StopClockThread()
 {
     m_clockRunning = false;
+    m_clockWake.Raise();
     if (m_clockThread.joinable())
         m_clockThread.join();
 }
 
 void Exchange::ClockThreadMain()
 {
+    pthread_setname_np(pthread_self(), "tapi-clock");
     // After the process was stopped or the machine slept, the exchange does not replay the time it
     // missed: anything later than kMaxCatchUpMs behind real time is skipped.
     constexpr std::uint64_t kMaxCatchUpMs = 1000;
-    auto last = std::chrono::steady_clock::now();
+    auto last = WakeSignal::Clock::now();
     std::uint64_t target = Now();
     bool reported = false;
     while (m_clockRunning) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        const auto now = std::chrono::steady_clock::now();
+        m_clockWake.Wait(PlanClockSleep(last, target));
+        const std::uint64_t awake = WakeClockUp();
+        const auto now = WakeSignal::Clock::now();
         const auto step = std::chrono::duration_cast<std::chrono::milliseconds>(now - last).count();
         last += std::chrono::milliseconds(step);
-        target = std::min<std::uint64_t>(target + static_cast<std::uint64_t>(step), Now() + kMaxCatchUpMs);
+        target = std::min<std::uint64_t>(target + static_cast<std::uint64_t>(step), awake + kMaxCatchUpMs);
         // An exception here (a wave device callback, memory) would end the process; the clock
         // reports the first one and goes on.
         try {
@@ -173,6 +179,50 @@ void Exchange::ClockThreadMain()
             reported = true;
         }
     }
+}
+
+std::optional<WakeSignal::Clock::time_point> Exchange::PlanClockSleep(
+    WakeSignal::Clock::time_point at, std::uint64_t clockMs)
+{
+    // While audio moves, the clock steps in slices shorter than an audio block.
+    constexpr auto kAudioStep = std::chrono::milliseconds(10);
+    std::lock_guard lock(m_mutex);
+    const bool audio = std::any_of(
+        m_lines.begin(), m_lines.end(), [](const Line& line) { return line.audio->NeedsTicks(); });
+    if (audio)
+        return WakeSignal::Clock::now() + kAudioStep;
+    m_clockAsleep = true;
+    m_clockAnchor = at;
+    m_clockAnchorMs = clockMs;
+    if (m_timers.empty())
+        return std::nullopt;
+    const std::uint64_t due = m_timers.begin()->first.first;
+    return at + std::chrono::milliseconds(due > clockMs ? due - clockMs : 0);
+}
+
+std::uint64_t Exchange::WakeClockUp()
+{
+    std::lock_guard lock(m_mutex);
+    if (m_clockAsleep) {
+        ClockMs();
+        m_clockAsleep = false;
+        // No audio moved while the clock slept; it starts again from now, not with the blocks missed.
+        m_nextAudioTick = std::max(m_nextAudioTick, m_now);
+    }
+    return m_now;
+}
+
+std::uint64_t Exchange::ClockMs()
+{
+    if (!m_clockAsleep)
+        return m_now;
+    const auto slept
+        = std::chrono::duration_cast<std::chrono::milliseconds>(WakeSignal::Clock::now() - m_clockAnchor);
+    std::uint64_t real = m_clockAnchorMs + static_cast<std::uint64_t>(slept.count());
+    if (!m_timers.empty())
+        real = std::min(real, m_timers.begin()->first.first);
+    m_now = std::max(m_now, real);
+    return m_now;
 }
 
 void Exchange::AdvanceTo(std::uint64_t target)

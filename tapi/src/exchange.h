@@ -9,6 +9,7 @@
 #include "line_audio.h"
 #include "sip_service.h"
 #include "unique_fd.h"
+#include "wake_signal.h"
 
 #include <atomic>
 #include <chrono>
@@ -254,6 +255,16 @@ private:
     void BuildDevices();
     void StopClockThread();
     void ClockThreadMain();
+    // The real clock sleeps while no line needs audio ticks: until the next timer, or until woken
+    // (a timer scheduled, a line's audio starting, a SIP event) when there is none. Called by the
+    // clock thread: PlanClockSleep, with the clock at `clockMs` at steady time `at`, answers when
+    // to wake (none: only when woken); WakeClockUp brings the clock to real time after the sleep.
+    std::optional<WakeSignal::Clock::time_point> PlanClockSleep(
+        WakeSignal::Clock::time_point at, std::uint64_t clockMs);
+    std::uint64_t WakeClockUp();
+    // The clock's time for anything that happens now; while the real clock sleeps it is moved to
+    // real time first (never past the next timer, which the clock thread still has to run).
+    std::uint64_t ClockMs();
     void AdvanceTo(std::uint64_t target);
     bool RunDueTimer(std::uint64_t target, std::vector<std::shared_ptr<LineAudio>>& tick);
     // Reads the configuration file, a regular file of at most 1 MiB; anything else, or a text with
@@ -394,6 +405,11 @@ private:
     std::int64_t m_wallStartMs = 0;
     std::thread m_clockThread;
     std::atomic<bool> m_clockRunning{ false };
+    WakeSignal m_clockWake;
+    // While the real clock sleeps: the steady time at which the clock showed m_clockAnchorMs.
+    bool m_clockAsleep = false;
+    WakeSignal::Clock::time_point m_clockAnchor;
+    std::uint64_t m_clockAnchorMs = 0;
     std::unique_ptr<ControlServer> m_control;
     std::unique_ptr<SipService> m_sip;
     std::uint64_t m_nextSipCall = 1;

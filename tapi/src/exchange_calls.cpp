@@ -93,8 +93,9 @@ DWORD DefaultToneMs(DWORD mode)
 
 void Exchange::Schedule(Call& call, DWORD delayMs, std::function<void(Call&)> action, bool epochBound)
 {
-    m_timers.emplace(std::make_pair(m_now + delayMs, ++m_sequence),
+    m_timers.emplace(std::make_pair(ClockMs() + delayMs, ++m_sequence),
         Timer{ call.id, call.epoch, epochBound, std::move(action) });
+    m_clockWake.Raise();
 }
 
 HCALL Exchange::AddCallHandle(Call& call, HLINE line, DWORD privilege)
@@ -153,7 +154,7 @@ void Exchange::SetState(Call& call, DWORD state, DWORD mode)
         FailPendingAnswer(call);
     call.state = state;
     call.stateMode = mode;
-    call.stateEntered = m_now;
+    call.stateEntered = ClockMs();
     ++call.epoch;
     UpdateAudioPhase(call);
     if (state == LINECALLSTATE_IDLE && call.device < m_lines.size()
@@ -502,7 +503,7 @@ void Exchange::EndGeneration(Call& call, DWORD reason)
         if (LineAudio* audio = AudioOf(call.device))
             audio->CancelGeneration();
     if (const CallHandle* entry = FindCallHandle(generation.handle))
-        PostLine(entry->line, generation.handle, LINE_GENERATE, reason, static_cast<DWORD>(m_now), 0);
+        PostLine(entry->line, generation.handle, LINE_GENERATE, reason, static_cast<DWORD>(ClockMs()), 0);
     if (call.pendingDrop && reason == LINEGENERATETERM_DONE)
         FinishDrop(call);
 }

@@ -86,7 +86,7 @@ LONG Exchange::Advance(DWORD milliseconds)
 std::uint64_t Exchange::Now()
 {
     std::lock_guard lock(m_mutex);
-    return m_now;
+    return ClockMs();
 }
 
 void Exchange::ClearState()
@@ -104,7 +104,7 @@ void Exchange::ClearState()
     m_requestOutcomes.clear();
     m_requestAnswered.notify_all();
     m_phoneMessages.notify_all();
-    m_nextAudioTick = m_now + kAudioBlockMs;
+    m_nextAudioTick = ClockMs() + kAudioBlockMs;
     BuildDevices();
 }
 

@@ -105,7 +105,7 @@ void Exchange::StartSipLines()
         setups.push_back({ i, line.config.name, std::move(account), line.audio });
     }
     if (!setups.empty())
-        m_sip = std::make_unique<SipService>(std::move(setups));
+        m_sip = std::make_unique<SipService>(std::move(setups), [this] { m_clockWake.Raise(); });
     UpdateSipOwners();
 }
 

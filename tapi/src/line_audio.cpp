@@ -54,11 +54,12 @@ void LineAudio::DtmfDeleter::operator()(dtmf_rx_state_s* state) const
     dtmf_rx_free(state);
 }
 
-LineAudio::LineAudio(const std::string& lineName, int lineIndex)
-    : m_in(std::make_shared<LineWaveIn>(DeviceName(lineName, "")))
-    , m_inAux(std::make_shared<LineWaveIn>(DeviceName(lineName, " Aux")))
-    , m_out(std::make_shared<LineWaveOut>(DeviceName(lineName, "")))
+LineAudio::LineAudio(const std::string& lineName, int lineIndex, std::function<void()> wake)
+    : m_in(std::make_shared<LineWaveIn>(DeviceName(lineName, ""), wake))
+    , m_inAux(std::make_shared<LineWaveIn>(DeviceName(lineName, " Aux"), wake))
+    , m_out(std::make_shared<LineWaveOut>(DeviceName(lineName, ""), wake))
     , m_dtmf(dtmf_rx_init(nullptr, &LineAudio::OnDigits, this))
+    , m_wake(std::move(wake))
 {
     auto& list = platform::WaveDeviceList::Instance();
     list.AddInput(platform::WaveDeviceGroup::Line, lineIndex, m_in);
@@ -97,6 +98,8 @@ void LineAudio::SetPhase(Phase phase)
     m_farEndPosition = 0; // a far-end file starts over with each connection
     if (phase != Phase::Connected)
         m_generated.clear();
+    if (phase != Phase::Quiet)
+        m_wake();
 }
 
 void LineAudio::SetFarEndSilence()
@@ -141,6 +144,7 @@ DWORD LineAudio::QueueDigits(const std::string& digits, DWORD durationMs)
         const auto samples = RenderDigit(digit, durationMs);
         m_generated.insert(m_generated.end(), samples.begin(), samples.end());
     }
+    m_wake();
     return static_cast<DWORD>((m_generated.size() - before) / kSamplesPerMs);
 }
 
@@ -149,6 +153,7 @@ DWORD LineAudio::QueueTone(const ToneSpec& tone, DWORD durationMs)
     const auto samples = tone.Render(durationMs);
     std::lock_guard lock(m_mutex);
     m_generated.insert(m_generated.end(), samples.begin(), samples.end());
+    m_wake();
     return durationMs;
 }
 
@@ -258,6 +263,13 @@ void LineAudio::Hear(const std::int16_t* samples, std::size_t count)
     const std::size_t room = kMaxHeardSamples - std::min(kMaxHeardSamples, m_heard.size());
     m_heard.insert(m_heard.end(), samples, samples + std::min(room, count));
     dtmf_rx(m_dtmf.get(), samples, static_cast<int>(count));
+}
+
+bool LineAudio::NeedsTicks()
+{
+    std::lock_guard lock(m_mutex);
+    return m_phase != Phase::Quiet || !m_generated.empty() || m_in->IsStarted() || m_inAux->IsStarted()
+        || m_out->IsStarted();
 }
 
 void LineAudio::Tick(std::size_t samples)

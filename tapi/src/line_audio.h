@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -33,12 +34,14 @@ public:
 
 // The audio of one line: its three wave devices in the platform's lists, the far end's sound,
 // and what the far end hears (with DTMF detection). The exchange sets the phase and queues
-// generated digits and tones; the clock moves audio one block at a time with Tick.
+// generated digits and tones; the clock moves audio one block at a time with Tick. A quiet line
+// with no device started needs no ticks; `wake` runs whenever that may have changed (a phase, a
+// device started, generated audio queued), so that a sleeping clock starts moving audio again.
 class LineAudio {
 public:
     enum class Phase { Quiet, DialTone, Ringback, Busy, Connected };
 
-    LineAudio(const std::string& lineName, int lineIndex);
+    LineAudio(const std::string& lineName, int lineIndex, std::function<void()> wake);
     ~LineAudio();
     LineAudio(const LineAudio&) = delete;
     LineAudio& operator=(const LineAudio&) = delete;
@@ -69,6 +72,8 @@ public:
 
     // One block of the exchange clock; runs device callbacks without holding the exchange.
     void Tick(std::size_t samples);
+    // False while a tick would neither make a sound nor reach a device.
+    bool NeedsTicks();
 
 private:
     struct DtmfDeleter {
@@ -97,6 +102,7 @@ private:
     std::string m_log;
     std::unique_ptr<dtmf_rx_state_s, DtmfDeleter> m_dtmf;
     std::shared_ptr<AudioLink> m_link;
+    std::function<void()> m_wake;
 };
 
 } // namespace tapi

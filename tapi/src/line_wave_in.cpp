@@ -7,8 +7,9 @@ bool IsLineFormat(const platform::PcmFormat& format)
     return format == platform::PcmFormat{ 8000, 16, 1 };
 }
 
-LineWaveIn::LineWaveIn(std::string name)
+LineWaveIn::LineWaveIn(std::string name, std::function<void()> onStart)
     : m_name(std::move(name))
+    , m_onStart(std::move(onStart))
 {
 }
 
@@ -18,10 +19,15 @@ MMRESULT LineWaveIn::Start(const platform::PcmFormat& format, Deliver deliver)
         return WAVERR_BADFORMAT;
     if (!deliver)
         return MMSYSERR_INVALPARAM;
-    std::lock_guard lock(m_mutex);
-    if (m_deliver)
-        return MMSYSERR_ALLOCATED;
-    m_deliver = std::move(deliver);
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_deliver)
+            return MMSYSERR_ALLOCATED;
+        m_deliver = std::move(deliver);
+        m_started = true;
+    }
+    if (m_onStart)
+        m_onStart();
     return MMSYSERR_NOERROR;
 }
 
@@ -29,12 +35,7 @@ void LineWaveIn::Stop()
 {
     std::lock_guard lock(m_mutex);
     m_deliver = nullptr;
-}
-
-bool LineWaveIn::IsStarted()
-{
-    std::lock_guard lock(m_mutex);
-    return static_cast<bool>(m_deliver);
+    m_started = false;
 }
 
 void LineWaveIn::Feed(const std::int16_t* samples, std::size_t count)

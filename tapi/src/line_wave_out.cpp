@@ -6,8 +6,9 @@
 
 namespace tapi {
 
-LineWaveOut::LineWaveOut(std::string name)
+LineWaveOut::LineWaveOut(std::string name, std::function<void()> onStart)
     : m_name(std::move(name))
+    , m_onStart(std::move(onStart))
 {
 }
 
@@ -17,10 +18,15 @@ MMRESULT LineWaveOut::Start(const platform::PcmFormat& format, Render render)
         return WAVERR_BADFORMAT;
     if (!render)
         return MMSYSERR_INVALPARAM;
-    std::lock_guard lock(m_mutex);
-    if (m_render)
-        return MMSYSERR_ALLOCATED;
-    m_render = std::move(render);
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_render)
+            return MMSYSERR_ALLOCATED;
+        m_render = std::move(render);
+        m_started = true;
+    }
+    if (m_onStart)
+        m_onStart();
     return MMSYSERR_NOERROR;
 }
 
@@ -28,6 +34,7 @@ void LineWaveOut::Stop()
 {
     std::lock_guard lock(m_mutex);
     m_render = nullptr;
+    m_started = false;
 }
 
 void LineWaveOut::Pull(std::int16_t* samples, std::size_t count)

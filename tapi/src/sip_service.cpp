@@ -2,6 +2,8 @@
 
 #include "sip_line.h"
 
+#include <pthread.h>
+
 #include <cstdlib>
 #include <iostream>
 #include <map>
@@ -84,7 +86,8 @@ private:
     tmr m_stop{};
 };
 
-SipService::SipService(std::vector<LineSetup> lines)
+SipService::SipService(std::vector<LineSetup> lines, std::function<void()> onEvent)
+    : m_onEvent(std::move(onEvent))
 {
     m_thread = std::thread([this, lines = std::move(lines)]() mutable { ThreadMain(std::move(lines)); });
     std::lock_guard lock(g_runningMutex);
@@ -144,8 +147,11 @@ bool SipService::Owned(DWORD line) const
 
 void SipService::Post(SipEvent event)
 {
-    std::lock_guard lock(m_mutex);
-    m_events.push_back(std::move(event));
+    {
+        std::lock_guard lock(m_mutex);
+        m_events.push_back(std::move(event));
+    }
+    m_onEvent();
 }
 
 std::vector<SipEvent> SipService::TakeEvents()
@@ -195,6 +201,7 @@ void SipService::RunCommands()
 
 void SipService::ThreadMain(std::vector<LineSetup> lines)
 {
+    pthread_setname_np(pthread_self(), "tapi-sip");
     // libre's process-wide parts (sockets, random numbers, TLS) are set up once and kept.
     static const int initError = StartLibre();
     if (initError) {

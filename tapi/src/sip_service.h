@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -46,7 +47,8 @@ struct SipEvent {
 
 // The SIP lines of the exchange: one thread running libre's event loop with every SIP line's
 // stack (its transport, registration and call). The exchange sends commands, which never block;
-// the thread answers with events.
+// the thread answers with events, and calls `onEvent` after queuing each (the exchange's clock
+// then wakes to take them).
 class SipService {
 public:
     struct LineSetup {
@@ -56,7 +58,7 @@ public:
         std::shared_ptr<LineAudio> audio;
     };
 
-    explicit SipService(std::vector<LineSetup> lines);
+    SipService(std::vector<LineSetup> lines, std::function<void()> onEvent);
     ~SipService();
     SipService(const SipService&) = delete;
     SipService& operator=(const SipService&) = delete;
@@ -94,6 +96,7 @@ private:
     std::mutex m_mutex;
     std::deque<Command> m_commands;
     std::deque<SipEvent> m_events;
+    std::function<void()> m_onEvent;
     mqueue* m_wake = nullptr;
     std::unique_ptr<Stack> m_stack; // lives on the thread
     std::array<std::atomic<bool>, kMaxLines> m_owned{};

@@ -6,6 +6,7 @@
 #include "platform/tone.h"
 #include "settings/settings_store.h"
 #include "support/temp_dir.h"
+#include "support/thread_sleep.h"
 #include "support/tool_run.h"
 
 #include <gtest/gtest.h>
@@ -209,6 +210,30 @@ TEST_F(KestriumUser, AnswersByVoiceMailDialsForAnotherApplicationAndSavesOnSigte
     ASSERT_TRUE(message.opened);
     ASSERT_GT(message.frames, 8000) << "more than a second of the caller's message";
     EXPECT_GT(BestShareOf(message.samples, 440), 0.8) << "the caller's 440 Hz is in the message";
+}
+
+// An idle program's exchange clock sleeps. A caller rung then is still answered by voice mail on
+// the second ring, one ring period (6 s) after the first; once the call is over it sleeps again.
+TEST_F(KestriumUser, AnIdleProgramSleepsAndItsVoiceMailStillAnswersOnTheSecondRing)
+{
+    constexpr long kRingPeriodMs = 6000;
+    StartKestrium();
+    WaitForOpenLines();
+    ASSERT_TRUE(testing_support::ThreadSleeps(m_pid, "tapi-clock")) << "the idle exchange sleeps";
+
+    const auto rung = std::chrono::steady_clock::now();
+    ASSERT_NE(Linesim("ring 2 5550404 \"Eve Idle\"").find("ringing line 2"), std::string::npos);
+    ASSERT_TRUE(WaitUntil([&] { return Linesim("list").find("connected") != std::string::npos; }, 20s))
+        << Linesim("list");
+    const auto answeredMs
+        = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - rung)
+              .count();
+    EXPECT_GE(answeredMs, kRingPeriodMs - 10) << "not before the second ring";
+    EXPECT_LT(answeredMs, kRingPeriodMs + 3000) << "on the second ring";
+
+    Linesim("hangup 2");
+    ASSERT_TRUE(WaitUntil([&] { return CallLog().find("\"Eve Idle\"") != std::string::npos; })) << CallLog();
+    EXPECT_TRUE(testing_support::ThreadSleeps(m_pid, "tapi-clock")) << "asleep again after the call";
 }
 
 // The program is killed in the middle of a voice message. The message on disk plays at once; the

@@ -51,7 +51,7 @@ double ShareOf(const std::vector<std::int16_t>& samples, double frequency)
 
 void TapiFixture::SetUp()
 {
-    ASSERT_EQ(tapisimUseManualClock(1), TAPISIM_OK);
+    ASSERT_EQ(tapisimUseManualClock(ManualClock() ? 1 : 0), TAPISIM_OK);
     const std::string configuration = Configuration();
     ASSERT_EQ(tapisimConfigure(configuration.empty() ? nullptr : configuration.c_str()), TAPISIM_OK)
         << tapisimLastError();

@@ -33,6 +33,8 @@ protected:
     void TearDown() override;
     // The exchange's configuration text for the test; null: the built-in device set.
     virtual std::string Configuration() const { return {}; }
+    // False: the exchange runs on the real clock (its own thread) instead of tapisimAdvance.
+    virtual bool ManualClock() const { return true; }
 
     // Advances the clock and runs the queued callbacks; returns what arrived.
     std::vector<Received> Pump(DWORD ms = 0);
