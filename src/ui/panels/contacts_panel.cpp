@@ -82,11 +82,14 @@ void ContactsPanel::CreateControls()
     m_tree->setExpandsOnDoubleClick(false);
     m_tree->setMouseTracking(true);
     m_tree->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_tree->setAccessibleName(tr("Contacts"));
 
     m_groupButton = new QToolButton(this);
     m_groupButton->setAutoRaise(true);
     m_groupButton->setIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
-    m_groupButton->setToolTip("Groups");
+    m_groupButton->setToolTip(tr("Groups"));
+    m_groupButton->setAccessibleName(tr("Groups"));
+    m_groupButton->setAccessibleDescription(tr("Choose the group of contacts to show"));
     m_groupLabel = new QLabel(m_groupFilter, this);
     m_groupLabel->setTextFormat(Qt::PlainText);
     m_groupLabel->setCursor(Qt::PointingHandCursor);
