@@ -180,6 +180,11 @@ MainWindow::MainWindow(LineManager& lines, const Stores& stores, Prompter& promp
     setWindowIcon(Images::Icon(kProgramIcon));
     setMinimumSize(kMinimumWidth, kMinimumHeight);
     m_client = new QWidget(this);
+    // Flat buttons, lists and the indicators show no focus of their own in every style: a frame in
+    // the highlight colour shows where Tab is.
+    m_client->setStyleSheet("QToolButton:focus { border: 1px solid palette(highlight); border-radius: 2px; }"
+                            "QAbstractItemView:focus, QFrame#missedCalls:focus, QFrame#newVoiceMail:focus"
+                            " { border: 1px solid palette(highlight); }");
     m_client->installEventFilter(this);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -354,8 +359,7 @@ void MainWindow::SetupLineButtons()
     m_lineBar->adjustSize();
 }
 
-// A count that opens what it counts on a click, or on Space or Enter once Tab has reached it (a
-// frame in the highlight colour shows the focus).
+// A count that opens what it counts on a click, or on Space or Enter once Tab has reached it.
 QFrame* MainWindow::CreateIndicator(const char* name, int image, const QString& tip, QLabel*& count)
 {
     auto* frame = new QFrame(m_client);
@@ -364,7 +368,6 @@ QFrame* MainWindow::CreateIndicator(const char* name, int image, const QString& 
     frame->setToolTip(tip);
     frame->setAccessibleDescription(tip);
     frame->setFocusPolicy(Qt::TabFocus);
-    frame->setStyleSheet(QString("#%1:focus { border: 2px solid palette(highlight); }").arg(name));
     frame->resize(kIndicatorSize);
     frame->setCursor(Qt::PointingHandCursor);
     frame->installEventFilter(this);
@@ -387,13 +390,22 @@ void MainWindow::SetupIndicators()
 }
 
 // From the search/dial box: Call and End, the headset and line buttons, the indicators, the top tool
-// bars, then the tabs and the selected page, and back to the box.
+// bars, then the tabs with the selected page, and round to the box again.
 void MainWindow::SetupTabOrder()
 {
-    QWidget* const order[]
-        = { m_searchField, m_clearButton, m_redialButton, m_callButton, m_endButton, m_headsetBar, m_lineBar,
-              m_missedFrame, m_voiceMailFrame, m_topBars[0], m_topBars[1], m_topBars[2], m_tabs };
-    for (std::size_t index = 1; index < std::size(order); ++index)
+    std::vector<QWidget*> order = { m_searchField, m_clearButton, m_redialButton, m_callButton, m_endButton };
+    const auto addButtons = [&order](const QToolBar* bar) {
+        for (QAction* action : bar->actions())
+            order.push_back(bar->widgetForAction(action));
+    };
+    addButtons(m_headsetBar);
+    addButtons(m_lineBar);
+    order.insert(order.end(), { m_missedFrame, m_voiceMailFrame });
+    for (const QToolBar* bar : m_topBars)
+        addButtons(bar);
+    // The tab widget moves with its pages' controls.
+    order.push_back(m_tabs);
+    for (std::size_t index = 1; index < order.size(); ++index)
         setTabOrder(order[index - 1], order[index]);
 }
 

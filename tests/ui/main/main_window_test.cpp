@@ -240,6 +240,12 @@ TEST_F(MainWindowTest, KeyboardAloneReachesEveryControlAndRunsTheCommands)
         }
         return chain;
     };
+    const auto buttonFor = [&window](const char* action) -> const QObject* {
+        for (const QToolButton* button : window.findChildren<QToolButton*>())
+            if (button->defaultAction() == &Command(window, action))
+                return button;
+        return nullptr;
+    };
     // The keypad's digits are typed on the keyboard, and the search icon only leads to the box.
     std::set<const QWidget*> mouseOnly = { window.findChild<QWidget*>("searchIcon") };
     for (int key = 0; key < DialPadPanel::kKeyCount; ++key)
@@ -254,6 +260,13 @@ TEST_F(MainWindowTest, KeyboardAloneReachesEveryControlAndRunsTheCommands)
         };
         EXPECT_EQ(position(window.CallButton()), 1) << "right after the redial button";
         EXPECT_EQ(position(window.EndButton()), 2);
+        // Then down the window and on from its top.
+        const QObject* const along[] = { window.EndButton(), buttonFor("actionHeadset1"),
+            buttonFor("actionHeadset6"), buttonFor("actionLine1"), buttonFor("actionLine6"),
+            window.findChild<QWidget*>("missedCalls"), window.findChild<QWidget*>("newVoiceMail"),
+            buttonFor("actionDoNotDisturb"), buttonFor("actionSetup"), window.Tabs()->tabBar() };
+        for (std::size_t index = 1; index < std::size(along); ++index)
+            EXPECT_LT(position(along[index - 1]), position(along[index])) << index;
         for (QWidget* control : window.findChildren<QWidget*>()) {
             // A list's header is part of the list.
             const bool isControl = qobject_cast<QAbstractButton*>(control)
