@@ -207,7 +207,7 @@ private:
     void PopUpRedialMenu();
     void ShowMissedCalls();
     void ShowVoiceMail();
-    bool ActivateIndicator(const QObject* indicator);
+    bool ActivateIndicator(const QObject* watched);
     void PressEnter();
     bool AnswerRingingCall();
     bool DialTypedNumber();

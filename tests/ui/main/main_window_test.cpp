@@ -284,7 +284,9 @@ TEST_F(MainWindowTest, KeyboardAloneReachesEveryControlAndRunsTheCommands)
             EXPECT_FALSE(accessible->text(QAccessible::Name).isEmpty()) << what << " has no accessible name";
         }
     }
-    window.ShowTab(MainWindow::kCallLogTab);
+    window.findChild<QWidget*>("newVoiceMail")->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(window.focusWidget(), Qt::Key_Space);
+    EXPECT_EQ(window.CurrentTab(), MainWindow::kVoiceMailTab) << "an indicator opens what it counts";
     QTest::keyClick(window.focusWidget(), Qt::Key_F, Qt::ControlModifier);
     Settle();
     EXPECT_EQ(window.CurrentTab(), MainWindow::kContactsTab) << "Ctrl+F: the box and the contacts";
