@@ -159,6 +159,13 @@ QIcon ContactTreeImage(int index)
     }
 }
 
+// The refresh runs on every call event: a screen reader hears of a name only when it changes.
+void UpdateAccessibleName(QWidget* widget, const QString& name)
+{
+    if (widget->accessibleName() != name)
+        widget->setAccessibleName(name);
+}
+
 // Before the program's key exists every number reads 0: a column of no width would be lost.
 int StoredColumnWidth(const SettingsStore& settings, const Settings::NumberValue& value)
 {
@@ -614,7 +621,7 @@ void MainWindow::UpdateLineButtons()
         button->setToolTip(QString::fromStdString(m_lines.GetDisplayName(slot)));
         button->setEnabled(open);
         // The button shows only the number: a screen reader says which line it is.
-        m_lineBar->widgetForAction(button)->setAccessibleName(
+        UpdateAccessibleName(m_lineBar->widgetForAction(button),
             (isDefault ? tr("Line %1, the default line") : tr("Line %1")).arg(slot + 1));
     }
 }
@@ -707,7 +714,7 @@ bool MainWindow::IsCallLogTabCurrent() const
 void MainWindow::ShowMissedCount(std::size_t count)
 {
     m_missedCount->setText(QString::number(qulonglong(count)));
-    m_missedFrame->setAccessibleName(tr("New missed calls: %1").arg(qulonglong(count)));
+    UpdateAccessibleName(m_missedFrame, tr("New missed calls: %1").arg(qulonglong(count)));
     if (count != m_missedShown) {
         m_missedShown = count;
         emit countsShown(m_missedShown, m_unreadShown);
@@ -717,7 +724,7 @@ void MainWindow::ShowMissedCount(std::size_t count)
 void MainWindow::ShowUnreadCount(std::size_t count)
 {
     m_voiceMailCount->setText(QString::number(qulonglong(count)));
-    m_voiceMailFrame->setAccessibleName(tr("New voice mail messages: %1").arg(qulonglong(count)));
+    UpdateAccessibleName(m_voiceMailFrame, tr("New voice mail messages: %1").arg(qulonglong(count)));
     if (count != m_unreadShown) {
         m_unreadShown = count;
         emit countsShown(m_missedShown, m_unreadShown);

@@ -240,8 +240,8 @@ TEST_F(MainWindowTest, KeyboardAloneReachesEveryControlAndRunsTheCommands)
         }
         return chain;
     };
-    const auto buttonFor = [&window](const char* action) -> const QObject* {
-        for (const QToolButton* button : window.findChildren<QToolButton*>())
+    const auto buttonFor = [&window](const char* action) -> QObject* {
+        for (QToolButton* button : window.findChildren<QToolButton*>())
             if (button->defaultAction() == &Command(window, action))
                 return button;
         return nullptr;
@@ -284,6 +284,15 @@ TEST_F(MainWindowTest, KeyboardAloneReachesEveryControlAndRunsTheCommands)
             EXPECT_FALSE(accessible->text(QAccessible::Name).isEmpty()) << what << " has no accessible name";
         }
     }
+    // Buttons that show only a number or an image say what they are.
+    const auto spoken = [](QObject* control) {
+        return QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name);
+    };
+    EXPECT_EQ(spoken(buttonFor("actionLine1")), "Line 1, the default line");
+    EXPECT_EQ(spoken(buttonFor("actionLine2")), "Line 2");
+    EXPECT_EQ(spoken(buttonFor("actionHeadset2")), "Handset, line 2");
+    EXPECT_EQ(spoken(window.RedialButton()), "Redial");
+    EXPECT_EQ(spoken(window.findChild<QWidget*>("newVoiceMail")), "New voice mail messages: 0");
     window.findChild<QWidget*>("newVoiceMail")->setFocus(Qt::TabFocusReason);
     QTest::keyClick(window.focusWidget(), Qt::Key_Space);
     EXPECT_EQ(window.CurrentTab(), MainWindow::kVoiceMailTab) << "an indicator opens what it counts";
