@@ -292,6 +292,7 @@ TEST_F(MainWindowTest, KeyboardAloneReachesEveryControlAndRunsTheCommands)
     EXPECT_EQ(spoken(buttonFor("actionLine2")), "Line 2");
     EXPECT_EQ(spoken(buttonFor("actionHeadset2")), "Handset, line 2");
     EXPECT_EQ(spoken(window.RedialButton()), "Redial");
+    EXPECT_EQ(spoken(window.Contacts()->SpeedButton(0)), "Speed dial 1, empty") << "not \"...\"";
     EXPECT_EQ(spoken(window.findChild<QWidget*>("newVoiceMail")), "New voice mail messages: 0");
     window.findChild<QWidget*>("newVoiceMail")->setFocus(Qt::TabFocusReason);
     QTest::keyClick(window.focusWidget(), Qt::Key_Space);
