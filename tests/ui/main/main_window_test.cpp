@@ -27,6 +27,7 @@
 
 #include <poll.h>
 
+#include <algorithm>
 #include <set>
 
 namespace fs = std::filesystem;
