@@ -65,11 +65,16 @@ struct TabInfo {
     const char* tip;
 };
 
+// The labels' letters (Alt+T, A, O, V) are free of the menu bar's (F, C, H).
 constexpr TabInfo kTabs[MainWindow::kTabCount] = {
-    { "Contacts", kContactsImage, "Call a contact/speed dial" },
-    { "Active Calls", kCallImage, "Manage active calls / Dialing keypad and PBX control" },
-    { "Call Log", kCallsLogImage, "Calls log" },
-    { "Voice Mail", kVoiceMailImage, "Manage voicemail messages" },
+    { QT_TRANSLATE_NOOP("MainWindow", "Con&tacts"), kContactsImage,
+        QT_TRANSLATE_NOOP("MainWindow", "Call a contact/speed dial") },
+    { QT_TRANSLATE_NOOP("MainWindow", "&Active Calls"), kCallImage,
+        QT_TRANSLATE_NOOP("MainWindow", "Manage active calls / Dialing keypad and PBX control") },
+    { QT_TRANSLATE_NOOP("MainWindow", "Call L&og"), kCallsLogImage,
+        QT_TRANSLATE_NOOP("MainWindow", "Calls log") },
+    { QT_TRANSLATE_NOOP("MainWindow", "&Voice Mail"), kVoiceMailImage,
+        QT_TRANSLATE_NOOP("MainWindow", "Manage voicemail messages") },
 };
 
 // The window's placement record: its length, flags, show state, minimised and maximised
@@ -86,16 +91,20 @@ static_assert(sizeof(Placement) == 44);
 constexpr std::int32_t kShowNormal = 1;
 constexpr std::int32_t kShowMaximized = 3;
 
-// A push button drawn from four images: up, pressed, with the focus and disabled.
+// A push button drawn from four images (up, pressed, with the focus and disabled) that runs its
+// action and follows the action's enabled state and tool tip. Its text is its accessible name.
 class BitmapButton : public QAbstractButton {
 public:
-    BitmapButton(const char* text, const char* imagePrefix, QWidget* parent)
+    BitmapButton(QAction* action, const char* imagePrefix, QWidget* parent)
         : QAbstractButton(parent)
         , m_prefix(imagePrefix)
     {
-        setText(text);
+        setText(action->iconText());
         setFixedSize(kBitmapButtonSize);
         setFocusPolicy(Qt::StrongFocus);
+        connect(this, &QAbstractButton::clicked, action, &QAction::trigger);
+        connect(action, &QAction::changed, this, [this, action] { Follow(*action); });
+        Follow(*action);
     }
 
     QSize sizeHint() const override { return kBitmapButtonSize; }
@@ -109,17 +118,26 @@ protected:
     }
 
 private:
+    void Follow(const QAction& action)
+    {
+        setEnabled(action.isEnabled());
+        setToolTip(action.toolTip());
+    }
+
     std::string m_prefix;
 };
 
-QToolButton* CreateIconButton(int iconId, const char* tip, QWidget* parent)
+// An icon-only button: its name is what a screen reader says, its tip what it does.
+QToolButton* CreateIconButton(int iconId, const QString& name, const QString& tip, QWidget* parent)
 {
     auto* button = new QToolButton(parent);
     button->setIcon(Images::Icon(iconId));
     button->setIconSize(QSize(16, 16));
     button->setAutoRaise(true);
     button->setToolTip(tip);
-    button->setFocusPolicy(Qt::NoFocus);
+    button->setAccessibleName(name);
+    button->setAccessibleDescription(tip);
+    button->setFocusPolicy(Qt::TabFocus);
     button->resize(kSmallIconButton, kSmallIconButton);
     return button;
 }
@@ -139,6 +157,13 @@ QIcon ContactTreeImage(int index)
     default:
         return Images::Small(index);
     }
+}
+
+// The refresh runs on every call event: a screen reader hears of a name only when it changes.
+void UpdateAccessibleName(QWidget* widget, const QString& name)
+{
+    if (widget->accessibleName() != name)
+        widget->setAccessibleName(name);
 }
 
 // Before the program's key exists every number reads 0: a column of no width would be lost.
@@ -162,10 +187,16 @@ MainWindow::MainWindow(LineManager& lines, const Stores& stores, Prompter& promp
     setWindowIcon(Images::Icon(kProgramIcon));
     setMinimumSize(kMinimumWidth, kMinimumHeight);
     m_client = new QWidget(this);
+    // Flat buttons, lists and the indicators show no focus of their own in every style: a frame in
+    // the highlight colour shows where Tab is.
+    m_client->setStyleSheet("QToolButton:focus { border: 1px solid palette(highlight); border-radius: 2px; }"
+                            "QAbstractItemView:focus, QFrame#missedCalls:focus, QFrame#newVoiceMail:focus"
+                            " { border: 1px solid palette(highlight); }");
     m_client->installEventFilter(this);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_client);
+    CreateCommands();
     SetupMenuBar();
     layout->setMenuBar(m_menuBar);
 
@@ -181,6 +212,7 @@ MainWindow::MainWindow(LineManager& lines, const Stores& stores, Prompter& promp
     SetupPages(stores, prompter);
     SetupLineButtons();
     SetupIndicators();
+    SetupTabOrder();
     ApplyPlacement();
 }
 
@@ -189,20 +221,29 @@ MainWindow::~MainWindow()
     SaveState();
 }
 
+// The menus hold the commands of the tool bars and buttons too, with their shortcuts, so that
+// the keyboard and a screen reader find every command in one place.
 void MainWindow::SetupMenuBar()
 {
     m_menuBar = new QMenuBar(this);
-    QMenu* file = m_menuBar->addMenu("&File");
-    connect(file->addAction("Import ..."), &QAction::triggered, this, [this] { RunCommand(kImport); });
-    connect(file->addAction("Export ..."), &QAction::triggered, this, [this] { RunCommand(kExport); });
+    QMenu* file = m_menuBar->addMenu(tr("&File"));
+    file->addActions({ Action("actionImport"), Action("actionExport") });
     file->addSeparator();
-    QAction* exit = file->addAction("E&xit");
-    exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-    exit->setObjectName("actionExit");
-    connect(exit, &QAction::triggered, this, [this] { RunCommand(kExit); });
+    file->addActions({ Action("actionSetup"), Action("actionPbxControl") });
+    file->addSeparator();
+    file->addAction(Action("actionExit"));
+    QMenu* call = m_menuBar->addMenu(tr("&Call"));
+    call->addActions({ Action("actionSearch"), m_callAction, m_endAction });
+    call->addSeparator();
+    call->addActions({ m_recordAction, m_notesAction, Action("actionMute"), Action("actionHold") });
+    call->addSeparator();
+    call->addActions({ Action("actionDoNotDisturb"), Action("actionQueueCall"), Action("actionConference"),
+        Action("actionInstantMessage") });
     // The about box sits in the Help menu: a Linux window has no system menu of its own.
-    QMenu* help = m_menuBar->addMenu("&Help");
-    connect(help->addAction("&About  Kestrium..."), &QAction::triggered, this, [this] { AboutBox(this).exec(); });
+    QMenu* help = m_menuBar->addMenu(tr("&Help"));
+    QAction* about = help->addAction(tr("&About  Kestrium..."));
+    about->setObjectName("actionAbout");
+    connect(about, &QAction::triggered, this, [this] { AboutBox(this).exec(); });
 }
 
 QToolBar* MainWindow::CreateToolBar(QWidget* parent)
@@ -218,60 +259,61 @@ QToolBar* MainWindow::CreateToolBar(QWidget* parent)
     return bar;
 }
 
-QAction* MainWindow::AddTool(QToolBar* bar, int command, int image, const char* tip, bool checkable)
+// The tool bar's button for the action shows its image, and Tab reaches it.
+void MainWindow::AddTool(QToolBar* bar, QAction* action, int image)
 {
-    QAction* action = bar->addAction(Images::Small(image), QString());
-    action->setToolTip(tip);
-    action->setCheckable(checkable);
-    action->setData(command);
+    action->setIcon(Images::Small(image));
+    bar->addAction(action);
+    QWidget* button = bar->widgetForAction(action);
     // Fixed-size buttons: the top bars hold four and five of them in 92 and 161 pixels.
-    if (QWidget* button = bar->widgetForAction(action); button && bar->toolButtonStyle() == Qt::ToolButtonIconOnly)
+    if (bar->toolButtonStyle() == Qt::ToolButtonIconOnly)
         button->setFixedSize(kToolButtonSize, kToolButtonSize);
-    connect(action, &QAction::triggered, this, [this, command] { RunCommand(command); });
-    return action;
+    button->setFocusPolicy(Qt::TabFocus);
 }
 
 void MainWindow::SetupTopToolBars()
 {
     for (QToolBar*& bar : m_topBars)
         bar = CreateToolBar(m_client);
-    AddTool(m_topBars[0], kDoNotDisturb, 6, "Do Not Disturb: Mute incomming calls alerts", true);
-    AddTool(m_topBars[0], kQueueCall, 7, "Create / Manage Queue call");
-    AddTool(m_topBars[0], kConference, 8, "Create / Manage Conference call");
-    AddTool(m_topBars[0], kPbxControl, 15, "PBX Control");
-    AddTool(m_topBars[1], kRecord, kRecordImage, "Start/stop call recording");
-    AddTool(m_topBars[1], kNotes, 3, "Add Notes to call recording");
-    AddTool(m_topBars[1], kMute, 10, "Mute Telephone's / Headset's Microphone", true);
-    AddTool(m_topBars[1], kHold, 11, "Hold active call", true);
-    AddTool(m_topBars[1], kInstantMessage, 12, "Send Analog phone instant short message");
-    AddTool(m_topBars[2], kSetup, 13, "Setup ...");
+    AddTool(m_topBars[0], Action("actionDoNotDisturb"), 6);
+    AddTool(m_topBars[0], Action("actionQueueCall"), 7);
+    AddTool(m_topBars[0], Action("actionConference"), 8);
+    AddTool(m_topBars[0], Action("actionPbxControl"), 15);
+    AddTool(m_topBars[1], m_recordAction, kRecordImage);
+    AddTool(m_topBars[1], m_notesAction, 3);
+    AddTool(m_topBars[1], Action("actionMute"), 10);
+    AddTool(m_topBars[1], Action("actionHold"), 11);
+    AddTool(m_topBars[1], Action("actionInstantMessage"), 12);
+    AddTool(m_topBars[2], Action("actionSetup"), 13);
 }
 
 void MainWindow::SetupSearchDialBox()
 {
-    constexpr const char* kFieldTip = "Enter text to search contacts, or a number to dial manually";
-    m_searchGroup = new QGroupBox("Search contacts/dial number:", m_client);
-    m_searchIcon = CreateIconButton(kSearchIcon, kFieldTip, m_client);
+    const QString fieldTip = tr("Enter text to search contacts, or a number to dial manually");
+    m_searchGroup = new QGroupBox(tr("Search contacts/dial number:"), m_client);
+    m_searchIcon = CreateIconButton(kSearchIcon, tr("Search"), fieldTip, m_client);
+    m_searchIcon->setObjectName("searchIcon");
+    // The field itself has the focus: its icon needs no Tab stop.
+    m_searchIcon->setFocusPolicy(Qt::NoFocus);
     m_searchField = new QLineEdit(m_client);
     m_searchField->setMaxLength(kSearchTextLimit);
-    m_searchField->setToolTip(kFieldTip);
+    m_searchField->setToolTip(fieldTip);
+    m_searchField->setAccessibleName(tr("Search contacts or dial number"));
+    m_searchField->setAccessibleDescription(fieldTip);
     QFont bold("Arial");
     bold.setPixelSize(18);
     bold.setWeight(QFont::ExtraBold);
     m_searchField->setFont(bold);
     m_searchField->installEventFilter(this);
-    m_clearButton = CreateIconButton(kClearIcon, "Click to clear search field", m_client);
-    m_redialButton = CreateIconButton(kRedialIcon, "Popup REDIAL list", m_client);
-    m_callButton = new BitmapButton("Call", "KesCall", m_client);
-    m_endButton = new BitmapButton("End", "KesCallEnd", m_client);
-    m_endButton->setEnabled(false);
+    m_clearButton = CreateIconButton(kClearIcon, tr("Clear"), tr("Click to clear search field"), m_client);
+    m_redialButton = CreateIconButton(kRedialIcon, tr("Redial"), tr("Popup REDIAL list"), m_client);
+    m_callButton = new BitmapButton(m_callAction, "KesCall", m_client);
+    m_endButton = new BitmapButton(m_endAction, "KesCallEnd", m_client);
 
     connect(m_searchIcon, &QToolButton::clicked, m_searchField, [this] { m_searchField->setFocus(); });
     connect(m_searchField, &QLineEdit::textChanged, this, &MainWindow::OnSearchTextChanged);
     connect(m_clearButton, &QToolButton::clicked, this, &MainWindow::ClearSearchField);
     connect(m_redialButton, &QToolButton::clicked, this, &MainWindow::PopUpRedialMenu);
-    connect(m_callButton, &QAbstractButton::clicked, this, [this] { RunCommand(kCall); });
-    connect(m_endButton, &QAbstractButton::clicked, this, [this] { RunCommand(kEnd); });
     UpdateSearchButtons();
 }
 
@@ -302,8 +344,8 @@ void MainWindow::SetupPages(const Stores& stores, Prompter& prompter)
 
     QWidget* pages[kTabCount] = { m_contacts, m_dialPad, m_callLog, m_voiceMail };
     for (int index = 0; index < kTabCount; ++index) {
-        m_tabs->addTab(pages[index], Images::Small(kTabs[index].image), kTabs[index].label);
-        m_tabs->setTabToolTip(index, kTabs[index].tip);
+        m_tabs->addTab(pages[index], Images::Small(kTabs[index].image), tr(kTabs[index].label));
+        m_tabs->setTabToolTip(index, tr(kTabs[index].tip));
     }
     connect(m_tabs, &QTabWidget::currentChanged, this, &MainWindow::OnTabChanged);
     m_contacts->Tree()->installEventFilter(this);
@@ -317,18 +359,22 @@ void MainWindow::SetupLineButtons()
     m_lineBar = CreateToolBar(m_client);
     m_lineBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     for (int slot = 0; slot < LineManager::kSlotCount; ++slot) {
-        AddTool(m_headsetBar, kFirstHeadsetButton + slot, kPhoneImage, "Toggle handset/headset");
-        AddTool(m_lineBar, kFirstLineButton + slot, kLineButtonImage, "")->setText(QString::number(slot + 1));
+        AddTool(m_headsetBar, m_headsetActions[std::size_t(slot)], kPhoneImage);
+        AddTool(m_lineBar, m_lineActions[std::size_t(slot)], kLineButtonImage);
     }
     m_headsetBar->adjustSize();
     m_lineBar->adjustSize();
 }
 
-QFrame* MainWindow::CreateIndicator(int image, const char* tip, QLabel*& count)
+// A count that opens what it counts on a click, or on Space or Enter once Tab has reached it.
+QFrame* MainWindow::CreateIndicator(const char* name, int image, const QString& tip, QLabel*& count)
 {
     auto* frame = new QFrame(m_client);
+    frame->setObjectName(name);
     frame->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     frame->setToolTip(tip);
+    frame->setAccessibleDescription(tip);
+    frame->setFocusPolicy(Qt::TabFocus);
     frame->resize(kIndicatorSize);
     frame->setCursor(Qt::PointingHandCursor);
     frame->installEventFilter(this);
@@ -345,8 +391,29 @@ QFrame* MainWindow::CreateIndicator(int image, const char* tip, QLabel*& count)
 
 void MainWindow::SetupIndicators()
 {
-    m_missedFrame = CreateIndicator(kMissedCallsImage, "New missed calls", m_missedCount);
-    m_voiceMailFrame = CreateIndicator(kVoiceMailImage, "New voice mail messages", m_voiceMailCount);
+    m_missedFrame = CreateIndicator("missedCalls", kMissedCallsImage, tr("New missed calls"), m_missedCount);
+    m_voiceMailFrame
+        = CreateIndicator("newVoiceMail", kVoiceMailImage, tr("New voice mail messages"), m_voiceMailCount);
+}
+
+// From the search/dial box: Call and End, the headset and line buttons, the indicators, the top tool
+// bars, then the tabs with the selected page, and round to the box again.
+void MainWindow::SetupTabOrder()
+{
+    std::vector<QWidget*> order = { m_searchField, m_clearButton, m_redialButton, m_callButton, m_endButton };
+    const auto addButtons = [&order](const QToolBar* bar) {
+        for (QAction* action : bar->actions())
+            order.push_back(bar->widgetForAction(action));
+    };
+    addButtons(m_headsetBar);
+    addButtons(m_lineBar);
+    order.insert(order.end(), { m_missedFrame, m_voiceMailFrame });
+    for (const QToolBar* bar : m_topBars)
+        addButtons(bar);
+    // The tab widget moves with its pages' controls.
+    order.push_back(m_tabs);
+    for (std::size_t index = 1; index < order.size(); ++index)
+        setTabOrder(order[index - 1], order[index]);
 }
 
 void MainWindow::Initialize()
@@ -522,12 +589,11 @@ void MainWindow::UpdateControls()
 {
     UpdateLineButtons();
     const bool canPause = m_lines.GetTargetCallForAction(true, kActionPauseRecording) != 0;
-    QAction* record = Tool(kRecord);
-    record->setEnabled(canPause || m_lines.GetTargetCallForAction(true, kActionRecord) != 0);
-    record->setIcon(Images::Small(canPause ? kPauseImage : kRecordImage));
-    Tool(kNotes)->setEnabled(m_lines.GetTargetCallForAction(true, kActionAddNote) != 0);
+    m_recordAction->setEnabled(canPause || m_lines.GetTargetCallForAction(true, kActionRecord) != 0);
+    m_recordAction->setIcon(Images::Small(canPause ? kPauseImage : kRecordImage));
+    m_notesAction->setEnabled(m_lines.GetTargetCallForAction(true, kActionAddNote) != 0);
     UpdateCallButton();
-    m_endButton->setEnabled(m_lines.GetTargetCallForAction(true, kActionDrop) != 0);
+    m_endAction->setEnabled(m_lines.GetTargetCallForAction(true, kActionDrop) != 0);
     ShowMissedCount(m_callLogStore.CountUnseenMissed(m_settings));
     ShowUnreadCount(m_callLogStore.CountUnheardVoicemail());
     if (CurrentTab() == kKeypadTab)
@@ -541,16 +607,22 @@ void MainWindow::UpdateLineButtons()
     for (int slot = 0; slot < LineManager::kSlotCount; ++slot) {
         LineSlot& line = m_lines.GetLineSlot(slot);
         const bool open = line.IsOpen();
-        QAction* headset = Tool(kFirstHeadsetButton + slot);
+        QAction* headset = m_headsetActions[std::size_t(slot)];
         headset->setEnabled(open);
-        if (open)
-            headset->setIcon(Images::Small(line.IsHeadsetOn() ? kHeadsetImage : kPhoneImage));
-        QAction* button = Tool(kFirstLineButton + slot);
+        if (open) {
+            const bool headsetOn = line.IsHeadsetOn() != 0;
+            headset->setIcon(Images::Small(headsetOn ? kHeadsetImage : kPhoneImage));
+            headset->setText((headsetOn ? tr("Headset, line %1") : tr("Handset, line %1")).arg(slot + 1));
+        }
+        QAction* button = m_lineActions[std::size_t(slot)];
         const bool isDefault = open && slot == m_lines.GetDefaultLine();
         button->setText(QString(isDefault ? "[%1]" : "%1").arg(slot + 1));
         button->setIcon(Images::Small(m_lines.GetLineImage(slot)));
         button->setToolTip(QString::fromStdString(m_lines.GetDisplayName(slot)));
         button->setEnabled(open);
+        // The button shows only the number: a screen reader says which line it is.
+        UpdateAccessibleName(m_lineBar->widgetForAction(button),
+            (isDefault ? tr("Line %1, the default line") : tr("Line %1")).arg(slot + 1));
     }
 }
 
@@ -574,7 +646,7 @@ void MainWindow::UpdateCallButton()
             break;
         }
     }
-    m_callButton->setEnabled(enabled);
+    m_callAction->setEnabled(enabled);
 }
 
 // The edit field's text can be made dialable for the free line's device.
@@ -642,6 +714,7 @@ bool MainWindow::IsCallLogTabCurrent() const
 void MainWindow::ShowMissedCount(std::size_t count)
 {
     m_missedCount->setText(QString::number(qulonglong(count)));
+    UpdateAccessibleName(m_missedFrame, tr("New missed calls: %1").arg(qulonglong(count)));
     if (count != m_missedShown) {
         m_missedShown = count;
         emit countsShown(m_missedShown, m_unreadShown);
@@ -651,6 +724,7 @@ void MainWindow::ShowMissedCount(std::size_t count)
 void MainWindow::ShowUnreadCount(std::size_t count)
 {
     m_voiceMailCount->setText(QString::number(qulonglong(count)));
+    UpdateAccessibleName(m_voiceMailFrame, tr("New voice mail messages: %1").arg(qulonglong(count)));
     if (count != m_unreadShown) {
         m_unreadShown = count;
         emit countsShown(m_missedShown, m_unreadShown);
@@ -701,13 +775,4 @@ void MainWindow::ShowCallStatus(std::string_view text)
     const QString message = QString::fromUtf8(text.data(), qsizetype(text.size()));
     if (message != m_statusBar->currentMessage())
         m_statusBar->showMessage(message);
-}
-
-QAction* MainWindow::Tool(int command) const
-{
-    for (QToolBar* bar : { m_topBars[0], m_topBars[1], m_topBars[2], m_headsetBar, m_lineBar })
-        for (QAction* action : bar->actions())
-            if (action->data().toInt() == command)
-                return action;
-    return nullptr;
 }

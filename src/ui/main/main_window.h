@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 struct AppSettings;
 class CallLogPanel;
@@ -23,6 +24,7 @@ class Prompter;
 class QAbstractButton;
 class QAction;
 class QFrame;
+class QKeySequence;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -56,30 +58,10 @@ public:
     // The edit field keeps 99 characters (100 bytes with the terminator).
     static constexpr int kSearchTextLimit = 99;
 
-    // Command identifiers of the tool bars, buttons, pop-up and menus.
-    enum Command : int {
-        kDoNotDisturb = 17,
-        kQueueCall = 18,
-        kConference = 19,
-        kPbxControl = 20,
-        kRecord = 32,
-        kNotes = 33,
-        kMute = 36,
-        kHold = 37,
-        kInstantMessage = 38,
-        kSetup = 39,
-        kFirstLineButton = 80,
-        kFirstHeadsetButton = 96,
-        kCall = 1799,
-        kEnd = 1800,
-        kImport = 32777,
-        kExport = 32778,
-        kExit = 32811,
-        kClearRedialList = 32968,
-        kViewCallLog = 32969,
-        // The redial pop-up's entry for slot i is kFirstRedialEntry + i.
-        kFirstRedialEntry = 32970,
-    };
+    // Every command is a QAction named "action" + its name ("actionCall", "actionRecord",
+    // "actionLine1" to "actionLine6", "actionHeadset1" to "actionHeadset6", ...): the tool bars,
+    // buttons, menus and shortcuts trigger them, and tests find them by name.
+    QAction* Action(const QString& objectName) const;
 
     // What the window shows and works on; all must outlive it.
     struct Stores {
@@ -140,13 +122,10 @@ public:
     using FileChooser = std::function<FileChoice(bool forExport)>;
     void SetFileChooser(FileChooser chooser) { m_chooseFile = std::move(chooser); }
 
-    // Runs a command by its identifier, as its button, menu item or pop-up item does.
-    void RunCommand(int command);
     // The redial pop-up with the redial list's entries above the separator, built as it opens.
     QMenu* CreateRedialMenu(QWidget* parent);
 
     // The window's parts, for the application, tools and tests.
-    QAction* Tool(int command) const;
     QLineEdit* SearchField() const { return m_searchField; }
     QToolButton* ClearButton() const { return m_clearButton; }
     QToolButton* RedialButton() const { return m_redialButton; }
@@ -185,9 +164,16 @@ private:
     void SetupPages(const Stores& stores, Prompter& prompter);
     void SetupLineButtons();
     void SetupIndicators();
+    void SetupTabOrder();
     QToolBar* CreateToolBar(QWidget* parent);
-    QAction* AddTool(QToolBar* bar, int command, int image, const char* tip, bool checkable = false);
-    QFrame* CreateIndicator(int image, const char* tip, QLabel*& count);
+    QAction* CreateAction(
+        const char* name, const QString& text, const QString& tip, const QKeySequence& shortcut = {});
+    QAction* CreateCommand(const char* name, const QString& text, const QString& tip,
+        void (MainWindow::*run)(), const QKeySequence& shortcut = {});
+    QAction* CreateNotAvailable(
+        const char* name, const QString& text, const QString& tip, const QString& message);
+    void AddTool(QToolBar* bar, QAction* action, int image);
+    QFrame* CreateIndicator(const char* name, int image, const QString& tip, QLabel*& count);
 
     void LayOut();
     int LayOutBottomRows(int width, int bottom);
@@ -203,9 +189,10 @@ private:
     void SaveState();
 
     // Commands and events (main_window_commands.cpp).
+    void CreateCommands();
     void FocusPage(int index);
     void OnTabChanged(int index);
-    void ShowNotAvailable(const char* what);
+    void FocusSearchField();
     void Record();
     void AddNote();
     void SelectLine(int slot);
@@ -220,6 +207,7 @@ private:
     void PopUpRedialMenu();
     void ShowMissedCalls();
     void ShowVoiceMail();
+    bool ActivateIndicator(const QObject* watched);
     void PressEnter();
     bool AnswerRingingCall();
     bool DialTypedNumber();
@@ -247,6 +235,14 @@ private:
 
     QWidget* m_client = nullptr;
     QMenuBar* m_menuBar = nullptr;
+    // The commands the window refreshes: record, notes, Call and End, and per line its button
+    // and its handset/headset button.
+    QAction* m_recordAction = nullptr;
+    QAction* m_notesAction = nullptr;
+    QAction* m_callAction = nullptr;
+    QAction* m_endAction = nullptr;
+    std::vector<QAction*> m_lineActions;
+    std::vector<QAction*> m_headsetActions;
     QStatusBar* m_statusBar = nullptr;
     QLabel* m_linesProblem = nullptr;
     std::array<QToolBar*, 3> m_topBars{};

@@ -44,70 +44,110 @@ constexpr std::size_t kProblemsShown = 12;
 
 } // namespace
 
-void MainWindow::RunCommand(int command)
+// The window's commands as named actions. Shortcuts: Ctrl+Return calls (or answers), Ctrl+D ends
+// a call, Ctrl+R records, Ctrl+F goes to the search/dial box, Ctrl+Q exits; Ctrl+H is kept free
+// for Hold once holding calls is offered. None of them is a key the search/dial box uses itself.
+void MainWindow::CreateCommands()
 {
-    switch (command) {
-    case kDoNotDisturb:
-        return ShowNotAvailable("N/A: Do not disturb");
-    case kQueueCall:
-        return ShowNotAvailable("N/A: Calls Queue");
-    case kConference:
-        return ShowNotAvailable("N/A: Conference calls");
-    case kMute:
-        return ShowNotAvailable("N/A: Mute");
-    case kHold:
-        return ShowNotAvailable("N/A: Hold");
-    case kInstantMessage:
-        return ShowNotAvailable("N/A: Instance Message");
-    case kPbxControl:
-        emit pbxControlRequested();
-        return;
-    case kSetup:
-        // The application runs the dialog and then refreshes the lines (RefreshLines).
-        emit setupRequested();
-        return;
-    case kExit:
-        close();
-        return;
-    case kImport:
-        ImportContacts();
-        return;
-    case kExport:
-        ExportContacts();
-        return;
-    case kRecord:
-        Record();
-        break;
-    case kNotes:
-        AddNote();
-        break;
-    case kCall:
-        Call();
-        break;
-    case kEnd:
-        End();
-        break;
-    case kClearRedialList:
-        ClearRedialList();
-        break;
-    case kViewCallLog:
-        ShowTab(kCallLogTab);
-        break;
-    default:
-        if (command >= kFirstLineButton && command < kFirstLineButton + LineManager::kSlotCount)
-            SelectLine(command - kFirstLineButton);
-        else if (command >= kFirstHeadsetButton && command < kFirstHeadsetButton + LineManager::kSlotCount)
-            ToggleHeadset(command - kFirstHeadsetButton);
-        else if (command >= kFirstRedialEntry && command < kFirstRedialEntry + RedialStore::kSlotCount)
-            TakeRedialEntry(command - kFirstRedialEntry);
-        break;
+    CreateNotAvailable("actionDoNotDisturb", tr("&Do not disturb"),
+        tr("Do Not Disturb: Mute incoming calls alerts"), tr("N/A: Do not disturb"))
+        ->setCheckable(true);
+    CreateNotAvailable(
+        "actionQueueCall", tr("&Queue call"), tr("Create / Manage Queue call"), tr("N/A: Calls Queue"));
+    CreateNotAvailable("actionConference", tr("Con&ference"), tr("Create / Manage Conference call"),
+        tr("N/A: Conference calls"));
+    // The application runs the PBX and setup dialogs; after setup it refreshes the lines.
+    connect(CreateAction("actionPbxControl", tr("&PBX control..."), tr("PBX Control")), &QAction::triggered,
+        this, &MainWindow::pbxControlRequested);
+    connect(
+        CreateAction("actionSetup", tr("&Setup..."), tr("Setup ..."), QKeySequence(Qt::CTRL | Qt::Key_Comma)),
+        &QAction::triggered, this, &MainWindow::setupRequested);
+    m_recordAction = CreateCommand("actionRecord", tr("&Record"), tr("Start/stop call recording"),
+        &MainWindow::Record, QKeySequence(Qt::CTRL | Qt::Key_R));
+    m_notesAction = CreateCommand(
+        "actionAddNotes", tr("Add &notes"), tr("Add Notes to call recording"), &MainWindow::AddNote);
+    CreateNotAvailable(
+        "actionMute", tr("&Mute"), tr("Mute Telephone's / Headset's Microphone"), tr("N/A: Mute"))
+        ->setCheckable(true);
+    CreateNotAvailable("actionHold", tr("&Hold"), tr("Hold active call"), tr("N/A: Hold"))
+        ->setCheckable(true);
+    CreateNotAvailable("actionInstantMessage", tr("&Instant message"),
+        tr("Send Analog phone instant short message"), tr("N/A: Instant Message"));
+    m_callAction = CreateCommand("actionCall", tr("&Call"),
+        tr("Call the selected contact or the number typed, or answer a ringing call"), &MainWindow::Call,
+        QKeySequence(Qt::CTRL | Qt::Key_Return));
+    m_callAction->setShortcuts({ m_callAction->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Enter) });
+    m_endAction = CreateCommand("actionEnd", tr("&End call"), tr("End the selected call"), &MainWindow::End,
+        QKeySequence(Qt::CTRL | Qt::Key_D));
+    m_endAction->setEnabled(false);
+    connect(CreateAction("actionSearch", tr("&Search contacts/dial number"),
+                tr("Enter text to search contacts, or a number to dial manually"), QKeySequence::Find),
+        &QAction::triggered, this, &MainWindow::FocusSearchField);
+    connect(CreateAction("actionImport", tr("&Import ..."), tr("Import contacts from a vCard file")),
+        &QAction::triggered, this, &MainWindow::ImportContacts);
+    connect(CreateAction("actionExport", tr("&Export ..."), tr("Export the contacts to a vCard file")),
+        &QAction::triggered, this, &MainWindow::ExportContacts);
+    connect(CreateAction("actionExit", tr("E&xit"), tr("Exit Kestrium"), QKeySequence(Qt::CTRL | Qt::Key_Q)),
+        &QAction::triggered, this, &QWidget::close);
+    for (int slot = 0; slot < LineManager::kSlotCount; ++slot) {
+        QAction* line
+            = CreateAction(qPrintable(QString("actionLine%1").arg(slot + 1)), QString::number(slot + 1), {});
+        connect(line, &QAction::triggered, this, [this, slot] {
+            SelectLine(slot);
+            UpdateControls();
+        });
+        m_lineActions.push_back(line);
+        QAction* headset = CreateAction(qPrintable(QString("actionHeadset%1").arg(slot + 1)),
+            tr("Handset, line %1").arg(slot + 1), tr("Toggle handset/headset"));
+        connect(headset, &QAction::triggered, this, [this, slot] {
+            ToggleHeadset(slot);
+            UpdateControls();
+        });
+        m_headsetActions.push_back(headset);
     }
-    UpdateControls();
 }
 
-void MainWindow::ShowNotAvailable(const char* what)
+// A command of the window: its shortcut is shown in its tool tip and works wherever the focus is
+// in the window.
+QAction* MainWindow::CreateAction(
+    const char* name, const QString& text, const QString& tip, const QKeySequence& shortcut)
 {
-    m_prompter.ShowMessage(what, kTitle, Prompter::Icon::Information);
+    auto* action = new QAction(text, this);
+    action->setObjectName(name);
+    action->setShortcut(shortcut);
+    action->setToolTip(
+        shortcut.isEmpty() ? tip : tr("%1 (%2)").arg(tip, shortcut.toString(QKeySequence::NativeText)));
+    addAction(action);
+    return action;
+}
+
+// A command after which the controls are refreshed: it may have changed what the others can do.
+QAction* MainWindow::CreateCommand(const char* name, const QString& text, const QString& tip,
+    void (MainWindow::*run)(), const QKeySequence& shortcut)
+{
+    QAction* action = CreateAction(name, text, tip, shortcut);
+    connect(action, &QAction::triggered, this, [this, run] {
+        (this->*run)();
+        UpdateControls();
+    });
+    return action;
+}
+
+// A function the program does not offer: it says so, and a toggle does not stay checked.
+QAction* MainWindow::CreateNotAvailable(
+    const char* name, const QString& text, const QString& tip, const QString& message)
+{
+    QAction* action = CreateAction(name, text, tip);
+    connect(action, &QAction::triggered, this, [this, action, message] {
+        action->setChecked(false);
+        m_prompter.ShowMessage(message.toStdString(), kTitle, Prompter::Icon::Information);
+    });
+    return action;
+}
+
+QAction* MainWindow::Action(const QString& objectName) const
+{
+    return findChild<QAction*>(objectName, Qt::FindDirectChildrenOnly);
 }
 
 void MainWindow::OnTabChanged(int index)
@@ -133,6 +173,13 @@ void MainWindow::FocusPage(int index)
     default:
         break;
     }
+}
+
+// Ctrl+F: as a click in the box, it brings up the Contacts tab.
+void MainWindow::FocusSearchField()
+{
+    m_searchField->setFocus(Qt::ShortcutFocusReason);
+    m_searchField->selectAll();
 }
 
 void MainWindow::SelectContactsTab()
@@ -237,7 +284,7 @@ void MainWindow::End()
 
 void MainWindow::ClearRedialList()
 {
-    if (!m_prompter.AskYesNo("Are you sure ?", "Clear redial list"))
+    if (!m_prompter.AskYesNo(tr("Are you sure ?").toStdString(), tr("Clear redial list").toStdString()))
         return;
     m_redial.Reset();
     m_redial.Save(m_lines.DataFolder() / RedialStore::kFileName);
@@ -247,17 +294,24 @@ QMenu* MainWindow::CreateRedialMenu(QWidget* parent)
 {
     auto* menu = new QMenu(parent);
     QAction* separator = menu->addSeparator();
-    menu->addAction("View call log")->setData(int(kViewCallLog));
-    menu->addAction("Clear redial list")->setData(int(kClearRedialList));
+    QAction* viewLog = menu->addAction(tr("View call &log"));
+    viewLog->setObjectName("actionViewCallLog");
+    connect(viewLog, &QAction::triggered, this, [this] { ShowTab(kCallLogTab); });
+    QAction* clear = menu->addAction(tr("&Clear redial list"));
+    clear->setObjectName("actionClearRedialList");
+    connect(clear, &QAction::triggered, this, &MainWindow::ClearRedialList);
     for (int slot = 0; slot < RedialStore::kSlotCount; ++slot) {
         const ContactRecord* entry = m_redial.GetSlot(slot);
         if (!entry || entry->Number(0).empty())
             continue;
         // "&" would mark a shortcut letter: doubled, names show as they are.
         auto* item = new QAction(QString::fromStdString(m_redial.RedialMenuText(slot)).replace("&", "&&"), menu);
-        item->setData(kFirstRedialEntry + slot);
+        item->setObjectName(QString("actionRedial%1").arg(slot + 1));
+        connect(item, &QAction::triggered, this, [this, slot] { TakeRedialEntry(slot); });
         menu->insertAction(separator, item);
     }
+    // Whatever was chosen, the controls follow.
+    connect(menu, &QMenu::triggered, this, &MainWindow::UpdateControls);
     return menu;
 }
 
@@ -265,9 +319,7 @@ QMenu* MainWindow::CreateRedialMenu(QWidget* parent)
 void MainWindow::PopUpRedialMenu()
 {
     const std::unique_ptr<QMenu> menu(CreateRedialMenu(this));
-    const QPoint at = m_redialButton->mapToGlobal(QPoint(0, 0)) - QPoint(menu->sizeHint().width(), 0);
-    if (const QAction* chosen = menu->exec(at); chosen && chosen->data().isValid())
-        RunCommand(chosen->data().toInt());
+    menu->exec(m_redialButton->mapToGlobal(QPoint(0, 0)) - QPoint(menu->sizeHint().width(), 0));
 }
 
 // A name with a label ("Ann Lee (Work)") is searched for without it; when no contact matches, the
@@ -353,6 +405,18 @@ void MainWindow::ShowVoiceMail()
     ShowTab(kVoiceMailTab);
 }
 
+// The indicators open what they count; true when `watched` is one of them.
+bool MainWindow::ActivateIndicator(const QObject* watched)
+{
+    if (watched == m_missedFrame)
+        ShowMissedCalls();
+    else if (watched == m_voiceMailFrame)
+        ShowVoiceMail();
+    else
+        return false;
+    return true;
+}
+
 // Enter answers a ringing call and dials a number typed in the search/dial box whatever the tab;
 // otherwise it calls from where the focus is. It never closes the window.
 void MainWindow::PressEnter()
@@ -415,15 +479,16 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
         }
         break;
     case QEvent::MouseButtonRelease:
-        if (watched == m_missedFrame)
-            ShowMissedCalls();
-        else if (watched == m_voiceMailFrame)
-            ShowVoiceMail();
+        ActivateIndicator(watched);
         break;
     case QEvent::KeyPress: {
-        // Lists act on Enter themselves (activation); the window's Enter table decides instead.
+        // An indicator with the focus opens on Space or Enter, as a button does. Lists act on
+        // Enter themselves (activation); the window's Enter table decides instead.
         const int key = static_cast<QKeyEvent*>(event)->key();
-        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && watched != m_searchField) {
+        const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
+        if ((enter || key == Qt::Key_Space) && ActivateIndicator(watched))
+            return true;
+        if (enter && watched != m_searchField) {
             PressEnter();
             return true;
         }
@@ -496,7 +561,7 @@ void MainWindow::ShowExchangeResult(const ContactExchangeResult& result)
     for (std::size_t i = 0; i < result.problems.size() && i < kProblemsShown; ++i)
         text += (i == 0 ? "\n\n" : "\n") + result.problems[i];
     if (result.problems.size() > kProblemsShown)
-        text += "\n... and " + std::to_string(result.problems.size() - kProblemsShown) + " more.";
+        text += tr("\n... and %n more.", nullptr, int(result.problems.size() - kProblemsShown)).toStdString();
     const Prompter::Icon icon = !result.fileOk   ? Prompter::Icon::Stop
         : result.problems.empty()                ? Prompter::Icon::Information
                                                  : Prompter::Icon::Exclamation;

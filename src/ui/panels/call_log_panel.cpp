@@ -98,6 +98,7 @@ void CallLogPanel::CreateTypeRow()
     m_typeButton->setIcon(Images::Icon(kDropDownIcon));
     m_typeButton->setAutoRaise(true);
     m_typeButton->setToolTip(tr("Choose the calls to show"));
+    m_typeButton->setAccessibleName(tr("Calls shown"));
     connect(m_typeButton, &QToolButton::clicked, this, &CallLogPanel::OpenTypeMenu);
     row->addWidget(m_typeLabel);
     row->addWidget(m_typeButton);
@@ -110,6 +111,7 @@ void CallLogPanel::CreateList()
 {
     m_list = new QTreeView(this);
     m_list->setObjectName("callList");
+    m_list->setAccessibleName(m_kind == Kind::VoiceMail ? tr("Voice messages") : tr("Calls"));
     m_list->setRootIsDecorated(false);
     m_list->setUniformRowHeights(true);
     m_list->setAllColumnsShowFocus(true);

@@ -88,11 +88,14 @@ void ContactsPanel::CreateControls()
     m_tree->setExpandsOnDoubleClick(false);
     m_tree->setMouseTracking(true);
     m_tree->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_tree->setAccessibleName(tr("Contacts"));
 
     m_groupButton = new QToolButton(this);
     m_groupButton->setAutoRaise(true);
     m_groupButton->setIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
     m_groupButton->setToolTip(tr("Groups"));
+    m_groupButton->setAccessibleName(tr("Groups"));
+    m_groupButton->setAccessibleDescription(tr("Choose the group of contacts to show"));
     m_groupLabel = new QLabel(ShownGroup(m_groupFilter), this);
     m_groupLabel->setTextFormat(Qt::PlainText);
     m_groupLabel->setCursor(Qt::PointingHandCursor);
@@ -433,10 +436,17 @@ void ContactsPanel::OnTreeContextMenu(const QPoint& position)
     ShowMenu(CreateTreeMenu(this), m_tree->viewport()->mapToGlobal(position));
 }
 
+// A screen reader says the slot and the whole name, or that the slot is empty.
 void ContactsPanel::UpdateSpeedButtons()
 {
-    for (int slot = 0; slot < kSpeedButtonCount; ++slot)
-        SpeedButton(slot)->setText(WithoutMnemonics(ShortenedSpeedText(slot)));
+    for (int slot = 0; slot < kSpeedButtonCount; ++slot) {
+        QPushButton* button = SpeedButton(slot);
+        button->setText(WithoutMnemonics(ShortenedSpeedText(slot)));
+        const QString name = QString::fromStdString(m_speedDials.GetSlot(slot)->DisplayName());
+        button->setAccessibleName(name.isEmpty()
+                ? tr("Speed dial %1, empty").arg(slot + 1)
+                : tr("Speed dial %1: %2").arg(QString::number(slot + 1), name));
+    }
 }
 
 // The display name, cut character by character until it fits the button, with "..." appended

@@ -135,6 +135,7 @@ void DialPadPanel::SetCallStateImages(QList<QIcon> images)
 void DialPadPanel::SetupTree()
 {
     m_tree = new QTreeWidget(this);
+    m_tree->setAccessibleName(tr("Lines and calls"));
     m_tree->setHeaderHidden(true);
     m_tree->setSelectionMode(QAbstractItemView::SingleSelection);
     // Double click and Enter do nothing on a line or call.
@@ -167,7 +168,8 @@ void DialPadPanel::SetupMacros()
     for (int index = 0; index < kMacroCount; ++index) {
         auto* button = new QPushButton(this);
         button->setFixedSize(macroSize);
-        button->setFocusPolicy(Qt::NoFocus);
+        // Unlike the digit keys, which typing replaces, a macro is only run by its button.
+        button->setFocusPolicy(Qt::TabFocus);
         button->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(button, &QPushButton::clicked, this, [this, index] { PressMacro(index); });
         connect(button, &QPushButton::customContextMenuRequested, this,
@@ -180,8 +182,12 @@ void DialPadPanel::SetupMacros()
 
 void DialPadPanel::LoadMacroNames()
 {
-    for (int index = 0; index < kMacroCount; ++index)
-        m_macros[std::size_t(index)]->setText(ButtonCaption(StoredMacro(index).DisplayName()));
+    for (int index = 0; index < kMacroCount; ++index) {
+        QPushButton* button = m_macros[std::size_t(index)];
+        button->setText(ButtonCaption(StoredMacro(index).DisplayName()));
+        // A button without a caption is still named for a screen reader.
+        button->setAccessibleName(button->text().isEmpty() ? tr("Macro %1").arg(index + 1) : QString());
+    }
 }
 
 // Keys and macros stay usable while digits are being generated: what they send waits its turn.

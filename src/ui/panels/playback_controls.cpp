@@ -94,6 +94,7 @@ QPushButton* PlaybackControls::AddButton(
     auto* button = new QPushButton(this);
     button->setObjectName(name);
     button->setToolTip(tr(tip));
+    button->setAccessibleName(tr(tip));
     button->setIcon(Images::Icon(iconId));
     button->setProperty("iconId", iconId);
     button->setAutoDefault(false);

@@ -117,15 +117,15 @@ TEST_F(CallDisplayTest, OutcomeRunningTimeAndPausedRecordingShowInTheRowAndTheSt
         3000));
     EXPECT_EQ(Status(window), "5554444 (Connected) 0:42");
 
-    window.RunCommand(MainWindow::kRecord);
+    Command(window, "actionRecord").trigger();
     AdvanceAndTick(2000);
     EXPECT_EQ(Status(window), "5554444 (Recording) 0:44");
-    window.RunCommand(MainWindow::kRecord);
+    Command(window, "actionRecord").trigger();
     EXPECT_EQ(CallRows(window), (Rows{ { "5554444 (Recording paused) 0:44", CallImage::kTalk } }));
     EXPECT_EQ(Status(window), "5554444 (Recording paused) 0:44");
     SaveScreenshot(window, "call-recording-paused");
 
-    window.RunCommand(MainWindow::kEnd);
+    Command(window, "actionEnd").trigger();
     Advance(1000);
     EXPECT_TRUE(CallRows(window).empty()) << "a call that talked leaves no outcome";
     EXPECT_TRUE(Status(window).empty());

@@ -10,10 +10,14 @@
 #include "ui/panels/dial_pad_panel.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QHeaderView>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSignalSpy>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QToolButton>
@@ -22,6 +26,9 @@
 #include <gtest/gtest.h>
 
 #include <poll.h>
+
+#include <algorithm>
+#include <set>
 
 namespace fs = std::filesystem;
 
@@ -57,9 +64,9 @@ TEST_F(MainWindowTest, WithNoLineAllTwelveLineButtonsAndCallAreDisabled)
     ASSERT_EQ(tapisimConfigure("[line]\nname = Zo-Linka Modem\nkind = modem\n"), TAPISIM_OK) << tapisimLastError();
     MainWindow& window = Start();
     for (int slot = 0; slot < 6; ++slot) {
-        EXPECT_FALSE(window.Tool(MainWindow::kFirstLineButton + slot)->isEnabled()) << slot;
-        EXPECT_FALSE(window.Tool(MainWindow::kFirstHeadsetButton + slot)->isEnabled()) << slot;
-        EXPECT_EQ(window.Tool(MainWindow::kFirstLineButton + slot)->text(), QString::number(slot + 1));
+        EXPECT_FALSE(Command(window, QString("actionLine%1").arg(slot + 1)).isEnabled()) << slot;
+        EXPECT_FALSE(Command(window, QString("actionHeadset%1").arg(slot + 1)).isEnabled()) << slot;
+        EXPECT_EQ(Command(window, QString("actionLine%1").arg(slot + 1)).text(), QString::number(slot + 1));
     }
     EXPECT_FALSE(window.CallButton()->isEnabled());
     EXPECT_FALSE(window.EndButton()->isEnabled());
@@ -68,10 +75,22 @@ TEST_F(MainWindowTest, WithNoLineAllTwelveLineButtonsAndCallAreDisabled)
     EXPECT_NE(m_prompter.messages[0].text.find("No telephone line could be opened"), std::string::npos)
         << m_prompter.messages[0].text;
     EXPECT_EQ(window.LinesProblem(), "No telephone line is open");
-    window.RunCommand(MainWindow::kMute);
-    ASSERT_EQ(m_prompter.messages.size(), 2u);
-    EXPECT_EQ(m_prompter.messages[1].text, "N/A: Mute");
-    EXPECT_EQ(m_prompter.messages[1].title, "Kestrium");
+
+    // The functions not offered say so, whether a line is open or not; a toggle does not stay on.
+    const std::pair<const char*, const char*> notOffered[]
+        = { { "actionDoNotDisturb", "N/A: Do not disturb" }, { "actionQueueCall", "N/A: Calls Queue" },
+              { "actionConference", "N/A: Conference calls" }, { "actionMute", "N/A: Mute" },
+              { "actionHold", "N/A: Hold" }, { "actionInstantMessage", "N/A: Instant Message" } };
+    for (const auto& [name, message] : notOffered) {
+        QAction& action = Command(window, name);
+        action.trigger();
+        ASSERT_FALSE(m_prompter.messages.empty());
+        EXPECT_EQ(m_prompter.messages.back().text, message);
+        EXPECT_EQ(m_prompter.messages.back().title, "Kestrium");
+        EXPECT_FALSE(action.isChecked()) << name;
+    }
+    EXPECT_EQ(m_prompter.messages.size(), 1u + std::size(notOffered));
+    EXPECT_EQ(Command(window, "actionDoNotDisturb").toolTip(), "Do Not Disturb: Mute incoming calls alerts");
 }
 
 // Without its telephony service the program still runs, and says which file it looked for.
@@ -122,15 +141,15 @@ TEST_F(MainWindowTest, CallAnswersARingingCallWhateverTheTab)
     for (int record = 0; record < LineSlot::kMaxCalls; ++record)
         connected = connected || (line.CallAt(record).call != 0 && line.CallAt(record).lastState == LINECALLSTATE_CONNECTED);
     EXPECT_TRUE(connected);
-    EXPECT_TRUE(window.Tool(MainWindow::kRecord)->isEnabled()) << "a connected call can be recorded";
+    EXPECT_TRUE(Command(window, "actionRecord").isEnabled()) << "a connected call can be recorded";
 }
 
 TEST_F(MainWindowTest, WindowStateIsSavedOnCloseAndReadAtTheNextStart)
 {
     MainWindow& window = Start();
-    window.RunCommand(MainWindow::kFirstLineButton + 1);
-    EXPECT_EQ(window.Tool(MainWindow::kFirstLineButton + 1)->text(), "[2]");
-    EXPECT_EQ(window.Tool(MainWindow::kFirstLineButton)->text(), "1");
+    Command(window, "actionLine2").trigger();
+    EXPECT_EQ(Command(window, "actionLine2").text(), "[2]");
+    EXPECT_EQ(Command(window, "actionLine1").text(), "1");
     window.SearchField()->setText("Ann");
     window.ShowTab(MainWindow::kVoiceMailTab);
     window.CallLogPage()->List()->setColumnWidth(0, 200);
@@ -153,7 +172,7 @@ TEST_F(MainWindowTest, WindowStateIsSavedOnCloseAndReadAtTheNextStart)
     MainWindow& again = Start();
     EXPECT_EQ(again.CurrentTab(), MainWindow::kVoiceMailTab);
     EXPECT_EQ(m_app->Lines().GetDefaultLine(), 1);
-    EXPECT_EQ(again.Tool(MainWindow::kFirstLineButton + 1)->text(), "[2]");
+    EXPECT_EQ(Command(again, "actionLine2").text(), "[2]");
     EXPECT_EQ(again.geometry(), QRect(40, 50, 400, 700));
     EXPECT_EQ(again.CallLogPage()->ColumnWidth(0), 200);
     EXPECT_TRUE(again.SearchField()->text().isEmpty()) << "the search starts empty";
@@ -201,6 +220,101 @@ TEST_F(MainWindowTest, EscapeKeepsTheCallAndExitAsksWhileACallIsUp)
     EXPECT_EQ(closed.count(), 1);
 }
 
+// Every control the window shows is a stop of the Tab chain that starts in the search/dial box, Call
+// and End right after it, each with a name a screen reader can say; the shortcuts run the commands.
+TEST_F(MainWindowTest, KeyboardAloneReachesEveryControlAndRunsTheCommands)
+{
+    MainWindow& window = Start();
+    window.show();
+    TAPISIM_CALLER caller{ "5558888", "Ringer", 0, 0, 0 };
+    ASSERT_EQ(tapisimRing(0, &caller), TAPISIM_OK);
+    Settle();
+    // Back from the incoming call's pop-up to the window.
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    // The chain from the search/dial box round to it again.
+    const auto tabChain = [&window] {
+        std::vector<QWidget*> chain;
+        for (int stop = 0; stop < 100 && (chain.empty() || chain.back() != window.SearchField()); ++stop) {
+            QTest::keyClick(window.focusWidget(), Qt::Key_Tab);
+            chain.push_back(window.focusWidget());
+        }
+        return chain;
+    };
+    const auto buttonFor = [&window](const char* action) -> QObject* {
+        for (QToolButton* button : window.findChildren<QToolButton*>())
+            if (button->defaultAction() == &Command(window, action))
+                return button;
+        return nullptr;
+    };
+    // The keypad's digits are typed on the keyboard, and the search icon only leads to the box.
+    std::set<const QWidget*> mouseOnly = { window.findChild<QWidget*>("searchIcon") };
+    for (int key = 0; key < DialPadPanel::kKeyCount; ++key)
+        mouseOnly.insert(window.DialPad()->Key(key));
+    for (int tab = MainWindow::kVoiceMailTab; tab >= MainWindow::kContactsTab; --tab) {
+        window.ShowTab(tab);
+        window.SearchField()->setFocus();
+        const std::vector<QWidget*> chain = tabChain();
+        ASSERT_EQ(chain.back(), window.SearchField()) << "Tab comes back to the box";
+        const auto position = [&chain](const QObject* widget) {
+            return std::find(chain.begin(), chain.end(), widget) - chain.begin();
+        };
+        EXPECT_EQ(position(window.CallButton()), 1) << "right after the redial button";
+        EXPECT_EQ(position(window.EndButton()), 2);
+        // Then down the window and on from its top.
+        const QObject* const along[] = { window.EndButton(), buttonFor("actionHeadset1"),
+            buttonFor("actionHeadset6"), buttonFor("actionLine1"), buttonFor("actionLine6"),
+            window.findChild<QWidget*>("missedCalls"), window.findChild<QWidget*>("newVoiceMail"),
+            buttonFor("actionDoNotDisturb"), buttonFor("actionSetup"), window.Tabs()->tabBar() };
+        for (std::size_t index = 1; index < std::size(along); ++index)
+            EXPECT_LT(position(along[index - 1]), position(along[index])) << index;
+        for (QWidget* control : window.findChildren<QWidget*>()) {
+            // A list's header is part of the list.
+            const bool isControl = qobject_cast<QAbstractButton*>(control)
+                || (qobject_cast<QAbstractItemView*>(control) && !qobject_cast<QHeaderView*>(control))
+                || qobject_cast<QLineEdit*>(control) || qobject_cast<QTabBar*>(control)
+                || control->objectName() == "missedCalls" || control->objectName() == "newVoiceMail";
+            if (!isControl || !control->isVisible() || !control->isEnabled() || mouseOnly.count(control))
+                continue;
+            const std::string what
+                = control->metaObject()->className() + (" " + control->toolTip().toStdString());
+            EXPECT_NE(position(control), std::ptrdiff_t(chain.size()))
+                << what << " is not reached by Tab on tab " << tab;
+            QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
+            ASSERT_NE(accessible, nullptr) << what;
+            EXPECT_FALSE(accessible->text(QAccessible::Name).isEmpty()) << what << " has no accessible name";
+        }
+    }
+    // Buttons that show only a number or an image say what they are.
+    const auto spoken = [](QObject* control) {
+        return QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name);
+    };
+    EXPECT_EQ(spoken(buttonFor("actionLine1")), "Line 1, the default line");
+    EXPECT_EQ(spoken(buttonFor("actionLine2")), "Line 2");
+    EXPECT_EQ(spoken(buttonFor("actionHeadset2")), "Handset, line 2");
+    EXPECT_EQ(spoken(window.RedialButton()), "Redial");
+    EXPECT_EQ(spoken(window.Contacts()->SpeedButton(0)), "Speed dial 1, empty") << "not \"...\"";
+    EXPECT_EQ(spoken(window.findChild<QWidget*>("newVoiceMail")), "New voice mail messages: 0");
+    window.findChild<QWidget*>("newVoiceMail")->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(window.focusWidget(), Qt::Key_Space);
+    EXPECT_EQ(window.CurrentTab(), MainWindow::kVoiceMailTab) << "an indicator opens what it counts";
+    QTest::keyClick(window.focusWidget(), Qt::Key_F, Qt::ControlModifier);
+    Settle();
+    EXPECT_EQ(window.CurrentTab(), MainWindow::kContactsTab) << "Ctrl+F: the box and the contacts";
+    EXPECT_EQ(window.focusWidget(), window.SearchField());
+    QTest::keyClick(window.focusWidget(), Qt::Key_Return, Qt::ControlModifier);
+    Advance(500);
+    EXPECT_NE(ExchangeLines().find("connected"), std::string::npos)
+        << "Ctrl+Return answers: " << ExchangeLines();
+    QTest::keyClick(window.focusWidget(), Qt::Key_R, Qt::ControlModifier);
+    Settle();
+    EXPECT_TRUE(m_app->Lines().CountCallsInProgress().recording) << "Ctrl+R records";
+    QTest::keyClick(window.focusWidget(), Qt::Key_D, Qt::ControlModifier);
+    Advance(1000);
+    EXPECT_EQ(m_app->Lines().CountCallsInProgress().calls, 0) << "Ctrl+D ends the call: " << ExchangeLines();
+    EXPECT_TRUE(m_prompter.questions.empty());
+}
+
 // Enter dials a number typed on the keypad page, and answers a ringing call whatever the box holds.
 TEST_F(MainWindowTest, EnterDialsATypedNumberOnAnyTabAndAnswersARingingCall)
 {
@@ -240,11 +354,11 @@ TEST_F(MainWindowTest, ImportAndExportExchangeContactsWithAVCardFile)
     MainWindow& window = Start();
     MainWindow::FileChoice choice;
     window.SetFileChooser([&choice](bool) { return choice; });
-    window.RunCommand(MainWindow::kImport);
+    Command(window, "actionImport").trigger();
     EXPECT_TRUE(m_prompter.messages.empty()) << "a cancelled choice does nothing";
 
     choice.path = QString::fromStdString((m_dir / "cards.vcf").string());
-    window.RunCommand(MainWindow::kImport);
+    Command(window, "actionImport").trigger();
     ASSERT_EQ(m_prompter.messages.size(), 1u);
     EXPECT_NE(m_prompter.messages[0].text.find("2 contacts added"), std::string::npos) << m_prompter.messages[0].text;
     EXPECT_NE(m_prompter.messages[0].text.find("Card 3 (line 11): the card has no name and no number"), std::string::npos)
@@ -255,7 +369,7 @@ TEST_F(MainWindowTest, ImportAndExportExchangeContactsWithAVCardFile)
 
     choice.path = QString::fromStdString((m_dir / "out.vcf").string());
     choice.vcard3 = true;
-    window.RunCommand(MainWindow::kExport);
+    Command(window, "actionExport").trigger();
     const std::string exported = testing_support::ReadBytes(m_dir / "out.vcf");
     EXPECT_NE(exported.find("VERSION:3.0"), std::string::npos);
     EXPECT_NE(exported.find("5559876"), std::string::npos);

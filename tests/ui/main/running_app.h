@@ -10,12 +10,15 @@
 #include "telephony/support/scripted_prompter.h"
 #include "ui/main/main_window.h"
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QWidget>
 
 #include <gtest/gtest.h>
 
 #include <poll.h>
+
+#include <stdexcept>
 
 extern "C" int tapiGetEventFd(void);
 
@@ -75,6 +78,15 @@ protected:
             window.ShowTab(tab);
             SaveScreenshot(window, names[tab]);
         }
+    }
+
+    // The window's command by its object name ("actionRecord", "actionLine2"), as a test finds it.
+    static QAction& Command(const MainWindow& window, const QString& name)
+    {
+        QAction* action = window.findChild<QAction*>(name);
+        if (!action)
+            throw std::runtime_error("the main window has no action " + name.toStdString());
+        return *action;
     }
 
     testing_support::TempDir m_dir;

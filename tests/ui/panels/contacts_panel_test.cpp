@@ -278,6 +278,11 @@ TEST_F(ContactsPanelScenario, SpeedDialButtonsShowCutNamesAndDialTheirEntry)
     EXPECT_LE(m_panel->SpeedButton(4)->fontMetrics().horizontalAdvance(shown.chopped(3)),
         m_panel->SpeedButton(4)->width());
     EXPECT_EQ(m_panel->SpeedButton(0)->text(), "...");
+    // A screen reader says the whole name, and an empty slot is not "...".
+    EXPECT_TRUE(m_panel->SpeedButton(4)->accessibleName().startsWith(
+        "Speed dial 5: Bartholomew Maximilian Featherstonehaugh-Worthington"))
+        << m_panel->SpeedButton(4)->accessibleName().toStdString();
+    EXPECT_EQ(m_panel->SpeedButton(0)->accessibleName(), "Speed dial 1, empty");
 
     // The frame keeps its size, centred 8 pixels above the bottom; the tree ends 6 pixels above it.
     m_panel->resize(500, 600);
