@@ -25,6 +25,7 @@ class QAction;
 class QFrame;
 class QGroupBox;
 class QLabel;
+class QLayout;
 class QLineEdit;
 class QMenu;
 class QMenuBar;
@@ -51,8 +52,6 @@ public:
     static constexpr int kCallLogTab = 2;
     static constexpr int kVoiceMailTab = 3;
     static constexpr int kTabCount = 4;
-    static constexpr int kMinimumWidth = 326;
-    static constexpr int kMinimumHeight = 588;
     // The edit field keeps 99 characters (100 bytes with the terminator).
     static constexpr int kSearchTextLimit = 99;
 
@@ -189,9 +188,10 @@ private:
     QAction* AddTool(QToolBar* bar, int command, int image, const char* tip, bool checkable = false);
     QFrame* CreateIndicator(int image, const char* tip, QLabel*& count);
 
-    void LayOut();
-    int LayOutBottomRows(int width, int bottom);
-    int LayOutSearchDialBox(int width, int bottom);
+    void CreateLayout();
+    QLayout* CreateBottomRows();
+    void LayOutSearchDialBox();
+    QRect FittedToScreen(QRect wanted) const;
     void UpdateLineButtons();
     void UpdateCallButton();
     bool HoldsDialableNumber();

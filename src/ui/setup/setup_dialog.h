@@ -11,6 +11,7 @@
 class GeneralPage;
 class QLabel;
 class QListWidget;
+class QScrollArea;
 class QStackedWidget;
 class TelephonyPage;
 
@@ -51,10 +52,12 @@ private:
     QWidget* CreateButtons();
     void AddPage(PageIndex index, std::unique_ptr<SetupPage> page);
     void ShowPage(int index);
+    void FitToScreen();
 
     SetupContext& m_context;
     QListWidget* m_pageList = nullptr;
     QLabel* m_title = nullptr;
     QStackedWidget* m_pageArea = nullptr;
+    QScrollArea* m_scroller = nullptr;
     std::array<SetupPage*, kPageCount> m_pages{};
 };

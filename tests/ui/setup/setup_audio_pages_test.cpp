@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -192,12 +193,12 @@ TEST_F(SetupAudioPages, AGreetingRecordedIntoANewFolderIsWhatVoiceMailCallersHea
     EXPECT_EQ(recorded.channels, 1);
     EXPECT_TRUE(ContainsPart(recorded.samples, voice, 1400, 3100)) << "the recording holds what the line heard";
 
-    Child<QLineEdit>(*m_voicePage, "answerAfter").setText("-2");
+    Child<QSpinBox>(*m_voicePage, "answerAfter").setValue(7);
     m_voicePage->StoreValues();
     EXPECT_EQ(m_settings.Read(Settings::kOgmFile), greeting.string());
     EXPECT_EQ(m_app.greetingFile, greeting.string());
-    EXPECT_EQ(m_settings.Read(Settings::kAnswerAfter), -2) << "a negative ring count is stored as given";
-    EXPECT_EQ(m_app.answerAfter, -2);
+    EXPECT_EQ(m_settings.Read(Settings::kAnswerAfter), 7);
+    EXPECT_EQ(m_app.answerAfter, 7);
 
     // The next voice-mail caller hears the new greeting.
     ASSERT_EQ(tapisimHangUp(0), TAPISIM_OK);

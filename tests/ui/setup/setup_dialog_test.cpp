@@ -195,10 +195,10 @@ TEST_F(SetupDialogScenario, GeneralAndTelephonyValuesAreStoredOnSaveOnly)
 {
     m_settings.Write(Settings::kStartInTab, 2);
     Open();
-    EXPECT_EQ(m_dialog->PageTitle(), " General");
+    EXPECT_EQ(m_dialog->PageTitle(), "General");
     EXPECT_EQ(Find<QComboBox>("startIn").currentText(), "Calls Log");
     Find<QListWidget>("pageList").setCurrentRow(SetupDialog::kTelephonyPage);
-    EXPECT_EQ(m_dialog->PageTitle(), " Telephony");
+    EXPECT_EQ(m_dialog->PageTitle(), "Telephony");
     EXPECT_TRUE(m_dialog->Telephony().isVisible());
 
     EXPECT_FALSE(Find<QCheckBox>("systemDialer").isChecked());
