@@ -9,6 +9,7 @@
 #include "ui/panels/call_log_panel.h"
 #include "ui/panels/contacts_panel.h"
 #include "ui/panels/dial_pad_panel.h"
+#include "ui/panels/fitting_scroll_area.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -306,7 +307,9 @@ void MainWindow::SetupPages(const Stores& stores, Prompter& prompter)
 
     QWidget* pages[kTabCount] = { m_contacts, m_dialPad, m_callLog, m_voiceMail };
     for (int index = 0; index < kTabCount; ++index) {
-        m_tabs->addTab(pages[index], Images::Small(kTabs[index].image), kTabs[index].label);
+        // On a small screen or at a large scale a page scrolls rather than push the window off it.
+        m_tabs->addTab(
+            new FittingScrollArea(pages[index]), Images::Small(kTabs[index].image), kTabs[index].label);
         m_tabs->setTabToolTip(index, kTabs[index].tip);
     }
     connect(m_tabs, &QTabWidget::currentChanged, this, &MainWindow::OnTabChanged);

@@ -3,6 +3,8 @@
 #include <QScrollArea>
 #include <QScrollBar>
 
+#include <algorithm>
+
 // A frameless scroll area that asks for its widget's whole size: a window shows the contents
 // without scroll bars where the screen has room, and scrolls them where it has not (a small screen
 // or a large scale), so every control stays reachable.
@@ -12,6 +14,8 @@ public:
         : QScrollArea(parent)
     {
         setFrameShape(QFrame::NoFrame);
+        // The controls inside take the focus; the area scrolls to the one that has it.
+        setFocusPolicy(Qt::NoFocus);
         setWidgetResizable(true);
         setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
         setWidget(content);
@@ -29,6 +33,6 @@ public:
         const int line = fontMetrics().height();
         const int bar = verticalScrollBar()->sizeHint().width();
         const QSize content = widget() ? widget()->minimumSizeHint() : QSize();
-        return QSize(std::min(content.width(), 12 * line) + bar, std::min(content.height(), 6 * line) + bar);
+        return QSize(std::min(content.width(), 12 * line) + bar, std::min(content.height(), 4 * line) + bar);
     }
 };

@@ -156,7 +156,6 @@ void SetupDialog::ShowPage(int index)
         m_pages[std::size_t(page)]->setSizePolicy(policy, policy);
     }
     m_pageArea->setCurrentIndex(index);
-    m_pageArea->adjustSize();
 }
 
 // The size the largest page asks for, within the screen: where that is too small the page scrolls.

@@ -154,8 +154,11 @@ void SoundFileBox::SetupPlayer()
     m_volume->setPageStep(OutputVolume::kMaximum / 10);
     m_volumeLabel = new QLabel(tr("&Volume:"), this);
     m_volumeLabel->setBuddy(m_volume);
-    connect(m_volume, &QSlider::valueChanged, this,
-        [this](int value) { OutputVolume::Write(m_context.lines, OutputOwner(), value); });
+    connect(m_volume, &QSlider::valueChanged, this, [this](int value) {
+        OutputVolume::Write(m_context.lines, OutputOwner(), value);
+        if (m_partner)
+            m_partner->ShowVolume(); // the other page plays to the same device
+    });
     auto* grid = static_cast<QGridLayout*>(layout());
     grid->addLayout(buttons, 1, 0, 1, 3);
     grid->addWidget(m_progress, 1, 3, 1, 2);
