@@ -416,9 +416,10 @@ void MainWindow::ApplyPlacement()
             return;
         }
     }
-    // The first start opens wide enough for the four tab labels, centred; the user may shrink it
-    // to the layout's minimum, where the labels are shortened.
-    QRect first(QPoint(), kFirstSize.expandedTo(minimumSizeHint()));
+    // The first start opens wide enough for the four tab labels and tall enough for the pages in
+    // the user's font (within the screen), centred; the user may shrink it to the layout's minimum,
+    // where the labels are shortened and the pages scroll.
+    QRect first(QPoint(), kFirstSize.expandedTo(sizeHint()));
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         first.moveCenter(screen->availableGeometry().center());
     setGeometry(FittedToScreen(first));

@@ -44,6 +44,7 @@ CallRecordingPage::CallRecordingPage(SetupContext& context, QWidget* parent)
     layout->addWidget(m_generalFolder);
     layout->addWidget(operation);
     layout->addWidget(m_format);
+    layout->addStretch(1);
 }
 
 void CallRecordingPage::StoreValues()

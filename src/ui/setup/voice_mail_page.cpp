@@ -60,6 +60,7 @@ VoiceMailPage::VoiceMailPage(SetupContext& context, QWidget* parent)
     layout->addWidget(operation);
     layout->addWidget(greeting);
     layout->addWidget(m_format);
+    layout->addStretch(1);
 }
 
 void VoiceMailPage::StoreValues()
