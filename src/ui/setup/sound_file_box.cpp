@@ -497,14 +497,16 @@ void SoundFileBox::UpdateControls()
     ShowHeadset(*m_recordHeadset, InputOwner(), kMicrophoneIcon);
     ShowVolume();
     if (m_usable && !m_usable()) {
-        for (QWidget* widget : std::initializer_list<QWidget*>{ m_stop, m_play, m_rewind, m_delete, m_record,
-                 m_playTo, m_recordFrom, m_file, m_browse, m_playToHeadset, m_recordHeadset, m_volume })
+        for (QWidget* widget :
+            std::initializer_list<QWidget*>{ m_stop, m_play, m_rewind, m_delete, m_record, m_playTo,
+                m_recordFrom, m_file, m_browse, m_playToHeadset, m_recordHeadset, m_volume, m_volumeLabel })
             widget->setEnabled(false);
         return;
     }
     m_file->setEnabled(true);
     m_progress->setEnabled(true);
     m_volume->setEnabled(true);
+    m_volumeLabel->setEnabled(true);
     const bool playing = m_state == State::Playing || m_state == State::PlaybackPaused;
     const bool recording = m_state == State::Recording || m_state == State::RecordingPaused;
     SetFace(*m_play, m_state == State::Playing ? kPauseIcon : kPlayIcon);

@@ -132,8 +132,9 @@ TEST_F(SetupAudioPages, BothPagesShowTheSameLabelledPlayerAndAVolumeOnlyWhereThe
             EXPECT_FALSE(button.accessibleName().isEmpty()) << name;
         }
         for (QLabel* label : page->findChildren<QLabel*>()) {
-            if (label->text().endsWith(':'))
+            if (label->text().endsWith(':')) {
                 EXPECT_NE(label->buddy(), nullptr) << label->text().toStdString() << " names no control";
+            }
         }
         for (const char* name : { "playToHeadset", "recordHeadset" })
             EXPECT_FALSE(Child<QToolButton>(*page, name).icon().isNull()) << name;
