@@ -23,23 +23,32 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
 
+#include <unistd.h>
+
 namespace {
 
 // Before the test environment creates the application: the offscreen platform with one 1280 x 800
-// screen, and Qt's scale factor 2.
-const bool g_scaledScreen = [] {
-    const std::string config = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp")
-        + "/kestrium-scaled-screen-" + std::to_string(::getpid()) + ".json";
-    std::ofstream(config) << R"({"windowFrameMargins": false,
-        "screens": [{"name": "wide", "x": 0, "y": 0, "width": 1280, "height": 800}]})";
-    qputenv("QT_QPA_PLATFORM", QByteArray("offscreen:configfile=") + config.c_str());
-    qputenv("QT_SCALE_FACTOR", "2");
-    return true;
-}();
+// screen, and Qt's scale factor 2. The screen's file goes when the process ends.
+struct ScaledScreen {
+    ScaledScreen()
+    {
+        const char* folder = std::getenv("TMPDIR");
+        path = std::string(folder ? folder : "/tmp") + "/kestrium-scaled-screen-" + std::to_string(::getpid())
+            + ".json";
+        std::ofstream(path) << R"({"windowFrameMargins": false,
+            "screens": [{"name": "wide", "x": 0, "y": 0, "width": 1280, "height": 800}]})";
+        qputenv("QT_QPA_PLATFORM", QByteArray("offscreen:configfile=") + path.c_str());
+        qputenv("QT_SCALE_FACTOR", "2");
+    }
+    ~ScaledScreen() { std::remove(path.c_str()); }
+    std::string path;
+};
+const ScaledScreen g_scaledScreen;
 
 bool IsControl(const QWidget& widget)
 {
