@@ -107,11 +107,11 @@ QWidget* SetupDialog::CreatePageArea(const PageFactory& recordingPageFactory, co
     bold.setBold(true);
     m_title->setFont(bold);
     m_pageArea = new QStackedWidget;
-    m_scroller = new FittingScrollArea(m_pageArea);
+    auto* scroller = new FittingScrollArea(m_pageArea);
     auto* layout = new QVBoxLayout(area);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_title);
-    layout->addWidget(m_scroller, 1);
+    layout->addWidget(scroller, 1);
 
     // In the order the pages are filled: the telephony page last, when the others are ready.
     AddPage(kGeneralPage, std::make_unique<GeneralPage>(m_context, nullptr));

@@ -11,7 +11,6 @@
 class GeneralPage;
 class QLabel;
 class QListWidget;
-class QScrollArea;
 class QStackedWidget;
 class TelephonyPage;
 
@@ -58,6 +57,5 @@ private:
     QListWidget* m_pageList = nullptr;
     QLabel* m_title = nullptr;
     QStackedWidget* m_pageArea = nullptr;
-    QScrollArea* m_scroller = nullptr;
     std::array<SetupPage*, kPageCount> m_pages{};
 };
