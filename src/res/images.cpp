@@ -1,5 +1,8 @@
 #include "res/images.h"
 
+#include <QFile>
+#include <QGuiApplication>
+#include <QPalette>
 #include <QString>
 
 #include <algorithm>
@@ -12,6 +15,7 @@
 static void RegisterKestriumResources()
 {
     Q_INIT_RESOURCE(kestrium);
+    Q_INIT_RESOURCE(kestrium_dark);
 }
 
 namespace Images {
@@ -140,10 +144,25 @@ constexpr std::array<NamedFile, 8> kButtons{{
     {"KesCallEndDisabled", "end-button-disabled"},
 }};
 
+// A dark window: its background is darker than its text.
+bool IsDarkPalette()
+{
+    if (!qGuiApp)
+        return false;
+    const QPalette palette = QGuiApplication::palette();
+    return palette.color(QPalette::Window).lightness() < palette.color(QPalette::WindowText).lightness();
+}
+
+// The dark variant where there is one and the application's palette is dark.
 QIcon Load(const char* file)
 {
     static const bool registered = (RegisterKestriumResources(), true);
     Q_UNUSED(registered);
+    if (IsDarkPalette()) {
+        const QString dark = QStringLiteral(":/icons-dark/%1.svg").arg(QLatin1String(file));
+        if (QFile::exists(dark))
+            return QIcon(dark);
+    }
     return QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(file)));
 }
 

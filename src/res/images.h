@@ -9,7 +9,8 @@
 // Kestrium's own icon set, drawn as SVG and built into the program as Qt resources. The index
 // tables are the image lists of the main window: the indices are what the windows store in their
 // items, so they never change meaning. Every function answers a null icon for an index or a name
-// it does not know.
+// it does not know. While the application's palette is dark the icons that stand on the window's
+// background come in lighter tints.
 namespace Images {
 
 inline constexpr int kSmallCount = 30;

@@ -1,11 +1,13 @@
-// Draws every image of the icon set on a light and on a dark background, at list size and twice
-// that, into one PNG: kestrium-icon-sheet <output.png>. Fails when an image is missing.
+// Draws every image of the icon set on a light and on a dark background (in the variant a dark
+// palette gets), at list size and twice that, into one PNG: kestrium-icon-sheet <output.png>.
+// Fails when an image is missing.
 #include "res/images.h"
 
 #include <QFont>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
+#include <QPalette>
 
 #include <algorithm>
 #include <cstdio>
@@ -18,6 +20,7 @@ struct Entry
 {
     QString label;
     QIcon icon;
+    QIcon darkIcon; // as loaded while the application's palette is dark
 };
 
 struct Section
@@ -37,7 +40,9 @@ std::vector<Entry> FromTable(const std::function<QIcon(int)>& table, int count, 
 {
     std::vector<Entry> entries;
     for (int index = 0; index < count; ++index)
-        entries.push_back({ QString::number(index) + (index < labels.size() ? " " + labels[index] : QString()), table(index) });
+        entries.push_back(
+            { QString::number(index) + (index < labels.size() ? " " + labels[index] : QString()),
+                table(index), {} });
     return entries;
 }
 
@@ -46,10 +51,10 @@ std::vector<Section> Sections()
     const QStringList names = Images::Names();
     std::vector<Entry> icons;
     for (int id : { 128, 261, 262, 263, 270, 271, 272, 273, 274, 275, 276, 277, 280, 281 })
-        icons.push_back({ "icon " + QString::number(id), Images::Icon(id) });
+        icons.push_back({ "icon " + QString::number(id), Images::Icon(id), {} });
     std::vector<Entry> buttons;
     for (const QString& name : names.filter("KesCall"))
-        buttons.push_back({ name, Images::Named(name.toStdString()) });
+        buttons.push_back({ name, Images::Named(name.toStdString()), {} });
     return {
         { "Small images", QSize(16, 16), FromTable(Images::Small, Images::kSmallCount, names.mid(0, Images::kSmallCount)) },
         { "Call states", QSize(16, 16), FromTable(Images::CallState, Images::kCallStateCount, names.mid(Images::kSmallCount, 15)) },
@@ -105,8 +110,9 @@ bool DrawCell(QPainter& painter, const Section& section, const Entry& entry, QPo
     for (int half = 0; half < 2; ++half) {
         const QRect swatch(at.x() + half * (swatchWidth + 4), at.y(), swatchWidth, swatchHeight);
         painter.fillRect(swatch, half == 0 ? kLight : kDark);
-        const QPixmap small = entry.icon.pixmap(section.size);
-        const QPixmap large = entry.icon.pixmap(big);
+        const QIcon& icon = half == 0 ? entry.icon : entry.darkIcon;
+        const QPixmap small = icon.pixmap(section.size);
+        const QPixmap large = icon.pixmap(big);
         drawn = drawn && !small.isNull() && !large.isNull();
         painter.drawPixmap(swatch.x() + 10, swatch.y() + (swatchHeight - small.height()) / 2, small);
         painter.drawPixmap(swatch.x() + 22 + section.size.width(), swatch.y() + 4, large);
@@ -127,7 +133,18 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: kestrium-icon-sheet <output.png>\n");
         return 2;
     }
-    const std::vector<Section> sections = Sections();
+    std::vector<Section> sections = Sections();
+    QPalette dark;
+    dark.setColor(QPalette::Window, kDark);
+    dark.setColor(QPalette::WindowText, Qt::white);
+    const QPalette light = QGuiApplication::palette();
+    QGuiApplication::setPalette(dark);
+    const std::vector<Section> darkSections = Sections();
+    QGuiApplication::setPalette(light);
+    for (std::size_t section = 0; section < sections.size(); ++section) {
+        for (std::size_t entry = 0; entry < sections[section].entries.size(); ++entry)
+            sections[section].entries[entry].darkIcon = darkSections[section].entries[entry].icon;
+    }
     QImage sheet(kMargin * 2 + kSheetColumns * kMinCellWidth, SheetHeight(sections), QImage::Format_ARGB32);
     sheet.fill(Qt::white);
     QPainter painter(&sheet);

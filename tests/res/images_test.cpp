@@ -2,10 +2,12 @@
 
 #include <QGuiApplication>
 #include <QImage>
+#include <QPalette>
 #include <QPixmap>
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <memory>
 #include <set>
@@ -138,4 +140,63 @@ TEST(Images, DifferentMeaningsLookDifferent)
         buttons.insert(QByteArray(reinterpret_cast<const char*>(image.constBits()), image.sizeInBytes()));
     }
     EXPECT_EQ(buttons.size(), kButtonNames.size());
+}
+
+namespace {
+
+double Luminance(const QColor& colour)
+{
+    const auto channel = [](double value) {
+        return value <= 0.03928 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(colour.redF()) + 0.7152 * channel(colour.greenF())
+        + 0.0722 * channel(colour.blueF());
+}
+
+// The contrast ratio of the icon's opaque strokes (their mean colour) against the window colour.
+double InkContrast(const QIcon& icon, const QColor& window)
+{
+    const QImage image = Render(icon, 32);
+    double red = 0, green = 0, blue = 0;
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor pixel = image.pixelColor(x, y);
+            if (pixel.alpha() < 250)
+                continue;
+            red += pixel.redF();
+            green += pixel.greenF();
+            blue += pixel.blueF();
+            ++count;
+        }
+    }
+    if (count == 0)
+        return 0;
+    const double ink
+        = Luminance(QColor::fromRgbF(float(red / count), float(green / count), float(blue / count)));
+    const double back = Luminance(window);
+    return (std::max(ink, back) + 0.05) / (std::min(ink, back) + 0.05);
+}
+
+} // namespace
+
+// The blue, slate, violet and red strokes read on a light window and, in lighter tints, on a dark
+// one; the Call button draws its own background and looks the same in both.
+TEST(Images, IconsReadOnLightAndDarkWindows)
+{
+    const QPalette original = QGuiApplication::palette();
+    const QColor lightWindow = original.color(QPalette::Window);
+    const QImage callButton = Render(Images::Named("KesCallUp"), 48);
+    const char* names[] = { "Contacts", "Setup", "VoiceMail", "MissedCalls", "LINE_PSTN_ON_HOOK" };
+    for (const char* name : names)
+        EXPECT_GE(InkContrast(Images::Named(name), lightWindow), 3.0) << name;
+
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(0x30, 0x30, 0x30));
+    dark.setColor(QPalette::WindowText, Qt::white);
+    QGuiApplication::setPalette(dark);
+    for (const char* name : names)
+        EXPECT_GE(InkContrast(Images::Named(name), dark.color(QPalette::Window)), 4.5) << name;
+    EXPECT_EQ(Render(Images::Named("KesCallUp"), 48), callButton);
+    QGuiApplication::setPalette(original);
 }

@@ -9,12 +9,15 @@
 #include "ui/panels/call_log_panel.h"
 #include "ui/panels/contacts_panel.h"
 #include "ui/panels/dial_pad_panel.h"
+#include "ui/panels/fitting_scroll_area.h"
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QFrame>
+#include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -51,13 +54,17 @@ constexpr int kPhoneImage = 25;
 constexpr int kHeadsetImage = 26;
 constexpr int kPauseImage = 28;
 
-constexpr int kToolBarHeight = 28;
 constexpr int kToolButtonSize = 22;
-constexpr int kFirstWidth = 420;
-constexpr int kStatusBarHeight = 20;
+// The first start's size at 100 %: wide enough for the four tab labels.
+constexpr QSize kFirstSize(420, 588);
 constexpr QSize kBitmapButtonSize(48, 36);
-constexpr QSize kIndicatorSize(50, 22);
+constexpr int kIndicatorWidth = 50;
 constexpr int kSmallIconButton = 20;
+// Gaps of the window's arrangement: the side margins, between the two left tool bars and between
+// the Call and End buttons.
+constexpr int kMargin = 8;
+constexpr int kToolBarGap = 16;
+constexpr int kCallEndGap = 140;
 
 struct TabInfo {
     const char* label;
@@ -138,7 +145,7 @@ QToolButton* CreateIconButton(int iconId, const QString& name, const QString& ti
     button->setAccessibleName(name);
     button->setAccessibleDescription(tip);
     button->setFocusPolicy(Qt::TabFocus);
-    button->resize(kSmallIconButton, kSmallIconButton);
+    button->setFixedSize(kSmallIconButton, kSmallIconButton);
     return button;
 }
 
@@ -185,23 +192,19 @@ MainWindow::MainWindow(LineManager& lines, const Stores& stores, Prompter& promp
 {
     setWindowTitle(kCaption);
     setWindowIcon(Images::Icon(kProgramIcon));
-    setMinimumSize(kMinimumWidth, kMinimumHeight);
     m_client = new QWidget(this);
     // Flat buttons, lists and the indicators show no focus of their own in every style: a frame in
     // the highlight colour shows where Tab is.
     m_client->setStyleSheet("QToolButton:focus { border: 1px solid palette(highlight); border-radius: 2px; }"
                             "QAbstractItemView:focus, QFrame#missedCalls:focus, QFrame#newVoiceMail:focus"
                             " { border: 1px solid palette(highlight); }");
-    m_client->installEventFilter(this);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_client);
     CreateCommands();
     SetupMenuBar();
-    layout->setMenuBar(m_menuBar);
 
-    m_statusBar = new QStatusBar(m_client);
+    m_statusBar = new QStatusBar(this);
     m_statusBar->setSizeGripEnabled(true);
+    // Tall enough for a line of text whatever the style makes of an empty bar.
+    m_statusBar->setMinimumHeight(m_statusBar->fontMetrics().height() + 6);
     m_linesProblem = new QLabel(m_statusBar);
     m_linesProblem->setTextFormat(Qt::PlainText);
     m_linesProblem->hide();
@@ -212,6 +215,7 @@ MainWindow::MainWindow(LineManager& lines, const Stores& stores, Prompter& promp
     SetupPages(stores, prompter);
     SetupLineButtons();
     SetupIndicators();
+    CreateLayout();
     SetupTabOrder();
     ApplyPlacement();
 }
@@ -314,6 +318,7 @@ void MainWindow::SetupSearchDialBox()
     connect(m_searchField, &QLineEdit::textChanged, this, &MainWindow::OnSearchTextChanged);
     connect(m_clearButton, &QToolButton::clicked, this, &MainWindow::ClearSearchField);
     connect(m_redialButton, &QToolButton::clicked, this, &MainWindow::PopUpRedialMenu);
+    LayOutSearchDialBox();
     UpdateSearchButtons();
 }
 
@@ -344,7 +349,9 @@ void MainWindow::SetupPages(const Stores& stores, Prompter& prompter)
 
     QWidget* pages[kTabCount] = { m_contacts, m_dialPad, m_callLog, m_voiceMail };
     for (int index = 0; index < kTabCount; ++index) {
-        m_tabs->addTab(pages[index], Images::Small(kTabs[index].image), tr(kTabs[index].label));
+        // On a small screen or at a large scale a page scrolls rather than push the window off it.
+        m_tabs->addTab(
+            new FittingScrollArea(pages[index]), Images::Small(kTabs[index].image), tr(kTabs[index].label));
         m_tabs->setTabToolTip(index, tr(kTabs[index].tip));
     }
     connect(m_tabs, &QTabWidget::currentChanged, this, &MainWindow::OnTabChanged);
@@ -362,8 +369,6 @@ void MainWindow::SetupLineButtons()
         AddTool(m_headsetBar, m_headsetActions[std::size_t(slot)], kPhoneImage);
         AddTool(m_lineBar, m_lineActions[std::size_t(slot)], kLineButtonImage);
     }
-    m_headsetBar->adjustSize();
-    m_lineBar->adjustSize();
 }
 
 // A count that opens what it counts on a click, or on Space or Enter once Tab has reached it.
@@ -375,15 +380,18 @@ QFrame* MainWindow::CreateIndicator(const char* name, int image, const QString& 
     frame->setToolTip(tip);
     frame->setAccessibleDescription(tip);
     frame->setFocusPolicy(Qt::TabFocus);
-    frame->resize(kIndicatorSize);
+    frame->setMinimumWidth(kIndicatorWidth);
     frame->setCursor(Qt::PointingHandCursor);
     frame->installEventFilter(this);
     auto* icon = new QLabel(frame);
     icon->setPixmap(Images::Small(image).pixmap(16, 16));
-    icon->setGeometry(2, 5, 16, 16);
     count = new QLabel("0", frame);
-    count->setGeometry(18, 4, 30, 16);
     count->setAlignment(Qt::AlignCenter);
+    auto* layout = new QHBoxLayout(frame);
+    layout->setContentsMargins(2, 1, 2, 1);
+    layout->setSpacing(0);
+    layout->addWidget(icon);
+    layout->addWidget(count, 1);
     for (QWidget* part : { static_cast<QWidget*>(icon), static_cast<QWidget*>(count) })
         part->setAttribute(Qt::WA_TransparentForMouseEvents);
     return frame;
@@ -426,12 +434,14 @@ void MainWindow::Initialize()
     m_voiceMail->Refill();
     ShowTab(StartTab());
     UpdateControls();
-    // Once the window has its size: the layout, and the focus for typing on the Contacts tab.
-    QMetaObject::invokeMethod(this, [this] {
-        LayOut();
-        if (CurrentTab() == kContactsTab)
-            m_searchField->setFocus();
-    }, Qt::QueuedConnection);
+    // Once the window is up: the focus for typing on the Contacts tab.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (CurrentTab() == kContactsTab)
+                m_searchField->setFocus();
+        },
+        Qt::QueuedConnection);
     m_ready = true;
 }
 
@@ -467,17 +477,39 @@ void MainWindow::ApplyPlacement()
         const QRect normal(QPoint(placement.normal[0], placement.normal[1]),
             QPoint(placement.normal[2] - 1, placement.normal[3] - 1));
         if (normal.isValid()) {
-            setGeometry(normal);
+            setGeometry(FittedToScreen(normal));
             if (placement.showState == kShowMaximized)
                 setWindowState(Qt::WindowMaximized);
             return;
         }
     }
-    // The first start opens wide enough for the four tab labels; the user may shrink it to the
-    // minimum, where the labels are shortened.
-    resize(kFirstWidth, kMinimumHeight);
+    // The first start opens wide enough for the four tab labels and tall enough for the pages in
+    // the user's font (within the screen), centred; the user may shrink it to the layout's minimum,
+    // where the labels are shortened and the pages scroll.
+    QRect first(QPoint(), kFirstSize.expandedTo(sizeHint()));
     if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+        first.moveCenter(screen->availableGeometry().center());
+    setGeometry(FittedToScreen(first));
+}
+
+// A place stored on a larger screen or at a smaller scale is cut to the screen it lands on and
+// moved onto it, so the dial box and the line buttons are never below the screen's edge.
+QRect MainWindow::FittedToScreen(QRect wanted) const
+{
+    const QScreen* screen = QGuiApplication::screenAt(wanted.center());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return wanted;
+    const QRect available = screen->availableGeometry();
+    const QSize minimum = minimumSizeHint();
+    wanted.setWidth(std::max(minimum.width(), std::min(wanted.width(), available.width())));
+    wanted.setHeight(std::max(minimum.height(), std::min(wanted.height(), available.height())));
+    wanted.moveLeft(std::clamp(
+        wanted.left(), available.left(), std::max(available.left(), available.right() + 1 - wanted.width())));
+    wanted.moveTop(std::clamp(
+        wanted.top(), available.top(), std::max(available.top(), available.bottom() + 1 - wanted.height())));
+    return wanted;
 }
 
 void MainWindow::SavePlacement()
@@ -520,69 +552,71 @@ void MainWindow::SaveState()
         m_settings.Write(*widths[column], m_callLog->ColumnWidth(column));
 }
 
-// Places everything for the client area's width from the bottom up; the tab control takes what
-// is left between the top tool bars and the search/dial box.
-void MainWindow::LayOut()
+// Top to bottom: the three tool bars (two on the left, Setup on the right), the tabs, which take
+// the room the window gains, the search/dial box, the headset and line buttons with the two
+// indicators, and the status bar. The layouts give the window its minimum size.
+void MainWindow::CreateLayout()
 {
-    if (isMinimized())
-        return;
-    const int width = m_client->width();
-    const int height = m_client->height();
-    m_topBars[0]->setGeometry(8, 0, 92, kToolBarHeight);
-    m_topBars[1]->setGeometry(m_topBars[0]->geometry().right() + 1 + 16, 0, 161, kToolBarHeight);
-    m_topBars[2]->setGeometry(width - 33, 0, 24, kToolBarHeight);
-    const int top = kToolBarHeight + 4;
-    // At least 20 pixels, and never less than its text needs with the style's margins.
-    const int statusHeight = std::max(kStatusBarHeight, m_statusBar->sizeHint().height());
-    m_statusBar->setGeometry(0, height - statusHeight, width, statusHeight);
-    int bottom = LayOutBottomRows(width, height - statusHeight);
-    bottom = LayOutSearchDialBox(width, bottom);
-    m_tabs->setGeometry(8, top, width - 16, std::max(0, bottom - top));
+    auto* top = new QHBoxLayout;
+    top->setSpacing(kToolBarGap);
+    top->addWidget(m_topBars[0]);
+    top->addWidget(m_topBars[1]);
+    top->addStretch(1);
+    top->addWidget(m_topBars[2]);
+
+    auto* client = new QVBoxLayout(m_client);
+    client->setContentsMargins(kMargin, 0, kMargin, 4);
+    client->addLayout(top);
+    client->addWidget(m_tabs, 1);
+    client->addWidget(m_searchGroup);
+    client->addLayout(CreateBottomRows());
+
+    auto* window = new QVBoxLayout(this);
+    window->setContentsMargins(0, 0, 0, 0);
+    window->setSpacing(0);
+    window->setMenuBar(m_menuBar);
+    window->addWidget(m_client, 1);
+    window->addWidget(m_statusBar);
 }
 
-// The line buttons with the two indicators beside them, and the headset buttons above; answers
-// the new bottom.
-int MainWindow::LayOutBottomRows(int width, int bottom)
+// The headset buttons above the line buttons, the indicators beside the line buttons' images, all
+// centred.
+QLayout* MainWindow::CreateBottomRows()
 {
-    const int left = (width - 300) / 2 + 8;
-    const QSize lineSize = m_lineBar->sizeHint();
-    m_lineBar->setGeometry(left, bottom - lineSize.height(), lineSize.width(), lineSize.height());
-    const int right = left + lineSize.width();
-    const int indicatorTop = bottom - 19 - kIndicatorSize.height();
-    m_missedFrame->move(right + 8, indicatorTop);
-    m_voiceMailFrame->move(right + 8 + kIndicatorSize.width() + 8, indicatorTop);
-    bottom -= lineSize.height();
-    const QSize headsetSize = m_headsetBar->sizeHint();
-    m_headsetBar->setGeometry(left, bottom - headsetSize.height(), headsetSize.width(), headsetSize.height());
-    return bottom - headsetSize.height() - 8;
+    auto* grid = new QGridLayout;
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->setHorizontalSpacing(kMargin);
+    grid->setVerticalSpacing(0);
+    grid->setColumnStretch(0, 1);
+    grid->setColumnStretch(4, 1);
+    grid->addWidget(m_headsetBar, 0, 1, Qt::AlignLeft);
+    grid->addWidget(m_lineBar, 1, 1);
+    grid->addWidget(m_missedFrame, 1, 2, Qt::AlignTop);
+    grid->addWidget(m_voiceMailFrame, 1, 3, Qt::AlignTop);
+    return grid;
 }
 
-// The group frame holds the Call and End buttons and, above them, the search row; its caption
-// shows in the gap above the edit field. Answers the frame's top.
-int MainWindow::LayOutSearchDialBox(int width, int bottom)
+// The group frame holds the search row (icon, field and the clear or redial button) and, below
+// it, the Call and End buttons.
+void MainWindow::LayOutSearchDialBox()
 {
-    const int fieldHeight = m_searchField->sizeHint().height();
-    const int frameHeight = 2 + kBitmapButtonSize.height() + 4 + 3 + fieldHeight + 20;
-    m_searchGroup->setGeometry(8, bottom - frameHeight, width - 16, frameHeight);
-    int inner = bottom - 2;
-    const int centre = width / 2;
-    m_callButton->move(centre - 70 - kBitmapButtonSize.width(), inner - kBitmapButtonSize.height());
-    m_endButton->move(centre + 70, inner - kBitmapButtonSize.height());
-    inner -= kBitmapButtonSize.height() + 4;
-    const int rowBottom = inner - 3;
-    const int fieldTop = rowBottom - fieldHeight;
-    const int iconTop = fieldTop + (fieldHeight - kSmallIconButton) / 2;
-    m_searchIcon->move(12, iconTop);
-    const QRect clear(width - 11 - kSmallIconButton, iconTop, kSmallIconButton, kSmallIconButton);
-    m_clearButton->setGeometry(clear);
-    m_redialButton->setGeometry(clear.translated(0, -2));
-    const int fieldLeft = m_searchIcon->geometry().right() + 2;
-    m_searchField->setGeometry(fieldLeft, fieldTop, clear.left() - 4 - fieldLeft, fieldHeight);
-    for (QWidget* control : { static_cast<QWidget*>(m_searchIcon), static_cast<QWidget*>(m_searchField),
-             static_cast<QWidget*>(m_clearButton), static_cast<QWidget*>(m_redialButton),
-             static_cast<QWidget*>(m_callButton), static_cast<QWidget*>(m_endButton) })
-        control->raise();
-    return fieldTop - 20;
+    auto* row = new QHBoxLayout;
+    row->setSpacing(2);
+    row->addWidget(m_searchIcon);
+    row->addWidget(m_searchField, 1);
+    row->addWidget(m_clearButton);
+    row->addWidget(m_redialButton);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(m_callButton);
+    buttons->addSpacing(kCallEndGap);
+    buttons->addWidget(m_endButton);
+    buttons->addStretch(1);
+    auto* box = new QVBoxLayout(m_searchGroup);
+    box->setContentsMargins(4, 4, 4, 2);
+    box->setSpacing(4);
+    box->addLayout(row);
+    box->addLayout(buttons);
 }
 
 void MainWindow::UpdateControls()

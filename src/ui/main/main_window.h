@@ -27,6 +27,7 @@ class QFrame;
 class QKeySequence;
 class QGroupBox;
 class QLabel;
+class QLayout;
 class QLineEdit;
 class QMenu;
 class QMenuBar;
@@ -53,8 +54,6 @@ public:
     static constexpr int kCallLogTab = 2;
     static constexpr int kVoiceMailTab = 3;
     static constexpr int kTabCount = 4;
-    static constexpr int kMinimumWidth = 326;
-    static constexpr int kMinimumHeight = 588;
     // The edit field keeps 99 characters (100 bytes with the terminator).
     static constexpr int kSearchTextLimit = 99;
 
@@ -175,9 +174,10 @@ private:
     void AddTool(QToolBar* bar, QAction* action, int image);
     QFrame* CreateIndicator(const char* name, int image, const QString& tip, QLabel*& count);
 
-    void LayOut();
-    int LayOutBottomRows(int width, int bottom);
-    int LayOutSearchDialBox(int width, int bottom);
+    void CreateLayout();
+    QLayout* CreateBottomRows();
+    void LayOutSearchDialBox();
+    QRect FittedToScreen(QRect wanted) const;
     void UpdateLineButtons();
     void UpdateCallButton();
     bool HoldsDialableNumber();

@@ -464,10 +464,6 @@ void MainWindow::keyPressEvent(QKeyEvent* event)
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
     switch (event->type()) {
-    case QEvent::Resize:
-        if (watched == m_client)
-            LayOut();
-        break;
     case QEvent::FocusIn:
         // Only the user's click or shortcut counts: when a page is hidden Qt moves the focus on
         // as if Tab was pressed, and that must not switch the tab back. The switch waits for the

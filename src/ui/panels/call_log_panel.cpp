@@ -122,7 +122,10 @@ void CallLogPanel::CreateList()
     m_list->setModel(m_model);
     m_list->header()->setStretchLastSection(false);
     m_list->header()->setDefaultAlignment(Qt::AlignCenter);
+    m_nameWidth = m_list->header()->defaultSectionSize();
+    m_list->viewport()->installEventFilter(this);
     static_cast<QVBoxLayout*>(layout())->addWidget(m_list, 1);
+    connect(m_list->header(), &QHeaderView::sectionResized, this, &CallLogPanel::OnColumnResized);
     connect(m_list->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &CallLogPanel::OnSelectionChanged);
     connect(m_list, &QTreeView::doubleClicked, this, &CallLogPanel::ShowDetails);
     connect(m_list, &QTreeView::customContextMenuRequested, this, &CallLogPanel::OpenEntryMenu);
@@ -141,9 +144,29 @@ void CallLogPanel::SetColumnWidths(const int (&widths)[kColumnCount])
     }
 }
 
+// The name column's own width (the stored one or the user's); it shows wider while the list has
+// room to spare.
 int CallLogPanel::ColumnWidth(int column) const
 {
-    return m_list->columnWidth(column);
+    return column == 0 ? m_nameWidth : m_list->columnWidth(column);
+}
+
+void CallLogPanel::OnColumnResized(int column, int, int width)
+{
+    if (m_fittingNames)
+        return;
+    if (column == 0)
+        m_nameWidth = width;
+    FitNameColumn();
+}
+
+// The name column takes the width the date and time leave, never less than its own width.
+void CallLogPanel::FitNameColumn()
+{
+    const int room = m_list->viewport()->width() - m_list->columnWidth(1) - m_list->columnWidth(2);
+    m_fittingNames = true;
+    m_list->setColumnWidth(0, std::max(m_nameWidth, room));
+    m_fittingNames = false;
 }
 
 void CallLogPanel::SetFilter(std::int32_t filter)
@@ -386,6 +409,8 @@ bool CallLogPanel::eventFilter(QObject* watched, QEvent* event)
         OpenTypeMenu();
         return true;
     }
+    if (watched == m_list->viewport() && event->type() == QEvent::Resize)
+        FitNameColumn();
     return QWidget::eventFilter(watched, event);
 }
 

@@ -87,11 +87,15 @@ private:
     bool TakeSelected();
     void AfterStoreChange();
     void SetLabelFor(std::int32_t filter);
+    void OnColumnResized(int column, int oldWidth, int width);
+    void FitNameColumn();
 
     CallLogContext& m_context;
     const Kind m_kind;
     std::int32_t m_filter;
     bool m_filling = false;
+    bool m_fittingNames = false;
+    int m_nameWidth = 0;
     QLabel* m_typeLabel = nullptr;
     QToolButton* m_typeButton = nullptr;
     QTreeView* m_list = nullptr;

@@ -14,13 +14,16 @@
 #include "ui/panels/edit_groups_dialog.h"
 
 #include <QEvent>
+#include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QStyle>
 #include <QToolButton>
 #include <QTreeView>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -28,15 +31,10 @@ constexpr const char* kAllGroups = QT_TRANSLATE_NOOP("ContactsPanel", "All");
 constexpr const char* kUnfiled = "Unfiled";
 constexpr int kFirstGroupCommand = 32854;
 
-// Places of the controls, in pixels: the speed-dial frame and its buttons, the top row and the
-// margins of the tree.
-constexpr int kButtonWidth = 128, kButtonHeight = 20;
-constexpr int kLeftColumn = 6, kRightColumn = 140;
-constexpr std::array kButtonRows = { 15, 36, 57, 78, 99 };
-constexpr int kFrameWidth = kRightColumn + kButtonWidth + kLeftColumn, kFrameHeight = 126;
-constexpr int kFrameBottomGap = 8, kTreeBottomGap = 6;
-constexpr int kMargin = 6, kTopRowHeight = 18, kTreeTop = 28;
-constexpr int kGroupButtonSize = 18, kGroupLabelWidth = 140;
+// The speed-dial buttons' width at 100 %, and the gaps around the tree and the speed-dial frame.
+constexpr int kButtonWidth = 128;
+constexpr int kMargin = 6, kFrameBottomGap = 8;
+constexpr int kSpeedRows = 5;
 
 // Texts shown on buttons and menu items: "&" is a character there, not a mnemonic.
 QString WithoutMnemonics(QString text)
@@ -70,7 +68,7 @@ ContactsPanel::ContactsPanel(ContactStore& contacts, SpeedDialStore& speedDials,
     CreateSpeedButtons();
     ConnectTree();
     UpdateSpeedButtons();
-    LayOut();
+    CreateLayout();
 }
 
 ContactsPanel::~ContactsPanel() = default;
@@ -111,11 +109,12 @@ void ContactsPanel::CreateControls()
 void ContactsPanel::CreateSpeedButtons()
 {
     m_speedFrame = new QGroupBox(tr("Speed Dial"), this);
-    m_speedFrame->resize(kFrameWidth, kFrameHeight);
+    auto* grid = new QGridLayout(m_speedFrame);
+    grid->setSpacing(1);
     for (int slot = 0; slot < kSpeedButtonCount; ++slot) {
         auto* button = new QPushButton(m_speedFrame);
-        const std::size_t row = std::size_t(slot) % kButtonRows.size();
-        button->setGeometry(slot < 5 ? kLeftColumn : kRightColumn, kButtonRows[row], kButtonWidth, kButtonHeight);
+        button->setFixedWidth(kButtonWidth);
+        grid->addWidget(button, slot % kSpeedRows, slot / kSpeedRows);
         button->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(button, &QPushButton::clicked, this, [this, slot] { SpeedButtonClicked(slot); });
         connect(button, &QPushButton::customContextMenuRequested, this, [this, slot, button](const QPoint& at) {
@@ -456,18 +455,14 @@ QString ContactsPanel::ShortenedSpeedText(int slot) const
     const QString name = QString::fromStdString(m_speedDials.GetSlot(slot)->DisplayName());
     if (name.isEmpty())
         return "...";
-    const QFontMetrics metrics(SpeedButton(slot)->font());
-    const int width = SpeedButton(slot)->width();
+    const QPushButton* button = SpeedButton(slot);
+    const QFontMetrics metrics(button->font());
+    const int width
+        = button->width() - 2 * button->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button);
     QString shown = name;
     while (!shown.isEmpty() && metrics.horizontalAdvance(shown) > width)
         shown.chop(1);
     return shown.size() < name.size() ? shown + "..." : shown;
-}
-
-void ContactsPanel::resizeEvent(QResizeEvent* event)
-{
-    QWidget::resizeEvent(event);
-    LayOut();
 }
 
 void ContactsPanel::showEvent(QShowEvent* event)
@@ -476,17 +471,18 @@ void ContactsPanel::showEvent(QShowEvent* event)
     UpdateSpeedButtons();
 }
 
-// The speed-dial frame keeps its size, centred and 8 pixels above the bottom; the tree fills the
-// space above it with equal side margins; the counter runs to the same right margin.
-void ContactsPanel::LayOut()
+// The group button, the group's name and the counter on top; the tree takes the room between
+// them and the speed-dial frame, which keeps its size, centred above the bottom edge.
+void ContactsPanel::CreateLayout()
 {
-    const int frameTop = height() - kFrameBottomGap - kFrameHeight;
-    m_speedFrame->move((width() - kFrameWidth) / 2, frameTop);
-    m_groupButton->setGeometry(kMargin, kMargin, kGroupButtonSize, kGroupButtonSize);
-    const int labelLeft = kMargin + kGroupButtonSize + 2;
-    m_groupLabel->setGeometry(labelLeft, kMargin, kGroupLabelWidth, kTopRowHeight);
-    const int counterLeft = labelLeft + kGroupLabelWidth;
-    m_counter->setGeometry(counterLeft, kMargin, std::max(0, width() - kMargin - counterLeft), kTopRowHeight);
-    m_tree->setGeometry(kMargin, kTreeTop, std::max(0, width() - 2 * kMargin),
-        std::max(0, frameTop - kTreeBottomGap - kTreeTop));
+    auto* top = new QHBoxLayout;
+    top->addWidget(m_groupButton);
+    top->addWidget(m_groupLabel, 1);
+    top->addWidget(m_counter);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(kMargin, kMargin, kMargin, kFrameBottomGap);
+    layout->setSpacing(kMargin);
+    layout->addLayout(top);
+    layout->addWidget(m_tree, 1);
+    layout->addWidget(m_speedFrame, 0, Qt::AlignHCenter);
 }

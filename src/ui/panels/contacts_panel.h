@@ -99,7 +99,6 @@ public:
     QPushButton* SpeedButton(int slot) const { return m_speedButtons[std::size_t(slot)]; }
 
 protected:
-    void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
     // A click on the group label opens the group menu.
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -108,7 +107,7 @@ private:
     void CreateControls();
     void CreateSpeedButtons();
     void ConnectTree();
-    void LayOut();
+    void CreateLayout();
     void ShowMenu(QMenu* menu, const QPoint& globalPosition);
     void OpenGroupMenu();
     void OnTreeContextMenu(const QPoint& position);

@@ -10,10 +10,12 @@
 #include "ui/panels/edit_entry_dialog.h"
 #include "ui/telephony_widgets/qt_call_tree.h"
 
+#include <QGridLayout>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPushButton>
 #include <QTreeWidget>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -116,6 +118,7 @@ DialPadPanel::DialPadPanel(LineManager& lines, SettingsStore& settings, Prompter
     SetupTree();
     SetupKeys();
     SetupMacros();
+    CreateLayout();
     LoadMacroNames();
     RefreshKeypad();
 }
@@ -176,8 +179,6 @@ void DialPadPanel::SetupMacros()
             [this, index, button](const QPoint& pos) { ShowMacroMenu(index, button->mapToGlobal(pos)); });
         m_macros[std::size_t(index)] = button;
     }
-    const int blockWidth = 3 * keySize.width() + kMacroGap + macroSize.width();
-    setMinimumSize(blockWidth + 2 * kMargin, kRowCount * (keySize.height() + kSpacing) + 4 * keySize.height());
 }
 
 void DialPadPanel::LoadMacroNames()
@@ -420,29 +421,27 @@ void DialPadPanel::ShowCallMenu(LineSlot& line, HCALL call, const QPoint& global
     }
 }
 
-// The keypad block stays centred and on the bottom edge; the tree takes the height above it.
-void DialPadPanel::LayOut()
+// The keypad block, with the macro buttons on its right, stays centred and on the bottom edge; the
+// tree takes the room above it.
+void DialPadPanel::CreateLayout()
 {
-    const QSize key = m_keys[0]->size();
-    const QSize macro = m_macros[2]->size();
-    const int blockWidth = 3 * key.width() + kMacroGap + macro.width();
-    const int x0 = (width() - blockWidth) / 2;
-    const int y0 = height() - 4 - kRowCount * key.height() - kMargin;
-    m_tree->setGeometry(kMargin, kMargin, width() - 2 * kMargin, y0 - 6 - kMargin);
+    auto* keypad = new QGridLayout;
+    keypad->setSpacing(kSpacing);
+    constexpr int kMacroColumn = 4;
+    keypad->setColumnMinimumWidth(kMacroColumn - 1, kMacroGap - 4 * kSpacing);
     for (int row = 0; row < kRowCount; ++row) {
-        const int y = y0 + row * (key.height() + kSpacing);
         for (int column = 0; column < 3; ++column)
-            m_keys[std::size_t(kKeyRows[std::size_t(row)][std::size_t(column)])]->move(
-                x0 + column * (key.width() + kSpacing), y);
+            keypad->addWidget(
+                m_keys[std::size_t(kKeyRows[std::size_t(row)][std::size_t(column)])], row, column);
         if (row < kMacroCount)
-            m_macros[std::size_t(row)]->move(x0 + 3 * key.width() + kMacroGap, y);
+            keypad->addWidget(m_macros[std::size_t(row)], row, kMacroColumn);
     }
-}
-
-void DialPadPanel::resizeEvent(QResizeEvent* event)
-{
-    QWidget::resizeEvent(event);
-    LayOut();
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(kMargin, kMargin, kMargin, 4);
+    layout->setSpacing(6);
+    layout->addWidget(m_tree, 1);
+    layout->addLayout(keypad);
+    layout->setAlignment(keypad, Qt::AlignHCenter);
 }
 
 // The tree holds the focus whenever the page is shown, so the keyboard reaches the keypad.

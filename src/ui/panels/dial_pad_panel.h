@@ -91,7 +91,6 @@ public:
     QPushButton* MacroButton(int index) const { return m_macros[std::size_t(index)]; }
 
 protected:
-    void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -100,7 +99,7 @@ private:
     void SetupTree();
     void SetupKeys();
     void SetupMacros();
-    void LayOut();
+    void CreateLayout();
     bool PressKeyFor(const QString& text);
 
     LineSlot* SelectedLine() const;

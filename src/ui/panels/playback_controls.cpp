@@ -10,6 +10,7 @@
 #include "tapi/include/tapi.h"
 #include "telephony/line_manager.h"
 #include "ui/panels/call_log_context.h"
+#include "ui/panels/output_volume.h"
 #include "ui/panels/player_parts.h"
 
 #include <QComboBox>
@@ -271,30 +272,17 @@ void PlaybackControls::UpdateButtons()
 // The volume of the line's phone while its handset (or headset) plays, else the sound card's.
 void PlaybackControls::OnVolumeMoved(int value)
 {
-    const auto wanted = std::uint32_t(value);
-    if (m_phone.Line() < 0) {
-        std::uint32_t left = 0;
-        std::uint32_t right = 0;
-        if (Engine().GetVolume(&left, &right).Ok() && right != wanted)
-            Engine().SetVolume(value, value);
-        return;
-    }
-    LineSlot& slot = m_context.lines.GetLineSlot(m_phone.Line());
-    const DWORD device = slot.IsHeadsetOn() ? PHONEHOOKSWITCHDEV_HEADSET : PHONEHOOKSWITCHDEV_HANDSET;
-    DWORD volume = 0;
-    if (slot.GetPhoneVolume(device, volume) && volume != wanted)
-        slot.SetPhoneVolume(device, wanted);
+    OutputVolume::Write(m_context.lines, m_phone.Line(), value);
 }
 
 // The slider starts at the sound card's volume.
 void PlaybackControls::ShowVolume()
 {
-    std::uint32_t left = 0;
-    std::uint32_t right = 0;
-    if (!Engine().GetVolume(&left, &right).Ok())
+    const std::optional<int> volume = OutputVolume::Read(m_context.lines, -1);
+    if (!volume)
         return;
     const QSignalBlocker blocker(m_volume);
-    m_volume->setValue(int(std::min<std::uint32_t>(right, kVolumeMaximum)));
+    m_volume->setValue(*volume);
 }
 
 std::string PlaybackControls::RecordingFile() const

@@ -25,6 +25,7 @@ AudioFormatBox::AudioFormatBox(WaveRecorder& engine, QWidget* parent)
 {
     m_text->setObjectName("formatText");
     m_text->setReadOnly(true);
+    m_text->setAccessibleName(tr("Audio format"));
     m_text->setMaxLength(kMaxTextLength);
     m_compression->setObjectName("compression");
     auto* select = new QPushButton(tr("Select..."), this);

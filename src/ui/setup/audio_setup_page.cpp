@@ -6,11 +6,11 @@
 #include "telephony/line_manager.h"
 #include "ui/setup/audio_format_box.h"
 
-AudioSetupPage::AudioSetupPage(SetupContext& context, SoundFileBox::Faces faces, QWidget* parent)
+AudioSetupPage::AudioSetupPage(SetupContext& context, QWidget* parent)
     : SetupPage(parent)
     , m_context(context)
     , m_format(new AudioFormatBox(context.lines.GetSharedAudioEngine(), this))
-    , m_sound(new SoundFileBox(context, *m_format, faces, this))
+    , m_sound(new SoundFileBox(context, *m_format, this))
 {
     m_format->Fill(context.appSettings.recordingFormat, context.appSettings.useCompression != 0);
 }

@@ -10,7 +10,7 @@ class AudioFormatBox;
 // and the "Audio format:" group, both mirrored with the partner page.
 class AudioSetupPage : public SetupPage {
 public:
-    AudioSetupPage(SetupContext& context, SoundFileBox::Faces faces, QWidget* parent);
+    AudioSetupPage(SetupContext& context, QWidget* parent);
 
     // Makes the two pages mirror each other's device lists, format text and compression box.
     void SetPartner(AudioSetupPage& partner);

@@ -11,15 +11,15 @@
 #include <QVBoxLayout>
 
 CallRecordingPage::CallRecordingPage(SetupContext& context, QWidget* parent)
-    : AudioSetupPage(context, SoundFileBox::Faces::Captions, parent)
-    , m_callFolder(new FolderField(tr("Calls recodings folder:"), tr("Select folder for call recordings:"),
+    : AudioSetupPage(context, parent)
+    , m_callFolder(new FolderField(tr("&Calls recordings folder:"), tr("Select folder for call recordings:"),
           context.appSettings.callRecordingsFolder, this))
-    , m_generalFolder(new FolderField(tr("General recodings folder:"), tr("Select folder for general recordings:"),
-          context.appSettings.generalRecordingsFolder, this))
-    , m_autoRecord(new QCheckBox(tr("Record calls automatically "), this))
-    , m_playBeep(new QCheckBox(tr("play warning tone to other party "), this))
-    , m_beepTone(new QRadioButton(tr("beep tone"), this))
-    , m_beepFile(new QRadioButton(this))
+    , m_generalFolder(new FolderField(tr("&General recordings folder:"),
+          tr("Select folder for general recordings:"), context.appSettings.generalRecordingsFolder, this))
+    , m_autoRecord(new QCheckBox(tr("Record calls &automatically"), this))
+    , m_playBeep(new QCheckBox(tr("play &warning tone to other party"), this))
+    , m_beepTone(new QRadioButton(tr("&beep tone"), this))
+    , m_beepFile(new QRadioButton(tr("tone from this sound file:"), this))
 {
     const AppSettings& app = context.appSettings;
     m_autoRecord->setChecked(app.autoRecordCalls != 0);
@@ -44,6 +44,7 @@ CallRecordingPage::CallRecordingPage(SetupContext& context, QWidget* parent)
     layout->addWidget(m_generalFolder);
     layout->addWidget(operation);
     layout->addWidget(m_format);
+    layout->addStretch(1);
 }
 
 void CallRecordingPage::StoreValues()

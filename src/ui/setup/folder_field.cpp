@@ -16,7 +16,9 @@ FolderField::FolderField(const QString& caption, const QString& title, const std
     auto* browse = new QPushButton(tr("Browse ..."), this);
     auto* layout = new QGridLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(new QLabel(caption, this), 0, 0, 1, 2);
+    auto* label = new QLabel(caption, this);
+    label->setBuddy(m_edit);
+    layout->addWidget(label, 0, 0, 1, 2);
     layout->addWidget(m_edit, 1, 0);
     layout->addWidget(browse, 1, 1);
     connect(browse, &QPushButton::clicked, this, &FolderField::Browse);

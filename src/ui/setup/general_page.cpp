@@ -26,7 +26,7 @@ GeneralPage::GeneralPage(SetupContext& context, QWidget* parent)
     const std::int32_t stored = m_context.settings.Read(Settings::kStartInTab);
     m_startIn->setCurrentIndex(std::clamp(stored, 0, kLastOpenTab));
     auto* layout = new QFormLayout(this);
-    layout->addRow("Start in:", m_startIn);
+    layout->addRow(tr("Start &in:"), m_startIn);
 }
 
 void GeneralPage::StoreValues()

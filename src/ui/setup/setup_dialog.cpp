@@ -4,13 +4,16 @@
 
 #include "settings/prompter.h"
 #include "telephony/line_manager.h"
+#include "ui/panels/fitting_scroll_area.h"
 #include "ui/setup/general_page.h"
 #include "ui/setup/telephony_page.h"
 
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
@@ -19,7 +22,19 @@ namespace {
 constexpr int kImageSize = 24;
 constexpr int kPageGap = 4;
 
-constexpr const char* kPageTexts[] = { " General", " Call recording", " Voice mail", " Telephony" };
+QString PageText(int page)
+{
+    switch (page) {
+    case SetupDialog::kGeneralPage:
+        return SetupDialog::tr("General");
+    case SetupDialog::kCallRecordingPage:
+        return SetupDialog::tr("Call recording");
+    case SetupDialog::kVoiceMailPage:
+        return SetupDialog::tr("Voice mail");
+    default:
+        return SetupDialog::tr("Telephony");
+    }
+}
 
 // Stands in for a page whose factory was not given: it shows a note and stores nothing.
 class PlaceholderPage : public SetupPage {
@@ -28,7 +43,7 @@ public:
         : SetupPage(parent)
     {
         auto* layout = new QVBoxLayout(this);
-        layout->addWidget(new QLabel("This page is not available."), 0, Qt::AlignCenter);
+        layout->addWidget(new QLabel(SetupDialog::tr("This page is not available.")), 0, Qt::AlignCenter);
     }
     void StoreValues() override { }
 };
@@ -57,7 +72,7 @@ SetupDialog::SetupDialog(SetupContext& context, const PageFactory& recordingPage
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(body, 1);
     layout->addWidget(CreateButtons());
-    resize(620, 460);
+    FitToScreen();
 }
 
 SetupDialog::~SetupDialog() = default;
@@ -70,7 +85,7 @@ QWidget* SetupDialog::CreatePageList()
     m_pageList->setSelectionMode(QAbstractItemView::SingleSelection);
     m_pageList->setIconSize(QSize(kImageSize, kImageSize));
     for (int page = 0; page < kPageCount; ++page)
-        m_pageList->addItem(new QListWidgetItem(Images::SetupPage(page), kPageTexts[page]));
+        m_pageList->addItem(new QListWidgetItem(Images::SetupPage(page), PageText(page)));
     m_pageList->setCurrentRow(-1);
     m_pageList->setFixedWidth(m_pageList->sizeHintForColumn(0) + 4 * kPageGap);
     connect(m_pageList, &QListWidget::currentRowChanged, this, &SetupDialog::ShowPage);
@@ -80,33 +95,38 @@ QWidget* SetupDialog::CreatePageList()
 QWidget* SetupDialog::CreatePageArea(const PageFactory& recordingPageFactory, const PageFactory& voiceMailPageFactory)
 {
     auto* area = new QWidget;
-    m_title = new QLabel(kPageTexts[kGeneralPage]);
+    m_title = new QLabel(PageText(kGeneralPage));
     m_title->setObjectName("pageTitle");
     m_title->setTextFormat(Qt::PlainText);
+    // A band in the palette's alternate colours, readable in light and dark palettes alike.
     m_title->setAutoFillBackground(true);
-    QPalette palette = m_title->palette();
-    palette.setColor(QPalette::Window, QColor(240, 240, 220));
-    m_title->setPalette(palette);
+    m_title->setBackgroundRole(QPalette::AlternateBase);
+    m_title->setForegroundRole(QPalette::Text);
+    m_title->setMargin(kPageGap);
+    QFont bold = m_title->font();
+    bold.setBold(true);
+    m_title->setFont(bold);
     m_pageArea = new QStackedWidget;
+    auto* scroller = new FittingScrollArea(m_pageArea);
     auto* layout = new QVBoxLayout(area);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_title);
-    layout->addWidget(m_pageArea, 1);
+    layout->addWidget(scroller, 1);
 
     // In the order the pages are filled: the telephony page last, when the others are ready.
     AddPage(kGeneralPage, std::make_unique<GeneralPage>(m_context, nullptr));
     AddPage(kCallRecordingPage, CreatePage(recordingPageFactory, m_context, nullptr));
     AddPage(kVoiceMailPage, CreatePage(voiceMailPageFactory, m_context, nullptr));
     AddPage(kTelephonyPage, std::make_unique<TelephonyPage>(m_context, nullptr));
-    m_pageArea->setCurrentIndex(kGeneralPage);
+    ShowPage(kGeneralPage);
     return area;
 }
 
 QWidget* SetupDialog::CreateButtons()
 {
     auto* buttons = new QWidget;
-    auto* save = new QPushButton("Save");
-    auto* cancel = new QPushButton("Cancel");
+    auto* save = new QPushButton(tr("&Save"));
+    auto* cancel = new QPushButton(tr("Cancel"));
     save->setDefault(true);
     auto* layout = new QHBoxLayout(buttons);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -130,7 +150,25 @@ void SetupDialog::ShowPage(int index)
     if (index < 0 || index >= kPageCount)
         return;
     m_title->setText(m_pageList->item(index)->text());
+    // Only the shown page counts for the size, so a short page does not scroll over empty room.
+    for (int page = 0; page < kPageCount; ++page) {
+        const QSizePolicy::Policy policy = page == index ? QSizePolicy::Preferred : QSizePolicy::Ignored;
+        m_pages[std::size_t(page)]->setSizePolicy(policy, policy);
+    }
     m_pageArea->setCurrentIndex(index);
+}
+
+// The size the largest page asks for, within the screen: where that is too small the page scrolls.
+void SetupDialog::FitToScreen()
+{
+    for (SetupPage* page : m_pages)
+        page->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    QSize wanted = sizeHint();
+    ShowPage(m_pageArea->currentIndex());
+    const QScreen* screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
+    if (screen)
+        wanted = wanted.boundedTo(screen->availableGeometry().size());
+    resize(wanted);
 }
 
 TelephonyPage& SetupDialog::Telephony() const

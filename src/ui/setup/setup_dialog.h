@@ -51,6 +51,7 @@ private:
     QWidget* CreateButtons();
     void AddPage(PageIndex index, std::unique_ptr<SetupPage> page);
     void ShowPage(int index);
+    void FitToScreen();
 
     SetupContext& m_context;
     QListWidget* m_pageList = nullptr;

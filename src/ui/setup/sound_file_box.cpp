@@ -7,6 +7,7 @@
 #include "settings/prompter.h"
 #include "settings/settings_store.h"
 #include "telephony/line_manager.h"
+#include "ui/panels/output_volume.h"
 #include "ui/panels/player_parts.h"
 #include "ui/setup/audio_format_box.h"
 #include "ui/setup/setup_page.h"
@@ -26,6 +27,7 @@
 #include <algorithm>
 #include <climits>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 namespace {
@@ -42,21 +44,23 @@ constexpr int kMicrophoneIcon = 281;
 constexpr int kLevelRange = 255;
 constexpr const char* kTitle = "Kestrium";
 
-const char* CaptionFor(int iconId)
+// What a player button does, for its tool tip and for screen readers.
+QString ActionName(int iconId)
 {
     switch (iconId) {
-    case kPauseIcon: return "||";
-    case kStopIcon: return "[]";
-    case kDeleteIcon: return "X";
-    case kRewindIcon: return "|<<";
-    case kRecordIcon: return "O";
-    default: return ">";
+    case kPauseIcon:
+        return SoundFileBox::tr("Pause");
+    case kStopIcon:
+        return SoundFileBox::tr("Stop");
+    case kDeleteIcon:
+        return SoundFileBox::tr("Delete the file");
+    case kRewindIcon:
+        return SoundFileBox::tr("Back to the start");
+    case kRecordIcon:
+        return SoundFileBox::tr("Record");
+    default:
+        return SoundFileBox::tr("Play");
     }
-}
-
-QIcon IconFor(int iconId)
-{
-    return Images::Icon(iconId);
 }
 
 QString OutputName(UINT id)
@@ -91,11 +95,10 @@ std::string SelectedName(const QComboBox& list)
 
 } // namespace
 
-SoundFileBox::SoundFileBox(SetupContext& context, AudioFormatBox& format, Faces faces, QWidget* parent)
+SoundFileBox::SoundFileBox(SetupContext& context, AudioFormatBox& format, QWidget* parent)
     : QWidget(parent)
     , m_context(context)
     , m_format(format)
-    , m_faces(faces)
     , m_phone(context.lines, [this] { Stop(); })
 {
     connect(&m_timer, &QTimer::timeout, this, &SoundFileBox::OnTimer);
@@ -122,6 +125,7 @@ void SoundFileBox::SetupFileRow()
     auto* grid = static_cast<QGridLayout*>(layout());
     m_file = new QLineEdit(this);
     m_file->setObjectName("soundFile");
+    m_file->setAccessibleName(tr("Sound file"));
     m_file->setMaxLength(kMaxPathLength);
     m_browse = new QPushButton(tr("Browse..."), this);
     m_browse->setObjectName("browseSoundFile");
@@ -133,34 +137,39 @@ void SoundFileBox::SetupFileRow()
 void SoundFileBox::SetupPlayer()
 {
     auto* buttons = new QHBoxLayout;
-    m_stop = AddButton("stop", "[]", kStopIcon, &SoundFileBox::Stop);
-    m_play = AddButton("play", ">", kPlayIcon, &SoundFileBox::Play);
-    m_rewind = AddButton("rewind", "|<<", kRewindIcon, &SoundFileBox::Rewind);
-    m_delete = AddButton("delete", "X", kDeleteIcon, &SoundFileBox::Delete);
-    m_record = AddButton("record", "O", kRecordIcon, &SoundFileBox::Record);
+    m_stop = AddButton("stop", kStopIcon, &SoundFileBox::Stop);
+    m_play = AddButton("play", kPlayIcon, &SoundFileBox::Play);
+    m_rewind = AddButton("rewind", kRewindIcon, &SoundFileBox::Rewind);
+    m_delete = AddButton("delete", kDeleteIcon, &SoundFileBox::Delete);
+    m_record = AddButton("record", kRecordIcon, &SoundFileBox::Record);
     for (QPushButton* button : { m_stop, m_play, m_rewind, m_delete, m_record })
         buttons->addWidget(button);
     m_progress = CreateProgressBar(this);
-    // The sliders are shown as the page offers them; they change nothing.
+    m_progress->setAccessibleName(tr("Progress"));
+    // The volume of the device the sound plays to; shown only where that device has one. Sound
+    // cards and phones here have no recording gain, so there is no gain slider.
     m_volume = new QSlider(Qt::Horizontal, this);
     m_volume->setObjectName("volume");
-    m_gain = new QSlider(Qt::Horizontal, this);
-    m_gain->setObjectName("gain");
+    m_volume->setRange(0, OutputVolume::kMaximum);
+    m_volume->setPageStep(OutputVolume::kMaximum / 10);
+    m_volumeLabel = new QLabel(tr("&Volume:"), this);
+    m_volumeLabel->setBuddy(m_volume);
+    connect(m_volume, &QSlider::valueChanged, this, [this](int value) {
+        OutputVolume::Write(m_context.lines, OutputOwner(), value);
+        if (m_partner)
+            m_partner->ShowVolume(); // the other page plays to the same device
+    });
     auto* grid = static_cast<QGridLayout*>(layout());
     grid->addLayout(buttons, 1, 0, 1, 3);
     grid->addWidget(m_progress, 1, 3, 1, 2);
-    grid->addWidget(new QLabel(tr("Vol:"), this), 2, 0);
-    grid->addWidget(m_volume, 2, 1);
-    grid->addWidget(new QLabel(tr("Gain:"), this), 2, 2);
-    grid->addWidget(m_gain, 2, 3, 1, 2);
+    grid->addWidget(m_volumeLabel, 2, 0);
+    grid->addWidget(m_volume, 2, 1, 1, 3);
 }
 
-QPushButton* SoundFileBox::AddButton(
-    const char* name, const char* caption, int iconId, void (SoundFileBox::*action)())
+QPushButton* SoundFileBox::AddButton(const char* name, int iconId, void (SoundFileBox::*action)())
 {
     auto* button = new QPushButton(this);
     button->setObjectName(name);
-    button->setToolTip(caption);
     SetFace(*button, iconId);
     connect(button, &QPushButton::clicked, this, action);
     return button;
@@ -177,16 +186,18 @@ void SoundFileBox::SetupDevices()
     m_recordHeadset = new QToolButton(this);
     m_recordHeadset->setObjectName("recordHeadset");
     auto* grid = static_cast<QGridLayout*>(layout());
-    grid->addWidget(new QLabel(tr("Play to:"), this), 3, 0);
+    auto* playToLabel = new QLabel(tr("&Play to:"), this);
+    playToLabel->setBuddy(m_playTo);
+    auto* recordLabel = new QLabel(tr("Reco&rd from:"), this);
+    recordLabel->setBuddy(m_recordFrom);
+    grid->addWidget(playToLabel, 3, 0);
     grid->addWidget(m_playTo, 3, 1, 1, 3);
-    grid->addWidget(m_playToHeadset, 3, 4);
-    grid->addWidget(new QLabel(tr("Record:"), this), 4, 0);
+    grid->addWidget(m_playToHeadset, 3, 4, Qt::AlignLeft);
+    grid->addWidget(recordLabel, 4, 0);
     grid->addWidget(m_recordFrom, 4, 1, 1, 3);
-    grid->addWidget(m_recordHeadset, 4, 4);
-    for (QToolButton* button : { m_playToHeadset, m_recordHeadset }) {
-        button->setText("H");
+    grid->addWidget(m_recordHeadset, 4, 4, Qt::AlignLeft);
+    for (QToolButton* button : { m_playToHeadset, m_recordHeadset })
         button->setCheckable(true);
-    }
     connect(m_playTo, &QComboBox::currentIndexChanged, this, &SoundFileBox::OnOutputChosen);
     connect(m_recordFrom, &QComboBox::currentIndexChanged, this, &SoundFileBox::OnInputChosen);
     connect(m_playToHeadset, &QToolButton::clicked, this, [this] { ToggleHeadset(OutputOwner()); });
@@ -275,8 +286,11 @@ void SoundFileBox::ShowHeadset(QToolButton& button, int line, int noLineIcon)
     const bool headset = line >= 0 && m_context.lines.GetLineSlot(line).IsHeadsetOn() != 0;
     const int iconId = line < 0 ? noLineIcon : headset ? kHeadsetIcon : kHandsetIcon;
     button.setProperty("iconId", iconId);
+    button.setIcon(Images::Icon(iconId));
     button.setChecked(headset);
-    button.setToolTip(line < 0 ? tr("No line uses this device") : headset ? tr("Headset") : tr("Handset"));
+    const QString tip = line < 0 ? tr("No line uses this device") : headset ? tr("Headset") : tr("Handset");
+    button.setToolTip(tip);
+    button.setAccessibleName(tip);
 }
 
 void SoundFileBox::SetFile(const std::string& path)
@@ -460,25 +474,39 @@ void SoundFileBox::OnTimer()
 void SoundFileBox::SetFace(QPushButton& button, int iconId)
 {
     button.setProperty("iconId", iconId);
-    if (m_faces == Faces::Icons)
-        button.setIcon(IconFor(iconId));
-    else
-        button.setText(CaptionFor(iconId));
+    button.setIcon(Images::Icon(iconId));
+    button.setToolTip(ActionName(iconId));
+    button.setAccessibleName(ActionName(iconId));
+}
+
+// The slider shows the volume of the device the sound plays to, and only where it has one.
+void SoundFileBox::ShowVolume()
+{
+    const std::optional<int> volume = OutputVolume::Read(m_context.lines, OutputOwner());
+    m_volume->setVisible(volume.has_value());
+    m_volumeLabel->setVisible(volume.has_value());
+    if (volume) {
+        const QSignalBlocker blocker(m_volume);
+        m_volume->setValue(*volume);
+    }
 }
 
 void SoundFileBox::UpdateControls()
 {
     ShowHeadset(*m_playToHeadset, OutputOwner(), kSpeakerIcon);
     ShowHeadset(*m_recordHeadset, InputOwner(), kMicrophoneIcon);
+    ShowVolume();
     if (m_usable && !m_usable()) {
-        for (QWidget* widget : std::initializer_list<QWidget*>{ m_stop, m_play, m_rewind, m_delete, m_record,
-                 m_playTo, m_recordFrom, m_file, m_browse, m_playToHeadset, m_recordHeadset })
+        for (QWidget* widget :
+            std::initializer_list<QWidget*>{ m_stop, m_play, m_rewind, m_delete, m_record, m_playTo,
+                m_recordFrom, m_file, m_browse, m_playToHeadset, m_recordHeadset, m_volume, m_volumeLabel })
             widget->setEnabled(false);
         return;
     }
     m_file->setEnabled(true);
     m_progress->setEnabled(true);
     m_volume->setEnabled(true);
+    m_volumeLabel->setEnabled(true);
     const bool playing = m_state == State::Playing || m_state == State::PlaybackPaused;
     const bool recording = m_state == State::Recording || m_state == State::RecordingPaused;
     SetFace(*m_play, m_state == State::Playing ? kPauseIcon : kPlayIcon);

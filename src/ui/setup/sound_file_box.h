@@ -10,6 +10,7 @@
 
 class AudioFormatBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
@@ -19,20 +20,20 @@ class WaveRecorder;
 struct SetupContext;
 
 // The sound file of a setup page (the beep or the greeting) with its player and recorder: the file
-// field and "Browse...", the player buttons, the progress bar, the "Vol:" and "Gain:" sliders, and
-// the "Play to:" and "Record:" device lists with their "H" buttons. The device lists mirror those
-// of the partner page; a device that belongs to a line plays and records through its phone.
+// field and "Browse...", the player buttons, the progress bar, the volume slider (where the device
+// has a volume), and
+// the "Play to:" and "Record from:" device lists with their handset/headset buttons. The device lists mirror
+// those of the partner page; a device that belongs to a line plays and records through its phone.
 class SoundFileBox : public QWidget {
 public:
     enum class State { Idle = 0, Playing = 1, PlaybackPaused = 2, Recording = 3, RecordingPaused = 4 };
-    enum class Faces { Captions, Icons };
 
     static constexpr int kMaxPathLength = 259;
     static constexpr int kPlayIntervalMs = 100;
     static constexpr int kLevelIntervalMs = 10;
 
     // `format` gives the engine the page's format before each recording.
-    SoundFileBox(SetupContext& context, AudioFormatBox& format, Faces faces, QWidget* parent);
+    SoundFileBox(SetupContext& context, AudioFormatBox& format, QWidget* parent);
     ~SoundFileBox() override;
     SoundFileBox(const SoundFileBox&) = delete;
     SoundFileBox& operator=(const SoundFileBox&) = delete;
@@ -57,7 +58,7 @@ private:
     void SetupFileRow();
     void SetupPlayer();
     void SetupDevices();
-    QPushButton* AddButton(const char* name, const char* caption, int iconId, void (SoundFileBox::*action)());
+    QPushButton* AddButton(const char* name, int iconId, void (SoundFileBox::*action)());
 
     void FillDevices();
     void SelectStored(QComboBox& list, const std::string& stored, const QString& deviceZero);
@@ -82,13 +83,13 @@ private:
     void ShowFileLength();
     void OnTimer();
     void SetFace(QPushButton& button, int iconId);
+    void ShowVolume();
     void EnablePlayer(bool playing, bool recording);
 
     WaveRecorder& Engine() const;
 
     SetupContext& m_context;
     AudioFormatBox& m_format;
-    const Faces m_faces;
     SoundFileBox* m_partner = nullptr;
     std::function<bool()> m_usable;
 
@@ -108,7 +109,7 @@ private:
     QPushButton* m_record = nullptr;
     QProgressBar* m_progress = nullptr;
     QSlider* m_volume = nullptr;
-    QSlider* m_gain = nullptr;
+    QLabel* m_volumeLabel = nullptr;
     QComboBox* m_playTo = nullptr;
     QComboBox* m_recordFrom = nullptr;
     QToolButton* m_playToHeadset = nullptr;

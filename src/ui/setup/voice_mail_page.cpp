@@ -12,34 +12,32 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineEdit>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 #include <filesystem>
 
 namespace {
 
-// The number field read as a signed number; 0 when it holds none.
-std::int32_t RingCount(const QLineEdit& field)
-{
-    bool ok = false;
-    const int rings = field.text().trimmed().toInt(&ok);
-    return ok ? rings : 0;
-}
+// Rings before the answer; a stored count below the range shows as 0, which answers at the first
+// ring as it did.
+constexpr int kMostRings = 99;
 
 } // namespace
 
 VoiceMailPage::VoiceMailPage(SetupContext& context, QWidget* parent)
-    : AudioSetupPage(context, SoundFileBox::Faces::Icons, parent)
+    : AudioSetupPage(context, parent)
     , m_folder(new FolderField(tr("Recorded audio location:"), tr("Select folder for voicemail recordings:"),
           context.appSettings.voiceMailFolder, this))
     , m_answer(new QCheckBox(tr("Answer automatically after"), this))
-    , m_rings(new QLineEdit(this))
+    , m_rings(new QSpinBox(this))
 {
     const AppSettings& app = context.appSettings;
     m_answer->setChecked(app.voiceMailOn != 0);
     m_rings->setObjectName("answerAfter");
-    m_rings->setText(QString::number(app.answerAfter));
+    m_rings->setRange(0, kMostRings);
+    m_rings->setValue(app.answerAfter);
+    m_rings->setAccessibleName(tr("Rings before the answer"));
     WaveRecorder& engine = context.lines.GetSharedAudioEngine();
     engine.FindFormat(app.recordingFormat.c_str());
     engine.SetCompression(app.useCompression != 0 ? 1 : 0);
@@ -50,7 +48,10 @@ VoiceMailPage::VoiceMailPage(SetupContext& context, QWidget* parent)
     auto* operationLayout = new QHBoxLayout(operation);
     operationLayout->addWidget(m_answer);
     operationLayout->addWidget(m_rings);
-    operationLayout->addWidget(new QLabel(tr("rings"), operation));
+    auto* rings = new QLabel(tr("rings"), operation);
+    rings->setBuddy(m_rings);
+    operationLayout->addWidget(rings);
+    operationLayout->addStretch(1);
     auto* greeting = new QGroupBox(tr("Greeting message:"), this);
     m_sound->setParent(greeting);
     (new QVBoxLayout(greeting))->addWidget(m_sound);
@@ -59,6 +60,7 @@ VoiceMailPage::VoiceMailPage(SetupContext& context, QWidget* parent)
     layout->addWidget(operation);
     layout->addWidget(greeting);
     layout->addWidget(m_format);
+    layout->addStretch(1);
 }
 
 void VoiceMailPage::StoreValues()
@@ -73,7 +75,7 @@ void VoiceMailPage::StoreValues()
     settings.Write(Settings::kRecordingFormat, app.recordingFormat);
     StoreSwitch(Settings::kUseCompression, m_format->Compression(), app.useCompression);
     StoreSwitch(Settings::kVoicemailOn, m_answer->isChecked(), app.voiceMailOn);
-    app.answerAfter = RingCount(*m_rings);
+    app.answerAfter = m_rings->value();
     settings.Write(Settings::kAnswerAfter, app.answerAfter);
     settings.Write(Settings::kPlayTo, m_sound->SelectedOutput());
     settings.Write(Settings::kRecordFrom, m_sound->SelectedInput());

@@ -4,7 +4,7 @@
 
 class FolderField;
 class QCheckBox;
-class QLineEdit;
+class QSpinBox;
 
 // The voice-mail page of the setup dialog: the voice-mail folder, automatic answering after a
 // number of rings, and the greeting with its player and recorder.
@@ -19,5 +19,5 @@ public:
 private:
     FolderField* m_folder;
     QCheckBox* m_answer;
-    QLineEdit* m_rings;
+    QSpinBox* m_rings;
 };

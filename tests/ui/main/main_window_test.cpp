@@ -17,10 +17,12 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QToolButton>
+#include <QTreeView>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
@@ -176,6 +178,35 @@ TEST_F(MainWindowTest, WindowStateIsSavedOnCloseAndReadAtTheNextStart)
     EXPECT_EQ(again.geometry(), QRect(40, 50, 400, 700));
     EXPECT_EQ(again.CallLogPage()->ColumnWidth(0), 200);
     EXPECT_TRUE(again.SearchField()->text().isEmpty()) << "the search starts empty";
+}
+
+// A larger window gives its room to the lists: the contact tree grows, and the call log's name
+// column fills what the date and time leave, while the width the user gave it is what is kept.
+TEST_F(MainWindowTest, ListsAndTheNameColumnTakeTheRoomTheWindowGains)
+{
+    MainWindow& window = Start();
+    window.resize(420, 600);
+    Settle();
+    const int treeHeight = window.Contacts()->Tree()->height();
+    window.ShowTab(MainWindow::kCallLogTab);
+    QTreeView* list = window.CallLogPage()->List();
+    const int storedName = window.CallLogPage()->ColumnWidth(0);
+    const auto filled = [list] {
+        return list->columnWidth(0) + list->columnWidth(1) + list->columnWidth(2)
+            == list->viewport()->width();
+    };
+    EXPECT_TRUE(filled());
+    const int narrowName = list->columnWidth(0);
+
+    window.resize(900, 800);
+    Settle();
+    EXPECT_TRUE(filled());
+    EXPECT_GT(list->columnWidth(0), narrowName);
+    EXPECT_EQ(window.CallLogPage()->ColumnWidth(0), storedName);
+    window.ShowTab(MainWindow::kContactsTab);
+    Settle();
+    EXPECT_GT(window.Contacts()->Tree()->height(), treeHeight + 150);
+    EXPECT_GE(window.StatusBar()->height(), window.StatusBar()->fontMetrics().height());
 }
 
 std::string ExchangeLines()

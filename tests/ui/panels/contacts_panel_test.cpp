@@ -288,7 +288,7 @@ TEST_F(ContactsPanelScenario, SpeedDialButtonsShowCutNamesAndDialTheirEntry)
     m_panel->resize(500, 600);
     const QRect frame = m_panel->SpeedButton(0)->parentWidget()->geometry();
     EXPECT_EQ(frame.bottom() + 1, 600 - 8);
-    EXPECT_EQ(frame.left(), 500 - 1 - frame.right()) << "centred";
+    EXPECT_LE(std::abs(frame.left() - (500 - 1 - frame.right())), 1) << "centred";
     EXPECT_EQ(m_panel->Tree()->geometry().bottom() + 1, frame.top() - 6);
     EXPECT_EQ(m_panel->Tree()->geometry().left(), 500 - 1 - m_panel->Tree()->geometry().right());
 

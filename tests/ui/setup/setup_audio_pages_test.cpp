@@ -16,9 +16,12 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSlider>
+#include <QSpinBox>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -116,6 +119,45 @@ TEST_F(SetupAudioPages, BeepToneDisablesTheBeepPlayerAndTheChoiceIsSaved)
     EXPECT_EQ(m_app.playBeepFromFile, 0);
 }
 
+// Both pages show the same player: icon buttons a screen reader can name, every field labelled,
+// and a volume slider only where the device played to has a volume, which it then sets.
+TEST_F(SetupAudioPages, BothPagesShowTheSameLabelledPlayerAndAVolumeOnlyWhereTheDeviceHasOne)
+{
+    MakePages();
+    for (SetupPage* page : { m_callPage.get(), m_voicePage.get() }) {
+        for (const char* name : { "stop", "play", "rewind", "delete", "record" }) {
+            const auto& button = Child<QPushButton>(*page, name);
+            EXPECT_TRUE(button.text().isEmpty()) << name;
+            EXPECT_FALSE(button.icon().isNull()) << name;
+            EXPECT_FALSE(button.accessibleName().isEmpty()) << name;
+        }
+        for (QLabel* label : page->findChildren<QLabel*>()) {
+            if (label->text().endsWith(':')) {
+                EXPECT_NE(label->buddy(), nullptr) << label->text().toStdString() << " names no control";
+            }
+        }
+        for (const char* name : { "playToHeadset", "recordHeadset" })
+            EXPECT_FALSE(Child<QToolButton>(*page, name).icon().isNull()) << name;
+
+        page->show();
+        Choose(Child<QComboBox>(*page, "playTo"), "Zo-Linka Line 1");
+        auto& volume = Child<QSlider>(*page, "volume");
+        DWORD phoneVolume = 0;
+        ASSERT_TRUE(Slot(0).GetPhoneVolume(PHONEHOOKSWITCHDEV_HANDSET, phoneVolume));
+        EXPECT_TRUE(volume.isVisible()) << "a line's phone has a volume";
+        EXPECT_EQ(volume.value(), int(phoneVolume));
+        volume.setValue(phoneVolume > 30000 ? 1000 : 60000);
+        Settle();
+        ASSERT_TRUE(Slot(0).GetPhoneVolume(PHONEHOOKSWITCHDEV_HANDSET, phoneVolume));
+        EXPECT_EQ(int(phoneVolume), volume.value()) << "the slider sets the phone's volume";
+        page->hide();
+    }
+    EXPECT_FALSE(Child<QRadioButton>(*m_callPage, "beepFromFile").text().isEmpty());
+    const auto& rings = Child<QSpinBox>(*m_voicePage, "answerAfter");
+    EXPECT_LT(rings.sizeHint().width(), rings.fontMetrics().horizontalAdvance("0") * 12)
+        << "sized to two digits";
+}
+
 TEST_F(SetupAudioPages, ADeviceChosenOnOnePageIsChosenOnTheOtherAndStoredAtOnce)
 {
     MakePages();
@@ -192,12 +234,12 @@ TEST_F(SetupAudioPages, AGreetingRecordedIntoANewFolderIsWhatVoiceMailCallersHea
     EXPECT_EQ(recorded.channels, 1);
     EXPECT_TRUE(ContainsPart(recorded.samples, voice, 1400, 3100)) << "the recording holds what the line heard";
 
-    Child<QLineEdit>(*m_voicePage, "answerAfter").setText("-2");
+    Child<QSpinBox>(*m_voicePage, "answerAfter").setValue(7);
     m_voicePage->StoreValues();
     EXPECT_EQ(m_settings.Read(Settings::kOgmFile), greeting.string());
     EXPECT_EQ(m_app.greetingFile, greeting.string());
-    EXPECT_EQ(m_settings.Read(Settings::kAnswerAfter), -2) << "a negative ring count is stored as given";
-    EXPECT_EQ(m_app.answerAfter, -2);
+    EXPECT_EQ(m_settings.Read(Settings::kAnswerAfter), 7);
+    EXPECT_EQ(m_app.answerAfter, 7);
 
     // The next voice-mail caller hears the new greeting.
     ASSERT_EQ(tapisimHangUp(0), TAPISIM_OK);

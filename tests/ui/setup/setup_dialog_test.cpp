@@ -8,13 +8,18 @@
 #include "ui/setup/setup_dialog.h"
 #include "ui/setup/telephony_page.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -195,10 +200,10 @@ TEST_F(SetupDialogScenario, GeneralAndTelephonyValuesAreStoredOnSaveOnly)
 {
     m_settings.Write(Settings::kStartInTab, 2);
     Open();
-    EXPECT_EQ(m_dialog->PageTitle(), " General");
+    EXPECT_EQ(m_dialog->PageTitle(), "General");
     EXPECT_EQ(Find<QComboBox>("startIn").currentText(), "Calls Log");
     Find<QListWidget>("pageList").setCurrentRow(SetupDialog::kTelephonyPage);
-    EXPECT_EQ(m_dialog->PageTitle(), " Telephony");
+    EXPECT_EQ(m_dialog->PageTitle(), "Telephony");
     EXPECT_TRUE(m_dialog->Telephony().isVisible());
 
     EXPECT_FALSE(Find<QCheckBox>("systemDialer").isChecked());
@@ -227,6 +232,55 @@ TEST_F(SetupDialogScenario, GeneralAndTelephonyValuesAreStoredOnSaveOnly)
     Find<QCheckBox>("systemDialer").setChecked(false);
     m_dialog->Save();
     EXPECT_EQ(Stored(Settings::kIsSystemDialer), 0);
+}
+
+// The relative luminance of a colour and the contrast ratio of two, as accessibility guidelines
+// define them.
+double Luminance(const QColor& colour)
+{
+    const auto channel = [](double value) {
+        return value <= 0.03928 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(colour.redF()) + 0.7152 * channel(colour.greenF())
+        + 0.0722 * channel(colour.blueF());
+}
+
+double Contrast(const QColor& one, const QColor& other)
+{
+    const double first = Luminance(one);
+    const double second = Luminance(other);
+    return (std::max(first, second) + 0.05) / (std::min(first, second) + 0.05);
+}
+
+QPalette DarkPalette()
+{
+    QPalette dark;
+    for (const auto& [role, colour] : std::initializer_list<std::pair<QPalette::ColorRole, QColor>>{
+             { QPalette::Window, QColor(0x30, 0x30, 0x30) }, { QPalette::WindowText, Qt::white },
+             { QPalette::Base, QColor(0x24, 0x24, 0x24) },
+             { QPalette::AlternateBase, QColor(0x3a, 0x3a, 0x3a) }, { QPalette::Text, Qt::white },
+             { QPalette::Button, QColor(0x35, 0x35, 0x35) }, { QPalette::ButtonText, Qt::white },
+             { QPalette::Highlight, QColor(0x2a, 0x82, 0xda) }, { QPalette::HighlightedText, Qt::white } })
+        dark.setColor(role, colour);
+    return dark;
+}
+
+// The page title's band is drawn in the palette's colours, so it reads in a dark palette too.
+TEST_F(SetupDialogScenario, ThePageTitleReadsInLightAndDarkPalettes)
+{
+    const QPalette original = QApplication::palette();
+    for (const QPalette& palette : { original, DarkPalette() }) {
+        QApplication::setPalette(palette);
+        Open();
+        auto& title = Find<QLabel>("pageTitle");
+        const QColor text = title.palette().color(title.foregroundRole());
+        const QColor back = title.palette().color(title.backgroundRole());
+        EXPECT_GE(Contrast(text, back), 4.5)
+            << text.name().toStdString() << " on " << back.name().toStdString();
+        EXPECT_EQ(title.grab().toImage().pixelColor(1, 1), back) << "the band is filled";
+        m_dialog.reset();
+    }
+    QApplication::setPalette(original);
 }
 
 // The main window starts a negative "Start in tab" in the first tab; the page shows and stores it
