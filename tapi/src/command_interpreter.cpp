@@ -82,7 +82,7 @@ LONG CommandInterpreter::Dispatch(const Words& words, std::string& reply)
         std::string message;
         if (const LONG result = m_exchange.ReloadConfig(message); result != TAPISIM_OK)
             return Fail(reply, result, message);
-        reply = "reloaded the lines' accounts";
+        reply = "reloaded the lines' accounts\n";
         return TAPISIM_OK;
     }
     if (verb == "ring")

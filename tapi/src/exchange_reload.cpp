@@ -9,21 +9,9 @@ namespace tapi {
 
 namespace {
 
-bool SameAccount(const SipAccount& a, const SipAccount& b)
+bool IsOrBecomesSip(const LineConfig& old, const LineConfig& fresh)
 {
-    return a.displayName == b.displayName && a.user == b.user && a.domain == b.domain
-        && a.registrar == b.registrar && a.outboundProxy == b.outboundProxy && a.authUser == b.authUser
-        && a.passwordFile == b.passwordFile && a.localAddress == b.localAddress && a.caFile == b.caFile
-        && a.transport == b.transport && a.localPort == b.localPort && a.registers == b.registers
-        && a.registerIntervalS == b.registerIntervalS && a.rtpTimeoutS == b.rtpTimeoutS
-        && a.allowCallsFrom == b.allowCallsFrom;
-}
-
-bool SipChanged(const LineConfig& old, const LineConfig& fresh)
-{
-    const bool wasSip = old.kind == LineKind::Sip;
-    const bool isSip = fresh.kind == LineKind::Sip;
-    return wasSip != isSip || (isSip && !SameAccount(old.sip, fresh.sip));
+    return old.kind == LineKind::Sip || fresh.kind == LineKind::Sip;
 }
 
 // Why the running device set cannot take the new configuration; empty when it can.
@@ -53,22 +41,23 @@ LONG Exchange::ReloadConfig(std::string& message)
         message = change + "; the new device set is used from the next start";
         return TAPISIM_E_CONFIG;
     }
-    bool sipChanged = false;
-    for (DWORD i = 0; i < m_lines.size(); ++i)
-        sipChanged = sipChanged || SipChanged(m_lines[i].config, fresh.lines[i]);
-    // The SIP stack runs every SIP line on one thread and is restarted as a whole, which would end
-    // the calls of all SIP lines (and a simulated call of a line that becomes one).
-    if (sipChanged)
-        for (DWORD i = 0; i < m_lines.size(); ++i)
-            if (m_lines[i].activeCall != 0
-                && (m_lines[i].config.kind == LineKind::Sip || fresh.lines[i].kind == LineKind::Sip)) {
-                message = m_lines[i].config.name + " has a call; try again when it has ended";
-                return TAPISIM_E_BUSY;
-            }
+    // The SIP stack runs every SIP line on one thread and is started again as a whole, so that
+    // each line also reads its password file again (a new password changes nothing in this file).
+    // That would end the calls of the SIP lines (and a simulated call of a line that becomes one).
+    bool anySip = false;
+    for (DWORD i = 0; i < m_lines.size(); ++i) {
+        if (!IsOrBecomesSip(m_lines[i].config, fresh.lines[i]))
+            continue;
+        anySip = true;
+        if (m_lines[i].activeCall != 0) {
+            message = m_lines[i].config.name + " has a call; try again when it has ended";
+            return TAPISIM_E_BUSY;
+        }
+    }
     m_config.lines = fresh.lines;
     for (DWORD i = 0; i < m_lines.size(); ++i)
         m_lines[i].config = fresh.lines[i];
-    if (sipChanged)
+    if (anySip)
         RestartSipLines();
     message.clear();
     return TAPISIM_OK;

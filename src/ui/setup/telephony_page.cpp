@@ -75,17 +75,17 @@ QGroupBox* TelephonyPage::CreateLinesGroup()
         m_devices[row]->setObjectName(QString("device%1").arg(row + 1));
         auto* config = new QPushButton(tr("Config..."));
         config->setObjectName(QString("config%1").arg(row + 1));
+        // The registration of a SIP line, under the rows (shown only while there is one).
         m_states[row] = new QLabel;
         m_states[row]->setObjectName(QString("state%1").arg(row + 1));
         m_states[row]->setTextFormat(Qt::PlainText);
-        // A long reason must not widen the dialog; it is cut here and whole in the tool tip.
-        m_states[row]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        m_states[row]->setWordWrap(true);
+        m_states[row]->hide();
         grid->addWidget(m_labels[row], row, 0);
         grid->addWidget(m_devices[row], row, 1);
         grid->addWidget(config, row, 2);
-        grid->addWidget(m_states[row], row, 3);
+        grid->addWidget(m_states[row], kLineCount + row, 0, 1, 3);
         grid->setColumnStretch(1, 1);
-        grid->setColumnStretch(3, 1);
         connect(m_devices[row], &QComboBox::currentIndexChanged, this, [this, row] {
             if (!m_filling)
                 FillDeviceLists(row);
@@ -179,8 +179,8 @@ void TelephonyPage::RefreshLineStates()
         const LineSlot& slot = m_context.lines.GetLineSlot(row);
         const bool shown = slot.IsOpen() && slot.GetLineName() == m_devices[row]->SelectedText();
         const QString text = shown ? LineStateText(m_context.lines, row) : QString();
-        m_states[row]->setText(text);
-        m_states[row]->setToolTip(text.isEmpty() ? QString() : PlainToolTip(text));
+        m_states[row]->setText(tr("%1: %2").arg(m_devices[row]->currentText(), text));
+        m_states[row]->setVisible(!text.isEmpty());
         m_devices[row]->setToolTip(text.isEmpty() ? QString() : PlainToolTip(text));
     }
 }
