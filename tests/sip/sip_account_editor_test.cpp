@@ -100,9 +100,10 @@ TEST_F(SipAccountEditor, AccountCreatedInTheEditorIsWrittenAppliedAndRegisters)
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
 
     const std::string text = ReadBytes(m_dir / "exchange.conf");
-    EXPECT_NE(
-        text.find("name = IP Line 1\nkind = sip\nuser = kestrium\ndomain = " + registrar
-            + "\nregistrar = sip:" + registrar + "\ntransport = udp\nlocal-address = 127.0.0.1\nregister = yes\n# the office account\n\n[line]\n"),
+    EXPECT_NE(text.find("name = IP Line 1\nkind = sip\nuser = kestrium\ndomain = " + registrar
+                  + "\nregistrar = sip:" + registrar
+                  + "\ntransport = udp\nlocal-address = 127.0.0.1\nregister = yes\n# the office "
+                    "account\n\n[line]\n"),
         std::string::npos)
         << text;
     EXPECT_NE(text.find("\n[line]\nname = IP Line 2\nkind = ip\n"), std::string::npos) << text;
@@ -120,7 +121,8 @@ TEST_F(SipAccountEditor, AccountCreatedInTheEditorIsWrittenAppliedAndRegisters)
     EXPECT_EQ(LineState(line, flags), "the registrar answered 403 Forbidden");
     EXPECT_EQ(flags & LINEDEVSTATUSFLAGS_INSERVICE, 0u);
     EXPECT_TRUE(std::any_of(m_received.begin(), m_received.end(), [&](const Received& message) {
-        return message.message == LINE_LINEDEVSTATE && message.device == line && message.p1 == LINEDEVSTATE_DEVSPECIFIC;
+        return message.message == LINE_LINEDEVSTATE && message.device == line
+            && message.p1 == LINEDEVSTATE_DEVSPECIFIC;
     }));
 
     // Only the password changes (the configuration stays the same): the line still starts again.
