@@ -296,6 +296,9 @@ bool ExchangeConfigFile::SetAccount(
         SetOrRemove(section, "present-as", account.presentAsAnalog ? "analog" : "");
     }
     if (!Check(error)) {
+        // The fields were typed, not the file: the file's line number would only puzzle.
+        if (const auto colon = error.find(": "); error.starts_with("line ") && colon != std::string::npos)
+            error.erase(0, colon + 2);
         m_lines = before;
         return false;
     }

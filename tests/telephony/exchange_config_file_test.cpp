@@ -142,7 +142,7 @@ TEST(ExchangeConfigFile, RefusesWhatTheServiceWouldRefuse)
     SipAccountFields account = Account();
     account.user = "ann <evil>";
     EXPECT_FALSE(file.SetAccount("Trunk", account, error));
-    EXPECT_NE(error.find("user must be"), std::string::npos) << error;
+    EXPECT_TRUE(error.starts_with("user must be")) << error;
     EXPECT_EQ(file.Text(), kOffice);
     EXPECT_FALSE(file.SetAccount("Nobody", Account(), error));
 

@@ -197,9 +197,8 @@ void SipAccountDialog::accept()
         return;
     }
     if (!m_reload(error))
-        Tell(tr(
-            "The account was saved in %1, but the telephony service cannot use it yet: %2. It is used from "
-            "the next start of Kestrium.")
+        // The service's reason says when the account takes effect (after a call, at the next start).
+        Tell(tr("The account was saved in %1, but the telephony service cannot use it now: %2.")
                  .arg(FromStd(m_file.Path()), FromStd(error)));
     QDialog::accept();
 }
