@@ -46,8 +46,8 @@ QLineEdit* NewField(const char* objectName, const QString& placeholder = {})
 
 } // namespace
 
-SipAccountDialog::SipAccountDialog(
-    const std::string& lineName, Prompter& prompter, Reload reload, QWidget* parent)
+SipAccountDialog::SipAccountDialog(const std::string& lineName, Prompter& prompter, Reload reload,
+    std::function<void()> lineSettings, QWidget* parent)
     : QDialog(parent)
     , m_lineName(lineName)
     , m_prompter(prompter)
@@ -61,6 +61,11 @@ SipAccountDialog::SipAccountDialog(
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     connect(buttons, &QDialogButtonBox::accepted, this, &SipAccountDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &SipAccountDialog::reject);
+    if (lineSettings) {
+        QPushButton* settings = buttons->addButton(tr("&No-answer time-out..."), QDialogButtonBox::ActionRole);
+        settings->setObjectName("lineSettings");
+        connect(settings, &QPushButton::clicked, this, std::move(lineSettings));
+    }
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(CreateAccountGroup());
     layout->addWidget(m_problem);

@@ -26,8 +26,10 @@ public:
     // Asks the service to apply the configuration file now; false with its reason.
     using Reload = std::function<bool(std::string& error)>;
 
-    SipAccountDialog(
-        const std::string& lineName, Prompter& prompter, Reload reload, QWidget* parent = nullptr);
+    // `lineSettings`, when given, shows the line's own settings (its no-answer time-out), as
+    // "Config..." does on the other rows.
+    SipAccountDialog(const std::string& lineName, Prompter& prompter, Reload reload,
+        std::function<void()> lineSettings = {}, QWidget* parent = nullptr);
 
     void accept() override;
 

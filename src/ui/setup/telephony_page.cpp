@@ -165,9 +165,11 @@ void TelephonyPage::ShowConfig(int row)
         return;
     }
     LineManager& lines = m_context.lines;
+    const auto owner = reinterpret_cast<HWND>(winId());
     SipAccountDialog dialog(
         m_devices[row]->SelectedText(), m_context.prompter,
-        [&lines](std::string& error) { return lines.ReloadExchangeConfig(error); }, this);
+        [&lines](std::string& error) { return lines.ReloadExchangeConfig(error); },
+        [&lines, deviceId, owner] { lines.ShowLineConfig(deviceId, owner); }, this);
     dialog.exec();
     RefreshLineStates();
 }

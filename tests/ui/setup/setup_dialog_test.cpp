@@ -297,6 +297,7 @@ TEST_F(SetupDialogScenario, ConfigEditsTheLineOfItsOwnRow)
         auto* editor = qobject_cast<QDialog*>(QApplication::activeModalWidget());
         ASSERT_NE(editor, nullptr);
         title = editor->windowTitle();
+        editor->findChild<QPushButton*>("lineSettings")->click();
         editor->findChild<QGroupBox*>("sipAccount")->setChecked(true);
         editor->findChild<QLineEdit*>("sipAddress")->setText("kestrium@127.0.0.1:5999");
         editor->findChild<QLineEdit*>("localAddress")->setText("127.0.0.1");
@@ -305,6 +306,7 @@ TEST_F(SetupDialogScenario, ConfigEditsTheLineOfItsOwnRow)
     });
     Find<QPushButton>("config5").click();
     EXPECT_EQ(title, "IP Line 1: SIP Account");
+    EXPECT_EQ(ReadBytes(record), "--line-config 4 --line-name=IP Line 1\n") << "its no-answer time-out";
     EXPECT_TRUE(m_prompter.messages.empty()) << m_prompter.messages.front().text;
     EXPECT_TRUE(Find<QLabel>("state5").isVisible());
     EXPECT_EQ(Find<QLabel>("state5").text(), "IP Line 1: In service: registration off");
