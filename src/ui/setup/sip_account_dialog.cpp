@@ -62,7 +62,8 @@ SipAccountDialog::SipAccountDialog(const std::string& lineName, Prompter& prompt
     connect(buttons, &QDialogButtonBox::accepted, this, &SipAccountDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &SipAccountDialog::reject);
     if (lineSettings) {
-        QPushButton* settings = buttons->addButton(tr("&No-answer time-out..."), QDialogButtonBox::ActionRole);
+        QPushButton* settings
+            = buttons->addButton(tr("&No-answer time-out..."), QDialogButtonBox::ActionRole);
         settings->setObjectName("lineSettings");
         connect(settings, &QPushButton::clicked, this, std::move(lineSettings));
     }
