@@ -61,16 +61,19 @@ SipAccountDialog::SipAccountDialog(const std::string& lineName, Prompter& prompt
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     connect(buttons, &QDialogButtonBox::accepted, this, &SipAccountDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &SipAccountDialog::reject);
+    // The line's own settings sit apart from OK and Cancel, on the left.
+    auto* bottom = new QHBoxLayout;
     if (lineSettings) {
-        QPushButton* settings
-            = buttons->addButton(tr("&No-answer time-out..."), QDialogButtonBox::ActionRole);
+        auto* settings = new QPushButton(tr("&No-answer time-out..."));
         settings->setObjectName("lineSettings");
         connect(settings, &QPushButton::clicked, this, std::move(lineSettings));
+        bottom->addWidget(settings);
     }
+    bottom->addWidget(buttons, 1);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(CreateAccountGroup());
     layout->addWidget(m_problem);
-    layout->addWidget(buttons);
+    layout->addLayout(bottom);
 
     std::string error;
     if (!m_file.Load(error) || !m_file.HasLine(lineName)) {
