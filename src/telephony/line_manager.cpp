@@ -223,6 +223,9 @@ void LineManager::OnLineMessage(
     case LINE_LINEDEVSTATE:
         if (param1 == LINEDEVSTATE_RINGING)
             m_incoming->OnRing(slot, DWORD(param2), DWORD(param3));
+        else if (param1 & (LINEDEVSTATE_INSERVICE | LINEDEVSTATE_OUTOFSERVICE | LINEDEVSTATE_DEVSPECIFIC))
+            if (MainWindowLink* window = ReadyWindow())
+                window->UpdateControls(); // the line buttons show the registration
         break;
     case LINE_REPLY:
         slot.OnReply(LONG(param1), LONG(param2));

@@ -99,6 +99,17 @@ public:
     // Fills the setup page's six device lists, all but `exceptSlot` (-1: all).
     void FillDeviceChoices(const std::array<DeviceChoiceList*, kSlotCount>& lists, int exceptSlot);
     void ShowLineConfig(DWORD deviceId, HWND owner);
+    // The registration of a SIP line as the service reports it: in service or not, and the state
+    // in words ("registered", "the registrar answered 403 Forbidden"). False for a slot without
+    // an open line or whose line is no SIP line.
+    struct ServiceState {
+        bool inService = false;
+        std::string text;
+    };
+    bool GetServiceState(int slot, ServiceState& state);
+    // Asks the service to apply the exchange configuration file's SIP accounts now; false with
+    // the service's reason in `error`.
+    bool ReloadExchangeConfig(std::string& error);
 
     // The keypad tab's tree of lines and calls.
     void RebuildCallTree(CallTreeView& tree);

@@ -11,6 +11,9 @@
 namespace {
 
 constexpr std::size_t kDevCapsSize = 1268;
+// A line's status with room for a SIP line's state in words.
+constexpr std::size_t kDevStatusSize = sizeof(LINEDEVSTATUS) + 1024;
+constexpr std::size_t kReloadMessageSize = 1024;
 constexpr int kFirstIpSlot = LineSlot::kFirstIpSlot;
 constexpr DWORD kVoiceMediaModes
     = LINEMEDIAMODE_UNKNOWN | LINEMEDIAMODE_INTERACTIVEVOICE | LINEMEDIAMODE_AUTOMATEDVOICE;
@@ -210,4 +213,26 @@ void LineManager::ShowLineConfig(DWORD deviceId, HWND owner)
 {
     if (m_lineApp != 0 && deviceId < m_lineDeviceCount)
         m_tapi.lineConfigDialogA(deviceId, owner, nullptr);
+}
+
+bool LineManager::GetServiceState(int slot, ServiceState& state)
+{
+    if (slot < 0 || slot >= kSlotCount || !m_slots[slot]->IsOpen())
+        return false;
+    TapiBlock<LINEDEVSTATUS> block(kDevStatusSize);
+    if (m_tapi.lineGetLineDevStatus(m_slots[slot]->GetLine(), block.Get()) != 0)
+        return false;
+    state.text = block.Text(block->dwDevSpecificSize, block->dwDevSpecificOffset);
+    state.inService = (block->dwDevStatusFlags & LINEDEVSTATUSFLAGS_INSERVICE) != 0;
+    return !state.text.empty();
+}
+
+bool LineManager::ReloadExchangeConfig(std::string& error)
+{
+    std::array<char, kReloadMessageSize> message{};
+    const LONG result = m_tapi.tapiReloadConfig(message.data(), DWORD(message.size()));
+    if (result == 0)
+        return true;
+    error = message[0] != '\0' ? std::string(message.data()) : "the telephony service cannot apply it";
+    return false;
 }

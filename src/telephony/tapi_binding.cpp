@@ -11,7 +11,7 @@
 namespace {
 
 // Export names in the order of the Export enumeration. "lineGetLineDevStatus" has no A suffix.
-constexpr std::array<const char*, 38> kExportNames = {
+constexpr std::array<const char*, 39> kExportNames = {
     "lineAnswer",
     "lineClose",
     "lineConfigDialogA",
@@ -50,6 +50,7 @@ constexpr std::array<const char*, 38> kExportNames = {
     "tapiGetEventFd",
     "tapiDispatchEvents",
     "tapiReportRequestOutcome",
+    "tapiReloadConfig",
 };
 
 bool IsPhoneExport(const char* name)

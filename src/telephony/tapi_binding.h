@@ -65,6 +65,7 @@ public:
     template <typename... A> LONG phoneSetStatusMessages(A... a) { return Call<decltype(::phoneSetStatusMessages)>(kPhoneSetStatusMessages, a...); }
     template <typename... A> LONG phoneSetVolume(A... a) { return Call<decltype(::phoneSetVolume)>(kPhoneSetVolume, a...); }
     template <typename... A> LONG tapiReportRequestOutcome(A... a) { return Call<decltype(::tapiReportRequestOutcome)>(kTapiReportRequestOutcome, a...); }
+    template <typename... A> LONG tapiReloadConfig(A... a) { return Call<decltype(::tapiReloadConfig)>(kTapiReloadConfig, a...); }
     // clang-format on
 
     // Why the library could not be loaded, naming the files looked for; empty while it is loaded
@@ -119,6 +120,7 @@ private:
         kTapiGetEventFd,
         kTapiDispatchEvents,
         kTapiReportRequestOutcome,
+        kTapiReloadConfig,
         kExportCount
     };
 

@@ -26,6 +26,7 @@ typedef uint32_t DWORD;
 typedef int32_t LONG;
 typedef DWORD* LPDWORD;
 typedef const char* LPCSTR;
+typedef char* LPSTR;
 typedef void* LPVOID;
 typedef uintptr_t DWORD_PTR;
 typedef void* HWND; // owner window of the dialogs; may be null
@@ -963,6 +964,13 @@ TAPI_EXPORT LONG tapiRequestMakeCallA(
 // taken was placed (lResult 0 or the positive request id of lineMakeCallA) or not (a negative
 // LINEERR_ code), so that the requester can tell its user.
 TAPI_EXPORT LONG tapiReportRequestOutcome(HLINEAPP hLineApp, LONG lResult);
+
+// Extension: re-reads the exchange configuration file and applies the lines' SIP accounts and
+// ring periods without a restart. 0 when applied; LINEERR_OPERATIONFAILED when the file has a
+// mistake or changes the device set (names, kinds, phones: used from the next start), LINEERR_INUSE
+// while a call on a SIP line would be cut. The reason is written to lpszMessage (NUL-terminated,
+// cut to dwMessageSize bytes; may be NULL).
+TAPI_EXPORT LONG tapiReloadConfig(LPSTR lpszMessage, DWORD dwMessageSize);
 
 // Event delivery for callback applications. The descriptor becomes readable when line or phone
 // messages wait; it stays the same for the life of the process (it is never closed by the

@@ -22,6 +22,8 @@ const char* const kControlCommandHelp
       "  dialplan clear                         remove every rule (every number is answered)\n"
       "  dialplan add PATTERN OUTCOME [DELAY_MS [HANG_UP_AFTER_MS]]\n"
       "                                         OUTCOME: answer busy noanswer badaddress reject manual\n"
+      "  reload                                 apply the configuration file's SIP accounts and ring "
+      "periods\n"
       "  request NUMBER [APP [NAME [COMMENT]]]  another application asks to dial NUMBER\n"
       "  help                                   this text\n";
 

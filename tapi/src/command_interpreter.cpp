@@ -78,6 +78,13 @@ LONG CommandInterpreter::Dispatch(const Words& words, std::string& reply)
         reply = m_exchange.DescribeLines();
         return TAPISIM_OK;
     }
+    if (verb == "reload") {
+        std::string message;
+        if (const LONG result = m_exchange.ReloadConfig(message); result != TAPISIM_OK)
+            return Fail(reply, result, message);
+        reply = "reloaded the lines' accounts\n";
+        return TAPISIM_OK;
+    }
     if (verb == "ring")
         return Ring(words, reply);
     if (verb == "play")

@@ -67,30 +67,43 @@ Exchange::~Exchange()
 LONG Exchange::LoadConfigFile()
 {
     m_config = DeviceConfig::BuiltIn();
-    std::string path;
-    if (const char* env = std::getenv("KESTRIUM_EXCHANGE_CONFIG"); env && *env)
-        path = env;
-    else if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && *config)
-        path = std::string(config) + "/kestrium/exchange.conf";
-    else if (const char* home = std::getenv("HOME"); home && *home)
-        path = std::string(home) + "/.config/kestrium/exchange.conf";
-    if (path.empty())
-        return TAPISIM_OK;
-    std::string text;
     std::string error;
+    if (!ReadConfigFile(m_config, error))
+        return ReportConfigError(error);
+    return TAPISIM_OK;
+}
+
+std::string Exchange::ConfigFilePath()
+{
+    if (const char* env = std::getenv("KESTRIUM_EXCHANGE_CONFIG"); env && *env)
+        return env;
+    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && *config)
+        return std::string(config) + "/kestrium/exchange.conf";
+    if (const char* home = std::getenv("HOME"); home && *home)
+        return std::string(home) + "/.config/kestrium/exchange.conf";
+    return {};
+}
+
+bool Exchange::ReadConfigFile(DeviceConfig& config, std::string& error)
+{
+    const std::string path = ConfigFilePath();
+    if (path.empty())
+        return true;
+    std::string text;
     switch (platform::ReadRegularFile(path, kMaxConfigBytes, text, error)) {
     case platform::FileRead::Missing:
-        return TAPISIM_OK;
+        return true;
     case platform::FileRead::Refused:
-        return ReportConfigError(path + ": " + error);
+        error = path + ": " + error;
+        return false;
     case platform::FileRead::Read:
         break;
     }
-    DeviceConfig parsed;
-    if (!DeviceConfig::Parse(text, parsed, error))
-        return ReportConfigError(path + ": " + error);
-    m_config = std::move(parsed);
-    return TAPISIM_OK;
+    if (!DeviceConfig::Parse(text, config, error)) {
+        error = path + ": " + error;
+        return false;
+    }
+    return true;
 }
 
 LONG Exchange::ReportConfigError(const std::string& error)

@@ -120,6 +120,10 @@ public:
     std::uint64_t Now();
     LONG Reset();
     LONG Configure(const char* text);
+    // Re-reads the configuration file and applies the lines' SIP accounts and ring periods
+    // (exchange_reload.cpp). TAPISIM_E_CONFIG when the file has a mistake or changes the device
+    // set, TAPISIM_E_BUSY while a call would be cut; `message` says why.
+    LONG ReloadConfig(std::string& message);
     std::string LastError();
     LONG Ring(DWORD line, const TAPISIM_CALLER& caller);
     LONG FarEndHangUp(DWORD line);
@@ -270,6 +274,11 @@ private:
     // Reads the configuration file, a regular file of at most 1 MiB; anything else, or a text with
     // mistakes, leaves the built-in device set and is reported.
     LONG LoadConfigFile();
+    // The configuration file's path; empty without HOME.
+    static std::string ConfigFilePath();
+    // Reads and parses the configuration file into `config` (left alone when there is no file);
+    // false with "<path>: <what>" in `error` when the file is refused or has a mistake.
+    static bool ReadConfigFile(DeviceConfig& config, std::string& error);
     LONG ReportConfigError(const std::string& error);
 
     DWORD NewHandle() { return m_nextHandle++; }
@@ -365,6 +374,7 @@ private:
     void UpdateSipOwners();
     void OnSipFailure(Call& call, const SipEvent& event);
     void SetInService(DWORD line, bool inService, const std::string& text);
+    void RestartSipLines();
     Call* FindSipCall(std::uint64_t sipCall);
     bool IsSipLine(DWORD line) const;
     void PlaceSipCall(Call& call, const std::string& target);

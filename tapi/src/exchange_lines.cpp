@@ -221,6 +221,9 @@ LONG Exchange::GetLineDevStatus(HLINE line, LINEDEVSTATUS& status)
     if (m_lines[open->device].phone >= 0)
         var.AddBytes(
             &terminalModes, sizeof terminalModes, status.dwTerminalModesSize, status.dwTerminalModesOffset);
+    // A SIP line's device-specific part is its registration state in words, NUL-terminated.
+    if (const std::string& text = m_lines[open->device].serviceText; IsSipLine(open->device))
+        var.AddBytes(text.c_str(), text.size() + 1, status.dwDevSpecificSize, status.dwDevSpecificOffset);
     return 0;
 }
 

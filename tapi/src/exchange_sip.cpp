@@ -128,11 +128,15 @@ Exchange::Call* Exchange::FindSipCall(std::uint64_t sipCall)
 void Exchange::SetInService(DWORD line, bool inService, const std::string& text)
 {
     Line& entry = m_lines[line];
+    const bool textChanged = entry.serviceText != text;
     entry.serviceText = text;
-    if (entry.inService == inService)
-        return;
-    entry.inService = inService;
-    PostLineDevState(line, inService ? LINEDEVSTATE_INSERVICE : LINEDEVSTATE_OUTOFSERVICE, 0, 0);
+    if (entry.inService != inService) {
+        entry.inService = inService;
+        PostLineDevState(line, inService ? LINEDEVSTATE_INSERVICE : LINEDEVSTATE_OUTOFSERVICE, 0, 0);
+    } else if (textChanged) {
+        // Still out of service, for another reason (or registered again): the state's words changed.
+        PostLineDevState(line, LINEDEVSTATE_DEVSPECIFIC, 0, 0);
+    }
 }
 
 void Exchange::PlaceSipCall(Call& call, const std::string& target)

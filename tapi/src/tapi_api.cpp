@@ -317,8 +317,10 @@ LONG lineConfigDialogA(DWORD dwDeviceID, HWND, LPCSTR lpszDeviceClass)
         return result;
     if (lpszDeviceClass && *lpszDeviceClass && !ClassIs(lpszDeviceClass, "tapi/line"))
         return LINEERR_INVALDEVICECLASS;
+    // The name goes in the option's own argument, so that no platform plugin can take a name such
+    // as "-display" for one of its options.
     return tapi::RunSettingsProgram(
-        { "--line-config", std::to_string(dwDeviceID), "--name", Service().LineName(dwDeviceID) });
+        { "--line-config", std::to_string(dwDeviceID), "--line-name=" + Service().LineName(dwDeviceID) });
 }
 
 LONG lineRegisterRequestRecipient(
@@ -450,6 +452,25 @@ LONG tapiRequestMakeCallA(
 LONG tapiReportRequestOutcome(HLINEAPP hLineApp, LONG lResult)
 {
     return Service().ReportRequestOutcome(hLineApp, lResult);
+}
+
+LONG tapiReloadConfig(LPSTR lpszMessage, DWORD dwMessageSize)
+{
+    std::string message;
+    const LONG result = Service().ReloadConfig(message);
+    if (lpszMessage && dwMessageSize > 0) {
+        const std::size_t length = std::min<std::size_t>(message.size(), dwMessageSize - 1);
+        message.copy(lpszMessage, length);
+        lpszMessage[length] = '\0';
+    }
+    switch (result) {
+    case TAPISIM_OK:
+        return 0;
+    case TAPISIM_E_BUSY:
+        return LINEERR_INUSE;
+    default:
+        return LINEERR_OPERATIONFAILED;
+    }
 }
 
 int tapiGetEventFd(void)

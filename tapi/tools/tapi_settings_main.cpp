@@ -21,7 +21,9 @@ int main(int argc, char** argv)
     const QCommandLineOption dialingRules("dialing-rules", "Show the dialing rules of the current location.");
     const QCommandLineOption address("address", "Example number shown translated.", "number");
     const QCommandLineOption lineConfig("line-config", "Show the configuration of a line device.", "device");
-    const QCommandLineOption name("name", "Name of the line device.", "name");
+    // Not "--name": Qt's X11 platform takes -name and --name for itself (the window class) and
+    // removes them before the program sees them.
+    const QCommandLineOption name("line-name", "Name of the line device.", "name");
     parser.addOptions({ dialingRules, address, lineConfig, name });
     parser.process(app);
 

@@ -13,19 +13,8 @@ namespace {
 
 using sip_test::Sipp;
 
-// A registrar that challenges the first REGISTER and accepts the second only with the right
-// credentials (user "kestrium", password "s3cret"); anything else gets 403.
-const std::string kRegistrar = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>\n<scenario name=\"registrar\">\n"
-    "  <recv request=\"REGISTER\"/>\n"
-    + sip_test::SippReply("401 Unauthorized",
-        "WWW-Authenticate: Digest realm=\"kestrium.test\", nonce=\"4f2a9c1b\", algorithm=MD5\n")
-    + R"(  <recv request="REGISTER">
-    <action><verifyauth assign_to="valid" username="kestrium" password="s3cret"/></action>
-  </recv>
-  <nop test="valid" next="accept"/>
-)" + sip_test::SippReply("403 Forbidden")
-    + "  <nop next=\"end\"/>\n  <label id=\"accept\"/>\n" + sip_test::SippReply("200 OK", "[last_Contact:];expires=600\n")
-    + "  <label id=\"end\"/>\n</scenario>\n";
+// A registrar that accepts user "kestrium" with password "s3cret" after its digest challenge.
+const std::string kRegistrar = sip_test::RegistrarScenario("kestrium", "s3cret");
 
 struct PasswordCase {
     const char* name;

@@ -109,6 +109,18 @@ std::string SippReply(const std::string& status, const std::string& headers, con
         + "\n\n" + body + "]]></send>\n";
 }
 
+std::string RegistrarScenario(const std::string& user, const std::string& password)
+{
+    return "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>\n<scenario name=\"registrar\">\n"
+           "  <recv request=\"REGISTER\"/>\n"
+        + SippReply("401 Unauthorized",
+            "WWW-Authenticate: Digest realm=\"kestrium.test\", nonce=\"4f2a9c1b\", algorithm=MD5\n")
+        + "  <recv request=\"REGISTER\">\n    <action><verifyauth assign_to=\"valid\" username=\"" + user
+        + "\" password=\"" + password + "\"/></action>\n  </recv>\n  <nop test=\"valid\" next=\"accept\"/>\n"
+        + SippReply("403 Forbidden") + "  <nop next=\"end\"/>\n  <label id=\"accept\"/>\n"
+        + SippReply("200 OK", "[last_Contact:];expires=600\n") + "  <label id=\"end\"/>\n</scenario>\n";
+}
+
 std::string SippSdp()
 {
     return "v=0\r\n"

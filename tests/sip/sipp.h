@@ -42,6 +42,10 @@ private:
 std::string SippReply(const std::string& status, const std::string& headers = "", const std::string& body = "",
     bool toTag = true);
 
+// A registrar that challenges the first REGISTER and accepts the second only with the right
+// credentials; anything else gets 403.
+std::string RegistrarScenario(const std::string& user, const std::string& password);
+
 // The SDP of a SIPp message, offering PCMU and telephone events on SIPp's media port.
 std::string SippSdp();
 

@@ -145,7 +145,7 @@ TEST_F(TapiFixture, DialogsRunTheSettingsProgramAndWaitForIt)
     EXPECT_EQ(testing_support::ReadBytes(record), "--dialing-rules --address +1 (212) 5551234\n")
         << "the call returns only after the program ended";
     EXPECT_EQ(lineConfigDialogA(3, nullptr, nullptr), 0);
-    EXPECT_EQ(testing_support::ReadBytes(record), "--line-config 3 --name Zo-Linka Line 4\n");
+    EXPECT_EQ(testing_support::ReadBytes(record), "--line-config 3 --line-name=Zo-Linka Line 4\n");
     ::setenv("EXIT", "2", 1);
     EXPECT_EQ(lineConfigDialogA(3, nullptr, "tapi/line"), LINEERR_OPERATIONFAILED);
     ::setenv("KESTRIUM_TAPI_SETTINGS", (dir / "missing").c_str(), 1);

@@ -10,6 +10,7 @@
 #include "ui/panels/contacts_panel.h"
 #include "ui/panels/dial_pad_panel.h"
 #include "ui/panels/fitting_scroll_area.h"
+#include "ui/telephony_widgets/line_state_text.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -652,7 +653,9 @@ void MainWindow::UpdateLineButtons()
         const bool isDefault = open && slot == m_lines.GetDefaultLine();
         button->setText(QString(isDefault ? "[%1]" : "%1").arg(slot + 1));
         button->setIcon(Images::Small(m_lines.GetLineImage(slot)));
-        button->setToolTip(QString::fromStdString(m_lines.GetDisplayName(slot)));
+        const QString state = LineStateText(m_lines, slot);
+        const QString name = QString::fromStdString(m_lines.GetDisplayName(slot));
+        button->setToolTip(state.isEmpty() ? name : PlainToolTip(name + "\n" + state));
         button->setEnabled(open);
         // The button shows only the number: a screen reader says which line it is.
         UpdateAccessibleName(m_lineBar->widgetForAction(button),

@@ -7,18 +7,24 @@
 #include "telephony/tapi_binding.h"
 #include "ui/panels/edit_entry_dialog.h"
 #include "ui/setup/device_combo_box.h"
+#include "ui/setup/sip_account_dialog.h"
+#include "ui/telephony_widgets/line_state_text.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
 
 constexpr DWORD kDialingRulesVersion = 0x20001;
+// How often the rows show the SIP lines' registration anew while the page is shown.
+constexpr int kStateRefreshMs = 1000;
 
 bool EqualsNoCase(std::string_view a, std::string_view b)
 {
@@ -48,6 +54,13 @@ TelephonyPage::TelephonyPage(SetupContext& context, QWidget* parent)
     layout->addLayout(lower);
     layout->addStretch();
     FillDeviceLists(-1);
+    RefreshLineStates();
+    auto* timer = new QTimer(this);
+    connect(timer, &QTimer::timeout, this, [this] {
+        if (isVisible())
+            RefreshLineStates();
+    });
+    timer->start(kStateRefreshMs);
 }
 
 QGroupBox* TelephonyPage::CreateLinesGroup()
@@ -60,10 +73,18 @@ QGroupBox* TelephonyPage::CreateLinesGroup()
         m_labels[row]->setMaxLength(int(kLabelLimit));
         m_devices[row] = new DeviceComboBox;
         m_devices[row]->setObjectName(QString("device%1").arg(row + 1));
-        auto* config = new QPushButton("Config...");
+        auto* config = new QPushButton(tr("Config..."));
+        config->setObjectName(QString("config%1").arg(row + 1));
+        // The registration of a SIP line, under the rows (shown only while there is one).
+        m_states[row] = new QLabel;
+        m_states[row]->setObjectName(QString("state%1").arg(row + 1));
+        m_states[row]->setTextFormat(Qt::PlainText);
+        m_states[row]->setWordWrap(true);
+        m_states[row]->hide();
         grid->addWidget(m_labels[row], row, 0);
         grid->addWidget(m_devices[row], row, 1);
         grid->addWidget(config, row, 2);
+        grid->addWidget(m_states[row], kLineCount + row, 0, 1, 3);
         grid->setColumnStretch(1, 1);
         connect(m_devices[row], &QComboBox::currentIndexChanged, this, [this, row] {
             if (!m_filling)
@@ -133,11 +154,37 @@ std::array<DeviceChoiceList*, TelephonyPage::kLineCount> TelephonyPage::DeviceLi
     return lists;
 }
 
+// An IP line's row edits its SIP account; the others show the service's line dialog.
 void TelephonyPage::ShowConfig(int row)
 {
     std::uint32_t deviceId = 0;
-    if (m_devices[row]->SelectedDevice(deviceId))
+    if (!m_devices[row]->SelectedDevice(deviceId))
+        return;
+    if (row < LineSlot::kFirstIpSlot) {
         m_context.lines.ShowLineConfig(deviceId, reinterpret_cast<HWND>(winId()));
+        return;
+    }
+    LineManager& lines = m_context.lines;
+    const auto owner = reinterpret_cast<HWND>(winId());
+    SipAccountDialog dialog(
+        m_devices[row]->SelectedText(), m_context.prompter,
+        [&lines](std::string& error) { return lines.ReloadExchangeConfig(error); },
+        [&lines, deviceId, owner] { lines.ShowLineConfig(deviceId, owner); }, this);
+    dialog.exec();
+    RefreshLineStates();
+}
+
+// A row shows the registration of the line open in its slot while that line is still selected.
+void TelephonyPage::RefreshLineStates()
+{
+    for (int row = 0; row < kLineCount; ++row) {
+        const LineSlot& slot = m_context.lines.GetLineSlot(row);
+        const bool shown = slot.IsOpen() && slot.GetLineName() == m_devices[row]->SelectedText();
+        const QString text = shown ? LineStateText(m_context.lines, row) : QString();
+        m_states[row]->setText(tr("%1: %2").arg(m_devices[row]->currentText(), text));
+        m_states[row]->setVisible(!text.isEmpty());
+        m_devices[row]->setToolTip(text.isEmpty() ? QString() : PlainToolTip(text));
+    }
 }
 
 void TelephonyPage::ShowDialingRules()

@@ -10,6 +10,7 @@ class ContactRecord;
 class DeviceComboBox;
 class QCheckBox;
 class QGroupBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -47,6 +48,7 @@ private:
     void FillDeviceLists(int exceptRow);
     std::array<DeviceChoiceList*, kLineCount> DeviceLists() const;
     void ShowConfig(int row);
+    void RefreshLineStates();
     void ShowDialingRules();
     void EditMacro(int number);
     void LoadMacroCaptions();
@@ -55,6 +57,7 @@ private:
     EntryEditor m_editEntry;
     std::array<QLineEdit*, kLineCount> m_labels{};
     std::array<DeviceComboBox*, kLineCount> m_devices{};
+    std::array<QLabel*, kLineCount> m_states{};
     std::array<QPushButton*, kMacroCount> m_macros{};
     QRadioButton* m_ignore = nullptr;
     QRadioButton* m_answerAndDrop = nullptr;

@@ -11,12 +11,16 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
+
+#include <cstdlib>
 
 #include <algorithm>
 #include <cmath>
@@ -321,6 +325,46 @@ TEST_F(SetupDialogScenario, AMacroIsStoredAtOnceEvenWhenTheDialogIsCancelled)
     m_dialog->Telephony().SetEntryEditor([](ContactRecord&, QWidget*) { return false; });
     Find<QPushButton>("macro3").click();
     EXPECT_EQ(m_settings.Read(Settings::kMacroName, {}, 3), "Voice & box") << "Cancel in the editor keeps it";
+}
+
+// "Config..." edits the row's own line: a telephone line's row starts the service's line dialog
+// with that line's name, an IP line's row opens its SIP account editor; the account is applied at
+// once and its state shows under the rows.
+TEST_F(SetupDialogScenario, ConfigEditsTheLineOfItsOwnRow)
+{
+    const auto script = m_dir.Path() / "settings.sh";
+    const auto record = m_dir.Path() / "arguments.txt";
+    WriteBytes(script, "#!/bin/sh\necho \"$@\" > '" + record.string() + "'\n");
+    std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+    ::setenv("KESTRIUM_TAPI_SETTINGS", script.c_str(), 1);
+    ::setenv("KESTRIUM_EXCHANGE_CONFIG", (m_dir.Path() / "exchange.conf").c_str(), 1);
+    Open();
+    Find<QListWidget>("pageList").setCurrentRow(SetupDialog::kTelephonyPage);
+    Find<QPushButton>("config2").click();
+    EXPECT_EQ(ReadBytes(record), "--line-config 1 --line-name=Zo-Linka Line 2\n");
+    EXPECT_FALSE(Find<QLabel>("state5").isVisible()) << "a plain IP line has no registration";
+
+    QString title;
+    QTimer::singleShot(0, [&] {
+        auto* editor = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(editor, nullptr);
+        title = editor->windowTitle();
+        editor->findChild<QPushButton*>("lineSettings")->click();
+        editor->findChild<QGroupBox*>("sipAccount")->setChecked(true);
+        editor->findChild<QLineEdit*>("sipAddress")->setText("kestrium@127.0.0.1:5999");
+        editor->findChild<QLineEdit*>("localAddress")->setText("127.0.0.1");
+        editor->findChild<QCheckBox*>("register")->setChecked(false);
+        editor->accept();
+    });
+    Find<QPushButton>("config5").click();
+    EXPECT_EQ(title, "IP Line 1: SIP Account");
+    EXPECT_EQ(ReadBytes(record), "--line-config 4 --line-name=IP Line 1\n") << "its no-answer time-out";
+    EXPECT_TRUE(m_prompter.messages.empty()) << m_prompter.messages.front().text;
+    EXPECT_TRUE(Find<QLabel>("state5").isVisible());
+    EXPECT_EQ(Find<QLabel>("state5").text(), "IP Line 1: In service: registration off");
+    EXPECT_FALSE(Find<QLabel>("state6").isVisible());
+    ::unsetenv("KESTRIUM_TAPI_SETTINGS");
+    ::unsetenv("KESTRIUM_EXCHANGE_CONFIG");
 }
 
 TEST(EditEntryDialog, EditsNameAndDefaultNumberWithinTheirLimits)
