@@ -19,13 +19,17 @@ void BumpFromEventLoop()
     ++g_bumps;
 }
 
+class BumpingThread : public QThread {
+protected:
+    void run() override { BumpOnQtThread(); }
+};
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    QThread thread;
-    QObject::connect(&thread, &QThread::started, &BumpOnQtThread); // runs on the new thread
+    BumpingThread thread;
     QTimer::singleShot(0, &app, [] {
         BumpFromEventLoop();
         QCoreApplication::quit();
