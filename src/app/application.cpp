@@ -246,7 +246,10 @@ void Application::ShowOnDesktop()
     MainWindow* window = m_window.get();
     DesktopPresence::Actions actions{ [window] { window->BringToFront(); },
         [window] { window->close(); }, [window](std::size_t position) { window->OpenCallLogEntry(position); } };
-    m_presence = std::make_unique<DesktopPresence>(m_callLog, actions, std::make_unique<DesktopNotifications>());
+    std::unique_ptr<NotificationSink> sink = std::move(m_notifications);
+    if (!sink)
+        sink = std::make_unique<DesktopNotifications>();
+    m_presence = std::make_unique<DesktopPresence>(m_callLog, actions, std::move(sink));
     DesktopPresence* presence = m_presence.get();
     QObject::connect(window, &MainWindow::callLogged, presence,
         [presence](qulonglong position) { presence->CallLogged(std::size_t(position)); });

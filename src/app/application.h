@@ -54,6 +54,9 @@ public:
 
     LineManager& Lines() { return m_lines; }
     MainWindow* Window() { return m_window.get(); }
+    // Notifications go to `sink` instead of the desktop's notification service from the next Start
+    // on (tests record them, away from the desktop's session bus).
+    void UseNotifications(std::unique_ptr<NotificationSink> sink) { m_notifications = std::move(sink); }
     // The tray icon and notifications, while the window exists.
     DesktopPresence* Presence() { return m_presence.get(); }
     const AppSettings& GetAppSettings() const { return m_appSettings; }
@@ -96,6 +99,7 @@ private:
     IncomingCalls m_incoming;
     CallRecording m_recording;
     std::unique_ptr<MainWindow> m_window;
+    std::unique_ptr<NotificationSink> m_notifications;
     std::unique_ptr<DesktopPresence> m_presence;
     std::unique_ptr<CursorBlinkTimeout> m_cursorBlink;
     // Links from the desktop, served while the program is started.

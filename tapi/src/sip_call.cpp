@@ -15,12 +15,17 @@ namespace {
 
 constexpr std::uint64_t kWatchMs = 1000;
 constexpr const char* kAllowHeader = "Allow: %s\r\n";
+// An incoming call rings for the program only once its caller kept it this long: a caller who
+// cancels sooner (a flood of INVITE and CANCEL pairs, a misdial) leaves no trace, neither a ring
+// nor a missed call in the log; nobody could have answered it anyway.
+constexpr std::uint64_t kSettleMs = 300;
 
 } // namespace
 
 SipCall::~SipCall()
 {
     tmr_cancel(&watch);
+    tmr_cancel(&settle);
     if (media)
         media->Close();
     mem_deref(session); // sends CANCEL, BYE or 486 Busy Here as the session stands
@@ -34,6 +39,7 @@ std::unique_ptr<SipCall> SipLine::NewCall(std::uint64_t id, bool incoming, std::
     call->id = id;
     call->incoming = incoming;
     tmr_init(&call->watch);
+    tmr_init(&call->settle);
     call->media = SipMedia::Open(m_local, error);
     if (!call->media)
         return nullptr;
@@ -104,7 +110,10 @@ void SipLine::EndCall(SipCall& call, SipEvent event)
 {
     event.line = m_lineId;
     event.call = call.id;
-    m_service.Post(std::move(event));
+    if (call.offer) // the exchange never heard of the call: it is not told now either
+        tmr_cancel(&call.settle);
+    else
+        m_service.Post(std::move(event));
     if (m_call.get() != &call)
         return;
     m_audio->SetLink(nullptr);
@@ -194,8 +203,9 @@ void SipLine::OnIncoming(const sip_msg* msg, void* arg)
     }
     SipEvent event = self->CallEvent(*msg, SipEvent::Kind::Incoming);
     event.call = call->id;
+    call->offer = std::move(event);
+    tmr_start(&call->settle, kSettleMs, OnSettled, call.get());
     self->m_call = std::move(call);
-    self->m_service.Post(std::move(event));
 }
 
 SipEvent SipLine::CallEvent(const sip_msg& invite, SipEvent::Kind kind) const
@@ -216,6 +226,13 @@ void SipLine::Refuse(const sip_msg& invite, std::uint16_t code, const char* reas
     SipEvent event = CallEvent(invite, SipEvent::Kind::Refused);
     event.code = code;
     m_service.Post(std::move(event));
+}
+
+void SipLine::OnSettled(void* arg)
+{
+    auto* call = static_cast<SipCall*>(arg);
+    call->line->m_service.Post(std::move(*call->offer));
+    call->offer.reset();
 }
 
 void SipLine::Answer(std::uint64_t id)

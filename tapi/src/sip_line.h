@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,10 @@ struct SipCall {
     sdp_media* sdpMedia = nullptr;
     std::shared_ptr<SipMedia> media;
     tmr watch{};
+    // Incoming: the exchange hears of the call only once it rang for kSettleMs; until then
+    // `offer` holds the event that tells it.
+    tmr settle{};
+    std::optional<SipEvent> offer;
 
     ~SipCall();
 };
@@ -76,6 +81,7 @@ private:
     static void OnEstablished(const sip_msg* msg, void* arg);
     static void OnClosed(int err, const sip_msg* msg, void* arg);
     static void OnWatch(void* arg);
+    static void OnSettled(void* arg);
     static void OnCollect(void* arg);
     static void OnTrace(bool sent, sip_transp transport, const sa* source, const sa* destination,
         const std::uint8_t* packet, std::size_t length, void* arg);

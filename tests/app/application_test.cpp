@@ -6,6 +6,7 @@
 #include "support/little_endian.h"
 #include "support/temp_dir.h"
 #include "tapi/include/tapisim.h"
+#include "telephony/support/recording_notifications.h"
 #include "telephony/support/scripted_prompter.h"
 #include "ui/main/main_window.h"
 
@@ -35,10 +36,14 @@ protected:
     void SetUp() override { ASSERT_EQ(tapisimUseManualClock(1), TAPISIM_OK); }
     void TearDown() override { tapisimReset(); }
 
-    std::unique_ptr<Application> Make()
+    // Its notifications are recorded, away from the desktop.
+    std::unique_ptr<Application> Make(Prompter& prompter)
     {
-        return std::make_unique<Application>(m_dir.Path(), m_hive, m_prompter);
+        auto app = std::make_unique<Application>(m_dir.Path(), m_hive, prompter);
+        app->UseNotifications(std::make_unique<RecordingSink>());
+        return app;
     }
+    std::unique_ptr<Application> Make() { return Make(m_prompter); }
     fs::path Path(const char* name) const { return m_dir / name; }
 
     testing_support::TempDir m_dir;
@@ -105,9 +110,9 @@ TEST_F(ApplicationTest, SecondKestriumOnTheSameDataFolderIsRefusedAndTouchesNoth
     fs::remove(Path("KestriumDevices.csv"));
 
     ScriptedPrompter secondPrompter;
-    Application second(m_dir.Path(), m_hive, secondPrompter);
-    EXPECT_FALSE(second.Start());
-    second.Finish();
+    auto second = Make(secondPrompter);
+    EXPECT_FALSE(second->Start());
+    second->Finish();
     ASSERT_EQ(secondPrompter.messages.size(), 1u);
     EXPECT_NE(secondPrompter.messages[0].text.find("already running"), std::string::npos);
     EXPECT_NE(secondPrompter.messages[0].text.find(m_dir.Path().string()), std::string::npos);
@@ -115,8 +120,7 @@ TEST_F(ApplicationTest, SecondKestriumOnTheSameDataFolderIsRefusedAndTouchesNoth
 
     first->Finish();
     EXPECT_TRUE(fs::exists(Path("KestriumDevices.csv")));
-    Application third(m_dir.Path(), m_hive, secondPrompter);
-    EXPECT_TRUE(third.Start()) << "the folder is free again";
+    EXPECT_TRUE(Make(secondPrompter)->Start()) << "the folder is free again";
 }
 
 TEST_F(ApplicationTest, DamagedSettingsAndDataFilesAreReportedOnceNamingTheirCopies)

@@ -267,7 +267,8 @@ TEST_F(SipLines, TwoSipLinesCallEachOtherAfterHostileInvites)
     m_outputs.back()->Stop();
     ASSERT_EQ(GenerateDigits(outgoing, "9#"), 0);
     Run(900);
-    EXPECT_GT(ShareOf(Slice(heard, 200, 400), 1100), 0.8);
+    // Where the tone starts depends on how fast the machine is (slow under ThreadSanitizer).
+    EXPECT_GT(BestShareOf(heard, 1100, 400), 0.8) << "heard " << heard.size() / 8 << " ms";
     EXPECT_EQ(DigitsIn(heard), "9#");
     ASSERT_GT(lineDrop(incoming, nullptr, 0), 0);
     ASSERT_TRUE(RunUntil([&] { return CallState(outgoing) == LINECALLSTATE_DISCONNECTED; }, 3000));

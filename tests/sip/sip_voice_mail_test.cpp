@@ -10,6 +10,7 @@
 #include "store/recording_path.h"
 #include "support/temp_dir.h"
 #include "tapi/include/tapisim.h"
+#include "telephony/support/recording_notifications.h"
 #include "telephony/support/scripted_prompter.h"
 
 #include <QCoreApplication>
@@ -77,6 +78,9 @@ protected:
     CallLogStore CallIn(const std::vector<std::string>& scenarios)
     {
         m_app = std::make_unique<Application>(m_dir.Path(), m_hive, m_prompter);
+        auto notifications = std::make_unique<RecordingSink>();
+        m_notifications = notifications.get();
+        m_app->UseNotifications(std::move(notifications));
         EXPECT_TRUE(m_app->Start());
         std::vector<std::unique_ptr<sip_test::Sipp>> callers;
         for (std::size_t i = 0; i < scenarios.size(); ++i) {
@@ -113,6 +117,7 @@ protected:
     SettingsStore m_settings{ m_hive };
     ScriptedPrompter m_prompter;
     std::unique_ptr<Application> m_app;
+    RecordingSink* m_notifications = nullptr; // owned by m_app
     std::vector<std::uint16_t> m_linePorts;
     std::uint16_t m_sippPort = 0;
 };
@@ -137,6 +142,17 @@ TEST_F(SipVoiceMail, CallerWhoCancelsIsLoggedAsMissed)
     ASSERT_EQ(log.Count(), 1u);
     EXPECT_EQ(log.GetAt(0)->type, kCallTypeMissed);
     EXPECT_EQ(log.GetAt(0)->callerName, "Alice Example");
+    ASSERT_EQ(m_notifications->shown.size(), 1u);
+    EXPECT_EQ(m_notifications->shown[0].summary, "Missed call");
+}
+
+// A caller who cancels as soon as it rings (a misdial, or one of a flood of INVITE and CANCEL
+// pairs) could not have been answered: it is neither logged nor notified.
+TEST_F(SipVoiceMail, CallerWhoCancelsAtOnceLeavesNoTrace)
+{
+    const CallLogStore log = CallIn(sip_test::GivesUp(0));
+    EXPECT_EQ(log.Count(), 0u);
+    EXPECT_TRUE(m_notifications->shown.empty());
 }
 
 } // namespace

@@ -96,6 +96,16 @@ bool Sipp::Running()
     return false;
 }
 
+int Sipp::CountMessages(const std::string& startLine) const
+{
+    const std::string text = ReadText(m_folder / "messages.log");
+    const std::string line = "\n" + startLine;
+    int count = 0;
+    for (std::size_t at = text.find(line); at != std::string::npos; at = text.find(line, at + 1))
+        ++count;
+    return count;
+}
+
 std::string Sipp::Log() const
 {
     return "sipp log:\n" + ReadText(m_folder / "sipp.log") + "\nsipp errors:\n" + ReadText(m_folder / "errors.log") + "\nmessages:\n" + ReadText(m_folder / "messages.log");
@@ -245,10 +255,12 @@ std::string AnsweredThenTone(const std::string& tone, unsigned thenWaitMs)
         + "  <recv response=\"200\"/>\n";
 }
 
-std::string GivesUp()
+std::string GivesUp(unsigned afterMs)
 {
-    return "  <pause milliseconds=\"600\"/>\n" + CallerRequest("CANCEL", 1, true, kToLine5)
-        + "  <recv response=\"200\"/>\n  <recv response=\"487\"/>\n" + CallerRequest("ACK", 1, true, "[last_To:]");
+    const std::string pause = afterMs ? "  <pause milliseconds=\"" + std::to_string(afterMs) + "\"/>\n" : "";
+    return pause + CallerRequest("CANCEL", 1, true, kToLine5)
+        + "  <recv response=\"200\"/>\n  <recv response=\"487\"/>\n"
+        + CallerRequest("ACK", 1, true, "[last_To:]");
 }
 
 } // namespace sip_test

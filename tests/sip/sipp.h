@@ -28,6 +28,8 @@ public:
     // True while it runs; once it ended, ExitCode() tells how (0: every call as the scenario said).
     bool Running();
     int ExitCode() const { return m_exit; }
+    // How many messages SIPp sent or received that begin with `startLine` ("SIP/2.0 180").
+    int CountMessages(const std::string& startLine) const;
     // The log and error files, for a failure message.
     std::string Log() const;
 
@@ -64,7 +66,7 @@ std::string RefusedCallScenario(
 std::string CallRingingOrRefused(int code);
 // Answered: the ACK, `tone` (a pcap file) played, and SIPp's BYE `thenWaitMs` later.
 std::string AnsweredThenTone(const std::string& tone, unsigned thenWaitMs);
-// The caller gives up while it rings: CANCEL, and the ACK of the 487.
-std::string GivesUp();
+// The caller gives up `afterMs` after it rang: CANCEL, and the ACK of the 487.
+std::string GivesUp(unsigned afterMs = 600);
 
 } // namespace sip_test

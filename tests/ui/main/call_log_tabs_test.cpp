@@ -87,18 +87,6 @@ void Choose(QMenu& menu, const std::string& text)
     ADD_FAILURE() << "no menu item " << text;
 }
 
-// Notifications as the desktop would show them; Open is the user clicking one.
-class RecordingSink : public NotificationSink {
-public:
-    bool Notify(const Notification& notification) override
-    {
-        shown.push_back(notification);
-        return true;
-    }
-    void Open(const QString& key) const { Opened(key); }
-    std::vector<Notification> shown;
-};
-
 class CallLogTabsTest : public RunningApp {
 protected:
     void WriteLog(const std::vector<CallLogEntry>& entries)
@@ -449,9 +437,7 @@ TEST_F(CallLogTabsTest, MissedCallIsNotifiedAndTheNotificationOpensItsEntry)
 {
     m_settings.Write(Settings::kVoicemailOn, 0);
     MainWindow& window = Start();
-    auto sink = std::make_unique<RecordingSink>();
-    const RecordingSink& notifications = *sink;
-    m_app->Presence()->SetSink(std::move(sink));
+    const RecordingSink& notifications = *m_notifications;
     TAPISIM_CALLER caller{ "5551234", "Ann <b>Lee</b>", 0, 2, 0 };
     ASSERT_EQ(tapisimRing(0, &caller), TAPISIM_OK);
     for (int step = 0; step < 40 && notifications.shown.empty(); ++step)

@@ -7,6 +7,7 @@
 #include "settings/settings_store.h"
 #include "support/temp_dir.h"
 #include "tapi/include/tapisim.h"
+#include "telephony/support/recording_notifications.h"
 #include "telephony/support/scripted_prompter.h"
 #include "ui/main/main_window.h"
 
@@ -35,6 +36,9 @@ protected:
     MainWindow& Start()
     {
         m_app = std::make_unique<Application>(m_dir.Path(), m_hive, m_prompter);
+        auto notifications = std::make_unique<RecordingSink>();
+        m_notifications = notifications.get();
+        m_app->UseNotifications(std::move(notifications));
         EXPECT_TRUE(m_app->Start());
         Settle();
         return *m_app->Window();
@@ -95,4 +99,6 @@ protected:
     SettingsStore m_settings{ m_hive };
     ScriptedPrompter m_prompter;
     std::unique_ptr<Application> m_app;
+    // The notifications of the application last started; it owns them.
+    RecordingSink* m_notifications = nullptr;
 };
