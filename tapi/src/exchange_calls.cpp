@@ -155,12 +155,12 @@ void Exchange::SetState(Call& call, DWORD state, DWORD mode)
     call.stateMode = mode;
     call.stateEntered = m_now;
     ++call.epoch;
-    UpdateAudioPhase(call);
+    if (state != LINECALLSTATE_CONNECTED)
+        call.farEndHolding = false;
     if (state == LINECALLSTATE_IDLE && call.device < m_lines.size()
-        && m_lines[call.device].activeCall == call.id) {
-        m_lines[call.device].activeCall = 0;
-        m_lines[call.device].audio->SetPhase(LineAudio::Phase::Quiet);
-    }
+        && m_lines[call.device].activeCall == call.id)
+        ReleaseLine(call.device);
+    RefreshLineAudio(call.device);
     PostCallState(call);
     if (call.sipCall && m_sip && (state == LINECALLSTATE_IDLE || state == LINECALLSTATE_DISCONNECTED))
         m_sip->Hangup(call.sipCall); // ignored when the far end already ended it
@@ -200,7 +200,8 @@ LONG Exchange::MakeCall(HLINE line, HCALL* callOut, const std::string& destinati
         return LINEERR_BEARERMODEUNAVAIL;
     if ((text.mediaMode & config.MediaModes()) != text.mediaMode || text.mediaMode == 0)
         return LINEERR_INVALMEDIAMODE;
-    if (m_lines[open->device].activeCall)
+    // Calls on hold leave the line free for another call.
+    if (m_lines[open->device].activeCall || CallsOnLine(open->device).size() >= kMaxCallsPerLine)
         return LINEERR_INUSE;
     std::string sipTarget;
     if (config.kind == LineKind::Sip) {
@@ -311,7 +312,7 @@ LONG Exchange::Ring(DWORD line, const TAPISIM_CALLER& caller)
     std::lock_guard lock(m_mutex);
     if (line >= m_lines.size())
         return TAPISIM_E_BADLINE;
-    if (m_lines[line].activeCall)
+    if (LineBusyForCaller(line))
         return TAPISIM_E_BUSY;
     OfferCall(line, caller);
     return TAPISIM_OK;
@@ -328,7 +329,8 @@ Exchange::Call& Exchange::OfferCall(DWORD line, const TAPISIM_CALLER& caller)
     call.callerFlags = caller.flags;
     call.giveUpAfterRings = caller.giveUpAfterRings;
     call.hangUpAfterMs = caller.hangUpAfterMs;
-    m_lines[line].activeCall = call.id;
+    if (!m_lines[line].activeCall)
+        m_lines[line].activeCall = call.id; // otherwise the call waits
     // The first opener that owns calls gets the call; the others monitor it.
     std::vector<std::pair<std::uint64_t, HLINE>> openers;
     for (const auto& [handle, open] : m_openLines)
@@ -374,10 +376,12 @@ LONG Exchange::Answer(HCALL handle)
     if (owned.error)
         return owned.error;
     Call& call = *owned.call;
-    if ((call.state != LINECALLSTATE_OFFERING && call.state != LINECALLSTATE_ACCEPTED) || call.pendingAnswer)
+    if (!IsOffered(call) || call.pendingAnswer || !CanTakeLine(call))
         return LINEERR_INVALCALLSTATE;
     const DWORD request = NewRequest();
     const PendingRequest pending{ request, owned.entry->line };
+    // Answering a waiting call puts the connected one on hold (LINEANSWERMODE_HOLD).
+    TakeLine(call);
     if (call.state == LINECALLSTATE_OFFERING)
         SetState(call, LINECALLSTATE_ACCEPTED, 0);
     call.pendingAnswer = pending;
@@ -567,16 +571,16 @@ LONG Exchange::GenerateTone(
 
 /* ---- call information ------------------------------------------------------------------- */
 
-DWORD Exchange::CallFeatures(const Call& call, DWORD privilege) const
+DWORD Exchange::CallFeatures(const Call& call, DWORD privilege)
 {
     if (privilege != LINECALLPRIVILEGE_OWNER || call.state == LINECALLSTATE_IDLE)
         return 0;
-    if (call.state == LINECALLSTATE_OFFERING || call.state == LINECALLSTATE_ACCEPTED)
-        return LINECALLFEATURE_ANSWER | LINECALLFEATURE_DROP;
+    if (IsOffered(call))
+        return (CanTakeLine(call) ? LINECALLFEATURE_ANSWER : 0) | LINECALLFEATURE_DROP;
     if (call.state == LINECALLSTATE_CONNECTED)
         return LINECALLFEATURE_DROP | LINECALLFEATURE_GENERATEDIGITS | LINECALLFEATURE_GENERATETONE
-            | LINECALLFEATURE_SETTERMINAL;
-    return LINECALLFEATURE_DROP;
+            | LINECALLFEATURE_SETTERMINAL | HoldFeatures(call);
+    return LINECALLFEATURE_DROP | HoldFeatures(call);
 }
 
 template <typename Structure>

@@ -142,6 +142,15 @@ LONG lineGetDevCapsA(
     return Service().GetDevCaps(hLineApp, dwDeviceID, dwAPIVersion, dwExtVersion, *lpLineDevCaps);
 }
 
+LONG lineGetAddressCapsA(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAddressID, DWORD dwAPIVersion,
+    DWORD dwExtVersion, LPLINEADDRESSCAPS lpAddressCaps)
+{
+    if (!lpAddressCaps)
+        return LINEERR_INVALPOINTER;
+    return Service().GetAddressCaps(
+        hLineApp, dwDeviceID, dwAddressID, dwAPIVersion, dwExtVersion, *lpAddressCaps);
+}
+
 LONG lineOpenA(HLINEAPP hLineApp, DWORD dwDeviceID, LPHLINE lphLine, DWORD dwAPIVersion, DWORD dwExtVersion,
     DWORD_PTR dwCallbackInstance, DWORD dwPrivileges, DWORD dwMediaModes, const LINECALLPARAMS*)
 {
@@ -226,6 +235,21 @@ LONG lineDrop(HCALL hCall, LPCSTR, DWORD)
 LONG lineDeallocateCall(HCALL hCall)
 {
     return Service().Deallocate(hCall);
+}
+
+LONG lineHold(HCALL hCall)
+{
+    return Service().Hold(hCall);
+}
+
+LONG lineUnhold(HCALL hCall)
+{
+    return Service().Unhold(hCall);
+}
+
+LONG lineSwapHold(HCALL hActiveCall, HCALL hHeldCall)
+{
+    return Service().SwapHold(hActiveCall, hHeldCall);
 }
 
 LONG lineGetCallInfoA(HCALL hCall, LPLINECALLINFO lpCallInfo)
