@@ -450,6 +450,7 @@ typedef struct systemtime_tag {
 #define LINEFEATURE_SETTERMINAL 0x00000020
 
 #define LINECALLFEATURE_ANSWER 0x00000004
+#define LINECALLFEATURE_BLINDTRANSFER 0x00000008
 #define LINECALLFEATURE_DROP 0x00000100
 #define LINECALLFEATURE_GENERATEDIGITS 0x00000200
 #define LINECALLFEATURE_GENERATETONE 0x00000400
@@ -952,9 +953,9 @@ typedef struct phonemessage_tag {
 
 /* ---- entry points ----------------------------------------------------------------------- */
 
-// Asynchronous functions (lineAnswer, lineDrop, lineMakeCallA, lineHold, lineUnhold, lineSwapHold)
-// return a positive request id and complete later with LINE_REPLY (parameter 1 the id, parameter 2
-// 0 or a LINEERR code).
+// Asynchronous functions (lineAnswer, lineDrop, lineMakeCallA, lineHold, lineUnhold, lineSwapHold,
+// lineBlindTransferA) return a positive request id and complete later with LINE_REPLY (parameter 1 the id,
+// parameter 2 0 or a LINEERR code).
 
 TAPI_EXPORT LONG lineInitializeExA(LPHLINEAPP lphLineApp, HINSTANCE hInstance, LINECALLBACK lpfnCallback,
     LPCSTR lpszFriendlyAppName, LPDWORD lpdwNumDevs, LPDWORD lpdwAPIVersion,
@@ -985,6 +986,8 @@ TAPI_EXPORT LONG lineDeallocateCall(HCALL hCall);
 TAPI_EXPORT LONG lineHold(HCALL hCall);
 TAPI_EXPORT LONG lineUnhold(HCALL hCall);
 TAPI_EXPORT LONG lineSwapHold(HCALL hActiveCall, HCALL hHeldCall);
+// Hands a connected call to another number; the call then goes IDLE. dwCountryCode is not used.
+TAPI_EXPORT LONG lineBlindTransferA(HCALL hCall, LPCSTR lpszDestAddress, DWORD dwCountryCode);
 TAPI_EXPORT LONG lineGetCallInfoA(HCALL hCall, LPLINECALLINFO lpCallInfo);
 TAPI_EXPORT LONG lineGetCallStatus(HCALL hCall, LPLINECALLSTATUS lpCallStatus);
 // Digits "0"-"9", "*", "#", "A"-"D"; "!" is a hook flash. dwDuration 0 means the default.

@@ -101,6 +101,7 @@ public:
     LONG Hold(HCALL call);
     LONG Unhold(HCALL call);
     LONG SwapHold(HCALL activeCall, HCALL heldCall);
+    LONG BlindTransfer(HCALL call, const std::string& destination);
     LONG GetCallInfo(HCALL call, LINECALLINFO& info);
     LONG GetCallStatus(HCALL call, LINECALLSTATUS& status);
     LONG GenerateDigits(HCALL call, DWORD mode, const char* digits, DWORD duration);
@@ -239,6 +240,8 @@ private:
         std::shared_ptr<LineAudio> audio;
         // The call that has the line's audio path; held and waiting calls are not active.
         DWORD activeCall = 0;
+        // Far ends handed to another number, "NUMBER to NUMBER", the latest last.
+        std::vector<std::string> transferred;
         int phone = -1;
         DWORD terminalModes = LINETERMMODE_HOOKSWITCH;
         // A SIP line is in service while registered (or when it does not register).

@@ -155,7 +155,7 @@ void Exchange::SetState(Call& call, DWORD state, DWORD mode)
     call.stateMode = mode;
     call.stateEntered = m_now;
     ++call.epoch;
-    if (state != LINECALLSTATE_CONNECTED)
+    if (state == LINECALLSTATE_IDLE || state == LINECALLSTATE_DISCONNECTED)
         call.farEndHolding = false;
     if (state == LINECALLSTATE_IDLE && call.device < m_lines.size()
         && m_lines[call.device].activeCall == call.id)

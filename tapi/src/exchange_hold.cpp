@@ -18,7 +18,8 @@ constexpr DWORD kCallStates = LINECALLSTATE_IDLE | LINECALLSTATE_OFFERING | LINE
     | LINECALLSTATE_CONNECTED | LINECALLSTATE_PROCEEDING | LINECALLSTATE_DISCONNECTED;
 constexpr DWORD kCallFeatures = LINECALLFEATURE_ANSWER | LINECALLFEATURE_DROP | LINECALLFEATURE_GENERATEDIGITS
     | LINECALLFEATURE_GENERATETONE | LINECALLFEATURE_SETTERMINAL;
-constexpr DWORD kHoldFeatures = LINECALLFEATURE_HOLD | LINECALLFEATURE_UNHOLD | LINECALLFEATURE_SWAPHOLD;
+constexpr DWORD kHoldFeatures = LINECALLFEATURE_HOLD | LINECALLFEATURE_UNHOLD | LINECALLFEATURE_SWAPHOLD
+    | LINECALLFEATURE_BLINDTRANSFER;
 
 } // namespace
 
@@ -69,7 +70,9 @@ Exchange::Call* Exchange::FarEndCall(DWORD device, DWORD callId)
 
 bool Exchange::Holdable(const Call& call) const
 {
-    return call.state == LINECALLSTATE_CONNECTED && !call.sipCall && CarriesSeveralCalls(call.device);
+    // Digits or a tone being sent are cut off (LINE_GENERATE CANCEL); a pending drop is not.
+    return call.state == LINECALLSTATE_CONNECTED && !call.pendingDrop && !call.sipCall
+        && CarriesSeveralCalls(call.device);
 }
 
 bool Exchange::CanTakeLine(const Call& call)
@@ -139,7 +142,7 @@ DWORD Exchange::HoldFeatures(const Call& call)
     const std::vector<Call*> calls = CallsOnLine(call.device);
     const bool someHeld = std::any_of(
         calls.begin(), calls.end(), [](const Call* c) { return c->state == LINECALLSTATE_ONHOLD; });
-    return LINECALLFEATURE_HOLD | (someHeld ? LINECALLFEATURE_SWAPHOLD : 0);
+    return LINECALLFEATURE_HOLD | LINECALLFEATURE_BLINDTRANSFER | (someHeld ? LINECALLFEATURE_SWAPHOLD : 0);
 }
 
 /* ---- hold, unhold, swap ----------------------------------------------------------------- */
@@ -168,7 +171,7 @@ LONG Exchange::Hold(HCALL handle)
         return owned.error;
     if (!CarriesSeveralCalls(owned.call->device) || owned.call->sipCall)
         return LINEERR_OPERATIONUNAVAIL;
-    if (!Holdable(*owned.call) || owned.call->pendingDrop || owned.call->generation)
+    if (!Holdable(*owned.call))
         return LINEERR_INVALCALLSTATE;
     return CompleteHoldRequest(owned, nullptr, true);
 }
@@ -196,7 +199,7 @@ LONG Exchange::SwapHold(HCALL activeHandle, HCALL heldHandle)
     if (!CarriesSeveralCalls(active.call->device) || active.call->sipCall)
         return LINEERR_OPERATIONUNAVAIL;
     if (active.call == held.call || held.call->device != active.call->device || !Holdable(*active.call)
-        || active.call->pendingDrop || active.call->generation || held.call->state != LINECALLSTATE_ONHOLD)
+        || held.call->state != LINECALLSTATE_ONHOLD)
         return LINEERR_INVALCALLSTATE;
     return CompleteHoldRequest(active, held.call, true);
 }
@@ -209,7 +212,8 @@ LONG Exchange::FarEndHold(DWORD line, DWORD callId, bool hold)
     if (line >= m_lines.size())
         return TAPISIM_E_BADLINE;
     Call* call = FarEndCall(line, callId);
-    if (!call || call->sipCall || call->state != LINECALLSTATE_CONNECTED)
+    if (!call || call->sipCall
+        || (call->state != LINECALLSTATE_CONNECTED && call->state != LINECALLSTATE_ONHOLD))
         return TAPISIM_E_NOCALL;
     call->farEndHolding = hold;
     if (LineAudio* audio = AudioOf(line))

@@ -340,9 +340,9 @@ std::string Exchange::DescribeLines()
 std::string Exchange::DescribeCalls(DWORD device)
 {
     const std::vector<Call*> calls = CallsOnLine(device);
-    if (calls.empty())
-        return " idle";
     std::ostringstream out;
+    if (calls.empty())
+        out << " idle";
     for (const Call* call : calls) {
         out << (call == calls.front() ? "" : ",") << " call " << call->id << " ";
         if (call->state == LINECALLSTATE_ONHOLD)
@@ -357,6 +357,8 @@ std::string Exchange::DescribeCalls(DWORD device)
         else
             out << " to " << call->dialled;
     }
+    for (const std::string& transfer : m_lines[device].transferred)
+        out << "; transferred " << transfer;
     return out.str();
 }
 

@@ -290,6 +290,7 @@ TEST_F(TapiHold, AddressCapsAnnounceHoldOnVoiceLinesOnly)
     EXPECT_EQ(
         caps.dwCallFeatures & (LINECALLFEATURE_HOLD | LINECALLFEATURE_UNHOLD | LINECALLFEATURE_SWAPHOLD),
         DWORD(LINECALLFEATURE_HOLD | LINECALLFEATURE_UNHOLD | LINECALLFEATURE_SWAPHOLD));
+    EXPECT_TRUE(caps.dwCallFeatures & LINECALLFEATURE_BLINDTRANSFER);
     EXPECT_TRUE(caps.dwCallStates & LINECALLSTATE_ONHOLD);
     EXPECT_EQ(caps.dwMaxNumOnHoldCalls, 3u);
     EXPECT_EQ(caps.dwMaxNumActiveCalls, 1u);
@@ -307,4 +308,30 @@ TEST_F(TapiHold, AddressCapsAnnounceHoldOnVoiceLinesOnly)
     EXPECT_EQ(lineGetAddressCapsA(m_lineApp, 0, 0, m_version, 0, nullptr), LINEERR_INVALPOINTER);
     caps.dwTotalSize = sizeof caps - 4;
     EXPECT_EQ(lineGetAddressCapsA(m_lineApp, 0, 0, m_version, 0, &caps), LINEERR_STRUCTURETOOSMALL);
+}
+
+TEST_F(TapiHold, BlindTransferHandsTheFarEndToAnotherNumber)
+{
+    const HLINE line = OpenLine(0);
+    const HCALL held = ConnectedCall(line, "5550100");
+    EXPECT_EQ(Completed(lineHold(held)), std::vector<DWORD>{ LINECALLSTATE_ONHOLD });
+    EXPECT_EQ(lineBlindTransferA(held, "5550199", 0), LINEERR_INVALCALLSTATE) << "only a connected call";
+    const HCALL call = Waiting(line, "2125550100");
+    EXPECT_EQ(lineBlindTransferA(call, "5550199", 0), LINEERR_INVALCALLSTATE);
+    ASSERT_GT(lineAnswer(call, nullptr, 0), 0);
+    Pump(200);
+    EXPECT_TRUE(Features(call) & LINECALLFEATURE_BLINDTRANSFER);
+    EXPECT_EQ(lineBlindTransferA(call, "", 0), LINEERR_INVALADDRESS);
+    EXPECT_EQ(lineBlindTransferA(call, "--", 0), LINEERR_INVALADDRESS);
+    EXPECT_EQ(lineBlindTransferA(call, nullptr, 0), LINEERR_INVALPOINTER);
+    EXPECT_EQ(CallState(call), DWORD(LINECALLSTATE_CONNECTED));
+
+    EXPECT_EQ(Completed(lineBlindTransferA(call, "555-0199", 0)), std::vector<DWORD>{ LINECALLSTATE_IDLE });
+    EXPECT_NE(LineOne().find(" held to 5550100; transferred 2125550100 to 5550199"), std::string::npos)
+        << LineOne();
+    char log[256] = {};
+    tapisimGetGeneratedLog(0, log, sizeof log);
+    EXPECT_NE(std::string(log).find("transferred to 5550199\n"), std::string::npos) << log;
+    EXPECT_EQ(lineDeallocateCall(call), 0);
+    EXPECT_EQ(Completed(lineUnhold(held)), std::vector<DWORD>{ LINECALLSTATE_CONNECTED });
 }
