@@ -364,7 +364,10 @@ void Exchange::RingIncoming(Call& call)
         DisconnectCall(call, LINEDISCONNECTMODE_NORMAL);
         return;
     }
-    PostLineDevState(call.device, LINEDEVSTATE_RINGING, 1, call.ringCount);
+    // A waiting call does not ring the line (the call-waiting tone announces it), but its rings
+    // are counted for a caller who gives up.
+    if (m_lines[call.device].activeCall == call.id)
+        PostLineDevState(call.device, LINEDEVSTATE_RINGING, 1, call.ringCount);
     ++call.ringCount;
     Schedule(call, m_lines[call.device].config.ringPeriodMs, [this](Call& c) { RingIncoming(c); });
 }

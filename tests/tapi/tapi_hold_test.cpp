@@ -192,6 +192,7 @@ TEST_F(TapiHold, WaitingCallIsAnsweredWhileTheFirstIsHeld)
     const HCALL first = ConnectedCall(line);
     Earpiece earpiece(line);
 
+    const std::size_t before = m_received.size();
     const HCALL second = Waiting(line, "2125550100");
     ASSERT_NE(second, 0u);
     EXPECT_EQ(CallState(second), DWORD(LINECALLSTATE_OFFERING));
@@ -204,6 +205,10 @@ TEST_F(TapiHold, WaitingCallIsAnsweredWhileTheFirstIsHeld)
     Pump(1000);
     EXPECT_GT(ShareOf(Slice(earpiece.samples, 0, 300), 440), 0.9) << "the call-waiting tone";
     EXPECT_TRUE(Silent(Slice(earpiece.samples, 300, 1000))) << "one burst, then the pause";
+    EXPECT_EQ(Find({ m_received.begin() + static_cast<std::ptrdiff_t>(before), m_received.end() },
+                  LINE_LINEDEVSTATE),
+        nullptr)
+        << "a waiting call does not ring the line";
 
     EXPECT_EQ(Completed(lineHold(first)), std::vector<DWORD>{ LINECALLSTATE_ONHOLD });
     EXPECT_EQ(Features(second) & LINECALLFEATURE_ANSWER, DWORD(LINECALLFEATURE_ANSWER));
