@@ -451,10 +451,16 @@ typedef struct systemtime_tag {
 #define LINEFEATURE_SETTERMINAL 0x00000020
 
 #define LINECALLFEATURE_ANSWER 0x00000004
+#define LINECALLFEATURE_BLINDTRANSFER 0x00000008
 #define LINECALLFEATURE_DROP 0x00000080
 #define LINECALLFEATURE_GENERATEDIGITS 0x00000200
 #define LINECALLFEATURE_GENERATETONE 0x00000400
+#define LINECALLFEATURE_HOLD 0x00000800
 #define LINECALLFEATURE_SETTERMINAL 0x00800000
+#define LINECALLFEATURE_SWAPHOLD 0x04000000
+#define LINECALLFEATURE_UNHOLD 0x08000000
+
+#define LINEADDRESSSHARING_PRIVATE 0x00000001
 
 #define LINETRANSLATEOPTION_CARDOVERRIDE 0x00000001
 #define LINETRANSLATEOPTION_CANCELCALLWAITING 0x00000002
@@ -640,6 +646,66 @@ typedef struct linedevcaps_tag {
     DWORD dwDeviceClassesOffset;
     uint8_t PermanentLineGuid[16];
 } LINEDEVCAPS, *LPLINEDEVCAPS;
+
+typedef struct lineaddresscaps_tag {
+    DWORD dwTotalSize;
+    DWORD dwNeededSize;
+    DWORD dwUsedSize;
+    DWORD dwLineDeviceID;
+    DWORD dwAddressSize;
+    DWORD dwAddressOffset;
+    DWORD dwDevSpecificSize;
+    DWORD dwDevSpecificOffset;
+    DWORD dwAddressSharing;
+    DWORD dwAddressStates;
+    DWORD dwCallInfoStates;
+    DWORD dwCallerIDFlags;
+    DWORD dwCalledIDFlags;
+    DWORD dwConnectedIDFlags;
+    DWORD dwRedirectionIDFlags;
+    DWORD dwRedirectingIDFlags;
+    DWORD dwCallStates;
+    DWORD dwDialToneModes;
+    DWORD dwBusyModes;
+    DWORD dwSpecialInfo;
+    DWORD dwDisconnectModes;
+    DWORD dwMaxNumActiveCalls;
+    DWORD dwMaxNumOnHoldCalls;
+    DWORD dwMaxNumOnHoldPendingCalls;
+    DWORD dwMaxNumConference;
+    DWORD dwMaxNumTransConf;
+    DWORD dwAddrCapFlags;
+    DWORD dwCallFeatures;
+    DWORD dwRemoveFromConfCaps;
+    DWORD dwRemoveFromConfState;
+    DWORD dwTransferModes;
+    DWORD dwParkModes;
+    DWORD dwForwardModes;
+    DWORD dwMaxForwardEntries;
+    DWORD dwMaxSpecificEntries;
+    DWORD dwMinFwdNumRings;
+    DWORD dwMaxFwdNumRings;
+    DWORD dwMaxCallCompletions;
+    DWORD dwCallCompletionConds;
+    DWORD dwCallCompletionModes;
+    DWORD dwNumCompletionMessages;
+    DWORD dwCompletionMsgTextEntrySize;
+    DWORD dwCompletionMsgTextSize;
+    DWORD dwCompletionMsgTextOffset;
+    DWORD dwAddressFeatures;
+    DWORD dwPredictiveAutoTransferStates;
+    DWORD dwNumCallTreatments;
+    DWORD dwCallTreatmentListSize;
+    DWORD dwCallTreatmentListOffset;
+    DWORD dwDeviceClassesSize;
+    DWORD dwDeviceClassesOffset;
+    DWORD dwMaxCallDataSize;
+    DWORD dwCallFeatures2;
+    DWORD dwMaxNoAnswerTimeout;
+    DWORD dwConnectedModes;
+    DWORD dwOfferingModes;
+    DWORD dwAvailableMediaModes;
+} LINEADDRESSCAPS, *LPLINEADDRESSCAPS;
 
 typedef struct linedevstatus_tag {
     DWORD dwTotalSize;
@@ -888,8 +954,9 @@ typedef struct phonemessage_tag {
 
 /* ---- entry points ----------------------------------------------------------------------- */
 
-// Asynchronous functions (lineAnswer, lineDrop, lineMakeCallA) return a positive request id and
-// complete later with LINE_REPLY (parameter 1 the id, parameter 2 0 or a LINEERR code).
+// Asynchronous functions (lineAnswer, lineDrop, lineMakeCallA, lineHold, lineUnhold, lineSwapHold,
+// lineBlindTransferA) return a positive request id and complete later with LINE_REPLY (parameter 1 the id,
+// parameter 2 0 or a LINEERR code).
 
 TAPI_EXPORT LONG lineInitializeExA(LPHLINEAPP lphLineApp, HINSTANCE hInstance, LINECALLBACK lpfnCallback,
     LPCSTR lpszFriendlyAppName, LPDWORD lpdwNumDevs, LPDWORD lpdwAPIVersion,
@@ -899,6 +966,9 @@ TAPI_EXPORT LONG lineNegotiateAPIVersion(HLINEAPP hLineApp, DWORD dwDeviceID, DW
     DWORD dwAPIHighVersion, LPDWORD lpdwAPIVersion, LPLINEEXTENSIONID lpExtensionID);
 TAPI_EXPORT LONG lineGetDevCapsA(
     HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPIVersion, DWORD dwExtVersion, LPLINEDEVCAPS lpLineDevCaps);
+// Each line has one address (id 0).
+TAPI_EXPORT LONG lineGetAddressCapsA(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAddressID,
+    DWORD dwAPIVersion, DWORD dwExtVersion, LPLINEADDRESSCAPS lpAddressCaps);
 TAPI_EXPORT LONG lineOpenA(HLINEAPP hLineApp, DWORD dwDeviceID, LPHLINE lphLine, DWORD dwAPIVersion,
     DWORD dwExtVersion, DWORD_PTR dwCallbackInstance, DWORD dwPrivileges, DWORD dwMediaModes,
     const LINECALLPARAMS* lpCallParams);
@@ -914,6 +984,11 @@ TAPI_EXPORT LONG lineMakeCallA(HLINE hLine, LPHCALL lphCall, LPCSTR lpszDestAddr
 TAPI_EXPORT LONG lineAnswer(HCALL hCall, LPCSTR lpsUserUserInfo, DWORD dwSize);
 TAPI_EXPORT LONG lineDrop(HCALL hCall, LPCSTR lpsUserUserInfo, DWORD dwSize);
 TAPI_EXPORT LONG lineDeallocateCall(HCALL hCall);
+TAPI_EXPORT LONG lineHold(HCALL hCall);
+TAPI_EXPORT LONG lineUnhold(HCALL hCall);
+TAPI_EXPORT LONG lineSwapHold(HCALL hActiveCall, HCALL hHeldCall);
+// Hands a connected call to another number; the call then goes IDLE. dwCountryCode is not used.
+TAPI_EXPORT LONG lineBlindTransferA(HCALL hCall, LPCSTR lpszDestAddress, DWORD dwCountryCode);
 TAPI_EXPORT LONG lineGetCallInfoA(HCALL hCall, LPLINECALLINFO lpCallInfo);
 TAPI_EXPORT LONG lineGetCallStatus(HCALL hCall, LPLINECALLSTATUS lpCallStatus);
 // Digits "0"-"9", "*", "#", "A"-"D"; "!" is a hook flash. dwDuration 0 means the default.

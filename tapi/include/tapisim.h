@@ -66,13 +66,17 @@ typedef struct tapisim_caller_tag {
 } TAPISIM_CALLER;
 
 // A call arrives on the line: LINE_APPNEWCALL and OFFERING at once, then a ring every ring period
-// (LINE_LINEDEVSTATE RINGING with counts 0, 1, 2, ...). TAPISIM_E_BUSY when the line has a call.
+// (LINE_LINEDEVSTATE RINGING with counts 0, 1, 2, ...). On a voice line of the simulated exchange
+// that has calls (talking or held) the caller waits: offered the same way, with the call-waiting
+// tone on the line's wave-in devices. TAPISIM_E_BUSY while another caller is offered, when the line
+// has four calls, or on a SIP or modem line that has a call.
 TAPI_EXPORT LONG tapisimRing(DWORD lineId, const TAPISIM_CALLER* caller);
 
 /* ---- the far end of a call --------------------------------------------------------------- */
 
-// The far end hangs up the line's call: a talking or dialled call goes DISCONNECTED (mode NORMAL),
-// an offered call IDLE (the caller gave up; DISCONNECTED with TAPISIM_CALLER_DISCONNECTS).
+// The far end hangs up the line's current call (the active one, else the newest): a talking or
+// dialled call goes DISCONNECTED (mode NORMAL), an offered call IDLE (the caller gave up;
+// DISCONNECTED with TAPISIM_CALLER_DISCONNECTS). "hangup LINE CALL" (tapisimCommand) names the call.
 TAPI_EXPORT LONG tapisimHangUp(DWORD lineId);
 // For a dialled call waiting on a TAPISIM_OUTCOME_MANUAL rule: answer it, or refuse it
 // (DISCONNECTED with LINEDISCONNECTMODE_REJECT).

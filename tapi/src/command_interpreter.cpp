@@ -95,7 +95,9 @@ LONG CommandInterpreter::Dispatch(const Words& words, std::string& reply)
         return DialPlan(words, reply);
     if (verb == "request")
         return Request(words, reply);
-    if (verb == "hangup" || verb == "answer" || verb == "refuse" || verb == "heard" || verb == "clear")
+    if (verb == "hangup" || verb == "hold" || verb == "unhold")
+        return CallCommand(words, reply);
+    if (verb == "answer" || verb == "refuse" || verb == "heard" || verb == "clear")
         return LineCommand(words, reply);
     return Fail(reply, TAPISIM_E_BADARG, "unknown command \"" + verb.substr(0, 40) + "\"; try \"help\"");
 }
@@ -121,8 +123,6 @@ LONG CommandInterpreter::LineCommand(const Words& words, std::string& reply)
     if (words.size() > 2)
         return Fail(reply, TAPISIM_E_BADARG, "too many arguments");
     const std::string& verb = words[0];
-    if (verb == "hangup")
-        return Done(reply, m_exchange.FarEndHangUp(line), "the far end hung up");
     if (verb == "answer")
         return Done(reply, m_exchange.AnswerDialled(line, true), "the far end answered");
     if (verb == "refuse")
@@ -132,6 +132,25 @@ LONG CommandInterpreter::LineCommand(const Words& words, std::string& reply)
     LONG result = TAPISIM_OK;
     reply = m_exchange.DescribeHeard(line, result);
     return result;
+}
+
+// The far end of one call: the line's current call, or the call numbered as "list" shows it.
+LONG CommandInterpreter::CallCommand(const Words& words, std::string& reply)
+{
+    DWORD line = 0;
+    if (!LineArgument(words, 1, line, reply))
+        return TAPISIM_E_BADLINE;
+    DWORD call = 0;
+    if (words.size() > 3)
+        return Fail(reply, TAPISIM_E_BADARG, "too many arguments");
+    if (words.size() == 3 && (!ParseNumber(words[2], call) || call == 0))
+        return Fail(reply, TAPISIM_E_BADARG, "CALL is a call number as \"list\" shows it");
+    const std::string& verb = words[0];
+    if (verb == "hangup")
+        return Done(reply, m_exchange.FarEndHangUp(line, call), "the far end hung up");
+    const bool hold = verb == "hold";
+    return Done(reply, m_exchange.FarEndHold(line, call, hold),
+        hold ? "the far end put the call on hold" : "the far end took the call back");
 }
 
 LONG CommandInterpreter::Ring(const Words& words, std::string& reply)

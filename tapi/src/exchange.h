@@ -55,6 +55,8 @@ public:
     // Line devices.
     LONG NegotiateApiVersion(HLINEAPP app, DWORD device, DWORD low, DWORD high, DWORD& version);
     LONG GetDevCaps(HLINEAPP app, DWORD device, DWORD version, DWORD extVersion, LINEDEVCAPS& caps);
+    LONG GetAddressCaps(
+        HLINEAPP app, DWORD device, DWORD addressId, DWORD version, DWORD extVersion, LINEADDRESSCAPS& caps);
     LONG CheckDevice(DWORD device);
     LONG LineOpen(HLINEAPP app, DWORD device, HLINE& line, DWORD version, DWORD extVersion,
         DWORD_PTR instance, DWORD privileges, DWORD mediaModes);
@@ -97,6 +99,10 @@ public:
     LONG Answer(HCALL call);
     LONG Drop(HCALL call);
     LONG Deallocate(HCALL call);
+    LONG Hold(HCALL call);
+    LONG Unhold(HCALL call);
+    LONG SwapHold(HCALL activeCall, HCALL heldCall);
+    LONG BlindTransfer(HCALL call, const std::string& destination);
     LONG GetCallInfo(HCALL call, LINECALLINFO& info);
     LONG GetCallStatus(HCALL call, LINECALLSTATUS& status);
     LONG GenerateDigits(HCALL call, DWORD mode, const char* digits, DWORD duration);
@@ -126,7 +132,10 @@ public:
     LONG ReloadConfig(std::string& message);
     std::string LastError();
     LONG Ring(DWORD line, const TAPISIM_CALLER& caller);
-    LONG FarEndHangUp(DWORD line);
+    // callId 0: the line's current call (see FarEndCall).
+    LONG FarEndHangUp(DWORD line, DWORD callId = 0);
+    // The far end of a connected call puts it on hold or takes it back.
+    LONG FarEndHold(DWORD line, DWORD callId, bool hold);
     LONG AnswerDialled(DWORD line, bool answer);
     LONG AddDialRule(DialRule rule);
     LONG ClearDialPlan();
@@ -221,6 +230,7 @@ private:
         std::optional<PendingRequest> pendingAnswer;
         std::optional<PendingRequest> pendingDrop;
         std::uint64_t sipCall = 0; // the SIP line's call, 0 on a simulated line
+        bool farEndHolding = false; // the far end put the call on hold
     };
     struct PhoneState {
         DWORD line = 0;
@@ -233,7 +243,10 @@ private:
     struct Line {
         LineConfig config;
         std::shared_ptr<LineAudio> audio;
+        // The call that has the line's audio path; held and waiting calls are not active.
         DWORD activeCall = 0;
+        // Far ends handed to another number, "NUMBER to NUMBER", the latest last.
+        std::vector<std::string> transferred;
         int phone = -1;
         DWORD terminalModes = LINETERMMODE_HOOKSWITCH;
         // A SIP line is in service while registered (or when it does not register).
@@ -350,7 +363,32 @@ private:
         HCALL handle, Structure& out, void (Exchange::*fill)(const Call&, const CallHandle&, Structure&));
     void FillCallInfo(const Call& call, const CallHandle& handle, LINECALLINFO& info);
     void FillCallStatus(const Call& call, const CallHandle& handle, LINECALLSTATUS& status);
-    DWORD CallFeatures(const Call& call, DWORD privilege) const;
+    DWORD CallFeatures(const Call& call, DWORD privilege);
+
+    // Several calls per line: call waiting and hold (exchange_hold.cpp).
+    static constexpr DWORD kMaxCallsPerLine = 4;
+    static bool IsOffered(const Call& call);
+    bool CarriesSeveralCalls(DWORD device) const;
+    std::vector<Call*> CallsOnLine(DWORD device);
+    // A caller on a line with calls waits (call waiting) unless this says busy.
+    bool LineBusyForCaller(DWORD device);
+    // The call the far end's commands mean: callId, else the active call, else the newest one.
+    Call* FarEndCall(DWORD device, DWORD callId);
+    // Whether `call` may become the line's active call, and making it so: a connected active call
+    // is put on hold first; an offered or disconnected one just loses the audio path.
+    bool CanTakeLine(const Call& call);
+    void TakeLine(Call& call);
+    // The active call ended or was held: a waiting caller, if any, becomes the active call.
+    void ReleaseLine(DWORD device);
+    bool Holdable(const Call& call) const;
+    void PutOnHold(Call& call);
+    // Sets the line's audio from its calls: the active call's phase, silence for held calls, the
+    // call-waiting tone while a caller waits, the far end's hold.
+    void RefreshLineAudio(DWORD device);
+    DWORD HoldFeatures(const Call& call);
+    LONG CompleteHoldRequest(const OwnedCall& owned, Call* other, bool hold);
+    // The line's calls for `linesim list` (exchange_sim.cpp).
+    std::string DescribeCalls(DWORD device);
 
     // Phones (exchange_phones.cpp).
     PhoneState* PhoneOfLine(DWORD line);

@@ -156,12 +156,12 @@ void Exchange::SetState(Call& call, DWORD state, DWORD mode)
     call.stateMode = mode;
     call.stateEntered = ClockMs();
     ++call.epoch;
-    UpdateAudioPhase(call);
+    if (state == LINECALLSTATE_IDLE || state == LINECALLSTATE_DISCONNECTED)
+        call.farEndHolding = false;
     if (state == LINECALLSTATE_IDLE && call.device < m_lines.size()
-        && m_lines[call.device].activeCall == call.id) {
-        m_lines[call.device].activeCall = 0;
-        m_lines[call.device].audio->SetPhase(LineAudio::Phase::Quiet);
-    }
+        && m_lines[call.device].activeCall == call.id)
+        ReleaseLine(call.device);
+    RefreshLineAudio(call.device);
     PostCallState(call);
     if (call.sipCall && m_sip && (state == LINECALLSTATE_IDLE || state == LINECALLSTATE_DISCONNECTED))
         m_sip->Hangup(call.sipCall); // ignored when the far end already ended it
@@ -201,7 +201,8 @@ LONG Exchange::MakeCall(HLINE line, HCALL* callOut, const std::string& destinati
         return LINEERR_BEARERMODEUNAVAIL;
     if ((text.mediaMode & config.MediaModes()) != text.mediaMode || text.mediaMode == 0)
         return LINEERR_INVALMEDIAMODE;
-    if (m_lines[open->device].activeCall)
+    // Calls on hold leave the line free for another call.
+    if (m_lines[open->device].activeCall || CallsOnLine(open->device).size() >= kMaxCallsPerLine)
         return LINEERR_INUSE;
     std::string sipTarget;
     if (config.kind == LineKind::Sip) {
@@ -312,7 +313,7 @@ LONG Exchange::Ring(DWORD line, const TAPISIM_CALLER& caller)
     std::lock_guard lock(m_mutex);
     if (line >= m_lines.size())
         return TAPISIM_E_BADLINE;
-    if (m_lines[line].activeCall)
+    if (LineBusyForCaller(line))
         return TAPISIM_E_BUSY;
     OfferCall(line, caller);
     return TAPISIM_OK;
@@ -321,7 +322,8 @@ LONG Exchange::Ring(DWORD line, const TAPISIM_CALLER& caller)
 Exchange::Call& Exchange::OfferCall(DWORD line, const TAPISIM_CALLER& caller)
 {
     Call& call = NewIncomingCall(line, caller);
-    m_lines[line].activeCall = call.id;
+    if (!m_lines[line].activeCall)
+        m_lines[line].activeCall = call.id; // otherwise the call waits
     SetState(call, LINECALLSTATE_OFFERING, 0);
     RingIncoming(call);
     return call;
@@ -376,7 +378,10 @@ void Exchange::RingIncoming(Call& call)
         DisconnectCall(call, LINEDISCONNECTMODE_NORMAL);
         return;
     }
-    PostLineDevState(call.device, LINEDEVSTATE_RINGING, 1, call.ringCount);
+    // A waiting call does not ring the line (the call-waiting tone announces it), but its rings
+    // are counted for a caller who gives up.
+    if (m_lines[call.device].activeCall == call.id)
+        PostLineDevState(call.device, LINEDEVSTATE_RINGING, 1, call.ringCount);
     ++call.ringCount;
     Schedule(call, m_lines[call.device].config.ringPeriodMs, [this](Call& c) { RingIncoming(c); });
 }
@@ -388,10 +393,12 @@ LONG Exchange::Answer(HCALL handle)
     if (owned.error)
         return owned.error;
     Call& call = *owned.call;
-    if ((call.state != LINECALLSTATE_OFFERING && call.state != LINECALLSTATE_ACCEPTED) || call.pendingAnswer)
+    if (!IsOffered(call) || call.pendingAnswer || !CanTakeLine(call))
         return LINEERR_INVALCALLSTATE;
     const DWORD request = NewRequest();
     const PendingRequest pending{ request, owned.entry->line };
+    // Answering a waiting call puts the connected one on hold (LINEANSWERMODE_HOLD).
+    TakeLine(call);
     if (call.state == LINECALLSTATE_OFFERING)
         SetState(call, LINECALLSTATE_ACCEPTED, 0);
     call.pendingAnswer = pending;
@@ -581,16 +588,16 @@ LONG Exchange::GenerateTone(
 
 /* ---- call information ------------------------------------------------------------------- */
 
-DWORD Exchange::CallFeatures(const Call& call, DWORD privilege) const
+DWORD Exchange::CallFeatures(const Call& call, DWORD privilege)
 {
     if (privilege != LINECALLPRIVILEGE_OWNER || call.state == LINECALLSTATE_IDLE)
         return 0;
-    if (call.state == LINECALLSTATE_OFFERING || call.state == LINECALLSTATE_ACCEPTED)
-        return LINECALLFEATURE_ANSWER | LINECALLFEATURE_DROP;
+    if (IsOffered(call))
+        return (CanTakeLine(call) ? LINECALLFEATURE_ANSWER : 0) | LINECALLFEATURE_DROP;
     if (call.state == LINECALLSTATE_CONNECTED)
         return LINECALLFEATURE_DROP | LINECALLFEATURE_GENERATEDIGITS | LINECALLFEATURE_GENERATETONE
-            | LINECALLFEATURE_SETTERMINAL;
-    return LINECALLFEATURE_DROP;
+            | LINECALLFEATURE_SETTERMINAL | HoldFeatures(call);
+    return LINECALLFEATURE_DROP | HoldFeatures(call);
 }
 
 template <typename Structure>

@@ -75,7 +75,8 @@ LONG Exchange::GetDevCaps(HLINEAPP app, DWORD device, DWORD version, DWORD extVe
     caps.dwGenerateDigitModes = LINEDIGITMODE_DTMF | LINEDIGITMODE_PULSE;
     caps.dwDevCapFlags = LINEDEVCAPFLAGS_CLOSEDROP | LINEDEVCAPFLAGS_DIALDIALTONE;
     caps.dwMaxNumActiveCalls = 1;
-    caps.dwAnswerMode = LINEANSWERMODE_NONE;
+    // Answering a waiting call puts the connected call on hold.
+    caps.dwAnswerMode = CarriesSeveralCalls(device) ? LINEANSWERMODE_HOLD : LINEANSWERMODE_NONE;
     caps.dwRingModes = 1;
     caps.dwLineStates = LINEDEVSTATE_RINGING | LINEDEVSTATE_OPEN | LINEDEVSTATE_CLOSE | LINEDEVSTATE_REINIT
         | (sip ? LINEDEVSTATE_INSERVICE | LINEDEVSTATE_OUTOFSERVICE : 0);
@@ -210,6 +211,9 @@ LONG Exchange::GetLineDevStatus(HLINE line, LINEDEVSTATUS& status)
     }
     const Call* call = ActiveCall(open->device);
     status.dwNumActiveCalls = call ? 1 : 0;
+    const std::vector<Call*> calls = CallsOnLine(open->device);
+    status.dwNumOnHoldCalls = static_cast<DWORD>(std::count_if(
+        calls.begin(), calls.end(), [](const Call* c) { return c->state == LINECALLSTATE_ONHOLD; }));
     status.dwLineFeatures = call ? 0 : LINEFEATURE_MAKECALL;
     status.dwRingMode = call && call->state == LINECALLSTATE_OFFERING ? 1 : 0;
     status.dwSignalLevel = 0xFFFF;

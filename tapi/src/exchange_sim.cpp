@@ -138,12 +138,12 @@ std::string Exchange::LastError()
     return m_lastError;
 }
 
-LONG Exchange::FarEndHangUp(DWORD line)
+LONG Exchange::FarEndHangUp(DWORD line, DWORD callId)
 {
     std::lock_guard lock(m_mutex);
     if (line >= m_lines.size())
         return TAPISIM_E_BADLINE;
-    Call* call = ActiveCall(line);
+    Call* call = FarEndCall(line, callId);
     if (!call || call->state == LINECALLSTATE_DISCONNECTED)
         return TAPISIM_E_NOCALL;
     if (LineAudio* audio = AudioOf(line); audio && call->state == LINECALLSTATE_CONNECTED)
@@ -332,20 +332,33 @@ std::string Exchange::DescribeLines()
             if (phone.audioToComputer)
                 out << ", audio to the computer";
         }
-        out << ")";
-        const Call* call = line.activeCall ? FindCall(line.activeCall) : nullptr;
-        if (!call) {
-            out << " idle\n";
-            continue;
-        }
-        out << " call " << call->id << " " << StateName(call->state);
+        out << ")" << DescribeCalls(static_cast<DWORD>(i)) << "\n";
+    }
+    return out.str();
+}
+
+std::string Exchange::DescribeCalls(DWORD device)
+{
+    const std::vector<Call*> calls = CallsOnLine(device);
+    std::ostringstream out;
+    if (calls.empty())
+        out << " idle";
+    for (const Call* call : calls) {
+        out << (call == calls.front() ? "" : ",") << " call " << call->id << " ";
+        if (call->state == LINECALLSTATE_ONHOLD)
+            out << "held";
+        else if (IsOffered(*call) && m_lines[device].activeCall != call->id)
+            out << "waiting";
+        else
+            out << StateName(call->state) << (call->farEndHolding ? " (held by the far end)" : "");
         if (call->incoming)
             out << " from " << (call->callerNumber.empty() ? "(no number)" : call->callerNumber)
                 << (call->callerName.empty() ? "" : " \"" + call->callerName + "\"");
         else
             out << " to " << call->dialled;
-        out << "\n";
     }
+    for (const std::string& transfer : m_lines[device].transferred)
+        out << "; transferred " << transfer;
     return out.str();
 }
 

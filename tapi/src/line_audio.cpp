@@ -93,9 +93,11 @@ void LineAudio::SetPhase(Phase phase)
     std::lock_guard lock(m_mutex);
     if (phase == m_phase)
         return;
+    // A far-end file starts over with each connection and goes on where it was after a hold.
+    if (!(m_phase == Phase::Held && phase == Phase::Connected))
+        m_farEndPosition = 0;
     m_phase = phase;
     m_phaseSamples = 0;
-    m_farEndPosition = 0; // a far-end file starts over with each connection
     if (phase != Phase::Connected)
         m_generated.clear();
     if (phase != Phase::Quiet)
@@ -121,6 +123,20 @@ void LineAudio::SetFarEndSamples(std::vector<std::int16_t> samples)
     m_farEnd = FarEnd::Samples;
     m_farEndSamples = std::move(samples);
     m_farEndPosition = 0;
+}
+
+void LineAudio::SetCallWaiting(bool waiting)
+{
+    std::lock_guard lock(m_mutex);
+    if (waiting && !m_callWaiting)
+        m_waitingSamples = 0; // the first burst at once
+    m_callWaiting = waiting;
+}
+
+void LineAudio::SetFarEndHolding(bool holding)
+{
+    std::lock_guard lock(m_mutex);
+    m_farEndHolding = holding;
 }
 
 void LineAudio::SetLink(std::shared_ptr<AudioLink> link)
@@ -227,6 +243,7 @@ void LineAudio::NextFarEndBlock(std::int16_t* out, std::size_t count)
     static const ToneSpec busy = ToneSpec::Busy();
     switch (m_phase) {
     case Phase::Quiet:
+    case Phase::Held:
         return;
     case Phase::DialTone:
         tone = &dialTone;
@@ -258,6 +275,14 @@ void LineAudio::NextGeneratedBlock(std::int16_t* out, std::size_t count)
     m_generated.erase(m_generated.begin(), m_generated.begin() + static_cast<std::ptrdiff_t>(take));
 }
 
+void LineAudio::MixCallWaitingTone(std::int16_t* out, std::size_t count)
+{
+    static const ToneSpec tone = ToneSpec::CallWaiting();
+    for (std::size_t i = 0; i < count; ++i)
+        out[i] = MixSamples(out[i], tone.Sample(m_waitingSamples + i));
+    m_waitingSamples += count;
+}
+
 void LineAudio::Hear(const std::int16_t* samples, std::size_t count)
 {
     const std::size_t room = kMaxHeardSamples - std::min(kMaxHeardSamples, m_heard.size());
@@ -278,12 +303,16 @@ void LineAudio::Tick(std::size_t samples)
     m_out->Pull(played.data(), samples);
     {
         std::lock_guard lock(m_mutex);
-        const bool connected = m_phase == Phase::Connected;
+        // A held call stays on the line: its far end is recorded hearing silence.
+        const bool onHold = m_phase == Phase::Held || (m_phase == Phase::Connected && m_farEndHolding);
+        const bool connected = m_phase == Phase::Connected && !onHold;
         const bool linked = connected && m_link;
         if (linked)
             m_link->Receive(farEnd.data(), samples);
-        else
+        else if (!onHold)
             NextFarEndBlock(farEnd.data(), samples);
+        if (m_callWaiting)
+            MixCallWaitingTone(farEnd.data(), samples);
         NextGeneratedBlock(generated.data(), samples);
         m_phaseSamples += samples;
         for (std::size_t i = 0; i < samples; ++i) {
@@ -293,7 +322,7 @@ void LineAudio::Tick(std::size_t samples)
         }
         if (linked)
             m_link->Send(played.data(), samples);
-        if (connected)
+        if (connected || onHold)
             Hear(played.data(), samples);
     }
     m_in->Feed(farEnd.data(), samples);

@@ -39,7 +39,8 @@ public:
 // device started, generated audio queued), so that a sleeping clock starts moving audio again.
 class LineAudio {
 public:
-    enum class Phase { Quiet, DialTone, Ringback, Busy, Connected };
+    // Held: the line's calls are all on hold; both ends hear silence.
+    enum class Phase { Quiet, DialTone, Ringback, Busy, Connected, Held };
 
     LineAudio(const std::string& lineName, int lineIndex, std::function<void()> wake);
     ~LineAudio();
@@ -55,6 +56,10 @@ public:
     void SetFarEndSilence();
     void SetFarEndTone(DWORD frequencyHz, int levelDbm0);
     void SetFarEndSamples(std::vector<std::int16_t> samples);
+    // The call-waiting tone, heard on the wave-in devices while a second caller waits.
+    void SetCallWaiting(bool waiting);
+    // The far end put the connected call on hold: neither end hears the other.
+    void SetFarEndHolding(bool holding);
     // A real far end (null: the simulated one again).
     void SetLink(std::shared_ptr<AudioLink> link);
 
@@ -83,6 +88,7 @@ private:
 
     void NextFarEndBlock(std::int16_t* out, std::size_t count);
     void NextGeneratedBlock(std::int16_t* out, std::size_t count);
+    void MixCallWaitingTone(std::int16_t* out, std::size_t count);
     void Hear(const std::int16_t* samples, std::size_t count);
     static void OnDigits(void* self, const char* digits, int count);
 
@@ -92,6 +98,9 @@ private:
     std::shared_ptr<LineWaveOut> m_out;
     Phase m_phase = Phase::Quiet;
     std::uint64_t m_phaseSamples = 0;
+    bool m_callWaiting = false;
+    std::uint64_t m_waitingSamples = 0;
+    bool m_farEndHolding = false;
     FarEnd m_farEnd = FarEnd::Silence;
     ToneSpec m_farEndTone;
     std::vector<std::int16_t> m_farEndSamples;

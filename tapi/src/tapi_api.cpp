@@ -29,6 +29,12 @@ Exchange& Service()
     return Exchange::Instance();
 }
 
+// A destination address: at most one character more than the longest valid one is read.
+std::string AddressText(LPCSTR address)
+{
+    return address ? std::string(address, strnlen(address, 256)) : std::string();
+}
+
 // A text of a variable part, checked against the structure's own size.
 bool ReadText(const void* structure, DWORD total, DWORD size, DWORD offset, std::string& text)
 {
@@ -142,6 +148,15 @@ LONG lineGetDevCapsA(
     return Service().GetDevCaps(hLineApp, dwDeviceID, dwAPIVersion, dwExtVersion, *lpLineDevCaps);
 }
 
+LONG lineGetAddressCapsA(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAddressID, DWORD dwAPIVersion,
+    DWORD dwExtVersion, LPLINEADDRESSCAPS lpAddressCaps)
+{
+    if (!lpAddressCaps)
+        return LINEERR_INVALPOINTER;
+    return Service().GetAddressCaps(
+        hLineApp, dwDeviceID, dwAddressID, dwAPIVersion, dwExtVersion, *lpAddressCaps);
+}
+
 LONG lineOpenA(HLINEAPP hLineApp, DWORD dwDeviceID, LPHLINE lphLine, DWORD dwAPIVersion, DWORD dwExtVersion,
     DWORD_PTR dwCallbackInstance, DWORD dwPrivileges, DWORD dwMediaModes, const LINECALLPARAMS*)
 {
@@ -208,9 +223,7 @@ LONG lineMakeCallA(
     Exchange::CallText text;
     if (LONG result = ReadCallParams(lpCallParams, text))
         return result;
-    const std::string destination
-        = lpszDestAddress ? std::string(lpszDestAddress, strnlen(lpszDestAddress, 256)) : "";
-    return Service().MakeCall(hLine, lphCall, destination, text);
+    return Service().MakeCall(hLine, lphCall, AddressText(lpszDestAddress), text);
 }
 
 LONG lineAnswer(HCALL hCall, LPCSTR, DWORD)
@@ -226,6 +239,28 @@ LONG lineDrop(HCALL hCall, LPCSTR, DWORD)
 LONG lineDeallocateCall(HCALL hCall)
 {
     return Service().Deallocate(hCall);
+}
+
+LONG lineHold(HCALL hCall)
+{
+    return Service().Hold(hCall);
+}
+
+LONG lineUnhold(HCALL hCall)
+{
+    return Service().Unhold(hCall);
+}
+
+LONG lineSwapHold(HCALL hActiveCall, HCALL hHeldCall)
+{
+    return Service().SwapHold(hActiveCall, hHeldCall);
+}
+
+LONG lineBlindTransferA(HCALL hCall, LPCSTR lpszDestAddress, DWORD)
+{
+    if (!lpszDestAddress)
+        return LINEERR_INVALPOINTER;
+    return Service().BlindTransfer(hCall, AddressText(lpszDestAddress));
 }
 
 LONG lineGetCallInfoA(HCALL hCall, LPLINECALLINFO lpCallInfo)

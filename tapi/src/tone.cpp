@@ -50,6 +50,11 @@ ToneSpec ToneSpec::Busy()
 {
     return { { 480, 620 }, 500, 500, -24 };
 }
+// A short burst every ten seconds while a second caller waits.
+ToneSpec ToneSpec::CallWaiting()
+{
+    return { { 440 }, 300, 9700, -13 };
+}
 ToneSpec ToneSpec::Beep()
 {
     return { { 1000 }, 0, 0, -10 };

@@ -21,6 +21,7 @@ struct ToneSpec {
     static ToneSpec Ringback();
     static ToneSpec Busy();
     static ToneSpec Beep();
+    static ToneSpec CallWaiting();
 };
 
 // Adds b to a, clipping at the 16-bit limits.

@@ -1,0 +1,342 @@
+#include "tapi_fixture.h"
+
+#include "platform/wave_devices.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <numbers>
+#include <string>
+#include <vector>
+
+// Several calls on one analog line: hold and take back, a waiting second caller, swapping.
+
+namespace {
+
+// Our side of the call: a steady tone played into the line's wave-out device.
+class Voice {
+public:
+    Voice(HLINE line, double frequency)
+        : m_out(platform::WaveDeviceList::Instance().Output(LineDeviceId(line, "wave/out")))
+        , m_step(2 * std::numbers::pi * frequency / 8000.0)
+    {
+        EXPECT_EQ(m_out->Start(platform::PcmFormat{},
+                      [this](std::uint8_t* data, std::size_t bytes) {
+                          auto* samples = reinterpret_cast<std::int16_t*>(data);
+                          for (std::size_t i = 0; i < bytes / 2; ++i)
+                              samples[i]
+                                  = static_cast<std::int16_t>(6000 * std::sin(m_step * double(m_position++)));
+                          return bytes;
+                      }),
+            MMSYSERR_NOERROR);
+    }
+    ~Voice() { m_out->Stop(); }
+
+private:
+    std::shared_ptr<platform::WaveOutDevice> m_out;
+    double m_step;
+    std::uint64_t m_position = 0;
+};
+
+// What the line's wave-in device (our earpiece) delivers.
+class Earpiece {
+public:
+    explicit Earpiece(HLINE line)
+        : m_in(platform::WaveDeviceList::Instance().Input(LineDeviceId(line, "wave/in")))
+    {
+        EXPECT_EQ(m_in->Start(platform::PcmFormat{},
+                      [this](const std::uint8_t* data, std::size_t bytes) {
+                          const auto* p = reinterpret_cast<const std::int16_t*>(data);
+                          samples.insert(samples.end(), p, p + bytes / 2);
+                      }),
+            MMSYSERR_NOERROR);
+    }
+    ~Earpiece() { m_in->Stop(); }
+    std::vector<std::int16_t> samples;
+
+private:
+    std::shared_ptr<platform::WaveInDevice> m_in;
+};
+
+std::vector<std::int16_t> Heard(DWORD device)
+{
+    std::vector<std::int16_t> heard(static_cast<std::size_t>(tapisimGetHeardAudio(device, nullptr, 0)));
+    tapisimGetHeardAudio(device, heard.data(), static_cast<DWORD>(heard.size()));
+    return heard;
+}
+
+std::vector<std::int16_t> Slice(
+    const std::vector<std::int16_t>& samples, std::size_t fromMs, std::size_t toMs)
+{
+    return { samples.begin() + static_cast<std::ptrdiff_t>(fromMs * 8),
+        samples.begin() + static_cast<std::ptrdiff_t>(toMs * 8) };
+}
+
+bool Silent(const std::vector<std::int16_t>& samples)
+{
+    return std::all_of(samples.begin(), samples.end(), [](std::int16_t s) { return s == 0; });
+}
+
+std::string Command(const char* command)
+{
+    char reply[2048] = {};
+    EXPECT_EQ(tapisimCommand(command, reply, sizeof reply), TAPISIM_OK) << reply;
+    return reply;
+}
+
+std::string LineOne()
+{
+    const std::string list = Command("list");
+    return list.substr(0, list.find('\n'));
+}
+
+} // namespace
+
+class TapiHold : public TapiFixture {
+protected:
+    DWORD Features(HCALL call)
+    {
+        LINECALLSTATUS status{};
+        status.dwTotalSize = sizeof status;
+        EXPECT_EQ(lineGetCallStatus(call, &status), 0);
+        return status.dwCallFeatures;
+    }
+    // Runs an asynchronous hold request and checks that LINE_REPLY (success) comes before the
+    // call states, which are returned.
+    std::vector<DWORD> Completed(LONG request)
+    {
+        EXPECT_GT(request, 0);
+        const auto messages = Pump();
+        EXPECT_FALSE(messages.empty());
+        if (messages.empty())
+            return {};
+        EXPECT_EQ(messages.front().message, DWORD(LINE_REPLY));
+        EXPECT_EQ(messages.front().p1, DWORD_PTR(request));
+        EXPECT_EQ(messages.front().p2, 0u);
+        return States(messages);
+    }
+    DWORD CallId(HCALL call)
+    {
+        LINECALLINFO info{};
+        info.dwTotalSize = sizeof info;
+        EXPECT_EQ(lineGetCallInfoA(call, &info), 0);
+        return info.dwCallID;
+    }
+    HCALL Waiting(HLINE line, const char* number)
+    {
+        TAPISIM_CALLER caller{};
+        caller.number = number;
+        return IncomingCall(0, line, caller);
+    }
+};
+
+TEST_F(TapiHold, HeldCallsFarEndHearsSilenceThenOurVoiceAgain)
+{
+    const HLINE line = OpenLine(0);
+    ASSERT_EQ(tapisimSetFarEndTone(0, 1000, -10), TAPISIM_OK);
+    const HCALL call = ConnectedCall(line);
+    EXPECT_EQ(Features(call) & (LINECALLFEATURE_HOLD | LINECALLFEATURE_UNHOLD), DWORD(LINECALLFEATURE_HOLD));
+    Voice voice(line, 600);
+    Earpiece earpiece(line);
+    tapisimClearHeard(0);
+    Pump(400);
+
+    EXPECT_EQ(Completed(lineHold(call)), std::vector<DWORD>{ LINECALLSTATE_ONHOLD });
+    EXPECT_EQ(Features(call) & (LINECALLFEATURE_HOLD | LINECALLFEATURE_UNHOLD | LINECALLFEATURE_DROP),
+        DWORD(LINECALLFEATURE_UNHOLD | LINECALLFEATURE_DROP));
+    EXPECT_EQ(lineHold(call), LINEERR_INVALCALLSTATE) << "a held call cannot be held again";
+    EXPECT_EQ(lineGenerateDigitsA(call, LINEDIGITMODE_DTMF, "1", 0), LINEERR_INVALCALLSTATE);
+    LINEDEVSTATUS status{};
+    status.dwTotalSize = sizeof status;
+    ASSERT_EQ(lineGetLineDevStatus(line, &status), 0);
+    EXPECT_EQ(status.dwNumOnHoldCalls, 1u);
+    EXPECT_EQ(status.dwNumActiveCalls, 0u);
+    EXPECT_NE(LineOne().find(" held to 5551234"), std::string::npos) << LineOne();
+    Pump(400);
+
+    EXPECT_EQ(Completed(lineUnhold(call)), std::vector<DWORD>{ LINECALLSTATE_CONNECTED });
+    EXPECT_EQ(lineUnhold(call), LINEERR_INVALCALLSTATE);
+    Pump(400);
+
+    const auto heard = Heard(0);
+    ASSERT_EQ(heard.size(), 1200u * 8);
+    EXPECT_GT(ShareOf(Slice(heard, 0, 400), 600), 0.9) << "our voice before the hold";
+    EXPECT_TRUE(Silent(Slice(heard, 400, 800))) << "silence while held";
+    EXPECT_GT(ShareOf(Slice(heard, 800, 1200), 600), 0.9) << "our voice again";
+    ASSERT_EQ(earpiece.samples.size(), 1200u * 8);
+    EXPECT_GT(ShareOf(Slice(earpiece.samples, 0, 400), 1000), 0.9);
+    EXPECT_TRUE(Silent(Slice(earpiece.samples, 400, 800))) << "we do not hear the held far end";
+    EXPECT_GT(ShareOf(Slice(earpiece.samples, 800, 1200), 1000), 0.9);
+
+    // The far end holds and takes the call back; the call stays connected for us.
+    tapisimClearHeard(0);
+    earpiece.samples.clear();
+    Command("hold 1");
+    EXPECT_NE(LineOne().find("connected (held by the far end)"), std::string::npos) << LineOne();
+    Pump(200);
+    EXPECT_EQ(CallState(call), DWORD(LINECALLSTATE_CONNECTED));
+    Command("unhold 1");
+    Pump(200);
+    EXPECT_TRUE(Silent(Slice(Heard(0), 0, 200)));
+    EXPECT_TRUE(Silent(Slice(earpiece.samples, 0, 200)));
+    EXPECT_GT(ShareOf(Slice(earpiece.samples, 200, 400), 1000), 0.9);
+    EXPECT_GT(ShareOf(Slice(Heard(0), 200, 400), 600), 0.9);
+    char log[256] = {};
+    tapisimGetGeneratedLog(0, log, sizeof log);
+    EXPECT_STREQ(log, "far end held\nfar end resumed\n");
+}
+
+TEST_F(TapiHold, WaitingCallIsAnsweredWhileTheFirstIsHeld)
+{
+    const HLINE line = OpenLine(0);
+    const HCALL first = ConnectedCall(line);
+    Earpiece earpiece(line);
+
+    const std::size_t before = m_received.size();
+    const HCALL second = Waiting(line, "2125550100");
+    ASSERT_NE(second, 0u);
+    EXPECT_EQ(CallState(second), DWORD(LINECALLSTATE_OFFERING));
+    EXPECT_EQ(CallState(first), DWORD(LINECALLSTATE_CONNECTED));
+    const std::string firstId = "call " + std::to_string(CallId(first));
+    const std::string secondId = "call " + std::to_string(CallId(second));
+    EXPECT_NE(LineOne().find(firstId + " connected to 5551234, " + secondId + " waiting from 2125550100"),
+        std::string::npos)
+        << LineOne();
+    Pump(1000);
+    EXPECT_GT(ShareOf(Slice(earpiece.samples, 0, 300), 440), 0.9) << "the call-waiting tone";
+    EXPECT_TRUE(Silent(Slice(earpiece.samples, 300, 1000))) << "one burst, then the pause";
+    EXPECT_EQ(Find({ m_received.begin() + static_cast<std::ptrdiff_t>(before), m_received.end() },
+                  LINE_LINEDEVSTATE),
+        nullptr)
+        << "a waiting call does not ring the line";
+
+    EXPECT_EQ(Completed(lineHold(first)), std::vector<DWORD>{ LINECALLSTATE_ONHOLD });
+    EXPECT_EQ(Features(second) & LINECALLFEATURE_ANSWER, DWORD(LINECALLFEATURE_ANSWER));
+    HCALL consult = 0;
+    EXPECT_EQ(MakeCall(line, consult, "5550000"), LINEERR_INUSE) << "the waiting caller holds the line";
+    const LONG answer = lineAnswer(second, nullptr, 0);
+    ASSERT_GT(answer, 0);
+    const auto messages = Pump(200);
+    EXPECT_EQ(States(messages), (std::vector<DWORD>{ LINECALLSTATE_ACCEPTED, LINECALLSTATE_CONNECTED }));
+    EXPECT_EQ(CallState(first), DWORD(LINECALLSTATE_ONHOLD));
+    EXPECT_NE(LineOne().find(firstId + " held to 5551234, " + secondId + " connected from 2125550100"),
+        std::string::npos)
+        << LineOne();
+    earpiece.samples.clear();
+    Pump(11000);
+    EXPECT_TRUE(Silent(earpiece.samples)) << "no call-waiting tone once the caller was answered";
+
+    // The second caller hangs up; the held call is taken back.
+    Command(("hangup 1 " + std::to_string(CallId(second))).c_str());
+    EXPECT_EQ(States(Pump()), std::vector<DWORD>{ LINECALLSTATE_DISCONNECTED });
+    EXPECT_EQ(CallState(first), DWORD(LINECALLSTATE_ONHOLD)) << "the held caller is still there";
+    EXPECT_EQ(Features(first) & LINECALLFEATURE_UNHOLD, DWORD(LINECALLFEATURE_UNHOLD));
+    EXPECT_EQ(Completed(lineUnhold(first)), std::vector<DWORD>{ LINECALLSTATE_CONNECTED });
+    EXPECT_EQ(CallState(second), DWORD(LINECALLSTATE_DISCONNECTED));
+    ASSERT_GT(lineDrop(second, nullptr, 0), 0);
+    Pump();
+    EXPECT_NE(LineOne().find(") " + firstId + " connected to 5551234"), std::string::npos) << LineOne();
+    EXPECT_EQ(LineOne().find(secondId), std::string::npos) << LineOne();
+}
+
+TEST_F(TapiHold, AnsweringAWaitingCallHoldsTheFirstAndSwapHoldAlternates)
+{
+    const HLINE line = OpenLine(0);
+    const HCALL first = ConnectedCall(line);
+    const HCALL second = Waiting(line, "2125550100");
+    ASSERT_GT(lineAnswer(second, nullptr, 0), 0);
+    const auto answered = Pump(200);
+    EXPECT_EQ(States(answered),
+        (std::vector<DWORD>{ LINECALLSTATE_ONHOLD, LINECALLSTATE_ACCEPTED, LINECALLSTATE_CONNECTED }));
+    EXPECT_EQ(Features(second) & (LINECALLFEATURE_HOLD | LINECALLFEATURE_SWAPHOLD),
+        DWORD(LINECALLFEATURE_HOLD | LINECALLFEATURE_SWAPHOLD));
+
+    EXPECT_EQ(lineSwapHold(first, second), LINEERR_INVALCALLSTATE) << "the held call is the second argument";
+    EXPECT_EQ(lineSwapHold(second, second), LINEERR_INVALCALLSTATE);
+    EXPECT_EQ(lineSwapHold(second, 0xDEAD), LINEERR_INVALCALLHANDLE);
+    EXPECT_EQ(Completed(lineSwapHold(second, first)),
+        (std::vector<DWORD>{ LINECALLSTATE_ONHOLD, LINECALLSTATE_CONNECTED }));
+    EXPECT_EQ(CallState(first), DWORD(LINECALLSTATE_CONNECTED));
+    EXPECT_EQ(CallState(second), DWORD(LINECALLSTATE_ONHOLD));
+    EXPECT_EQ(Completed(lineSwapHold(first, second)),
+        (std::vector<DWORD>{ LINECALLSTATE_ONHOLD, LINECALLSTATE_CONNECTED }));
+    EXPECT_EQ(CallState(second), DWORD(LINECALLSTATE_CONNECTED));
+
+    // Taking back a held call while the other is connected holds that one.
+    EXPECT_EQ(
+        Completed(lineUnhold(first)), (std::vector<DWORD>{ LINECALLSTATE_ONHOLD, LINECALLSTATE_CONNECTED }));
+    EXPECT_EQ(CallState(second), DWORD(LINECALLSTATE_ONHOLD));
+
+    // With both held the line is free for a third call. One caller at a time waits, and four
+    // calls fill the line.
+    EXPECT_EQ(Completed(lineHold(first)), std::vector<DWORD>{ LINECALLSTATE_ONHOLD });
+    const HCALL third = ConnectedCall(line, "5550000");
+    EXPECT_EQ(CallState(third), DWORD(LINECALLSTATE_CONNECTED));
+    const HCALL fourth = Waiting(line, "2125550111");
+    TAPISIM_CALLER caller{};
+    caller.number = "2125550122";
+    EXPECT_EQ(tapisimRing(0, &caller), TAPISIM_E_BUSY) << "another caller waits already";
+    ASSERT_GT(lineAnswer(fourth, nullptr, 0), 0);
+    Pump(200);
+    EXPECT_EQ(CallState(third), DWORD(LINECALLSTATE_ONHOLD));
+    EXPECT_EQ(CallState(fourth), DWORD(LINECALLSTATE_CONNECTED));
+    EXPECT_EQ(tapisimRing(0, &caller), TAPISIM_E_BUSY) << "four calls fill the line";
+    EXPECT_EQ(Completed(lineHold(fourth)), std::vector<DWORD>{ LINECALLSTATE_ONHOLD });
+    HCALL fifth = 0;
+    EXPECT_EQ(MakeCall(line, fifth, "5550001"), LINEERR_INUSE);
+}
+
+TEST_F(TapiHold, AddressCapsAnnounceHoldOnVoiceLinesOnly)
+{
+    LINEADDRESSCAPS caps{};
+    caps.dwTotalSize = sizeof caps;
+    ASSERT_EQ(lineGetAddressCapsA(m_lineApp, 0, 0, m_version, 0, &caps), 0);
+    EXPECT_EQ(caps.dwLineDeviceID, 0u);
+    EXPECT_EQ(
+        caps.dwCallFeatures & (LINECALLFEATURE_HOLD | LINECALLFEATURE_UNHOLD | LINECALLFEATURE_SWAPHOLD),
+        DWORD(LINECALLFEATURE_HOLD | LINECALLFEATURE_UNHOLD | LINECALLFEATURE_SWAPHOLD));
+    EXPECT_TRUE(caps.dwCallFeatures & LINECALLFEATURE_BLINDTRANSFER);
+    EXPECT_TRUE(caps.dwCallStates & LINECALLSTATE_ONHOLD);
+    EXPECT_EQ(caps.dwMaxNumOnHoldCalls, 3u);
+    EXPECT_EQ(caps.dwMaxNumActiveCalls, 1u);
+    LINEDEVCAPS devCaps{};
+    devCaps.dwTotalSize = sizeof devCaps;
+    ASSERT_EQ(lineGetDevCapsA(m_lineApp, 0, m_version, 0, &devCaps), 0);
+    EXPECT_EQ(devCaps.dwAnswerMode, DWORD(LINEANSWERMODE_HOLD));
+
+    ASSERT_EQ(lineGetAddressCapsA(m_lineApp, 6, 0, m_version, 0, &caps), 0) << "the data modem";
+    EXPECT_EQ(caps.dwCallFeatures & LINECALLFEATURE_HOLD, 0u);
+    EXPECT_EQ(caps.dwMaxNumOnHoldCalls, 0u);
+
+    EXPECT_EQ(lineGetAddressCapsA(m_lineApp, 0, 1, m_version, 0, &caps), LINEERR_INVALADDRESSID);
+    EXPECT_EQ(lineGetAddressCapsA(m_lineApp, m_numLines, 0, m_version, 0, &caps), LINEERR_BADDEVICEID);
+    EXPECT_EQ(lineGetAddressCapsA(m_lineApp, 0, 0, m_version, 0, nullptr), LINEERR_INVALPOINTER);
+    caps.dwTotalSize = sizeof caps - 4;
+    EXPECT_EQ(lineGetAddressCapsA(m_lineApp, 0, 0, m_version, 0, &caps), LINEERR_STRUCTURETOOSMALL);
+}
+
+TEST_F(TapiHold, BlindTransferHandsTheFarEndToAnotherNumber)
+{
+    const HLINE line = OpenLine(0);
+    const HCALL held = ConnectedCall(line, "5550100");
+    EXPECT_EQ(Completed(lineHold(held)), std::vector<DWORD>{ LINECALLSTATE_ONHOLD });
+    EXPECT_EQ(lineBlindTransferA(held, "5550199", 0), LINEERR_INVALCALLSTATE) << "only a connected call";
+    const HCALL call = Waiting(line, "2125550100");
+    EXPECT_EQ(lineBlindTransferA(call, "5550199", 0), LINEERR_INVALCALLSTATE);
+    ASSERT_GT(lineAnswer(call, nullptr, 0), 0);
+    Pump(200);
+    EXPECT_TRUE(Features(call) & LINECALLFEATURE_BLINDTRANSFER);
+    EXPECT_EQ(lineBlindTransferA(call, "", 0), LINEERR_INVALADDRESS);
+    EXPECT_EQ(lineBlindTransferA(call, "--", 0), LINEERR_INVALADDRESS);
+    EXPECT_EQ(lineBlindTransferA(call, nullptr, 0), LINEERR_INVALPOINTER);
+    EXPECT_EQ(CallState(call), DWORD(LINECALLSTATE_CONNECTED));
+
+    EXPECT_EQ(Completed(lineBlindTransferA(call, "555-0199", 0)), std::vector<DWORD>{ LINECALLSTATE_IDLE });
+    EXPECT_NE(LineOne().find(" held to 5550100; transferred 2125550100 to 5550199"), std::string::npos)
+        << LineOne();
+    char log[256] = {};
+    tapisimGetGeneratedLog(0, log, sizeof log);
+    EXPECT_NE(std::string(log).find("transferred to 5550199\n"), std::string::npos) << log;
+    EXPECT_EQ(lineDeallocateCall(call), 0);
+    EXPECT_EQ(Completed(lineUnhold(held)), std::vector<DWORD>{ LINECALLSTATE_CONNECTED });
+}
