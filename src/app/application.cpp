@@ -17,6 +17,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <future>
 #include <iostream>
 
 namespace fs = std::filesystem;
@@ -123,12 +124,15 @@ bool Application::Start()
     ReadSettings();
     // Before the window shows the log: recordings an earlier run left unfinished are in it.
     RecoverRecordings(m_callLog, m_dataFolder / CallLogStore::kFileName, m_appSettings);
-    m_window = std::make_unique<MainWindow>(
-        m_lines, MainWindow::Stores{ m_contacts, m_speedDials, m_redial, m_callLog, m_settings, m_appSettings }, m_prompter);
+    m_window = std::make_unique<MainWindow>(m_lines,
+        MainWindow::Stores{ m_contacts, m_speedDials, m_redial, m_callLog, m_settings, m_appSettings },
+        m_prompter);
     m_lines.SetMainWindow(m_window.get());
-    m_lines.SetSelectCallDialogFactory([this] { return std::make_unique<QtSelectCallDialog>(m_window.get()); });
+    m_lines.SetSelectCallDialogFactory(
+        [this] { return std::make_unique<QtSelectCallDialog>(m_window.get()); });
     QObject::connect(m_window.get(), &MainWindow::setupRequested, m_window.get(), [this] { RunSetup(); });
-    QObject::connect(m_window.get(), &MainWindow::pbxControlRequested, m_window.get(), [this] { RunPbxSetup(); });
+    QObject::connect(
+        m_window.get(), &MainWindow::pbxControlRequested, m_window.get(), [this] { RunPbxSetup(); });
     StartTelephony();
     // The settings file's problem as start-up met it: the window's own reads come after.
     const std::string settingsProblem = m_hive.LastError();
@@ -154,13 +158,17 @@ bool Application::LockDataFolder()
     return false;
 }
 
+// The call log loads on a second thread beside the contacts: the stores share nothing, and the
+// call log is complete before this returns, so nothing ever sees it half-loaded.
 void Application::LoadStores()
 {
+    std::future<bool> callLog = std::async(
+        std::launch::async, [this] { return m_callLog.Load(m_dataFolder / CallLogStore::kFileName); });
     LoadContacts(m_contacts, m_dataFolder);
     m_speedDials.Load(m_dataFolder / SpeedDialStore::kFileName);
     m_lines.LoadDeviceMap(m_lines.DeviceMapPath());
     m_redial.Load(m_dataFolder / RedialStore::kFileName);
-    m_callLog.Load(m_dataFolder / CallLogStore::kFileName);
+    callLog.get();
 }
 
 void Application::ReadSettings()
@@ -192,7 +200,8 @@ void Application::ReportSetAsideFiles(const std::vector<fs::path>& unreadBefore,
     const fs::path& corruptBefore, const std::string& settingsProblem, const std::vector<fs::path>& skipped)
 {
     if (m_hive.LastCorruptCopy() != corruptBefore)
-        m_prompter.ShowMessage(CorruptRegistryMessage(m_hive.LastCorruptCopy()), kTitle, Prompter::Icon::Exclamation);
+        m_prompter.ShowMessage(
+            CorruptRegistryMessage(m_hive.LastCorruptCopy()), kTitle, Prompter::Icon::Exclamation);
     else if (!settingsProblem.empty())
         m_prompter.ShowMessage(UnusableRegistryMessage(settingsProblem), kTitle, Prompter::Icon::Exclamation);
     for (const fs::path& copy : UnreadCopies(m_dataFolder))
@@ -218,7 +227,8 @@ int Application::Exec(TerminationSignals& termination)
         &MainWindow::CloseWithoutAsking);
     // exit, not quit: quit first asks every window to close, and an incoming-call pop-up (which
     // ignores its close box) would then keep the program running.
-    QObject::connect(m_window.get(), &MainWindow::closed, qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+    QObject::connect(
+        m_window.get(), &MainWindow::closed, qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
     // The session manager may end the process right after asking: the data is saved at once.
     if (auto* gui = qobject_cast<QGuiApplication*>(qApp))
         QObject::connect(gui, &QGuiApplication::commitDataRequest, gui, [this] { SaveStores(); });
@@ -231,9 +241,10 @@ int Application::Exec(TerminationSignals& termination)
 void Application::ShowOnDesktop()
 {
     MainWindow* window = m_window.get();
-    DesktopPresence::Actions actions{ [window] { window->BringToFront(); },
-        [window] { window->close(); }, [window](std::size_t position) { window->OpenCallLogEntry(position); } };
-    m_presence = std::make_unique<DesktopPresence>(m_callLog, actions, std::make_unique<DesktopNotifications>());
+    DesktopPresence::Actions actions{ [window] { window->BringToFront(); }, [window] { window->close(); },
+        [window](std::size_t position) { window->OpenCallLogEntry(position); } };
+    m_presence
+        = std::make_unique<DesktopPresence>(m_callLog, actions, std::make_unique<DesktopNotifications>());
     DesktopPresence* presence = m_presence.get();
     QObject::connect(window, &MainWindow::callLogged, presence,
         [presence](qulonglong position) { presence->CallLogged(std::size_t(position)); });

@@ -22,6 +22,10 @@ constexpr std::size_t kFirstTrailingColumn = 28;
 ContactRecord RecordFromColumns(std::span<const std::string> columns, GroupStore& groups)
 {
     ContactRecord record;
+    std::size_t textBytes = 0;
+    for (const std::string& column : columns)
+        textBytes += column.size();
+    record.ReserveText(textBytes);
     record.SetGroup(columns[0], groups);
     for (std::size_t i = 0; i < std::size(kLeadingTexts); ++i)
         record.SetText(kLeadingTexts[i], columns[1 + i]);

@@ -1,4 +1,5 @@
 #include "store/contact_store.h"
+#include "store/locale_compare.h"
 
 #include "support/temp_dir.h"
 
@@ -296,6 +297,26 @@ TEST_F(ContactTree, ShowsTheGroupsContactsSortedByDisplayName)
     EXPECT_EQ(m_store.ContactTreeEntries("All", "b"), (std::vector<std::size_t>{ 1, 2 }));
     EXPECT_EQ(m_store.ContactTreeEntries("Family", "z ad"), (std::vector<std::size_t>{ 0 }));
     EXPECT_TRUE(m_store.ContactTreeEntries("Unfiled", "").empty());
+}
+
+// The tree sorts by precomputed keys; its order must be exactly the stable order of
+// CompareTextNoCase over the display names.
+TEST(ContactStore, TreeOrderIsTheStableCaseFoldedLocaleOrder)
+{
+    const char* const names[] = { "zoë", "Zoe", "zoe", "\xc3\x89mile", "emile", "Emile", "o'brien", "OBrien",
+        "O Brien", "", "\xc3\x9f", "ss", "SS", "\xc3\x85sa", "Asa", "aSa", "10", "9", "#1", "-x", "x" };
+    ContactStore store;
+    for (const char* name : names) {
+        store.Append(Person(name, ""));
+        store.Append(Person("", name));
+    }
+    std::vector<std::size_t> expected(store.Count());
+    for (std::size_t k = 0; k < expected.size(); ++k)
+        expected[k] = k;
+    std::stable_sort(expected.begin(), expected.end(), [&store](std::size_t a, std::size_t b) {
+        return CompareTextNoCase(store.GetAt(a)->DisplayName(), store.GetAt(b)->DisplayName()) < 0;
+    });
+    EXPECT_EQ(store.ContactTreeEntries("All", ""), expected);
 }
 
 TEST_F(ContactTree, NumberChildrenComeInDescendingSlotOrder)

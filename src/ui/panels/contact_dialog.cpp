@@ -68,7 +68,8 @@ QWidget* ContactDialog::CreateNamesBox()
     form->setContentsMargins(0, 0, 0, 0);
     m_group = new QComboBox;
     form->addRow("Group:", m_group);
-    const std::array<const char*, kNameFields.size()> captions = { "Name:", "Middle:", "Last:", "Title:", "Company:" };
+    const std::array<const char*, kNameFields.size()> captions
+        = { "Name:", "Middle:", "Last:", "Title:", "Company:" };
     for (std::size_t i = 0; i < kNameFields.size(); ++i)
         form->addRow(captions[i], CreateEdit(kNameFields[i]));
     m_speedDialButton = new QPushButton("Add to speed-dial...");
@@ -108,7 +109,8 @@ QWidget* ContactDialog::CreateAddressBox()
     auto* box = new QWidget;
     auto* form = new QFormLayout(box);
     form->setContentsMargins(0, 0, 0, 0);
-    const std::array<const char*, kAddressFields.size()> captions = { "Street:", "", "City:", "State:", "ZIP:", "Country:" };
+    const std::array<const char*, kAddressFields.size()> captions
+        = { "Street:", "", "City:", "State:", "ZIP:", "Country:" };
     for (std::size_t i = 0; i < kAddressFields.size(); ++i)
         form->addRow(captions[i], CreateEdit(kAddressFields[i]));
     m_note = new QPlainTextEdit;
@@ -127,11 +129,11 @@ void ContactDialog::Assign(const ContactRecord& record)
         m_group->addItem(QString::fromStdString(group));
     m_group->setCurrentIndex(GroupStore::ComboSelection(groups, record.Group()));
     for (ContactField field : kNameFields)
-        Edit(field)->setText(QString::fromStdString(record.Text(field)));
+        Edit(field)->setText(QString::fromUtf8(record.Text(field)));
     for (ContactField field : kAddressFields)
-        Edit(field)->setText(QString::fromStdString(record.Text(field)));
+        Edit(field)->setText(QString::fromUtf8(record.Text(field)));
     for (int slot = 0; slot < ContactRecord::kNumberCount; ++slot) {
-        NumberEdit(slot)->setText(QString::fromStdString(record.Number(slot)));
+        NumberEdit(slot)->setText(QString::fromUtf8(record.Number(slot)));
         LabelBox(slot)->setCurrentIndex(record.LabelIndex(slot));
     }
     // A default index outside the ten slots leaves every button unset.
@@ -139,7 +141,7 @@ void ContactDialog::Assign(const ContactRecord& record)
     for (QAbstractButton* button : m_defaults->buttons())
         button->setChecked(m_defaults->id(button) == record.DefaultNumberIndex());
     m_defaults->setExclusive(true);
-    m_note->setPlainText(QString::fromStdString(record.Note()));
+    m_note->setPlainText(QString::fromUtf8(record.Note()));
 }
 
 std::string ContactDialog::Text(ContactField field) const
@@ -164,7 +166,8 @@ bool ContactDialog::CheckInput(ContactRecord& record)
         return false;
     }
     if (NumberEdit(slot)->text().isEmpty()) {
-        m_prompter.ShowMessage("Selected default phone field can not be empty.", kCaption, Prompter::Icon::None);
+        m_prompter.ShowMessage(
+            "Selected default phone field can not be empty.", kCaption, Prompter::Icon::None);
         return false;
     }
     return true;
@@ -174,7 +177,8 @@ bool ContactDialog::CheckInput(ContactRecord& record)
 void ContactDialog::ReadDetails(ContactRecord& record, int defaultSlot)
 {
     record.SetDefaultNumberIndex(defaultSlot);
-    const std::string group = m_group->currentIndex() >= 0 ? Limited(m_group->currentText()) : record.Group();
+    const std::string group
+        = m_group->currentIndex() >= 0 ? Limited(m_group->currentText()) : std::string(record.Group());
     record.SetGroup(group, m_contacts.Groups());
     for (int slot = 0; slot < ContactRecord::kNumberCount; ++slot) {
         record.SetNumber(slot, Limited(NumberEdit(slot)->text()));
@@ -215,7 +219,8 @@ QMenu* ContactDialog::CreateSpeedDialMenu(QWidget* parent)
 {
     auto* menu = new QMenu(parent);
     for (int slot = 0; slot < SpeedDialStore::kSlotCount; ++slot)
-        menu->addAction(QString("Add to speed-dial %1").arg(slot + 1), this, [this, slot] { AddToSpeedDial(slot); });
+        menu->addAction(
+            QString("Add to speed-dial %1").arg(slot + 1), this, [this, slot] { AddToSpeedDial(slot); });
     return menu;
 }
 

@@ -106,12 +106,14 @@ void ContactsPanel::CreateSpeedButtons()
     for (int slot = 0; slot < kSpeedButtonCount; ++slot) {
         auto* button = new QPushButton(m_speedFrame);
         const std::size_t row = std::size_t(slot) % kButtonRows.size();
-        button->setGeometry(slot < 5 ? kLeftColumn : kRightColumn, kButtonRows[row], kButtonWidth, kButtonHeight);
+        button->setGeometry(
+            slot < 5 ? kLeftColumn : kRightColumn, kButtonRows[row], kButtonWidth, kButtonHeight);
         button->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(button, &QPushButton::clicked, this, [this, slot] { SpeedButtonClicked(slot); });
-        connect(button, &QPushButton::customContextMenuRequested, this, [this, slot, button](const QPoint& at) {
-            ShowMenu(CreateSpeedMenu(slot, this), button->mapToGlobal(at));
-        });
+        connect(
+            button, &QPushButton::customContextMenuRequested, this, [this, slot, button](const QPoint& at) {
+                ShowMenu(CreateSpeedMenu(slot, this), button->mapToGlobal(at));
+            });
         m_speedButtons[std::size_t(slot)] = button;
     }
 }
@@ -120,7 +122,8 @@ void ContactsPanel::ConnectTree()
 {
     connect(m_tree, &QTreeView::doubleClicked, this, [this] { ActivateSelection(true); });
     connect(m_tree, &QTreeView::customContextMenuRequested, this, &ContactsPanel::OnTreeContextMenu);
-    connect(m_tree->selectionModel(), &QItemSelectionModel::currentChanged, this, &ContactsPanel::OnSelectionChanged);
+    connect(m_tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
+        &ContactsPanel::OnSelectionChanged);
     // Single-expand: opening a contact closes the one opened before.
     connect(m_tree, &QTreeView::expanded, this, [this](const QModelIndex& opened) {
         for (int row = 0; row < m_model->rowCount(); ++row) {
@@ -223,14 +226,15 @@ void ContactsPanel::ActivateSelection(bool fromDoubleClick)
     if (!IsContactsTabShown())
         return;
     const QModelIndex selected = Selected();
-    if (fromDoubleClick && selected.isValid() && m_model->ItemData(selected) == ContactTreeModel::kAddNewItem) {
+    if (fromDoubleClick && selected.isValid()
+        && m_model->ItemData(selected) == ContactTreeModel::kAddNewItem) {
         NewContact();
         return;
     }
     if (const ContactRecord* contact = SelectedContact()) {
         const std::string number = m_model->NumberOf(selected);
         if (!number.empty()) {
-            DialFromContacts(contact->DisplayName(), number);
+            DialFromContacts(std::string(contact->DisplayName()), number);
             return;
         }
         m_prompter.ShowMessage("No phone number to call", "Kestrium", Prompter::Icon::Stop);
@@ -265,7 +269,8 @@ ContactExchangeResult ContactsPanel::ImportContacts(const std::filesystem::path&
     return result;
 }
 
-ContactExchangeResult ContactsPanel::ExportContacts(const std::filesystem::path& file, VCardVersion version) const
+ContactExchangeResult ContactsPanel::ExportContacts(
+    const std::filesystem::path& file, VCardVersion version) const
 {
     return ContactExchange::ExportFile(file, m_contacts, version);
 }
@@ -277,7 +282,8 @@ void ContactsPanel::NewContact()
 
 void ContactsPanel::NewContactFrom(ContactRecord record)
 {
-    if (ContactDialog::Run(record, m_contacts, m_speedDials, DataFile(SpeedDialStore::kFileName), m_prompter, this)
+    if (ContactDialog::Run(
+            record, m_contacts, m_speedDials, DataFile(SpeedDialStore::kFileName), m_prompter, this)
         && m_contacts.Append(record)) {
         SaveContacts();
         FillContactTree(true);
@@ -292,7 +298,8 @@ void ContactsPanel::EditContact()
     if (position == ContactTreeModel::kAddNewItem)
         return;
     ContactRecord copy(*m_contacts.GetAt(std::size_t(position)));
-    if (ContactDialog::Run(copy, m_contacts, m_speedDials, DataFile(SpeedDialStore::kFileName), m_prompter, this)) {
+    if (ContactDialog::Run(
+            copy, m_contacts, m_speedDials, DataFile(SpeedDialStore::kFileName), m_prompter, this)) {
         m_contacts.GetAt(std::size_t(position))->Assign(copy);
         SaveContacts();
         FillContactTree(true);
@@ -349,7 +356,7 @@ void ContactsPanel::SpeedButtonClicked(int slot)
     if (!entry)
         return;
     if (!entry->DefaultNumber().empty()) {
-        DialFromContacts(entry->DisplayName(), entry->DefaultNumber());
+        DialFromContacts(std::string(entry->DisplayName()), std::string(entry->DefaultNumber()));
         return;
     }
     EditSpeedEntry(slot);
@@ -402,7 +409,8 @@ QMenu* ContactsPanel::CreateTreeMenu(QWidget* parent)
     menu->addSeparator();
     QMenu* speedDial = menu->addMenu("Add to speed-dial");
     for (int slot = 0; slot < kSpeedButtonCount; ++slot)
-        speedDial->addAction(QString("Add to speed-dial %1").arg(slot + 1), this, [this, slot] { AddToSpeedDial(slot); });
+        speedDial->addAction(
+            QString("Add to speed-dial %1").arg(slot + 1), this, [this, slot] { AddToSpeedDial(slot); });
     return menu;
 }
 
@@ -435,7 +443,7 @@ void ContactsPanel::UpdateSpeedButtons()
 // (not measured) when anything was cut; "..." alone for an empty slot.
 QString ContactsPanel::ShortenedSpeedText(int slot) const
 {
-    const QString name = QString::fromStdString(m_speedDials.GetSlot(slot)->DisplayName());
+    const QString name = QString::fromUtf8(m_speedDials.GetSlot(slot)->DisplayName());
     if (name.isEmpty())
         return "...";
     const QFontMetrics metrics(SpeedButton(slot)->font());
