@@ -18,6 +18,9 @@
 
 #include <algorithm>
 #include <future>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <iostream>
 
 namespace fs = std::filesystem;
@@ -143,10 +146,20 @@ bool Application::Start()
     m_started = true;
     // Reported once the window is up, so the lines already work while the message is read.
     QTimer::singleShot(0, m_window.get(), [this, unreadBefore, corruptBefore, settingsProblem, skipped] {
+        ReleaseFreedMemory();
         ReportSetAsideFiles(unreadBefore, corruptBefore, settingsProblem, skipped);
         ReportLinesProblem(true);
     });
     return true;
+}
+
+// Loading and the first fills leave freed memory behind (read buffers, sort keys, the grown
+// record arrays, the loading threads' heaps); the C library keeps it unless told to return it.
+void Application::ReleaseFreedMemory()
+{
+#ifdef __GLIBC__
+    ::malloc_trim(0);
+#endif
 }
 
 bool Application::LockDataFolder()

@@ -60,6 +60,7 @@ public:
 
 private:
     bool LockDataFolder();
+    static void ReleaseFreedMemory();
     void LoadStores();
     void ReadSettings();
     void StartTelephony();

@@ -58,6 +58,23 @@ void ContactRecord::SetText(ContactField field, std::string_view text)
     Replace(std::size_t(field), text);
 }
 
+void ContactRecord::SetTexts(const std::array<std::string_view, kTextCount>& texts)
+{
+    std::array<std::string_view, kTextCount> cut = texts;
+    std::string_view& display = cut[std::size_t(ContactField::DisplayName)];
+    display = CutToLimit(display, kDisplayNameLimit);
+    std::size_t total = 0;
+    for (std::string_view text : cut)
+        total += text.size();
+    std::string buffer;
+    buffer.reserve(total);
+    for (std::size_t i = 0; i < kTextCount; ++i) {
+        buffer += cut[i];
+        m_ends[i] = std::uint32_t(buffer.size());
+    }
+    m_text = std::move(buffer);
+}
+
 void ContactRecord::ReleaseSpareCapacity()
 {
     if (m_text.capacity() > m_text.size() + kSpareSlack)

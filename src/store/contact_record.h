@@ -119,8 +119,9 @@ public:
 
     // Gives back buffer space beyond the texts (after a record has been built piece by piece).
     void ReleaseSpareCapacity();
-    // Makes room for `bytes` of text at once, before the texts are set one after another.
-    void ReserveText(std::size_t bytes) { m_text.reserve(bytes); }
+    // Sets every text at once: the fields in ContactField order, then the numbers of slots 0 to 9.
+    // The display name is cut as SetText cuts it; the group is taken unchecked.
+    void SetTexts(const std::array<std::string_view, kTextCount>& texts);
 
 private:
     std::string_view Slice(std::size_t text) const
