@@ -22,6 +22,7 @@ constexpr std::size_t kFirstTrailingColumn = 28;
 ContactRecord RecordFromColumns(std::span<const std::string> columns, GroupStore& groups)
 {
     std::array<std::string_view, ContactRecord::kTextCount> texts{};
+    texts[std::size_t(ContactField::Group)] = ContactRecord::ValidGroup(columns[0], groups);
     for (std::size_t i = 0; i < std::size(kLeadingTexts); ++i)
         texts[std::size_t(kLeadingTexts[i])] = columns[1 + i];
     texts[std::size_t(ContactField::DisplayName)] = columns[kDisplayNameColumn];
@@ -31,7 +32,6 @@ ContactRecord RecordFromColumns(std::span<const std::string> columns, GroupStore
         texts[std::size_t(kTrailingTexts[i])] = columns[kFirstTrailingColumn + i];
     ContactRecord record;
     record.SetTexts(texts);
-    record.SetGroup(columns[0], groups);
     record.SetDefaultNumberIndex(CsvCodec::ToNumber(columns[kDefaultNumberColumn]));
     for (int slot = 0; slot < ContactRecord::kNumberCount; ++slot)
         record.SetLabelIndex(

@@ -81,11 +81,16 @@ void ContactRecord::ReleaseSpareCapacity()
         m_text.shrink_to_fit();
 }
 
-void ContactRecord::SetGroup(std::string_view name, GroupStore& groups)
+std::string_view ContactRecord::ValidGroup(std::string_view name, GroupStore& groups)
 {
     name = CutToLimit(name, GroupStore::kNameLimit);
     bool known = groups.Find(name) || groups.Add(name);
-    Replace(std::size_t(ContactField::Group), known ? name : GroupStore::kUnfiled);
+    return known ? name : GroupStore::kUnfiled;
+}
+
+void ContactRecord::SetGroup(std::string_view name, GroupStore& groups)
+{
+    Replace(std::size_t(ContactField::Group), ValidGroup(name, groups));
 }
 
 void ContactRecord::SetNumber(int slot, std::string_view number)
@@ -107,18 +112,20 @@ void ContactRecord::SetLabelIndex(int slot, std::int32_t labelIndex)
 
 void ContactRecord::ComposeDisplayName(const PhoneLabelStore* labels)
 {
+    // One string for the whole text: this runs for every contact loaded.
     std::string name;
+    name.reserve(FirstName().size() + MiddleName().size() + LastName().size() + 32);
     AppendWord(name, FirstName());
     AppendWord(name, MiddleName());
     AppendWord(name, LastName());
-    std::string suffix;
-    if (labels && !name.empty() && IsSlot(m_defaultNumberIndex)) {
-        std::string_view label = labels->GetLabel(LabelIndex(m_defaultNumberIndex));
-        if (!label.empty())
-            suffix = " (" + std::string(label) + ")";
-    }
-    name.resize(CutToLimit(name, kDisplayNameLimit - suffix.size()).size());
-    Replace(std::size_t(ContactField::DisplayName), name + suffix);
+    std::string_view label;
+    if (labels && !name.empty() && IsSlot(m_defaultNumberIndex))
+        label = labels->GetLabel(LabelIndex(m_defaultNumberIndex));
+    const std::size_t suffixSize = label.empty() ? 0 : label.size() + 3;
+    name.resize(CutToLimit(name, kDisplayNameLimit - suffixSize).size());
+    if (!label.empty())
+        name.append(" (").append(label).append(")");
+    Replace(std::size_t(ContactField::DisplayName), name);
 }
 
 bool ContactRecord::NameWithoutLabel(std::string& name) const

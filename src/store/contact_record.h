@@ -53,6 +53,8 @@ public:
     // The group becomes `name` (cut to the group name limit) when the store holds that group or
     // can add it, else "Unfiled".
     void SetGroup(std::string_view name, GroupStore& groups);
+    // What SetGroup stores for `name`: the name cut to the group name limit, or "Unfiled".
+    static std::string_view ValidGroup(std::string_view name, GroupStore& groups);
 
     std::string_view FirstName() const { return Text(ContactField::FirstName); }
     void SetFirstName(std::string_view text) { SetText(ContactField::FirstName, text); }
