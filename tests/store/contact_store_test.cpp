@@ -47,6 +47,42 @@ protected:
     ContactStore m_store{ m_dir / "KestriumContactGroups.csv", m_dir / "KestriumPhoneLabels.csv" };
 };
 
+// The texts share one buffer: setting one, growing or shrinking, or from another text of the same
+// record, leaves every other text as it was.
+TEST(ContactRecord, TextsSharingOneBufferStayApart)
+{
+    ContactRecord record = Person("Ann", "Lee", "Marie");
+    record.SetNumber(0, "555 1234");
+    record.SetNumber(9, "sip:ann@example.org");
+    record.SetNote("line one\nline two");
+    record.SetCompany(std::string(2000, 'c'));
+    record.SetTitle(record.Company().substr(0, 3));
+    record.SetCity(record.City()); // itself, empty
+    record.SetStreet(record.FirstName());
+    record.SetCompany("");
+    record.SetNumber(4, record.Number(9));
+    record.SetNumber(10, "ignored");
+    EXPECT_EQ(record.Group(), "Unfiled");
+    EXPECT_EQ(record.FirstName(), "Ann");
+    EXPECT_EQ(record.LastName(), "Lee");
+    EXPECT_EQ(record.MiddleName(), "Marie");
+    EXPECT_EQ(record.Title(), "ccc");
+    EXPECT_EQ(record.Company(), "");
+    EXPECT_EQ(record.Street(), "Ann");
+    EXPECT_EQ(record.City(), "");
+    EXPECT_EQ(record.Note(), "line one\nline two");
+    EXPECT_EQ(record.Number(0), "555 1234");
+    EXPECT_EQ(record.Number(4), "sip:ann@example.org");
+    EXPECT_EQ(record.Number(9), "sip:ann@example.org");
+    EXPECT_EQ(record.Number(10), "");
+    EXPECT_EQ(record.NumberCount(), 3);
+    record.SetDisplayName(std::string(400, 'd'));
+    EXPECT_EQ(record.DisplayName().size(), ContactRecord::kDisplayNameLimit);
+    const ContactRecord copy = record;
+    record.SetFirstName("Bea");
+    EXPECT_EQ(copy.FirstName(), "Ann") << "a copy has its own buffer";
+}
+
 TEST_F(ContactStoreFile, RoundTripsAFileWithCrLfByteForByte)
 {
     const std::string bytes = Line("Family", "John", "Smith", "John Smith (Mobile)", 2,
