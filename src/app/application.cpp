@@ -18,6 +18,10 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <future>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <iostream>
 
 namespace fs = std::filesystem;
@@ -136,12 +140,15 @@ bool Application::Start()
     ReadSettings();
     // Before the window shows the log: recordings an earlier run left unfinished are in it.
     RecoverRecordings(m_callLog, m_dataFolder / CallLogStore::kFileName, m_appSettings);
-    m_window = std::make_unique<MainWindow>(
-        m_lines, MainWindow::Stores{ m_contacts, m_speedDials, m_redial, m_callLog, m_settings, m_appSettings }, m_prompter);
+    m_window = std::make_unique<MainWindow>(m_lines,
+        MainWindow::Stores{ m_contacts, m_speedDials, m_redial, m_callLog, m_settings, m_appSettings },
+        m_prompter);
     m_lines.SetMainWindow(m_window.get());
-    m_lines.SetSelectCallDialogFactory([this] { return std::make_unique<QtSelectCallDialog>(m_window.get()); });
+    m_lines.SetSelectCallDialogFactory(
+        [this] { return std::make_unique<QtSelectCallDialog>(m_window.get()); });
     QObject::connect(m_window.get(), &MainWindow::setupRequested, m_window.get(), [this] { RunSetup(); });
-    QObject::connect(m_window.get(), &MainWindow::pbxControlRequested, m_window.get(), [this] { RunPbxSetup(); });
+    QObject::connect(
+        m_window.get(), &MainWindow::pbxControlRequested, m_window.get(), [this] { RunPbxSetup(); });
     StartTelephony();
     // The settings file's problem as start-up met it: the window's own reads come after.
     const std::string settingsProblem = m_hive.LastError();
@@ -152,10 +159,20 @@ bool Application::Start()
     m_started = true;
     // Reported once the window is up, so the lines already work while the message is read.
     QTimer::singleShot(0, m_window.get(), [this, unreadBefore, corruptBefore, settingsProblem, skipped] {
+        ReleaseFreedMemory();
         ReportSetAsideFiles(unreadBefore, corruptBefore, settingsProblem, skipped);
         ReportLinesProblem(true);
     });
     return true;
+}
+
+// Loading and the first fills leave freed memory behind (read buffers, sort keys, the grown
+// record arrays, the loading threads' heaps); the C library keeps it unless told to return it.
+void Application::ReleaseFreedMemory()
+{
+#ifdef __GLIBC__
+    ::malloc_trim(0);
+#endif
 }
 
 bool Application::LockDataFolder()
@@ -167,13 +184,17 @@ bool Application::LockDataFolder()
     return false;
 }
 
+// The call log loads on a second thread beside the contacts: the stores share nothing, and the
+// call log is complete before this returns, so nothing ever sees it half-loaded.
 void Application::LoadStores()
 {
+    std::future<bool> callLog = std::async(
+        std::launch::async, [this] { return m_callLog.Load(m_dataFolder / CallLogStore::kFileName); });
     LoadContacts(m_contacts, m_dataFolder);
     m_speedDials.Load(m_dataFolder / SpeedDialStore::kFileName);
     m_lines.LoadDeviceMap(m_lines.DeviceMapPath());
     m_redial.Load(m_dataFolder / RedialStore::kFileName);
-    m_callLog.Load(m_dataFolder / CallLogStore::kFileName);
+    callLog.get();
 }
 
 void Application::ReadSettings()
@@ -205,7 +226,8 @@ void Application::ReportSetAsideFiles(const std::vector<fs::path>& unreadBefore,
     const fs::path& corruptBefore, const std::string& settingsProblem, const std::vector<fs::path>& skipped)
 {
     if (m_hive.LastCorruptCopy() != corruptBefore)
-        m_prompter.ShowMessage(CorruptRegistryMessage(m_hive.LastCorruptCopy()), kTitle, Prompter::Icon::Exclamation);
+        m_prompter.ShowMessage(
+            CorruptRegistryMessage(m_hive.LastCorruptCopy()), kTitle, Prompter::Icon::Exclamation);
     else if (!settingsProblem.empty())
         m_prompter.ShowMessage(UnusableRegistryMessage(settingsProblem), kTitle, Prompter::Icon::Exclamation);
     for (const fs::path& copy : UnreadCopies(m_dataFolder))
@@ -231,7 +253,8 @@ int Application::Exec(TerminationSignals& termination)
         &MainWindow::CloseWithoutAsking);
     // exit, not quit: quit first asks every window to close, and an incoming-call pop-up (which
     // ignores its close box) would then keep the program running.
-    QObject::connect(m_window.get(), &MainWindow::closed, qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+    QObject::connect(
+        m_window.get(), &MainWindow::closed, qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
     // The session manager may end the process right after asking: the data is saved at once.
     if (auto* gui = qobject_cast<QGuiApplication*>(qApp))
         QObject::connect(gui, &QGuiApplication::commitDataRequest, gui, [this] { SaveStores(); });

@@ -64,6 +64,7 @@ public:
 
 private:
     bool LockDataFolder();
+    static void ReleaseFreedMemory();
     void LoadStores();
     void ReadSettings();
     void StartTelephony();

@@ -231,14 +231,31 @@ int CallLogStore::CallListImage(const CallLogEntry& entry)
 
 std::vector<std::size_t> CallLogStore::CallListEntries(std::int32_t filter, std::string_view search) const
 {
-    std::vector<std::size_t> shown;
+    // The start times are copied beside the positions, so the sort does not visit the entries.
+    struct Start {
+        CallTime time;
+        std::size_t position;
+    };
+    std::vector<Start> starts;
     for (std::size_t i = 0; i < m_entries.Count(); ++i) {
-        if (ShowsInCallList(*m_entries.GetAt(i), filter, search))
-            shown.push_back(i);
+        const CallLogEntry& entry = *m_entries.GetAt(i);
+        if (ShowsInCallList(entry, filter, search))
+            starts.push_back({ entry.startTime, i });
     }
-    std::stable_sort(shown.begin(), shown.end(), [this](std::size_t a, std::size_t b) {
-        return CompareEntries(*m_entries.GetAt(a), *m_entries.GetAt(b)) < 0;
-    });
+    std::stable_sort(starts.begin(), starts.end(),
+        [](const Start& a, const Start& b) { return StartsLater(a.time, b.time); });
+    std::vector<std::size_t> shown(starts.size());
+    for (std::size_t i = 0; i < starts.size(); ++i)
+        shown[i] = starts[i].position;
+    // Entries that share a start second go by name.
+    const TextSorter byName(false);
+    const auto nameOf
+        = [this](std::size_t i) -> std::string_view { return m_entries.GetAt(i)->NameOrNumber(); };
+    for (std::size_t begin = 0, end = 0; begin < starts.size(); begin = end) {
+        for (end = begin + 1; end < starts.size() && starts[end].time == starts[begin].time;)
+            ++end;
+        byName.Sort(std::span(shown).subspan(begin, end - begin), nameOf);
+    }
     return shown;
 }
 

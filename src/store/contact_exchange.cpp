@@ -199,9 +199,9 @@ void Importer::Merge(ContactRecord& existing, const CardContact& contact, const 
     const std::vector<std::string> held = NumberKeys(existing);
     std::vector<CardNumber> missing;
     for (int slot = 0; slot < ContactRecord::kNumberCount; ++slot) {
-        const std::string& number = contact.record.Number(slot);
+        const std::string_view number = contact.record.Number(slot);
         if (!number.empty() && !Contains(held, VCardContact::NumberKey(number)))
-            missing.push_back({ number, contact.record.LabelIndex(slot), false, true });
+            missing.push_back({ std::string(number), contact.record.LabelIndex(slot), false, true });
     }
     const std::size_t dropped = VCardContact::AddNumbers(existing, missing);
     existing.ComposeDisplayName(&m_contacts.Labels());
@@ -226,9 +226,9 @@ void Importer::Add(const CardContact& contact, SameName& sameName, const std::st
     ++m_result.added;
     const std::size_t index = m_contacts.Count() - 1;
     Index(sameName, index);
-    const std::string& wanted = contact.record.Group();
+    const std::string_view wanted = contact.record.Group();
     if (m_contacts.GetAt(index)->Group() != wanted && !GroupStore::NamesEqual(wanted, GroupStore::kUnfiled)
-        && m_fullGroups.insert(wanted).second)
+        && m_fullGroups.insert(std::string(wanted)).second)
         Problem(label,
             Tr(QT_TRANSLATE_NOOP("ContactExchange",
                    "the group \"%1\" could not be created (there can be %2 groups at most); its contacts "

@@ -21,19 +21,21 @@ constexpr std::size_t kFirstTrailingColumn = 28;
 
 ContactRecord RecordFromColumns(std::span<const std::string> columns, GroupStore& groups)
 {
-    ContactRecord record;
-    record.SetGroup(columns[0], groups);
+    std::array<std::string_view, ContactRecord::kTextCount> texts{};
+    texts[std::size_t(ContactField::Group)] = ContactRecord::ValidGroup(columns[0], groups);
     for (std::size_t i = 0; i < std::size(kLeadingTexts); ++i)
-        record.SetText(kLeadingTexts[i], columns[1 + i]);
-    if (!columns[kDisplayNameColumn].empty())
-        record.SetDisplayName(columns[kDisplayNameColumn]);
-    record.SetDefaultNumberIndex(CsvCodec::ToNumber(columns[kDefaultNumberColumn]));
-    for (int slot = 0; slot < ContactRecord::kNumberCount; ++slot) {
-        record.SetNumber(slot, columns[kFirstNumberColumn + 2 * slot]);
-        record.SetLabelIndex(slot, CsvCodec::ToNumber(columns[kFirstNumberColumn + 2 * slot + 1]));
-    }
+        texts[std::size_t(kLeadingTexts[i])] = columns[1 + i];
+    texts[std::size_t(ContactField::DisplayName)] = columns[kDisplayNameColumn];
+    for (int slot = 0; slot < ContactRecord::kNumberCount; ++slot)
+        texts[kContactFieldCount + std::size_t(slot)] = columns[kFirstNumberColumn + 2 * std::size_t(slot)];
     for (std::size_t i = 0; i < std::size(kTrailingTexts); ++i)
-        record.SetText(kTrailingTexts[i], columns[kFirstTrailingColumn + i]);
+        texts[std::size_t(kTrailingTexts[i])] = columns[kFirstTrailingColumn + i];
+    ContactRecord record;
+    record.SetTexts(texts);
+    record.SetDefaultNumberIndex(CsvCodec::ToNumber(columns[kDefaultNumberColumn]));
+    for (int slot = 0; slot < ContactRecord::kNumberCount; ++slot)
+        record.SetLabelIndex(
+            slot, CsvCodec::ToNumber(columns[kFirstNumberColumn + 2 * std::size_t(slot) + 1]));
     return record;
 }
 

@@ -29,56 +29,58 @@ enum class ContactField {
 };
 inline constexpr std::size_t kContactFieldCount = 14;
 
-struct PhoneEntry {
-    std::string number;
-    std::int32_t labelIndex = 0;
-};
-
 // One contact, speed-dial or redial entry: names, ten phone numbers with labels, address and note.
+// The 24 texts (14 fields and 10 numbers) share one buffer with their end offsets, so a contact
+// costs a small fixed part and one allocation instead of 24 strings; the texts are read as views
+// that stay valid until the record changes.
 class ContactRecord {
 public:
     static constexpr int kNumberCount = 10;
+    // Texts 0 to 13 are the fields, 14 to 23 the numbers of slots 0 to 9.
+    static constexpr std::size_t kTextCount = kContactFieldCount + kNumberCount;
     // The display name is composed in 299 bytes at most.
     static constexpr std::size_t kDisplayNameLimit = 299;
 
     // Group "Unfiled", every text empty, default number 0, the default label of each slot.
     ContactRecord();
 
-    const std::string& Text(ContactField field) const { return m_texts[std::size_t(field)]; }
+    std::string_view Text(ContactField field) const { return Slice(std::size_t(field)); }
     // Stores the text as it is; the group goes through SetGroup where it must be valid, and the
     // display name is cut to kDisplayNameLimit.
     void SetText(ContactField field, std::string_view text);
 
-    const std::string& Group() const { return Text(ContactField::Group); }
+    std::string_view Group() const { return Text(ContactField::Group); }
     // The group becomes `name` (cut to the group name limit) when the store holds that group or
     // can add it, else "Unfiled".
     void SetGroup(std::string_view name, GroupStore& groups);
+    // What SetGroup stores for `name`: the name cut to the group name limit, or "Unfiled".
+    static std::string_view ValidGroup(std::string_view name, GroupStore& groups);
 
-    const std::string& FirstName() const { return Text(ContactField::FirstName); }
+    std::string_view FirstName() const { return Text(ContactField::FirstName); }
     void SetFirstName(std::string_view text) { SetText(ContactField::FirstName, text); }
-    const std::string& LastName() const { return Text(ContactField::LastName); }
+    std::string_view LastName() const { return Text(ContactField::LastName); }
     void SetLastName(std::string_view text) { SetText(ContactField::LastName, text); }
-    const std::string& MiddleName() const { return Text(ContactField::MiddleName); }
+    std::string_view MiddleName() const { return Text(ContactField::MiddleName); }
     void SetMiddleName(std::string_view text) { SetText(ContactField::MiddleName, text); }
-    const std::string& Title() const { return Text(ContactField::Title); }
+    std::string_view Title() const { return Text(ContactField::Title); }
     void SetTitle(std::string_view text) { SetText(ContactField::Title, text); }
-    const std::string& Company() const { return Text(ContactField::Company); }
+    std::string_view Company() const { return Text(ContactField::Company); }
     void SetCompany(std::string_view text) { SetText(ContactField::Company, text); }
-    const std::string& DisplayName() const { return Text(ContactField::DisplayName); }
+    std::string_view DisplayName() const { return Text(ContactField::DisplayName); }
     void SetDisplayName(std::string_view text) { SetText(ContactField::DisplayName, text); }
-    const std::string& Street() const { return Text(ContactField::Street); }
+    std::string_view Street() const { return Text(ContactField::Street); }
     void SetStreet(std::string_view text) { SetText(ContactField::Street, text); }
-    const std::string& Street2() const { return Text(ContactField::Street2); }
+    std::string_view Street2() const { return Text(ContactField::Street2); }
     void SetStreet2(std::string_view text) { SetText(ContactField::Street2, text); }
-    const std::string& City() const { return Text(ContactField::City); }
+    std::string_view City() const { return Text(ContactField::City); }
     void SetCity(std::string_view text) { SetText(ContactField::City, text); }
-    const std::string& State() const { return Text(ContactField::State); }
+    std::string_view State() const { return Text(ContactField::State); }
     void SetState(std::string_view text) { SetText(ContactField::State, text); }
-    const std::string& Zip() const { return Text(ContactField::Zip); }
+    std::string_view Zip() const { return Text(ContactField::Zip); }
     void SetZip(std::string_view text) { SetText(ContactField::Zip, text); }
-    const std::string& Country() const { return Text(ContactField::Country); }
+    std::string_view Country() const { return Text(ContactField::Country); }
     void SetCountry(std::string_view text) { SetText(ContactField::Country, text); }
-    const std::string& Note() const { return Text(ContactField::Note); }
+    std::string_view Note() const { return Text(ContactField::Note); }
     void SetNote(std::string_view text) { SetText(ContactField::Note, text); }
 
     // Which of the ten numbers is dialled. Kept as stored, so a hand-edited value outside 0..9
@@ -86,10 +88,22 @@ public:
     std::int32_t DefaultNumberIndex() const { return m_defaultNumberIndex; }
     void SetDefaultNumberIndex(std::int32_t index) { m_defaultNumberIndex = index; }
     // The number of slot DefaultNumberIndex, empty when that is outside 0..9.
-    const std::string& DefaultNumber() const { return Number(m_defaultNumberIndex); }
+    std::string_view DefaultNumber() const { return Number(m_defaultNumberIndex); }
 
     // Slots 0..9; other slots read as empty number and label 0, and their setters do nothing.
-    const std::string& Number(int slot) const;
+    std::string_view Number(int slot) const
+    {
+        return slot >= 0 && slot < kNumberCount ? Slice(kContactFieldCount + std::size_t(slot))
+                                                : std::string_view{};
+    }
+    // How many of the ten numbers are not empty.
+    int NumberCount() const
+    {
+        int count = 0;
+        for (std::size_t text = kContactFieldCount; text < kTextCount; ++text)
+            count += m_ends[text] != m_ends[text - 1] ? 1 : 0;
+        return count;
+    }
     void SetNumber(int slot, std::string_view number);
     std::int32_t LabelIndex(int slot) const;
     void SetLabelIndex(int slot, std::int32_t labelIndex);
@@ -105,8 +119,22 @@ public:
     // Copies every field, the group unchecked.
     void Assign(const ContactRecord& other) { *this = other; }
 
+    // Gives back buffer space beyond the texts (after a record has been built piece by piece).
+    void ReleaseSpareCapacity();
+    // Sets every text at once: the fields in ContactField order, then the numbers of slots 0 to 9.
+    // The display name is cut as SetText cuts it; the group is taken unchecked.
+    void SetTexts(const std::array<std::string_view, kTextCount>& texts);
+
 private:
-    std::array<std::string, kContactFieldCount> m_texts;
+    std::string_view Slice(std::size_t text) const
+    {
+        const std::uint32_t begin = text == 0 ? 0 : m_ends[text - 1];
+        return std::string_view(m_text.data() + begin, m_ends[text] - begin);
+    }
+    void Replace(std::size_t text, std::string_view value);
+
+    std::string m_text;
+    std::array<std::uint32_t, kTextCount> m_ends{};
+    std::array<std::int32_t, kNumberCount> m_labels{};
     std::int32_t m_defaultNumberIndex = 0;
-    std::array<PhoneEntry, kNumberCount> m_numbers;
 };

@@ -19,7 +19,7 @@ constexpr int kMatchFieldCount = int(std::size(kMatchFields));
 int MatchWord(const ContactRecord& record, std::string_view word, int excluded)
 {
     for (int number = 1; number <= kMatchFieldCount; ++number) {
-        const std::string& field = record.Text(kMatchFields[number - 1]);
+        const std::string_view field = record.Text(kMatchFields[number - 1]);
         if (number != excluded && !field.empty() && StartsWithNoCase(field, word))
             return number;
     }
@@ -38,6 +38,34 @@ int MatchWords(const ContactRecord& record, std::string_view text, int excluded)
     if (rest.empty() || matched == 0)
         return matched;
     return MatchWords(record, rest, matched) != 0 ? 1 : 0;
+}
+
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+bool IsNumberSeparator(char c)
+{
+    return c == ' ' || c == '-' || c == '.' || c == '(' || c == ')' || c == '/' || c == '+';
+}
+
+// True when the digits of `number`, read with every other byte skipped, hold `digits` in a row.
+bool NumberHoldsDigits(std::string_view number, std::string_view digits)
+{
+    for (std::size_t start = number.find(digits[0]); start != std::string_view::npos;
+         start = number.find(digits[0], start + 1)) {
+        std::size_t matched = 1;
+        for (std::size_t i = start + 1; i < number.size() && matched < digits.size(); ++i) {
+            if (number[i] == digits[matched])
+                ++matched;
+            else if (IsDigit(number[i]))
+                break;
+        }
+        if (matched == digits.size())
+            return true;
+    }
+    return false;
 }
 
 // The first non-empty number becomes the default when the default one is empty.
@@ -82,6 +110,7 @@ bool ContactStore::Append(ContactRecord record)
         return false;
     record.SetGroup(record.Group(), m_groups);
     record.ComposeDisplayName(&m_labels);
+    record.ReleaseSpareCapacity();
     return m_records.Append(std::move(record));
 }
 
@@ -132,27 +161,49 @@ int ContactStore::MatchesQuery(const ContactRecord& record, std::string_view tex
     return MatchWords(record, CutToLimit(text, kSearchLimit), excluded);
 }
 
+std::string ContactStore::SearchDigits(std::string_view text)
+{
+    std::string digits;
+    for (char c : CutToLimit(text, kSearchLimit)) {
+        if (IsDigit(c))
+            digits.push_back(c);
+        else if (!IsNumberSeparator(c))
+            return {};
+    }
+    return digits;
+}
+
+bool ContactStore::MatchesSearch(const ContactRecord& record, std::string_view text, std::string_view digits)
+{
+    if (MatchesQuery(record, text) != 0)
+        return true;
+    if (digits.empty())
+        return false;
+    for (int slot = 0; slot < ContactRecord::kNumberCount; ++slot) {
+        if (NumberHoldsDigits(record.Number(slot), digits))
+            return true;
+    }
+    return false;
+}
+
 bool ContactStore::ShowsInContactTree(
-    const ContactRecord& record, std::string_view group, std::string_view text)
+    const ContactRecord& record, std::string_view group, std::string_view text, std::string_view digits)
 {
     bool allGroups = GroupStore::NamesEqual(group, kAllGroups);
     if (!allGroups && !GroupStore::NamesEqual(record.Group(), group))
         return false;
-    return text.empty() || MatchesQuery(record, text) != 0;
+    return text.empty() || MatchesSearch(record, text, digits);
 }
 
 std::vector<std::size_t> ContactStore::ContactTreeEntries(std::string_view group, std::string_view text) const
 {
+    const std::string digits = SearchDigits(text);
     std::vector<std::size_t> shown;
     for (std::size_t i = 0; i < Count(); ++i) {
-        if (ShowsInContactTree(*GetAt(i), group, text))
+        if (ShowsInContactTree(*GetAt(i), group, text, digits))
             shown.push_back(i);
     }
-    std::vector<QString> keys(Count());
-    for (std::size_t i : shown)
-        keys[i] = FoldedText(GetAt(i)->DisplayName());
-    std::stable_sort(shown.begin(), shown.end(),
-        [&keys](std::size_t a, std::size_t b) { return QString::localeAwareCompare(keys[a], keys[b]) < 0; });
+    TextSorter(true).Sort(shown, [this](std::size_t i) { return GetAt(i)->DisplayName(); });
     return shown;
 }
 
@@ -168,7 +219,8 @@ std::vector<int> ContactStore::NumberChildSlots(const ContactRecord& record)
 
 std::string ContactStore::NumberChildText(const ContactRecord& record, int slot) const
 {
-    return std::string(m_labels.GetLabel(record.LabelIndex(slot))) + ": " + record.Number(slot);
+    std::string text(m_labels.GetLabel(record.LabelIndex(slot)));
+    return text.append(": ").append(record.Number(slot));
 }
 
 int ContactStore::NumberChildImage(std::int32_t labelIndex)

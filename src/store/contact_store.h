@@ -59,11 +59,18 @@ public:
     // a blank must match different fields. `excluded` is skipped for a single word.
     static int MatchesQuery(const ContactRecord& record, std::string_view text, int excluded = 0);
 
+    // The contacts tree's search: MatchesQuery, and for a text made of digits and the separators
+    // written in numbers (blank - . ( ) / +) also a number that holds those digits in a row, its
+    // own separators skipped ("5559876" finds "+1 (555) 987-6543"). `digits` is SearchDigits(text),
+    // worked out once per search: the text's digits, or empty when it holds anything else.
+    static std::string SearchDigits(std::string_view text);
+    static bool MatchesSearch(const ContactRecord& record, std::string_view text, std::string_view digits);
+
     // The data side of the contacts tree. ShowsInContactTree: the group and search filter ("All"
     // shows every group). ContactTreeEntries: positions of the contacts shown, in the tree's
     // alphabetical order of their display names (case-insensitive, user's locale).
     static bool ShowsInContactTree(
-        const ContactRecord& record, std::string_view group, std::string_view text);
+        const ContactRecord& record, std::string_view group, std::string_view text, std::string_view digits);
     std::vector<std::size_t> ContactTreeEntries(std::string_view group, std::string_view text) const;
     // A contact's number children: the non-empty slots from 10 down to 1.
     static std::vector<int> NumberChildSlots(const ContactRecord& record);

@@ -59,9 +59,13 @@ std::vector<std::string>::const_iterator GroupStore::FindName(std::string_view n
         [name](const std::string& stored) { return NamesEqual(stored, name); });
 }
 
+// A byte-equal name, the common case (every contact's group on loading), needs no locale-aware
+// comparison.
 bool GroupStore::Find(std::string_view name) const
 {
-    return FindName(CutToLimit(name, kNameLimit)) != m_names.end();
+    name = CutToLimit(name, kNameLimit);
+    return std::find(m_names.begin(), m_names.end(), name) != m_names.end()
+        || FindName(name) != m_names.end();
 }
 
 bool GroupStore::Add(std::string_view name)

@@ -1,7 +1,11 @@
 #pragma once
 
+#include <QCollator>
 #include <QString>
 
+#include <cstddef>
+#include <functional>
+#include <span>
 #include <string_view>
 
 // Comparisons of UTF-8 texts in the user's locale (QString::localeAwareCompare, which follows the
@@ -9,5 +13,19 @@
 int CompareText(std::string_view a, std::string_view b);
 // The same after case folding both texts (QString::toCaseFolded), so "family" equals "Family".
 int CompareTextNoCase(std::string_view a, std::string_view b);
-// The case-folded form that CompareTextNoCase compares, for sorting many texts by precomputed keys.
+// The case-folded form that CompareTextNoCase compares.
 QString FoldedText(std::string_view text);
+
+// Sorts many items by text in the order of CompareText, or of CompareTextNoCase when `foldCase`.
+// Each text is turned into a collation key once, so a large list costs one key per item and byte
+// comparisons instead of a collation per comparison.
+class TextSorter {
+public:
+    explicit TextSorter(bool foldCase);
+    // Stable: items with equal texts keep their order.
+    void Sort(std::span<std::size_t> items, const std::function<std::string_view(std::size_t)>& textOf) const;
+
+private:
+    QCollator m_collator;
+    bool m_foldCase;
+};

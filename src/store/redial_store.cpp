@@ -26,8 +26,8 @@ std::string RedialStore::RedialMenuText(int slot) const
     const ContactRecord* record = GetSlot(slot);
     if (!record || record->Number(0).empty())
         return {};
-    std::string text = record->DisplayName();
+    std::string text(record->DisplayName());
     if (!text.empty())
         text += ", ";
-    return text + record->Number(0);
+    return text.append(record->Number(0));
 }

@@ -365,7 +365,7 @@ std::vector<std::string> ExtensionType(std::string_view labelName)
 
 void WriteNumber(VCardWriter& writer, const ContactRecord& record, int slot, const VCardLabels& labels)
 {
-    const std::string& number = record.Number(slot);
+    const std::string_view number = record.Number(slot);
     if (number.empty())
         return;
     const bool preferred = slot == record.DefaultNumberIndex();
@@ -378,9 +378,9 @@ void WriteNumber(VCardWriter& writer, const ContactRecord& record, int slot, con
             types.emplace_back("internet");
         writer.Line(Head("EMAIL", types, preferred, version), VCardWriter::Escape(number));
     } else if (!scheme.empty()) {
-        const std::string prefix = std::string(scheme) + ":";
-        const std::string uri
-            = WithoutPrefix(number, prefix).size() < number.size() ? number : prefix + number;
+        std::string prefix = std::string(scheme) + ":";
+        const std::string uri = WithoutPrefix(number, prefix).size() < number.size() ? std::string(number)
+                                                                                     : prefix.append(number);
         writer.Line(Head("IMPP", {}, preferred, version), VCardWriter::Escape(uri));
     } else {
         const std::string_view type = WordOfMeaning(kTelTypes, meaning);
@@ -532,7 +532,9 @@ std::string NumberKey(std::string_view number)
 
 std::string PlainName(const ContactRecord& record)
 {
-    return Join({ record.FirstName(), record.MiddleName(), record.LastName() }, " ");
+    return Join(
+        { std::string(record.FirstName()), std::string(record.MiddleName()), std::string(record.LastName()) },
+        " ");
 }
 
 std::string CardName(const VCard& card)

@@ -232,6 +232,28 @@ TEST(CallLogStore, ListsLaterCallsFirstAndEqualStartsByName)
         (std::vector<std::string>{ "New", "Amy", "Zed", "Old", "Bad date" }));
 }
 
+// The list sorts by precomputed keys; its order must be exactly CompareEntries' stable order.
+TEST(CallLogStore, ListOrderIsTheStableOrderOfCompareEntries)
+{
+    const char* const names[] = { "zoë", "Zoe", "zoe", "\xc3\x89mile", "emile", "Emile", "o'brien", "OBrien",
+        "O Brien", "", "\xc3\x9f", "ss", "\xc3\x85sa", "Asa", "aSa", "10", "9", "#1", "-x", "x", " lead" };
+    CallLogStore store;
+    int i = 0;
+    for (const char* name : names) {
+        for (int copy = 0; copy < 2; ++copy, ++i)
+            store.Append(MakeEntry(name, std::to_string(i), 1, { 2026, 3, 1, 12, 0, i % 3 }));
+    }
+    store.Append(MakeEntry("bad", "1", 1, { 2026, 2, 30, 0, 0, 0 }));
+    store.Append(MakeEntry("", "number only", 1, { 2026, 3, 1, 12, 0, 1 }));
+    std::vector<std::size_t> expected(store.Count());
+    for (std::size_t k = 0; k < expected.size(); ++k)
+        expected[k] = k;
+    std::stable_sort(expected.begin(), expected.end(), [&store](std::size_t a, std::size_t b) {
+        return CallLogStore::CompareEntries(*store.GetAt(a), *store.GetAt(b)) < 0;
+    });
+    EXPECT_EQ(store.CallListEntries(CallLogStore::kFilterAll, ""), expected);
+}
+
 TEST(CallLogStore, ImageIndexShowsTypeNoteAndRecording)
 {
     CallLogEntry entry = MakeEntry("a", "1", kCallTypeOutgoing);

@@ -37,7 +37,7 @@ protected:
         for (int slot = 0; slot < ContactRecord::kNumberCount; ++slot)
             if (!record.Number(slot).empty())
                 numbers.push_back(std::string(contacts.Labels().GetLabel(record.LabelIndex(slot))) + ": "
-                    + record.Number(slot));
+                    + std::string(record.Number(slot)));
         return numbers;
     }
 
@@ -269,7 +269,7 @@ TEST_F(ContactExchangeTest, ControlCharactersAreDroppedAndTheRoundTripAddsNothin
     }
 }
 
-bool IsUtf8(const std::string& text)
+bool IsUtf8(std::string_view text)
 {
     QStringDecoder decoder(QStringConverter::Utf8);
     [[maybe_unused]] const QString decoded

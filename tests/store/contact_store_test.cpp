@@ -1,4 +1,5 @@
 #include "store/contact_store.h"
+#include "store/locale_compare.h"
 
 #include "support/temp_dir.h"
 
@@ -45,6 +46,42 @@ protected:
     std::filesystem::path m_file = m_dir / "KestriumContacts200.csv";
     ContactStore m_store{ m_dir / "KestriumContactGroups.csv", m_dir / "KestriumPhoneLabels.csv" };
 };
+
+// The texts share one buffer: setting one, growing or shrinking, or from another text of the same
+// record, leaves every other text as it was.
+TEST(ContactRecord, TextsSharingOneBufferStayApart)
+{
+    ContactRecord record = Person("Ann", "Lee", "Marie");
+    record.SetNumber(0, "555 1234");
+    record.SetNumber(9, "sip:ann@example.org");
+    record.SetNote("line one\nline two");
+    record.SetCompany(std::string(2000, 'c'));
+    record.SetTitle(record.Company().substr(0, 3));
+    record.SetCity(record.City()); // itself, empty
+    record.SetStreet(record.FirstName());
+    record.SetCompany("");
+    record.SetNumber(4, record.Number(9));
+    record.SetNumber(10, "ignored");
+    EXPECT_EQ(record.Group(), "Unfiled");
+    EXPECT_EQ(record.FirstName(), "Ann");
+    EXPECT_EQ(record.LastName(), "Lee");
+    EXPECT_EQ(record.MiddleName(), "Marie");
+    EXPECT_EQ(record.Title(), "ccc");
+    EXPECT_EQ(record.Company(), "");
+    EXPECT_EQ(record.Street(), "Ann");
+    EXPECT_EQ(record.City(), "");
+    EXPECT_EQ(record.Note(), "line one\nline two");
+    EXPECT_EQ(record.Number(0), "555 1234");
+    EXPECT_EQ(record.Number(4), "sip:ann@example.org");
+    EXPECT_EQ(record.Number(9), "sip:ann@example.org");
+    EXPECT_EQ(record.Number(10), "");
+    EXPECT_EQ(record.NumberCount(), 3);
+    record.SetDisplayName(std::string(400, 'd'));
+    EXPECT_EQ(record.DisplayName().size(), ContactRecord::kDisplayNameLimit);
+    const ContactRecord copy = record;
+    record.SetFirstName("Bea");
+    EXPECT_EQ(copy.FirstName(), "Ann") << "a copy has its own buffer";
+}
 
 TEST_F(ContactStoreFile, RoundTripsAFileWithCrLfByteForByte)
 {
@@ -296,6 +333,26 @@ TEST_F(ContactTree, ShowsTheGroupsContactsSortedByDisplayName)
     EXPECT_EQ(m_store.ContactTreeEntries("All", "b"), (std::vector<std::size_t>{ 1, 2 }));
     EXPECT_EQ(m_store.ContactTreeEntries("Family", "z ad"), (std::vector<std::size_t>{ 0 }));
     EXPECT_TRUE(m_store.ContactTreeEntries("Unfiled", "").empty());
+}
+
+// The tree sorts by precomputed keys; its order must be exactly the stable order of
+// CompareTextNoCase over the display names.
+TEST(ContactStore, TreeOrderIsTheStableCaseFoldedLocaleOrder)
+{
+    const char* const names[] = { "zoë", "Zoe", "zoe", "\xc3\x89mile", "emile", "Emile", "o'brien", "OBrien",
+        "O Brien", "", "\xc3\x9f", "ss", "SS", "\xc3\x85sa", "Asa", "aSa", "10", "9", "#1", "-x", "x" };
+    ContactStore store;
+    for (const char* name : names) {
+        store.Append(Person(name, ""));
+        store.Append(Person("", name));
+    }
+    std::vector<std::size_t> expected(store.Count());
+    for (std::size_t k = 0; k < expected.size(); ++k)
+        expected[k] = k;
+    std::stable_sort(expected.begin(), expected.end(), [&store](std::size_t a, std::size_t b) {
+        return CompareTextNoCase(store.GetAt(a)->DisplayName(), store.GetAt(b)->DisplayName()) < 0;
+    });
+    EXPECT_EQ(store.ContactTreeEntries("All", ""), expected);
 }
 
 TEST_F(ContactTree, NumberChildrenComeInDescendingSlotOrder)

@@ -130,11 +130,11 @@ void ContactDialog::Assign(const ContactRecord& record)
         m_group->addItem(QString::fromStdString(group));
     m_group->setCurrentIndex(GroupStore::ComboSelection(groups, record.Group()));
     for (ContactField field : kNameFields)
-        Edit(field)->setText(QString::fromStdString(record.Text(field)));
+        Edit(field)->setText(QString::fromUtf8(record.Text(field)));
     for (ContactField field : kAddressFields)
-        Edit(field)->setText(QString::fromStdString(record.Text(field)));
+        Edit(field)->setText(QString::fromUtf8(record.Text(field)));
     for (int slot = 0; slot < ContactRecord::kNumberCount; ++slot) {
-        NumberEdit(slot)->setText(QString::fromStdString(record.Number(slot)));
+        NumberEdit(slot)->setText(QString::fromUtf8(record.Number(slot)));
         LabelBox(slot)->setCurrentIndex(record.LabelIndex(slot));
     }
     // A default index outside the ten slots leaves every button unset.
@@ -142,7 +142,7 @@ void ContactDialog::Assign(const ContactRecord& record)
     for (QAbstractButton* button : m_defaults->buttons())
         button->setChecked(m_defaults->id(button) == record.DefaultNumberIndex());
     m_defaults->setExclusive(true);
-    m_note->setPlainText(QString::fromStdString(record.Note()));
+    m_note->setPlainText(QString::fromUtf8(record.Note()));
 }
 
 std::string ContactDialog::Text(ContactField field) const
@@ -180,7 +180,8 @@ bool ContactDialog::CheckInput(ContactRecord& record)
 void ContactDialog::ReadDetails(ContactRecord& record, int defaultSlot)
 {
     record.SetDefaultNumberIndex(defaultSlot);
-    const std::string group = m_group->currentIndex() >= 0 ? Limited(m_group->currentText()) : record.Group();
+    const std::string group
+        = m_group->currentIndex() >= 0 ? Limited(m_group->currentText()) : std::string(record.Group());
     record.SetGroup(group, m_contacts.Groups());
     for (int slot = 0; slot < ContactRecord::kNumberCount; ++slot) {
         record.SetNumber(slot, Limited(NumberEdit(slot)->text()));

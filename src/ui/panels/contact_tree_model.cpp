@@ -39,19 +39,35 @@ void ContactTreeModel::Rebuild(std::string_view group, std::string_view text)
     const auto addNewPlace = std::partition_point(shown.begin(), shown.end(), [this](std::size_t position) {
         return CompareTextNoCase(m_contacts.GetAt(position)->DisplayName(), kAddNewText) < 0;
     });
-    m_rows.assign(shown.begin(), addNewPlace);
-    m_rows.push_back(kAddNewItem);
-    m_rows.insert(m_rows.end(), addNewPlace, shown.end());
+    m_rows.clear();
+    m_rows.reserve(shown.size() + 1);
+    for (auto position = shown.begin(); position != shown.end(); ++position) {
+        if (position == addNewPlace)
+            m_rows.push_back({ kAddNewItem, 0 });
+        m_rows.push_back({ static_cast<long long>(*position), m_contacts.GetAt(*position)->NumberCount() });
+    }
+    if (addNewPlace == shown.end())
+        m_rows.push_back({ kAddNewItem, 0 });
 }
 
 // A position the store no longer holds (contacts removed without a forced fill) goes as well.
+// The contacts shown are matched in store order, which reads their records in memory order
+// instead of jumping about in alphabetical order.
 void ContactTreeModel::Narrow(std::string_view text)
 {
-    std::erase_if(m_rows, [this, text](long long position) {
-        if (position == kAddNewItem)
-            return false;
-        const ContactRecord* contact = m_contacts.GetAt(std::size_t(position));
-        return !contact || ContactStore::MatchesQuery(*contact, text) == 0;
+    std::vector<char> keep(m_contacts.Count(), 0);
+    for (const Row& row : m_rows) {
+        if (row.item != kAddNewItem && std::size_t(row.item) < keep.size())
+            keep[std::size_t(row.item)] = 1;
+    }
+    const std::string digits = ContactStore::SearchDigits(text);
+    for (std::size_t position = 0; position < keep.size(); ++position) {
+        if (keep[position])
+            keep[position] = ContactStore::MatchesSearch(*m_contacts.GetAt(position), text, digits);
+    }
+    std::erase_if(m_rows, [&keep](const Row& row) {
+        return row.item != kAddNewItem
+            && (std::size_t(row.item) >= keep.size() || !keep[std::size_t(row.item)]);
     });
 }
 
@@ -65,7 +81,7 @@ long long ContactTreeModel::ItemData(const QModelIndex& item) const
     if (!item.isValid())
         return kAddNewItem;
     const QModelIndex root = IsNumberItem(item) ? item.parent() : item;
-    return m_rows[std::size_t(root.row())];
+    return m_rows[std::size_t(root.row())].item;
 }
 
 const ContactRecord* ContactTreeModel::ContactOf(const QModelIndex& item) const
@@ -79,13 +95,15 @@ std::string ContactTreeModel::NumberOf(const QModelIndex& item) const
     const ContactRecord* contact = ContactOf(item);
     if (!contact)
         return {};
-    return IsNumberItem(item) ? contact->Number(ChildSlot(item)) : contact->DefaultNumber();
+    return std::string(IsNumberItem(item) ? contact->Number(ChildSlot(item)) : contact->DefaultNumber());
 }
 
 int ContactTreeModel::ChildSlot(const QModelIndex& item) const
 {
     const std::vector<int> numbers = ContactStore::NumberChildSlots(*ContactOf(item));
-    return numbers[std::size_t(item.row())];
+    const std::size_t row = std::size_t(item.row());
+    // A contact that lost numbers behind the tree's back until the next fill: no slot (empty).
+    return row < numbers.size() ? numbers[row] : -1;
 }
 
 // Root items carry 0 as internal id, number items the row of their contact plus one.
@@ -109,8 +127,7 @@ int ContactTreeModel::rowCount(const QModelIndex& parent) const
         return int(m_rows.size());
     if (IsNumberItem(parent) || parent.column() != 0)
         return 0;
-    const ContactRecord* contact = ContactOf(parent);
-    return contact ? int(ContactStore::NumberChildSlots(*contact).size()) : 0;
+    return m_rows[std::size_t(parent.row())].numbers;
 }
 
 int ContactTreeModel::columnCount(const QModelIndex&) const
@@ -131,7 +148,7 @@ QVariant ContactTreeModel::data(const QModelIndex& item, int role) const
         return tr(kAddNewText);
     if (IsNumberItem(item))
         return QString::fromStdString(m_contacts.NumberChildText(*contact, ChildSlot(item)));
-    return QString::fromStdString(contact->DisplayName());
+    return QString::fromUtf8(contact->DisplayName());
 }
 
 QVariant ContactTreeModel::Decoration(const QModelIndex& item) const

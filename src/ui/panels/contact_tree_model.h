@@ -63,7 +63,12 @@ private:
     QVariant Decoration(const QModelIndex& index) const;
 
     ContactStore& m_contacts;
-    // One entry per root item: kAddNewItem or a store position.
-    std::vector<long long> m_rows{ kAddNewItem };
+    // One entry per root item: kAddNewItem or a store position, with the number of its number
+    // children, which the view asks of every root item it lays out.
+    struct Row {
+        long long item;
+        int numbers;
+    };
+    std::vector<Row> m_rows{ { kAddNewItem, 0 } };
     std::function<QIcon(int)> m_images;
 };

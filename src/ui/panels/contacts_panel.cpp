@@ -117,9 +117,10 @@ void ContactsPanel::CreateSpeedButtons()
         grid->addWidget(button, slot % kSpeedRows, slot / kSpeedRows);
         button->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(button, &QPushButton::clicked, this, [this, slot] { SpeedButtonClicked(slot); });
-        connect(button, &QPushButton::customContextMenuRequested, this, [this, slot, button](const QPoint& at) {
-            ShowMenu(CreateSpeedMenu(slot, this), button->mapToGlobal(at));
-        });
+        connect(
+            button, &QPushButton::customContextMenuRequested, this, [this, slot, button](const QPoint& at) {
+                ShowMenu(CreateSpeedMenu(slot, this), button->mapToGlobal(at));
+            });
         m_speedButtons[std::size_t(slot)] = button;
     }
 }
@@ -128,7 +129,8 @@ void ContactsPanel::ConnectTree()
 {
     connect(m_tree, &QTreeView::doubleClicked, this, [this] { ActivateSelection(true); });
     connect(m_tree, &QTreeView::customContextMenuRequested, this, &ContactsPanel::OnTreeContextMenu);
-    connect(m_tree->selectionModel(), &QItemSelectionModel::currentChanged, this, &ContactsPanel::OnSelectionChanged);
+    connect(m_tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
+        &ContactsPanel::OnSelectionChanged);
     // Single-expand: opening a contact closes the one opened before.
     connect(m_tree, &QTreeView::expanded, this, [this](const QModelIndex& opened) {
         for (int row = 0; row < m_model->rowCount(); ++row) {
@@ -231,14 +233,15 @@ void ContactsPanel::ActivateSelection(bool fromDoubleClick)
     if (!IsContactsTabShown())
         return;
     const QModelIndex selected = Selected();
-    if (fromDoubleClick && selected.isValid() && m_model->ItemData(selected) == ContactTreeModel::kAddNewItem) {
+    if (fromDoubleClick && selected.isValid()
+        && m_model->ItemData(selected) == ContactTreeModel::kAddNewItem) {
         NewContact();
         return;
     }
     if (const ContactRecord* contact = SelectedContact()) {
         const std::string number = m_model->NumberOf(selected);
         if (!number.empty()) {
-            DialFromContacts(contact->DisplayName(), number);
+            DialFromContacts(std::string(contact->DisplayName()), number);
             return;
         }
         m_prompter.ShowMessage(tr("No phone number to call").toStdString(), "Kestrium", Prompter::Icon::Stop);
@@ -273,7 +276,8 @@ ContactExchangeResult ContactsPanel::ImportContacts(const std::filesystem::path&
     return result;
 }
 
-ContactExchangeResult ContactsPanel::ExportContacts(const std::filesystem::path& file, VCardVersion version) const
+ContactExchangeResult ContactsPanel::ExportContacts(
+    const std::filesystem::path& file, VCardVersion version) const
 {
     return ContactExchange::ExportFile(file, m_contacts, version);
 }
@@ -285,7 +289,8 @@ void ContactsPanel::NewContact()
 
 void ContactsPanel::NewContactFrom(ContactRecord record)
 {
-    if (ContactDialog::Run(record, m_contacts, m_speedDials, DataFile(SpeedDialStore::kFileName), m_prompter, this)
+    if (ContactDialog::Run(
+            record, m_contacts, m_speedDials, DataFile(SpeedDialStore::kFileName), m_prompter, this)
         && m_contacts.Append(record)) {
         SaveContacts();
         FillContactTree(true);
@@ -300,7 +305,8 @@ void ContactsPanel::EditContact()
     if (position == ContactTreeModel::kAddNewItem)
         return;
     ContactRecord copy(*m_contacts.GetAt(std::size_t(position)));
-    if (ContactDialog::Run(copy, m_contacts, m_speedDials, DataFile(SpeedDialStore::kFileName), m_prompter, this)) {
+    if (ContactDialog::Run(
+            copy, m_contacts, m_speedDials, DataFile(SpeedDialStore::kFileName), m_prompter, this)) {
         m_contacts.GetAt(std::size_t(position))->Assign(copy);
         SaveContacts();
         FillContactTree(true);
@@ -357,7 +363,7 @@ void ContactsPanel::SpeedButtonClicked(int slot)
     if (!entry)
         return;
     if (!entry->DefaultNumber().empty()) {
-        DialFromContacts(entry->DisplayName(), entry->DefaultNumber());
+        DialFromContacts(std::string(entry->DisplayName()), std::string(entry->DefaultNumber()));
         return;
     }
     EditSpeedEntry(slot);
@@ -452,7 +458,7 @@ void ContactsPanel::UpdateSpeedButtons()
 // (not measured) when anything was cut; "..." alone for an empty slot.
 QString ContactsPanel::ShortenedSpeedText(int slot) const
 {
-    const QString name = QString::fromStdString(m_speedDials.GetSlot(slot)->DisplayName());
+    const QString name = QString::fromUtf8(m_speedDials.GetSlot(slot)->DisplayName());
     if (name.isEmpty())
         return "...";
     const QPushButton* button = SpeedButton(slot);

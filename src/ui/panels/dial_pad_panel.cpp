@@ -95,12 +95,12 @@ void AddCommand(QMenu& menu, const char* text, int command)
 }
 
 // A stored name is shown as it stands: "&" would otherwise mark a mnemonic.
-QString ButtonCaption(const std::string& name)
+QString ButtonCaption(std::string_view name)
 {
-    return QString::fromStdString(name).replace('&', QStringLiteral("&&"));
+    return QString::fromUtf8(name).replace('&', QStringLiteral("&&"));
 }
 
-std::string Limited(const std::string& text)
+std::string Limited(std::string_view text)
 {
     return std::string(CutToLimit(text, kMacroTextLimit));
 }
@@ -316,7 +316,7 @@ void DialPadPanel::PressMacro(int index)
     if (macro.DefaultNumber().empty())
         EditMacro(index);
     else
-        SendDigits(macro.DefaultNumber());
+        SendDigits(std::string(macro.DefaultNumber()));
     m_tree->setFocus();
 }
 

@@ -35,8 +35,8 @@ EditEntryDialog::EditEntryDialog(QWidget* parent)
 void EditEntryDialog::Assign(const ContactRecord& record)
 {
     m_record.Assign(record);
-    m_name->setText(QString::fromStdString(record.DisplayName()));
-    m_number->setText(QString::fromStdString(record.DefaultNumber()));
+    m_name->setText(QString::fromUtf8(record.DisplayName()));
+    m_number->setText(QString::fromUtf8(record.DefaultNumber()));
 }
 
 // A record whose default slot lies outside the ten numbers has nowhere to keep a number: only its

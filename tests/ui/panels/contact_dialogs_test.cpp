@@ -50,8 +50,9 @@ TEST_F(ContactDialogs, ContactDialogRefusesIncompleteInputAndComposesTheName)
     dialog.DefaultButtons()->setExclusive(false);
     dialog.DefaultButtons()->button(3)->setChecked(false);
     dialog.accept();
-    EXPECT_EQ(Messages(), (std::vector<std::string>{ "Record has no name, title or company.",
-                              "Selected default phone field can not be empty.", "Please select a default phone field." }));
+    EXPECT_EQ(Messages(),
+        (std::vector<std::string>{ "Record has no name, title or company.",
+            "Selected default phone field can not be empty.", "Please select a default phone field." }));
     EXPECT_EQ(m_prompter.messages[0].title, "Kestrium");
     EXPECT_EQ(m_speedDials.GetSlot(2)->DisplayName(), "") << "invalid input changes no speed-dial slot";
     EXPECT_FALSE(std::filesystem::exists(m_dir / "KestriumSpeedDial200.csv"));
@@ -104,7 +105,7 @@ TEST_F(ContactDialogs, RenamingAndDeletingGroupsMoveTheirContacts)
     const auto savedContact = [this] {
         ContactStore saved;
         saved.Load(m_dir / "KestriumContacts200.csv");
-        return saved.Count() == 1 ? saved.GetAt(0)->Group() : std::string("?");
+        return saved.Count() == 1 ? std::string(saved.GetAt(0)->Group()) : std::string("?");
     };
 
     select("Family");
@@ -125,8 +126,9 @@ TEST_F(ContactDialogs, RenamingAndDeletingGroupsMoveTheirContacts)
     select("Unfiled");
     dialog.EditGroup();
     dialog.DeleteGroup();
-    EXPECT_EQ(Messages(), (std::vector<std::string>{ "Can not change \"Unfiled\" group name.",
-                              "Can not delete \"Unfiled\" group." }));
+    EXPECT_EQ(Messages(),
+        (std::vector<std::string>{
+            "Can not change \"Unfiled\" group name.", "Can not delete \"Unfiled\" group." }));
     EXPECT_EQ(m_prompter.messages[0].title, "Edit groups");
     EXPECT_EQ(m_prompter.questions.size(), 1u);
 }

@@ -118,19 +118,23 @@ TEST_F(ContactsPanelScenario, TreeNarrowsWhileTheTextGrowsAndIsRebuiltOtherwise)
     companyOnly.SetNumber(2, "5559");
     Add(companyOnly);
     m_panel->FillContactTree(true);
-    EXPECT_EQ(RootTexts(), (std::vector<std::string>{ "", ContactTreeModel::kAddNewText, "Bob Stone (Work)",
-                               "Joan Lee (Work)", "John Smith (Work)" }))
+    EXPECT_EQ(RootTexts(),
+        (std::vector<std::string>{
+            "", ContactTreeModel::kAddNewText, "Bob Stone (Work)", "Joan Lee (Work)", "John Smith (Work)" }))
         << "a contact without a display name sorts before the add-new item";
     EXPECT_EQ(Counter(), "Total: 4");
     EXPECT_EQ(Selected(), "");
 
     m_panel->SetSearchText("jo");
-    EXPECT_EQ(RootTexts(), (std::vector<std::string>{ "", ContactTreeModel::kAddNewText, "Joan Lee (Work)",
-                               "John Smith (Work)" }));
+    EXPECT_EQ(RootTexts(),
+        (std::vector<std::string>{
+            "", ContactTreeModel::kAddNewText, "Joan Lee (Work)", "John Smith (Work)" }));
     EXPECT_EQ(Counter(), "Total: 3");
-    EXPECT_EQ(Selected(), ContactTreeModel::kAddNewText) << "the second root item is selected while searching";
+    EXPECT_EQ(Selected(), ContactTreeModel::kAddNewText)
+        << "the second root item is selected while searching";
     const QModelIndex company = m_panel->Model()->index(0, 0);
-    EXPECT_EQ(m_panel->Model()->index(0, 0, company).data().toString(), "Mobile: 5559") << "slot 3 above slot 1";
+    EXPECT_EQ(m_panel->Model()->index(0, 0, company).data().toString(), "Mobile: 5559")
+        << "slot 3 above slot 1";
     EXPECT_EQ(m_panel->Model()->index(1, 0, company).data().toString(), "Home: 5554");
 
     // A contact added behind the tree's back shows only once the tree is rebuilt: "joh" narrows
@@ -144,8 +148,51 @@ TEST_F(ContactsPanelScenario, TreeNarrowsWhileTheTextGrowsAndIsRebuiltOtherwise)
     m_panel->SetSearchText("jo");
     EXPECT_EQ(Counter(), "Total: 4");
     m_panel->SetSearchText("john");
-    EXPECT_EQ(RootTexts(), (std::vector<std::string>{ ContactTreeModel::kAddNewText, "John Alder (Work)",
-                               "John Smith (Work)" }));
+    EXPECT_EQ(RootTexts(),
+        (std::vector<std::string>{
+            ContactTreeModel::kAddNewText, "John Alder (Work)", "John Smith (Work)" }));
+}
+
+// Digits (with the separators numbers are written with) find contacts by any of their numbers,
+// whatever separators the number holds; names still match as before.
+TEST_F(ContactsPanelScenario, SearchingDigitsFindsContactsByTheirNumbers)
+{
+    Add(Contact("John", "Smith", "+1 (555) 987-6543"));
+    ContactRecord ann = Contact("Ann", "Lee", "0700");
+    ann.SetNumber(6, "555.1234");
+    Add(ann);
+    Add(Contact("Bob", "Stone", "5559 876"));
+    ContactRecord pizza = Contact("Pizza", "", "0800 12");
+    pizza.SetCompany("555 Pizza");
+    Add(pizza);
+    m_panel->FillContactTree(true);
+
+    const std::vector<std::string> all{ ContactTreeModel::kAddNewText, "Ann Lee (Work)", "Bob Stone (Work)",
+        "John Smith (Work)", "Pizza (Work)" };
+    std::string typed;
+    for (char c : std::string("5559876")) { // narrowing, one keystroke at a time
+        typed.push_back(c);
+        m_panel->SetSearchText(QString::fromStdString(typed));
+    }
+    EXPECT_EQ(RootTexts(),
+        (std::vector<std::string>{ ContactTreeModel::kAddNewText, "Bob Stone (Work)", "John Smith (Work)" }))
+        << "separators inside the stored numbers are skipped";
+    m_panel->SetSearchText("1 555 98");
+    EXPECT_EQ(RootTexts(), (std::vector<std::string>{ ContactTreeModel::kAddNewText, "John Smith (Work)" }));
+    m_panel->SetSearchText("(555) 1234");
+    EXPECT_EQ(RootTexts(), (std::vector<std::string>{ ContactTreeModel::kAddNewText, "Ann Lee (Work)" }))
+        << "any of the ten numbers";
+    m_panel->SetSearchText("+1 555/987.65");
+    EXPECT_EQ(Counter(), "Total: 1");
+    m_panel->SetSearchText("555");
+    EXPECT_EQ(RootTexts(), all) << "a number or the company's name";
+    m_panel->SetSearchText("555 p");
+    EXPECT_EQ(RootTexts(), (std::vector<std::string>{ ContactTreeModel::kAddNewText, "Pizza (Work)" }))
+        << "a letter makes it a name search";
+    m_panel->SetSearchText("6789");
+    EXPECT_EQ(Counter(), "Total: 0") << "the digits must stand in a row";
+    m_panel->SetSearchText("- ");
+    EXPECT_EQ(Counter(), "Total: 0") << "separators alone find nothing";
 }
 
 TEST_F(ContactsPanelScenario, ContactIsCreatedEditedAndDeletedThroughTheContactDialog)
