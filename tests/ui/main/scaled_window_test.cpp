@@ -115,6 +115,11 @@ std::string ControlsOffScreen(QWidget& window)
                 + control->objectName().toStdString() + "\" at " + std::to_string(place.x()) + ","
                 + std::to_string(place.y()) + "; ";
     }
+    // Pages scroll down where they must, never sideways.
+    for (const QScrollArea* area : window.findChildren<QScrollArea*>())
+        if (area->isVisible() && area->window() == &window && area->horizontalScrollBar()->maximum() > 0)
+            off += "sideways scrolling by " + std::to_string(area->horizontalScrollBar()->maximum())
+                + " px; ";
     return off;
 }
 
