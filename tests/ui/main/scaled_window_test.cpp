@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
+#include <QFontInfo>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QScreen>
@@ -131,6 +132,11 @@ TEST_F(ScaledWindowTest, EveryControlOfTheWindowAndTheSetupDialogIsOnTheScreen)
     MainWindow& window = Start();
     EXPECT_TRUE(window.screen()->availableGeometry().contains(window.geometry()));
     EXPECT_GE(window.StatusBar()->height(), window.StatusBar()->fontMetrics().height()) << "readable";
+    // The search/dial box's text: the desktop's font, bold and larger, scaled like the rest.
+    const QFont box = window.SearchField()->font();
+    EXPECT_EQ(box.family(), QApplication::font().family());
+    EXPECT_TRUE(box.bold());
+    EXPECT_GT(QFontInfo(box).pixelSize(), QFontInfo(QApplication::font()).pixelSize());
     for (int tab = 0; tab < MainWindow::kTabCount; ++tab) {
         window.ShowTab(tab);
         Settle();
