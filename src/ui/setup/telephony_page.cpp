@@ -227,6 +227,8 @@ void TelephonyPage::LoadMacroCaptions()
     for (int index = 0; index < kMacroCount; ++index) {
         const QString name = FromStd(m_context.settings.Read(Settings::kMacroName, {}, index + 1));
         m_macros[index]->setText(QString(name).replace("&", "&&"));
+        // A screen reader names an empty button as the main window does an empty speed dial.
+        m_macros[index]->setAccessibleName(name.isEmpty() ? tr("Macro %1, empty").arg(index + 1) : QString());
     }
 }
 

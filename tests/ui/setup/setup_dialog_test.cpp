@@ -158,6 +158,15 @@ TEST_F(SetupDialogScenario, TheTelephonyRowsAreLabelled)
         labelled.insert(label->buddy());
     EXPECT_TRUE(labelled.contains(&Find<QWidget>("label1")));
     EXPECT_TRUE(labelled.contains(&Find<QWidget>("device1")));
+    // A macro without a name still says which button it is.
+    m_dialog->Telephony().SetEntryEditor([](ContactRecord& entry, QWidget*) {
+        entry.SetDisplayName("");
+        return true;
+    });
+    auto& macro2 = Find<QPushButton>("macro2");
+    macro2.click();
+    EXPECT_EQ(macro2.text(), "");
+    EXPECT_EQ(macro2.accessibleName(), "Macro 2, empty");
 }
 
 TEST_F(SetupDialogScenario, ALabelChangeAloneAsksNothingAndKeepsTheCalls)
