@@ -13,12 +13,15 @@
 #include "ui/telephony_widgets/line_state_text.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QAction>
 #include <QApplication>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -181,6 +184,53 @@ int StoredColumnWidth(const SettingsStore& settings, const Settings::NumberValue
     return width > 0 ? width : value.def;
 }
 
+// The search/dial box's text: the desktop's font, bold and larger, so it scales with it.
+QFont SearchFieldFont(QFont font)
+{
+    constexpr double kSearchFontGrowth = 1.4;
+    font.setBold(true);
+    if (font.pointSizeF() > 0)
+        font.setPointSizeF(font.pointSizeF() * kSearchFontGrowth);
+    else
+        font.setPixelSize(qRound(font.pixelSize() * kSearchFontGrowth));
+    return font;
+}
+
+// The indicators carry this property; a screen reader sees them as buttons.
+constexpr char kIndicatorProperty[] = "kestriumIndicator";
+
+// An indicator to assistive technology: a button whose press action is the Space key, which the
+// window handles as it does for the keyboard.
+class IndicatorAccessible : public QAccessibleWidget {
+public:
+    explicit IndicatorAccessible(QWidget* widget)
+        : QAccessibleWidget(widget, QAccessible::Button)
+    {
+    }
+
+    QStringList actionNames() const override
+    {
+        return QStringList(pressAction()) + QAccessibleWidget::actionNames();
+    }
+
+    void doAction(const QString& name) override
+    {
+        if (name != pressAction()) {
+            QAccessibleWidget::doAction(name);
+            return;
+        }
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier);
+        QCoreApplication::sendEvent(widget(), &press);
+    }
+};
+
+QAccessibleInterface* CreateIndicatorAccessible(const QString&, QObject* object)
+{
+    auto* widget = qobject_cast<QWidget*>(object);
+    return widget && widget->property(kIndicatorProperty).toBool() ? new IndicatorAccessible(widget)
+                                                                   : nullptr;
+}
+
 } // namespace
 
 MainWindow::MainWindow(LineManager& lines, const Stores& stores, Prompter& prompter)
@@ -305,10 +355,7 @@ void MainWindow::SetupSearchDialBox()
     m_searchField->setToolTip(fieldTip);
     m_searchField->setAccessibleName(tr("Search contacts or dial number"));
     m_searchField->setAccessibleDescription(fieldTip);
-    QFont bold("Arial");
-    bold.setPixelSize(18);
-    bold.setWeight(QFont::ExtraBold);
-    m_searchField->setFont(bold);
+    m_searchField->setFont(SearchFieldFont(m_searchField->font()));
     m_searchField->installEventFilter(this);
     m_clearButton = CreateIconButton(kClearIcon, tr("Clear"), tr("Click to clear search field"), m_client);
     m_redialButton = CreateIconButton(kRedialIcon, tr("Redial"), tr("Popup REDIAL list"), m_client);
@@ -375,7 +422,10 @@ void MainWindow::SetupLineButtons()
 // A count that opens what it counts on a click, or on Space or Enter once Tab has reached it.
 QFrame* MainWindow::CreateIndicator(const char* name, int image, const QString& tip, QLabel*& count)
 {
+    [[maybe_unused]] static const bool accessibleAsButtons
+        = (QAccessible::installFactory(&CreateIndicatorAccessible), true);
     auto* frame = new QFrame(m_client);
+    frame->setProperty(kIndicatorProperty, true);
     frame->setObjectName(name);
     frame->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     frame->setToolTip(tip);

@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStackedWidget>
+#include <QStyle>
 #include <QVBoxLayout>
 
 namespace {
@@ -166,8 +167,13 @@ void SetupDialog::FitToScreen()
     QSize wanted = sizeHint();
     ShowPage(m_pageArea->currentIndex());
     const QScreen* screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
-    if (screen)
-        wanted = wanted.boundedTo(screen->availableGeometry().size());
+    if (screen) {
+        const QSize room = screen->availableGeometry().size();
+        // A page that scrolls down has its scroll bar beside it, not over its controls.
+        if (wanted.height() > room.height())
+            wanted.rwidth() += style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+        wanted = wanted.boundedTo(room);
+    }
     resize(wanted);
 }
 

@@ -25,6 +25,8 @@ namespace {
 constexpr DWORD kDialingRulesVersion = 0x20001;
 // How often the rows show the SIP lines' registration anew while the page is shown.
 constexpr int kStateRefreshMs = 1000;
+// The device lists are at least this many characters wide, however short the names.
+constexpr int kDeviceNameChars = 12;
 
 bool EqualsNoCase(std::string_view a, std::string_view b)
 {
@@ -43,15 +45,12 @@ TelephonyPage::TelephonyPage(SetupContext& context, QWidget* parent)
     , m_context(context)
     , m_editEntry(&EditEntryDialog::Run)
 {
+    // One column of groups: side by side they would scroll sideways at large scales.
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(CreateLinesGroup());
-    auto* lower = new QHBoxLayout;
-    lower->addWidget(CreateMacroGroup());
-    auto* right = new QVBoxLayout;
-    right->addWidget(CreateRejectGroup());
-    right->addWidget(CreateSystemGroup());
-    lower->addLayout(right, 1);
-    layout->addLayout(lower);
+    layout->addWidget(CreateMacroGroup());
+    layout->addWidget(CreateRejectGroup());
+    layout->addWidget(CreateSystemGroup());
     layout->addStretch();
     FillDeviceLists(-1);
     RefreshLineStates();
@@ -63,42 +62,57 @@ TelephonyPage::TelephonyPage(SetupContext& context, QWidget* parent)
     timer->start(kStateRefreshMs);
 }
 
+// A row per line: its name, its device and the device's configuration. The column headings label
+// the first row; every field has its line's number in its accessible name.
 QGroupBox* TelephonyPage::CreateLinesGroup()
 {
     auto* group = new QGroupBox;
     auto* grid = new QGridLayout(group);
+    auto* nameHeading = new QLabel(tr("Line &name"));
+    auto* deviceHeading = new QLabel(tr("&Device"));
+    grid->addWidget(nameHeading, 0, 0);
+    grid->addWidget(deviceHeading, 0, 1);
     for (int row = 0; row < kLineCount; ++row) {
+        const int number = row + 1;
         m_labels[row] = new QLineEdit(FromStd(m_context.lines.GetLineLabel(row)));
-        m_labels[row]->setObjectName(QString("label%1").arg(row + 1));
+        m_labels[row]->setObjectName(QString("label%1").arg(number));
         m_labels[row]->setMaxLength(int(kLabelLimit));
+        m_labels[row]->setAccessibleName(tr("Line %1 name").arg(number));
         m_devices[row] = new DeviceComboBox;
-        m_devices[row]->setObjectName(QString("device%1").arg(row + 1));
+        m_devices[row]->setObjectName(QString("device%1").arg(number));
+        m_devices[row]->setAccessibleName(tr("Line %1 device").arg(number));
+        // Long device names are cut rather than widening the page.
+        m_devices[row]->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        m_devices[row]->setMinimumContentsLength(kDeviceNameChars);
         auto* config = new QPushButton(tr("Config..."));
-        config->setObjectName(QString("config%1").arg(row + 1));
+        config->setObjectName(QString("config%1").arg(number));
+        config->setAccessibleName(tr("Configure line %1 device").arg(number));
         // The registration of a SIP line, under the rows (shown only while there is one).
         m_states[row] = new QLabel;
-        m_states[row]->setObjectName(QString("state%1").arg(row + 1));
+        m_states[row]->setObjectName(QString("state%1").arg(number));
         m_states[row]->setTextFormat(Qt::PlainText);
         m_states[row]->setWordWrap(true);
         m_states[row]->hide();
-        grid->addWidget(m_labels[row], row, 0);
-        grid->addWidget(m_devices[row], row, 1);
-        grid->addWidget(config, row, 2);
-        grid->addWidget(m_states[row], kLineCount + row, 0, 1, 3);
-        grid->setColumnStretch(1, 1);
+        grid->addWidget(m_labels[row], number, 0);
+        grid->addWidget(m_devices[row], number, 1);
+        grid->addWidget(config, number, 2);
+        grid->addWidget(m_states[row], 1 + kLineCount + row, 0, 1, 3);
         connect(m_devices[row], &QComboBox::currentIndexChanged, this, [this, row] {
             if (!m_filling)
                 FillDeviceLists(row);
         });
         connect(config, &QPushButton::clicked, this, [this, row] { ShowConfig(row); });
     }
+    grid->setColumnStretch(1, 1);
+    nameHeading->setBuddy(m_labels[0]);
+    deviceHeading->setBuddy(m_devices[0]);
     return group;
 }
 
 QGroupBox* TelephonyPage::CreateMacroGroup()
 {
     auto* group = new QGroupBox("Macro buttons:");
-    auto* layout = new QVBoxLayout(group);
+    auto* layout = new QHBoxLayout(group);
     for (int index = 0; index < kMacroCount; ++index) {
         m_macros[index] = new QPushButton;
         m_macros[index]->setObjectName(QString("macro%1").arg(index + 1));
@@ -213,6 +227,8 @@ void TelephonyPage::LoadMacroCaptions()
     for (int index = 0; index < kMacroCount; ++index) {
         const QString name = FromStd(m_context.settings.Read(Settings::kMacroName, {}, index + 1));
         m_macros[index]->setText(QString(name).replace("&", "&&"));
+        // A screen reader names an empty button as the main window does an empty speed dial.
+        m_macros[index]->setAccessibleName(name.isEmpty() ? tr("Macro %1, empty").arg(index + 1) : QString());
     }
 }
 

@@ -329,6 +329,12 @@ TEST_F(MainWindowTest, KeyboardAloneReachesEveryControlAndRunsTheCommands)
     window.findChild<QWidget*>("newVoiceMail")->setFocus(Qt::TabFocusReason);
     QTest::keyClick(window.focusWidget(), Qt::Key_Space);
     EXPECT_EQ(window.CurrentTab(), MainWindow::kVoiceMailTab) << "an indicator opens what it counts";
+    QAccessibleInterface* missed
+        = QAccessible::queryAccessibleInterface(window.findChild<QWidget*>("missedCalls"));
+    EXPECT_EQ(missed->role(), QAccessible::Button);
+    ASSERT_NE(missed->actionInterface(), nullptr);
+    missed->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(window.CurrentTab(), MainWindow::kCallLogTab) << "a screen reader presses an indicator";
     QTest::keyClick(window.focusWidget(), Qt::Key_F, Qt::ControlModifier);
     Settle();
     EXPECT_EQ(window.CurrentTab(), MainWindow::kContactsTab) << "Ctrl+F: the box and the contacts";

@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
+#include <QFontInfo>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QScreen>
@@ -115,6 +116,11 @@ std::string ControlsOffScreen(QWidget& window)
                 + control->objectName().toStdString() + "\" at " + std::to_string(place.x()) + ","
                 + std::to_string(place.y()) + "; ";
     }
+    // Pages scroll down where they must, never sideways.
+    for (const QScrollArea* area : window.findChildren<QScrollArea*>())
+        if (area->isVisible() && area->window() == &window && area->horizontalScrollBar()->maximum() > 0)
+            off += "sideways scrolling by " + std::to_string(area->horizontalScrollBar()->maximum())
+                + " px; ";
     return off;
 }
 
@@ -126,6 +132,11 @@ TEST_F(ScaledWindowTest, EveryControlOfTheWindowAndTheSetupDialogIsOnTheScreen)
     MainWindow& window = Start();
     EXPECT_TRUE(window.screen()->availableGeometry().contains(window.geometry()));
     EXPECT_GE(window.StatusBar()->height(), window.StatusBar()->fontMetrics().height()) << "readable";
+    // The search/dial box's text: the desktop's font, bold and larger, scaled like the rest.
+    const QFont box = window.SearchField()->font();
+    EXPECT_EQ(box.family(), QApplication::font().family());
+    EXPECT_TRUE(box.bold());
+    EXPECT_GT(QFontInfo(box).pixelSize(), QFontInfo(QApplication::font()).pixelSize());
     for (int tab = 0; tab < MainWindow::kTabCount; ++tab) {
         window.ShowTab(tab);
         Settle();

@@ -18,6 +18,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSet>
 #include <QTimer>
 
 #include <cstdlib>
@@ -136,6 +137,36 @@ TEST_F(SetupDialogScenario, ADeviceIsOfferedToOneLineOnly)
     Choose(3, "No device");
     EXPECT_EQ(Offered(4), QStringList({ "No device", "Zo-Linka Line 3", "Zo-Linka Line 4" }));
     EXPECT_EQ(Devices(4).currentText(), "No device");
+}
+
+// A screen reader tells the rows apart: each field names its line, and the headings label a row.
+TEST_F(SetupDialogScenario, TheTelephonyRowsAreLabelled)
+{
+    Open();
+    QSet<QString> names;
+    for (int line = 1; line <= TelephonyPage::kLineCount; ++line) {
+        for (const char* field : { "label", "device", "config" }) {
+            const QString name
+                = Find<QWidget>(qPrintable(QString("%1%2").arg(field).arg(line))).accessibleName();
+            EXPECT_TRUE(name.contains(QString::number(line))) << field << line << ": " << name.toStdString();
+            names.insert(name);
+        }
+    }
+    EXPECT_EQ(names.size(), 3 * TelephonyPage::kLineCount) << "no two fields share a name";
+    QSet<QWidget*> labelled;
+    for (QLabel* label : m_dialog->Telephony().findChildren<QLabel*>())
+        labelled.insert(label->buddy());
+    EXPECT_TRUE(labelled.contains(&Find<QWidget>("label1")));
+    EXPECT_TRUE(labelled.contains(&Find<QWidget>("device1")));
+    // A macro without a name still says which button it is.
+    m_dialog->Telephony().SetEntryEditor([](ContactRecord& entry, QWidget*) {
+        entry.SetDisplayName("");
+        return true;
+    });
+    auto& macro2 = Find<QPushButton>("macro2");
+    macro2.click();
+    EXPECT_EQ(macro2.text(), "");
+    EXPECT_EQ(macro2.accessibleName(), "Macro 2, empty");
 }
 
 TEST_F(SetupDialogScenario, ALabelChangeAloneAsksNothingAndKeepsTheCalls)
