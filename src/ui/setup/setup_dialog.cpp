@@ -64,7 +64,7 @@ SetupDialog::SetupDialog(SetupContext& context, const PageFactory& recordingPage
     : QDialog(parent)
     , m_context(context)
 {
-    setWindowTitle("Kestrium Setup");
+    setWindowTitle(tr("Kestrium Setup"));
     auto* body = new QHBoxLayout;
     body->setSpacing(kPageGap);
     body->addWidget(CreatePageList());
@@ -185,7 +185,7 @@ void SetupDialog::Save()
 {
     Page(kVoiceMailPage).StopAudio();
     const bool linesChange = Telephony().LinesChanged();
-    if (linesChange && !m_context.prompter.AskYesNo(kLineChangeQuestion, "Kestrium"))
+    if (linesChange && !m_context.prompter.AskYesNo(tr(kLineChangeQuestion), "Kestrium"))
         return;
     if (linesChange)
         m_context.lines.CloseAllLines();
