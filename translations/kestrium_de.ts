@@ -1798,7 +1798,7 @@ Trotzdem beenden?</translation>
         <translation>&amp;Datei</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+2"/>
         <source>&amp;New</source>
         <translation>&amp;Neu</translation>
     </message>
@@ -1960,7 +1960,7 @@ Trotzdem beenden?</translation>
         <translation>Abbrechen</translation>
     </message>
     <message>
-        <location filename="../src/ui/setup/setup_dialog.h" line="+29"/>
+        <location filename="../src/ui/setup/setup_dialog.h" line="+28"/>
         <source>Seems you changed the telephony lines configuration.
 
 Will have to close, then reopen all lines.

@@ -17,7 +17,8 @@ PbxSetupDialog::PbxSetupDialog(QWidget* parent)
     setWindowTitle(tr("Kestrium PBX Setup"));
     auto* menuBar = new QMenuBar;
     QMenu* file = menuBar->addMenu(tr("&File"));
-    for (const char* item : { QT_TR_NOOP("&New"), QT_TR_NOOP("&Open..."), QT_TR_NOOP("&Save"), QT_TR_NOOP("Save &As...") })
+    for (const char* item :
+        { QT_TR_NOOP("&New"), QT_TR_NOOP("&Open..."), QT_TR_NOOP("&Save"), QT_TR_NOOP("Save &As...") })
         file->addAction(tr(item));
 
     auto* system = new QFormLayout;
