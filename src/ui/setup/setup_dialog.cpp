@@ -185,7 +185,7 @@ void SetupDialog::Save()
 {
     Page(kVoiceMailPage).StopAudio();
     const bool linesChange = Telephony().LinesChanged();
-    if (linesChange && !m_context.prompter.AskYesNo(tr(kLineChangeQuestion), "Kestrium"))
+    if (linesChange && !m_context.prompter.AskYesNo(tr(kLineChangeQuestion).toStdString(), "Kestrium"))
         return;
     if (linesChange)
         m_context.lines.CloseAllLines();

@@ -15,6 +15,7 @@
 #include "ui/panels/edit_entry_dialog.h"
 #include "ui/setup/setup_audio_pages.h"
 #include "ui/setup/setup_dialog.h"
+#include "ui/setup/telephony_page.h"
 
 #include <QAction>
 #include <QDialogButtonBox>
@@ -25,6 +26,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QToolButton>
 #include <QTreeView>
 
 #include <clocale>
@@ -52,8 +54,7 @@ std::vector<QString> Items(const QWidget& menu)
     return texts;
 }
 
-template <typename Widget>
-QString TextOf(const QWidget& parent, const char* objectName)
+template <typename Widget> QString TextOf(const QWidget& parent, const char* objectName)
 {
     auto* widget = parent.findChild<Widget*>(objectName);
     return widget ? widget->text() : QString("(no %1)").arg(objectName);
@@ -127,7 +128,8 @@ TEST_F(TranslationsTest, GermanLocaleShowsGermanTextsAndDatesWhileFilesStayAsThe
         ASSERT_NE(pageList, nullptr);
         EXPECT_EQ(pageList->item(SetupDialog::kTelephonyPage)->text(), "Telefonie");
         EXPECT_EQ(TextOf<QRadioButton>(setup.Page(SetupDialog::kCallRecordingPage), "beepTone"), "&Piepton");
-        EXPECT_EQ(TextOf<QRadioButton>(setup.Telephony(), "ignoreIncoming"), "Ignorieren, bis der Anrufer aufgibt");
+        EXPECT_EQ(
+            TextOf<QRadioButton>(setup.Telephony(), "ignoreIncoming"), "Ignorieren, bis der Anrufer aufgibt");
     }
 
     // The call log tab: headers, the type label, the date and time as German writes them.
