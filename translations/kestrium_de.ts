@@ -266,40 +266,40 @@ Kestrium läuft mit den Einstellungen, die es lesen konnte; jetzt geänderte Ein
         <translation>Art</translation>
     </message>
     <message>
-        <location line="-220"/>
-        <location line="+234"/>
-        <source>Calls</source>
-        <translation>Anrufe</translation>
+        <location line="+16"/>
+        <source>&amp;Restore</source>
+        <translation>&amp;Wiederherstellen</translation>
     </message>
     <message>
         <location line="+2"/>
-        <source>Restore</source>
-        <translation>Wiederherstellen</translation>
-    </message>
-    <message>
-        <location line="+2"/>
-        <source>Delete permanently</source>
-        <translation>Endgültig löschen</translation>
+        <source>Delete &amp;permanently</source>
+        <translation>&amp;Endgültig löschen</translation>
     </message>
     <message>
         <location line="+3"/>
-        <source>Call</source>
-        <translation>Anrufen</translation>
+        <source>&amp;Call</source>
+        <translation>&amp;Anrufen</translation>
     </message>
     <message>
         <location line="+1"/>
-        <source>Details...</source>
-        <translation>Details...</translation>
+        <source>De&amp;tails...</source>
+        <translation>&amp;Details...</translation>
     </message>
     <message>
         <location line="+2"/>
-        <source>Save to contact...</source>
-        <translation>Als Kontakt speichern...</translation>
+        <source>&amp;Save to contact...</source>
+        <translation>Als &amp;Kontakt speichern...</translation>
     </message>
     <message>
         <location line="+1"/>
-        <source>Delete</source>
-        <translation>Löschen</translation>
+        <source>&amp;Delete</source>
+        <translation>&amp;Löschen</translation>
+    </message>
+    <message>
+        <location line="-245"/>
+        <location line="+234"/>
+        <source>Calls</source>
+        <translation>Anrufe</translation>
     </message>
 </context>
 <context>
@@ -855,12 +855,11 @@ Kestrium läuft mit den Einstellungen, die es lesen konnte; jetzt geänderte Ein
     <message>
         <location line="+5"/>
         <location line="+1"/>
-        <location line="+310"/>
         <source>Groups</source>
         <translation>Gruppen</translation>
     </message>
     <message>
-        <location line="-309"/>
+        <location line="+1"/>
         <source>Choose the group of contacts to show</source>
         <translation>Anzuzeigende Kontaktgruppe wählen</translation>
     </message>
@@ -902,42 +901,47 @@ Kestrium läuft mit den Einstellungen, die es lesen konnte; jetzt geänderte Ein
         <translation>Gruppen bearbeiten...</translation>
     </message>
     <message>
-        <location line="+11"/>
-        <source>New contact...</source>
-        <translation>Neuer Kontakt...</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>Edit contact...</source>
-        <translation>Kontakt bearbeiten...</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>Delete</source>
-        <translation>Löschen</translation>
-    </message>
-    <message>
-        <location line="+2"/>
-        <source>Add to speed-dial</source>
-        <translation>Zur Kurzwahl hinzufügen</translation>
+        <location line="+8"/>
+        <source>&amp;Groups</source>
+        <translation>&amp;Gruppen</translation>
     </message>
     <message>
         <location line="+3"/>
+        <source>&amp;New contact...</source>
+        <translation>&amp;Neuer Kontakt...</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>&amp;Edit contact...</source>
+        <translation>Kontakt &amp;bearbeiten...</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>&amp;Delete</source>
+        <translation>&amp;Löschen</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Add to &amp;speed-dial</source>
+        <translation>Zur &amp;Kurzwahl hinzufügen</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>&amp;Edit entry...</source>
+        <translation>Eintrag &amp;bearbeiten...</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>&amp;Clear entry</source>
+        <translation>Eintrag &amp;leeren</translation>
+    </message>
+    <message>
+        <location line="-8"/>
         <source>Add to speed-dial %1</source>
         <translation>Zur Kurzwahl %1 hinzufügen</translation>
     </message>
     <message>
-        <location line="+7"/>
-        <source>Edit entry...</source>
-        <translation>Eintrag bearbeiten...</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>Clear entry</source>
-        <translation>Eintrag leeren</translation>
-    </message>
-    <message>
-        <location line="+23"/>
+        <location line="+31"/>
         <source>Speed dial %1, empty</source>
         <translation>Kurzwahl %1, leer</translation>
     </message>
@@ -1030,28 +1034,28 @@ Neue Sprachnachrichten: %2</translation>
     </message>
     <message>
         <location line="+16"/>
-        <source>Edit entry...</source>
-        <translation>Eintrag bearbeiten...</translation>
+        <source>&amp;Edit entry...</source>
+        <translation>Eintrag &amp;bearbeiten...</translation>
     </message>
     <message>
         <location line="+1"/>
-        <source>Clear entry</source>
-        <translation>Eintrag leeren</translation>
+        <source>&amp;Clear entry</source>
+        <translation>Eintrag &amp;leeren</translation>
     </message>
     <message>
         <location line="+36"/>
-        <source>Drop all calls</source>
-        <translation>Alle Anrufe beenden</translation>
+        <source>&amp;Drop all calls</source>
+        <translation>&amp;Alle Anrufe beenden</translation>
     </message>
     <message>
         <location line="+8"/>
-        <source>Answer</source>
-        <translation>Annehmen</translation>
+        <source>&amp;Answer</source>
+        <translation>&amp;Annehmen</translation>
     </message>
     <message>
         <location line="+1"/>
-        <source>Drop call</source>
-        <translation>Anruf beenden</translation>
+        <source>&amp;Drop call</source>
+        <translation>Anruf &amp;beenden</translation>
     </message>
 </context>
 <context>

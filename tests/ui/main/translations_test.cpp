@@ -142,13 +142,17 @@ TEST_F(TranslationsTest, GermanLocaleShowsGermanTextsAndDatesWhileFilesStayAsThe
     EXPECT_EQ(Cell(log, 2), "14:05:09");
     const std::unique_ptr<QMenu> entryMenu(log.CreateEntryMenu(nullptr));
     EXPECT_EQ(Items(*entryMenu),
-        (std::vector<QString>{ "Anrufen", "Details...", "Als Kontakt speichern...", "Löschen" }));
+        (std::vector<QString>{ "&Anrufen", "&Details...", "Als &Kontakt speichern...", "&Löschen" }));
 
     // The contacts tab, and a question through the message boxes.
     ContactsPanel& contacts = *window.Contacts();
     EXPECT_EQ(contacts.Counter()->text(), "Gesamt: 0");
     EXPECT_EQ(contacts.Model()->index(0, 0).data().toString(),
         "(hier doppelklicken, um einen neuen Kontakt anzulegen...)");
+    const std::unique_ptr<QMenu> contactMenu(contacts.CreateTreeMenu(nullptr));
+    EXPECT_EQ(Items(*contactMenu),
+        (std::vector<QString>{ "&Gruppen", "&Neuer Kontakt...", "Kontakt &bearbeiten...", "&Löschen",
+            "Zur &Kurzwahl hinzufügen" }));
     log.List()->setCurrentIndex(model.index(0, 0));
     m_prompter.answers = { false };
     log.DeleteEntry();
@@ -192,6 +196,10 @@ TEST_F(TranslationsTest, CLocaleKeepsTheEnglishTextsAndTheShortDate)
     EXPECT_EQ(Cell(log, 1), "12/06/26");
     EXPECT_EQ(Cell(log, 2), "14:05:09");
     EXPECT_EQ(window.Contacts()->Counter()->text(), "Total: 0");
+    const std::unique_ptr<QMenu> contactMenu(window.Contacts()->CreateTreeMenu(nullptr));
+    EXPECT_EQ(Items(*contactMenu),
+        (std::vector<QString>{
+            "&Groups", "&New contact...", "&Edit contact...", "&Delete", "Add to &speed-dial" }));
     EXPECT_EQ(Command(window, "actionSetup").text(), "&Setup...");
     EXPECT_EQ(CallDetailsDialog::HeaderFor(kCallTypeMissed), "Missed call from:");
 
