@@ -1148,7 +1148,12 @@ Neue Sprachnachrichten: %2</translation>
 <context>
     <name>FormatChooserDialog</name>
     <message>
-        <location filename="../src/ui/setup/format_chooser_dialog.cpp" line="+35"/>
+        <location filename="../src/ui/setup/format_chooser_dialog.cpp" line="+18"/>
+        <source>Select Audio Format</source>
+        <translation>Audioformat auswählen</translation>
+    </message>
+    <message>
+        <location line="+27"/>
         <source>Format:</source>
         <translation>Format:</translation>
     </message>
