@@ -24,7 +24,7 @@
 %2</translation>
     </message>
     <message>
-        <location line="+8"/>
+        <location line="+9"/>
         <source>Kestrium did not read these data files, as they are not regular files (a pipe, a device or a folder); it neither reads nor replaces them, so their data is not kept until they are moved away:</source>
         <translation>Kestrium hat diese Datendateien nicht gelesen, da sie keine gewöhnlichen Dateien sind (eine Pipe, ein Gerät oder ein Ordner); es liest und ersetzt sie nicht, daher werden ihre Daten erst gespeichert, wenn sie entfernt wurden:</translation>
     </message>
@@ -58,7 +58,12 @@ Kestrium läuft mit den Einstellungen, die es lesen konnte; jetzt geänderte Ein
         <translation>Aufnahmen komprimieren, um Speicherplatz zu sparen</translation>
     </message>
     <message>
-        <location line="+6"/>
+        <location line="+4"/>
+        <source>Audio format</source>
+        <translation>Audioformat</translation>
+    </message>
+    <message>
+        <location line="+3"/>
         <source>Select...</source>
         <translation>Auswählen...</translation>
     </message>
@@ -67,37 +72,37 @@ Kestrium läuft mit den Einstellungen, die es lesen konnte; jetzt geänderte Ein
     <name>CallDetailsDialog</name>
     <message>
         <location filename="../src/ui/panels/call_details_dialog.cpp" line="+29"/>
-        <location line="+38"/>
+        <location line="+41"/>
         <source>Outgoing call to:</source>
         <translation>Ausgehender Anruf an:</translation>
     </message>
     <message>
-        <location line="-15"/>
+        <location line="-18"/>
         <source>Call details:</source>
         <translation>Anrufdetails:</translation>
     </message>
     <message>
-        <location line="+13"/>
+        <location line="+14"/>
         <source>Missed call from:</source>
         <translation>Verpasster Anruf von:</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+2"/>
         <source>Incoming call from:</source>
         <translation>Eingehender Anruf von:</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+4"/>
         <source>Conference call with:</source>
         <translation>Konferenz mit:</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+3"/>
         <source>Voicemail from:</source>
         <translation>Sprachnachricht von:</translation>
     </message>
     <message>
-        <location line="+11"/>
+        <location line="+13"/>
         <source>On:</source>
         <translation>Am:</translation>
     </message>
@@ -107,7 +112,7 @@ Kestrium läuft mit den Einstellungen, die es lesen konnte; jetzt geänderte Ein
         <translation>Uhrzeit:</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+0"/>
         <source>Len:</source>
         <translation>Dauer:</translation>
     </message>
@@ -127,7 +132,7 @@ Kestrium läuft mit den Einstellungen, die es lesen konnte; jetzt geänderte Ein
         <translation>Leeren</translation>
     </message>
     <message>
-        <location line="+21"/>
+        <location line="+22"/>
         <source>Done</source>
         <translation>Fertig</translation>
     </message>
@@ -142,7 +147,7 @@ Kestrium läuft mit den Einstellungen, die es lesen konnte; jetzt geänderte Ein
         <translation>Speichern...</translation>
     </message>
     <message>
-        <location line="+0"/>
+        <location line="+1"/>
         <source>Delete</source>
         <translation>Löschen</translation>
     </message>
@@ -152,7 +157,7 @@ Kestrium läuft mit den Einstellungen, die es lesen konnte; jetzt geänderte Ein
         <translation>Die Notiz konnte nicht gespeichert werden: In „%1“ konnte keine neue Datei angelegt werden.</translation>
     </message>
     <message>
-        <location line="+11"/>
+        <location line="+10"/>
         <source>The note could not be written to &quot;%1&quot;.</source>
         <translation>Die Notiz konnte nicht in „%1“ geschrieben werden.</translation>
     </message>
@@ -168,7 +173,7 @@ Kestrium läuft mit den Einstellungen, die es lesen konnte; jetzt geänderte Ein
 <context>
     <name>CallLogModel</name>
     <message>
-        <location filename="../src/ui/panels/call_log_model.cpp" line="+74"/>
+        <location filename="../src/ui/panels/call_log_model.cpp" line="+75"/>
         <source>Name/Number</source>
         <translation>Name/Nummer</translation>
     </message>
@@ -178,7 +183,7 @@ Kestrium läuft mit den Einstellungen, die es lesen konnte; jetzt geänderte Ein
         <translation>Datum</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+0"/>
         <source>Time</source>
         <translation>Uhrzeit</translation>
     </message>
@@ -196,7 +201,7 @@ Kestrium läuft mit den Einstellungen, die es lesen konnte; jetzt geänderte Ein
         <translation>Alle</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+3"/>
         <source>Incoming</source>
         <translation>Eingehend</translation>
     </message>
@@ -211,7 +216,7 @@ Kestrium läuft mit den Einstellungen, die es lesen konnte; jetzt geänderte Ein
         <translation>Verpasst</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+3"/>
         <source>Voicemail</source>
         <translation>Sprachnachrichten</translation>
     </message>
@@ -221,12 +226,12 @@ Kestrium läuft mit den Einstellungen, die es lesen konnte; jetzt geänderte Ein
         <translation>Ungelesene Sprachnachrichten</translation>
     </message>
     <message>
-        <location line="+0"/>
+        <location line="+1"/>
         <source>Unread voicemail</source>
         <translation>Ungelesene Sprachnachrichten</translation>
     </message>
     <message>
-        <location line="+3"/>
+        <location line="+2"/>
         <source>Deleted</source>
         <translation>Gelöscht</translation>
     </message>
@@ -236,12 +241,22 @@ Kestrium läuft mit den Einstellungen, die es lesen konnte; jetzt geänderte Ein
         <translation>Anzuzeigende Anrufe wählen</translation>
     </message>
     <message>
-        <location line="+172"/>
+        <location line="+1"/>
+        <source>Calls shown</source>
+        <translation>Angezeigte Anrufe</translation>
+    </message>
+    <message>
+        <location line="+13"/>
+        <source>Voice messages</source>
+        <translation>Sprachnachrichten</translation>
+    </message>
+    <message>
+        <location line="+184"/>
         <source>Are you sure ?</source>
         <translation>Sind Sie sicher?</translation>
     </message>
     <message>
-        <location line="+15"/>
+        <location line="+16"/>
         <source>Are you sure you want to delete permanently ?</source>
         <translation>Wirklich endgültig löschen?</translation>
     </message>
@@ -251,39 +266,40 @@ Kestrium läuft mit den Einstellungen, die es lesen konnte; jetzt geänderte Ein
         <translation>Art</translation>
     </message>
     <message>
-        <location line="+14"/>
-        <source>Calls</source>
-        <translation>Anrufe</translation>
+        <location line="+16"/>
+        <source>&amp;Restore</source>
+        <translation>&amp;Wiederherstellen</translation>
     </message>
     <message>
         <location line="+2"/>
-        <source>Restore</source>
-        <translation>Wiederherstellen</translation>
-    </message>
-    <message>
-        <location line="+2"/>
-        <source>Delete permanently</source>
-        <translation>Endgültig löschen</translation>
+        <source>Delete &amp;permanently</source>
+        <translation>&amp;Endgültig löschen</translation>
     </message>
     <message>
         <location line="+3"/>
-        <source>Call</source>
-        <translation>Anrufen</translation>
+        <source>&amp;Call</source>
+        <translation>&amp;Anrufen</translation>
     </message>
     <message>
         <location line="+1"/>
-        <source>Details...</source>
-        <translation>Details...</translation>
+        <source>De&amp;tails...</source>
+        <translation>&amp;Details...</translation>
     </message>
     <message>
         <location line="+2"/>
-        <source>Save to contact...</source>
-        <translation>Als Kontakt speichern...</translation>
+        <source>&amp;Save to contact...</source>
+        <translation>Als &amp;Kontakt speichern...</translation>
     </message>
     <message>
         <location line="+1"/>
-        <source>Delete</source>
-        <translation>Löschen</translation>
+        <source>&amp;Delete</source>
+        <translation>&amp;Löschen</translation>
+    </message>
+    <message>
+        <location line="-245"/>
+        <location line="+234"/>
+        <source>Calls</source>
+        <translation>Anrufe</translation>
     </message>
 </context>
 <context>
@@ -307,41 +323,46 @@ Kestrium läuft mit den Einstellungen, die es lesen konnte; jetzt geänderte Ein
     <name>CallRecordingPage</name>
     <message>
         <location filename="../src/ui/setup/call_recording_page.cpp" line="+15"/>
-        <source>Calls recodings folder:</source>
-        <translation>Ordner für Anrufaufnahmen:</translation>
-    </message>
-    <message>
-        <location line="+0"/>
         <source>Select folder for call recordings:</source>
         <translation>Ordner für Anrufaufnahmen wählen:</translation>
     </message>
     <message>
-        <location line="+2"/>
-        <source>General recodings folder:</source>
-        <translation>Ordner für sonstige Aufnahmen:</translation>
+        <location line="+0"/>
+        <source>&amp;Calls recordings folder:</source>
+        <translation>Ordner für &amp;Anrufaufnahmen:</translation>
     </message>
     <message>
-        <location line="+0"/>
+        <location line="+2"/>
+        <source>&amp;General recordings folder:</source>
+        <translation>Ordner für &amp;sonstige Aufnahmen:</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Record calls &amp;automatically</source>
+        <translation>Anrufe a&amp;utomatisch aufnehmen</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>play &amp;warning tone to other party</source>
+        <translation>&amp;Warnton für die Gegenseite abspielen</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>&amp;beep tone</source>
+        <translation>&amp;Piepton</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>tone from this sound file:</source>
+        <translation>Ton aus dieser Audiodatei:</translation>
+    </message>
+    <message>
+        <location line="-4"/>
         <source>Select folder for general recordings:</source>
         <translation>Ordner für sonstige Aufnahmen wählen:</translation>
     </message>
     <message>
-        <location line="+2"/>
-        <source>Record calls automatically </source>
-        <translation>Anrufe automatisch aufnehmen </translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>play warning tone to other party </source>
-        <translation>Warnton für die Gegenseite abspielen </translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>beep tone</source>
-        <translation>Piepton</translation>
-    </message>
-    <message>
-        <location line="+15"/>
+        <location line="+18"/>
         <source>Operation:</source>
         <translation>Bedienung:</translation>
     </message>
@@ -432,7 +453,7 @@ Kestrium läuft mit den Einstellungen, die es lesen konnte; jetzt geänderte Ein
     </message>
     <message>
         <location line="+2"/>
-        <location filename="../src/telephony/incoming_calls.cpp" line="+19"/>
+        <location filename="../src/telephony/incoming_calls.cpp" line="+18"/>
         <source> (Incoming)</source>
         <translation> (Eingehend)</translation>
     </message>
@@ -558,12 +579,12 @@ Kestrium läuft mit den Einstellungen, die es lesen konnte; jetzt geänderte Ein
     </message>
     <message>
         <location line="+3"/>
-        <location filename="../src/telephony/line_slot.cpp" line="+92"/>
+        <location filename="../src/telephony/line_slot.cpp" line="+91"/>
         <source>Call failed: %1</source>
         <translation>Anruf fehlgeschlagen: %1</translation>
     </message>
     <message>
-        <location filename="../src/telephony/line_slot.cpp" line="-462"/>
+        <location filename="../src/telephony/line_slot.cpp" line="-461"/>
         <source>another phone off-hook</source>
         <translation>ein anderes Telefon ist abgehoben</translation>
     </message>
@@ -626,12 +647,12 @@ Kestrium läuft mit den Einstellungen, die es lesen konnte; jetzt geänderte Ein
         <translation>Straße:</translation>
     </message>
     <message>
-        <location line="+0"/>
+        <location line="+1"/>
         <source>City:</source>
         <translation>Ort:</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+0"/>
         <source>State:</source>
         <translation>Bundesland:</translation>
     </message>
@@ -651,27 +672,27 @@ Kestrium läuft mit den Einstellungen, die es lesen konnte; jetzt geänderte Ein
         <translation>Notiz:</translation>
     </message>
     <message>
-        <location line="+41"/>
+        <location line="+42"/>
         <source>Record has no name, title or company.</source>
         <translation>Der Eintrag hat weder Name noch Titel noch Firma.</translation>
     </message>
     <message>
-        <location line="+5"/>
+        <location line="+6"/>
         <source>Please select a default phone field.</source>
         <translation>Bitte wählen Sie ein Standard-Telefonfeld.</translation>
     </message>
     <message>
-        <location line="+5"/>
+        <location line="+4"/>
         <source>Selected default phone field can not be empty.</source>
         <translation>Das gewählte Standard-Telefonfeld darf nicht leer sein.</translation>
     </message>
     <message>
-        <location line="+44"/>
+        <location line="+45"/>
         <source>Record added to speed-dial</source>
         <translation>Eintrag zur Kurzwahl hinzugefügt</translation>
     </message>
     <message>
-        <location line="+7"/>
+        <location line="+8"/>
         <source>Add to speed-dial %1</source>
         <translation>Zur Kurzwahl %1 hinzufügen</translation>
     </message>
@@ -694,17 +715,17 @@ Kestrium läuft mit den Einstellungen, die es lesen konnte; jetzt geänderte Ein
         <translation>die Karte ist beschädigt (BEGIN:VCARD oder END:VCARD fehlt); sie wurde nicht importiert.</translation>
     </message>
     <message>
-        <location line="+7"/>
+        <location line="+8"/>
         <source>the card has no name and no number; it was not imported.</source>
         <translation>die Karte hat weder Namen noch Nummer; sie wurde nicht importiert.</translation>
     </message>
     <message>
-        <location line="+4"/>
+        <location line="+6"/>
         <source>a text longer than its contact field holds was shortened.</source>
         <translation>ein Text, der länger war als sein Kontaktfeld, wurde gekürzt.</translation>
     </message>
     <message>
-        <location line="+4"/>
+        <location line="+5"/>
         <source>%1 number with control characters was left out.</source>
         <translation>%1 Nummer mit Steuerzeichen wurde ausgelassen.</translation>
     </message>
@@ -719,7 +740,7 @@ Kestrium läuft mit den Einstellungen, die es lesen konnte; jetzt geänderte Ein
         <translation>nur die ersten 10 ihrer %1 Nummern wurden importiert (ein Kontakt fasst 10).</translation>
     </message>
     <message>
-        <location line="+72"/>
+        <location line="+73"/>
         <source>%1 new number did not fit into the contact &quot;%2&quot;, which holds 10 at most.</source>
         <translation>%1 neue Nummer passte nicht mehr in den Kontakt „%2“, der höchstens 10 fasst.</translation>
     </message>
@@ -734,12 +755,12 @@ Kestrium läuft mit den Einstellungen, die es lesen konnte; jetzt geänderte Ein
         <translation>die Gruppe „%1“ konnte nicht angelegt werden (es gibt höchstens %2 Gruppen); ihre Kontakte kamen nach „Unfiled“.</translation>
     </message>
     <message>
-        <location line="+11"/>
+        <location line="+10"/>
         <source>The contact list is full (%1 contacts): %2 card was not imported.</source>
         <translation>Die Kontaktliste ist voll (%1 Kontakte): %2 Karte wurde nicht importiert.</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+2"/>
         <source>The contact list is full (%1 contacts): %2 cards were not imported.</source>
         <translation>Die Kontaktliste ist voll (%1 Kontakte): %2 Karten wurden nicht importiert.</translation>
     </message>
@@ -771,12 +792,12 @@ Kestrium läuft mit den Einstellungen, die es lesen konnte; jetzt geänderte Ein
         <translation>%1 Kontakte</translation>
     </message>
     <message>
-        <location line="-54"/>
+        <location line="-55"/>
         <source>The file holds no contact cards (BEGIN:VCARD ... END:VCARD).</source>
         <translation>Die Datei enthält keine Kontaktkarten (BEGIN:VCARD ... END:VCARD).</translation>
     </message>
     <message>
-        <location line="+12"/>
+        <location line="+13"/>
         <source>The file &quot;%1&quot; does not exist.</source>
         <translation>Die Datei „%1“ existiert nicht.</translation>
     </message>
@@ -806,7 +827,7 @@ Kestrium läuft mit den Einstellungen, die es lesen konnte; jetzt geänderte Ein
         <translation>%1 nach „%2“ exportiert.</translation>
     </message>
     <message>
-        <location filename="../src/store/data_folder.cpp" line="+102"/>
+        <location filename="../src/store/data_folder.cpp" line="+103"/>
         <source>The contacts could not be saved in %1.</source>
         <translation>Die Kontakte konnten nicht in %1 gespeichert werden.</translation>
     </message>
@@ -822,45 +843,55 @@ Kestrium läuft mit den Einstellungen, die es lesen konnte; jetzt geänderte Ein
 <context>
     <name>ContactsPanel</name>
     <message>
-        <location filename="../src/ui/panels/contacts_panel.cpp" line="+27"/>
+        <location filename="../src/ui/panels/contacts_panel.cpp" line="+30"/>
         <source>All</source>
         <translation>Alle</translation>
     </message>
     <message>
-        <location line="+68"/>
-        <location line="+307"/>
+        <location line="+59"/>
+        <source>Contacts</source>
+        <translation>Kontakte</translation>
+    </message>
+    <message>
+        <location line="+5"/>
+        <location line="+1"/>
         <source>Groups</source>
         <translation>Gruppen</translation>
     </message>
     <message>
-        <location line="-301"/>
-        <location line="+76"/>
+        <location line="+1"/>
+        <source>Choose the group of contacts to show</source>
+        <translation>Anzuzeigende Kontaktgruppe wählen</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <location line="+77"/>
         <source>Total: %1</source>
         <translation>Gesamt: %1</translation>
     </message>
     <message>
-        <location line="-67"/>
+        <location line="-68"/>
         <source>Speed Dial</source>
         <translation>Kurzwahl</translation>
     </message>
     <message>
-        <location line="+132"/>
+        <location line="+133"/>
         <source>No phone number to call</source>
         <translation>Keine Telefonnummer zum Anrufen</translation>
     </message>
     <message>
         <location line="+74"/>
-        <location line="+58"/>
+        <location line="+59"/>
         <source>Are you sure ?</source>
         <translation>Sind Sie sicher?</translation>
     </message>
     <message>
-        <location line="-58"/>
+        <location line="-59"/>
         <source>Delete contact</source>
         <translation>Kontakt löschen</translation>
     </message>
     <message>
-        <location line="+58"/>
+        <location line="+59"/>
         <source>Delete entry</source>
         <translation>Eintrag löschen</translation>
     </message>
@@ -870,45 +901,60 @@ Kestrium läuft mit den Einstellungen, die es lesen konnte; jetzt geänderte Ein
         <translation>Gruppen bearbeiten...</translation>
     </message>
     <message>
-        <location line="+11"/>
-        <source>New contact...</source>
-        <translation>Neuer Kontakt...</translation>
+        <location line="+8"/>
+        <source>&amp;Groups</source>
+        <translation>&amp;Gruppen</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>&amp;New contact...</source>
+        <translation>&amp;Neuer Kontakt...</translation>
     </message>
     <message>
         <location line="+1"/>
-        <source>Edit contact...</source>
-        <translation>Kontakt bearbeiten...</translation>
+        <source>&amp;Edit contact...</source>
+        <translation>Kontakt &amp;bearbeiten...</translation>
     </message>
     <message>
         <location line="+1"/>
-        <source>Delete</source>
-        <translation>Löschen</translation>
+        <source>&amp;Delete</source>
+        <translation>&amp;Löschen</translation>
     </message>
     <message>
         <location line="+2"/>
-        <source>Add to speed-dial</source>
-        <translation>Zur Kurzwahl hinzufügen</translation>
+        <source>Add to &amp;speed-dial</source>
+        <translation>Zur &amp;Kurzwahl hinzufügen</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+10"/>
+        <source>&amp;Edit entry...</source>
+        <translation>Eintrag &amp;bearbeiten...</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>&amp;Clear entry</source>
+        <translation>Eintrag &amp;leeren</translation>
+    </message>
+    <message>
+        <location line="-8"/>
         <source>Add to speed-dial %1</source>
         <translation>Zur Kurzwahl %1 hinzufügen</translation>
     </message>
     <message>
-        <location line="+7"/>
-        <source>Edit entry...</source>
-        <translation>Eintrag bearbeiten...</translation>
+        <location line="+31"/>
+        <source>Speed dial %1, empty</source>
+        <translation>Kurzwahl %1, leer</translation>
     </message>
     <message>
         <location line="+1"/>
-        <source>Clear entry</source>
-        <translation>Eintrag leeren</translation>
+        <source>Speed dial %1: %2</source>
+        <translation>Kurzwahl %1: %2</translation>
     </message>
 </context>
 <context>
     <name>DataFolderLock</name>
     <message>
-        <location filename="../src/store/data_folder.cpp" line="-31"/>
+        <location filename="../src/store/data_folder.cpp" line="-32"/>
         <source>Kestrium is already running with the data folder
 %1
 
@@ -967,7 +1013,17 @@ Neue Sprachnachrichten: %2</translation>
 <context>
     <name>DialPadPanel</name>
     <message>
-        <location filename="../src/ui/panels/dial_pad_panel.cpp" line="+340"/>
+        <location filename="../src/ui/panels/dial_pad_panel.cpp" line="+141"/>
+        <source>Lines and calls</source>
+        <translation>Leitungen und Anrufe</translation>
+    </message>
+    <message>
+        <location line="+49"/>
+        <source>Macro %1</source>
+        <translation>Makro %1</translation>
+    </message>
+    <message>
+        <location line="+157"/>
         <source>Are you sure ?</source>
         <translation>Sind Sie sicher?</translation>
     </message>
@@ -978,28 +1034,28 @@ Neue Sprachnachrichten: %2</translation>
     </message>
     <message>
         <location line="+16"/>
-        <source>Edit entry...</source>
-        <translation>Eintrag bearbeiten...</translation>
+        <source>&amp;Edit entry...</source>
+        <translation>Eintrag &amp;bearbeiten...</translation>
     </message>
     <message>
         <location line="+1"/>
-        <source>Clear entry</source>
-        <translation>Eintrag leeren</translation>
+        <source>&amp;Clear entry</source>
+        <translation>Eintrag &amp;leeren</translation>
     </message>
     <message>
         <location line="+36"/>
-        <source>Drop all calls</source>
-        <translation>Alle Anrufe beenden</translation>
+        <source>&amp;Drop all calls</source>
+        <translation>&amp;Alle Anrufe beenden</translation>
     </message>
     <message>
         <location line="+8"/>
-        <source>Answer</source>
-        <translation>Annehmen</translation>
+        <source>&amp;Answer</source>
+        <translation>&amp;Annehmen</translation>
     </message>
     <message>
         <location line="+1"/>
-        <source>Drop call</source>
-        <translation>Anruf beenden</translation>
+        <source>&amp;Drop call</source>
+        <translation>Anruf &amp;beenden</translation>
     </message>
 </context>
 <context>
@@ -1092,7 +1148,12 @@ Neue Sprachnachrichten: %2</translation>
 <context>
     <name>FormatChooserDialog</name>
     <message>
-        <location filename="../src/ui/setup/format_chooser_dialog.cpp" line="+35"/>
+        <location filename="../src/ui/setup/format_chooser_dialog.cpp" line="+18"/>
+        <source>Select Audio Format</source>
+        <translation>Audioformat auswählen</translation>
+    </message>
+    <message>
+        <location line="+27"/>
         <source>Format:</source>
         <translation>Format:</translation>
     </message>
@@ -1100,6 +1161,39 @@ Neue Sprachnachrichten: %2</translation>
         <location line="+1"/>
         <source>Attributes:</source>
         <translation>Attribute:</translation>
+    </message>
+</context>
+<context>
+    <name>GeneralPage</name>
+    <message>
+        <location filename="../src/ui/setup/general_page.cpp" line="+12"/>
+        <source>Contacts</source>
+        <translation>Kontakte</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Calls/Dialpad</source>
+        <translation>Anrufe/Wähltastatur</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Calls Log</source>
+        <translation>Anrufliste</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Voice Mail</source>
+        <translation>Sprachnachrichten</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Last open tab</source>
+        <translation>Zuletzt geöffneter Reiter</translation>
+    </message>
+    <message>
+        <location line="+17"/>
+        <source>Start &amp;in:</source>
+        <translation>Starten &amp;in:</translation>
     </message>
 </context>
 <context>
@@ -1166,7 +1260,7 @@ Neue Sprachnachrichten: %2</translation>
         <translation>Unbekannte Aktion</translation>
     </message>
     <message>
-        <location line="+248"/>
+        <location line="+251"/>
         <source>Kestrium could not load its telephony service, so no telephone line can be used.
 
 It looked for &quot;%1&quot; beside the program and on the system&apos;s library path:
@@ -1182,7 +1276,7 @@ Gesucht wurde „%1“ neben dem Programm und im Bibliothekspfad des Systems:
         <translation>Keine Leitungen: Der Telefoniedienst (%1) konnte nicht geladen werden</translation>
     </message>
     <message>
-        <location line="+4"/>
+        <location line="+5"/>
         <source>The telephony service could not be started, so no telephone line can be used.</source>
         <translation>Der Telefoniedienst konnte nicht gestartet werden, daher kann keine Telefonleitung verwendet werden.</translation>
     </message>
@@ -1220,15 +1314,238 @@ Gesucht wurde „%1“ neben dem Programm und im Bibliothekspfad des Systems:
         <translation> Gesendet: %1</translation>
     </message>
     <message>
-        <location line="+74"/>
+        <location line="+73"/>
         <source>Call failed</source>
         <translation>Anruf fehlgeschlagen</translation>
     </message>
 </context>
 <context>
+    <name>LineState</name>
+    <message>
+        <location filename="../src/ui/telephony_widgets/line_state_text.cpp" line="+13"/>
+        <source>In service: %1</source>
+        <translation>In Betrieb: %1</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Out of service: %1</source>
+        <translation>Außer Betrieb: %1</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
-        <location filename="../src/ui/main/main_window_commands.cpp" line="+462"/>
+        <location filename="../src/ui/main/main_window_commands.cpp" line="+52"/>
+        <source>&amp;Do not disturb</source>
+        <translation>&amp;Nicht stören</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Do Not Disturb: Mute incoming calls alerts</source>
+        <translation>Nicht stören: Signal für eingehende Anrufe stummschalten</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>N/A: Do not disturb</source>
+        <translation>Nicht verfügbar: Nicht stören</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>&amp;Queue call</source>
+        <translation>Anruf in &amp;Warteschlange</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Create / Manage Queue call</source>
+        <translation>Anruf in Warteschlange anlegen / verwalten</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>N/A: Calls Queue</source>
+        <translation>Nicht verfügbar: Anrufwarteschlange</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Con&amp;ference</source>
+        <translation>&amp;Konferenz</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Create / Manage Conference call</source>
+        <translation>Konferenz anlegen / verwalten</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>N/A: Conference calls</source>
+        <translation>Nicht verfügbar: Konferenzen</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>&amp;PBX control...</source>
+        <translation>&amp;TK-Anlage steuern...</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>PBX Control</source>
+        <translation>TK-Anlage steuern</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>&amp;Setup...</source>
+        <translation>Ein&amp;richtung...</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Setup ...</source>
+        <translation>Einrichtung ...</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>&amp;Record</source>
+        <translation>A&amp;ufnehmen</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Start/stop call recording</source>
+        <translation>Anrufaufnahme starten/beenden</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Add &amp;notes</source>
+        <translation>N&amp;otizen hinzufügen</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Add Notes to call recording</source>
+        <translation>Notizen zur Anrufaufnahme hinzufügen</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>&amp;Mute</source>
+        <translation>S&amp;tummschalten</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Mute Telephone&apos;s / Headset&apos;s Microphone</source>
+        <translation>Mikrofon des Telefons / Headsets stummschalten</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>N/A: Mute</source>
+        <translation>Nicht verfügbar: Stummschalten</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>&amp;Hold</source>
+        <translation>&amp;Halten</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Hold active call</source>
+        <translation>Aktiven Anruf halten</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>N/A: Hold</source>
+        <translation>Nicht verfügbar: Halten</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>&amp;Instant message</source>
+        <translation>&amp;Direktnachricht</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Send Analog phone instant short message</source>
+        <translation>Kurznachricht an ein analoges Telefon senden</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>N/A: Instant Message</source>
+        <translation>Nicht verfügbar: Direktnachricht</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Call the selected contact or the number typed, or answer a ringing call</source>
+        <translation>Den gewählten Kontakt oder die eingegebene Nummer anrufen oder einen klingelnden Anruf annehmen</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>&amp;End call</source>
+        <translation>Anruf &amp;beenden</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>End the selected call</source>
+        <translation>Den gewählten Anruf beenden</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>&amp;Search contacts/dial number</source>
+        <translation>Kontakte &amp;suchen/Nummer wählen</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>&amp;Import ...</source>
+        <translation>&amp;Importieren ...</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Import contacts from a vCard file</source>
+        <translation>Kontakte aus einer vCard-Datei importieren</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>&amp;Export ...</source>
+        <translation>&amp;Exportieren ...</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Export the contacts to a vCard file</source>
+        <translation>Die Kontakte in eine vCard-Datei exportieren</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>E&amp;xit</source>
+        <translation>&amp;Beenden</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Exit Kestrium</source>
+        <translation>Kestrium beenden</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>Toggle handset/headset</source>
+        <translation>Zwischen Hörer und Headset umschalten</translation>
+    </message>
+    <message>
+        <location line="+18"/>
+        <source>%1 (%2)</source>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <location line="+168"/>
+        <source>Are you sure ?</source>
+        <translation>Sind Sie sicher?</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Clear redial list</source>
+        <translation>Wahlwiederholungsliste leeren</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>View call &amp;log</source>
+        <translation>Anruf&amp;liste anzeigen</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>&amp;Clear redial list</source>
+        <translation>&amp;Wahlwiederholungsliste leeren</translation>
+    </message>
+    <message>
+        <location line="+223"/>
         <source>A call is in progress</source>
         <translation>Ein Anruf ist im Gange</translation>
     </message>
@@ -1264,8 +1581,19 @@ Exit anyway?</source>
 
 Trotzdem beenden?</translation>
     </message>
+    <message numerus="yes">
+        <location line="+32"/>
+        <source>
+... and %n more.</source>
+        <translation>
+            <numerusform>
+... und %n weiterer Hinweis.</numerusform>
+            <numerusform>
+... und %n weitere Hinweise.</numerusform>
+        </translation>
+    </message>
     <message>
-        <location line="+45"/>
+        <location line="+13"/>
         <source>Import contacts</source>
         <translation>Kontakte importieren</translation>
     </message>
@@ -1278,6 +1606,154 @@ Trotzdem beenden?</translation>
         <location line="+4"/>
         <source>Export contacts</source>
         <translation>Kontakte exportieren</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/main/main_window.cpp" line="+78"/>
+        <source>Con&amp;tacts</source>
+        <translation>Kon&amp;takte</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Call a contact/speed dial</source>
+        <translation>Einen Kontakt oder eine Kurzwahl anrufen</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>&amp;Active Calls</source>
+        <translation>A&amp;ktive Anrufe</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Manage active calls / Dialing keypad and PBX control</source>
+        <translation>Aktive Anrufe verwalten / Wähltastatur und Steuerung der TK-Anlage</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Call L&amp;og</source>
+        <translation>Anruf&amp;liste</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Calls log</source>
+        <translation>Anrufliste</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>&amp;Voice Mail</source>
+        <translation>&amp;Sprachnachrichten</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Manage voicemail messages</source>
+        <translation>Sprachnachrichten verwalten</translation>
+    </message>
+    <message>
+        <location line="+149"/>
+        <source>&amp;File</source>
+        <translation>&amp;Datei</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/main/main_window_commands.cpp" line="-502"/>
+        <source>&amp;Call</source>
+        <translation>&amp;Anrufen</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/main/main_window.cpp" line="+6"/>
+        <source>&amp;Call</source>
+        <comment>menu</comment>
+        <translation>&amp;Anruf</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>&amp;Help</source>
+        <translation>&amp;Hilfe</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>&amp;About  Kestrium...</source>
+        <translation>&amp;Über Kestrium...</translation>
+    </message>
+    <message>
+        <location line="+48"/>
+        <location filename="../src/ui/main/main_window_commands.cpp" line="+8"/>
+        <source>Enter text to search contacts, or a number to dial manually</source>
+        <translation>Text eingeben, um Kontakte zu suchen, oder eine Nummer, um sie von Hand zu wählen</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Search contacts/dial number:</source>
+        <translation>Kontakte suchen/Nummer wählen:</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Search</source>
+        <translation>Suchen</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>Search contacts or dial number</source>
+        <translation>Kontakte suchen oder Nummer wählen</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>Clear</source>
+        <translation>Leeren</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Click to clear search field</source>
+        <translation>Klicken, um das Suchfeld zu leeren</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Redial</source>
+        <translation>Wahlwiederholung</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Popup REDIAL list</source>
+        <translation>Wahlwiederholungsliste öffnen</translation>
+    </message>
+    <message>
+        <location line="+89"/>
+        <source>New missed calls</source>
+        <translation>Neue verpasste Anrufe</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>New voice mail messages</source>
+        <translation>Neue Sprachnachrichten</translation>
+    </message>
+    <message>
+        <location line="+245"/>
+        <source>Headset, line %1</source>
+        <translation>Headset, Leitung %1</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <location filename="../src/ui/main/main_window_commands.cpp" line="+17"/>
+        <source>Handset, line %1</source>
+        <translation>Hörer, Leitung %1</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>Line %1, the default line</source>
+        <translation>Leitung %1, die Standardleitung</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Line %1</source>
+        <translation>Leitung %1</translation>
+    </message>
+    <message>
+        <location line="+92"/>
+        <source>New missed calls: %1</source>
+        <translation>Neue verpasste Anrufe: %1</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>New voice mail messages: %1</source>
+        <translation>Neue Sprachnachrichten: %1</translation>
     </message>
 </context>
 <context>
@@ -1319,9 +1795,67 @@ Trotzdem beenden?</translation>
     </message>
 </context>
 <context>
+    <name>PbxSetupDialog</name>
+    <message>
+        <location filename="../src/ui/setup/pbx_setup_dialog.cpp" line="+17"/>
+        <source>Kestrium PBX Setup</source>
+        <translation>Kestrium – Einrichtung der TK-Anlage</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>&amp;File</source>
+        <translation>&amp;Datei</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>&amp;New</source>
+        <translation>&amp;Neu</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>&amp;Open...</source>
+        <translation>Ö&amp;ffnen...</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>&amp;Save</source>
+        <translation>&amp;Speichern</translation>
+    </message>
+    <message>
+        <location line="+0"/>
+        <source>Save &amp;As...</source>
+        <translation>Speichern &amp;unter...</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>PBX system name:</source>
+        <translation>Name der TK-Anlage:</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>Preset script:</source>
+        <translation>Skript der Vorgabe:</translation>
+    </message>
+    <message>
+        <location line="+18"/>
+        <source>Presets:</source>
+        <translation>Vorgaben:</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Name</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Preset %1</source>
+        <translation>Vorgabe %1</translation>
+    </message>
+</context>
+<context>
     <name>PlaybackControls</name>
     <message>
-        <location filename="../src/ui/panels/playback_controls.cpp" line="+45"/>
+        <location filename="../src/ui/panels/playback_controls.cpp" line="+46"/>
         <source>Stop</source>
         <translation>Stopp</translation>
     </message>
@@ -1336,7 +1870,7 @@ Trotzdem beenden?</translation>
         <translation>Zurück zum Anfang</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+2"/>
         <source>Delete recording</source>
         <translation>Aufnahme löschen</translation>
     </message>
@@ -1356,7 +1890,7 @@ Trotzdem beenden?</translation>
         <translation>Lautstärke:</translation>
     </message>
     <message>
-        <location line="+163"/>
+        <location line="+165"/>
         <source>The recording could not be copied into the folder for deleted recordings (&quot;%1&quot;), so it was kept.</source>
         <translation>Die Aufnahme konnte nicht in den Ordner für gelöschte Aufnahmen („%1“) kopiert werden und wurde daher behalten.</translation>
     </message>
@@ -1393,34 +1927,285 @@ Trotzdem beenden?</translation>
     </message>
 </context>
 <context>
+    <name>SetupDialog</name>
+    <message>
+        <location filename="../src/ui/setup/setup_dialog.cpp" line="+29"/>
+        <source>General</source>
+        <translation>Allgemein</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Call recording</source>
+        <translation>Anrufaufnahme</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Voice mail</source>
+        <translation>Sprachbox</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Telephony</source>
+        <translation>Telefonie</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>This page is not available.</source>
+        <translation>Diese Seite ist nicht verfügbar.</translation>
+    </message>
+    <message>
+        <location line="+21"/>
+        <source>Kestrium Setup</source>
+        <translation>Kestrium-Einrichtung</translation>
+    </message>
+    <message>
+        <location line="+61"/>
+        <source>&amp;Save</source>
+        <translation>&amp;Speichern</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/setup/setup_dialog.h" line="+28"/>
+        <source>Seems you changed the telephony lines configuration.
+
+Will have to close, then reopen all lines.
+Existing calls will be dropped !
+
+Are you sure you want to do this ?</source>
+        <translation>Sie haben offenbar die Konfiguration der Telefonleitungen geändert.
+
+Dazu müssen alle Leitungen geschlossen und wieder geöffnet werden.
+Bestehende Anrufe werden beendet!
+
+Möchten Sie das wirklich tun?</translation>
+    </message>
+</context>
+<context>
+    <name>SipAccountDialog</name>
+    <message>
+        <location filename="../src/ui/setup/sip_account_dialog.cpp" line="+24"/>
+        <source>UDP</source>
+        <translation>UDP</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>TCP</source>
+        <translation>TCP</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>TLS (encrypted, the server&apos;s certificate checked)</source>
+        <translation>TLS (verschlüsselt, Zertifikat des Servers geprüft)</translation>
+    </message>
+    <message>
+        <location line="+30"/>
+        <source>%1: SIP Account</source>
+        <translation>%1: SIP-Konto</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>&amp;No-answer time-out...</source>
+        <translation>&amp;Zeitlimit ohne Antwort...</translation>
+    </message>
+    <message>
+        <location line="+14"/>
+        <source>%1 has no line &quot;%2&quot;; Kestrium must be started again first.</source>
+        <translation>%1 enthält keine Leitung „%2“; Kestrium muss zuerst neu gestartet werden.</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>The exchange configuration cannot be changed here until it is corrected:
+%1</source>
+        <translation>Die Konfiguration der Vermittlung kann hier erst geändert werden, wenn sie berichtigt ist:
+%1</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>&amp;Use this line for a SIP account</source>
+        <translation>Diese Leitung für ein SIP-Konto &amp;verwenden</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <location line="+6"/>
+        <location line="+46"/>
+        <source>none</source>
+        <translation>keine Angabe</translation>
+    </message>
+    <message>
+        <location line="-51"/>
+        <source>user@sip.example.com</source>
+        <translation>benutzer@sip.example.com</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>the user of the SIP address</source>
+        <translation>der Benutzer der SIP-Adresse</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>sip:&lt;domain of the address&gt;</source>
+        <translation>sip:&lt;Domain der Adresse&gt;</translation>
+    </message>
+    <message>
+        <location line="+6"/>
+        <source>the address of the default route</source>
+        <translation>die Adresse der Standardroute</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>any free port</source>
+        <translation>beliebiger freier Port</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>&amp;Register with the registrar (needed to receive calls)</source>
+        <translation>Beim Registrar an&amp;melden (nötig, um Anrufe zu empfangen)</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Present the line as a telephone-&amp;network (analog) line</source>
+        <translation>Leitung als &amp;Festnetzleitung (analog) ausgeben</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>SIP &amp;address:</source>
+        <translation>SIP-&amp;Adresse:</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>&amp;Display name:</source>
+        <translation>A&amp;nzeigename:</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Authentication &amp;user:</source>
+        <translation>&amp;Benutzer für die Anmeldung:</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>&amp;Password:</source>
+        <translation>&amp;Passwort:</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Re&amp;gistrar:</source>
+        <translation>Re&amp;gistrar:</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>&amp;Outbound proxy:</source>
+        <translation>Ausgehender P&amp;roxy:</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>&amp;Transport:</source>
+        <translation>&amp;Transport:</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>&amp;Local address:</source>
+        <translation>&amp;Lokale Adresse:</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Local p&amp;ort:</source>
+        <translation>Lokaler P&amp;ort:</translation>
+    </message>
+    <message>
+        <location line="+23"/>
+        <source>stored; type to change it</source>
+        <translation>gespeichert; zum Ändern neu eingeben</translation>
+    </message>
+    <message>
+        <location line="+19"/>
+        <source>Enter the SIP address as user@domain, for example 4921512345@sip.provider.example.</source>
+        <translation>Geben Sie die SIP-Adresse als benutzer@domain ein, zum Beispiel 4921512345@sip.provider.example.</translation>
+    </message>
+    <message>
+        <location line="+27"/>
+        <location line="+9"/>
+        <source>The account cannot be saved: %1</source>
+        <translation>Das Konto kann nicht gespeichert werden: %1</translation>
+    </message>
+    <message>
+        <location line="-4"/>
+        <source>The password cannot be saved: %1</source>
+        <translation>Das Passwort kann nicht gespeichert werden: %1</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>The account was saved in %1, but the telephony service cannot use it now: %2.</source>
+        <translation>Das Konto wurde in %1 gespeichert, aber der Telefoniedienst kann es jetzt nicht verwenden: %2.</translation>
+    </message>
+</context>
+<context>
     <name>SoundFileBox</name>
     <message>
-        <location filename="../src/ui/setup/sound_file_box.cpp" line="+126"/>
+        <location filename="../src/ui/setup/sound_file_box.cpp" line="+130"/>
         <source>Browse...</source>
         <translation>Durchsuchen...</translation>
     </message>
     <message>
-        <location line="+26"/>
-        <source>Vol:</source>
-        <translation>Lautst.:</translation>
+        <location line="-78"/>
+        <source>Pause</source>
+        <translation>Pause</translation>
     </message>
     <message>
         <location line="+2"/>
-        <source>Gain:</source>
-        <translation>Pegel:</translation>
+        <source>Stop</source>
+        <translation>Stopp</translation>
     </message>
     <message>
-        <location line="+26"/>
-        <source>Play to:</source>
-        <translation>Wiedergabe auf:</translation>
+        <location line="+2"/>
+        <source>Delete the file</source>
+        <translation>Datei löschen</translation>
     </message>
     <message>
-        <location line="+3"/>
-        <source>Record:</source>
-        <translation>Aufnahme:</translation>
+        <location line="+2"/>
+        <source>Back to the start</source>
+        <translation>Zurück zum Anfang</translation>
     </message>
     <message>
-        <location line="+96"/>
+        <location line="+2"/>
+        <source>Record</source>
+        <translation>Aufnehmen</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Play</source>
+        <translation>Wiedergabe</translation>
+    </message>
+    <message>
+        <location line="+66"/>
+        <source>Sound file</source>
+        <translation>Audiodatei</translation>
+    </message>
+    <message>
+        <location line="+20"/>
+        <source>Progress</source>
+        <translation>Fortschritt</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>&amp;Volume:</source>
+        <translation>&amp;Lautstärke:</translation>
+    </message>
+    <message>
+        <location line="+34"/>
+        <source>&amp;Play to:</source>
+        <translation>Wieder&amp;gabe auf:</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Reco&amp;rd from:</source>
+        <translation>Auf&amp;nahme von:</translation>
+    </message>
+    <message>
+        <location line="+100"/>
         <source>No line uses this device</source>
         <translation>Keine Leitung verwendet dieses Gerät</translation>
     </message>
@@ -1435,15 +2220,63 @@ Trotzdem beenden?</translation>
         <translation>Hörer</translation>
     </message>
     <message>
-        <location line="+156"/>
+        <location line="+158"/>
         <source>Wave (*.WAV *.wav)</source>
         <translation>Wave (*.WAV *.wav)</translation>
     </message>
 </context>
 <context>
+    <name>TelephonyPage</name>
+    <message>
+        <location filename="../src/ui/setup/telephony_page.cpp" line="+76"/>
+        <source>Config...</source>
+        <translation>Konfigurieren...</translation>
+    </message>
+    <message>
+        <location line="+24"/>
+        <source>Macro buttons:</source>
+        <translation>Makrotasten:</translation>
+    </message>
+    <message>
+        <location line="+14"/>
+        <source>Rejecting incoming calls:</source>
+        <translation>Eingehende Anrufe abweisen:</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Ignore until caller gives up</source>
+        <translation>Ignorieren, bis der Anrufer aufgibt</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Open line, beep, hangup</source>
+        <translation>Abheben, Piepton, auflegen</translation>
+    </message>
+    <message>
+        <location line="+11"/>
+        <source>System:</source>
+        <translation>System:</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Use this application to handle dialing from other applications.</source>
+        <translation>Dieses Programm zum Wählen aus anderen Programmen verwenden.</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>System dialing rules...</source>
+        <translation>Wählregeln des Systems...</translation>
+    </message>
+    <message>
+        <location line="+50"/>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+</context>
+<context>
     <name>VoiceMailPage</name>
     <message>
-        <location filename="../src/ui/setup/voice_mail_page.cpp" line="+34"/>
+        <location filename="../src/ui/setup/voice_mail_page.cpp" line="+30"/>
         <source>Recorded audio location:</source>
         <translation>Speicherort der Aufnahmen:</translation>
     </message>
@@ -1458,7 +2291,12 @@ Trotzdem beenden?</translation>
         <translation>Automatisch annehmen nach</translation>
     </message>
     <message>
-        <location line="+13"/>
+        <location line="+8"/>
+        <source>Rings before the answer</source>
+        <translation>Klingeltöne bis zur Annahme</translation>
+    </message>
+    <message>
+        <location line="+7"/>
         <source>Operation:</source>
         <translation>Bedienung:</translation>
     </message>
@@ -1468,7 +2306,7 @@ Trotzdem beenden?</translation>
         <translation>Klingeltönen</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+4"/>
         <source>Greeting message:</source>
         <translation>Ansage:</translation>
     </message>

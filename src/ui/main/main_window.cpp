@@ -287,7 +287,7 @@ void MainWindow::SetupMenuBar()
     file->addActions({ Action("actionSetup"), Action("actionPbxControl") });
     file->addSeparator();
     file->addAction(Action("actionExit"));
-    QMenu* call = m_menuBar->addMenu(tr("&Call"));
+    QMenu* call = m_menuBar->addMenu(tr("&Call", "menu"));
     call->addActions({ Action("actionSearch"), m_callAction, m_endAction });
     call->addSeparator();
     call->addActions({ m_recordAction, m_notesAction, Action("actionMute"), Action("actionHold") });

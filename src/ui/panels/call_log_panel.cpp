@@ -347,16 +347,16 @@ QMenu* CallLogPanel::CreateEntryMenu(QWidget* parent)
 {
     auto* menu = new QMenu(tr("Calls"), parent);
     if (m_kind == Kind::CallLog && Filter() == CallLogStore::kFilterDeleted) {
-        menu->addAction(tr("Restore"), this, &CallLogPanel::RestoreEntry);
+        menu->addAction(tr("&Restore"), this, &CallLogPanel::RestoreEntry);
         menu->addSeparator();
-        menu->addAction(tr("Delete permanently"), this, &CallLogPanel::DeletePermanently);
+        menu->addAction(tr("Delete &permanently"), this, &CallLogPanel::DeletePermanently);
         return menu;
     }
-    menu->addAction(tr("Call"), this, &CallLogPanel::CallEntry);
-    menu->addAction(tr("Details..."), this, &CallLogPanel::ShowDetails);
+    menu->addAction(tr("&Call"), this, &CallLogPanel::CallEntry);
+    menu->addAction(tr("De&tails..."), this, &CallLogPanel::ShowDetails);
     menu->addSeparator();
-    menu->addAction(tr("Save to contact..."), this, &CallLogPanel::SaveToContact);
-    menu->addAction(tr("Delete"), this, &CallLogPanel::DeleteEntry);
+    menu->addAction(tr("&Save to contact..."), this, &CallLogPanel::SaveToContact);
+    menu->addAction(tr("&Delete"), this, &CallLogPanel::DeleteEntry);
     return menu;
 }
 

@@ -408,14 +408,14 @@ QMenu* ContactsPanel::CreateTreeMenu(QWidget* parent)
 {
     auto* menu = new QMenu(parent);
     QMenu* groups = CreateGroupMenu(menu);
-    groups->setTitle(tr("Groups"));
+    groups->setTitle(tr("&Groups"));
     menu->addMenu(groups);
     menu->addSeparator();
-    menu->addAction(tr("New contact..."), this, &ContactsPanel::NewContact);
-    menu->addAction(tr("Edit contact..."), this, &ContactsPanel::EditContact);
-    menu->addAction(tr("Delete"), this, &ContactsPanel::DeleteContact);
+    menu->addAction(tr("&New contact..."), this, &ContactsPanel::NewContact);
+    menu->addAction(tr("&Edit contact..."), this, &ContactsPanel::EditContact);
+    menu->addAction(tr("&Delete"), this, &ContactsPanel::DeleteContact);
     menu->addSeparator();
-    QMenu* speedDial = menu->addMenu(tr("Add to speed-dial"));
+    QMenu* speedDial = menu->addMenu(tr("Add to &speed-dial"));
     for (int slot = 0; slot < kSpeedButtonCount; ++slot)
         speedDial->addAction(
             tr("Add to speed-dial %1").arg(slot + 1), this, [this, slot] { AddToSpeedDial(slot); });
@@ -425,8 +425,8 @@ QMenu* ContactsPanel::CreateTreeMenu(QWidget* parent)
 QMenu* ContactsPanel::CreateSpeedMenu(int slot, QWidget* parent)
 {
     auto* menu = new QMenu(parent);
-    menu->addAction(tr("Edit entry..."), this, [this, slot] { EditSpeedEntry(slot); });
-    menu->addAction(tr("Clear entry"), this, [this, slot] { ClearSpeedEntry(slot); });
+    menu->addAction(tr("&Edit entry..."), this, [this, slot] { EditSpeedEntry(slot); });
+    menu->addAction(tr("&Clear entry"), this, [this, slot] { ClearSpeedEntry(slot); });
     return menu;
 }
 

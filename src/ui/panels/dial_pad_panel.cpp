@@ -360,8 +360,8 @@ int DialPadPanel::RunMenu(QMenu& menu, const QPoint& globalPos)
 void DialPadPanel::ShowMacroMenu(int index, const QPoint& globalPos)
 {
     QMenu menu(QStringLiteral("Speed"), this);
-    AddCommand(menu, QT_TR_NOOP("Edit entry..."), kEditEntry);
-    AddCommand(menu, QT_TR_NOOP("Clear entry"), kClearEntry);
+    AddCommand(menu, QT_TR_NOOP("&Edit entry..."), kEditEntry);
+    AddCommand(menu, QT_TR_NOOP("&Clear entry"), kClearEntry);
     switch (RunMenu(menu, globalPos)) {
     case kEditEntry:
         EditMacro(index);
@@ -397,7 +397,7 @@ void DialPadPanel::ShowTreeMenu(const QPoint& pos)
 void DialPadPanel::ShowLineMenu(LineSlot& line, const QPoint& globalPos)
 {
     QMenu menu(QStringLiteral("Line"), this);
-    AddCommand(menu, QT_TR_NOOP("Drop all calls"), kDropAllCalls);
+    AddCommand(menu, QT_TR_NOOP("&Drop all calls"), kDropAllCalls);
     if (RunMenu(menu, globalPos) == kDropAllCalls)
         line.DropAllCalls();
 }
@@ -405,8 +405,8 @@ void DialPadPanel::ShowLineMenu(LineSlot& line, const QPoint& globalPos)
 void DialPadPanel::ShowCallMenu(LineSlot& line, HCALL call, const QPoint& globalPos)
 {
     QMenu menu(QStringLiteral("Call"), this);
-    AddCommand(menu, QT_TR_NOOP("Answer"), kAnswerCommand);
-    AddCommand(menu, QT_TR_NOOP("Drop call"), kDropCallCommand);
+    AddCommand(menu, QT_TR_NOOP("&Answer"), kAnswerCommand);
+    AddCommand(menu, QT_TR_NOOP("&Drop call"), kDropCallCommand);
     MenuCommands commands(menu);
     line.UpdateCallMenu(commands, call);
     switch (RunMenu(menu, globalPos)) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QGroupBox>
 
 #include <string>
@@ -12,6 +13,8 @@ class WaveRecorder;
 // "Select..." with the format chooser, and the compression box. Both pages show the same setting,
 // so every change is mirrored to the partner page's group.
 class AudioFormatBox : public QGroupBox {
+    Q_DECLARE_TR_FUNCTIONS(AudioFormatBox)
+
 public:
     // The stored text is read into 200 bytes.
     static constexpr int kMaxTextLength = 199;

@@ -2,6 +2,8 @@
 
 #include "ui/setup/audio_setup_page.h"
 
+#include <QCoreApplication>
+
 class FolderField;
 class QCheckBox;
 class QRadioButton;
@@ -9,6 +11,8 @@ class QRadioButton;
 // The call-recording page of the setup dialog: the two recording folders, automatic recording and
 // the beep played when recording starts, a tone or a file with its player and recorder.
 class CallRecordingPage : public AudioSetupPage {
+    Q_DECLARE_TR_FUNCTIONS(CallRecordingPage)
+
 public:
     CallRecordingPage(SetupContext& context, QWidget* parent);
 

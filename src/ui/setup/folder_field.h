@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QWidget>
 
 #include <string>
@@ -9,6 +10,8 @@ class QLineEdit;
 // A folder setting of a setup page: its caption, the edit field and "Browse ..." with the folder
 // chooser.
 class FolderField : public QWidget {
+    Q_DECLARE_TR_FUNCTIONS(FolderField)
+
 public:
     static constexpr int kMaxPathLength = 259;
 

@@ -12,9 +12,20 @@ QString ToQString(const std::string& text)
     return QString::fromStdString(text);
 }
 
+// The audio layer names the chooser in English; a title it is known to pass is translated here.
+QString TranslatedTitle(const std::string& title)
+{
+    static constexpr const char* kKnownTitles[]
+        = { QT_TRANSLATE_NOOP("FormatChooserDialog", "Select Audio Format") };
+    for (const char* known : kKnownTitles)
+        if (title == known)
+            return FormatChooserDialog::tr(known);
+    return ToQString(title);
+}
+
 int ShowChooser(const std::vector<AcmFormatChoice>& choices, int initial, const std::string& title, void* owner)
 {
-    FormatChooserDialog dialog(choices, initial, ToQString(title), static_cast<QWidget*>(owner));
+    FormatChooserDialog dialog(choices, initial, TranslatedTitle(title), static_cast<QWidget*>(owner));
     return dialog.exec() == QDialog::Accepted ? dialog.ChosenIndex() : -1;
 }
 

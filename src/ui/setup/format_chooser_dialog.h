@@ -2,6 +2,7 @@
 
 #include "platform/msacm.h"
 
+#include <QCoreApplication>
 #include <QDialog>
 
 #include <vector>
@@ -11,6 +12,8 @@ class QComboBox;
 // "Select Audio Format": the format tags on offer and, for the chosen tag, its formats. It starts
 // at the current format and answers the index of the chosen one.
 class FormatChooserDialog : public QDialog {
+    Q_DECLARE_TR_FUNCTIONS(FormatChooserDialog)
+
 public:
     FormatChooserDialog(
         const std::vector<AcmFormatChoice>& choices, int initial, const QString& title, QWidget* parent);

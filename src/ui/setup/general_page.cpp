@@ -9,7 +9,9 @@
 
 namespace {
 
-constexpr const char* kStartInEntries[] = { "Contacts", "Calls/Dialpad", "Calls Log", "Voice Mail", "Last open tab" };
+constexpr const char* kStartInEntries[] = { QT_TRANSLATE_NOOP("GeneralPage", "Contacts"),
+    QT_TRANSLATE_NOOP("GeneralPage", "Calls/Dialpad"), QT_TRANSLATE_NOOP("GeneralPage", "Calls Log"),
+    QT_TRANSLATE_NOOP("GeneralPage", "Voice Mail"), QT_TRANSLATE_NOOP("GeneralPage", "Last open tab") };
 
 } // namespace
 
@@ -20,7 +22,7 @@ GeneralPage::GeneralPage(SetupContext& context, QWidget* parent)
     m_startIn = new QComboBox;
     m_startIn->setObjectName("startIn");
     for (const char* entry : kStartInEntries)
-        m_startIn->addItem(entry);
+        m_startIn->addItem(tr(entry));
     // The main window starts a negative value in the first tab and any value of 4 or more in the
     // last open tab; the list shows it the same way, so Save never stores "no selection".
     const std::int32_t stored = m_context.settings.Read(Settings::kStartInTab);

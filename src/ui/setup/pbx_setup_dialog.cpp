@@ -14,20 +14,21 @@
 PbxSetupDialog::PbxSetupDialog(QWidget* parent)
     : QDialog(parent)
 {
-    setWindowTitle("Kestrium PBX Setup");
+    setWindowTitle(tr("Kestrium PBX Setup"));
     auto* menuBar = new QMenuBar;
-    QMenu* file = menuBar->addMenu("&File");
-    for (const char* item : { "&New", "&Open...", "&Save", "Save &As..." })
-        file->addAction(item);
+    QMenu* file = menuBar->addMenu(tr("&File"));
+    for (const char* item :
+        { QT_TR_NOOP("&New"), QT_TR_NOOP("&Open..."), QT_TR_NOOP("&Save"), QT_TR_NOOP("Save &As...") })
+        file->addAction(tr(item));
 
     auto* system = new QFormLayout;
     auto* systemName = new QLineEdit;
     systemName->setObjectName("pbxSystemName");
-    system->addRow("PBX system name:", systemName);
+    system->addRow(tr("PBX system name:"), systemName);
 
     auto* script = new QPlainTextEdit;
     script->setObjectName("presetScript");
-    auto* scriptGroup = new QGroupBox("Preset script:");
+    auto* scriptGroup = new QGroupBox(tr("Preset script:"));
     (new QVBoxLayout(scriptGroup))->addWidget(script);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
@@ -45,12 +46,12 @@ PbxSetupDialog::PbxSetupDialog(QWidget* parent)
 
 QWidget* PbxSetupDialog::CreatePresets()
 {
-    auto* group = new QGroupBox("Presets:");
+    auto* group = new QGroupBox(tr("Presets:"));
     auto* grid = new QGridLayout(group);
-    grid->addWidget(new QLabel("Name"), 0, 0);
+    grid->addWidget(new QLabel(tr("Name")), 0, 0);
     for (int preset = 1; preset <= kPresetCount; ++preset) {
         grid->addWidget(new QLineEdit, preset, 0);
-        grid->addWidget(new QPushButton(QString("Preset %1").arg(preset)), preset, 1);
+        grid->addWidget(new QPushButton(tr("Preset %1").arg(preset)), preset, 1);
     }
     return group;
 }

@@ -65,7 +65,7 @@ SetupDialog::SetupDialog(SetupContext& context, const PageFactory& recordingPage
     : QDialog(parent)
     , m_context(context)
 {
-    setWindowTitle("Kestrium Setup");
+    setWindowTitle(tr("Kestrium Setup"));
     auto* body = new QHBoxLayout;
     body->setSpacing(kPageGap);
     body->addWidget(CreatePageList());
@@ -191,7 +191,7 @@ void SetupDialog::Save()
 {
     Page(kVoiceMailPage).StopAudio();
     const bool linesChange = Telephony().LinesChanged();
-    if (linesChange && !m_context.prompter.AskYesNo(kLineChangeQuestion, "Kestrium"))
+    if (linesChange && !m_context.prompter.AskYesNo(tr(kLineChangeQuestion).toStdString(), "Kestrium"))
         return;
     if (linesChange)
         m_context.lines.CloseAllLines();

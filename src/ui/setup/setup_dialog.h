@@ -25,9 +25,9 @@ public:
     // Creates the call-recording or the voice-mail page; an empty factory leaves a placeholder.
     using PageFactory = std::function<std::unique_ptr<SetupPage>(SetupContext&, QWidget* parent)>;
 
-    static constexpr const char* kLineChangeQuestion
-        = "Seems you changed the telephony lines configuration.\n\nWill have to close, then reopen all "
-          "lines.\nExisting calls will be dropped !\n\nAre you sure you want to do this ?";
+    static constexpr const char* kLineChangeQuestion = QT_TR_NOOP(
+        "Seems you changed the telephony lines configuration.\n\nWill have to close, then reopen all "
+        "lines.\nExisting calls will be dropped !\n\nAre you sure you want to do this ?");
 
     enum PageIndex { kGeneralPage, kCallRecordingPage, kVoiceMailPage, kTelephonyPage, kPageCount };
 

@@ -77,11 +77,12 @@ SipAccountDialog::SipAccountDialog(const std::string& lineName, Prompter& prompt
 
     std::string error;
     if (!m_file.Load(error) || !m_file.HasLine(lineName)) {
-        if (error.empty())
-            error
-                = m_file.Path() + " has no line \"" + lineName + "\"; Kestrium must be started again first.";
-        m_problem->setText(tr("The exchange configuration cannot be changed here until it is corrected:\n%1")
-                               .arg(FromStd(error)));
+        const QString problem = error.empty()
+            ? tr("%1 has no line \"%2\"; Kestrium must be started again first.")
+                  .arg(FromStd(m_file.Path()), FromStd(lineName))
+            : FromStd(error);
+        m_problem->setText(
+            tr("The exchange configuration cannot be changed here until it is corrected:\n%1").arg(problem));
         m_account->setEnabled(false);
         buttons->button(QDialogButtonBox::Ok)->setEnabled(false);
         return;

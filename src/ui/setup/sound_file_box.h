@@ -2,6 +2,7 @@
 
 #include "telephony/phone_playback.h"
 
+#include <QCoreApplication>
 #include <QTimer>
 #include <QWidget>
 
@@ -25,6 +26,8 @@ struct SetupContext;
 // the "Play to:" and "Record from:" device lists with their handset/headset buttons. The device lists mirror
 // those of the partner page; a device that belongs to a line plays and records through its phone.
 class SoundFileBox : public QWidget {
+    Q_DECLARE_TR_FUNCTIONS(SoundFileBox)
+
 public:
     enum class State { Idle = 0, Playing = 1, PlaybackPaused = 2, Recording = 3, RecordingPaused = 4 };
 

@@ -111,7 +111,7 @@ QGroupBox* TelephonyPage::CreateLinesGroup()
 
 QGroupBox* TelephonyPage::CreateMacroGroup()
 {
-    auto* group = new QGroupBox("Macro buttons:");
+    auto* group = new QGroupBox(tr("Macro buttons:"));
     auto* layout = new QHBoxLayout(group);
     for (int index = 0; index < kMacroCount; ++index) {
         m_macros[index] = new QPushButton;
@@ -125,11 +125,11 @@ QGroupBox* TelephonyPage::CreateMacroGroup()
 
 QGroupBox* TelephonyPage::CreateRejectGroup()
 {
-    auto* group = new QGroupBox("Rejecting incoming calls:");
+    auto* group = new QGroupBox(tr("Rejecting incoming calls:"));
     auto* layout = new QVBoxLayout(group);
-    m_ignore = new QRadioButton("Ignore until caller gives up");
+    m_ignore = new QRadioButton(tr("Ignore until caller gives up"));
     m_ignore->setObjectName("ignoreIncoming");
-    m_answerAndDrop = new QRadioButton("Open line, beep, hangup");
+    m_answerAndDrop = new QRadioButton(tr("Open line, beep, hangup"));
     m_answerAndDrop->setObjectName("answerAndDrop");
     layout->addWidget(m_ignore);
     layout->addWidget(m_answerAndDrop);
@@ -140,12 +140,12 @@ QGroupBox* TelephonyPage::CreateRejectGroup()
 
 QGroupBox* TelephonyPage::CreateSystemGroup()
 {
-    auto* group = new QGroupBox("System:");
+    auto* group = new QGroupBox(tr("System:"));
     auto* layout = new QVBoxLayout(group);
-    m_systemDialer = new QCheckBox("Use this application to handle dialing from other applications.");
+    m_systemDialer = new QCheckBox(tr("Use this application to handle dialing from other applications."));
     m_systemDialer->setObjectName("systemDialer");
     m_systemDialer->setChecked(m_context.settings.Read(Settings::kIsSystemDialer) != 0);
-    auto* rules = new QPushButton("System dialing rules...");
+    auto* rules = new QPushButton(tr("System dialing rules..."));
     layout->addWidget(m_systemDialer);
     layout->addWidget(rules, 0, Qt::AlignLeft);
     connect(rules, &QPushButton::clicked, this, &TelephonyPage::ShowDialingRules);

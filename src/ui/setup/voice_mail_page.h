@@ -2,6 +2,8 @@
 
 #include "ui/setup/audio_setup_page.h"
 
+#include <QCoreApplication>
+
 class FolderField;
 class QCheckBox;
 class QSpinBox;
@@ -9,6 +11,8 @@ class QSpinBox;
 // The voice-mail page of the setup dialog: the voice-mail folder, automatic answering after a
 // number of rings, and the greeting with its player and recorder.
 class VoiceMailPage : public AudioSetupPage {
+    Q_DECLARE_TR_FUNCTIONS(VoiceMailPage)
+
 public:
     VoiceMailPage(SetupContext& context, QWidget* parent);
 

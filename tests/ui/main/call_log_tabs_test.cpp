@@ -166,12 +166,13 @@ TEST_F(CallLogTabsTest, FiltersMenusDeleteAndRestoreOnBothTabs)
         EXPECT_EQ(Shown(log), filter.shown) << filter.command;
     }
     std::unique_ptr<QMenu> deletedMenu(log.CreateEntryMenu(nullptr));
-    EXPECT_EQ(Items(*deletedMenu), (std::vector<std::string>{ "Restore", "", "Delete permanently" }));
+    EXPECT_EQ(Items(*deletedMenu), (std::vector<std::string>{ "&Restore", "", "Delete &permanently" }));
     std::unique_ptr<QMenu> mailMenu(mail.CreateEntryMenu(nullptr));
-    EXPECT_EQ(Items(*mailMenu), (std::vector<std::string>{ "Call", "Details...", "", "Save to contact...", "Delete" }));
+    EXPECT_EQ(Items(*mailMenu),
+        (std::vector<std::string>{ "&Call", "De&tails...", "", "&Save to contact...", "&Delete" }));
 
     Select(log, "Fay");
-    ChooseMenu(log, false, "Restore");
+    ChooseMenu(log, false, "&Restore");
     EXPECT_TRUE(Shown(log).empty());
     EXPECT_EQ(FindOnDisk(LogOnDisk(), "Fay")->type, kCallTypeVoicemail) << "saved at once";
     EXPECT_EQ(Shown(mail), (std::vector<std::string>{ "Fay", "Eve", "Dee" }));
@@ -180,9 +181,9 @@ TEST_F(CallLogTabsTest, FiltersMenusDeleteAndRestoreOnBothTabs)
     ChooseMenu(log, true, "Missed");
     Select(log, "Ann");
     m_prompter.answers = { false, true };
-    ChooseMenu(log, false, "Delete");
+    ChooseMenu(log, false, "&Delete");
     EXPECT_EQ(Shown(log), std::vector<std::string>{ "Ann" }) << "No keeps the entry";
-    ChooseMenu(log, false, "Delete");
+    ChooseMenu(log, false, "&Delete");
     EXPECT_TRUE(Shown(log).empty());
     ASSERT_EQ(m_prompter.questions.size(), 2u);
     EXPECT_EQ(m_prompter.questions[1].text, "Are you sure ?");
@@ -190,14 +191,14 @@ TEST_F(CallLogTabsTest, FiltersMenusDeleteAndRestoreOnBothTabs)
     EXPECT_EQ(FindOnDisk(LogOnDisk(), "Ann")->type, kCallTypeMissed | kDeletedFlag);
     ChooseMenu(log, true, "Deleted");
     Select(log, "Ann");
-    ChooseMenu(log, false, "Restore");
+    ChooseMenu(log, false, "&Restore");
     ChooseMenu(log, true, "Missed");
     EXPECT_EQ(Shown(log), std::vector<std::string>{ "Ann" });
 
     // Deleted on the voice mail tab: gone there, and the call log tab shows all entries.
     Select(mail, "Dee");
     m_prompter.answers = { true };
-    ChooseMenu(mail, false, "Delete");
+    ChooseMenu(mail, false, "&Delete");
     EXPECT_EQ(Shown(mail), (std::vector<std::string>{ "Fay", "Eve" }));
     EXPECT_EQ(log.TypeLabel()->text(), "All");
     EXPECT_EQ(Shown(log), (std::vector<std::string>{ "Gus", "Fay", "Eve", "Cid", "Bob", "Ann" }));
@@ -216,7 +217,7 @@ TEST_F(CallLogTabsTest, DeletePermanentlyArchivesTheRecordingAndSaveToContactSpl
     ChooseMenu(log, true, "Deleted");
     Select(log, "Hal Jordan Jr");
     m_prompter.answers = { true };
-    ChooseMenu(log, false, "Delete permanently");
+    ChooseMenu(log, false, "Delete &permanently");
     EXPECT_EQ(m_prompter.questions.back().text, "Are you sure you want to delete permanently ?");
     EXPECT_EQ(LogOnDisk().Count(), 1u);
     const fs::path copy = fs::path(m_app->GetAppSettings().deletedFolder) / CallLogStore::ArchiveName(archived);
@@ -232,7 +233,7 @@ TEST_F(CallLogTabsTest, DeletePermanentlyArchivesTheRecordingAndSaveToContactSpl
         dialog.Edit(ContactField::LastName)->setText("Sarkisian");
         dialog.accept();
     });
-    ChooseMenu(log, false, "Save to contact...");
+    ChooseMenu(log, false, "&Save to contact...");
     ContactStore contacts;
     contacts.Load(m_dir.Path() / ContactStore::kFileName);
     ASSERT_EQ(contacts.Count(), 1u);

@@ -4,6 +4,7 @@
 #include "running_app.h"
 
 #include "res/translations.h"
+#include "settings/app_settings.h"
 #include "store/call_log_store.h"
 #include "telephony/call_description.h"
 #include "ui/panels/call_details_dialog.h"
@@ -12,12 +13,20 @@
 #include "ui/panels/contact_tree_model.h"
 #include "ui/panels/contacts_panel.h"
 #include "ui/panels/edit_entry_dialog.h"
+#include "ui/setup/setup_audio_pages.h"
+#include "ui/setup/setup_dialog.h"
+#include "ui/setup/telephony_page.h"
 
 #include <QAction>
 #include <QDialogButtonBox>
 #include <QLabel>
+#include <QListWidget>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QToolButton>
 #include <QTreeView>
 
 #include <clocale>
@@ -36,13 +45,19 @@ std::string FileText(const std::filesystem::path& file)
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-std::vector<QString> Items(QMenu& menu)
+std::vector<QString> Items(const QWidget& menu)
 {
     std::vector<QString> texts;
     for (QAction* action : menu.actions())
         if (!action->isSeparator())
             texts.push_back(action->text());
     return texts;
+}
+
+template <typename Widget> QString TextOf(const QWidget& parent, const char* objectName)
+{
+    auto* widget = parent.findChild<Widget*>(objectName);
+    return widget ? widget->text() : QString("(no %1)").arg(objectName);
 }
 
 class TranslationsTest : public RunningApp {
@@ -91,6 +106,32 @@ TEST_F(TranslationsTest, GermanLocaleShowsGermanTextsAndDatesWhileFilesStayAsThe
     ASSERT_TRUE(m_translations->Translated()) << "kestrium_de.qm is built into the program";
     MainWindow& window = Start();
 
+    // The menus, a command's tool tip and the tabs with their mnemonics.
+    auto* menuBar = window.findChild<QMenuBar*>();
+    ASSERT_NE(menuBar, nullptr);
+    EXPECT_EQ(Items(*menuBar), (std::vector<QString>{ "&Datei", "&Anruf", "&Hilfe" }));
+    EXPECT_EQ(Command(window, "actionCall").text(), "&Anrufen");
+    EXPECT_EQ(Command(window, "actionSetup").text(), "Ein&richtung...");
+    EXPECT_EQ(Command(window, "actionImport").toolTip(), "Kontakte aus einer vCard-Datei importieren");
+    EXPECT_EQ(window.Tabs()->tabText(0), "Kon&takte");
+    EXPECT_EQ(window.Tabs()->tabToolTip(2), "Anrufliste");
+    EXPECT_EQ(window.RedialButton()->toolTip(), "Wahlwiederholungsliste öffnen");
+
+    // The setup dialog, with the pages whose texts live in classes of their own.
+    {
+        AppSettings appSettings = m_app->GetAppSettings();
+        SetupContext context{ m_app->Lines(), m_settings, appSettings, m_prompter };
+        const SetupAudioPageFactories pages = MakeSetupAudioPages();
+        SetupDialog setup(context, pages.callRecording, pages.voiceMail, &window);
+        EXPECT_EQ(setup.windowTitle(), "Kestrium-Einrichtung");
+        auto* pageList = setup.findChild<QListWidget*>("pageList");
+        ASSERT_NE(pageList, nullptr);
+        EXPECT_EQ(pageList->item(SetupDialog::kTelephonyPage)->text(), "Telefonie");
+        EXPECT_EQ(TextOf<QRadioButton>(setup.Page(SetupDialog::kCallRecordingPage), "beepTone"), "&Piepton");
+        EXPECT_EQ(
+            TextOf<QRadioButton>(setup.Telephony(), "ignoreIncoming"), "Ignorieren, bis der Anrufer aufgibt");
+    }
+
     // The call log tab: headers, the type label, the date and time as German writes them.
     CallLogPanel& log = *window.CallLogPage();
     const CallLogModel& model = *log.Model();
@@ -101,13 +142,17 @@ TEST_F(TranslationsTest, GermanLocaleShowsGermanTextsAndDatesWhileFilesStayAsThe
     EXPECT_EQ(Cell(log, 2), "14:05:09");
     const std::unique_ptr<QMenu> entryMenu(log.CreateEntryMenu(nullptr));
     EXPECT_EQ(Items(*entryMenu),
-        (std::vector<QString>{ "Anrufen", "Details...", "Als Kontakt speichern...", "Löschen" }));
+        (std::vector<QString>{ "&Anrufen", "&Details...", "Als &Kontakt speichern...", "&Löschen" }));
 
     // The contacts tab, and a question through the message boxes.
     ContactsPanel& contacts = *window.Contacts();
     EXPECT_EQ(contacts.Counter()->text(), "Gesamt: 0");
     EXPECT_EQ(contacts.Model()->index(0, 0).data().toString(),
         "(hier doppelklicken, um einen neuen Kontakt anzulegen...)");
+    const std::unique_ptr<QMenu> contactMenu(contacts.CreateTreeMenu(nullptr));
+    EXPECT_EQ(Items(*contactMenu),
+        (std::vector<QString>{ "&Gruppen", "&Neuer Kontakt...", "Kontakt &bearbeiten...", "&Löschen",
+            "Zur &Kurzwahl hinzufügen" }));
     log.List()->setCurrentIndex(model.index(0, 0));
     m_prompter.answers = { false };
     log.DeleteEntry();
@@ -151,6 +196,11 @@ TEST_F(TranslationsTest, CLocaleKeepsTheEnglishTextsAndTheShortDate)
     EXPECT_EQ(Cell(log, 1), "12/06/26");
     EXPECT_EQ(Cell(log, 2), "14:05:09");
     EXPECT_EQ(window.Contacts()->Counter()->text(), "Total: 0");
+    const std::unique_ptr<QMenu> contactMenu(window.Contacts()->CreateTreeMenu(nullptr));
+    EXPECT_EQ(Items(*contactMenu),
+        (std::vector<QString>{
+            "&Groups", "&New contact...", "&Edit contact...", "&Delete", "Add to &speed-dial" }));
+    EXPECT_EQ(Command(window, "actionSetup").text(), "&Setup...");
     EXPECT_EQ(CallDetailsDialog::HeaderFor(kCallTypeMissed), "Missed call from:");
 
     // A language without a translation leaves the English texts as well.

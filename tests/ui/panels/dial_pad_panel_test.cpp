@@ -219,9 +219,9 @@ TEST_F(DialPadPanelScenario, DigitsTypedWhileEarlierOnesPlayAreQueuedAndReachThe
     EXPECT_EQ(GeneratedLog(3), "digits 9\ndigits 0125\ndigits #\nflash\n");
     EXPECT_TRUE(m_searchBox.text().isEmpty());
 
-    m_menuChoice = "Drop call";
+    m_menuChoice = "&Drop call";
     RightClick(m_panel->Tree()->viewport(), m_panel->Tree()->visualItemRect(CallItem(3)).center());
-    EXPECT_EQ(m_menuShown, (std::map<std::string, bool>{ { "Answer", false }, { "Drop call", true } }));
+    EXPECT_EQ(m_menuShown, (std::map<std::string, bool>{ { "&Answer", false }, { "&Drop call", true } }));
     Advance(2000);
     EXPECT_EQ(OnlyCall(3), 0u);
     EXPECT_EQ(CallItem(3), nullptr);
@@ -234,7 +234,7 @@ TEST_F(DialPadPanelScenario, MacroIsEditedSentAndCleared)
     EXPECT_EQ(m_editorShown.back(), std::make_pair(std::string("Macro 2"), std::string()));
 
     m_nextEdit = { "Conference & PIN", "*72" };
-    m_menuChoice = "Edit entry...";
+    m_menuChoice = "&Edit entry...";
     RightClick(m_panel->MacroButton(1), { 5, 5 });
     EXPECT_EQ(m_panel->MacroButton(1)->text(), "Conference && PIN");
     EXPECT_EQ(m_settings.Read(Settings::kMacroName, {}, 2), "Conference & PIN");
@@ -259,7 +259,7 @@ TEST_F(DialPadPanelScenario, MacroIsEditedSentAndCleared)
     EXPECT_EQ(DetectedDigits(3), "*72");
     EXPECT_TRUE(CallItem(3)->text(0).endsWith(" Sent: *72"));
 
-    m_menuChoice = "Clear entry";
+    m_menuChoice = "&Clear entry";
     RightClick(m_panel->MacroButton(1), { 5, 5 });
     EXPECT_EQ(m_panel->MacroButton(1)->text(), "Conference && PIN") << "answered No";
     m_prompter.answers.push_back(true);
