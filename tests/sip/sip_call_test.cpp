@@ -708,6 +708,14 @@ TEST_F(SipCalls, OurHoldSendsSendonlyStopsOurAudioAndUnholdResumes)
                 return true;
         return false;
     };
+    const auto features = [&] {
+        LINECALLSTATUS status{};
+        status.dwTotalSize = sizeof status;
+        EXPECT_EQ(lineGetCallStatus(call, &status), 0);
+        return status.dwCallFeatures
+            & (LINECALLFEATURE_HOLD | LINECALLFEATURE_UNHOLD | LINECALLFEATURE_SWAPHOLD);
+    };
+    EXPECT_EQ(features(), DWORD(LINECALLFEATURE_HOLD));
     const LONG hold = lineHold(call);
     ASSERT_GT(hold, 0);
     Run(200);
@@ -718,6 +726,9 @@ TEST_F(SipCalls, OurHoldSendsSendonlyStopsOurAudioAndUnholdResumes)
     EXPECT_EQ(farEnd.Drain(), 0) << "our audio stopped while held";
     EXPECT_FALSE(Saw(call, LINECALLSTATE_DISCONNECTED)) << "the held call outlasts the RTP time-out";
     EXPECT_EQ(lineHold(call), LINEERR_INVALCALLSTATE);
+    EXPECT_EQ(features(), DWORD(LINECALLFEATURE_UNHOLD));
+    HCALL second = 0;
+    EXPECT_EQ(lineMakeCallA(line, &second, "5550000", 0, nullptr), LINEERR_INUSE) << "one call per SIP line";
 
     m_received.clear();
     const LONG unhold = lineUnhold(call);
