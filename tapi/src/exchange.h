@@ -380,6 +380,8 @@ private:
     void TakeLine(Call& call);
     // The active call ended or was held: a waiting caller, if any, becomes the active call.
     void ReleaseLine(DWORD device);
+    // A SIP line: its one call can be held (re-INVITE), but it carries no second call.
+    bool HoldsOneCall(DWORD device) const;
     bool Holdable(const Call& call) const;
     void PutOnHold(Call& call);
     // Sets the line's audio from its calls: the active call's phase, silence for held calls, the

@@ -201,8 +201,10 @@ LONG Exchange::MakeCall(HLINE line, HCALL* callOut, const std::string& destinati
         return LINEERR_BEARERMODEUNAVAIL;
     if ((text.mediaMode & config.MediaModes()) != text.mediaMode || text.mediaMode == 0)
         return LINEERR_INVALMEDIAMODE;
-    // Calls on hold leave the line free for another call.
-    if (m_lines[open->device].activeCall || CallsOnLine(open->device).size() >= kMaxCallsPerLine)
+    // Calls on hold leave the line free for another call, except on a SIP line (one call).
+    const std::size_t calls = CallsOnLine(open->device).size();
+    if (m_lines[open->device].activeCall || calls >= kMaxCallsPerLine
+        || (calls && HoldsOneCall(open->device)))
         return LINEERR_INUSE;
     std::string sipTarget;
     if (config.kind == LineKind::Sip) {

@@ -20,6 +20,7 @@ constexpr DWORD kCallFeatures = LINECALLFEATURE_ANSWER | LINECALLFEATURE_DROP | 
     | LINECALLFEATURE_GENERATETONE | LINECALLFEATURE_SETTERMINAL;
 constexpr DWORD kHoldFeatures = LINECALLFEATURE_HOLD | LINECALLFEATURE_UNHOLD | LINECALLFEATURE_SWAPHOLD
     | LINECALLFEATURE_BLINDTRANSFER;
+constexpr DWORD kSipHoldFeatures = LINECALLFEATURE_HOLD | LINECALLFEATURE_UNHOLD;
 
 } // namespace
 
@@ -28,10 +29,15 @@ bool Exchange::IsOffered(const Call& call)
     return call.state == LINECALLSTATE_OFFERING || call.state == LINECALLSTATE_ACCEPTED;
 }
 
+bool Exchange::HoldsOneCall(DWORD device) const
+{
+    return IsSipLine(device);
+}
+
 bool Exchange::CarriesSeveralCalls(DWORD device) const
 {
-    // The simulated voice lines; SIP lines take one call at a time until they hold with
-    // re-INVITEs, and a data call has no use for a second one.
+    // The simulated voice lines; a SIP line takes one call at a time (which it can hold, see
+    // HoldsOneCall), and a data call has no use for a second one.
     const LineKind kind = device < m_lines.size() ? m_lines[device].config.kind : LineKind::Modem;
     return kind == LineKind::Analog || kind == LineKind::Ip;
 }
@@ -71,8 +77,8 @@ Exchange::Call* Exchange::FarEndCall(DWORD device, DWORD callId)
 bool Exchange::Holdable(const Call& call) const
 {
     // Digits or a tone being sent are cut off (LINE_GENERATE CANCEL); a pending drop is not.
-    return call.state == LINECALLSTATE_CONNECTED && !call.pendingDrop && !call.sipCall
-        && CarriesSeveralCalls(call.device);
+    return call.state == LINECALLSTATE_CONNECTED && !call.pendingDrop
+        && (CarriesSeveralCalls(call.device) || (call.sipCall && HoldsOneCall(call.device)));
 }
 
 bool Exchange::CanTakeLine(const Call& call)
@@ -108,6 +114,8 @@ void Exchange::PutOnHold(Call& call)
         ReleaseLine(call.device);
     if (LineAudio* audio = AudioOf(call.device))
         audio->AppendLog("hold");
+    if (call.sipCall && m_sip)
+        m_sip->Hold(call.sipCall, true);
     SetState(call, LINECALLSTATE_ONHOLD, 0);
 }
 
@@ -133,6 +141,11 @@ void Exchange::RefreshLineAudio(DWORD device)
 
 DWORD Exchange::HoldFeatures(const Call& call)
 {
+    if (call.sipCall && HoldsOneCall(call.device)) {
+        if (call.state == LINECALLSTATE_ONHOLD)
+            return LINECALLFEATURE_UNHOLD;
+        return Holdable(call) ? LINECALLFEATURE_HOLD : 0;
+    }
     if (!CarriesSeveralCalls(call.device))
         return 0;
     if (call.state == LINECALLSTATE_ONHOLD)
@@ -157,6 +170,8 @@ LONG Exchange::CompleteHoldRequest(const OwnedCall& owned, Call* other, bool hol
     if (other) {
         if (LineAudio* audio = AudioOf(other->device))
             audio->AppendLog("unhold");
+        if (other->sipCall && m_sip)
+            m_sip->Hold(other->sipCall, false);
         TakeLine(*other);
         SetState(*other, LINECALLSTATE_CONNECTED, 0);
     }
@@ -169,7 +184,7 @@ LONG Exchange::Hold(HCALL handle)
     const OwnedCall owned = FindOwnedCall(handle);
     if (owned.error)
         return owned.error;
-    if (!CarriesSeveralCalls(owned.call->device) || owned.call->sipCall)
+    if (!CarriesSeveralCalls(owned.call->device) && !HoldsOneCall(owned.call->device))
         return LINEERR_OPERATIONUNAVAIL;
     if (!Holdable(*owned.call))
         return LINEERR_INVALCALLSTATE;
@@ -242,6 +257,7 @@ LONG Exchange::GetAddressCaps(
         return LINEERR_STRUCTURETOOSMALL;
     VarStruct var(&caps, sizeof(LINEADDRESSCAPS));
     const bool several = CarriesSeveralCalls(device);
+    const bool holds = several || HoldsOneCall(device);
     caps.dwLineDeviceID = device;
     caps.dwAddressSharing = LINEADDRESSSHARING_PRIVATE;
     caps.dwCallerIDFlags = LINECALLPARTYID_BLOCKED | LINECALLPARTYID_OUTOFAREA | LINECALLPARTYID_NAME
@@ -250,14 +266,14 @@ LONG Exchange::GetAddressCaps(
     caps.dwConnectedIDFlags = LINECALLPARTYID_ADDRESS | LINECALLPARTYID_UNKNOWN;
     caps.dwRedirectionIDFlags = LINECALLPARTYID_UNKNOWN;
     caps.dwRedirectingIDFlags = LINECALLPARTYID_UNKNOWN;
-    caps.dwCallStates = kCallStates | (several ? LINECALLSTATE_ONHOLD : 0);
+    caps.dwCallStates = kCallStates | (holds ? LINECALLSTATE_ONHOLD : 0);
     caps.dwDialToneModes = LINEDIALTONEMODE_NORMAL;
     caps.dwBusyModes = LINEBUSYMODE_STATION;
     caps.dwDisconnectModes = LINEDISCONNECTMODE_NORMAL | LINEDISCONNECTMODE_REJECT | LINEDISCONNECTMODE_BUSY
         | LINEDISCONNECTMODE_NOANSWER | LINEDISCONNECTMODE_BADADDRESS;
     caps.dwMaxNumActiveCalls = 1;
-    caps.dwMaxNumOnHoldCalls = several ? kMaxCallsPerLine - 1 : 0;
-    caps.dwCallFeatures = kCallFeatures | (several ? kHoldFeatures : 0);
+    caps.dwMaxNumOnHoldCalls = several ? kMaxCallsPerLine - 1 : (holds ? 1 : 0);
+    caps.dwCallFeatures = kCallFeatures | (several ? kHoldFeatures : (holds ? kSipHoldFeatures : 0));
     caps.dwAvailableMediaModes = m_lines[device].config.MediaModes();
     return 0;
 }

@@ -47,13 +47,14 @@ std::unique_ptr<SipCall> SipLine::NewCall(std::uint64_t id, bool incoming, std::
     sa_set_port(&media, 0);
     int err = sdp_session_alloc(&call->sdp, &media);
     if (!err)
-        err = sdp_media_add(&call->sdpMedia, call->sdp, sdp_media_audio, call->media->LocalPort(), sdp_proto_rtpavp);
+        err = sdp_media_add(
+            &call->sdpMedia, call->sdp, sdp_media_audio, call->media->LocalPort(), sdp_proto_rtpavp);
     if (!err)
-        err = sdp_format_add(nullptr, call->sdpMedia, false, "0", "PCMU", 8000, 1, nullptr, nullptr, nullptr,
-            false, nullptr);
+        err = sdp_format_add(
+            nullptr, call->sdpMedia, false, "0", "PCMU", 8000, 1, nullptr, nullptr, nullptr, false, nullptr);
     if (!err)
-        err = sdp_format_add(nullptr, call->sdpMedia, false, "8", "PCMA", 8000, 1, nullptr, nullptr, nullptr,
-            false, nullptr);
+        err = sdp_format_add(
+            nullptr, call->sdpMedia, false, "8", "PCMA", 8000, 1, nullptr, nullptr, nullptr, false, nullptr);
     if (!err)
         err = sdp_format_add(nullptr, call->sdpMedia, false, "101", telev_rtpfmt, 8000, 1, nullptr, nullptr,
             nullptr, false, "0-15");
@@ -78,6 +79,7 @@ int SipLine::TakeRemoteDescription(SipCall& call, mbuf* body, bool offer)
         return EPROTO;
     call.remoteOffered = true;
     call.media->Start(*remote, *format);
+    ApplyDirection(call);
     const bool mux = sdp_media_rattr(call.sdpMedia, "rtcp-mux") != nullptr;
     if (offer && !mux) // an answer takes rtcp-mux only when the offer had it
         sdp_media_del_lattr(call.sdpMedia, "rtcp-mux");
@@ -86,6 +88,30 @@ int SipLine::TakeRemoteDescription(SipCall& call, mbuf* body, bool offer)
         sdp_media_raddr_rtcp(call.sdpMedia, &rtcp);
     call.media->StartRtcp(rtcp, mux);
     return 0;
+}
+
+void SipLine::ApplyDirection(SipCall& call)
+{
+    // libre keeps both directions as seen from our side: the answer is their intersection. A far
+    // end at 0.0.0.0 (the old way to hold) cannot be sent to, so we answer it recvonly.
+    const sa* remote = sdp_media_raddr(call.sdpMedia);
+    const bool reachable = remote && sa_isset(remote, SA_ADDR);
+    int wanted = call.held ? SDP_SENDONLY : SDP_SENDRECV;
+    if (!reachable)
+        wanted &= ~SDP_SENDONLY;
+    sdp_media_set_ldir(call.sdpMedia, static_cast<sdp_dir>(wanted));
+    const int direction = sdp_media_dir(call.sdpMedia);
+    // While we hold, a=sendonly is only the convention: the held party hears silence.
+    call.media->SetSending(!call.held && (direction & SDP_SENDONLY) != 0);
+    if (!Watched(call))
+        tmr_cancel(&call.watch); // a call held by either side may be silent for as long as it likes
+    else if (call.established && !tmr_isrunning(&call.watch))
+        tmr_start(&call.watch, kWatchMs, OnWatch, &call);
+}
+
+bool SipLine::Watched(const SipCall& call)
+{
+    return sdp_media_dir(call.sdpMedia) == SDP_SENDRECV;
 }
 
 bool SipLine::CarriesAudio(const SipCall& call) const
@@ -98,7 +124,8 @@ void SipLine::Connect(SipCall& call)
 {
     call.established = true;
     m_audio->SetLink(call.media);
-    tmr_start(&call.watch, kWatchMs, OnWatch, &call);
+    if (Watched(call))
+        tmr_start(&call.watch, kWatchMs, OnWatch, &call);
     SipEvent event;
     event.kind = SipEvent::Kind::Answered;
     event.line = m_lineId;
@@ -260,6 +287,23 @@ void SipLine::Hangup(std::uint64_t id)
         return;
     m_audio->SetLink(nullptr);
     m_call.reset(); // CANCEL, BYE or 486 Busy Here, as the session stands
+}
+
+void SipLine::Hold(std::uint64_t id, bool hold)
+{
+    SipCall* call = Find(id);
+    if (!call || !call->established || call->held == hold)
+        return;
+    call->held = hold;
+    ApplyDirection(*call); // our audio stops at once, not only once the far end answered
+    mbuf* offer = nullptr;
+    int err = sdp_encode(&offer, call->sdp, true);
+    if (!err)
+        err = sipsess_modify(call->session, offer);
+    mem_deref(offer);
+    if (err)
+        std::cerr << "kestrium telephony: " << m_name << ": cannot " << (hold ? "hold" : "resume")
+                  << " the call: " << ErrorText(err) << std::endl;
 }
 
 int SipLine::OnOffer(mbuf** description, const sip_msg* msg, void* arg)

@@ -38,6 +38,7 @@ struct SipCall {
     bool incoming = false;
     bool established = false; // outgoing: answered; incoming: our answer went out
     bool remoteOffered = false;
+    bool held = false; // we hold the call (lineHold): our offers say a=sendonly
     sipsess* session = nullptr;
     sdp_session* sdp = nullptr;
     sdp_media* sdpMedia = nullptr;
@@ -62,6 +63,8 @@ public:
     void Dial(std::uint64_t id, const std::string& target);
     void Answer(std::uint64_t id);
     void Hangup(std::uint64_t id);
+    // lineHold and lineUnhold of a connected call: a re-INVITE with a=sendonly or a=sendrecv.
+    void Hold(std::uint64_t id, bool hold);
     // Lets BYE, CANCEL and un-REGISTER go out before the stack closes.
     void Shutdown();
 
@@ -100,6 +103,11 @@ private:
     int TakeRemoteDescription(SipCall& call, mbuf* body, bool offer);
     // The far end's audio can reach us: a port, an address (not 0.0.0.0), the line's address family.
     bool CarriesAudio(const SipCall& call) const;
+    // Our direction after an offer or answer: whether we send our audio, and whether the far end's
+    // silence ends the call (not while either side holds it).
+    void ApplyDirection(SipCall& call);
+    // The RTP time-out applies: audio flows both ways (neither side holds the call).
+    static bool Watched(const SipCall& call);
     // Turns an INVITE away with `code`, and tells the exchange so that the caller is logged.
     void Refuse(const sip_msg& invite, std::uint16_t code, const char* reason);
     SipEvent CallEvent(const sip_msg& invite, SipEvent::Kind kind) const;

@@ -86,8 +86,8 @@ std::shared_ptr<SipMedia> SipMedia::Open(const sa& local, std::string& error)
         error = "out of memory";
         return nullptr;
     }
-    const int err = rtp_listen(
-        &media->m_rtp, IPPROTO_UDP, &local, kRtpPortMin, kRtpPortMax, true, RecvHandler, nullptr, media.get());
+    const int err = rtp_listen(&media->m_rtp, IPPROTO_UDP, &local, kRtpPortMin, kRtpPortMax, true,
+        RecvHandler, nullptr, media.get());
     if (err) {
         error = std::string("cannot open an RTP port: ") + std::strerror(err);
         return nullptr;
@@ -124,6 +124,12 @@ void SipMedia::StartRtcp(const sa& remote, bool mux)
         return;
     rtcp_enable_mux(m_rtp, mux);
     rtcp_start(m_rtp, "kestrium", &remote);
+}
+
+void SipMedia::SetSending(bool sending)
+{
+    std::lock_guard lock(m_mutex);
+    m_sending = sending;
 }
 
 void SipMedia::Close()
@@ -312,7 +318,7 @@ bool SipMedia::SendEvent(std::size_t count)
 void SipMedia::Send(const std::int16_t* samples, std::size_t count)
 {
     std::lock_guard lock(m_mutex);
-    if (!m_rtp || !m_format || !sa_isset(m_remote.get(), SA_ALL))
+    if (!m_rtp || !m_format || !m_sending || !sa_isset(m_remote.get(), SA_ALL))
         return;
     if (m_format->eventType < 0 || !SendEvent(count)) {
         std::vector<std::uint8_t> encoded(count);
@@ -331,7 +337,8 @@ DWORD SipMedia::QueueDigitEvents(const std::string& digits, DWORD durationMs)
         return 0;
     DWORD totalMs = 0;
     for (char digit : digits) {
-        const int code = digit == '!' ? 16 : telev_digit2code(std::toupper(static_cast<unsigned char>(digit)));
+        const int code
+            = digit == '!' ? 16 : telev_digit2code(std::toupper(static_cast<unsigned char>(digit)));
         if (code < 0)
             continue;
         // A flash lasts 500 ms; a digit sounds for the duration and pauses as long.

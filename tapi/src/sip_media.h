@@ -54,6 +54,9 @@ public:
     // Where RTCP reports go: the far end's RTCP address (its RTP port + 1 unless its SDP names
     // another), or with `mux` its RTP address, RTCP then also arriving on our RTP port (RFC 5761).
     void StartRtcp(const sa& remote, bool mux);
+    // Whether our audio goes out: not while either side holds the call (a=sendonly, a=inactive,
+    // or a far end at 0.0.0.0).
+    void SetSending(bool sending);
     // Stops sending and receiving and closes the socket (SIP thread).
     void Close();
     // Milliseconds since the last packet of the far end arrived, or since Start when none did.
@@ -85,8 +88,8 @@ private:
     bool IsFarEnd(const sa& source);
     void ReceiveEvent(mbuf* payload);
     bool SendEvent(std::size_t count);
-    void SendPacket(int payloadType, bool marker, std::uint32_t timestamp, const std::uint8_t* bytes,
-        std::size_t size);
+    void SendPacket(
+        int payloadType, bool marker, std::uint32_t timestamp, const std::uint8_t* bytes, std::size_t size);
 
     mutable std::mutex m_mutex;
     struct rtp_sock* m_rtp = nullptr;
@@ -104,6 +107,7 @@ private:
     int m_lateInARow = 0;
     std::atomic<std::uint64_t> m_lastPacketMs{ 0 };
     // Sending.
+    bool m_sending = true;
     bool m_firstSent = false;
     std::uint32_t m_sendTimestamp = 0;
     std::uint32_t m_eventTimestamp = 0;

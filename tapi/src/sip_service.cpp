@@ -77,7 +77,8 @@ public:
     {
         for (auto& [id, line] : m_lines)
             line->Shutdown();
-        tmr_start(&m_stop, kStopGraceMs, [](void*) { re_cancel(); }, nullptr);
+        tmr_start(
+            &m_stop, kStopGraceMs, [](void*) { re_cancel(); }, nullptr);
     }
 
 private:
@@ -134,6 +135,11 @@ void SipService::Hangup(std::uint64_t call)
     Push(Command{ Command::Kind::Hangup, 0, call, {} });
 }
 
+void SipService::Hold(std::uint64_t call, bool hold)
+{
+    Push(Command{ hold ? Command::Kind::Hold : Command::Kind::Unhold, 0, call, {} });
+}
+
 void SipService::SetOwned(DWORD line, bool owned)
 {
     if (line < m_owned.size())
@@ -157,7 +163,8 @@ void SipService::Post(SipEvent event)
 std::vector<SipEvent> SipService::TakeEvents()
 {
     std::lock_guard lock(m_mutex);
-    std::vector<SipEvent> events(std::make_move_iterator(m_events.begin()), std::make_move_iterator(m_events.end()));
+    std::vector<SipEvent> events(
+        std::make_move_iterator(m_events.begin()), std::make_move_iterator(m_events.end()));
     m_events.clear();
     return events;
 }
@@ -194,6 +201,11 @@ void SipService::RunCommands()
         case Command::Kind::Hangup:
             for (auto& [id, line] : m_stack->Lines())
                 line->Hangup(command.call);
+            break;
+        case Command::Kind::Hold:
+        case Command::Kind::Unhold:
+            for (auto& [id, line] : m_stack->Lines())
+                line->Hold(command.call, command.kind == Command::Kind::Hold);
             break;
         }
     }

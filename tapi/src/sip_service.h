@@ -69,6 +69,9 @@ public:
     void Answer(std::uint64_t call);
     // Ends the call as its state needs: CANCEL, BYE or 486 Busy Here. Unknown calls are ignored.
     void Hangup(std::uint64_t call);
+    // Puts a connected call on hold (a re-INVITE with a=sendonly, our audio stopped) or resumes it
+    // (a=sendrecv).
+    void Hold(std::uint64_t call, bool hold);
 
     std::vector<SipEvent> TakeEvents();
     // Whether an application owns calls of the line (has it open as owner): a line without one
@@ -81,7 +84,7 @@ public:
 
 private:
     struct Command {
-        enum class Kind { Dial, Answer, Hangup, Stop } kind;
+        enum class Kind { Dial, Answer, Hangup, Hold, Unhold, Stop } kind;
         DWORD line = 0;
         std::uint64_t call = 0;
         std::string target;

@@ -33,11 +33,13 @@ Content-Length: 0
 )";
 
 // SIPp's side of an answered call: ringing, the answer (with `sdp`), `media` while talking, then
-// its BYE (or, with `weHangUp`, it waits for ours).
+// its BYE (or, with `weHangUp`, it waits for ours). It remembers the caller and its contact when
+// requests of its own need them ($caller, $contact).
 std::string AnsweringScenario(
     const std::string& media, bool weHangUp = false, const std::string& sdp = sip_test::SippSdp())
 {
-    const std::string remember = weHangUp ? "" : R"(
+    const bool ownRequests = !weHangUp || media.find("[$caller]") != std::string::npos;
+    const std::string remember = !ownRequests ? "" : R"(
     <action>
       <ereg regexp=".*" search_in="hdr" header="From:" assign_to="caller"/>
       <ereg regexp="sip:[^>]*" search_in="hdr" header="Contact:" assign_to="contact"/>
@@ -585,5 +587,159 @@ INSTANTIATE_TEST_SUITE_P(Offers, SipNoAudioOffers,
         NoAudioOffer{ "NoCommonCodec", "IN IP4 [media_ip]",
             "m=audio [media_port] RTP/AVP 18\r\na=rtpmap:18 G729/8000\r\n" }),
     [](const ::testing::TestParamInfo<NoAudioOffer>& info) { return info.param.name; });
+
+} // namespace
+
+namespace {
+
+// SIPp's audio description at version `version`, with `direction` ("a=sendonly\r\n", or nothing)
+// and the connection address given.
+std::string SippSdpHolding(
+    int version, const std::string& direction, const std::string& address = "[media_ip]")
+{
+    return "v=0\r\no=sipp 1 " + std::to_string(version) + " IN IP4 [local_ip]\r\ns=-\r\nc=IN IP4 " + address
+        + "\r\nt=0 0\r\nm=audio [media_port] RTP/AVP 0\r\na=rtpmap:0 PCMU/8000\r\n" + direction;
+}
+
+// SIPp, the called party, sends a re-INVITE offering `sdp` (CSeq `cseq`), checks that our 200
+// answers with `answer` ("a=recvonly"), and acknowledges it.
+std::string FarEndReInvite(int cseq, const std::string& sdp, const std::string& answer)
+{
+    const std::string headers = "Via: SIP/2.0/[transport] [local_ip]:[local_port];branch=[branch]\n"
+                                "From: <sip:sipp@[local_ip]:[local_port]>;tag=[pid]SIPpTag01[call_number]\n"
+                                "To:[$caller]\n[last_Call-ID:]\n";
+    const std::string number = std::to_string(cseq);
+    return "  <send retrans=\"500\"><![CDATA[\nINVITE [$contact] SIP/2.0\n" + headers + "CSeq: " + number
+        + " INVITE\nContact: <sip:sipp@[local_ip]:[local_port]>\nMax-Forwards: 70\n"
+          "Content-Type: application/sdp\nContent-Length: [len]\n\n"
+        + sdp + "]]></send>\n  <recv response=\"200\"><action><ereg regexp=\"" + answer
+        + "\" search_in=\"msg\" check_it=\"true\" assign_to=\"answer" + number + "\"/><log message=\"[$answer"
+        + number + "]\"/></action></recv>\n  <send><![CDATA[\nACK [$contact] SIP/2.0\n" + headers
+        + "CSeq: " + number + " ACK\nMax-Forwards: 70\nContent-Length: 0\n\n]]></send>\n";
+}
+
+struct FarEndHold {
+    const char* name;
+    const char* direction; // the hold offer's direction line
+    const char* address; // its connection address
+    const char* answer; // the direction our 200 must carry
+};
+
+void PrintTo(const FarEndHold& hold, std::ostream* out)
+{
+    *out << hold.name;
+}
+
+class SipFarEndHolds : public SipCalls, public ::testing::WithParamInterface<FarEndHold> { };
+
+// The far end holds the call for 3 s, longer than the line's RTP time-out (2 s), sending nothing:
+// our 200 answers its direction and the call survives. When it resumes, the time-out watch is back:
+// it stays silent and 2 s later the line ends the call.
+TEST_P(SipFarEndHolds, HeldCallOutlastsTheRtpTimeoutAndResumes)
+{
+    const FarEndHold hold = GetParam();
+    const std::string media = "  <pause milliseconds=\"200\"/>\n"
+        + FarEndReInvite(3, SippSdpHolding(2, hold.direction, hold.address), hold.answer)
+        + "  <pause milliseconds=\"3000\"/>\n"
+        + FarEndReInvite(4, SippSdpHolding(3, "a=sendrecv\r\n"), "a=sendrecv");
+    Sipp sipp;
+    ASSERT_TRUE(sipp.Start(m_dir.Path(), AnsweringScenario(media, true), m_sippPort));
+    const HLINE line = OpenLine(kLine1);
+    HCALL call = 0;
+    ASSERT_GT(MakeCall(line, call, "5551234"), 0);
+    RunWhile(sipp, 12000);
+    EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log() << "our answers and our BYE";
+    EXPECT_TRUE(Saw(call, LINECALLSTATE_CONNECTED));
+    EXPECT_TRUE(Saw(call, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_UNREACHABLE))
+        << "after the resume the far end's silence ends the call";
+}
+
+INSTANTIATE_TEST_SUITE_P(Holds, SipFarEndHolds,
+    ::testing::Values(FarEndHold{ "SendOnly", "a=sendonly\r\n", "[media_ip]", "a=recvonly" },
+        FarEndHold{ "Inactive", "a=inactive\r\n", "[media_ip]", "a=inactive" },
+        FarEndHold{ "OldStyleNoAddress", "", "0.0.0.0", "a=recvonly" }),
+    [](const ::testing::TestParamInfo<FarEndHold>& info) { return info.param.name; });
+
+// SIPp as the called party of our hold: it checks that our re-INVITE says a=sendonly, answers
+// a=recvonly, then checks the resume says a=sendrecv.
+std::string HeldByUs()
+{
+    const std::string sdp = "v=0\r\no=sipp 1 2 IN IP4 [local_ip]\r\ns=-\r\nc=IN IP4 [media_ip]\r\nt=0 0\r\n"
+                            "m=audio [media_port] RTP/AVP 0\r\na=rtpmap:0 PCMU/8000\r\n";
+    const auto reInvite = [&](const std::string& offered, const std::string& answered) {
+        const std::string variable = offered.substr(2); // sendonly, sendrecv
+        return "  <recv request=\"INVITE\"><action><ereg regexp=\"" + offered
+            + "\" search_in=\"msg\" check_it=\"true\" assign_to=\"" + variable + "\"/><log message=\"[$"
+            + variable + "]\"/></action></recv>\n"
+            + sip_test::SippReply("200 OK",
+                "Contact: <sip:sipp@[local_ip]:[local_port]>\nContent-Type: application/sdp\n",
+                sdp + answered, false)
+            + "  <recv request=\"ACK\" crlf=\"true\"/>\n";
+    };
+    return reInvite("a=sendonly", "a=recvonly\r\n") + reInvite("a=sendrecv", "a=sendrecv\r\n");
+}
+
+// lineHold on a SIP call: LINE_REPLY and ONHOLD, a re-INVITE with a=sendonly, none of our audio
+// reaches the far end, and the held call outlasts the RTP time-out (2 s) though the far end sends
+// nothing; lineUnhold: a=sendrecv, CONNECTED, our audio flows again. The address caps say so.
+TEST_F(SipCalls, OurHoldSendsSendonlyStopsOurAudioAndUnholdResumes)
+{
+    LINEADDRESSCAPS caps{};
+    caps.dwTotalSize = sizeof caps;
+    ASSERT_EQ(lineGetAddressCapsA(m_lineApp, kLine1, 0, m_version, 0, &caps), 0);
+    EXPECT_EQ(
+        caps.dwCallFeatures & (LINECALLFEATURE_HOLD | LINECALLFEATURE_UNHOLD | LINECALLFEATURE_SWAPHOLD),
+        DWORD(LINECALLFEATURE_HOLD | LINECALLFEATURE_UNHOLD));
+    EXPECT_TRUE(caps.dwCallStates & LINECALLSTATE_ONHOLD);
+    EXPECT_EQ(caps.dwMaxNumOnHoldCalls, 1u);
+
+    RtpPeer farEnd;
+    Sipp sipp;
+    ASSERT_TRUE(sipp.Start(
+        m_dir.Path(), WithMediaPort(AnsweringScenario(HeldByUs(), true), farEnd.Port()), m_sippPort));
+    const HLINE line = OpenLine(kLine1);
+    HCALL call = 0;
+    ASSERT_GT(MakeCall(line, call, "5551234"), 0);
+    ASSERT_TRUE(RunUntil([&] { return Saw(call, LINECALLSTATE_CONNECTED) && farEnd.Drain() > 0; }, 5000))
+        << sipp.Log();
+    const auto replied = [&](LONG request) {
+        for (const Received& message : m_received)
+            if (message.message == LINE_REPLY && message.p1 == DWORD_PTR(request) && message.p2 == 0)
+                return true;
+        return false;
+    };
+    const auto features = [&] {
+        LINECALLSTATUS status{};
+        status.dwTotalSize = sizeof status;
+        EXPECT_EQ(lineGetCallStatus(call, &status), 0);
+        return status.dwCallFeatures
+            & (LINECALLFEATURE_HOLD | LINECALLFEATURE_UNHOLD | LINECALLFEATURE_SWAPHOLD);
+    };
+    EXPECT_EQ(features(), DWORD(LINECALLFEATURE_HOLD));
+    const LONG hold = lineHold(call);
+    ASSERT_GT(hold, 0);
+    Run(200);
+    EXPECT_TRUE(replied(hold));
+    EXPECT_TRUE(Saw(call, LINECALLSTATE_ONHOLD));
+    farEnd.Drain();
+    Run(2500);
+    EXPECT_EQ(farEnd.Drain(), 0) << "our audio stopped while held";
+    EXPECT_FALSE(Saw(call, LINECALLSTATE_DISCONNECTED)) << "the held call outlasts the RTP time-out";
+    EXPECT_EQ(lineHold(call), LINEERR_INVALCALLSTATE);
+    EXPECT_EQ(features(), DWORD(LINECALLFEATURE_UNHOLD));
+    HCALL second = 0;
+    EXPECT_EQ(lineMakeCallA(line, &second, "5550000", 0, nullptr), LINEERR_INUSE) << "one call per SIP line";
+
+    m_received.clear();
+    const LONG unhold = lineUnhold(call);
+    ASSERT_GT(unhold, 0);
+    Run(300);
+    EXPECT_TRUE(replied(unhold));
+    EXPECT_TRUE(Saw(call, LINECALLSTATE_CONNECTED));
+    EXPECT_GT(farEnd.Drain(), 5) << "our audio flows again";
+    ASSERT_GT(lineDrop(call, nullptr, 0), 0);
+    RunWhile(sipp, 5000);
+    EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log() << "our re-INVITEs' directions and our BYE";
+}
 
 } // namespace
