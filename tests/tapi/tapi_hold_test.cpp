@@ -382,6 +382,11 @@ TEST_F(TapiHold, ConsultationTransferHandsTheHeldFarEndToTheConsultedNumber)
     EXPECT_EQ(Features(consult) & (LINECALLFEATURE_DIAL | LINECALLFEATURE_DROP),
         DWORD(LINECALLFEATURE_DIAL | LINECALLFEATURE_DROP));
     EXPECT_EQ(Features(call) & (LINECALLFEATURE_UNHOLD | LINECALLFEATURE_COMPLETETRANSF), 0u);
+    LINEDEVSTATUS status{};
+    status.dwTotalSize = sizeof status;
+    ASSERT_EQ(lineGetLineDevStatus(line, &status), 0);
+    EXPECT_EQ(status.dwNumOnHoldPendCalls, 1u);
+    EXPECT_EQ(status.dwNumOnHoldCalls, 0u);
     EXPECT_EQ(lineCompleteTransfer(call, consult, nullptr, LINETRANSFERMODE_TRANSFER), LINEERR_INVALCALLSTATE)
         << "nobody to hand the call to yet";
     EXPECT_EQ(lineDialA(call, "5550199", 0), LINEERR_INVALCALLSTATE);
@@ -419,7 +424,9 @@ TEST_F(TapiHold, DroppingTheConsultationCallAndUnholdingCancelsTheTransfer)
     Earpiece earpiece(line);
     HCALL consult = 0;
     Completed(lineSetupTransferA(call, &consult, nullptr));
-    ASSERT_EQ(tapisimSetCallFarEndTone(0, CallId(consult), 1500, -10), TAPISIM_OK);
+    const std::string play = "play 1 --call " + std::to_string(CallId(consult)) + " --tone 1500";
+    EXPECT_EQ(
+        Command(play.c_str()), "the far end of call " + std::to_string(CallId(consult)) + " sends 1500 Hz\n");
     Consult(consult, "5550199");
     tapisimClearHeard(0);
     earpiece.samples.clear();
