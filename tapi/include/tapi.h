@@ -271,6 +271,10 @@ typedef struct systemtime_tag {
 #define LINECALLSTATE_DISCONNECTED 0x00004000
 #define LINECALLSTATE_UNKNOWN 0x00008000
 
+// lineCompleteTransfer's dwTransferMode; LINEADDRESSCAPS dwTransferModes.
+#define LINETRANSFERMODE_TRANSFER 0x00000001
+#define LINETRANSFERMODE_CONFERENCE 0x00000002
+
 // Mode of the DIALTONE state (LINE_CALLSTATE parameter 2).
 #define LINEDIALTONEMODE_NORMAL 0x00000001
 #define LINEDIALTONEMODE_SPECIAL 0x00000002
@@ -450,13 +454,19 @@ typedef struct systemtime_tag {
 #define LINEFEATURE_MAKECALL 0x00000008
 #define LINEFEATURE_SETTERMINAL 0x00000020
 
+#define LINECALLFEATURE_ADDTOCONF 0x00000002
 #define LINECALLFEATURE_ANSWER 0x00000004
 #define LINECALLFEATURE_BLINDTRANSFER 0x00000008
+#define LINECALLFEATURE_COMPLETETRANSF 0x00000020
+#define LINECALLFEATURE_DIAL 0x00000040
 #define LINECALLFEATURE_DROP 0x00000080
 #define LINECALLFEATURE_GENERATEDIGITS 0x00000200
 #define LINECALLFEATURE_GENERATETONE 0x00000400
 #define LINECALLFEATURE_HOLD 0x00000800
+#define LINECALLFEATURE_REMOVEFROMCONF 0x00040000
 #define LINECALLFEATURE_SETTERMINAL 0x00800000
+#define LINECALLFEATURE_SETUPCONF 0x01000000
+#define LINECALLFEATURE_SETUPTRANSFER 0x02000000
 #define LINECALLFEATURE_SWAPHOLD 0x04000000
 #define LINECALLFEATURE_UNHOLD 0x08000000
 
@@ -989,6 +999,22 @@ TAPI_EXPORT LONG lineUnhold(HCALL hCall);
 TAPI_EXPORT LONG lineSwapHold(HCALL hActiveCall, HCALL hHeldCall);
 // Hands a connected call to another number; the call then goes IDLE. dwCountryCode is not used.
 TAPI_EXPORT LONG lineBlindTransferA(HCALL hCall, LPCSTR lpszDestAddress, DWORD dwCountryCode);
+// Consultation transfer: hCall goes ONHOLDPENDTRANSFER and a consultation call is created in
+// DIALTONE (its handle arrives with LINE_REPLY); lineDialA dials it. lineCompleteTransfer with
+// LINETRANSFERMODE_TRANSFER hands the held far end to the consultation call's and both calls go
+// IDLE; with LINETRANSFERMODE_CONFERENCE the two join a new conference call (lphConfCall).
+// Dropping the consultation call and lineUnhold cancel. lpCallParams is not used.
+TAPI_EXPORT LONG lineSetupTransferA(HCALL hCall, LPHCALL lphConsultCall, const LINECALLPARAMS* lpCallParams);
+TAPI_EXPORT LONG lineDialA(HCALL hCall, LPCSTR lpszDestAddress, DWORD dwCountryCode);
+TAPI_EXPORT LONG lineCompleteTransfer(
+    HCALL hCall, HCALL hConsultCall, LPHCALL lphConfCall, DWORD dwTransferMode);
+// Three-way conference: hCall goes CONFERENCED, the conference call ONHOLDPENDCONF and a
+// consultation call DIALTONE; lineAddToConference adds the consultation call once connected.
+// A CONFERENCED call's LINE_CALLSTATE carries the conference call's handle as parameter 2.
+TAPI_EXPORT LONG lineSetupConferenceA(HCALL hCall, HLINE hLine, LPHCALL lphConfCall, LPHCALL lphConsultCall,
+    DWORD dwNumParties, const LINECALLPARAMS* lpCallParams);
+TAPI_EXPORT LONG lineAddToConference(HCALL hConfCall, HCALL hConsultCall);
+TAPI_EXPORT LONG lineRemoveFromConference(HCALL hCall);
 TAPI_EXPORT LONG lineGetCallInfoA(HCALL hCall, LPLINECALLINFO lpCallInfo);
 TAPI_EXPORT LONG lineGetCallStatus(HCALL hCall, LPLINECALLSTATUS lpCallStatus);
 // Digits "0"-"9", "*", "#", "A"-"D"; "!" is a hook flash. dwDuration 0 means the default.

@@ -122,6 +122,11 @@ TAPI_EXPORT LONG tapisimGetDetectedDigits(DWORD lineId, char* digits, DWORD size
 // "tone beep 500" (mode and duration in ms), "tone custom 600".
 TAPI_EXPORT LONG tapisimGetGeneratedLog(DWORD lineId, char* text, DWORD size);
 TAPI_EXPORT LONG tapisimClearHeard(DWORD lineId);
+// Several parties on a line (a consultation call, a conference): a call (its LINECALLINFO
+// dwCallID) can have a far end of its own, a steady tone; calls without one have the line's far
+// end. What such a far end heard (us and, in a conference, the other parties) is kept apart.
+TAPI_EXPORT LONG tapisimSetCallFarEndTone(DWORD lineId, DWORD callId, DWORD frequencyHz, int levelDbm0);
+TAPI_EXPORT LONG tapisimGetCallHeardAudio(DWORD lineId, DWORD callId, int16_t* samples, DWORD maxSamples);
 
 /* ---- phones ------------------------------------------------------------------------------ */
 

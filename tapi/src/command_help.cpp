@@ -18,6 +18,7 @@ const char* const kControlCommandHelp
       "  refuse LINE                            the far end refuses the call dialled on LINE\n"
       "  play LINE FILE.wav                     the far end plays a WAVE file into the call\n"
       "  play LINE --tone HZ [DBM0]             the far end sends a tone\n"
+      "  play LINE --call CALL --tone HZ [DBM0] that call's own far end sends a tone (a second party)\n"
       "  play LINE --silence                    the far end is silent\n"
       "  handset LINE up|down                   lift or put down the handset of LINE's phone\n"
       "  heard LINE                             what the far end heard: audio, detected digits, tones\n"

@@ -192,11 +192,21 @@ LONG CommandInterpreter::Ring(const Words& words, std::string& reply)
     return Done(reply, m_exchange.Ring(line, caller), "ringing line " + words[1]);
 }
 
-LONG CommandInterpreter::Play(const Words& words, std::string& reply)
+LONG CommandInterpreter::Play(const Words& command, std::string& reply)
 {
     DWORD line = 0;
-    if (!LineArgument(words, 1, line, reply))
+    if (!LineArgument(command, 1, line, reply))
         return TAPISIM_E_BADLINE;
+    // "--call CALL": a tone from that call's own far end (a consulted or conferenced party).
+    Words words = command;
+    DWORD call = 0;
+    if (words.size() >= 4 && words[2] == "--call") {
+        if (!ParseNumber(words[3], call) || call == 0)
+            return Fail(reply, TAPISIM_E_BADARG, "--call needs a call number from \"list\"");
+        words.erase(words.begin() + 2, words.begin() + 4);
+        if (words.size() < 4 || words[2] != "--tone")
+            return Fail(reply, TAPISIM_E_BADARG, "play LINE --call CALL --tone HZ [DBM0]");
+    }
     if (words.size() == 3 && words[2] == "--silence")
         return Done(reply, m_exchange.SetFarEndSilence(line), "the far end is silent");
     if (words.size() >= 4 && words.size() <= 5 && words[2] == "--tone") {
@@ -210,10 +220,11 @@ LONG CommandInterpreter::Play(const Words& words, std::string& reply)
             if (error != std::errc() || end != words[4].data() + words[4].size())
                 return Fail(reply, TAPISIM_E_BADARG, "the level is a number of dBm0, like -10");
         }
-        const LONG result = m_exchange.SetFarEndTone(line, frequency, level);
+        const LONG result = m_exchange.SetFarEndTone(line, frequency, level, call);
         if (result == TAPISIM_E_BADARG)
             return Fail(reply, result, "the tone needs 1 to 4000 Hz and a level from -60 to 3 dBm0");
-        return Done(reply, result, "the far end sends " + words[3] + " Hz");
+        const std::string who = call ? "the far end of call " + std::to_string(call) : "the far end";
+        return Done(reply, result, who + " sends " + words[3] + " Hz");
     }
     if (words.size() == 3 && words[2].rfind("--", 0) != 0) {
         const LONG result = m_exchange.SetFarEndWave(line, words[2]);

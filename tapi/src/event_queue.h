@@ -20,9 +20,12 @@ struct QueuedMessage {
     DWORD_PTR param1 = 0;
     DWORD_PTR param2 = 0;
     DWORD_PTR param3 = 0;
-    // lineMakeCallA: the handle is written to the application's variable as the reply is delivered.
+    // lineMakeCallA and the like: the new call handles are written to the application's variables
+    // as the reply is delivered (lineSetupConferenceA returns two).
     HCALL* handleOut = nullptr;
     HCALL handleValue = 0;
+    HCALL* secondHandleOut = nullptr;
+    HCALL secondHandleValue = 0;
 };
 
 // The process-wide queue behind tapiGetEventFd: the descriptor is readable exactly while messages

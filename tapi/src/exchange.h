@@ -103,6 +103,13 @@ public:
     LONG Unhold(HCALL call);
     LONG SwapHold(HCALL activeCall, HCALL heldCall);
     LONG BlindTransfer(HCALL call, const std::string& destination);
+    // Consultation transfer and conference (exchange_transfer.cpp, exchange_conference.cpp).
+    LONG SetupTransfer(HCALL call, HCALL* consultOut);
+    LONG Dial(HCALL call, const std::string& destination);
+    LONG CompleteTransfer(HCALL call, HCALL consult, HCALL* confOut, DWORD mode);
+    LONG SetupConference(HCALL call, HLINE line, HCALL* confOut, HCALL* consultOut, DWORD numParties);
+    LONG AddToConference(HCALL conf, HCALL consult);
+    LONG RemoveFromConference(HCALL call);
     LONG GetCallInfo(HCALL call, LINECALLINFO& info);
     LONG GetCallStatus(HCALL call, LINECALLSTATUS& status);
     LONG GenerateDigits(HCALL call, DWORD mode, const char* digits, DWORD duration);
@@ -141,9 +148,10 @@ public:
     LONG ClearDialPlan();
     std::vector<DialRule> DialRules();
     LONG SetFarEndSilence(DWORD line);
-    LONG SetFarEndTone(DWORD line, DWORD frequency, int level);
+    // callId: that call's own far end (see LineAudio::SetCallTone); 0: the line's.
+    LONG SetFarEndTone(DWORD line, DWORD frequency, int level, DWORD callId = 0);
     LONG SetFarEndWave(DWORD line, const std::string& path);
-    LONG GetHeard(DWORD line, std::vector<std::int16_t>& samples);
+    LONG GetHeard(DWORD line, std::vector<std::int16_t>& samples, DWORD callId = 0);
     LONG GetDetectedDigits(DWORD line, std::string& digits);
     LONG GetGeneratedLog(DWORD line, std::string& log);
     LONG ClearHeard(DWORD line);
@@ -231,6 +239,12 @@ private:
         std::optional<PendingRequest> pendingDrop;
         std::uint64_t sipCall = 0; // the SIP line's call, 0 on a simulated line
         bool farEndHolding = false; // the far end put the call on hold
+        // A consultation call: the call it was set up from (pending transfer or conference).
+        DWORD consultFor = 0;
+        // A conference call lists its parties' calls; a party names its conference call.
+        bool isConference = false;
+        std::vector<DWORD> parties;
+        DWORD conference = 0;
     };
     struct PhoneState {
         DWORD line = 0;
@@ -320,6 +334,16 @@ private:
     void PostLine(HLINE line, DWORD hDevice, DWORD message, DWORD_PTR p1, DWORD_PTR p2, DWORD_PTR p3,
         HCALL* handleOut = nullptr, HCALL handleValue = 0);
     void PostReply(const PendingRequest& request, LONG result);
+    // A successful LINE_REPLY that hands the application up to two new call handles.
+    struct HandleReturn {
+        HCALL* out;
+        HCALL value;
+    };
+    void PostReplyWithCalls(
+        HLINE line, DWORD request, HandleReturn first, HandleReturn second = { nullptr, 0 });
+    // LINE_CALLSTATE's second parameter: the state's mode, or the conference call's handle for a
+    // CONFERENCED party.
+    DWORD_PTR CallStateParam(const Call& call, const CallHandle& handle);
     void PostCallState(const Call& call);
     void PostLineDevState(DWORD device, DWORD state, DWORD_PTR p2, DWORD_PTR p3);
     void PostPhone(HPHONE phone, DWORD message, DWORD_PTR p1, DWORD_PTR p2, DWORD_PTR p3);
@@ -383,12 +407,32 @@ private:
     // A SIP line: its one call can be held (re-INVITE), but it carries no second call.
     bool HoldsOneCall(DWORD device) const;
     bool Holdable(const Call& call) const;
-    void PutOnHold(Call& call);
+    void PutOnHold(Call& call, DWORD state = LINECALLSTATE_ONHOLD);
     // Sets the line's audio from its calls: the active call's phase, silence for held calls, the
     // call-waiting tone while a caller waits, the far end's hold.
     void RefreshLineAudio(DWORD device);
     DWORD HoldFeatures(const Call& call);
     LONG CompleteHoldRequest(const OwnedCall& owned, Call* other, bool hold);
+    // Consultation calls (exchange_transfer.cpp): a new call in DIALTONE on the line of `from`,
+    // owned through `line`, which becomes the line's active call.
+    Call& NewConsultationCall(const Call& from, HLINE line);
+    // Records the far end of `call` as handed to `destination` (`linesim list`, the line's log).
+    void RecordTransfer(const Call& call, const std::string& destination);
+    static bool PendingConsultation(const Call& call);
+    Call* ConsultationOf(const Call& call);
+    DWORD ConsultationFeatures(const Call& call);
+    // Conferences (exchange_conference.cpp).
+    // Three-way: us and two far ends.
+    static constexpr DWORD kConferenceParties = 3;
+    Call& NewConferenceCall(const Call& from, HLINE line);
+    void JoinConference(Call& conference, Call& party);
+    // A call ended or left its conference: a conference call takes its parties with it, a
+    // conference ends with its last party, and a conference being set up is cancelled when its
+    // consultation call ends.
+    void LeaveConference(Call& party);
+    // The far ends that talk with us now: the active call's, or a conference's parties.
+    std::vector<DWORD> FarEndsHeard(DWORD device);
+    DWORD ConferenceFeatures(const Call& call);
     // The line's calls for `linesim list` (exchange_sim.cpp).
     std::string DescribeCalls(DWORD device);
 

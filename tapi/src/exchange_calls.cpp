@@ -167,6 +167,8 @@ void Exchange::SetState(Call& call, DWORD state, DWORD mode)
         m_sip->Hangup(call.sipCall); // ignored when the far end already ended it
     if (state == LINECALLSTATE_CONNECTED && call.hangUpAfterMs)
         Schedule(call, call.hangUpAfterMs, [this](Call& c) { DisconnectCall(c, LINEDISCONNECTMODE_NORMAL); });
+    if (state == LINECALLSTATE_IDLE || state == LINECALLSTATE_DISCONNECTED)
+        LeaveConference(call);
 }
 
 void Exchange::FailPendingAnswer(Call& call)
@@ -596,10 +598,11 @@ DWORD Exchange::CallFeatures(const Call& call, DWORD privilege)
         return 0;
     if (IsOffered(call))
         return (CanTakeLine(call) ? LINECALLFEATURE_ANSWER : 0) | LINECALLFEATURE_DROP;
+    const DWORD several = HoldFeatures(call) | ConsultationFeatures(call) | ConferenceFeatures(call);
     if (call.state == LINECALLSTATE_CONNECTED)
         return LINECALLFEATURE_DROP | LINECALLFEATURE_GENERATEDIGITS | LINECALLFEATURE_GENERATETONE
-            | LINECALLFEATURE_SETTERMINAL | HoldFeatures(call);
-    return LINECALLFEATURE_DROP | HoldFeatures(call);
+            | LINECALLFEATURE_SETTERMINAL | several;
+    return LINECALLFEATURE_DROP | several;
 }
 
 template <typename Structure>

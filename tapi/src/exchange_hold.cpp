@@ -19,8 +19,12 @@ constexpr DWORD kCallStates = LINECALLSTATE_IDLE | LINECALLSTATE_OFFERING | LINE
 constexpr DWORD kCallFeatures = LINECALLFEATURE_ANSWER | LINECALLFEATURE_DROP | LINECALLFEATURE_GENERATEDIGITS
     | LINECALLFEATURE_GENERATETONE | LINECALLFEATURE_SETTERMINAL;
 constexpr DWORD kHoldFeatures = LINECALLFEATURE_HOLD | LINECALLFEATURE_UNHOLD | LINECALLFEATURE_SWAPHOLD
-    | LINECALLFEATURE_BLINDTRANSFER;
+    | LINECALLFEATURE_BLINDTRANSFER | LINECALLFEATURE_SETUPTRANSFER | LINECALLFEATURE_DIAL
+    | LINECALLFEATURE_COMPLETETRANSF | LINECALLFEATURE_SETUPCONF | LINECALLFEATURE_ADDTOCONF
+    | LINECALLFEATURE_REMOVEFROMCONF;
 constexpr DWORD kSipHoldFeatures = LINECALLFEATURE_HOLD | LINECALLFEATURE_UNHOLD;
+constexpr DWORD kHoldStates = LINECALLSTATE_ONHOLD | LINECALLSTATE_ONHOLDPENDTRANSFER
+    | LINECALLSTATE_ONHOLDPENDCONF | LINECALLSTATE_CONFERENCED;
 
 } // namespace
 
@@ -108,7 +112,7 @@ void Exchange::ReleaseLine(DWORD device)
     m_lines[device].activeCall = waiting == calls.end() ? 0 : (*waiting)->id;
 }
 
-void Exchange::PutOnHold(Call& call)
+void Exchange::PutOnHold(Call& call, DWORD state)
 {
     if (m_lines[call.device].activeCall == call.id)
         ReleaseLine(call.device);
@@ -116,7 +120,7 @@ void Exchange::PutOnHold(Call& call)
         audio->AppendLog("hold");
     if (call.sipCall && m_sip)
         m_sip->Hold(call.sipCall, true);
-    SetState(call, LINECALLSTATE_ONHOLD, 0);
+    SetState(call, state, 0);
 }
 
 void Exchange::RefreshLineAudio(DWORD device)
@@ -137,6 +141,7 @@ void Exchange::RefreshLineAudio(DWORD device)
     const bool talking = active && active->state == LINECALLSTATE_CONNECTED;
     audio->SetCallWaiting(talking && waiting);
     audio->SetFarEndHolding(talking && active->farEndHolding);
+    audio->SetParties(FarEndsHeard(device));
 }
 
 DWORD Exchange::HoldFeatures(const Call& call)
@@ -148,14 +153,18 @@ DWORD Exchange::HoldFeatures(const Call& call)
     }
     if (!CarriesSeveralCalls(call.device))
         return 0;
-    if (call.state == LINECALLSTATE_ONHOLD)
+    if (call.state == LINECALLSTATE_ONHOLD || call.state == LINECALLSTATE_ONHOLDPENDTRANSFER)
         return CanTakeLine(call) ? LINECALLFEATURE_UNHOLD : 0;
     if (!Holdable(call))
         return 0;
+    if (call.isConference)
+        return LINECALLFEATURE_HOLD;
     const std::vector<Call*> calls = CallsOnLine(call.device);
     const bool someHeld = std::any_of(
         calls.begin(), calls.end(), [](const Call* c) { return c->state == LINECALLSTATE_ONHOLD; });
-    return LINECALLFEATURE_HOLD | LINECALLFEATURE_BLINDTRANSFER | (someHeld ? LINECALLFEATURE_SWAPHOLD : 0);
+    const bool room = calls.size() < kMaxCallsPerLine;
+    return LINECALLFEATURE_HOLD | LINECALLFEATURE_BLINDTRANSFER | (someHeld ? LINECALLFEATURE_SWAPHOLD : 0)
+        | (room ? LINECALLFEATURE_SETUPTRANSFER | LINECALLFEATURE_SETUPCONF : 0);
 }
 
 /* ---- hold, unhold, swap ----------------------------------------------------------------- */
@@ -197,7 +206,9 @@ LONG Exchange::Unhold(HCALL handle)
     const OwnedCall owned = FindOwnedCall(handle);
     if (owned.error)
         return owned.error;
-    if (owned.call->state != LINECALLSTATE_ONHOLD || !CanTakeLine(*owned.call))
+    const DWORD state = owned.call->state;
+    if ((state != LINECALLSTATE_ONHOLD && state != LINECALLSTATE_ONHOLDPENDTRANSFER)
+        || !CanTakeLine(*owned.call))
         return LINEERR_INVALCALLSTATE;
     return CompleteHoldRequest(owned, owned.call, false);
 }
@@ -266,13 +277,17 @@ LONG Exchange::GetAddressCaps(
     caps.dwConnectedIDFlags = LINECALLPARTYID_ADDRESS | LINECALLPARTYID_UNKNOWN;
     caps.dwRedirectionIDFlags = LINECALLPARTYID_UNKNOWN;
     caps.dwRedirectingIDFlags = LINECALLPARTYID_UNKNOWN;
-    caps.dwCallStates = kCallStates | (holds ? LINECALLSTATE_ONHOLD : 0);
+    caps.dwCallStates = kCallStates | (several ? kHoldStates : (holds ? LINECALLSTATE_ONHOLD : 0));
     caps.dwDialToneModes = LINEDIALTONEMODE_NORMAL;
     caps.dwBusyModes = LINEBUSYMODE_STATION;
     caps.dwDisconnectModes = LINEDISCONNECTMODE_NORMAL | LINEDISCONNECTMODE_REJECT | LINEDISCONNECTMODE_BUSY
         | LINEDISCONNECTMODE_NOANSWER | LINEDISCONNECTMODE_BADADDRESS;
     caps.dwMaxNumActiveCalls = 1;
     caps.dwMaxNumOnHoldCalls = several ? kMaxCallsPerLine - 1 : (holds ? 1 : 0);
+    caps.dwMaxNumOnHoldPendingCalls = several ? 1 : 0;
+    caps.dwMaxNumConference = several ? kConferenceParties : 0;
+    caps.dwMaxNumTransConf = several ? kConferenceParties : 0;
+    caps.dwTransferModes = several ? LINETRANSFERMODE_TRANSFER | LINETRANSFERMODE_CONFERENCE : 0;
     caps.dwCallFeatures = kCallFeatures | (several ? kHoldFeatures : (holds ? kSipHoldFeatures : 0));
     caps.dwAvailableMediaModes = m_lines[device].config.MediaModes();
     return 0;

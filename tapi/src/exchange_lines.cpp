@@ -214,6 +214,8 @@ LONG Exchange::GetLineDevStatus(HLINE line, LINEDEVSTATUS& status)
     const std::vector<Call*> calls = CallsOnLine(open->device);
     status.dwNumOnHoldCalls = static_cast<DWORD>(std::count_if(
         calls.begin(), calls.end(), [](const Call* c) { return c->state == LINECALLSTATE_ONHOLD; }));
+    status.dwNumOnHoldPendCalls = static_cast<DWORD>(
+        std::count_if(calls.begin(), calls.end(), [](const Call* c) { return PendingConsultation(*c); }));
     status.dwLineFeatures = call ? 0 : LINEFEATURE_MAKECALL;
     status.dwRingMode = call && call->state == LINECALLSTATE_OFFERING ? 1 : 0;
     status.dwSignalLevel = 0xFFFF;

@@ -20,6 +20,8 @@ LONG Exchange::DispatchEvents()
                 continue;
             if (message->handleOut)
                 *message->handleOut = message->handleValue;
+            if (message->secondHandleOut)
+                *message->secondHandleOut = message->secondHandleValue;
         }
         if (lineCallback)
             lineCallback(message->hDevice, message->message, message->instance, message->param1,
@@ -70,6 +72,24 @@ void Exchange::PostLine(HLINE line, DWORD hDevice, DWORD message, DWORD_PTR p1, 
     m_queue.Push(queued);
 }
 
+void Exchange::PostReplyWithCalls(HLINE line, DWORD request, HandleReturn first, HandleReturn second)
+{
+    const OpenLine* open = FindLine(line);
+    if (!open)
+        return;
+    QueuedMessage queued;
+    queued.app = open->app;
+    queued.owner = line;
+    queued.message = LINE_REPLY;
+    queued.instance = open->instance;
+    queued.param1 = request;
+    queued.handleOut = first.out;
+    queued.handleValue = first.value;
+    queued.secondHandleOut = second.out;
+    queued.secondHandleValue = second.value;
+    m_queue.Push(queued);
+}
+
 void Exchange::PostReply(const PendingRequest& request, LONG result)
 {
     PostLine(request.line, 0, LINE_REPLY, request.request, static_cast<DWORD>(result), 0);
@@ -79,7 +99,7 @@ void Exchange::PostCallState(const Call& call)
 {
     for (HCALL handle : call.handles)
         if (const CallHandle* entry = FindCallHandle(handle))
-            PostLine(entry->line, handle, LINE_CALLSTATE, call.state, call.stateMode, 0);
+            PostLine(entry->line, handle, LINE_CALLSTATE, call.state, CallStateParam(call, *entry), 0);
 }
 
 void Exchange::PostLineDevState(DWORD device, DWORD state, DWORD_PTR p2, DWORD_PTR p3)

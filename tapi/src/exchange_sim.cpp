@@ -35,6 +35,14 @@ const char* StateName(DWORD state)
         return "proceeding";
     case LINECALLSTATE_DISCONNECTED:
         return "disconnected";
+    case LINECALLSTATE_ONHOLD:
+        return "held";
+    case LINECALLSTATE_ONHOLDPENDTRANSFER:
+        return "held for transfer";
+    case LINECALLSTATE_ONHOLDPENDCONF:
+        return "held for conference";
+    case LINECALLSTATE_CONFERENCED:
+        return "conferenced";
     default:
         return "unknown";
     }
@@ -201,7 +209,7 @@ LONG Exchange::SetFarEndSilence(DWORD line)
     return TAPISIM_OK;
 }
 
-LONG Exchange::SetFarEndTone(DWORD line, DWORD frequency, int level)
+LONG Exchange::SetFarEndTone(DWORD line, DWORD frequency, int level, DWORD callId)
 {
     if (frequency == 0 || frequency > 4000 || level > 3 || level < -60)
         return TAPISIM_E_BADARG;
@@ -209,7 +217,10 @@ LONG Exchange::SetFarEndTone(DWORD line, DWORD frequency, int level)
     LineAudio* audio = AudioOf(line);
     if (!audio)
         return TAPISIM_E_BADLINE;
-    audio->SetFarEndTone(frequency, level);
+    if (callId)
+        audio->SetCallTone(callId, frequency, level);
+    else
+        audio->SetFarEndTone(frequency, level);
     return TAPISIM_OK;
 }
 
@@ -235,7 +246,7 @@ LONG Exchange::SetFarEndWave(DWORD line, const std::string& path)
     return TAPISIM_OK;
 }
 
-LONG Exchange::GetHeard(DWORD line, std::vector<std::int16_t>& samples)
+LONG Exchange::GetHeard(DWORD line, std::vector<std::int16_t>& samples, DWORD callId)
 {
     std::shared_ptr<LineAudio> audio;
     {
@@ -244,7 +255,7 @@ LONG Exchange::GetHeard(DWORD line, std::vector<std::int16_t>& samples)
             return TAPISIM_E_BADLINE;
         audio = m_lines[line].audio;
     }
-    samples = audio->Heard();
+    samples = audio->Heard(callId);
     return TAPISIM_OK;
 }
 
@@ -345,16 +356,18 @@ std::string Exchange::DescribeCalls(DWORD device)
         out << " idle";
     for (const Call* call : calls) {
         out << (call == calls.front() ? "" : ",") << " call " << call->id << " ";
-        if (call->state == LINECALLSTATE_ONHOLD)
-            out << "held";
-        else if (IsOffered(*call) && m_lines[device].activeCall != call->id)
+        if (IsOffered(*call) && m_lines[device].activeCall != call->id)
             out << "waiting";
         else
-            out << StateName(call->state) << (call->farEndHolding ? " (held by the far end)" : "");
-        if (call->incoming)
+            out << StateName(call->state)
+                << (call->farEndHolding && call->state == LINECALLSTATE_CONNECTED ? " (held by the far end)"
+                                                                                  : "");
+        if (call->isConference)
+            out << " conference";
+        else if (call->incoming)
             out << " from " << (call->callerNumber.empty() ? "(no number)" : call->callerNumber)
                 << (call->callerName.empty() ? "" : " \"" + call->callerName + "\"");
-        else
+        else if (!call->dialled.empty())
             out << " to " << call->dialled;
     }
     for (const std::string& transfer : m_lines[device].transferred)

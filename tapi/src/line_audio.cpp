@@ -139,6 +139,18 @@ void LineAudio::SetFarEndHolding(bool holding)
     m_farEndHolding = holding;
 }
 
+void LineAudio::SetCallTone(DWORD callId, DWORD frequencyHz, int levelDbm0)
+{
+    std::lock_guard lock(m_mutex);
+    m_callTones[callId] = ToneSpec{ { double(frequencyHz) }, 0, 0, levelDbm0 };
+}
+
+void LineAudio::SetParties(std::vector<DWORD> callIds)
+{
+    std::lock_guard lock(m_mutex);
+    m_parties = std::move(callIds);
+}
+
 void LineAudio::SetLink(std::shared_ptr<AudioLink> link)
 {
     std::lock_guard lock(m_mutex);
@@ -188,10 +200,13 @@ void LineAudio::AppendLog(const std::string& line)
         m_log += line + "\n";
 }
 
-std::vector<std::int16_t> LineAudio::Heard()
+std::vector<std::int16_t> LineAudio::Heard(DWORD callId)
 {
     std::lock_guard lock(m_mutex);
-    return m_heard;
+    if (!callId)
+        return m_heard;
+    const auto heard = m_callHeard.find(callId);
+    return heard == m_callHeard.end() ? std::vector<std::int16_t>{} : heard->second;
 }
 
 std::string LineAudio::DetectedDigits()
@@ -210,6 +225,7 @@ void LineAudio::ClearHeard()
 {
     std::lock_guard lock(m_mutex);
     m_heard.clear();
+    m_callHeard.clear();
     m_detected.clear();
     m_log.clear();
 }
@@ -283,6 +299,48 @@ void LineAudio::MixCallWaitingTone(std::int16_t* out, std::size_t count)
     m_waitingSamples += count;
 }
 
+std::vector<LineAudio::PartyBlock> LineAudio::NextPartyBlocks(std::size_t count)
+{
+    std::vector<PartyBlock> blocks;
+    for (DWORD id : m_parties) {
+        const auto tone = m_callTones.find(id);
+        if (tone == m_callTones.end())
+            continue;
+        PartyBlock block{ id, std::vector<std::int16_t>(count) };
+        for (std::size_t i = 0; i < count; ++i)
+            block.samples[i] = tone->second.Sample(m_phaseSamples + i);
+        blocks.push_back(std::move(block));
+    }
+    return blocks;
+}
+
+void LineAudio::HearParties(const std::vector<std::int16_t>& sent, const std::vector<std::int16_t>* line,
+    const std::vector<PartyBlock>& parties)
+{
+    const auto mixFor = [&](DWORD listener) {
+        std::vector<std::int16_t> heard = sent;
+        for (std::size_t i = 0; i < heard.size(); ++i) {
+            if (line && listener)
+                heard[i] = MixSamples(heard[i], (*line)[i]);
+            for (const PartyBlock& party : parties)
+                if (party.callId != listener)
+                    heard[i] = MixSamples(heard[i], party.samples[i]);
+        }
+        return heard;
+    };
+    if (line) {
+        const std::vector<std::int16_t> heard = mixFor(0);
+        Hear(heard.data(), heard.size());
+    }
+    for (const PartyBlock& party : parties) {
+        std::vector<std::int16_t>& heard = m_callHeard[party.callId];
+        const std::vector<std::int16_t> block = mixFor(party.callId);
+        const std::size_t room = kMaxHeardSamples - std::min(kMaxHeardSamples, heard.size());
+        heard.insert(heard.end(), block.begin(),
+            block.begin() + static_cast<std::ptrdiff_t>(std::min(room, block.size())));
+    }
+}
+
 void LineAudio::Hear(const std::int16_t* samples, std::size_t count)
 {
     const std::size_t room = kMaxHeardSamples - std::min(kMaxHeardSamples, m_heard.size());
@@ -307,10 +365,23 @@ void LineAudio::Tick(std::size_t samples)
         const bool onHold = m_phase == Phase::Held || (m_phase == Phase::Connected && m_farEndHolding);
         const bool connected = m_phase == Phase::Connected && !onHold;
         const bool linked = connected && m_link;
+        std::vector<PartyBlock> parties;
+        bool lineTalks = true;
         if (linked)
             m_link->Receive(farEnd.data(), samples);
         else if (!onHold)
             NextFarEndBlock(farEnd.data(), samples);
+        if (connected && !linked) {
+            parties = NextPartyBlocks(samples);
+            // The line's far end is on the call unless every party has a far end of its own.
+            lineTalks = m_parties.empty() || parties.size() < m_parties.size();
+            if (!lineTalks)
+                std::fill(farEnd.begin(), farEnd.end(), 0);
+        }
+        const std::vector<std::int16_t> lineFarEnd = farEnd;
+        for (const PartyBlock& party : parties)
+            for (std::size_t i = 0; i < samples; ++i)
+                farEnd[i] = MixSamples(farEnd[i], party.samples[i]);
         if (m_callWaiting)
             MixCallWaitingTone(farEnd.data(), samples);
         NextGeneratedBlock(generated.data(), samples);
@@ -323,7 +394,7 @@ void LineAudio::Tick(std::size_t samples)
         if (linked)
             m_link->Send(played.data(), samples);
         if (connected || onHold)
-            Hear(played.data(), samples);
+            HearParties(played, lineTalks ? &lineFarEnd : nullptr, parties);
     }
     m_in->Feed(farEnd.data(), samples);
     m_inAux->Feed(mix.data(), samples);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -60,6 +61,11 @@ public:
     void SetCallWaiting(bool waiting);
     // The far end put the connected call on hold: neither end hears the other.
     void SetFarEndHolding(bool holding);
+    // A call's own far end, a party apart from the line's far end (which every other call has).
+    void SetCallTone(DWORD callId, DWORD frequencyHz, int levelDbm0);
+    // The calls whose far ends talk with us now: the active call, or a conference's parties.
+    // Each party hears us and the others; we hear them all.
+    void SetParties(std::vector<DWORD> callIds);
     // A real far end (null: the simulated one again).
     void SetLink(std::shared_ptr<AudioLink> link);
 
@@ -69,7 +75,8 @@ public:
     void CancelGeneration();
 
     void AppendLog(const std::string& line);
-    std::vector<std::int16_t> Heard();
+    // What the line's far end heard; with a callId, what that call's own far end heard.
+    std::vector<std::int16_t> Heard(DWORD callId = 0);
     std::string DetectedDigits();
     std::string Log();
     void ClearHeard();
@@ -85,10 +92,20 @@ private:
         void operator()(dtmf_rx_state_s* state) const;
     };
     enum class FarEnd { Silence, Tone, Samples };
+    struct PartyBlock {
+        DWORD callId;
+        std::vector<std::int16_t> samples;
+    };
 
     void NextFarEndBlock(std::int16_t* out, std::size_t count);
     void NextGeneratedBlock(std::int16_t* out, std::size_t count);
     void MixCallWaitingTone(std::int16_t* out, std::size_t count);
+    // One block of each party with its own far end.
+    std::vector<PartyBlock> NextPartyBlocks(std::size_t count);
+    // Each party hears what we send and the other parties; `line` is the line's far end's block,
+    // null when it is not a party.
+    void HearParties(const std::vector<std::int16_t>& sent, const std::vector<std::int16_t>* line,
+        const std::vector<PartyBlock>& parties);
     void Hear(const std::int16_t* samples, std::size_t count);
     static void OnDigits(void* self, const char* digits, int count);
 
@@ -107,6 +124,9 @@ private:
     std::size_t m_farEndPosition = 0;
     std::deque<std::int16_t> m_generated;
     std::vector<std::int16_t> m_heard;
+    std::map<DWORD, ToneSpec> m_callTones;
+    std::map<DWORD, std::vector<std::int16_t>> m_callHeard;
+    std::vector<DWORD> m_parties;
     std::string m_detected;
     std::string m_log;
     std::unique_ptr<dtmf_rx_state_s, DtmfDeleter> m_dtmf;

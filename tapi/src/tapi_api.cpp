@@ -263,6 +263,45 @@ LONG lineBlindTransferA(HCALL hCall, LPCSTR lpszDestAddress, DWORD)
     return Service().BlindTransfer(hCall, AddressText(lpszDestAddress));
 }
 
+LONG lineSetupTransferA(HCALL hCall, LPHCALL lphConsultCall, const LINECALLPARAMS*)
+{
+    if (!lphConsultCall)
+        return LINEERR_INVALPOINTER;
+    return Service().SetupTransfer(hCall, lphConsultCall);
+}
+
+LONG lineDialA(HCALL hCall, LPCSTR lpszDestAddress, DWORD)
+{
+    if (!lpszDestAddress)
+        return LINEERR_INVALPOINTER;
+    return Service().Dial(hCall, AddressText(lpszDestAddress));
+}
+
+LONG lineCompleteTransfer(HCALL hCall, HCALL hConsultCall, LPHCALL lphConfCall, DWORD dwTransferMode)
+{
+    if (dwTransferMode == LINETRANSFERMODE_CONFERENCE && !lphConfCall)
+        return LINEERR_INVALPOINTER;
+    return Service().CompleteTransfer(hCall, hConsultCall, lphConfCall, dwTransferMode);
+}
+
+LONG lineSetupConferenceA(HCALL hCall, HLINE hLine, LPHCALL lphConfCall, LPHCALL lphConsultCall,
+    DWORD dwNumParties, const LINECALLPARAMS*)
+{
+    if (!lphConfCall || !lphConsultCall)
+        return LINEERR_INVALPOINTER;
+    return Service().SetupConference(hCall, hLine, lphConfCall, lphConsultCall, dwNumParties);
+}
+
+LONG lineAddToConference(HCALL hConfCall, HCALL hConsultCall)
+{
+    return Service().AddToConference(hConfCall, hConsultCall);
+}
+
+LONG lineRemoveFromConference(HCALL hCall)
+{
+    return Service().RemoveFromConference(hCall);
+}
+
 LONG lineGetCallInfoA(HCALL hCall, LPLINECALLINFO lpCallInfo)
 {
     if (!lpCallInfo)

@@ -107,6 +107,13 @@ LONG tapisimSetFarEndTone(DWORD lineId, DWORD frequencyHz, int levelDbm0)
     return Service().SetFarEndTone(lineId, frequencyHz, levelDbm0);
 }
 
+LONG tapisimSetCallFarEndTone(DWORD lineId, DWORD callId, DWORD frequencyHz, int levelDbm0)
+{
+    if (!callId)
+        return TAPISIM_E_BADARG;
+    return Service().SetFarEndTone(lineId, frequencyHz, levelDbm0, callId);
+}
+
 LONG tapisimSetFarEndWave(DWORD lineId, const char* wavePath)
 {
     if (!wavePath || !*wavePath)
@@ -116,8 +123,13 @@ LONG tapisimSetFarEndWave(DWORD lineId, const char* wavePath)
 
 LONG tapisimGetHeardAudio(DWORD lineId, int16_t* samples, DWORD maxSamples)
 {
+    return tapisimGetCallHeardAudio(lineId, 0, samples, maxSamples);
+}
+
+LONG tapisimGetCallHeardAudio(DWORD lineId, DWORD callId, int16_t* samples, DWORD maxSamples)
+{
     std::vector<std::int16_t> heard;
-    if (LONG result = Service().GetHeard(lineId, heard))
+    if (LONG result = Service().GetHeard(lineId, heard, callId))
         return result;
     if (samples)
         std::copy_n(heard.begin(), std::min<std::size_t>(maxSamples, heard.size()), samples);

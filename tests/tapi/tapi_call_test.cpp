@@ -222,8 +222,8 @@ TEST_F(TapiCalls, IncomingCallRingsThreeTimesAndIsAnswered)
 }
 
 // A program written against TAPI tests the feature bits by their published values: ANSWER 0x4,
-// BLINDTRANSFER 0x8, DROP 0x80, GENERATEDIGITS 0x200, GENERATETONE 0x400, HOLD 0x800,
-// SETTERMINAL 0x800000 (0x100 would be GATHERDIGITS, which the line does not offer). The reason of a direct call is DIRECT (1).
+// DROP 0x80, GENERATEDIGITS 0x200, GENERATETONE 0x400, SETTERMINAL 0x800000 (0x100 would be
+// GATHERDIGITS, which the line does not offer). The reason of a direct call is DIRECT (1).
 TEST_F(TapiCalls, CallFeaturesAndReasonUseTapisValues)
 {
     const HLINE line = OpenLine(0);
@@ -236,7 +236,13 @@ TEST_F(TapiCalls, CallFeaturesAndReasonUseTapisValues)
     ASSERT_GT(lineAnswer(call, nullptr, 0), 0);
     Pump(500);
     ASSERT_EQ(lineGetCallStatus(call, &status), 0);
-    EXPECT_EQ(status.dwCallFeatures, 0x8u | 0x80u | 0x200u | 0x400u | 0x800u | 0x800000u);
+    // DROP, GENERATEDIGITS, GENERATETONE, SETTERMINAL; BLINDTRANSFER, HOLD, SETUPCONF and
+    // SETUPTRANSFER on a voice line.
+    EXPECT_EQ(
+        status.dwCallFeatures, 0x80u | 0x200u | 0x400u | 0x800000u | 0x8u | 0x800u | 0x1000000u | 0x2000000u);
+    EXPECT_EQ(LINETRANSFERMODE_TRANSFER | LINETRANSFERMODE_CONFERENCE, 0x3);
+    EXPECT_EQ(LINECALLFEATURE_ADDTOCONF | LINECALLFEATURE_COMPLETETRANSF | LINECALLFEATURE_DIAL, 0x62);
+    EXPECT_EQ(LINECALLFEATURE_REMOVEFROMCONF, 0x40000);
     EXPECT_EQ(LINECALLREASON_UNAVAIL, 0x800) << "0x1000 is INTRUDE";
 }
 

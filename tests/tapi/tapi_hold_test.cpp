@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-// Several calls on one analog line: hold and take back, a waiting second caller, swapping.
+// Several calls on one analog line: hold and take back, a waiting second caller, swapping,
+// transfers and a three-way conference.
 
 namespace {
 
@@ -121,6 +122,23 @@ protected:
         info.dwTotalSize = sizeof info;
         EXPECT_EQ(lineGetCallInfoA(call, &info), 0);
         return info.dwCallID;
+    }
+    // What the own far end of `call` (tapisimSetCallFarEndTone) heard.
+    std::vector<std::int16_t> CallHeard(HCALL call)
+    {
+        const DWORD id = CallId(call);
+        std::vector<std::int16_t> heard(
+            static_cast<std::size_t>(tapisimGetCallHeardAudio(0, id, nullptr, 0)));
+        tapisimGetCallHeardAudio(0, id, heard.data(), static_cast<DWORD>(heard.size()));
+        return heard;
+    }
+    // Dials the consultation call and waits until the consulted party answered.
+    void Consult(HCALL consult, const char* number)
+    {
+        EXPECT_EQ(Completed(lineDialA(consult, number, 0)), std::vector<DWORD>{ LINECALLSTATE_DIALING });
+        for (int i = 0; i < 50 && CallState(consult) != LINECALLSTATE_CONNECTED; ++i)
+            Pump(100);
+        EXPECT_EQ(CallState(consult), DWORD(LINECALLSTATE_CONNECTED));
     }
     HCALL Waiting(HLINE line, const char* number)
     {
@@ -299,6 +317,15 @@ TEST_F(TapiHold, AddressCapsAnnounceHoldOnVoiceLinesOnly)
     EXPECT_TRUE(caps.dwCallStates & LINECALLSTATE_ONHOLD);
     EXPECT_EQ(caps.dwMaxNumOnHoldCalls, 3u);
     EXPECT_EQ(caps.dwMaxNumActiveCalls, 1u);
+    EXPECT_EQ(caps.dwTransferModes, DWORD(LINETRANSFERMODE_TRANSFER | LINETRANSFERMODE_CONFERENCE));
+    EXPECT_EQ(caps.dwMaxNumConference, 3u);
+    const DWORD consultation = LINECALLFEATURE_SETUPTRANSFER | LINECALLFEATURE_DIAL
+        | LINECALLFEATURE_COMPLETETRANSF | LINECALLFEATURE_SETUPCONF | LINECALLFEATURE_ADDTOCONF
+        | LINECALLFEATURE_REMOVEFROMCONF;
+    EXPECT_EQ(caps.dwCallFeatures & consultation, consultation);
+    const DWORD states
+        = LINECALLSTATE_ONHOLDPENDTRANSFER | LINECALLSTATE_ONHOLDPENDCONF | LINECALLSTATE_CONFERENCED;
+    EXPECT_EQ(caps.dwCallStates & states, states);
     LINEDEVCAPS devCaps{};
     devCaps.dwTotalSize = sizeof devCaps;
     ASSERT_EQ(lineGetDevCapsA(m_lineApp, 0, m_version, 0, &devCaps), 0);
@@ -307,6 +334,7 @@ TEST_F(TapiHold, AddressCapsAnnounceHoldOnVoiceLinesOnly)
     ASSERT_EQ(lineGetAddressCapsA(m_lineApp, 6, 0, m_version, 0, &caps), 0) << "the data modem";
     EXPECT_EQ(caps.dwCallFeatures & LINECALLFEATURE_HOLD, 0u);
     EXPECT_EQ(caps.dwMaxNumOnHoldCalls, 0u);
+    EXPECT_EQ(caps.dwTransferModes, 0u);
 
     EXPECT_EQ(lineGetAddressCapsA(m_lineApp, 0, 1, m_version, 0, &caps), LINEERR_INVALADDRESSID);
     EXPECT_EQ(lineGetAddressCapsA(m_lineApp, m_numLines, 0, m_version, 0, &caps), LINEERR_BADDEVICEID);
@@ -339,4 +367,179 @@ TEST_F(TapiHold, BlindTransferHandsTheFarEndToAnotherNumber)
     EXPECT_NE(std::string(log).find("transferred to 5550199\n"), std::string::npos) << log;
     EXPECT_EQ(lineDeallocateCall(call), 0);
     EXPECT_EQ(Completed(lineUnhold(held)), std::vector<DWORD>{ LINECALLSTATE_CONNECTED });
+}
+
+TEST_F(TapiHold, ConsultationTransferHandsTheHeldFarEndToTheConsultedNumber)
+{
+    const HLINE line = OpenLine(0);
+    const HCALL call = ConnectedCall(line, "5550100");
+    EXPECT_TRUE(Features(call) & LINECALLFEATURE_SETUPTRANSFER);
+    EXPECT_EQ(lineSetupTransferA(call, nullptr, nullptr), LINEERR_INVALPOINTER);
+    HCALL consult = 0;
+    EXPECT_EQ(Completed(lineSetupTransferA(call, &consult, nullptr)),
+        (std::vector<DWORD>{ LINECALLSTATE_ONHOLDPENDTRANSFER, LINECALLSTATE_DIALTONE }));
+    ASSERT_NE(consult, 0u) << "the consultation call's handle arrives with LINE_REPLY";
+    EXPECT_EQ(Features(consult) & (LINECALLFEATURE_DIAL | LINECALLFEATURE_DROP),
+        DWORD(LINECALLFEATURE_DIAL | LINECALLFEATURE_DROP));
+    EXPECT_EQ(Features(call) & (LINECALLFEATURE_UNHOLD | LINECALLFEATURE_COMPLETETRANSF), 0u);
+    LINEDEVSTATUS status{};
+    status.dwTotalSize = sizeof status;
+    ASSERT_EQ(lineGetLineDevStatus(line, &status), 0);
+    EXPECT_EQ(status.dwNumOnHoldPendCalls, 1u);
+    EXPECT_EQ(status.dwNumOnHoldCalls, 0u);
+    EXPECT_EQ(lineCompleteTransfer(call, consult, nullptr, LINETRANSFERMODE_TRANSFER), LINEERR_INVALCALLSTATE)
+        << "nobody to hand the call to yet";
+    EXPECT_EQ(lineDialA(call, "5550199", 0), LINEERR_INVALCALLSTATE);
+    EXPECT_EQ(lineDialA(consult, "", 0), LINEERR_INVALADDRESS);
+    Pump(1000);
+    EXPECT_EQ(CallState(consult), DWORD(LINECALLSTATE_DIALTONE)) << "dial tone until lineDial";
+
+    Consult(consult, "555-0199");
+    EXPECT_EQ(Features(call) & LINECALLFEATURE_COMPLETETRANSF, DWORD(LINECALLFEATURE_COMPLETETRANSF));
+    EXPECT_NE(LineOne().find("held for transfer to 5550100, call " + std::to_string(CallId(consult))
+                  + " connected to 555-0199"),
+        std::string::npos)
+        << LineOne();
+    EXPECT_EQ(lineCompleteTransfer(call, consult, nullptr, 7), LINEERR_INVALTRANSFERMODE);
+    EXPECT_EQ(lineCompleteTransfer(call, 0xDEAD, nullptr, LINETRANSFERMODE_TRANSFER),
+        LINEERR_INVALCONSULTCALLHANDLE);
+    EXPECT_EQ(
+        lineCompleteTransfer(consult, call, nullptr, LINETRANSFERMODE_TRANSFER), LINEERR_INVALCALLSTATE);
+    EXPECT_EQ(Completed(lineCompleteTransfer(call, consult, nullptr, LINETRANSFERMODE_TRANSFER)),
+        (std::vector<DWORD>{ LINECALLSTATE_IDLE, LINECALLSTATE_IDLE }));
+    EXPECT_NE(LineOne().find(" idle; transferred 5550100 to 5550199"), std::string::npos) << LineOne();
+    char log[256] = {};
+    tapisimGetGeneratedLog(0, log, sizeof log);
+    EXPECT_NE(std::string(log).find("transferred to 5550199\n"), std::string::npos) << log;
+    EXPECT_EQ(lineDeallocateCall(call), 0);
+    EXPECT_EQ(lineDeallocateCall(consult), 0);
+}
+
+TEST_F(TapiHold, DroppingTheConsultationCallAndUnholdingCancelsTheTransfer)
+{
+    const HLINE line = OpenLine(0);
+    ASSERT_EQ(tapisimSetFarEndTone(0, 1000, -10), TAPISIM_OK);
+    const HCALL call = ConnectedCall(line, "5550100");
+    Voice voice(line, 600);
+    Earpiece earpiece(line);
+    HCALL consult = 0;
+    Completed(lineSetupTransferA(call, &consult, nullptr));
+    const std::string play = "play 1 --call " + std::to_string(CallId(consult)) + " --tone 1500";
+    EXPECT_EQ(
+        Command(play.c_str()), "the far end of call " + std::to_string(CallId(consult)) + " sends 1500 Hz\n");
+    Consult(consult, "5550199");
+    tapisimClearHeard(0);
+    earpiece.samples.clear();
+    Pump(400);
+    EXPECT_GT(ShareOf(earpiece.samples, 1500), 0.9) << "we talk with the consulted party only";
+    EXPECT_TRUE(Silent(Heard(0))) << "the held party hears nothing";
+    EXPECT_GT(ShareOf(CallHeard(consult), 600), 0.9) << "the consulted party hears us";
+
+    ASSERT_GT(lineDrop(consult, nullptr, 0), 0);
+    EXPECT_EQ(States(Pump()), std::vector<DWORD>{ LINECALLSTATE_IDLE });
+    EXPECT_EQ(CallState(call), DWORD(LINECALLSTATE_ONHOLDPENDTRANSFER));
+    EXPECT_EQ(Features(call) & (LINECALLFEATURE_UNHOLD | LINECALLFEATURE_COMPLETETRANSF),
+        DWORD(LINECALLFEATURE_UNHOLD));
+    EXPECT_EQ(Completed(lineUnhold(call)), std::vector<DWORD>{ LINECALLSTATE_CONNECTED });
+    earpiece.samples.clear();
+    tapisimClearHeard(0);
+    Pump(400);
+    EXPECT_GT(ShareOf(earpiece.samples, 1000), 0.9) << "the first party is back";
+    EXPECT_GT(ShareOf(Heard(0), 600), 0.9);
+    EXPECT_EQ(LineOne().find("transferred"), std::string::npos) << LineOne();
+}
+
+TEST_F(TapiHold, ConferenceMixesThePartiesSoEachHearsTheOtherTwo)
+{
+    const HLINE line = OpenLine(0);
+    ASSERT_EQ(tapisimSetFarEndTone(0, 1000, -10), TAPISIM_OK);
+    const HCALL first = ConnectedCall(line, "5550100");
+    EXPECT_TRUE(Features(first) & LINECALLFEATURE_SETUPCONF);
+    Voice voice(line, 600);
+    Earpiece earpiece(line);
+    HCALL conf = 0, consult = 0;
+    EXPECT_EQ(lineSetupConferenceA(first, line, &conf, &consult, 4, nullptr), LINEERR_CONFERENCEFULL);
+    const LONG setup = lineSetupConferenceA(first, line, &conf, &consult, 3, nullptr);
+    const auto messages = Pump();
+    ASSERT_GE(messages.size(), 4u);
+    EXPECT_EQ(messages.front().message, DWORD(LINE_REPLY));
+    EXPECT_EQ(messages.front().p1, DWORD_PTR(setup));
+    EXPECT_EQ(States(messages),
+        (std::vector<DWORD>{
+            LINECALLSTATE_CONFERENCED, LINECALLSTATE_ONHOLDPENDCONF, LINECALLSTATE_DIALTONE }));
+    ASSERT_NE(conf, 0u);
+    ASSERT_NE(consult, 0u);
+    EXPECT_EQ(messages[1].device, DWORD(first));
+    EXPECT_EQ(messages[1].p2, DWORD_PTR(conf)) << "CONFERENCED names the conference call";
+    EXPECT_EQ(Features(conf) & LINECALLFEATURE_ADDTOCONF, 0u);
+    ASSERT_EQ(tapisimSetCallFarEndTone(0, CallId(consult), 1500, -10), TAPISIM_OK);
+    Consult(consult, "5550199");
+    EXPECT_EQ(Features(conf) & LINECALLFEATURE_ADDTOCONF, DWORD(LINECALLFEATURE_ADDTOCONF));
+    EXPECT_EQ(lineAddToConference(consult, conf), LINEERR_INVALCONFCALLHANDLE);
+    EXPECT_EQ(Completed(lineAddToConference(conf, consult)),
+        (std::vector<DWORD>{ LINECALLSTATE_CONFERENCED, LINECALLSTATE_CONNECTED }));
+    EXPECT_EQ(Features(first) & LINECALLFEATURE_REMOVEFROMCONF, DWORD(LINECALLFEATURE_REMOVEFROMCONF));
+    EXPECT_NE(
+        LineOne().find("conferenced to 5550100, call " + std::to_string(CallId(conf))
+            + " connected conference, call " + std::to_string(CallId(consult)) + " conferenced to 5550199"),
+        std::string::npos)
+        << LineOne();
+
+    tapisimClearHeard(0);
+    earpiece.samples.clear();
+    Pump(400);
+    const auto each = [](const std::vector<std::int16_t>& heard, double a, double b, double absent) {
+        return ShareOf(heard, a) > 0.3 && ShareOf(heard, b) > 0.3
+            && ShareOf(heard, a) + ShareOf(heard, b) > 0.9 && ShareOf(heard, absent) < 0.02;
+    };
+    EXPECT_TRUE(each(earpiece.samples, 1000, 1500, 600)) << "we hear both parties";
+    EXPECT_TRUE(each(Heard(0), 600, 1500, 1000)) << "the first party hears us and the second";
+    EXPECT_TRUE(each(CallHeard(consult), 600, 1000, 1500)) << "the second party hears us and the first";
+
+    // The second party is taken out (held); the first stays in the conference with us.
+    EXPECT_EQ(Completed(lineRemoveFromConference(consult)), std::vector<DWORD>{ LINECALLSTATE_ONHOLD });
+    EXPECT_EQ(lineRemoveFromConference(consult), LINEERR_INVALCALLSTATE);
+    earpiece.samples.clear();
+    Pump(400);
+    EXPECT_GT(ShareOf(earpiece.samples, 1000), 0.9);
+    // Dropping the conference call ends its party; the held call remains.
+    ASSERT_GT(lineDrop(conf, nullptr, 0), 0);
+    EXPECT_EQ(States(Pump()), (std::vector<DWORD>{ LINECALLSTATE_IDLE, LINECALLSTATE_IDLE }));
+    EXPECT_EQ(CallState(first), DWORD(LINECALLSTATE_IDLE));
+    EXPECT_EQ(Completed(lineUnhold(consult)), std::vector<DWORD>{ LINECALLSTATE_CONNECTED });
+}
+
+TEST_F(TapiHold, ConferenceFromATransferAndCancelledConferenceSetup)
+{
+    const HLINE line = OpenLine(0);
+    const HCALL first = ConnectedCall(line, "5550100");
+    HCALL conf = 0, consult = 0;
+    Completed(lineSetupConferenceA(first, line, &conf, &consult, 3, nullptr));
+    // Dropping the consultation call cancels the setup: the first party waits on hold.
+    ASSERT_GT(lineDrop(consult, nullptr, 0), 0);
+    EXPECT_EQ(
+        States(Pump()), (std::vector<DWORD>{ LINECALLSTATE_IDLE, LINECALLSTATE_ONHOLD, LINECALLSTATE_IDLE }));
+    EXPECT_EQ(CallState(conf), DWORD(LINECALLSTATE_IDLE));
+    EXPECT_EQ(Completed(lineUnhold(first)), std::vector<DWORD>{ LINECALLSTATE_CONNECTED });
+    EXPECT_EQ(lineDeallocateCall(conf), 0);
+    EXPECT_EQ(lineDeallocateCall(consult), 0);
+
+    // A consultation call joined in conference mode.
+    Completed(lineSetupTransferA(first, &consult, nullptr));
+    Consult(consult, "5550199");
+    EXPECT_EQ(
+        lineCompleteTransfer(first, consult, nullptr, LINETRANSFERMODE_CONFERENCE), LINEERR_INVALPOINTER);
+    conf = 0;
+    EXPECT_EQ(Completed(lineCompleteTransfer(first, consult, &conf, LINETRANSFERMODE_CONFERENCE)),
+        (std::vector<DWORD>{
+            LINECALLSTATE_CONFERENCED, LINECALLSTATE_CONFERENCED, LINECALLSTATE_CONNECTED }));
+    ASSERT_NE(conf, 0u);
+    EXPECT_EQ(CallState(conf), DWORD(LINECALLSTATE_CONNECTED));
+
+    // The parties hang up one after the other; the conference ends with the last.
+    Command(("hangup 1 " + std::to_string(CallId(consult))).c_str());
+    EXPECT_EQ(States(Pump()), std::vector<DWORD>{ LINECALLSTATE_DISCONNECTED });
+    EXPECT_EQ(CallState(conf), DWORD(LINECALLSTATE_CONNECTED));
+    Command(("hangup 1 " + std::to_string(CallId(first))).c_str());
+    EXPECT_EQ(States(Pump()), (std::vector<DWORD>{ LINECALLSTATE_DISCONNECTED, LINECALLSTATE_IDLE }));
 }
