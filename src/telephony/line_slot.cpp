@@ -630,6 +630,41 @@ int LineSlot::DropAllCalls()
     return accepted;
 }
 
+LONG LineSlot::ToggleHold(HCALL call)
+{
+    if (IndexOfCall(call) < 0)
+        return LINEERR_INVALCALLHANDLE;
+    TapiBlock<LINECALLSTATUS> status(CallSnapshot::kStatusSize);
+    const LONG result = Tapi().lineGetCallStatus(call, status.Get());
+    if (result != 0)
+        return result;
+    return status->dwCallState == LINECALLSTATE_ONHOLD ? Tapi().lineUnhold(call) : Tapi().lineHold(call);
+}
+
+LONG LineSlot::BlindTransfer(HCALL call, std::string_view destination)
+{
+    if (IndexOfCall(call) < 0)
+        return LINEERR_INVALCALLHANDLE;
+    const std::string address(destination);
+    const LONG result = Tapi().lineBlindTransferA(call, address.c_str(), 0);
+    if (result > 0)
+        m_pendingTransfer = result;
+    return result;
+}
+
+DWORD LineSlot::CallFeatures(HCALL call)
+{
+    TapiBlock<LINECALLSTATUS> status(CallSnapshot::kStatusSize);
+    return call != 0 && Tapi().lineGetCallStatus(call, status.Get()) == 0 ? status->dwCallFeatures : 0;
+}
+
+void LineSlot::ShowTransferFailure()
+{
+    m_manager.GetPrompter().ShowMessage(
+        QCoreApplication::translate("LineSlot", "The call could not be transferred.").toStdString(), kTitle,
+        Prompter::Icon::Exclamation);
+}
+
 void LineSlot::OnReply(LONG requestId, LONG result)
 {
     if (requestId <= 0)
@@ -652,6 +687,11 @@ void LineSlot::OnReply(LONG requestId, LONG result)
         m_pendingAnswer = 0;
         if (result == 0)
             m_manager.Recording().AnswerForVoiceMail(m_index, m_setupCall);
+    }
+    if (requestId == m_pendingTransfer) {
+        m_pendingTransfer = 0;
+        if (result < 0)
+            ShowTransferFailure();
     }
     if (requestId == m_pendingMakeCall) {
         m_pendingMakeCall = 0;
@@ -735,6 +775,10 @@ bool LineSlot::IsActionCandidate(int action, HCALL call, DWORD state)
                 || recordingState == CallRecordingPort::Starting);
     case kActionAddNote:
         return connected && !recording.HasNotesDialog(m_index, call);
+    case kActionHold:
+        return (CallFeatures(call) & (LINECALLFEATURE_HOLD | LINECALLFEATURE_UNHOLD)) != 0;
+    case kActionTransfer:
+        return (CallFeatures(call) & LINECALLFEATURE_BLINDTRANSFER) != 0;
     default:
         return true;
     }

@@ -240,7 +240,8 @@ void MainWindow::SetupMenuBar()
     QMenu* call = m_menuBar->addMenu(tr("&Call"));
     call->addActions({ Action("actionSearch"), m_callAction, m_endAction });
     call->addSeparator();
-    call->addActions({ m_recordAction, m_notesAction, Action("actionMute"), Action("actionHold") });
+    call->addActions(
+        { m_recordAction, m_notesAction, Action("actionMute"), m_holdAction, Action("actionTransfer") });
     call->addSeparator();
     call->addActions({ Action("actionDoNotDisturb"), Action("actionQueueCall"), Action("actionConference"),
         Action("actionInstantMessage") });
@@ -629,6 +630,9 @@ void MainWindow::UpdateControls()
     m_notesAction->setEnabled(m_lines.GetTargetCallForAction(true, kActionAddNote) != 0);
     UpdateCallButton();
     m_endAction->setEnabled(m_lines.GetTargetCallForAction(true, kActionDrop) != 0);
+    // Checked while the call Hold works on is held.
+    m_holdAction->setEnabled(m_lines.GetTargetCallForAction(true, kActionHold) != 0);
+    m_holdAction->setChecked(m_lines.IsOnHold(m_lines.TargetOf(kActionHold, SelectedCall())));
     ShowMissedCount(m_callLogStore.CountUnseenMissed(m_settings));
     ShowUnreadCount(m_callLogStore.CountUnheardVoicemail());
     if (CurrentTab() == kKeypadTab)
