@@ -313,8 +313,7 @@ void LineSlot::SetSetupCall(HCALL call, int voiceMail)
 void LineSlot::OnCallState(HCALL call, DWORD state, DWORD stateMode, DWORD)
 {
     // A recording ends before the call is logged, so that its entry names a finished file.
-    if (state != LINECALLSTATE_CONNECTED)
-        StopRecordingOf(call);
+    FollowRecording(call, state);
     m_manager.Logger().RecordCallState(*this, call, state);
     if (state != LINECALLSTATE_CONNECTED)
         CloseNotesOf(call);
@@ -382,6 +381,29 @@ void LineSlot::AddEndedCall(CallOutcome outcome)
 bool LineSlot::ExpireEndedCalls(std::uint64_t now)
 {
     return std::erase_if(m_endedCalls, [now](const EndedCall& ended) { return ended.until <= now; }) > 0;
+}
+
+// The recording of a call pauses while the call is held and goes on when it is taken back (one
+// the user paused stays paused); any other state but CONNECTED ends it.
+void LineSlot::FollowRecording(HCALL call, DWORD state)
+{
+    CallRecordingPort& recording = m_manager.Recording();
+    const int index = IndexOfCall(call);
+    if (index < 0 || call != recording.GetRecordingCall(m_index))
+        return;
+    CallRecord& record = m_calls[index];
+    if (state == LINECALLSTATE_ONHOLD && recording.GetRecordingState(m_index) != CallRecordingPort::Starting) {
+        if (recording.GetRecordingState(m_index) == CallRecordingPort::Recording)
+            record.recordingHeld = recording.PauseCallRecording(m_index) == 1;
+        return;
+    }
+    if (state == LINECALLSTATE_CONNECTED) {
+        if (std::exchange(record.recordingHeld, false))
+            recording.StartCallRecording(m_index, call, 0);
+        return;
+    }
+    record.recordingHeld = false;
+    StopRecordingOf(call);
 }
 
 void LineSlot::StopRecordingOf(HCALL call)

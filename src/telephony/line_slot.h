@@ -165,6 +165,7 @@ private:
     void SendQueuedDigits(CallRecord& record);
     bool IsWarningUnderWay(HCALL call) const;
     bool HandleAutoDrop(HCALL call, DWORD state);
+    void FollowRecording(HCALL call, DWORD state);
     void StopRecordingOf(HCALL call);
     void CloseNotesOf(HCALL call);
     void OnCallIdle(HCALL call);

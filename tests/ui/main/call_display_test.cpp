@@ -147,9 +147,17 @@ TEST_F(CallDisplayTest, HoldFollowsTheCallAndTransferTakesTheTypedNumber)
     Advance(3000);
     ASSERT_TRUE(hold.isEnabled());
     EXPECT_FALSE(hold.isChecked());
+    Command(window, "actionRecord").trigger();
+    AdvanceAndTick(2000);
+    const HCALL call = LineOneCall()->call;
+    CallRecordingPort& recording = m_app->Lines().Recording();
+    ASSERT_EQ(recording.GetRecordingState(0), CallRecordingPort::Recording);
     hold.trigger();
     Advance(100);
     EXPECT_TRUE(hold.isChecked());
+    EXPECT_EQ(recording.GetRecordingState(0), CallRecordingPort::Paused)
+        << "the recording waits for the call";
+    EXPECT_EQ(recording.GetRecordingCall(0), call);
     Rows rows = CallRows(window);
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_TRUE(rows[0].first.startsWith("5554444 (On-Hold) ")) << rows[0].first.toStdString();
@@ -157,9 +165,10 @@ TEST_F(CallDisplayTest, HoldFollowsTheCallAndTransferTakesTheTypedNumber)
     hold.trigger();
     Advance(100);
     EXPECT_FALSE(hold.isChecked());
+    EXPECT_EQ(recording.GetRecordingState(0), CallRecordingPort::Recording);
     rows = CallRows(window);
     ASSERT_EQ(rows.size(), 1u);
-    EXPECT_TRUE(rows[0].first.startsWith("5554444 (Connected)")) << rows[0].first.toStdString();
+    EXPECT_TRUE(rows[0].first.startsWith("5554444 (Recording)")) << rows[0].first.toStdString();
 
     window.SearchField()->clear();
     Command(window, "actionTransfer").trigger();
@@ -171,6 +180,7 @@ TEST_F(CallDisplayTest, HoldFollowsTheCallAndTransferTakesTheTypedNumber)
     Command(window, "actionTransfer").trigger();
     Advance(500);
     EXPECT_EQ(LineOneCall(), nullptr);
+    EXPECT_EQ(recording.GetRecordingState(0), CallRecordingPort::Idle);
     EXPECT_TRUE(window.SearchField()->text().isEmpty());
     EXPECT_FALSE(hold.isEnabled());
 
