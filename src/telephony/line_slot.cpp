@@ -392,7 +392,8 @@ void LineSlot::FollowRecording(HCALL call, DWORD state)
     if (index < 0 || call != recording.GetRecordingCall(m_index))
         return;
     CallRecord& record = m_calls[index];
-    if (state == LINECALLSTATE_ONHOLD && recording.GetRecordingState(m_index) != CallRecordingPort::Starting) {
+    if (state == LINECALLSTATE_ONHOLD
+        && recording.GetRecordingState(m_index) != CallRecordingPort::Starting) {
         if (recording.GetRecordingState(m_index) == CallRecordingPort::Recording)
             record.recordingHeld = recording.PauseCallRecording(m_index) == 1;
         return;
