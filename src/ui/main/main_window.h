@@ -201,6 +201,7 @@ private:
     void Call();
     void End();
     void Hold();
+    void UpdateHoldAction();
     void Transfer();
     ActionTarget SelectedCall() const;
     void ClearRedialList();

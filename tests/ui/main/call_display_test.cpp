@@ -184,6 +184,24 @@ TEST_F(CallDisplayTest, HoldFollowsTheCallAndTransferTakesTheTypedNumber)
     EXPECT_TRUE(window.SearchField()->text().isEmpty());
     EXPECT_FALSE(hold.isEnabled());
 
+    // A waiting caller answered holds the first call; the check follows the selected row.
+    Dial(window, "5554444");
+    Advance(3000);
+    TAPISIM_CALLER caller{ "2125550100", "Alice Example", 0, 0, 0 };
+    ASSERT_EQ(tapisimRing(0, &caller), TAPISIM_OK);
+    Settle();
+    Command(window, "actionCall").trigger();
+    Advance(500);
+    const auto selectRow = [&](const QString& start) {
+        for (QTreeWidgetItemIterator it(window.DialPad()->Tree()); *it; ++it)
+            if ((*it)->parent() && (*it)->text(0).startsWith(start))
+                window.DialPad()->Tree()->setCurrentItem(*it);
+    };
+    selectRow("5554444 (On-Hold) ");
+    EXPECT_TRUE(hold.isChecked());
+    selectRow("Alice Example,2125550100 (Connected)");
+    EXPECT_FALSE(hold.isChecked());
+
     const std::size_t shown = m_prompter.messages.size();
     Command(window, "actionConference").trigger();
     ASSERT_EQ(m_prompter.messages.size(), shown + 1);
