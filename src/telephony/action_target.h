@@ -14,5 +14,9 @@ enum CallAction : int {
     kActionAnswer = 1,
     kActionRecord = 2,
     kActionPauseRecording = 3,
-    kActionAddNote = 4
+    kActionAddNote = 4,
+    // Holds a connected call or takes a held one back, as the call's features allow.
+    kActionHold = 5,
+    // Hands a connected call to another number (the number is given to the line manager).
+    kActionTransfer = 6
 };

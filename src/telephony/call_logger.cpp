@@ -115,8 +115,9 @@ void CallLogger::RecordCallState(LineSlot& slot, HCALL call, DWORD state)
             record.startTime = m_clock();
         break;
     case LINECALLSTATE_CONNECTED:
-        // A call answered only to be rejected with a beep is logged as missed from its offering.
-        if (!slot.IsBeingRejected(call))
+        // A call answered only to be rejected with a beep is logged as missed from its offering;
+        // a call taken back from hold keeps the start of its conversation.
+        if (!slot.IsBeingRejected(call) && record.lastState != LINECALLSTATE_ONHOLD)
             record.startTime = m_clock();
         break;
     default:
@@ -132,6 +133,7 @@ int CallLogger::EndedCallType(const LineSlot& slot, HCALL call, const CallRecord
         return kCallTypeMissed;
     switch (record.lastState) {
     case LINECALLSTATE_CONNECTED:
+    case LINECALLSTATE_ONHOLD:
     case LINECALLSTATE_DISCONNECTED:
         if (call == slot.GetSetupCall() && slot.GetVoiceMailFlag() != 0)
             return kCallTypeVoicemail;

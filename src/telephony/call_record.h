@@ -21,6 +21,8 @@ struct CallRecord {
     CallTime startTime;
     std::string recordingPath;
     std::string notesPath;
+    // The call's recording was paused because the call went on hold: taking it back resumes it.
+    bool recordingHeld = false;
     // The make-call request that will fill in `call`; the record is reserved until it completes.
     LONG pendingRequest = 0;
     // The party of a call the program placed, known before TAPI has the call.

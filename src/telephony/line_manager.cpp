@@ -4,6 +4,7 @@
 #include "settings/settings_store.h"
 #include "telephony/handset_listener.h"
 #include "telephony/main_window_link.h"
+#include "telephony/number_rules.h"
 #include "telephony/tapi_binding.h"
 
 #include <QCoreApplication>
@@ -38,6 +39,10 @@ std::string ActionButtonText(int action)
         return Tr(QT_TRANSLATE_NOOP("LineManager", "Pause recording"));
     case kActionAddNote:
         return Tr(QT_TRANSLATE_NOOP("LineManager", "Add note to call"));
+    case kActionHold:
+        return Tr(QT_TRANSLATE_NOOP("LineManager", "Hold / take back"));
+    case kActionTransfer:
+        return Tr(QT_TRANSLATE_NOOP("LineManager", "Transfer"));
     default:
         return Tr(QT_TRANSLATE_NOOP("LineManager", "Unknown action"));
     }
@@ -403,9 +408,75 @@ int LineManager::PerformAction(int action, const ActionTarget& target)
         return m_recording->PauseCallRecording(target.slot);
     case kActionAddNote:
         return m_recording->OpenNotes(target.slot, target.call);
+    case kActionHold:
+        return slot.ToggleHold(target.call) > 0 ? 1 : 0;
+    case kActionTransfer:
+        return TransferTo(target);
     default:
         m_prompter.ShowMessage(Tr(QT_TRANSLATE_NOOP("LineManager", "GetTargetCallForAction: Unknown action")),
             "Kestrium", Prompter::Icon::None);
         return 0;
     }
+}
+
+ActionTarget LineManager::TargetOf(int action, const ActionTarget& selected)
+{
+    std::vector<ActionTarget> targets;
+    for (auto& slot : m_slots)
+        if (slot->IsOpen())
+            slot->CollectActionTargets(action, targets);
+    for (const ActionTarget& target : targets)
+        if (target.call == selected.call && target.slot == selected.slot)
+            return target;
+    return targets.size() == 1 ? targets.front() : ActionTarget{};
+}
+
+int LineManager::RunAction(int action, const ActionTarget& selected)
+{
+    const ActionTarget target = TargetOf(action, selected);
+    return target.call != 0 ? PerformAction(action, target) : GetTargetCallForAction(false, action);
+}
+
+bool LineManager::IsOnHold(const ActionTarget& target)
+{
+    CallDescription description;
+    return target.call != 0 && target.slot >= 0 && target.slot < kSlotCount
+        && m_slots[target.slot]->DescribeCall(target.call, description)
+        && description.state == LINECALLSTATE_ONHOLD;
+}
+
+bool LineManager::TransferCall(const ActionTarget& selected, const std::string& number)
+{
+    if (!NumberRules::LooksLikeNumber(number)) {
+        ShowMessage(QT_TRANSLATE_NOOP("LineManager",
+            "Type the number to transfer the call to in the search/dial box, then choose Transfer."));
+        return false;
+    }
+    if (GetTargetCallForAction(true, kActionTransfer) == 0) {
+        ShowMessage(QT_TRANSLATE_NOOP("LineManager",
+            "No call can be transferred now: only a connected call on a line that offers transfer can be."));
+        return false;
+    }
+    m_transferNumber = number;
+    const int done = RunAction(kActionTransfer, selected);
+    m_transferNumber.clear();
+    return done > 0;
+}
+
+// The number is made dialable for the call's own line, as a dialled number is.
+int LineManager::TransferTo(const ActionTarget& target)
+{
+    LineSlot& slot = *m_slots[target.slot];
+    std::string number = m_transferNumber;
+    std::string dialable;
+    if (TranslateNumber(number, slot.GetDeviceId(), nullptr, &dialable)
+        && slot.BlindTransfer(target.call, dialable) > 0)
+        return 1;
+    slot.ShowTransferFailure();
+    return 0;
+}
+
+void LineManager::ShowMessage(const char* text)
+{
+    m_prompter.ShowMessage(Tr(text), kApplicationName, Prompter::Icon::Exclamation);
 }

@@ -161,6 +161,16 @@ public:
     // Call actions of the tool bar and menus.
     int GetTargetCallForAction(bool queryOnly, int action);
     void CancelCallSelection();
+    // Hold and Transfer work on `selected` (the call selected in the call tree, call 0 for none)
+    // when it can take the action, else on the only call that can, else on the call the user
+    // picks in a "Select call" dialog. The target without asking: call 0 when none or several.
+    ActionTarget TargetOf(int action, const ActionTarget& selected);
+    int RunAction(int action, const ActionTarget& selected);
+    // True when the call is on hold.
+    bool IsOnHold(const ActionTarget& target);
+    // Transfers a call to a typed number. A message box says why nothing was done: no number, no
+    // call that can be transferred, or the line refused. True when the transfer was requested.
+    bool TransferCall(const ActionTarget& selected, const std::string& number);
 
     // The TAPI callbacks. The callback instance is the LineSlot of the line or phone.
     static void LineCallback(DWORD device, DWORD message, DWORD_PTR instance, DWORD_PTR param1,
@@ -207,6 +217,8 @@ private:
         const std::array<DeviceChoiceList*, kSlotCount>& lists) const;
 
     int PerformAction(int action, const ActionTarget& target);
+    int TransferTo(const ActionTarget& target);
+    void ShowMessage(const char* text);
     int RunSelectCallDialog(int action, const std::vector<ActionTarget>& targets);
 
     TapiBinding& m_tapi;
@@ -236,4 +248,6 @@ private:
     MainWindowLink* m_window = nullptr;
     SelectCallDialogFactory m_selectCallFactory;
     SelectCallDialog* m_openSelectCall = nullptr;
+    // The number TransferCall hands its call to, while it runs.
+    std::string m_transferNumber;
 };

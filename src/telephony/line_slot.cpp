@@ -313,8 +313,7 @@ void LineSlot::SetSetupCall(HCALL call, int voiceMail)
 void LineSlot::OnCallState(HCALL call, DWORD state, DWORD stateMode, DWORD)
 {
     // A recording ends before the call is logged, so that its entry names a finished file.
-    if (state != LINECALLSTATE_CONNECTED)
-        StopRecordingOf(call);
+    FollowRecording(call, state);
     m_manager.Logger().RecordCallState(*this, call, state);
     if (state != LINECALLSTATE_CONNECTED)
         CloseNotesOf(call);
@@ -382,6 +381,30 @@ void LineSlot::AddEndedCall(CallOutcome outcome)
 bool LineSlot::ExpireEndedCalls(std::uint64_t now)
 {
     return std::erase_if(m_endedCalls, [now](const EndedCall& ended) { return ended.until <= now; }) > 0;
+}
+
+// The recording of a call pauses while the call is held and goes on when it is taken back (one
+// the user paused stays paused); any other state but CONNECTED ends it.
+void LineSlot::FollowRecording(HCALL call, DWORD state)
+{
+    CallRecordingPort& recording = m_manager.Recording();
+    const int index = IndexOfCall(call);
+    if (index < 0 || call != recording.GetRecordingCall(m_index))
+        return;
+    CallRecord& record = m_calls[index];
+    if (state == LINECALLSTATE_ONHOLD
+        && recording.GetRecordingState(m_index) != CallRecordingPort::Starting) {
+        if (recording.GetRecordingState(m_index) == CallRecordingPort::Recording)
+            record.recordingHeld = recording.PauseCallRecording(m_index) == 1;
+        return;
+    }
+    if (state == LINECALLSTATE_CONNECTED) {
+        if (std::exchange(record.recordingHeld, false))
+            recording.StartCallRecording(m_index, call, 0);
+        return;
+    }
+    record.recordingHeld = false;
+    StopRecordingOf(call);
 }
 
 void LineSlot::StopRecordingOf(HCALL call)
@@ -630,6 +653,41 @@ int LineSlot::DropAllCalls()
     return accepted;
 }
 
+LONG LineSlot::ToggleHold(HCALL call)
+{
+    if (IndexOfCall(call) < 0)
+        return LINEERR_INVALCALLHANDLE;
+    TapiBlock<LINECALLSTATUS> status(CallSnapshot::kStatusSize);
+    const LONG result = Tapi().lineGetCallStatus(call, status.Get());
+    if (result != 0)
+        return result;
+    return status->dwCallState == LINECALLSTATE_ONHOLD ? Tapi().lineUnhold(call) : Tapi().lineHold(call);
+}
+
+LONG LineSlot::BlindTransfer(HCALL call, std::string_view destination)
+{
+    if (IndexOfCall(call) < 0)
+        return LINEERR_INVALCALLHANDLE;
+    const std::string address(destination);
+    const LONG result = Tapi().lineBlindTransferA(call, address.c_str(), 0);
+    if (result > 0)
+        m_pendingTransfer = result;
+    return result;
+}
+
+DWORD LineSlot::CallFeatures(HCALL call)
+{
+    TapiBlock<LINECALLSTATUS> status(CallSnapshot::kStatusSize);
+    return call != 0 && Tapi().lineGetCallStatus(call, status.Get()) == 0 ? status->dwCallFeatures : 0;
+}
+
+void LineSlot::ShowTransferFailure()
+{
+    m_manager.GetPrompter().ShowMessage(
+        QCoreApplication::translate("LineSlot", "The call could not be transferred.").toStdString(), kTitle,
+        Prompter::Icon::Exclamation);
+}
+
 void LineSlot::OnReply(LONG requestId, LONG result)
 {
     if (requestId <= 0)
@@ -652,6 +710,11 @@ void LineSlot::OnReply(LONG requestId, LONG result)
         m_pendingAnswer = 0;
         if (result == 0)
             m_manager.Recording().AnswerForVoiceMail(m_index, m_setupCall);
+    }
+    if (requestId == m_pendingTransfer) {
+        m_pendingTransfer = 0;
+        if (result < 0)
+            ShowTransferFailure();
     }
     if (requestId == m_pendingMakeCall) {
         m_pendingMakeCall = 0;
@@ -735,6 +798,10 @@ bool LineSlot::IsActionCandidate(int action, HCALL call, DWORD state)
                 || recordingState == CallRecordingPort::Starting);
     case kActionAddNote:
         return connected && !recording.HasNotesDialog(m_index, call);
+    case kActionHold:
+        return (CallFeatures(call) & (LINECALLFEATURE_HOLD | LINECALLFEATURE_UNHOLD)) != 0;
+    case kActionTransfer:
+        return (CallFeatures(call) & LINECALLFEATURE_BLINDTRANSFER) != 0;
     default:
         return true;
     }

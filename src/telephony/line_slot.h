@@ -94,6 +94,15 @@ public:
     LONG AnswerCall(HCALL call);
     void DropCall(HCALL call);
     int DropAllCalls();
+    // Puts a held call back (lineUnhold), any other call on hold (lineHold); the request id, or a
+    // LINEERR_ code (negative) when the call is unknown or the request refused.
+    LONG ToggleHold(HCALL call);
+    // Hands the call to `destination` (dialable); as ToggleHold. A failure that the line reports
+    // later is shown in a message box.
+    LONG BlindTransfer(HCALL call, std::string_view destination);
+    void ShowTransferFailure();
+    // The call's LINECALLFEATURE_ flags now (0 when TAPI cannot say).
+    DWORD CallFeatures(HCALL call);
     void OnReply(LONG requestId, LONG result);
     // LINE_GENERATE: `termination` is LINEGENERATETERM_DONE or LINEGENERATETERM_CANCEL.
     void OnGenerateDone(HCALL call, DWORD termination);
@@ -156,6 +165,7 @@ private:
     void SendQueuedDigits(CallRecord& record);
     bool IsWarningUnderWay(HCALL call) const;
     bool HandleAutoDrop(HCALL call, DWORD state);
+    void FollowRecording(HCALL call, DWORD state);
     void StopRecordingOf(HCALL call);
     void CloseNotesOf(HCALL call);
     void OnCallIdle(HCALL call);
@@ -184,6 +194,7 @@ private:
     LONG m_pendingBeepReject = 0;
     LONG m_pendingAnswer = 0;
     LONG m_pendingMakeCall = 0;
+    LONG m_pendingTransfer = 0;
     HCALL m_ignoredCall = 0;
     HPHONE m_phone = 0;
     HandsetListener* m_notifyWindow = nullptr;

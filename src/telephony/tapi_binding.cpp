@@ -11,8 +11,9 @@
 namespace {
 
 // Export names in the order of the Export enumeration. "lineGetLineDevStatus" has no A suffix.
-constexpr std::array<const char*, 39> kExportNames = {
+constexpr std::array<const char*, 42> kExportNames = {
     "lineAnswer",
+    "lineBlindTransferA",
     "lineClose",
     "lineConfigDialogA",
     "lineDeallocateCall",
@@ -27,6 +28,7 @@ constexpr std::array<const char*, 39> kExportNames = {
     "lineGetIDA",
     "lineGetLineDevStatus",
     "lineGetRequestA",
+    "lineHold",
     "lineInitializeExA",
     "lineMakeCallA",
     "lineNegotiateAPIVersion",
@@ -37,6 +39,7 @@ constexpr std::array<const char*, 39> kExportNames = {
     "lineShutdown",
     "lineTranslateAddressA",
     "lineTranslateDialogA",
+    "lineUnhold",
     "phoneClose",
     "phoneDevSpecific",
     "phoneGetMessage",

@@ -30,6 +30,7 @@ public:
 
     // clang-format off
     template <typename... A> LONG lineAnswer(A... a) { return Call<decltype(::lineAnswer)>(kLineAnswer, a...); }
+    template <typename... A> LONG lineBlindTransferA(A... a) { return Call<decltype(::lineBlindTransferA)>(kLineBlindTransferA, a...); }
     template <typename... A> LONG lineClose(A... a) { return Call<decltype(::lineClose)>(kLineClose, a...); }
     template <typename... A> LONG lineConfigDialogA(A... a) { return Call<decltype(::lineConfigDialogA)>(kLineConfigDialogA, a...); }
     template <typename... A> LONG lineDeallocateCall(A... a) { return Call<decltype(::lineDeallocateCall)>(kLineDeallocateCall, a...); }
@@ -44,6 +45,7 @@ public:
     template <typename... A> LONG lineGetIDA(A... a) { return Call<decltype(::lineGetIDA)>(kLineGetIDA, a...); }
     template <typename... A> LONG lineGetLineDevStatus(A... a) { return Call<decltype(::lineGetLineDevStatus)>(kLineGetLineDevStatus, a...); }
     template <typename... A> LONG lineGetRequestA(A... a) { return Call<decltype(::lineGetRequestA)>(kLineGetRequestA, a...); }
+    template <typename... A> LONG lineHold(A... a) { return Call<decltype(::lineHold)>(kLineHold, a...); }
     template <typename... A> LONG lineInitializeExA(A... a) { return Call<decltype(::lineInitializeExA)>(kLineInitializeExA, a...); }
     template <typename... A> LONG lineMakeCallA(A... a) { return Call<decltype(::lineMakeCallA)>(kLineMakeCallA, a...); }
     template <typename... A> LONG lineNegotiateAPIVersion(A... a) { return Call<decltype(::lineNegotiateAPIVersion)>(kLineNegotiateAPIVersion, a...); }
@@ -54,6 +56,7 @@ public:
     template <typename... A> LONG lineShutdown(A... a) { return Call<decltype(::lineShutdown)>(kLineShutdown, a...); }
     template <typename... A> LONG lineTranslateAddressA(A... a) { return Call<decltype(::lineTranslateAddressA)>(kLineTranslateAddressA, a...); }
     template <typename... A> LONG lineTranslateDialogA(A... a) { return Call<decltype(::lineTranslateDialogA)>(kLineTranslateDialogA, a...); }
+    template <typename... A> LONG lineUnhold(A... a) { return Call<decltype(::lineUnhold)>(kLineUnhold, a...); }
     template <typename... A> LONG phoneClose(A... a) { return Call<decltype(::phoneClose)>(kPhoneClose, a...); }
     template <typename... A> LONG phoneDevSpecific(A... a) { return Call<decltype(::phoneDevSpecific)>(kPhoneDevSpecific, a...); }
     template <typename... A> LONG phoneGetMessage(A... a) { return Call<decltype(::phoneGetMessage)>(kPhoneGetMessage, a...); }
@@ -83,6 +86,7 @@ public:
 private:
     enum Export : int {
         kLineAnswer,
+        kLineBlindTransferA,
         kLineClose,
         kLineConfigDialogA,
         kLineDeallocateCall,
@@ -97,6 +101,7 @@ private:
         kLineGetIDA,
         kLineGetLineDevStatus,
         kLineGetRequestA,
+        kLineHold,
         kLineInitializeExA,
         kLineMakeCallA,
         kLineNegotiateAPIVersion,
@@ -107,6 +112,7 @@ private:
         kLineShutdown,
         kLineTranslateAddressA,
         kLineTranslateDialogA,
+        kLineUnhold,
         kPhoneClose,
         kPhoneDevSpecific,
         kPhoneGetMessage,

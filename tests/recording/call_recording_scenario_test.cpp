@@ -316,34 +316,30 @@ TEST_F(CallRecordingScenario, PauseAndResumeKeepOneFileWithoutThePausedPart)
     EXPECT_TRUE(ContainsPart(recorded.samples, farEnd, 2200, 2900));
 }
 
-// The exchange has no hold: the call-state event is delivered as the service would send it.
-TEST_F(CallRecordingScenario, HoldEndsTheRecordingAndRecordCallLaterStartsANewFile)
+// Holding the call pauses its recording and taking it back resumes it: one file without the held
+// part, logged with the call.
+TEST_F(CallRecordingScenario, HoldPausesTheRecordingUntilTheCallIsTakenBack)
 {
     m_appSettings.playBeepWhenRecording = 0;
     const HCALL call = ConnectedCall(3, "5553333");
     ASSERT_EQ(tapisimSetFarEndTone(3, 1000, -10), TAPISIM_OK);
     ASSERT_EQ(Act(kActionRecord), 1);
     Advance(1000);
-    const auto deliver = [&](DWORD state) {
-        LineManager::LineCallback(call, LINE_CALLSTATE, DWORD_PTR(&Slot(3)), state, 0, 0);
-    };
-    deliver(LINECALLSTATE_ONHOLD);
-    EXPECT_EQ(m_recording->GetRecordingState(3), CallRecordingPort::Idle);
-    const std::string first = Slot(3).CallAt(Slot(3).IndexOfCall(call)).recordingPath;
-    EXPECT_GT(testing_support::ReadSoundFile(first).frames, kRate / 2) << "the first part is a finished file";
-
-    deliver(LINECALLSTATE_CONNECTED);
-    ASSERT_EQ(Act(kActionRecord), 1);
+    ASSERT_EQ(m_manager->RunAction(kActionHold, { call, 3 }), 1);
+    Advance(100);
+    EXPECT_EQ(m_recording->GetRecordingState(3), CallRecordingPort::Paused);
+    EXPECT_FALSE(Offered(kActionRecord)) << "a held call is not recorded";
+    Advance(900);
+    ASSERT_EQ(m_manager->RunAction(kActionHold, { call, 3 }), 1);
+    Advance(100);
+    EXPECT_EQ(m_recording->GetRecordingState(3), CallRecordingPort::Recording);
+    Advance(900);
+    HangUp(3);
     Advance(1000);
-    const std::string second = Slot(3).CallAt(Slot(3).IndexOfCall(call)).recordingPath;
-    EXPECT_NE(second, first);
-    const std::vector<fs::path> files = FilesIn(m_appSettings.callRecordingsFolder);
-    EXPECT_EQ(
-        std::count_if(files.begin(), files.end(), [](const fs::path& f) { return f.extension() == ".wav"; }),
-        2)
-        << "the earlier file is kept";
-    EXPECT_TRUE(fs::exists(second + ".unlogged")) << "the recording waits for its call to be logged";
-    EXPECT_FALSE(fs::exists(first + ".unlogged")) << "only the last file is logged with the call";
+
+    ASSERT_EQ(FilesIn(m_appSettings.callRecordingsFolder).size(), 1u);
+    const testing_support::SoundFile recorded = LoggedRecording(*LoggedCalls().GetAt(0));
+    EXPECT_NEAR(double(recorded.frames), 2.0 * kRate, 0.15 * kRate) << "the held second is left out";
 }
 
 TEST_F(CallRecordingScenario, NoteIsSavedEmptiedCancelledAndDeleted)

@@ -103,7 +103,7 @@ TEST(CallActions, WithoutCallsNothingIsOffered)
 {
     ManagerWithoutService without("libkestrium-no-such-tapi.so");
     LineManager& manager = without.manager;
-    for (int action = kActionDrop; action <= kActionAddNote; ++action) {
+    for (int action = kActionDrop; action <= kActionTransfer; ++action) {
         EXPECT_EQ(manager.GetTargetCallForAction(true, action), 0);
         EXPECT_EQ(manager.GetTargetCallForAction(false, action), 0);
     }

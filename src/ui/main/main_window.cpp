@@ -290,7 +290,8 @@ void MainWindow::SetupMenuBar()
     QMenu* call = m_menuBar->addMenu(tr("&Call", "menu"));
     call->addActions({ Action("actionSearch"), m_callAction, m_endAction });
     call->addSeparator();
-    call->addActions({ m_recordAction, m_notesAction, Action("actionMute"), Action("actionHold") });
+    call->addActions(
+        { m_recordAction, m_notesAction, Action("actionMute"), m_holdAction, Action("actionTransfer") });
     call->addSeparator();
     call->addActions({ Action("actionDoNotDisturb"), Action("actionQueueCall"), Action("actionConference"),
         Action("actionInstantMessage") });
@@ -385,6 +386,7 @@ void MainWindow::SetupPages(const Stores& stores, Prompter& prompter)
     m_dialPad = new DialPadPanel(m_lines, stores.settings, prompter);
     m_dialPad->SetCallStateImages(Images::CallStateList());
     m_dialPad->SetSearchBoxTyper([this](const QString& text) { TypeFromKeypad(text); });
+    connect(m_dialPad->Tree(), &QTreeWidget::itemSelectionChanged, this, &MainWindow::UpdateHoldAction);
     m_callLog = new CallLogPanel(m_callLogContext, CallLogPanel::Kind::CallLog);
     m_voiceMail = new VoiceMailPanel(m_callLogContext);
     m_callLogContext.callLogPage = m_callLog;
@@ -679,12 +681,22 @@ void MainWindow::UpdateControls()
     m_notesAction->setEnabled(m_lines.GetTargetCallForAction(true, kActionAddNote) != 0);
     UpdateCallButton();
     m_endAction->setEnabled(m_lines.GetTargetCallForAction(true, kActionDrop) != 0);
+    UpdateHoldAction();
     ShowMissedCount(m_callLogStore.CountUnseenMissed(m_settings));
     ShowUnreadCount(m_callLogStore.CountUnheardVoicemail());
     if (CurrentTab() == kKeypadTab)
         m_dialPad->RefreshKeypad();
     // A command may have paused or resumed a recording: the call rows and status bar follow.
     m_lines.RefreshCallDisplay();
+}
+
+// Checked while the call Hold works on is held; it follows the selected call.
+void MainWindow::UpdateHoldAction()
+{
+    if (!m_holdAction)
+        return;
+    m_holdAction->setEnabled(m_lines.GetTargetCallForAction(true, kActionHold) != 0);
+    m_holdAction->setChecked(m_lines.IsOnHold(m_lines.TargetOf(kActionHold, SelectedCall())));
 }
 
 void MainWindow::UpdateLineButtons()

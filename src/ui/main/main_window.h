@@ -1,5 +1,6 @@
 #pragma once
 
+#include "telephony/action_target.h"
 #include "telephony/main_window_link.h"
 #include "ui/panels/call_log_context.h"
 
@@ -199,6 +200,10 @@ private:
     void ToggleHeadset(int slot);
     void Call();
     void End();
+    void Hold();
+    void UpdateHoldAction();
+    void Transfer();
+    ActionTarget SelectedCall() const;
     void ClearRedialList();
     void TakeRedialEntry(int slot);
     void OnSearchTextChanged(const QString& text);
@@ -235,12 +240,13 @@ private:
 
     QWidget* m_client = nullptr;
     QMenuBar* m_menuBar = nullptr;
-    // The commands the window refreshes: record, notes, Call and End, and per line its button
+    // The commands the window refreshes: record, notes, Call, End and Hold, and per line its button
     // and its handset/headset button.
     QAction* m_recordAction = nullptr;
     QAction* m_notesAction = nullptr;
     QAction* m_callAction = nullptr;
     QAction* m_endAction = nullptr;
+    QAction* m_holdAction = nullptr;
     std::vector<QAction*> m_lineActions;
     std::vector<QAction*> m_headsetActions;
     QStatusBar* m_statusBar = nullptr;

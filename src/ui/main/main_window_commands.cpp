@@ -45,8 +45,8 @@ constexpr std::size_t kProblemsShown = 12;
 } // namespace
 
 // The window's commands as named actions. Shortcuts: Ctrl+Return calls (or answers), Ctrl+D ends
-// a call, Ctrl+R records, Ctrl+F goes to the search/dial box, Ctrl+Q exits; Ctrl+H is kept free
-// for Hold once holding calls is offered. None of them is a key the search/dial box uses itself.
+// a call, Ctrl+R records, Ctrl+H holds or takes back a call, Ctrl+F goes to the search/dial box,
+// Ctrl+Q exits. None of them is a key the search/dial box uses itself.
 void MainWindow::CreateCommands()
 {
     CreateNotAvailable("actionDoNotDisturb", tr("&Do not disturb"),
@@ -69,8 +69,12 @@ void MainWindow::CreateCommands()
     CreateNotAvailable(
         "actionMute", tr("&Mute"), tr("Mute Telephone's / Headset's Microphone"), tr("N/A: Mute"))
         ->setCheckable(true);
-    CreateNotAvailable("actionHold", tr("&Hold"), tr("Hold active call"), tr("N/A: Hold"))
-        ->setCheckable(true);
+    m_holdAction = CreateCommand("actionHold", tr("&Hold"), tr("Hold the selected call, or take it back"),
+        &MainWindow::Hold, QKeySequence(Qt::CTRL | Qt::Key_H));
+    m_holdAction->setCheckable(true);
+    m_holdAction->setEnabled(false);
+    CreateCommand("actionTransfer", tr("&Transfer"),
+        tr("Transfer the selected call to the number typed in the search/dial box"), &MainWindow::Transfer);
     CreateNotAvailable("actionInstantMessage", tr("&Instant message"),
         tr("Send Analog phone instant short message"), tr("N/A: Instant Message"));
     m_callAction = CreateCommand("actionCall", tr("&Call"),
@@ -280,6 +284,28 @@ void MainWindow::End()
         return;
     if (CurrentTab() == kKeypadTab)
         m_dialPad->Tree()->setFocus();
+}
+
+// The call selected in the keypad tab's tree; call 0 on the other tabs or without one.
+ActionTarget MainWindow::SelectedCall() const
+{
+    if (CurrentTab() != kKeypadTab)
+        return {};
+    const DialPadPanel::Selection selected = m_dialPad->SelectedCall();
+    return selected.line >= 0 ? ActionTarget{ selected.call, selected.line } : ActionTarget{};
+}
+
+void MainWindow::Hold()
+{
+    m_lines.RunAction(kActionHold, SelectedCall());
+}
+
+// The number to transfer to is the one typed in the search/dial box.
+void MainWindow::Transfer()
+{
+    const std::string number = m_searchField->text().left(kSearchTextLimit).trimmed().toStdString();
+    if (m_lines.TransferCall(SelectedCall(), number))
+        m_searchField->clear();
 }
 
 void MainWindow::ClearRedialList()

@@ -132,4 +132,80 @@ TEST_F(CallDisplayTest, OutcomeRunningTimeAndPausedRecordingShowInTheRowAndTheSt
     EXPECT_FALSE(m_app->Lines().IsDisplayTimerRunning()) << "no timer runs while no call needs it";
 }
 
+// Hold is a check button that follows the call; Transfer takes the number typed in the search/dial
+// box and says so when there is none. Conference is still not offered.
+TEST_F(CallDisplayTest, HoldFollowsTheCallAndTransferTakesTheTypedNumber)
+{
+    MainWindow& window = StartShown();
+    QAction& hold = Command(window, "actionHold");
+    EXPECT_EQ(hold.shortcut(), QKeySequence(Qt::CTRL | Qt::Key_H));
+    EXPECT_TRUE(hold.isCheckable());
+    EXPECT_FALSE(hold.isEnabled()) << "no call";
+
+    AddDialRule("5554444", TAPISIM_OUTCOME_ANSWER);
+    Dial(window, "5554444");
+    Advance(3000);
+    ASSERT_TRUE(hold.isEnabled());
+    EXPECT_FALSE(hold.isChecked());
+    Command(window, "actionRecord").trigger();
+    AdvanceAndTick(2000);
+    const HCALL call = LineOneCall()->call;
+    CallRecordingPort& recording = m_app->Lines().Recording();
+    ASSERT_EQ(recording.GetRecordingState(0), CallRecordingPort::Recording);
+    hold.trigger();
+    Advance(100);
+    EXPECT_TRUE(hold.isChecked());
+    EXPECT_EQ(recording.GetRecordingState(0), CallRecordingPort::Paused)
+        << "the recording waits for the call";
+    EXPECT_EQ(recording.GetRecordingCall(0), call);
+    Rows rows = CallRows(window);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_TRUE(rows[0].first.startsWith("5554444 (On-Hold) ")) << rows[0].first.toStdString();
+    EXPECT_EQ(rows[0].second, CallImage::kHold);
+    hold.trigger();
+    Advance(100);
+    EXPECT_FALSE(hold.isChecked());
+    EXPECT_EQ(recording.GetRecordingState(0), CallRecordingPort::Recording);
+    rows = CallRows(window);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_TRUE(rows[0].first.startsWith("5554444 (Recording)")) << rows[0].first.toStdString();
+
+    window.SearchField()->clear();
+    Command(window, "actionTransfer").trigger();
+    ASSERT_FALSE(m_prompter.messages.empty());
+    EXPECT_EQ(m_prompter.messages.back().text,
+        "Type the number to transfer the call to in the search/dial box, then choose Transfer.");
+    ASSERT_NE(LineOneCall(), nullptr);
+    QTest::keyClicks(window.SearchField(), "5550199");
+    Command(window, "actionTransfer").trigger();
+    Advance(500);
+    EXPECT_EQ(LineOneCall(), nullptr);
+    EXPECT_EQ(recording.GetRecordingState(0), CallRecordingPort::Idle);
+    EXPECT_TRUE(window.SearchField()->text().isEmpty());
+    EXPECT_FALSE(hold.isEnabled());
+
+    // A waiting caller answered holds the first call; the check follows the selected row.
+    Dial(window, "5554444");
+    Advance(3000);
+    TAPISIM_CALLER caller{ "2125550100", "Alice Example", 0, 0, 0 };
+    ASSERT_EQ(tapisimRing(0, &caller), TAPISIM_OK);
+    Settle();
+    Command(window, "actionCall").trigger();
+    Advance(500);
+    const auto selectRow = [&](const QString& start) {
+        for (QTreeWidgetItemIterator it(window.DialPad()->Tree()); *it; ++it)
+            if ((*it)->parent() && (*it)->text(0).startsWith(start))
+                window.DialPad()->Tree()->setCurrentItem(*it);
+    };
+    selectRow("5554444 (On-Hold) ");
+    EXPECT_TRUE(hold.isChecked());
+    selectRow("Alice Example,2125550100 (Connected)");
+    EXPECT_FALSE(hold.isChecked());
+
+    const std::size_t shown = m_prompter.messages.size();
+    Command(window, "actionConference").trigger();
+    ASSERT_EQ(m_prompter.messages.size(), shown + 1);
+    EXPECT_EQ(m_prompter.messages.back().text, "N/A: Conference calls");
+}
+
 } // namespace

@@ -72,6 +72,7 @@ TEST_F(MainWindowTest, WithNoLineAllTwelveLineButtonsAndCallAreDisabled)
     }
     EXPECT_FALSE(window.CallButton()->isEnabled());
     EXPECT_FALSE(window.EndButton()->isEnabled());
+    EXPECT_FALSE(Command(window, "actionHold").isEnabled()) << "no call to hold";
     // Told once, and the status bar keeps saying it.
     ASSERT_EQ(m_prompter.messages.size(), 1u);
     EXPECT_NE(m_prompter.messages[0].text.find("No telephone line could be opened"), std::string::npos)
@@ -82,7 +83,7 @@ TEST_F(MainWindowTest, WithNoLineAllTwelveLineButtonsAndCallAreDisabled)
     const std::pair<const char*, const char*> notOffered[]
         = { { "actionDoNotDisturb", "N/A: Do not disturb" }, { "actionQueueCall", "N/A: Calls Queue" },
               { "actionConference", "N/A: Conference calls" }, { "actionMute", "N/A: Mute" },
-              { "actionHold", "N/A: Hold" }, { "actionInstantMessage", "N/A: Instant Message" } };
+              { "actionInstantMessage", "N/A: Instant Message" } };
     for (const auto& [name, message] : notOffered) {
         QAction& action = Command(window, name);
         action.trigger();
