@@ -17,9 +17,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-QString FromStd(const std::string& text)
+QString FromStd(std::string_view text)
 {
-    return QString::fromStdString(text);
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
 // A text of the reports in the user's language (marked in the ContactExchange context).

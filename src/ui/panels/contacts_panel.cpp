@@ -447,7 +447,8 @@ void ContactsPanel::UpdateSpeedButtons()
     for (int slot = 0; slot < kSpeedButtonCount; ++slot) {
         QPushButton* button = SpeedButton(slot);
         button->setText(WithoutMnemonics(ShortenedSpeedText(slot)));
-        const QString name = QString::fromStdString(m_speedDials.GetSlot(slot)->DisplayName());
+        const std::string_view shown = m_speedDials.GetSlot(slot)->DisplayName();
+        const QString name = QString::fromUtf8(shown.data(), qsizetype(shown.size()));
         button->setAccessibleName(name.isEmpty()
                 ? tr("Speed dial %1, empty").arg(slot + 1)
                 : tr("Speed dial %1: %2").arg(QString::number(slot + 1), name));
