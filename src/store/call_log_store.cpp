@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <array>
+#include <iterator>
 
 namespace {
 
@@ -110,14 +111,27 @@ CallLogStore::CallLogStore(std::filesystem::path deletedFolder)
 
 bool CallLogStore::Load(const std::filesystem::path& file)
 {
-    m_entries.Clear();
+    Clear();
     LoadRecords<kFieldCount>(file, kDateLimits, kMaxEntries + 1,
         [this](std::span<std::string> record) { return m_entries.Append(EntryFromFields(record)); });
     return true;
 }
 
+CallLogEntry* CallLogStore::GetAt(std::size_t index)
+{
+    m_listOrder = {};
+    return m_entries.GetAt(index);
+}
+
+void CallLogStore::Clear()
+{
+    m_listOrder = {};
+    m_entries.Clear();
+}
+
 bool CallLogStore::Append(const CallLogEntry& entry)
 {
+    m_listOrder = {};
     if (m_entries.Count() >= kMaxEntries)
         m_entries.RemoveAt(0);
     return m_entries.Append(entry);
@@ -148,7 +162,8 @@ bool CallLogStore::Restore(std::size_t index)
 
 bool CallLogStore::RemoveAt(std::size_t index)
 {
-    const CallLogEntry* entry = GetAt(index);
+    m_listOrder = {};
+    const CallLogEntry* entry = m_entries.GetAt(index);
     if (!entry)
         return false;
     if (!entry->recordingPath.empty())
@@ -231,22 +246,41 @@ int CallLogStore::CallListImage(const CallLogEntry& entry)
 
 std::vector<std::size_t> CallLogStore::CallListEntries(std::int32_t filter, std::string_view search) const
 {
+    const auto shows = [&](std::size_t i) { return ShowsInCallList(*m_entries.GetAt(i), filter, search); };
+    std::vector<std::size_t> shown;
+    if (!m_listOrder.empty()) {
+        // The order is total (ties keep store order), so the shown entries keep their prepared order.
+        std::copy_if(m_listOrder.begin(), m_listOrder.end(), std::back_inserter(shown), shows);
+        return shown;
+    }
+    for (std::size_t i = 0; i < m_entries.Count(); ++i)
+        if (shows(i))
+            shown.push_back(i);
+    return InListOrder(std::move(shown));
+}
+
+void CallLogStore::PrepareListOrder()
+{
+    std::vector<std::size_t> all(m_entries.Count());
+    for (std::size_t i = 0; i < all.size(); ++i)
+        all[i] = i;
+    m_listOrder = InListOrder(std::move(all));
+}
+
+std::vector<std::size_t> CallLogStore::InListOrder(std::vector<std::size_t> positions) const
+{
     // The start times are copied beside the positions, so the sort does not visit the entries.
     struct Start {
         CallTime time;
         std::size_t position;
     };
-    std::vector<Start> starts;
-    for (std::size_t i = 0; i < m_entries.Count(); ++i) {
-        const CallLogEntry& entry = *m_entries.GetAt(i);
-        if (ShowsInCallList(entry, filter, search))
-            starts.push_back({ entry.startTime, i });
-    }
+    std::vector<Start> starts(positions.size());
+    for (std::size_t i = 0; i < positions.size(); ++i)
+        starts[i] = { m_entries.GetAt(positions[i])->startTime, positions[i] };
     std::stable_sort(starts.begin(), starts.end(),
         [](const Start& a, const Start& b) { return StartsLater(a.time, b.time); });
-    std::vector<std::size_t> shown(starts.size());
     for (std::size_t i = 0; i < starts.size(); ++i)
-        shown[i] = starts[i].position;
+        positions[i] = starts[i].position;
     // Entries that share a start second go by name.
     const TextSorter byName(false);
     const auto nameOf
@@ -254,9 +288,9 @@ std::vector<std::size_t> CallLogStore::CallListEntries(std::int32_t filter, std:
     for (std::size_t begin = 0, end = 0; begin < starts.size(); begin = end) {
         for (end = begin + 1; end < starts.size() && starts[end].time == starts[begin].time;)
             ++end;
-        byName.Sort(std::span(shown).subspan(begin, end - begin), nameOf);
+        byName.Sort(std::span(positions).subspan(begin, end - begin), nameOf);
     }
-    return shown;
+    return positions;
 }
 
 int CallLogStore::CompareEntries(const CallLogEntry& a, const CallLogEntry& b)

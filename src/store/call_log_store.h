@@ -49,8 +49,9 @@ public:
     bool Append(const CallLogEntry& entry);
     std::size_t Count() const { return m_entries.Count(); }
     const CallLogEntry* GetAt(std::size_t index) const { return m_entries.GetAt(index); }
-    CallLogEntry* GetAt(std::size_t index) { return m_entries.GetAt(index); }
-    void Clear() { m_entries.Clear(); }
+    // A writable entry may change its place in the list: the prepared list order is dropped.
+    CallLogEntry* GetAt(std::size_t index);
+    void Clear();
 
     bool MarkDeleted(std::size_t index);
     bool Restore(std::size_t index);
@@ -73,12 +74,20 @@ public:
     static bool ShowsInCallList(const CallLogEntry& entry, std::int32_t filter, std::string_view search);
     static int CallListImage(const CallLogEntry& entry);
     std::vector<std::size_t> CallListEntries(std::int32_t filter, std::string_view search) const;
+    // Works out the list order of all entries once, so that CallListEntries only picks the shown
+    // ones; start-up does this on the loading thread. Any change to the entries drops it.
+    void PrepareListOrder();
 
     // The list order: later start first; equal starts by NameOrNumber, locale-aware and
     // case-sensitive, ascending. Negative when `a` comes first, 0 when equal.
     static int CompareEntries(const CallLogEntry& a, const CallLogEntry& b);
 
 private:
+    // Sorts positions given in store order into list order.
+    std::vector<std::size_t> InListOrder(std::vector<std::size_t> positions) const;
+
     RecordList<CallLogEntry, kMaxEntries> m_entries;
     std::filesystem::path m_deletedFolder;
+    // Every position in list order while no entry has changed since PrepareListOrder; else empty.
+    std::vector<std::size_t> m_listOrder;
 };

@@ -4,6 +4,7 @@
 #include "store/text_limit.h"
 
 #include <algorithm>
+#include <array>
 #include <limits>
 
 namespace CsvCodec {
@@ -20,9 +21,18 @@ std::size_t EscapedSize(char c)
 }
 
 // Every byte but those ReadField treats specially and CR (which text mode may join with an LF).
+// A table, so that scanning a field costs one lookup per byte.
+constexpr std::array<bool, 256> kPlainBytes = [] {
+    std::array<bool, 256> plain{};
+    plain.fill(true);
+    for (unsigned char special : { '"', '\\', '\n', '\r' })
+        plain[special] = false;
+    return plain;
+}();
+
 bool IsPlainByte(char c)
 {
-    return c != '"' && c != '\\' && c != '\n' && c != '\r';
+    return kPlainBytes[static_cast<unsigned char>(c)];
 }
 
 // Appends the run of plain bytes at the reader's position in one go (they are appended unchanged

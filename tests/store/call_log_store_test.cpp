@@ -254,6 +254,66 @@ TEST(CallLogStore, ListOrderIsTheStableOrderOfCompareEntries)
     EXPECT_EQ(store.CallListEntries(CallLogStore::kFilterAll, ""), expected);
 }
 
+// CompareEntries' stable order of the entries the filter and search show.
+std::vector<std::size_t> StableListOrder(
+    const CallLogStore& store, std::int32_t filter, std::string_view search)
+{
+    std::vector<std::size_t> expected;
+    for (std::size_t k = 0; k < store.Count(); ++k)
+        if (CallLogStore::ShowsInCallList(*store.GetAt(k), filter, search))
+            expected.push_back(k);
+    std::stable_sort(expected.begin(), expected.end(), [&store](std::size_t a, std::size_t b) {
+        return CallLogStore::CompareEntries(*store.GetAt(a), *store.GetAt(b)) < 0;
+    });
+    return expected;
+}
+
+// The order prepared at loading gives every filter and search the same list, and any change to the
+// entries (a rename, a new, deleted, restored or removed entry, a reload) is followed.
+TEST(CallLogStore, PreparedListOrderFollowsFiltersAndChanges)
+{
+    TempDir dir;
+    const std::filesystem::path file = dir.Path() / CallLogStore::kFileName;
+    CallLogStore store;
+    const char* const names[] = { "zoe", "Zoe", "", "emile", "Emile", "ann", "Bob", "ann", "bob" };
+    int i = 0;
+    for (const char* name : names) {
+        const std::int32_t type = i % 4 == 0 ? kCallTypeMissed : i % 4 == 1 ? 4 : kCallTypeOutgoing;
+        store.Append(MakeEntry(name, "55" + std::to_string(i % 3), type, { 2026, 3, 1, 12, 0, i % 2 }));
+        ++i;
+    }
+    ASSERT_TRUE(store.Save(file));
+    const auto expectSameLists = [&store](const char* step) {
+        SCOPED_TRACE(step);
+        for (std::int32_t filter : { CallLogStore::kFilterAll, std::int32_t(kCallTypeMissed), std::int32_t(4),
+                 CallLogStore::kFilterDeleted, CallLogStore::kFilterUnreadVoicemail })
+            for (std::string_view search : { "", "b", "550" })
+                EXPECT_EQ(store.CallListEntries(filter, search), StableListOrder(store, filter, search));
+    };
+    store.PrepareListOrder();
+    expectSameLists("prepared");
+    store.GetAt(0)->callerName = "Aaron";
+    expectSameLists("renamed");
+    store.PrepareListOrder();
+    store.Append(MakeEntry("Abe", "1", kCallTypeMissed, { 2026, 3, 1, 12, 0, 1 }));
+    expectSameLists("appended");
+    store.PrepareListOrder();
+    store.MarkDeleted(3);
+    expectSameLists("deleted");
+    store.PrepareListOrder();
+    store.Restore(3);
+    expectSameLists("restored");
+    store.PrepareListOrder();
+    store.RemoveAt(1);
+    expectSameLists("removed");
+    store.PrepareListOrder();
+    store.Load(file);
+    expectSameLists("reloaded");
+    store.PrepareListOrder();
+    store.Clear();
+    expectSameLists("cleared");
+}
+
 TEST(CallLogStore, ImageIndexShowsTypeNoteAndRecording)
 {
     CallLogEntry entry = MakeEntry("a", "1", kCallTypeOutgoing);
