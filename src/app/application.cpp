@@ -270,8 +270,8 @@ int Application::Exec(TerminationSignals& termination)
 void Application::ShowOnDesktop()
 {
     MainWindow* window = m_window.get();
-    DesktopPresence::Actions actions{ [window] { window->BringToFront(); },
-        [window] { window->close(); }, [window](std::size_t position) { window->OpenCallLogEntry(position); } };
+    DesktopPresence::Actions actions{ [window] { window->BringToFront(); }, [window] { window->close(); },
+        [window](std::size_t position) { window->OpenCallLogEntry(position); } };
     std::unique_ptr<NotificationSink> sink = std::move(m_notifications);
     if (!sink)
         sink = std::make_unique<DesktopNotifications>();

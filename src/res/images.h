@@ -44,4 +44,4 @@ QIcon Named(std::string_view resourceName);
 // Every bitmap name Named() knows, for tools and tests.
 QStringList Names();
 
-}  // namespace Images
+} // namespace Images

@@ -27,8 +27,7 @@ constexpr const char* kNoRoom = QT_TRANSLATE_NOOP("LineSlot", "No room for anoth
 // Line states the slot asks for, the mask 0x000200FA: ringing, disconnected, message waiting on
 // and off, in service, out of service and device-specific changes. Only ringing is acted upon.
 constexpr DWORD kLineStates = LINEDEVSTATE_RINGING | LINEDEVSTATE_DISCONNECTED | LINEDEVSTATE_MSGWAITON
-    | LINEDEVSTATE_MSGWAITOFF | LINEDEVSTATE_INSERVICE | LINEDEVSTATE_OUTOFSERVICE
-    | LINEDEVSTATE_DEVSPECIFIC;
+    | LINEDEVSTATE_MSGWAITOFF | LINEDEVSTATE_INSERVICE | LINEDEVSTATE_OUTOFSERVICE | LINEDEVSTATE_DEVSPECIFIC;
 static_assert(kLineStates == 0x000200FA);
 constexpr DWORD kPhoneStates = PHONESTATE_OTHER | PHONESTATE_HANDSETHOOKSWITCH | PHONESTATE_HEADSETHOOKSWITCH;
 constexpr DWORD kPhoneButtonModes = PHONEBUTTONMODE_FEATURE | PHONEBUTTONMODE_KEYPAD;

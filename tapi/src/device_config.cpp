@@ -169,7 +169,7 @@ std::optional<std::string> SipValue(SipAccount& sip, std::string_view key, std::
         return AddressList(sip.allowCallsFrom, value);
     if (key == "rtp-timeout")
         return ParseRange(value, 2, 3600, sip.rtpTimeoutS) ? std::string()
-                                                          : "rtp-timeout must be 2 to 3600 seconds";
+                                                           : "rtp-timeout must be 2 to 3600 seconds";
     if (key == "present-as") {
         if (value != "ip" && value != "analog")
             return "present-as must be ip or analog";

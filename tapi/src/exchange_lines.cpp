@@ -220,8 +220,8 @@ LONG Exchange::GetLineDevStatus(HLINE line, LINEDEVSTATUS& status)
     status.dwRingMode = call && call->state == LINECALLSTATE_OFFERING ? 1 : 0;
     status.dwSignalLevel = 0xFFFF;
     status.dwBatteryLevel = 0xFFFF;
-    status.dwDevStatusFlags = LINEDEVSTATUSFLAGS_CONNECTED
-        | (m_lines[open->device].inService ? LINEDEVSTATUSFLAGS_INSERVICE : 0);
+    status.dwDevStatusFlags
+        = LINEDEVSTATUSFLAGS_CONNECTED | (m_lines[open->device].inService ? LINEDEVSTATUSFLAGS_INSERVICE : 0);
     status.dwAvailableMediaModes = m_lines[open->device].config.MediaModes();
     const DWORD terminalModes = m_lines[open->device].terminalModes;
     if (m_lines[open->device].phone >= 0)

@@ -140,7 +140,8 @@ bool SipLine::Start(std::string& error)
         break;
     }
     if (err) {
-        error = "cannot listen for SIP on port " + std::to_string(m_account.localPort) + ": " + ErrorText(err);
+        error
+            = "cannot listen for SIP on port " + std::to_string(m_account.localPort) + ": " + ErrorText(err);
         return false;
     }
     sip_set_trace_handler(m_sip, OnTrace);
@@ -239,7 +240,8 @@ void SipLine::Register()
         ReportRegistration(false, error);
         return; // a password others can read is not sent anywhere
     }
-    const std::string registrar = (m_account.registrar.empty() ? "sip:" + m_account.domain : m_account.registrar)
+    const std::string registrar
+        = (m_account.registrar.empty() ? "sip:" + m_account.domain : m_account.registrar)
         + (m_account.registrar.find(";transport=") == std::string::npos ? TransportParam(m_account) : "");
     const std::string aor = FromUri();
     const auto routes = Routes();
@@ -281,7 +283,8 @@ int SipLine::OnAuth(char** user, char** password, const char*, void* arg)
     auto* self = static_cast<SipLine*>(arg);
     if (self->m_password.empty())
         return EACCES;
-    const std::string& authUser = self->m_account.authUser.empty() ? self->m_account.user : self->m_account.authUser;
+    const std::string& authUser
+        = self->m_account.authUser.empty() ? self->m_account.user : self->m_account.authUser;
     const int err = str_dup(user, authUser.c_str());
     return err ? err : str_dup(password, self->m_password.c_str());
 }
@@ -321,8 +324,8 @@ void SipLine::OnRegistered(int err, const sip_msg* msg, void* arg)
             tmr_start(&self->m_keepAlive, kKeepAliveMs, OnKeepAlive, self);
     } else {
         const bool noPassword = self->m_password.empty() && (msg->scode == 401 || msg->scode == 407);
-        self->ReportRegistration(false,
-            "the registrar answered " + StatusText(*msg) + (noPassword ? " (no password file)" : ""));
+        self->ReportRegistration(
+            false, "the registrar answered " + StatusText(*msg) + (noPassword ? " (no password file)" : ""));
     }
 }
 

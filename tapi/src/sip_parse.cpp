@@ -158,7 +158,8 @@ SipCaller CallerOf(const sip_msg& invite, bool trustAssertedIdentity)
     const sip_hdr* privacy = sip_msg_hdr(&invite, SIP_HDR_PRIVACY);
     caller.blocked = EqualsNoCase(user, "anonymous") || ContainsNoCase(host, "anonymous.invalid")
         || EqualsNoCase(caller.name, "anonymous")
-        || (privacy && (ContainsNoCase(View(privacy->val), "id") || ContainsNoCase(View(privacy->val), "user")));
+        || (privacy
+            && (ContainsNoCase(View(privacy->val), "id") || ContainsNoCase(View(privacy->val), "user")));
     if (caller.blocked) {
         caller.number.clear();
         caller.name.clear();
@@ -183,8 +184,10 @@ std::optional<MediaFormat> ChooseFormat(const sdp_media& media)
         const std::string_view name = format->name;
         if (EqualsNoCase(name, "telephone-event") && format->srate == 8000 && eventType < 0)
             eventType = format->pt;
-        else if (!chosen && format->srate == 8000 && (EqualsNoCase(name, "PCMU") || EqualsNoCase(name, "PCMA")))
-            chosen = MediaFormat{ format->pt, EqualsNoCase(name, "PCMU") ? G711Law::Ulaw : G711Law::Alaw, -1 };
+        else if (!chosen && format->srate == 8000
+            && (EqualsNoCase(name, "PCMU") || EqualsNoCase(name, "PCMA")))
+            chosen
+                = MediaFormat{ format->pt, EqualsNoCase(name, "PCMU") ? G711Law::Ulaw : G711Law::Alaw, -1 };
     }
     if (chosen)
         chosen->eventType = eventType;

@@ -81,7 +81,8 @@ TEST_F(ApplicationTest, DataFilesComeBackByteForByteWhenNothingChanged)
     std::string contact = "\"Family\",\"John\",\"Smith\",\"\",\"\",\"\",\"John Smith (Mobile)\",\"2\"";
     const int labels[] = { 0, 1, 2, 12, 11, 5, 8, 7, 3, 4 };
     for (int slot = 0; slot < 10; ++slot)
-        contact += std::string(",\"") + (slot == 2 ? "555 2" : "") + "\",\"" + std::to_string(labels[slot]) + "\"";
+        contact += std::string(",\"") + (slot == 2 ? "555 2" : "") + "\",\"" + std::to_string(labels[slot])
+            + "\"";
     contact += ",\"1 Main St\",\"\",\"Springfield\",\"\",\"\",\"\",\"Met at \"\"Joe's\"\"\"\r\n";
     WriteBytes(Path("KestriumContacts200.csv"), contact);
     {
@@ -210,7 +211,8 @@ TEST_F(ApplicationTest, ReadOnlySettingsFileIsKeptAndReported)
     EXPECT_EQ(app->GetAppSettings().voiceMailOn, 0) << "what could be read is used";
     EXPECT_EQ(ReadBytes(m_hive.Path()), before);
     ASSERT_EQ(m_prompter.messages.size(), 1u);
-    EXPECT_NE(m_prompter.messages[0].text.find("is read-only"), std::string::npos) << m_prompter.messages[0].text;
+    EXPECT_NE(m_prompter.messages[0].text.find("is read-only"), std::string::npos)
+        << m_prompter.messages[0].text;
     EXPECT_NE(m_prompter.messages[0].text.find("not kept"), std::string::npos);
 }
 
@@ -333,4 +335,3 @@ TEST_F(ApplicationTest, StartUpRepairsAndLogsRecordingsThatAnEarlierRunLeftUnfin
 }
 
 } // namespace
-

@@ -43,7 +43,8 @@ using testing_support::WaitUntil;
 
 void WriteTone(const fs::path& file, double hz, std::size_t samples)
 {
-    ASSERT_TRUE(testing_support::WriteSoundFile(file.string(), testing_support::Tone(samples, hz, 12000))) << file;
+    ASSERT_TRUE(testing_support::WriteSoundFile(file.string(), testing_support::Tone(samples, hz, 12000)))
+        << file;
 }
 
 std::vector<fs::path> WaveFiles(const fs::path& folder)
@@ -186,10 +187,14 @@ TEST_F(KestriumUser, AnswersByVoiceMailDialsForAnotherApplicationAndSavesOnSigte
     EXPECT_NE(log.find("\"Ann Lee\",\"5559876\",\"\",\"File:///"), std::string::npos) << log;
 
     // Another application's dialing request: placed on the default line, logged when it ends.
-    const std::string dialed = RunCommand("KESTRIUM_TELEPHONY_SOCKET=" + m_socket.string() + " " + kDial + " 5551234 \"Bob Stone\"");
-    ASSERT_TRUE(WaitUntil([&] { return Linesim("list").find("line 1: Zo-Linka Line 1 (analog, handset down) call") != std::string::npos
-                                    && Linesim("list").find("connected") != std::string::npos; }))
-        << dialed << Linesim("list");
+    const std::string dialed = RunCommand(
+        "KESTRIUM_TELEPHONY_SOCKET=" + m_socket.string() + " " + kDial + " 5551234 \"Bob Stone\"");
+    ASSERT_TRUE(WaitUntil([&] {
+        return Linesim("list").find("line 1: Zo-Linka Line 1 (analog, handset down) call")
+            != std::string::npos
+            && Linesim("list").find("connected") != std::string::npos;
+    })) << dialed
+        << Linesim("list");
     Linesim("hangup 1");
     ASSERT_TRUE(WaitUntil([&] { return CallLog().find("\"Bob Stone\"") != std::string::npos; })) << CallLog();
 
@@ -199,8 +204,8 @@ TEST_F(KestriumUser, AnswersByVoiceMailDialsForAnotherApplicationAndSavesOnSigte
     std::this_thread::sleep_for(1s);
     EXPECT_EQ(StopKestrium(), 0);
     EXPECT_NE(CallLog().find("\"Cy Ring\",\"5550303\",\"\",\"\",\"0\""), std::string::npos) << CallLog();
-    for (const char* name : { "KestriumContacts200.csv", "KestriumSpeedDial200.csv", "KestriumRedialList200.csv",
-             "KestriumCallLog.csv", "KestriumDevices.csv" })
+    for (const char* name : { "KestriumContacts200.csv", "KestriumSpeedDial200.csv",
+             "KestriumRedialList200.csv", "KestriumCallLog.csv", "KestriumDevices.csv" })
         EXPECT_TRUE(fs::exists(m_data / name)) << name;
     EXPECT_NE(CallLog().find("\"Bob Stone\",\"5551234\",\"\",\"\",\"2\""), std::string::npos) << CallLog();
 

@@ -15,7 +15,6 @@
 #include <QPushButton>
 #include <QTest>
 
-
 #include <algorithm>
 #include <cstdint>
 #include <fstream>

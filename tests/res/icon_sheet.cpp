@@ -16,17 +16,15 @@
 
 namespace {
 
-struct Entry
-{
+struct Entry {
     QString label;
     QIcon icon;
     QIcon darkIcon; // as loaded while the application's palette is dark
 };
 
-struct Section
-{
+struct Section {
     QString title;
-    QSize size;  // the size the windows show these images at
+    QSize size; // the size the windows show these images at
     std::vector<Entry> entries;
 };
 
@@ -36,7 +34,8 @@ constexpr int kMargin = 16;
 const QColor kLight(0xF4, 0xF5, 0xF7);
 const QColor kDark(0x1F, 0x22, 0x28);
 
-std::vector<Entry> FromTable(const std::function<QIcon(int)>& table, int count, const QStringList& labels = {})
+std::vector<Entry> FromTable(
+    const std::function<QIcon(int)>& table, int count, const QStringList& labels = {})
 {
     std::vector<Entry> entries;
     for (int index = 0; index < count; ++index)
@@ -56,9 +55,12 @@ std::vector<Section> Sections()
     for (const QString& name : names.filter("KesCall"))
         buttons.push_back({ name, Images::Named(name.toStdString()), {} });
     return {
-        { "Small images", QSize(16, 16), FromTable(Images::Small, Images::kSmallCount, names.mid(0, Images::kSmallCount)) },
-        { "Call states", QSize(16, 16), FromTable(Images::CallState, Images::kCallStateCount, names.mid(Images::kSmallCount, 15)) },
-        { "Call types (+4 note, +8 recording, 16 unheard message)", QSize(24, 16), FromTable(Images::CallType, Images::kCallTypeCount) },
+        { "Small images", QSize(16, 16),
+            FromTable(Images::Small, Images::kSmallCount, names.mid(0, Images::kSmallCount)) },
+        { "Call states", QSize(16, 16),
+            FromTable(Images::CallState, Images::kCallStateCount, names.mid(Images::kSmallCount, 15)) },
+        { "Call types (+4 note, +8 recording, 16 unheard message)", QSize(24, 16),
+            FromTable(Images::CallType, Images::kCallTypeCount) },
         { "Setup pages", QSize(24, 24), FromTable(Images::SetupPage, Images::kSetupPageCount) },
         { "Icons", QSize(16, 16), icons },
         { "Call and End buttons", QSize(48, 36), buttons },
@@ -118,11 +120,12 @@ bool DrawCell(QPainter& painter, const Section& section, const Entry& entry, QPo
         painter.drawPixmap(swatch.x() + 22 + section.size.width(), swatch.y() + 4, large);
     }
     painter.setPen(QColor(0x44, 0x4B, 0x57));
-    painter.drawText(QRect(at.x(), at.y() + swatchHeight + 2, CellWidth(section) - 8, 16), Qt::AlignLeft, entry.label);
+    painter.drawText(
+        QRect(at.x(), at.y() + swatchHeight + 2, CellWidth(section) - 8, 16), Qt::AlignLeft, entry.label);
     return drawn;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -163,7 +166,8 @@ int main(int argc, char** argv)
         y += 28;
         for (std::size_t i = 0; i < section.entries.size(); ++i) {
             const int column = int(i) % Columns(section);
-            const QPoint at(kMargin + column * CellWidth(section), y + int(i) / Columns(section) * RowHeight(section));
+            const QPoint at(
+                kMargin + column * CellWidth(section), y + int(i) / Columns(section) * RowHeight(section));
             complete = DrawCell(painter, section, section.entries[i], at) && complete;
         }
         y += Rows(section) * RowHeight(section);

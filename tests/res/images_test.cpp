@@ -33,24 +33,24 @@ private:
     std::unique_ptr<QGuiApplication> m_app;
 };
 
-[[maybe_unused]] ::testing::Environment* const g_gui = ::testing::AddGlobalTestEnvironment(new GuiEnvironment);
+[[maybe_unused]] ::testing::Environment* const g_gui
+    = ::testing::AddGlobalTestEnvironment(new GuiEnvironment);
 
 // The bitmap names of the main window's image lists, in index order.
-const std::vector<std::string> kSmallNames = { "Contacts", "DIAL16", "CALL16", "CallsLog", "Recorder",
-    "VoiceMail", "DND16", "QueueCall", "Conference", "RECORD16", "MUTE16", "Hold", "AnalogIM", "Setup",
-    "MissedCalls", "LINE_PSTN_ON_HOOK", "LINE_PSTN_OFF_HOOK", "LINE_PSTN_DEFAULT_ON_HOOK",
-    "LINE_PSTN_DEFAULT_OFF_HOOK", "LINE_PSTN_GRAYED", "LINE_IP_ON_HOOK", "LINE_IP_OFF_HOOK",
-    "LINE_IP_DEFAULT_ON_HOOK", "LINE_IP_DEFAULT_OFF_HOOK", "LINE_IP_GRAYED", "Phone", "Headset",
-    "AddContact", "PAUSE16", "STOP16" };
-const std::vector<std::string> kCallStateNames = { "CALL_STATE_IDLE", "CALL_STATE_ANSWER",
-    "CALL_STATE_BUSY", "CALL_STATE_DIAL", "CALL_STATE_DIALTONE", "CALL_STATE_FAX", "CALL_STATE_HOLD",
-    "CALL_STATE_INCOME", "CALL_STATE_LINE", "CALL_STATE_NO_ANSWER", "CALL_STATE_RINGING",
-    "CALL_STATE_TALK", "CALL_STATE_XFER", "CALL_STATE_IN_CONF", "CALL_STATE_UNKNOWN",
-    "CALL_STATE_PSTN_ON", "CALL_STATE_PSTN_OFF", "CALL_STATE_PSTN_ON", "CALL_STATE_PSTN_OFF",
-    "CALL_STATE_PSTN_ON", "CALL_STATE_IP_ON", "CALL_STATE_IP_OFF", "CALL_STATE_IP_ON",
-    "CALL_STATE_IP_OFF", "CALL_STATE_IP_ON", "CALL_STATE_VM" };
-const std::vector<std::string> kButtonNames = { "KesCallUp", "KesCallDown", "KesCallFocus",
-    "KesCallDisabled", "KesCallEndUp", "KesCallEndDown", "KesCallEndFocus", "KesCallEndDisabled" };
+const std::vector<std::string> kSmallNames
+    = { "Contacts", "DIAL16", "CALL16", "CallsLog", "Recorder", "VoiceMail", "DND16", "QueueCall",
+          "Conference", "RECORD16", "MUTE16", "Hold", "AnalogIM", "Setup", "MissedCalls", "LINE_PSTN_ON_HOOK",
+          "LINE_PSTN_OFF_HOOK", "LINE_PSTN_DEFAULT_ON_HOOK", "LINE_PSTN_DEFAULT_OFF_HOOK", "LINE_PSTN_GRAYED",
+          "LINE_IP_ON_HOOK", "LINE_IP_OFF_HOOK", "LINE_IP_DEFAULT_ON_HOOK", "LINE_IP_DEFAULT_OFF_HOOK",
+          "LINE_IP_GRAYED", "Phone", "Headset", "AddContact", "PAUSE16", "STOP16" };
+const std::vector<std::string> kCallStateNames = { "CALL_STATE_IDLE", "CALL_STATE_ANSWER", "CALL_STATE_BUSY",
+    "CALL_STATE_DIAL", "CALL_STATE_DIALTONE", "CALL_STATE_FAX", "CALL_STATE_HOLD", "CALL_STATE_INCOME",
+    "CALL_STATE_LINE", "CALL_STATE_NO_ANSWER", "CALL_STATE_RINGING", "CALL_STATE_TALK", "CALL_STATE_XFER",
+    "CALL_STATE_IN_CONF", "CALL_STATE_UNKNOWN", "CALL_STATE_PSTN_ON", "CALL_STATE_PSTN_OFF",
+    "CALL_STATE_PSTN_ON", "CALL_STATE_PSTN_OFF", "CALL_STATE_PSTN_ON", "CALL_STATE_IP_ON",
+    "CALL_STATE_IP_OFF", "CALL_STATE_IP_ON", "CALL_STATE_IP_OFF", "CALL_STATE_IP_ON", "CALL_STATE_VM" };
+const std::vector<std::string> kButtonNames = { "KesCallUp", "KesCallDown", "KesCallFocus", "KesCallDisabled",
+    "KesCallEndUp", "KesCallEndDown", "KesCallEndFocus", "KesCallEndDisabled" };
 const std::vector<int> kIconIds = { 128, 261, 262, 263, 270, 271, 272, 273, 274, 275, 276, 277, 280, 281 };
 
 QImage Render(const QIcon& icon, int size)
@@ -99,7 +99,7 @@ std::size_t DistinctImages(const std::function<QIcon(int)>& table, int count)
     return seen.size();
 }
 
-}  // namespace
+} // namespace
 
 TEST(Images, EveryIndexOfEveryTableDrawsAndOutOfRangeIsNull)
 {
@@ -117,9 +117,11 @@ TEST(Images, EveryIndexOfEveryTableDrawsAndOutOfRangeIsNull)
 TEST(Images, NamesFindTheImageAtTheirIndex)
 {
     for (std::size_t i = 0; i < kSmallNames.size(); ++i)
-        EXPECT_EQ(Render(Images::Named(kSmallNames[i]), 32), Render(Images::Small(int(i)), 32)) << kSmallNames[i];
+        EXPECT_EQ(Render(Images::Named(kSmallNames[i]), 32), Render(Images::Small(int(i)), 32))
+            << kSmallNames[i];
     for (std::size_t i = 0; i < kCallStateNames.size(); ++i)
-        EXPECT_EQ(Render(Images::Named(kCallStateNames[i]), 32), Render(Images::CallState(int(i)), 32)) << kCallStateNames[i];
+        EXPECT_EQ(Render(Images::Named(kCallStateNames[i]), 32), Render(Images::CallState(int(i)), 32))
+            << kCallStateNames[i];
     for (const std::string& name : kButtonNames)
         ExpectDrawn(Images::Named(name), name);
     EXPECT_TRUE(Images::Named("").isNull());
@@ -133,7 +135,8 @@ TEST(Images, DifferentMeaningsLookDifferent)
     EXPECT_EQ(DistinctImages(Images::Small, Images::kSmallCount), std::size_t(Images::kSmallCount));
     EXPECT_EQ(DistinctImages(Images::CallState, Images::kCallStateCount), std::size_t(20));
     EXPECT_EQ(DistinctImages(Images::CallType, Images::kCallTypeCount), std::size_t(Images::kCallTypeCount));
-    EXPECT_EQ(DistinctImages(Images::SetupPage, Images::kSetupPageCount), std::size_t(Images::kSetupPageCount));
+    EXPECT_EQ(
+        DistinctImages(Images::SetupPage, Images::kSetupPageCount), std::size_t(Images::kSetupPageCount));
     std::set<QByteArray> buttons;
     for (const std::string& name : kButtonNames) {
         const QImage image = Render(Images::Named(name), 48);

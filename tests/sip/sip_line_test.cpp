@@ -67,7 +67,8 @@ TEST_F(SipRegistrationWithSecret, DigestChallengeIsAnsweredAndPutsTheLineInServi
     EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log();
     ASSERT_TRUE(RunUntil([&] { return SawLineState(line, LINEDEVSTATE_INSERVICE); }, 2000)) << LineList();
     EXPECT_NE(DevStatusFlags(line) & LINEDEVSTATUSFLAGS_INSERVICE, 0u);
-    EXPECT_NE(LineList().find("line 5: IP Line 1 (sip, in service: registered"), std::string::npos) << LineList();
+    EXPECT_NE(LineList().find("line 5: IP Line 1 (sip, in service: registered"), std::string::npos)
+        << LineList();
 }
 
 // Without anybody at the registrar's address the line goes out of service within seconds and
@@ -75,10 +76,12 @@ TEST_F(SipRegistrationWithSecret, DigestChallengeIsAnsweredAndPutsTheLineInServi
 TEST_F(SipRegistrationWithSecret, UnreachableRegistrarLeavesTheLineOutOfService)
 {
     const HLINE line = OpenLine(kLine1);
-    ASSERT_TRUE(RunUntil([&] { return LineList().find("no answer from the registrar") != std::string::npos; }, 6000))
+    ASSERT_TRUE(
+        RunUntil([&] { return LineList().find("no answer from the registrar") != std::string::npos; }, 6000))
         << LineList();
     EXPECT_EQ(DevStatusFlags(line) & LINEDEVSTATUSFLAGS_INSERVICE, 0u);
-    EXPECT_NE(LineList().find("IP Line 1 (sip, out of service: no answer from the registrar"), std::string::npos);
+    EXPECT_NE(
+        LineList().find("IP Line 1 (sip, out of service: no answer from the registrar"), std::string::npos);
     HCALL call = 0;
     EXPECT_EQ(MakeCall(line, call, "5551234"), LINEERR_OPERATIONUNAVAIL);
 }
@@ -99,7 +102,8 @@ TEST_F(SipRegistrationWithOpenPassword, PasswordFileOthersCanReadIsRefused)
     EXPECT_TRUE(sipp.Running()) << "no REGISTER reached the registrar";
     EXPECT_EQ(DevStatusFlags(line) & LINEDEVSTATUSFLAGS_INSERVICE, 0u);
     const std::string list = LineList();
-    EXPECT_NE(list.find("can be read by others (mode 0644); make it private with: chmod 600"), std::string::npos)
+    EXPECT_NE(
+        list.find("can be read by others (mode 0644); make it private with: chmod 600"), std::string::npos)
         << list;
 }
 
@@ -210,10 +214,11 @@ std::vector<std::string> HostileInvites(std::uint16_t port)
 {
     const std::string target = "sip:second@127.0.0.1:" + std::to_string(port);
     const auto invite = [&](const std::string& from, const std::string& extra, const std::string& body) {
-        return "INVITE " + target + " SIP/2.0\r\nVia: SIP/2.0/UDP 127.0.0.1:9;branch=z9hG4bK" + std::to_string(body.size() + from.size())
-            + "\r\nFrom: " + from + ";tag=1\r\nTo: <" + target + ">\r\nCall-ID: x" + std::to_string(from.size())
-            + "\r\nCSeq: 1 INVITE\r\nContact: <sip:x@127.0.0.1:9>\r\n" + extra + "Content-Length: "
-            + std::to_string(body.size()) + "\r\n\r\n" + body;
+        return "INVITE " + target + " SIP/2.0\r\nVia: SIP/2.0/UDP 127.0.0.1:9;branch=z9hG4bK"
+            + std::to_string(body.size() + from.size()) + "\r\nFrom: " + from + ";tag=1\r\nTo: <" + target
+            + ">\r\nCall-ID: x" + std::to_string(from.size())
+            + "\r\nCSeq: 1 INVITE\r\nContact: <sip:x@127.0.0.1:9>\r\n" + extra
+            + "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
     };
     std::vector<std::string> hostile = {
         "INVITE",
@@ -221,7 +226,8 @@ std::vector<std::string> HostileInvites(std::uint16_t port)
         invite("\"" + std::string(5000, 'A') + "\" <sip:1@x>", "", ""),
         invite("\"Evil\x1b[2J\x07\" <sip:555\x01\x02@x>", "", ""),
         invite("<sip:1@x>", "Content-Type: application/sdp\r\n", "v=0\r\nm=audio 4000 RTP/AVP 18\r\n"),
-        invite("<sip:1@x>", "Content-Type: application/sdp\r\n", "v=0\r\nm=audio 99999999 RTP/AVP 0\r\nc=IN IP4 999.1.1.1\r\n"),
+        invite("<sip:1@x>", "Content-Type: application/sdp\r\n",
+            "v=0\r\nm=audio 99999999 RTP/AVP 0\r\nc=IN IP4 999.1.1.1\r\n"),
         invite("<sip:1@x>", "Content-Length: 100000\r\n", "short"),
         invite("<sip:1@x>", "P-Asserted-Identity: <<<<\r\n", ""),
     };

@@ -65,7 +65,8 @@ TEST(SipMedia, JitterBufferPutsReorderedPacketsBackInOrderAndPlaysSilenceForALos
     for (int block = 0; block < 8; ++block) {
         std::vector<std::int16_t> out(160);
         media->Receive(out.data(), out.size());
-        EXPECT_EQ(std::count(out.begin(), out.end(), out.front()), 160) << "block " << block << " is one frame";
+        EXPECT_EQ(std::count(out.begin(), out.end(), out.front()), 160)
+            << "block " << block << " is one frame";
         levels.push_back((out.front() + 500) / 1000);
     }
     EXPECT_EQ(levels, (std::vector<int>{ 1, 2, 3, 4, 5, 0, 7, 8 }));
@@ -115,7 +116,9 @@ TEST(SipMedia, RandomPacketsNeverBreakTheStream)
     std::mt19937 random(4733);
     for (int round = 0; round < 3000; ++round) {
         Packet packet;
-        packet.header.pt = static_cast<std::uint8_t>(random() % 4 == 0 ? 101 : random() % 3 == 0 ? 0 : random() % 128);
+        packet.header.pt = static_cast<std::uint8_t>(random() % 4 == 0 ? 101
+                : random() % 3 == 0                                    ? 0
+                                                                       : random() % 128);
         packet.header.seq = static_cast<std::uint16_t>(random());
         packet.header.ts = static_cast<std::uint32_t>(random());
         packet.payload.resize(random() % 3 == 0 ? random() % 2000 : random() % 8);
@@ -151,7 +154,8 @@ const char* kInvite = "INVITE sip:kestrium@127.0.0.1 SIP/2.0\r\n"
 
 bool HasControl(const std::string& text)
 {
-    return std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
+    return std::any_of(
+        text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
 }
 
 TEST(SipParse, CallerIdComesFromTrustedAssertedIdentityAndRandomInvitesStayWithinLimits)
@@ -203,9 +207,11 @@ TEST(SipParse, CallerIdComesFromTrustedAssertedIdentityAndRandomInvitesStayWithi
 
 TEST(SipParse, AnonymousCallersAreBlocked)
 {
-    for (const char* from : { "\"Anonymous\" <sip:anonymous@anonymous.invalid>", "<sip:anonymous@example.com>" }) {
-        const std::string text = std::string("INVITE sip:k@h SIP/2.0\r\nVia: SIP/2.0/UDP h;branch=z9hG4bK1\r\nFrom: ")
-            + from + ";tag=1\r\nTo: <sip:k@h>\r\nCall-ID: 1\r\nCSeq: 1 INVITE\r\nContent-Length: 0\r\n\r\n";
+    for (const char* from :
+        { "\"Anonymous\" <sip:anonymous@anonymous.invalid>", "<sip:anonymous@example.com>" }) {
+        const std::string text
+            = std::string("INVITE sip:k@h SIP/2.0\r\nVia: SIP/2.0/UDP h;branch=z9hG4bK1\r\nFrom: ") + from
+            + ";tag=1\r\nTo: <sip:k@h>\r\nCall-ID: 1\r\nCSeq: 1 INVITE\r\nContent-Length: 0\r\n\r\n";
         mbuf* bytes = mbuf_alloc(text.size());
         mbuf_write_str(bytes, text.c_str());
         bytes->pos = 0;
@@ -273,8 +279,10 @@ TEST(SipParse, FormatIsTheFirstG711TheFarEndListsAndRandomSdpIsSafe)
         sdp_media* media = nullptr;
         sdp_session_alloc(&session, &local);
         sdp_media_add(&media, session, sdp_media_audio, 4000, sdp_proto_rtpavp);
-        sdp_format_add(nullptr, media, false, "0", "PCMU", 8000, 1, nullptr, nullptr, nullptr, false, nullptr);
-        sdp_format_add(nullptr, media, false, "8", "PCMA", 8000, 1, nullptr, nullptr, nullptr, false, nullptr);
+        sdp_format_add(
+            nullptr, media, false, "0", "PCMU", 8000, 1, nullptr, nullptr, nullptr, false, nullptr);
+        sdp_format_add(
+            nullptr, media, false, "8", "PCMA", 8000, 1, nullptr, nullptr, nullptr, false, nullptr);
         mbuf* bytes = mbuf_alloc(sdp.size() + 1);
         mbuf_write_mem(bytes, reinterpret_cast<const std::uint8_t*>(sdp.data()), sdp.size());
         bytes->pos = 0;
@@ -285,9 +293,10 @@ TEST(SipParse, FormatIsTheFirstG711TheFarEndListsAndRandomSdpIsSafe)
         mem_deref(session);
         return format;
     };
-    const std::string offer = "v=0\r\no=- 1 1 IN IP4 127.0.0.1\r\ns=-\r\nc=IN IP4 127.0.0.1\r\nt=0 0\r\n"
-                              "m=audio 5000 RTP/AVP 18 8 0 96\r\na=rtpmap:18 G729/8000\r\na=rtpmap:8 PCMA/8000\r\n"
-                              "a=rtpmap:96 telephone-event/8000\r\n";
+    const std::string offer
+        = "v=0\r\no=- 1 1 IN IP4 127.0.0.1\r\ns=-\r\nc=IN IP4 127.0.0.1\r\nt=0 0\r\n"
+          "m=audio 5000 RTP/AVP 18 8 0 96\r\na=rtpmap:18 G729/8000\r\na=rtpmap:8 PCMA/8000\r\n"
+          "a=rtpmap:96 telephone-event/8000\r\n";
     const auto format = choose(offer);
     ASSERT_TRUE(format);
     EXPECT_EQ(format->payloadType, 8);

@@ -62,9 +62,10 @@ bool Sipp::Start(const std::filesystem::path& folder, const std::string& scenari
 {
     m_folder = folder;
     std::ofstream(folder / "scenario.xml") << scenario;
-    std::vector<std::string> args = { "sipp", "-sf", (folder / "scenario.xml").string(), "-i", "127.0.0.1", "-p",
-        std::to_string(port), "-m", "1", "-nostdin", "-timeout", "20s", "-timeout_error", "-trace_err",
-        "-error_file", (folder / "errors.log").string(), "-trace_msg", "-message_file", (folder / "messages.log").string(), "-mi", "127.0.0.1", "-mp", std::to_string(FreePort()) };
+    std::vector<std::string> args = { "sipp", "-sf", (folder / "scenario.xml").string(), "-i", "127.0.0.1",
+        "-p", std::to_string(port), "-m", "1", "-nostdin", "-timeout", "20s", "-timeout_error", "-trace_err",
+        "-error_file", (folder / "errors.log").string(), "-trace_msg", "-message_file",
+        (folder / "messages.log").string(), "-mi", "127.0.0.1", "-mp", std::to_string(FreePort()) };
     args.insert(args.end(), extra.begin(), extra.end());
     m_pid = ::fork();
     if (m_pid == 0) {
@@ -108,15 +109,17 @@ int Sipp::CountMessages(const std::string& startLine) const
 
 std::string Sipp::Log() const
 {
-    return "sipp log:\n" + ReadText(m_folder / "sipp.log") + "\nsipp errors:\n" + ReadText(m_folder / "errors.log") + "\nmessages:\n" + ReadText(m_folder / "messages.log");
+    return "sipp log:\n" + ReadText(m_folder / "sipp.log") + "\nsipp errors:\n"
+        + ReadText(m_folder / "errors.log") + "\nmessages:\n" + ReadText(m_folder / "messages.log");
 }
 
-std::string SippReply(const std::string& status, const std::string& headers, const std::string& body, bool toTag)
+std::string SippReply(
+    const std::string& status, const std::string& headers, const std::string& body, bool toTag)
 {
-    return std::string(body.empty() ? "  <send>" : "  <send retrans=\"500\">") + "<![CDATA[\nSIP/2.0 " + status
-        + "\n[last_Via:]\n[last_From:]\n[last_To:]" + (toTag ? ";tag=[pid]SIPpTag01[call_number]" : "")
-        + "\n[last_Call-ID:]\n[last_CSeq:]\n" + headers + "Content-Length: " + (body.empty() ? "0" : "[len]")
-        + "\n\n" + body + "]]></send>\n";
+    return std::string(body.empty() ? "  <send>" : "  <send retrans=\"500\">") + "<![CDATA[\nSIP/2.0 "
+        + status + "\n[last_Via:]\n[last_From:]\n[last_To:]"
+        + (toTag ? ";tag=[pid]SIPpTag01[call_number]" : "") + "\n[last_Call-ID:]\n[last_CSeq:]\n" + headers
+        + "Content-Length: " + (body.empty() ? "0" : "[len]") + "\n\n" + body + "]]></send>\n";
 }
 
 std::string RegistrarScenario(const std::string& user, const std::string& password)
@@ -251,8 +254,8 @@ std::string AnsweredThenTone(const std::string& tone, unsigned thenWaitMs)
 {
     return "  <recv response=\"200\" rtd=\"true\"/>\n" + CallerRequest("ACK", 1, false, "[last_To:]")
         + "  <nop><action><exec play_pcap_audio=\"" + tone + "\"/></action></nop>\n"
-        + "  <pause milliseconds=\"" + std::to_string(thenWaitMs) + "\"/>\n" + CallerRequest("BYE", 2, false, "[last_To:]")
-        + "  <recv response=\"200\"/>\n";
+        + "  <pause milliseconds=\"" + std::to_string(thenWaitMs) + "\"/>\n"
+        + CallerRequest("BYE", 2, false, "[last_To:]") + "  <recv response=\"200\"/>\n";
 }
 
 std::string GivesUp(unsigned afterMs)

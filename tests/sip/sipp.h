@@ -41,8 +41,8 @@ private:
 
 // A SIPp <send> of a response to the last request: `status` ("180 Ringing"), extra header lines
 // (each ending in a line feed) and a body (an SDP gets its Content-Type from the caller).
-std::string SippReply(const std::string& status, const std::string& headers = "", const std::string& body = "",
-    bool toTag = true);
+std::string SippReply(const std::string& status, const std::string& headers = "",
+    const std::string& body = "", bool toTag = true);
 
 // A registrar that challenges the first REGISTER and accepts the second only with the right
 // credentials; anything else gets 403.

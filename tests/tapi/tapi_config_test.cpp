@@ -196,7 +196,8 @@ TEST(ExchangeConfigurationFile, MistakeIsReportedWithItsLineNumberAndTheDefaultI
 {
     const std::string output = ProbeWithConfig("[line]\nname = Kitchen\nkind = tin-can\n");
     EXPECT_NE(
-        output.find("exchange.conf: line 3: kind must be analog, ip, sip or modem; using the built-in device set"),
+        output.find(
+            "exchange.conf: line 3: kind must be analog, ip, sip or modem; using the built-in device set"),
         std::string::npos)
         << output;
     EXPECT_NE(output.find("Zo-Linka Line 1\n"), std::string::npos) << output;

@@ -239,7 +239,8 @@ MainWindow::MainWindow(LineManager& lines, const Stores& stores, Prompter& promp
     , m_redial(stores.redial)
     , m_settings(stores.settings)
     , m_prompter(prompter)
-    , m_callLogContext{ stores.callLog, stores.settings, lines, stores.redial, prompter, *this, stores.folders, std::nullopt, nullptr, nullptr }
+    , m_callLogContext{ stores.callLog, stores.settings, lines, stores.redial, prompter, *this,
+        stores.folders, std::nullopt, nullptr, nullptr }
 {
     setWindowTitle(kCaption);
     setWindowIcon(Images::Icon(kProgramIcon));
@@ -526,7 +527,8 @@ int MainWindow::StartTab() const
 void MainWindow::ApplyPlacement()
 {
     Placement placement;
-    if (m_settings.Read(Settings::kPlacement, &placement) && placement.length == std::int32_t(sizeof placement)) {
+    if (m_settings.Read(Settings::kPlacement, &placement)
+        && placement.length == std::int32_t(sizeof placement)) {
         const QRect normal(QPoint(placement.normal[0], placement.normal[1]),
             QPoint(placement.normal[2] - 1, placement.normal[3] - 1));
         if (normal.isValid()) {
@@ -599,8 +601,8 @@ void MainWindow::SaveState()
     std::copy(text.begin(), text.end(), search);
     m_settings.Write(Settings::kLastSearchString, search);
     m_settings.Write(Settings::kLastTab, CurrentTab());
-    const Settings::NumberValue* widths[] = { &Settings::kCallLogColumn1Width, &Settings::kCallLogColumn2Width,
-        &Settings::kCallLogColumn3Width };
+    const Settings::NumberValue* widths[] = { &Settings::kCallLogColumn1Width,
+        &Settings::kCallLogColumn2Width, &Settings::kCallLogColumn3Width };
     for (int column = 0; column < CallLogPanel::kColumnCount; ++column)
         m_settings.Write(*widths[column], m_callLog->ColumnWidth(column));
 }

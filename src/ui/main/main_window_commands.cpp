@@ -331,7 +331,8 @@ QMenu* MainWindow::CreateRedialMenu(QWidget* parent)
         if (!entry || entry->Number(0).empty())
             continue;
         // "&" would mark a shortcut letter: doubled, names show as they are.
-        auto* item = new QAction(QString::fromStdString(m_redial.RedialMenuText(slot)).replace("&", "&&"), menu);
+        auto* item
+            = new QAction(QString::fromStdString(m_redial.RedialMenuText(slot)).replace("&", "&&"), menu);
         item->setObjectName(QString("actionRedial%1").arg(slot + 1));
         connect(item, &QAction::triggered, this, [this, slot] { TakeRedialEntry(slot); });
         menu->insertAction(separator, item);
@@ -572,8 +573,8 @@ void MainWindow::ExportContacts()
 {
     const FileChoice choice = AskForFile(true);
     if (!choice.path.isEmpty())
-        ShowExchangeResult(
-            m_contacts->ExportContacts(choice.path.toStdString(), choice.vcard3 ? VCardVersion::V3 : VCardVersion::V4));
+        ShowExchangeResult(m_contacts->ExportContacts(
+            choice.path.toStdString(), choice.vcard3 ? VCardVersion::V3 : VCardVersion::V4));
 }
 
 // The summary, then the problems (names from the file, shown as plain text).
@@ -584,9 +585,9 @@ void MainWindow::ShowExchangeResult(const ContactExchangeResult& result)
         text += (i == 0 ? "\n\n" : "\n") + result.problems[i];
     if (result.problems.size() > kProblemsShown)
         text += tr("\n... and %n more.", nullptr, int(result.problems.size() - kProblemsShown)).toStdString();
-    const Prompter::Icon icon = !result.fileOk   ? Prompter::Icon::Stop
-        : result.problems.empty()                ? Prompter::Icon::Information
-                                                 : Prompter::Icon::Exclamation;
+    const Prompter::Icon icon = !result.fileOk ? Prompter::Icon::Stop
+        : result.problems.empty()              ? Prompter::Icon::Information
+                                               : Prompter::Icon::Exclamation;
     m_prompter.ShowMessage(text, kTitle, icon);
 }
 
@@ -596,13 +597,13 @@ MainWindow::FileChoice MainWindow::AskForFile(bool forExport)
         return m_chooseFile(forExport);
     FileChoice choice;
     if (!forExport) {
-        choice.path = QFileDialog::getOpenFileName(this, tr("Import contacts"), QString(),
-            tr("vCard files (*.vcf *.vcard *.VCF);;All files (*)"));
+        choice.path = QFileDialog::getOpenFileName(
+            this, tr("Import contacts"), QString(), tr("vCard files (*.vcf *.vcard *.VCF);;All files (*)"));
         return choice;
     }
     QString filter = kVCard4Filter;
-    choice.path = QFileDialog::getSaveFileName(this, tr("Export contacts"), "contacts.vcf",
-        QString(kVCard4Filter) + ";;" + kVCard3Filter, &filter);
+    choice.path = QFileDialog::getSaveFileName(
+        this, tr("Export contacts"), "contacts.vcf", QString(kVCard4Filter) + ";;" + kVCard3Filter, &filter);
     choice.vcard3 = filter == kVCard3Filter;
     return choice;
 }

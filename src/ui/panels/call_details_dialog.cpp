@@ -211,8 +211,10 @@ bool CallDetailsDialog::WriteNote(const std::string& text)
         }
         entry.note = path;
     }
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(entry.note.c_str(), "w+"), &std::fclose);
-    if (!file || std::fwrite(text.data(), 1, text.size(), file.get()) != text.size() || std::fflush(file.get()) != 0) {
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
+        std::fopen(entry.note.c_str(), "w+"), &std::fclose);
+    if (!file || std::fwrite(text.data(), 1, text.size(), file.get()) != text.size()
+        || std::fflush(file.get()) != 0) {
         m_context.prompter.ShowMessage(tr("The note could not be written to \"%1\".")
                                            .arg(QString::fromStdString(entry.note))
                                            .toStdString(),

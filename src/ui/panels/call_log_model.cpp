@@ -59,7 +59,8 @@ QVariant CallLogModel::data(const QModelIndex& index, int role) const
     case Qt::DecorationRole:
         if (index.column() == 0) {
             const int image = CallLogStore::CallListImage(*entry);
-            return image >= 0 && std::size_t(image) < m_images.size() ? m_images[std::size_t(image)] : QIcon();
+            return image >= 0 && std::size_t(image) < m_images.size() ? m_images[std::size_t(image)]
+                                                                      : QIcon();
         }
         return {};
     case Qt::TextAlignmentRole:

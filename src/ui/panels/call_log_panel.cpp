@@ -126,7 +126,8 @@ void CallLogPanel::CreateList()
     m_list->viewport()->installEventFilter(this);
     static_cast<QVBoxLayout*>(layout())->addWidget(m_list, 1);
     connect(m_list->header(), &QHeaderView::sectionResized, this, &CallLogPanel::OnColumnResized);
-    connect(m_list->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &CallLogPanel::OnSelectionChanged);
+    connect(m_list->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+        &CallLogPanel::OnSelectionChanged);
     connect(m_list, &QTreeView::doubleClicked, this, &CallLogPanel::ShowDetails);
     connect(m_list, &QTreeView::customContextMenuRequested, this, &CallLogPanel::OpenEntryMenu);
 }
@@ -139,7 +140,9 @@ void CallLogPanel::SetColumnWidths(const int (&widths)[kColumnCount])
     const QString samples[kColumnCount] = { QString(), ShownDate(widest), ShownTime(widest) };
     constexpr int kPadding = 14;
     for (int column = 0; column < kColumnCount; ++column) {
-        const int fitting = samples[column].isEmpty() ? 0 : m_list->fontMetrics().horizontalAdvance(samples[column]) + kPadding;
+        const int fitting = samples[column].isEmpty()
+            ? 0
+            : m_list->fontMetrics().horizontalAdvance(samples[column]) + kPadding;
         m_list->setColumnWidth(column, std::max(widths[column], fitting));
     }
 }
@@ -204,7 +207,8 @@ void CallLogPanel::RefreshUnreadCount()
 void CallLogPanel::MarkMissedViewed()
 {
     if (m_context.window.IsCallLogTabCurrent())
-        m_context.settings.Write(Settings::kMissedCallsViewedAt, std::int32_t(MissedCallStamp(CallTime::Now())));
+        m_context.settings.Write(
+            Settings::kMissedCallsViewedAt, std::int32_t(MissedCallStamp(CallTime::Now())));
     m_context.window.ShowMissedCount(m_context.store.CountUnseenMissed(m_context.settings));
 }
 
@@ -258,10 +262,17 @@ void CallLogPanel::ShowDetails()
     }
     m_player->UpdateButtons();
     switch (result) {
-    case kDetailsCall: CallEntry(); break;
-    case kDetailsSave: SaveToContact(); break;
-    case kDetailsDelete: DeleteEntry(); break;
-    default: break;
+    case kDetailsCall:
+        CallEntry();
+        break;
+    case kDetailsSave:
+        SaveToContact();
+        break;
+    case kDetailsDelete:
+        DeleteEntry();
+        break;
+    default:
+        break;
     }
 }
 

@@ -28,8 +28,8 @@ public:
     static constexpr std::size_t kTextLimit = 99;
     static constexpr const char* kCaption = "Kestrium";
 
-    ContactDialog(ContactStore& contacts, SpeedDialStore& speedDials,
-        std::filesystem::path speedDialFile, Prompter& prompter, QWidget* parent = nullptr);
+    ContactDialog(ContactStore& contacts, SpeedDialStore& speedDials, std::filesystem::path speedDialFile,
+        Prompter& prompter, QWidget* parent = nullptr);
 
     void Assign(const ContactRecord& record);
     const ContactRecord& Record() const { return m_record; }

@@ -46,8 +46,8 @@ public:
         std::function<void()> updateButtons;
     };
 
-    ContactsPanel(ContactStore& contacts, SpeedDialStore& speedDials, RedialStore& redial,
-        LineManager& lines, Prompter& prompter, QWidget* parent = nullptr);
+    ContactsPanel(ContactStore& contacts, SpeedDialStore& speedDials, RedialStore& redial, LineManager& lines,
+        Prompter& prompter, QWidget* parent = nullptr);
     ~ContactsPanel() override;
 
     void SetSearchBox(SearchBox box) { m_searchBox = std::move(box); }

@@ -32,8 +32,8 @@ public:
 
     QListWidget* List() const { return m_list; }
 
-    static void Run(ContactStore& contacts, const std::filesystem::path& dataFolder, Prompter& prompter,
-        QWidget* parent);
+    static void Run(
+        ContactStore& contacts, const std::filesystem::path& dataFolder, Prompter& prompter, QWidget* parent);
 
 private:
     void Refresh();

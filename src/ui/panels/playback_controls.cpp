@@ -73,9 +73,8 @@ PlaybackControls::PlaybackControls(CallLogContext& context, QWidget* parent)
 
     connect(&m_timer, &QTimer::timeout, this, &PlaybackControls::Tick);
     connect(m_volume, &QSlider::valueChanged, this, &PlaybackControls::OnVolumeMoved);
-    connect(m_playTo, &QComboBox::currentTextChanged, this, [this](const QString& name) {
-        PlayToList(m_context.settings).Select(name.toStdString());
-    });
+    connect(m_playTo, &QComboBox::currentTextChanged, this,
+        [this](const QString& name) { PlayToList(m_context.settings).Select(name.toStdString()); });
     FillPlayTo();
     ShowVolume();
     UpdateButtons();

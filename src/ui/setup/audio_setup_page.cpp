@@ -28,7 +28,8 @@ void AudioSetupPage::StopAudio()
     m_sound->Stop();
 }
 
-void AudioSetupPage::StoreFolder(const Settings::TextValue& value, const std::string& folder, std::string& current)
+void AudioSetupPage::StoreFolder(
+    const Settings::TextValue& value, const std::string& folder, std::string& current)
 {
     platform::CreateOneDirectory(folder);
     m_context.settings.Write(value, folder);

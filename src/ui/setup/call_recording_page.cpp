@@ -35,7 +35,8 @@ CallRecordingPage::CallRecordingPage(SetupContext& context, QWidget* parent)
 
     auto* operation = new QGroupBox(tr("Operation:"), this);
     auto* operationLayout = new QVBoxLayout(operation);
-    for (QWidget* widget : std::initializer_list<QWidget*>{ m_autoRecord, m_playBeep, m_beepTone, m_beepFile })
+    for (QWidget* widget :
+        std::initializer_list<QWidget*>{ m_autoRecord, m_playBeep, m_beepTone, m_beepFile })
         operationLayout->addWidget(widget);
     m_sound->setParent(operation);
     operationLayout->addWidget(m_sound);

@@ -6,7 +6,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-FolderField::FolderField(const QString& caption, const QString& title, const std::string& setting, QWidget* parent)
+FolderField::FolderField(
+    const QString& caption, const QString& title, const std::string& setting, QWidget* parent)
     : QWidget(parent)
     , m_title(title)
     , m_setting(QString::fromStdString(setting))

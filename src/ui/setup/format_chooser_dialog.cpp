@@ -23,7 +23,8 @@ QString TranslatedTitle(const std::string& title)
     return ToQString(title);
 }
 
-int ShowChooser(const std::vector<AcmFormatChoice>& choices, int initial, const std::string& title, void* owner)
+int ShowChooser(
+    const std::vector<AcmFormatChoice>& choices, int initial, const std::string& title, void* owner)
 {
     FormatChooserDialog dialog(choices, initial, TranslatedTitle(title), static_cast<QWidget*>(owner));
     return dialog.exec() == QDialog::Accepted ? dialog.ChosenIndex() : -1;

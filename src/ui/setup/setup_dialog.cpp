@@ -93,7 +93,8 @@ QWidget* SetupDialog::CreatePageList()
     return m_pageList;
 }
 
-QWidget* SetupDialog::CreatePageArea(const PageFactory& recordingPageFactory, const PageFactory& voiceMailPageFactory)
+QWidget* SetupDialog::CreatePageArea(
+    const PageFactory& recordingPageFactory, const PageFactory& voiceMailPageFactory)
 {
     auto* area = new QWidget;
     m_title = new QLabel(PageText(kGeneralPage));

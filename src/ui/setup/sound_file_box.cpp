@@ -327,8 +327,8 @@ void SoundFileBox::ShowFileLength()
 
 void SoundFileBox::Play()
 {
-    StartPauseOrResume(WaveRecorder::kPlaybackTarget, State::Playing, State::PlaybackPaused,
-        &SoundFileBox::StartPlayback);
+    StartPauseOrResume(
+        WaveRecorder::kPlaybackTarget, State::Playing, State::PlaybackPaused, &SoundFileBox::StartPlayback);
 }
 
 void SoundFileBox::StartPlayback()
@@ -446,7 +446,8 @@ void SoundFileBox::Delete()
 
 void SoundFileBox::BrowseFile()
 {
-    const QString chosen = QFileDialog::getOpenFileName(this, QString(), m_file->text(), tr("Wave (*.WAV *.wav)"));
+    const QString chosen
+        = QFileDialog::getOpenFileName(this, QString(), m_file->text(), tr("Wave (*.WAV *.wav)"));
     if (!chosen.isEmpty() && chosen.size() <= kMaxPathLength)
         SetFile(chosen.toStdString());
 }
@@ -522,8 +523,8 @@ void SoundFileBox::EnablePlayer(bool playing, bool recording)
     m_rewind->setEnabled(playing);
     m_delete->setEnabled(idle);
     m_record->setEnabled(!playing);
-    for (QWidget* widget : std::initializer_list<QWidget*>{ m_playTo, m_recordFrom, m_browse, m_playToHeadset,
-             m_recordHeadset })
+    for (QWidget* widget :
+        std::initializer_list<QWidget*>{ m_playTo, m_recordFrom, m_browse, m_playToHeadset, m_recordHeadset })
         widget->setEnabled(idle);
 }
 

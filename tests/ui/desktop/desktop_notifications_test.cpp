@@ -43,8 +43,8 @@ public:
     // The user opens notification `id`: the service says so on the bus.
     void Open(uint id)
     {
-        QDBusMessage invoked
-            = QDBusMessage::createSignal(DesktopNotifications::kPath, DesktopNotifications::kService, "ActionInvoked");
+        QDBusMessage invoked = QDBusMessage::createSignal(
+            DesktopNotifications::kPath, DesktopNotifications::kService, "ActionInvoked");
         invoked << id << QString("default");
         QDBusConnection("service").send(invoked);
     }
@@ -112,7 +112,8 @@ protected:
     {
         {
             QDBusConnection bus = QDBusConnection::connectToBus(m_address, "service");
-            m_registered = bus.registerObject(DesktopNotifications::kPath, &m_service, QDBusConnection::ExportAllSlots)
+            m_registered
+                = bus.registerObject(DesktopNotifications::kPath, &m_service, QDBusConnection::ExportAllSlots)
                 && bus.registerService(DesktopNotifications::kService);
             m_ready.release();
             exec();

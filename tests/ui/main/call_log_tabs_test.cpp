@@ -8,12 +8,12 @@
 #include "store/contact_store.h"
 #include "store/recording_path.h"
 #include "telephony/line_manager.h"
+#include "ui/desktop/desktop_presence.h"
 #include "ui/panels/call_details_dialog.h"
 #include "ui/panels/call_log_model.h"
 #include "ui/panels/call_log_panel.h"
 #include "ui/panels/contact_dialog.h"
 #include "ui/panels/playback_controls.h"
-#include "ui/desktop/desktop_presence.h"
 
 #include <QAction>
 #include <QApplication>
@@ -113,7 +113,8 @@ protected:
     std::string Recording(const std::string& name, int ms, bool unheard = true)
     {
         const fs::path file = m_dir / name;
-        EXPECT_TRUE(testing_support::WriteSoundFile(file.string(), std::vector<std::int16_t>(std::size_t(ms * 8), 900)));
+        EXPECT_TRUE(testing_support::WriteSoundFile(
+            file.string(), std::vector<std::int16_t>(std::size_t(ms * 8), 900)));
         return RecordingPath::FromLocalFile(file, unheard);
     }
     void ChooseMenu(CallLogPanel& page, bool typeMenu, const std::string& text)
@@ -140,9 +141,11 @@ protected:
 
 TEST_F(CallLogTabsTest, FiltersMenusDeleteAndRestoreOnBothTabs)
 {
-    WriteLog({ Entry("Ann", kCallTypeMissed, 1), Entry("Bob", kCallTypeIncoming, 2), Entry("Cid", kCallTypeOutgoing, 3),
-        Entry("Dee", kCallTypeVoicemail, 4, "file:///dee.wav"), Entry("Eve", kCallTypeVoicemail, 5, "File:///eve.wav"),
-        Entry("Fay", kCallTypeVoicemail | kDeletedFlag, 6, "file:///fay.wav"), Entry("Gus", kCallTypeConference, 7) });
+    WriteLog({ Entry("Ann", kCallTypeMissed, 1), Entry("Bob", kCallTypeIncoming, 2),
+        Entry("Cid", kCallTypeOutgoing, 3), Entry("Dee", kCallTypeVoicemail, 4, "file:///dee.wav"),
+        Entry("Eve", kCallTypeVoicemail, 5, "File:///eve.wav"),
+        Entry("Fay", kCallTypeVoicemail | kDeletedFlag, 6, "file:///fay.wav"),
+        Entry("Gus", kCallTypeConference, 7) });
     MainWindow& window = Start();
     CallLogPanel& log = *window.CallLogPage();
     CallLogPanel& mail = *window.VoiceMailPage();
@@ -150,15 +153,17 @@ TEST_F(CallLogTabsTest, FiltersMenusDeleteAndRestoreOnBothTabs)
     EXPECT_EQ(Shown(log), (std::vector<std::string>{ "Gus", "Eve", "Dee", "Cid", "Bob", "Ann" }));
     EXPECT_EQ(Shown(mail), (std::vector<std::string>{ "Eve", "Dee" })) << "a deleted message stays out";
     std::unique_ptr<QMenu> typeMenu(log.CreateTypeMenu(nullptr));
-    EXPECT_EQ(Items(*typeMenu), (std::vector<std::string>{ "All", "", "Incoming", "Outgoing", "Missed", "",
-                                    "Voicemail", "Unread Voicemail", "", "Deleted" }));
+    EXPECT_EQ(Items(*typeMenu),
+        (std::vector<std::string>{ "All", "", "Incoming", "Outgoing", "Missed", "", "Voicemail",
+            "Unread Voicemail", "", "Deleted" }));
 
     const struct {
         const char* command;
         const char* label;
         std::vector<std::string> shown;
-    } kFilters[] = { { "Unread Voicemail", "Unread voicemail", { "Eve" } }, { "Voicemail", "Voicemail", { "Eve", "Dee" } },
-        { "Incoming", "Incoming", { "Bob" } }, { "Outgoing", "Outgoing", { "Cid" } }, { "Missed", "Missed", { "Ann" } },
+    } kFilters[] = { { "Unread Voicemail", "Unread voicemail", { "Eve" } },
+        { "Voicemail", "Voicemail", { "Eve", "Dee" } }, { "Incoming", "Incoming", { "Bob" } },
+        { "Outgoing", "Outgoing", { "Cid" } }, { "Missed", "Missed", { "Ann" } },
         { "Deleted", "Deleted", { "Fay" } } };
     for (const auto& filter : kFilters) {
         ChooseMenu(log, true, filter.command);
@@ -209,7 +214,8 @@ TEST_F(CallLogTabsTest, FiltersMenusDeleteAndRestoreOnBothTabs)
 TEST_F(CallLogTabsTest, DeletePermanentlyArchivesTheRecordingAndSaveToContactSplitsTheName)
 {
     const std::string recording = Recording("hal.wav", 200, false);
-    WriteLog({ Entry("Hal Jordan Jr", kCallTypeIncoming | kDeletedFlag, 3, recording), Entry("Cher", kCallTypeMissed, 4) });
+    WriteLog({ Entry("Hal Jordan Jr", kCallTypeIncoming | kDeletedFlag, 3, recording),
+        Entry("Cher", kCallTypeMissed, 4) });
     MainWindow& window = Start();
     CallLogPanel& log = *window.CallLogPage();
     const CallLogEntry archived = *LogOnDisk().GetAt(0);
@@ -220,7 +226,8 @@ TEST_F(CallLogTabsTest, DeletePermanentlyArchivesTheRecordingAndSaveToContactSpl
     ChooseMenu(log, false, "Delete &permanently");
     EXPECT_EQ(m_prompter.questions.back().text, "Are you sure you want to delete permanently ?");
     EXPECT_EQ(LogOnDisk().Count(), 1u);
-    const fs::path copy = fs::path(m_app->GetAppSettings().deletedFolder) / CallLogStore::ArchiveName(archived);
+    const fs::path copy
+        = fs::path(m_app->GetAppSettings().deletedFolder) / CallLogStore::ArchiveName(archived);
     EXPECT_TRUE(fs::exists(copy)) << copy;
     EXPECT_TRUE(fs::exists(m_dir / "hal.wav")) << "the recording itself stays";
 
@@ -248,7 +255,8 @@ TEST_F(CallLogTabsTest, MissedCounterCountsOnlyEntriesNewerThanTheLastView)
     future.startTime.year = CallTime::Now().year + 1;
     CallLogEntry futureMessage = Entry("Message", kCallTypeVoicemail, 2, "file:///m.wav");
     futureMessage.startTime.year = future.startTime.year;
-    WriteLog({ Entry("Earlier", kCallTypeMissed, 1), future, futureMessage, Entry("Answered", kCallTypeIncoming, 3) });
+    WriteLog({ Entry("Earlier", kCallTypeMissed, 1), future, futureMessage,
+        Entry("Answered", kCallTypeIncoming, 3) });
     m_settings.Write(Settings::kStartInTab, 1);
     MainWindow& window = Start();
     EXPECT_EQ(window.MissedCallsCount()->text(), "3");
@@ -261,7 +269,8 @@ TEST_F(CallLogTabsTest, MissedCounterCountsOnlyEntriesNewerThanTheLastView)
 TEST_F(CallLogTabsTest, PlayerMarksHeardPausesRewindsAndStopsWhenTheHandsetGoesDown)
 {
     WriteLog({ Entry("Eve", kCallTypeVoicemail, 5, Recording("eve.wav", 3000)),
-        Entry("Zed", kCallTypeVoicemail, 6, Recording("empty.wav", 0, false)), Entry("Ann", kCallTypeMissed, 7) });
+        Entry("Zed", kCallTypeVoicemail, 6, Recording("empty.wav", 0, false)),
+        Entry("Ann", kCallTypeMissed, 7) });
     MainWindow& window = Start();
     window.ShowTab(MainWindow::kVoiceMailTab);
     CallLogPanel& mail = *window.VoiceMailPage();
@@ -320,7 +329,8 @@ TEST_F(CallLogTabsTest, PlayerMarksHeardPausesRewindsAndStopsWhenTheHandsetGoesD
 
 TEST_F(CallLogTabsTest, DetailsDialogShowsTheEntryKeepsTheNoteAndTakesThePlayerFromTheTab)
 {
-    CallLogEntry longCall = Entry("Long Talker", kCallTypeOutgoing | kDeletedFlag, 1, Recording("long.wav", 500));
+    CallLogEntry longCall
+        = Entry("Long Talker", kCallTypeOutgoing | kDeletedFlag, 1, Recording("long.wav", 500));
     longCall.endTime = CallTime::FromTimeT(*longCall.startTime.ToTimeT() + 360000);
     WriteLog({ longCall, Entry("Eve", kCallTypeVoicemail, 5, Recording("eve.wav", 3000)) });
     EXPECT_EQ(CallDetailsDialog::HeaderFor(kCallTypeMissed), "Missed call from:");
@@ -428,7 +438,8 @@ TEST_F(CallLogTabsTest, VoiceMessageIsFoundPlayedAndArchived)
     QTest::mouseClick(player.DeleteButton(), Qt::LeftButton);
     EXPECT_EQ(m_prompter.questions.back().text, "Are you sure you want to delete the recording ?");
     EXPECT_TRUE(FindOnDisk(LogOnDisk(), "Fay Wray")->recordingPath.empty());
-    const fs::path copy = fs::path(m_app->GetAppSettings().deletedFolder) / CallLogStore::ArchiveName(message);
+    const fs::path copy
+        = fs::path(m_app->GetAppSettings().deletedFolder) / CallLogStore::ArchiveName(message);
     EXPECT_TRUE(testing_support::ReadSoundFile(copy.string()).opened) << copy;
     EXPECT_TRUE(fs::exists(RecordingPath::ToLocalFile(message.recordingPath)));
     EXPECT_FALSE(player.PlayButton()->isEnabled()) << "nothing left to play";

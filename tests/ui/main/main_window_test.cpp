@@ -39,7 +39,8 @@ namespace {
 // Two contacts in the "Family" group, each with one number.
 std::string ContactLine(const std::string& first, const std::string& last, const std::string& number)
 {
-    std::string line = "\"Family\",\"" + first + "\",\"" + last + "\",\"\",\"\",\"\",\"" + first + " " + last + "\",\"0\"";
+    std::string line
+        = "\"Family\",\"" + first + "\",\"" + last + "\",\"\",\"\",\"\",\"" + first + " " + last + "\",\"0\"";
     for (int slot = 0; slot < 10; ++slot)
         line += std::string(",\"") + (slot == 0 ? number : "") + "\",\"" + std::to_string(slot) + "\"";
     return line + ",\"\",\"\",\"\",\"\",\"\",\"\",\"\"\r\n";
@@ -63,7 +64,8 @@ TEST_F(MainWindowTest, StartTabFollowsStartInTabOrTheLastTab)
 
 TEST_F(MainWindowTest, WithNoLineAllTwelveLineButtonsAndCallAreDisabled)
 {
-    ASSERT_EQ(tapisimConfigure("[line]\nname = Zo-Linka Modem\nkind = modem\n"), TAPISIM_OK) << tapisimLastError();
+    ASSERT_EQ(tapisimConfigure("[line]\nname = Zo-Linka Modem\nkind = modem\n"), TAPISIM_OK)
+        << tapisimLastError();
     MainWindow& window = Start();
     for (int slot = 0; slot < 6; ++slot) {
         EXPECT_FALSE(Command(window, QString("actionLine%1").arg(slot + 1)).isEnabled()) << slot;
@@ -142,7 +144,8 @@ TEST_F(MainWindowTest, CallAnswersARingingCallWhateverTheTab)
     const LineSlot& line = m_app->Lines().GetLineSlot(0);
     bool connected = false;
     for (int record = 0; record < LineSlot::kMaxCalls; ++record)
-        connected = connected || (line.CallAt(record).call != 0 && line.CallAt(record).lastState == LINECALLSTATE_CONNECTED);
+        connected = connected
+            || (line.CallAt(record).call != 0 && line.CallAt(record).lastState == LINECALLSTATE_CONNECTED);
     EXPECT_TRUE(connected);
     EXPECT_TRUE(Command(window, "actionRecord").isEnabled()) << "a connected call can be recorded";
 }
@@ -398,12 +401,15 @@ TEST_F(MainWindowTest, ImportAndExportExchangeContactsWithAVCardFile)
     choice.path = QString::fromStdString((m_dir / "cards.vcf").string());
     Command(window, "actionImport").trigger();
     ASSERT_EQ(m_prompter.messages.size(), 1u);
-    EXPECT_NE(m_prompter.messages[0].text.find("2 contacts added"), std::string::npos) << m_prompter.messages[0].text;
-    EXPECT_NE(m_prompter.messages[0].text.find("Card 3 (line 11): the card has no name and no number"), std::string::npos)
+    EXPECT_NE(m_prompter.messages[0].text.find("2 contacts added"), std::string::npos)
+        << m_prompter.messages[0].text;
+    EXPECT_NE(m_prompter.messages[0].text.find("Card 3 (line 11): the card has no name and no number"),
+        std::string::npos)
         << m_prompter.messages[0].text;
     EXPECT_EQ(m_prompter.messages[0].icon, Prompter::Icon::Exclamation);
     EXPECT_EQ(window.Contacts()->Model()->ShownCount(), 2u);
-    EXPECT_NE(testing_support::ReadBytes(m_dir / "KestriumContacts200.csv").find("5559876"), std::string::npos);
+    EXPECT_NE(
+        testing_support::ReadBytes(m_dir / "KestriumContacts200.csv").find("5559876"), std::string::npos);
 
     choice.path = QString::fromStdString((m_dir / "out.vcf").string());
     choice.vcard3 = true;

@@ -39,7 +39,8 @@ protected:
     {
         TelephonyScenario::SetUp();
         m_panel = std::make_unique<DialPadPanel>(*m_manager, m_settings, m_prompter);
-        m_panel->SetSearchBoxTyper([this](const QString& text) { m_searchBox.setText(m_searchBox.text() + text); });
+        m_panel->SetSearchBoxTyper(
+            [this](const QString& text) { m_searchBox.setText(m_searchBox.text() + text); });
         m_panel->SetEntryEditor([this](ContactRecord& entry) { return EditEntry(entry); });
         m_panel->SetMenuRunner([this](QMenu& menu, const QPoint&) { return ChooseFromMenu(menu); });
         m_panel->resize(400, 500);

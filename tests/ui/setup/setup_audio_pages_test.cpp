@@ -35,7 +35,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace testing_support;
 
-
 QStringList Items(const QComboBox& list)
 {
     QStringList items;
@@ -232,7 +231,8 @@ TEST_F(SetupAudioPages, AGreetingRecordedIntoANewFolderIsWhatVoiceMailCallersHea
     ASSERT_TRUE(recorded.opened) << greeting;
     EXPECT_EQ(recorded.rate, 8000);
     EXPECT_EQ(recorded.channels, 1);
-    EXPECT_TRUE(ContainsPart(recorded.samples, voice, 1400, 3100)) << "the recording holds what the line heard";
+    EXPECT_TRUE(ContainsPart(recorded.samples, voice, 1400, 3100))
+        << "the recording holds what the line heard";
 
     Child<QSpinBox>(*m_voicePage, "answerAfter").setValue(7);
     m_voicePage->StoreValues();

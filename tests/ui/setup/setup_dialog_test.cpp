@@ -125,9 +125,11 @@ TEST_F(SetupDialogScenario, ADeviceIsOfferedToOneLineOnly)
 {
     Open();
     EXPECT_EQ(Offered(3), QStringList({ "No device", "Zo-Linka Line 3", "Zo-Linka Line 4" }));
-    EXPECT_EQ(Offered(1), QStringList({ "No device", "Zo-Linka Line 1", "Zo-Linka Line 3", "Zo-Linka Line 4" }));
+    EXPECT_EQ(
+        Offered(1), QStringList({ "No device", "Zo-Linka Line 1", "Zo-Linka Line 3", "Zo-Linka Line 4" }));
     EXPECT_EQ(Devices(1).currentText(), "Zo-Linka Line 1");
-    EXPECT_EQ(Offered(5), QStringList({ "No device", "IP Line 1" })) << "no telephone-network device on IP lines";
+    EXPECT_EQ(Offered(5), QStringList({ "No device", "IP Line 1" }))
+        << "no telephone-network device on IP lines";
 
     Choose(3, "Zo-Linka Line 3");
     EXPECT_EQ(Offered(4), QStringList({ "No device", "Zo-Linka Line 4" }));
@@ -217,8 +219,8 @@ TEST_F(SetupDialogScenario, ADeviceChangeAsksOnceAndNoStoresNothing)
         std::string::npos);
     EXPECT_EQ(Stored(Settings::kStartInTab), 2);
     EXPECT_EQ(m_pageLog,
-        std::vector<std::string>({ "voice mail stops", "voice mail stops", "recording stores after start tab 2",
-            "voice mail stores after start tab 2" }));
+        std::vector<std::string>({ "voice mail stops", "voice mail stops",
+            "recording stores after start tab 2", "voice mail stores after start tab 2" }));
 }
 
 TEST_F(SetupDialogScenario, ADeviceNameDifferingOnlyInCaseIsNoChange)
