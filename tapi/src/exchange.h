@@ -341,6 +341,8 @@ private:
     };
     void PostReplyWithCalls(
         HLINE line, DWORD request, HandleReturn first, HandleReturn second = { nullptr, 0 });
+    // Queues `queued` for the application that opened `line`; nothing once the line is closed.
+    void PushForLine(HLINE line, QueuedMessage queued);
     // LINE_CALLSTATE's second parameter: the state's mode, or the conference call's handle for a
     // CONFERENCED party.
     DWORD_PTR CallStateParam(const Call& call, const CallHandle& handle);

@@ -55,38 +55,37 @@ bool Exchange::ResolveForDispatch(const QueuedMessage& message, LINECALLBACK& li
 void Exchange::PostLine(HLINE line, DWORD hDevice, DWORD message, DWORD_PTR p1, DWORD_PTR p2, DWORD_PTR p3,
     HCALL* handleOut, HCALL handleValue)
 {
-    const OpenLine* open = FindLine(line);
-    if (!open)
-        return;
     QueuedMessage queued;
-    queued.app = open->app;
-    queued.owner = line;
     queued.hDevice = hDevice;
     queued.message = message;
-    queued.instance = open->instance;
     queued.param1 = p1;
     queued.param2 = p2;
     queued.param3 = p3;
     queued.handleOut = handleOut;
     queued.handleValue = handleValue;
-    m_queue.Push(queued);
+    PushForLine(line, queued);
 }
 
 void Exchange::PostReplyWithCalls(HLINE line, DWORD request, HandleReturn first, HandleReturn second)
 {
-    const OpenLine* open = FindLine(line);
-    if (!open)
-        return;
     QueuedMessage queued;
-    queued.app = open->app;
-    queued.owner = line;
     queued.message = LINE_REPLY;
-    queued.instance = open->instance;
     queued.param1 = request;
     queued.handleOut = first.out;
     queued.handleValue = first.value;
     queued.secondHandleOut = second.out;
     queued.secondHandleValue = second.value;
+    PushForLine(line, queued);
+}
+
+void Exchange::PushForLine(HLINE line, QueuedMessage queued)
+{
+    const OpenLine* open = FindLine(line);
+    if (!open)
+        return;
+    queued.app = open->app;
+    queued.owner = line;
+    queued.instance = open->instance;
     m_queue.Push(queued);
 }
 
