@@ -14,8 +14,14 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
+#include <fstream>
 #include <memory>
 #include <string>
 
@@ -42,6 +48,47 @@ std::pair<unsigned, unsigned> LongestSilence(const std::vector<std::int16_t>& sa
     }
     return longest;
 }
+
+// dialog_watcher.py as a child process: subscribes to a seat's dialogs at the server and writes
+// the states of each NOTIFY to a file, one line each.
+class DialogWatcher {
+public:
+    DialogWatcher(std::uint16_t serverPort, const fs::path& output)
+        : m_output(output)
+    {
+        const std::string port = std::to_string(serverPort);
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+            ::execlp("python3", "python3", OFFICE_TESTS_DIR "/dialog_watcher.py", port.c_str(), "201",
+                "secret-201", "202", output.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+    }
+    ~DialogWatcher()
+    {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGKILL);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+    }
+    DialogWatcher(const DialogWatcher&) = delete;
+    DialogWatcher& operator=(const DialogWatcher&) = delete;
+
+    // What the watcher wrote so far, lines joined with "|".
+    std::string Notified() const
+    {
+        std::ifstream file(m_output);
+        std::string text;
+        for (std::string line; std::getline(file, line);)
+            text += (text.empty() ? "" : "|") + line;
+        return text;
+    }
+
+private:
+    fs::path m_output;
+    pid_t m_pid = -1;
+};
 
 constexpr DWORD kSeatLine = 4; // "IP Line 1" of this process: extension 201
 
@@ -258,6 +305,30 @@ TEST_F(OfficeSeats, BlindTransferOfASipCallIsRefusedAndTheCallStays)
         << m_colleague->SipLineState();
     EXPECT_GT(lineDrop(call, nullptr, 0), 0);
     EXPECT_TRUE(RunUntilColleague("idle", 3000)) << m_colleague->SipLineState();
+}
+
+// The server's presence: a watcher subscribed to 202's dialogs (RFC 4235) is told when 202's line
+// rings, when it is in a call and when the call is over.
+TEST_F(OfficeSeats, AWatcherIsToldWhenAColleaguesLineRingsAndIsInACall)
+{
+    StartColleague();
+    const HLINE line = OpenLine(kSeatLine);
+    ASSERT_TRUE(RunChecking([&] { return SeatRegistered() && ColleagueRegistered(); }, 5000)) << SeatState();
+    DialogWatcher watcher(m_server->Port(), m_dir / "notified.txt");
+    ASSERT_TRUE(RunChecking([&] { return watcher.Notified() == "subscribed|terminated"; }, 5000))
+        << "an idle line: " << watcher.Notified() << m_server->Log();
+
+    const HCALL call = Call(line, "202");
+    ASSERT_TRUE(RunChecking([&] { return watcher.Notified().ends_with("|early"); }, 5000))
+        << watcher.Notified();
+    ASSERT_TRUE(RunUntilColleague("offering", 5000)) << m_colleague->SipLineState();
+    m_colleague->Linesim("handset 5 up");
+    ASSERT_TRUE(RunUntil([&] { return Saw(call, LINECALLSTATE_CONNECTED); }, 3000));
+    EXPECT_TRUE(RunChecking([&] { return watcher.Notified().ends_with("|confirmed"); }, 3000))
+        << watcher.Notified();
+    EXPECT_GT(lineDrop(call, nullptr, 0), 0);
+    EXPECT_TRUE(RunChecking([&] { return watcher.Notified().ends_with("|terminated"); }, 3000))
+        << watcher.Notified();
 }
 
 // The server restarts: while it is gone both seats say so and a call fails at once with the
