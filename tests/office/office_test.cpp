@@ -1,8 +1,8 @@
 // Seats on a real SIP server: Kamailio with the office configuration (scripts/office), this test's
 // own telephony service as seat 201 and the real `kestrium` program in a process of its own as seat
-// 202. Both register, call each other by extension through the server, reach voice mail, survive a
-// restart of the server, and a seat with two outbound proxies moves to the second when the first
-// stops answering.
+// 202. Both register, call each other by extension through the server, reach voice mail, are seen
+// ringing and in a call by a watcher of the dialog event package, survive a restart of the server,
+// and a seat with two outbound proxies moves to the second when the first stops answering.
 #include "kamailio_server.h"
 #include "kestrium_seat.h"
 
