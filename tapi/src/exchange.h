@@ -238,6 +238,9 @@ private:
         std::optional<PendingRequest> pendingAnswer;
         std::optional<PendingRequest> pendingDrop;
         std::uint64_t sipCall = 0; // the SIP line's call, 0 on a simulated line
+        // A SIP call's far end being handed to `transferTo` (REFER): lineBlindTransfer's request.
+        std::optional<PendingRequest> pendingTransfer;
+        std::string transferTo;
         bool farEndHolding = false; // the far end put the call on hold
         // A consultation call: the call it was set up from (pending transfer or conference).
         DWORD consultFor = 0;
@@ -422,6 +425,13 @@ private:
     void RecordTransfer(const Call& call, const std::string& destination);
     static bool PendingConsultation(const Call& call);
     Call* ConsultationOf(const Call& call);
+    // SIP transfers (REFER): lineBlindTransfer of a SIP call, its outcome as the SIP line reports
+    // it, and the request failed when the call ends first.
+    LONG SipBlindTransfer(const OwnedCall& owned, const std::string& destination);
+    void OnSipTransferred(Call& call, const SipEvent& event);
+    void FailPendingTransfer(Call& call);
+    // An INVITE with Replaces: the new call takes the line, connected at once.
+    void ConnectReplacement(const SipEvent& event);
     DWORD ConsultationFeatures(const Call& call);
     // Conferences (exchange_conference.cpp).
     // Three-way: us and two far ends.

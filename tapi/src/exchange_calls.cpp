@@ -152,6 +152,8 @@ void Exchange::SetState(Call& call, DWORD state, DWORD mode)
         EndGeneration(call, LINEGENERATETERM_CANCEL);
     if (call.pendingAnswer && state != LINECALLSTATE_ACCEPTED && state != LINECALLSTATE_CONNECTED)
         FailPendingAnswer(call);
+    if (call.pendingTransfer && (state == LINECALLSTATE_IDLE || state == LINECALLSTATE_DISCONNECTED))
+        FailPendingTransfer(call);
     call.state = state;
     call.stateMode = mode;
     call.stateEntered = ClockMs();

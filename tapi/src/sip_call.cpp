@@ -205,6 +205,8 @@ void SipLine::OnIncoming(const sip_msg* msg, void* arg)
         sip_treply(nullptr, self->m_sip, msg, 480, "Temporarily Unavailable");
         return;
     }
+    if (self->TakeReplacingCall(*msg))
+        return;
     if (self->m_call) {
         self->Refuse(*msg, 486, "Busy Here");
         return;

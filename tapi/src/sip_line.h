@@ -31,6 +31,19 @@ class SipLine;
 // The requests a line answers, for Allow headers.
 inline constexpr const char* kAllowedMethods = "INVITE, ACK, BYE, CANCEL, OPTIONS";
 
+// Our transfer of a call's far end (REFER, sip_refer.cpp): the request, then the far end's
+// reports (NOTIFY) until the final one or kTransferWaitMs.
+struct SipTransfer {
+    struct sip_request* request = nullptr;
+    tmr wait{};
+    bool accepted = false; // the REFER was answered 2xx
+
+    SipTransfer();
+    ~SipTransfer();
+    SipTransfer(const SipTransfer&) = delete;
+    SipTransfer& operator=(const SipTransfer&) = delete;
+};
+
 // One call of a SIP line: its session, its offer/answer and its media.
 struct SipCall {
     SipLine* line = nullptr;
@@ -48,6 +61,7 @@ struct SipCall {
     // `offer` holds the event that tells it.
     tmr settle{};
     std::optional<SipEvent> offer;
+    std::unique_ptr<SipTransfer> transfer;
 
     ~SipCall();
 };
@@ -65,6 +79,8 @@ public:
     void Hangup(std::uint64_t id);
     // lineHold and lineUnhold of a connected call: a re-INVITE with a=sendonly or a=sendrecv.
     void Hold(std::uint64_t id, bool hold);
+    // Transfers of a connected call (sip_refer.cpp): REFER to `target`, and the outcome reported.
+    void Transfer(std::uint64_t id, const std::string& target);
     // Lets BYE, CANCEL and un-REGISTER go out before the stack closes.
     void Shutdown();
 
@@ -89,6 +105,18 @@ private:
     static void OnTrace(bool sent, sip_transp transport, const sa* source, const sa* destination,
         const std::uint8_t* packet, std::size_t length, void* arg);
     static void OnGuardConnections(void* arg);
+    static int OnReferContact(sip_transp transport, const sa* source, const sa*, mbuf* message, void* arg);
+    static void OnReferAnswer(int err, const sip_msg* msg, void* arg);
+    static void OnTransferSilence(void* arg);
+
+    // A NOTIFY about our transfer: answered and, when it reports the end, the outcome told. False
+    // when it belongs to no transfer of ours.
+    bool TakeTransferReport(const sip_msg& notify);
+    void FinishTransfer(SipCall& call, int code, const std::string& text);
+    // An INVITE with Replaces: the call it names is ended and the new one answered at once (481
+    // when it names no call of ours). False when the INVITE has no Replaces.
+    bool TakeReplacingCall(const sip_msg& invite);
+    void AcceptReplacement(const sip_msg& invite, std::unique_ptr<SipCall> call);
 
     bool Start(std::string& error);
     bool StartTls(std::string& error);

@@ -31,6 +31,9 @@ struct SipEvent {
         Answered, // outgoing: the far end answered; incoming: our answer went out
         Failed, // outgoing: final answer `code` (0: no answer at all, `text` says why)
         Ended, // the far end hung up or gave up (BYE, CANCEL); `timedOut` when it went silent
+        // The outcome of our transfer (REFER): the far end's final report `code` (0: none came)
+        // and `text` in words.
+        Transferred,
     };
     Kind kind = Kind::Registration;
     DWORD line = 0;
@@ -43,6 +46,10 @@ struct SipEvent {
     std::string text;
     std::string number;
     std::string name;
+    // Incoming: the call an INVITE with Replaces takes the place of (already answered); Ended: the
+    // call was replaced so.
+    std::uint64_t replaces = 0;
+    bool replaced = false;
 };
 
 // The SIP lines of the exchange: one thread running libre's event loop with every SIP line's
@@ -72,6 +79,9 @@ public:
     // Puts a connected call on hold (a re-INVITE with a=sendonly, our audio stopped) or resumes it
     // (a=sendrecv).
     void Hold(std::uint64_t call, bool hold);
+    // Hands the far end of a connected call to `target` (a SIP URI) with REFER; a Transferred event
+    // tells the outcome. The call itself goes on until the exchange ends it.
+    void Transfer(std::uint64_t call, const std::string& target);
 
     std::vector<SipEvent> TakeEvents();
     // Whether an application owns calls of the line (has it open as owner): a line without one
@@ -84,7 +94,7 @@ public:
 
 private:
     struct Command {
-        enum class Kind { Dial, Answer, Hangup, Hold, Unhold, Stop } kind;
+        enum class Kind { Dial, Answer, Hangup, Hold, Unhold, Transfer, Stop } kind;
         DWORD line = 0;
         std::uint64_t call = 0;
         std::string target;
