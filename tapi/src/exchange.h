@@ -28,6 +28,7 @@
 namespace tapi {
 
 class ControlServer;
+class VarStruct;
 
 // The telephony service of this process: applications, open lines and phones, calls, and the
 // simulated exchange behind them (devices, far ends, dial plan, clock). Every public method
@@ -241,6 +242,11 @@ private:
         // A SIP call's far end being handed to `transferTo` (REFER): lineBlindTransfer's request.
         std::optional<PendingRequest> pendingTransfer;
         std::string transferTo;
+        // A call placed because the far end of another transferred us to it (REFER): who did,
+        // as the far end said (LINECALLINFO's redirecting party, reason TRANSFER).
+        bool referred = false;
+        std::string referredByNumber;
+        std::string referredByName;
         bool farEndHolding = false; // the far end put the call on hold
         // A consultation call: the call it was set up from (pending transfer or conference).
         DWORD consultFor = 0;
@@ -391,6 +397,8 @@ private:
     LONG QueryCall(
         HCALL handle, Structure& out, void (Exchange::*fill)(const Call&, const CallHandle&, Structure&));
     void FillCallInfo(const Call& call, const CallHandle& handle, LINECALLINFO& info);
+    // The reason and redirecting party of a call the far end of another transferred us to.
+    static void FillTransferredBy(const Call& call, LINECALLINFO& info, VarStruct& var);
     void FillCallStatus(const Call& call, const CallHandle& handle, LINECALLSTATUS& status);
     DWORD CallFeatures(const Call& call, DWORD privilege);
 
@@ -432,6 +440,8 @@ private:
     void FailPendingTransfer(Call& call);
     // An INVITE with Replaces: the new call takes the line, connected at once.
     void ConnectReplacement(const SipEvent& event);
+    // The far end's REFER: our new call to the party it named, dialling, on the same line.
+    void PlaceReferredCall(const SipEvent& event);
     DWORD ConsultationFeatures(const Call& call);
     // Conferences (exchange_conference.cpp).
     // Three-way: us and two far ends.

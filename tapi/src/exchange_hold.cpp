@@ -280,7 +280,9 @@ LONG Exchange::GetAddressCaps(
     caps.dwCalledIDFlags = LINECALLPARTYID_NAME | LINECALLPARTYID_ADDRESS | LINECALLPARTYID_UNKNOWN;
     caps.dwConnectedIDFlags = LINECALLPARTYID_ADDRESS | LINECALLPARTYID_UNKNOWN;
     caps.dwRedirectionIDFlags = LINECALLPARTYID_UNKNOWN;
-    caps.dwRedirectingIDFlags = LINECALLPARTYID_UNKNOWN;
+    // A SIP call the far end of another transferred us to names who did (Referred-By).
+    caps.dwRedirectingIDFlags
+        = LINECALLPARTYID_UNKNOWN | (IsSipLine(device) ? LINECALLPARTYID_ADDRESS | LINECALLPARTYID_NAME : 0);
     caps.dwCallStates = kCallStates | (several ? kHoldStates : (holds ? LINECALLSTATE_ONHOLD : 0));
     caps.dwDialToneModes = LINEDIALTONEMODE_NORMAL;
     caps.dwBusyModes = LINEBUSYMODE_STATION;

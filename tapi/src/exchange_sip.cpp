@@ -206,6 +206,30 @@ void Exchange::ConnectReplacement(const SipEvent& event)
     ConnectCall(call);
 }
 
+// The new call reaches the program as a call made at the line (LINE_APPNEWCALL to its owner),
+// dialling; the SIP line reports its progress as for any call we place.
+void Exchange::PlaceReferredCall(const SipEvent& event)
+{
+    Call* original = FindSipCall(event.replaces);
+    if (!original || !IsSipLine(event.line)) {
+        m_sip->Hangup(event.call);
+        return;
+    }
+    const std::string appName = original->appName;
+    Call& call = NewIncomingCall(event.line, TAPISIM_CALLER{});
+    call.incoming = false;
+    call.dialled = event.number;
+    call.text.displayable = event.number;
+    call.appName = appName;
+    call.referred = true;
+    call.referredByNumber = event.referredByNumber;
+    call.referredByName = event.referredByName;
+    call.sipCall = event.call;
+    if (LineAudio* audio = AudioOf(call.device))
+        audio->AppendLog("far end transferred us to " + event.number);
+    SetState(call, LINECALLSTATE_DIALING, 0);
+}
+
 void Exchange::OnSipFailure(Call& call, const SipEvent& event)
 {
     if (call.state == LINECALLSTATE_IDLE || call.state == LINECALLSTATE_DISCONNECTED)
@@ -235,6 +259,10 @@ void Exchange::OnSipEvent(const SipEvent& event)
         OnSipRefused(event);
         return;
     }
+    if (event.kind == SipEvent::Kind::Referred) {
+        PlaceReferredCall(event);
+        return;
+    }
     Call* call = FindSipCall(event.call);
     if (!call)
         return;
@@ -262,7 +290,7 @@ void Exchange::OnSipEvent(const SipEvent& event)
         break;
     case SipEvent::Kind::Ended:
         if (LineAudio* audio = AudioOf(call->device); audio && call->state == LINECALLSTATE_CONNECTED)
-            audio->AppendLog(event.replaced ? "far end replaced the call"
+            audio->AppendLog(event.replaced ? "far end handed the call over"
                     : event.timedOut        ? "far end went silent"
                                             : "far end hung up");
         DisconnectCall(*call, event.timedOut ? LINEDISCONNECTMODE_UNREACHABLE : LINEDISCONNECTMODE_NORMAL);

@@ -29,7 +29,7 @@ std::string StatusText(const sip_msg& msg);
 class SipLine;
 
 // The requests a line answers, for Allow headers.
-inline constexpr const char* kAllowedMethods = "INVITE, ACK, BYE, CANCEL, OPTIONS";
+inline constexpr const char* kAllowedMethods = "INVITE, ACK, BYE, CANCEL, OPTIONS, REFER, NOTIFY";
 
 // Our transfer of a call's far end (REFER, sip_refer.cpp): the request, then the far end's
 // reports (NOTIFY) until the final one or kTransferWaitMs.
@@ -42,6 +42,15 @@ struct SipTransfer {
     ~SipTransfer();
     SipTransfer(const SipTransfer&) = delete;
     SipTransfer& operator=(const SipTransfer&) = delete;
+};
+
+struct SipCall;
+
+// The far end's REFER of a call (sip_refer.cpp): our call to the party it named, which takes the
+// call's place once answered; until then the far end hears how it goes (NOTIFY).
+struct SipReferral {
+    std::unique_ptr<SipCall> call;
+    std::uint32_t cseq = 0; // the REFER's: the id of its reports' Event
 };
 
 // One call of a SIP line: its session, its offer/answer and its media.
@@ -62,6 +71,7 @@ struct SipCall {
     tmr settle{};
     std::optional<SipEvent> offer;
     std::unique_ptr<SipTransfer> transfer;
+    std::unique_ptr<SipReferral> referral;
 
     ~SipCall();
 };
@@ -106,6 +116,8 @@ private:
         const std::uint8_t* packet, std::size_t length, void* arg);
     static void OnGuardConnections(void* arg);
     static int OnReferContact(sip_transp transport, const sa* source, const sa*, mbuf* message, void* arg);
+    static int OnNotifyContact(sip_transp transport, const sa* source, const sa*, mbuf* message, void* arg);
+    static void OnRefer(sip*, const sip_msg* msg, void* arg);
     static void OnReferAnswer(int err, const sip_msg* msg, void* arg);
     static void OnTransferSilence(void* arg);
 
@@ -117,6 +129,21 @@ private:
     // when it names no call of ours). False when the INVITE has no Replaces.
     bool TakeReplacingCall(const sip_msg& invite);
     void AcceptReplacement(const sip_msg& invite, std::unique_ptr<SipCall> call);
+    // The far end's REFER: 202, and our call to its Refer-To (with the Replaces it carries) placed.
+    void TakeRefer(SipCall& original, const sip_msg& refer);
+    // Tells the far end of `original` how our call for its REFER goes: a NOTIFY with `status`.
+    void NotifyReferrer(const SipCall& original, const std::string& status, bool final);
+    // A call placed for a REFER was answered: it takes the place of the call that asked, which ends.
+    void HandOver(SipCall& call);
+    // A call placed for a REFER ended unanswered (the far end hears `status`): freed, and true; false
+    // for any other call.
+    bool ReleaseReferredCall(SipCall& call, const std::string& status);
+    // The call placed for the REFER of `original`, which ended first: it stays the line's call.
+    static std::unique_ptr<SipCall> TakeReferredCall(SipCall& original);
+    // lineDrop of a call placed for a REFER while it rings: true when `id` is one.
+    bool DropReferredCall(std::uint64_t id);
+    int PrintContact(mbuf* message, const sa* source, sip_transp transport) const;
+    bool Invite(SipCall& call, const std::string& target, const std::string& headers, std::string& error);
 
     bool Start(std::string& error);
     bool StartTls(std::string& error);

@@ -1,10 +1,12 @@
 #include "sip_line.h"
 
 #include "line_audio.h"
+#include "sip_parse.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <iostream>
 #include <optional>
 #include <string_view>
 
@@ -111,6 +113,86 @@ bool IsDialogOf(const ReplacedDialog& dialog, const sipsess* session)
     return session && sip_dialog_cmp(sipsess_dialog(session), &probe);
 }
 
+int HexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+}
+
+// A URI header's value with its %XX escapes undone; none when it is malformed or would hold a
+// control character (a header of our INVITE is made of it).
+std::optional<std::string> Unescaped(std::string_view text)
+{
+    std::string plain;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '%') {
+            const int high = i + 2 < text.size() ? HexValue(text[i + 1]) : -1;
+            const int low = high >= 0 ? HexValue(text[i + 2]) : -1;
+            if (low < 0)
+                return std::nullopt;
+            c = static_cast<char>(high * 16 + low);
+            i += 2;
+        }
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            return std::nullopt;
+        plain.push_back(c);
+    }
+    return plain;
+}
+
+// What a Refer-To names: the URI to call and the Replaces its headers carry (attended transfer).
+struct ReferTarget {
+    std::string uri;
+    std::string replaces;
+};
+
+std::optional<ReferTarget> ParseReferTo(std::string_view value, const SipAccount& account)
+{
+    value = Trim(value);
+    const std::size_t open = value.find('<');
+    if (open != std::string_view::npos) {
+        const std::size_t close = value.find('>', open);
+        if (close == std::string_view::npos)
+            return std::nullopt;
+        value = value.substr(open + 1, close - open - 1);
+    } else {
+        value = value.substr(0, value.find(';')); // an addr-spec: what follows are header parameters
+    }
+    const std::size_t query = value.find('?');
+    const std::string_view address = value.substr(0, query);
+    ReferTarget target;
+    // Only a SIP address is called: SipTargetUri takes sip: and sips: URIs as they are.
+    if (address.rfind("sip:", 0) != 0 && address.rfind("sips:", 0) != 0)
+        return std::nullopt;
+    target.uri = SipTargetUri(std::string(address), account);
+    if (target.uri.empty())
+        return std::nullopt;
+    std::string_view headers = query == std::string_view::npos ? "" : value.substr(query + 1);
+    while (!headers.empty()) {
+        const std::string_view header = headers.substr(0, headers.find('&'));
+        headers.remove_prefix(std::min(headers.size(), header.size() + 1));
+        const std::size_t equals = header.find('=');
+        if (equals == std::string_view::npos || !SameWord(header.substr(0, equals), "Replaces"))
+            continue;
+        const auto replaces = Unescaped(header.substr(equals + 1));
+        if (!replaces || !ParseReplaces(*replaces))
+            return std::nullopt;
+        target.replaces = *replaces;
+    }
+    return target;
+}
+
+// The part of a header's text that may be sent on in one of ours: none with control characters.
+std::string Forwardable(std::string_view text)
+{
+    const bool clean = std::none_of(
+        text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
+    return clean ? std::string(text) : std::string();
+}
+
 } // namespace
 
 SipTransfer::SipTransfer()
@@ -153,13 +235,22 @@ void SipLine::Transfer(std::uint64_t id, const std::string& target)
     tmr_start(&call->transfer->wait, kTransferWaitMs, OnTransferSilence, call);
 }
 
+int SipLine::PrintContact(mbuf* message, const sa* source, sip_transp transport) const
+{
+    sip_contact contact{};
+    sip_contact_set(&contact, m_account.user.c_str(), source, transport);
+    return mbuf_printf(message, "%H", sip_contact_print, &contact);
+}
+
 int SipLine::OnReferContact(sip_transp transport, const sa* source, const sa*, mbuf* message, void* arg)
 {
     // A REFER starts a subscription (the far end's NOTIFYs): it needs our Contact.
-    auto* call = static_cast<SipCall*>(arg);
-    sip_contact contact{};
-    sip_contact_set(&contact, call->line->m_account.user.c_str(), source, transport);
-    return mbuf_printf(message, "%H", sip_contact_print, &contact);
+    return static_cast<SipCall*>(arg)->line->PrintContact(message, source, transport);
+}
+
+int SipLine::OnNotifyContact(sip_transp transport, const sa* source, const sa*, mbuf* message, void* arg)
+{
+    return static_cast<SipLine*>(arg)->PrintContact(message, source, transport);
 }
 
 void SipLine::OnReferAnswer(int err, const sip_msg* msg, void* arg)
@@ -257,7 +348,7 @@ void SipLine::AcceptReplacement(const sip_msg& invite, std::unique_ptr<SipCall> 
     if (!err)
         err = sipsess_accept(&call->session, m_sessions, &invite, 200, "OK", m_account.user.c_str(),
             "application/sdp", description, OnAuth, this, false, OnOffer, OnAnswer, OnEstablished, nullptr,
-            nullptr, OnClosed, call.get(), "Allow: %s\r\n", kAllowedMethods);
+            OnRefer, OnClosed, call.get(), "Allow: %s\r\n", kAllowedMethods);
     mem_deref(description);
     if (err) {
         Refuse(invite, 500, "Server Internal Error");
@@ -274,6 +365,126 @@ void SipLine::AcceptReplacement(const sip_msg& invite, std::unique_ptr<SipCall> 
     m_service.Post(std::move(incoming));
     m_call = std::move(call);
     Connect(*m_call);
+}
+
+/* ---- the far end's transfer: REFER ---------------------------------------------------------- */
+
+void SipLine::OnRefer(sip*, const sip_msg* msg, void* arg)
+{
+    auto* call = static_cast<SipCall*>(arg);
+    call->line->TakeRefer(*call, *msg);
+}
+
+void SipLine::TakeRefer(SipCall& original, const sip_msg& refer)
+{
+    const sip_hdr* referTo = sip_msg_hdr(&refer, SIP_HDR_REFER_TO);
+    if (!referTo) {
+        sip_treply(nullptr, m_sip, &refer, 400, "Missing Refer-To");
+        return;
+    }
+    const auto target = ParseReferTo(ViewOf(referTo->val), m_account);
+    if (!target) {
+        sip_treply(nullptr, m_sip, &refer, 400, "Bad Refer-To");
+        return;
+    }
+    if (!original.established || m_call.get() != &original) {
+        sip_treply(nullptr, m_sip, &refer, 403, "Call Not Connected");
+        return;
+    }
+    if (original.referral || original.transfer) {
+        sip_treply(nullptr, m_sip, &refer, 491, "Request Pending");
+        return;
+    }
+    const sip_hdr* referredBy = sip_msg_hdr(&refer, SIP_HDR_REFERRED_BY);
+    const std::string by = referredBy ? Forwardable(ViewOf(referredBy->val)) : std::string();
+    std::string headers = target->replaces.empty() ? "" : "Replaces: " + target->replaces + "\r\n";
+    if (!by.empty())
+        headers += "Referred-By: " + by + "\r\n"; // the new party learns who sent us
+    sip_contact contact{};
+    sip_contact_set(&contact, m_account.user.c_str(), &refer.dst, refer.tp);
+    sip_treplyf(nullptr, nullptr, m_sip, &refer, false, 202, "Accepted", "%HContent-Length: 0\r\n\r\n",
+        sip_contact_print, &contact);
+    original.referral = std::make_unique<SipReferral>();
+    original.referral->cseq = refer.cseq.num;
+    std::string error;
+    auto call = NewCall(m_service.NewIncomingCallId(), false, error);
+    if (!call || !Invite(*call, target->uri, headers, error)) {
+        std::cerr << "kestrium telephony: " << m_name << ": " << error << std::endl;
+        NotifyReferrer(original, "503 Service Unavailable", true);
+        original.referral.reset();
+        return;
+    }
+    NotifyReferrer(original, "100 Trying", false);
+    const SipCaller party = PartyOf("<" + target->uri + ">");
+    const SipCaller sender = PartyOf(by);
+    SipEvent event;
+    event.kind = SipEvent::Kind::Referred;
+    event.line = m_lineId;
+    event.call = call->id;
+    event.replaces = original.id;
+    event.number = party.number.empty() ? target->uri : party.number;
+    event.referredByNumber = sender.number;
+    event.referredByName = sender.name;
+    m_service.Post(std::move(event));
+    original.referral->call = std::move(call);
+}
+
+void SipLine::NotifyReferrer(const SipCall& original, const std::string& status, bool final)
+{
+    const std::string body = "SIP/2.0 " + status + "\r\n";
+    const int err = sip_drequestf(nullptr, m_sip, true, "NOTIFY", sipsess_dialog(original.session), 0,
+        nullptr, OnNotifyContact, nullptr, this,
+        "Event: refer;id=%u\r\nSubscription-State: %s\r\nContent-Type: message/sipfrag;version=2.0\r\n"
+        "Content-Length: %zu\r\n\r\n%s",
+        original.referral ? original.referral->cseq : 0,
+        final ? "terminated;reason=noresource" : "active;expires=60", body.size(), body.c_str());
+    if (err)
+        std::cerr << "kestrium telephony: " << m_name << ": cannot report on the transfer: " << ErrorText(err)
+                  << std::endl;
+}
+
+void SipLine::HandOver(SipCall& call)
+{
+    if (!m_call || !m_call->referral || m_call->referral->call.get() != &call)
+        return;
+    NotifyReferrer(*m_call, "200 OK", true);
+    std::unique_ptr<SipCall> placed = std::move(m_call->referral->call);
+    m_call->referral.reset();
+    SipEvent ended;
+    ended.kind = SipEvent::Kind::Ended;
+    ended.replaced = true;
+    EndCall(*m_call, std::move(ended)); // its BYE goes out once the old session is freed
+    m_call = std::move(placed);
+}
+
+bool SipLine::ReleaseReferredCall(SipCall& call, const std::string& status)
+{
+    if (!m_call || !m_call->referral || m_call->referral->call.get() != &call)
+        return false;
+    NotifyReferrer(*m_call, status, true);
+    // libre is still inside one of this session's handlers: free it once they returned.
+    m_ended.push_back(std::move(m_call->referral->call));
+    m_call->referral.reset();
+    tmr_start(&m_collect, 0, OnCollect, this);
+    return true;
+}
+
+std::unique_ptr<SipCall> SipLine::TakeReferredCall(SipCall& original)
+{
+    if (!original.referral)
+        return nullptr;
+    std::unique_ptr<SipCall> placed = std::move(original.referral->call);
+    original.referral.reset();
+    return placed;
+}
+
+bool SipLine::DropReferredCall(std::uint64_t id)
+{
+    if (!m_call || !m_call->referral || !m_call->referral->call || m_call->referral->call->id != id)
+        return false;
+    NotifyReferrer(*m_call, "487 Request Terminated", true);
+    m_call->referral.reset(); // CANCEL
+    return true;
 }
 
 } // namespace tapi

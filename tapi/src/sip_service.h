@@ -34,6 +34,10 @@ struct SipEvent {
         // The outcome of our transfer (REFER): the far end's final report `code` (0: none came)
         // and `text` in words.
         Transferred,
+        // The far end asked us (REFER) to call `number` (`name`) instead, as `referredByNumber`
+        // (`referredByName`) when it said who: `call` is our new call, already dialling, and
+        // `replaces` the call that asked. That call ends once the new one is answered.
+        Referred,
     };
     Kind kind = Kind::Registration;
     DWORD line = 0;
@@ -46,10 +50,12 @@ struct SipEvent {
     std::string text;
     std::string number;
     std::string name;
-    // Incoming: the call an INVITE with Replaces takes the place of (already answered); Ended: the
-    // call was replaced so.
+    // Incoming: the call an INVITE with Replaces takes the place of (already answered); Referred:
+    // the call whose far end asked. Ended: the call was replaced or handed over so.
     std::uint64_t replaces = 0;
     bool replaced = false;
+    std::string referredByNumber;
+    std::string referredByName;
 };
 
 // The SIP lines of the exchange: one thread running libre's event loop with every SIP line's

@@ -2,7 +2,10 @@
 // reports deciding the outcome, and the far end's INVITE with Replaces taking over our call.
 #include "sip_fixture.h"
 
+#include <cstdint>
+#include <filesystem>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -215,6 +218,108 @@ TEST_F(SipTransfers, InviteWithReplacesOfNoCallOfOursIsRefusedWith481)
     EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log();
     Run(100);
     EXPECT_EQ(NewCallOn(line), 0u);
+}
+
+// SIPp, called by us, answers and transfers us: a REFER without Refer-To (400), then one to
+// `target` from Alice; it takes our reports (Trying, then OK once the target answered) and our BYE.
+std::string TransferringScenario(const std::string& target)
+{
+    const auto refer = [](int cseq, const std::string& headers) {
+        return std::string("  <send retrans=\"500\"><![CDATA[\nREFER [$contact] SIP/2.0\n") + kSippInDialog
+            + "CSeq: " + std::to_string(cseq) + " REFER\nContact: <sip:sipp@[local_ip]:[local_port]>\n"
+            + headers + "Content-Length: 0\n\n]]></send>\n";
+    };
+    const auto notify = [](const std::string& status) {
+        return "  <recv request=\"NOTIFY\"><action><ereg regexp=\"SIP/2.0 " + status
+            + "\" search_in=\"body\" check_it=\"true\" assign_to=\"frag\"/><log message=\"[$frag]\"/>"
+              "</action></recv>\n"
+            + sip_test::SippReply("200 OK", "", "", false);
+    };
+    return R"(<?xml version="1.0" encoding="ISO-8859-1" ?>
+<scenario name="transferring">
+  <recv request="INVITE" crlf="true">
+    <action>
+      <ereg regexp=".*" search_in="hdr" header="From:" assign_to="caller"/>
+      <ereg regexp="sip:[^>]*" search_in="hdr" header="Contact:" assign_to="contact"/>
+    </action>
+  </recv>
+)"
+        + sip_test::SippReply("200 OK",
+            "Contact: <sip:sipp@[local_ip]:[local_port]>\nContent-Type: application/sdp\n",
+            sip_test::SippSdp())
+        + "  <recv request=\"ACK\" crlf=\"true\"/>\n" + refer(2, "") + "  <recv response=\"400\"/>\n"
+        + refer(3,
+            "Refer-To: <" + target
+                + ">\nReferred-By: \"Alice Example\" <sip:2125550100@[local_ip]:[local_port]>\n")
+        + "  <recv response=\"202\"/>\n" + notify("100 Trying") + notify("200 OK")
+        + "  <recv request=\"BYE\"/>\n" + sip_test::SippReply("200 OK", "", "", false) + "</scenario>\n";
+}
+
+// The party we are transferred to: it checks that our INVITE names Alice as the sender, answers,
+// and waits for our BYE.
+std::string TransferTargetScenario()
+{
+    return R"(<?xml version="1.0" encoding="ISO-8859-1" ?>
+<scenario name="target">
+  <recv request="INVITE" crlf="true">
+    <action>
+      <ereg regexp="Referred-By: .Alice Example. .sip:2125550100@" search_in="msg" check_it="true" assign_to="by"/>
+      <log message="[$by]"/>
+    </action>
+  </recv>
+)" + sip_test::SippReply("180 Ringing")
+        + "  <pause milliseconds=\"300\"/>\n"
+        + sip_test::SippReply("200 OK",
+            "Contact: <sip:sipp@[local_ip]:[local_port]>\nContent-Type: application/sdp\n",
+            sip_test::SippSdp())
+        + "  <recv request=\"ACK\" crlf=\"true\"/>\n  <recv request=\"BYE\"/>\n"
+        + sip_test::SippReply("200 OK", "", "", false) + "</scenario>\n";
+}
+
+// The far end of our call transfers us (REFER): we call the party it named, and the program sees
+// that call arrive as a call of the line, dialling, then connected, with Alice as the party that
+// transferred it; once it is answered our first call ends.
+TEST_F(SipTransfers, FarEndsReferPlacesOurCallToTheTargetAndEndsTheFirstOnceItIsAnswered)
+{
+    const std::filesystem::path targetFolder = m_dir / "target";
+    std::filesystem::create_directories(targetFolder);
+    const std::uint16_t targetPort = sip_test::FreePort();
+    Sipp target;
+    ASSERT_TRUE(target.Start(targetFolder, TransferTargetScenario(), targetPort));
+    Sipp sipp;
+    ASSERT_TRUE(sipp.Start(
+        m_dir.Path(), TransferringScenario("sip:bob@127.0.0.1:" + std::to_string(targetPort)), m_sippPort));
+    const HLINE line = OpenLine(kLine1);
+    const HCALL first = ConnectedCall(line, sipp);
+    ASSERT_NE(first, 0u);
+    ASSERT_TRUE(RunUntil([&] { return NewCallOn(line) != 0; }, 5000)) << sipp.Log();
+    const HCALL second = NewCallOn(line);
+    ASSERT_TRUE(RunUntil([&] { return CallState(second) == LINECALLSTATE_CONNECTED; }, 5000)) << target.Log();
+    EXPECT_TRUE(Saw(second, LINECALLSTATE_DIALING));
+    EXPECT_TRUE(Saw(second, LINECALLSTATE_RINGBACK));
+    Run(200);
+    EXPECT_TRUE(Saw(first, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL));
+
+    std::vector<std::uint8_t> buffer(4096);
+    auto* info = reinterpret_cast<LINECALLINFO*>(buffer.data());
+    info->dwTotalSize = static_cast<DWORD>(buffer.size());
+    ASSERT_EQ(lineGetCallInfoA(second, info), 0);
+    EXPECT_EQ(info->dwOrigin, DWORD(LINECALLORIGIN_OUTBOUND));
+    EXPECT_EQ(info->dwReason, DWORD(LINECALLREASON_TRANSFER));
+    EXPECT_EQ(info->dwRedirectingIDFlags, DWORD(LINECALLPARTYID_ADDRESS | LINECALLPARTYID_NAME));
+    const auto text = [&](DWORD size, DWORD offset) {
+        return size ? std::string(reinterpret_cast<const char*>(buffer.data()) + offset) : std::string();
+    };
+    EXPECT_EQ(text(info->dwRedirectingIDSize, info->dwRedirectingIDOffset), "2125550100");
+    EXPECT_EQ(text(info->dwRedirectingIDNameSize, info->dwRedirectingIDNameOffset), "Alice Example");
+    EXPECT_EQ(text(info->dwCalledIDSize, info->dwCalledIDOffset), "bob");
+
+    ASSERT_GT(lineDrop(first, nullptr, 0), 0);
+    ASSERT_GT(lineDrop(second, nullptr, 0), 0);
+    RunWhile(target, 5000);
+    RunWhile(sipp, 5000);
+    EXPECT_EQ(target.ExitCode(), 0) << target.Log() << "Referred-By on our INVITE, our BYE";
+    EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log() << "400 without Refer-To, 202, our reports and BYE";
 }
 
 } // namespace
