@@ -242,6 +242,7 @@ private:
         // A SIP call's far end being handed to `transferTo` (REFER): lineBlindTransfer's request.
         std::optional<PendingRequest> pendingTransfer;
         std::string transferTo;
+        DWORD transferConsult = 0; // an attended transfer's consultation call
         // A call placed because the far end of another transferred us to it (REFER): who did,
         // as the far end said (LINECALLINFO's redirecting party, reason TRANSFER).
         bool referred = false;
@@ -436,6 +437,9 @@ private:
     // SIP transfers (REFER): lineBlindTransfer of a SIP call, its outcome as the SIP line reports
     // it, and the request failed when the call ends first.
     LONG SipBlindTransfer(const OwnedCall& owned, const std::string& destination);
+    LONG SipCompleteTransfer(const OwnedCall& owned, Call& consult, DWORD mode);
+    // The request of a SIP transfer to `to` (a number as shown), pending until the outcome.
+    LONG StartSipTransfer(const OwnedCall& owned, const std::string& to, DWORD consult);
     void OnSipTransferred(Call& call, const SipEvent& event);
     void FailPendingTransfer(Call& call);
     // An INVITE with Replaces: the new call takes the line, connected at once.

@@ -154,6 +154,8 @@ LONG Exchange::CompleteTransfer(HCALL handle, HCALL consultHandle, HCALL* confOu
         return consult.error == LINEERR_INVALCALLHANDLE ? LINEERR_INVALCONSULTCALLHANDLE : consult.error;
     if (mode != LINETRANSFERMODE_TRANSFER && mode != LINETRANSFERMODE_CONFERENCE)
         return LINEERR_INVALTRANSFERMODE;
+    if (owned.call->sipCall || consult.call->sipCall)
+        return SipCompleteTransfer(owned, *consult.call, mode);
     Call& call = *owned.call;
     Call& other = *consult.call;
     if (other.id == call.id || other.device != call.device)
@@ -192,12 +194,40 @@ LONG Exchange::SipBlindTransfer(const OwnedCall& owned, const std::string& desti
         return LINEERR_INVALADDRESS;
     if (!Holdable(call) || call.pendingTransfer)
         return LINEERR_INVALCALLSTATE;
+    const LONG request = StartSipTransfer(owned, destination, 0);
+    m_sip->Transfer(call.sipCall, target);
+    return request;
+}
+
+// Attended: the held SIP call's far end is handed to the far end of a connected SIP call, on this
+// line or another SIP line, which it replaces (REFER with Replaces in Refer-To).
+LONG Exchange::SipCompleteTransfer(const OwnedCall& owned, Call& consult, DWORD mode)
+{
+    Call& call = *owned.call;
+    if (!m_sip || !call.sipCall || !consult.sipCall || !IsSipLine(call.device) || !IsSipLine(consult.device))
+        return LINEERR_OPERATIONUNAVAIL;
+    if (mode != LINETRANSFERMODE_TRANSFER)
+        return LINEERR_INVALTRANSFERMODE;
+    if (consult.id == call.id)
+        return LINEERR_INVALCONSULTCALLHANDLE;
+    const bool held = call.state == LINECALLSTATE_ONHOLD || call.state == LINECALLSTATE_ONHOLDPENDTRANSFER;
+    if (!held || consult.state != LINECALLSTATE_CONNECTED || call.pendingTransfer)
+        return LINEERR_INVALCALLSTATE;
+    const std::string party = consult.incoming ? consult.callerNumber : consult.dialled;
+    const LONG request = StartSipTransfer(owned, party.empty() ? "(no number)" : party, consult.id);
+    m_sip->TransferAttended(call.sipCall, consult.sipCall);
+    return request;
+}
+
+LONG Exchange::StartSipTransfer(const OwnedCall& owned, const std::string& to, DWORD consult)
+{
+    Call& call = *owned.call;
     const DWORD request = NewRequest();
     call.pendingTransfer = PendingRequest{ request, owned.entry->line };
-    call.transferTo = destination;
+    call.transferTo = to;
+    call.transferConsult = consult;
     if (LineAudio* audio = AudioOf(call.device))
-        audio->AppendLog("transferring to " + target);
-    m_sip->Transfer(call.sipCall, target);
+        audio->AppendLog("transferring to " + to);
     return static_cast<LONG>(request);
 }
 
@@ -212,6 +242,10 @@ void Exchange::OnSipTransferred(Call& call, const SipEvent& event)
         RecordTransfer(call, call.transferTo);
         PostReply(pending, 0);
         SetState(call, LINECALLSTATE_IDLE, 0);
+        // After an attended transfer the two far ends talk: our consultation call ends too.
+        if (Call* consult = FindCall(call.transferConsult);
+            consult && consult->state != LINECALLSTATE_IDLE && consult->state != LINECALLSTATE_DISCONNECTED)
+            SetState(*consult, LINECALLSTATE_IDLE, 0);
         return;
     }
     if (LineAudio* audio = AudioOf(call.device))

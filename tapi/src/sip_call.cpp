@@ -343,9 +343,10 @@ void SipLine::OnProgress(const sip_msg* msg, void* arg)
     call->line->m_service.Post(std::move(event));
 }
 
-void SipLine::OnEstablished(const sip_msg*, void* arg)
+void SipLine::OnEstablished(const sip_msg* msg, void* arg)
 {
     auto* call = static_cast<SipCall*>(arg);
+    RememberDialog(*call, msg);
     if (!call->established) // an incoming call was connected when we answered
         call->line->Connect(*call);
 }

@@ -72,6 +72,10 @@ struct SipCall {
     std::optional<SipEvent> offer;
     std::unique_ptr<SipTransfer> transfer;
     std::unique_ptr<SipReferral> referral;
+    // Once established: the far end's URI, and the dialog as a Replaces header names it for the
+    // far end ("call-id;to-tag=theirs;from-tag=ours"), for an attended transfer.
+    std::string remoteUri;
+    std::string dialog;
 
     ~SipCall();
 };
@@ -91,6 +95,9 @@ public:
     void Hold(std::uint64_t id, bool hold);
     // Transfers of a connected call (sip_refer.cpp): REFER to `target`, and the outcome reported.
     void Transfer(std::uint64_t id, const std::string& target);
+    // An established call of the line as the target of an attended transfer: its far end's URI
+    // with the Replaces of its dialog; empty when the line has no such call.
+    std::string AttendedTarget(std::uint64_t id) const;
     // Lets BYE, CANCEL and un-REGISTER go out before the stack closes.
     void Shutdown();
 
@@ -118,6 +125,8 @@ private:
     static int OnReferContact(sip_transp transport, const sa* source, const sa*, mbuf* message, void* arg);
     static int OnNotifyContact(sip_transp transport, const sa* source, const sa*, mbuf* message, void* arg);
     static void OnRefer(sip*, const sip_msg* msg, void* arg);
+    // The 200 (our call) or ACK (the far end's) that established a call: its dialog's identity.
+    static void RememberDialog(SipCall& call, const sip_msg* msg);
     static void OnReferAnswer(int err, const sip_msg* msg, void* arg);
     static void OnTransferSilence(void* arg);
 

@@ -143,6 +143,25 @@ std::optional<std::string> Unescaped(std::string_view text)
     return plain;
 }
 
+// `text` as a URI header's value: all but unreserved characters %XX-escaped.
+std::string Escaped(std::string_view text)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    static constexpr std::string_view kUnreserved = "-_.!~*'()";
+    std::string escaped;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (std::isalnum(byte) || kUnreserved.find(c) != std::string_view::npos) {
+            escaped.push_back(c);
+            continue;
+        }
+        escaped += '%';
+        escaped += kHex[byte >> 4];
+        escaped += kHex[byte & 15];
+    }
+    return escaped;
+}
+
 // What a Refer-To names: the URI to call and the Replaces its headers carry (attended transfer).
 struct ReferTarget {
     std::string uri;
@@ -213,12 +232,14 @@ void SipLine::Transfer(std::uint64_t id, const std::string& target)
     SipCall* call = Find(id);
     if (!call)
         return;
-    if (!call->established || call->transfer) {
+    if (!call->established || call->transfer || target.empty()) {
         SipEvent event;
         event.kind = SipEvent::Kind::Transferred;
         event.line = m_lineId;
         event.call = id;
-        event.text = call->transfer ? "a transfer of the call is under way" : "the call is not connected";
+        event.text = call->transfer ? "a transfer of the call is under way"
+            : target.empty()        ? "the call to transfer to is not connected"
+                                    : "the call is not connected";
         m_service.Post(std::move(event));
         return;
     }
@@ -233,6 +254,25 @@ void SipLine::Transfer(std::uint64_t id, const std::string& target)
         return;
     }
     tmr_start(&call->transfer->wait, kTransferWaitMs, OnTransferSilence, call);
+}
+
+std::string SipLine::AttendedTarget(std::uint64_t id) const
+{
+    const SipCall* call = m_call && m_call->id == id ? m_call.get() : nullptr;
+    if (!call || !call->established || call->dialog.empty())
+        return {};
+    return call->remoteUri + "?Replaces=" + Escaped(call->dialog);
+}
+
+void SipLine::RememberDialog(SipCall& call, const sip_msg* msg)
+{
+    if (!msg || !call.dialog.empty())
+        return;
+    const sip_taddr& ours = call.incoming ? msg->to : msg->from;
+    const sip_taddr& theirs = call.incoming ? msg->from : msg->to;
+    call.remoteUri = std::string(ViewOf(theirs.auri));
+    call.dialog = std::string(ViewOf(msg->callid)) + ";to-tag=" + std::string(ViewOf(theirs.tag))
+        + ";from-tag=" + std::string(ViewOf(ours.tag));
 }
 
 int SipLine::PrintContact(mbuf* message, const sa* source, sip_transp transport) const

@@ -88,6 +88,9 @@ public:
     // Hands the far end of a connected call to `target` (a SIP URI) with REFER; a Transferred event
     // tells the outcome. The call itself goes on until the exchange ends it.
     void Transfer(std::uint64_t call, const std::string& target);
+    // An attended transfer: the far end of `call` is handed to the far end of `consultation`
+    // (connected, on any SIP line) with REFER whose Refer-To carries Replaces of that dialog.
+    void TransferAttended(std::uint64_t call, std::uint64_t consultation);
 
     std::vector<SipEvent> TakeEvents();
     // Whether an application owns calls of the line (has it open as owner): a line without one
@@ -100,10 +103,11 @@ public:
 
 private:
     struct Command {
-        enum class Kind { Dial, Answer, Hangup, Hold, Unhold, Transfer, Stop } kind;
+        enum class Kind { Dial, Answer, Hangup, Hold, Unhold, Transfer, TransferAttended, Stop } kind;
         DWORD line = 0;
         std::uint64_t call = 0;
         std::string target;
+        std::uint64_t other = 0; // TransferAttended: the consultation call
     };
     class Stack;
 

@@ -322,4 +322,85 @@ TEST_F(SipTransfers, FarEndsReferPlacesOurCallToTheTargetAndEndsTheFirstOnceItIs
     EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log() << "400 without Refer-To, 202, our reports and BYE";
 }
 
+// SIPp as the party we hold and then hand over: it answers our hold (re-INVITE), checks that our
+// REFER's Refer-To names the consulted party with Replaces of our dialog with it (its tag, ours),
+// accepts, reports success and takes our BYE.
+std::string AttendedTransferredScenario()
+{
+    const std::string answer = "Contact: <sip:sipp@[local_ip]:[local_port]>\nContent-Type: application/sdp\n";
+    return R"(<?xml version="1.0" encoding="ISO-8859-1" ?>
+<scenario name="attended">
+  <recv request="INVITE" crlf="true">
+    <action>
+      <ereg regexp=".*" search_in="hdr" header="From:" assign_to="caller"/>
+      <ereg regexp="sip:[^>]*" search_in="hdr" header="Contact:" assign_to="contact"/>
+    </action>
+  </recv>
+)" + sip_test::SippReply("200 OK", answer, sip_test::SippSdp())
+        + "  <recv request=\"ACK\" crlf=\"true\"/>\n  <recv request=\"INVITE\"/>\n"
+        + sip_test::SippReply("200 OK", answer, sip_test::SippSdp() + "a=recvonly\r\n", false)
+        + R"(  <recv request="ACK" crlf="true"/>
+  <recv request="REFER">
+    <action>
+      <ereg regexp="Refer-To: .sip:carol@127.0.0.1:[0-9]*\?Replaces=[^%]+%3Bto-tag%3D[0-9]+SIPpTag011%3Bfrom-tag%3D[0-9a-f]+." search_in="msg" check_it="true" assign_to="to"/>
+      <log message="[$to]"/>
+    </action>
+  </recv>
+)" + sip_test::SippReply("202 Accepted", "Contact: <sip:sipp@[local_ip]:[local_port]>\n", "", false)
+        + Notify(2, "200 OK", true) + "  <recv request=\"BYE\"/>\n"
+        + sip_test::SippReply("200 OK", "", "", false) + "</scenario>\n";
+}
+
+// The consulted party: it answers and, once the transfer is done, gets our BYE (in a real
+// exchange the transferred party's INVITE with Replaces would end it first).
+std::string ConsultedScenario()
+{
+    return R"(<?xml version="1.0" encoding="ISO-8859-1" ?>
+<scenario name="consulted">
+  <recv request="INVITE" crlf="true"/>
+)"
+        + sip_test::SippReply("200 OK",
+            "Contact: <sip:sipp@[local_ip]:[local_port]>\nContent-Type: application/sdp\n",
+            sip_test::SippSdp())
+        + "  <recv request=\"ACK\" crlf=\"true\"/>\n  <recv request=\"BYE\"/>\n"
+        + sip_test::SippReply("200 OK", "", "", false) + "</scenario>\n";
+}
+
+// Attended transfer: we hold our call on IP Line 1, call Carol on IP Line 2 and complete the
+// transfer: REFER to Carol with Replaces of our call with her; once reported done both our calls
+// end and `linesim list` shows the transfer.
+TEST_F(SipTransfers, AttendedTransferSendsReferWithReplacesOfTheConsultedCall)
+{
+    const std::filesystem::path carolFolder = m_dir / "carol";
+    std::filesystem::create_directories(carolFolder);
+    const std::uint16_t carolPort = sip_test::FreePort();
+    Sipp carol;
+    ASSERT_TRUE(carol.Start(carolFolder, ConsultedScenario(), carolPort));
+    Sipp sipp;
+    ASSERT_TRUE(sipp.Start(m_dir.Path(), AttendedTransferredScenario(), m_sippPort));
+    const HLINE line = OpenLine(kLine1);
+    const HCALL held = ConnectedCall(line, sipp);
+    ASSERT_NE(held, 0u);
+    ASSERT_GT(lineHold(held), 0);
+    const HLINE second = OpenLine(kLine2);
+    HCALL consult = 0;
+    const std::string carolUri = "sip:carol@127.0.0.1:" + std::to_string(carolPort);
+    ASSERT_GT(MakeCall(second, consult, carolUri.c_str()), 0);
+    ASSERT_TRUE(RunUntil([&] { return CallState(consult) == LINECALLSTATE_CONNECTED; }, 5000)) << carol.Log();
+    HCALL conference = 0;
+    EXPECT_EQ(lineCompleteTransfer(held, consult, &conference, LINETRANSFERMODE_CONFERENCE),
+        LINEERR_INVALTRANSFERMODE);
+    const LONG request = lineCompleteTransfer(held, consult, nullptr, LINETRANSFERMODE_TRANSFER);
+    ASSERT_GT(request, 0);
+    RunWhile(sipp, 8000);
+    RunWhile(carol, 3000);
+    EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log() << "the REFER's Replaces, our BYE";
+    EXPECT_EQ(carol.ExitCode(), 0) << carol.Log();
+    Run(100);
+    EXPECT_EQ(ReplyTo(request), 0);
+    EXPECT_EQ(CallState(held), DWORD(LINECALLSTATE_IDLE));
+    EXPECT_EQ(CallState(consult), DWORD(LINECALLSTATE_IDLE));
+    EXPECT_NE(LineList().find("transferred 5551234 to sip:carol@"), std::string::npos) << LineList();
+}
+
 } // namespace
