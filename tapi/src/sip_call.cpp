@@ -297,7 +297,8 @@ void SipLine::Hangup(std::uint64_t id)
     if (DropReferredCall(id) || !Find(id))
         return;
     m_audio->SetLink(nullptr);
-    m_call.reset(); // CANCEL, BYE or 486 Busy Here, as the session stands
+    const std::unique_ptr<SipCall> ended = std::move(m_call); // CANCEL, BYE or 486 Busy Here, as it stands
+    m_call = TakeReferredCall(*ended); // a call placed for the far end's REFER goes on by itself
 }
 
 void SipLine::Hold(std::uint64_t id, bool hold)

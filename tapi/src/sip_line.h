@@ -36,7 +36,6 @@ inline constexpr const char* kAllowedMethods = "INVITE, ACK, BYE, CANCEL, OPTION
 struct SipTransfer {
     struct sip_request* request = nullptr;
     tmr wait{};
-    bool accepted = false; // the REFER was answered 2xx
 
     SipTransfer();
     ~SipTransfer();

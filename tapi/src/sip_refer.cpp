@@ -295,17 +295,15 @@ int SipLine::OnNotifyContact(sip_transp transport, const sa* source, const sa*, 
 
 void SipLine::OnReferAnswer(int err, const sip_msg* msg, void* arg)
 {
+    // A 2xx says the far end took the transfer on: the outcome comes by NOTIFY.
     auto* call = static_cast<SipCall*>(arg);
-    if (!call->transfer || (msg && msg->scode < 200))
+    if (!call->transfer || (msg && msg->scode < 300))
         return;
-    call->transfer->request = nullptr; // libre frees the finished request
     if (err || !msg)
         call->line->FinishTransfer(*call, 0, "no answer to the transfer: " + ErrorText(err));
-    else if (msg->scode >= 300)
+    else
         call->line->FinishTransfer(
             *call, msg->scode, "the far end refused the transfer: " + StatusText(*msg));
-    else
-        call->transfer->accepted = true; // the outcome comes by NOTIFY
 }
 
 void SipLine::OnTransferSilence(void* arg)

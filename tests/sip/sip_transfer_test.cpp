@@ -221,8 +221,9 @@ TEST_F(SipTransfers, InviteWithReplacesOfNoCallOfOursIsRefusedWith481)
 }
 
 // SIPp, called by us, answers and transfers us: a REFER without Refer-To (400), then one to
-// `target` from Alice; it takes our reports (Trying, then OK once the target answered) and our BYE.
-std::string TransferringScenario(const std::string& target)
+// `target` from Alice; it takes our reports (Trying, then `outcome`: OK once the target answered)
+// and our BYE.
+std::string TransferringScenario(const std::string& target, const std::string& outcome = "200 OK")
 {
     const auto refer = [](int cseq, const std::string& headers) {
         return std::string("  <send retrans=\"500\"><![CDATA[\nREFER [$contact] SIP/2.0\n") + kSippInDialog
@@ -251,7 +252,7 @@ std::string TransferringScenario(const std::string& target)
         + refer(3,
             "Refer-To: <" + target
                 + ">\nReferred-By: \"Alice Example\" <sip:2125550100@[local_ip]:[local_port]>\n")
-        + "  <recv response=\"202\"/>\n" + notify("100 Trying") + notify("200 OK")
+        + "  <recv response=\"202\"/>\n" + notify("100 Trying") + notify(outcome)
         + "  <recv request=\"BYE\"/>\n" + sip_test::SippReply("200 OK", "", "", false) + "</scenario>\n";
 }
 
@@ -364,6 +365,39 @@ std::string ConsultedScenario()
             sip_test::SippSdp())
         + "  <recv request=\"ACK\" crlf=\"true\"/>\n  <recv request=\"BYE\"/>\n"
         + sip_test::SippReply("200 OK", "", "", false) + "</scenario>\n";
+}
+
+// The party we are transferred to is busy: the far end hears so, the program sees our call to it
+// busy, and our first call goes on until we hang up.
+TEST_F(SipTransfers, FarEndsReferToABusyPartyLeavesTheFirstCallConnected)
+{
+    const std::filesystem::path targetFolder = m_dir / "target";
+    std::filesystem::create_directories(targetFolder);
+    const std::uint16_t targetPort = sip_test::FreePort();
+    Sipp target;
+    ASSERT_TRUE(target.Start(targetFolder,
+        "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>\n<scenario name=\"busy\">\n  <recv "
+        "request=\"INVITE\"/>\n"
+            + sip_test::SippReply("486 Busy Here") + "  <recv request=\"ACK\"/>\n</scenario>\n",
+        targetPort));
+    Sipp sipp;
+    ASSERT_TRUE(sipp.Start(m_dir.Path(),
+        TransferringScenario("sip:bob@127.0.0.1:" + std::to_string(targetPort), "486 Busy Here"),
+        m_sippPort));
+    const HLINE line = OpenLine(kLine1);
+    const HCALL first = ConnectedCall(line, sipp);
+    ASSERT_NE(first, 0u);
+    RunWhile(target, 5000);
+    EXPECT_EQ(target.ExitCode(), 0) << target.Log();
+    Run(300);
+    const HCALL second = NewCallOn(line);
+    ASSERT_NE(second, 0u);
+    EXPECT_TRUE(Saw(second, LINECALLSTATE_BUSY));
+    EXPECT_EQ(CallState(first), DWORD(LINECALLSTATE_CONNECTED));
+    ASSERT_GT(lineDrop(second, nullptr, 0), 0);
+    ASSERT_GT(lineDrop(first, nullptr, 0), 0);
+    RunWhile(sipp, 5000);
+    EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log() << "our report of the busy party, our BYE";
 }
 
 // Attended transfer: we hold our call on IP Line 1, call Carol on IP Line 2 and complete the
