@@ -28,6 +28,7 @@
 namespace tapi {
 
 class ControlServer;
+class VarStruct;
 
 // The telephony service of this process: applications, open lines and phones, calls, and the
 // simulated exchange behind them (devices, far ends, dial plan, clock). Every public method
@@ -238,6 +239,15 @@ private:
         std::optional<PendingRequest> pendingAnswer;
         std::optional<PendingRequest> pendingDrop;
         std::uint64_t sipCall = 0; // the SIP line's call, 0 on a simulated line
+        // A SIP call's far end being handed to `transferTo` (REFER): lineBlindTransfer's request.
+        std::optional<PendingRequest> pendingTransfer;
+        std::string transferTo;
+        DWORD transferConsult = 0; // an attended transfer's consultation call
+        // A call placed because the far end of another transferred us to it (REFER): who did,
+        // as the far end said (LINECALLINFO's redirecting party, reason TRANSFER).
+        bool referred = false;
+        std::string referredByNumber;
+        std::string referredByName;
         bool farEndHolding = false; // the far end put the call on hold
         // A consultation call: the call it was set up from (pending transfer or conference).
         DWORD consultFor = 0;
@@ -388,6 +398,8 @@ private:
     LONG QueryCall(
         HCALL handle, Structure& out, void (Exchange::*fill)(const Call&, const CallHandle&, Structure&));
     void FillCallInfo(const Call& call, const CallHandle& handle, LINECALLINFO& info);
+    // The reason and redirecting party of a call the far end of another transferred us to.
+    static void FillTransferredBy(const Call& call, LINECALLINFO& info, VarStruct& var);
     void FillCallStatus(const Call& call, const CallHandle& handle, LINECALLSTATUS& status);
     DWORD CallFeatures(const Call& call, DWORD privilege);
 
@@ -422,6 +434,18 @@ private:
     void RecordTransfer(const Call& call, const std::string& destination);
     static bool PendingConsultation(const Call& call);
     Call* ConsultationOf(const Call& call);
+    // SIP transfers (REFER): lineBlindTransfer of a SIP call, its outcome as the SIP line reports
+    // it, and the request failed when the call ends first.
+    LONG SipBlindTransfer(const OwnedCall& owned, const std::string& destination);
+    LONG SipCompleteTransfer(const OwnedCall& owned, Call& consult, DWORD mode);
+    // The request of a SIP transfer to `to` (a number as shown), pending until the outcome.
+    LONG StartSipTransfer(const OwnedCall& owned, const std::string& to, DWORD consult);
+    void OnSipTransferred(Call& call, const SipEvent& event);
+    void FailPendingTransfer(Call& call);
+    // An INVITE with Replaces: the new call takes the line, connected at once.
+    void ConnectReplacement(const SipEvent& event);
+    // The far end's REFER: our new call to the party it named, dialling, on the same line.
+    void PlaceReferredCall(const SipEvent& event);
     DWORD ConsultationFeatures(const Call& call);
     // Conferences (exchange_conference.cpp).
     // Three-way: us and two far ends.

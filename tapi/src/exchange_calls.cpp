@@ -152,6 +152,8 @@ void Exchange::SetState(Call& call, DWORD state, DWORD mode)
         EndGeneration(call, LINEGENERATETERM_CANCEL);
     if (call.pendingAnswer && state != LINECALLSTATE_ACCEPTED && state != LINECALLSTATE_CONNECTED)
         FailPendingAnswer(call);
+    if (call.pendingTransfer && (state == LINECALLSTATE_IDLE || state == LINECALLSTATE_DISCONNECTED))
+        FailPendingTransfer(call);
     call.state = state;
     call.stateMode = mode;
     call.stateEntered = ClockMs();
@@ -639,6 +641,21 @@ void Exchange::FillCallStatus(const Call& call, const CallHandle& handle, LINECA
     status.tStateEntryTime = WallTime(call.stateEntered);
 }
 
+void Exchange::FillTransferredBy(const Call& call, LINECALLINFO& info, VarStruct& var)
+{
+    info.dwRedirectingIDFlags = LINECALLPARTYID_UNKNOWN;
+    if (!call.referred)
+        return;
+    info.dwReason = LINECALLREASON_TRANSFER;
+    const DWORD flags = (call.referredByNumber.empty() ? 0 : LINECALLPARTYID_ADDRESS)
+        | (call.referredByName.empty() ? 0 : LINECALLPARTYID_NAME);
+    if (!flags)
+        return;
+    info.dwRedirectingIDFlags = flags;
+    var.AddText(call.referredByNumber, info.dwRedirectingIDSize, info.dwRedirectingIDOffset);
+    var.AddText(call.referredByName, info.dwRedirectingIDNameSize, info.dwRedirectingIDNameOffset);
+}
+
 void Exchange::FillCallInfo(const Call& call, const CallHandle& handle, LINECALLINFO& info)
 {
     VarStruct var(&info, sizeof(LINECALLINFO));
@@ -681,7 +698,7 @@ void Exchange::FillCallInfo(const Call& call, const CallHandle& handle, LINECALL
             var.AddText(call.dialled, info.dwConnectedIDSize, info.dwConnectedIDOffset);
     }
     info.dwRedirectionIDFlags = LINECALLPARTYID_UNKNOWN;
-    info.dwRedirectingIDFlags = LINECALLPARTYID_UNKNOWN;
+    FillTransferredBy(call, info, var);
     var.AddText(call.appName, info.dwAppNameSize, info.dwAppNameOffset);
     var.AddText(call.text.displayable, info.dwDisplayableAddressSize, info.dwDisplayableAddressOffset);
     var.AddText(call.text.calledParty, info.dwCalledPartySize, info.dwCalledPartyOffset);

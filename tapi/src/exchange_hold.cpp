@@ -22,7 +22,8 @@ constexpr DWORD kHoldFeatures = LINECALLFEATURE_HOLD | LINECALLFEATURE_UNHOLD | 
     | LINECALLFEATURE_BLINDTRANSFER | LINECALLFEATURE_SETUPTRANSFER | LINECALLFEATURE_DIAL
     | LINECALLFEATURE_COMPLETETRANSF | LINECALLFEATURE_SETUPCONF | LINECALLFEATURE_ADDTOCONF
     | LINECALLFEATURE_REMOVEFROMCONF;
-constexpr DWORD kSipHoldFeatures = LINECALLFEATURE_HOLD | LINECALLFEATURE_UNHOLD;
+constexpr DWORD kSipHoldFeatures
+    = LINECALLFEATURE_HOLD | LINECALLFEATURE_UNHOLD | LINECALLFEATURE_BLINDTRANSFER;
 constexpr DWORD kHoldStates = LINECALLSTATE_ONHOLD | LINECALLSTATE_ONHOLDPENDTRANSFER
     | LINECALLSTATE_ONHOLDPENDCONF | LINECALLSTATE_CONFERENCED;
 
@@ -149,7 +150,10 @@ DWORD Exchange::HoldFeatures(const Call& call)
     if (call.sipCall && HoldsOneCall(call.device)) {
         if (call.state == LINECALLSTATE_ONHOLD)
             return LINECALLFEATURE_UNHOLD;
-        return Holdable(call) ? LINECALLFEATURE_HOLD : 0;
+        if (!Holdable(call))
+            return 0;
+        // A SIP call's far end is handed over with REFER, one transfer at a time.
+        return LINECALLFEATURE_HOLD | (call.pendingTransfer ? 0 : LINECALLFEATURE_BLINDTRANSFER);
     }
     if (!CarriesSeveralCalls(call.device))
         return 0;
@@ -276,7 +280,9 @@ LONG Exchange::GetAddressCaps(
     caps.dwCalledIDFlags = LINECALLPARTYID_NAME | LINECALLPARTYID_ADDRESS | LINECALLPARTYID_UNKNOWN;
     caps.dwConnectedIDFlags = LINECALLPARTYID_ADDRESS | LINECALLPARTYID_UNKNOWN;
     caps.dwRedirectionIDFlags = LINECALLPARTYID_UNKNOWN;
-    caps.dwRedirectingIDFlags = LINECALLPARTYID_UNKNOWN;
+    // A SIP call the far end of another transferred us to names who did (Referred-By).
+    caps.dwRedirectingIDFlags
+        = LINECALLPARTYID_UNKNOWN | (IsSipLine(device) ? LINECALLPARTYID_ADDRESS | LINECALLPARTYID_NAME : 0);
     caps.dwCallStates = kCallStates | (several ? kHoldStates : (holds ? LINECALLSTATE_ONHOLD : 0));
     caps.dwDialToneModes = LINEDIALTONEMODE_NORMAL;
     caps.dwBusyModes = LINEBUSYMODE_STATION;

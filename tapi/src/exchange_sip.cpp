@@ -166,6 +166,10 @@ void Exchange::UpdateSipOwners()
 
 void Exchange::OnSipIncoming(const SipEvent& event)
 {
+    if (event.replaces && IsSipLine(event.line)) {
+        ConnectReplacement(event);
+        return;
+    }
     if (!IsSipLine(event.line) || m_lines[event.line].activeCall) {
         m_sip->Hangup(event.call); // 486 Busy Here
         SipEvent refused = event;
@@ -189,6 +193,41 @@ void Exchange::OnSipRefused(const SipEvent& event)
     Call& call = NewIncomingCall(event.line, caller);
     SetState(call, LINECALLSTATE_OFFERING, 0);
     DisconnectCall(call, DisconnectModeForRefusal(event.code));
+}
+
+// The far end handed its side of our call to someone else, who now talks to us on a new dialog:
+// the old call ended (the SIP line reported it first), the new one is connected without ringing.
+void Exchange::ConnectReplacement(const SipEvent& event)
+{
+    TAPISIM_CALLER caller = CallerOf(event);
+    Call& call = NewIncomingCall(event.line, caller);
+    call.sipCall = event.call;
+    m_lines[event.line].activeCall = call.id;
+    ConnectCall(call);
+}
+
+// The new call reaches the program as a call made at the line (LINE_APPNEWCALL to its owner),
+// dialling; the SIP line reports its progress as for any call we place.
+void Exchange::PlaceReferredCall(const SipEvent& event)
+{
+    Call* original = FindSipCall(event.replaces);
+    if (!original || !IsSipLine(event.line)) {
+        m_sip->Hangup(event.call);
+        return;
+    }
+    const std::string appName = original->appName;
+    Call& call = NewIncomingCall(event.line, TAPISIM_CALLER{});
+    call.incoming = false;
+    call.dialled = event.number;
+    call.text.displayable = event.number;
+    call.appName = appName;
+    call.referred = true;
+    call.referredByNumber = event.referredByNumber;
+    call.referredByName = event.referredByName;
+    call.sipCall = event.call;
+    if (LineAudio* audio = AudioOf(call.device))
+        audio->AppendLog("far end transferred us to " + event.number);
+    SetState(call, LINECALLSTATE_DIALING, 0);
 }
 
 void Exchange::OnSipFailure(Call& call, const SipEvent& event)
@@ -220,6 +259,10 @@ void Exchange::OnSipEvent(const SipEvent& event)
         OnSipRefused(event);
         return;
     }
+    if (event.kind == SipEvent::Kind::Referred) {
+        PlaceReferredCall(event);
+        return;
+    }
     Call* call = FindSipCall(event.call);
     if (!call)
         return;
@@ -242,9 +285,14 @@ void Exchange::OnSipEvent(const SipEvent& event)
     case SipEvent::Kind::Failed:
         OnSipFailure(*call, event);
         break;
+    case SipEvent::Kind::Transferred:
+        OnSipTransferred(*call, event);
+        break;
     case SipEvent::Kind::Ended:
         if (LineAudio* audio = AudioOf(call->device); audio && call->state == LINECALLSTATE_CONNECTED)
-            audio->AppendLog(event.timedOut ? "far end went silent" : "far end hung up");
+            audio->AppendLog(event.replaced ? "far end handed the call over"
+                    : event.timedOut        ? "far end went silent"
+                                            : "far end hung up");
         DisconnectCall(*call, event.timedOut ? LINEDISCONNECTMODE_UNREACHABLE : LINEDISCONNECTMODE_NORMAL);
         break;
     default:

@@ -1,5 +1,7 @@
 #include "exchange.h"
 
+#include "sip_parse.h"
+
 #include <algorithm>
 #include <string>
 
@@ -27,7 +29,8 @@ bool ValidAddress(const std::string& destination)
 void Exchange::RecordTransfer(const Call& call, const std::string& destination)
 {
     const std::string farEnd = call.incoming ? call.callerNumber : call.dialled;
-    const std::string to = DialPlan::DialledDigits(destination);
+    // A SIP transfer may name a SIP address: it is shown as typed.
+    const std::string to = call.sipCall ? destination : DialPlan::DialledDigits(destination);
     std::vector<std::string>& transferred = m_lines[call.device].transferred;
     transferred.push_back((farEnd.empty() ? std::string("(no number)") : farEnd) + " to " + to);
     if (transferred.size() > kTransfersShown)
@@ -43,7 +46,9 @@ LONG Exchange::BlindTransfer(HCALL handle, const std::string& destination)
     if (owned.error)
         return owned.error;
     Call& call = *owned.call;
-    if (!CarriesSeveralCalls(call.device) || call.sipCall)
+    if (call.sipCall)
+        return SipBlindTransfer(owned, destination);
+    if (!CarriesSeveralCalls(call.device))
         return LINEERR_OPERATIONUNAVAIL;
     if (!ValidAddress(destination))
         return LINEERR_INVALADDRESS;
@@ -149,6 +154,8 @@ LONG Exchange::CompleteTransfer(HCALL handle, HCALL consultHandle, HCALL* confOu
         return consult.error == LINEERR_INVALCALLHANDLE ? LINEERR_INVALCONSULTCALLHANDLE : consult.error;
     if (mode != LINETRANSFERMODE_TRANSFER && mode != LINETRANSFERMODE_CONFERENCE)
         return LINEERR_INVALTRANSFERMODE;
+    if (owned.call->sipCall || consult.call->sipCall)
+        return SipCompleteTransfer(owned, *consult.call, mode);
     Call& call = *owned.call;
     Call& other = *consult.call;
     if (other.id == call.id || other.device != call.device)
@@ -172,6 +179,86 @@ LONG Exchange::CompleteTransfer(HCALL handle, HCALL consultHandle, HCALL* confOu
     SetState(call, LINECALLSTATE_IDLE, 0);
     SetState(other, LINECALLSTATE_IDLE, 0);
     return static_cast<LONG>(request);
+}
+
+/* ---- SIP transfers ---------------------------------------------------------------------- */
+
+LONG Exchange::SipBlindTransfer(const OwnedCall& owned, const std::string& destination)
+{
+    Call& call = *owned.call;
+    if (!m_sip || !IsSipLine(call.device))
+        return LINEERR_OPERATIONUNAVAIL;
+    // A number becomes a SIP address on the line's domain, as when it is dialled.
+    const std::string target = SipTargetUri(destination, m_lines[call.device].config.sip);
+    if (destination.size() > kMaxAddress || target.empty())
+        return LINEERR_INVALADDRESS;
+    if (!Holdable(call) || call.pendingTransfer)
+        return LINEERR_INVALCALLSTATE;
+    const LONG request = StartSipTransfer(owned, destination, 0);
+    m_sip->Transfer(call.sipCall, target);
+    return request;
+}
+
+// Attended: the held SIP call's far end is handed to the far end of a connected SIP call, on this
+// line or another SIP line, which it replaces (REFER with Replaces in Refer-To).
+LONG Exchange::SipCompleteTransfer(const OwnedCall& owned, Call& consult, DWORD mode)
+{
+    Call& call = *owned.call;
+    if (!m_sip || !call.sipCall || !consult.sipCall || !IsSipLine(call.device) || !IsSipLine(consult.device))
+        return LINEERR_OPERATIONUNAVAIL;
+    if (mode != LINETRANSFERMODE_TRANSFER)
+        return LINEERR_INVALTRANSFERMODE;
+    if (consult.id == call.id)
+        return LINEERR_INVALCONSULTCALLHANDLE;
+    const bool held = call.state == LINECALLSTATE_ONHOLD || call.state == LINECALLSTATE_ONHOLDPENDTRANSFER;
+    if (!held || consult.state != LINECALLSTATE_CONNECTED || call.pendingTransfer)
+        return LINEERR_INVALCALLSTATE;
+    const std::string party = consult.incoming ? consult.callerNumber : consult.dialled;
+    const LONG request = StartSipTransfer(owned, party.empty() ? "(no number)" : party, consult.id);
+    m_sip->TransferAttended(call.sipCall, consult.sipCall);
+    return request;
+}
+
+LONG Exchange::StartSipTransfer(const OwnedCall& owned, const std::string& to, DWORD consult)
+{
+    Call& call = *owned.call;
+    const DWORD request = NewRequest();
+    call.pendingTransfer = PendingRequest{ request, owned.entry->line };
+    call.transferTo = to;
+    call.transferConsult = consult;
+    if (LineAudio* audio = AudioOf(call.device))
+        audio->AppendLog("transferring to " + to);
+    return static_cast<LONG>(request);
+}
+
+void Exchange::OnSipTransferred(Call& call, const SipEvent& event)
+{
+    if (!call.pendingTransfer)
+        return;
+    const PendingRequest pending = *call.pendingTransfer;
+    call.pendingTransfer.reset();
+    if (event.code >= 200 && event.code < 300) {
+        // The far end reached the new party: our part of the call is over (BYE).
+        RecordTransfer(call, call.transferTo);
+        PostReply(pending, 0);
+        SetState(call, LINECALLSTATE_IDLE, 0);
+        // After an attended transfer the two far ends talk: our consultation call ends too.
+        if (Call* consult = FindCall(call.transferConsult);
+            consult && consult->state != LINECALLSTATE_IDLE && consult->state != LINECALLSTATE_DISCONNECTED)
+            SetState(*consult, LINECALLSTATE_IDLE, 0);
+        return;
+    }
+    if (LineAudio* audio = AudioOf(call.device))
+        audio->AppendLog("transfer failed: " + event.text);
+    PostReply(pending, LINEERR_OPERATIONFAILED); // the call goes on as it was
+}
+
+void Exchange::FailPendingTransfer(Call& call)
+{
+    if (LineAudio* audio = AudioOf(call.device))
+        audio->AppendLog("transfer failed: the call ended first");
+    PostReply(*call.pendingTransfer, LINEERR_OPERATIONFAILED);
+    call.pendingTransfer.reset();
 }
 
 } // namespace tapi

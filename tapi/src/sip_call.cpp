@@ -122,6 +122,7 @@ bool SipLine::CarriesAudio(const SipCall& call) const
 
 void SipLine::Connect(SipCall& call)
 {
+    HandOver(call);
     call.established = true;
     m_audio->SetLink(call.media);
     if (Watched(call))
@@ -137,15 +138,17 @@ void SipLine::EndCall(SipCall& call, SipEvent event)
 {
     event.line = m_lineId;
     event.call = call.id;
+    const std::string status = event.code ? event.text : "503 Service Unavailable";
     if (call.offer) // the exchange never heard of the call: it is not told now either
         tmr_cancel(&call.settle);
     else
         m_service.Post(std::move(event));
-    if (m_call.get() != &call)
+    if (ReleaseReferredCall(call, status) || m_call.get() != &call)
         return;
     m_audio->SetLink(nullptr);
     // libre is still inside one of this session's handlers: free it once they returned.
     m_ended.push_back(std::move(m_call));
+    m_call = TakeReferredCall(*m_ended.back());
     tmr_start(&m_collect, 0, OnCollect, this);
 }
 
@@ -167,26 +170,32 @@ void SipLine::Dial(std::uint64_t id, const std::string& target)
     }
     std::string error;
     auto call = NewCall(id, false, error);
-    mbuf* offer = nullptr;
-    int err = call ? sdp_encode(&offer, call->sdp, true) : 0;
-    if (call && !err) {
-        const auto routes = Routes();
-        const char* route = routes.empty() ? nullptr : routes.front().c_str();
-        const std::string from = FromUri();
-        err = sipsess_connect(&call->session, m_sessions, target.c_str(),
-            m_account.displayName.empty() ? nullptr : m_account.displayName.c_str(), from.c_str(),
-            m_account.user.c_str(), route ? &route : nullptr, route ? 1 : 0, "application/sdp", offer, OnAuth,
-            this, false, OnOffer, OnAnswer, OnProgress, OnEstablished, nullptr, nullptr, OnClosed, call.get(),
-            kAllowHeader, kAllowedMethods);
-        error = err ? "cannot call " + target + ": " + ErrorText(err) : "";
-    }
-    mem_deref(offer);
-    if (!call || err) {
+    if (!call || !Invite(*call, target, "", error)) {
         failed.text = error;
         m_service.Post(std::move(failed));
         return;
     }
     m_call = std::move(call);
+}
+
+bool SipLine::Invite(SipCall& call, const std::string& target, const std::string& headers, std::string& error)
+{
+    mbuf* offer = nullptr;
+    int err = sdp_encode(&offer, call.sdp, true);
+    if (!err) {
+        const auto routes = Routes();
+        const char* route = routes.empty() ? nullptr : routes.front().c_str();
+        const std::string from = FromUri();
+        err = sipsess_connect(&call.session, m_sessions, target.c_str(),
+            m_account.displayName.empty() ? nullptr : m_account.displayName.c_str(), from.c_str(),
+            m_account.user.c_str(), route ? &route : nullptr, route ? 1 : 0, "application/sdp", offer, OnAuth,
+            this, false, OnOffer, OnAnswer, OnProgress, OnEstablished, nullptr, OnRefer, OnClosed, &call,
+            "Allow: %s\r\n%s", kAllowedMethods, headers.c_str());
+    }
+    mem_deref(offer);
+    if (err)
+        error = "cannot call " + target + ": " + ErrorText(err);
+    return err == 0;
 }
 
 void SipLine::OnIncoming(const sip_msg* msg, void* arg)
@@ -205,6 +214,8 @@ void SipLine::OnIncoming(const sip_msg* msg, void* arg)
         sip_treply(nullptr, self->m_sip, msg, 480, "Temporarily Unavailable");
         return;
     }
+    if (self->TakeReplacingCall(*msg))
+        return;
     if (self->m_call) {
         self->Refuse(*msg, 486, "Busy Here");
         return;
@@ -223,7 +234,7 @@ void SipLine::OnIncoming(const sip_msg* msg, void* arg)
     }
     const int err = sipsess_accept(&call->session, self->m_sessions, msg, 180, "Ringing",
         self->m_account.user.c_str(), "application/sdp", nullptr, OnAuth, self, false, OnOffer, OnAnswer,
-        OnEstablished, nullptr, nullptr, OnClosed, call.get(), kAllowHeader, kAllowedMethods);
+        OnEstablished, nullptr, OnRefer, OnClosed, call.get(), kAllowHeader, kAllowedMethods);
     if (err) {
         self->Refuse(*msg, 500, "Server Internal Error");
         return;
@@ -283,10 +294,11 @@ void SipLine::Answer(std::uint64_t id)
 
 void SipLine::Hangup(std::uint64_t id)
 {
-    if (!Find(id))
+    if (DropReferredCall(id) || !Find(id))
         return;
     m_audio->SetLink(nullptr);
-    m_call.reset(); // CANCEL, BYE or 486 Busy Here, as the session stands
+    const std::unique_ptr<SipCall> ended = std::move(m_call); // CANCEL, BYE or 486 Busy Here, as it stands
+    m_call = TakeReferredCall(*ended); // a call placed for the far end's REFER goes on by itself
 }
 
 void SipLine::Hold(std::uint64_t id, bool hold)
@@ -332,9 +344,10 @@ void SipLine::OnProgress(const sip_msg* msg, void* arg)
     call->line->m_service.Post(std::move(event));
 }
 
-void SipLine::OnEstablished(const sip_msg*, void* arg)
+void SipLine::OnEstablished(const sip_msg* msg, void* arg)
 {
     auto* call = static_cast<SipCall*>(arg);
+    RememberDialog(*call, msg);
     if (!call->established) // an incoming call was connected when we answered
         call->line->Connect(*call);
 }

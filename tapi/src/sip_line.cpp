@@ -186,6 +186,8 @@ void SipLine::OnTrace(bool sent, sip_transp transport, const sa* source, const s
 bool SipLine::OnRequest(const sip_msg* msg, void* arg)
 {
     auto* self = static_cast<SipLine*>(arg);
+    if (pl_strcmp(&msg->met, "NOTIFY") == 0)
+        return self->TakeTransferReport(*msg);
     if (pl_strcmp(&msg->met, "OPTIONS") != 0)
         return false;
     // A PBX asks whether the phone is there; strangers (scanners looking for phones) learn nothing.
@@ -193,7 +195,7 @@ bool SipLine::OnRequest(const sip_msg* msg, void* arg)
         sip_treply(nullptr, self->m_sip, msg, 403, "Forbidden");
     else
         sip_treplyf(nullptr, nullptr, self->m_sip, msg, false, 200, "OK",
-            "Allow: %s\r\nAccept: application/sdp\r\nSupported: \r\nContent-Length: 0\r\n\r\n",
+            "Allow: %s\r\nAccept: application/sdp\r\nSupported: replaces\r\nContent-Length: 0\r\n\r\n",
             kAllowedMethods);
     return true;
 }

@@ -29,7 +29,28 @@ std::string StatusText(const sip_msg& msg);
 class SipLine;
 
 // The requests a line answers, for Allow headers.
-inline constexpr const char* kAllowedMethods = "INVITE, ACK, BYE, CANCEL, OPTIONS";
+inline constexpr const char* kAllowedMethods = "INVITE, ACK, BYE, CANCEL, OPTIONS, REFER, NOTIFY";
+
+// Our transfer of a call's far end (REFER, sip_refer.cpp): the request, then the far end's
+// reports (NOTIFY) until the final one or kTransferWaitMs.
+struct SipTransfer {
+    struct sip_request* request = nullptr;
+    tmr wait{};
+
+    SipTransfer();
+    ~SipTransfer();
+    SipTransfer(const SipTransfer&) = delete;
+    SipTransfer& operator=(const SipTransfer&) = delete;
+};
+
+struct SipCall;
+
+// The far end's REFER of a call (sip_refer.cpp): our call to the party it named, which takes the
+// call's place once answered; until then the far end hears how it goes (NOTIFY).
+struct SipReferral {
+    std::unique_ptr<SipCall> call;
+    std::uint32_t cseq = 0; // the REFER's: the id of its reports' Event
+};
 
 // One call of a SIP line: its session, its offer/answer and its media.
 struct SipCall {
@@ -48,6 +69,12 @@ struct SipCall {
     // `offer` holds the event that tells it.
     tmr settle{};
     std::optional<SipEvent> offer;
+    std::unique_ptr<SipTransfer> transfer;
+    std::unique_ptr<SipReferral> referral;
+    // Once established: the far end's URI, and the dialog as a Replaces header names it for the
+    // far end ("call-id;to-tag=theirs;from-tag=ours"), for an attended transfer.
+    std::string remoteUri;
+    std::string dialog;
 
     ~SipCall();
 };
@@ -65,6 +92,11 @@ public:
     void Hangup(std::uint64_t id);
     // lineHold and lineUnhold of a connected call: a re-INVITE with a=sendonly or a=sendrecv.
     void Hold(std::uint64_t id, bool hold);
+    // Transfers of a connected call (sip_refer.cpp): REFER to `target`, and the outcome reported.
+    void Transfer(std::uint64_t id, const std::string& target);
+    // An established call of the line as the target of an attended transfer: its far end's URI
+    // with the Replaces of its dialog; empty when the line has no such call.
+    std::string AttendedTarget(std::uint64_t id) const;
     // Lets BYE, CANCEL and un-REGISTER go out before the stack closes.
     void Shutdown();
 
@@ -89,6 +121,37 @@ private:
     static void OnTrace(bool sent, sip_transp transport, const sa* source, const sa* destination,
         const std::uint8_t* packet, std::size_t length, void* arg);
     static void OnGuardConnections(void* arg);
+    static int OnReferContact(sip_transp transport, const sa* source, const sa*, mbuf* message, void* arg);
+    static int OnNotifyContact(sip_transp transport, const sa* source, const sa*, mbuf* message, void* arg);
+    static void OnRefer(sip*, const sip_msg* msg, void* arg);
+    // The 200 (our call) or ACK (the far end's) that established a call: its dialog's identity.
+    static void RememberDialog(SipCall& call, const sip_msg* msg);
+    static void OnReferAnswer(int err, const sip_msg* msg, void* arg);
+    static void OnTransferSilence(void* arg);
+
+    // A NOTIFY about our transfer: answered and, when it reports the end, the outcome told. False
+    // when it belongs to no transfer of ours.
+    bool TakeTransferReport(const sip_msg& notify);
+    void FinishTransfer(SipCall& call, int code, const std::string& text);
+    // An INVITE with Replaces: the call it names is ended and the new one answered at once (481
+    // when it names no call of ours). False when the INVITE has no Replaces.
+    bool TakeReplacingCall(const sip_msg& invite);
+    void AcceptReplacement(const sip_msg& invite, std::unique_ptr<SipCall> call);
+    // The far end's REFER: 202, and our call to its Refer-To (with the Replaces it carries) placed.
+    void TakeRefer(SipCall& original, const sip_msg& refer);
+    // Tells the far end of `original` how our call for its REFER goes: a NOTIFY with `status`.
+    void NotifyReferrer(const SipCall& original, const std::string& status, bool final);
+    // A call placed for a REFER was answered: it takes the place of the call that asked, which ends.
+    void HandOver(SipCall& call);
+    // A call placed for a REFER ended unanswered (the far end hears `status`): freed, and true; false
+    // for any other call.
+    bool ReleaseReferredCall(SipCall& call, const std::string& status);
+    // The call placed for the REFER of `original`, which ended first: it stays the line's call.
+    static std::unique_ptr<SipCall> TakeReferredCall(SipCall& original);
+    // lineDrop of a call placed for a REFER while it rings: true when `id` is one.
+    bool DropReferredCall(std::uint64_t id);
+    int PrintContact(mbuf* message, const sa* source, sip_transp transport) const;
+    bool Invite(SipCall& call, const std::string& target, const std::string& headers, std::string& error);
 
     bool Start(std::string& error);
     bool StartTls(std::string& error);

@@ -134,12 +134,21 @@ std::string DisplayNameOf(std::string_view value)
 
 SipCaller CallerOf(const sip_msg& invite, bool trustAssertedIdentity)
 {
-    SipCaller caller;
     std::string_view value = View(invite.from.val);
     const sip_hdr* asserted
         = trustAssertedIdentity ? sip_msg_hdr(&invite, SIP_HDR_P_ASSERTED_IDENTITY) : nullptr;
     if (asserted)
         value = View(asserted->val);
+    SipCaller caller = PartyOf(value);
+    const sip_hdr* privacy = sip_msg_hdr(&invite, SIP_HDR_PRIVACY);
+    if (privacy && (ContainsNoCase(View(privacy->val), "id") || ContainsNoCase(View(privacy->val), "user")))
+        caller = SipCaller{ {}, {}, true };
+    return caller;
+}
+
+SipCaller PartyOf(std::string_view value)
+{
+    SipCaller caller;
     const NameAddr nameAddr = SplitNameAddr(value);
     sip_addr address{};
     pl text{};
@@ -155,11 +164,8 @@ SipCaller CallerOf(const sip_msg& invite, bool trustAssertedIdentity)
     caller.name = Clean(nameAddr.name);
     // Percent escapes are left as they are: a number is shown, never used as a path or command.
     caller.number = Clean(user);
-    const sip_hdr* privacy = sip_msg_hdr(&invite, SIP_HDR_PRIVACY);
     caller.blocked = EqualsNoCase(user, "anonymous") || ContainsNoCase(host, "anonymous.invalid")
-        || EqualsNoCase(caller.name, "anonymous")
-        || (privacy
-            && (ContainsNoCase(View(privacy->val), "id") || ContainsNoCase(View(privacy->val), "user")));
+        || EqualsNoCase(caller.name, "anonymous");
     if (caller.blocked) {
         caller.number.clear();
         caller.name.clear();

@@ -140,6 +140,16 @@ void SipService::Hold(std::uint64_t call, bool hold)
     Push(Command{ hold ? Command::Kind::Hold : Command::Kind::Unhold, 0, call, {} });
 }
 
+void SipService::Transfer(std::uint64_t call, const std::string& target)
+{
+    Push(Command{ Command::Kind::Transfer, 0, call, target });
+}
+
+void SipService::TransferAttended(std::uint64_t call, std::uint64_t consultation)
+{
+    Push(Command{ Command::Kind::TransferAttended, 0, call, {}, consultation });
+}
+
 void SipService::SetOwned(DWORD line, bool owned)
 {
     if (line < m_owned.size())
@@ -206,6 +216,15 @@ void SipService::RunCommands()
         case Command::Kind::Unhold:
             for (auto& [id, line] : m_stack->Lines())
                 line->Hold(command.call, command.kind == Command::Kind::Hold);
+            break;
+        case Command::Kind::TransferAttended:
+            for (auto& [id, line] : m_stack->Lines())
+                if (command.target.empty())
+                    command.target = line->AttendedTarget(command.other);
+            [[fallthrough]];
+        case Command::Kind::Transfer:
+            for (auto& [id, line] : m_stack->Lines())
+                line->Transfer(command.call, command.target);
             break;
         }
     }

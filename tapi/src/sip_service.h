@@ -31,6 +31,13 @@ struct SipEvent {
         Answered, // outgoing: the far end answered; incoming: our answer went out
         Failed, // outgoing: final answer `code` (0: no answer at all, `text` says why)
         Ended, // the far end hung up or gave up (BYE, CANCEL); `timedOut` when it went silent
+        // The outcome of our transfer (REFER): the far end's final report `code` (0: none came)
+        // and `text` in words.
+        Transferred,
+        // The far end asked us (REFER) to call `number` (`name`) instead, as `referredByNumber`
+        // (`referredByName`) when it said who: `call` is our new call, already dialling, and
+        // `replaces` the call that asked. That call ends once the new one is answered.
+        Referred,
     };
     Kind kind = Kind::Registration;
     DWORD line = 0;
@@ -43,6 +50,12 @@ struct SipEvent {
     std::string text;
     std::string number;
     std::string name;
+    // Incoming: the call an INVITE with Replaces takes the place of (already answered); Referred:
+    // the call whose far end asked. Ended: the call was replaced or handed over so.
+    std::uint64_t replaces = 0;
+    bool replaced = false;
+    std::string referredByNumber;
+    std::string referredByName;
 };
 
 // The SIP lines of the exchange: one thread running libre's event loop with every SIP line's
@@ -72,6 +85,12 @@ public:
     // Puts a connected call on hold (a re-INVITE with a=sendonly, our audio stopped) or resumes it
     // (a=sendrecv).
     void Hold(std::uint64_t call, bool hold);
+    // Hands the far end of a connected call to `target` (a SIP URI) with REFER; a Transferred event
+    // tells the outcome. The call itself goes on until the exchange ends it.
+    void Transfer(std::uint64_t call, const std::string& target);
+    // An attended transfer: the far end of `call` is handed to the far end of `consultation`
+    // (connected, on any SIP line) with REFER whose Refer-To carries Replaces of that dialog.
+    void TransferAttended(std::uint64_t call, std::uint64_t consultation);
 
     std::vector<SipEvent> TakeEvents();
     // Whether an application owns calls of the line (has it open as owner): a line without one
@@ -84,10 +103,11 @@ public:
 
 private:
     struct Command {
-        enum class Kind { Dial, Answer, Hangup, Hold, Unhold, Stop } kind;
+        enum class Kind { Dial, Answer, Hangup, Hold, Unhold, Transfer, TransferAttended, Stop } kind;
         DWORD line = 0;
         std::uint64_t call = 0;
         std::string target;
+        std::uint64_t other = 0; // TransferAttended: the consultation call
     };
     class Stack;
 

@@ -1,0 +1,440 @@
+// Transfers on a SIP line against SIPp: our lineBlindTransfer as REFER with the far end's NOTIFY
+// reports deciding the outcome, and the far end's INVITE with Replaces taking over our call.
+#include "sip_fixture.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+using sip_test::Sipp;
+
+// The From of SIPp's own requests in the call we placed (its tag as in its 200), and the rest of
+// an in-dialog request's headers; it learned our From and Contact from the INVITE.
+const char* const kSippInDialog = "Via: SIP/2.0/[transport] [local_ip]:[local_port];branch=[branch]\n"
+                                  "From: <sip:sipp@[local_ip]:[local_port]>;tag=[pid]SIPpTag01[call_number]\n"
+                                  "To:[$caller]\n[last_Call-ID:]\nMax-Forwards: 70\n";
+
+// SIPp reports on the transfer: a NOTIFY (CSeq `cseq`) with the sipfrag `status`, ending the
+// subscription when `last`, and takes our 200.
+std::string Notify(int cseq, const std::string& status, bool last)
+{
+    const std::string body = "SIP/2.0 " + status + "\r\n";
+    return std::string("  <send retrans=\"500\"><![CDATA[\nNOTIFY [$contact] SIP/2.0\n") + kSippInDialog
+        + "CSeq: " + std::to_string(cseq) + " NOTIFY\nEvent: refer\nSubscription-State: "
+        + (last ? "terminated;reason=noresource" : "active;expires=60")
+        + "\nContact: <sip:sipp@[local_ip]:[local_port]>\nContent-Type: message/sipfrag;version=2.0\n"
+          "Content-Length: [len]\n\n"
+        + body + "]]></send>\n  <recv response=\"200\"/>\n";
+}
+
+// SIPp, called by us, answers, takes our REFER (checking Refer-To and Referred-By), accepts it
+// and reports Trying then `outcome`; then it waits for our BYE.
+std::string TransferredScenario(const std::string& outcome)
+{
+    const std::string refer = R"(  <recv request="REFER">
+    <action>
+      <ereg regexp="Refer-To: .sip:201@127.0.0.1:[0-9]*." search_in="msg" check_it="true" assign_to="to"/>
+      <ereg regexp="Referred-By: .sip:kestrium@127.0.0.1:[0-9]*." search_in="msg" check_it="true" assign_to="by"/>
+      <log message="[$to] [$by]"/>
+    </action>
+  </recv>
+)" + sip_test::SippReply("202 Accepted", "Contact: <sip:sipp@[local_ip]:[local_port]>\n", "", false)
+        + Notify(2, "100 Trying", false) + Notify(3, outcome, true);
+    return R"(<?xml version="1.0" encoding="ISO-8859-1" ?>
+<scenario name="transferred">
+  <recv request="INVITE" crlf="true">
+    <action>
+      <ereg regexp=".*" search_in="hdr" header="From:" assign_to="caller"/>
+      <ereg regexp="sip:[^>]*" search_in="hdr" header="Contact:" assign_to="contact"/>
+    </action>
+  </recv>
+)"
+        + sip_test::SippReply("200 OK",
+            "Contact: <sip:sipp@[local_ip]:[local_port]>\nContent-Type: application/sdp\n",
+            sip_test::SippSdp())
+        + "  <recv request=\"ACK\" crlf=\"true\"/>\n" + refer + "  <recv request=\"BYE\"/>\n"
+        + sip_test::SippReply("200 OK", "", "", false) + "</scenario>\n";
+}
+
+class SipTransfers : public SipFixture {
+protected:
+    std::vector<std::string> Client() const { return { "127.0.0.1:" + std::to_string(m_line1Port) }; }
+
+    // Our call to SIPp, connected; 0 when it did not connect.
+    HCALL ConnectedCall(HLINE line, Sipp& sipp)
+    {
+        HCALL call = 0;
+        EXPECT_GT(MakeCall(line, call, "5551234"), 0);
+        EXPECT_TRUE(RunUntil([&] { return CallState(call) == LINECALLSTATE_CONNECTED; }, 5000)) << sipp.Log();
+        return CallState(call) == LINECALLSTATE_CONNECTED ? call : 0;
+    }
+
+    // The LINE_REPLY of `request`: its result, or 1 when none came.
+    LONG ReplyTo(LONG request) const
+    {
+        for (const Received& message : m_received)
+            if (message.message == LINE_REPLY && message.p1 == DWORD_PTR(request))
+                return static_cast<LONG>(message.p2);
+        return 1;
+    }
+};
+
+// lineBlindTransfer of a connected SIP call to the number 201: REFER to 201 on the line's domain,
+// and once the far end reports 200 the request succeeds, our call ends (BYE) without a
+// disconnect of its own, and `linesim list` shows the transfer.
+TEST_F(SipTransfers, BlindTransferSendsReferAndEndsOurCallWhenTheFarEndReportsSuccess)
+{
+    Sipp sipp;
+    ASSERT_TRUE(sipp.Start(m_dir.Path(), TransferredScenario("200 OK"), m_sippPort));
+    const HLINE line = OpenLine(kLine1);
+    const HCALL call = ConnectedCall(line, sipp);
+    ASSERT_NE(call, 0u);
+    LINECALLSTATUS status{};
+    status.dwTotalSize = sizeof status;
+    ASSERT_EQ(lineGetCallStatus(call, &status), 0);
+    EXPECT_TRUE(status.dwCallFeatures & LINECALLFEATURE_BLINDTRANSFER);
+    EXPECT_EQ(lineBlindTransferA(call, "", 0), LINEERR_INVALADDRESS);
+    const LONG request = lineBlindTransferA(call, "201", 0);
+    ASSERT_GT(request, 0);
+    EXPECT_EQ(lineBlindTransferA(call, "202", 0), LINEERR_INVALCALLSTATE) << "one transfer at a time";
+    RunWhile(sipp, 8000);
+    EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log() << "the REFER's headers and our BYE";
+    Run(100);
+    EXPECT_EQ(ReplyTo(request), 0);
+    EXPECT_EQ(CallState(call), DWORD(LINECALLSTATE_IDLE));
+    EXPECT_FALSE(Saw(call, LINECALLSTATE_DISCONNECTED)) << "the call ends once, as transferred";
+    EXPECT_NE(LineList().find("transferred 5551234 to 201"), std::string::npos) << LineList();
+}
+
+// The far end reports that the new party is busy: the request fails and the call goes on as it
+// was, connected, until we hang up.
+TEST_F(SipTransfers, FailedTransferLeavesTheCallConnected)
+{
+    Sipp sipp;
+    ASSERT_TRUE(sipp.Start(m_dir.Path(), TransferredScenario("486 Busy Here"), m_sippPort));
+    const HLINE line = OpenLine(kLine1);
+    const HCALL call = ConnectedCall(line, sipp);
+    ASSERT_NE(call, 0u);
+    const LONG request = lineBlindTransferA(call, "201", 0);
+    ASSERT_GT(request, 0);
+    ASSERT_TRUE(RunUntil([&] { return ReplyTo(request) != 1; }, 5000)) << sipp.Log();
+    EXPECT_EQ(ReplyTo(request), LINEERR_OPERATIONFAILED);
+    Run(300);
+    EXPECT_EQ(CallState(call), DWORD(LINECALLSTATE_CONNECTED));
+    EXPECT_EQ(LineList().find("transferred"), std::string::npos) << LineList();
+    ASSERT_GT(lineDrop(call, nullptr, 0), 0);
+    RunWhile(sipp, 5000);
+    EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log();
+}
+
+// A request of SIPp calling line 5 from `from` (a From header value without its tag) with the tag
+// given, in the dialog of Call-ID [call_id].
+std::string CallerRequest(const std::string& method, int cseq, const std::string& from,
+    const std::string& tag, const std::string& to, const std::string& rest)
+{
+    return std::string(method == "ACK" ? "  <send>" : "  <send retrans=\"500\">") + "<![CDATA[\n" + method
+        + " sip:kestrium@[remote_ip]:[remote_port] SIP/2.0\n"
+          "Via: SIP/2.0/[transport] [local_ip]:[local_port];branch=[branch]\nFrom: "
+        + from + ";tag=" + tag + "\nTo:" + to + "\nCall-ID: [call_id]\nCSeq: " + std::to_string(cseq) + " "
+        + method + "\nMax-Forwards: 70\n" + rest + "]]></send>\n";
+}
+
+const char* const kAlice = "\"Alice Example\" <sip:2125550100@[local_ip]:[local_port]>";
+const char* const kBob = "\"Bob Example\" <sip:2125550199@[local_ip]:[local_port]>";
+const char* const kLine5 = " <sip:kestrium@[remote_ip]:[remote_port]>";
+
+std::string InviteWith(const std::string& from, const std::string& tag, const std::string& headers)
+{
+    return CallerRequest("INVITE", 1, from, tag, kLine5,
+        headers
+            + "Contact: <sip:sipp@[local_ip]:[local_port]>\nContent-Type: application/sdp\nContent-Length: "
+              "[len]\n\n"
+            + sip_test::SippSdp());
+}
+
+// Alice calls and we answer; then Bob, to whom Alice handed the call, sends an INVITE that replaces
+// Alice's dialog (its Call-ID, our tag, Alice's tag). Bob is answered at once, Alice's dialog gets
+// our BYE, and Bob hangs up later.
+std::string ReplacingScenario()
+{
+    const std::string ack = "Content-Length: 0\n\n";
+    return "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>\n<scenario name=\"replaces\">\n"
+        + InviteWith(kAlice, "alice", "")
+        + "  <recv response=\"100\" optional=\"true\"/>\n  <recv response=\"180\"/>\n"
+          "  <recv response=\"200\"><action><ereg regexp=\";tag=([^;>]*)\" search_in=\"hdr\" header=\"To:\" "
+          "assign_to=\"junk,ours\"/><ereg regexp=\".*\" search_in=\"hdr\" header=\"To:\" "
+          "assign_to=\"aliceTo\"/><log message=\"[$junk]\"/></action></recv>\n"
+        + CallerRequest("ACK", 1, kAlice, "alice", "[$aliceTo]", ack) + "  <pause milliseconds=\"500\"/>\n"
+        + InviteWith(kBob, "bob", "Replaces: [call_id];to-tag=[$ours];from-tag=alice\n")
+        + "  <recv response=\"100\" optional=\"true\"/>\n"
+          "  <recv response=\"200\"><action><ereg regexp=\".*\" search_in=\"hdr\" header=\"To:\" "
+          "assign_to=\"bobTo\"/></action></recv>\n"
+        + CallerRequest("ACK", 1, kBob, "bob", "[$bobTo]", ack)
+        + "  <recv request=\"BYE\"><action><ereg regexp=\"tag=alice\" search_in=\"hdr\" header=\"To:\" "
+          "check_it=\"true\" assign_to=\"byeTo\"/><log message=\"[$byeTo]\"/></action></recv>\n"
+        + sip_test::SippReply("200 OK", "", "", false) + "  <pause milliseconds=\"500\"/>\n"
+        + CallerRequest("BYE", 2, kBob, "bob", "[$bobTo]", ack) + "  <recv response=\"200\"/>\n</scenario>\n";
+}
+
+// The program sees Alice's call end and Bob's arrive connected, with Bob's caller id; neither rings.
+TEST_F(SipTransfers, InviteWithReplacesTakesOverTheCallItNames)
+{
+    const HLINE line = OpenLine(kLine1);
+    Sipp sipp;
+    ASSERT_TRUE(sipp.Start(m_dir.Path(), ReplacingScenario(), m_sippPort, Client()));
+    ASSERT_TRUE(RunUntil([&] { return NewCallOn(line) != 0; }, 5000)) << sipp.Log();
+    const HCALL alice = NewCallOn(line);
+    ASSERT_GT(lineAnswer(alice, nullptr, 0), 0);
+    ASSERT_TRUE(RunUntil([&] { return CallState(alice) == LINECALLSTATE_DISCONNECTED; }, 5000)) << sipp.Log();
+    EXPECT_TRUE(Saw(alice, LINECALLSTATE_CONNECTED));
+    EXPECT_TRUE(Saw(alice, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL));
+    HCALL bob = 0;
+    for (const Received& message : m_received)
+        if (message.message == LINE_APPNEWCALL && message.device == line && HCALL(message.p2) != alice)
+            bob = static_cast<HCALL>(message.p2);
+    ASSERT_NE(bob, 0u) << "the replacing call reaches the program";
+    EXPECT_EQ(CallerOf(bob), std::make_pair(std::string("2125550199"), std::string("Bob Example")));
+    EXPECT_TRUE(Saw(bob, LINECALLSTATE_CONNECTED));
+    EXPECT_FALSE(Saw(bob, LINECALLSTATE_OFFERING)) << "it does not ring";
+    ASSERT_GT(lineDrop(alice, nullptr, 0), 0);
+    RunWhile(sipp, 8000);
+    EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log() << "our BYE of Alice's dialog";
+    Run(100);
+    EXPECT_TRUE(Saw(bob, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL));
+}
+
+// A Replaces naming no dialog of ours is refused with 481, and nothing reaches the program.
+TEST_F(SipTransfers, InviteWithReplacesOfNoCallOfOursIsRefusedWith481)
+{
+    const HLINE line = OpenLine(kLine1);
+    Sipp sipp;
+    ASSERT_TRUE(sipp.Start(m_dir.Path(),
+        sip_test::RefusedCallScenario(481, "Replaces: elsewhere@example.org;to-tag=1;from-tag=2\n"),
+        m_sippPort, Client()));
+    RunWhile(sipp, 5000);
+    EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log();
+    Run(100);
+    EXPECT_EQ(NewCallOn(line), 0u);
+}
+
+// SIPp, called by us, answers and transfers us: a REFER without Refer-To (400), then one to
+// `target` from Alice; it takes our reports (Trying, then `outcome`: OK once the target answered)
+// and our BYE.
+std::string TransferringScenario(const std::string& target, const std::string& outcome = "200 OK")
+{
+    const auto refer = [](int cseq, const std::string& headers) {
+        return std::string("  <send retrans=\"500\"><![CDATA[\nREFER [$contact] SIP/2.0\n") + kSippInDialog
+            + "CSeq: " + std::to_string(cseq) + " REFER\nContact: <sip:sipp@[local_ip]:[local_port]>\n"
+            + headers + "Content-Length: 0\n\n]]></send>\n";
+    };
+    const auto notify = [](const std::string& status) {
+        return "  <recv request=\"NOTIFY\"><action><ereg regexp=\"SIP/2.0 " + status
+            + "\" search_in=\"body\" check_it=\"true\" assign_to=\"frag\"/><log message=\"[$frag]\"/>"
+              "</action></recv>\n"
+            + sip_test::SippReply("200 OK", "", "", false);
+    };
+    return R"(<?xml version="1.0" encoding="ISO-8859-1" ?>
+<scenario name="transferring">
+  <recv request="INVITE" crlf="true">
+    <action>
+      <ereg regexp=".*" search_in="hdr" header="From:" assign_to="caller"/>
+      <ereg regexp="sip:[^>]*" search_in="hdr" header="Contact:" assign_to="contact"/>
+    </action>
+  </recv>
+)"
+        + sip_test::SippReply("200 OK",
+            "Contact: <sip:sipp@[local_ip]:[local_port]>\nContent-Type: application/sdp\n",
+            sip_test::SippSdp())
+        + "  <recv request=\"ACK\" crlf=\"true\"/>\n" + refer(2, "") + "  <recv response=\"400\"/>\n"
+        + refer(3,
+            "Refer-To: <" + target
+                + ">\nReferred-By: \"Alice Example\" <sip:2125550100@[local_ip]:[local_port]>\n")
+        + "  <recv response=\"202\"/>\n" + notify("100 Trying") + notify(outcome)
+        + "  <recv request=\"BYE\"/>\n" + sip_test::SippReply("200 OK", "", "", false) + "</scenario>\n";
+}
+
+// The party we are transferred to: it checks that our INVITE names Alice as the sender, answers,
+// and waits for our BYE.
+std::string TransferTargetScenario()
+{
+    return R"(<?xml version="1.0" encoding="ISO-8859-1" ?>
+<scenario name="target">
+  <recv request="INVITE" crlf="true">
+    <action>
+      <ereg regexp="Referred-By: .Alice Example. .sip:2125550100@" search_in="msg" check_it="true" assign_to="by"/>
+      <log message="[$by]"/>
+    </action>
+  </recv>
+)" + sip_test::SippReply("180 Ringing")
+        + "  <pause milliseconds=\"300\"/>\n"
+        + sip_test::SippReply("200 OK",
+            "Contact: <sip:sipp@[local_ip]:[local_port]>\nContent-Type: application/sdp\n",
+            sip_test::SippSdp())
+        + "  <recv request=\"ACK\" crlf=\"true\"/>\n  <recv request=\"BYE\"/>\n"
+        + sip_test::SippReply("200 OK", "", "", false) + "</scenario>\n";
+}
+
+// The far end of our call transfers us (REFER): we call the party it named, and the program sees
+// that call arrive as a call of the line, dialling, then connected, with Alice as the party that
+// transferred it; once it is answered our first call ends.
+TEST_F(SipTransfers, FarEndsReferPlacesOurCallToTheTargetAndEndsTheFirstOnceItIsAnswered)
+{
+    const std::filesystem::path targetFolder = m_dir / "target";
+    std::filesystem::create_directories(targetFolder);
+    const std::uint16_t targetPort = sip_test::FreePort();
+    Sipp target;
+    ASSERT_TRUE(target.Start(targetFolder, TransferTargetScenario(), targetPort));
+    Sipp sipp;
+    ASSERT_TRUE(sipp.Start(
+        m_dir.Path(), TransferringScenario("sip:bob@127.0.0.1:" + std::to_string(targetPort)), m_sippPort));
+    const HLINE line = OpenLine(kLine1);
+    const HCALL first = ConnectedCall(line, sipp);
+    ASSERT_NE(first, 0u);
+    ASSERT_TRUE(RunUntil([&] { return NewCallOn(line) != 0; }, 5000)) << sipp.Log();
+    const HCALL second = NewCallOn(line);
+    ASSERT_TRUE(RunUntil([&] { return CallState(second) == LINECALLSTATE_CONNECTED; }, 5000)) << target.Log();
+    EXPECT_TRUE(Saw(second, LINECALLSTATE_DIALING));
+    EXPECT_TRUE(Saw(second, LINECALLSTATE_RINGBACK));
+    Run(200);
+    EXPECT_TRUE(Saw(first, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL));
+
+    std::vector<std::uint8_t> buffer(4096);
+    auto* info = reinterpret_cast<LINECALLINFO*>(buffer.data());
+    info->dwTotalSize = static_cast<DWORD>(buffer.size());
+    ASSERT_EQ(lineGetCallInfoA(second, info), 0);
+    EXPECT_EQ(info->dwOrigin, DWORD(LINECALLORIGIN_OUTBOUND));
+    EXPECT_EQ(info->dwReason, DWORD(LINECALLREASON_TRANSFER));
+    EXPECT_EQ(info->dwRedirectingIDFlags, DWORD(LINECALLPARTYID_ADDRESS | LINECALLPARTYID_NAME));
+    const auto text = [&](DWORD size, DWORD offset) {
+        return size ? std::string(reinterpret_cast<const char*>(buffer.data()) + offset) : std::string();
+    };
+    EXPECT_EQ(text(info->dwRedirectingIDSize, info->dwRedirectingIDOffset), "2125550100");
+    EXPECT_EQ(text(info->dwRedirectingIDNameSize, info->dwRedirectingIDNameOffset), "Alice Example");
+    EXPECT_EQ(text(info->dwCalledIDSize, info->dwCalledIDOffset), "bob");
+
+    ASSERT_GT(lineDrop(first, nullptr, 0), 0);
+    ASSERT_GT(lineDrop(second, nullptr, 0), 0);
+    RunWhile(target, 5000);
+    RunWhile(sipp, 5000);
+    EXPECT_EQ(target.ExitCode(), 0) << target.Log() << "Referred-By on our INVITE, our BYE";
+    EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log() << "400 without Refer-To, 202, our reports and BYE";
+}
+
+// SIPp as the party we hold and then hand over: it answers our hold (re-INVITE), checks that our
+// REFER's Refer-To names the consulted party with Replaces of our dialog with it (its tag, ours),
+// accepts, reports success and takes our BYE.
+std::string AttendedTransferredScenario()
+{
+    const std::string answer = "Contact: <sip:sipp@[local_ip]:[local_port]>\nContent-Type: application/sdp\n";
+    return R"(<?xml version="1.0" encoding="ISO-8859-1" ?>
+<scenario name="attended">
+  <recv request="INVITE" crlf="true">
+    <action>
+      <ereg regexp=".*" search_in="hdr" header="From:" assign_to="caller"/>
+      <ereg regexp="sip:[^>]*" search_in="hdr" header="Contact:" assign_to="contact"/>
+    </action>
+  </recv>
+)" + sip_test::SippReply("200 OK", answer, sip_test::SippSdp())
+        + "  <recv request=\"ACK\" crlf=\"true\"/>\n  <recv request=\"INVITE\"/>\n"
+        + sip_test::SippReply("200 OK", answer, sip_test::SippSdp() + "a=recvonly\r\n", false)
+        + R"(  <recv request="ACK" crlf="true"/>
+  <recv request="REFER">
+    <action>
+      <ereg regexp="Refer-To: .sip:carol@127.0.0.1:[0-9]*\?Replaces=[^%]+%3Bto-tag%3D[0-9]+SIPpTag011%3Bfrom-tag%3D[0-9a-f]+." search_in="msg" check_it="true" assign_to="to"/>
+      <log message="[$to]"/>
+    </action>
+  </recv>
+)" + sip_test::SippReply("202 Accepted", "Contact: <sip:sipp@[local_ip]:[local_port]>\n", "", false)
+        + Notify(2, "200 OK", true) + "  <recv request=\"BYE\"/>\n"
+        + sip_test::SippReply("200 OK", "", "", false) + "</scenario>\n";
+}
+
+// The consulted party: it answers and, once the transfer is done, gets our BYE (in a real
+// exchange the transferred party's INVITE with Replaces would end it first).
+std::string ConsultedScenario()
+{
+    return R"(<?xml version="1.0" encoding="ISO-8859-1" ?>
+<scenario name="consulted">
+  <recv request="INVITE" crlf="true"/>
+)"
+        + sip_test::SippReply("200 OK",
+            "Contact: <sip:sipp@[local_ip]:[local_port]>\nContent-Type: application/sdp\n",
+            sip_test::SippSdp())
+        + "  <recv request=\"ACK\" crlf=\"true\"/>\n  <recv request=\"BYE\"/>\n"
+        + sip_test::SippReply("200 OK", "", "", false) + "</scenario>\n";
+}
+
+// The party we are transferred to is busy: the far end hears so, the program sees our call to it
+// busy, and our first call goes on until we hang up.
+TEST_F(SipTransfers, FarEndsReferToABusyPartyLeavesTheFirstCallConnected)
+{
+    const std::filesystem::path targetFolder = m_dir / "target";
+    std::filesystem::create_directories(targetFolder);
+    const std::uint16_t targetPort = sip_test::FreePort();
+    Sipp target;
+    ASSERT_TRUE(target.Start(targetFolder,
+        "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>\n<scenario name=\"busy\">\n  <recv "
+        "request=\"INVITE\"/>\n"
+            + sip_test::SippReply("486 Busy Here") + "  <recv request=\"ACK\"/>\n</scenario>\n",
+        targetPort));
+    Sipp sipp;
+    ASSERT_TRUE(sipp.Start(m_dir.Path(),
+        TransferringScenario("sip:bob@127.0.0.1:" + std::to_string(targetPort), "486 Busy Here"),
+        m_sippPort));
+    const HLINE line = OpenLine(kLine1);
+    const HCALL first = ConnectedCall(line, sipp);
+    ASSERT_NE(first, 0u);
+    RunWhile(target, 5000);
+    EXPECT_EQ(target.ExitCode(), 0) << target.Log();
+    Run(300);
+    const HCALL second = NewCallOn(line);
+    ASSERT_NE(second, 0u);
+    EXPECT_TRUE(Saw(second, LINECALLSTATE_BUSY));
+    EXPECT_EQ(CallState(first), DWORD(LINECALLSTATE_CONNECTED));
+    ASSERT_GT(lineDrop(second, nullptr, 0), 0);
+    ASSERT_GT(lineDrop(first, nullptr, 0), 0);
+    RunWhile(sipp, 5000);
+    EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log() << "our report of the busy party, our BYE";
+}
+
+// Attended transfer: we hold our call on IP Line 1, call Carol on IP Line 2 and complete the
+// transfer: REFER to Carol with Replaces of our call with her; once reported done both our calls
+// end and `linesim list` shows the transfer.
+TEST_F(SipTransfers, AttendedTransferSendsReferWithReplacesOfTheConsultedCall)
+{
+    const std::filesystem::path carolFolder = m_dir / "carol";
+    std::filesystem::create_directories(carolFolder);
+    const std::uint16_t carolPort = sip_test::FreePort();
+    Sipp carol;
+    ASSERT_TRUE(carol.Start(carolFolder, ConsultedScenario(), carolPort));
+    Sipp sipp;
+    ASSERT_TRUE(sipp.Start(m_dir.Path(), AttendedTransferredScenario(), m_sippPort));
+    const HLINE line = OpenLine(kLine1);
+    const HCALL held = ConnectedCall(line, sipp);
+    ASSERT_NE(held, 0u);
+    ASSERT_GT(lineHold(held), 0);
+    const HLINE second = OpenLine(kLine2);
+    HCALL consult = 0;
+    const std::string carolUri = "sip:carol@127.0.0.1:" + std::to_string(carolPort);
+    ASSERT_GT(MakeCall(second, consult, carolUri.c_str()), 0);
+    ASSERT_TRUE(RunUntil([&] { return CallState(consult) == LINECALLSTATE_CONNECTED; }, 5000)) << carol.Log();
+    HCALL conference = 0;
+    EXPECT_EQ(lineCompleteTransfer(held, consult, &conference, LINETRANSFERMODE_CONFERENCE),
+        LINEERR_INVALTRANSFERMODE);
+    const LONG request = lineCompleteTransfer(held, consult, nullptr, LINETRANSFERMODE_TRANSFER);
+    ASSERT_GT(request, 0);
+    RunWhile(sipp, 8000);
+    RunWhile(carol, 3000);
+    EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log() << "the REFER's Replaces, our BYE";
+    EXPECT_EQ(carol.ExitCode(), 0) << carol.Log();
+    Run(100);
+    EXPECT_EQ(ReplyTo(request), 0);
+    EXPECT_EQ(CallState(held), DWORD(LINECALLSTATE_IDLE));
+    EXPECT_EQ(CallState(consult), DWORD(LINECALLSTATE_IDLE));
+    EXPECT_NE(LineList().find("transferred 5551234 to sip:carol@"), std::string::npos) << LineList();
+}
+
+} // namespace
