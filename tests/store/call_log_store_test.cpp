@@ -91,28 +91,33 @@ TEST_F(CallLogStoreFile, LoadsAFileWithBareLineFeedsAndSavesItWithCrLf)
     EXPECT_EQ(ReadBytes(m_file), kTwoEntries);
 }
 
-TEST_F(CallLogStoreFile, MissingFileGivesAnEmptyLog)
+// Where loading stops: what was read before stays, and a file that was not read to its end is
+// kept aside (a later save would lose its rest).
+TEST_F(CallLogStoreFile, LoadingStopsAtTheFirstEntryItCannotReadAndKeepsTheFileAside)
 {
-    m_store.Append(MakeEntry("x", "1", 1));
+    const std::string firstEntry = kTwoEntries.substr(0, kTwoEntries.find('\n') + 1);
+    std::string full;
+    for (std::size_t i = 0; i <= CallLogStore::kMaxEntries; ++i)
+        full += firstEntry;
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::size_t entries;
+    } cases[] = {
+        { "cut off", kTwoEntries + "\"2026\",\"12\",\"5\",\"14\"", 2 },
+        { "blank line", firstEntry + "\r\n" + kTwoEntries, 1 },
+        { "over the entry limit", full, CallLogStore::kMaxEntries },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        WriteBytes(dir / "log.csv", c.bytes);
+        ASSERT_TRUE(m_store.Load(dir / "log.csv"));
+        EXPECT_EQ(m_store.Count(), c.entries);
+        EXPECT_EQ(UnreadCopies(dir), 1);
+    }
     EXPECT_TRUE(m_store.Load(m_dir / "missing.csv"));
-    EXPECT_EQ(m_store.Count(), 0u);
-}
-
-TEST_F(CallLogStoreFile, CutOffEntryEndsLoadingAndTheFileIsKeptAside)
-{
-    WriteBytes(m_file, kTwoEntries + "\"2026\",\"12\",\"5\",\"14\"");
-    ASSERT_TRUE(m_store.Load(m_file));
-    EXPECT_EQ(m_store.Count(), 2u);
-    EXPECT_EQ(UnreadCopies(m_dir), 1);
-}
-
-TEST_F(CallLogStoreFile, BlankLineEndsLoading)
-{
-    std::string first = kTwoEntries.substr(0, kTwoEntries.find('\n') + 1);
-    WriteBytes(m_file, first + "\r\n" + kTwoEntries);
-    ASSERT_TRUE(m_store.Load(m_file));
-    EXPECT_EQ(m_store.Count(), 1u);
-    EXPECT_EQ(UnreadCopies(m_dir), 1);
+    EXPECT_EQ(m_store.Count(), 0u) << "a missing file is an empty log";
 }
 
 TEST_F(CallLogStoreFile, InvalidDatesStillLoadAndSaveUnchanged)
@@ -144,20 +149,6 @@ TEST_F(CallLogStoreFile, SaveFailsWhenTheFolderIsMissing)
 {
     m_store.Append(MakeEntry("x", "1", 1));
     EXPECT_FALSE(m_store.Save(m_dir / "no-folder" / "log.csv"));
-}
-
-TEST_F(CallLogStoreFile, LoadStopsAtTheEntryLimitAndKeepsTheRestAside)
-{
-    const std::string line = "\"2026\",\"1\",\"1\",\"0\",\"0\",\"0\",\"2026\",\"1\",\"1\",\"0\",\"0\",\"1\","
-                             "\"\",\"1\",\"\",\"\",\"0\",\"\",\"0\"\r\n";
-    std::string bytes;
-    bytes.reserve(line.size() * (CallLogStore::kMaxEntries + 1));
-    for (std::size_t i = 0; i <= CallLogStore::kMaxEntries; ++i)
-        bytes += line;
-    WriteBytes(m_file, bytes);
-    ASSERT_TRUE(m_store.Load(m_file));
-    EXPECT_EQ(m_store.Count(), CallLogStore::kMaxEntries);
-    EXPECT_EQ(UnreadCopies(m_dir), 1);
 }
 
 // A full log makes room by dropping its oldest entries, never the new one: a flood of calls cannot
