@@ -435,7 +435,9 @@ TEST_F(ArchiveRecordings, NamesTheCopyAfterCallerTypeDateAndTime)
         std::string("RIFF\r\n\0\x1a data", 13));
 }
 
-TEST_F(ArchiveRecordings, NameUsesTheNumberAndReplacesUnsafeCharacters)
+// The name falls back to the number, unsafe characters become "_", and an overlong name is cut
+// so that the type, date and time stay.
+TEST_F(ArchiveRecordings, NameUsesTheNumberReplacesUnsafeCharactersAndIsCut)
 {
     EXPECT_EQ(CallLogStore::ArchiveName(MakeEntry("", "[Blocked]", kCallTypeVoicemail)),
         "[Blocked]_V_12_05_26_14_35_12.wav");
@@ -444,11 +446,8 @@ TEST_F(ArchiveRecordings, NameUsesTheNumberAndReplacesUnsafeCharacters)
     EXPECT_EQ(CallLogStore::ArchiveName(MakeEntry("..", "1", 5)), "_._V_12_05_26_14_35_12.wav");
     EXPECT_EQ(CallLogStore::ArchiveName(MakeEntry(std::string("a\nb\0c", 5), "1", 9)),
         "a_b_c__12_05_26_14_35_12.wav");
-}
-
-TEST_F(ArchiveRecordings, OverlongNameIsCutKeepingDateAndTime)
-{
-    std::string name = CallLogStore::ArchiveName(MakeEntry(std::string(400, 'x'), "1", kCallTypeOutgoing));
+    const std::string name
+        = CallLogStore::ArchiveName(MakeEntry(std::string(400, 'x'), "1", kCallTypeOutgoing));
     EXPECT_EQ(name.size(), 255u);
     EXPECT_EQ(name.substr(name.size() - 24), "_O_12_05_26_14_35_12.wav");
 }
