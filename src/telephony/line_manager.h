@@ -100,7 +100,7 @@ public:
     void FillDeviceChoices(const std::array<DeviceChoiceList*, kSlotCount>& lists, int exceptSlot);
     void ShowLineConfig(DWORD deviceId, HWND owner);
     // The registration of a SIP line as the service reports it: in service or not, and the state
-    // in words ("registered", "the registrar answered 403 Forbidden"). False for a slot without
+    // in words ("registered", "the registrar refused: 403 Forbidden"). False for a slot without
     // an open line or whose line is no SIP line.
     struct ServiceState {
         bool inService = false;

@@ -19,6 +19,9 @@ namespace {
 constexpr std::uint64_t kRegisterAnswerMs = 4000; // no answer by then: out of service
 constexpr std::uint64_t kKeepAliveMs = 25000; // keeps a NAT binding towards the registrar open
 constexpr std::uint64_t kGuardConnectionsMs = 100;
+// After credentials were refused, libre would try again and again; a provider may lock the
+// account for that, so the line stops.
+constexpr const char* kNotAgain = "; not registering again until the line is restarted";
 
 // The host of a SIP URI when it is an IP address; names are not resolved for this.
 std::optional<sa> HostAddress(const std::string& uri)
@@ -106,6 +109,9 @@ SipLine::~SipLine()
     m_ended.clear();
     mem_deref(m_registration);
     mem_deref(m_requests);
+    // An ended session may linger in libre (a 200 OK repeated until its ACK, up to 32 s), holding
+    // the stack and its socket: the next stack could not listen on the same local port. They go now.
+    sipsess_close_all(m_sessions);
     mem_deref(m_sessions);
     if (m_sip)
         sip_close(m_sip, true);
@@ -314,14 +320,19 @@ void SipLine::OnRegistered(int err, const sip_msg* msg, void* arg)
     if (!err && msg && msg->scode < 200)
         return;
     tmr_cancel(&self->m_registerSilence);
-    const bool refused
-        = self->m_challengeAnswered && msg && (msg->scode == 401 || msg->scode == 407 || msg->scode == 403);
+    const bool credentialsSent = self->m_challengeAnswered;
     self->m_challengeAnswered = false;
-    if (refused) {
-        // libre would try again and again; a provider may lock the account for that.
-        self->ReportRegistration(false,
-            "the registrar refused the password (" + StatusText(*msg)
-                + "); not registering again until the line is restarted");
+    if (msg && msg->scode == 403) {
+        // A refusal, not a challenge: a wrong route, realm or account, or (for some servers) the
+        // password. Its reason phrase is what tells the user which.
+        self->ReportRegistration(
+            false, "the registrar refused: " + StatusText(*msg) + (credentialsSent ? kNotAgain : ""));
+        if (credentialsSent)
+            tmr_start(&self->m_stopRegistering, 0, OnStopRegistering, self);
+    } else if (credentialsSent && msg && (msg->scode == 401 || msg->scode == 407)) {
+        // Challenged again after our answer: the password was refused.
+        self->ReportRegistration(
+            false, "the registrar refused the password (" + StatusText(*msg) + ")" + kNotAgain);
         tmr_start(&self->m_stopRegistering, 0, OnStopRegistering, self);
     } else if (!msg || (err && msg->scode < 300)) {
         self->ReportFailure("registration failed: " + ErrorText(err));

@@ -1,20 +1,20 @@
 #include "platform/registry.h"
 
+#include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
-#include <csignal>
 
 using platform::RegistryHive;
 using platform::RegType;
 using platform::RegValue;
+using testing_support::FileSizeLimit;
 using testing_support::ReadBytes;
 using testing_support::TempDir;
 using testing_support::WriteBytes;
@@ -37,31 +37,7 @@ std::vector<std::string> FilesIn(const std::filesystem::path& folder)
     return names;
 }
 
-// Lowers this process's file size limit for one scope; writes beyond it fail with EFBIG.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        ::getrlimit(RLIMIT_FSIZE, &m_saved);
-        m_savedSignal = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit lowered = m_saved;
-        lowered.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &lowered);
-    }
-    ~FileSizeLimit()
-    {
-        ::setrlimit(RLIMIT_FSIZE, &m_saved);
-        std::signal(SIGXFSZ, m_savedSignal);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    rlimit m_saved {};
-    void (*m_savedSignal)(int) = SIG_DFL;
-};
-
-}  // namespace
+} // namespace
 
 TEST(RegistryHive, ReadingNeverCreatesTheFileOrKey)
 {
@@ -83,15 +59,15 @@ TEST(RegistryHive, WriteCreatesKeyWithParentsAndIsCaseInsensitive)
     auto value = hive.Query("software\\brindlex\\kestrium", "LAST TAB");
     ASSERT_TRUE(value);
     EXPECT_EQ(value->type, RegType::Dword);
-    EXPECT_EQ(value->data, (std::vector<std::uint8_t>{2, 0, 0, 0}));
+    EXPECT_EQ(value->data, (std::vector<std::uint8_t>{ 2, 0, 0, 0 }));
 
     // Writing under another spelling replaces the value and keeps the first spelling.
     ASSERT_TRUE(hive.Set(kKey, "last TAB", RegValue::Number(3)));
     EXPECT_EQ(ReadBytes(hive.Path()),
-              "REGEDIT4\n\n[HKEY_CURRENT_USER]\n\n[HKEY_CURRENT_USER\\SOFTWARE]\n\n"
-              "[HKEY_CURRENT_USER\\SOFTWARE\\Brindlex]\n\n"
-              "[HKEY_CURRENT_USER\\SOFTWARE\\Brindlex\\Kestrium]\n\"Last tab\"=dword:00000003\n");
-    struct stat st {};
+        "REGEDIT4\n\n[HKEY_CURRENT_USER]\n\n[HKEY_CURRENT_USER\\SOFTWARE]\n\n"
+        "[HKEY_CURRENT_USER\\SOFTWARE\\Brindlex]\n\n"
+        "[HKEY_CURRENT_USER\\SOFTWARE\\Brindlex\\Kestrium]\n\"Last tab\"=dword:00000003\n");
+    struct stat st { };
     ASSERT_EQ(::stat(hive.Path().c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
@@ -123,7 +99,7 @@ TEST(RegistryHive, RoundTripsEveryTypeThroughTheFile)
     EXPECT_EQ(placement->data, block);
     auto headset = reader.Query(kKey, "line1 headset");
     ASSERT_TRUE(headset);
-    EXPECT_EQ(headset->data, (std::vector<std::uint8_t>{0xff, 0xff, 0xff, 0xff}));
+    EXPECT_EQ(headset->data, (std::vector<std::uint8_t>{ 0xff, 0xff, 0xff, 0xff }));
 }
 
 TEST(RegistryHive, SeesChangesMadeByAnotherWriter)
@@ -144,17 +120,17 @@ TEST(RegistryHive, ReadsHandWrittenFilesWithCrLfCommentsAndContinuedHex)
 {
     TempDir dir;
     WriteBytes(dir / "registry.reg",
-               "REGEDIT4\r\n\r\n; written by hand\r\n[HKEY_CURRENT_USER\\Software\\Brindlex\\Kestrium]\r\n"
-               "\"Block\"=hex:01,02,\\\r\n  03,04\r\n@=\"default\"\r\n\"Text\"=hex(1):41,42,00\r\n");
+        "REGEDIT4\r\n\r\n; written by hand\r\n[HKEY_CURRENT_USER\\Software\\Brindlex\\Kestrium]\r\n"
+        "\"Block\"=hex:01,02,\\\r\n  03,04\r\n@=\"default\"\r\n\"Text\"=hex(1):41,42,00\r\n");
     RegistryHive hive(dir / "registry.reg");
     auto block = hive.Query(kKey, "Block");
     ASSERT_TRUE(block);
-    EXPECT_EQ(block->data, (std::vector<std::uint8_t>{1, 2, 3, 4}));
+    EXPECT_EQ(block->data, (std::vector<std::uint8_t>{ 1, 2, 3, 4 }));
     EXPECT_EQ(TextOf(hive.Query(kKey, "")), "default");
     auto text = hive.Query(kKey, "text");
     ASSERT_TRUE(text);
     EXPECT_EQ(text->type, RegType::Sz);
-    EXPECT_EQ(text->data, (std::vector<std::uint8_t>{'A', 'B', 0}));
+    EXPECT_EQ(text->data, (std::vector<std::uint8_t>{ 'A', 'B', 0 }));
 }
 
 TEST(RegistryHive, CorruptFileIsKeptAsideBeforeTheFirstWrite)
@@ -172,7 +148,7 @@ TEST(RegistryHive, CorruptFileIsKeptAsideBeforeTheFirstWrite)
         WriteBytes(dir / "registry.reg", text);
         RegistryHive hive(dir / "registry.reg");
         EXPECT_FALSE(hive.KeyExists("X"));
-        EXPECT_TRUE(std::filesystem::exists(dir / "registry.reg"));  // reading keeps it as it is
+        EXPECT_TRUE(std::filesystem::exists(dir / "registry.reg")); // reading keeps it as it is
         ASSERT_TRUE(hive.Set(kKey, "Last tab", RegValue::Number(1)));
         ASSERT_FALSE(hive.LastCorruptCopy().empty());
         EXPECT_EQ(ReadBytes(hive.LastCorruptCopy()), text);
@@ -194,7 +170,7 @@ TEST(RegistryHive, FailedWriteReturnsFalseAndKeepsTheOldFile)
     }
     EXPECT_EQ(ReadBytes(hive.Path()), before);
     EXPECT_NE(hive.LastError().find("cannot be written"), std::string::npos) << hive.LastError();
-    EXPECT_EQ(FilesIn(dir.Path()), (std::vector<std::string>{"registry.reg", "registry.reg.lock"}));
+    EXPECT_EQ(FilesIn(dir.Path()), (std::vector<std::string>{ "registry.reg", "registry.reg.lock" }));
     auto value = hive.Query(kKey, "Last tab");
     ASSERT_TRUE(value);
     EXPECT_EQ(value->data[0], 1);
@@ -209,7 +185,7 @@ TEST(RegistryHive, PathThatIsNotARegularFileIsAnError)
     std::filesystem::create_directory(dir / "folder.reg");
     WriteBytes(dir / "folder.reg" / "keep.txt", "kept");
     ASSERT_EQ(::mkfifo((dir / "pipe.reg").c_str(), 0600), 0);
-    for (const char* name : {"folder.reg", "pipe.reg"}) {
+    for (const char* name : { "folder.reg", "pipe.reg" }) {
         SCOPED_TRACE(name);
         RegistryHive hive(dir / name);
         EXPECT_FALSE(hive.Query(kKey, "Last tab"));
@@ -282,7 +258,8 @@ TEST(RegistryHive, TemporaryFileNeverFollowsAPlantedLink)
     TempDir dir;
     WriteBytes(dir / "victim.txt", "precious");
     // The name the temporary file of this process had before it was chosen at random.
-    std::filesystem::create_symlink(dir / "victim.txt", dir / ("registry.reg.tmp-" + std::to_string(::getpid())));
+    std::filesystem::create_symlink(
+        dir / "victim.txt", dir / ("registry.reg.tmp-" + std::to_string(::getpid())));
     RegistryHive hive(dir / "registry.reg");
     ASSERT_TRUE(hive.Set(kKey, "Last tab", RegValue::Number(1)));
     EXPECT_EQ(ReadBytes(dir / "victim.txt"), "precious");
@@ -298,13 +275,13 @@ TEST(RegistryHive, ReadOnlyAndUnreadableFilesAreKeptAsTheyAre)
     RegistryHive hive(dir / "registry.reg");
     ASSERT_TRUE(hive.Set(kKey, "Last tab", RegValue::Number(1)));
     const std::string before = ReadBytes(hive.Path());
-    for (mode_t mode : {0400, 0000}) {
+    for (mode_t mode : { 0400, 0000 }) {
         SCOPED_TRACE(mode);
         ASSERT_EQ(::chmod(hive.Path().c_str(), mode), 0);
         EXPECT_FALSE(hive.Set(kKey, "Last tab", RegValue::Number(2)));
         EXPECT_FALSE(hive.LastError().empty());
         EXPECT_TRUE(hive.LastCorruptCopy().empty());
-        struct stat st {};
+        struct stat st { };
         ASSERT_EQ(::stat(hive.Path().c_str(), &st), 0);
         EXPECT_EQ(st.st_mode & 0777, mode);
         ASSERT_EQ(::chmod(hive.Path().c_str(), 0600), 0);
@@ -337,14 +314,14 @@ TEST(RegistryHive, OverlongKeyPathsAndValueNamesAreRefused)
     const std::string longest(RegistryHive::kMaxKeyNameLength, 'k');
     const std::string valueName(RegistryHive::kMaxValueNameLength, 'v');
     EXPECT_FALSE(hive.Set(longest + "k", "v", RegValue::Number(1)));
-    EXPECT_FALSE(hive.Set("a\\\\b", "v", RegValue::Number(1)));  // an empty key name
+    EXPECT_FALSE(hive.Set("a\\\\b", "v", RegValue::Number(1))); // an empty key name
     EXPECT_FALSE(hive.Set(kKey, valueName + "v", RegValue::Number(1)));
     EXPECT_NE(hive.LastError().find("too long"), std::string::npos) << hive.LastError();
     EXPECT_FALSE(std::filesystem::exists(hive.Path()));
 
     ASSERT_TRUE(hive.Set(longest, valueName, RegValue::Number(1)));
     EXPECT_TRUE(hive.Query(longest, valueName));
-    std::string deepest = "a";  // 512 levels of one letter, 1023 characters
+    std::string deepest = "a"; // 512 levels of one letter, 1023 characters
     while (deepest.size() + 2 <= RegistryHive::kMaxKeyPathLength)
         deepest += "\\a";
     ASSERT_TRUE(hive.CreateKey(deepest));

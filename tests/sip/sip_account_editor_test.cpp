@@ -119,8 +119,7 @@ TEST_F(SipAccountEditor, AccountCreatedInTheEditorIsWrittenAppliedAndRegisters)
     ASSERT_TRUE(RunUntil([&] { return LineState(line, flags).find("403") != std::string::npos; }, 2000))
         << LineList();
     EXPECT_EQ(LineState(line, flags),
-        "the registrar refused the password (403 Forbidden); not registering again until the line is "
-        "restarted");
+        "the registrar refused: 403 Forbidden; not registering again until the line is restarted");
     EXPECT_EQ(flags & LINEDEVSTATUSFLAGS_INSERVICE, 0u);
     EXPECT_TRUE(std::any_of(m_received.begin(), m_received.end(), [&](const Received& message) {
         return message.message == LINE_LINEDEVSTATE && message.device == line

@@ -91,28 +91,33 @@ TEST_F(CallLogStoreFile, LoadsAFileWithBareLineFeedsAndSavesItWithCrLf)
     EXPECT_EQ(ReadBytes(m_file), kTwoEntries);
 }
 
-TEST_F(CallLogStoreFile, MissingFileGivesAnEmptyLog)
+// Where loading stops: what was read before stays, and a file that was not read to its end is
+// kept aside (a later save would lose its rest).
+TEST_F(CallLogStoreFile, LoadingStopsAtTheFirstEntryItCannotReadAndKeepsTheFileAside)
 {
-    m_store.Append(MakeEntry("x", "1", 1));
+    const std::string firstEntry = kTwoEntries.substr(0, kTwoEntries.find('\n') + 1);
+    std::string full;
+    for (std::size_t i = 0; i <= CallLogStore::kMaxEntries; ++i)
+        full += firstEntry;
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::size_t entries;
+    } cases[] = {
+        { "cut off", kTwoEntries + "\"2026\",\"12\",\"5\",\"14\"", 2 },
+        { "blank line", firstEntry + "\r\n" + kTwoEntries, 1 },
+        { "over the entry limit", full, CallLogStore::kMaxEntries },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        WriteBytes(dir / "log.csv", c.bytes);
+        ASSERT_TRUE(m_store.Load(dir / "log.csv"));
+        EXPECT_EQ(m_store.Count(), c.entries);
+        EXPECT_EQ(UnreadCopies(dir), 1);
+    }
     EXPECT_TRUE(m_store.Load(m_dir / "missing.csv"));
-    EXPECT_EQ(m_store.Count(), 0u);
-}
-
-TEST_F(CallLogStoreFile, CutOffEntryEndsLoadingAndTheFileIsKeptAside)
-{
-    WriteBytes(m_file, kTwoEntries + "\"2026\",\"12\",\"5\",\"14\"");
-    ASSERT_TRUE(m_store.Load(m_file));
-    EXPECT_EQ(m_store.Count(), 2u);
-    EXPECT_EQ(UnreadCopies(m_dir), 1);
-}
-
-TEST_F(CallLogStoreFile, BlankLineEndsLoading)
-{
-    std::string first = kTwoEntries.substr(0, kTwoEntries.find('\n') + 1);
-    WriteBytes(m_file, first + "\r\n" + kTwoEntries);
-    ASSERT_TRUE(m_store.Load(m_file));
-    EXPECT_EQ(m_store.Count(), 1u);
-    EXPECT_EQ(UnreadCopies(m_dir), 1);
+    EXPECT_EQ(m_store.Count(), 0u) << "a missing file is an empty log";
 }
 
 TEST_F(CallLogStoreFile, InvalidDatesStillLoadAndSaveUnchanged)
@@ -144,20 +149,6 @@ TEST_F(CallLogStoreFile, SaveFailsWhenTheFolderIsMissing)
 {
     m_store.Append(MakeEntry("x", "1", 1));
     EXPECT_FALSE(m_store.Save(m_dir / "no-folder" / "log.csv"));
-}
-
-TEST_F(CallLogStoreFile, LoadStopsAtTheEntryLimitAndKeepsTheRestAside)
-{
-    const std::string line = "\"2026\",\"1\",\"1\",\"0\",\"0\",\"0\",\"2026\",\"1\",\"1\",\"0\",\"0\",\"1\","
-                             "\"\",\"1\",\"\",\"\",\"0\",\"\",\"0\"\r\n";
-    std::string bytes;
-    bytes.reserve(line.size() * (CallLogStore::kMaxEntries + 1));
-    for (std::size_t i = 0; i <= CallLogStore::kMaxEntries; ++i)
-        bytes += line;
-    WriteBytes(m_file, bytes);
-    ASSERT_TRUE(m_store.Load(m_file));
-    EXPECT_EQ(m_store.Count(), CallLogStore::kMaxEntries);
-    EXPECT_EQ(UnreadCopies(m_dir), 1);
 }
 
 // A full log makes room by dropping its oldest entries, never the new one: a flood of calls cannot
@@ -232,28 +223,6 @@ TEST(CallLogStore, ListsLaterCallsFirstAndEqualStartsByName)
         (std::vector<std::string>{ "New", "Amy", "Zed", "Old", "Bad date" }));
 }
 
-// The list sorts by precomputed keys; its order must be exactly CompareEntries' stable order.
-TEST(CallLogStore, ListOrderIsTheStableOrderOfCompareEntries)
-{
-    const char* const names[] = { "zoë", "Zoe", "zoe", "\xc3\x89mile", "emile", "Emile", "o'brien", "OBrien",
-        "O Brien", "", "\xc3\x9f", "ss", "\xc3\x85sa", "Asa", "aSa", "10", "9", "#1", "-x", "x", " lead" };
-    CallLogStore store;
-    int i = 0;
-    for (const char* name : names) {
-        for (int copy = 0; copy < 2; ++copy, ++i)
-            store.Append(MakeEntry(name, std::to_string(i), 1, { 2026, 3, 1, 12, 0, i % 3 }));
-    }
-    store.Append(MakeEntry("bad", "1", 1, { 2026, 2, 30, 0, 0, 0 }));
-    store.Append(MakeEntry("", "number only", 1, { 2026, 3, 1, 12, 0, 1 }));
-    std::vector<std::size_t> expected(store.Count());
-    for (std::size_t k = 0; k < expected.size(); ++k)
-        expected[k] = k;
-    std::stable_sort(expected.begin(), expected.end(), [&store](std::size_t a, std::size_t b) {
-        return CallLogStore::CompareEntries(*store.GetAt(a), *store.GetAt(b)) < 0;
-    });
-    EXPECT_EQ(store.CallListEntries(CallLogStore::kFilterAll, ""), expected);
-}
-
 // CompareEntries' stable order of the entries the filter and search show.
 std::vector<std::size_t> StableListOrder(
     const CallLogStore& store, std::int32_t filter, std::string_view search)
@@ -268,20 +237,26 @@ std::vector<std::size_t> StableListOrder(
     return expected;
 }
 
-// The order prepared at loading gives every filter and search the same list, and any change to the
-// entries (a rename, a new, deleted, restored or removed entry, a reload) is followed.
-TEST(CallLogStore, PreparedListOrderFollowsFiltersAndChanges)
+// The list sorts by precomputed keys: unprepared, prepared at loading, and after any change to the
+// entries (a rename, a new, deleted, restored or removed entry, a reload), every filter and search
+// gives exactly CompareEntries' stable order, also for names that fold or sort alike.
+TEST(CallLogStore, ListOrderIsTheStableOrderOfCompareEntriesThroughChanges)
 {
     TempDir dir;
     const std::filesystem::path file = dir.Path() / CallLogStore::kFileName;
     CallLogStore store;
-    const char* const names[] = { "zoe", "Zoe", "", "emile", "Emile", "ann", "Bob", "ann", "bob" };
+    const char* const names[] = { "zoë", "Zoe", "zoe", "\xc3\x89mile", "emile", "Emile", "o'brien", "OBrien",
+        "O Brien", "", "\xc3\x9f", "ss", "\xc3\x85sa", "Asa", "aSa", "10", "9", "#1", "-x", "x", " lead",
+        "Bob", "bob" };
     int i = 0;
     for (const char* name : names) {
-        const std::int32_t type = i % 4 == 0 ? kCallTypeMissed : i % 4 == 1 ? 4 : kCallTypeOutgoing;
-        store.Append(MakeEntry(name, "55" + std::to_string(i % 3), type, { 2026, 3, 1, 12, 0, i % 2 }));
-        ++i;
+        for (int copy = 0; copy < 2; ++copy, ++i) {
+            const std::int32_t type = i % 4 == 0 ? kCallTypeMissed : i % 4 == 1 ? 4 : kCallTypeOutgoing;
+            store.Append(MakeEntry(name, "55" + std::to_string(i % 3), type, { 2026, 3, 1, 12, 0, i % 3 }));
+        }
     }
+    store.Append(MakeEntry("bad", "1", 1, { 2026, 2, 30, 0, 0, 0 }));
+    store.Append(MakeEntry("", "number only", 1, { 2026, 3, 1, 12, 0, 1 }));
     ASSERT_TRUE(store.Save(file));
     const auto expectSameLists = [&store](const char* step) {
         SCOPED_TRACE(step);
@@ -290,6 +265,7 @@ TEST(CallLogStore, PreparedListOrderFollowsFiltersAndChanges)
             for (std::string_view search : { "", "b", "550" })
                 EXPECT_EQ(store.CallListEntries(filter, search), StableListOrder(store, filter, search));
     };
+    expectSameLists("not prepared");
     store.PrepareListOrder();
     expectSameLists("prepared");
     store.GetAt(0)->callerName = "Aaron";
@@ -444,7 +420,9 @@ TEST_F(ArchiveRecordings, NamesTheCopyAfterCallerTypeDateAndTime)
         std::string("RIFF\r\n\0\x1a data", 13));
 }
 
-TEST_F(ArchiveRecordings, NameUsesTheNumberAndReplacesUnsafeCharacters)
+// The name falls back to the number, unsafe characters become "_", and an overlong name is cut
+// so that the type, date and time stay.
+TEST_F(ArchiveRecordings, NameUsesTheNumberReplacesUnsafeCharactersAndIsCut)
 {
     EXPECT_EQ(CallLogStore::ArchiveName(MakeEntry("", "[Blocked]", kCallTypeVoicemail)),
         "[Blocked]_V_12_05_26_14_35_12.wav");
@@ -453,11 +431,8 @@ TEST_F(ArchiveRecordings, NameUsesTheNumberAndReplacesUnsafeCharacters)
     EXPECT_EQ(CallLogStore::ArchiveName(MakeEntry("..", "1", 5)), "_._V_12_05_26_14_35_12.wav");
     EXPECT_EQ(CallLogStore::ArchiveName(MakeEntry(std::string("a\nb\0c", 5), "1", 9)),
         "a_b_c__12_05_26_14_35_12.wav");
-}
-
-TEST_F(ArchiveRecordings, OverlongNameIsCutKeepingDateAndTime)
-{
-    std::string name = CallLogStore::ArchiveName(MakeEntry(std::string(400, 'x'), "1", kCallTypeOutgoing));
+    const std::string name
+        = CallLogStore::ArchiveName(MakeEntry(std::string(400, 'x'), "1", kCallTypeOutgoing));
     EXPECT_EQ(name.size(), 255u);
     EXPECT_EQ(name.substr(name.size() - 24), "_O_12_05_26_14_35_12.wav");
 }
