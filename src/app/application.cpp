@@ -132,7 +132,7 @@ bool Application::Start()
     const std::vector<fs::path> unreadBefore = UnreadCopies(m_dataFolder);
     const fs::path corruptBefore = m_hive.LastCorruptCopy();
     const std::size_t skippedBefore = TextFileReader::SkippedFiles().size();
-    LoadStores();
+    std::future<void> contactTreeOrder = LoadStores();
     std::vector<fs::path> skipped = TextFileReader::SkippedFiles();
     skipped.erase(skipped.begin(), skipped.begin() + std::ptrdiff_t(skippedBefore));
     std::sort(skipped.begin(), skipped.end());
@@ -153,6 +153,7 @@ bool Application::Start()
     // The settings file's problem as start-up met it: the window's own reads come after.
     const std::string settingsProblem = m_hive.LastError();
     m_window->show();
+    contactTreeOrder.get();
     m_window->Initialize();
     ShowOnDesktop();
     StartLinkServer();
@@ -186,18 +187,23 @@ bool Application::LockDataFolder()
 
 // The call log loads on a second thread beside the contacts and works out its list order there
 // (the call lists' largest start-up cost): the stores share nothing, and the call log is complete
-// before this returns, so nothing ever sees it half-loaded.
-void Application::LoadStores()
+// before this returns, so nothing ever sees it half-loaded. The contacts' tree order (the contact
+// tree's largest cost) is then worked out on a thread while the window is built; that only reads
+// the contacts, and nothing changes them before the window's first fill, which waits for it.
+std::future<void> Application::LoadStores()
 {
     std::future<void> callLog = std::async(std::launch::async, [this] {
         m_callLog.Load(m_dataFolder / CallLogStore::kFileName);
         m_callLog.PrepareListOrder();
     });
     LoadContacts(m_contacts, m_dataFolder);
+    std::future<void> contactTreeOrder
+        = std::async(std::launch::async, [this] { m_contacts.PrepareTreeOrder(); });
     m_speedDials.Load(m_dataFolder / SpeedDialStore::kFileName);
     m_lines.LoadDeviceMap(m_lines.DeviceMapPath());
     m_redial.Load(m_dataFolder / RedialStore::kFileName);
     callLog.get();
+    return contactTreeOrder;
 }
 
 void Application::ReadSettings()
