@@ -102,6 +102,7 @@ Application::Application(fs::path dataFolder, platform::RegistryHive& hive, Prom
     , m_incoming(m_lines, m_appSettings, &IncomingCallDialog::Create, m_screen)
     , m_recording(m_lines, m_appSettings, NotesDialog::Factory(m_prompter))
 {
+    KeepHeapTrimmed();
     m_lines.SetIncomingPort(&m_incoming);
     m_lines.SetRecordingPort(&m_recording);
 }
@@ -165,6 +166,21 @@ bool Application::Start()
         ReportLinesProblem(true);
     });
     return true;
+}
+
+// The loading threads' large temporary blocks (read and sort buffers) would otherwise stay resident
+// after they are freed: the C library raises its thresholds as large blocks come and go, and
+// malloc_trim does not give back the free top of a thread's heap. With fixed thresholds, large
+// blocks come from the heaps (no fresh pages for every one) and a free top beyond 128 KiB is
+// given back at once.
+void Application::KeepHeapTrimmed()
+{
+#ifdef __GLIBC__
+    constexpr int kMapThreshold = 32 * 1024 * 1024;
+    constexpr int kTrimThreshold = 128 * 1024;
+    ::mallopt(M_MMAP_THRESHOLD, kMapThreshold);
+    ::mallopt(M_TRIM_THRESHOLD, kTrimThreshold);
+#endif
 }
 
 // Loading and the first fills leave freed memory behind (read buffers, sort keys, the grown

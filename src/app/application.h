@@ -65,6 +65,7 @@ public:
 
 private:
     bool LockDataFolder();
+    static void KeepHeapTrimmed();
     static void ReleaseFreedMemory();
     // Loads every store; the contact tree's order is still being worked out on a thread when it
     // returns, and is ready once the returned future is.
