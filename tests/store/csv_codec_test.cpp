@@ -223,8 +223,10 @@ std::string RandomRecords(std::mt19937& random, int count, bool broken)
             for (std::size_t n = random() % 12; n > 0; --n)
                 text += kAlphabet[random() % 20 < 16 ? random() % 2 + 8 * (random() % 2) : random() % 10];
             const bool raw = broken && random() % 30 == 0;
-            bytes += (raw && random() % 4 == 0 ? "" : "\"") + (raw ? text : CsvCodec::EscapeField(text))
-                + (raw && random() % 4 == 0 ? "x\"" : "\"") + (field + 1 < fields ? "," : "");
+            bytes += raw && random() % 4 == 0 ? "" : "\"";
+            bytes += raw ? text : CsvCodec::EscapeField(text);
+            bytes += raw && random() % 4 == 0 ? "x\"" : "\"";
+            bytes += field + 1 < fields ? "," : "";
         }
         bytes += random() % 2 ? "\r\n" : "\n";
     }
