@@ -102,6 +102,7 @@ Application::Application(fs::path dataFolder, platform::RegistryHive& hive, Prom
     , m_incoming(m_lines, m_appSettings, &IncomingCallDialog::Create, m_screen)
     , m_recording(m_lines, m_appSettings, NotesDialog::Factory(m_prompter))
 {
+    KeepHeapTrimmed();
     m_lines.SetIncomingPort(&m_incoming);
     m_lines.SetRecordingPort(&m_recording);
 }
@@ -132,7 +133,7 @@ bool Application::Start()
     const std::vector<fs::path> unreadBefore = UnreadCopies(m_dataFolder);
     const fs::path corruptBefore = m_hive.LastCorruptCopy();
     const std::size_t skippedBefore = TextFileReader::SkippedFiles().size();
-    LoadStores();
+    std::future<void> contactTreeOrder = LoadStores();
     std::vector<fs::path> skipped = TextFileReader::SkippedFiles();
     skipped.erase(skipped.begin(), skipped.begin() + std::ptrdiff_t(skippedBefore));
     std::sort(skipped.begin(), skipped.end());
@@ -153,6 +154,7 @@ bool Application::Start()
     // The settings file's problem as start-up met it: the window's own reads come after.
     const std::string settingsProblem = m_hive.LastError();
     m_window->show();
+    contactTreeOrder.get();
     m_window->Initialize();
     ShowOnDesktop();
     StartLinkServer();
@@ -164,6 +166,21 @@ bool Application::Start()
         ReportLinesProblem(true);
     });
     return true;
+}
+
+// The loading threads' large temporary blocks (read and sort buffers) would otherwise stay resident
+// after they are freed: the C library raises its thresholds as large blocks come and go, and
+// malloc_trim does not give back the free top of a thread's heap. With fixed thresholds, large
+// blocks come from the heaps (no fresh pages for every one) and a free top beyond 128 KiB is
+// given back at once.
+void Application::KeepHeapTrimmed()
+{
+#ifdef __GLIBC__
+    constexpr int kMapThreshold = 32 * 1024 * 1024;
+    constexpr int kTrimThreshold = 128 * 1024;
+    ::mallopt(M_MMAP_THRESHOLD, kMapThreshold);
+    ::mallopt(M_TRIM_THRESHOLD, kTrimThreshold);
+#endif
 }
 
 // Loading and the first fills leave freed memory behind (read buffers, sort keys, the grown
@@ -186,18 +203,23 @@ bool Application::LockDataFolder()
 
 // The call log loads on a second thread beside the contacts and works out its list order there
 // (the call lists' largest start-up cost): the stores share nothing, and the call log is complete
-// before this returns, so nothing ever sees it half-loaded.
-void Application::LoadStores()
+// before this returns, so nothing ever sees it half-loaded. The contacts' tree order (the contact
+// tree's largest cost) is then worked out on a thread while the window is built; that only reads
+// the contacts, and nothing changes them before the window's first fill, which waits for it.
+std::future<void> Application::LoadStores()
 {
     std::future<void> callLog = std::async(std::launch::async, [this] {
         m_callLog.Load(m_dataFolder / CallLogStore::kFileName);
         m_callLog.PrepareListOrder();
     });
     LoadContacts(m_contacts, m_dataFolder);
+    std::future<void> contactTreeOrder
+        = std::async(std::launch::async, [this] { m_contacts.PrepareTreeOrder(); });
     m_speedDials.Load(m_dataFolder / SpeedDialStore::kFileName);
     m_lines.LoadDeviceMap(m_lines.DeviceMapPath());
     m_redial.Load(m_dataFolder / RedialStore::kFileName);
     callLog.get();
+    return contactTreeOrder;
 }
 
 void Application::ReadSettings()

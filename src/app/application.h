@@ -18,6 +18,7 @@
 #include "ui/telephony_widgets/qt_screen_area.h"
 
 #include <filesystem>
+#include <future>
 #include <memory>
 #include <string>
 #include <vector>
@@ -64,8 +65,11 @@ public:
 
 private:
     bool LockDataFolder();
+    static void KeepHeapTrimmed();
     static void ReleaseFreedMemory();
-    void LoadStores();
+    // Loads every store; the contact tree's order is still being worked out on a thread when it
+    // returns, and is ready once the returned future is.
+    std::future<void> LoadStores();
     void ReadSettings();
     void StartTelephony();
     void ShowOnDesktop();

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QGuiApplication>
+#include <QHash>
 #include <QPalette>
 #include <QString>
 
@@ -153,6 +154,16 @@ bool IsDarkPalette()
     return palette.color(QPalette::Window).lightness() < palette.color(QPalette::WindowText).lightness();
 }
 
+// An icon made from an SVG file reads and parses the file, so each file is made into an icon once
+// and handed out as shared copies. The cache is never destroyed, so no icon is freed at exit after
+// the application is gone.
+QIcon CachedIcon(const QString& path)
+{
+    static auto* const cache = new QHash<QString, QIcon>;
+    const auto found = cache->constFind(path);
+    return found != cache->constEnd() ? *found : *cache->insert(path, QIcon(path));
+}
+
 // The dark variant where there is one and the application's palette is dark.
 QIcon Load(const char* file)
 {
@@ -161,9 +172,9 @@ QIcon Load(const char* file)
     if (IsDarkPalette()) {
         const QString dark = QStringLiteral(":/icons-dark/%1.svg").arg(QLatin1String(file));
         if (QFile::exists(dark))
-            return QIcon(dark);
+            return CachedIcon(dark);
     }
-    return QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(file)));
+    return CachedIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(file)));
 }
 
 template <std::size_t N>

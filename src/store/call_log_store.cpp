@@ -281,16 +281,41 @@ std::vector<std::size_t> CallLogStore::InListOrder(std::vector<std::size_t> posi
         [](const Start& a, const Start& b) { return StartsLater(a.time, b.time); });
     for (std::size_t i = 0; i < starts.size(); ++i)
         positions[i] = starts[i].position;
-    // Entries that share a start second go by name.
-    const TextSorter byName(false);
-    const auto nameOf
-        = [this](std::size_t i) -> std::string_view { return m_entries.GetAt(i)->NameOrNumber(); };
-    for (std::size_t begin = 0, end = 0; begin < starts.size(); begin = end) {
-        for (end = begin + 1; end < starts.size() && starts[end].time == starts[begin].time;)
+    // Entries that share a start second go by name. Their names are copied first, in store order:
+    // read in list order, nearly every entry would be a cache miss.
+    std::vector<char> shared(m_entries.Count(), 0);
+    const auto runEnd = [&starts](std::size_t begin) {
+        std::size_t end = begin + 1;
+        while (end < starts.size() && starts[end].time == starts[begin].time)
             ++end;
-        byName.Sort(std::span(positions).subspan(begin, end - begin), nameOf);
+        return end;
+    };
+    for (std::size_t begin = 0, end = 0; begin < starts.size(); begin = end) {
+        end = runEnd(begin);
+        for (std::size_t i = begin; end - begin > 1 && i < end; ++i)
+            shared[starts[i].position] = 1;
+    }
+    const NameCopies names = CopyNames(shared);
+    const TextSorter byName(false);
+    const auto nameOf = [&names](std::size_t i) { return names.Of(i); };
+    for (std::size_t begin = 0, end = 0; begin < starts.size(); begin = end) {
+        end = runEnd(begin);
+        if (end - begin > 1)
+            byName.Sort(std::span(positions).subspan(begin, end - begin), nameOf);
     }
     return positions;
+}
+
+CallLogStore::NameCopies CallLogStore::CopyNames(const std::vector<char>& wanted) const
+{
+    NameCopies names;
+    names.ends.resize(wanted.size() + 1, 0);
+    for (std::size_t i = 0; i < wanted.size(); ++i) {
+        if (wanted[i])
+            names.text += m_entries.GetAt(i)->NameOrNumber();
+        names.ends[i + 1] = names.text.size();
+    }
+    return names;
 }
 
 int CallLogStore::CompareEntries(const CallLogEntry& a, const CallLogEntry& b)

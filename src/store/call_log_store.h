@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -85,6 +86,16 @@ public:
 private:
     // Sorts positions given in store order into list order.
     std::vector<std::size_t> InListOrder(std::vector<std::size_t> positions) const;
+    // Copies of the names (NameOrNumber) of the wanted entries, all in one text, by position.
+    struct NameCopies {
+        std::string text;
+        std::vector<std::size_t> ends; // position i's name ends at ends[i + 1], begins at ends[i]
+        std::string_view Of(std::size_t position) const
+        {
+            return std::string_view(text).substr(ends[position], ends[position + 1] - ends[position]);
+        }
+    };
+    NameCopies CopyNames(const std::vector<char>& wanted) const;
 
     RecordList<CallLogEntry, kMaxEntries> m_entries;
     std::filesystem::path m_deletedFolder;

@@ -34,9 +34,12 @@ ContactRecord::ContactRecord()
     Replace(std::size_t(ContactField::Group), GroupStore::kUnfiled);
 }
 
-// Replaces one text in the shared buffer and moves the ends of the texts after it.
+// Replaces one text in the shared buffer and moves the ends of the texts after it. A text set to
+// what it already is (a loaded contact's group and display name) leaves the buffer alone.
 void ContactRecord::Replace(std::size_t text, std::string_view value)
 {
+    if (Slice(text) == value)
+        return;
     const bool inside = value.data() >= m_text.data() && value.data() < m_text.data() + m_text.size();
     if (inside) { // a view of this record's own buffer, which the replace moves
         const std::string copy(value);

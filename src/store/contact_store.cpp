@@ -8,6 +8,7 @@
 #include "store/text_match.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -106,6 +107,7 @@ bool ContactStore::Save(const std::filesystem::path& file) const
 
 bool ContactStore::Append(ContactRecord record)
 {
+    m_treeOrder = {};
     if (Count() >= kMaxRecords)
         return false;
     record.SetGroup(record.Group(), m_groups);
@@ -114,8 +116,21 @@ bool ContactStore::Append(ContactRecord record)
     return m_records.Append(std::move(record));
 }
 
+ContactRecord* ContactStore::GetAt(std::size_t index)
+{
+    m_treeOrder = {};
+    return m_records.GetAt(index);
+}
+
+bool ContactStore::RemoveAt(std::size_t index)
+{
+    m_treeOrder = {};
+    return m_records.RemoveAt(index);
+}
+
 void ContactStore::Clear()
 {
+    m_treeOrder = {};
     m_records.Clear();
     m_lastFillGroup.clear();
     m_lastFillText.clear();
@@ -198,13 +213,34 @@ bool ContactStore::ShowsInContactTree(
 std::vector<std::size_t> ContactStore::ContactTreeEntries(std::string_view group, std::string_view text) const
 {
     const std::string digits = SearchDigits(text);
+    const auto shows = [&](std::size_t i) { return ShowsInContactTree(*GetAt(i), group, text, digits); };
     std::vector<std::size_t> shown;
+    if (!m_treeOrder.empty()) {
+        // The order is total (equal names keep store order), so the contacts shown keep their
+        // prepared order.
+        std::copy_if(m_treeOrder.begin(), m_treeOrder.end(), std::back_inserter(shown), shows);
+        return shown;
+    }
     for (std::size_t i = 0; i < Count(); ++i) {
-        if (ShowsInContactTree(*GetAt(i), group, text, digits))
+        if (shows(i))
             shown.push_back(i);
     }
-    TextSorter(true).Sort(shown, [this](std::size_t i) { return GetAt(i)->DisplayName(); });
+    SortForTree(shown);
     return shown;
+}
+
+void ContactStore::PrepareTreeOrder()
+{
+    std::vector<std::size_t> all(Count());
+    for (std::size_t i = 0; i < all.size(); ++i)
+        all[i] = i;
+    SortForTree(all);
+    m_treeOrder = std::move(all);
+}
+
+void ContactStore::SortForTree(std::vector<std::size_t>& positions) const
+{
+    TextSorter(true).Sort(positions, [this](std::size_t i) { return GetAt(i)->DisplayName(); });
 }
 
 std::vector<int> ContactStore::NumberChildSlots(const ContactRecord& record)

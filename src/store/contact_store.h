@@ -41,8 +41,9 @@ public:
     bool Append(ContactRecord record);
     std::size_t Count() const { return m_records.Count(); }
     const ContactRecord* GetAt(std::size_t index) const { return m_records.GetAt(index); }
-    ContactRecord* GetAt(std::size_t index) { return m_records.GetAt(index); }
-    bool RemoveAt(std::size_t index) { return m_records.RemoveAt(index); }
+    // A record that may be changed: drops the prepared tree order.
+    ContactRecord* GetAt(std::size_t index);
+    bool RemoveAt(std::size_t index);
     // Removes every record and forgets the last contact tree fill.
     void Clear();
 
@@ -72,6 +73,10 @@ public:
     static bool ShowsInContactTree(
         const ContactRecord& record, std::string_view group, std::string_view text, std::string_view digits);
     std::vector<std::size_t> ContactTreeEntries(std::string_view group, std::string_view text) const;
+    // Works out the tree order of every contact once (the sort is the tree's largest cost), so that
+    // the fills that follow only pick their contacts from it. Any change to the records drops it,
+    // and fills sort again. Meant for a loading thread: it only reads the records.
+    void PrepareTreeOrder();
     // A contact's number children: the non-empty slots from 10 down to 1.
     static std::vector<int> NumberChildSlots(const ContactRecord& record);
     // A number child's text ("Mobile: 555 1234") and image (19 for the IP labels 5 to 10, else 9).
@@ -87,7 +92,12 @@ public:
     std::size_t LastContactTreeCount() const { return m_lastFillShown; }
 
 private:
+    // Sorts positions into the tree's order of their display names.
+    void SortForTree(std::vector<std::size_t>& positions) const;
+
     RecordList<ContactRecord, kMaxRecords> m_records;
+    // Every position in tree order while no record has changed since PrepareTreeOrder; else empty.
+    std::vector<std::size_t> m_treeOrder;
     GroupStore m_groups;
     PhoneLabelStore m_labels;
     std::string m_lastFillGroup;

@@ -1,9 +1,13 @@
 #include "store/locale_compare.h"
 
-#include <QCollator>
+#include <QLocale>
+
+#include <unicode/ucol.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <future>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -32,73 +36,199 @@ QString FoldedText(std::string_view text)
     return ToQString(text).toCaseFolded();
 }
 
+// A collator as QCollator sets one up for `locale` (its ICU collator: normalisation on, the
+// locale's own strength, numbers as text, punctuation not ignored), so that its keys order texts
+// as QString::localeAwareCompare does. None in the C locale, or when ICU has no collator: Qt
+// then compares the UTF-16 code units, and so do the keys.
+class TextCollator {
+public:
+    explicit TextCollator(const QLocale& locale)
+    {
+        if (locale.language() == QLocale::C)
+            return;
+        const std::string name = locale.bcp47Name().replace(QLatin1Char('-'), QLatin1Char('_')).toStdString();
+        UErrorCode status = U_ZERO_ERROR;
+        m_collator = ucol_open(name.c_str(), &status);
+        if (U_FAILURE(status)) {
+            Close();
+            return;
+        }
+        ucol_setAttribute(m_collator, UCOL_NORMALIZATION_MODE, UCOL_ON, &status);
+        ucol_setAttribute(m_collator, UCOL_STRENGTH, UCOL_DEFAULT_STRENGTH, &status);
+        ucol_setAttribute(m_collator, UCOL_NUMERIC_COLLATION, UCOL_OFF, &status);
+        ucol_setAttribute(m_collator, UCOL_ALTERNATE_HANDLING, UCOL_NON_IGNORABLE, &status);
+        if (U_FAILURE(status))
+            Close();
+    }
+    ~TextCollator() { Close(); }
+    TextCollator(const TextCollator&) = delete;
+    TextCollator& operator=(const TextCollator&) = delete;
+
+    // Appends the key of `text` to `keys`.
+    void AppendKey(const QString& text, std::string& keys) const
+    {
+        if (!m_collator) {
+            for (QChar c : text)
+                AppendCodeUnit(c.unicode(), keys);
+            return;
+        }
+        const auto* source = reinterpret_cast<const UChar*>(text.constData());
+        const auto length = std::int32_t(text.size());
+        const std::size_t start = keys.size();
+        std::int32_t room = std::int32_t(std::max<qsizetype>(32, 4 * text.size()));
+        for (;;) {
+            keys.resize(start + std::size_t(room));
+            auto* out = reinterpret_cast<std::uint8_t*>(keys.data() + start);
+            const std::int32_t size = ucol_getSortKey(m_collator, source, length, out, room);
+            if (size <= room) {
+                keys.resize(start + std::size_t(size));
+                return;
+            }
+            room = size;
+        }
+    }
+
+private:
+    // A UTF-16 code unit in the UTF-8 form of its value: the bytes order as the code units do, and
+    // plain ASCII takes one byte.
+    static void AppendCodeUnit(char16_t unit, std::string& keys)
+    {
+        if (unit < 0x80) {
+            keys.push_back(char(unit));
+        } else if (unit < 0x800) {
+            keys.push_back(char(0xc0 | unit >> 6));
+            keys.push_back(char(0x80 | (unit & 0x3f)));
+        } else {
+            keys.push_back(char(0xe0 | unit >> 12));
+            keys.push_back(char(0x80 | (unit >> 6 & 0x3f)));
+            keys.push_back(char(0x80 | (unit & 0x3f)));
+        }
+    }
+
+    void Close()
+    {
+        if (m_collator)
+            ucol_close(m_collator);
+        m_collator = nullptr;
+    }
+
+    UCollator* m_collator = nullptr;
+};
+
 namespace {
 
 // Lists of this size or more make their keys on two threads.
 constexpr std::size_t kParallelKeys = 8192;
 
-// Items with their collation keys, the items in key order (stable).
+// The keys of a list's texts in one buffer, and the places in the list in key order (stable).
 struct KeyedItems {
-    std::vector<QCollatorSortKey> keys;
-    std::vector<std::size_t> items;
+    struct Place {
+        std::uint64_t chunk; // eight key bytes from the depth sorted at, the first highest, zero-padded
+        std::uint32_t chunkSize; // how many of those eight are the key's
+        std::uint32_t offset;
+        std::uint32_t size;
+        std::uint32_t place;
+    };
+    std::string keys;
+    std::vector<Place> order;
+
+    std::string_view KeyOf(const Place& place) const { return KeyIn(keys, place); }
+    static std::string_view KeyIn(const std::string& keys, const Place& place)
+    {
+        return std::string_view(keys).substr(place.offset, place.size);
+    }
 };
 
-KeyedItems SortedByKey(const QCollator& collator, std::span<const std::size_t> items,
+constexpr std::size_t kChunkSize = 8;
+
+void LoadChunk(const std::string& keys, KeyedItems::Place& place, std::size_t depth)
+{
+    const std::size_t size = place.size > depth ? std::min<std::size_t>(place.size - depth, kChunkSize) : 0;
+    std::uint64_t chunk = 0;
+    for (std::size_t i = 0; i < kChunkSize; ++i)
+        chunk = chunk << 8 | (i < size ? std::uint8_t(keys[place.offset + depth + i]) : 0);
+    place.chunk = chunk;
+    place.chunkSize = std::uint32_t(size);
+}
+
+// Sorts places by key, equal keys by place, so the order is the stable one: by the keys' eight
+// bytes from `depth` (read once per place, not once per comparison), then each run that still
+// ties on eight whole bytes by the next eight.
+void SortByKey(const std::string& keys, std::span<KeyedItems::Place> places, std::size_t depth)
+{
+    for (KeyedItems::Place& place : places)
+        LoadChunk(keys, place, depth);
+    std::sort(places.begin(), places.end(), [](const KeyedItems::Place& x, const KeyedItems::Place& y) {
+        return std::tie(x.chunk, x.chunkSize, x.place) < std::tie(y.chunk, y.chunkSize, y.place);
+    });
+    for (std::size_t begin = 0, end = 0; begin < places.size(); begin = end) {
+        const KeyedItems::Place& first = places[begin];
+        for (end = begin + 1; end < places.size() && places[end].chunk == first.chunk
+             && places[end].chunkSize == first.chunkSize;)
+            ++end;
+        const std::span<KeyedItems::Place> run = places.subspan(begin, end - begin);
+        const auto sameKey = [&](const KeyedItems::Place& place) {
+            return KeyedItems::KeyIn(keys, place) == KeyedItems::KeyIn(keys, first);
+        };
+        if (run.size() < 2 || first.chunkSize < kChunkSize || std::all_of(run.begin(), run.end(), sameKey))
+            continue; // alone, ended, or all one key: already in place order
+        SortByKey(keys, run, depth + kChunkSize);
+    }
+}
+
+KeyedItems SortedByKey(const TextCollator& collator, std::span<const std::size_t> items,
     const std::function<std::string_view(std::size_t)>& textOf, bool foldCase)
 {
     KeyedItems sorted;
-    sorted.keys.reserve(items.size());
-    for (std::size_t item : items) {
-        const QString text = ToQString(textOf(item));
-        sorted.keys.push_back(collator.sortKey(foldCase ? text.toCaseFolded() : text));
+    sorted.order.reserve(items.size());
+    for (std::size_t place = 0; place < items.size(); ++place) {
+        QString text = ToQString(textOf(items[place]));
+        const std::size_t offset = sorted.keys.size();
+        collator.AppendKey(foldCase ? std::move(text).toCaseFolded() : text, sorted.keys);
+        const std::size_t size = sorted.keys.size() - offset;
+        sorted.order.push_back({ 0, 0, std::uint32_t(offset), std::uint32_t(size), std::uint32_t(place) });
     }
-    std::vector<std::size_t> order(items.size());
-    for (std::size_t i = 0; i < order.size(); ++i)
-        order[i] = i;
-    std::stable_sort(order.begin(), order.end(),
-        [&sorted](std::size_t a, std::size_t b) { return sorted.keys[a].compare(sorted.keys[b]) < 0; });
-    std::vector<QCollatorSortKey> keys;
-    keys.reserve(order.size());
-    sorted.items.reserve(order.size());
-    for (std::size_t i : order) {
-        keys.push_back(sorted.keys[i]);
-        sorted.items.push_back(items[i]);
-    }
-    sorted.keys = std::move(keys);
+    SortByKey(sorted.keys, sorted.order, 0);
     return sorted;
 }
 
 } // namespace
 
-// QString::localeAwareCompare compares with a default QCollator of the same locale; that
-// collator's keys order the texts the same way. A long list is sorted in two halves on two
+// QString::localeAwareCompare compares with a default QCollator of the default locale; keys made
+// by the same collator order the texts the same way. A long list is sorted in two halves on two
 // threads and merged, the first half's items first among equal texts, so the sort stays stable.
 TextSorter::TextSorter(bool foldCase)
-    : m_foldCase(foldCase)
+    : m_collator(std::make_unique<TextCollator>(m_locale))
+    , m_foldCase(foldCase)
 {
 }
+
+TextSorter::~TextSorter() = default;
 
 void TextSorter::Sort(
     std::span<std::size_t> items, const std::function<std::string_view(std::size_t)>& textOf) const
 {
     if (items.size() < 2)
         return;
+    const std::vector<std::size_t> original(items.begin(), items.end());
     if (items.size() < kParallelKeys) {
-        const KeyedItems sorted = SortedByKey(m_collator, items, textOf, m_foldCase);
-        std::copy(sorted.items.begin(), sorted.items.end(), items.begin());
+        const KeyedItems sorted = SortedByKey(*m_collator, original, textOf, m_foldCase);
+        for (std::size_t i = 0; i < items.size(); ++i)
+            items[i] = original[sorted.order[i].place];
         return;
     }
-    const std::span<const std::size_t> first = items.first(items.size() / 2);
-    const std::span<const std::size_t> second = items.subspan(first.size());
-    // A collator of its own for the second thread: the collator is not shared between threads.
+    const std::span<const std::size_t> first = std::span(original).first(original.size() / 2);
+    const std::span<const std::size_t> second = std::span(original).subspan(first.size());
+    // A collator of its own for the second thread: a collator is not shared between threads.
     std::future<KeyedItems> later = std::async(
-        std::launch::async, [&] { return SortedByKey(QCollator(), second, textOf, m_foldCase); });
-    const KeyedItems a = SortedByKey(m_collator, first, textOf, m_foldCase);
+        std::launch::async, [&] { return SortedByKey(TextCollator(m_locale), second, textOf, m_foldCase); });
+    const KeyedItems a = SortedByKey(*m_collator, first, textOf, m_foldCase);
     const KeyedItems b = later.get();
     std::size_t i = 0;
     std::size_t j = 0;
     for (std::size_t& out : items) {
-        const bool takeB = i == a.items.size() || (j < b.items.size() && b.keys[j].compare(a.keys[i]) < 0);
-        out = takeB ? b.items[j++] : a.items[i++];
+        const bool takeB
+            = i == a.order.size() || (j < b.order.size() && b.KeyOf(b.order[j]) < a.KeyOf(a.order[i]));
+        out = takeB ? second[b.order[j++].place] : first[a.order[i++].place];
     }
 }

@@ -1,10 +1,11 @@
 #pragma once
 
-#include <QCollator>
+#include <QLocale>
 #include <QString>
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string_view>
 
@@ -16,16 +17,23 @@ int CompareTextNoCase(std::string_view a, std::string_view b);
 // The case-folded form that CompareTextNoCase compares.
 QString FoldedText(std::string_view text);
 
-// Sorts many items by text in the order of CompareText, or of CompareTextNoCase when `foldCase`.
-// Each text is turned into a collation key once, so a large list costs one key per item and byte
-// comparisons instead of a collation per comparison.
+class TextCollator;
+
+// Sorts many items by text in the order of CompareText, or of CompareTextNoCase when `foldCase`,
+// in the default locale when it is made. Each text is turned into a collation key once, all keys
+// in one buffer, so a large list costs one key per item and byte comparisons instead of a
+// collation per comparison.
 class TextSorter {
 public:
     explicit TextSorter(bool foldCase);
+    ~TextSorter();
+    TextSorter(const TextSorter&) = delete;
+    TextSorter& operator=(const TextSorter&) = delete;
     // Stable: items with equal texts keep their order.
     void Sort(std::span<std::size_t> items, const std::function<std::string_view(std::size_t)>& textOf) const;
 
 private:
-    QCollator m_collator;
+    QLocale m_locale;
+    std::unique_ptr<TextCollator> m_collator;
     bool m_foldCase;
 };

@@ -3,10 +3,15 @@
 
 #include "support/temp_dir.h"
 
+#include <QCollator>
+#include <QLocale>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
+#include <string_view>
+#include <utility>
 
 using testing_support::ReadBytes;
 using testing_support::TempDir;
@@ -353,6 +358,109 @@ TEST(ContactStore, TreeOrderIsTheStableCaseFoldedLocaleOrder)
         return CompareTextNoCase(store.GetAt(a)->DisplayName(), store.GetAt(b)->DisplayName()) < 0;
     });
     EXPECT_EQ(store.ContactTreeEntries("All", ""), expected);
+}
+
+// The sorter's keys must order texts exactly as Qt's own collator compares them, in the C locale
+// and in locales with their own rules (German sharp s, Danish "aa" after "z", Swedish "ö" after
+// "z", a decomposed accent equal to the composed one), with and without case folding, and stay
+// stable for a list long enough to be keyed in two halves.
+TEST(TextSorter, OrdersAsTheCollatorOfTheDefaultLocale)
+{
+    const char* const texts[] = { "zo\xc3\xab", "Zoe", "zoe", "\xc3\x89mile", "E\xcc\x81mile", "emile",
+        "Emile", "o'brien", "OBrien", "O Brien", "", "\xc3\x9f", "ss", "SS", "\xc3\x85sa", "Aasa", "aasa",
+        "Asa", "aSa", "zz", "\xc3\xb6rn", "Orn", "10", "9", "#1", "-x", "x", "\xe4\xb8\xad",
+        "\xf0\x9f\x98\x80", "\xef\xbc\xa1" };
+    const QLocale before;
+    for (const QLocale& locale : { QLocale::c(), QLocale(QLocale::German, QLocale::Germany),
+             QLocale(QLocale::Danish, QLocale::Denmark), QLocale(QLocale::Swedish, QLocale::Sweden) }) {
+        QLocale::setDefault(locale);
+        const QCollator collator(locale);
+        for (bool foldCase : { false, true }) {
+            SCOPED_TRACE(locale.name().toStdString() + (foldCase ? " folded" : ""));
+            std::vector<std::string> names;
+            for (int i = 0; i < 9000; ++i)
+                names.push_back(texts[(i * 7) % std::size(texts)]);
+            const auto qtext = [&](std::size_t i) {
+                const QString text = QString::fromStdString(names[i]);
+                return foldCase ? text.toCaseFolded() : text;
+            };
+            for (std::size_t count : { std::size(texts), names.size() }) {
+                std::vector<std::size_t> expected(count);
+                for (std::size_t k = 0; k < count; ++k)
+                    expected[k] = k;
+                std::vector<QString> keys;
+                for (std::size_t k = 0; k < count; ++k)
+                    keys.push_back(qtext(k));
+                std::stable_sort(expected.begin(), expected.end(),
+                    [&](std::size_t a, std::size_t b) { return collator.compare(keys[a], keys[b]) < 0; });
+                std::vector<std::size_t> sorted(count);
+                for (std::size_t k = 0; k < count; ++k)
+                    sorted[k] = k;
+                TextSorter(foldCase).Sort(
+                    sorted, [&](std::size_t i) -> std::string_view { return names[i]; });
+                EXPECT_EQ(sorted, expected) << count << " texts";
+            }
+        }
+    }
+    QLocale::setDefault(before);
+}
+
+// The tree's order of the contacts that a group and search show, worked out the slow, plain way.
+std::vector<std::size_t> StableTreeOrder(
+    const ContactStore& store, std::string_view group, std::string_view text)
+{
+    const std::string digits = ContactStore::SearchDigits(text);
+    std::vector<std::size_t> shown;
+    for (std::size_t i = 0; i < store.Count(); ++i)
+        if (ContactStore::ShowsInContactTree(*store.GetAt(i), group, text, digits))
+            shown.push_back(i);
+    std::stable_sort(shown.begin(), shown.end(), [&store](std::size_t a, std::size_t b) {
+        return CompareTextNoCase(store.GetAt(a)->DisplayName(), store.GetAt(b)->DisplayName()) < 0;
+    });
+    return shown;
+}
+
+// The order prepared after loading gives every group and search the tree's own order, also for a
+// list long enough to be sorted in two halves (equal names keep store order across them), and
+// any change to the records (edited, added, removed, reloaded, cleared) is followed.
+TEST(ContactStore, PreparedTreeOrderFollowsGroupsSearchesAndChanges)
+{
+    TempDir dir;
+    const std::filesystem::path file = dir.Path() / ContactStore::kFileName;
+    ContactStore store;
+    store.Groups().Load(dir / "missing.csv");
+    const char* const names[]
+        = { "zo\xc3\xab", "Zoe", "\xc3\x89mile", "emile", "Ann", "ann", "Bob", "", "O'Brien" };
+    for (int i = 0; i < 9000; ++i) {
+        ContactRecord record = Person(names[i % 9], i % 4 == 0 ? "" : "Lee");
+        record.SetGroup(i % 3 == 0 ? "Family" : "Business", store.Groups());
+        record.SetNumber(0, "555 " + std::to_string(i));
+        store.Append(record);
+    }
+    ASSERT_TRUE(store.Save(file));
+    const auto expectTreeOrder = [&store](const char* step) {
+        SCOPED_TRACE(step);
+        for (const auto& [group, text] : { std::pair{ "All", "" }, std::pair{ "family", "e" },
+                 std::pair{ "Business", "55 51" }, std::pair{ "All", "ann l" } })
+            EXPECT_EQ(store.ContactTreeEntries(group, text), StableTreeOrder(store, group, text));
+    };
+    store.PrepareTreeOrder();
+    expectTreeOrder("prepared");
+    store.GetAt(8)->SetFirstName("Aaron");
+    store.GetAt(8)->ComposeDisplayName(&store.Labels());
+    expectTreeOrder("edited");
+    store.PrepareTreeOrder();
+    store.Append(Person("Abe", ""));
+    expectTreeOrder("appended");
+    store.PrepareTreeOrder();
+    store.RemoveAt(1);
+    expectTreeOrder("removed");
+    store.PrepareTreeOrder();
+    store.Load(file);
+    expectTreeOrder("reloaded");
+    store.PrepareTreeOrder();
+    store.Clear();
+    expectTreeOrder("cleared");
 }
 
 TEST_F(ContactTree, NumberChildrenComeInDescendingSlotOrder)

@@ -1,5 +1,7 @@
 #include "store/csv_codec.h"
 
+#include "store/csv_records.h"
+
 #include "store/csv_writer.h"
 #include "store/text_file_reader.h"
 
@@ -7,11 +9,13 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <random>
 #include <vector>
 
 using testing_support::ReadBytes;
 using testing_support::TempDir;
+using testing_support::WriteBytes;
 
 namespace {
 
@@ -185,3 +189,74 @@ TEST(CsvWriter, FileRoundTripKeepsCrLfInsideTexts)
 }
 
 } // namespace
+
+namespace {
+
+// What ReadRecordFields must give: one ReadField per field.
+std::size_t ReadFieldByField(
+    TextFileReader& reader, std::span<std::string> fields, std::span<const std::size_t> limits)
+{
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        if (!CsvCodec::ReadField(reader, fields[i], i < limits.size() ? limits[i] : CsvCodec::kFieldLimit))
+            return i;
+    return fields.size();
+}
+
+// Records of five fields as the writers write them (escaped texts with quotes, backslashes, line
+// feeds, UTF-8, CR LF or LF line ends); with `broken`, some are not: a raw text with a stray quote,
+// backslash or CR, a field too many or too few, a missing quote, bytes after the closing quote.
+std::string RandomRecords(std::mt19937& random, int count, bool broken)
+{
+    static const std::string kAlphabet[] = { "a", "b", ",", " ", "\"", "\\", "\n", "\r", "\xc3\xa9", "5" };
+    std::string bytes;
+    for (int record = 0; record < count; ++record) {
+        const int fields = broken && random() % 40 == 0 ? 4 + int(random() % 3) : 5;
+        for (int field = 0; field < fields; ++field) {
+            std::string text;
+            for (std::size_t n = random() % 12; n > 0; --n)
+                text += kAlphabet[random() % 20 < 16 ? random() % 2 + 8 * (random() % 2) : random() % 10];
+            const bool raw = broken && random() % 30 == 0;
+            bytes += raw && random() % 4 == 0 ? "" : "\"";
+            bytes += raw ? text : CsvCodec::EscapeField(text);
+            bytes += raw && random() % 4 == 0 ? "x\"" : "\"";
+            bytes += field + 1 < fields ? "," : "";
+        }
+        bytes += random() % 2 ? "\r\n" : "\n";
+    }
+    return bytes;
+}
+
+} // namespace
+
+// Reading a record in one pass must give what reading it field by field gives, record after record
+// and up to the first one that stops early, across the reader's buffer ends too (a 64 KiB buffer),
+// with and without a cut limit that falls inside characters.
+TEST(CsvRecords, ReadRecordFieldsReadsAsFieldByField)
+{
+    TempDir dir;
+    std::mt19937 random(11);
+    for (int file = 0; file < 60; ++file) {
+        const bool whole = file % 10 == 0;
+        const std::string bytes = RandomRecords(random, whole ? 6000 : 200, !whole);
+        WriteBytes(dir / "records.csv", bytes);
+        for (const std::vector<std::size_t>& limits :
+            { std::vector<std::size_t>{}, std::vector<std::size_t>{ 3, 4 } }) {
+            SCOPED_TRACE("file " + std::to_string(file) + (limits.empty() ? "" : ", cut"));
+            TextFileReader fast(dir / "records.csv");
+            TextFileReader plain(dir / "records.csv");
+            std::array<std::string, 5> fastFields;
+            std::array<std::string, 5> plainFields;
+            for (int record = 0;; ++record) {
+                const std::size_t read = ReadRecordFields(fast, fastFields, limits);
+                ASSERT_EQ(read, ReadFieldByField(plain, plainFields, limits)) << "record " << record;
+                for (std::size_t i = 0; i < read; ++i)
+                    ASSERT_EQ(fastFields[i], plainFields[i]) << "record " << record << " field " << i;
+                if (read < fastFields.size()) {
+                    EXPECT_TRUE(!whole || record == 6000) << "a whole file stopped at record " << record;
+                    break;
+                }
+            }
+            EXPECT_EQ(fast.Buffered(), plain.Buffered());
+        }
+    }
+}

@@ -37,14 +37,19 @@ void ContactTreeModel::Rebuild(std::string_view group, std::string_view text)
 {
     const std::vector<std::size_t> shown = m_contacts.ContactTreeEntries(group, text);
     const auto addNewPlace = std::partition_point(shown.begin(), shown.end(), [this](std::size_t position) {
-        return CompareTextNoCase(m_contacts.GetAt(position)->DisplayName(), kAddNewText) < 0;
+        return CompareTextNoCase(Contacts().GetAt(position)->DisplayName(), kAddNewText) < 0;
     });
+    // The number counts are read in store order: read in tree order, nearly every contact would be
+    // a cache miss.
+    std::vector<int> numbers(Contacts().Count());
+    for (std::size_t position = 0; position < numbers.size(); ++position)
+        numbers[position] = Contacts().GetAt(position)->NumberCount();
     m_rows.clear();
     m_rows.reserve(shown.size() + 1);
     for (auto position = shown.begin(); position != shown.end(); ++position) {
         if (position == addNewPlace)
             m_rows.push_back({ kAddNewItem, 0 });
-        m_rows.push_back({ static_cast<long long>(*position), m_contacts.GetAt(*position)->NumberCount() });
+        m_rows.push_back({ static_cast<long long>(*position), numbers[*position] });
     }
     if (addNewPlace == shown.end())
         m_rows.push_back({ kAddNewItem, 0 });
@@ -63,7 +68,7 @@ void ContactTreeModel::Narrow(std::string_view text)
     const std::string digits = ContactStore::SearchDigits(text);
     for (std::size_t position = 0; position < keep.size(); ++position) {
         if (keep[position])
-            keep[position] = ContactStore::MatchesSearch(*m_contacts.GetAt(position), text, digits);
+            keep[position] = ContactStore::MatchesSearch(*Contacts().GetAt(position), text, digits);
     }
     std::erase_if(m_rows, [&keep](const Row& row) {
         return row.item != kAddNewItem
@@ -87,7 +92,7 @@ long long ContactTreeModel::ItemData(const QModelIndex& item) const
 const ContactRecord* ContactTreeModel::ContactOf(const QModelIndex& item) const
 {
     const long long position = ItemData(item);
-    return position == kAddNewItem ? nullptr : m_contacts.GetAt(std::size_t(position));
+    return position == kAddNewItem ? nullptr : Contacts().GetAt(std::size_t(position));
 }
 
 std::string ContactTreeModel::NumberOf(const QModelIndex& item) const

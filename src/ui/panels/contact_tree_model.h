@@ -61,6 +61,8 @@ private:
     void Narrow(std::string_view text);
     int ChildSlot(const QModelIndex& index) const;
     QVariant Decoration(const QModelIndex& index) const;
+    // Reading through the const store keeps its prepared tree order.
+    const ContactStore& Contacts() const { return m_contacts; }
 
     ContactStore& m_contacts;
     // One entry per root item: kAddNewItem or a store position, with the number of its number

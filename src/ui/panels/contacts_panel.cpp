@@ -25,6 +25,8 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace {
 
 constexpr const char* kAllGroups = QT_TRANSLATE_NOOP("ContactsPanel", "All");
@@ -212,10 +214,11 @@ QModelIndex ContactsPanel::Selected() const
     return m_tree->currentIndex();
 }
 
-ContactRecord* ContactsPanel::SelectedContact() const
+const ContactRecord* ContactsPanel::SelectedContact() const
 {
     const long long position = m_model->ItemData(Selected());
-    return position == ContactTreeModel::kAddNewItem ? nullptr : m_contacts.GetAt(std::size_t(position));
+    return position == ContactTreeModel::kAddNewItem ? nullptr
+                                                     : std::as_const(m_contacts).GetAt(std::size_t(position));
 }
 
 std::filesystem::path ContactsPanel::DataFile(std::string_view name) const
@@ -304,7 +307,7 @@ void ContactsPanel::EditContact()
     const long long position = m_model->ItemData(Selected());
     if (position == ContactTreeModel::kAddNewItem)
         return;
-    ContactRecord copy(*m_contacts.GetAt(std::size_t(position)));
+    ContactRecord copy(*std::as_const(m_contacts).GetAt(std::size_t(position)));
     if (ContactDialog::Run(
             copy, m_contacts, m_speedDials, DataFile(SpeedDialStore::kFileName), m_prompter, this)) {
         m_contacts.GetAt(std::size_t(position))->Assign(copy);

@@ -113,7 +113,7 @@ private:
     void OnTreeContextMenu(const QPoint& position);
     void OnSelectionChanged();
     QModelIndex Selected() const;
-    ContactRecord* SelectedContact() const;
+    const ContactRecord* SelectedContact() const;
     bool IsContactsTabShown() const;
     void RefreshCommands();
     void FocusSearchBox();
