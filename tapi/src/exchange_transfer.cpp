@@ -1,5 +1,7 @@
 #include "exchange.h"
 
+#include "sip_parse.h"
+
 #include <algorithm>
 #include <string>
 
@@ -129,12 +131,19 @@ LONG Exchange::Dial(HCALL handle, const std::string& destination)
     // Only a consultation call waits in dial tone for its number; other calls dial at once.
     if (call.state != LINECALLSTATE_DIALTONE || !call.dialled.empty())
         return LINEERR_INVALCALLSTATE;
+    const std::string sipTarget
+        = IsSipLine(call.device) ? SipTargetUri(destination, m_lines[call.device].config.sip) : "";
+    if (IsSipLine(call.device) && sipTarget.empty())
+        return LINEERR_INVALADDRESS;
     call.dialled = destination;
     call.rule = m_dialPlan.Match(destination);
     call.hangUpAfterMs = call.rule.hangUpAfterMs;
     const DWORD request = NewRequest();
     PostReply(PendingRequest{ request, owned.entry->line }, 0);
-    StartDialling(call);
+    if (sipTarget.empty())
+        StartDialling(call);
+    else
+        PlaceSipCall(call, sipTarget);
     return static_cast<LONG>(request);
 }
 

@@ -39,6 +39,10 @@ struct SipCall {
     bool established = false; // outgoing: answered; incoming: our answer went out
     bool remoteOffered = false;
     bool held = false; // we hold the call (lineHold): our offers say a=sendonly
+    // Our re-INVITE (hold or resume) awaits its final answer; `challenged` once the stack answered
+    // a 401/407 to it (a second one is final).
+    bool awaitingHoldAnswer = false;
+    bool challenged = false;
     sipsess* session = nullptr;
     sdp_session* sdp = nullptr;
     sdp_media* sdpMedia = nullptr;
@@ -113,7 +117,19 @@ private:
     SipEvent CallEvent(const sip_msg& invite, SipEvent::Kind kind) const;
     void Connect(SipCall& call);
     void EndCall(SipCall& call, SipEvent event);
-    SipCall* Find(std::uint64_t id) { return m_call && m_call->id == id ? m_call.get() : nullptr; }
+    // Several calls per line (sip_waiting.cpp): a caller while the line has calls is offered as a
+    // waiting call unless the line is at its limit, has a caller not yet answered, or has call
+    // waiting off.
+    SipCall* Find(std::uint64_t id);
+    bool BusyForCaller() const;
+    // Takes `call` off the line; it lives on in the answer (its session ends when that is freed).
+    std::unique_ptr<SipCall> Detach(const SipCall& call);
+    // A response that arrived: a final answer to one of our hold or resume re-INVITEs is reported
+    // (the stack tells of a refusal to no handler, so the trace is where it is seen).
+    void TakeResponse(const std::uint8_t* packet, std::size_t length);
+    void TakeHoldAnswer(SipCall& call, const sip_msg& answer);
+    // Tells the exchange how our hold or resume ended; a refused one is undone on our side.
+    void ReportHoldAnswer(SipCall& call, int code, const std::string& text);
     std::string FromUri() const { return "sip:" + m_account.user + "@" + m_account.domain; }
     std::vector<std::string> Routes() const;
     // Calls are taken from the trusted proxy only when the line registers, else also from the
@@ -151,7 +167,7 @@ private:
     std::string m_registrationText;
     std::string m_certificateError; // why OpenSSL refused the server's certificate last
     bool m_registered = false;
-    std::unique_ptr<SipCall> m_call;
+    std::vector<std::unique_ptr<SipCall>> m_calls; // oldest first
     std::vector<std::unique_ptr<SipCall>> m_ended; // freed by m_collect, outside libre's handlers
 };
 
