@@ -10,6 +10,7 @@
 #include "store/recording_path.h"
 #include "support/temp_dir.h"
 #include "tapi/include/tapisim.h"
+#include "telephony/action_target.h"
 #include "telephony/support/recording_notifications.h"
 #include "telephony/support/scripted_prompter.h"
 
@@ -20,6 +21,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -170,6 +172,55 @@ TEST_F(SipVoiceMail, CallerRefusedForItsOfferIsLoggedAsMissed)
     EXPECT_EQ(log.GetAt(0)->type, kCallTypeMissed);
     EXPECT_EQ(log.GetAt(0)->callerName, "Alice Example");
     EXPECT_EQ(log.GetAt(0)->number, "2125550100");
+}
+
+// Kestrium answers a SIP caller by hand and puts the call on hold; the far end refuses the re-INVITE
+// (488): the user is told, the call stays connected, and it is logged once when it ends.
+TEST_F(SipVoiceMail, HoldTheFarEndRefusesIsReportedToTheUser)
+{
+    m_settings.Write(Settings::kVoicemailOn, 0);
+    m_app = std::make_unique<Application>(m_dir.Path(), m_hive, m_prompter);
+    ASSERT_TRUE(m_app->Start());
+    std::vector<std::unique_ptr<sip_test::Sipp>> callers;
+    callers.push_back(std::make_unique<sip_test::Sipp>());
+    ASSERT_TRUE(callers.back()->Start(m_dir.Path(),
+        sip_test::CallingScenario(sip_test::AnsweredAndAcked()
+            + sip_test::OurReInvite("a=sendonly", "488 Not Acceptable Here") + sip_test::WaitsForOurBye()),
+        sip_test::FreePort(), { "127.0.0.1:" + std::to_string(m_linePorts.at(0)) }));
+    LineManager& lines = m_app->Lines();
+    ActionTarget target;
+    const auto offered = [&] {
+        for (int slot = 0; slot < LineManager::kSlotCount && !target.call; ++slot)
+            target = { lines.GetLineSlot(slot).FindOfferingCall(), slot };
+        return target.call != 0;
+    };
+    const auto runUntil = [&](const std::function<bool()>& done) {
+        for (int waited = 0; waited < 5000 && !done(); waited += 20) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            tapisimAdvance(20);
+            QCoreApplication::processEvents();
+        }
+        return done();
+    };
+    ASSERT_TRUE(runUntil(offered)) << callers.back()->Log();
+    LineSlot& slot = lines.GetLineSlot(target.slot);
+    ASSERT_GE(slot.AnswerCall(target.call), 0);
+    ASSERT_TRUE(runUntil([&] { return (slot.CallFeatures(target.call) & LINECALLFEATURE_HOLD) != 0; }));
+
+    EXPECT_EQ(lines.RunAction(kActionHold, target), 1);
+    ASSERT_TRUE(runUntil([&] { return !m_prompter.messages.empty(); })) << callers.back()->Log();
+    EXPECT_EQ(m_prompter.messages.front().text, "The call could not be put on hold.");
+    EXPECT_FALSE(lines.IsOnHold(target));
+    EXPECT_TRUE(slot.CallFeatures(target.call) & LINECALLFEATURE_HOLD) << "still connected";
+
+    slot.DropCall(target.call);
+    RunWhile(callers, 5000);
+    EXPECT_EQ(callers.back()->ExitCode(), 0) << callers.back()->Log();
+    CallLogStore log;
+    log.Load(m_dir.Path() / CallLogStore::kFileName);
+    ASSERT_EQ(log.Count(), 1u);
+    EXPECT_EQ(log.GetAt(0)->type, kCallTypeIncoming);
+    EXPECT_EQ(m_prompter.messages.size(), 1u);
 }
 
 // Six SIP accounts, six callers at once. Kestrium keeps rows 1 to 4 for telephone-network lines,
