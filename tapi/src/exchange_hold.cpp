@@ -5,9 +5,10 @@
 #include <algorithm>
 #include <sstream>
 
-// Several calls on one line of the simulated exchange: a second caller on a busy line waits
+// Several calls on one voice line, simulated or SIP: a second caller on a busy line waits
 // (offered, with the call-waiting tone), and calls are held, taken back and swapped. One call at a
-// time has the line's audio path (the active call); the far end of a held call hears silence.
+// time has the line's audio path (the active call); the far end of a held call hears silence. A
+// SIP call's hold also goes to its far end (exchange_sip_hold.cpp).
 
 namespace tapi {
 
