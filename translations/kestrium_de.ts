@@ -1309,6 +1309,14 @@ Gesucht wurde „%1“ neben dem Programm und im Bibliothekspfad des Systems:
         <translation>Kein Platz für einen weiteren Anruf...</translation>
     </message>
     <message>
+        <source>The call could not be put on hold.</source>
+        <translation>Der Anruf konnte nicht gehalten werden.</translation>
+    </message>
+    <message>
+        <source>The call could not be taken off hold.</source>
+        <translation>Der gehaltene Anruf konnte nicht zurückgeholt werden.</translation>
+    </message>
+    <message>
         <location line="+464"/>
         <source> Sent: %1</source>
         <translation> Gesendet: %1</translation>

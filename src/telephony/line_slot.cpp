@@ -660,7 +660,21 @@ LONG LineSlot::ToggleHold(HCALL call)
     const LONG result = Tapi().lineGetCallStatus(call, status.Get());
     if (result != 0)
         return result;
-    return status->dwCallState == LINECALLSTATE_ONHOLD ? Tapi().lineUnhold(call) : Tapi().lineHold(call);
+    const bool hold = status->dwCallState != LINECALLSTATE_ONHOLD;
+    const LONG request = hold ? Tapi().lineHold(call) : Tapi().lineUnhold(call);
+    if (request > 0) {
+        m_pendingHold = request;
+        m_pendingHoldPutsOnHold = hold;
+    }
+    return request;
+}
+
+void LineSlot::ShowHoldFailure(bool hold)
+{
+    const char* text = hold ? QT_TRANSLATE_NOOP("LineSlot", "The call could not be put on hold.")
+                            : QT_TRANSLATE_NOOP("LineSlot", "The call could not be taken off hold.");
+    m_manager.GetPrompter().ShowMessage(
+        QCoreApplication::translate("LineSlot", text).toStdString(), kTitle, Prompter::Icon::Exclamation);
 }
 
 LONG LineSlot::BlindTransfer(HCALL call, std::string_view destination)
@@ -709,6 +723,11 @@ void LineSlot::OnReply(LONG requestId, LONG result)
         m_pendingAnswer = 0;
         if (result == 0)
             m_manager.Recording().AnswerForVoiceMail(m_index, m_setupCall);
+    }
+    if (requestId == m_pendingHold) {
+        m_pendingHold = 0;
+        if (result < 0)
+            ShowHoldFailure(m_pendingHoldPutsOnHold);
     }
     if (requestId == m_pendingTransfer) {
         m_pendingTransfer = 0;

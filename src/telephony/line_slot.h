@@ -95,12 +95,14 @@ public:
     void DropCall(HCALL call);
     int DropAllCalls();
     // Puts a held call back (lineUnhold), any other call on hold (lineHold); the request id, or a
-    // LINEERR_ code (negative) when the call is unknown or the request refused.
+    // LINEERR_ code (negative) when the call is unknown or the request refused. A failure that the
+    // line reports later (the far end of a SIP call refused) is shown in a message box.
     LONG ToggleHold(HCALL call);
     // Hands the call to `destination` (dialable); as ToggleHold. A failure that the line reports
     // later is shown in a message box.
     LONG BlindTransfer(HCALL call, std::string_view destination);
     void ShowTransferFailure();
+    void ShowHoldFailure(bool hold);
     // The call's LINECALLFEATURE_ flags now (0 when TAPI cannot say).
     DWORD CallFeatures(HCALL call);
     void OnReply(LONG requestId, LONG result);
@@ -195,6 +197,8 @@ private:
     LONG m_pendingAnswer = 0;
     LONG m_pendingMakeCall = 0;
     LONG m_pendingTransfer = 0;
+    LONG m_pendingHold = 0;
+    bool m_pendingHoldPutsOnHold = false; // lineHold, not lineUnhold
     HCALL m_ignoredCall = 0;
     HPHONE m_phone = 0;
     HandsetListener* m_notifyWindow = nullptr;

@@ -171,6 +171,8 @@ std::optional<std::string> SipValue(SipAccount& sip, std::string_view key, std::
     if (key == "rtp-timeout")
         return ParseRange(value, 2, 3600, sip.rtpTimeoutS) ? std::string()
                                                            : "rtp-timeout must be 2 to 3600 seconds";
+    if (key == "call-waiting")
+        return ParseBool(value, sip.callWaiting) ? std::string() : "call-waiting must be yes or no";
     if (key == "present-as") {
         if (value != "ip" && value != "analog")
             return "present-as must be ip or analog";

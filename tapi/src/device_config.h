@@ -32,6 +32,8 @@ struct SipAccount {
     bool registers = true;
     DWORD registerIntervalS = 600;
     DWORD rtpTimeoutS = 30;
+    // A caller while the line has a call waits (offered, with the call-waiting tone); off: 486 Busy Here.
+    bool callWaiting = true;
     // IP addresses a line without registration takes calls from, besides the configured peer;
     // empty: loopback (127.0.0.1 and ::1).
     std::vector<std::string> allowCallsFrom;

@@ -213,6 +213,13 @@ private:
         DWORD request = 0;
         HLINE line = 0;
     };
+    // Our hold or resume of a SIP call, sent as a re-INVITE: `reply` is lineHold's or lineUnhold's
+    // request, answered once the far end did; none when another request put the call on hold or
+    // took it back at once (answering a waiting call, swapping).
+    struct SipHoldRequest {
+        std::optional<PendingRequest> reply;
+        bool hold = false;
+    };
     struct Call {
         DWORD id = 0;
         DWORD device = 0;
@@ -248,6 +255,9 @@ private:
         bool referred = false;
         std::string referredByNumber;
         std::string referredByName;
+        std::shared_ptr<AudioLink> sipMedia; // its audio once answered
+        bool sipHeld = false; // what we last asked its far end: held or not
+        std::optional<SipHoldRequest> sipHold; // awaiting the far end's answer
         bool farEndHolding = false; // the far end put the call on hold
         // A consultation call: the call it was set up from (pending transfer or conference).
         DWORD consultFor = 0;
@@ -404,7 +414,7 @@ private:
     DWORD CallFeatures(const Call& call, DWORD privilege);
 
     // Several calls per line: call waiting and hold (exchange_hold.cpp).
-    static constexpr DWORD kMaxCallsPerLine = 4;
+    static constexpr DWORD kMaxCallsPerLine = kMaxCallsOnLine;
     static bool IsOffered(const Call& call);
     bool CarriesSeveralCalls(DWORD device) const;
     std::vector<Call*> CallsOnLine(DWORD device);
@@ -418,15 +428,17 @@ private:
     void TakeLine(Call& call);
     // The active call ended or was held: a waiting caller, if any, becomes the active call.
     void ReleaseLine(DWORD device);
-    // A SIP line: its one call can be held (re-INVITE), but it carries no second call.
-    bool HoldsOneCall(DWORD device) const;
     bool Holdable(const Call& call) const;
+    // A held call that lineUnhold may take back now.
+    bool Unholdable(const Call& call);
     void PutOnHold(Call& call, DWORD state = LINECALLSTATE_ONHOLD);
     // Sets the line's audio from its calls: the active call's phase, silence for held calls, the
     // call-waiting tone while a caller waits, the far end's hold.
     void RefreshLineAudio(DWORD device);
     DWORD HoldFeatures(const Call& call);
     LONG CompleteHoldRequest(const OwnedCall& owned, Call* other, bool hold);
+    // LINE_REPLY (0), then `held` on hold and `taken` back as the line's active call.
+    void ApplyHold(const PendingRequest& reply, Call* held, Call* taken);
     // Consultation calls (exchange_transfer.cpp): a new call in DIALTONE on the line of `from`,
     // owned through `line`, which becomes the line's active call.
     Call& NewConsultationCall(const Call& from, HLINE line);
@@ -437,7 +449,7 @@ private:
     // SIP transfers (REFER): lineBlindTransfer of a SIP call, its outcome as the SIP line reports
     // it, and the request failed when the call ends first.
     LONG SipBlindTransfer(const OwnedCall& owned, const std::string& destination);
-    LONG SipCompleteTransfer(const OwnedCall& owned, Call& consult, DWORD mode);
+    LONG SipCompleteTransfer(const OwnedCall& owned, Call& consult);
     // The request of a SIP transfer to `to` (a number as shown), pending until the outcome.
     LONG StartSipTransfer(const OwnedCall& owned, const std::string& to, DWORD consult);
     void OnSipTransferred(Call& call, const SipEvent& event);
@@ -486,6 +498,15 @@ private:
     void SetInService(DWORD line, bool inService, const std::string& text);
     void RestartSipLines();
     Call* FindSipCall(std::uint64_t sipCall);
+    // Several calls on a SIP line (exchange_sip_hold.cpp). Our hold or resume goes to the far end
+    // as a re-INVITE; lineHold and lineUnhold answer once it answered, a refusal with an error.
+    LONG RequestSipHold(const OwnedCall& owned, bool hold);
+    void SendSipHold(Call& call, bool hold, std::optional<PendingRequest> reply = std::nullopt);
+    void OnSipHoldAnswered(Call& call, const SipEvent& event);
+    // An answered call's audio: the line's while the call is active, a party's in a conference.
+    void TakeSipMedia(Call& call, const SipEvent& event);
+    // The call ended: its audio is unlinked, a hold request still awaiting the far end fails.
+    void EndSipCall(Call& call);
     bool IsSipLine(DWORD line) const;
     void PlaceSipCall(Call& call, const std::string& target);
 

@@ -158,8 +158,10 @@ void Exchange::SetState(Call& call, DWORD state, DWORD mode)
     call.stateMode = mode;
     call.stateEntered = ClockMs();
     ++call.epoch;
-    if (state == LINECALLSTATE_IDLE || state == LINECALLSTATE_DISCONNECTED)
+    if (state == LINECALLSTATE_IDLE || state == LINECALLSTATE_DISCONNECTED) {
         call.farEndHolding = false;
+        EndSipCall(call);
+    }
     if (state == LINECALLSTATE_IDLE && call.device < m_lines.size()
         && m_lines[call.device].activeCall == call.id)
         ReleaseLine(call.device);
@@ -205,10 +207,8 @@ LONG Exchange::MakeCall(HLINE line, HCALL* callOut, const std::string& destinati
         return LINEERR_BEARERMODEUNAVAIL;
     if ((text.mediaMode & config.MediaModes()) != text.mediaMode || text.mediaMode == 0)
         return LINEERR_INVALMEDIAMODE;
-    // Calls on hold leave the line free for another call, except on a SIP line (one call).
-    const std::size_t calls = CallsOnLine(open->device).size();
-    if (m_lines[open->device].activeCall || calls >= kMaxCallsPerLine
-        || (calls && HoldsOneCall(open->device)))
+    // Calls on hold leave the line free for another call.
+    if (m_lines[open->device].activeCall || CallsOnLine(open->device).size() >= kMaxCallsPerLine)
         return LINEERR_INUSE;
     std::string sipTarget;
     if (config.kind == LineKind::Sip) {

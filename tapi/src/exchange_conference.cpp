@@ -2,11 +2,12 @@
 
 #include <algorithm>
 
-// Three-way conferences on the simulated voice lines. A conference call (its own handle) joins
+// Three-way conferences on the simulated voice lines and SIP lines. A conference call (its own handle) joins
 // up to two far ends and us; the exchange mixes the audio so that each party hears the other two
 // (LineAudio). lineSetupConferenceA conferences a connected call at once and opens a
-// consultation call; lineAddToConference (or lineCompleteTransfer in conference mode) brings the
-// consulted party in. A removed party is held; the conference ends with its last party.
+// consultation call (a SIP call on a SIP line, each party's audio its own); lineAddToConference (or
+// lineCompleteTransfer in conference mode) brings the consulted party in. A removed party is held; the
+// conference ends with its last party.
 
 namespace tapi {
 
@@ -62,7 +63,7 @@ LONG Exchange::SetupConference(HCALL handle, HLINE line, HCALL* confOut, HCALL* 
     if (owned.error)
         return owned.error;
     Call& call = *owned.call;
-    if (!CarriesSeveralCalls(call.device) || call.sipCall)
+    if (!CarriesSeveralCalls(call.device))
         return LINEERR_OPERATIONUNAVAIL;
     if (numParties > kConferenceParties)
         return LINEERR_CONFERENCEFULL;

@@ -5,9 +5,10 @@
 #include <algorithm>
 #include <sstream>
 
-// Several calls on one line of the simulated exchange: a second caller on a busy line waits
+// Several calls on one voice line, simulated or SIP: a second caller on a busy line waits
 // (offered, with the call-waiting tone), and calls are held, taken back and swapped. One call at a
-// time has the line's audio path (the active call); the far end of a held call hears silence.
+// time has the line's audio path (the active call); the far end of a held call hears silence. A
+// SIP call's hold also goes to its far end (exchange_sip_hold.cpp).
 
 namespace tapi {
 
@@ -22,8 +23,6 @@ constexpr DWORD kHoldFeatures = LINECALLFEATURE_HOLD | LINECALLFEATURE_UNHOLD | 
     | LINECALLFEATURE_BLINDTRANSFER | LINECALLFEATURE_SETUPTRANSFER | LINECALLFEATURE_DIAL
     | LINECALLFEATURE_COMPLETETRANSF | LINECALLFEATURE_SETUPCONF | LINECALLFEATURE_ADDTOCONF
     | LINECALLFEATURE_REMOVEFROMCONF;
-constexpr DWORD kSipHoldFeatures
-    = LINECALLFEATURE_HOLD | LINECALLFEATURE_UNHOLD | LINECALLFEATURE_BLINDTRANSFER;
 constexpr DWORD kHoldStates = LINECALLSTATE_ONHOLD | LINECALLSTATE_ONHOLDPENDTRANSFER
     | LINECALLSTATE_ONHOLDPENDCONF | LINECALLSTATE_CONFERENCED;
 
@@ -34,17 +33,11 @@ bool Exchange::IsOffered(const Call& call)
     return call.state == LINECALLSTATE_OFFERING || call.state == LINECALLSTATE_ACCEPTED;
 }
 
-bool Exchange::HoldsOneCall(DWORD device) const
-{
-    return IsSipLine(device);
-}
-
 bool Exchange::CarriesSeveralCalls(DWORD device) const
 {
-    // The simulated voice lines; a SIP line takes one call at a time (which it can hold, see
-    // HoldsOneCall), and a data call has no use for a second one.
+    // The voice lines, simulated or SIP; a data call has no use for a second one.
     const LineKind kind = device < m_lines.size() ? m_lines[device].config.kind : LineKind::Modem;
-    return kind == LineKind::Analog || kind == LineKind::Ip;
+    return kind != LineKind::Modem;
 }
 
 std::vector<Exchange::Call*> Exchange::CallsOnLine(DWORD device)
@@ -81,9 +74,16 @@ Exchange::Call* Exchange::FarEndCall(DWORD device, DWORD callId)
 
 bool Exchange::Holdable(const Call& call) const
 {
-    // Digits or a tone being sent are cut off (LINE_GENERATE CANCEL); a pending drop is not.
-    return call.state == LINECALLSTATE_CONNECTED && !call.pendingDrop
-        && (CarriesSeveralCalls(call.device) || (call.sipCall && HoldsOneCall(call.device)));
+    // Digits or a tone being sent are cut off (LINE_GENERATE CANCEL); a pending drop is not, nor
+    // a re-INVITE of ours awaiting its answer.
+    return call.state == LINECALLSTATE_CONNECTED && !call.pendingDrop && !call.sipHold
+        && CarriesSeveralCalls(call.device);
+}
+
+bool Exchange::Unholdable(const Call& call)
+{
+    return (call.state == LINECALLSTATE_ONHOLD || call.state == LINECALLSTATE_ONHOLDPENDTRANSFER)
+        && !call.sipHold && CanTakeLine(call);
 }
 
 bool Exchange::CanTakeLine(const Call& call)
@@ -119,8 +119,7 @@ void Exchange::PutOnHold(Call& call, DWORD state)
         ReleaseLine(call.device);
     if (LineAudio* audio = AudioOf(call.device))
         audio->AppendLog("hold");
-    if (call.sipCall && m_sip)
-        m_sip->Hold(call.sipCall, true);
+    SendSipHold(call, true);
     SetState(call, state, 0);
 }
 
@@ -143,22 +142,16 @@ void Exchange::RefreshLineAudio(DWORD device)
     audio->SetCallWaiting(talking && waiting);
     audio->SetFarEndHolding(talking && active->farEndHolding);
     audio->SetParties(FarEndsHeard(device));
+    // A SIP call talks through its own audio; a conference's parties each through theirs.
+    audio->SetLink(active && !active->isConference ? active->sipMedia : nullptr);
 }
 
 DWORD Exchange::HoldFeatures(const Call& call)
 {
-    if (call.sipCall && HoldsOneCall(call.device)) {
-        if (call.state == LINECALLSTATE_ONHOLD)
-            return LINECALLFEATURE_UNHOLD;
-        if (!Holdable(call))
-            return 0;
-        // A SIP call's far end is handed over with REFER, one transfer at a time.
-        return LINECALLFEATURE_HOLD | (call.pendingTransfer ? 0 : LINECALLFEATURE_BLINDTRANSFER);
-    }
     if (!CarriesSeveralCalls(call.device))
         return 0;
     if (call.state == LINECALLSTATE_ONHOLD || call.state == LINECALLSTATE_ONHOLDPENDTRANSFER)
-        return CanTakeLine(call) ? LINECALLFEATURE_UNHOLD : 0;
+        return Unholdable(call) ? LINECALLFEATURE_UNHOLD : 0;
     if (!Holdable(call))
         return 0;
     if (call.isConference)
@@ -167,8 +160,11 @@ DWORD Exchange::HoldFeatures(const Call& call)
     const bool someHeld = std::any_of(
         calls.begin(), calls.end(), [](const Call* c) { return c->state == LINECALLSTATE_ONHOLD; });
     const bool room = calls.size() < kMaxCallsPerLine;
-    return LINECALLFEATURE_HOLD | LINECALLFEATURE_BLINDTRANSFER | (someHeld ? LINECALLFEATURE_SWAPHOLD : 0)
+    const DWORD features = LINECALLFEATURE_HOLD | LINECALLFEATURE_BLINDTRANSFER
+        | (someHeld ? LINECALLFEATURE_SWAPHOLD : 0)
         | (room ? LINECALLFEATURE_SETUPTRANSFER | LINECALLFEATURE_SETUPCONF : 0);
+    // A SIP call's far end is handed over with REFER, one transfer at a time.
+    return call.pendingTransfer ? features & ~DWORD(LINECALLFEATURE_BLINDTRANSFER) : features;
 }
 
 /* ---- hold, unhold, swap ----------------------------------------------------------------- */
@@ -177,18 +173,22 @@ DWORD Exchange::HoldFeatures(const Call& call)
 LONG Exchange::CompleteHoldRequest(const OwnedCall& owned, Call* other, bool hold)
 {
     const DWORD request = NewRequest();
-    PostReply(PendingRequest{ request, owned.entry->line }, 0);
-    if (hold)
-        PutOnHold(*owned.call);
-    if (other) {
-        if (LineAudio* audio = AudioOf(other->device))
-            audio->AppendLog("unhold");
-        if (other->sipCall && m_sip)
-            m_sip->Hold(other->sipCall, false);
-        TakeLine(*other);
-        SetState(*other, LINECALLSTATE_CONNECTED, 0);
-    }
+    ApplyHold(PendingRequest{ request, owned.entry->line }, hold ? owned.call : nullptr, other);
     return static_cast<LONG>(request);
+}
+
+void Exchange::ApplyHold(const PendingRequest& reply, Call* held, Call* taken)
+{
+    PostReply(reply, 0);
+    if (held)
+        PutOnHold(*held);
+    if (taken) {
+        if (LineAudio* audio = AudioOf(taken->device))
+            audio->AppendLog("unhold");
+        SendSipHold(*taken, false);
+        TakeLine(*taken);
+        SetState(*taken, LINECALLSTATE_CONNECTED, 0);
+    }
 }
 
 LONG Exchange::Hold(HCALL handle)
@@ -197,10 +197,12 @@ LONG Exchange::Hold(HCALL handle)
     const OwnedCall owned = FindOwnedCall(handle);
     if (owned.error)
         return owned.error;
-    if (!CarriesSeveralCalls(owned.call->device) && !HoldsOneCall(owned.call->device))
+    if (!CarriesSeveralCalls(owned.call->device))
         return LINEERR_OPERATIONUNAVAIL;
     if (!Holdable(*owned.call))
         return LINEERR_INVALCALLSTATE;
+    if (owned.call->sipCall)
+        return RequestSipHold(owned, true);
     return CompleteHoldRequest(owned, nullptr, true);
 }
 
@@ -210,10 +212,10 @@ LONG Exchange::Unhold(HCALL handle)
     const OwnedCall owned = FindOwnedCall(handle);
     if (owned.error)
         return owned.error;
-    const DWORD state = owned.call->state;
-    if ((state != LINECALLSTATE_ONHOLD && state != LINECALLSTATE_ONHOLDPENDTRANSFER)
-        || !CanTakeLine(*owned.call))
+    if (!Unholdable(*owned.call))
         return LINEERR_INVALCALLSTATE;
+    if (owned.call->sipCall)
+        return RequestSipHold(owned, false);
     return CompleteHoldRequest(owned, owned.call, false);
 }
 
@@ -226,10 +228,10 @@ LONG Exchange::SwapHold(HCALL activeHandle, HCALL heldHandle)
     const OwnedCall held = FindOwnedCall(heldHandle);
     if (held.error)
         return held.error;
-    if (!CarriesSeveralCalls(active.call->device) || active.call->sipCall)
+    if (!CarriesSeveralCalls(active.call->device))
         return LINEERR_OPERATIONUNAVAIL;
     if (active.call == held.call || held.call->device != active.call->device || !Holdable(*active.call)
-        || held.call->state != LINECALLSTATE_ONHOLD)
+        || held.call->state != LINECALLSTATE_ONHOLD || held.call->sipHold)
         return LINEERR_INVALCALLSTATE;
     return CompleteHoldRequest(active, held.call, true);
 }
@@ -272,7 +274,7 @@ LONG Exchange::GetAddressCaps(
         return LINEERR_STRUCTURETOOSMALL;
     VarStruct var(&caps, sizeof(LINEADDRESSCAPS));
     const bool several = CarriesSeveralCalls(device);
-    const bool holds = several || HoldsOneCall(device);
+    const bool sip = IsSipLine(device);
     caps.dwLineDeviceID = device;
     caps.dwAddressSharing = LINEADDRESSSHARING_PRIVATE;
     caps.dwCallerIDFlags = LINECALLPARTYID_BLOCKED | LINECALLPARTYID_OUTOFAREA | LINECALLPARTYID_NAME
@@ -282,19 +284,19 @@ LONG Exchange::GetAddressCaps(
     caps.dwRedirectionIDFlags = LINECALLPARTYID_UNKNOWN;
     // A SIP call the far end of another transferred us to names who did (Referred-By).
     caps.dwRedirectingIDFlags
-        = LINECALLPARTYID_UNKNOWN | (IsSipLine(device) ? LINECALLPARTYID_ADDRESS | LINECALLPARTYID_NAME : 0);
-    caps.dwCallStates = kCallStates | (several ? kHoldStates : (holds ? LINECALLSTATE_ONHOLD : 0));
+        = LINECALLPARTYID_UNKNOWN | (sip ? LINECALLPARTYID_ADDRESS | LINECALLPARTYID_NAME : 0);
+    caps.dwCallStates = kCallStates | (several ? kHoldStates : 0);
     caps.dwDialToneModes = LINEDIALTONEMODE_NORMAL;
     caps.dwBusyModes = LINEBUSYMODE_STATION;
     caps.dwDisconnectModes = LINEDISCONNECTMODE_NORMAL | LINEDISCONNECTMODE_REJECT | LINEDISCONNECTMODE_BUSY
         | LINEDISCONNECTMODE_NOANSWER | LINEDISCONNECTMODE_BADADDRESS;
     caps.dwMaxNumActiveCalls = 1;
-    caps.dwMaxNumOnHoldCalls = several ? kMaxCallsPerLine - 1 : (holds ? 1 : 0);
+    caps.dwMaxNumOnHoldCalls = several ? kMaxCallsPerLine - 1 : 0;
     caps.dwMaxNumOnHoldPendingCalls = several ? 1 : 0;
     caps.dwMaxNumConference = several ? kConferenceParties : 0;
     caps.dwMaxNumTransConf = several ? kConferenceParties : 0;
     caps.dwTransferModes = several ? LINETRANSFERMODE_TRANSFER | LINETRANSFERMODE_CONFERENCE : 0;
-    caps.dwCallFeatures = kCallFeatures | (several ? kHoldFeatures : (holds ? kSipHoldFeatures : 0));
+    caps.dwCallFeatures = kCallFeatures | (several ? kHoldFeatures : 0);
     caps.dwAvailableMediaModes = m_lines[device].config.MediaModes();
     return 0;
 }

@@ -170,7 +170,7 @@ void Exchange::OnSipIncoming(const SipEvent& event)
         ConnectReplacement(event);
         return;
     }
-    if (!IsSipLine(event.line) || m_lines[event.line].activeCall) {
+    if (!IsSipLine(event.line) || LineBusyForCaller(event.line)) {
         m_sip->Hangup(event.call); // 486 Busy Here
         SipEvent refused = event;
         refused.code = 486;
@@ -277,6 +277,7 @@ void Exchange::OnSipEvent(const SipEvent& event)
             SetState(*call, LINECALLSTATE_PROCEEDING, 0);
         break;
     case SipEvent::Kind::Answered:
+        TakeSipMedia(*call, event);
         if (call->pendingAnswer)
             CompleteAnswer(*call);
         else if (call->state != LINECALLSTATE_CONNECTED)
@@ -287,6 +288,9 @@ void Exchange::OnSipEvent(const SipEvent& event)
         break;
     case SipEvent::Kind::Transferred:
         OnSipTransferred(*call, event);
+        break;
+    case SipEvent::Kind::HoldAnswered:
+        OnSipHoldAnswered(*call, event);
         break;
     case SipEvent::Kind::Ended:
         if (LineAudio* audio = AudioOf(call->device); audio && call->state == LINECALLSTATE_CONNECTED)

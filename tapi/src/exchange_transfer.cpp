@@ -107,7 +107,7 @@ LONG Exchange::SetupTransfer(HCALL handle, HCALL* consultOut)
     if (owned.error)
         return owned.error;
     Call& call = *owned.call;
-    if (!CarriesSeveralCalls(call.device) || call.sipCall)
+    if (!CarriesSeveralCalls(call.device))
         return LINEERR_OPERATIONUNAVAIL;
     if (!Holdable(call) || call.conference || call.isConference)
         return LINEERR_INVALCALLSTATE;
@@ -134,12 +134,19 @@ LONG Exchange::Dial(HCALL handle, const std::string& destination)
     // Only a consultation call waits in dial tone for its number; other calls dial at once.
     if (call.state != LINECALLSTATE_DIALTONE || !call.dialled.empty())
         return LINEERR_INVALCALLSTATE;
+    const std::string sipTarget
+        = IsSipLine(call.device) ? SipTargetUri(destination, m_lines[call.device].config.sip) : "";
+    if (IsSipLine(call.device) && sipTarget.empty())
+        return LINEERR_INVALADDRESS;
     call.dialled = destination;
     call.rule = m_dialPlan.Match(destination);
     call.hangUpAfterMs = call.rule.hangUpAfterMs;
     const DWORD request = NewRequest();
     PostReply(PendingRequest{ request, owned.entry->line }, 0);
-    StartDialling(call);
+    if (sipTarget.empty())
+        StartDialling(call);
+    else
+        PlaceSipCall(call, sipTarget);
     return static_cast<LONG>(request);
 }
 
@@ -154,8 +161,9 @@ LONG Exchange::CompleteTransfer(HCALL handle, HCALL consultHandle, HCALL* confOu
         return consult.error == LINEERR_INVALCALLHANDLE ? LINEERR_INVALCONSULTCALLHANDLE : consult.error;
     if (mode != LINETRANSFERMODE_TRANSFER && mode != LINETRANSFERMODE_CONFERENCE)
         return LINEERR_INVALTRANSFERMODE;
-    if (owned.call->sipCall || consult.call->sipCall)
-        return SipCompleteTransfer(owned, *consult.call, mode);
+    // A SIP call's far end is handed over with REFER; a conference of SIP calls is mixed here.
+    if (mode == LINETRANSFERMODE_TRANSFER && (owned.call->sipCall || consult.call->sipCall))
+        return SipCompleteTransfer(owned, *consult.call);
     Call& call = *owned.call;
     Call& other = *consult.call;
     if (other.id == call.id || other.device != call.device)
@@ -201,13 +209,11 @@ LONG Exchange::SipBlindTransfer(const OwnedCall& owned, const std::string& desti
 
 // Attended: the held SIP call's far end is handed to the far end of a connected SIP call, on this
 // line or another SIP line, which it replaces (REFER with Replaces in Refer-To).
-LONG Exchange::SipCompleteTransfer(const OwnedCall& owned, Call& consult, DWORD mode)
+LONG Exchange::SipCompleteTransfer(const OwnedCall& owned, Call& consult)
 {
     Call& call = *owned.call;
     if (!m_sip || !call.sipCall || !consult.sipCall || !IsSipLine(call.device) || !IsSipLine(consult.device))
         return LINEERR_OPERATIONUNAVAIL;
-    if (mode != LINETRANSFERMODE_TRANSFER)
-        return LINEERR_INVALTRANSFERMODE;
     if (consult.id == call.id)
         return LINEERR_INVALCONSULTCALLHANDLE;
     const bool held = call.state == LINECALLSTATE_ONHOLD || call.state == LINECALLSTATE_ONHOLDPENDTRANSFER;

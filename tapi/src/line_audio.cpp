@@ -157,6 +157,15 @@ void LineAudio::SetLink(std::shared_ptr<AudioLink> link)
     m_link = std::move(link);
 }
 
+void LineAudio::SetCallLink(DWORD callId, std::shared_ptr<AudioLink> link)
+{
+    std::lock_guard lock(m_mutex);
+    if (link)
+        m_callLinks[callId] = std::move(link);
+    else
+        m_callLinks.erase(callId);
+}
+
 DWORD LineAudio::QueueDigits(const std::string& digits, DWORD durationMs)
 {
     std::lock_guard lock(m_mutex);
@@ -303,12 +312,15 @@ std::vector<LineAudio::PartyBlock> LineAudio::NextPartyBlocks(std::size_t count)
 {
     std::vector<PartyBlock> blocks;
     for (DWORD id : m_parties) {
-        const auto tone = m_callTones.find(id);
-        if (tone == m_callTones.end())
-            continue;
         PartyBlock block{ id, std::vector<std::int16_t>(count) };
-        for (std::size_t i = 0; i < count; ++i)
-            block.samples[i] = tone->second.Sample(m_phaseSamples + i);
+        const auto tone = m_callTones.find(id);
+        if (const auto link = m_callLinks.find(id); link != m_callLinks.end())
+            link->second->Receive(block.samples.data(), count);
+        else if (tone != m_callTones.end())
+            for (std::size_t i = 0; i < count; ++i)
+                block.samples[i] = tone->second.Sample(m_phaseSamples + i);
+        else
+            continue;
         blocks.push_back(std::move(block));
     }
     return blocks;
@@ -333,8 +345,12 @@ void LineAudio::HearParties(const std::vector<std::int16_t>& sent, const std::ve
         Hear(heard.data(), heard.size());
     }
     for (const PartyBlock& party : parties) {
-        std::vector<std::int16_t>& heard = m_callHeard[party.callId];
         const std::vector<std::int16_t> block = mixFor(party.callId);
+        if (const auto link = m_callLinks.find(party.callId); link != m_callLinks.end()) {
+            link->second->Send(block.data(), block.size());
+            continue; // a real far end: what it heard is its own
+        }
+        std::vector<std::int16_t>& heard = m_callHeard[party.callId];
         const std::size_t room = kMaxHeardSamples - std::min(kMaxHeardSamples, heard.size());
         heard.insert(heard.end(), block.begin(),
             block.begin() + static_cast<std::ptrdiff_t>(std::min(room, block.size())));

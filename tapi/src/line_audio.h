@@ -68,6 +68,8 @@ public:
     void SetParties(std::vector<DWORD> callIds);
     // A real far end (null: the simulated one again).
     void SetLink(std::shared_ptr<AudioLink> link);
+    // A call's own real far end (null: none), heard and spoken to while the call is a party.
+    void SetCallLink(DWORD callId, std::shared_ptr<AudioLink> link);
 
     // Queue generated audio towards the far end; each returns its length in ms.
     DWORD QueueDigits(const std::string& digits, DWORD durationMs);
@@ -100,10 +102,10 @@ private:
     void NextFarEndBlock(std::int16_t* out, std::size_t count);
     void NextGeneratedBlock(std::int16_t* out, std::size_t count);
     void MixCallWaitingTone(std::int16_t* out, std::size_t count);
-    // One block of each party with its own far end.
+    // One block of each party with its own far end: a real one (its link) or a tone.
     std::vector<PartyBlock> NextPartyBlocks(std::size_t count);
-    // Each party hears what we send and the other parties; `line` is the line's far end's block,
-    // null when it is not a party.
+    // Each party hears what we send and the other parties (a linked party is sent it); `line` is
+    // the line's far end's block, null when it is not a party.
     void HearParties(const std::vector<std::int16_t>& sent, const std::vector<std::int16_t>* line,
         const std::vector<PartyBlock>& parties);
     void Hear(const std::int16_t* samples, std::size_t count);
@@ -125,6 +127,7 @@ private:
     std::deque<std::int16_t> m_generated;
     std::vector<std::int16_t> m_heard;
     std::map<DWORD, ToneSpec> m_callTones;
+    std::map<DWORD, std::shared_ptr<AudioLink>> m_callLinks;
     std::map<DWORD, std::vector<std::int16_t>> m_callHeard;
     std::vector<DWORD> m_parties;
     std::string m_detected;

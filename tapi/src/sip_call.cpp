@@ -124,13 +124,13 @@ void SipLine::Connect(SipCall& call)
 {
     HandOver(call);
     call.established = true;
-    m_audio->SetLink(call.media);
     if (Watched(call))
         tmr_start(&call.watch, kWatchMs, OnWatch, &call);
     SipEvent event;
     event.kind = SipEvent::Kind::Answered;
     event.line = m_lineId;
     event.call = call.id;
+    event.media = call.media; // the exchange links it to the line while the call talks
     m_service.Post(std::move(event));
 }
 
@@ -143,12 +143,14 @@ void SipLine::EndCall(SipCall& call, SipEvent event)
         tmr_cancel(&call.settle);
     else
         m_service.Post(std::move(event));
-    if (ReleaseReferredCall(call, status) || m_call.get() != &call)
+    if (ReleaseReferredCall(call, status))
         return;
-    m_audio->SetLink(nullptr);
+    std::unique_ptr<SipCall> ended = Detach(call);
+    if (!ended)
+        return;
     // libre is still inside one of this session's handlers: free it once they returned.
-    m_ended.push_back(std::move(m_call));
-    m_call = TakeReferredCall(*m_ended.back());
+    KeepReferredCall(*ended);
+    m_ended.push_back(std::move(ended));
     tmr_start(&m_collect, 0, OnCollect, this);
 }
 
@@ -163,8 +165,8 @@ void SipLine::Dial(std::uint64_t id, const std::string& target)
     failed.kind = SipEvent::Kind::Failed;
     failed.line = m_lineId;
     failed.call = id;
-    if (m_call || !m_sessions) {
-        failed.text = m_sessions ? "the line has a call" : m_registrationText;
+    if (m_calls.size() >= kMaxCallsOnLine || !m_sessions) {
+        failed.text = m_sessions ? "the line has no room for another call" : m_registrationText;
         m_service.Post(std::move(failed));
         return;
     }
@@ -175,7 +177,7 @@ void SipLine::Dial(std::uint64_t id, const std::string& target)
         m_service.Post(std::move(failed));
         return;
     }
-    m_call = std::move(call);
+    m_calls.push_back(std::move(call));
 }
 
 bool SipLine::Invite(SipCall& call, const std::string& target, const std::string& headers, std::string& error)
@@ -216,7 +218,7 @@ void SipLine::OnIncoming(const sip_msg* msg, void* arg)
     }
     if (self->TakeReplacingCall(*msg))
         return;
-    if (self->m_call) {
+    if (self->BusyForCaller()) {
         self->Refuse(*msg, 486, "Busy Here");
         return;
     }
@@ -243,7 +245,7 @@ void SipLine::OnIncoming(const sip_msg* msg, void* arg)
     event.call = call->id;
     call->offer = std::move(event);
     tmr_start(&call->settle, kSettleMs, OnSettled, call.get());
-    self->m_call = std::move(call);
+    self->m_calls.push_back(std::move(call));
 }
 
 SipEvent SipLine::CallEvent(const sip_msg& invite, SipEvent::Kind kind) const
@@ -294,18 +296,27 @@ void SipLine::Answer(std::uint64_t id)
 
 void SipLine::Hangup(std::uint64_t id)
 {
-    if (DropReferredCall(id) || !Find(id))
+    const SipCall* call = DropReferredCall(id) ? nullptr : Find(id);
+    if (!call)
         return;
-    m_audio->SetLink(nullptr);
-    const std::unique_ptr<SipCall> ended = std::move(m_call); // CANCEL, BYE or 486 Busy Here, as it stands
-    m_call = TakeReferredCall(*ended); // a call placed for the far end's REFER goes on by itself
+    std::unique_ptr<SipCall> ended = Detach(*call);
+    KeepReferredCall(*ended);
+    ended.reset(); // CANCEL, BYE or 486 Busy Here, as the session stands
 }
 
 void SipLine::Hold(std::uint64_t id, bool hold)
 {
     SipCall* call = Find(id);
-    if (!call || !call->established || call->held == hold)
+    if (!call || !call->established)
+        return; // the call ended: the exchange hears that instead
+    if (call->awaitingHoldAnswer) {
+        ReportHoldAnswer(*call, 0, "another re-INVITE awaits its answer");
         return;
+    }
+    if (call->held == hold) {
+        ReportHoldAnswer(*call, 200, "");
+        return;
+    }
     call->held = hold;
     ApplyDirection(*call); // our audio stops at once, not only once the far end answered
     mbuf* offer = nullptr;
@@ -313,9 +324,13 @@ void SipLine::Hold(std::uint64_t id, bool hold)
     if (!err)
         err = sipsess_modify(call->session, offer);
     mem_deref(offer);
-    if (err)
-        std::cerr << "kestrium telephony: " << m_name << ": cannot " << (hold ? "hold" : "resume")
-                  << " the call: " << ErrorText(err) << std::endl;
+    call->challenged = false;
+    call->awaitingHoldAnswer = err == 0;
+    if (err) {
+        call->held = !hold;
+        ApplyDirection(*call);
+        ReportHoldAnswer(*call, 0, ErrorText(err));
+    }
 }
 
 int SipLine::OnOffer(mbuf** description, const sip_msg* msg, void* arg)

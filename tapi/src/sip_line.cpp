@@ -103,9 +103,7 @@ SipLine::~SipLine()
     tmr_cancel(&m_keepAlive);
     tmr_cancel(&m_collect);
     tmr_cancel(&m_guardConnections);
-    if (m_call)
-        m_audio->SetLink(nullptr);
-    m_call.reset();
+    m_calls.clear();
     m_ended.clear();
     mem_deref(m_registration);
     mem_deref(m_requests);
@@ -182,6 +180,8 @@ void SipLine::OnTrace(bool sent, sip_transp transport, const sa* source, const s
     auto* self = static_cast<SipLine*>(arg);
     if (!sent && transport != SIP_TRANSP_UDP && self->m_connections && source)
         self->m_connections->MessageFrom(*source);
+    if (!sent && packet)
+        self->TakeResponse(packet, length);
     // Refreshes too: libre would wait for a whole transaction time-out (32 s) before it says so.
     constexpr std::string_view kRegister = "REGISTER ";
     if (sent && packet && length > kRegister.size()
@@ -414,9 +414,7 @@ void SipLine::Shutdown()
     tmr_cancel(&m_registerSilence);
     tmr_cancel(&m_stopRegistering);
     tmr_cancel(&m_keepAlive);
-    if (m_call)
-        m_audio->SetLink(nullptr);
-    m_call.reset();
+    m_calls.clear();
     m_registration = static_cast<sipreg*>(mem_deref(m_registration)); // un-REGISTER
 }
 

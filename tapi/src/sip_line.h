@@ -60,6 +60,10 @@ struct SipCall {
     bool established = false; // outgoing: answered; incoming: our answer went out
     bool remoteOffered = false;
     bool held = false; // we hold the call (lineHold): our offers say a=sendonly
+    // Our re-INVITE (hold or resume) awaits its final answer; `challenged` once the stack answered
+    // a 401/407 to it (a second one is final).
+    bool awaitingHoldAnswer = false;
+    bool challenged = false;
     sipsess* session = nullptr;
     sdp_session* sdp = nullptr;
     sdp_media* sdpMedia = nullptr;
@@ -136,7 +140,7 @@ private:
     // An INVITE with Replaces: the call it names is ended and the new one answered at once (481
     // when it names no call of ours). False when the INVITE has no Replaces.
     bool TakeReplacingCall(const sip_msg& invite);
-    void AcceptReplacement(const sip_msg& invite, std::unique_ptr<SipCall> call);
+    void AcceptReplacement(const sip_msg& invite, SipCall& old, std::unique_ptr<SipCall> call);
     // The far end's REFER: 202, and our call to its Refer-To (with the Replaces it carries) placed.
     void TakeRefer(SipCall& original, const sip_msg& refer);
     // Tells the far end of `original` how our call for its REFER goes: a NOTIFY with `status`.
@@ -146,10 +150,12 @@ private:
     // A call placed for a REFER ended unanswered (the far end hears `status`): freed, and true; false
     // for any other call.
     bool ReleaseReferredCall(SipCall& call, const std::string& status);
-    // The call placed for the REFER of `original`, which ended first: it stays the line's call.
-    static std::unique_ptr<SipCall> TakeReferredCall(SipCall& original);
+    // The call placed for the REFER of `original`, which ended first: it stays on the line.
+    void KeepReferredCall(SipCall& original);
     // lineDrop of a call placed for a REFER while it rings: true when `id` is one.
     bool DropReferredCall(std::uint64_t id);
+    // The call whose far end's REFER placed `placed` (or, without it, the call with `id`).
+    SipCall* ReferrerOf(const SipCall* placed, std::uint64_t id = 0);
     int PrintContact(mbuf* message, const sa* source, sip_transp transport) const;
     bool Invite(SipCall& call, const std::string& target, const std::string& headers, std::string& error);
 
@@ -181,7 +187,19 @@ private:
     SipEvent CallEvent(const sip_msg& invite, SipEvent::Kind kind) const;
     void Connect(SipCall& call);
     void EndCall(SipCall& call, SipEvent event);
-    SipCall* Find(std::uint64_t id) { return m_call && m_call->id == id ? m_call.get() : nullptr; }
+    // Several calls per line (sip_waiting.cpp): a caller while the line has calls is offered as a
+    // waiting call unless the line is at its limit, has a caller not yet answered, or has call
+    // waiting off.
+    SipCall* Find(std::uint64_t id) const;
+    bool BusyForCaller() const;
+    // Takes `call` off the line; it lives on in the answer (its session ends when that is freed).
+    std::unique_ptr<SipCall> Detach(const SipCall& call);
+    // A response that arrived: a final answer to one of our hold or resume re-INVITEs is reported
+    // (the stack tells of a refusal to no handler, so the trace is where it is seen).
+    void TakeResponse(const std::uint8_t* packet, std::size_t length);
+    void TakeHoldAnswer(SipCall& call, const sip_msg& answer);
+    // Tells the exchange how our hold or resume ended; a refused one is undone on our side.
+    void ReportHoldAnswer(SipCall& call, int code, const std::string& text);
     std::string FromUri() const { return "sip:" + m_account.user + "@" + m_account.domain; }
     std::vector<std::string> Routes() const;
     // Calls are taken from the trusted proxy only when the line registers, else also from the
@@ -220,7 +238,7 @@ private:
     std::string m_certificateError; // why OpenSSL refused the server's certificate last
     bool m_registered = false;
     bool m_onFallbackProxy = false; // registered and calling through the fallback-outbound-proxy
-    std::unique_ptr<SipCall> m_call;
+    std::vector<std::unique_ptr<SipCall>> m_calls; // oldest first
     std::vector<std::unique_ptr<SipCall>> m_ended; // freed by m_collect, outside libre's handlers
 };
 

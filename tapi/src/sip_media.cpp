@@ -23,6 +23,9 @@ constexpr std::uint32_t kJitterMaxFrames = 10;
 constexpr std::size_t kMaxPayloadBytes = 480;
 // A jump of the timestamp by more than a second is a new stream, not a gap to fill.
 constexpr std::int32_t kMaxGapSamples = 8000;
+// Audio nobody took for this long (the call was held, waited, or waited for its conference) is
+// stale: playing starts again from what arrives next.
+constexpr std::uint64_t kStaleAfterMs = 300;
 constexpr std::size_t kEventToneMs = 100;
 constexpr std::size_t kSamplesPerMs = 8;
 constexpr std::uint32_t kEventPacketMs = 20;
@@ -112,7 +115,7 @@ void SipMedia::Start(const sa& remote, const MediaFormat& format)
     *m_remote = remote;
     *m_source = sa{}; // a new SDP: the next packet may come from a new source
     if (!m_format || m_format->payloadType != format.payloadType)
-        jbuf_flush(m_jitter);
+        DropReceived();
     m_format = format;
     m_lastPacketMs = MediaClockMs();
 }
@@ -182,7 +185,8 @@ void SipMedia::OnPacket(const sa& source, const rtp_header& header, mbuf* payloa
             return;
         mbuf_write_mem(copy, mbuf_buf(payload), size);
         copy->pos = 0;
-        jbuf_put(m_jitter, &header, copy);
+        if (jbuf_put(m_jitter, &header, copy) == 0)
+            m_buffered = std::min(m_buffered + 1, kJitterMaxFrames);
         mem_deref(copy);
     }
     m_lastPacketMs = MediaClockMs();
@@ -199,6 +203,32 @@ void SipMedia::ReceiveEvent(mbuf* payload)
         return;
     const auto tone = RenderDigitTone(static_cast<char>(digit));
     m_eventTones.insert(m_eventTones.end(), tone.begin(), tone.end());
+}
+
+void SipMedia::DropReceived()
+{
+    jbuf_flush(m_jitter);
+    m_buffered = 0;
+    m_catchingUp = false;
+    m_held.reset();
+    m_decoded.clear();
+    m_playing = false;
+}
+
+bool SipMedia::CatchUp()
+{
+    m_buffered -= m_buffered ? 1 : 0;
+    // A full buffer means we fell behind (frames came before anybody listened, or the far end's
+    // clock runs fast); played on, each frame it drops for a new one would be a gap of silence.
+    // Older frames are skipped down to half of it, and playing goes on from the next one.
+    if (m_buffered + 1 >= kJitterMaxFrames)
+        m_catchingUp = true;
+    if (m_catchingUp && m_buffered > kJitterMaxFrames / 2)
+        return true;
+    if (m_catchingUp)
+        m_playing = false; // starts again from the frame taken
+    m_catchingUp = false;
+    return false;
 }
 
 void SipMedia::Resync(const Frame& frame)
@@ -219,6 +249,10 @@ bool SipMedia::NextFrame()
             if (jbuf_get(m_jitter, &header, &memory) != 0)
                 return false;
             auto* buffer = static_cast<mbuf*>(memory);
+            if (CatchUp()) {
+                mem_deref(buffer);
+                continue;
+            }
             Frame frame{ header.ts, {} };
             frame.samples.reserve(mbuf_get_left(buffer));
             for (const std::uint8_t* byte = mbuf_buf(buffer); byte < buffer->buf + buffer->end; ++byte)
@@ -256,6 +290,10 @@ bool SipMedia::NextFrame()
 void SipMedia::Receive(std::int16_t* out, std::size_t count)
 {
     std::lock_guard lock(m_mutex);
+    const std::uint64_t now = MediaClockMs();
+    if (m_playing && now - m_lastReceiveMs > kStaleAfterMs)
+        DropReceived();
+    m_lastReceiveMs = now;
     std::size_t filled = 0;
     while (m_format && filled < count) {
         if (m_decoded.empty() && !NextFrame())

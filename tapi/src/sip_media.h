@@ -84,6 +84,10 @@ private:
 
     SipMedia();
     bool NextFrame();
+    // Forgets what arrived and was not played; the next frame starts playing afresh.
+    void DropReceived();
+    // A frame was taken from the jitter buffer: true when it is skipped to catch up.
+    bool CatchUp();
     void Resync(const Frame& frame);
     bool IsFarEnd(const sa& source);
     void ReceiveEvent(mbuf* payload);
@@ -106,6 +110,9 @@ private:
     std::uint32_t m_playTimestamp = 0;
     int m_lateInARow = 0;
     std::atomic<std::uint64_t> m_lastPacketMs{ 0 };
+    std::uint64_t m_lastReceiveMs = 0;
+    std::uint32_t m_buffered = 0; // frames in the jitter buffer, as far as we know
+    bool m_catchingUp = false;
     // Sending.
     bool m_sending = true;
     bool m_firstSent = false;

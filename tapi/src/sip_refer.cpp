@@ -258,7 +258,7 @@ void SipLine::Transfer(std::uint64_t id, const std::string& target)
 
 std::string SipLine::AttendedTarget(std::uint64_t id) const
 {
-    const SipCall* call = m_call && m_call->id == id ? m_call.get() : nullptr;
+    const SipCall* call = Find(id);
     if (!call || !call->established || call->dialog.empty())
         return {};
     return call->remoteUri + "?Replaces=" + Escaped(call->dialog);
@@ -314,11 +314,12 @@ void SipLine::OnTransferSilence(void* arg)
 
 bool SipLine::TakeTransferReport(const sip_msg& notify)
 {
-    SipCall* call = m_call && m_call->transfer && sip_dialog_cmp(sipsess_dialog(m_call->session), &notify)
-        ? m_call.get()
-        : nullptr;
-    if (!call)
+    const auto it = std::find_if(m_calls.begin(), m_calls.end(), [&notify](const std::unique_ptr<SipCall>& entry) {
+        return entry->transfer && sip_dialog_cmp(sipsess_dialog(entry->session), &notify);
+    });
+    if (it == m_calls.end())
         return false;
+    SipCall* call = it->get();
     if (!sip_dialog_rseq_valid(sipsess_dialog(call->session), &notify)) {
         sip_treply(nullptr, m_sip, &notify, 500, "Server Internal Error");
         return true;
@@ -360,7 +361,10 @@ bool SipLine::TakeReplacingCall(const sip_msg& invite)
         return true;
     }
     // Only a call that was answered is taken over; a ringing one is no dialog to replace yet.
-    if (!m_call || !m_call->established || !IsDialogOf(*dialog, m_call->session)) {
+    const auto replaced = std::find_if(m_calls.begin(), m_calls.end(), [&dialog](const std::unique_ptr<SipCall>& entry) {
+        return entry->established && IsDialogOf(*dialog, entry->session);
+    });
+    if (replaced == m_calls.end()) {
         sip_treply(nullptr, m_sip, &invite, 481, "Call/Transaction Does Not Exist");
         return true;
     }
@@ -375,11 +379,11 @@ bool SipLine::TakeReplacingCall(const sip_msg& invite)
         Refuse(invite, 488, "Not Acceptable Here");
         return true;
     }
-    AcceptReplacement(invite, std::move(call));
+    AcceptReplacement(invite, **replaced, std::move(call));
     return true;
 }
 
-void SipLine::AcceptReplacement(const sip_msg& invite, std::unique_ptr<SipCall> call)
+void SipLine::AcceptReplacement(const sip_msg& invite, SipCall& old, std::unique_ptr<SipCall> call)
 {
     mbuf* description = nullptr;
     int err = sdp_encode(&description, call->sdp, !call->remoteOffered);
@@ -392,17 +396,17 @@ void SipLine::AcceptReplacement(const sip_msg& invite, std::unique_ptr<SipCall> 
         Refuse(invite, 500, "Server Internal Error");
         return;
     }
-    const std::uint64_t replaced = m_call->id;
+    const std::uint64_t replaced = old.id;
     SipEvent ended;
     ended.kind = SipEvent::Kind::Ended;
     ended.replaced = true;
-    EndCall(*m_call, std::move(ended)); // its BYE goes out once the old session is freed
+    EndCall(old, std::move(ended)); // its BYE goes out once the old session is freed
     SipEvent incoming = CallEvent(invite, SipEvent::Kind::Incoming);
     incoming.call = call->id;
     incoming.replaces = replaced;
     m_service.Post(std::move(incoming));
-    m_call = std::move(call);
-    Connect(*m_call);
+    m_calls.push_back(std::move(call));
+    Connect(*m_calls.back());
 }
 
 /* ---- the far end's transfer: REFER ---------------------------------------------------------- */
@@ -425,7 +429,7 @@ void SipLine::TakeRefer(SipCall& original, const sip_msg& refer)
         sip_treply(nullptr, m_sip, &refer, 400, "Bad Refer-To");
         return;
     }
-    if (!original.established || m_call.get() != &original) {
+    if (!original.established || Find(original.id) != &original) {
         sip_treply(nullptr, m_sip, &refer, 403, "Call Not Connected");
         return;
     }
@@ -481,47 +485,59 @@ void SipLine::NotifyReferrer(const SipCall& original, const std::string& status,
                   << std::endl;
 }
 
+SipCall* SipLine::ReferrerOf(const SipCall* placed, std::uint64_t id)
+{
+    const auto it = std::find_if(m_calls.begin(), m_calls.end(), [&](const std::unique_ptr<SipCall>& entry) {
+        const SipCall* referred = entry->referral ? entry->referral->call.get() : nullptr;
+        return referred && (placed ? referred == placed : referred->id == id);
+    });
+    return it == m_calls.end() ? nullptr : it->get();
+}
+
 void SipLine::HandOver(SipCall& call)
 {
-    if (!m_call || !m_call->referral || m_call->referral->call.get() != &call)
+    SipCall* original = ReferrerOf(&call);
+    if (!original)
         return;
-    NotifyReferrer(*m_call, "200 OK", true);
-    std::unique_ptr<SipCall> placed = std::move(m_call->referral->call);
-    m_call->referral.reset();
+    NotifyReferrer(*original, "200 OK", true);
+    std::unique_ptr<SipCall> placed = std::move(original->referral->call);
+    original->referral.reset();
     SipEvent ended;
     ended.kind = SipEvent::Kind::Ended;
     ended.replaced = true;
-    EndCall(*m_call, std::move(ended)); // its BYE goes out once the old session is freed
-    m_call = std::move(placed);
+    EndCall(*original, std::move(ended)); // its BYE goes out once the old session is freed
+    m_calls.push_back(std::move(placed));
 }
 
 bool SipLine::ReleaseReferredCall(SipCall& call, const std::string& status)
 {
-    if (!m_call || !m_call->referral || m_call->referral->call.get() != &call)
+    SipCall* original = ReferrerOf(&call);
+    if (!original)
         return false;
-    NotifyReferrer(*m_call, status, true);
+    NotifyReferrer(*original, status, true);
     // libre is still inside one of this session's handlers: free it once they returned.
-    m_ended.push_back(std::move(m_call->referral->call));
-    m_call->referral.reset();
+    m_ended.push_back(std::move(original->referral->call));
+    original->referral.reset();
     tmr_start(&m_collect, 0, OnCollect, this);
     return true;
 }
 
-std::unique_ptr<SipCall> SipLine::TakeReferredCall(SipCall& original)
+void SipLine::KeepReferredCall(SipCall& original)
 {
     if (!original.referral)
-        return nullptr;
-    std::unique_ptr<SipCall> placed = std::move(original.referral->call);
+        return;
+    if (original.referral->call)
+        m_calls.push_back(std::move(original.referral->call));
     original.referral.reset();
-    return placed;
 }
 
 bool SipLine::DropReferredCall(std::uint64_t id)
 {
-    if (!m_call || !m_call->referral || !m_call->referral->call || m_call->referral->call->id != id)
+    SipCall* original = ReferrerOf(nullptr, id);
+    if (!original)
         return false;
-    NotifyReferrer(*m_call, "487 Request Terminated", true);
-    m_call->referral.reset(); // CANCEL
+    NotifyReferrer(*original, "487 Request Terminated", true);
+    original->referral.reset(); // CANCEL
     return true;
 }
 

@@ -18,6 +18,7 @@ struct mqueue;
 
 namespace tapi {
 
+class AudioLink;
 class LineAudio;
 
 // What the SIP stack reports to the exchange. The stack's thread queues these; the exchange takes
@@ -38,6 +39,9 @@ struct SipEvent {
         // (`referredByName`) when it said who: `call` is our new call, already dialling, and
         // `replaces` the call that asked. That call ends once the new one is answered.
         Referred,
+        // Our hold or resume (re-INVITE) answered: `code` 200 when the far end took it (or nothing
+        // had to change), its refusal (4xx to 6xx) with `text`, or 0 when it could not be sent.
+        HoldAnswered,
     };
     Kind kind = Kind::Registration;
     DWORD line = 0;
@@ -56,7 +60,12 @@ struct SipEvent {
     bool replaced = false;
     std::string referredByNumber;
     std::string referredByName;
+    // Answered: the call's audio, which the exchange links to the line while the call talks.
+    std::shared_ptr<AudioLink> media;
 };
+
+// The calls a line carries at once (talking, held, a caller waiting), SIP or simulated.
+inline constexpr std::size_t kMaxCallsOnLine = 4;
 
 // The SIP lines of the exchange: one thread running libre's event loop with every SIP line's
 // stack (its transport, registration and call). The exchange sends commands, which never block;
@@ -83,7 +92,7 @@ public:
     // Ends the call as its state needs: CANCEL, BYE or 486 Busy Here. Unknown calls are ignored.
     void Hangup(std::uint64_t call);
     // Puts a connected call on hold (a re-INVITE with a=sendonly, our audio stopped) or resumes it
-    // (a=sendrecv).
+    // (a=sendrecv); a HoldAnswered event tells how the far end answered.
     void Hold(std::uint64_t call, bool hold);
     // Hands the far end of a connected call to `target` (a SIP URI) with REFER; a Transferred event
     // tells the outcome. The call itself goes on until the exchange ends it.

@@ -23,6 +23,7 @@
 #include <cmath>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace fs = std::filesystem;
@@ -286,9 +287,10 @@ TEST_F(OfficeSeats, TwoSeatsCallEachOtherByExtension)
     EXPECT_EQ(voiceMail, 1);
 }
 
-// Blind transfer through the proxy: the exchange does not transfer SIP calls yet (no REFER), so
-// it says so and the call stays up.
-TEST_F(OfficeSeats, BlindTransferOfASipCallIsRefusedAndTheCallStays)
+// Blind transfer through the proxy: REFER and the colleague's reports (NOTIFY) follow the record
+// route; the colleague's call to an extension nobody registered fails at the server, so the
+// request fails with its reason and the call stays up.
+TEST_F(OfficeSeats, BlindTransferToAnUnknownExtensionFailsAndTheCallStays)
 {
     StartColleague();
     const HLINE line = OpenLine(kSeatLine);
@@ -298,8 +300,16 @@ TEST_F(OfficeSeats, BlindTransferOfASipCallIsRefusedAndTheCallStays)
     ASSERT_TRUE(RunUntilColleague("offering", 5000)) << m_colleague->SipLineState();
     m_colleague->Linesim("handset 5 up");
     ASSERT_TRUE(RunUntil([&] { return Saw(call, LINECALLSTATE_CONNECTED); }, 3000));
-    EXPECT_EQ(lineBlindTransferA(call, "203", 0), LINEERR_OPERATIONUNAVAIL);
-    Run(300);
+    const LONG request = lineBlindTransferA(call, "203", 0);
+    ASSERT_GT(request, 0);
+    const auto reply = [&]() -> std::optional<LONG> {
+        for (const Received& message : m_received)
+            if (message.message == LINE_REPLY && message.p1 == DWORD_PTR(request))
+                return static_cast<LONG>(message.p2);
+        return std::nullopt;
+    };
+    ASSERT_TRUE(RunUntil([&] { return reply().has_value(); }, 10000)) << SeatState() << m_server->Log();
+    EXPECT_EQ(*reply(), LINEERR_OPERATIONFAILED);
     EXPECT_EQ(CallState(call), DWORD(LINECALLSTATE_CONNECTED));
     EXPECT_NE(m_colleague->SipLineState().find("connected"), std::string::npos)
         << m_colleague->SipLineState();

@@ -72,6 +72,38 @@ TEST(SipMedia, JitterBufferPutsReorderedPacketsBackInOrderAndPlaysSilenceForALos
     EXPECT_EQ(levels, (std::vector<int>{ 1, 2, 3, 4, 5, 0, 7, 8 }));
 }
 
+// Frames that piled up before anybody listened (or while the call was held) fill the jitter buffer:
+// playing skips the oldest and goes on without gaps, instead of a frame of silence each time the
+// full buffer drops one for a new one. Audio not taken for a while is dropped as stale.
+TEST(SipMedia, FullJitterBufferCatchesUpWithoutGapsAndStaleAudioIsDropped)
+{
+    auto media = StartedMedia();
+    for (std::uint16_t k = 0; k < 12; ++k)
+        Deliver(*media, Frame(k));
+    std::vector<int> levels;
+    for (std::uint16_t k = 12; k < 24; ++k) {
+        std::vector<std::int16_t> out(160);
+        media->Receive(out.data(), out.size());
+        levels.push_back((out.front() + 500) / 1000);
+        Deliver(*media, Frame(k));
+    }
+    EXPECT_EQ(std::count(levels.begin(), levels.end(), 0), 0) << ::testing::PrintToString(levels);
+    EXPECT_GT(levels.front(), 4) << "the oldest frames were skipped";
+    for (std::size_t i = 1; i < levels.size(); ++i)
+        EXPECT_EQ(levels[i], levels[i - 1] + 1) << "in order, none skipped once caught up";
+
+    for (std::uint16_t k = 24; k < 30; ++k)
+        Deliver(*media, Frame(k));
+    std::this_thread::sleep_for(std::chrono::milliseconds(350));
+    std::vector<std::int16_t> out(160);
+    media->Receive(out.data(), out.size());
+    EXPECT_EQ((out.front() + 500) / 1000, 0) << "what came while nobody listened is dropped";
+    Deliver(*media, Frame(30));
+    Deliver(*media, Frame(31));
+    media->Receive(out.data(), out.size());
+    EXPECT_EQ((out.front() + 500) / 1000, 31) << "what comes next plays at once";
+}
+
 // The first packet latches the far end's source; a stranger's packets (another port and stream)
 // are not played and do not count as the far end being alive, until a new SDP starts the media
 // again.

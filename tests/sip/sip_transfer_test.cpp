@@ -405,36 +405,48 @@ TEST_F(SipTransfers, FarEndsReferToABusyPartyLeavesTheFirstCallConnected)
 // end and `linesim list` shows the transfer.
 TEST_F(SipTransfers, AttendedTransferSendsReferWithReplacesOfTheConsultedCall)
 {
-    const std::filesystem::path carolFolder = m_dir / "carol";
-    std::filesystem::create_directories(carolFolder);
-    const std::uint16_t carolPort = sip_test::FreePort();
-    Sipp carol;
-    ASSERT_TRUE(carol.Start(carolFolder, ConsultedScenario(), carolPort));
-    Sipp sipp;
-    ASSERT_TRUE(sipp.Start(m_dir.Path(), AttendedTransferredScenario(), m_sippPort));
-    const HLINE line = OpenLine(kLine1);
-    const HCALL held = ConnectedCall(line, sipp);
-    ASSERT_NE(held, 0u);
-    ASSERT_GT(lineHold(held), 0);
-    const HLINE second = OpenLine(kLine2);
-    HCALL consult = 0;
-    const std::string carolUri = "sip:carol@127.0.0.1:" + std::to_string(carolPort);
-    ASSERT_GT(MakeCall(second, consult, carolUri.c_str()), 0);
-    ASSERT_TRUE(RunUntil([&] { return CallState(consult) == LINECALLSTATE_CONNECTED; }, 5000)) << carol.Log();
-    HCALL conference = 0;
-    EXPECT_EQ(lineCompleteTransfer(held, consult, &conference, LINETRANSFERMODE_CONFERENCE),
-        LINEERR_INVALTRANSFERMODE);
-    const LONG request = lineCompleteTransfer(held, consult, nullptr, LINETRANSFERMODE_TRANSFER);
-    ASSERT_GT(request, 0);
-    RunWhile(sipp, 8000);
-    RunWhile(carol, 3000);
-    EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log() << "the REFER's Replaces, our BYE";
-    EXPECT_EQ(carol.ExitCode(), 0) << carol.Log();
-    Run(100);
-    EXPECT_EQ(ReplyTo(request), 0);
-    EXPECT_EQ(CallState(held), DWORD(LINECALLSTATE_IDLE));
-    EXPECT_EQ(CallState(consult), DWORD(LINECALLSTATE_IDLE));
-    EXPECT_NE(LineList().find("transferred 5551234 to sip:carol@"), std::string::npos) << LineList();
+    // The consulted party on the second SIP line, then on the held call's own line.
+    for (const bool sameLine : { false, true }) {
+        SCOPED_TRACE(sameLine ? "consultation call of lineSetupTransfer" : "call on another line");
+        const std::filesystem::path carolFolder = m_dir / (sameLine ? "carol2" : "carol");
+        std::filesystem::create_directories(carolFolder);
+        const std::uint16_t carolPort = sip_test::FreePort();
+        Sipp carol;
+        ASSERT_TRUE(carol.Start(carolFolder, ConsultedScenario(), carolPort));
+        Sipp sipp;
+        ASSERT_TRUE(sipp.Start(m_dir.Path(), AttendedTransferredScenario(), m_sippPort));
+        const HLINE line = OpenLine(kLine1);
+        const HCALL held = ConnectedCall(line, sipp);
+        ASSERT_NE(held, 0u);
+        const std::string carolUri = "sip:carol@127.0.0.1:" + std::to_string(carolPort);
+        HCALL consult = 0;
+        if (sameLine) {
+            ASSERT_GT(lineSetupTransferA(held, &consult, nullptr), 0);
+            ASSERT_TRUE(RunUntil([&] { return consult && CallState(consult) == LINECALLSTATE_DIALTONE; }, 3000));
+            ASSERT_GT(lineDialA(consult, carolUri.c_str(), 0), 0);
+        } else {
+            ASSERT_GT(lineHold(held), 0);
+            ASSERT_GT(MakeCall(OpenLine(kLine2), consult, carolUri.c_str()), 0);
+        }
+        ASSERT_TRUE(RunUntil([&] { return CallState(consult) == LINECALLSTATE_CONNECTED; }, 5000)) << carol.Log();
+        if (!sameLine) {
+            HCALL conference = 0;
+            // A conference joins calls of one line; these are on two.
+            EXPECT_EQ(lineCompleteTransfer(held, consult, &conference, LINETRANSFERMODE_CONFERENCE),
+                LINEERR_INVALCONSULTCALLHANDLE);
+        }
+        const LONG request = lineCompleteTransfer(held, consult, nullptr, LINETRANSFERMODE_TRANSFER);
+        ASSERT_GT(request, 0);
+        RunWhile(sipp, 8000);
+        RunWhile(carol, 3000);
+        EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log() << "the REFER's Replaces, our BYE";
+        EXPECT_EQ(carol.ExitCode(), 0) << carol.Log();
+        Run(100);
+        EXPECT_EQ(ReplyTo(request), 0);
+        EXPECT_EQ(CallState(held), DWORD(LINECALLSTATE_IDLE));
+        EXPECT_EQ(CallState(consult), DWORD(LINECALLSTATE_IDLE));
+        EXPECT_NE(LineList().find("transferred 5551234 to sip:carol@"), std::string::npos) << LineList();
+    }
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include "store/recording_path.h"
 #include "support/temp_dir.h"
 #include "tapi/include/tapisim.h"
+#include "telephony/action_target.h"
 #include "telephony/support/recording_notifications.h"
 #include "telephony/support/scripted_prompter.h"
 
@@ -20,6 +21,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -94,13 +96,53 @@ protected:
         for (const auto& sipp : callers)
             EXPECT_EQ(sipp->ExitCode(), 0) << sipp->Log();
         RunWhile(callers, 500);
-        CallLogStore log;
-        log.Load(m_dir.Path() / CallLogStore::kFileName);
-        return log;
+        return LoggedCalls();
     }
     CallLogStore CallIn(const std::string& afterRinging)
     {
         return CallIn(std::vector<std::string>{ sip_test::CallingScenario(afterRinging) });
+    }
+
+    // Kestrium with voice mail off: the user answers by hand.
+    void StartByHand()
+    {
+        m_settings.Write(Settings::kVoicemailOn, 0);
+        m_app = std::make_unique<Application>(m_dir.Path(), m_hive, m_prompter);
+        ASSERT_TRUE(m_app->Start());
+    }
+    // SIPp calling IP Line 1 from a folder of its own, `afterRinging` once it rang.
+    std::unique_ptr<sip_test::Sipp> CallLine1(const std::string& name, const std::string& afterRinging)
+    {
+        const std::filesystem::path folder = m_dir / name;
+        std::filesystem::create_directories(folder);
+        auto sipp = std::make_unique<sip_test::Sipp>();
+        EXPECT_TRUE(sipp->Start(folder, sip_test::CallingScenario(afterRinging), sip_test::FreePort(),
+            { "127.0.0.1:" + std::to_string(m_linePorts.at(0)) }));
+        return sipp;
+    }
+    // The exchange's clock and the program's events in step with real time until `done` holds.
+    bool RunUntil(const std::function<bool()>& done, int timeoutMs = 5000)
+    {
+        for (int waited = 0; waited < timeoutMs && !done(); waited += 20) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            tapisimAdvance(20);
+            QCoreApplication::processEvents();
+        }
+        return done();
+    }
+    // An offered call in any row; none: call 0.
+    ActionTarget Offered()
+    {
+        for (int slot = 0; slot < LineManager::kSlotCount; ++slot)
+            if (const HCALL call = m_app->Lines().GetLineSlot(slot).FindOfferingCall())
+                return { call, slot };
+        return {};
+    }
+    CallLogStore LoggedCalls() const
+    {
+        CallLogStore log;
+        log.Load(m_dir.Path() / CallLogStore::kFileName);
+        return log;
     }
 
     // The message's share of `frequency`, 0 when the entry has no readable recording.
@@ -170,6 +212,76 @@ TEST_F(SipVoiceMail, CallerRefusedForItsOfferIsLoggedAsMissed)
     EXPECT_EQ(log.GetAt(0)->type, kCallTypeMissed);
     EXPECT_EQ(log.GetAt(0)->callerName, "Alice Example");
     EXPECT_EQ(log.GetAt(0)->number, "2125550100");
+}
+
+// Kestrium answers a SIP caller by hand and puts the call on hold; the far end refuses the re-INVITE
+// (488): the user is told, the call stays connected, and it is logged once when it ends.
+TEST_F(SipVoiceMail, HoldTheFarEndRefusesIsReportedToTheUser)
+{
+    StartByHand();
+    std::vector<std::unique_ptr<sip_test::Sipp>> callers;
+    callers.push_back(CallLine1("a",
+        sip_test::AnsweredAndAcked() + sip_test::OurReInvite("a=sendonly", "488 Not Acceptable Here")
+            + sip_test::WaitsForOurBye()));
+    LineManager& lines = m_app->Lines();
+    ActionTarget target;
+    ASSERT_TRUE(RunUntil([&] { return (target = Offered()).call != 0; })) << callers.back()->Log();
+    LineSlot& slot = lines.GetLineSlot(target.slot);
+    ASSERT_GE(slot.AnswerCall(target.call), 0);
+    ASSERT_TRUE(RunUntil([&] { return (slot.CallFeatures(target.call) & LINECALLFEATURE_HOLD) != 0; }));
+
+    EXPECT_EQ(lines.RunAction(kActionHold, target), 1);
+    ASSERT_TRUE(RunUntil([&] { return !m_prompter.messages.empty(); })) << callers.back()->Log();
+    EXPECT_EQ(m_prompter.messages.front().text, "The call could not be put on hold.");
+    EXPECT_FALSE(lines.IsOnHold(target));
+    EXPECT_TRUE(slot.CallFeatures(target.call) & LINECALLFEATURE_HOLD) << "still connected";
+
+    slot.DropCall(target.call);
+    RunWhile(callers, 5000);
+    EXPECT_EQ(callers.back()->ExitCode(), 0) << callers.back()->Log();
+    const CallLogStore log = LoggedCalls();
+    ASSERT_EQ(log.Count(), 1u);
+    EXPECT_EQ(log.GetAt(0)->type, kCallTypeIncoming);
+    EXPECT_EQ(m_prompter.messages.size(), 1u);
+}
+
+// A second SIP caller while the first talks waits; the user holds the first and answers the
+// second, then hangs up both: two answered calls in the log, each once.
+TEST_F(SipVoiceMail, WaitingCallerIsAnsweredWhileTheFirstIsHeldAndEachCallIsLoggedOnce)
+{
+    StartByHand();
+    std::vector<std::unique_ptr<sip_test::Sipp>> callers;
+    callers.push_back(CallLine1("a",
+        sip_test::AnsweredAndAcked() + sip_test::OurReInvite("a=sendonly", "200 OK", "a=recvonly")
+            + sip_test::WaitsForOurBye()));
+    LineManager& lines = m_app->Lines();
+    ActionTarget first, second;
+    ASSERT_TRUE(RunUntil([&] { return (first = Offered()).call != 0; })) << callers.back()->Log();
+    LineSlot& slot = lines.GetLineSlot(first.slot);
+    ASSERT_GE(slot.AnswerCall(first.call), 0);
+    ASSERT_TRUE(RunUntil([&] { return (slot.CallFeatures(first.call) & LINECALLFEATURE_HOLD) != 0; }));
+
+    callers.push_back(CallLine1("b", sip_test::AnsweredAndAcked() + sip_test::WaitsForOurBye()));
+    ASSERT_TRUE(RunUntil([&] { return (second = Offered()).call != 0; })) << callers.back()->Log();
+    EXPECT_EQ(second.slot, first.slot) << "the waiting call is on the same line";
+    EXPECT_EQ(lines.RunAction(kActionHold, first), 1);
+    ASSERT_TRUE(RunUntil([&] { return lines.IsOnHold(first); }));
+    ASSERT_GE(slot.AnswerCall(second.call), 0);
+    ASSERT_TRUE(RunUntil([&] { return (slot.CallFeatures(second.call) & LINECALLFEATURE_HOLD) != 0; }));
+    RunUntil([] { return false; }, 1000);
+
+    slot.DropCall(second.call);
+    slot.DropCall(first.call);
+    RunWhile(callers, 5000);
+    for (const auto& caller : callers)
+        EXPECT_EQ(caller->ExitCode(), 0) << caller->Log();
+    const CallLogStore log = LoggedCalls();
+    ASSERT_EQ(log.Count(), 2u);
+    for (std::size_t i = 0; i < log.Count(); ++i) {
+        EXPECT_EQ(log.GetAt(i)->type, kCallTypeIncoming) << "entry " << i;
+        EXPECT_EQ(log.GetAt(i)->number, "2125550100") << "entry " << i;
+    }
+    EXPECT_TRUE(m_prompter.messages.empty());
 }
 
 // Six SIP accounts, six callers at once. Kestrium keeps rows 1 to 4 for telephone-network lines,

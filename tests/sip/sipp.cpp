@@ -122,6 +122,73 @@ std::string SippReply(
         + "Content-Length: " + (body.empty() ? "0" : "[len]") + "\n\n" + body + "]]></send>\n";
 }
 
+namespace {
+
+const char* const kSendBye = R"(  <send retrans="500"><![CDATA[
+BYE [$contact] SIP/2.0
+Via: SIP/2.0/[transport] [local_ip]:[local_port];branch=[branch]
+From: <sip:sipp@[local_ip]:[local_port]>;tag=[pid]SIPpTag01[call_number]
+To:[$caller]
+[last_Call-ID:]
+CSeq: 2 BYE
+Max-Forwards: 70
+Content-Length: 0
+
+]]></send>
+  <recv response="200" crlf="true"/>
+)";
+
+} // namespace
+
+std::string WaitsForOurBye()
+{
+    return "  <recv request=\"BYE\"/>\n" + SippReply("200 OK", "", "", false);
+}
+
+std::string AnsweringScenario(const std::string& media, bool weHangUp, const std::string& sdp)
+{
+    const bool ownRequests = !weHangUp || media.find("[$caller]") != std::string::npos;
+    const std::string remember = !ownRequests ? "" : R"(
+    <action>
+      <ereg regexp=".*" search_in="hdr" header="From:" assign_to="caller"/>
+      <ereg regexp="sip:[^>]*" search_in="hdr" header="Contact:" assign_to="contact"/>
+    </action>
+  )";
+    return R"(<?xml version="1.0" encoding="ISO-8859-1" ?>
+<scenario name="answer">
+  <recv request="INVITE" crlf="true">)"
+        + remember + "</recv>\n" + SippReply("180 Ringing") + "  <pause milliseconds=\"300\"/>\n"
+        + SippReply(
+            "200 OK", "Contact: <sip:sipp@[local_ip]:[local_port]>\nContent-Type: application/sdp\n", sdp)
+        + "  <recv request=\"ACK\" crlf=\"true\"/>\n" + media
+        + (weHangUp ? WaitsForOurBye() : std::string(kSendBye)) + "</scenario>\n";
+}
+
+std::string WithMediaPort(std::string scenario, std::uint16_t port)
+{
+    for (auto at = scenario.find("[media_port]"); at != std::string::npos; at = scenario.find("[media_port]"))
+        scenario.replace(at, 12, std::to_string(port));
+    return scenario;
+}
+
+std::string OurReInvite(const std::string& direction, const std::string& status, const std::string& answer)
+{
+    // Each check has a variable of its own: SIPp fails a scenario that assigns one twice.
+    static int checks = 0;
+    const std::string variable = "offer" + std::to_string(++checks);
+    const std::string sdp = "v=0\r\no=sipp 1 2 IN IP4 [local_ip]\r\ns=-\r\nc=IN IP4 [media_ip]\r\nt=0 0\r\n"
+                            "m=audio [media_port] RTP/AVP 0\r\na=rtpmap:0 PCMU/8000\r\n"
+        + answer + (answer.empty() ? "" : "\r\n");
+    const bool accepted = status.rfind("2", 0) == 0;
+    return "  <recv request=\"INVITE\"><action><ereg regexp=\"" + direction
+        + "\" search_in=\"msg\" check_it=\"true\" assign_to=\"" + variable + "\"/><log message=\"[$"
+        + variable + "]\"/></action></recv>\n"
+        + SippReply(status,
+            accepted ? "Contact: <sip:sipp@[local_ip]:[local_port]>\nContent-Type: application/sdp\n" : "",
+            accepted ? sdp : "", false)
+        + "  <recv request=\"ACK\" crlf=\"true\"/>\n";
+}
+
 std::string RegistrarScenario(const std::string& user, const std::string& password)
 {
     return "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>\n<scenario name=\"registrar\">\n"
@@ -250,10 +317,14 @@ std::string CallRingingOrRefused(int code)
         + CallerRequest("ACK", 1, true, "[last_To:]") + "  <label id=\"end\"/>\n</scenario>\n";
 }
 
+std::string AnsweredAndAcked()
+{
+    return "  <recv response=\"200\" rtd=\"true\"/>\n" + CallerRequest("ACK", 1, false, "[last_To:]");
+}
+
 std::string AnsweredThenTone(const std::string& tone, unsigned thenWaitMs)
 {
-    return "  <recv response=\"200\" rtd=\"true\"/>\n" + CallerRequest("ACK", 1, false, "[last_To:]")
-        + "  <nop><action><exec play_pcap_audio=\"" + tone + "\"/></action></nop>\n"
+    return AnsweredAndAcked() + "  <nop><action><exec play_pcap_audio=\"" + tone + "\"/></action></nop>\n"
         + "  <pause milliseconds=\"" + std::to_string(thenWaitMs) + "\"/>\n"
         + CallerRequest("BYE", 2, false, "[last_To:]") + "  <recv response=\"200\"/>\n";
 }

@@ -55,6 +55,21 @@ std::string SippSdp();
 // sends them.
 void WriteRtpPcap(const std::filesystem::path& path, const std::vector<std::int16_t>& samples);
 
+// SIPp's side of an answered call: ringing, the answer (with `sdp`), `media` while talking, then
+// its BYE (or, with `weHangUp`, it waits for ours). It remembers the caller and its contact when
+// requests of its own need them ($caller, $contact).
+std::string AnsweringScenario(
+    const std::string& media, bool weHangUp = false, const std::string& sdp = SippSdp());
+// The scenario with SIPp's media port in its SDP replaced by `port` (a socket of the test's own).
+std::string WithMediaPort(std::string scenario, std::uint16_t port);
+// SIPp, in a call we are in, takes our re-INVITE: it checks that the offer has `direction`
+// ("a=sendonly"), answers `status` ("200 OK" with an SDP saying `answer`, or a refusal such as
+// "488 Not Acceptable Here") and takes our ACK.
+std::string OurReInvite(
+    const std::string& direction, const std::string& status, const std::string& answer = "");
+// SIPp waits for our BYE and answers it.
+std::string WaitsForOurBye();
+
 // SIPp calling line 5 ("IP Line 1") as "Alice Example" 2125550100, with `headers` (lines ending in
 // a line feed) added to its INVITE and `sdp` as its offer; `afterRinging` is what it does once it rang.
 std::string CallingScenario(
@@ -64,6 +79,8 @@ std::string RefusedCallScenario(
     int code, const std::string& headers = "", const std::string& sdp = SippSdp());
 // One call of a flood: cancelled as soon as it rings, or refused with `code` (and acknowledged).
 std::string CallRingingOrRefused(int code);
+// Answered: the 200 and SIPp's ACK.
+std::string AnsweredAndAcked();
 // Answered: the ACK, `tone` (a pcap file) played, and SIPp's BYE `thenWaitMs` later.
 std::string AnsweredThenTone(const std::string& tone, unsigned thenWaitMs);
 // The caller gives up `afterMs` after it rang: CANCEL, and the ACK of the 487.
