@@ -103,6 +103,7 @@ SipLine::~SipLine()
         m_audio->SetLink(nullptr);
     m_call.reset();
     m_ended.clear();
+    m_watch.reset();
     mem_deref(m_registration);
     mem_deref(m_requests);
     mem_deref(m_sessions);
@@ -373,7 +374,19 @@ void SipLine::Shutdown()
     if (m_call)
         m_audio->SetLink(nullptr);
     m_call.reset();
+    if (m_watch)
+        m_watch->Shutdown(); // SUBSCRIBE with Expires: 0 for each
     m_registration = static_cast<sipreg*>(mem_deref(m_registration)); // un-REGISTER
+}
+
+void SipLine::Watch(const std::vector<std::string>& addresses)
+{
+    if (!m_sip)
+        return; // the line could not start; its watched lines stay unknown
+    if (!m_watch)
+        m_watch = std::make_unique<DialogWatch>(
+            m_service, m_lineId, m_sip, m_account, Routes(), SipCredentials{ OnAuth, this });
+    m_watch->SetAddresses(addresses);
 }
 
 } // namespace tapi

@@ -6,6 +6,7 @@
 #include "libre.h"
 #include "sip_guard.h"
 #include "sip_media.h"
+#include "sip_watch.h"
 
 #include <openssl/x509_vfy.h>
 
@@ -65,6 +66,8 @@ public:
     void Hangup(std::uint64_t id);
     // lineHold and lineUnhold of a connected call: a re-INVITE with a=sendonly or a=sendrecv.
     void Hold(std::uint64_t id, bool hold);
+    // The colleagues' lines watched from now on (dialog-event subscriptions, sip_watch.h).
+    void Watch(const std::vector<std::string>& addresses);
     // Lets BYE, CANCEL and un-REGISTER go out before the stack closes.
     void Shutdown();
 
@@ -152,7 +155,8 @@ private:
     std::string m_certificateError; // why OpenSSL refused the server's certificate last
     bool m_registered = false;
     std::unique_ptr<SipCall> m_call;
-    std::vector<std::unique_ptr<SipCall>> m_ended; // freed by m_collect, outside libre's handlers
+    std::vector<std::unique_ptr<SipCall>> m_ended;
+    std::unique_ptr<DialogWatch> m_watch; // once something is watched // freed by m_collect, outside libre's handlers
 };
 
 } // namespace tapi

@@ -140,6 +140,11 @@ void SipService::Hold(std::uint64_t call, bool hold)
     Push(Command{ hold ? Command::Kind::Hold : Command::Kind::Unhold, 0, call, {} });
 }
 
+void SipService::Watch(DWORD line, std::vector<std::string> addresses)
+{
+    Push(Command{ Command::Kind::Watch, line, 0, {}, std::move(addresses) });
+}
+
 void SipService::SetOwned(DWORD line, bool owned)
 {
     if (line < m_owned.size())
@@ -201,6 +206,10 @@ void SipService::RunCommands()
         case Command::Kind::Hangup:
             for (auto& [id, line] : m_stack->Lines())
                 line->Hangup(command.call);
+            break;
+        case Command::Kind::Watch:
+            if (SipLine* line = m_stack->Line(command.line))
+                line->Watch(command.addresses);
             break;
         case Command::Kind::Hold:
         case Command::Kind::Unhold:

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device_config.h"
+#include "dialog_info.h"
 #include "tapi.h"
 
 #include <array>
@@ -31,6 +32,7 @@ struct SipEvent {
         Answered, // outgoing: the far end answered; incoming: our answer went out
         Failed, // outgoing: final answer `code` (0: no answer at all, `text` says why)
         Ended, // the far end hung up or gave up (BYE, CANCEL); `timedOut` when it went silent
+        Watched, // a watched line (`number`, its address as given) is doing something else: `activity`
     };
     Kind kind = Kind::Registration;
     DWORD line = 0;
@@ -40,6 +42,7 @@ struct SipEvent {
     bool blocked = false;
     bool timedOut = false;
     int code = 0;
+    LineActivity activity = LineActivity::Unknown;
     std::string text;
     std::string number;
     std::string name;
@@ -72,6 +75,8 @@ public:
     // Puts a connected call on hold (a re-INVITE with a=sendonly, our audio stopped) or resumes it
     // (a=sendrecv).
     void Hold(std::uint64_t call, bool hold);
+    // The colleagues' lines the line watches from now on (each address once; none: stop watching).
+    void Watch(DWORD line, std::vector<std::string> addresses);
 
     std::vector<SipEvent> TakeEvents();
     // Whether an application owns calls of the line (has it open as owner): a line without one
@@ -84,10 +89,11 @@ public:
 
 private:
     struct Command {
-        enum class Kind { Dial, Answer, Hangup, Hold, Unhold, Stop } kind;
+        enum class Kind { Dial, Answer, Hangup, Hold, Unhold, Watch, Stop } kind;
         DWORD line = 0;
         std::uint64_t call = 0;
         std::string target;
+        std::vector<std::string> addresses{};
     };
     class Stack;
 
@@ -107,6 +113,7 @@ private:
     std::thread m_thread;
 
     friend class SipLine;
+    friend class DialogWatch;
     void Post(SipEvent event);
     // A number for a new incoming call, unique among all lines (commands name calls, not lines).
     std::uint64_t NewIncomingCallId() { return kIncomingCall | ++m_lastIncoming; }
