@@ -23,9 +23,9 @@ constexpr qint64 kMaxConfigBytes = qint64(1) << 20;
 
 // Every key of a SIP account: removed when the line stops being a SIP line, since the parser
 // takes them only on lines of kind sip.
-constexpr std::array kSipKeys{ "display-name", "user", "domain", "registrar", "outbound-proxy", "auth-user",
-    "password-file", "transport", "ca-file", "local-address", "local-port", "register", "register-interval",
-    "rtp-timeout", "allow-calls-from", "present-as" };
+constexpr std::array kSipKeys{ "display-name", "user", "domain", "registrar", "outbound-proxy",
+    "fallback-outbound-proxy", "auth-user", "password-file", "transport", "ca-file", "local-address",
+    "local-port", "register", "register-interval", "rtp-timeout", "allow-calls-from", "present-as" };
 
 std::string Trim(const std::string& text)
 {
@@ -219,6 +219,7 @@ SipAccountFields ExchangeConfigFile::Account(const std::string& lineName) const
     account.authUser = Value(section, "auth-user");
     account.registrar = Value(section, "registrar");
     account.outboundProxy = Value(section, "outbound-proxy");
+    account.fallbackOutboundProxy = Value(section, "fallback-outbound-proxy");
     account.passwordFile = Value(section, "password-file");
     if (const std::string transport = Value(section, "transport"); !transport.empty())
         account.transport = transport;
@@ -289,6 +290,7 @@ bool ExchangeConfigFile::SetAccount(
         SetOrRemove(section, "auth-user", account.authUser);
         SetOrRemove(section, "registrar", account.registrar);
         SetOrRemove(section, "outbound-proxy", account.outboundProxy);
+        SetOrRemove(section, "fallback-outbound-proxy", account.fallbackOutboundProxy);
         SetValue(section, "transport", account.transport);
         SetOrRemove(section, "local-address", account.localAddress);
         SetOrRemove(section, "local-port", account.localPort > 0 ? std::to_string(account.localPort) : "");

@@ -13,6 +13,7 @@ struct SipAccountFields {
     std::string authUser; // empty: the user
     std::string registrar; // empty: sip:<domain>
     std::string outboundProxy; // empty: none
+    std::string fallbackOutboundProxy; // used when the outbound proxy stops answering; empty: none
     std::string transport = "udp"; // udp, tcp or tls
     std::string localAddress; // empty: the address of the default route
     int localPort = 0; // 0: any free port

@@ -134,7 +134,8 @@ std::optional<std::string> SipValue(SipAccount& sip, std::string_view key, std::
     }
     const std::pair<const char*, std::string*> texts[] = { { "user", &sip.user }, { "domain", &sip.domain },
         { "registrar", &sip.registrar }, { "outbound-proxy", &sip.outboundProxy },
-        { "auth-user", &sip.authUser }, { "local-address", &sip.localAddress } };
+        { "fallback-outbound-proxy", &sip.fallbackOutboundProxy }, { "auth-user", &sip.authUser },
+        { "local-address", &sip.localAddress } };
     for (const auto& [name, field] : texts)
         if (key == name)
             return SipText(*field, value, name);
@@ -242,6 +243,9 @@ private:
         if (m_section == Kind::Line && m_config.lines.back().kind == LineKind::Sip
             && (m_config.lines.back().sip.user.empty() || m_config.lines.back().sip.domain.empty()))
             return "the sip line before this point needs a user and a domain";
+        if (m_section == Kind::Line && !m_config.lines.back().sip.fallbackOutboundProxy.empty()
+            && m_config.lines.back().sip.outboundProxy.empty())
+            return "the sip line before this point has a fallback-outbound-proxy but no outbound-proxy";
         if (m_section == Kind::Dial && m_config.dialPlan.back().pattern.empty())
             return "the [dial] section before this point has no pattern";
         return {};

@@ -20,6 +20,9 @@ struct SipAccount {
     std::string domain;
     std::string registrar; // a SIP URI; empty: sip:<domain>
     std::string outboundProxy; // a SIP URI or empty
+    // A second outbound proxy: the line moves its registration and calls there when the one in use
+    // stops answering. Empty: none.
+    std::string fallbackOutboundProxy;
     std::string authUser; // empty: the user
     std::string passwordFile; // empty: <config folder>/kestrium/<line name>.password
     std::string localAddress; // empty: the address of the default route

@@ -35,7 +35,8 @@ std::optional<sa> HostAddress(const std::string& uri)
 std::vector<sa> PeerAddresses(const SipAccount& account)
 {
     std::vector<sa> peers;
-    for (const std::string& uri : { "sip:" + account.domain, account.registrar, account.outboundProxy })
+    for (const std::string& uri :
+        { "sip:" + account.domain, account.registrar, account.outboundProxy, account.fallbackOutboundProxy })
         if (const auto address = HostAddress(uri))
             peers.push_back(*address);
     return peers;
@@ -205,12 +206,17 @@ void SipLine::OnGuardConnections(void* arg)
     tmr_start(&self->m_guardConnections, kGuardConnectionsMs, OnGuardConnections, self);
 }
 
+const std::string& SipLine::Proxy() const
+{
+    return m_onFallbackProxy ? m_account.fallbackOutboundProxy : m_account.outboundProxy;
+}
+
 std::vector<std::string> SipLine::Routes() const
 {
-    if (m_account.outboundProxy.empty())
+    if (Proxy().empty())
         return {};
     // libre writes each route as <URI;lr>: a ;lr of the configured URI is taken off, so it appears once.
-    std::string route = m_account.outboundProxy;
+    std::string route = Proxy();
     for (auto at = route.find(";lr"); at != std::string::npos; at = route.find(";lr", at)) {
         const std::size_t end = at + 3;
         if (end == route.size() || route[end] == ';' || route[end] == '?')
@@ -255,7 +261,8 @@ void SipLine::Register()
         ReportRegistration(false, "cannot register with " + registrar + ": " + ErrorText(err));
         return;
     }
-    ReportRegistration(false, "registering with " + registrar);
+    ReportRegistration(
+        false, "registering with " + registrar + (m_onFallbackProxy ? " through " + Proxy() : ""));
     AwaitRegistrar();
 }
 
@@ -317,6 +324,10 @@ void SipLine::OnRegistered(int err, const sip_msg* msg, void* arg)
         tmr_start(&self->m_stopRegistering, 0, OnStopRegistering, self);
     } else if (!msg || (err && msg->scode < 300)) {
         self->ReportFailure("registration failed: " + ErrorText(err));
+        // With two proxies the other one is tried after the same wait as for silence, so two that
+        // both refuse connections are not tried in a tight loop.
+        if (!self->m_account.fallbackOutboundProxy.empty())
+            tmr_start(&self->m_registerSilence, kRegisterAnswerMs, OnRegisterSilence, self);
     } else if (msg->scode < 300) {
         self->m_registrar = msg->src;
         self->m_certificateError.clear();
@@ -339,7 +350,27 @@ void SipLine::OnStopRegistering(void* arg)
 
 void SipLine::OnRegisterSilence(void* arg)
 {
-    static_cast<SipLine*>(arg)->ReportFailure("no answer from the registrar");
+    auto* self = static_cast<SipLine*>(arg);
+    if (!self->SwitchProxy())
+        self->ReportFailure("no answer from the registrar");
+}
+
+bool SipLine::SwitchProxy()
+{
+    if (m_account.fallbackOutboundProxy.empty() || !m_registration)
+        return false;
+    const std::string silent = Proxy();
+    tmr_cancel(&m_registerSilence);
+    tmr_cancel(&m_keepAlive);
+    m_challengeAnswered = false;
+    // The old registration's un-REGISTER, if any, follows the old route to the proxy that is gone,
+    // so it cannot remove the binding made through the other one.
+    mem_deref(std::exchange(m_registration, nullptr));
+    m_onFallbackProxy = !m_onFallbackProxy;
+    std::cerr << "kestrium telephony: " << m_name << ": no answer from the outbound proxy " << silent
+              << "; registering through " << Proxy() << std::endl;
+    Register();
+    return true;
 }
 
 void SipLine::ReportFailure(const std::string& reason)

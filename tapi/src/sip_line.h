@@ -97,6 +97,11 @@ private:
     bool StartTls(std::string& error);
     void GuardConnections(sip_transp transport);
     void Register();
+    // The outbound proxy in use stopped answering: the registration moves to the other one, when
+    // the account has two. False when there is no other.
+    bool SwitchProxy();
+    // The outbound proxy in use, empty when the account has none.
+    const std::string& Proxy() const;
     // A REGISTER went out: its answer is awaited for kRegisterAnswerMs (first or refresh alike).
     void AwaitRegistrar();
     void ReportRegistration(bool registered, const std::string& text);
@@ -154,6 +159,7 @@ private:
     std::string m_registrationText;
     std::string m_certificateError; // why OpenSSL refused the server's certificate last
     bool m_registered = false;
+    bool m_onFallbackProxy = false; // registered and calling through the fallback-outbound-proxy
     std::unique_ptr<SipCall> m_call;
     std::vector<std::unique_ptr<SipCall>> m_ended;
     std::unique_ptr<DialogWatch> m_watch; // once something is watched // freed by m_collect, outside libre's handlers

@@ -143,7 +143,10 @@ INSTANTIATE_TEST_SUITE_P(Mistakes, ExchangeBadConfiguration,
             "line 5: outcome must be answer, busy, noanswer, badaddress, reject or manual" },
         BadConfig{ "[line]\nname = A\nkind = sip\nuser = u\ndomain = d\npresent-as = pstn\n",
             "line 6: present-as must be ip or analog" },
-        BadConfig{ "[line]\nname = A\npresent-as = analog\n", "line 3: unknown key \"present-as\"" }),
+        BadConfig{ "[line]\nname = A\npresent-as = analog\n", "line 3: unknown key \"present-as\"" },
+        BadConfig{ "[line]\nname = A\nkind = sip\nuser = u\ndomain = d\nfallback-outbound-proxy = "
+                   "sip:b\n[line]\nname = B\n",
+            "line 7: the sip line before this point has a fallback-outbound-proxy but no outbound-proxy" }),
     [](const auto& info) { return testing_support::CaseName(info.param.error); });
 
 TEST_F(ExchangeConfiguration, ConfigurationIsRefusedWhileApplicationsRun)

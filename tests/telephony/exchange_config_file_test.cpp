@@ -70,6 +70,8 @@ TEST(ExchangeConfigFile, SetsAndRemovesAnAccountKeepingTheRestOfTheFile)
 
     SipAccountFields account = Account();
     account.presentAsAnalog = true;
+    account.outboundProxy = "sip:proxy1.provider.example";
+    account.fallbackOutboundProxy = "sip:proxy2.provider.example";
     ASSERT_TRUE(file.SetAccount("Trunk", account, error)) << error;
     ASSERT_TRUE(file.Save(error)) << error;
     const std::string saved = ReadBytes(dir / "exchange.conf");
@@ -88,6 +90,8 @@ TEST(ExchangeConfigFile, SetsAndRemovesAnAccountKeepingTheRestOfTheFile)
     EXPECT_TRUE(back.enabled);
     EXPECT_EQ(back.user + "@" + back.domain, "4921512345@sip.provider.example");
     EXPECT_EQ(back.registrar, "sip:registrar.provider.example");
+    EXPECT_EQ(back.outboundProxy, "sip:proxy1.provider.example");
+    EXPECT_EQ(back.fallbackOutboundProxy, "sip:proxy2.provider.example");
     EXPECT_EQ(back.transport, "tls");
     EXPECT_EQ(back.localPort, 5062);
     EXPECT_TRUE(back.registers);
@@ -102,6 +106,7 @@ TEST(ExchangeConfigFile, SetsAndRemovesAnAccountKeepingTheRestOfTheFile)
     EXPECT_EQ(trunk.kind, tapi::LineKind::Sip);
     EXPECT_EQ(trunk.sip.transport, tapi::SipTransport::Tls);
     EXPECT_FALSE(trunk.sip.registers);
+    EXPECT_EQ(trunk.sip.fallbackOutboundProxy, "sip:proxy2.provider.example");
     EXPECT_EQ(trunk.ringPeriodMs, 2000u);
 
     ASSERT_TRUE(reread.SetAccount("Trunk", SipAccountFields{}, error)) << error;
@@ -145,6 +150,10 @@ TEST(ExchangeConfigFile, RefusesWhatTheServiceWouldRefuse)
     EXPECT_TRUE(error.starts_with("user must be")) << error;
     EXPECT_EQ(file.Text(), kOffice);
     EXPECT_FALSE(file.SetAccount("Nobody", Account(), error));
+    account = Account();
+    account.fallbackOutboundProxy = "sip:proxy2.provider.example";
+    EXPECT_FALSE(file.SetAccount("Trunk", account, error));
+    EXPECT_NE(error.find("fallback-outbound-proxy but no outbound-proxy"), std::string::npos) << error;
 
     WriteBytes(dir / "broken.conf", "[line]\nname = A\nkind = pots\n");
     ExchangeConfigFile broken((dir / "broken.conf").string());

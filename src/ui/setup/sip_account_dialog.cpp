@@ -103,6 +103,8 @@ QGroupBox* SipAccountDialog::CreateAccountGroup()
     m_password->setEchoMode(QLineEdit::Password);
     m_registrar = NewField("registrar", tr("sip:<domain of the address>"));
     m_outboundProxy = NewField("outboundProxy", tr("none"));
+    m_fallbackProxy
+        = NewField("fallbackOutboundProxy", tr("none; used when the outbound proxy stops answering"));
     m_transport = new QComboBox;
     m_transport->setObjectName("transport");
     for (const Transport& transport : kTransports)
@@ -123,6 +125,7 @@ QGroupBox* SipAccountDialog::CreateAccountGroup()
     form->addRow(tr("&Password:"), m_password);
     form->addRow(tr("Re&gistrar:"), m_registrar);
     form->addRow(tr("&Outbound proxy:"), m_outboundProxy);
+    form->addRow(tr("&Fallback outbound proxy:"), m_fallbackProxy);
     form->addRow(tr("&Transport:"), m_transport);
     form->addRow(tr("&Local address:"), m_localAddress);
     form->addRow(tr("Local p&ort:"), m_localPort);
@@ -141,6 +144,7 @@ void SipAccountDialog::ShowAccount(const SipAccountFields& account)
     m_authUser->setText(FromStd(account.authUser));
     m_registrar->setText(FromStd(account.registrar));
     m_outboundProxy->setText(FromStd(account.outboundProxy));
+    m_fallbackProxy->setText(FromStd(account.fallbackOutboundProxy));
     m_transport->setCurrentIndex(std::max(0, m_transport->findData(FromStd(account.transport))));
     m_localAddress->setText(FromStd(account.localAddress));
     m_localPort->setValue(account.localPort);
@@ -177,6 +181,7 @@ bool SipAccountDialog::ReadFields(SipAccountFields& account)
     account.authUser = Field(m_authUser);
     account.registrar = Field(m_registrar);
     account.outboundProxy = Field(m_outboundProxy);
+    account.fallbackOutboundProxy = Field(m_fallbackProxy);
     account.transport = m_transport->currentData().toString().toStdString();
     account.localAddress = Field(m_localAddress);
     account.localPort = m_localPort->value();

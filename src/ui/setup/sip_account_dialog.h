@@ -53,6 +53,7 @@ private:
     QLineEdit* m_password = nullptr;
     QLineEdit* m_registrar = nullptr;
     QLineEdit* m_outboundProxy = nullptr;
+    QLineEdit* m_fallbackProxy = nullptr;
     QComboBox* m_transport = nullptr;
     QLineEdit* m_localAddress = nullptr;
     QSpinBox* m_localPort = nullptr;

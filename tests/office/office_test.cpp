@@ -1,0 +1,296 @@
+// Seats on a real SIP server: Kamailio with the office configuration (scripts/office), this test's
+// own telephony service as seat 201 and the real `kestrium` program in a process of its own as seat
+// 202. Both register, call each other by extension through the server, reach voice mail, survive a
+// restart of the server, and a seat with two outbound proxies moves to the second when the first
+// stops answering.
+#include "kamailio_server.h"
+#include "kestrium_seat.h"
+
+#include "audio/sound_file.h"
+#include "sip/sip_fixture.h"
+#include "store/call_log_store.h"
+#include "store/recording_path.h"
+#include "support/tool_run.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+namespace fs = std::filesystem;
+using office_test::KamailioServer;
+using office_test::KestriumSeat;
+
+namespace {
+
+constexpr DWORD kSeatLine = 4; // "IP Line 1" of this process: extension 201
+
+// This process is seat 201 on "IP Line 1"; the server is started before the service, so the seat
+// registers at once.
+class OfficeSeats : public SipFixture {
+protected:
+    void SetUp() override
+    {
+        if (!KamailioServer::Installed())
+            GTEST_SKIP() << "Kamailio is not installed (scripts/install-deps installs it)";
+        m_server = StartServer(m_dir / "server");
+        office_test::WritePasswordFile(m_dir / "201.password", "secret-201");
+        SipFixture::SetUp();
+    }
+    void TearDown() override
+    {
+        if (m_lineApp)
+            SipFixture::TearDown();
+    }
+
+    std::unique_ptr<KamailioServer> StartServer(const fs::path& folder)
+    {
+        auto server = std::make_unique<KamailioServer>(
+            folder, std::vector<std::string>{ "201:secret-201", "202:secret-202" }, "office.test");
+        EXPECT_TRUE(server->Start()) << server->Log();
+        return server;
+    }
+
+    // The seat's account keys: registered at the server, unless a test routes it otherwise.
+    virtual std::string SeatAccount() const
+    {
+        return "domain = 127.0.0.1:" + std::to_string(m_server->Port()) + "\n";
+    }
+
+    std::string Configuration() const override
+    {
+        std::string text;
+        for (int i = 1; i <= 4; ++i)
+            text += "[line]\nname = Zo-Linka Line " + std::to_string(i) + "\n";
+        return text + "[line]\nname = IP Line 1\nkind = sip\nuser = 201\n" + SeatAccount()
+            + "local-address = 127.0.0.1\nlocal-port = " + std::to_string(m_line1Port)
+            + "\nregister-interval = 60\nrtp-timeout = 5\npassword-file = "
+            + (m_dir / "201.password").string()
+            + "\n[line]\nname = IP Line 2\nkind = ip\n[line]\nname = Data Modem\nkind = modem\n";
+    }
+
+    // This seat's row in the exchange's line list.
+    std::string SeatState()
+    {
+        const std::string list = LineList();
+        const auto at = list.find("line 5: ");
+        return at == std::string::npos ? std::string() : list.substr(at, list.find('\n', at) - at);
+    }
+    bool SeatRegistered() { return SeatState().find("in service: registered") != std::string::npos; }
+    bool ColleagueRegistered() const
+    {
+        return m_colleague->SipLineState().find("in service: registered") != std::string::npos;
+    }
+
+    void StartColleague()
+    {
+        m_colleague = std::make_unique<KestriumSeat>("202", "secret-202", m_server->Port());
+        ASSERT_TRUE(m_colleague->Start()) << m_colleague->Output();
+    }
+
+    // RunUntil for checks that start a tool (linesim, sqlite3): asked every 100 ms, not every 20.
+    bool RunChecking(const std::function<bool()>& done, DWORD timeoutMs)
+    {
+        for (DWORD waited = 0; waited < timeoutMs; waited += 100) {
+            if (done())
+                return true;
+            Run(100);
+        }
+        return done();
+    }
+    // Runs this seat's clock until the colleague's SIP line shows `text`.
+    bool RunUntilColleague(const std::string& text, DWORD timeoutMs)
+    {
+        return RunChecking(
+            [&] { return m_colleague->SipLineState().find(text) != std::string::npos; }, timeoutMs);
+    }
+
+    // Places a call from this seat, answers the LINE_REPLY, and returns the call.
+    HCALL Call(HLINE line, const char* number)
+    {
+        HCALL call = 0;
+        const LONG request = MakeCall(line, call, number);
+        EXPECT_GT(request, 0);
+        RunUntil([&] { return call != 0; }, 2000);
+        return call;
+    }
+
+    CallLogStore ColleagueCallLog() const
+    {
+        CallLogStore log;
+        log.Load(m_colleague->DataFolder() / CallLogStore::kFileName);
+        return log;
+    }
+
+    std::unique_ptr<KamailioServer> m_server;
+    std::unique_ptr<KestriumSeat> m_colleague;
+};
+
+// Each seat registers; each calls the other by extension through the server; either side hangs
+// up; a seat whose user is busy on another line lets voice mail take the call, with audio both
+// ways; both sides' call states and the colleague's call log say what happened.
+TEST_F(OfficeSeats, TwoSeatsCallEachOtherByExtension)
+{
+    StartColleague();
+    const HLINE line = OpenLine(kSeatLine);
+    ASSERT_TRUE(RunUntil([&] { return SeatRegistered(); }, 5000)) << SeatState() << m_server->Log();
+    ASSERT_TRUE(RunUntilColleague("in service: registered", 5000)) << m_colleague->SipLineState();
+    EXPECT_NE(m_server->RegisteredUsers().find("201\n202"), std::string::npos) << m_server->RegisteredUsers();
+
+    // 201 calls 202; the colleague lifts the handset, then puts it down: a hang-up from that side.
+    HCALL call = Call(line, "202");
+    ASSERT_TRUE(RunUntilColleague("offering", 5000)) << m_colleague->SipLineState() << m_server->Log();
+    ASSERT_TRUE(RunUntil([&] { return Saw(call, LINECALLSTATE_RINGBACK); }, 2000));
+    m_colleague->Linesim("handset 5 up");
+    ASSERT_TRUE(RunUntil([&] { return Saw(call, LINECALLSTATE_CONNECTED); }, 3000)) << SeatState();
+    Run(500);
+    m_colleague->Linesim("handset 5 down");
+    EXPECT_TRUE(
+        RunUntil([&] { return Saw(call, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL); }, 3000));
+    EXPECT_GT(lineDrop(call, nullptr, 0), 0);
+    Run(200);
+    lineDeallocateCall(call);
+
+    // 202 dials 201 from the program; this seat answers and hangs up.
+    m_received.clear();
+    m_colleague->Dial("201");
+    ASSERT_TRUE(
+        RunUntil([&] { return NewCallOn(line) != 0 && Saw(NewCallOn(line), LINECALLSTATE_OFFERING); }, 5000))
+        << m_colleague->SipLineState() << m_server->Log();
+    call = NewCallOn(line);
+    EXPECT_EQ(CallerOf(call).first, "202");
+    EXPECT_GT(lineAnswer(call, nullptr, 0), 0);
+    ASSERT_TRUE(RunUntil([&] { return Saw(call, LINECALLSTATE_CONNECTED); }, 3000));
+    EXPECT_TRUE(RunUntilColleague("connected", 3000)) << m_colleague->SipLineState();
+    Run(500);
+    EXPECT_GT(lineDrop(call, nullptr, 0), 0);
+    EXPECT_TRUE(RunUntilColleague("idle", 3000)) << m_colleague->SipLineState();
+    lineDeallocateCall(call);
+
+    // The colleague is on another line; 201 calls again, voice mail answers after three rings
+    // with the greeting (600 Hz), and this seat's 440 Hz ends up in the message.
+    m_colleague->Linesim("ring 1 5550100 \"Customer\"");
+    m_colleague->Linesim("handset 1 up");
+    m_received.clear();
+    auto& heard = Record(line);
+    call = Call(line, "202");
+    ASSERT_TRUE(RunUntil([&] { return Saw(call, LINECALLSTATE_CONNECTED); }, 10000))
+        << m_colleague->SipLineState();
+    PlayTone(line, 440);
+    Run(5000);
+    EXPECT_GT(lineDrop(call, nullptr, 0), 0);
+    Run(500);
+    EXPECT_GT(BestShareOf(heard, 600), 0.8) << "the colleague's greeting reached this seat";
+    m_colleague->Linesim("handset 1 down");
+
+    ASSERT_TRUE(testing_support::WaitUntil([&] { return ColleagueCallLog().Count() >= 4; }))
+        << ColleagueCallLog().Count() << m_colleague->Output();
+    const CallLogStore log = ColleagueCallLog();
+    int answered = 0, outgoing = 0, voiceMail = 0;
+    for (std::size_t i = 0; i < log.Count(); ++i) {
+        const CallLogEntry& entry = *log.GetAt(i);
+        if (entry.number != "201")
+            continue;
+        answered += entry.TypeCode() == kCallTypeIncoming;
+        outgoing += entry.TypeCode() == kCallTypeOutgoing;
+        if (entry.TypeCode() == kCallTypeVoicemail) {
+            ++voiceMail;
+            const auto message
+                = testing_support::ReadSoundFile(RecordingPath::ToLocalFile(entry.recordingPath).string());
+            EXPECT_GT(BestShareOf(message.samples, 440), 0.8)
+                << "this seat's tone is in the colleague's message";
+        }
+    }
+    EXPECT_EQ(answered, 1);
+    EXPECT_EQ(outgoing, 1);
+    EXPECT_EQ(voiceMail, 1);
+}
+
+// Blind transfer through the proxy: the exchange does not transfer SIP calls yet (no REFER), so
+// it says so and the call stays up.
+TEST_F(OfficeSeats, BlindTransferOfASipCallIsRefusedAndTheCallStays)
+{
+    StartColleague();
+    const HLINE line = OpenLine(kSeatLine);
+    ASSERT_TRUE(RunUntil([&] { return SeatRegistered(); }, 5000)) << SeatState();
+    ASSERT_TRUE(RunUntilColleague("in service: registered", 5000)) << m_colleague->SipLineState();
+    const HCALL call = Call(line, "202");
+    ASSERT_TRUE(RunUntilColleague("offering", 5000)) << m_colleague->SipLineState();
+    m_colleague->Linesim("handset 5 up");
+    ASSERT_TRUE(RunUntil([&] { return Saw(call, LINECALLSTATE_CONNECTED); }, 3000));
+    EXPECT_EQ(lineBlindTransferA(call, "203", 0), LINEERR_OPERATIONUNAVAIL);
+    Run(300);
+    EXPECT_EQ(CallState(call), DWORD(LINECALLSTATE_CONNECTED));
+    EXPECT_NE(m_colleague->SipLineState().find("connected"), std::string::npos)
+        << m_colleague->SipLineState();
+    EXPECT_GT(lineDrop(call, nullptr, 0), 0);
+    EXPECT_TRUE(RunUntilColleague("idle", 3000)) << m_colleague->SipLineState();
+}
+
+// The server restarts: while it is gone both seats say so and a call fails at once with the
+// reason; once it is back both register again and call each other.
+TEST_F(OfficeSeats, SeatsSurviveARestartOfTheServer)
+{
+    StartColleague();
+    const HLINE line = OpenLine(kSeatLine);
+    ASSERT_TRUE(RunUntil([&] { return SeatRegistered(); }, 5000)) << SeatState();
+    ASSERT_TRUE(RunUntilColleague("in service: registered", 5000)) << m_colleague->SipLineState();
+
+    m_server->Stop();
+    // A refresh within the granted 4 s, then 4 s without an answer.
+    ASSERT_TRUE(RunUntil(
+        [&] { return SeatState().find("out of service: no answer from the registrar") != std::string::npos; },
+        10000))
+        << SeatState();
+    ASSERT_TRUE(RunUntilColleague("out of service: no answer from the registrar", 10000))
+        << m_colleague->SipLineState();
+    HCALL call = 0;
+    EXPECT_EQ(MakeCall(line, call, "202"), LINEERR_OPERATIONUNAVAIL);
+
+    ASSERT_TRUE(m_server->Start()) << m_server->Log();
+    // The unanswered REGISTER is sent again at most every 4 s: back in service within that.
+    EXPECT_TRUE(RunUntil([&] { return SeatRegistered(); }, 5000)) << SeatState();
+    EXPECT_TRUE(RunUntilColleague("in service: registered", 5000)) << m_colleague->SipLineState();
+
+    call = Call(line, "202");
+    ASSERT_TRUE(RunUntilColleague("offering", 5000)) << m_colleague->SipLineState();
+    m_colleague->Linesim("handset 5 up");
+    EXPECT_TRUE(RunUntil([&] { return Saw(call, LINECALLSTATE_CONNECTED); }, 3000));
+    EXPECT_GT(lineDrop(call, nullptr, 0), 0);
+    Run(300);
+}
+
+// Two outbound proxies (two servers on one office domain): the seat registers through the first
+// and, when it stops answering, through the second.
+class OfficeFailover : public OfficeSeats {
+protected:
+    void SetUp() override
+    {
+        if (!KamailioServer::Installed())
+            GTEST_SKIP() << "Kamailio is not installed (scripts/install-deps installs it)";
+        m_second = StartServer(m_dir / "second");
+        OfficeSeats::SetUp();
+    }
+    std::string SeatAccount() const override
+    {
+        return "domain = office.test\noutbound-proxy = " + m_server->Uri()
+            + "\nfallback-outbound-proxy = " + m_second->Uri() + "\n";
+    }
+    std::unique_ptr<KamailioServer> m_second;
+};
+
+TEST_F(OfficeFailover, TheSeatMovesToTheSecondProxyWhenTheFirstStopsAnswering)
+{
+    OpenLine(kSeatLine);
+    ASSERT_TRUE(RunUntil([&] { return SeatRegistered(); }, 5000)) << SeatState() << m_server->Log();
+    EXPECT_EQ(m_server->RegisteredUsers(), "201\n");
+    EXPECT_EQ(m_second->RegisteredUsers(), "");
+
+    // A refresh within the granted 4 s, 4 s without an answer, then the second proxy.
+    m_server->Stop();
+    EXPECT_TRUE(RunChecking([&] { return m_second->RegisteredUsers() == "201\n"; }, 10000))
+        << SeatState() << m_second->Log();
+    EXPECT_TRUE(SeatRegistered()) << SeatState();
+}
+
+} // namespace
