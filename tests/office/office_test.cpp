@@ -293,4 +293,56 @@ TEST_F(OfficeFailover, TheSeatMovesToTheSecondProxyWhenTheFirstStopsAnswering)
     EXPECT_TRUE(SeatRegistered()) << SeatState();
 }
 
+// Colleagues' lines through the server's presence (dialog events published by the server itself
+// from the calls that pass it): this seat watches the colleague and its own extension, which is
+// what a colleague watching it sees. The seat sends nothing extra for it.
+class OfficePresence : public OfficeSeats {
+protected:
+    // The states LINE_DEVSPECIFIC reported for watched entry `index`, in order, each once.
+    std::vector<DWORD> Reported(HLINE line, DWORD index) const
+    {
+        std::vector<DWORD> states;
+        for (const Received& message : m_received)
+            if (message.message == LINE_DEVSPECIFIC && message.device == line
+                && message.p1 == TAPIDEVSPECIFIC_WATCHEDLINE && message.p2 == index)
+                states.push_back(DWORD(message.p3));
+        return states;
+    }
+    bool Shows(HLINE line, DWORD index, DWORD state)
+    {
+        DWORD now = TAPIWATCH_UNKNOWN;
+        return tapiGetWatchedLine(line, index, &now) == 0 && now == state;
+    }
+};
+
+TEST_F(OfficePresence, ColleagueAndOwnLineGoRingingBusyAndIdle)
+{
+    StartColleague();
+    const HLINE line = OpenLine(kSeatLine);
+    ASSERT_TRUE(RunUntil([&] { return SeatRegistered(); }, 5000)) << SeatState() << m_server->Log();
+    ASSERT_TRUE(RunUntilColleague("in service: registered", 5000)) << m_colleague->SipLineState();
+    ASSERT_EQ(tapiWatchLines(line, "202\n201"), 0);
+    ASSERT_TRUE(RunUntil([&] { return Shows(line, 0, TAPIWATCH_IDLE) && Shows(line, 1, TAPIWATCH_IDLE); }, 5000))
+        << m_server->Log();
+
+    // 201 calls 202: the colleague's line rings, ours is busy placing the call.
+    HCALL call = Call(line, "202");
+    ASSERT_TRUE(RunUntil([&] { return Shows(line, 0, TAPIWATCH_RINGING); }, 5000))
+        << testing::PrintToString(Reported(line, 0)) << m_server->Log();
+    EXPECT_TRUE(RunUntil([&] { return Shows(line, 1, TAPIWATCH_INCALL); }, 2000))
+        << testing::PrintToString(Reported(line, 1));
+    m_colleague->Linesim("handset 5 up");
+    ASSERT_TRUE(RunUntil([&] { return Saw(call, LINECALLSTATE_CONNECTED); }, 3000)) << SeatState();
+    EXPECT_TRUE(RunUntil([&] { return Shows(line, 0, TAPIWATCH_INCALL); }, 2000))
+        << testing::PrintToString(Reported(line, 0));
+    EXPECT_TRUE(Shows(line, 1, TAPIWATCH_INCALL));
+
+    // This seat hangs up: both lines are idle again.
+    EXPECT_GT(lineDrop(call, nullptr, 0), 0);
+    EXPECT_TRUE(RunUntil([&] { return Shows(line, 0, TAPIWATCH_IDLE) && Shows(line, 1, TAPIWATCH_IDLE); }, 5000))
+        << testing::PrintToString(Reported(line, 0)) << testing::PrintToString(Reported(line, 1));
+    lineDeallocateCall(call);
+    m_colleague->Linesim("handset 5 down");
+}
+
 } // namespace
