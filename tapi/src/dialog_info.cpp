@@ -233,12 +233,4 @@ LineActivity DialogBook::Activity() const
     return ringing ? LineActivity::Ringing : LineActivity::Idle;
 }
 
-const DialogInfoDialog* DialogBook::Ringing() const
-{
-    for (const auto& [id, dialog] : m_dialogs)
-        if (IsEarly(dialog) && dialog.direction != DialogInfoDialog::Direction::Initiator)
-            return &dialog;
-    return nullptr;
-}
-
 } // namespace tapi

@@ -51,8 +51,6 @@ public:
     bool Apply(const DialogInfo& info);
     void Clear();
     LineActivity Activity() const;
-    // The ringing dialog of an incoming call, for a pickup; null when none rings.
-    const DialogInfoDialog* Ringing() const;
 
 private:
     std::optional<unsigned long long> m_version;

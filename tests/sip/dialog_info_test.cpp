@@ -93,8 +93,6 @@ TEST(DialogBook, FollowsFullAndPartialNotificationsInVersionOrder)
     EXPECT_EQ(book.Activity(), LineActivity::Idle);
     ASSERT_TRUE(book.Apply(Parsed(Doc(1, "partial", Dialog("a", "early")))));
     EXPECT_EQ(book.Activity(), LineActivity::Ringing);
-    ASSERT_NE(book.Ringing(), nullptr);
-    EXPECT_EQ(book.Ringing()->callId, "call-a");
     // A second call rings while the first is answered: in a call wins over ringing.
     ASSERT_TRUE(book.Apply(Parsed(Doc(2, "partial", Dialog("a", "confirmed") + Dialog("b", "early")))));
     EXPECT_EQ(book.Activity(), LineActivity::InCall);
@@ -106,7 +104,6 @@ TEST(DialogBook, FollowsFullAndPartialNotificationsInVersionOrder)
     // The line places a call: early as initiator is busy, not ringing.
     ASSERT_TRUE(book.Apply(Parsed(Doc(4, "full", Dialog("c", "early", "initiator")))));
     EXPECT_EQ(book.Activity(), LineActivity::InCall);
-    EXPECT_EQ(book.Ringing(), nullptr);
     ASSERT_TRUE(book.Apply(Parsed(Doc(5, "full", Dialog("d", "proceeding", "initiator")))));
     EXPECT_EQ(book.Activity(), LineActivity::InCall);
     ASSERT_TRUE(book.Apply(Parsed(Doc(6, "full", ""))));
