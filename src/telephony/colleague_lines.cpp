@@ -67,14 +67,9 @@ void ColleagueLines::SetNumbers(const std::vector<std::string_view>& numbers)
     }
     if (wanted == m_numbers)
         return;
-    // States of numbers still watched are kept until the service says otherwise.
-    std::vector<State> states;
-    for (const std::string& number : wanted) {
-        const auto it = std::find(m_numbers.begin(), m_numbers.end(), number);
-        states.push_back(it == m_numbers.end() ? State::Unknown : m_states[std::size_t(it - m_numbers.begin())]);
-    }
     m_numbers = std::move(wanted);
-    m_states = std::move(states);
+    // The service keeps the states of entries it watched before; Send asks it for all of them.
+    m_states.assign(m_numbers.size(), State::Unknown);
     if (m_line && !Send())
         UseLines(m_candidates);
 }
@@ -106,7 +101,6 @@ bool ColleagueLines::Send()
         list += number + "\n";
     if (m_tapi.tapiWatchLines(m_line, list.c_str()) != 0)
         return false;
-    // The service keeps the states of entries it watched before; ask for the rest.
     for (std::size_t i = 0; i < m_numbers.size(); ++i) {
         DWORD state = TAPIWATCH_UNKNOWN;
         if (m_tapi.tapiGetWatchedLine(m_line, DWORD(i), &state) == 0)
