@@ -2051,6 +2051,11 @@ Möchten Sie das wirklich tun?</translation>
         <translation>sip:&lt;Domain der Adresse&gt;</translation>
     </message>
     <message>
+        <location line="+2"/>
+        <source>none; used when the outbound proxy stops answering</source>
+        <translation>keine Angabe; wird benutzt, wenn der ausgehende Proxy nicht mehr antwortet</translation>
+    </message>
+    <message>
         <location line="+6"/>
         <source>the address of the default route</source>
         <translation>die Adresse der Standardroute</translation>
@@ -2099,6 +2104,11 @@ Möchten Sie das wirklich tun?</translation>
         <location line="+1"/>
         <source>&amp;Outbound proxy:</source>
         <translation>Ausgehender P&amp;roxy:</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>&amp;Fallback outbound proxy:</source>
+        <translation>&amp;Ersatz-Proxy:</translation>
     </message>
     <message>
         <location line="+1"/>

@@ -31,7 +31,7 @@ bool InService(HLINE line)
 {
     LINEDEVSTATUS status{};
     status.dwTotalSize = sizeof status;
-    return lineGetLineDevStatusA(line, &status) == 0
+    return lineGetLineDevStatus(line, &status) == 0
         && (status.dwDevStatusFlags & LINEDEVSTATUSFLAGS_INSERVICE);
 }
 
@@ -75,6 +75,8 @@ int main(int argc, char** argv)
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20;
     const std::filesystem::path folder
         = std::filesystem::temp_directory_path() / ("office_bench." + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    ::setenv("XDG_RUNTIME_DIR", folder.c_str(), 1); // the service's control socket, private to this run
     office_test::KamailioServer server(folder / "server", { "201:secret-201" }, "", 3600);
     if (!server.Start()) {
         std::fprintf(stderr, "Kamailio did not start:\n%s\n", server.Log().c_str());

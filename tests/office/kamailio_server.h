@@ -20,7 +20,7 @@ public:
     // besides its address; registrations are granted for at most `maxExpiresS` seconds, so the
     // seats refresh them (and notice a server that is gone) within seconds.
     KamailioServer(std::filesystem::path folder, std::vector<std::string> users, std::string domain = {},
-        unsigned maxExpiresS = 4);
+        unsigned maxExpiresS = 2);
     ~KamailioServer();
     KamailioServer(const KamailioServer&) = delete;
     KamailioServer& operator=(const KamailioServer&) = delete;

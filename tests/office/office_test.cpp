@@ -1,8 +1,8 @@
 // Seats on a real SIP server: Kamailio with the office configuration (scripts/office), this test's
 // own telephony service as seat 201 and the real `kestrium` program in a process of its own as seat
-// 202. Both register, call each other by extension through the server, reach voice mail, survive a
-// restart of the server, and a seat with two outbound proxies moves to the second when the first
-// stops answering.
+// 202. Both register, call each other by extension through the server, reach voice mail, are seen
+// ringing and in a call by a watcher of the dialog event package, survive a restart of the server,
+// and a seat with two outbound proxies moves to the second when the first stops answering.
 #include "kamailio_server.h"
 #include "kestrium_seat.h"
 
@@ -14,6 +14,14 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
 #include <memory>
 #include <string>
 
@@ -22,6 +30,65 @@ using office_test::KamailioServer;
 using office_test::KestriumSeat;
 
 namespace {
+
+// The longest silent stretch of the samples (quarter seconds under RMS 100): where it ends and how
+// long it is, in ms.
+std::pair<unsigned, unsigned> LongestSilence(const std::vector<std::int16_t>& samples)
+{
+    constexpr unsigned kStepMs = 250;
+    std::pair<unsigned, unsigned> longest{ 0, 0 };
+    unsigned run = 0;
+    for (unsigned from = 0; (from + kStepMs) * 8 <= samples.size(); from += kStepMs) {
+        double sum = 0;
+        for (const std::int16_t sample : Slice(samples, from, kStepMs))
+            sum += double(sample) * sample;
+        run = std::sqrt(sum / (kStepMs * 8)) < 100 ? run + kStepMs : 0;
+        if (run > longest.second)
+            longest = { from + kStepMs, run };
+    }
+    return longest;
+}
+
+// dialog_watcher.py as a child process: subscribes to a seat's dialogs at the server and writes
+// the states of each NOTIFY to a file, one line each.
+class DialogWatcher {
+public:
+    DialogWatcher(std::uint16_t serverPort, const fs::path& output)
+        : m_output(output)
+    {
+        const std::string port = std::to_string(serverPort);
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+            ::execlp("python3", "python3", OFFICE_TESTS_DIR "/dialog_watcher.py", port.c_str(), "201",
+                "secret-201", "202", output.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+    }
+    ~DialogWatcher()
+    {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGKILL);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+    }
+    DialogWatcher(const DialogWatcher&) = delete;
+    DialogWatcher& operator=(const DialogWatcher&) = delete;
+
+    // What the watcher wrote so far, lines joined with "|".
+    std::string Notified() const
+    {
+        std::ifstream file(m_output);
+        std::string text;
+        for (std::string line; std::getline(file, line);)
+            text += (text.empty() ? "" : "|") + line;
+        return text;
+    }
+
+private:
+    fs::path m_output;
+    pid_t m_pid = -1;
+};
 
 constexpr DWORD kSeatLine = 4; // "IP Line 1" of this process: extension 201
 
@@ -151,12 +218,14 @@ TEST_F(OfficeSeats, TwoSeatsCallEachOtherByExtension)
     Run(200);
     lineDeallocateCall(call);
 
-    // 202 dials 201 from the program; this seat answers and hangs up.
+    // 202 dials 201 from the program once it is done with the first call (logged it); this seat
+    // answers and hangs up.
+    ASSERT_TRUE(RunChecking([&] { return ColleagueCallLog().Count() == 1; }, 5000)) << m_colleague->Output();
     m_received.clear();
     m_colleague->Dial("201");
     ASSERT_TRUE(
         RunUntil([&] { return NewCallOn(line) != 0 && Saw(NewCallOn(line), LINECALLSTATE_OFFERING); }, 5000))
-        << m_colleague->SipLineState() << m_server->Log();
+        << m_colleague->SipLineState() << m_colleague->Output() << m_server->Log();
     call = NewCallOn(line);
     EXPECT_EQ(CallerOf(call).first, "202");
     EXPECT_GT(lineAnswer(call, nullptr, 0), 0);
@@ -168,7 +237,9 @@ TEST_F(OfficeSeats, TwoSeatsCallEachOtherByExtension)
     lineDeallocateCall(call);
 
     // The colleague is on another line; 201 calls again, voice mail answers after three rings
-    // with the greeting (600 Hz), and this seat's 440 Hz ends up in the message.
+    // with the greeting (600 Hz), and this seat's 440 Hz ends up in the message. Halfway this seat
+    // holds the call and takes it back: both re-INVITEs go through the proxy, and the message has
+    // a silent stretch and the tone again after it.
     m_colleague->Linesim("ring 1 5550100 \"Customer\"");
     m_colleague->Linesim("handset 1 up");
     m_received.clear();
@@ -177,7 +248,12 @@ TEST_F(OfficeSeats, TwoSeatsCallEachOtherByExtension)
     ASSERT_TRUE(RunUntil([&] { return Saw(call, LINECALLSTATE_CONNECTED); }, 10000))
         << m_colleague->SipLineState();
     PlayTone(line, 440);
-    Run(5000);
+    Run(4500); // the greeting, the beep and some of the message
+    EXPECT_GT(lineHold(call), 0);
+    EXPECT_TRUE(RunUntil([&] { return Saw(call, LINECALLSTATE_ONHOLD); }, 1000));
+    Run(1500);
+    EXPECT_GT(lineUnhold(call), 0);
+    Run(2000);
     EXPECT_GT(lineDrop(call, nullptr, 0), 0);
     Run(500);
     EXPECT_GT(BestShareOf(heard, 600), 0.8) << "the colleague's greeting reached this seat";
@@ -197,6 +273,10 @@ TEST_F(OfficeSeats, TwoSeatsCallEachOtherByExtension)
             ++voiceMail;
             const auto message
                 = testing_support::ReadSoundFile(RecordingPath::ToLocalFile(entry.recordingPath).string());
+            const auto [silenceEnd, silenceMs] = LongestSilence(message.samples);
+            EXPECT_GE(silenceMs, 1000u) << "silence while held";
+            const auto afterHold = Slice(message.samples, silenceEnd, unsigned(message.samples.size() / 8));
+            EXPECT_GT(BestShareOf(afterHold, 440, 250), 0.8) << "the tone after the hold";
             EXPECT_GT(BestShareOf(message.samples, 440), 0.8)
                 << "this seat's tone is in the colleague's message";
         }
@@ -227,6 +307,30 @@ TEST_F(OfficeSeats, BlindTransferOfASipCallIsRefusedAndTheCallStays)
     EXPECT_TRUE(RunUntilColleague("idle", 3000)) << m_colleague->SipLineState();
 }
 
+// The server's presence: a watcher subscribed to 202's dialogs (RFC 4235) is told when 202's line
+// rings, when it is in a call and when the call is over.
+TEST_F(OfficeSeats, AWatcherIsToldWhenAColleaguesLineRingsAndIsInACall)
+{
+    StartColleague();
+    const HLINE line = OpenLine(kSeatLine);
+    ASSERT_TRUE(RunChecking([&] { return SeatRegistered() && ColleagueRegistered(); }, 5000)) << SeatState();
+    DialogWatcher watcher(m_server->Port(), m_dir / "notified.txt");
+    ASSERT_TRUE(RunChecking([&] { return watcher.Notified() == "subscribed|terminated"; }, 5000))
+        << "an idle line: " << watcher.Notified() << m_server->Log();
+
+    const HCALL call = Call(line, "202");
+    ASSERT_TRUE(RunChecking([&] { return watcher.Notified().ends_with("|early"); }, 5000))
+        << watcher.Notified();
+    ASSERT_TRUE(RunUntilColleague("offering", 5000)) << m_colleague->SipLineState();
+    m_colleague->Linesim("handset 5 up");
+    ASSERT_TRUE(RunUntil([&] { return Saw(call, LINECALLSTATE_CONNECTED); }, 3000));
+    EXPECT_TRUE(RunChecking([&] { return watcher.Notified().ends_with("|confirmed"); }, 3000))
+        << watcher.Notified();
+    EXPECT_GT(lineDrop(call, nullptr, 0), 0);
+    EXPECT_TRUE(RunChecking([&] { return watcher.Notified().ends_with("|terminated"); }, 3000))
+        << watcher.Notified();
+}
+
 // The server restarts: while it is gone both seats say so and a call fails at once with the
 // reason; once it is back both register again and call each other.
 TEST_F(OfficeSeats, SeatsSurviveARestartOfTheServer)
@@ -237,7 +341,7 @@ TEST_F(OfficeSeats, SeatsSurviveARestartOfTheServer)
     ASSERT_TRUE(RunUntilColleague("in service: registered", 5000)) << m_colleague->SipLineState();
 
     m_server->Stop();
-    // A refresh within the granted 4 s, then 4 s without an answer.
+    // A refresh within the granted 2 s, then 4 s without an answer.
     ASSERT_TRUE(RunUntil(
         [&] { return SeatState().find("out of service: no answer from the registrar") != std::string::npos; },
         10000))
@@ -286,7 +390,7 @@ TEST_F(OfficeFailover, TheSeatMovesToTheSecondProxyWhenTheFirstStopsAnswering)
     EXPECT_EQ(m_server->RegisteredUsers(), "201\n");
     EXPECT_EQ(m_second->RegisteredUsers(), "");
 
-    // A refresh within the granted 4 s, 4 s without an answer, then the second proxy.
+    // A refresh within the granted 2 s, 4 s without an answer, then the second proxy.
     m_server->Stop();
     EXPECT_TRUE(RunChecking([&] { return m_second->RegisteredUsers() == "201\n"; }, 10000))
         << SeatState() << m_second->Log();

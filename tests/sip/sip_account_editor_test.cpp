@@ -146,24 +146,36 @@ TEST_F(SipAccountEditor, AccountCreatedInTheEditorIsWrittenAppliedAndRegisters)
         << LineList();
 }
 
-// Switching the account off makes the line a plain IP line again, at once.
+// A fallback outbound proxy needs an outbound proxy; both are kept and shown again. Switching the
+// account off makes the line a plain IP line again, at once.
 TEST_F(SipAccountEditor, AccountSwitchedOffLeavesAPlainIpLine)
 {
     const HLINE line = OpenLine(kLine1);
-    ScriptedPrompter prompter;
     {
-        SipAccountDialog dialog("IP Line 1", prompter, &ReloadService);
+        ScriptedPrompter refused;
+        SipAccountDialog dialog("IP Line 1", refused, &ReloadService);
         dialog.findChild<QGroupBox*>("sipAccount")->setChecked(true);
         Type(dialog, "sipAddress", "kestrium@127.0.0.1:" + std::to_string(m_sippPort));
         Type(dialog, "localAddress", "127.0.0.1");
+        Type(dialog, "fallbackOutboundProxy", "sip:127.0.0.2");
         dialog.findChild<QCheckBox*>("register")->setChecked(false);
         dialog.accept();
+        ASSERT_EQ(refused.messages.size(), 1u);
+        EXPECT_NE(
+            refused.messages[0].text.find("fallback-outbound-proxy but no outbound-proxy"), std::string::npos)
+            << refused.messages[0].text;
+        Type(dialog, "outboundProxy", "sip:127.0.0.1");
+        dialog.accept();
+        EXPECT_EQ(refused.messages.size(), 1u) << refused.messages.back().text;
     }
     DWORD flags = 0;
     EXPECT_EQ(LineState(line, flags), "registration off");
+    ScriptedPrompter prompter;
     SipAccountDialog dialog("IP Line 1", prompter, &ReloadService);
     EXPECT_TRUE(dialog.findChild<QGroupBox*>("sipAccount")->isChecked());
     EXPECT_FALSE(dialog.findChild<QCheckBox*>("register")->isChecked());
+    EXPECT_EQ(dialog.findChild<QLineEdit*>("outboundProxy")->text(), "sip:127.0.0.1");
+    EXPECT_EQ(dialog.findChild<QLineEdit*>("fallbackOutboundProxy")->text(), "sip:127.0.0.2");
     dialog.findChild<QGroupBox*>("sipAccount")->setChecked(false);
     dialog.accept();
     EXPECT_TRUE(prompter.messages.empty()) << prompter.messages.front().text;
