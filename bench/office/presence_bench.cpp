@@ -44,7 +44,8 @@ void OnMessage(DWORD device, DWORD message, DWORD_PTR instance, DWORD_PTR p1, DW
 {
     if (message == LINE_APPNEWCALL && instance == kColleague)
         g_seen.offered = HCALL(p2);
-    else if (message == LINE_DEVSPECIFIC && instance == kWatcher && p1 == TAPIDEVSPECIFIC_WATCHEDLINE && p2 == 0) {
+    else if (message == LINE_DEVSPECIFIC && instance == kWatcher && p1 == TAPIDEVSPECIFIC_WATCHEDLINE
+        && p2 == 0) {
         g_seen.watched = DWORD(p3);
         if (p3 == TAPIWATCH_RINGING)
             g_seen.shownRinging = Clock::now();
@@ -52,8 +53,7 @@ void OnMessage(DWORD device, DWORD message, DWORD_PTR instance, DWORD_PTR p1, DW
         g_seen.callState = DWORD(p1);
         if (p1 == LINECALLSTATE_RINGBACK)
             g_seen.ringBack = Clock::now();
-    }
-    else if (message == LINE_CALLSTATE && instance == kColleague && HCALL(device) == g_seen.offered)
+    } else if (message == LINE_CALLSTATE && instance == kColleague && HCALL(device) == g_seen.offered)
         g_seen.offeredState = DWORD(p1);
     (void)device;
 }
@@ -77,7 +77,8 @@ bool InService(HLINE line)
 {
     LINEDEVSTATUS status{};
     status.dwTotalSize = sizeof status;
-    return lineGetLineDevStatus(line, &status) == 0 && (status.dwDevStatusFlags & LINEDEVSTATUSFLAGS_INSERVICE);
+    return lineGetLineDevStatus(line, &status) == 0
+        && (status.dwDevStatusFlags & LINEDEVSTATUSFLAGS_INSERVICE);
 }
 
 double Ms(Clock::time_point from, Clock::time_point to)
@@ -89,7 +90,8 @@ std::string Seat(const std::string& user, std::uint16_t port, const std::filesys
 {
     const auto password = folder / (user + ".password");
     std::ofstream(password) << "secret-" << user << "\n";
-    std::filesystem::permissions(password, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
+    std::filesystem::permissions(password,
+        std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
         std::filesystem::perm_options::replace);
     return "[line]\nname = Seat " + user + "\nkind = sip\nuser = " + user + "\ndomain = 127.0.0.1:"
         + std::to_string(port) + "\nlocal-address = 127.0.0.1\npassword-file = " + password.string() + "\n";
@@ -109,13 +111,15 @@ bool Round(HLINE watcher, Times& times)
         return false;
     g_seen.offeredState = 0;
     g_seen.ringBack = g_seen.shownRinging = {};
-    if (!WaitFor([] { return g_seen.offered != 0 && g_seen.offeredState == LINECALLSTATE_OFFERING; }, changed)) {
+    if (!WaitFor(
+            [] { return g_seen.offered != 0 && g_seen.offeredState == LINECALLSTATE_OFFERING; }, changed)) {
         std::fprintf(stderr, "202 did not ring (201's call state 0x%lx, 202's 0x%lx)\n",
             static_cast<unsigned long>(g_seen.callState), static_cast<unsigned long>(g_seen.offeredState));
         return false;
     }
     if (g_seen.shownRinging == Clock::time_point() || g_seen.ringBack == Clock::time_point()) {
-        std::fprintf(stderr, "202 was not shown ringing (shown: %lu)\n", static_cast<unsigned long>(g_seen.watched));
+        std::fprintf(
+            stderr, "202 was not shown ringing (shown: %lu)\n", static_cast<unsigned long>(g_seen.watched));
         return false;
     }
     times.ringing.push_back(std::max(0.0, Ms(g_seen.ringBack, g_seen.shownRinging)));
@@ -139,8 +143,12 @@ bool Round(HLINE watcher, Times& times)
     times.idle.push_back(Ms(changed, shown));
     // 202's call stays disconnected until its line drops it, as an application does.
     Clock::time_point ignored;
-    WaitFor([] { return g_seen.callState == LINECALLSTATE_IDLE
-                     && g_seen.offeredState == LINECALLSTATE_DISCONNECTED; }, ignored);
+    WaitFor(
+        [] {
+            return g_seen.callState == LINECALLSTATE_IDLE
+                && g_seen.offeredState == LINECALLSTATE_DISCONNECTED;
+        },
+        ignored);
     lineDrop(g_seen.offered, nullptr, 0);
     WaitFor([] { return g_seen.offeredState == LINECALLSTATE_IDLE; }, ignored);
     lineDeallocateCall(call);
@@ -184,8 +192,8 @@ int main(int argc, char** argv)
     if (lineInitializeExA(&app, nullptr, OnMessage, "presence_bench", &lines, &version, &params) != 0)
         return 1;
     for (DWORD i : { kWatcher, kColleague })
-        if (lineOpenA(app, i, &line[i], version, 0, i, LINECALLPRIVILEGE_OWNER, LINEMEDIAMODE_INTERACTIVEVOICE,
-                nullptr)
+        if (lineOpenA(app, i, &line[i], version, 0, i, LINECALLPRIVILEGE_OWNER,
+                LINEMEDIAMODE_INTERACTIVEVOICE, nullptr)
             != 0)
             return 1;
     // Two seats registering at the same moment may meet the server's sqlite table locked (500);

@@ -87,7 +87,8 @@ void Exchange::SetWatchedActivity(DWORD line, std::size_t index, LineActivity ac
     entry.activity = activity;
     for (const auto& [handle, open] : m_openLines)
         if (open.device == line)
-            PostLine(handle, handle, LINE_DEVSPECIFIC, TAPIDEVSPECIFIC_WATCHEDLINE, index, StateCode(activity));
+            PostLine(
+                handle, handle, LINE_DEVSPECIFIC, TAPIDEVSPECIFIC_WATCHEDLINE, index, StateCode(activity));
 }
 
 void Exchange::OnSipWatched(const SipEvent& event)

@@ -161,8 +161,8 @@ private:
     bool m_registered = false;
     bool m_onFallbackProxy = false; // registered and calling through the fallback-outbound-proxy
     std::unique_ptr<SipCall> m_call;
-    std::vector<std::unique_ptr<SipCall>> m_ended;
-    std::unique_ptr<DialogWatch> m_watch; // once something is watched // freed by m_collect, outside libre's handlers
+    std::vector<std::unique_ptr<SipCall>> m_ended; // freed by m_collect, outside libre's handlers
+    std::unique_ptr<DialogWatch> m_watch; // once something is watched
 };
 
 } // namespace tapi

@@ -167,8 +167,7 @@ void DialogWatch::OnNotify(sip* stack, const sip_msg* msg, void* arg)
     sip_treply(nullptr, stack, msg, 200, "OK");
     if (!msg->mb || mbuf_get_left(msg->mb) == 0)
         return; // pending subscriptions may notify without a body
-    const std::string_view body(
-        reinterpret_cast<const char*>(mbuf_buf(msg->mb)), mbuf_get_left(msg->mb));
+    const std::string_view body(reinterpret_cast<const char*>(mbuf_buf(msg->mb)), mbuf_get_left(msg->mb));
     std::string error;
     const auto info = ParseDialogInfo(body, error);
     if (!info) {

@@ -426,7 +426,8 @@ TEST_F(OfficePresence, ColleagueAndOwnLineGoRingingBusyAndIdle)
     ASSERT_TRUE(RunUntil([&] { return SeatRegistered(); }, 5000)) << SeatState() << m_server->Log();
     ASSERT_TRUE(RunUntilColleague("in service: registered", 5000)) << m_colleague->SipLineState();
     ASSERT_EQ(tapiWatchLines(line, "202\n201"), 0);
-    ASSERT_TRUE(RunUntil([&] { return Shows(line, 0, TAPIWATCH_IDLE) && Shows(line, 1, TAPIWATCH_IDLE); }, 5000))
+    ASSERT_TRUE(
+        RunUntil([&] { return Shows(line, 0, TAPIWATCH_IDLE) && Shows(line, 1, TAPIWATCH_IDLE); }, 5000))
         << m_server->Log();
 
     // 201 calls 202: the colleague's line rings, ours is busy placing the call.
@@ -443,7 +444,8 @@ TEST_F(OfficePresence, ColleagueAndOwnLineGoRingingBusyAndIdle)
 
     // This seat hangs up: both lines are idle again.
     EXPECT_GT(lineDrop(call, nullptr, 0), 0);
-    EXPECT_TRUE(RunUntil([&] { return Shows(line, 0, TAPIWATCH_IDLE) && Shows(line, 1, TAPIWATCH_IDLE); }, 5000))
+    EXPECT_TRUE(
+        RunUntil([&] { return Shows(line, 0, TAPIWATCH_IDLE) && Shows(line, 1, TAPIWATCH_IDLE); }, 5000))
         << testing::PrintToString(Reported(line, 0)) << testing::PrintToString(Reported(line, 1));
     lineDeallocateCall(call);
     m_colleague->Linesim("handset 5 down");

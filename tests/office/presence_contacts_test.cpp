@@ -34,8 +34,8 @@ protected:
         if (!KamailioServer::Installed())
             GTEST_SKIP() << "Kamailio is not installed (scripts/install-deps installs it)";
         TelephonyScenario::SetUp();
-        m_server = std::make_unique<KamailioServer>(m_dir / "server",
-            std::vector<std::string>{ "201:secret-201", "202:secret-202" }, "office.test");
+        m_server = std::make_unique<KamailioServer>(
+            m_dir / "server", std::vector<std::string>{ "201:secret-201", "202:secret-202" }, "office.test");
         ASSERT_TRUE(m_server->Start()) << m_server->Log();
         office_test::WritePasswordFile(m_dir / "201.password", "secret-201");
         ASSERT_EQ(tapisimConfigure(Configuration().c_str()), TAPISIM_OK) << tapisimLastError();
@@ -66,8 +66,8 @@ protected:
         for (int i = 1; i <= 4; ++i)
             text += "[line]\nname = Zo-Linka Line " + std::to_string(i) + "\n";
         return text + "[line]\nname = IP Line 1\nkind = sip\nuser = 201\ndomain = 127.0.0.1:"
-            + std::to_string(m_server->Port()) + "\nlocal-address = 127.0.0.1\npassword-file = "
-            + (m_dir / "201.password").string()
+            + std::to_string(m_server->Port())
+            + "\nlocal-address = 127.0.0.1\npassword-file = " + (m_dir / "201.password").string()
             + "\n[line]\nname = IP Line 2\nkind = ip\n[line]\nname = Data Modem\nkind = modem\n";
     }
 
@@ -118,7 +118,8 @@ TEST_F(OfficeContactsTab, ColleaguesLineGoesRingingBusyAndIdle)
     EXPECT_EQ(row.data().toString().toStdString(), "Colleague Two (Work)");
     EXPECT_FALSE(row.data(Qt::DecorationRole).value<QIcon>().isNull());
 
-    ASSERT_TRUE(RunUntil([&] { return colleague.SipLineState().find("registered") != std::string::npos; }, 5000));
+    ASSERT_TRUE(
+        RunUntil([&] { return colleague.SipLineState().find("registered") != std::string::npos; }, 5000));
     ASSERT_GT(SeatSlot().PlaceCall("202", "202", "Colleague Two", false), 0);
     ASSERT_TRUE(RunUntil([&] { return Shows("Ringing"); }, 5000)) << ContactState();
     colleague.Linesim("handset 5 up");

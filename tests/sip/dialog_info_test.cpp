@@ -25,16 +25,19 @@ std::string Doc(int version, const char* state, const std::string& body)
 
 std::string Dialog(const char* id, const char* state, const char* direction = "recipient")
 {
-    return std::string("<dialog id=\"") + id + "\" call-id=\"call-" + id + "\" local-tag=\"lt\" remote-tag=\"rt\""
-        + " direction=\"" + direction + "\"><state event=\"x\">\n  " + state
-        + " \n</state><local><identity>sip:local@pbx</identity></local><remote><identity>sip:300@pbx</identity>"
+    return std::string("<dialog id=\"") + id + "\" call-id=\"call-" + id
+        + "\" local-tag=\"lt\" remote-tag=\"rt\"" + " direction=\"" + direction + "\"><state event=\"x\">\n  "
+        + state
+        + " \n</state><local><identity>sip:local@pbx</identity></local><remote><identity>sip:300@pbx</"
+          "identity>"
           "<target uri=\"sip:300@10.0.0.3\"/></remote></dialog>";
 }
 
 TEST(DialogInfo, ReadsDialogsAndIgnoresForeignElements)
 {
-    const DialogInfo info = Parsed("<?xml version=\"1.0\"?>" + Doc(4, "full", Dialog("a", "early")
-        + "<x:extra xmlns:x=\"urn:other\"><state>confirmed</state></x:extra>"));
+    const DialogInfo info = Parsed("<?xml version=\"1.0\"?>"
+        + Doc(4, "full",
+            Dialog("a", "early") + "<x:extra xmlns:x=\"urn:other\"><state>confirmed</state></x:extra>"));
     EXPECT_EQ(info.version, 4u);
     EXPECT_TRUE(info.full);
     EXPECT_EQ(info.entity, "sip:201@pbx");
@@ -58,7 +61,8 @@ TEST(DialogInfo, RefusesWhatIsNotADocumentToTake)
         { "<dialog-info " + kNs + " version=\"-1\" state=\"full\"/>", "version" },
         { "<dialog-info " + kNs + " version=\"1\" state=\"most\"/>", "full nor partial" },
         { Doc(1, "full", "<dialog><state>early</state></dialog>"), "no id" },
-        { "<!DOCTYPE d [<!ENTITY e SYSTEM \"file:///etc/passwd\">]>" + Doc(1, "full", "&e;"), "document type" },
+        { "<!DOCTYPE d [<!ENTITY e SYSTEM \"file:///etc/passwd\">]>" + Doc(1, "full", "&e;"),
+            "document type" },
         { "<!DOCTYPE d [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">"
           "<!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\">]>"
                 + Doc(1, "full", "<dialog id=\"&c;&c;&c;&c;\"><state>early</state></dialog>"),

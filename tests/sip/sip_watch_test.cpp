@@ -18,7 +18,8 @@ std::string TakeSubscribe(const std::string& expires)
     return "  <recv request=\"SUBSCRIBE\">\n    <action>\n"
            "      <ereg regexp=\"[^ ].*\" search_in=\"hdr\" header=\"From:\" assign_to=\"from\"/>\n"
            "      <ereg regexp=\"[^ ].*\" search_in=\"hdr\" header=\"To:\" assign_to=\"to\"/>\n"
-           "      <ereg regexp=\"sip:[^&gt;;]*\" search_in=\"hdr\" header=\"Contact:\" assign_to=\"contact\"/>\n"
+           "      <ereg regexp=\"sip:[^&gt;;]*\" search_in=\"hdr\" header=\"Contact:\" "
+           "assign_to=\"contact\"/>\n"
            "      <ereg regexp=\"^ *dialog *$\" search_in=\"hdr\" header=\"Event:\" check_it=\"true\""
            " assign_to=\"event\"/>\n"
            "      <ereg regexp=\"application/dialog-info\\+xml\" search_in=\"hdr\" header=\"Accept:\""
@@ -32,7 +33,8 @@ std::string TakeSubscribe(const std::string& expires)
 
 std::string Granted(unsigned seconds)
 {
-    return SippReply("200 OK", "Expires: " + std::to_string(seconds) + "\nContact: <sip:201@[local_ip]:[local_port]>\n");
+    return SippReply(
+        "200 OK", "Expires: " + std::to_string(seconds) + "\nContact: <sip:201@[local_ip]:[local_port]>\n");
 }
 
 std::string Dialog(const char* state, const char* direction)
@@ -92,15 +94,16 @@ TEST_F(SipWatch, SubscriptionShowsStatesIsRefreshedAndEndsCleanly)
         + Notify(2, Document(1, "full", Dialog("early", "recipient")), "active;expires=2")
         + Notify(3, Document(2, "partial", Dialog("confirmed", "recipient")), "active;expires=2")
         + TakeSubscribe("600") + Granted(60) // the refresh, before the 2 s ran out
-        + Notify(4, Document(3, "partial", Dialog("terminated", "recipient")))
-        + TakeSubscribe("0") + SippReply("200 OK", "Expires: 0\n")
+        + Notify(4, Document(3, "partial", Dialog("terminated", "recipient"))) + TakeSubscribe("0")
+        + SippReply("200 OK", "Expires: 0\n")
         + Notify(5, Document(4, "full", ""), "terminated;reason=timeout") + "</scenario>\n";
     Sipp sipp;
     ASSERT_TRUE(sipp.Start(m_dir.Path(), scenario, m_sippPort));
     const HLINE line = OpenLine(kLine1);
     // The second entry is on another server: never subscribed, always unknown.
     ASSERT_EQ(tapiWatchLines(line, "201\nsip:202@elsewhere.example\n"), 0);
-    const std::vector<DWORD> expected = { TAPIWATCH_IDLE, TAPIWATCH_RINGING, TAPIWATCH_INCALL, TAPIWATCH_IDLE };
+    const std::vector<DWORD> expected
+        = { TAPIWATCH_IDLE, TAPIWATCH_RINGING, TAPIWATCH_INCALL, TAPIWATCH_IDLE };
     ASSERT_TRUE(RunUntil([&] { return Reported(line, 0) == expected; }, 8000))
         << testing::PrintToString(Reported(line, 0)) << sipp.Log();
     EXPECT_EQ(State(line, 0), DWORD(TAPIWATCH_IDLE));
@@ -121,8 +124,8 @@ TEST_F(SipWatch, SubscriptionShowsStatesIsRefreshedAndEndsCleanly)
 TEST_F(SipWatch, ServerWithoutThePackageLeavesTheLineUnknown)
 {
     Sipp sipp;
-    ASSERT_TRUE(sipp.Start(
-        m_dir.Path(), kHead + TakeSubscribe("600") + SippReply("489 Bad Event") + "</scenario>\n", m_sippPort));
+    ASSERT_TRUE(sipp.Start(m_dir.Path(),
+        kHead + TakeSubscribe("600") + SippReply("489 Bad Event") + "</scenario>\n", m_sippPort));
     const HLINE line = OpenLine(kLine1);
     ASSERT_EQ(tapiWatchLines(line, "201"), 0);
     RunWhile(sipp, 6000);
@@ -138,13 +141,15 @@ TEST_F(SipWatch, ServerWithoutThePackageLeavesTheLineUnknown)
 TEST_F(SipWatch, MalformedAndHostileDocumentsAreNotTaken)
 {
     // (SIPp's own scenario reader takes no entity declarations; the reader's test has the bomb.)
-    const std::string external = "<?xml version=\"1.0\"?>\n<!DOCTYPE dialog-info SYSTEM \"file:///etc/passwd\">\n"
-                                 "<dialog-info xmlns=\"urn:ietf:params:xml:ns:dialog-info\" version=\"7\" state=\"full\">"
+    const std::string external
+        = "<?xml version=\"1.0\"?>\n<!DOCTYPE dialog-info SYSTEM \"file:///etc/passwd\">\n"
+          "<dialog-info xmlns=\"urn:ietf:params:xml:ns:dialog-info\" version=\"7\" state=\"full\">"
         + Dialog("early", "recipient") + "</dialog-info>\n";
     const std::string scenario = kHead + TakeSubscribe("600") + Granted(60)
         + Notify(1, Document(0, "full", ""))
-        + Notify(2, "<dialog-info xmlns=\"urn:ietf:params:xml:ns:dialog-info\" version=\"1\" state=\"full\">"
-                    "<dialog id=\"x\"><state>early</state>")
+        + Notify(2,
+            "<dialog-info xmlns=\"urn:ietf:params:xml:ns:dialog-info\" version=\"1\" state=\"full\">"
+            "<dialog id=\"x\"><state>early</state>")
         + Notify(3, external) + Notify(4, Document(8, "full", Dialog("confirmed", "initiator")));
     Sipp sipp;
     ASSERT_TRUE(sipp.Start(m_dir.Path(), scenario + "</scenario>\n", m_sippPort));
@@ -165,7 +170,8 @@ TEST_F(SipWatch, RefusesWatchingOnOtherLinesAndOversizedLists)
     const HLINE analog = OpenLine(0, 0x52);
     EXPECT_EQ(tapiWatchLines(analog, "201"), LINEERR_OPERATIONUNAVAIL);
     EXPECT_EQ(tapiWatchLines(0x7777, "201"), LINEERR_INVALLINEHANDLE);
-    EXPECT_EQ(tapiWatchLines(sipLine, std::string(TAPIWATCH_MAXADDRESS + 1, '1').c_str()), LINEERR_INVALPARAM);
+    EXPECT_EQ(
+        tapiWatchLines(sipLine, std::string(TAPIWATCH_MAXADDRESS + 1, '1').c_str()), LINEERR_INVALPARAM);
     std::string many;
     for (int i = 0; i <= TAPIWATCH_MAXLINES; ++i)
         many += std::to_string(1000 + i) + "\n";

@@ -12,10 +12,11 @@ using State = ColleagueLines::State;
 
 TEST(ColleagueNumbers, ExtensionsAndSipAddressesAreWatchedTelephoneNumbersAreNot)
 {
-    for (const char* number : { "201", " 20-1 ", "12", "123456", "sip:201@pbx", "sips:ann@pbx", "ann@pbx.example" })
+    for (const char* number :
+        { "201", " 20-1 ", "12", "123456", "sip:201@pbx", "sips:ann@pbx", "ann@pbx.example" })
         EXPECT_TRUE(ColleagueLines::IsColleagueNumber(number)) << number;
-    for (const char* number : { "", "7", "1234567", "+49 30 1234", "5551234567", "T201", "sip:", "@pbx", "ann@",
-             "201\nsip:x@pbx" })
+    for (const char* number :
+        { "", "7", "1234567", "+49 30 1234", "5551234567", "T201", "sip:", "@pbx", "ann@", "201\nsip:x@pbx" })
         EXPECT_FALSE(ColleagueLines::IsColleagueNumber(number)) << number;
     EXPECT_FALSE(ColleagueLines::IsColleagueNumber("sip:" + std::string(TAPIWATCH_MAXADDRESS, 'a') + "@pbx"));
 }
@@ -52,7 +53,8 @@ TEST_F(ColleagueLinesScenario, TheSipLineWatchesAndReportedStatesFollowTheList)
     DWORD state = 0xFF;
     EXPECT_EQ(tapiGetWatchedLine(SipLine(), 1, &state), 0);
     EXPECT_EQ(state, DWORD(TAPIWATCH_UNKNOWN));
-    EXPECT_EQ(tapiGetWatchedLine(SipLine(), 2, &state), LINEERR_INVALPARAM) << "the telephone number is not watched";
+    EXPECT_EQ(tapiGetWatchedLine(SipLine(), 2, &state), LINEERR_INVALPARAM)
+        << "the telephone number is not watched";
     EXPECT_GT(m_changes, 0);
 
     // Reports reach the state through the line manager's callback.
