@@ -436,6 +436,8 @@ TEST_F(OfficePresence, ColleagueAndOwnLineGoRingingBusyAndIdle)
         << testing::PrintToString(Reported(line, 0)) << m_server->Log();
     EXPECT_TRUE(RunUntil([&] { return Shows(line, 1, TAPIWATCH_INCALL); }, 2000))
         << testing::PrintToString(Reported(line, 1));
+    // The colleague's program is offered the call 300 ms after its line rang; then it lifts the handset.
+    ASSERT_TRUE(RunUntilColleague("offering", 5000)) << m_colleague->SipLineState();
     m_colleague->Linesim("handset 5 up");
     ASSERT_TRUE(RunUntil([&] { return Saw(call, LINECALLSTATE_CONNECTED); }, 3000)) << SeatState();
     EXPECT_TRUE(RunUntil([&] { return Shows(line, 0, TAPIWATCH_INCALL); }, 2000))

@@ -122,6 +122,10 @@ TEST_F(OfficeContactsTab, ColleaguesLineGoesRingingBusyAndIdle)
         RunUntil([&] { return colleague.SipLineState().find("registered") != std::string::npos; }, 5000));
     ASSERT_GT(SeatSlot().PlaceCall("202", "202", "Colleague Two", false), 0);
     ASSERT_TRUE(RunUntil([&] { return Shows("Ringing"); }, 5000)) << ContactState();
+    // The colleague's program is offered the call 300 ms after its line rang; then it lifts the handset.
+    ASSERT_TRUE(
+        RunUntil([&] { return colleague.SipLineState().find("offering") != std::string::npos; }, 5000))
+        << colleague.SipLineState();
     colleague.Linesim("handset 5 up");
     ASSERT_TRUE(RunUntil([&] { return Shows("In a call"); }, 5000)) << ContactState();
     SeatSlot().DropAllCalls();
