@@ -176,12 +176,12 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "Kamailio did not start:\n%s\n", server.Log().c_str());
         return 1;
     }
-    // The service reads its configuration from the file when it starts, so that it can read it again
-    // below.
-    const auto configFile = folder / "exchange.conf";
-    std::ofstream(configFile) << Seat("201", server.Port(), folder) << Seat("202", server.Port(), folder);
-    ::setenv("KESTRIUM_EXCHANGE_CONFIG", configFile.c_str(), 1);
     tapisimUseManualClock(0);
+    const std::string config = Seat("201", server.Port(), folder) + Seat("202", server.Port(), folder);
+    if (tapisimConfigure(config.c_str()) != TAPISIM_OK) {
+        std::fprintf(stderr, "configuration refused: %s\n", tapisimLastError());
+        return 1;
+    }
     HLINEAPP app = 0;
     DWORD lines = 0;
     DWORD version = 0x00020000;
@@ -196,16 +196,8 @@ int main(int argc, char** argv)
                 LINEMEDIAMODE_INTERACTIVEVOICE, nullptr)
             != 0)
             return 1;
-    // Two seats registering at the same moment may meet the server's sqlite table locked (500);
-    // the seats then register again.
     Clock::time_point ready;
-    bool registered = false;
-    for (int attempt = 0; attempt < 5 && !registered; ++attempt) {
-        registered = WaitFor([&] { return InService(line[kWatcher]) && InService(line[kColleague]); }, ready);
-        if (!registered)
-            tapiReloadConfig(nullptr, 0);
-    }
-    if (!registered) {
+    if (!WaitFor([&] { return InService(line[kWatcher]) && InService(line[kColleague]); }, ready)) {
         std::fprintf(stderr, "the seats did not register\n%s\n", server.Log().c_str());
         return 1;
     }
