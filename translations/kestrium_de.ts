@@ -2329,4 +2329,19 @@ Möchten Sie das wirklich tun?</translation>
         <translation>Ansage:</translation>
     </message>
 </context>
+<context>
+    <name>LineStateLook</name>
+    <message>
+        <source>Idle</source>
+        <translation>Frei</translation>
+    </message>
+    <message>
+        <source>Ringing</source>
+        <translation>Klingelt</translation>
+    </message>
+    <message>
+        <source>In a call</source>
+        <translation>Im Gespräch</translation>
+    </message>
+</context>
 </TS>

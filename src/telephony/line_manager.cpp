@@ -154,8 +154,20 @@ void LineManager::RegisterAsRequestRecipient(bool enable)
 
 void LineManager::CloseAllLines()
 {
+    m_colleagues.ForgetLines();
     for (auto& slot : m_slots)
         slot->CloseLine(m_lineApp, m_phoneApp);
+}
+
+std::vector<HLINE> LineManager::OpenLines() const
+{
+    std::vector<HLINE> lines;
+    if (m_slots[m_defaultLine]->IsOpen())
+        lines.push_back(m_slots[m_defaultLine]->GetLine());
+    for (const auto& slot : m_slots)
+        if (slot->IsOpen() && slot->Index() != m_defaultLine)
+            lines.push_back(slot->GetLine());
+    return lines;
 }
 
 // Only open lines are matched: a closed slot keeps the id of the device it last tried.
@@ -234,6 +246,9 @@ void LineManager::OnLineMessage(
         break;
     case LINE_REPLY:
         slot.OnReply(LONG(param1), LONG(param2));
+        break;
+    case LINE_DEVSPECIFIC:
+        m_colleagues.OnDevSpecific(slot.GetLine(), param1, param2, param3);
         break;
     case LINE_GENERATE:
         slot.OnGenerateDone(HCALL(device), DWORD(param1));

@@ -3,6 +3,7 @@
 #include "telephony/call_logger.h"
 #include "telephony/call_recording_port.h"
 #include "telephony/call_tree_view.h"
+#include "telephony/colleague_lines.h"
 #include "telephony/device_map.h"
 #include "telephony/incoming_call_port.h"
 #include "telephony/line_slot.h"
@@ -72,6 +73,8 @@ public:
     void StopBeingSystemDialer();
 
     LineSlot& GetLineSlot(int index) { return *m_slots[index]; }
+    // Colleagues' lines watched through the program's SIP line (the default line when it is one).
+    ColleagueLines& Colleagues() { return m_colleagues; }
     // Plays every recording and records greetings and beeps in setup.
     WaveRecorder& GetSharedAudioEngine() { return m_sharedAudioEngine; }
     int GetDefaultLine() const { return m_defaultLine; }
@@ -193,6 +196,8 @@ private:
         LineSlot& slot, DWORD device, DWORD message, DWORD_PTR param1, DWORD_PTR param2, DWORD_PTR param3);
     void OnPhoneMessage(LineSlot& slot, DWORD message, DWORD_PTR param1, DWORD_PTR param2);
     void OnRequest(DWORD requestMode);
+    // The open lines, the default line first: those that may watch colleagues' lines.
+    std::vector<HLINE> OpenLines() const;
     void RegisterAsRequestRecipient(bool enable);
     void RefreshAfterCallEvent(LineSlot& slot, HCALL call);
     void RefreshAfterNewCall();
@@ -244,6 +249,7 @@ private:
     CallRecordingPort* m_recording = &m_noRecording;
     IncomingCallPort* m_incoming = &m_noIncoming;
     std::array<std::unique_ptr<LineSlot>, kSlotCount> m_slots;
+    ColleagueLines m_colleagues{ m_tapi };
 
     MainWindowLink* m_window = nullptr;
     SelectCallDialogFactory m_selectCallFactory;

@@ -96,6 +96,7 @@ void LineManager::OpenAllLines()
         PairSlots(0, kFirstIpSlot, false);
     if (ipOpened == 0)
         PairSlots(kFirstIpSlot, kSlotCount, false);
+    m_colleagues.UseLines(OpenLines());
 }
 
 // Scanning stops at the configured device whether or not it opened.

@@ -11,7 +11,7 @@
 namespace {
 
 // Export names in the order of the Export enumeration. "lineGetLineDevStatus" has no A suffix.
-constexpr std::array<const char*, 42> kExportNames = {
+constexpr std::array<const char*, 44> kExportNames = {
     "lineAnswer",
     "lineBlindTransferA",
     "lineClose",
@@ -54,6 +54,8 @@ constexpr std::array<const char*, 42> kExportNames = {
     "tapiDispatchEvents",
     "tapiReportRequestOutcome",
     "tapiReloadConfig",
+    "tapiWatchLines",
+    "tapiGetWatchedLine",
 };
 
 bool IsPhoneExport(const char* name)

@@ -69,6 +69,8 @@ public:
     template <typename... A> LONG phoneSetVolume(A... a) { return Call<decltype(::phoneSetVolume)>(kPhoneSetVolume, a...); }
     template <typename... A> LONG tapiReportRequestOutcome(A... a) { return Call<decltype(::tapiReportRequestOutcome)>(kTapiReportRequestOutcome, a...); }
     template <typename... A> LONG tapiReloadConfig(A... a) { return Call<decltype(::tapiReloadConfig)>(kTapiReloadConfig, a...); }
+    template <typename... A> LONG tapiWatchLines(A... a) { return Call<decltype(::tapiWatchLines)>(kTapiWatchLines, a...); }
+    template <typename... A> LONG tapiGetWatchedLine(A... a) { return Call<decltype(::tapiGetWatchedLine)>(kTapiGetWatchedLine, a...); }
     // clang-format on
 
     // Why the library could not be loaded, naming the files looked for; empty while it is loaded
@@ -127,6 +129,8 @@ private:
         kTapiDispatchEvents,
         kTapiReportRequestOutcome,
         kTapiReloadConfig,
+        kTapiWatchLines,
+        kTapiGetWatchedLine,
         kExportCount
     };
 

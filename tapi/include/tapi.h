@@ -1074,6 +1074,28 @@ TAPI_EXPORT LONG tapiReportRequestOutcome(HLINEAPP hLineApp, LONG lResult);
 // cut to dwMessageSize bytes; may be NULL).
 TAPI_EXPORT LONG tapiReloadConfig(LPSTR lpszMessage, DWORD dwMessageSize);
 
+// Extension: colleagues' lines in view. A SIP line watches other lines of its server through the
+// dialog-event package (RFC 4235): lpszAddresses lists them, one per '\n'-separated entry
+// (extensions as dialled, user@host or SIP URIs of the line's domain; a final '\n' starts no entry),
+// and replaces the line's earlier list; NULL or "" stops watching. The list is the line's, shared by
+// every application that opened it, and dropped once nobody has the line open. An entry's index is
+// its place in the list. 0, or LINEERR_INVALLINEHANDLE, LINEERR_OPERATIONUNAVAIL (no SIP line),
+// LINEERR_INVALPARAM (more than TAPIWATCH_MAXLINES entries, or one longer than
+// TAPIWATCH_MAXADDRESS characters).
+#define TAPIWATCH_MAXLINES 500
+#define TAPIWATCH_MAXADDRESS 128
+TAPI_EXPORT LONG tapiWatchLines(HLINE hLine, LPCSTR lpszAddresses);
+// What the watched line at dwIndex is doing: TAPIWATCH_UNKNOWN while the server has not said
+// (or has no presence, or the entry is not on the line's server), else idle, ringing or in a call.
+#define TAPIWATCH_UNKNOWN 0
+#define TAPIWATCH_IDLE 1
+#define TAPIWATCH_RINGING 2
+#define TAPIWATCH_INCALL 3
+TAPI_EXPORT LONG tapiGetWatchedLine(HLINE hLine, DWORD dwIndex, LPDWORD lpdwState);
+// A watched line's state changed: LINE_DEVSPECIFIC to every application that opened the line,
+// dwParam1 TAPIDEVSPECIFIC_WATCHEDLINE, dwParam2 the entry's index, dwParam3 its new state.
+#define TAPIDEVSPECIFIC_WATCHEDLINE 0x4B570001
+
 // Event delivery for callback applications. The descriptor becomes readable when line or phone
 // messages wait; it stays the same for the life of the process (it is never closed by the
 // library). tapiDispatchEvents runs the callbacks of every waiting message on the calling thread

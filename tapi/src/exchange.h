@@ -139,6 +139,9 @@ public:
     // set, TAPISIM_E_BUSY while a call would be cut; `message` says why.
     LONG ReloadConfig(std::string& message);
     std::string LastError();
+    // Colleagues' lines watched through a SIP line (exchange_watch.cpp).
+    LONG WatchLines(HLINE line, const std::vector<std::string>& addresses);
+    LONG GetWatchedLine(HLINE line, DWORD index, DWORD& state);
     LONG Ring(DWORD line, const TAPISIM_CALLER& caller);
     // callId 0: the line's current call (see FarEndCall).
     LONG FarEndHangUp(DWORD line, DWORD callId = 0);
@@ -286,6 +289,12 @@ private:
         // A SIP line is in service while registered (or when it does not register).
         bool inService = true;
         std::string serviceText;
+        // Colleagues' lines the SIP line watches (tapiWatchLines), in the order asked.
+        struct Watched {
+            std::string address;
+            LineActivity activity = LineActivity::Unknown;
+        };
+        std::vector<Watched> watched;
     };
     struct Timer {
         DWORD callId = 0;
@@ -509,6 +518,12 @@ private:
     void EndSipCall(Call& call);
     bool IsSipLine(DWORD line) const;
     void PlaceSipCall(Call& call, const std::string& target);
+    // Watched lines (exchange_watch.cpp): a watched line's new state from the SIP service, the
+    // lists handed to a (re)started service, and lists dropped once nobody has the line open.
+    void OnSipWatched(const SipEvent& event);
+    void SendWatchLists();
+    void DropUnwatchedLists();
+    void SetWatchedActivity(DWORD line, std::size_t index, LineActivity activity);
 
     std::mutex m_mutex;
     std::condition_variable m_phoneMessages;

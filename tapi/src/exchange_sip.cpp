@@ -107,6 +107,7 @@ void Exchange::StartSipLines()
     if (!setups.empty())
         m_sip = std::make_unique<SipService>(std::move(setups), [this] { m_clockWake.Raise(); });
     UpdateSipOwners();
+    SendWatchLists();
 }
 
 void Exchange::TakeSipEvents()
@@ -157,6 +158,7 @@ void Exchange::PlaceSipCall(Call& call, const std::string& target)
 
 void Exchange::UpdateSipOwners()
 {
+    DropUnwatchedLists();
     if (!m_sip)
         return;
     for (DWORD line = 0; line < m_lines.size(); ++line)
@@ -261,6 +263,10 @@ void Exchange::OnSipEvent(const SipEvent& event)
     }
     if (event.kind == SipEvent::Kind::Referred) {
         PlaceReferredCall(event);
+        return;
+    }
+    if (event.kind == SipEvent::Kind::Watched) {
+        OnSipWatched(event);
         return;
     }
     Call* call = FindSipCall(event.call);

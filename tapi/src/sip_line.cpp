@@ -105,6 +105,7 @@ SipLine::~SipLine()
     tmr_cancel(&m_guardConnections);
     m_calls.clear();
     m_ended.clear();
+    m_watch.reset();
     mem_deref(m_registration);
     mem_deref(m_requests);
     // An ended session may linger in libre (a 200 OK repeated until its ACK, up to 32 s), holding
@@ -415,7 +416,19 @@ void SipLine::Shutdown()
     tmr_cancel(&m_stopRegistering);
     tmr_cancel(&m_keepAlive);
     m_calls.clear();
+    if (m_watch)
+        m_watch->Shutdown(); // SUBSCRIBE with Expires: 0 for each
     m_registration = static_cast<sipreg*>(mem_deref(m_registration)); // un-REGISTER
+}
+
+void SipLine::Watch(const std::vector<std::string>& addresses)
+{
+    if (!m_sip)
+        return; // the line could not start; its watched lines stay unknown
+    if (!m_watch)
+        m_watch = std::make_unique<DialogWatch>(
+            m_service, m_lineId, m_sip, m_account, Routes(), SipCredentials{ OnAuth, this });
+    m_watch->SetAddresses(addresses);
 }
 
 } // namespace tapi

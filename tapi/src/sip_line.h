@@ -6,6 +6,7 @@
 #include "libre.h"
 #include "sip_guard.h"
 #include "sip_media.h"
+#include "sip_watch.h"
 
 #include <openssl/x509_vfy.h>
 
@@ -101,6 +102,8 @@ public:
     // An established call of the line as the target of an attended transfer: its far end's URI
     // with the Replaces of its dialog; empty when the line has no such call.
     std::string AttendedTarget(std::uint64_t id) const;
+    // The colleagues' lines watched from now on (dialog-event subscriptions, sip_watch.h).
+    void Watch(const std::vector<std::string>& addresses);
     // Lets BYE, CANCEL and un-REGISTER go out before the stack closes.
     void Shutdown();
 
@@ -240,6 +243,7 @@ private:
     bool m_onFallbackProxy = false; // registered and calling through the fallback-outbound-proxy
     std::vector<std::unique_ptr<SipCall>> m_calls; // oldest first
     std::vector<std::unique_ptr<SipCall>> m_ended; // freed by m_collect, outside libre's handlers
+    std::unique_ptr<DialogWatch> m_watch; // once something is watched
 };
 
 } // namespace tapi

@@ -150,6 +150,11 @@ void SipService::TransferAttended(std::uint64_t call, std::uint64_t consultation
     Push(Command{ Command::Kind::TransferAttended, 0, call, {}, consultation });
 }
 
+void SipService::Watch(DWORD line, std::vector<std::string> addresses)
+{
+    Push(Command{ Command::Kind::Watch, line, 0, {}, 0, std::move(addresses) });
+}
+
 void SipService::SetOwned(DWORD line, bool owned)
 {
     if (line < m_owned.size())
@@ -211,6 +216,10 @@ void SipService::RunCommands()
         case Command::Kind::Hangup:
             for (auto& [id, line] : m_stack->Lines())
                 line->Hangup(command.call);
+            break;
+        case Command::Kind::Watch:
+            if (SipLine* line = m_stack->Line(command.line))
+                line->Watch(command.addresses);
             break;
         case Command::Kind::Hold:
         case Command::Kind::Unhold:

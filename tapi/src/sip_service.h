@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device_config.h"
+#include "dialog_info.h"
 #include "tapi.h"
 
 #include <array>
@@ -42,6 +43,7 @@ struct SipEvent {
         // Our hold or resume (re-INVITE) answered: `code` 200 when the far end took it (or nothing
         // had to change), its refusal (4xx to 6xx) with `text`, or 0 when it could not be sent.
         HoldAnswered,
+        Watched, // a watched line (`number`, its address as given) is doing something else: `activity`
     };
     Kind kind = Kind::Registration;
     DWORD line = 0;
@@ -51,6 +53,7 @@ struct SipEvent {
     bool blocked = false;
     bool timedOut = false;
     int code = 0;
+    LineActivity activity = LineActivity::Unknown;
     std::string text;
     std::string number;
     std::string name;
@@ -100,6 +103,8 @@ public:
     // An attended transfer: the far end of `call` is handed to the far end of `consultation`
     // (connected, on any SIP line) with REFER whose Refer-To carries Replaces of that dialog.
     void TransferAttended(std::uint64_t call, std::uint64_t consultation);
+    // The colleagues' lines the line watches from now on (each address once; none: stop watching).
+    void Watch(DWORD line, std::vector<std::string> addresses);
 
     std::vector<SipEvent> TakeEvents();
     // Whether an application owns calls of the line (has it open as owner): a line without one
@@ -112,11 +117,12 @@ public:
 
 private:
     struct Command {
-        enum class Kind { Dial, Answer, Hangup, Hold, Unhold, Transfer, TransferAttended, Stop } kind;
+        enum class Kind { Dial, Answer, Hangup, Hold, Unhold, Transfer, TransferAttended, Watch, Stop } kind;
         DWORD line = 0;
         std::uint64_t call = 0;
         std::string target;
         std::uint64_t other = 0; // TransferAttended: the consultation call
+        std::vector<std::string> addresses{}; // Watch
     };
     class Stack;
 
@@ -136,6 +142,7 @@ private:
     std::thread m_thread;
 
     friend class SipLine;
+    friend class DialogWatch;
     void Post(SipEvent event);
     // A number for a new incoming call, unique among all lines (commands name calls, not lines).
     std::uint64_t NewIncomingCallId() { return kIncomingCall | ++m_lastIncoming; }

@@ -14,7 +14,9 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <strings.h>
+#include <vector>
 
 using tapi::Exchange;
 
@@ -545,6 +547,25 @@ LONG tapiReloadConfig(LPSTR lpszMessage, DWORD dwMessageSize)
     default:
         return LINEERR_OPERATIONFAILED;
     }
+}
+
+LONG tapiWatchLines(HLINE hLine, LPCSTR lpszAddresses)
+{
+    std::vector<std::string> addresses;
+    std::string_view text = lpszAddresses ? lpszAddresses : "";
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        addresses.emplace_back(text.substr(0, end));
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+    }
+    return Service().WatchLines(hLine, addresses);
+}
+
+LONG tapiGetWatchedLine(HLINE hLine, DWORD dwIndex, LPDWORD lpdwState)
+{
+    if (!lpdwState)
+        return LINEERR_INVALPOINTER;
+    return Service().GetWatchedLine(hLine, dwIndex, *lpdwState);
 }
 
 int tapiGetEventFd(void)

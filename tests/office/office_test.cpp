@@ -223,10 +223,10 @@ TEST_F(OfficeSeats, TwoSeatsCallEachOtherByExtension)
     // answers and hangs up.
     ASSERT_TRUE(RunChecking([&] { return ColleagueCallLog().Count() == 1; }, 5000)) << m_colleague->Output();
     m_received.clear();
-    m_colleague->Dial("201");
+    const std::string dialled = m_colleague->Dial("201");
     ASSERT_TRUE(
         RunUntil([&] { return NewCallOn(line) != 0 && Saw(NewCallOn(line), LINECALLSTATE_OFFERING); }, 5000))
-        << m_colleague->SipLineState() << m_colleague->Output() << m_server->Log();
+        << m_colleague->SipLineState() << "\nkestrium-dial: " << dialled << "\n" << m_colleague->Linesim("list") << m_colleague->Output() << m_server->Log();
     call = NewCallOn(line);
     EXPECT_EQ(CallerOf(call).first, "202");
     EXPECT_GT(lineAnswer(call, nullptr, 0), 0);
@@ -405,6 +405,62 @@ TEST_F(OfficeFailover, TheSeatMovesToTheSecondProxyWhenTheFirstStopsAnswering)
     EXPECT_TRUE(RunChecking([&] { return m_second->RegisteredUsers() == "201\n"; }, 10000))
         << SeatState() << m_second->Log();
     EXPECT_TRUE(SeatRegistered()) << SeatState();
+}
+
+// Colleagues' lines through the server's presence (dialog events published by the server itself
+// from the calls that pass it): this seat watches the colleague and its own extension, which is
+// what a colleague watching it sees. The seat sends nothing extra for it.
+class OfficePresence : public OfficeSeats {
+protected:
+    // The states LINE_DEVSPECIFIC reported for watched entry `index`, in order, each once.
+    std::vector<DWORD> Reported(HLINE line, DWORD index) const
+    {
+        std::vector<DWORD> states;
+        for (const Received& message : m_received)
+            if (message.message == LINE_DEVSPECIFIC && message.device == line
+                && message.p1 == TAPIDEVSPECIFIC_WATCHEDLINE && message.p2 == index)
+                states.push_back(DWORD(message.p3));
+        return states;
+    }
+    bool Shows(HLINE line, DWORD index, DWORD state)
+    {
+        DWORD now = TAPIWATCH_UNKNOWN;
+        return tapiGetWatchedLine(line, index, &now) == 0 && now == state;
+    }
+};
+
+TEST_F(OfficePresence, ColleagueAndOwnLineGoRingingBusyAndIdle)
+{
+    StartColleague();
+    const HLINE line = OpenLine(kSeatLine);
+    ASSERT_TRUE(RunUntil([&] { return SeatRegistered(); }, 5000)) << SeatState() << m_server->Log();
+    ASSERT_TRUE(RunUntilColleague("in service: registered", 5000)) << m_colleague->SipLineState();
+    ASSERT_EQ(tapiWatchLines(line, "202\n201"), 0);
+    ASSERT_TRUE(
+        RunUntil([&] { return Shows(line, 0, TAPIWATCH_IDLE) && Shows(line, 1, TAPIWATCH_IDLE); }, 5000))
+        << m_server->Log();
+
+    // 201 calls 202: the colleague's line rings, ours is busy placing the call.
+    HCALL call = Call(line, "202");
+    ASSERT_TRUE(RunUntil([&] { return Shows(line, 0, TAPIWATCH_RINGING); }, 5000))
+        << testing::PrintToString(Reported(line, 0)) << m_server->Log();
+    EXPECT_TRUE(RunUntil([&] { return Shows(line, 1, TAPIWATCH_INCALL); }, 2000))
+        << testing::PrintToString(Reported(line, 1));
+    // The colleague's program is offered the call 300 ms after its line rang; then it lifts the handset.
+    ASSERT_TRUE(RunUntilColleague("offering", 5000)) << m_colleague->SipLineState();
+    m_colleague->Linesim("handset 5 up");
+    ASSERT_TRUE(RunUntil([&] { return Saw(call, LINECALLSTATE_CONNECTED); }, 3000)) << SeatState();
+    EXPECT_TRUE(RunUntil([&] { return Shows(line, 0, TAPIWATCH_INCALL); }, 2000))
+        << testing::PrintToString(Reported(line, 0));
+    EXPECT_TRUE(Shows(line, 1, TAPIWATCH_INCALL));
+
+    // This seat hangs up: both lines are idle again.
+    EXPECT_GT(lineDrop(call, nullptr, 0), 0);
+    EXPECT_TRUE(
+        RunUntil([&] { return Shows(line, 0, TAPIWATCH_IDLE) && Shows(line, 1, TAPIWATCH_IDLE); }, 5000))
+        << testing::PrintToString(Reported(line, 0)) << testing::PrintToString(Reported(line, 1));
+    lineDeallocateCall(call);
+    m_colleague->Linesim("handset 5 down");
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "store/contact_store.h"
 #include "store/locale_compare.h"
+#include "ui/panels/line_state_look.h"
 
 #include <algorithm>
 
@@ -146,6 +147,10 @@ QVariant ContactTreeModel::data(const QModelIndex& item, int role) const
         return {};
     if (role == Qt::DecorationRole)
         return Decoration(item);
+    if (role == Qt::ToolTipRole) {
+        const QString state = LineStateText(LineState(item));
+        return state.isEmpty() ? QVariant() : QVariant(state);
+    }
     if (role != Qt::DisplayRole)
         return {};
     const ContactRecord* contact = ContactOf(item);
@@ -156,8 +161,38 @@ QVariant ContactTreeModel::data(const QModelIndex& item, int role) const
     return QString::fromUtf8(contact->DisplayName());
 }
 
+// The states are ordered from nothing known to in a call: the largest is the most active.
+ColleagueLines::State ContactTreeModel::LineState(const QModelIndex& item) const
+{
+    const ContactRecord* contact = ContactOf(item);
+    if (!m_lineStates || !contact)
+        return ColleagueLines::State::Unknown;
+    if (IsNumberItem(item))
+        return m_lineStates(contact->Number(ChildSlot(item)));
+    ColleagueLines::State most = ColleagueLines::State::Unknown;
+    for (int slot : ContactStore::NumberChildSlots(*contact))
+        most = std::max(most, m_lineStates(contact->Number(slot)));
+    return most;
+}
+
+void ContactTreeModel::LineStatesChanged()
+{
+    const int rows = rowCount();
+    if (rows == 0)
+        return;
+    const QList<int> roles = { Qt::DecorationRole, Qt::ToolTipRole };
+    emit dataChanged(index(0, 0), index(rows - 1, 0), roles);
+    for (int row = 0; row < rows; ++row) {
+        const QModelIndex parent = index(row, 0);
+        if (const int children = rowCount(parent); children > 0)
+            emit dataChanged(index(0, 0, parent), index(children - 1, 0, parent), roles);
+    }
+}
+
 QVariant ContactTreeModel::Decoration(const QModelIndex& item) const
 {
+    if (const ColleagueLines::State state = LineState(item); state != ColleagueLines::State::Unknown)
+        return LineStateIcon(state);
     if (!m_images)
         return {};
     const ContactRecord* contact = ContactOf(item);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "telephony/colleague_lines.h"
+
 #include <QAbstractItemModel>
 #include <QCoreApplication>
 #include <QIcon>
@@ -32,6 +34,12 @@ public:
 
     // The icon of an image index; without a source the items have no icons.
     void SetImageSource(std::function<QIcon(int)> source);
+    // What a number's line is doing (colleagues' lines): a known state shows as the number's icon
+    // and tooltip, and the most active of a contact's numbers as the contact's.
+    using LineStateSource = std::function<ColleagueLines::State(std::string_view number)>;
+    void SetLineStates(LineStateSource source) { m_lineStates = std::move(source); }
+    // The states changed: the views ask for the icons and tooltips again.
+    void LineStatesChanged();
 
     // Fills the tree for the group and search text. Without force, for the same group (exact) and
     // a text that begins with the last one, only the contacts that no longer match are removed
@@ -63,6 +71,7 @@ private:
     QVariant Decoration(const QModelIndex& index) const;
     // Reading through the const store keeps its prepared tree order.
     const ContactStore& Contacts() const { return m_contacts; }
+    ColleagueLines::State LineState(const QModelIndex& index) const;
 
     ContactStore& m_contacts;
     // One entry per root item: kAddNewItem or a store position, with the number of its number
@@ -73,4 +82,5 @@ private:
     };
     std::vector<Row> m_rows{ { kAddNewItem, 0 } };
     std::function<QIcon(int)> m_images;
+    LineStateSource m_lineStates;
 };

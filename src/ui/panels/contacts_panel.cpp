@@ -12,6 +12,7 @@
 #include "ui/panels/contact_tree_model.h"
 #include "ui/panels/edit_entry_dialog.h"
 #include "ui/panels/edit_groups_dialog.h"
+#include "ui/panels/line_state_look.h"
 
 #include <QEvent>
 #include <QGridLayout>
@@ -71,9 +72,14 @@ ContactsPanel::ContactsPanel(ContactStore& contacts, SpeedDialStore& speedDials,
     ConnectTree();
     UpdateSpeedButtons();
     CreateLayout();
+    m_model->SetLineStates([this](std::string_view number) { return m_lines.Colleagues().StateOf(number); });
+    m_lines.Colleagues().SetChangeHandler([this] { ShowLineStates(); });
 }
 
-ContactsPanel::~ContactsPanel() = default;
+ContactsPanel::~ContactsPanel()
+{
+    m_lines.Colleagues().SetChangeHandler({});
+}
 
 void ContactsPanel::CreateControls()
 {
@@ -177,6 +183,8 @@ void ContactsPanel::FillContactTree(bool force)
 {
     const std::string group = Limited(m_groupFilter.toStdString());
     const std::string text = Limited(m_searchText.toStdString());
+    if (force)
+        WatchColleagues();
     m_filling = true;
     m_model->Fill(group, text, force);
     m_tree->setCurrentIndex(m_model->SelectionAfterFill(text.empty()));
@@ -444,31 +452,66 @@ void ContactsPanel::OnTreeContextMenu(const QPoint& position)
     ShowMenu(CreateTreeMenu(this), m_tree->viewport()->mapToGlobal(position));
 }
 
-// A screen reader says the slot and the whole name, or that the slot is empty.
 void ContactsPanel::UpdateSpeedButtons()
+{
+    WatchColleagues();
+    ShowSpeedButtons();
+}
+
+void ContactsPanel::WatchColleagues()
+{
+    std::vector<std::string_view> numbers;
+    const auto add = [&numbers](const ContactRecord& record) {
+        for (int slot = 0; slot < ContactRecord::kNumberCount; ++slot)
+            if (!record.Number(slot).empty())
+                numbers.push_back(record.Number(slot));
+    };
+    for (int slot = 0; slot < kSpeedButtonCount; ++slot)
+        add(*m_speedDials.GetSlot(slot));
+    for (std::size_t i = 0; i < m_contacts.Count(); ++i)
+        add(*m_contacts.GetAt(i));
+    m_lines.Colleagues().SetNumbers(numbers);
+}
+
+void ContactsPanel::ShowLineStates()
+{
+    m_model->LineStatesChanged();
+    ShowSpeedButtons();
+}
+
+// A screen reader says the slot and the whole name (and the line's state when it is known), or
+// that the slot is empty. The state is the entry's default number's.
+void ContactsPanel::ShowSpeedButtons()
 {
     for (int slot = 0; slot < kSpeedButtonCount; ++slot) {
         QPushButton* button = SpeedButton(slot);
-        button->setText(WithoutMnemonics(ShortenedSpeedText(slot)));
-        const std::string_view shown = m_speedDials.GetSlot(slot)->DisplayName();
+        const ContactRecord& entry = *m_speedDials.GetSlot(slot);
+        const QString state = LineStateText(m_lines.Colleagues().StateOf(entry.DefaultNumber()));
+        button->setIcon(LineStateIcon(m_lines.Colleagues().StateOf(entry.DefaultNumber())));
+        button->setToolTip(state);
+        const int iconWidth = state.isEmpty() ? 0 : button->iconSize().width() + 4;
+        button->setText(WithoutMnemonics(ShortenedSpeedText(slot, iconWidth)));
+        const std::string_view shown = entry.DisplayName();
         const QString name = QString::fromUtf8(shown.data(), qsizetype(shown.size()));
-        button->setAccessibleName(name.isEmpty()
-                ? tr("Speed dial %1, empty").arg(slot + 1)
-                : tr("Speed dial %1: %2").arg(QString::number(slot + 1), name));
+        QString accessible = name.isEmpty() ? tr("Speed dial %1, empty").arg(slot + 1)
+                                            : tr("Speed dial %1: %2").arg(QString::number(slot + 1), name);
+        if (!state.isEmpty() && !name.isEmpty())
+            accessible += ", " + state;
+        button->setAccessibleName(accessible);
     }
 }
 
-// The display name, cut character by character until it fits the button, with "..." appended
-// (not measured) when anything was cut; "..." alone for an empty slot.
-QString ContactsPanel::ShortenedSpeedText(int slot) const
+// The display name, cut character by character until it fits the button beside its icon, with
+// "..." appended (not measured) when anything was cut; "..." alone for an empty slot.
+QString ContactsPanel::ShortenedSpeedText(int slot, int iconWidth) const
 {
     const QString name = QString::fromUtf8(m_speedDials.GetSlot(slot)->DisplayName());
     if (name.isEmpty())
         return "...";
     const QPushButton* button = SpeedButton(slot);
     const QFontMetrics metrics(button->font());
-    const int width
-        = button->width() - 2 * button->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button);
+    const int width = button->width()
+        - 2 * button->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button) - iconWidth;
     QString shown = name;
     while (!shown.isEmpty() && metrics.horizontalAdvance(shown) > width)
         shown.chop(1);
@@ -478,7 +521,7 @@ QString ContactsPanel::ShortenedSpeedText(int slot) const
 void ContactsPanel::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    UpdateSpeedButtons();
+    ShowSpeedButtons();
 }
 
 // The group button, the group's name and the counter on top; the tree takes the room between

@@ -66,6 +66,8 @@ public:
     void ActivateSelection(bool fromDoubleClick);
     bool HasDialableSelection() const;
     bool DialFromContacts(const std::string& name, const std::string& text);
+    // The speed-dial buttons show their entries again, and the colleagues' lines watched follow
+    // the contacts and speed dials.
     void UpdateSpeedButtons();
 
     // The commands of the tree's, the group label's and the speed buttons' menus.
@@ -119,7 +121,12 @@ private:
     void FocusSearchBox();
     bool SaveContacts();
     std::filesystem::path DataFile(std::string_view name) const;
-    QString ShortenedSpeedText(int slot) const;
+    QString ShortenedSpeedText(int slot, int iconWidth) const;
+    void ShowSpeedButtons();
+    // Hands every number of the contacts and speed dials to the colleagues' lines, which watch
+    // those that are extensions or SIP addresses.
+    void WatchColleagues();
+    void ShowLineStates();
 
     ContactStore& m_contacts;
     SpeedDialStore& m_speedDials;

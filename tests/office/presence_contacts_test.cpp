@@ -1,0 +1,136 @@
+// The contacts tab of seat 201 shows colleague 202's line through Kamailio's presence: idle, ringing
+// when this seat calls it, in a call once the colleague answers, idle again after the hang-up; the
+// speed-dial button of the colleague shows the same. The colleague is the real program in a process
+// of its own.
+#include "kamailio_server.h"
+#include "kestrium_seat.h"
+
+#include "support/telephony_scenario.h"
+
+#include "store/contact_store.h"
+#include "store/redial_store.h"
+#include "store/speed_dial_store.h"
+#include "ui/panels/contact_tree_model.h"
+#include "ui/panels/contacts_panel.h"
+
+#include <QPushButton>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <thread>
+
+namespace {
+
+using office_test::KamailioServer;
+using office_test::KestriumSeat;
+
+constexpr DWORD kSeatDevice = 4; // "IP Line 1": extension 201
+
+class OfficeContactsTab : public TelephonyScenario {
+protected:
+    void SetUp() override
+    {
+        if (!KamailioServer::Installed())
+            GTEST_SKIP() << "Kamailio is not installed (scripts/install-deps installs it)";
+        TelephonyScenario::SetUp();
+        m_server = std::make_unique<KamailioServer>(
+            m_dir / "server", std::vector<std::string>{ "201:secret-201", "202:secret-202" }, "office.test");
+        ASSERT_TRUE(m_server->Start()) << m_server->Log();
+        office_test::WritePasswordFile(m_dir / "201.password", "secret-201");
+        ASSERT_EQ(tapisimConfigure(Configuration().c_str()), TAPISIM_OK) << tapisimLastError();
+        m_contacts.Groups().Load(m_dir / "no-groups-file");
+        ContactRecord colleague;
+        colleague.SetFirstName("Colleague");
+        colleague.SetLastName("Two");
+        colleague.SetNumber(1, "202");
+        colleague.SetDefaultNumberIndex(1);
+        ASSERT_TRUE(m_contacts.Append(colleague));
+        m_speedDials.SetSlot(0, colleague);
+        m_panel = std::make_unique<ContactsPanel>(m_contacts, m_speedDials, m_redial, *m_manager, m_prompter);
+        m_panel->resize(326, 420);
+        m_panel->show();
+        m_panel->FillContactTree(true);
+        Start();
+    }
+    void TearDown() override
+    {
+        m_panel.reset();
+        if (m_server)
+            TelephonyScenario::TearDown();
+    }
+
+    std::string Configuration() const
+    {
+        std::string text;
+        for (int i = 1; i <= 4; ++i)
+            text += "[line]\nname = Zo-Linka Line " + std::to_string(i) + "\n";
+        return text + "[line]\nname = IP Line 1\nkind = sip\nuser = 201\ndomain = 127.0.0.1:"
+            + std::to_string(m_server->Port())
+            + "\nlocal-address = 127.0.0.1\npassword-file = " + (m_dir / "201.password").string()
+            + "\n[line]\nname = IP Line 2\nkind = ip\n[line]\nname = Data Modem\nkind = modem\n";
+    }
+
+    // The exchange's clock in step with real time, since the server and the colleague are real.
+    bool RunUntil(const std::function<bool()>& done, int timeoutMs)
+    {
+        for (int waited = 0; waited < timeoutMs; waited += 20) {
+            if (done())
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            Advance(20);
+        }
+        return done();
+    }
+
+    // What the contacts tab says of the colleague: the tooltip of the contact's row (the one
+    // below the add-new item).
+    std::string ContactState() const
+    {
+        return m_panel->Model()->index(1, 0).data(Qt::ToolTipRole).toString().toStdString();
+    }
+    bool Shows(const std::string& state) const
+    {
+        return ContactState() == state && m_panel->SpeedButton(0)->toolTip().toStdString() == state;
+    }
+    LineSlot& SeatSlot()
+    {
+        int index = 0;
+        LineSlot* slot = m_manager->FindSlotByDevice(kSeatDevice, &index);
+        EXPECT_NE(slot, nullptr);
+        return *slot;
+    }
+
+    std::unique_ptr<KamailioServer> m_server;
+    ContactStore m_contacts;
+    SpeedDialStore m_speedDials{ m_contacts.Groups(), PhoneLabelStore() };
+    RedialStore m_redial{ m_contacts.Groups(), PhoneLabelStore() };
+    std::unique_ptr<ContactsPanel> m_panel;
+};
+
+TEST_F(OfficeContactsTab, ColleaguesLineGoesRingingBusyAndIdle)
+{
+    KestriumSeat colleague("202", "secret-202", m_server->Port());
+    ASSERT_TRUE(colleague.Start()) << colleague.Output();
+    EXPECT_EQ(ContactState(), "") << "nothing is known before the server said so";
+    ASSERT_TRUE(RunUntil([&] { return Shows("Idle"); }, 8000)) << ContactState() << m_server->Log();
+    const QModelIndex row = m_panel->Model()->index(1, 0);
+    EXPECT_EQ(row.data().toString().toStdString(), "Colleague Two (Work)");
+    EXPECT_FALSE(row.data(Qt::DecorationRole).value<QIcon>().isNull());
+
+    ASSERT_TRUE(
+        RunUntil([&] { return colleague.SipLineState().find("registered") != std::string::npos; }, 5000));
+    ASSERT_GT(SeatSlot().PlaceCall("202", "202", "Colleague Two", false), 0);
+    ASSERT_TRUE(RunUntil([&] { return Shows("Ringing"); }, 5000)) << ContactState();
+    // The colleague's program is offered the call 300 ms after its line rang; then it lifts the handset.
+    ASSERT_TRUE(
+        RunUntil([&] { return colleague.SipLineState().find("offering") != std::string::npos; }, 5000))
+        << colleague.SipLineState();
+    colleague.Linesim("handset 5 up");
+    ASSERT_TRUE(RunUntil([&] { return Shows("In a call"); }, 5000)) << ContactState();
+    SeatSlot().DropAllCalls();
+    EXPECT_TRUE(RunUntil([&] { return Shows("Idle"); }, 5000)) << ContactState();
+    colleague.Linesim("handset 5 down");
+}
+
+} // namespace
