@@ -94,8 +94,11 @@ StateText TextOfState(DWORD state, DWORD stateMode, DWORD origin, DWORD mediaMod
         return { QT_TRANSLATE_NOOP("CallText", " (Proceeding...)"), CallImage::kDial };
     case LINECALLSTATE_ONHOLD:
     case LINECALLSTATE_ONHOLDPENDCONF:
-    case LINECALLSTATE_ONHOLDPENDTRANSFER:
         return { QT_TRANSLATE_NOOP("CallText", " (On-Hold) "), CallImage::kHold };
+    // Held while the user consults the party it is to be handed to: the transfer image tells it
+    // from a call that is only held.
+    case LINECALLSTATE_ONHOLDPENDTRANSFER:
+        return { QT_TRANSLATE_NOOP("CallText", " (On-Hold) "), CallImage::kTransfer };
     case LINECALLSTATE_CONFERENCED:
         return { QT_TRANSLATE_NOOP("CallText", " (Conferenced)"), CallImage::kInConference };
     case LINECALLSTATE_DISCONNECTED:
@@ -163,6 +166,12 @@ const char* FailureReason(DWORD mode)
 }
 
 } // namespace
+
+bool IsHeldState(DWORD state)
+{
+    return state == LINECALLSTATE_ONHOLD || state == LINECALLSTATE_ONHOLDPENDTRANSFER
+        || state == LINECALLSTATE_ONHOLDPENDCONF;
+}
 
 bool IsIncomingOrigin(DWORD origin)
 {
