@@ -474,8 +474,10 @@ bool LineManager::IsOnHold(const ActionTarget& target)
 
 namespace {
 
-constexpr const char* kNoTransferText = QT_TRANSLATE_NOOP(
-    "LineManager", "No call can be transferred now: only a connected call on a line that offers transfer can be.");
+constexpr const char* kNoTransferText = QT_TRANSLATE_NOOP("LineManager",
+    "No call can be transferred now: only a connected call on a line that offers transfer can be.");
+constexpr const char* kTransferNotReadyText = QT_TRANSLATE_NOOP(
+    "LineManager", "The transfer can be completed once the called party's phone rings or they answer.");
 
 } // namespace
 
@@ -487,10 +489,7 @@ bool LineManager::TransferCall(const ActionTarget& selected, const std::string& 
         return false;
     }
     if (GetTargetCallForAction(true, kActionTransfer) == 0) {
-        ShowMessage(IsTransferWaiting()
-                ? QT_TRANSLATE_NOOP("LineManager",
-                      "The transfer can be completed once the called party's phone rings or they answer.")
-                : kNoTransferText);
+        ShowMessage(IsTransferWaiting() ? kTransferNotReadyText : kNoTransferText);
         return false;
     }
     return RunWithNumber(kActionTransfer, selected, number);
@@ -593,7 +592,8 @@ int LineManager::ConferenceWith(const ActionTarget& target)
         result = slot.RemoveFromConference(target.call);
     } else {
         // The typed number is called; without one a held call of the line joins.
-        const HCALL held = NumberRules::LooksLikeNumber(m_transferNumber) ? 0 : slot.FirstHeldCall(target.call);
+        const HCALL held
+            = NumberRules::LooksLikeNumber(m_transferNumber) ? 0 : slot.FirstHeldCall(target.call);
         std::string dialable;
         if (held == 0
             && !DialableNumber(slot,

@@ -109,7 +109,8 @@ bool LineSlot::IsConsultationCall(HCALL call) const
 {
     const Consultation& consultation = m_consultation;
     return call != 0
-        && (call == consultation.first || call == consultation.consult || call == consultation.conferenceCall);
+        && (call == consultation.first || call == consultation.consult
+            || call == consultation.conferenceCall);
 }
 
 HCALL LineSlot::ActingCall(HCALL call) const
@@ -145,12 +146,10 @@ LONG LineSlot::CompleteTransfer(bool asConference)
 {
     if (!IsTransferPending())
         return LINEERR_INVALCALLSTATE;
-    const Consultation consultation = m_consultation;
-    const LONG result = asConference
-        ? Tapi().lineCompleteTransfer(consultation.first, consultation.consult,
-              &m_consultation.conferenceCall, LINETRANSFERMODE_CONFERENCE)
-        : Tapi().lineCompleteTransfer(consultation.first, consultation.consult, nullptr,
-              LINETRANSFERMODE_TRANSFER);
+    HCALL* conferenceOut = asConference ? &m_consultation.conferenceCall : nullptr;
+    const DWORD mode = asConference ? LINETRANSFERMODE_CONFERENCE : LINETRANSFERMODE_TRANSFER;
+    const LONG result
+        = Tapi().lineCompleteTransfer(m_consultation.first, m_consultation.consult, conferenceOut, mode);
     if (result > 0 && asConference) {
         // The conference call's handle arrives with the reply.
         m_consultation.conference = true;
@@ -224,6 +223,6 @@ void LineSlot::ShowConsultationFailure(bool conference)
 {
     const char* text = conference ? QT_TRANSLATE_NOOP("LineSlot", "The conference could not be set up.")
                                   : QT_TRANSLATE_NOOP("LineSlot", "The call could not be transferred.");
-    m_manager.GetPrompter().ShowMessage(
-        QCoreApplication::translate("LineSlot", text).toStdString(), kMessageTitle, Prompter::Icon::Exclamation);
+    m_manager.GetPrompter().ShowMessage(QCoreApplication::translate("LineSlot", text).toStdString(),
+        kMessageTitle, Prompter::Icon::Exclamation);
 }

@@ -650,8 +650,8 @@ void Exchange::FillCallInfo(const Call& call, const CallHandle& handle, LINECALL
     info.dwCallID = call.id;
     info.dwCallStates = 0xFFFF;
     info.dwOrigin = call.isConference ? LINECALLORIGIN_CONFERENCE
-        : call.incoming                 ? LINECALLORIGIN_EXTERNAL
-                                        : LINECALLORIGIN_OUTBOUND;
+        : call.incoming               ? LINECALLORIGIN_EXTERNAL
+                                      : LINECALLORIGIN_OUTBOUND;
     info.dwReason = LINECALLREASON_DIRECT;
     info.dwNumOwners = CountOwners(call);
     info.dwNumMonitors = static_cast<DWORD>(call.handles.size()) - info.dwNumOwners;

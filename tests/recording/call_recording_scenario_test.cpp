@@ -8,8 +8,8 @@
 #include "settings/app_settings.h"
 #include "sound_file.h"
 #include "store/recording_path.h"
-#include "telephony/call_snapshot.h"
 #include "support/file_size_limit.h"
+#include "telephony/call_snapshot.h"
 #include "ui/panels/notes_dialog.h"
 
 #include <QApplication>

@@ -554,7 +554,8 @@ std::string InfoText(HCALL call, DWORD LINECALLINFO::*size, DWORD LINECALLINFO::
     info->dwTotalSize = DWORD(block.size());
     EXPECT_EQ(lineGetCallInfoA(call, info), 0);
     const DWORD bytes = info->*size;
-    return bytes > 1 ? std::string(reinterpret_cast<const char*>(block.data() + info->*offset), bytes - 1) : "";
+    return bytes > 1 ? std::string(reinterpret_cast<const char*>(block.data() + info->*offset), bytes - 1)
+                     : "";
 }
 
 } // namespace
@@ -587,9 +588,10 @@ TEST_F(TapiHold, FarEndTransfersOurCallThroughTheDialPlan)
     EXPECT_EQ(changed->device, DWORD(call));
     EXPECT_EQ(changed->p1, DWORD_PTR(LINECALLINFOSTATE_CONNECTEDID | LINECALLINFOSTATE_REDIRECTINGID));
     EXPECT_EQ(CallState(call), DWORD(LINECALLSTATE_CONNECTED));
-    EXPECT_EQ(InfoText(call, &LINECALLINFO::dwConnectedIDSize, &LINECALLINFO::dwConnectedIDOffset), "5550199");
-    EXPECT_EQ(InfoText(call, &LINECALLINFO::dwRedirectingIDSize, &LINECALLINFO::dwRedirectingIDOffset),
-        "5550100");
+    EXPECT_EQ(
+        InfoText(call, &LINECALLINFO::dwConnectedIDSize, &LINECALLINFO::dwConnectedIDOffset), "5550199");
+    EXPECT_EQ(
+        InfoText(call, &LINECALLINFO::dwRedirectingIDSize, &LINECALLINFO::dwRedirectingIDOffset), "5550100");
     EXPECT_NE(LineOne().find("transferred by 5550100 to 5550199"), std::string::npos) << LineOne();
     earpiece.samples.clear();
     Pump(200);

@@ -89,7 +89,8 @@ TEST_F(ConsultationScenario, TransferAfterConsultingHandsTheCallOverAndLogsEachP
     EXPECT_EQ(ImageOf(alice), CallImage::kTransfer);
     const HCALL consult = OtherCall({ alice });
     ASSERT_NE(consult, 0u);
-    EXPECT_EQ(TextOf(consult), "555-0199 (Dialing...)") << "the consultation call shows the number it dialled";
+    EXPECT_EQ(TextOf(consult), "555-0199 (Dialing...)")
+        << "the consultation call shows the number it dialled";
 
     // Still dialling: the transfer cannot be completed yet, and nothing is done.
     EXPECT_FALSE(m_manager->Offers(kActionTransfer, { consult, 0 }));
@@ -109,7 +110,8 @@ TEST_F(ConsultationScenario, TransferAfterConsultingHandsTheCallOverAndLogsEachP
     EXPECT_TRUE(m_dialogs.empty()) << "no call had to be chosen";
     EXPECT_EQ(m_prompter.messages.size(), messages);
     EXPECT_EQ(OtherCall({}), 0u) << "both calls have gone";
-    EXPECT_NE(LineOneListed().find("transferred 2125550100 to 5550199"), std::string::npos) << LineOneListed();
+    EXPECT_NE(LineOneListed().find("transferred 2125550100 to 5550199"), std::string::npos)
+        << LineOneListed();
 
     const CallLogStore log = LoggedCalls();
     ASSERT_EQ(log.Count(), 2u);

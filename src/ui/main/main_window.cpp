@@ -291,11 +291,11 @@ void MainWindow::SetupMenuBar()
     QMenu* call = m_menuBar->addMenu(tr("&Call", "menu"));
     call->addActions({ Action("actionSearch"), m_callAction, m_endAction });
     call->addSeparator();
-    call->addActions(
-        { m_recordAction, m_notesAction, Action("actionMute"), m_holdAction, Action("actionTransfer"),
-            Action("actionConsultTransfer"), Action("actionConference") });
+    call->addActions({ m_recordAction, m_notesAction, Action("actionMute"), m_holdAction,
+        Action("actionTransfer"), Action("actionConsultTransfer"), Action("actionConference") });
     call->addSeparator();
-    call->addActions({ Action("actionDoNotDisturb"), Action("actionQueueCall"), Action("actionInstantMessage") });
+    call->addActions(
+        { Action("actionDoNotDisturb"), Action("actionQueueCall"), Action("actionInstantMessage") });
     // The about box sits in the Help menu: a Linux window has no system menu of its own.
     QMenu* help = m_menuBar->addMenu(tr("&Help"));
     QAction* about = help->addAction(tr("&About  Kestrium..."));

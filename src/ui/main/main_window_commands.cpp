@@ -84,7 +84,8 @@ void MainWindow::CreateCommands()
            "hands the call over, and End on the new call takes the first one back"),
         &MainWindow::ConsultTransfer);
     m_callActions = { { Action("actionTransfer"), kActionTransfer },
-        { Action("actionConsultTransfer"), kActionConsultTransfer }, { Action("actionConference"), kActionConference } };
+        { Action("actionConsultTransfer"), kActionConsultTransfer },
+        { Action("actionConference"), kActionConference } };
     CreateNotAvailable("actionInstantMessage", tr("&Instant message"),
         tr("Send Analog phone instant short message"), tr("N/A: Instant Message"));
     m_callAction = CreateCommand("actionCall", tr("&Call"),

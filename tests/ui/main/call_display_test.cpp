@@ -231,7 +231,8 @@ TEST_F(CallDisplayTest, HoldFollowsTheCallAndTransferTakesTheTypedNumber)
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_TRUE(rows[0].first.startsWith("5554444 (Conferenced)")) << rows[0].first.toStdString();
     EXPECT_EQ(rows[0].second, CallImage::kInConference);
-    EXPECT_TRUE(rows[1].first.startsWith("Alice Example,2125550100 (Conferenced)")) << rows[1].first.toStdString();
+    EXPECT_TRUE(rows[1].first.startsWith("Alice Example,2125550100 (Conferenced)"))
+        << rows[1].first.toStdString();
     EXPECT_TRUE(rows[2].first.startsWith("5554444 + Alice Example,2125550100 (Conference)"))
         << rows[2].first.toStdString();
     SaveScreenshot(window, "call-conference");

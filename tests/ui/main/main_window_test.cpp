@@ -86,8 +86,7 @@ TEST_F(MainWindowTest, WithNoLineAllTwelveLineButtonsAndCallAreDisabled)
     // The functions not offered say so, whether a line is open or not; a toggle does not stay on.
     const std::pair<const char*, const char*> notOffered[]
         = { { "actionDoNotDisturb", "N/A: Do not disturb" }, { "actionQueueCall", "N/A: Calls Queue" },
-              { "actionMute", "N/A: Mute" },
-              { "actionInstantMessage", "N/A: Instant Message" } };
+              { "actionMute", "N/A: Mute" }, { "actionInstantMessage", "N/A: Instant Message" } };
     for (const auto& [name, message] : notOffered) {
         QAction& action = Command(window, name);
         action.trigger();
