@@ -469,7 +469,7 @@ bool LineManager::IsOnHold(const ActionTarget& target)
     CallDescription description;
     return target.call != 0 && target.slot >= 0 && target.slot < kSlotCount
         && m_slots[target.slot]->DescribeCall(target.call, description)
-        && description.state == LINECALLSTATE_ONHOLD;
+        && CallText::IsHeldState(description.state);
 }
 
 namespace {

@@ -678,7 +678,7 @@ LONG LineSlot::ToggleHold(HCALL call)
     const LONG result = Tapi().lineGetCallStatus(call, status.Get());
     if (result != 0)
         return result;
-    return status->dwCallState == LINECALLSTATE_ONHOLD ? Tapi().lineUnhold(call) : Tapi().lineHold(call);
+    return CallText::IsHeldState(status->dwCallState) ? Tapi().lineUnhold(call) : Tapi().lineHold(call);
 }
 
 LONG LineSlot::BlindTransfer(HCALL call, std::string_view destination)

@@ -93,7 +93,10 @@ void LineSlot::FollowConsultation(HCALL call, DWORD state)
     Consultation& consultation = m_consultation;
     if (!HasConsultation() || consultation.request != 0)
         return;
-    if (call == consultation.conferenceCall && state == LINECALLSTATE_CONNECTED) {
+    // A conference that connected, or a first call taken back (Hold) while the consultation call
+    // goes on as an ordinary call, ends the consultation.
+    const bool joined = call == consultation.conferenceCall && state == LINECALLSTATE_CONNECTED;
+    if (joined || (call == consultation.first && state == LINECALLSTATE_CONNECTED)) {
         consultation = {};
         return;
     }

@@ -143,11 +143,26 @@ TEST_F(ConsultationScenario, EndingTheConsultationCallGivesTheFirstCallBack)
     EXPECT_TRUE(m_manager->Offers(kActionConsultTransfer, {})) << "a new consultation can start";
     EXPECT_EQ(LineOneListed().find("transferred"), std::string::npos) << LineOneListed();
 
+    // Taking the first call back with Hold instead leaves the consultation call as an ordinary
+    // held call, and a new transfer can start.
+    ASSERT_TRUE(m_manager->ConsultTransferCall({ alice, 0 }, "5550199"));
+    Advance(100);
+    Advance(4000);
+    const HCALL second = OtherCall({ alice });
+    ASSERT_EQ(TextOf(second), "5550199 (Connected)");
+    EXPECT_EQ(m_manager->RunAction(kActionHold, { alice, 0 }), 1);
+    Advance(100);
+    EXPECT_EQ(TextOf(alice), "Alice Example,2125550100 (Connected)");
+    EXPECT_EQ(TextOf(second), "5550199 (On-Hold) ");
+    EXPECT_TRUE(m_manager->Offers(kActionConsultTransfer, { alice, 0 }));
+    EXPECT_FALSE(m_manager->Offers(kActionTransfer, { second, 0 })) << "a held call is not handed over";
+
     Advance(1000);
+    Slot(0).DropCall(second);
     Slot(0).DropCall(alice);
     Advance(500);
-    EXPECT_EQ(LoggedCalls().Count(), 2u);
-    EXPECT_EQ(CountLogged(kCallTypeOutgoing, "5550199"), 1);
+    EXPECT_EQ(LoggedCalls().Count(), 3u);
+    EXPECT_EQ(CountLogged(kCallTypeOutgoing, "5550199"), 2);
     ASSERT_EQ(CountLogged(kCallTypeIncoming, "2125550100"), 1);
     const CallLogStore log = LoggedCalls();
     for (std::size_t i = 0; i < log.Count(); ++i) {
