@@ -559,7 +559,17 @@ Kestrium läuft mit den Einstellungen, die es lesen konnte; jetzt geänderte Ein
         <translation>unbekannter Grund</translation>
     </message>
     <message>
-        <location line="+33"/>
+        <location line="+31"/>
+        <source>transferred to %1</source>
+        <translation>übergeben an %1</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>, transferred to %1</source>
+        <translation>, übergeben an %1</translation>
+    </message>
+    <message>
+        <location line="+8"/>
         <source>[No data]</source>
         <translation>[Keine Daten]</translation>
     </message>
@@ -1327,17 +1337,17 @@ Gesucht wurde „%1“ neben dem Programm und im Bibliothekspfad des Systems:
         <translation>Jetzt kann kein Anruf übergeben werden: nur ein verbundener Anruf auf einer Leitung, die Übergeben anbietet.</translation>
     </message>
     <message>
-        <location line="+8"/>
+        <location line="+10"/>
         <source>Type the number to transfer the call to in the search/dial box, then choose Transfer.</source>
         <translation>Geben Sie die Nummer, an die der Anruf übergeben werden soll, in das Such-/Wählfeld ein und wählen Sie dann Übergeben.</translation>
     </message>
     <message>
-        <location line="+6"/>
+        <location line="-8"/>
         <source>The transfer can be completed once the called party&apos;s phone rings or they answer.</source>
         <translation>Die Übergabe kann abgeschlossen werden, sobald das Telefon des Angerufenen klingelt oder er sich meldet.</translation>
     </message>
     <message>
-        <location line="+22"/>
+        <location line="+33"/>
         <source>No conference can be made now: a conference starts from a connected call on a line that offers conferences, and the party you consulted can join once they answer.</source>
         <translation>Jetzt ist keine Konferenz möglich: Eine Konferenz beginnt mit einem verbundenen Anruf auf einer Leitung, die Konferenzen anbietet, und der Rückfrageteilnehmer kann hinzukommen, sobald er sich meldet.</translation>
     </message>
@@ -1352,7 +1362,7 @@ Gesucht wurde „%1“ neben dem Programm und im Bibliothekspfad des Systems:
         <translation>Geben Sie die Nummer, an die der Anruf übergeben werden soll, in das Such-/Wählfeld ein und wählen Sie dann Nach Rückfrage übergeben.</translation>
     </message>
     <message>
-        <location line="+25"/>
+        <location line="+26"/>
         <source>Type the number of the party to add in the search/dial box, or hold a call on the same line, then choose Conference.</source>
         <translation>Geben Sie die Nummer des hinzuzufügenden Teilnehmers in das Such-/Wählfeld ein oder halten Sie einen Anruf auf derselben Leitung, und wählen Sie dann Konferenz.</translation>
     </message>
@@ -1375,7 +1385,7 @@ Gesucht wurde „%1“ neben dem Programm und im Bibliothekspfad des Systems:
         <translation>Anruf fehlgeschlagen</translation>
     </message>
     <message>
-        <location filename="../src/telephony/line_slot_consult.cpp" line="+225"/>
+        <location filename="../src/telephony/line_slot_consult.cpp" line="+227"/>
         <source>The conference could not be set up.</source>
         <translation>Die Konferenz konnte nicht eingerichtet werden.</translation>
     </message>
@@ -1526,7 +1536,7 @@ Gesucht wurde „%1“ neben dem Programm und im Bibliothekspfad des Systems:
         <translation>Den ausgewählten Anruf halten und die im Such-/Wählfeld eingegebene Nummer anrufen; danach übergibt Übergeben den Anruf, und Beenden des neuen Anrufs holt den ersten zurück</translation>
     </message>
     <message>
-        <location line="+5"/>
+        <location line="+6"/>
         <source>&amp;Instant message</source>
         <translation>&amp;Direktnachricht</translation>
     </message>

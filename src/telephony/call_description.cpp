@@ -187,7 +187,14 @@ std::string_view SkipBlanks(std::string_view text)
 
 std::string PartyText(const CallParty& party)
 {
-    return IsIncomingOrigin(party.origin) ? IncomingPartyText(party) : OutgoingPartyText(party);
+    std::string text = IsIncomingOrigin(party.origin) ? IncomingPartyText(party) : OutgoingPartyText(party);
+    if (party.transferredTo.empty())
+        return text;
+    // The far end handed the call on: the user now talks with that party.
+    const QString to = QString::fromUtf8(party.transferredTo.data(), qsizetype(party.transferredTo.size()));
+    const char* format = text.empty() ? QT_TRANSLATE_NOOP("CallText", "transferred to %1")
+                                      : QT_TRANSLATE_NOOP("CallText", ", transferred to %1");
+    return text + QCoreApplication::translate("CallText", format).arg(to).toStdString();
 }
 
 void AppendState(

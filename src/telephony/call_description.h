@@ -61,6 +61,8 @@ struct CallParty {
     std::string_view callerNumber;
     std::string_view calledParty;
     std::string_view displayableAddress;
+    // The party the far end transferred the call to (connected id of a redirected call), if any.
+    std::string_view transferredTo;
 };
 
 namespace CallText {

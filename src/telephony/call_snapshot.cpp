@@ -28,5 +28,8 @@ CallParty CallSnapshot::Party() const
     // the number it dialled stands in for it.
     if (party.displayableAddress.empty() && (info.dwCalledIDFlags & LINECALLPARTYID_ADDRESS))
         party.displayableAddress = m_info.Text(info.dwCalledIDSize, info.dwCalledIDOffset);
+    if ((info.dwRedirectingIDFlags & LINECALLPARTYID_ADDRESS)
+        && (info.dwConnectedIDFlags & LINECALLPARTYID_ADDRESS))
+        party.transferredTo = m_info.Text(info.dwConnectedIDSize, info.dwConnectedIDOffset);
     return party;
 }

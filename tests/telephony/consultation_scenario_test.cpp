@@ -263,4 +263,20 @@ TEST_F(ConsultationScenario, HeldCallJoinsWithoutANumberAfterACancelledSetup)
     EXPECT_TRUE(m_prompter.messages.empty());
 }
 
+// The far end hands our call to another number: once that party answered, the call shows it.
+TEST_F(ConsultationScenario, CallTheFarEndTransferredShowsTheNewParty)
+{
+    const HCALL alice = AnswerAlice();
+    AddDialRule("5550177", TAPISIM_OUTCOME_ANSWER, 1000);
+    char reply[256] = {};
+    ASSERT_EQ(tapisimCommand("transfer 1 5550177", reply, sizeof reply), TAPISIM_OK) << reply;
+    Advance(500);
+    EXPECT_EQ(TextOf(alice), "Alice Example,2125550100 (Connected)") << "still being called";
+    Advance(600);
+    EXPECT_EQ(TextOf(alice), "Alice Example,2125550100, transferred to 5550177 (Connected)");
+    Slot(0).DropCall(alice);
+    Advance(500);
+    EXPECT_EQ(CountLogged(kCallTypeIncoming, "2125550100"), 1);
+}
+
 } // namespace
