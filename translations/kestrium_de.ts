@@ -17,7 +17,7 @@
 <context>
     <name>Application</name>
     <message>
-        <location filename="../src/app/application.cpp" line="+51"/>
+        <location filename="../src/app/application.cpp" line="+55"/>
         <source>Kestrium could not read all of &quot;%1&quot;. What it could read is loaded; the whole file was kept as:
 %2</source>
         <translation>Kestrium konnte „%1“ nicht vollständig lesen. Was lesbar war, ist geladen; die ganze Datei wurde aufbewahrt als:
@@ -157,7 +157,7 @@ Kestrium läuft mit den Einstellungen, die es lesen konnte; jetzt geänderte Ein
         <translation>Die Notiz konnte nicht gespeichert werden: In „%1“ konnte keine neue Datei angelegt werden.</translation>
     </message>
     <message>
-        <location line="+10"/>
+        <location line="+12"/>
         <source>The note could not be written to &quot;%1&quot;.</source>
         <translation>Die Notiz konnte nicht in „%1“ geschrieben werden.</translation>
     </message>
@@ -173,7 +173,7 @@ Kestrium läuft mit den Einstellungen, die es lesen konnte; jetzt geänderte Ein
 <context>
     <name>CallLogModel</name>
     <message>
-        <location filename="../src/ui/panels/call_log_model.cpp" line="+75"/>
+        <location filename="../src/ui/panels/call_log_model.cpp" line="+76"/>
         <source>Name/Number</source>
         <translation>Name/Nummer</translation>
     </message>
@@ -251,7 +251,7 @@ Kestrium läuft mit den Einstellungen, die es lesen konnte; jetzt geänderte Ein
         <translation>Sprachnachrichten</translation>
     </message>
     <message>
-        <location line="+184"/>
+        <location line="+195"/>
         <source>Are you sure ?</source>
         <translation>Sind Sie sicher?</translation>
     </message>
@@ -296,8 +296,8 @@ Kestrium läuft mit den Einstellungen, die es lesen konnte; jetzt geänderte Ein
         <translation>&amp;Löschen</translation>
     </message>
     <message>
-        <location line="-245"/>
-        <location line="+234"/>
+        <location line="-256"/>
+        <location line="+245"/>
         <source>Calls</source>
         <translation>Anrufe</translation>
     </message>
@@ -447,7 +447,7 @@ Kestrium läuft mit den Einstellungen, die es lesen konnte; jetzt geänderte Ein
     </message>
     <message>
         <location line="+7"/>
-        <location filename="../src/telephony/line_slot.cpp" line="+468"/>
+        <location filename="../src/telephony/line_slot.cpp" line="+508"/>
         <source> (Idle)</source>
         <translation> (Frei)</translation>
     </message>
@@ -483,6 +483,7 @@ Kestrium läuft mit den Einstellungen, die es lesen konnte; jetzt geänderte Ein
         <translation> (Verbindungsaufbau...)</translation>
     </message>
     <message>
+        <location line="+3"/>
         <location line="+4"/>
         <source> (On-Hold) </source>
         <translation> (Gehalten) </translation>
@@ -558,7 +559,17 @@ Kestrium läuft mit den Einstellungen, die es lesen konnte; jetzt geänderte Ein
         <translation>unbekannter Grund</translation>
     </message>
     <message>
-        <location line="+27"/>
+        <location line="+31"/>
+        <source>transferred to %1</source>
+        <translation>übergeben an %1</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>, transferred to %1</source>
+        <translation>, übergeben an %1</translation>
+    </message>
+    <message>
+        <location line="+8"/>
         <source>[No data]</source>
         <translation>[Keine Daten]</translation>
     </message>
@@ -584,7 +595,7 @@ Kestrium läuft mit den Einstellungen, die es lesen konnte; jetzt geänderte Ein
         <translation>Anruf fehlgeschlagen: %1</translation>
     </message>
     <message>
-        <location filename="../src/telephony/line_slot.cpp" line="-461"/>
+        <location filename="../src/telephony/line_slot.cpp" line="-502"/>
         <source>another phone off-hook</source>
         <translation>ein anderes Telefon ist abgehoben</translation>
     </message>
@@ -687,7 +698,7 @@ Kestrium läuft mit den Einstellungen, die es lesen konnte; jetzt geänderte Ein
         <translation>Das gewählte Standard-Telefonfeld darf nicht leer sein.</translation>
     </message>
     <message>
-        <location line="+45"/>
+        <location line="+46"/>
         <source>Record added to speed-dial</source>
         <translation>Eintrag zur Kurzwahl hinzugefügt</translation>
     </message>
@@ -865,22 +876,22 @@ Kestrium läuft mit den Einstellungen, die es lesen konnte; jetzt geänderte Ein
     </message>
     <message>
         <location line="+6"/>
-        <location line="+77"/>
+        <location line="+79"/>
         <source>Total: %1</source>
         <translation>Gesamt: %1</translation>
     </message>
     <message>
-        <location line="-68"/>
+        <location line="-70"/>
         <source>Speed Dial</source>
         <translation>Kurzwahl</translation>
     </message>
     <message>
-        <location line="+133"/>
+        <location line="+136"/>
         <source>No phone number to call</source>
         <translation>Keine Telefonnummer zum Anrufen</translation>
     </message>
     <message>
-        <location line="+74"/>
+        <location line="+77"/>
         <location line="+59"/>
         <source>Are you sure ?</source>
         <translation>Sind Sie sicher?</translation>
@@ -941,7 +952,7 @@ Kestrium läuft mit den Einstellungen, die es lesen konnte; jetzt geänderte Ein
         <translation>Zur Kurzwahl %1 hinzufügen</translation>
     </message>
     <message>
-        <location line="+31"/>
+        <location line="+32"/>
         <source>Speed dial %1, empty</source>
         <translation>Kurzwahl %1, leer</translation>
     </message>
@@ -1013,7 +1024,7 @@ Neue Sprachnachrichten: %2</translation>
 <context>
     <name>DialPadPanel</name>
     <message>
-        <location filename="../src/ui/panels/dial_pad_panel.cpp" line="+141"/>
+        <location filename="../src/ui/panels/dial_pad_panel.cpp" line="+143"/>
         <source>Lines and calls</source>
         <translation>Leitungen und Anrufe</translation>
     </message>
@@ -1140,7 +1151,7 @@ Neue Sprachnachrichten: %2</translation>
 <context>
     <name>FolderField</name>
     <message>
-        <location filename="../src/ui/setup/folder_field.cpp" line="+16"/>
+        <location filename="../src/ui/setup/folder_field.cpp" line="+17"/>
         <source>Browse ...</source>
         <translation>Durchsuchen ...</translation>
     </message>
@@ -1148,12 +1159,12 @@ Neue Sprachnachrichten: %2</translation>
 <context>
     <name>FormatChooserDialog</name>
     <message>
-        <location filename="../src/ui/setup/format_chooser_dialog.cpp" line="+18"/>
+        <location filename="../src/ui/setup/format_chooser_dialog.cpp" line="+19"/>
         <source>Select Audio Format</source>
         <translation>Audioformat auswählen</translation>
     </message>
     <message>
-        <location line="+27"/>
+        <location line="+28"/>
         <source>Format:</source>
         <translation>Format:</translation>
     </message>
@@ -1230,7 +1241,7 @@ Neue Sprachnachrichten: %2</translation>
 <context>
     <name>LineManager</name>
     <message>
-        <location filename="../src/telephony/line_manager.cpp" line="+32"/>
+        <location filename="../src/telephony/line_manager.cpp" line="+33"/>
         <source>Drop call</source>
         <translation>Anruf beenden</translation>
     </message>
@@ -1253,6 +1264,26 @@ Neue Sprachnachrichten: %2</translation>
         <location line="+2"/>
         <source>Add note to call</source>
         <translation>Notiz zum Anruf hinzufügen</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Hold / take back</source>
+        <translation>Halten / zurückholen</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Transfer</source>
+        <translation>Übergeben</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Conference</source>
+        <translation>Konferenz</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Transfer after consulting</source>
+        <translation>Nach Rückfrage übergeben</translation>
     </message>
     <message>
         <location line="+2"/>
@@ -1296,15 +1327,50 @@ Gesucht wurde „%1“ neben dem Programm und im Bibliothekspfad des Systems:
         <translation>Keine Telefonleitung ist geöffnet</translation>
     </message>
     <message>
-        <location line="+96"/>
+        <location line="+104"/>
         <source>GetTargetCallForAction: Unknown action</source>
         <translation>GetTargetCallForAction: Unbekannte Aktion</translation>
+    </message>
+    <message>
+        <location line="+53"/>
+        <source>No call can be transferred now: only a connected call on a line that offers transfer can be.</source>
+        <translation>Jetzt kann kein Anruf übergeben werden: nur ein verbundener Anruf auf einer Leitung, die Übergeben anbietet.</translation>
+    </message>
+    <message>
+        <location line="+10"/>
+        <source>Type the number to transfer the call to in the search/dial box, then choose Transfer.</source>
+        <translation>Geben Sie die Nummer, an die der Anruf übergeben werden soll, in das Such-/Wählfeld ein und wählen Sie dann Übergeben.</translation>
+    </message>
+    <message>
+        <location line="-8"/>
+        <source>The transfer can be completed once the called party&apos;s phone rings or they answer.</source>
+        <translation>Die Übergabe kann abgeschlossen werden, sobald das Telefon des Angerufenen klingelt oder er sich meldet.</translation>
+    </message>
+    <message>
+        <location line="+33"/>
+        <source>No conference can be made now: a conference starts from a connected call on a line that offers conferences, and the party you consulted can join once they answer.</source>
+        <translation>Jetzt ist keine Konferenz möglich: Eine Konferenz beginnt mit einem verbundenen Anruf auf einer Leitung, die Konferenzen anbietet, und der Rückfrageteilnehmer kann hinzukommen, sobald er sich meldet.</translation>
+    </message>
+    <message>
+        <location line="+33"/>
+        <source>The number typed cannot be dialled on this line.</source>
+        <translation>Die eingegebene Nummer kann auf dieser Leitung nicht gewählt werden.</translation>
+    </message>
+    <message>
+        <location line="+29"/>
+        <source>Type the number to transfer the call to in the search/dial box, then choose Transfer after consulting.</source>
+        <translation>Geben Sie die Nummer, an die der Anruf übergeben werden soll, in das Such-/Wählfeld ein und wählen Sie dann Nach Rückfrage übergeben.</translation>
+    </message>
+    <message>
+        <location line="+26"/>
+        <source>Type the number of the party to add in the search/dial box, or hold a call on the same line, then choose Conference.</source>
+        <translation>Geben Sie die Nummer des hinzuzufügenden Teilnehmers in das Such-/Wählfeld ein oder halten Sie einen Anruf auf derselben Leitung, und wählen Sie dann Konferenz.</translation>
     </message>
 </context>
 <context>
     <name>LineSlot</name>
     <message>
-        <location filename="../src/telephony/line_slot.cpp" line="-75"/>
+        <location filename="../src/telephony/line_slot.cpp" line="-74"/>
         <source>No room for another call...</source>
         <translation>Kein Platz für einen weiteren Anruf...</translation>
     </message>
@@ -1325,6 +1391,16 @@ Gesucht wurde „%1“ neben dem Programm und im Bibliothekspfad des Systems:
         <location line="+73"/>
         <source>Call failed</source>
         <translation>Anruf fehlgeschlagen</translation>
+    </message>
+    <message>
+        <location filename="../src/telephony/line_slot_consult.cpp" line="+227"/>
+        <source>The conference could not be set up.</source>
+        <translation>Die Konferenz konnte nicht eingerichtet werden.</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>The call could not be transferred.</source>
+        <translation>Der Anruf konnte nicht übergeben werden.</translation>
     </message>
 </context>
 <context>
@@ -1378,17 +1454,7 @@ Gesucht wurde „%1“ neben dem Programm und im Bibliothekspfad des Systems:
         <translation>&amp;Konferenz</translation>
     </message>
     <message>
-        <location line="+0"/>
-        <source>Create / Manage Conference call</source>
-        <translation>Konferenz anlegen / verwalten</translation>
-    </message>
-    <message>
-        <location line="+1"/>
-        <source>N/A: Conference calls</source>
-        <translation>Nicht verfügbar: Konferenzen</translation>
-    </message>
-    <message>
-        <location line="+2"/>
+        <location line="+5"/>
         <source>&amp;PBX control...</source>
         <translation>&amp;TK-Anlage steuern...</translation>
     </message>
@@ -1448,17 +1514,37 @@ Gesucht wurde „%1“ neben dem Programm und im Bibliothekspfad des Systems:
         <translation>&amp;Halten</translation>
     </message>
     <message>
-        <location line="+0"/>
-        <source>Hold active call</source>
-        <translation>Aktiven Anruf halten</translation>
+        <location line="-16"/>
+        <source>Conference: add the number typed in the search/dial box (or a held call) to the selected call, join the party you called, or take the selected party out of its conference</source>
+        <translation>Konferenz: die im Such-/Wählfeld eingegebene Nummer (oder einen gehaltenen Anruf) zum ausgewählten Anruf hinzufügen, den Rückfrageteilnehmer zuschalten oder den ausgewählten Teilnehmer aus seiner Konferenz nehmen</translation>
     </message>
     <message>
-        <location line="+0"/>
-        <source>N/A: Hold</source>
-        <translation>Nicht verfügbar: Halten</translation>
+        <location line="+16"/>
+        <source>Hold the selected call, or take it back</source>
+        <translation>Den ausgewählten Anruf halten oder zurückholen</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+4"/>
+        <source>&amp;Transfer</source>
+        <translation>&amp;Übergeben</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Transfer the selected call to the number typed in the search/dial box, or complete the transfer after consulting</source>
+        <translation>Den ausgewählten Anruf an die im Such-/Wählfeld eingegebene Nummer übergeben oder die Übergabe nach Rückfrage abschließen</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Transfer after &amp;consulting</source>
+        <translation>Nach &amp;Rückfrage übergeben</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Hold the selected call and call the number typed in the search/dial box; then Transfer hands the call over, and End on the new call takes the first one back</source>
+        <translation>Den ausgewählten Anruf halten und die im Such-/Wählfeld eingegebene Nummer anrufen; danach übergibt Übergeben den Anruf, und Beenden des neuen Anrufs holt den ersten zurück</translation>
+    </message>
+    <message>
+        <location line="+6"/>
         <source>&amp;Instant message</source>
         <translation>&amp;Direktnachricht</translation>
     </message>
@@ -1533,7 +1619,7 @@ Gesucht wurde „%1“ neben dem Programm und im Bibliothekspfad des Systems:
         <translation>%1 (%2)</translation>
     </message>
     <message>
-        <location line="+168"/>
+        <location line="+206"/>
         <source>Are you sure ?</source>
         <translation>Sind Sie sicher?</translation>
     </message>
@@ -1553,7 +1639,7 @@ Gesucht wurde „%1“ neben dem Programm und im Bibliothekspfad des Systems:
         <translation>&amp;Wahlwiederholungsliste leeren</translation>
     </message>
     <message>
-        <location line="+223"/>
+        <location line="+224"/>
         <source>A call is in progress</source>
         <translation>Ein Anruf ist im Gange</translation>
     </message>
@@ -1601,22 +1687,22 @@ Trotzdem beenden?</translation>
         </translation>
     </message>
     <message>
-        <location line="+13"/>
+        <location line="+14"/>
         <source>Import contacts</source>
         <translation>Kontakte importieren</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+0"/>
         <source>vCard files (*.vcf *.vcard *.VCF);;All files (*)</source>
         <translation>vCard-Dateien (*.vcf *.vcard *.VCF);;Alle Dateien (*)</translation>
     </message>
     <message>
-        <location line="+4"/>
+        <location line="+5"/>
         <source>Export contacts</source>
         <translation>Kontakte exportieren</translation>
     </message>
     <message>
-        <location filename="../src/ui/main/main_window.cpp" line="+78"/>
+        <location filename="../src/ui/main/main_window.cpp" line="+81"/>
         <source>Con&amp;tacts</source>
         <translation>Kon&amp;takte</translation>
     </message>
@@ -1656,12 +1742,12 @@ Trotzdem beenden?</translation>
         <translation>Sprachnachrichten verwalten</translation>
     </message>
     <message>
-        <location line="+149"/>
+        <location line="+197"/>
         <source>&amp;File</source>
         <translation>&amp;Datei</translation>
     </message>
     <message>
-        <location filename="../src/ui/main/main_window_commands.cpp" line="-502"/>
+        <location filename="../src/ui/main/main_window_commands.cpp" line="-542"/>
         <source>&amp;Call</source>
         <translation>&amp;Anrufen</translation>
     </message>
@@ -1672,7 +1758,7 @@ Trotzdem beenden?</translation>
         <translation>&amp;Anruf</translation>
     </message>
     <message>
-        <location line="+8"/>
+        <location line="+9"/>
         <source>&amp;Help</source>
         <translation>&amp;Hilfe</translation>
     </message>
@@ -1703,7 +1789,7 @@ Trotzdem beenden?</translation>
         <translation>Kontakte suchen oder Nummer wählen</translation>
     </message>
     <message>
-        <location line="+7"/>
+        <location line="+4"/>
         <source>Clear</source>
         <translation>Leeren</translation>
     </message>
@@ -1723,7 +1809,7 @@ Trotzdem beenden?</translation>
         <translation>Wahlwiederholungsliste öffnen</translation>
     </message>
     <message>
-        <location line="+89"/>
+        <location line="+95"/>
         <source>New missed calls</source>
         <translation>Neue verpasste Anrufe</translation>
     </message>
@@ -1733,7 +1819,7 @@ Trotzdem beenden?</translation>
         <translation>Neue Sprachnachrichten</translation>
     </message>
     <message>
-        <location line="+245"/>
+        <location line="+260"/>
         <source>Headset, line %1</source>
         <translation>Headset, Leitung %1</translation>
     </message>
@@ -1898,7 +1984,7 @@ Trotzdem beenden?</translation>
         <translation>Lautstärke:</translation>
     </message>
     <message>
-        <location line="+165"/>
+        <location line="+164"/>
         <source>The recording could not be copied into the folder for deleted recordings (&quot;%1&quot;), so it was kept.</source>
         <translation>Die Aufnahme konnte nicht in den Ordner für gelöschte Aufnahmen („%1“) kopiert werden und wurde daher behalten.</translation>
     </message>
@@ -1937,7 +2023,7 @@ Trotzdem beenden?</translation>
 <context>
     <name>SetupDialog</name>
     <message>
-        <location filename="../src/ui/setup/setup_dialog.cpp" line="+29"/>
+        <location filename="../src/ui/setup/setup_dialog.cpp" line="+30"/>
         <source>General</source>
         <translation>Allgemein</translation>
     </message>
@@ -1967,7 +2053,7 @@ Trotzdem beenden?</translation>
         <translation>Kestrium-Einrichtung</translation>
     </message>
     <message>
-        <location line="+61"/>
+        <location line="+62"/>
         <source>&amp;Save</source>
         <translation>&amp;Speichern</translation>
     </message>
@@ -2238,7 +2324,7 @@ Möchten Sie das wirklich tun?</translation>
         <translation>Hörer</translation>
     </message>
     <message>
-        <location line="+158"/>
+        <location line="+159"/>
         <source>Wave (*.WAV *.wav)</source>
         <translation>Wave (*.WAV *.wav)</translation>
     </message>
@@ -2246,12 +2332,37 @@ Möchten Sie das wirklich tun?</translation>
 <context>
     <name>TelephonyPage</name>
     <message>
-        <location filename="../src/ui/setup/telephony_page.cpp" line="+76"/>
+        <location filename="../src/ui/setup/telephony_page.cpp" line="+71"/>
+        <source>Line &amp;name</source>
+        <translation>Leitungs&amp;name</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>&amp;Device</source>
+        <translation>&amp;Gerät</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>Line %1 name</source>
+        <translation>Name der Leitung %1</translation>
+    </message>
+    <message>
+        <location line="+3"/>
+        <source>Line %1 device</source>
+        <translation>Gerät der Leitung %1</translation>
+    </message>
+    <message>
+        <location line="+4"/>
         <source>Config...</source>
         <translation>Konfigurieren...</translation>
     </message>
     <message>
-        <location line="+24"/>
+        <location line="+2"/>
+        <source>Configure line %1 device</source>
+        <translation>Gerät der Leitung %1 einrichten</translation>
+    </message>
+    <message>
+        <location line="+25"/>
         <source>Macro buttons:</source>
         <translation>Makrotasten:</translation>
     </message>
@@ -2289,6 +2400,11 @@ Möchten Sie das wirklich tun?</translation>
         <location line="+50"/>
         <source>%1: %2</source>
         <translation>%1: %2</translation>
+    </message>
+    <message>
+        <location line="+33"/>
+        <source>Macro %1, empty</source>
+        <translation>Makro %1, leer</translation>
     </message>
 </context>
 <context>

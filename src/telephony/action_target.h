@@ -18,5 +18,10 @@ enum CallAction : int {
     // Holds a connected call or takes a held one back, as the call's features allow.
     kActionHold = 5,
     // Hands a connected call to another number (the number is given to the line manager).
-    kActionTransfer = 6
+    kActionTransfer = 6,
+    // Starts a conference from a connected call, joins the party consulted, or takes a party out
+    // of its conference, as the call's features allow.
+    kActionConference = 7,
+    // Holds a connected call pending transfer and calls the number to transfer it to.
+    kActionConsultTransfer = 8
 };

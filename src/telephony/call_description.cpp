@@ -94,8 +94,11 @@ StateText TextOfState(DWORD state, DWORD stateMode, DWORD origin, DWORD mediaMod
         return { QT_TRANSLATE_NOOP("CallText", " (Proceeding...)"), CallImage::kDial };
     case LINECALLSTATE_ONHOLD:
     case LINECALLSTATE_ONHOLDPENDCONF:
-    case LINECALLSTATE_ONHOLDPENDTRANSFER:
         return { QT_TRANSLATE_NOOP("CallText", " (On-Hold) "), CallImage::kHold };
+    // Held while the user consults the party it is to be handed to: the transfer image tells it
+    // from a call that is only held.
+    case LINECALLSTATE_ONHOLDPENDTRANSFER:
+        return { QT_TRANSLATE_NOOP("CallText", " (On-Hold) "), CallImage::kTransfer };
     case LINECALLSTATE_CONFERENCED:
         return { QT_TRANSLATE_NOOP("CallText", " (Conferenced)"), CallImage::kInConference };
     case LINECALLSTATE_DISCONNECTED:
@@ -164,6 +167,12 @@ const char* FailureReason(DWORD mode)
 
 } // namespace
 
+bool IsHeldState(DWORD state)
+{
+    return state == LINECALLSTATE_ONHOLD || state == LINECALLSTATE_ONHOLDPENDTRANSFER
+        || state == LINECALLSTATE_ONHOLDPENDCONF;
+}
+
 bool IsIncomingOrigin(DWORD origin)
 {
     return origin == LINECALLORIGIN_INTERNAL || origin == LINECALLORIGIN_EXTERNAL
@@ -178,7 +187,14 @@ std::string_view SkipBlanks(std::string_view text)
 
 std::string PartyText(const CallParty& party)
 {
-    return IsIncomingOrigin(party.origin) ? IncomingPartyText(party) : OutgoingPartyText(party);
+    std::string text = IsIncomingOrigin(party.origin) ? IncomingPartyText(party) : OutgoingPartyText(party);
+    if (party.transferredTo.empty())
+        return text;
+    // The far end handed the call on: the user now talks with that party.
+    const QString to = QString::fromUtf8(party.transferredTo.data(), qsizetype(party.transferredTo.size()));
+    const char* format = text.empty() ? QT_TRANSLATE_NOOP("CallText", "transferred to %1")
+                                      : QT_TRANSLATE_NOOP("CallText", ", transferred to %1");
+    return text + QCoreApplication::translate("CallText", format).arg(to).toStdString();
 }
 
 void AppendState(

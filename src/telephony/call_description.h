@@ -19,6 +19,7 @@ inline constexpr int kLine = 8;
 inline constexpr int kNoAnswer = 9;
 inline constexpr int kRinging = 10;
 inline constexpr int kTalk = 11;
+inline constexpr int kTransfer = 12;
 inline constexpr int kInConference = 13;
 inline constexpr int kUnknown = 14;
 inline constexpr int kVoicemail = 25;
@@ -60,12 +61,16 @@ struct CallParty {
     std::string_view callerNumber;
     std::string_view calledParty;
     std::string_view displayableAddress;
+    // The party the far end transferred the call to (connected id of a redirected call), if any.
+    std::string_view transferredTo;
 };
 
 namespace CallText {
 
 // Incoming origins: INTERNAL, EXTERNAL, INBOUND.
 bool IsIncomingOrigin(DWORD origin);
+// ONHOLD, ONHOLDPENDTRANSFER and ONHOLDPENDCONF: the call is held.
+bool IsHeldState(DWORD state);
 // The party text of the description: the called party and address of a placed call, or the
 // caller-id of an incoming one ("[Blocked]", "[Out Of Area]", the name, then ",number").
 std::string PartyText(const CallParty& party);

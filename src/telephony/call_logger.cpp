@@ -56,8 +56,21 @@ bool IsUnanswered(DWORD state)
     return state == LINECALLSTATE_OFFERING || state == LINECALLSTATE_ACCEPTED;
 }
 
+// Held or in a conference: the conversation goes on when the call is connected again.
+bool IsSetAside(DWORD state)
+{
+    return state == LINECALLSTATE_CONFERENCED || CallText::IsHeldState(state);
+}
+
+// Once answered: connected, set aside, or ended by the far end after that.
+bool WasTalking(DWORD state)
+{
+    return state == LINECALLSTATE_CONNECTED || state == LINECALLSTATE_DISCONNECTED || IsSetAside(state);
+}
+
 // A caller who hangs up before the call was answered may reach it as DISCONNECTED before IDLE:
 // the unanswered state is kept, so that IDLE logs the call as missed.
+
 DWORD NextLastState(DWORD last, DWORD state)
 {
     return state == LINECALLSTATE_DISCONNECTED && IsUnanswered(last) ? last : state;
@@ -116,8 +129,8 @@ void CallLogger::RecordCallState(LineSlot& slot, HCALL call, DWORD state)
         break;
     case LINECALLSTATE_CONNECTED:
         // A call answered only to be rejected with a beep is logged as missed from its offering;
-        // a call taken back from hold keeps the start of its conversation.
-        if (!slot.IsBeingRejected(call) && record.lastState != LINECALLSTATE_ONHOLD)
+        // a call taken back from hold or out of a conference keeps the start of its conversation.
+        if (!slot.IsBeingRejected(call) && !IsSetAside(record.lastState))
             record.startTime = m_clock();
         break;
     default:
@@ -131,18 +144,14 @@ int CallLogger::EndedCallType(const LineSlot& slot, HCALL call, const CallRecord
     // A caller who gives up while the answer is still pending was never answered either.
     if (IsUnanswered(record.lastState))
         return kCallTypeMissed;
-    switch (record.lastState) {
-    case LINECALLSTATE_CONNECTED:
-    case LINECALLSTATE_ONHOLD:
-    case LINECALLSTATE_DISCONNECTED:
-        if (call == slot.GetSetupCall() && slot.GetVoiceMailFlag() != 0)
-            return kCallTypeVoicemail;
-        if (origin == LINECALLORIGIN_OUTBOUND)
-            return kCallTypeOutgoing;
-        return origin == LINECALLORIGIN_CONFERENCE ? kCallTypeConference : kCallTypeIncoming;
-    default:
+    // A conference call has no party of its own: each party is logged as a conference call.
+    if (!WasTalking(record.lastState) || origin == LINECALLORIGIN_CONFERENCE)
         return -1;
-    }
+    if (call == slot.GetSetupCall() && slot.GetVoiceMailFlag() != 0)
+        return kCallTypeVoicemail;
+    if (record.conferenced)
+        return kCallTypeConference;
+    return origin == LINECALLORIGIN_OUTBOUND ? kCallTypeOutgoing : kCallTypeIncoming;
 }
 
 CallLogEntry CallLogger::MakeEntry(const CallRecord& record, const Party& party, int type) const

@@ -23,6 +23,9 @@ struct CallRecord {
     std::string notesPath;
     // The call's recording was paused because the call went on hold: taking it back resumes it.
     bool recordingHeld = false;
+    // The conference call this call is a party of (0: none), and whether it ever was one.
+    HCALL conference = 0;
+    bool conferenced = false;
     // The make-call request that will fill in `call`; the record is reserved until it completes.
     LONG pendingRequest = 0;
     // The party of a call the program placed, known before TAPI has the call.

@@ -24,5 +24,12 @@ CallParty CallSnapshot::Party() const
     party.callerNumber = m_info.Text(info.dwCallerIDSize, info.dwCallerIDOffset);
     party.calledParty = m_info.Text(info.dwCalledPartySize, info.dwCalledPartyOffset);
     party.displayableAddress = m_info.Text(info.dwDisplayableAddressSize, info.dwDisplayableAddressOffset);
+    // A call dialled without call parameters (a consultation call) has no displayable address:
+    // the number it dialled stands in for it.
+    if (party.displayableAddress.empty() && (info.dwCalledIDFlags & LINECALLPARTYID_ADDRESS))
+        party.displayableAddress = m_info.Text(info.dwCalledIDSize, info.dwCalledIDOffset);
+    if ((info.dwRedirectingIDFlags & LINECALLPARTYID_ADDRESS)
+        && (info.dwConnectedIDFlags & LINECALLPARTYID_ADDRESS))
+        party.transferredTo = m_info.Text(info.dwConnectedIDSize, info.dwConnectedIDOffset);
     return party;
 }

@@ -43,6 +43,10 @@ std::string ActionButtonText(int action)
         return Tr(QT_TRANSLATE_NOOP("LineManager", "Hold / take back"));
     case kActionTransfer:
         return Tr(QT_TRANSLATE_NOOP("LineManager", "Transfer"));
+    case kActionConference:
+        return Tr(QT_TRANSLATE_NOOP("LineManager", "Conference"));
+    case kActionConsultTransfer:
+        return Tr(QT_TRANSLATE_NOOP("LineManager", "Transfer after consulting"));
     default:
         return Tr(QT_TRANSLATE_NOOP("LineManager", "Unknown action"));
     }
@@ -427,6 +431,10 @@ int LineManager::PerformAction(int action, const ActionTarget& target)
         return slot.ToggleHold(target.call) > 0 ? 1 : 0;
     case kActionTransfer:
         return TransferTo(target);
+    case kActionConsultTransfer:
+        return ConsultTransferTo(target);
+    case kActionConference:
+        return ConferenceWith(target);
     default:
         m_prompter.ShowMessage(Tr(QT_TRANSLATE_NOOP("LineManager", "GetTargetCallForAction: Unknown action")),
             "Kestrium", Prompter::Icon::None);
@@ -440,10 +448,29 @@ ActionTarget LineManager::TargetOf(int action, const ActionTarget& selected)
     for (auto& slot : m_slots)
         if (slot->IsOpen())
             slot->CollectActionTargets(action, targets);
+    const HCALL acting = ActingCall(action, selected);
     for (const ActionTarget& target : targets)
-        if (target.call == selected.call && target.slot == selected.slot)
+        if (acting != 0 && target.call == acting && target.slot == selected.slot)
             return target;
     return targets.size() == 1 ? targets.front() : ActionTarget{};
+}
+
+// For Transfer and Conference a call picked out of a consultation under way stands for the
+// consultation; the other actions take the call picked.
+HCALL LineManager::ActingCall(int action, const ActionTarget& selected) const
+{
+    if (selected.call == 0 || selected.slot < 0 || selected.slot >= kSlotCount)
+        return 0;
+    const bool consultation = action == kActionTransfer || action == kActionConference;
+    return consultation ? m_slots[selected.slot]->ActingCall(selected.call) : selected.call;
+}
+
+bool LineManager::Offers(int action, const ActionTarget& selected)
+{
+    if (selected.call == 0)
+        return GetTargetCallForAction(true, action) != 0;
+    const HCALL acting = ActingCall(action, selected);
+    return acting != 0 && TargetOf(action, selected).call == acting;
 }
 
 int LineManager::RunAction(int action, const ActionTarget& selected)
@@ -457,37 +484,144 @@ bool LineManager::IsOnHold(const ActionTarget& target)
     CallDescription description;
     return target.call != 0 && target.slot >= 0 && target.slot < kSlotCount
         && m_slots[target.slot]->DescribeCall(target.call, description)
-        && description.state == LINECALLSTATE_ONHOLD;
+        && CallText::IsHeldState(description.state);
 }
+
+namespace {
+
+constexpr const char* kNoTransferText = QT_TRANSLATE_NOOP("LineManager",
+    "No call can be transferred now: only a connected call on a line that offers transfer can be.");
+constexpr const char* kTransferNotReadyText = QT_TRANSLATE_NOOP(
+    "LineManager", "The transfer can be completed once the called party's phone rings or they answer.");
+
+} // namespace
 
 bool LineManager::TransferCall(const ActionTarget& selected, const std::string& number)
 {
-    if (!NumberRules::LooksLikeNumber(number)) {
+    if (!IsTransferWaiting() && !NumberRules::LooksLikeNumber(number)) {
         ShowMessage(QT_TRANSLATE_NOOP("LineManager",
             "Type the number to transfer the call to in the search/dial box, then choose Transfer."));
         return false;
     }
     if (GetTargetCallForAction(true, kActionTransfer) == 0) {
-        ShowMessage(QT_TRANSLATE_NOOP("LineManager",
-            "No call can be transferred now: only a connected call on a line that offers transfer can be."));
+        ShowMessage(IsTransferWaiting() ? kTransferNotReadyText : kNoTransferText);
         return false;
     }
+    return RunWithNumber(kActionTransfer, selected, number);
+}
+
+bool LineManager::ConsultTransferCall(const ActionTarget& selected, const std::string& number)
+{
+    if (IsTransferWaiting())
+        return TransferCall(selected, number);
+    if (GetTargetCallForAction(true, kActionConsultTransfer) == 0) {
+        ShowMessage(kNoTransferText);
+        return false;
+    }
+    return RunWithNumber(kActionConsultTransfer, selected, number);
+}
+
+bool LineManager::ConferenceCall(const ActionTarget& selected, const std::string& number)
+{
+    if (GetTargetCallForAction(true, kActionConference) == 0) {
+        ShowMessage(QT_TRANSLATE_NOOP("LineManager",
+            "No conference can be made now: a conference starts from a connected call on a line that "
+            "offers conferences, and the party you consulted can join once they answer."));
+        return false;
+    }
+    return RunWithNumber(kActionConference, selected, number);
+}
+
+bool LineManager::RunWithNumber(int action, const ActionTarget& selected, const std::string& number)
+{
     m_transferNumber = number;
-    const int done = RunAction(kActionTransfer, selected);
+    const int done = RunAction(action, selected);
     m_transferNumber.clear();
     return done > 0;
 }
 
-// The number is made dialable for the call's own line, as a dialled number is.
+bool LineManager::IsTransferWaiting()
+{
+    for (auto& slot : m_slots)
+        if (slot->IsOpen() && slot->IsTransferPending())
+            return true;
+    return false;
+}
+
+bool LineManager::DialableNumber(const LineSlot& slot, const char* missingText, std::string& dialable)
+{
+    if (!NumberRules::LooksLikeNumber(m_transferNumber)) {
+        ShowMessage(missingText);
+        return false;
+    }
+    std::string number = m_transferNumber;
+    if (TranslateNumber(number, slot.GetDeviceId(), nullptr, &dialable))
+        return true;
+    ShowMessage(QT_TRANSLATE_NOOP("LineManager", "The number typed cannot be dialled on this line."));
+    return false;
+}
+
+// A consultation under way on the line is completed; otherwise the call is handed to the typed
+// number, made dialable for the call's own line as a dialled number is.
 int LineManager::TransferTo(const ActionTarget& target)
 {
     LineSlot& slot = *m_slots[target.slot];
+    if (slot.IsTransferPending()) {
+        if (slot.CompleteTransfer(false) > 0)
+            return 1;
+        slot.ShowConsultationFailure(false);
+        return 0;
+    }
     std::string number = m_transferNumber;
     std::string dialable;
     if (TranslateNumber(number, slot.GetDeviceId(), nullptr, &dialable)
         && slot.BlindTransfer(target.call, dialable) > 0)
         return 1;
-    slot.ShowTransferFailure();
+    slot.ShowConsultationFailure(false);
+    return 0;
+}
+
+int LineManager::ConsultTransferTo(const ActionTarget& target)
+{
+    LineSlot& slot = *m_slots[target.slot];
+    std::string dialable;
+    if (!DialableNumber(slot,
+            QT_TRANSLATE_NOOP("LineManager",
+                "Type the number to transfer the call to in the search/dial box, then choose Transfer "
+                "after consulting."),
+            dialable))
+        return 0;
+    if (slot.StartTransfer(target.call, dialable) > 0)
+        return 1;
+    slot.ShowConsultationFailure(false);
+    return 0;
+}
+
+int LineManager::ConferenceWith(const ActionTarget& target)
+{
+    LineSlot& slot = *m_slots[target.slot];
+    LONG result = 0;
+    if (slot.HasConsultation()) {
+        result = slot.IsTransferPending() ? slot.CompleteTransfer(true) : slot.JoinConference();
+    } else if (slot.CallFeatures(target.call) & LINECALLFEATURE_REMOVEFROMCONF) {
+        result = slot.RemoveFromConference(target.call);
+    } else {
+        // The typed number is called; without one a held call of the line joins.
+        const HCALL held
+            = NumberRules::LooksLikeNumber(m_transferNumber) ? 0 : slot.FirstHeldCall(target.call);
+        std::string dialable;
+        if (held == 0
+            && !DialableNumber(slot,
+                QT_TRANSLATE_NOOP("LineManager",
+                    "Type the number of the party to add in the search/dial box, or hold a call on the "
+                    "same line, then choose Conference."),
+                dialable))
+            return 0;
+        result = slot.StartConference(target.call, dialable, held);
+    }
+    if (result > 0)
+        return 1;
+    slot.ShowConsultationFailure(true);
     return 0;
 }
 

@@ -169,11 +169,22 @@ public:
     // picks in a "Select call" dialog. The target without asking: call 0 when none or several.
     ActionTarget TargetOf(int action, const ActionTarget& selected);
     int RunAction(int action, const ActionTarget& selected);
+    // Whether the command can act on `selected` (without a selection: on any call); the call
+    // tree's selection enables Transfer and Conference by it.
+    bool Offers(int action, const ActionTarget& selected);
     // True when the call is on hold.
     bool IsOnHold(const ActionTarget& target);
     // Transfers a call to a typed number. A message box says why nothing was done: no number, no
     // call that can be transferred, or the line refused. True when the transfer was requested.
+    // While a consultation transfer waits, completes it instead (the number is not needed then).
     bool TransferCall(const ActionTarget& selected, const std::string& number);
+    // Holds a call pending transfer and calls the typed number on a consultation call; Transfer
+    // then completes the transfer, dropping the consultation call takes the first call back.
+    bool ConsultTransferCall(const ActionTarget& selected, const std::string& number);
+    // Conference: joins the party consulted (a conference being set up, or a consultation
+    // transfer), takes a party out of its conference, or starts a conference of a connected call
+    // and the typed number (none typed: a held call of its line). As TransferCall.
+    bool ConferenceCall(const ActionTarget& selected, const std::string& number);
 
     // The TAPI callbacks. The callback instance is the LineSlot of the line or phone.
     static void LineCallback(DWORD device, DWORD message, DWORD_PTR instance, DWORD_PTR param1,
@@ -223,6 +234,14 @@ private:
 
     int PerformAction(int action, const ActionTarget& target);
     int TransferTo(const ActionTarget& target);
+    int ConsultTransferTo(const ActionTarget& target);
+    HCALL ActingCall(int action, const ActionTarget& selected) const;
+    int ConferenceWith(const ActionTarget& target);
+    // The typed number made dialable for the slot's line; false (and a message) when it cannot be.
+    bool DialableNumber(const LineSlot& slot, const char* missingText, std::string& dialable);
+    // Runs `action` with the number TransferCall and its kin were given.
+    bool RunWithNumber(int action, const ActionTarget& selected, const std::string& number);
+    bool IsTransferWaiting();
     void ShowMessage(const char* text);
     int RunSelectCallDialog(int action, const std::vector<ActionTarget>& targets);
 

@@ -312,11 +312,13 @@ void LineSlot::SetSetupCall(HCALL call, int voiceMail)
 void LineSlot::OnCallState(HCALL call, DWORD state, DWORD stateMode, DWORD)
 {
     // A recording ends before the call is logged, so that its entry names a finished file.
-    FollowRecording(call, state);
+    FollowRecording(call, state, stateMode);
+    FollowConference(call, state, stateMode);
     m_manager.Logger().RecordCallState(*this, call, state);
     if (state != LINECALLSTATE_CONNECTED)
         CloseNotesOf(call);
     FollowConnection(call, state);
+    FollowConsultation(call, state);
     if (HandleAutoDrop(call, state))
         return;
     switch (state) {
@@ -327,7 +329,7 @@ void LineSlot::OnCallState(HCALL call, DWORD state, DWORD stateMode, DWORD)
         break;
     case LINECALLSTATE_CONNECTED:
         if (m_manager.Settings().Read(Settings::kAutoRecordCalls) != 0 && m_setupCall == 0)
-            m_manager.Recording().StartCallRecording(m_index, call, 0);
+            m_manager.Recording().StartCallRecording(m_index, RecordedCallOf(call), 0);
         break;
     case LINECALLSTATE_IDLE:
         OnCallIdle(call);
@@ -383,27 +385,41 @@ bool LineSlot::ExpireEndedCalls(std::uint64_t now)
 }
 
 // The recording of a call pauses while the call is held and goes on when it is taken back (one
-// the user paused stays paused); any other state but CONNECTED ends it.
-void LineSlot::FollowRecording(HCALL call, DWORD state)
+// the user paused stays paused); any other state but CONNECTED ends it. A party in a conference
+// records the conference's mixed audio while the conference call is connected, and pauses while
+// it is held or still being set up.
+void LineSlot::FollowRecording(HCALL call, DWORD state, DWORD param2)
 {
     CallRecordingPort& recording = m_manager.Recording();
-    const int index = IndexOfCall(call);
-    if (index < 0 || call != recording.GetRecordingCall(m_index))
+    const int index = IndexOfCall(recording.GetRecordingCall(m_index));
+    if (index < 0 || call == 0)
         return;
     CallRecord& record = m_calls[index];
-    if (state == LINECALLSTATE_ONHOLD
-        && recording.GetRecordingState(m_index) != CallRecordingPort::Starting) {
+    if (call == record.call && state == LINECALLSTATE_CONFERENCED)
+        state = CallState(HCALL(param2)) == LINECALLSTATE_CONNECTED ? state : LINECALLSTATE_ONHOLD;
+    else if (call == record.conference && state != LINECALLSTATE_IDLE)
+        state = state == LINECALLSTATE_CONNECTED ? LINECALLSTATE_CONFERENCED : LINECALLSTATE_ONHOLD;
+    else if (call != record.call)
+        return;
+    if (CallText::IsHeldState(state) && recording.GetRecordingState(m_index) != CallRecordingPort::Starting) {
         if (recording.GetRecordingState(m_index) == CallRecordingPort::Recording)
             record.recordingHeld = recording.PauseCallRecording(m_index) == 1;
         return;
     }
-    if (state == LINECALLSTATE_CONNECTED) {
+    if (state == LINECALLSTATE_CONNECTED || state == LINECALLSTATE_CONFERENCED) {
         if (std::exchange(record.recordingHeld, false))
-            recording.StartCallRecording(m_index, call, 0);
+            recording.StartCallRecording(m_index, record.call, 0);
         return;
     }
     record.recordingHeld = false;
-    StopRecordingOf(call);
+    StopRecordingOf(record.call);
+}
+
+// A conference call is recorded through its first party, whose log entry then names the file.
+HCALL LineSlot::RecordedCallOf(HCALL call) const
+{
+    const HCALL party = FirstPartyOf(call);
+    return party != 0 ? party : call;
 }
 
 void LineSlot::StopRecordingOf(HCALL call)
@@ -485,7 +501,9 @@ bool LineSlot::DescribeCall(HCALL call, CallDescription& out)
         return false;
     const LINECALLINFO& info = snapshot.Info();
     out.deviceId = info.dwLineDeviceID;
-    out.text = CallText::PartyText(snapshot.Party());
+    // A conference call has no party of its own: it shows those it joins.
+    out.text = info.dwOrigin == LINECALLORIGIN_CONFERENCE ? ConferencePartyText(call)
+                                                          : CallText::PartyText(snapshot.Party());
     if (info.dwNumOwners == 0) {
         out.text += QCoreApplication::translate("CallText", " (Idle)").toStdString();
         return false;
@@ -660,7 +678,7 @@ LONG LineSlot::ToggleHold(HCALL call)
     const LONG result = Tapi().lineGetCallStatus(call, status.Get());
     if (result != 0)
         return result;
-    const bool hold = status->dwCallState != LINECALLSTATE_ONHOLD;
+    const bool hold = !CallText::IsHeldState(status->dwCallState);
     const LONG request = hold ? Tapi().lineHold(call) : Tapi().lineUnhold(call);
     if (request > 0) {
         m_pendingHold = request;
@@ -694,16 +712,9 @@ DWORD LineSlot::CallFeatures(HCALL call)
     return call != 0 && Tapi().lineGetCallStatus(call, status.Get()) == 0 ? status->dwCallFeatures : 0;
 }
 
-void LineSlot::ShowTransferFailure()
-{
-    m_manager.GetPrompter().ShowMessage(
-        QCoreApplication::translate("LineSlot", "The call could not be transferred.").toStdString(), kTitle,
-        Prompter::Icon::Exclamation);
-}
-
 void LineSlot::OnReply(LONG requestId, LONG result)
 {
-    if (requestId <= 0)
+    if (requestId <= 0 || OnConsultationReply(requestId, result))
         return;
     if (requestId == m_pendingAutoDrop) {
         m_pendingAutoDrop = 0;
@@ -732,7 +743,7 @@ void LineSlot::OnReply(LONG requestId, LONG result)
     if (requestId == m_pendingTransfer) {
         m_pendingTransfer = 0;
         if (result < 0)
-            ShowTransferFailure();
+            ShowConsultationFailure(false);
     }
     if (requestId == m_pendingMakeCall) {
         m_pendingMakeCall = 0;
@@ -819,7 +830,15 @@ bool LineSlot::IsActionCandidate(int action, HCALL call, DWORD state)
     case kActionHold:
         return (CallFeatures(call) & (LINECALLFEATURE_HOLD | LINECALLFEATURE_UNHOLD)) != 0;
     case kActionTransfer:
+        if (HasConsultation())
+            return IsConsultationAnchor(call) && IsTransferPending() && CanCompleteConsultation();
         return (CallFeatures(call) & LINECALLFEATURE_BLINDTRANSFER) != 0;
+    case kActionConsultTransfer:
+        return !HasConsultation() && (CallFeatures(call) & LINECALLFEATURE_SETUPTRANSFER) != 0;
+    case kActionConference:
+        if (HasConsultation())
+            return IsConsultationAnchor(call) && CanJoinConsultation();
+        return (CallFeatures(call) & (LINECALLFEATURE_SETUPCONF | LINECALLFEATURE_REMOVEFROMCONF)) != 0;
     default:
         return true;
     }

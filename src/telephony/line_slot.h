@@ -105,6 +105,35 @@ public:
     void ShowHoldFailure(bool hold);
     // The call's LINECALLFEATURE_ flags now (0 when TAPI cannot say).
     DWORD CallFeatures(HCALL call);
+    // The call's LINECALLSTATE_ now (0 when TAPI cannot say).
+    DWORD CallState(HCALL call);
+
+    // Consultation transfer and conference (line_slot_consult.cpp). A line has at most one
+    // consultation under way: a call held pending transfer, or a conference being set up, each
+    // with its consultation call. Each returns the request id, or a LINEERR_ code (negative).
+    // Holds `call` pending transfer and dials `destination` (dialable) on a consultation call.
+    LONG StartTransfer(HCALL call, std::string_view destination);
+    // Conferences `call` and dials `destination` on a consultation call; with `heldParty` (a held
+    // call of the line) instead, joins that call at once.
+    LONG StartConference(HCALL call, std::string_view destination, HCALL heldParty);
+    bool HasConsultation() const { return m_consultation.first != 0; }
+    // True when the consultation is ready for the next step: a transfer whose consulted party
+    // rings or answered, or a conference whose consulted party answered.
+    bool CanCompleteConsultation();
+    bool IsTransferPending() const { return HasConsultation() && !m_consultation.conference; }
+    // Hands the held call to the consulted party, or (`asConference`) joins all three.
+    LONG CompleteTransfer(bool asConference);
+    // Joins the consulted party to the conference being set up.
+    LONG JoinConference();
+    LONG RemoveFromConference(HCALL call);
+    // The first held call of the line other than `except`, 0 when none.
+    HCALL FirstHeldCall(HCALL except);
+    // The first call of the table that is a party of `conference`, 0 when none.
+    HCALL FirstPartyOf(HCALL conference) const;
+    void ShowConsultationFailure(bool conference);
+    // The call that Transfer and Conference act on when the user picked `call`: for any call of
+    // the consultation under way its held call (transfer) or its conference call; else `call`.
+    HCALL ActingCall(HCALL call) const;
     void OnReply(LONG requestId, LONG result);
     // LINE_GENERATE: `termination` is LINEGENERATETERM_DONE or LINEGENERATETERM_CANCEL.
     void OnGenerateDone(HCALL call, DWORD termination);
@@ -167,7 +196,15 @@ private:
     void SendQueuedDigits(CallRecord& record);
     bool IsWarningUnderWay(HCALL call) const;
     bool HandleAutoDrop(HCALL call, DWORD state);
-    void FollowRecording(HCALL call, DWORD state);
+    void FollowRecording(HCALL call, DWORD state, DWORD param2);
+    HCALL RecordedCallOf(HCALL call) const;
+    bool IsConsultationCall(HCALL call) const;
+    bool IsConsultationAnchor(HCALL call) const;
+    bool CanJoinConsultation();
+    void FollowConference(HCALL call, DWORD state, DWORD param2);
+    void FollowConsultation(HCALL call, DWORD state);
+    bool OnConsultationReply(LONG requestId, LONG result);
+    std::string ConferencePartyText(HCALL conference);
     void StopRecordingOf(HCALL call);
     void CloseNotesOf(HCALL call);
     void OnCallIdle(HCALL call);
@@ -199,6 +236,20 @@ private:
     LONG m_pendingTransfer = 0;
     LONG m_pendingHold = 0;
     bool m_pendingHoldPutsOnHold = false; // lineHold, not lineUnhold
+    // The consultation under way; the service writes the new calls' handles into it when the
+    // request completes.
+    struct Consultation {
+        bool conference = false;
+        // A transfer being completed as a conference: only the conference call is new.
+        bool joining = false;
+        HCALL first = 0;
+        HCALL consult = 0;
+        HCALL conferenceCall = 0;
+        HCALL heldParty = 0;
+        std::string destination;
+        LONG request = 0;
+    };
+    Consultation m_consultation;
     HCALL m_ignoredCall = 0;
     HPHONE m_phone = 0;
     HandsetListener* m_notifyWindow = nullptr;

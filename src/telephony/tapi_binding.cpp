@@ -11,12 +11,15 @@
 namespace {
 
 // Export names in the order of the Export enumeration. "lineGetLineDevStatus" has no A suffix.
-constexpr std::array<const char*, 44> kExportNames = {
+constexpr std::array<const char*, 50> kExportNames = {
+    "lineAddToConference",
     "lineAnswer",
     "lineBlindTransferA",
     "lineClose",
+    "lineCompleteTransfer",
     "lineConfigDialogA",
     "lineDeallocateCall",
+    "lineDialA",
     "lineDrop",
     "lineGenerateDigitsA",
     "lineGenerateTone",
@@ -34,6 +37,9 @@ constexpr std::array<const char*, 44> kExportNames = {
     "lineNegotiateAPIVersion",
     "lineOpenA",
     "lineRegisterRequestRecipient",
+    "lineRemoveFromConference",
+    "lineSetupConferenceA",
+    "lineSetupTransferA",
     "lineSetStatusMessages",
     "lineSetTerminal",
     "lineShutdown",

@@ -29,11 +29,14 @@ public:
     TapiBinding& operator=(const TapiBinding&) = delete;
 
     // clang-format off
+    template <typename... A> LONG lineAddToConference(A... a) { return Call<decltype(::lineAddToConference)>(kLineAddToConference, a...); }
     template <typename... A> LONG lineAnswer(A... a) { return Call<decltype(::lineAnswer)>(kLineAnswer, a...); }
     template <typename... A> LONG lineBlindTransferA(A... a) { return Call<decltype(::lineBlindTransferA)>(kLineBlindTransferA, a...); }
     template <typename... A> LONG lineClose(A... a) { return Call<decltype(::lineClose)>(kLineClose, a...); }
+    template <typename... A> LONG lineCompleteTransfer(A... a) { return Call<decltype(::lineCompleteTransfer)>(kLineCompleteTransfer, a...); }
     template <typename... A> LONG lineConfigDialogA(A... a) { return Call<decltype(::lineConfigDialogA)>(kLineConfigDialogA, a...); }
     template <typename... A> LONG lineDeallocateCall(A... a) { return Call<decltype(::lineDeallocateCall)>(kLineDeallocateCall, a...); }
+    template <typename... A> LONG lineDialA(A... a) { return Call<decltype(::lineDialA)>(kLineDialA, a...); }
     template <typename... A> LONG lineDrop(A... a) { return Call<decltype(::lineDrop)>(kLineDrop, a...); }
     template <typename... A> LONG lineGenerateDigitsA(A... a) { return Call<decltype(::lineGenerateDigitsA)>(kLineGenerateDigitsA, a...); }
     template <typename... A> LONG lineGenerateTone(A... a) { return Call<decltype(::lineGenerateTone)>(kLineGenerateTone, a...); }
@@ -51,6 +54,9 @@ public:
     template <typename... A> LONG lineNegotiateAPIVersion(A... a) { return Call<decltype(::lineNegotiateAPIVersion)>(kLineNegotiateAPIVersion, a...); }
     template <typename... A> LONG lineOpenA(A... a) { return Call<decltype(::lineOpenA)>(kLineOpenA, a...); }
     template <typename... A> LONG lineRegisterRequestRecipient(A... a) { return Call<decltype(::lineRegisterRequestRecipient)>(kLineRegisterRequestRecipient, a...); }
+    template <typename... A> LONG lineRemoveFromConference(A... a) { return Call<decltype(::lineRemoveFromConference)>(kLineRemoveFromConference, a...); }
+    template <typename... A> LONG lineSetupConferenceA(A... a) { return Call<decltype(::lineSetupConferenceA)>(kLineSetupConferenceA, a...); }
+    template <typename... A> LONG lineSetupTransferA(A... a) { return Call<decltype(::lineSetupTransferA)>(kLineSetupTransferA, a...); }
     template <typename... A> LONG lineSetStatusMessages(A... a) { return Call<decltype(::lineSetStatusMessages)>(kLineSetStatusMessages, a...); }
     template <typename... A> LONG lineSetTerminal(A... a) { return Call<decltype(::lineSetTerminal)>(kLineSetTerminal, a...); }
     template <typename... A> LONG lineShutdown(A... a) { return Call<decltype(::lineShutdown)>(kLineShutdown, a...); }
@@ -87,11 +93,14 @@ public:
 
 private:
     enum Export : int {
+        kLineAddToConference,
         kLineAnswer,
         kLineBlindTransferA,
         kLineClose,
+        kLineCompleteTransfer,
         kLineConfigDialogA,
         kLineDeallocateCall,
+        kLineDialA,
         kLineDrop,
         kLineGenerateDigitsA,
         kLineGenerateTone,
@@ -109,6 +118,9 @@ private:
         kLineNegotiateAPIVersion,
         kLineOpenA,
         kLineRegisterRequestRecipient,
+        kLineRemoveFromConference,
+        kLineSetupConferenceA,
+        kLineSetupTransferA,
         kLineSetStatusMessages,
         kLineSetTerminal,
         kLineShutdown,

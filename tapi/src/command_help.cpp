@@ -14,6 +14,8 @@ const char* const kControlCommandHelp
       "                                         number in \"list\"; default the current call)\n"
       "  hold LINE [CALL]                       the far end puts the call on hold\n"
       "  unhold LINE [CALL]                     the far end takes the call back\n"
+      "  transfer LINE [CALL] NUMBER            the far end transfers the call to NUMBER; the dial\n"
+      "                                         plan decides whether that party answers\n"
       "  answer LINE                            the far end answers the call dialled on LINE\n"
       "  refuse LINE                            the far end refuses the call dialled on LINE\n"
       "  play LINE FILE.wav                     the far end plays a WAVE file into the call\n"

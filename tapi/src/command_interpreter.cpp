@@ -97,6 +97,8 @@ LONG CommandInterpreter::Dispatch(const Words& words, std::string& reply)
         return Request(words, reply);
     if (verb == "hangup" || verb == "hold" || verb == "unhold")
         return CallCommand(words, reply);
+    if (verb == "transfer")
+        return Transfer(words, reply);
     if (verb == "answer" || verb == "refuse" || verb == "heard" || verb == "clear")
         return LineCommand(words, reply);
     return Fail(reply, TAPISIM_E_BADARG, "unknown command \"" + verb.substr(0, 40) + "\"; try \"help\"");
@@ -151,6 +153,26 @@ LONG CommandInterpreter::CallCommand(const Words& words, std::string& reply)
     const bool hold = verb == "hold";
     return Done(reply, m_exchange.FarEndHold(line, call, hold),
         hold ? "the far end put the call on hold" : "the far end took the call back");
+}
+
+// transfer LINE [CALL] NUMBER: the far end hands the call to NUMBER.
+LONG CommandInterpreter::Transfer(const Words& words, std::string& reply)
+{
+    DWORD line = 0;
+    if (!LineArgument(words, 1, line, reply))
+        return TAPISIM_E_BADLINE;
+    if (words.size() < 3)
+        return Fail(reply, TAPISIM_E_BADARG, "the number to transfer the call to is needed");
+    if (words.size() > 4)
+        return Fail(reply, TAPISIM_E_BADARG, "too many arguments");
+    DWORD call = 0;
+    if (words.size() == 4 && (!ParseNumber(words[2], call) || call == 0))
+        return Fail(reply, TAPISIM_E_BADARG, "CALL is a call number as \"list\" shows it");
+    const std::string& number = words.back();
+    const LONG result = m_exchange.FarEndTransfer(line, call, number);
+    if (result == TAPISIM_E_BADARG)
+        return Fail(reply, result, "NUMBER must hold at least one digit");
+    return Done(reply, result, "the far end transferred the call to " + number);
 }
 
 LONG CommandInterpreter::Ring(const Words& words, std::string& reply)

@@ -37,6 +37,7 @@ private:
     LONG RequestFateReply(Exchange::RequestFate fate, std::string& reply);
     LONG LineCommand(const Words& words, std::string& reply);
     LONG CallCommand(const Words& words, std::string& reply);
+    LONG Transfer(const Words& words, std::string& reply);
     bool LineArgument(const Words& words, std::size_t index, DWORD& line, std::string& reply);
 
     Exchange& m_exchange;

@@ -147,6 +147,8 @@ public:
     LONG FarEndHangUp(DWORD line, DWORD callId = 0);
     // The far end of a connected call puts it on hold or takes it back.
     LONG FarEndHold(DWORD line, DWORD callId, bool hold);
+    // The far end of a connected call transfers it to `destination` (exchange_transfer.cpp).
+    LONG FarEndTransfer(DWORD line, DWORD callId, const std::string& destination);
     LONG AnswerDialled(DWORD line, bool answer);
     LONG AddDialRule(DialRule rule);
     LONG ClearDialPlan();
@@ -268,6 +270,10 @@ private:
         bool isConference = false;
         std::vector<DWORD> parties;
         DWORD conference = 0;
+        // The far end handed the call to `transferTarget`, which is being called; once it answered
+        // it is the connected party and the far end that handed it over the redirecting one.
+        std::string transferTarget;
+        std::string connectedNumber, redirectingNumber;
     };
     struct PhoneState {
         DWORD line = 0;
@@ -454,6 +460,8 @@ private:
     // Records the far end of `call` as handed to `destination` (`linesim list`, the line's log).
     void RecordTransfer(const Call& call, const std::string& destination);
     static bool PendingConsultation(const Call& call);
+    void FinishFarEndTransfer(Call& call, DWORD failure);
+    static std::string FarEndNumber(const Call& call);
     Call* ConsultationOf(const Call& call);
     // SIP transfers (REFER): lineBlindTransfer of a SIP call, its outcome as the SIP line reports
     // it, and the request failed when the call ends first.
@@ -480,6 +488,7 @@ private:
     // The far ends that talk with us now: the active call's, or a conference's parties.
     std::vector<DWORD> FarEndsHeard(DWORD device);
     DWORD ConferenceFeatures(const Call& call);
+    static bool JoinsHeld(const Call& call);
     // The line's calls for `linesim list` (exchange_sim.cpp).
     std::string DescribeCalls(DWORD device);
 

@@ -643,7 +643,10 @@ void Exchange::FillCallStatus(const Call& call, const CallHandle& handle, LINECA
 
 void Exchange::FillTransferredBy(const Call& call, LINECALLINFO& info, VarStruct& var)
 {
-    info.dwRedirectingIDFlags = LINECALLPARTYID_UNKNOWN;
+    // A simulated far end's transfer names the party that handed us on by its number.
+    info.dwRedirectingIDFlags
+        = call.redirectingNumber.empty() ? LINECALLPARTYID_UNKNOWN : LINECALLPARTYID_ADDRESS;
+    var.AddText(call.redirectingNumber, info.dwRedirectingIDSize, info.dwRedirectingIDOffset);
     if (!call.referred)
         return;
     info.dwReason = LINECALLREASON_TRANSFER;
@@ -666,7 +669,9 @@ void Exchange::FillCallInfo(const Call& call, const CallHandle& handle, LINECALL
     info.dwMediaMode = call.text.mediaMode;
     info.dwCallID = call.id;
     info.dwCallStates = 0xFFFF;
-    info.dwOrigin = call.incoming ? LINECALLORIGIN_EXTERNAL : LINECALLORIGIN_OUTBOUND;
+    info.dwOrigin = call.isConference ? LINECALLORIGIN_CONFERENCE
+        : call.incoming               ? LINECALLORIGIN_EXTERNAL
+                                      : LINECALLORIGIN_OUTBOUND;
     info.dwReason = LINECALLREASON_DIRECT;
     info.dwNumOwners = CountOwners(call);
     info.dwNumMonitors = static_cast<DWORD>(call.handles.size()) - info.dwNumOwners;
@@ -694,8 +699,14 @@ void Exchange::FillCallInfo(const Call& call, const CallHandle& handle, LINECALL
         var.AddText(call.text.calledParty, info.dwCalledIDNameSize, info.dwCalledIDNameOffset);
         const bool connected = call.state == LINECALLSTATE_CONNECTED;
         info.dwConnectedIDFlags = connected ? LINECALLPARTYID_ADDRESS : LINECALLPARTYID_UNKNOWN;
-        if (connected)
+        if (connected && call.connectedNumber.empty())
             var.AddText(call.dialled, info.dwConnectedIDSize, info.dwConnectedIDOffset);
+    }
+    // A far end that transferred the call is the redirecting party; the one it handed the call
+    // to is connected.
+    if (!call.connectedNumber.empty()) {
+        info.dwConnectedIDFlags = LINECALLPARTYID_ADDRESS;
+        var.AddText(call.connectedNumber, info.dwConnectedIDSize, info.dwConnectedIDOffset);
     }
     info.dwRedirectionIDFlags = LINECALLPARTYID_UNKNOWN;
     FillTransferredBy(call, info, var);

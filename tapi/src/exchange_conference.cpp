@@ -51,7 +51,19 @@ DWORD Exchange::ConferenceFeatures(const Call& call)
     if (!call.isConference || call.state != LINECALLSTATE_ONHOLDPENDCONF)
         return 0;
     const Call* consult = ConsultationOf(call);
-    return consult && consult->state == LINECALLSTATE_CONNECTED ? LINECALLFEATURE_ADDTOCONF : 0;
+    if (consult && consult->state == LINECALLSTATE_CONNECTED)
+        return LINECALLFEATURE_ADDTOCONF;
+    const std::vector<Call*> calls = CallsOnLine(call.device);
+    return std::any_of(calls.begin(), calls.end(), [](const Call* other) { return JoinsHeld(*other); })
+        ? LINECALLFEATURE_ADDTOCONF
+        : 0;
+}
+
+// A call we hold may join a conference being set up in place of the consulted party, as TAPI
+// allows for lineAddToConference.
+bool Exchange::JoinsHeld(const Call& call)
+{
+    return call.state == LINECALLSTATE_ONHOLD && !call.conference && !call.isConference;
 }
 
 LONG Exchange::SetupConference(HCALL handle, HLINE line, HCALL* confOut, HCALL* consultOut, DWORD numParties)
@@ -100,7 +112,8 @@ LONG Exchange::AddToConference(HCALL confHandle, HCALL consultHandle)
         return LINEERR_INVALCONSULTCALLHANDLE;
     if (conference.parties.size() + 1 >= kConferenceParties)
         return LINEERR_CONFERENCEFULL;
-    if (conference.state != LINECALLSTATE_ONHOLDPENDCONF || party.state != LINECALLSTATE_CONNECTED)
+    if (conference.state != LINECALLSTATE_ONHOLDPENDCONF
+        || (party.state != LINECALLSTATE_CONNECTED && !JoinsHeld(party)))
         return LINEERR_INVALCALLSTATE;
     const DWORD request = NewRequest();
     PostReply(PendingRequest{ request, owned.entry->line }, 0);

@@ -140,7 +140,8 @@ void Exchange::RefreshLineAudio(DWORD device)
         audio->SetPhase(held ? LineAudio::Phase::Held : LineAudio::Phase::Quiet);
     const bool talking = active && active->state == LINECALLSTATE_CONNECTED;
     audio->SetCallWaiting(talking && waiting);
-    audio->SetFarEndHolding(talking && active->farEndHolding);
+    // A far end that holds the call, or that handed it to a party still being called, is silent.
+    audio->SetFarEndHolding(talking && (active->farEndHolding || !active->transferTarget.empty()));
     audio->SetParties(FarEndsHeard(device));
     // A SIP call talks through its own audio; a conference's parties each through theirs.
     audio->SetLink(active && !active->isConference ? active->sipMedia : nullptr);

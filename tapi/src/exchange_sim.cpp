@@ -369,6 +369,10 @@ std::string Exchange::DescribeCalls(DWORD device)
                 << (call->callerName.empty() ? "" : " \"" + call->callerName + "\"");
         else if (!call->dialled.empty())
             out << " to " << call->dialled;
+        if (!call->transferTarget.empty())
+            out << ", being transferred to " << call->transferTarget;
+        else if (!call->connectedNumber.empty())
+            out << ", transferred by " << call->redirectingNumber << " to " << call->connectedNumber;
     }
     for (const std::string& transfer : m_lines[device].transferred)
         out << "; transferred " << transfer;

@@ -267,4 +267,78 @@ void Exchange::FailPendingTransfer(Call& call)
     call.pendingTransfer.reset();
 }
 
+/* ---- a transfer by the far end --------------------------------------------------------- */
+
+namespace {
+
+// How a call handed to a number the dial plan does not let answer ends (0: it answers).
+DWORD TransferFailureMode(DWORD outcome)
+{
+    switch (outcome) {
+    case TAPISIM_OUTCOME_BUSY:
+        return LINEDISCONNECTMODE_BUSY;
+    case TAPISIM_OUTCOME_NOANSWER:
+        return LINEDISCONNECTMODE_NOANSWER;
+    case TAPISIM_OUTCOME_BADADDRESS:
+        return LINEDISCONNECTMODE_BADADDRESS;
+    case TAPISIM_OUTCOME_REJECT:
+        return LINEDISCONNECTMODE_REJECT;
+    default:
+        return 0;
+    }
+}
+
+} // namespace
+
+// The far end of a connected call hands us to another number. The exchange calls that number
+// through the dial plan while we hear silence; when it answers it is our new far end (LINE_CALLINFO
+// with the connected and redirecting ids), otherwise the call is cut with the dial plan's outcome.
+LONG Exchange::FarEndTransfer(DWORD line, DWORD callId, const std::string& destination)
+{
+    std::lock_guard lock(m_mutex);
+    if (line >= m_lines.size())
+        return TAPISIM_E_BADLINE;
+    Call* call = FarEndCall(line, callId);
+    if (!call || call->sipCall || call->isConference || call->state != LINECALLSTATE_CONNECTED
+        || !call->transferTarget.empty())
+        return TAPISIM_E_NOCALL;
+    if (!ValidAddress(destination))
+        return TAPISIM_E_BADARG;
+    call->transferTarget = DialPlan::DialledDigits(destination);
+    const DialRule rule = m_dialPlan.Match(destination);
+    if (LineAudio* audio = AudioOf(line))
+        audio->AppendLog("far end transferred to " + call->transferTarget);
+    RefreshLineAudio(line);
+    const DWORD failure = TransferFailureMode(rule.outcome);
+    Schedule(
+        *call, rule.delayMs, [this, failure](Call& c) { FinishFarEndTransfer(c, failure); }, false);
+    return TAPISIM_OK;
+}
+
+void Exchange::FinishFarEndTransfer(Call& call, DWORD failure)
+{
+    const std::string target = std::exchange(call.transferTarget, {});
+    if (call.state == LINECALLSTATE_IDLE || call.state == LINECALLSTATE_DISCONNECTED)
+        return;
+    if (failure != 0) {
+        DisconnectCall(call, failure);
+        return;
+    }
+    call.redirectingNumber = FarEndNumber(call);
+    call.connectedNumber = target;
+    RefreshLineAudio(call.device);
+    for (HCALL handle : call.handles)
+        if (const CallHandle* entry = FindCallHandle(handle))
+            PostLine(entry->line, handle, LINE_CALLINFO,
+                LINECALLINFOSTATE_CONNECTEDID | LINECALLINFOSTATE_REDIRECTINGID, 0, 0);
+}
+
+// The number of the party at the far end of `call` now.
+std::string Exchange::FarEndNumber(const Call& call)
+{
+    if (!call.connectedNumber.empty())
+        return call.connectedNumber;
+    return call.incoming ? call.callerNumber : DialPlan::DialledDigits(call.dialled);
+}
+
 } // namespace tapi

@@ -13,11 +13,12 @@
 
 namespace {
 
-const std::vector<std::string> kWords = { "list", "ring", "hangup", "answer", "refuse", "play", "handset", "heard",
-    "clear", "dialplan", "request", "help", "add", "up", "down", "--blocked", "--out-of-area", "--give-up",
-    "--hang-up-after", "--disconnects", "--tone", "--silence", "--", "answer", "busy", "noanswer", "badaddress",
-    "reject", "manual", "*", "555*", "1", "2", "3", "7", "0", "440", "-10", "4294967296", "99999999999999999999",
-    "/dev/zero", "/no/such.wav", "\"a b\"", "\"", "\\", "\"\\\"\"", "x" };
+const std::vector<std::string> kWords = { "list", "ring", "hangup", "answer", "refuse", "play", "handset",
+    "heard", "clear", "dialplan", "request", "help", "transfer", "hold", "add", "up", "down", "--blocked",
+    "--out-of-area", "--give-up", "--hang-up-after", "--disconnects", "--tone", "--silence", "--", "answer",
+    "busy", "noanswer", "badaddress", "reject", "manual", "*", "555*", "1", "2", "3", "7", "0", "440", "-10",
+    "4294967296", "99999999999999999999", "/dev/zero", "/no/such.wav", "\"a b\"", "\"", "\\", "\"\\\"\"",
+    "x" };
 
 std::string RandomCommand(std::mt19937& random)
 {

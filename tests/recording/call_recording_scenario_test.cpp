@@ -3,11 +3,13 @@
 #include "support/far_end_audio.h"
 #include "support/telephony_scenario.h"
 
+#include "platform/tone.h"
 #include "recording/call_recording.h"
 #include "settings/app_settings.h"
 #include "sound_file.h"
 #include "store/recording_path.h"
 #include "support/file_size_limit.h"
+#include "telephony/call_snapshot.h"
 #include "ui/panels/notes_dialog.h"
 
 #include <QApplication>
@@ -339,6 +341,58 @@ TEST_F(CallRecordingScenario, HoldPausesTheRecordingUntilTheCallIsTakenBack)
     ASSERT_EQ(FilesIn(m_appSettings.callRecordingsFolder).size(), 1u);
     const testing_support::SoundFile recorded = LoggedRecording(*LoggedCalls().GetAt(0));
     EXPECT_NEAR(double(recorded.frames), 2.0 * kRate, 0.15 * kRate) << "the held second is left out";
+}
+
+// A recorded call that becomes a conference records the mixed audio of both parties, but not the
+// private consultation before the join: one file, logged with the first party.
+TEST_F(CallRecordingScenario, ConferenceRecordsTheMixedAudioOfItsParties)
+{
+    m_appSettings.playBeepWhenRecording = 0;
+    const HCALL first = ConnectedCall(3, "5553333");
+    ASSERT_EQ(tapisimSetFarEndTone(3, 1000, -10), TAPISIM_OK);
+    ASSERT_EQ(Act(kActionRecord), 1);
+    Advance(1000);
+    AddDialRule("5550199", TAPISIM_OUTCOME_ANSWER, 500);
+    ASSERT_TRUE(m_manager->ConferenceCall({ first, 3 }, "5550199"));
+    Advance(100);
+    EXPECT_EQ(m_recording->GetRecordingState(3), CallRecordingPort::Paused) << "the consultation is private";
+    HCALL conference = 0, second = 0;
+    for (int i = 0; i < LineSlot::kMaxCalls; ++i) {
+        const HCALL call = Slot(3).CallAt(i).call;
+        if (call != 0 && call != first)
+            (Slot(3).FirstPartyOf(call) != 0 ? conference : second) = call;
+    }
+    ASSERT_NE(conference, 0u);
+    ASSERT_NE(second, 0u);
+    CallSnapshot snapshot;
+    ASSERT_TRUE(snapshot.Fetch(m_tapi, second));
+    ASSERT_EQ(tapisimSetCallFarEndTone(3, snapshot.Info().dwCallID, 1500, -10), TAPISIM_OK);
+    Advance(3000);
+    ASSERT_TRUE(m_manager->ConferenceCall({}, ""));
+    Advance(100);
+    EXPECT_EQ(m_recording->GetRecordingState(3), CallRecordingPort::Recording);
+    EXPECT_EQ(m_recording->GetRecordingCall(3), first);
+    Advance(2000);
+    Slot(3).DropCall(conference);
+    Settle();
+    Advance(1000);
+    EXPECT_EQ(m_recording->GetRecordingState(3), CallRecordingPort::Idle);
+
+    const CallLogStore log = LoggedCalls();
+    ASSERT_EQ(log.Count(), 2u);
+    const std::size_t recorded = log.GetAt(0)->recordingPath.empty() ? 1 : 0;
+    EXPECT_EQ(log.GetAt(recorded)->number, "5553333");
+    EXPECT_EQ(log.GetAt(recorded)->type, kCallTypeConference);
+    EXPECT_TRUE(log.GetAt(1 - recorded)->recordingPath.empty()) << "one file, named by one entry";
+    ASSERT_EQ(FilesIn(m_appSettings.callRecordingsFolder).size(), 1u);
+    const testing_support::SoundFile sound = LoggedRecording(*log.GetAt(recorded));
+    EXPECT_NEAR(double(sound.frames), 3.2 * kRate, 0.25 * kRate) << "the consultation is left out";
+    const std::size_t second8k = kRate;
+    EXPECT_GT(ToneShare(sound.samples, second8k / 5, second8k / 2, 1000), 0.8);
+    EXPECT_LT(ToneShare(sound.samples, second8k / 5, second8k / 2, 1500), 0.05) << "only the first party yet";
+    const std::size_t mixed = sound.samples.size() - 3 * second8k / 2;
+    EXPECT_GT(ToneShare(sound.samples, mixed, second8k, 1000), 0.4);
+    EXPECT_GT(ToneShare(sound.samples, mixed, second8k, 1500), 0.4) << "both parties are heard";
 }
 
 TEST_F(CallRecordingScenario, NoteIsSavedEmptiedCancelledAndDeleted)

@@ -543,3 +543,90 @@ TEST_F(TapiHold, ConferenceFromATransferAndCancelledConferenceSetup)
     Command(("hangup 1 " + std::to_string(CallId(first))).c_str());
     EXPECT_EQ(States(Pump()), (std::vector<DWORD>{ LINECALLSTATE_DISCONNECTED, LINECALLSTATE_IDLE }));
 }
+
+namespace {
+
+// A text of the call information, "" when the call has none.
+std::string InfoText(HCALL call, DWORD LINECALLINFO::*size, DWORD LINECALLINFO::*offset)
+{
+    std::vector<unsigned char> block(4096);
+    auto* info = reinterpret_cast<LINECALLINFO*>(block.data());
+    info->dwTotalSize = DWORD(block.size());
+    EXPECT_EQ(lineGetCallInfoA(call, info), 0);
+    const DWORD bytes = info->*size;
+    return bytes > 1 ? std::string(reinterpret_cast<const char*>(block.data() + info->*offset), bytes - 1)
+                     : "";
+}
+
+} // namespace
+
+// The far end hands our call to another number: silence while the exchange calls it, then that
+// party is connected (LINE_CALLINFO names it and the party that transferred us); a busy number
+// cuts the call.
+TEST_F(TapiHold, FarEndTransfersOurCallThroughTheDialPlan)
+{
+    const HLINE line = OpenLine(0);
+    ASSERT_EQ(tapisimSetFarEndTone(0, 1000, -10), TAPISIM_OK);
+    const HCALL call = ConnectedCall(line, "5550100");
+    Earpiece earpiece(line);
+    char reply[512] = {};
+    EXPECT_EQ(tapisimCommand("transfer 1 x-y", reply, sizeof reply), TAPISIM_E_BADARG);
+    EXPECT_EQ(tapisimCommand("transfer 1", reply, sizeof reply), TAPISIM_E_BADARG);
+    Command("dialplan add 5550199 answer 400");
+    Command("transfer 1 5550199");
+    EXPECT_NE(LineOne().find("connected to 5550100, being transferred to 5550199"), std::string::npos)
+        << LineOne();
+    EXPECT_EQ(tapisimCommand("transfer 1 5550177", reply, sizeof reply), TAPISIM_E_NOCALL)
+        << "one transfer at a time";
+    earpiece.samples.clear();
+    auto messages = Pump(200);
+    EXPECT_EQ(Find(messages, LINE_CALLINFO), nullptr) << "the new party is still being called";
+    EXPECT_TRUE(Silent(earpiece.samples)) << "the far end left us waiting in silence";
+    messages = Pump(200);
+    const Received* changed = Find(messages, LINE_CALLINFO);
+    ASSERT_NE(changed, nullptr);
+    EXPECT_EQ(changed->device, DWORD(call));
+    EXPECT_EQ(changed->p1, DWORD_PTR(LINECALLINFOSTATE_CONNECTEDID | LINECALLINFOSTATE_REDIRECTINGID));
+    EXPECT_EQ(CallState(call), DWORD(LINECALLSTATE_CONNECTED));
+    EXPECT_EQ(
+        InfoText(call, &LINECALLINFO::dwConnectedIDSize, &LINECALLINFO::dwConnectedIDOffset), "5550199");
+    EXPECT_EQ(
+        InfoText(call, &LINECALLINFO::dwRedirectingIDSize, &LINECALLINFO::dwRedirectingIDOffset), "5550100");
+    EXPECT_NE(LineOne().find("transferred by 5550100 to 5550199"), std::string::npos) << LineOne();
+    earpiece.samples.clear();
+    Pump(200);
+    EXPECT_GT(ShareOf(earpiece.samples, 1000), 0.9) << "the new party talks";
+
+    // Handed on again, to a busy number: the call is cut.
+    Command("dialplan add 5550111 busy 100");
+    Command("transfer 1 5550111");
+    Pump(200);
+    EXPECT_EQ(CallState(call), DWORD(LINECALLSTATE_DISCONNECTED));
+    LINECALLSTATUS status{};
+    status.dwTotalSize = sizeof status;
+    ASSERT_EQ(lineGetCallStatus(call, &status), 0);
+    EXPECT_EQ(status.dwCallStateMode, DWORD(LINEDISCONNECTMODE_BUSY));
+}
+
+// A call we hold joins a conference being set up in place of the consulted party.
+TEST_F(TapiHold, HeldCallJoinsAConferenceBeingSetUp)
+{
+    const HLINE line = OpenLine(0);
+    const HCALL held = ConnectedCall(line, "5550100");
+    EXPECT_EQ(Completed(lineHold(held)), std::vector<DWORD>{ LINECALLSTATE_ONHOLD });
+    const HCALL first = ConnectedCall(line, "5550122");
+    HCALL conf = 0, consult = 0;
+    Completed(lineSetupConferenceA(first, line, &conf, &consult, 3, nullptr));
+    EXPECT_EQ(Features(conf) & LINECALLFEATURE_ADDTOCONF, DWORD(LINECALLFEATURE_ADDTOCONF));
+    LINECALLINFO info{};
+    info.dwTotalSize = sizeof info;
+    ASSERT_EQ(lineGetCallInfoA(conf, &info), 0);
+    EXPECT_EQ(info.dwOrigin, DWORD(LINECALLORIGIN_CONFERENCE));
+    EXPECT_EQ(Completed(lineAddToConference(conf, held)),
+        (std::vector<DWORD>{ LINECALLSTATE_CONFERENCED, LINECALLSTATE_CONNECTED }));
+    ASSERT_GT(lineDrop(consult, nullptr, 0), 0);
+    Pump();
+    EXPECT_EQ(CallState(conf), DWORD(LINECALLSTATE_CONNECTED)) << "the unused consultation call goes alone";
+    EXPECT_EQ(CallState(first), DWORD(LINECALLSTATE_CONFERENCED));
+    EXPECT_EQ(CallState(held), DWORD(LINECALLSTATE_CONFERENCED));
+}

@@ -102,7 +102,7 @@ INSTANTIATE_TEST_SUITE_P(States, StateTextTest,
         StateCase{
             "OnHoldPendingConference", LINECALLSTATE_ONHOLDPENDCONF, 0, kOut, 0, {}, " (On-Hold) ", 6 },
         StateCase{
-            "OnHoldPendingTransfer", LINECALLSTATE_ONHOLDPENDTRANSFER, 0, kOut, 0, {}, " (On-Hold) ", 6 },
+            "OnHoldPendingTransfer", LINECALLSTATE_ONHOLDPENDTRANSFER, 0, kOut, 0, {}, " (On-Hold) ", 12 },
         StateCase{ "Conferenced", LINECALLSTATE_CONFERENCED, 0, kOut, 0, {}, " (Conferenced)", 13 },
         StateCase{ "DisconnectedNormal", LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL, kOut, 0, {},
             " (Terminated)", 9 },

@@ -145,9 +145,9 @@ TEST(ToolsHelp, DescribeEveryCommand)
 {
     const ToolRun linesim = RunTool(kLinesim + " --help");
     EXPECT_EQ(linesim.status, 0);
-    for (const char* command :
-        { "list", "ring LINE", "hangup LINE", "answer LINE", "refuse LINE", "play LINE", "handset LINE",
-            "heard LINE", "dialplan", "request NUMBER", "hold LINE", "unhold LINE" })
+    for (const char* command : { "list", "ring LINE", "hangup LINE", "answer LINE", "refuse LINE",
+             "play LINE", "handset LINE", "heard LINE", "dialplan", "request NUMBER", "hold LINE",
+             "unhold LINE", "transfer LINE [CALL] NUMBER" })
         EXPECT_NE(linesim.output.find(command), std::string::npos) << command;
     const ToolRun dial = RunTool(kDial + " --help");
     EXPECT_EQ(dial.status, 0);

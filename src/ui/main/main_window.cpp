@@ -291,11 +291,11 @@ void MainWindow::SetupMenuBar()
     QMenu* call = m_menuBar->addMenu(tr("&Call", "menu"));
     call->addActions({ Action("actionSearch"), m_callAction, m_endAction });
     call->addSeparator();
-    call->addActions(
-        { m_recordAction, m_notesAction, Action("actionMute"), m_holdAction, Action("actionTransfer") });
+    call->addActions({ m_recordAction, m_notesAction, Action("actionMute"), m_holdAction,
+        Action("actionTransfer"), Action("actionConsultTransfer"), Action("actionConference") });
     call->addSeparator();
-    call->addActions({ Action("actionDoNotDisturb"), Action("actionQueueCall"), Action("actionConference"),
-        Action("actionInstantMessage") });
+    call->addActions(
+        { Action("actionDoNotDisturb"), Action("actionQueueCall"), Action("actionInstantMessage") });
     // The about box sits in the Help menu: a Linux window has no system menu of its own.
     QMenu* help = m_menuBar->addMenu(tr("&Help"));
     QAction* about = help->addAction(tr("&About  Kestrium..."));
@@ -387,7 +387,9 @@ void MainWindow::SetupPages(const Stores& stores, Prompter& prompter)
     m_dialPad = new DialPadPanel(m_lines, stores.settings, prompter);
     m_dialPad->SetCallStateImages(Images::CallStateList());
     m_dialPad->SetSearchBoxTyper([this](const QString& text) { TypeFromKeypad(text); });
-    connect(m_dialPad->Tree(), &QTreeWidget::itemSelectionChanged, this, &MainWindow::UpdateHoldAction);
+    connect(m_dialPad->Tree(), &QTreeWidget::itemSelectionChanged, this, &MainWindow::UpdateCallActions);
+    m_dialPad->SetCallCommands(
+        { Action("actionTransfer"), Action("actionConsultTransfer"), Action("actionConference") });
     m_callLog = new CallLogPanel(m_callLogContext, CallLogPanel::Kind::CallLog);
     m_voiceMail = new VoiceMailPanel(m_callLogContext);
     m_callLogContext.callLogPage = m_callLog;
@@ -683,7 +685,7 @@ void MainWindow::UpdateControls()
     m_notesAction->setEnabled(m_lines.GetTargetCallForAction(true, kActionAddNote) != 0);
     UpdateCallButton();
     m_endAction->setEnabled(m_lines.GetTargetCallForAction(true, kActionDrop) != 0);
-    UpdateHoldAction();
+    UpdateCallActions();
     ShowMissedCount(m_callLogStore.CountUnseenMissed(m_settings));
     ShowUnreadCount(m_callLogStore.CountUnheardVoicemail());
     if (CurrentTab() == kKeypadTab)
@@ -692,13 +694,17 @@ void MainWindow::UpdateControls()
     m_lines.RefreshCallDisplay();
 }
 
-// Checked while the call Hold works on is held; it follows the selected call.
-void MainWindow::UpdateHoldAction()
+// Hold is checked while the call it works on is held; it follows the selected call. Transfer and
+// Conference are offered by the selected call's features (without a selection, any call's).
+void MainWindow::UpdateCallActions()
 {
     if (!m_holdAction)
         return;
     m_holdAction->setEnabled(m_lines.GetTargetCallForAction(true, kActionHold) != 0);
-    m_holdAction->setChecked(m_lines.IsOnHold(m_lines.TargetOf(kActionHold, SelectedCall())));
+    const ActionTarget selected = SelectedCall();
+    m_holdAction->setChecked(m_lines.IsOnHold(m_lines.TargetOf(kActionHold, selected)));
+    for (const auto& [action, code] : m_callActions)
+        action->setEnabled(m_lines.Offers(code, selected));
 }
 
 void MainWindow::UpdateLineButtons()

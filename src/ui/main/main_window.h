@@ -201,8 +201,11 @@ private:
     void Call();
     void End();
     void Hold();
-    void UpdateHoldAction();
+    void UpdateCallActions();
     void Transfer();
+    void ConsultTransfer();
+    void Conference();
+    void RunWithTypedNumber(bool (LineManager::*run)(const ActionTarget&, const std::string&));
     ActionTarget SelectedCall() const;
     void ClearRedialList();
     void TakeRedialEntry(int slot);
@@ -247,6 +250,8 @@ private:
     QAction* m_callAction = nullptr;
     QAction* m_endAction = nullptr;
     QAction* m_holdAction = nullptr;
+    // Transfer, Transfer after consulting and Conference, enabled as the calls allow.
+    std::vector<std::pair<QAction*, int>> m_callActions;
     std::vector<QAction*> m_lineActions;
     std::vector<QAction*> m_headsetActions;
     QStatusBar* m_statusBar = nullptr;

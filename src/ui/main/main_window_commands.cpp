@@ -54,8 +54,10 @@ void MainWindow::CreateCommands()
         ->setCheckable(true);
     CreateNotAvailable(
         "actionQueueCall", tr("&Queue call"), tr("Create / Manage Queue call"), tr("N/A: Calls Queue"));
-    CreateNotAvailable("actionConference", tr("Con&ference"), tr("Create / Manage Conference call"),
-        tr("N/A: Conference calls"));
+    CreateCommand("actionConference", tr("Con&ference"),
+        tr("Conference: add the number typed in the search/dial box (or a held call) to the selected "
+           "call, join the party you called, or take the selected party out of its conference"),
+        &MainWindow::Conference);
     // The application runs the PBX and setup dialogs; after setup it refreshes the lines.
     connect(CreateAction("actionPbxControl", tr("&PBX control..."), tr("PBX Control")), &QAction::triggered,
         this, &MainWindow::pbxControlRequested);
@@ -74,7 +76,16 @@ void MainWindow::CreateCommands()
     m_holdAction->setCheckable(true);
     m_holdAction->setEnabled(false);
     CreateCommand("actionTransfer", tr("&Transfer"),
-        tr("Transfer the selected call to the number typed in the search/dial box"), &MainWindow::Transfer);
+        tr("Transfer the selected call to the number typed in the search/dial box, or complete the "
+           "transfer after consulting"),
+        &MainWindow::Transfer);
+    CreateCommand("actionConsultTransfer", tr("Transfer after &consulting"),
+        tr("Hold the selected call and call the number typed in the search/dial box; then Transfer "
+           "hands the call over, and End on the new call takes the first one back"),
+        &MainWindow::ConsultTransfer);
+    m_callActions = { { Action("actionTransfer"), kActionTransfer },
+        { Action("actionConsultTransfer"), kActionConsultTransfer },
+        { Action("actionConference"), kActionConference } };
     CreateNotAvailable("actionInstantMessage", tr("&Instant message"),
         tr("Send Analog phone instant short message"), tr("N/A: Instant Message"));
     m_callAction = CreateCommand("actionCall", tr("&Call"),
@@ -300,11 +311,27 @@ void MainWindow::Hold()
     m_lines.RunAction(kActionHold, SelectedCall());
 }
 
-// The number to transfer to is the one typed in the search/dial box.
+// The number to transfer to, or to add to a conference, is the one typed in the search/dial box;
+// it is cleared once used.
 void MainWindow::Transfer()
 {
+    RunWithTypedNumber(&LineManager::TransferCall);
+}
+
+void MainWindow::ConsultTransfer()
+{
+    RunWithTypedNumber(&LineManager::ConsultTransferCall);
+}
+
+void MainWindow::Conference()
+{
+    RunWithTypedNumber(&LineManager::ConferenceCall);
+}
+
+void MainWindow::RunWithTypedNumber(bool (LineManager::*run)(const ActionTarget&, const std::string&))
+{
     const std::string number = m_searchField->text().left(kSearchTextLimit).trimmed().toStdString();
-    if (m_lines.TransferCall(SelectedCall(), number))
+    if ((m_lines.*run)(SelectedCall(), number))
         m_searchField->clear();
 }
 

@@ -11,9 +11,11 @@
 #include "ui/telephony_widgets/qt_call_tree.h"
 
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPushButton>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -440,8 +442,22 @@ void DialPadPanel::CreateLayout()
     layout->setContentsMargins(kMargin, kMargin, kMargin, 4);
     layout->setSpacing(6);
     layout->addWidget(m_tree, 1);
+    m_commandRow = new QHBoxLayout;
+    m_commandRow->addStretch();
+    layout->addLayout(m_commandRow);
     layout->addLayout(keypad);
     layout->setAlignment(keypad, Qt::AlignHCenter);
+}
+
+void DialPadPanel::SetCallCommands(const QList<QAction*>& commands)
+{
+    for (QAction* command : commands) {
+        auto* button = new QToolButton(this);
+        button->setDefaultAction(command);
+        button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        button->setFocusPolicy(Qt::TabFocus);
+        m_commandRow->insertWidget(m_commandRow->count() - 1, button);
+    }
 }
 
 // The tree holds the focus whenever the page is shown, so the keyboard reaches the keypad.

@@ -17,6 +17,7 @@ class ContactRecord;
 class LineManager;
 class LineSlot;
 class Prompter;
+class QHBoxLayout;
 class QMenu;
 class QPushButton;
 class QTreeWidget;
@@ -71,6 +72,9 @@ public:
     void SetSearchBoxTyper(SearchBoxTyper typer) { m_typeIntoSearchBox = std::move(typer); }
     void SetEntryEditor(EntryEditor editor) { m_editEntry = std::move(editor); }
     void SetMenuRunner(MenuRunner runner) { m_runMenu = std::move(runner); }
+    // Buttons for the window's commands on calls (Transfer, Conference), in a row under the tree;
+    // each follows its command's text and enabled state.
+    void SetCallCommands(const QList<QAction*>& commands);
 
     // Sets the macro buttons' captions to the stored names.
     void LoadMacroNames();
@@ -121,6 +125,7 @@ private:
     SettingsStore& m_settings;
     Prompter& m_prompter;
     QTreeWidget* m_tree = nullptr;
+    QHBoxLayout* m_commandRow = nullptr;
     std::unique_ptr<QtCallTree> m_callTree;
     std::array<QPushButton*, kKeyCount> m_keys{};
     std::array<QPushButton*, kMacroCount> m_macros{};

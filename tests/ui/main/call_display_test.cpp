@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QStatusBar>
 #include <QTest>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 
@@ -133,7 +134,7 @@ TEST_F(CallDisplayTest, OutcomeRunningTimeAndPausedRecordingShowInTheRowAndTheSt
 }
 
 // Hold is a check button that follows the call; Transfer takes the number typed in the search/dial
-// box and says so when there is none. Conference is still not offered.
+// box and says so when there is none. Conference without a typed number joins the held call.
 TEST_F(CallDisplayTest, HoldFollowsTheCallAndTransferTakesTheTypedNumber)
 {
     MainWindow& window = StartShown();
@@ -202,10 +203,39 @@ TEST_F(CallDisplayTest, HoldFollowsTheCallAndTransferTakesTheTypedNumber)
     selectRow("Alice Example,2125550100 (Connected)");
     EXPECT_FALSE(hold.isChecked());
 
+    // The Active Calls tab's buttons follow the selected call: a held call can neither be
+    // transferred nor start a conference, the connected one can.
+    window.SearchField()->clear();
+    window.ShowPage(WindowPage::Calls);
+    const auto button = [&](const char* name) {
+        for (QToolButton* tool : window.DialPad()->findChildren<QToolButton*>())
+            if (tool->defaultAction() == &Command(window, name))
+                return tool;
+        return static_cast<QToolButton*>(nullptr);
+    };
+    ASSERT_NE(button("actionTransfer"), nullptr);
+    ASSERT_NE(button("actionConference"), nullptr);
+    ASSERT_NE(button("actionConsultTransfer"), nullptr);
+    selectRow("5554444 (On-Hold) ");
+    EXPECT_FALSE(button("actionTransfer")->isEnabled());
+    EXPECT_FALSE(button("actionConference")->isEnabled());
+    selectRow("Alice Example,2125550100 (Connected)");
+    EXPECT_TRUE(button("actionTransfer")->isEnabled());
+    ASSERT_TRUE(button("actionConference")->isEnabled());
+
     const std::size_t shown = m_prompter.messages.size();
-    Command(window, "actionConference").trigger();
-    ASSERT_EQ(m_prompter.messages.size(), shown + 1);
-    EXPECT_EQ(m_prompter.messages.back().text, "N/A: Conference calls");
+    button("actionConference")->click();
+    Advance(500);
+    EXPECT_EQ(m_prompter.messages.size(), shown);
+    rows = CallRows(window);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_TRUE(rows[0].first.startsWith("5554444 (Conferenced)")) << rows[0].first.toStdString();
+    EXPECT_EQ(rows[0].second, CallImage::kInConference);
+    EXPECT_TRUE(rows[1].first.startsWith("Alice Example,2125550100 (Conferenced)"))
+        << rows[1].first.toStdString();
+    EXPECT_TRUE(rows[2].first.startsWith("5554444 + Alice Example,2125550100 (Conference)"))
+        << rows[2].first.toStdString();
+    SaveScreenshot(window, "call-conference");
 }
 
 } // namespace

@@ -75,6 +75,8 @@ TEST_F(MainWindowTest, WithNoLineAllTwelveLineButtonsAndCallAreDisabled)
     EXPECT_FALSE(window.CallButton()->isEnabled());
     EXPECT_FALSE(window.EndButton()->isEnabled());
     EXPECT_FALSE(Command(window, "actionHold").isEnabled()) << "no call to hold";
+    for (const char* name : { "actionTransfer", "actionConsultTransfer", "actionConference" })
+        EXPECT_FALSE(Command(window, name).isEnabled()) << name << ": no call";
     // Told once, and the status bar keeps saying it.
     ASSERT_EQ(m_prompter.messages.size(), 1u);
     EXPECT_NE(m_prompter.messages[0].text.find("No telephone line could be opened"), std::string::npos)
@@ -84,8 +86,7 @@ TEST_F(MainWindowTest, WithNoLineAllTwelveLineButtonsAndCallAreDisabled)
     // The functions not offered say so, whether a line is open or not; a toggle does not stay on.
     const std::pair<const char*, const char*> notOffered[]
         = { { "actionDoNotDisturb", "N/A: Do not disturb" }, { "actionQueueCall", "N/A: Calls Queue" },
-              { "actionConference", "N/A: Conference calls" }, { "actionMute", "N/A: Mute" },
-              { "actionInstantMessage", "N/A: Instant Message" } };
+              { "actionMute", "N/A: Mute" }, { "actionInstantMessage", "N/A: Instant Message" } };
     for (const auto& [name, message] : notOffered) {
         QAction& action = Command(window, name);
         action.trigger();
