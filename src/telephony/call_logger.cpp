@@ -69,6 +69,7 @@ CallLogger::CallLogger(CallLogStore& store, std::filesystem::path logFile)
     : m_store(store)
     , m_logFile(std::move(logFile))
     , m_clock(&CallTime::Now)
+    , m_journal(m_logFile.parent_path() / CallJournal::kFileName)
 {
 }
 
@@ -108,6 +109,7 @@ void CallLogger::RecordCallState(LineSlot& slot, HCALL call, DWORD state)
         const int type = EndedCallType(slot, call, record, party.origin);
         if (type >= 0 && HasDate(record.startTime))
             Log(slot, record, party, type);
+        m_journal.Drop(call);
         break;
     }
     case LINECALLSTATE_OFFERING:
@@ -124,6 +126,17 @@ void CallLogger::RecordCallState(LineSlot& slot, HCALL call, DWORD state)
         break;
     }
     record.lastState = NextLastState(record.lastState, state);
+    if (state != LINECALLSTATE_IDLE)
+        Journal(slot, call, record, party);
+}
+
+void CallLogger::Journal(LineSlot& slot, HCALL call, const CallRecord& record, const Party& party)
+{
+    const int type = EndedCallType(slot, call, record, party.origin);
+    if (type >= 0 && HasDate(record.startTime))
+        m_journal.Keep(call, MakeEntry(record, party, type));
+    else
+        m_journal.Drop(call);
 }
 
 int CallLogger::EndedCallType(const LineSlot& slot, HCALL call, const CallRecord& record, DWORD origin) const
@@ -158,7 +171,9 @@ CallLogEntry CallLogger::MakeEntry(const CallRecord& record, const Party& party,
     return entry;
 }
 
-bool CallLogger::MarkRecording(LineSlot& slot, HCALL call, const std::string& path) const
+// The journal names the recording too, so that the next start logs the call once: through the
+// recording's recovery.
+bool CallLogger::MarkRecording(LineSlot& slot, HCALL call, const std::string& path)
 {
     const int index = slot.IndexOfCall(call);
     Party party;
@@ -169,7 +184,9 @@ bool CallLogger::MarkRecording(LineSlot& slot, HCALL call, const std::string& pa
     if (!HasDate(record.startTime))
         record.startTime = m_clock();
     const int type = EndedCallType(slot, call, record, party.origin);
-    return UnloggedRecording::Mark(path, MakeEntry(record, party, type >= 0 ? type : kCallTypeIncoming));
+    const CallLogEntry entry = MakeEntry(record, party, type >= 0 ? type : kCallTypeIncoming);
+    m_journal.Keep(call, entry);
+    return UnloggedRecording::Mark(path, entry);
 }
 
 // Append, save, load again, then refresh the views: the list positions the views keep then match
