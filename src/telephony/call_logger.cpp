@@ -106,10 +106,10 @@ void CallLogger::RecordCallState(LineSlot& slot, HCALL call, DWORD state)
         return;
     switch (state) {
     case LINECALLSTATE_IDLE: {
+        // A call whose entry could not be saved stays in the journal: the next start logs it.
         const int type = EndedCallType(slot, call, record, party.origin);
-        if (type >= 0 && HasDate(record.startTime))
-            Log(slot, record, party, type);
-        m_journal.Drop(call);
+        if (type < 0 || !HasDate(record.startTime) || Log(slot, record, party, type))
+            m_journal.Drop(call);
         break;
     }
     case LINECALLSTATE_OFFERING:
@@ -190,15 +190,16 @@ bool CallLogger::MarkRecording(LineSlot& slot, HCALL call, const std::string& pa
 }
 
 // Append, save, load again, then refresh the views: the list positions the views keep then match
-// the file. The window hears of the new entry by its position.
-void CallLogger::Log(LineSlot& slot, CallRecord& record, const Party& party, int type)
+// the file. The window hears of the new entry by its position. True when the entry is on disk.
+bool CallLogger::Log(LineSlot& slot, CallRecord& record, const Party& party, int type)
 {
     const CallLogEntry entry = MakeEntry(record, party, type);
     record.recordingPath = entry.recordingPath;
     const bool appended = m_store.Append(entry);
     // A file that could not be written is not read back: the entry stays in memory and goes out
     // with the next save. The recording's marker goes only once the entry is on disk.
-    if (m_store.Save(m_logFile)) {
+    const bool saved = m_store.Save(m_logFile);
+    if (saved) {
         m_store.Load(m_logFile);
         if (!entry.recordingPath.empty())
             UnloggedRecording::Unmark(RecordingPath::ToLocalFile(entry.recordingPath));
@@ -208,4 +209,5 @@ void CallLogger::Log(LineSlot& slot, CallRecord& record, const Party& party, int
         if (appended && m_store.Count() > 0)
             window->CallLogged(m_store.Count() - 1);
     }
+    return saved;
 }

@@ -45,7 +45,8 @@ private:
     // The type of the entry for a call that went idle, or -1 when it is not logged.
     int EndedCallType(const LineSlot& slot, HCALL call, const CallRecord& record, DWORD origin) const;
     CallLogEntry MakeEntry(const CallRecord& record, const Party& party, int type) const;
-    void Log(LineSlot& slot, CallRecord& record, const Party& party, int type);
+    // True when the entry reached the disk.
+    bool Log(LineSlot& slot, CallRecord& record, const Party& party, int type);
     // The journal keeps the entry the call would get if it ended now, or none.
     void Journal(LineSlot& slot, HCALL call, const CallRecord& record, const Party& party);
 

@@ -100,6 +100,21 @@ TEST_F(CallJournalScenario, CallLoggedBeforeTheKillIsNotReplayedAgain)
     EXPECT_EQ(log.GetAt(0)->callerName, "Early Bird");
 }
 
+// A call whose entry cannot be saved (the log's path is taken by a folder) stays in the journal, so
+// the next start logs it.
+TEST_F(CallJournalScenario, CallWhoseEntryCannotBeSavedStaysInTheJournal)
+{
+    Start();
+    fs::create_directory(m_dir / "KestriumCallLog.csv");
+    Ring(0, "5550101", "Unsaved Caller");
+    ASSERT_EQ(tapisimHangUp(0), TAPISIM_OK);
+    Advance(1000);
+    CallLogStore journal;
+    journal.Load(m_dir.Path() / CallJournal::kFileName);
+    ASSERT_EQ(journal.Count(), 1u);
+    EXPECT_EQ(journal.GetAt(0)->callerName, "Unsaved Caller");
+}
+
 // A call the program places is logged only once it connects: one killed while it dials is not
 // in the journal.
 TEST_F(CallJournalScenario, UnansweredOutgoingCallLeavesNoJournal)
