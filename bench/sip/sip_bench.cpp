@@ -38,6 +38,7 @@ void Callback(DWORD device, DWORD message, DWORD_PTR, DWORD_PTR, DWORD_PTR p2, D
         g_offered.push_back(static_cast<HCALL>(p2));
 }
 
+
 DWORD DeviceId(HLINE line, const char* deviceClass)
 {
     std::vector<unsigned char> buffer(28);
@@ -91,8 +92,8 @@ int main(int argc, char** argv)
     lineInitializeExA(&app, nullptr, Callback, "sip_bench", &lines, &version, &params);
     std::vector<HLINE> handles(2 * kCalls);
     for (int i = 0; i < 2 * kCalls; ++i)
-        lineOpenA(app, DWORD(i), &handles[i], version, 0, 0, LINECALLPRIVILEGE_OWNER,
-            LINEMEDIAMODE_INTERACTIVEVOICE, nullptr);
+        lineOpenA(app, DWORD(i), &handles[i], version, 0, 0, LINECALLPRIVILEGE_OWNER, LINEMEDIAMODE_INTERACTIVEVOICE,
+            nullptr);
     std::vector<HCALL> calls(kCalls);
     for (int i = 0; i < kCalls; ++i) {
         const std::string target = "sip:line@127.0.0.1:" + std::to_string(ports[kCalls + i]);
@@ -110,25 +111,19 @@ int main(int argc, char** argv)
     for (int i = 0; i < kCalls; ++i) {
         auto position = std::make_shared<std::size_t>(0);
         const bool first = i == 0;
-        devices.Output(DeviceId(handles[i], "wave/out"))
-            ->Start(
-                platform::PcmFormat{}, [=, &sendClick, &clickSentNs](std::uint8_t* data, std::size_t bytes) {
-                    auto* out = reinterpret_cast<std::int16_t*>(data);
-                    for (std::size_t k = 0; k < bytes / 2; ++k, ++*position)
-                        out[k] = static_cast<std::int16_t>(
-                            3000 * std::sin(2 * std::numbers::pi * 440 * double(*position) / 8000));
-                    if (first && sendClick.exchange(false)) {
-                        std::fill(out, out + bytes / 2, std::int16_t(0));
-                        out[0] = 30000;
-                        clickSentNs = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                            Clock::now().time_since_epoch())
-                                          .count();
-                    }
-                    return bytes;
-                });
+        devices.Output(DeviceId(handles[i], "wave/out"))->Start(platform::PcmFormat{}, [=, &sendClick, &clickSentNs](std::uint8_t* data, std::size_t bytes) {
+            auto* out = reinterpret_cast<std::int16_t*>(data);
+            for (std::size_t k = 0; k < bytes / 2; ++k, ++*position)
+                out[k] = static_cast<std::int16_t>(3000 * std::sin(2 * std::numbers::pi * 440 * double(*position) / 8000));
+            if (first && sendClick.exchange(false)) {
+                std::fill(out, out + bytes / 2, std::int16_t(0));
+                out[0] = 30000;
+                clickSentNs = std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
+            }
+            return bytes;
+        });
     }
-    const auto folder
-        = std::filesystem::temp_directory_path() / ("kestrium-sip-bench-" + std::to_string(::getpid()));
+    const auto folder = std::filesystem::temp_directory_path() / ("kestrium-sip-bench-" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);
     std::vector<std::unique_ptr<WaveRecorder>> recorders;
     for (int i = 0; i < kCalls; ++i) {
@@ -156,9 +151,7 @@ int main(int argc, char** argv)
         const auto* in = reinterpret_cast<const std::int16_t*>(data);
         for (std::size_t k = 0; k < bytes / 2; ++k)
             if (std::abs(in[k]) > 20000 && clickSentNs && !clickHeardNs) {
-                clickHeardNs
-                    = std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
-                          .count()
+                clickHeardNs = std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count()
                     + static_cast<long long>(k) * 125000; // its place in the block
             }
     });
@@ -173,8 +166,7 @@ int main(int argc, char** argv)
     input->Stop();
     std::sort(delays.begin(), delays.end());
     std::printf("%zu of %d calls rang and were answered\n", g_offered.size(), kCalls);
-    std::printf("six SIP calls, callees recording GSM 6.10: %.1f %% of one core over %.1f s (both ends of "
-                "every call in this process)\n",
+    std::printf("six SIP calls, callees recording GSM 6.10: %.1f %% of one core over %.1f s (both ends of every call in this process)\n",
         100.0 * cpu / wall, wall);
     if (!delays.empty())
         std::printf("wave-out to wave-in delay over the loopback, %zu clicks: median %.1f ms, max %.1f ms\n",
