@@ -4,6 +4,7 @@
 #include "platform/registry.h"
 #include "recording/recording_recovery.h"
 #include "settings/prompter.h"
+#include "store/call_journal.h"
 #include "store/text_file_reader.h"
 #include "ui/main/main_window.h"
 #include "ui/panels/notes_dialog.h"
@@ -139,8 +140,11 @@ bool Application::Start()
     std::sort(skipped.begin(), skipped.end());
     skipped.erase(std::unique(skipped.begin(), skipped.end()), skipped.end());
     ReadSettings();
-    // Before the window shows the log: recordings an earlier run left unfinished are in it.
+    // Before the window shows the log: recordings and calls an earlier run left unfinished are in
+    // it. The recordings first, so that a recorded call is logged with its recording.
     RecoverRecordings(m_callLog, m_dataFolder / CallLogStore::kFileName, m_appSettings);
+    CallJournal::Replay(
+        m_callLog, m_dataFolder / CallLogStore::kFileName, m_dataFolder / CallJournal::kFileName);
     m_window = std::make_unique<MainWindow>(m_lines,
         MainWindow::Stores{ m_contacts, m_speedDials, m_redial, m_callLog, m_settings, m_appSettings },
         m_prompter);

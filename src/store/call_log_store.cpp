@@ -137,9 +137,9 @@ bool CallLogStore::Append(const CallLogEntry& entry)
     return m_entries.Append(entry);
 }
 
-bool CallLogStore::Save(const std::filesystem::path& file) const
+bool CallLogStore::Save(const std::filesystem::path& file, TextFileWriter::Durability durability) const
 {
-    return SaveRecords(file, m_entries, WriteEntry);
+    return SaveRecords(file, m_entries, WriteEntry, durability);
 }
 
 bool CallLogStore::MarkDeleted(std::size_t index)

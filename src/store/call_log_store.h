@@ -2,6 +2,7 @@
 
 #include "store/call_log_entry.h"
 #include "store/record_list.h"
+#include "store/text_file_writer.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -42,7 +43,8 @@ public:
     // completely. A missing file gives an empty list; always true.
     bool Load(const std::filesystem::path& file);
     // Writes every entry; false when the file cannot be written (the old file then stays).
-    bool Save(const std::filesystem::path& file) const;
+    bool Save(const std::filesystem::path& file,
+        TextFileWriter::Durability durability = TextFileWriter::Durability::PowerCut) const;
 
     // Appends a copy. A full log (65,535 entries) first drops its oldest entry, the first in store
     // order, so the newest call is always logged; the dropped entry's recording file stays where it

@@ -2,8 +2,8 @@
 
 #include <charconv>
 
-CsvWriter::CsvWriter(const std::filesystem::path& path)
-    : m_file(path)
+CsvWriter::CsvWriter(const std::filesystem::path& path, TextFileWriter::Durability durability)
+    : m_file(path, durability)
 {
 }
 

@@ -12,7 +12,8 @@
 // record, an LF after each record that asks for one. The file replaces the old one on Commit().
 class CsvWriter {
 public:
-    explicit CsvWriter(const std::filesystem::path& path);
+    explicit CsvWriter(const std::filesystem::path& path,
+        TextFileWriter::Durability durability = TextFileWriter::Durability::PowerCut);
 
     bool IsOpen() const { return m_file.IsOpen(); }
 
@@ -32,9 +33,10 @@ private:
 // Writes every record of `records` with `write(writer, record)` and replaces the file; false when
 // the file cannot be written (the old file then stays).
 template <class Records, class Write>
-bool SaveRecords(const std::filesystem::path& file, const Records& records, Write write)
+bool SaveRecords(const std::filesystem::path& file, const Records& records, Write write,
+    TextFileWriter::Durability durability = TextFileWriter::Durability::PowerCut)
 {
-    CsvWriter writer(file);
+    CsvWriter writer(file, durability);
     if (!writer.IsOpen())
         return false;
     for (const auto& record : records)

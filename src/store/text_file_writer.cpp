@@ -62,8 +62,9 @@ bool IsMissingOrRegular(const std::filesystem::path& path)
 
 } // namespace
 
-TextFileWriter::TextFileWriter(std::filesystem::path path)
+TextFileWriter::TextFileWriter(std::filesystem::path path, Durability durability)
     : m_path(ResolveLink(std::move(path)))
+    , m_durability(durability)
 {
     if (!IsMissingOrRegular(m_path)) {
         m_error = "it is not a regular file";
@@ -125,14 +126,16 @@ bool TextFileWriter::Commit()
     if (m_fd < 0)
         return false;
     Flush();
-    bool ok = !m_failed && ::fsync(m_fd) == 0;
+    const bool synced = m_durability == Durability::ProcessEnd || ::fsync(m_fd) == 0;
+    bool ok = !m_failed && synced;
     ok = ::close(m_fd) == 0 && ok;
     m_fd = -1;
     if (!ok || !IsMissingOrRegular(m_path) || ::rename(m_temp.c_str(), m_path.c_str()) != 0) {
         ::unlink(m_temp.c_str());
         return false;
     }
-    SyncFolder(m_path);
+    if (m_durability == Durability::PowerCut)
+        SyncFolder(m_path);
     return true;
 }
 

@@ -12,7 +12,12 @@
 // missing path or a regular file is written: a FIFO, a device or a folder is never replaced.
 class TextFileWriter {
 public:
-    explicit TextFileWriter(std::filesystem::path path);
+    // What a committed file survives: a power cut (its bytes and its folder entry are synced to the
+    // disk before Commit returns), or only the end of the process (no sync: much faster, for files
+    // whose purpose is to outlive a kill of the program, and that may be lost in a power cut).
+    enum class Durability { PowerCut, ProcessEnd };
+
+    explicit TextFileWriter(std::filesystem::path path, Durability durability = Durability::PowerCut);
     ~TextFileWriter();
     TextFileWriter(const TextFileWriter&) = delete;
     TextFileWriter& operator=(const TextFileWriter&) = delete;
@@ -26,7 +31,8 @@ public:
     void Write(std::string_view text);
     void Put(char c) { Write(std::string_view(&c, 1)); }
 
-    // Flushes, syncs and renames; false when anything failed (the old file is then unchanged).
+    // Flushes, syncs (unless the durability is ProcessEnd) and renames; false when anything failed
+    // (the old file is then unchanged).
     bool Commit();
 
 private:
@@ -35,6 +41,7 @@ private:
     void Discard();
 
     std::filesystem::path m_path;
+    Durability m_durability;
     std::filesystem::path m_temp;
     int m_fd = -1;
     bool m_failed = false;

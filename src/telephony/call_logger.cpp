@@ -82,6 +82,7 @@ CallLogger::CallLogger(CallLogStore& store, std::filesystem::path logFile)
     : m_store(store)
     , m_logFile(std::move(logFile))
     , m_clock(&CallTime::Now)
+    , m_journal(m_logFile.parent_path() / CallJournal::kFileName)
 {
 }
 
@@ -118,9 +119,10 @@ void CallLogger::RecordCallState(LineSlot& slot, HCALL call, DWORD state)
         return;
     switch (state) {
     case LINECALLSTATE_IDLE: {
+        // A call whose entry could not be saved stays in the journal: the next start logs it.
         const int type = EndedCallType(slot, call, record, party.origin);
-        if (type >= 0 && HasDate(record.startTime))
-            Log(slot, record, party, type);
+        if (type < 0 || !HasDate(record.startTime) || Log(slot, record, party, type))
+            m_journal.Drop(call);
         break;
     }
     case LINECALLSTATE_OFFERING:
@@ -137,6 +139,17 @@ void CallLogger::RecordCallState(LineSlot& slot, HCALL call, DWORD state)
         break;
     }
     record.lastState = NextLastState(record.lastState, state);
+    if (state != LINECALLSTATE_IDLE)
+        Journal(slot, call, record, party);
+}
+
+void CallLogger::Journal(LineSlot& slot, HCALL call, const CallRecord& record, const Party& party)
+{
+    const int type = EndedCallType(slot, call, record, party.origin);
+    if (type >= 0 && HasDate(record.startTime))
+        m_journal.Keep(call, MakeEntry(record, party, type));
+    else
+        m_journal.Drop(call);
 }
 
 int CallLogger::EndedCallType(const LineSlot& slot, HCALL call, const CallRecord& record, DWORD origin) const
@@ -167,7 +180,9 @@ CallLogEntry CallLogger::MakeEntry(const CallRecord& record, const Party& party,
     return entry;
 }
 
-bool CallLogger::MarkRecording(LineSlot& slot, HCALL call, const std::string& path) const
+// The journal names the recording too, so that the next start logs the call once: through the
+// recording's recovery.
+bool CallLogger::MarkRecording(LineSlot& slot, HCALL call, const std::string& path)
 {
     const int index = slot.IndexOfCall(call);
     Party party;
@@ -178,19 +193,22 @@ bool CallLogger::MarkRecording(LineSlot& slot, HCALL call, const std::string& pa
     if (!HasDate(record.startTime))
         record.startTime = m_clock();
     const int type = EndedCallType(slot, call, record, party.origin);
-    return UnloggedRecording::Mark(path, MakeEntry(record, party, type >= 0 ? type : kCallTypeIncoming));
+    const CallLogEntry entry = MakeEntry(record, party, type >= 0 ? type : kCallTypeIncoming);
+    m_journal.Keep(call, entry);
+    return UnloggedRecording::Mark(path, entry);
 }
 
 // Append, save, load again, then refresh the views: the list positions the views keep then match
-// the file. The window hears of the new entry by its position.
-void CallLogger::Log(LineSlot& slot, CallRecord& record, const Party& party, int type)
+// the file. The window hears of the new entry by its position. True when the entry is on disk.
+bool CallLogger::Log(LineSlot& slot, CallRecord& record, const Party& party, int type)
 {
     const CallLogEntry entry = MakeEntry(record, party, type);
     record.recordingPath = entry.recordingPath;
     const bool appended = m_store.Append(entry);
     // A file that could not be written is not read back: the entry stays in memory and goes out
     // with the next save. The recording's marker goes only once the entry is on disk.
-    if (m_store.Save(m_logFile)) {
+    const bool saved = m_store.Save(m_logFile);
+    if (saved) {
         m_store.Load(m_logFile);
         if (!entry.recordingPath.empty())
             UnloggedRecording::Unmark(RecordingPath::ToLocalFile(entry.recordingPath));
@@ -200,4 +218,5 @@ void CallLogger::Log(LineSlot& slot, CallRecord& record, const Party& party, int
         if (appended && m_store.Count() > 0)
             window->CallLogged(m_store.Count() - 1);
     }
+    return saved;
 }

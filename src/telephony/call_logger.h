@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/call_journal.h"
 #include "store/call_time.h"
 #include "tapi/include/tapi.h"
 
@@ -16,6 +17,8 @@ struct CallRecord;
 // Turns every call that ends after it was offered to the user or was talking into one call log
 // entry, on disk at once. It runs first on every call-state change, while the call can still be
 // queried, and keeps what it needs in the call's record: the last state and the start time.
+// Until a call is logged, the entry it would get is kept in the journal of calls in progress
+// beside the log, so that a call cut off by a kill is logged at the next start.
 class CallLogger {
 public:
     using Clock = std::function<CallTime()>;
@@ -30,7 +33,10 @@ public:
     // A recording of the call starts at `path`: the entry the call would get now is kept beside
     // the file until the call is logged, so that a recording cut off by the end of the program is
     // logged with its caller at the next start. False when it cannot be written.
-    bool MarkRecording(LineSlot& slot, HCALL call, const std::string& path) const;
+    bool MarkRecording(LineSlot& slot, HCALL call, const std::string& path);
+
+    // Moves the journal's end time of talking calls on; the once-a-second display tick calls it.
+    void RefreshJournal() { m_journal.Refresh(m_clock()); }
 
 private:
     struct Party;
@@ -39,9 +45,13 @@ private:
     // The type of the entry for a call that went idle, or -1 when it is not logged.
     int EndedCallType(const LineSlot& slot, HCALL call, const CallRecord& record, DWORD origin) const;
     CallLogEntry MakeEntry(const CallRecord& record, const Party& party, int type) const;
-    void Log(LineSlot& slot, CallRecord& record, const Party& party, int type);
+    // True when the entry reached the disk.
+    bool Log(LineSlot& slot, CallRecord& record, const Party& party, int type);
+    // The journal keeps the entry the call would get if it ended now, or none.
+    void Journal(LineSlot& slot, HCALL call, const CallRecord& record, const Party& party);
 
     CallLogStore& m_store;
     std::filesystem::path m_logFile;
     Clock m_clock;
+    CallJournal m_journal;
 };

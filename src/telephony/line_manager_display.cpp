@@ -40,6 +40,7 @@ void LineManager::Tick()
 {
     for (auto& slot : m_slots)
         slot->SendQueuedDigits();
+    m_logger.RefreshJournal();
     RefreshCallDisplay();
 }
 

@@ -1,6 +1,7 @@
 #include "app/application.h"
 #include "audio/recording_file.h"
 #include "platform/registry.h"
+#include "store/call_journal.h"
 #include "store/recording_path.h"
 #include "store/unlogged_recording.h"
 #include "support/little_endian.h"
@@ -15,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 
 #include <sys/stat.h>
 #include <sys/time.h>
@@ -332,6 +334,49 @@ TEST_F(ApplicationTest, StartUpRepairsAndLogsRecordingsThatAnEarlierRunLeftUnfin
     log.Load(m_dir.Path() / CallLogStore::kFileName);
     EXPECT_EQ(log.Count(), 4u);
     EXPECT_EQ(RecordingFile::Repair(message.string()).result, RecordingFile::RepairResult::Finished);
+}
+
+// The calls an earlier run was killed in the middle of are logged before the window shows the log:
+// a recorded one once, with its recording (repaired by the recordings' recovery), one logged
+// already not again, and the journal goes.
+TEST_F(ApplicationTest, StartUpLogsTheCallsAKilledRunLeftInProgress)
+{
+    const fs::path voiceMail = m_dir / "VoiceMail";
+    fs::create_directory(voiceMail);
+    const fs::path message = voiceMail / "Kes0001.wav";
+    WriteRecording(message, 0, 16000);
+    const CallLogEntry recorded = Caller("Ann Lee", "5551111", kCallTypeVoicemail, message);
+    ASSERT_TRUE(UnloggedRecording::Mark(message, recorded));
+    CallLogEntry missed = Caller("Rita Ring", "5552222", kCallTypeMissed, {});
+    missed.recordingPath.clear();
+    CallLogEntry talked = Caller("Tom Talk", "5553333", kCallTypeIncoming, {});
+    talked.recordingPath.clear();
+    talked.endTime = CallTime{ 2026, 3, 4, 10, 1, 30 };
+    CallLogStore journal;
+    for (const CallLogEntry& entry : { recorded, missed, talked })
+        journal.Append(entry);
+    ASSERT_TRUE(journal.Save(m_dir.Path() / CallJournal::kFileName));
+    CallLogStore before;
+    before.Append(talked);
+    ASSERT_TRUE(before.Save(m_dir.Path() / CallLogStore::kFileName));
+
+    auto app = Make();
+    ASSERT_TRUE(app->Start());
+    app->Finish();
+
+    EXPECT_FALSE(fs::exists(m_dir.Path() / CallJournal::kFileName));
+    CallLogStore log;
+    log.Load(m_dir.Path() / CallLogStore::kFileName);
+    ASSERT_EQ(log.Count(), 3u);
+    std::map<std::string, const CallLogEntry*> byName;
+    for (std::size_t i = 0; i < log.Count(); ++i)
+        byName[log.GetAt(i)->callerName] = log.GetAt(i);
+    ASSERT_EQ(byName.size(), 3u) << "each call once";
+    EXPECT_EQ(byName["Ann Lee"]->type, kCallTypeVoicemail);
+    EXPECT_EQ(RecordingPath::ToLocalFile(byName["Ann Lee"]->recordingPath), message);
+    EXPECT_EQ(byName["Rita Ring"]->type, kCallTypeMissed);
+    EXPECT_EQ(byName["Rita Ring"]->endTime, missed.startTime);
+    EXPECT_EQ(byName["Tom Talk"]->DurationText(), "00:02:30");
 }
 
 } // namespace

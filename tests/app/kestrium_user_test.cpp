@@ -5,6 +5,7 @@
 #include "platform/registry.h"
 #include "platform/tone.h"
 #include "settings/settings_store.h"
+#include "store/call_log_store.h"
 #include "support/temp_dir.h"
 #include "support/thread_sleep.h"
 #include "support/tool_run.h"
@@ -285,6 +286,44 @@ TEST_F(KestriumUser, AVoiceMessageCutOffByAKillPlaysAndIsLoggedAtTheNextStart)
     WaitForOpenLines();
     EXPECT_EQ(StopKestrium(), 0);
     EXPECT_EQ(Occurrences(CallLog(), "\"Dee Kay\""), 1u) << "logged once" << CallLog();
+}
+
+// The program is killed while a call talks and another caller rings: the next start logs both,
+// the ringing one as missed and the talking one with its length up to shortly before the kill.
+TEST_F(KestriumUser, CallsInProgressWhenTheProgramIsKilledAreLoggedAtTheNextStart)
+{
+    StartKestrium();
+    WaitForOpenLines();
+    RunCommand("KESTRIUM_TELEPHONY_SOCKET=" + m_socket.string() + " " + kDial + " 5551234 \"Bob Stone\"");
+    ASSERT_TRUE(WaitUntil([&] { return Linesim("list").find("connected") != std::string::npos; }))
+        << Linesim("list");
+    std::this_thread::sleep_for(7s);
+    ASSERT_NE(Linesim("ring 3 5550303 \"Cy Ring\"").find("ringing line 3"), std::string::npos);
+    std::this_thread::sleep_for(1s);
+    ASSERT_EQ(::kill(m_pid, SIGKILL), 0);
+    ASSERT_EQ(::waitpid(m_pid, nullptr, 0), m_pid);
+    m_pid = 0;
+    EXPECT_EQ(CallLog().find("Cy Ring"), std::string::npos) << CallLog();
+
+    StartKestrium();
+    WaitForOpenLines();
+    EXPECT_EQ(StopKestrium(), 0);
+    CallLogStore log;
+    log.Load(m_data / "KestriumCallLog.csv");
+    ASSERT_EQ(log.Count(), 2u) << CallLog();
+    for (std::size_t i = 0; i < log.Count(); ++i) {
+        const CallLogEntry& entry = *log.GetAt(i);
+        if (entry.callerName == "Cy Ring") {
+            EXPECT_EQ(entry.type, kCallTypeMissed);
+            EXPECT_EQ(entry.number, "5550303");
+            continue;
+        }
+        EXPECT_EQ(entry.callerName, "Bob Stone");
+        EXPECT_EQ(entry.type, kCallTypeOutgoing);
+        const std::time_t length = *entry.endTime.ToTimeT() - *entry.startTime.ToTimeT();
+        EXPECT_GE(length, 3) << "talked about 8 s, written every 5 s";
+        EXPECT_LE(length, 9);
+    }
 }
 
 } // namespace
