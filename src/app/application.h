@@ -1,6 +1,7 @@
 #pragma once
 
 #include "links/dial_link_server.h"
+#include "links/password_vault.h"
 #include "recording/call_recording.h"
 #include "settings/app_settings.h"
 #include "settings/settings_store.h"
@@ -24,6 +25,7 @@
 
 class MainWindow;
 class Prompter;
+class SharedAddressBook;
 class TerminationSignals;
 
 namespace platform {
@@ -59,6 +61,8 @@ public:
     void UseNotifications(std::unique_ptr<NotificationSink> sink) { m_notifications = std::move(sink); }
     // The tray icon and notifications, while the window exists.
     DesktopPresence* Presence() { return m_presence.get(); }
+    // The shared address book, while the window exists.
+    SharedAddressBook* AddressBook() { return m_addressBook.get(); }
     const AppSettings& GetAppSettings() const { return m_appSettings; }
     const std::filesystem::path& DataFolder() const { return m_dataFolder; }
 
@@ -105,5 +109,8 @@ private:
     std::unique_ptr<CursorBlinkTimeout> m_cursorBlink;
     // Links from the desktop, served while the program is started.
     std::unique_ptr<DialLinkServer> m_links;
+    // The address book password where no secret store runs: a private folder in the data folder.
+    PasswordVault m_passwords;
+    std::unique_ptr<SharedAddressBook> m_addressBook;
     bool m_started = false;
 };

@@ -43,6 +43,12 @@ public:
     const ContactRecord* GetAt(std::size_t index) const { return m_records.GetAt(index); }
     ContactRecord* GetAt(std::size_t index) { return m_records.GetAt(index); }
     bool RemoveAt(std::size_t index) { return m_records.RemoveAt(index); }
+    // Puts `record` in place of the one at `index`, its group validated and its display name
+    // composed as Append does; false for a position outside the list.
+    bool Replace(std::size_t index, ContactRecord record);
+    // The first contact that holds `number` (compared as VCardContact::NumberKey compares numbers:
+    // digits with + * #, or an address in lower case), or null.
+    const ContactRecord* FindByNumber(std::string_view number) const;
     // Removes every record and forgets the last contact tree fill.
     void Clear();
 

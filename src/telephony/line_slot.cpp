@@ -485,7 +485,8 @@ bool LineSlot::DescribeCall(HCALL call, CallDescription& out)
         return false;
     const LINECALLINFO& info = snapshot.Info();
     out.deviceId = info.dwLineDeviceID;
-    out.text = CallText::PartyText(snapshot.Party());
+    std::string contactName;
+    out.text = CallText::PartyText(m_manager.NamedParty(snapshot.Party(), contactName));
     if (info.dwNumOwners == 0) {
         out.text += QCoreApplication::translate("CallText", " (Idle)").toStdString();
         return false;
