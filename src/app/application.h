@@ -55,6 +55,7 @@ public:
     int Run();
 
     LineManager& Lines() { return m_lines; }
+    ContactStore& Contacts() { return m_contacts; }
     MainWindow* Window() { return m_window.get(); }
     // Notifications go to `sink` instead of the desktop's notification service from the next Start
     // on (tests record them, away from the desktop's session bus).

@@ -340,13 +340,23 @@ private:
     }
 
     // A card changed on the server and here: the server's version under its card, the local one
-    // as a new card.
+    // as a new card; the same change made on both sides is no conflict.
     void KeepBoth(const CardDavClient::Card& card, std::size_t record, const AddressBookEntry& entry)
     {
+        ContactRecord server;
+        AddressBookEntry described;
+        if (!FromServer(card, server, described)) {
+            Keep(entry);
+            return;
+        }
+        if (described.fingerprint == m_job.changes.fingerprints[record]) {
+            Keep(described);
+            return;
+        }
         Conflict(
             Tr("\"%1\" was changed on the server and here: both versions are kept."), m_job.records[record]);
         UploadNew(record);
-        AddFromServer(card, entry);
+        AddContact(server, described, entry);
     }
 
     // A contact removed here whose card a colleague changed meanwhile comes back.
@@ -357,7 +367,7 @@ private:
         if (!FromServer(card, contact, described))
             return;
         Conflict(Tr("\"%1\" was removed here but changed on the server: it is kept."), contact);
-        AddFromServer(card, entry);
+        AddContact(contact, described, entry);
     }
 
     void TakeNewCard(const CardDavClient::Card& card, std::vector<std::size_t>& added)
@@ -375,9 +385,7 @@ private:
             Keep(entry);
             return;
         }
-        m_job.ops.push_back({ LocalOp::Kind::Add, 0, contact, entry.href, std::nullopt });
-        Keep(entry);
-        ++m_report.received;
+        AddContact(contact, entry, std::nullopt);
     }
 
     void ReplaceFromServer(
@@ -398,9 +406,14 @@ private:
     {
         ContactRecord contact;
         AddressBookEntry entry;
-        if (!FromServer(card, contact, entry))
-            return;
-        m_job.ops.push_back({ LocalOp::Kind::Add, 0, contact, entry.href, previous });
+        if (FromServer(card, contact, entry))
+            AddContact(contact, entry, previous);
+    }
+
+    void AddContact(
+        const ContactRecord& contact, const AddressBookEntry& entry, std::optional<AddressBookEntry> previous)
+    {
+        m_job.ops.push_back({ LocalOp::Kind::Add, 0, contact, entry.href, std::move(previous) });
         Keep(entry);
         ++m_report.received;
     }
