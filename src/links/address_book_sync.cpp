@@ -179,8 +179,10 @@ public:
         m_job.after.bookUrl = m_job.before.bookUrl;
         CardDavClient::Changes changes;
         std::vector<CardDavClient::Card> cards;
-        if (!found || !ReadChanges(changes) || !FetchChanged(changes, cards))
+        if (!found || !ReadChanges(changes) || !FetchChanged(changes, cards)) {
+            m_report.pending = m_job.changes.Pending();
             return;
+        }
         m_job.after.entries.clear();
         m_report.reached = true;
         Merge(changes, cards);
@@ -440,7 +442,7 @@ private:
     void UploadEdit(const AddressBookEntry& entry, std::size_t record)
     {
         if (m_offline) {
-            Keep(entry);
+            KeepUnsent(entry);
             return;
         }
         const ContactRecord& contact = m_job.records[record];
@@ -458,7 +460,7 @@ private:
         } else if (reply.status == 404) {
             UploadNew(record);
         } else {
-            Keep(entry);
+            KeepUnsent(entry);
             Fail(reply, contact);
         }
     }
@@ -468,7 +470,7 @@ private:
     {
         CardDavClient::Card card;
         if (!Refetch(entry, card)) {
-            Keep(entry);
+            KeepUnsent(entry);
             return;
         }
         KeepBoth(card, record, entry);
@@ -477,7 +479,7 @@ private:
     void DeleteOnServer(const AddressBookEntry& entry)
     {
         if (m_offline) {
-            Keep(entry);
+            KeepUnsent(entry);
             return;
         }
         const CardDavClient::Reply reply = m_client.Delete(Url(entry.href), entry.etag);
@@ -491,15 +493,17 @@ private:
             RestoreFromServer(card, entry);
             return;
         }
-        Keep(entry);
+        KeepUnsent(entry);
         if (reply.status != 412)
             Fail(Tr("A card could not be removed from the server: %1").arg(CardDavClient::Describe(reply)));
     }
 
     void UploadNew(std::size_t record)
     {
-        if (m_offline)
+        if (m_offline) {
+            ++m_report.pending;
             return;
+        }
         const ContactRecord& contact = m_job.records[record];
         AddressBookEntry entry;
         entry.uid = QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString();
@@ -511,6 +515,7 @@ private:
             = m_client.Put(Url(entry.href), UploadText(contact, m_labels, entry.uid, {}), {});
         Step();
         if (!reply.Ok()) {
+            ++m_report.pending;
             Fail(reply, contact);
             return;
         }
@@ -534,6 +539,12 @@ private:
     QUrl Url(const std::string& href) const { return m_book.resolved(QUrl(Q(href))); }
 
     void Keep(const AddressBookEntry& entry) { m_job.after.entries.push_back(entry); }
+    // A local change that could not be sent: its card stays as it was, for the next sync.
+    void KeepUnsent(const AddressBookEntry& entry)
+    {
+        Keep(entry);
+        ++m_report.pending;
+    }
 
     void Conflict(const QString& text, const ContactRecord& contact)
     {
@@ -711,13 +722,26 @@ void Revert(const std::vector<const LocalOp*>& undone, AddressBookMap& map)
     }
 }
 
-bool SameContacts(const ContactStore& contacts, const std::vector<std::uint64_t>& fingerprints)
+bool SameRecord(const ContactRecord& a, const ContactRecord& b)
 {
-    if (contacts.Count() != fingerprints.size())
+    for (std::size_t field = 0; field < kContactFieldCount; ++field) {
+        if (a.Text(ContactField(field)) != b.Text(ContactField(field)))
+            return false;
+    }
+    for (int slot = 0; slot < ContactRecord::kNumberCount; ++slot) {
+        if (a.Number(slot) != b.Number(slot) || a.LabelIndex(slot) != b.LabelIndex(slot))
+            return false;
+    }
+    return a.DefaultNumberIndex() == b.DefaultNumberIndex();
+}
+
+// The contacts are still those the sync began with, in the same places.
+bool SameContacts(const ContactStore& contacts, const std::vector<ContactRecord>& records)
+{
+    if (contacts.Count() != records.size())
         return false;
-    const VCardLabels labels(contacts.Labels());
-    for (std::size_t i = 0; i < contacts.Count(); ++i) {
-        if (AddressBookDiff::Fingerprint(*contacts.GetAt(i), labels) != fingerprints[i])
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        if (!SameRecord(*contacts.GetAt(i), records[i]))
             return false;
     }
     return true;
@@ -731,7 +755,7 @@ void AddressBookSync::Apply(Job& job)
     std::vector<const LocalOp*> undone;
     // The contacts changed while the network was busy: the server's changes wait for the next
     // sync, which reads them again from the earlier token.
-    if (!job.ops.empty() && !SameContacts(m_contacts, job.changes.fingerprints)) {
+    if (!job.ops.empty() && !SameContacts(m_contacts, job.records)) {
         for (const LocalOp& op : job.ops)
             undone.push_back(&op);
         job.after.syncToken = job.before.syncToken;
@@ -767,6 +791,5 @@ void AddressBookSync::Apply(Job& job)
         report.error
             = Tr("The contacts could not be saved in %1.").arg(Q(m_dataFolder.string())).toStdString();
     report.ok = report.ok && saved;
-    report.pending = PendingChanges();
     m_lastReport = report;
 }
