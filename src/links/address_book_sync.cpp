@@ -20,9 +20,9 @@
 
 namespace {
 
-QString Tr(const char* text, int n = -1)
+QString Tr(const char* text)
 {
-    return QCoreApplication::translate("AddressBookSync", text, nullptr, n);
+    return QCoreApplication::translate("AddressBookSync", text);
 }
 
 QString Q(std::string_view text)
@@ -590,17 +590,18 @@ private:
 
 std::string AddressBookReport::Summary() const
 {
-    QString text;
+    const QString waiting = pending == 1 ? Tr("1 change waiting") : Tr("%1 changes waiting").arg(pending);
     if (!reached)
-        text = Tr("Address book offline: %n change(s) waiting", int(pending));
-    else
-        text = Tr("Address book synchronised: %1 received, %2 sent")
-                   .arg(received + removedHere)
-                   .arg(sent + removedThere);
-    if (reached && pending != 0)
-        text += Tr(", %n change(s) waiting", int(pending));
+        return Tr("Address book offline: %1").arg(waiting).toStdString();
+    QString text = Tr("Address book synchronised: %1 received, %2 sent")
+                       .arg(received + removedHere)
+                       .arg(sent + removedThere);
+    if (pending != 0)
+        text += ", " + waiting;
     if (!conflicts.empty())
-        text += Tr(", %n conflict(s) kept both ways", int(conflicts.size()));
+        text += ", "
+            + (conflicts.size() == 1 ? Tr("1 conflict kept both ways")
+                                     : Tr("%1 conflicts kept both ways").arg(conflicts.size()));
     return text.toStdString();
 }
 
