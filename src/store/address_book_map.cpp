@@ -7,32 +7,73 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <cstdio>
+
 namespace {
 
 constexpr int kFormatVersion = 1;
 constexpr std::size_t kMaxFileSize = 512 * 1024 * 1024;
-
-QString Q(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), qsizetype(text.size()));
-}
 
 std::string S(const QJsonValue& value)
 {
     return value.toString().toStdString();
 }
 
-QJsonObject ToJson(const AddressBookEntry& entry)
+// JSON text of a string: quotes, backslashes and control characters escaped, UTF-8 kept.
+void AppendJsonString(std::string& out, std::string_view text)
 {
-    QJsonArray numbers;
-    for (const std::string& number : entry.numbers)
-        numbers.append(Q(number));
-    QJsonObject object{ { "href", Q(entry.href) }, { "etag", Q(entry.etag) }, { "uid", Q(entry.uid) },
-        { "fingerprint", QString::number(entry.fingerprint, 16) }, { "name", Q(entry.name) },
-        { "numbers", numbers } };
-    if (!entry.extra.empty())
-        object.insert("extra", Q(entry.extra));
-    return object;
+    out += '"';
+    for (const char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (std::uint8_t(c) < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", unsigned(std::uint8_t(c)));
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    out += '"';
+}
+
+void AppendField(std::string& out, std::string_view name, std::string_view value)
+{
+    AppendJsonString(out, name);
+    out += ':';
+    AppendJsonString(out, value);
+}
+
+// One entry as a JSON object, written directly: a map of many thousand cards is saved after every
+// sync, and building a QJsonDocument of it costs several times the writing.
+void AppendEntry(std::string& out, const AddressBookEntry& entry)
+{
+    out += '{';
+    AppendField(out, "href", entry.href);
+    out += ',';
+    AppendField(out, "etag", entry.etag);
+    out += ',';
+    AppendField(out, "uid", entry.uid);
+    out += ',';
+    char fingerprint[24];
+    std::snprintf(
+        fingerprint, sizeof fingerprint, "%llx", static_cast<unsigned long long>(entry.fingerprint));
+    AppendField(out, "fingerprint", fingerprint);
+    out += ',';
+    AppendField(out, "name", entry.name);
+    out += ",\"numbers\":[";
+    for (std::size_t i = 0; i < entry.numbers.size(); ++i) {
+        if (i != 0)
+            out += ',';
+        AppendJsonString(out, entry.numbers[i]);
+    }
+    out += ']';
+    if (!entry.extra.empty()) {
+        out += ',';
+        AppendField(out, "extra", entry.extra);
+    }
+    out += '}';
 }
 
 AddressBookEntry FromJson(const QJsonObject& object)
@@ -73,14 +114,22 @@ void AddressBookMap::Load(const std::filesystem::path& file)
 
 bool AddressBookMap::Save(const std::filesystem::path& file) const
 {
-    QJsonArray list;
-    for (const AddressBookEntry& entry : entries)
-        list.append(ToJson(entry));
-    const QJsonObject root{ { "version", kFormatVersion }, { "account", Q(account) }, { "book", Q(bookUrl) },
-        { "syncToken", Q(syncToken) }, { "entries", list } };
+    std::string text = "{\"version\":" + std::to_string(kFormatVersion) + ",";
+    AppendField(text, "account", account);
+    text += ',';
+    AppendField(text, "book", bookUrl);
+    text += ',';
+    AppendField(text, "syncToken", syncToken);
+    text += ",\"entries\":[";
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (i != 0)
+            text += ',';
+        AppendEntry(text, entries[i]);
+    }
+    text += "]}";
     TextFileWriter writer(file);
     if (!writer.IsOpen())
         return false;
-    writer.Write(QJsonDocument(root).toJson(QJsonDocument::Compact).toStdString());
+    writer.Write(text);
     return writer.Commit();
 }

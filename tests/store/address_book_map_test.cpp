@@ -39,7 +39,7 @@ TEST(AddressBookMapTest, SavesAndLoadsEveryFieldAndRefusesBadFiles)
     map.account = "office@https://dav.example/";
     map.bookUrl = "https://dav.example/office/contacts/";
     map.syncToken = "http://radicale.org/ns/sync/abc";
-    map.entries.push_back({ "/office/contacts/a b.vcf", "\"e1\"", "uid-1", 0xfedcba9876543210ull,
+    map.entries.push_back({ "/office/contacts/a b.vcf", "\"e1\"", "uid-1\\\t", 0xfedcba9876543210ull,
         "ada lovelace", { "+442079460001", "ada@example.org" }, "BDAY:1815-12-10\nX-ABLabel:Ünïcode\n" });
     ASSERT_TRUE(map.Save(dir / "map.json"));
 
@@ -52,7 +52,7 @@ TEST(AddressBookMapTest, SavesAndLoadsEveryFieldAndRefusesBadFiles)
     const AddressBookEntry& entry = read.entries[0];
     EXPECT_EQ(entry.href, "/office/contacts/a b.vcf");
     EXPECT_EQ(entry.etag, "\"e1\"");
-    EXPECT_EQ(entry.uid, "uid-1");
+    EXPECT_EQ(entry.uid, "uid-1\\\t");
     EXPECT_EQ(entry.fingerprint, 0xfedcba9876543210ull);
     EXPECT_EQ(entry.name, "ada lovelace");
     EXPECT_EQ(entry.numbers, (std::vector<std::string>{ "+442079460001", "ada@example.org" }));
