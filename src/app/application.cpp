@@ -169,7 +169,8 @@ bool Application::Start()
         ReleaseFreedMemory();
         ReportSetAsideFiles(unreadBefore, corruptBefore, settingsProblem, skipped);
         ReportLinesProblem(true);
-        m_addressBook->SyncSoon();
+        if (m_addressBook)
+            m_addressBook->SyncSoon();
     });
     return true;
 }
@@ -318,7 +319,7 @@ void Application::RunSetup()
     SetupContext context{ m_lines, m_settings, m_appSettings, m_prompter, &m_passwords };
     const SetupAudioPageFactories audioPages = MakeSetupAudioPages();
     SetupDialog dialog(context, audioPages.callRecording, audioPages.voiceMail, m_window.get());
-    if (dialog.exec() == QDialog::Accepted)
+    if (dialog.exec() == QDialog::Accepted && m_addressBook)
         m_addressBook->AccountChanged();
     m_window->RefreshLines();
     ReportLinesProblem(false);
