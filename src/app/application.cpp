@@ -7,6 +7,7 @@
 #include "store/call_journal.h"
 #include "store/text_file_reader.h"
 #include "ui/main/main_window.h"
+#include "ui/main/shared_address_book.h"
 #include "ui/panels/notes_dialog.h"
 #include "ui/setup/pbx_setup_dialog.h"
 #include "ui/setup/setup_audio_pages.h"
@@ -31,6 +32,8 @@ namespace {
 
 constexpr const char* kTitle = "Kestrium";
 constexpr const char* kUnreadMarker = ".unread-";
+// The folder of passwords kept where no secret store runs (made 0700 when first needed).
+constexpr const char* kSecretsFolder = "KestriumSecrets";
 
 // The copies that loaders made of data files they could not read to the end.
 std::vector<fs::path> UnreadCopies(const fs::path& folder)
@@ -102,10 +105,12 @@ Application::Application(fs::path dataFolder, platform::RegistryHive& hive, Prom
     , m_redial(m_contacts.Groups(), m_contacts.Labels())
     , m_incoming(m_lines, m_appSettings, &IncomingCallDialog::Create, m_screen)
     , m_recording(m_lines, m_appSettings, NotesDialog::Factory(m_prompter))
+    , m_passwords("Kestrium", m_dataFolder / kSecretsFolder)
 {
     KeepHeapTrimmed();
     m_lines.SetIncomingPort(&m_incoming);
     m_lines.SetRecordingPort(&m_recording);
+    m_lines.SetContacts(&m_contacts);
 }
 
 Application::~Application()
@@ -162,12 +167,16 @@ bool Application::Start()
     m_window->Initialize();
     ShowOnDesktop();
     StartLinkServer();
+    m_addressBook = std::make_unique<SharedAddressBook>(
+        m_contacts, m_settings, m_passwords, *m_window, m_prompter, m_dataFolder);
     m_started = true;
     // Reported once the window is up, so the lines already work while the message is read.
     QTimer::singleShot(0, m_window.get(), [this, unreadBefore, corruptBefore, settingsProblem, skipped] {
         ReleaseFreedMemory();
         ReportSetAsideFiles(unreadBefore, corruptBefore, settingsProblem, skipped);
         ReportLinesProblem(true);
+        if (m_addressBook)
+            m_addressBook->SyncSoon();
     });
     return true;
 }
@@ -318,6 +327,8 @@ void Application::Finish()
     m_started = false;
     m_links.reset();
     m_window->hide();
+    // A sync under way is finished first: the contacts it changes are saved with the rest.
+    m_addressBook.reset();
     SaveStores();
     m_lines.CloseAllLines();
     m_lines.Shutdown();
@@ -331,10 +342,11 @@ void Application::Finish()
 // Save changes AppSettings in memory and may close and reopen every line.
 void Application::RunSetup()
 {
-    SetupContext context{ m_lines, m_settings, m_appSettings, m_prompter };
+    SetupContext context{ m_lines, m_settings, m_appSettings, m_prompter, &m_passwords };
     const SetupAudioPageFactories audioPages = MakeSetupAudioPages();
     SetupDialog dialog(context, audioPages.callRecording, audioPages.voiceMail, m_window.get());
-    dialog.exec();
+    if (dialog.exec() == QDialog::Accepted && m_addressBook)
+        m_addressBook->AccountChanged();
     m_window->RefreshLines();
     ReportLinesProblem(false);
 }

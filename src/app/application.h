@@ -1,6 +1,7 @@
 #pragma once
 
 #include "links/dial_link_server.h"
+#include "links/password_vault.h"
 #include "recording/call_recording.h"
 #include "settings/app_settings.h"
 #include "settings/settings_store.h"
@@ -25,6 +26,7 @@
 
 class MainWindow;
 class Prompter;
+class SharedAddressBook;
 class TerminationSignals;
 
 namespace platform {
@@ -54,12 +56,15 @@ public:
     int Run();
 
     LineManager& Lines() { return m_lines; }
+    ContactStore& Contacts() { return m_contacts; }
     MainWindow* Window() { return m_window.get(); }
     // Notifications go to `sink` instead of the desktop's notification service from the next Start
     // on (tests record them, away from the desktop's session bus).
     void UseNotifications(std::unique_ptr<NotificationSink> sink) { m_notifications = std::move(sink); }
     // The tray icon and notifications, while the window exists.
     DesktopPresence* Presence() { return m_presence.get(); }
+    // The shared address book, while the window exists.
+    SharedAddressBook* AddressBook() { return m_addressBook.get(); }
     const AppSettings& GetAppSettings() const { return m_appSettings; }
     const std::filesystem::path& DataFolder() const { return m_dataFolder; }
 
@@ -109,5 +114,8 @@ private:
     std::unique_ptr<CursorBlinkTimeout> m_cursorBlink;
     // Links from the desktop, served while the program is started.
     std::unique_ptr<DialLinkServer> m_links;
+    // The address book password where no secret store runs: a private folder in the data folder.
+    PasswordVault m_passwords;
+    std::unique_ptr<SharedAddressBook> m_addressBook;
     bool m_started = false;
 };

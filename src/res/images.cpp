@@ -115,6 +115,7 @@ constexpr std::array<NamedFile, kSetupPageCount> kSetupPage{{
     {"239", "setup-call-recording"},
     {"240", "setup-voice-mail"},
     {"242", "setup-telephony"},
+    {"243", "contacts"},
 }};
 
 constexpr std::array<NamedFile, 14> kIcons{{

@@ -16,7 +16,7 @@ namespace Images {
 inline constexpr int kSmallCount = 30;
 inline constexpr int kCallStateCount = 26;
 inline constexpr int kCallTypeCount = 17;
-inline constexpr int kSetupPageCount = 4;
+inline constexpr int kSetupPageCount = 5;
 
 // The 16 x 16 images of the tabs, tool bars, line buttons and contact tree ("Contacts" is 0,
 // "STOP16" is 29).

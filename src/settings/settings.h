@@ -57,6 +57,11 @@ inline constexpr TextValue kPlayTo{"Play to", 210, "*"};
 inline constexpr TextValue kRecordFrom{"Record from", 210, "*"};
 inline constexpr NumberValue kMissedCallsViewedAt{"Missed Calls Viewed At", 0};
 
+// The shared address book (CardDAV): the server URL and user; the password is kept in the
+// desktop's secret store, never here. No URL: no shared address book.
+inline constexpr TextValue kAddressBookUrl{"Address book URL", 1024, ""};
+inline constexpr TextValue kAddressBookUser{"Address book user", 256, ""};
+
 // Per-item values: lines 1 to 6, macro buttons 1 to 4.
 inline constexpr NumberValue kLineHeadset{"Line%d headset", -1};
 inline constexpr TextValue kMacroName{"Macro %d name", 100, "Macro %d"};

@@ -6,6 +6,7 @@
 #include "store/locale_compare.h"
 #include "store/text_limit.h"
 #include "store/text_match.h"
+#include "store/vcard_contact.h"
 
 #include <algorithm>
 #include <iterator>
@@ -82,6 +83,27 @@ void RepairDefaultNumber(ContactRecord& record)
     }
 }
 
+// A number key without its international or national prefix ("+4930..." and "030..." give
+// "4930..." and "30..."); empty for a key that is not digits.
+std::string_view SubscriberDigits(std::string_view key)
+{
+    if (!key.empty() && key.front() == '+')
+        key.remove_prefix(1);
+    if (key.empty() || !std::all_of(key.begin(), key.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return {};
+    return key.substr(std::min(key.find_first_not_of('0'), key.size()));
+}
+
+// The same line written with and without a country or area prefix: the shorter, of seven digits
+// or more, ends the longer.
+bool SameSubscriber(std::string_view a, std::string_view b)
+{
+    if (a.size() < b.size())
+        std::swap(a, b);
+    constexpr std::size_t kShortestSubscriber = 7;
+    return b.size() >= kShortestSubscriber && a.substr(a.size() - b.size()) == b;
+}
+
 } // namespace
 
 ContactStore::ContactStore(const std::filesystem::path& groupsFile, const std::filesystem::path& labelsFile)
@@ -126,6 +148,40 @@ bool ContactStore::RemoveAt(std::size_t index)
 {
     m_treeOrder = {};
     return m_records.RemoveAt(index);
+}
+
+bool ContactStore::Replace(std::size_t index, ContactRecord record)
+{
+    ContactRecord* held = GetAt(index);
+    if (held == nullptr)
+        return false;
+    record.SetGroup(record.Group(), m_groups);
+    record.ComposeDisplayName(&m_labels);
+    record.ReleaseSpareCapacity();
+    *held = std::move(record);
+    return true;
+}
+
+const ContactRecord* ContactStore::FindByNumber(std::string_view number) const
+{
+    const std::string key = VCardContact::NumberKey(number);
+    if (key.empty())
+        return nullptr;
+    const std::string_view subscriber = SubscriberDigits(key);
+    const ContactRecord* sameSubscriber = nullptr;
+    for (std::size_t i = 0; i < Count(); ++i) {
+        const ContactRecord& record = *GetAt(i);
+        for (int slot = 0; slot < ContactRecord::kNumberCount; ++slot) {
+            if (record.Number(slot).empty())
+                continue;
+            const std::string held = VCardContact::NumberKey(record.Number(slot));
+            if (held == key)
+                return &record;
+            if (sameSubscriber == nullptr && SameSubscriber(SubscriberDigits(held), subscriber))
+                sameSubscriber = &record;
+        }
+    }
+    return sameSubscriber;
 }
 
 void ContactStore::Clear()

@@ -44,6 +44,12 @@ public:
     // A record that may be changed: drops the prepared tree order.
     ContactRecord* GetAt(std::size_t index);
     bool RemoveAt(std::size_t index);
+    // Puts `record` in place of the one at `index`, its group validated and its display name
+    // composed as Append does; false for a position outside the list.
+    bool Replace(std::size_t index, ContactRecord record);
+    // The first contact that holds `number` (compared as VCardContact::NumberKey compares numbers:
+    // digits with + * #, or an address in lower case), or null.
+    const ContactRecord* FindByNumber(std::string_view number) const;
     // Removes every record and forgets the last contact tree fill.
     void Clear();
 

@@ -91,7 +91,8 @@ bool CallLogger::ReadParty(LineSlot& slot, HCALL call, Party& party) const
     CallSnapshot snapshot;
     if (!snapshot.Fetch(slot.Manager().Tapi(), call))
         return true;
-    const CallParty caller = snapshot.Party();
+    std::string contactName;
+    const CallParty caller = slot.Manager().NamedParty(snapshot.Party(), contactName);
     party.origin = caller.origin;
     if (CallText::IsIncomingOrigin(caller.origin)) {
         ReadIncomingParty(caller, party.name, party.number);

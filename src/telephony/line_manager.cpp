@@ -2,6 +2,8 @@
 
 #include "settings/prompter.h"
 #include "settings/settings_store.h"
+#include "store/contact_store.h"
+#include "store/vcard_contact.h"
 #include "telephony/handset_listener.h"
 #include "telephony/main_window_link.h"
 #include "telephony/number_rules.h"
@@ -628,4 +630,24 @@ int LineManager::ConferenceWith(const ActionTarget& target)
 void LineManager::ShowMessage(const char* text)
 {
     m_prompter.ShowMessage(Tr(text), kApplicationName, Prompter::Icon::Exclamation);
+}
+
+CallParty LineManager::NamedParty(CallParty party, std::string& name) const
+{
+    const bool named = (party.callerIdFlags & LINECALLPARTYID_NAME) && !party.callerName.empty();
+    if (m_contacts == nullptr || named || !CallText::IsIncomingOrigin(party.origin)
+        || !(party.callerIdFlags & LINECALLPARTYID_ADDRESS))
+        return party;
+    const std::string_view number = CallText::SkipBlanks(party.callerNumber);
+    const ContactRecord* contact = number.empty() ? nullptr : m_contacts->FindByNumber(number);
+    if (contact == nullptr)
+        return party;
+    name = VCardContact::PlainName(*contact);
+    if (name.empty())
+        name = contact->Company();
+    if (!name.empty()) {
+        party.callerName = name;
+        party.callerIdFlags |= LINECALLPARTYID_NAME;
+    }
+    return party;
 }

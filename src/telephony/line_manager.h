@@ -18,6 +18,7 @@
 #include <memory>
 #include <string>
 
+class ContactStore;
 class DeviceChoiceList;
 class MainWindowLink;
 class RedialStore;
@@ -55,6 +56,13 @@ public:
     {
         m_selectCallFactory = std::move(factory);
     }
+
+    // The contacts that name a caller whose caller id gives a number without a name; unset: none.
+    // The store must outlive the manager, or be unset before it goes.
+    void SetContacts(const ContactStore* contacts) { m_contacts = contacts; }
+    // The caller-id facts of an incoming call with the name of the contact that holds its number
+    // when the caller id gives none; `name` holds that name for as long as the party is used.
+    CallParty NamedParty(CallParty party, std::string& name) const;
 
     // Replaces the steady clock (tests run on the exchange's clock).
     void SetClock(Clock clock) { m_clock = std::move(clock); }
@@ -271,6 +279,7 @@ private:
     ColleagueLines m_colleagues{ m_tapi };
 
     MainWindowLink* m_window = nullptr;
+    const ContactStore* m_contacts = nullptr;
     SelectCallDialogFactory m_selectCallFactory;
     SelectCallDialog* m_openSelectCall = nullptr;
     // The number TransferCall hands its call to, while it runs.

@@ -502,8 +502,10 @@ bool LineSlot::DescribeCall(HCALL call, CallDescription& out)
     const LINECALLINFO& info = snapshot.Info();
     out.deviceId = info.dwLineDeviceID;
     // A conference call has no party of its own: it shows those it joins.
-    out.text = info.dwOrigin == LINECALLORIGIN_CONFERENCE ? ConferencePartyText(call)
-                                                          : CallText::PartyText(snapshot.Party());
+    std::string contactName;
+    out.text = info.dwOrigin == LINECALLORIGIN_CONFERENCE
+        ? ConferencePartyText(call)
+        : CallText::PartyText(m_manager.NamedParty(snapshot.Party(), contactName));
     if (info.dwNumOwners == 0) {
         out.text += QCoreApplication::translate("CallText", " (Idle)").toStdString();
         return false;

@@ -1,6 +1,7 @@
 #include "support/telephony_scenario.h"
 
 #include "settings/app_settings.h"
+#include "store/contact_store.h"
 #include "telephony/incoming_calls.h"
 #include "telephony/screen_area.h"
 
@@ -297,6 +298,47 @@ TEST_F(IncomingCallsScenario, TwentyFirstCallGivesItsHandleBack)
     Settle();
     EXPECT_EQ(other.OtherHandles(1), 0u) << "the owned call is given back when it goes idle";
     EXPECT_TRUE(m_popups.empty());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(IncomingCallsScenario, ACallerIdWithoutNameIsNamedByTheContactThatHoldsTheNumber)
+{
+    m_appSettings.voiceMailOn = 0;
+    ContactStore contacts;
+    ContactRecord grace;
+    grace.SetFirstName("Grace");
+    grace.SetLastName("Hopper");
+    grace.SetNumber(3, "+1 (555) 012-3456");
+    contacts.Append(grace);
+    m_manager->SetContacts(&contacts);
+
+    // The network sends the number in its national form and no name.
+    Ring(0, "5550123456", "");
+    const CallTime offered = Now();
+    ASSERT_EQ(m_popups.size(), 1u);
+    EXPECT_EQ(m_popups[0]->text, "Grace Hopper,5550123456");
+    EXPECT_EQ(CallText(0), "Grace Hopper,5550123456 (Incoming)");
+    tapisimHangUp(0);
+    Settle();
+    ExpectLastMissed(1, "Grace Hopper", offered);
+
+    // The caller id's own name wins; a number no contact holds stays a number.
+    Ring(1, "5550123456", "Front Desk");
+    EXPECT_EQ(m_popups.at(1)->text, "Front Desk,5550123456");
+    tapisimHangUp(1);
+    Settle();
+    Ring(0, "5550999", "");
+    EXPECT_EQ(m_popups.at(2)->text, "5550999");
+    tapisimHangUp(0);
+    Settle();
+    const CallLogStore log = LoggedCalls();
+    ASSERT_EQ(log.Count(), 3u);
+    EXPECT_EQ(log.GetAt(1)->callerName, "Front Desk");
+    EXPECT_EQ(log.GetAt(2)->callerName, "");
+    m_manager->SetContacts(nullptr);
 }
 
 } // namespace

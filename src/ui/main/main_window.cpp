@@ -27,6 +27,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
+#include <QProgressBar>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTabBar>
@@ -38,6 +39,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <climits>
 
 namespace {
 
@@ -261,6 +263,16 @@ MainWindow::MainWindow(LineManager& lines, const Stores& stores, Prompter& promp
     m_linesProblem->setTextFormat(Qt::PlainText);
     m_linesProblem->hide();
     m_statusBar->addWidget(m_linesProblem, 1);
+    m_addressBookStatus = new QLabel(m_statusBar);
+    m_addressBookStatus->setObjectName("addressBookStatus");
+    m_addressBookStatus->setTextFormat(Qt::PlainText);
+    m_addressBookStatus->hide();
+    m_addressBookProgress = new QProgressBar(m_statusBar);
+    m_addressBookProgress->setObjectName("addressBookProgress");
+    m_addressBookProgress->setMaximumWidth(120);
+    m_addressBookProgress->hide();
+    m_statusBar->addPermanentWidget(m_addressBookStatus);
+    m_statusBar->addPermanentWidget(m_addressBookProgress);
     SetupTopToolBars();
     // The pages type into and follow the search/dial box: it exists before them.
     SetupSearchDialBox();
@@ -585,6 +597,25 @@ void MainWindow::ShowLinesProblem(const QString& brief)
 {
     m_linesProblem->setText(brief);
     m_linesProblem->setVisible(!brief.isEmpty());
+}
+
+void MainWindow::ShowAddressBookStatus(const QString& text)
+{
+    m_addressBookStatus->setText(text);
+    m_addressBookStatus->setVisible(!text.isEmpty());
+}
+
+void MainWindow::ShowAddressBookProgress(qint64 done, qint64 total)
+{
+    const bool busy = total < 0;
+    const bool running = busy || (total > 0 && done < total);
+    if (busy) {
+        m_addressBookProgress->setRange(0, 0);
+    } else if (running) {
+        m_addressBookProgress->setRange(0, int(std::min<qint64>(total, INT_MAX)));
+        m_addressBookProgress->setValue(int(std::min(done, total)));
+    }
+    m_addressBookProgress->setVisible(running);
 }
 
 QString MainWindow::LinesProblem() const

@@ -32,6 +32,7 @@ class QLayout;
 class QLineEdit;
 class QMenu;
 class QMenuBar;
+class QProgressBar;
 class QStatusBar;
 class QTabWidget;
 class QToolBar;
@@ -102,6 +103,12 @@ public:
 
     // The status bar's lasting note that no line can be used (empty: all is well).
     void ShowLinesProblem(const QString& brief);
+    // The shared address book's state in the status bar (empty: none configured) and the progress
+    // of a long sync (shown while 0 < total and done < total; a negative total shows it busy).
+    void ShowAddressBookStatus(const QString& text);
+    void ShowAddressBookProgress(qint64 done, qint64 total);
+    QLabel* AddressBookStatus() const { return m_addressBookStatus; }
+    QProgressBar* AddressBookProgress() const { return m_addressBookProgress; }
     QString LinesProblem() const;
     // Closes the window without asking about calls in progress (a termination signal).
     void CloseWithoutAsking();
@@ -256,6 +263,8 @@ private:
     std::vector<QAction*> m_headsetActions;
     QStatusBar* m_statusBar = nullptr;
     QLabel* m_linesProblem = nullptr;
+    QLabel* m_addressBookStatus = nullptr;
+    QProgressBar* m_addressBookProgress = nullptr;
     std::array<QToolBar*, 3> m_topBars{};
     QToolBar* m_headsetBar = nullptr;
     QToolBar* m_lineBar = nullptr;

@@ -5,6 +5,7 @@
 #include "settings/prompter.h"
 #include "telephony/line_manager.h"
 #include "ui/panels/fitting_scroll_area.h"
+#include "ui/setup/address_book_page.h"
 #include "ui/setup/general_page.h"
 #include "ui/setup/telephony_page.h"
 
@@ -32,6 +33,8 @@ QString PageText(int page)
         return SetupDialog::tr("Call recording");
     case SetupDialog::kVoiceMailPage:
         return SetupDialog::tr("Voice mail");
+    case SetupDialog::kAddressBookPage:
+        return SetupDialog::tr("Address book");
     default:
         return SetupDialog::tr("Telephony");
     }
@@ -120,6 +123,7 @@ QWidget* SetupDialog::CreatePageArea(
     AddPage(kCallRecordingPage, CreatePage(recordingPageFactory, m_context, nullptr));
     AddPage(kVoiceMailPage, CreatePage(voiceMailPageFactory, m_context, nullptr));
     AddPage(kTelephonyPage, std::make_unique<TelephonyPage>(m_context, nullptr));
+    AddPage(kAddressBookPage, std::make_unique<AddressBookPage>(m_context, nullptr));
     ShowPage(kGeneralPage);
     return area;
 }
@@ -202,6 +206,7 @@ void SetupDialog::Save()
     Page(kGeneralPage).StoreValues();
     Page(kCallRecordingPage).StoreValues();
     Page(kVoiceMailPage).StoreValues();
+    Page(kAddressBookPage).StoreValues();
     accept();
 }
 

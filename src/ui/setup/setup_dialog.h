@@ -14,7 +14,7 @@ class QListWidget;
 class QStackedWidget;
 class TelephonyPage;
 
-// "Kestrium Setup": the program's settings dialog. A list on the left selects one of four pages
+// "Kestrium Setup": the program's settings dialog. A list on the left selects one of five pages
 // on the right. Save stores every page and, when the lines were given other devices, closes and
 // reopens all lines; Cancel stores nothing (macros, devices and test recordings that the pages
 // store at once stay stored).
@@ -29,7 +29,14 @@ public:
         "Seems you changed the telephony lines configuration.\n\nWill have to close, then reopen all "
         "lines.\nExisting calls will be dropped !\n\nAre you sure you want to do this ?");
 
-    enum PageIndex { kGeneralPage, kCallRecordingPage, kVoiceMailPage, kTelephonyPage, kPageCount };
+    enum PageIndex {
+        kGeneralPage,
+        kCallRecordingPage,
+        kVoiceMailPage,
+        kTelephonyPage,
+        kAddressBookPage,
+        kPageCount
+    };
 
     SetupDialog(SetupContext& context, const PageFactory& recordingPageFactory,
         const PageFactory& voiceMailPageFactory, QWidget* parent = nullptr);

@@ -4,6 +4,7 @@
 
 struct AppSettings;
 class LineManager;
+class PasswordVault;
 class Prompter;
 class SettingsStore;
 
@@ -14,6 +15,8 @@ struct SetupContext {
     SettingsStore& settings;
     AppSettings& appSettings;
     Prompter& prompter;
+    // Where the address book page keeps the password; without it the page stores no password.
+    PasswordVault* passwords = nullptr;
 };
 
 // One page of the setup dialog. The frame calls StoreValues in the order of its Save, and

@@ -2,7 +2,9 @@
 // line-change question with closing and reopening the lines, and what Save and Cancel store.
 #include "support/telephony_scenario.h"
 
+#include "links/password_vault.h"
 #include "settings/app_settings.h"
+#include "support/temp_dir.h"
 #include "ui/panels/edit_entry_dialog.h"
 #include "ui/setup/pbx_setup_dialog.h"
 #include "ui/setup/setup_dialog.h"
@@ -269,6 +271,43 @@ TEST_F(SetupDialogScenario, GeneralAndTelephonyValuesAreStoredOnSaveOnly)
     Find<QCheckBox>("systemDialer").setChecked(false);
     m_dialog->Save();
     EXPECT_EQ(Stored(Settings::kIsSystemDialer), 0);
+}
+
+TEST_F(SetupDialogScenario, TheAddressBookAccountIsStoredWithItsPasswordInTheVault)
+{
+    testing_support::TempDir folder;
+    PasswordVault vault("kestrium-setup-test", folder / "secrets");
+    m_context->passwords = &vault;
+    Open();
+    Find<QListWidget>("pageList").setCurrentRow(SetupDialog::kAddressBookPage);
+    EXPECT_EQ(m_dialog->PageTitle(), "Address book");
+    EXPECT_EQ(Find<QLineEdit>("addressBookUrl").text(), "");
+    Find<QLineEdit>("addressBookUrl").setText(" https://dav.example.com/ ");
+    Find<QLineEdit>("addressBookUser").setText("office");
+    Find<QLineEdit>("addressBookPassword").setText("s3cret");
+    m_dialog->Save();
+    EXPECT_EQ(m_settings.Read(Settings::kAddressBookUrl), "https://dav.example.com/");
+    EXPECT_EQ(m_settings.Read(Settings::kAddressBookUser), "office");
+    EXPECT_EQ(vault.Read("office@https://dav.example.com/"), "s3cret");
+    EXPECT_TRUE(m_prompter.messages.empty());
+
+    // Shown again as stored; an address that is no web address changes nothing and says so.
+    Open();
+    EXPECT_EQ(Find<QLineEdit>("addressBookPassword").text(), "s3cret");
+    EXPECT_EQ(Find<QLineEdit>("addressBookPassword").echoMode(), QLineEdit::Password);
+    Find<QLineEdit>("addressBookUrl").setText("ftp://dav.example.com/");
+    m_dialog->Save();
+    ASSERT_EQ(m_prompter.messages.size(), 1u);
+    EXPECT_NE(m_prompter.messages[0].text.find("ftp://dav.example.com/"), std::string::npos);
+    EXPECT_EQ(m_settings.Read(Settings::kAddressBookUrl), "https://dav.example.com/");
+
+    // No address: no shared address book, and the password is forgotten.
+    Open();
+    Find<QLineEdit>("addressBookUrl").clear();
+    m_dialog->Save();
+    EXPECT_EQ(m_settings.Read(Settings::kAddressBookUrl), "");
+    EXPECT_EQ(vault.Read("office@https://dav.example.com/"), "");
+    EXPECT_FALSE(std::filesystem::exists(vault.FallbackFile("office@https://dav.example.com/")));
 }
 
 // The relative luminance of a colour and the contrast ratio of two, as accessibility guidelines

@@ -1,0 +1,135 @@
+#include "radicale_server.h"
+
+#include "support/tool_run.h"
+
+#include <QEventLoop>
+#include <QNetworkReply>
+#include <QTcpServer>
+
+#include <csignal>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+int FreePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+// The server's process is the script's orphan, reaped by whoever adopted it: a zombie counts as
+// ended.
+bool Running(long pid)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string skip;
+    std::string state;
+    return stat >> skip >> skip >> state && state != "Z";
+}
+
+} // namespace
+
+RadicaleServer::RadicaleServer()
+    : m_port(FreePort())
+{
+}
+
+RadicaleServer::~RadicaleServer()
+{
+    Stop();
+}
+
+bool RadicaleServer::Start()
+{
+    const testing_support::ToolRun run
+        = testing_support::RunTool(std::string(KESTRIUM_SOURCE_DIR) + "/scripts/office/start-radicale "
+            + m_folder.Path().string() + " " + std::to_string(m_port) + " " + kUser + " " + kPassword);
+    if (run.status != 0)
+        return false;
+    m_pid = std::stol(run.output);
+    return m_pid > 0;
+}
+
+void RadicaleServer::Stop()
+{
+    if (m_pid <= 0)
+        return;
+    ::kill(pid_t(m_pid), SIGTERM);
+    testing_support::WaitUntil([this] { return !Running(m_pid); }, std::chrono::seconds(10));
+    m_pid = 0;
+}
+
+QUrl RadicaleServer::ServerUrl() const
+{
+    return QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(m_port));
+}
+
+QUrl RadicaleServer::BookUrl() const
+{
+    return ServerUrl().resolved(QUrl(QStringLiteral("/%1/contacts/").arg(kUser)));
+}
+
+std::string RadicaleServer::SeedCard(int n)
+{
+    const std::string id = std::to_string(n);
+    char number[32];
+    std::snprintf(number, sizeof number, "+1 555 %07d", n);
+    return "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:seed-" + id + "\r\nN:Last" + id + ";First" + id
+        + ";;;\r\nFN:First" + id + " Last" + id + "\r\nTEL;TYPE=WORK:" + number
+        + "\r\nBDAY:1980-01-01\r\nCATEGORIES:Business\r\nEND:VCARD\r\n";
+}
+
+void RadicaleServer::Seed(int count)
+{
+    const fs::path book = m_folder.Path() / "collections" / "collection-root" / kUser / "contacts";
+    fs::create_directories(book);
+    std::ofstream(book / ".Radicale.props") << R"({"D:displayname": "Contacts", "tag": "VADDRESSBOOK"})";
+    for (int n = 0; n < count; ++n)
+        std::ofstream(book / ("seed-" + std::to_string(n) + ".vcf"), std::ios::binary) << SeedCard(n);
+}
+
+int RadicaleServer::CardCount() const
+{
+    const fs::path book = m_folder.Path() / "collections" / "collection-root" / kUser / "contacts";
+    int count = 0;
+    for (const fs::directory_entry& entry : fs::directory_iterator(book))
+        count += entry.path().extension() == ".vcf" ? 1 : 0;
+    return count;
+}
+
+int RadicaleServer::Send(
+    const QByteArray& method, const std::string& name, const QByteArray& body, std::string* reply)
+{
+    QNetworkRequest request(BookUrl().resolved(QUrl(QString::fromStdString(name))));
+    request.setRawHeader(
+        "Authorization", "Basic " + QByteArray(kUser).append(':').append(kPassword).toBase64());
+    if (!body.isEmpty())
+        request.setHeader(QNetworkRequest::ContentTypeHeader, "text/vcard");
+    QNetworkReply* answer = m_network.sendCustomRequest(request, method, body);
+    QEventLoop wait;
+    QObject::connect(answer, &QNetworkReply::finished, &wait, &QEventLoop::quit);
+    wait.exec();
+    if (reply != nullptr)
+        *reply = answer->readAll().toStdString();
+    const int status = answer->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    answer->deleteLater();
+    return status;
+}
+
+int RadicaleServer::Put(const std::string& name, const std::string& card)
+{
+    return Send("PUT", name, QByteArray::fromStdString(card), nullptr);
+}
+
+int RadicaleServer::Delete(const std::string& name)
+{
+    return Send("DELETE", name, {}, nullptr);
+}
+
+int RadicaleServer::Get(const std::string& name, std::string* body)
+{
+    return Send("GET", name, {}, body);
+}
