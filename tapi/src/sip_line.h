@@ -202,7 +202,9 @@ private:
     void TakeResponse(const std::uint8_t* packet, std::size_t length);
     void TakeHoldAnswer(SipCall& call, const sip_msg& answer);
     // Tells the exchange how our hold or resume ended; a refused one is undone on our side.
-    void ReportHoldAnswer(SipCall& call, int code, const std::string& text);
+    void ReportHoldAnswer(const SipCall& call, int code, const std::string& text);
+    // An event of `kind` about `call` with the far end's answer `code` and `text`.
+    void PostOutcome(const SipCall& call, SipEvent::Kind kind, int code, const std::string& text);
     std::string FromUri() const { return "sip:" + m_account.user + "@" + m_account.domain; }
     std::vector<std::string> Routes() const;
     // Calls are taken from the trusted proxy only when the line registers, else also from the

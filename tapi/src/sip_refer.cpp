@@ -314,9 +314,10 @@ void SipLine::OnTransferSilence(void* arg)
 
 bool SipLine::TakeTransferReport(const sip_msg& notify)
 {
-    const auto it = std::find_if(m_calls.begin(), m_calls.end(), [&notify](const std::unique_ptr<SipCall>& entry) {
-        return entry->transfer && sip_dialog_cmp(sipsess_dialog(entry->session), &notify);
-    });
+    const auto it
+        = std::find_if(m_calls.begin(), m_calls.end(), [&notify](const std::unique_ptr<SipCall>& entry) {
+              return entry->transfer && sip_dialog_cmp(sipsess_dialog(entry->session), &notify);
+          });
     if (it == m_calls.end())
         return false;
     SipCall* call = it->get();
@@ -338,13 +339,7 @@ bool SipLine::TakeTransferReport(const sip_msg& notify)
 
 void SipLine::FinishTransfer(SipCall& call, int code, const std::string& text)
 {
-    SipEvent event;
-    event.kind = SipEvent::Kind::Transferred;
-    event.line = m_lineId;
-    event.call = call.id;
-    event.code = code;
-    event.text = text;
-    m_service.Post(std::move(event));
+    PostOutcome(call, SipEvent::Kind::Transferred, code, text);
     call.transfer.reset();
 }
 
@@ -361,9 +356,10 @@ bool SipLine::TakeReplacingCall(const sip_msg& invite)
         return true;
     }
     // Only a call that was answered is taken over; a ringing one is no dialog to replace yet.
-    const auto replaced = std::find_if(m_calls.begin(), m_calls.end(), [&dialog](const std::unique_ptr<SipCall>& entry) {
-        return entry->established && IsDialogOf(*dialog, entry->session);
-    });
+    const auto replaced
+        = std::find_if(m_calls.begin(), m_calls.end(), [&dialog](const std::unique_ptr<SipCall>& entry) {
+              return entry->established && IsDialogOf(*dialog, entry->session);
+          });
     if (replaced == m_calls.end()) {
         sip_treply(nullptr, m_sip, &invite, 481, "Call/Transaction Does Not Exist");
         return true;

@@ -90,10 +90,15 @@ void SipLine::TakeHoldAnswer(SipCall& call, const sip_msg& answer)
     ReportHoldAnswer(call, code, status);
 }
 
-void SipLine::ReportHoldAnswer(SipCall& call, int code, const std::string& text)
+void SipLine::ReportHoldAnswer(const SipCall& call, int code, const std::string& text)
+{
+    PostOutcome(call, SipEvent::Kind::HoldAnswered, code, text);
+}
+
+void SipLine::PostOutcome(const SipCall& call, SipEvent::Kind kind, int code, const std::string& text)
 {
     SipEvent event;
-    event.kind = SipEvent::Kind::HoldAnswered;
+    event.kind = kind;
     event.line = m_lineId;
     event.call = call.id;
     event.code = code;

@@ -422,13 +422,15 @@ TEST_F(SipTransfers, AttendedTransferSendsReferWithReplacesOfTheConsultedCall)
         HCALL consult = 0;
         if (sameLine) {
             ASSERT_GT(lineSetupTransferA(held, &consult, nullptr), 0);
-            ASSERT_TRUE(RunUntil([&] { return consult && CallState(consult) == LINECALLSTATE_DIALTONE; }, 3000));
+            ASSERT_TRUE(
+                RunUntil([&] { return consult && CallState(consult) == LINECALLSTATE_DIALTONE; }, 3000));
             ASSERT_GT(lineDialA(consult, carolUri.c_str(), 0), 0);
         } else {
             ASSERT_GT(lineHold(held), 0);
             ASSERT_GT(MakeCall(OpenLine(kLine2), consult, carolUri.c_str()), 0);
         }
-        ASSERT_TRUE(RunUntil([&] { return CallState(consult) == LINECALLSTATE_CONNECTED; }, 5000)) << carol.Log();
+        ASSERT_TRUE(RunUntil([&] { return CallState(consult) == LINECALLSTATE_CONNECTED; }, 5000))
+            << carol.Log();
         if (!sameLine) {
             HCALL conference = 0;
             // A conference joins calls of one line; these are on two.

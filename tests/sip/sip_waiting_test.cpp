@@ -182,7 +182,8 @@ TEST_F(SipWaiting, SecondCallerWaitsIsAnsweredWhileTheFirstIsHeldAndSwapped)
     ASSERT_EQ(lineGetAddressCapsA(m_lineApp, kLine1, 0, m_version, 0, &caps), 0);
     EXPECT_EQ(caps.dwMaxNumOnHoldCalls, 3u);
     EXPECT_TRUE(caps.dwCallFeatures & LINECALLFEATURE_SWAPHOLD);
-    EXPECT_TRUE(caps.dwCallFeatures & LINECALLFEATURE_BLINDTRANSFER) << "SIP calls are transferred with REFER";
+    EXPECT_TRUE(caps.dwCallFeatures & LINECALLFEATURE_BLINDTRANSFER)
+        << "SIP calls are transferred with REFER";
     EXPECT_EQ(caps.dwTransferModes, DWORD(LINETRANSFERMODE_TRANSFER | LINETRANSFERMODE_CONFERENCE));
 
     RtpParty first(700), second(1100);
