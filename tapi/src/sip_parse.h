@@ -22,7 +22,8 @@ struct SipCaller {
 inline constexpr std::size_t kMaxCallerText = 127;
 
 SipCaller CallerOf(const sip_msg& invite, bool trustAssertedIdentity);
-// The party a name-addr or addr-spec header value names (From, Referred-By), cleaned as above.
+// The party a header value such as From or Referred-By names (`"Name" <sip:...>` or a bare
+// address), its number and name cleaned as a caller's are.
 SipCaller PartyOf(std::string_view value);
 
 // The display name of a name-addr header value ("Ann Example" <sip:...>, Ann <sip:...>), unquoted;

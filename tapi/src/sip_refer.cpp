@@ -178,7 +178,7 @@ std::optional<ReferTarget> ParseReferTo(std::string_view value, const SipAccount
             return std::nullopt;
         value = value.substr(open + 1, close - open - 1);
     } else {
-        value = value.substr(0, value.find(';')); // an addr-spec: what follows are header parameters
+        value = value.substr(0, value.find(';')); // a bare address: what follows ';' are header parameters
     }
     const std::size_t query = value.find('?');
     const std::string_view address = value.substr(0, query);
