@@ -61,6 +61,16 @@ std::string TransferredScenario(const std::string& outcome)
 
 class SipTransfers : public SipFixture {
 protected:
+    // A second far end (the party a call is transferred to) in a folder of its own, on a free port.
+    std::uint16_t StartParty(Sipp& party, const std::string& name, const std::string& scenario)
+    {
+        const std::filesystem::path folder = m_dir / name;
+        std::filesystem::create_directories(folder);
+        const std::uint16_t port = sip_test::FreePort();
+        EXPECT_TRUE(party.Start(folder, scenario, port)) << party.Log();
+        return port;
+    }
+
     std::vector<std::string> Client() const { return { "127.0.0.1:" + std::to_string(m_line1Port) }; }
 
     // Our call to SIPp, connected; 0 when it did not connect.
@@ -282,11 +292,8 @@ std::string TransferTargetScenario()
 // transferred it; once it is answered our first call ends.
 TEST_F(SipTransfers, FarEndsReferPlacesOurCallToTheTargetAndEndsTheFirstOnceItIsAnswered)
 {
-    const std::filesystem::path targetFolder = m_dir / "target";
-    std::filesystem::create_directories(targetFolder);
-    const std::uint16_t targetPort = sip_test::FreePort();
     Sipp target;
-    ASSERT_TRUE(target.Start(targetFolder, TransferTargetScenario(), targetPort));
+    const std::uint16_t targetPort = StartParty(target, "target", TransferTargetScenario());
     Sipp sipp;
     ASSERT_TRUE(sipp.Start(
         m_dir.Path(), TransferringScenario("sip:bob@127.0.0.1:" + std::to_string(targetPort)), m_sippPort));
@@ -371,15 +378,11 @@ std::string ConsultedScenario()
 // busy, and our first call goes on until we hang up.
 TEST_F(SipTransfers, FarEndsReferToABusyPartyLeavesTheFirstCallConnected)
 {
-    const std::filesystem::path targetFolder = m_dir / "target";
-    std::filesystem::create_directories(targetFolder);
-    const std::uint16_t targetPort = sip_test::FreePort();
     Sipp target;
-    ASSERT_TRUE(target.Start(targetFolder,
+    const std::uint16_t targetPort = StartParty(target, "target",
         "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>\n<scenario name=\"busy\">\n  <recv "
         "request=\"INVITE\"/>\n"
-            + sip_test::SippReply("486 Busy Here") + "  <recv request=\"ACK\"/>\n</scenario>\n",
-        targetPort));
+            + sip_test::SippReply("486 Busy Here") + "  <recv request=\"ACK\"/>\n</scenario>\n");
     Sipp sipp;
     ASSERT_TRUE(sipp.Start(m_dir.Path(),
         TransferringScenario("sip:bob@127.0.0.1:" + std::to_string(targetPort), "486 Busy Here"),
@@ -408,11 +411,8 @@ TEST_F(SipTransfers, AttendedTransferSendsReferWithReplacesOfTheConsultedCall)
     // The consulted party on the second SIP line, then on the held call's own line.
     for (const bool sameLine : { false, true }) {
         SCOPED_TRACE(sameLine ? "consultation call of lineSetupTransfer" : "call on another line");
-        const std::filesystem::path carolFolder = m_dir / (sameLine ? "carol2" : "carol");
-        std::filesystem::create_directories(carolFolder);
-        const std::uint16_t carolPort = sip_test::FreePort();
         Sipp carol;
-        ASSERT_TRUE(carol.Start(carolFolder, ConsultedScenario(), carolPort));
+        const std::uint16_t carolPort = StartParty(carol, sameLine ? "carol2" : "carol", ConsultedScenario());
         Sipp sipp;
         ASSERT_TRUE(sipp.Start(m_dir.Path(), AttendedTransferredScenario(), m_sippPort));
         const HLINE line = OpenLine(kLine1);

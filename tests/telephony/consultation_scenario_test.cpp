@@ -11,14 +11,6 @@
 
 namespace {
 
-std::string LineOneListed()
-{
-    char reply[2048] = {};
-    EXPECT_EQ(tapisimCommand("list", reply, sizeof reply), TAPISIM_OK) << reply;
-    const std::string list = reply;
-    return list.substr(0, list.find('\n'));
-}
-
 class ConsultationScenario : public TelephonyScenario {
 protected:
     void SetUp() override
@@ -110,8 +102,8 @@ TEST_F(ConsultationScenario, TransferAfterConsultingHandsTheCallOverAndLogsEachP
     EXPECT_TRUE(m_dialogs.empty()) << "no call had to be chosen";
     EXPECT_EQ(m_prompter.messages.size(), messages);
     EXPECT_EQ(OtherCall({}), 0u) << "both calls have gone";
-    EXPECT_NE(LineOneListed().find("transferred 2125550100 to 5550199"), std::string::npos)
-        << LineOneListed();
+    EXPECT_NE(DescribeLine(1).find("transferred 2125550100 to 5550199"), std::string::npos)
+        << DescribeLine(1);
 
     const CallLogStore log = LoggedCalls();
     ASSERT_EQ(log.Count(), 2u);
@@ -141,7 +133,7 @@ TEST_F(ConsultationScenario, EndingTheConsultationCallGivesTheFirstCallBack)
     EXPECT_EQ(OtherCall({ alice }), 0u);
     EXPECT_EQ(TextOf(alice), "Alice Example,2125550100 (Connected)") << "taken back at once";
     EXPECT_TRUE(m_manager->Offers(kActionConsultTransfer, {})) << "a new consultation can start";
-    EXPECT_EQ(LineOneListed().find("transferred"), std::string::npos) << LineOneListed();
+    EXPECT_EQ(DescribeLine(1).find("transferred"), std::string::npos) << DescribeLine(1);
 
     // Taking the first call back with Hold instead leaves the consultation call as an ordinary
     // held call, and a new transfer can start.
@@ -201,7 +193,7 @@ TEST_F(ConsultationScenario, ConferenceOfThreeJoinsRemovesAndEndsWithEachPartyLo
     EXPECT_EQ(TextOf(bob), "5550199 (Conferenced)");
     EXPECT_EQ(TextOf(conference), "Alice Example,2125550100 + 5550199 (Conference)");
     EXPECT_EQ(ImageOf(conference), CallImage::kTalk);
-    EXPECT_NE(LineOneListed().find("conferenced to 5550199"), std::string::npos) << LineOneListed();
+    EXPECT_NE(DescribeLine(1).find("conferenced to 5550199"), std::string::npos) << DescribeLine(1);
 
     // Bob is taken out (held), then Alice and the conference end together.
     Advance(3000);

@@ -8,14 +8,6 @@
 
 namespace {
 
-std::string LineOneListed()
-{
-    char reply[2048] = {};
-    EXPECT_EQ(tapisimCommand("list", reply, sizeof reply), TAPISIM_OK) << reply;
-    const std::string list = reply;
-    return list.substr(0, list.find('\n'));
-}
-
 class HoldScenario : public TelephonyScenario {
 protected:
     void SetUp() override
@@ -59,7 +51,7 @@ TEST_F(HoldScenario, HeldCallIsShownAndTakenBackAndLoggedFromItsFirstConnection)
     CallDescription description;
     Slot(0).DescribeCall(call, description);
     EXPECT_EQ(description.image, CallImage::kHold);
-    EXPECT_NE(LineOneListed().find("held"), std::string::npos) << LineOneListed();
+    EXPECT_NE(DescribeLine(1).find("held"), std::string::npos) << DescribeLine(1);
 
     Advance(5000);
     EXPECT_EQ(m_manager->RunAction(kActionHold, { call, 0 }), 1);
@@ -152,8 +144,8 @@ TEST_F(HoldScenario, BlindTransferNeedsANumberAndACallAndLogsTheCallOnce)
     EXPECT_TRUE(m_manager->TransferCall({}, "555-0199"));
     Advance(500);
     EXPECT_EQ(OnlyCall(0), 0u);
-    EXPECT_NE(LineOneListed().find("transferred 2125550100 to 5550199"), std::string::npos)
-        << LineOneListed();
+    EXPECT_NE(DescribeLine(1).find("transferred 2125550100 to 5550199"), std::string::npos)
+        << DescribeLine(1);
     EXPECT_EQ(m_prompter.messages.size(), 2u);
 
     const CallLogStore log = LoggedCalls();

@@ -30,17 +30,6 @@ protected:
         Settle();
     }
 
-    // The exchange's own description of a line ("line 1: ... (analog, handset down) idle").
-    static std::string DescribeLine(int line)
-    {
-        char reply[4096] = {};
-        EXPECT_EQ(tapisimCommand("list", reply, sizeof reply), TAPISIM_OK);
-        const std::string all = reply;
-        const std::string prefix = "line " + std::to_string(line) + ": ";
-        const std::size_t at = all.find(prefix);
-        return at == std::string::npos ? std::string() : all.substr(at, all.find('\n', at) - at);
-    }
-
     // Plays to the phone and tells how long the call took in real time.
     std::chrono::milliseconds TimedPlayToPhone(int slot, bool on, HandsetListener* window)
     {

@@ -78,6 +78,16 @@ void TelephonyScenario::Settle()
         QCoreApplication::processEvents();
 }
 
+std::string TelephonyScenario::DescribeLine(int line)
+{
+    char reply[4096] = {};
+    EXPECT_EQ(tapisimCommand("list", reply, sizeof reply), TAPISIM_OK);
+    const std::string all = reply;
+    const std::string prefix = "line " + std::to_string(line) + ": ";
+    const std::size_t at = all.find(prefix);
+    return at == std::string::npos ? std::string() : all.substr(at, all.find('\n', at) - at);
+}
+
 CallTime TelephonyScenario::Now() const
 {
     return CallTime::FromTimeT(m_base + std::time_t(tapisimNow() / 1000));
@@ -90,7 +100,8 @@ CallLogStore TelephonyScenario::LoggedCalls() const
     return store;
 }
 
-void TelephonyScenario::ExpectMissed(const CallLogEntry& entry, const std::string& name, const CallTime& offered)
+void TelephonyScenario::ExpectMissed(
+    const CallLogEntry& entry, const std::string& name, const CallTime& offered)
 {
     EXPECT_EQ(entry.type, kCallTypeMissed);
     EXPECT_EQ(entry.callerName, name);
@@ -98,7 +109,8 @@ void TelephonyScenario::ExpectMissed(const CallLogEntry& entry, const std::strin
     EXPECT_EQ(entry.endTime, offered);
 }
 
-void TelephonyScenario::ExpectLastMissed(std::size_t count, const std::string& name, const CallTime& offered) const
+void TelephonyScenario::ExpectLastMissed(
+    std::size_t count, const std::string& name, const CallTime& offered) const
 {
     const CallLogStore log = LoggedCalls();
     ASSERT_EQ(log.Count(), count);

@@ -50,6 +50,8 @@ protected:
     // Runs the events that are waiting, through the Qt event loop.
     void Settle();
 
+    // The exchange's own description of a line ("line 1: ... (analog, handset down) idle").
+    static std::string DescribeLine(int line);
     // The local time the logger sees now.
     CallTime Now() const;
     // The call log as it is on disk.
