@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 
 using platform::RegistryHive;
 using platform::RegType;
@@ -240,17 +239,21 @@ TEST(RegistryHive, FileLargerThanTheLimitIsAnErrorNotAReset)
 }
 
 // Within the size limit, loading takes time in proportion to the file, whatever its shape.
-TEST(RegistryHive, KeyWithManyValuesLoadsQuickly)
+// Its load time is measured by bench/platform/registry_bench.
+TEST(RegistryHive, KeyWithManyValuesLoadsEveryValue)
 {
     TempDir dir;
     std::string text = "REGEDIT4\n[HKEY_CURRENT_USER\\K]\n";
     for (int i = 0; i < 100000; ++i)
-        text += "\"value" + std::to_string(i) + "\"=dword:00000001\n";
+        text += "\"value" + std::to_string(i) + "\"=dword:0000000" + std::to_string(i % 10) + "\n";
     WriteBytes(dir / "registry.reg", text);
     RegistryHive hive(dir / "registry.reg");
-    auto start = std::chrono::steady_clock::now();
-    EXPECT_TRUE(hive.Query("K", "VALUE99999"));
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+    for (int i : { 0, 4711, 99999 }) {
+        const std::optional<RegValue> value = hive.Query("K", "VALUE" + std::to_string(i));
+        ASSERT_TRUE(value) << i;
+        EXPECT_EQ(value->data, RegValue::Number(static_cast<std::uint32_t>(i % 10)).data) << i;
+    }
+    EXPECT_FALSE(hive.Query("K", "value100000"));
 }
 
 TEST(RegistryHive, TemporaryFileNeverFollowsAPlantedLink)
