@@ -8,6 +8,10 @@
 
 #include <csignal>
 #include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -98,6 +102,22 @@ int RadicaleServer::CardCount() const
     for (const fs::directory_entry& entry : fs::directory_iterator(book))
         count += entry.path().extension() == ".vcf" ? 1 : 0;
     return count;
+}
+
+double RadicaleServer::CpuSeconds() const
+{
+    // /proc/PID/stat: the fields after the parenthesised command name; utime and stime are the
+    // 12th and 13th of them, in clock ticks.
+    std::ifstream stat("/proc/" + std::to_string(m_pid) + "/stat");
+    const std::string line((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    std::istringstream fields(line.substr(line.rfind(')') + 1));
+    std::string field;
+    long ticks = 0;
+    for (int i = 0; i < 13 && fields >> field; ++i) {
+        if (i >= 11)
+            ticks += std::stol(field);
+    }
+    return double(ticks) / double(::sysconf(_SC_CLK_TCK));
 }
 
 int RadicaleServer::Send(

@@ -37,6 +37,8 @@ public:
     int Get(const std::string& name, std::string* body = nullptr);
     // How many cards the storage holds.
     int CardCount() const;
+    // The processor time the server's process has used so far, in seconds (user and system).
+    double CpuSeconds() const;
 
 private:
     int Send(const QByteArray& method, const std::string& name, const QByteArray& body, std::string* reply);
