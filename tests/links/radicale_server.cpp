@@ -153,3 +153,43 @@ int RadicaleServer::Get(const std::string& name, std::string* body)
 {
     return Send("GET", name, {}, body);
 }
+
+NoSyncProxy::NoSyncProxy(const RadicaleServer& server, int refusal)
+    : m_server(server)
+    , m_refusal(refusal)
+{
+}
+
+NoSyncProxy::~NoSyncProxy()
+{
+    m_process.kill();
+    m_process.waitForFinished();
+}
+
+bool NoSyncProxy::Start()
+{
+    m_process.start("python3",
+        { KESTRIUM_SOURCE_DIR "/tests/links/no_sync_proxy.py", QString::number(m_server.Port()),
+            QString::number(m_refusal) });
+    // The first line is the port it listens on.
+    while (!m_output.contains('\n') && m_process.waitForReadyRead(10'000))
+        m_output += m_process.readAllStandardOutput();
+    const qsizetype end = m_output.indexOf('\n');
+    m_port = end > 0 ? m_output.left(end).toInt() : 0;
+    m_output.remove(0, end + 1);
+    return m_port > 0;
+}
+
+QUrl NoSyncProxy::ServerUrl() const
+{
+    return QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(m_port));
+}
+
+int NoSyncProxy::Refused()
+{
+    constexpr int kQuietMs = 50;
+    while (m_process.waitForReadyRead(kQuietMs))
+        m_output += m_process.readAllStandardOutput();
+    m_output += m_process.readAllStandardOutput();
+    return int(m_output.count("refused\n"));
+}
