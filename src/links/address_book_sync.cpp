@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <functional>
 #include <optional>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -171,16 +172,19 @@ public:
 
     void Run()
     {
-        m_job.after = m_job.before;
         const bool found = FindBook();
-        m_job.after.bookUrl = m_job.before.bookUrl;
         CardDavClient::Changes changes;
         std::vector<CardDavClient::Card> cards;
         if (!found || !ReadChanges(changes) || !FetchChanged(changes, cards)) {
+            // Nothing taken in: the map stays as it was, with the address book once it was found.
+            m_job.after = m_job.before;
             m_report.pending = m_job.changes.Pending();
             return;
         }
-        m_job.after.entries.clear();
+        // The entries are made afresh by the merge: the map's other parts are all that is copied.
+        m_job.after.account = m_job.before.account;
+        m_job.after.bookUrl = m_job.before.bookUrl;
+        m_job.after.entries.reserve(m_job.before.entries.size() + cards.size());
         m_report.reached = true;
         Merge(changes, cards);
         m_job.after.syncToken = changes.syncToken;
@@ -224,7 +228,8 @@ private:
     // The cards whose ETag differs from the map's: as the listing gave them, the others fetched.
     bool FetchChanged(CardDavClient::Changes& changes, std::vector<CardDavClient::Card>& cards)
     {
-        std::unordered_map<std::string, const AddressBookEntry*> known;
+        std::unordered_map<std::string_view, const AddressBookEntry*> known;
+        known.reserve(m_job.before.entries.size());
         for (const AddressBookEntry& entry : m_job.before.entries)
             known.emplace(entry.href, &entry);
         std::vector<std::string> wanted;
@@ -259,7 +264,8 @@ private:
         for (const CardDavClient::Card& card : cards)
             cardOf.emplace(card.href, &card);
         const std::unordered_set<std::string> gone = GoneOnServer(changes);
-        std::unordered_set<std::string> mapped;
+        std::unordered_set<std::string_view> mapped;
+        mapped.reserve(m_job.before.entries.size());
         for (std::size_t i = 0; i < m_job.before.entries.size(); ++i) {
             const AddressBookEntry& entry = m_job.before.entries[i];
             mapped.insert(entry.href);
