@@ -50,18 +50,18 @@
 <context>
     <name>AddressBookSync</name>
     <message>
-        <location filename="../src/links/address_book_sync.cpp" line="+205"/>
+        <location filename="../src/links/address_book_sync.cpp" line="+209"/>
         <source>No address book found at %1: %2</source>
         <translation>Kein Adressbuch unter %1 gefunden: %2</translation>
     </message>
     <message>
         <location line="+15"/>
-        <location line="+31"/>
+        <location line="+32"/>
         <source>The address book could not be read: %1</source>
         <translation>Das Adressbuch konnte nicht gelesen werden: %1</translation>
     </message>
     <message>
-        <location line="+70"/>
+        <location line="+71"/>
         <source>&quot;%1&quot; was removed on the server and changed here: it is kept and sent again.</source>
         <translation>„%1“ wurde auf dem Server gelöscht und hier geändert: Der Kontakt bleibt erhalten und wird erneut gesendet.</translation>
     </message>
@@ -104,6 +104,11 @@
         <location line="+1"/>
         <source>%1 changes waiting</source>
         <translation>%1 Änderungen warten</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Address book offline</source>
+        <translation>Adressbuch nicht erreichbar</translation>
     </message>
     <message>
         <location line="+2"/>

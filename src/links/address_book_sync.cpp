@@ -595,6 +595,8 @@ std::string AddressBookReport::Summary() const
 {
     const QString waiting = pending == 1 ? AddressBookSync::tr("1 change waiting")
                                          : AddressBookSync::tr("%1 changes waiting").arg(pending);
+    if (!reached && pending == 0)
+        return AddressBookSync::tr("Address book offline").toStdString();
     if (!reached)
         return AddressBookSync::tr("Address book offline: %1").arg(waiting).toStdString();
     QString text = AddressBookSync::tr("Address book synchronised: %1 received, %2 sent")
