@@ -15,9 +15,131 @@
     </message>
 </context>
 <context>
+    <name>AddressBookPage</name>
+    <message>
+        <location filename="../src/ui/setup/address_book_page.cpp" line="+29"/>
+        <source>The contacts are kept in step with this CardDAV address book (shared with colleagues) at start-up and every few minutes; changes made while the server cannot be reached are sent later. The server&apos;s address, the user&apos;s principal or the address book itself will do. Leave the address empty for no shared address book.</source>
+        <translation>Die Kontakte werden beim Start und alle paar Minuten mit diesem CardDAV-Adressbuch (das Sie mit Kollegen teilen) abgeglichen; Änderungen, die gemacht werden, während der Server nicht erreichbar ist, werden später gesendet. Die Adresse des Servers, das Prinzipal des Benutzers oder das Adressbuch selbst genügen. Lassen Sie die Adresse leer, um kein gemeinsames Adressbuch zu verwenden.</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>Server &amp;URL:</source>
+        <translation>Server-&amp;URL:</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>&amp;User:</source>
+        <translation>&amp;Benutzer:</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>&amp;Password:</source>
+        <translation>&amp;Passwort:</translation>
+    </message>
+    <message>
+        <location line="+16"/>
+        <source>The address book was not changed: &quot;%1&quot; is no http:// or https:// address.</source>
+        <translation>Das Adressbuch wurde nicht geändert: „%1“ ist keine http://- oder https://-Adresse.</translation>
+    </message>
+    <message>
+        <location line="+19"/>
+        <source>The address book password could not be kept: %1.</source>
+        <translation>Das Passwort des Adressbuchs konnte nicht gespeichert werden: %1.</translation>
+    </message>
+</context>
+<context>
+    <name>AddressBookSync</name>
+    <message>
+        <location filename="../src/links/address_book_sync.cpp" line="+209"/>
+        <source>No address book found at %1: %2</source>
+        <translation>Kein Adressbuch unter %1 gefunden: %2</translation>
+    </message>
+    <message>
+        <location line="+15"/>
+        <location line="+32"/>
+        <source>The address book could not be read: %1</source>
+        <translation>Das Adressbuch konnte nicht gelesen werden: %1</translation>
+    </message>
+    <message>
+        <location line="+71"/>
+        <source>&quot;%1&quot; was removed on the server and changed here: it is kept and sent again.</source>
+        <translation>„%1“ wurde auf dem Server gelöscht und hier geändert: Der Kontakt bleibt erhalten und wird erneut gesendet.</translation>
+    </message>
+    <message>
+        <location line="+35"/>
+        <source>&quot;%1&quot; was changed on the server and here: both versions are kept.</source>
+        <translation>„%1“ wurde auf dem Server und hier geändert: Beide Fassungen bleiben erhalten.</translation>
+    </message>
+    <message>
+        <location line="+12"/>
+        <source>&quot;%1&quot; was removed here but changed on the server: it is kept.</source>
+        <translation>„%1“ wurde hier gelöscht, aber auf dem Server geändert: Der Kontakt bleibt erhalten.</translation>
+    </message>
+    <message>
+        <location line="+57"/>
+        <source>The card %1 on the server could not be read.</source>
+        <translation>Die Karte %1 auf dem Server konnte nicht gelesen werden.</translation>
+    </message>
+    <message>
+        <location line="+70"/>
+        <source>A card could not be removed from the server: %1</source>
+        <translation>Eine Karte konnte nicht vom Server gelöscht werden: %1</translation>
+    </message>
+    <message>
+        <location line="+34"/>
+        <source>A card could not be read from the server: %1</source>
+        <translation>Eine Karte konnte nicht vom Server gelesen werden: %1</translation>
+    </message>
+    <message>
+        <location line="+25"/>
+        <source>&quot;%1&quot; could not be sent: %2</source>
+        <translation>„%1“ konnte nicht gesendet werden: %2</translation>
+    </message>
+    <message>
+        <location line="+36"/>
+        <source>1 change waiting</source>
+        <translation>1 Änderung wartet</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>%1 changes waiting</source>
+        <translation>%1 Änderungen warten</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Address book offline</source>
+        <translation>Adressbuch nicht erreichbar</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Address book offline: %1</source>
+        <translation>Adressbuch nicht erreichbar: %1</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Address book synchronised: %1 received, %2 sent</source>
+        <translation>Adressbuch abgeglichen: %1 empfangen, %2 gesendet</translation>
+    </message>
+    <message>
+        <location line="+8"/>
+        <source>1 conflict kept both ways</source>
+        <translation>1 Konflikt, beide Fassungen behalten</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>%1 conflicts kept both ways</source>
+        <translation>%1 Konflikte, beide Fassungen behalten</translation>
+    </message>
+    <message>
+        <location line="+189"/>
+        <source>The contacts could not be saved in %1.</source>
+        <translation>Die Kontakte konnten nicht in %1 gespeichert werden.</translation>
+    </message>
+</context>
+<context>
     <name>Application</name>
     <message>
-        <location filename="../src/app/application.cpp" line="+55"/>
+        <location filename="../src/app/application.cpp" line="+59"/>
         <source>Kestrium could not read all of &quot;%1&quot;. What it could read is loaded; the whole file was kept as:
 %2</source>
         <translation>Kestrium konnte „%1“ nicht vollständig lesen. Was lesbar war, ist geladen; die ganze Datei wurde aufbewahrt als:
@@ -447,7 +569,7 @@ Kestrium läuft mit den Einstellungen, die es lesen konnte; jetzt geänderte Ein
     </message>
     <message>
         <location line="+7"/>
-        <location filename="../src/telephony/line_slot.cpp" line="+508"/>
+        <location filename="../src/telephony/line_slot.cpp" line="+510"/>
         <source> (Idle)</source>
         <translation> (Frei)</translation>
     </message>
@@ -595,7 +717,7 @@ Kestrium läuft mit den Einstellungen, die es lesen konnte; jetzt geänderte Ein
         <translation>Anruf fehlgeschlagen: %1</translation>
     </message>
     <message>
-        <location filename="../src/telephony/line_slot.cpp" line="-502"/>
+        <location filename="../src/telephony/line_slot.cpp" line="-504"/>
         <source>another phone off-hook</source>
         <translation>ein anderes Telefon ist abgehoben</translation>
     </message>
@@ -603,6 +725,39 @@ Kestrium läuft mit den Einstellungen, die es lesen konnte; jetzt geänderte Ein
         <location line="+2"/>
         <source>phone line not connected</source>
         <translation>Telefonleitung nicht angeschlossen</translation>
+    </message>
+</context>
+<context>
+    <name>CardDavClient</name>
+    <message>
+        <location filename="../src/links/carddav_client.cpp" line="+109"/>
+        <source>the server cannot be reached (%1)</source>
+        <translation>der Server ist nicht erreichbar (%1)</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>the server refused the user name or password (%1 %2)</source>
+        <translation>der Server hat Benutzername oder Passwort abgelehnt (%1 %2)</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>the server answered %1 %2</source>
+        <translation>der Server antwortete %1 %2</translation>
+    </message>
+    <message>
+        <location line="+47"/>
+        <source>the user&apos;s address-book home holds no address book</source>
+        <translation>das Adressbuch-Verzeichnis des Benutzers enthält kein Adressbuch</translation>
+    </message>
+    <message>
+        <location line="+9"/>
+        <source>&quot;%1&quot; is no http or https address</source>
+        <translation>„%1“ ist keine http- oder https-Adresse</translation>
+    </message>
+    <message>
+        <location line="+13"/>
+        <source>no address book was found there</source>
+        <translation>dort wurde kein Adressbuch gefunden</translation>
     </message>
 </context>
 <context>
@@ -846,7 +1001,7 @@ Kestrium läuft mit den Einstellungen, die es lesen konnte; jetzt geänderte Ein
 <context>
     <name>ContactTreeModel</name>
     <message>
-        <location filename="../src/ui/panels/contact_tree_model.h" line="+25"/>
+        <location filename="../src/ui/panels/contact_tree_model.h" line="+27"/>
         <source>(double-click here to add a new contact...)</source>
         <translation>(hier doppelklicken, um einen neuen Kontakt anzulegen...)</translation>
     </message>
@@ -854,12 +1009,12 @@ Kestrium läuft mit den Einstellungen, die es lesen konnte; jetzt geänderte Ein
 <context>
     <name>ContactsPanel</name>
     <message>
-        <location filename="../src/ui/panels/contacts_panel.cpp" line="+30"/>
+        <location filename="../src/ui/panels/contacts_panel.cpp" line="+33"/>
         <source>All</source>
         <translation>Alle</translation>
     </message>
     <message>
-        <location line="+59"/>
+        <location line="+64"/>
         <source>Contacts</source>
         <translation>Kontakte</translation>
     </message>
@@ -876,17 +1031,17 @@ Kestrium läuft mit den Einstellungen, die es lesen konnte; jetzt geänderte Ein
     </message>
     <message>
         <location line="+6"/>
-        <location line="+79"/>
+        <location line="+81"/>
         <source>Total: %1</source>
         <translation>Gesamt: %1</translation>
     </message>
     <message>
-        <location line="-70"/>
+        <location line="-72"/>
         <source>Speed Dial</source>
         <translation>Kurzwahl</translation>
     </message>
     <message>
-        <location line="+136"/>
+        <location line="+139"/>
         <source>No phone number to call</source>
         <translation>Keine Telefonnummer zum Anrufen</translation>
     </message>
@@ -952,7 +1107,7 @@ Kestrium läuft mit den Einstellungen, die es lesen konnte; jetzt geänderte Ein
         <translation>Zur Kurzwahl %1 hinzufügen</translation>
     </message>
     <message>
-        <location line="+32"/>
+        <location line="+64"/>
         <source>Speed dial %1, empty</source>
         <translation>Kurzwahl %1, leer</translation>
     </message>
@@ -1241,7 +1396,7 @@ Neue Sprachnachrichten: %2</translation>
 <context>
     <name>LineManager</name>
     <message>
-        <location filename="../src/telephony/line_manager.cpp" line="+33"/>
+        <location filename="../src/telephony/line_manager.cpp" line="+35"/>
         <source>Drop call</source>
         <translation>Anruf beenden</translation>
     </message>
@@ -1291,7 +1446,7 @@ Neue Sprachnachrichten: %2</translation>
         <translation>Unbekannte Aktion</translation>
     </message>
     <message>
-        <location line="+251"/>
+        <location line="+266"/>
         <source>Kestrium could not load its telephony service, so no telephone line can be used.
 
 It looked for &quot;%1&quot; beside the program and on the system&apos;s library path:
@@ -1375,15 +1530,17 @@ Gesucht wurde „%1“ neben dem Programm und im Bibliothekspfad des Systems:
         <translation>Kein Platz für einen weiteren Anruf...</translation>
     </message>
     <message>
+        <location line="+669"/>
         <source>The call could not be put on hold.</source>
         <translation>Der Anruf konnte nicht gehalten werden.</translation>
     </message>
     <message>
+        <location line="+1"/>
         <source>The call could not be taken off hold.</source>
         <translation>Der gehaltene Anruf konnte nicht zurückgeholt werden.</translation>
     </message>
     <message>
-        <location line="+464"/>
+        <location line="-164"/>
         <source> Sent: %1</source>
         <translation> Gesendet: %1</translation>
     </message>
@@ -1414,6 +1571,24 @@ Gesucht wurde „%1“ neben dem Programm und im Bibliothekspfad des Systems:
         <location line="+1"/>
         <source>Out of service: %1</source>
         <translation>Außer Betrieb: %1</translation>
+    </message>
+</context>
+<context>
+    <name>LineStateLook</name>
+    <message>
+        <location filename="../src/ui/panels/line_state_look.cpp" line="+47"/>
+        <source>Idle</source>
+        <translation>Frei</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Ringing</source>
+        <translation>Klingelt</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>In a call</source>
+        <translation>Im Gespräch</translation>
     </message>
 </context>
 <context>
@@ -1599,6 +1774,16 @@ Gesucht wurde „%1“ neben dem Programm und im Bibliothekspfad des Systems:
         <translation>Die Kontakte in eine vCard-Datei exportieren</translation>
     </message>
     <message>
+        <location line="+3"/>
+        <source>S&amp;ynchronise address book now</source>
+        <translation>&amp;Adressbuch jetzt abgleichen</translation>
+    </message>
+    <message>
+        <location line="+1"/>
+        <source>Send this seat&apos;s contact changes to the shared address book and take in its changes now</source>
+        <translation>Die Kontaktänderungen dieses Arbeitsplatzes jetzt an das gemeinsame Adressbuch senden und dessen Änderungen übernehmen</translation>
+    </message>
+    <message>
         <location line="+2"/>
         <source>E&amp;xit</source>
         <translation>&amp;Beenden</translation>
@@ -1702,7 +1887,7 @@ Trotzdem beenden?</translation>
         <translation>Kontakte exportieren</translation>
     </message>
     <message>
-        <location filename="../src/ui/main/main_window.cpp" line="+81"/>
+        <location filename="../src/ui/main/main_window.cpp" line="+83"/>
         <source>Con&amp;tacts</source>
         <translation>Kon&amp;takte</translation>
     </message>
@@ -1742,12 +1927,12 @@ Trotzdem beenden?</translation>
         <translation>Sprachnachrichten verwalten</translation>
     </message>
     <message>
-        <location line="+197"/>
+        <location line="+207"/>
         <source>&amp;File</source>
         <translation>&amp;Datei</translation>
     </message>
     <message>
-        <location filename="../src/ui/main/main_window_commands.cpp" line="-542"/>
+        <location filename="../src/ui/main/main_window_commands.cpp" line="-546"/>
         <source>&amp;Call</source>
         <translation>&amp;Anrufen</translation>
     </message>
@@ -1819,13 +2004,13 @@ Trotzdem beenden?</translation>
         <translation>Neue Sprachnachrichten</translation>
     </message>
     <message>
-        <location line="+260"/>
+        <location line="+279"/>
         <source>Headset, line %1</source>
         <translation>Headset, Leitung %1</translation>
     </message>
     <message>
         <location line="+0"/>
-        <location filename="../src/ui/main/main_window_commands.cpp" line="+17"/>
+        <location filename="../src/ui/main/main_window_commands.cpp" line="+21"/>
         <source>Handset, line %1</source>
         <translation>Hörer, Leitung %1</translation>
     </message>
@@ -2023,7 +2208,7 @@ Trotzdem beenden?</translation>
 <context>
     <name>SetupDialog</name>
     <message>
-        <location filename="../src/ui/setup/setup_dialog.cpp" line="+30"/>
+        <location filename="../src/ui/setup/setup_dialog.cpp" line="+31"/>
         <source>General</source>
         <translation>Allgemein</translation>
     </message>
@@ -2036,6 +2221,11 @@ Trotzdem beenden?</translation>
         <location line="+2"/>
         <source>Voice mail</source>
         <translation>Sprachbox</translation>
+    </message>
+    <message>
+        <location line="+2"/>
+        <source>Address book</source>
+        <translation>Adressbuch</translation>
     </message>
     <message>
         <location line="+2"/>
@@ -2053,7 +2243,7 @@ Trotzdem beenden?</translation>
         <translation>Kestrium-Einrichtung</translation>
     </message>
     <message>
-        <location line="+62"/>
+        <location line="+63"/>
         <source>&amp;Save</source>
         <translation>&amp;Speichern</translation>
     </message>
@@ -2076,6 +2266,24 @@ Dazu müssen alle Leitungen geschlossen und wieder geöffnet werden.
 Bestehende Anrufe werden beendet!
 
 Möchten Sie das wirklich tun?</translation>
+    </message>
+</context>
+<context>
+    <name>SharedAddressBook</name>
+    <message>
+        <location filename="../src/ui/main/shared_address_book.cpp" line="+52"/>
+        <source>Address book: synchronising ...</source>
+        <translation>Adressbuch: wird abgeglichen ...</translation>
+    </message>
+    <message>
+        <location line="+41"/>
+        <source>Contacts changed on the address book server and here at the same time:</source>
+        <translation>Kontakte, die gleichzeitig auf dem Adressbuch-Server und hier geändert wurden:</translation>
+    </message>
+    <message>
+        <location line="+7"/>
+        <source>The address book could not be synchronised: %1</source>
+        <translation>Das Adressbuch konnte nicht abgeglichen werden: %1</translation>
     </message>
 </context>
 <context>
@@ -2125,12 +2333,12 @@ Möchten Sie das wirklich tun?</translation>
     <message>
         <location line="+3"/>
         <location line="+6"/>
-        <location line="+46"/>
+        <location line="+50"/>
         <source>none</source>
         <translation>keine Angabe</translation>
     </message>
     <message>
-        <location line="-51"/>
+        <location line="-55"/>
         <source>user@sip.example.com</source>
         <translation>benutzer@sip.example.com</translation>
     </message>
@@ -2145,12 +2353,12 @@ Möchten Sie das wirklich tun?</translation>
         <translation>sip:&lt;Domain der Adresse&gt;</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+3"/>
         <source>none; used when the outbound proxy stops answering</source>
         <translation>keine Angabe; wird benutzt, wenn der ausgehende Proxy nicht mehr antwortet</translation>
     </message>
     <message>
-        <location line="+6"/>
+        <location line="+5"/>
         <source>the address of the default route</source>
         <translation>die Adresse der Standardroute</translation>
     </message>
@@ -2220,7 +2428,7 @@ Möchten Sie das wirklich tun?</translation>
         <translation>Lokaler P&amp;ort:</translation>
     </message>
     <message>
-        <location line="+23"/>
+        <location line="+24"/>
         <source>stored; type to change it</source>
         <translation>gespeichert; zum Ändern neu eingeben</translation>
     </message>
@@ -2230,7 +2438,7 @@ Möchten Sie das wirklich tun?</translation>
         <translation>Geben Sie die SIP-Adresse als benutzer@domain ein, zum Beispiel 4921512345@sip.provider.example.</translation>
     </message>
     <message>
-        <location line="+27"/>
+        <location line="+28"/>
         <location line="+9"/>
         <source>The account cannot be saved: %1</source>
         <translation>Das Konto kann nicht gespeichert werden: %1</translation>
@@ -2443,21 +2651,6 @@ Möchten Sie das wirklich tun?</translation>
         <location line="+4"/>
         <source>Greeting message:</source>
         <translation>Ansage:</translation>
-    </message>
-</context>
-<context>
-    <name>LineStateLook</name>
-    <message>
-        <source>Idle</source>
-        <translation>Frei</translation>
-    </message>
-    <message>
-        <source>Ringing</source>
-        <translation>Klingelt</translation>
-    </message>
-    <message>
-        <source>In a call</source>
-        <translation>Im Gespräch</translation>
     </message>
 </context>
 </TS>

@@ -15,15 +15,11 @@
 #include <algorithm>
 #include <functional>
 #include <optional>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 
 namespace {
-
-QString Tr(const char* text)
-{
-    return QCoreApplication::translate("AddressBookSync", text);
-}
 
 QString Q(std::string_view text)
 {
@@ -163,6 +159,8 @@ namespace {
 
 // The network part of one sync, on any thread: works on the job's copies only.
 class SyncRun {
+    Q_DECLARE_TR_FUNCTIONS(AddressBookSync)
+
 public:
     explicit SyncRun(AddressBookSync::Job& job)
         : m_job(job)
@@ -174,16 +172,19 @@ public:
 
     void Run()
     {
-        m_job.after = m_job.before;
         const bool found = FindBook();
-        m_job.after.bookUrl = m_job.before.bookUrl;
         CardDavClient::Changes changes;
         std::vector<CardDavClient::Card> cards;
         if (!found || !ReadChanges(changes) || !FetchChanged(changes, cards)) {
+            // Nothing taken in: the map stays as it was, with the address book once it was found.
+            m_job.after = m_job.before;
             m_report.pending = m_job.changes.Pending();
             return;
         }
-        m_job.after.entries.clear();
+        // The entries are made afresh by the merge: the map's other parts are all that is copied.
+        m_job.after.account = m_job.before.account;
+        m_job.after.bookUrl = m_job.before.bookUrl;
+        m_job.after.entries.reserve(m_job.before.entries.size() + cards.size());
         m_report.reached = true;
         Merge(changes, cards);
         m_job.after.syncToken = changes.syncToken;
@@ -205,7 +206,7 @@ private:
         }
         QString error;
         if (!m_client.Discover(QUrl(Q(m_job.account.url)), m_book, error)) {
-            Fail(Tr("No address book found at %1: %2").arg(Q(m_job.account.url), error));
+            Fail(tr("No address book found at %1: %2").arg(Q(m_job.account.url), error));
             return false;
         }
         m_job.before.bookUrl = m_book.toString(QUrl::FullyEncoded).toStdString();
@@ -220,14 +221,15 @@ private:
             return true;
         if (unsupported && m_client.ListCards(m_book, changes, error))
             return true;
-        Fail(Tr("The address book could not be read: %1").arg(error));
+        Fail(tr("The address book could not be read: %1").arg(error));
         return false;
     }
 
     // The cards whose ETag differs from the map's: as the listing gave them, the others fetched.
     bool FetchChanged(CardDavClient::Changes& changes, std::vector<CardDavClient::Card>& cards)
     {
-        std::unordered_map<std::string, const AddressBookEntry*> known;
+        std::unordered_map<std::string_view, const AddressBookEntry*> known;
+        known.reserve(m_job.before.entries.size());
         for (const AddressBookEntry& entry : m_job.before.entries)
             known.emplace(entry.href, &entry);
         std::vector<std::string> wanted;
@@ -251,7 +253,7 @@ private:
                   ReportProgress();
               });
         if (!read)
-            Fail(Tr("The address book could not be read: %1").arg(error));
+            Fail(tr("The address book could not be read: %1").arg(error));
         return read;
     }
 
@@ -262,7 +264,8 @@ private:
         for (const CardDavClient::Card& card : cards)
             cardOf.emplace(card.href, &card);
         const std::unordered_set<std::string> gone = GoneOnServer(changes);
-        std::unordered_set<std::string> mapped;
+        std::unordered_set<std::string_view> mapped;
+        mapped.reserve(m_job.before.entries.size());
         for (std::size_t i = 0; i < m_job.before.entries.size(); ++i) {
             const AddressBookEntry& entry = m_job.before.entries[i];
             mapped.insert(entry.href);
@@ -321,7 +324,7 @@ private:
             break;
         case Local::Edited:
             if (gone) {
-                Conflict(Tr("\"%1\" was removed on the server and changed here: it is kept and sent again."),
+                Conflict(tr("\"%1\" was removed on the server and changed here: it is kept and sent again."),
                     m_job.records[state.record]);
                 UploadNew(state.record);
             } else if (card != nullptr) {
@@ -356,7 +359,7 @@ private:
             return;
         }
         Conflict(
-            Tr("\"%1\" was changed on the server and here: both versions are kept."), m_job.records[record]);
+            tr("\"%1\" was changed on the server and here: both versions are kept."), m_job.records[record]);
         UploadNew(record);
         AddContact(server, described, entry);
     }
@@ -368,7 +371,7 @@ private:
         AddressBookEntry described;
         if (!FromServer(card, contact, described))
             return;
-        Conflict(Tr("\"%1\" was removed here but changed on the server: it is kept."), contact);
+        Conflict(tr("\"%1\" was removed here but changed on the server: it is kept."), contact);
         AddContact(contact, described, entry);
     }
 
@@ -425,7 +428,7 @@ private:
     {
         const std::vector<VCard> read = ReadVCards(card.text);
         if (read.empty() || !read.front().complete) {
-            Fail(Tr("The card %1 on the server could not be read.").arg(Q(card.href)));
+            Fail(tr("The card %1 on the server could not be read.").arg(Q(card.href)));
             return false;
         }
         contact = VCardContact::FromCard(read.front(), m_labels, m_job.groups).record;
@@ -495,7 +498,7 @@ private:
         }
         KeepUnsent(entry);
         if (reply.status != 412)
-            Fail(Tr("A card could not be removed from the server: %1").arg(CardDavClient::Describe(reply)));
+            Fail(tr("A card could not be removed from the server: %1").arg(CardDavClient::Describe(reply)));
     }
 
     void UploadNew(std::size_t record)
@@ -529,7 +532,7 @@ private:
     {
         const CardDavClient::Reply reply = m_client.Get(Url(entry.href));
         if (!reply.Ok()) {
-            Fail(Tr("A card could not be read from the server: %1").arg(CardDavClient::Describe(reply)));
+            Fail(tr("A card could not be read from the server: %1").arg(CardDavClient::Describe(reply)));
             return false;
         }
         card = { entry.href, reply.etag.toStdString(), reply.body.toStdString() };
@@ -554,7 +557,7 @@ private:
     void Fail(const CardDavClient::Reply& reply, const ContactRecord& contact)
     {
         m_offline = m_offline || !reply.Answered();
-        Fail(Tr("\"%1\" could not be sent: %2")
+        Fail(tr("\"%1\" could not be sent: %2")
                  .arg(Q(DisplayedName(contact)), CardDavClient::Describe(reply)));
     }
 
@@ -590,18 +593,22 @@ private:
 
 std::string AddressBookReport::Summary() const
 {
-    const QString waiting = pending == 1 ? Tr("1 change waiting") : Tr("%1 changes waiting").arg(pending);
+    const QString waiting = pending == 1 ? AddressBookSync::tr("1 change waiting")
+                                         : AddressBookSync::tr("%1 changes waiting").arg(pending);
+    if (!reached && pending == 0)
+        return AddressBookSync::tr("Address book offline").toStdString();
     if (!reached)
-        return Tr("Address book offline: %1").arg(waiting).toStdString();
-    QString text = Tr("Address book synchronised: %1 received, %2 sent")
+        return AddressBookSync::tr("Address book offline: %1").arg(waiting).toStdString();
+    QString text = AddressBookSync::tr("Address book synchronised: %1 received, %2 sent")
                        .arg(received + removedHere)
                        .arg(sent + removedThere);
     if (pending != 0)
         text += ", " + waiting;
     if (!conflicts.empty())
         text += ", "
-            + (conflicts.size() == 1 ? Tr("1 conflict kept both ways")
-                                     : Tr("%1 conflicts kept both ways").arg(conflicts.size()));
+            + (conflicts.size() == 1
+                    ? AddressBookSync::tr("1 conflict kept both ways")
+                    : AddressBookSync::tr("%1 conflicts kept both ways").arg(conflicts.size()));
     return text.toStdString();
 }
 
@@ -790,7 +797,7 @@ void AddressBookSync::Apply(Job& job)
         saved = false;
     if (!saved && report.error.empty())
         report.error
-            = Tr("The contacts could not be saved in %1.").arg(Q(m_dataFolder.string())).toStdString();
+            = tr("The contacts could not be saved in %1.").arg(Q(m_dataFolder.string())).toStdString();
     report.ok = report.ok && saved;
     m_lastReport = report;
 }

@@ -1,7 +1,6 @@
 #include "links/carddav_client.h"
 
 #include <QAuthenticator>
-#include <QCoreApplication>
 #include <QEventLoop>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -11,11 +10,6 @@ namespace {
 constexpr int kMaxRedirects = 5;
 
 const QByteArray kXmlHead = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n";
-
-QString Tr(const char* text)
-{
-    return QCoreApplication::translate("CardDavClient", text);
-}
 
 QByteArray Quoted(const std::string& text)
 {
@@ -112,10 +106,10 @@ CardDavClient::Reply CardDavClient::Send(const QByteArray& method, const QUrl& u
 QString CardDavClient::Describe(const Reply& reply)
 {
     if (!reply.Answered())
-        return Tr("the server cannot be reached (%1)").arg(reply.error);
+        return tr("the server cannot be reached (%1)").arg(reply.error);
     if (reply.status == 401 || reply.status == 403)
-        return Tr("the server refused the user name or password (%1 %2)").arg(reply.status).arg(reply.error);
-    return Tr("the server answered %1 %2").arg(reply.status).arg(reply.error);
+        return tr("the server refused the user name or password (%1 %2)").arg(reply.status).arg(reply.error);
+    return tr("the server answered %1 %2").arg(reply.status).arg(reply.error);
 }
 
 CardDavClient::Reply CardDavClient::Propfind(const QUrl& url, int depth, const QByteArray& props)
@@ -162,7 +156,7 @@ bool CardDavClient::FindAddressBook(const QUrl& start, QUrl& book, QString& erro
             return true;
         }
     }
-    error = Tr("the user's address-book home holds no address book");
+    error = tr("the user's address-book home holds no address book");
     return false;
 }
 
@@ -171,7 +165,7 @@ bool CardDavClient::Discover(const QUrl& server, QUrl& book, QString& error)
     book.clear();
     error.clear();
     if (!server.isValid() || (server.scheme() != "http" && server.scheme() != "https")) {
-        error = Tr("\"%1\" is no http or https address").arg(server.toString());
+        error = tr("\"%1\" is no http or https address").arg(server.toString());
         return false;
     }
     // An unreachable server or refused credentials end the search; a URL that leads nowhere is
@@ -184,7 +178,7 @@ bool CardDavClient::Discover(const QUrl& server, QUrl& book, QString& error)
             return false;
     }
     if (error.isEmpty())
-        error = Tr("no address book was found there");
+        error = tr("no address book was found there");
     return false;
 }
 

@@ -3,6 +3,7 @@
 #include "links/dav_multistatus.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QNetworkAccessManager>
 #include <QString>
 #include <QUrl>
@@ -17,6 +18,8 @@
 // five) with the same method; credentials go with every request (basic authentication, and
 // what else the server asks for through Qt's authentication).
 class CardDavClient {
+    Q_DECLARE_TR_FUNCTIONS(CardDavClient)
+
 public:
     struct Reply {
         int status = 0; // the HTTP status; 0 when no answer came

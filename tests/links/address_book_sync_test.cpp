@@ -274,6 +274,119 @@ TEST_F(AddressBookSyncTest, SyncOnAWorkerThreadAndWrongPassword)
     EXPECT_EQ(m_contacts.Count(), 7u);
 }
 
+// A colleague writes between this seat's reading of the changes and its own writes: the server
+// refuses the edit and the removal with 412 (If-Match), the edit keeps both versions and the
+// removed card comes back.
+TEST_F(AddressBookSyncTest, WritesRefusedWith412KeepBothVersions)
+{
+    m_server.Seed(3);
+    ASSERT_TRUE(m_server.Start());
+    ASSERT_TRUE(Sync().ok);
+
+    ContactRecord edited(*m_contacts.GetAt(Only("First1")));
+    edited.SetNote("Edited here");
+    m_contacts.Replace(Only("First1"), edited);
+    m_contacts.RemoveAt(Only("First2"));
+    bool written = false;
+    QObject::connect(m_sync.get(), &AddressBookSync::Progress, [&] {
+        if (std::exchange(written, true))
+            return;
+        std::string card = RadicaleServer::SeedCard(1);
+        card.replace(card.find("+1 555 0000001"), 14, "+1 555 2222222");
+        EXPECT_EQ(m_server.Put("seed-1.vcf", card), 201);
+        card = RadicaleServer::SeedCard(2);
+        card.insert(card.find("END:VCARD"), "NOTE:Kept by a colleague\r\n");
+        EXPECT_EQ(m_server.Put("seed-2.vcf", card), 201);
+    });
+
+    const AddressBookReport report = Sync();
+    ASSERT_TRUE(written);
+    ASSERT_TRUE(report.ok) << report.error;
+    ASSERT_EQ(report.conflicts.size(), 2u);
+    const std::vector<std::size_t> both = Named(m_contacts, "First1");
+    ASSERT_EQ(both.size(), 2u);
+    const ContactRecord& first = *m_contacts.GetAt(both[0]);
+    const ContactRecord& mine = first.Note().empty() ? *m_contacts.GetAt(both[1]) : first;
+    const ContactRecord& theirs = first.Note().empty() ? first : *m_contacts.GetAt(both[1]);
+    EXPECT_EQ(mine.Note(), "Edited here");
+    EXPECT_TRUE(HasNumber(mine, "+1 555 0000001"));
+    EXPECT_TRUE(HasNumber(theirs, "+1 555 2222222"));
+    EXPECT_EQ(m_contacts.GetAt(Only("First2"))->Note(), "Kept by a colleague");
+    std::string body;
+    ASSERT_EQ(m_server.Get("seed-1.vcf", &body), 200);
+    EXPECT_EQ(body.find("Edited here"), std::string::npos) << "the colleague's card is not overwritten";
+    EXPECT_EQ(m_server.Get("seed-2.vcf"), 200);
+    EXPECT_EQ(m_server.CardCount(), 6); // 3 seeded, 2 from here, the local version of First1
+
+    const AddressBookReport again = Sync();
+    EXPECT_TRUE(again.ok) << again.error;
+    EXPECT_EQ(again.received + again.sent + again.removedThere + again.conflicts.size(), 0u);
+}
+
+// A server without sync-collection, refusing it with 403 or 501: every sync lists the ETags and
+// fetches only the cards whose ETag changed.
+class AddressBookWithoutSyncCollectionTest : public AddressBookSyncTest,
+                                             public ::testing::WithParamInterface<int> {
+protected:
+    AddressBookReport SyncThroughProxy()
+    {
+        AddressBookAccount account = Account();
+        account.url = m_proxy.ServerUrl().toString().toStdString();
+        return m_sync->SyncNow(account);
+    }
+
+    NoSyncProxy m_proxy{ m_server, GetParam() };
+};
+
+TEST_P(AddressBookWithoutSyncCollectionTest, ETagsFindChangesAndDeletionsBothWays)
+{
+    m_server.Seed(3);
+    ASSERT_TRUE(m_server.Start());
+    ASSERT_TRUE(m_proxy.Start());
+    AddressBookReport report = SyncThroughProxy();
+    ASSERT_TRUE(report.ok) << report.error;
+    EXPECT_EQ(report.received, 3u);
+    EXPECT_EQ(report.sent, 2u);
+    EXPECT_EQ(m_proxy.Refused(), 1);
+    EXPECT_TRUE(m_sync->Map().syncToken.empty());
+    EXPECT_EQ(m_server.CardCount(), 5);
+
+    // A colleague changes one card and removes another; this seat edits a third.
+    std::string card = RadicaleServer::SeedCard(1);
+    card.replace(card.find("+1 555 0000001"), 14, "+1 555 3333333");
+    ASSERT_EQ(m_server.Put("seed-1.vcf", card), 201);
+    ASSERT_EQ(m_server.Delete("seed-2.vcf"), 200);
+    ContactRecord edited(*m_contacts.GetAt(Only("First0")));
+    edited.SetNote("Edited without sync-collection");
+    m_contacts.Replace(Only("First0"), edited);
+    report = SyncThroughProxy();
+    ASSERT_TRUE(report.ok) << report.error;
+    EXPECT_EQ(m_proxy.Refused(), 2);
+    EXPECT_EQ(report.received, 1u);
+    EXPECT_EQ(report.removedHere, 1u);
+    EXPECT_EQ(report.sent, 1u);
+    EXPECT_TRUE(HasNumber(*m_contacts.GetAt(Only("First1")), "+1 555 3333333"));
+    EXPECT_TRUE(Named(m_contacts, "First2").empty());
+    std::string body;
+    ASSERT_EQ(m_server.Get("seed-0.vcf", &body), 200);
+    EXPECT_NE(body.find("NOTE:Edited without sync-collection"), std::string::npos) << body;
+
+    // Unchanged ETags: nothing is fetched or sent.
+    report = SyncThroughProxy();
+    ASSERT_TRUE(report.ok) << report.error;
+    EXPECT_EQ(report.received + report.removedHere + report.sent + report.removedThere, 0u);
+
+    // A contact removed here is removed on the server.
+    m_contacts.RemoveAt(Only("Bob"));
+    report = SyncThroughProxy();
+    ASSERT_TRUE(report.ok) << report.error;
+    EXPECT_EQ(report.removedThere, 1u);
+    EXPECT_EQ(m_server.CardCount(), 3);
+    EXPECT_EQ(m_contacts.Count(), 3u);
+}
+
+INSTANTIATE_TEST_SUITE_P(RefusedWith, AddressBookWithoutSyncCollectionTest, ::testing::Values(403, 501));
+
 TEST(PasswordVaultTest, WithoutSecretServiceThePasswordGoesToAPrivateFile)
 {
     testing_support::TempDir folder;

@@ -8,6 +8,10 @@
 
 #include <csignal>
 #include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -100,6 +104,22 @@ int RadicaleServer::CardCount() const
     return count;
 }
 
+double RadicaleServer::CpuSeconds() const
+{
+    // /proc/PID/stat: the fields after the parenthesised command name; utime and stime are the
+    // 12th and 13th of them, in clock ticks.
+    std::ifstream stat("/proc/" + std::to_string(m_pid) + "/stat");
+    const std::string line((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    std::istringstream fields(line.substr(line.rfind(')') + 1));
+    std::string field;
+    long ticks = 0;
+    for (int i = 0; i < 13 && fields >> field; ++i) {
+        if (i >= 11)
+            ticks += std::stol(field);
+    }
+    return double(ticks) / double(::sysconf(_SC_CLK_TCK));
+}
+
 int RadicaleServer::Send(
     const QByteArray& method, const std::string& name, const QByteArray& body, std::string* reply)
 {
@@ -132,4 +152,44 @@ int RadicaleServer::Delete(const std::string& name)
 int RadicaleServer::Get(const std::string& name, std::string* body)
 {
     return Send("GET", name, {}, body);
+}
+
+NoSyncProxy::NoSyncProxy(const RadicaleServer& server, int refusal)
+    : m_server(server)
+    , m_refusal(refusal)
+{
+}
+
+NoSyncProxy::~NoSyncProxy()
+{
+    m_process.kill();
+    m_process.waitForFinished();
+}
+
+bool NoSyncProxy::Start()
+{
+    m_process.start("python3",
+        { KESTRIUM_SOURCE_DIR "/tests/links/no_sync_proxy.py", QString::number(m_server.Port()),
+            QString::number(m_refusal) });
+    // The first line is the port it listens on.
+    while (!m_output.contains('\n') && m_process.waitForReadyRead(10'000))
+        m_output += m_process.readAllStandardOutput();
+    const qsizetype end = m_output.indexOf('\n');
+    m_port = end > 0 ? m_output.left(end).toInt() : 0;
+    m_output.remove(0, end + 1);
+    return m_port > 0;
+}
+
+QUrl NoSyncProxy::ServerUrl() const
+{
+    return QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(m_port));
+}
+
+int NoSyncProxy::Refused()
+{
+    constexpr int kQuietMs = 50;
+    while (m_process.waitForReadyRead(kQuietMs))
+        m_output += m_process.readAllStandardOutput();
+    m_output += m_process.readAllStandardOutput();
+    return int(m_output.count("refused\n"));
 }

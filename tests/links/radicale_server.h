@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QNetworkAccessManager>
+#include <QProcess>
 #include <QUrl>
 
 #include <filesystem>
@@ -27,6 +28,7 @@ public:
 
     QUrl ServerUrl() const;
     QUrl BookUrl() const;
+    int Port() const { return m_port; }
     // Writes `count` cards ("seed-<n>.vcf") straight into the storage; for a stopped server.
     void Seed(int count);
     static std::string SeedCard(int n);
@@ -37,6 +39,8 @@ public:
     int Get(const std::string& name, std::string* body = nullptr);
     // How many cards the storage holds.
     int CardCount() const;
+    // The processor time the server's process has used so far, in seconds (user and system).
+    double CpuSeconds() const;
 
 private:
     int Send(const QByteArray& method, const std::string& name, const QByteArray& body, std::string* reply);
@@ -45,4 +49,26 @@ private:
     int m_port = 0;
     long m_pid = 0;
     QNetworkAccessManager m_network;
+};
+
+// A CardDAV server without sync-collection (RFC 6578): tests/links/no_sync_proxy.py in front of a
+// RadicaleServer refuses that report with `refusal` (403 or 501) and passes every other request on.
+class NoSyncProxy {
+public:
+    NoSyncProxy(const RadicaleServer& server, int refusal);
+    ~NoSyncProxy();
+    NoSyncProxy(const NoSyncProxy&) = delete;
+    NoSyncProxy& operator=(const NoSyncProxy&) = delete;
+
+    bool Start();
+    QUrl ServerUrl() const;
+    // How many sync-collection reports were refused so far.
+    int Refused();
+
+private:
+    const RadicaleServer& m_server;
+    int m_refusal = 0;
+    int m_port = 0;
+    QProcess m_process;
+    QByteArray m_output;
 };

@@ -295,7 +295,7 @@ void MainWindow::SetupMenuBar()
 {
     m_menuBar = new QMenuBar(this);
     QMenu* file = m_menuBar->addMenu(tr("&File"));
-    file->addActions({ Action("actionImport"), Action("actionExport") });
+    file->addActions({ Action("actionImport"), Action("actionExport"), Action("actionSyncAddressBook") });
     file->addSeparator();
     file->addActions({ Action("actionSetup"), Action("actionPbxControl") });
     file->addSeparator();

@@ -102,6 +102,10 @@ void MainWindow::CreateCommands()
         &QAction::triggered, this, &MainWindow::ImportContacts);
     connect(CreateAction("actionExport", tr("&Export ..."), tr("Export the contacts to a vCard file")),
         &QAction::triggered, this, &MainWindow::ExportContacts);
+    // Run by the shared address book, which enables it while an account is set and no sync runs.
+    CreateAction("actionSyncAddressBook", tr("S&ynchronise address book now"),
+        tr("Send this seat's contact changes to the shared address book and take in its changes now"))
+        ->setEnabled(false);
     connect(CreateAction("actionExit", tr("E&xit"), tr("Exit Kestrium"), QKeySequence(Qt::CTRL | Qt::Key_Q)),
         &QAction::triggered, this, &QWidget::close);
     for (int slot = 0; slot < LineManager::kSlotCount; ++slot) {

@@ -7,8 +7,11 @@
 #include "ui/panels/contacts_panel.h"
 #include "ui/setup/address_book_page.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QLabel>
+
+#include <utility>
 
 SharedAddressBook::SharedAddressBook(ContactStore& contacts, SettingsStore& settings,
     PasswordVault& passwords, MainWindow& window, Prompter& prompter, const std::filesystem::path& dataFolder)
@@ -24,7 +27,10 @@ SharedAddressBook::SharedAddressBook(ContactStore& contacts, SettingsStore& sett
         [this](qint64 done, qint64 total) { m_window.ShowAddressBookProgress(done, total); });
     connect(&m_sync, &AddressBookSync::Finished, this, &SharedAddressBook::ShowResult);
     connect(&m_timer, &QTimer::timeout, this, &SharedAddressBook::SyncSoon);
+    connect(m_window.Action("actionSyncAddressBook"), &QAction::triggered, this,
+        &SharedAddressBook::SyncOnRequest);
     m_timer.start(kIntervalMs);
+    UpdateSyncAction();
 }
 
 AddressBookAccount SharedAddressBook::Account() const
@@ -42,12 +48,26 @@ void SharedAddressBook::SyncSoon()
     const AddressBookAccount account = Account();
     if (!account.IsSet()) {
         m_window.ShowAddressBookStatus({});
-        return;
-    }
-    if (m_sync.Start(account)) {
+    } else if (m_sync.Start(account)) {
         m_window.ShowAddressBookStatus(tr("Address book: synchronising ..."));
         m_window.ShowAddressBookProgress(0, -1);
     }
+    UpdateSyncAction();
+}
+
+void SharedAddressBook::SyncOnRequest()
+{
+    if (m_sync.IsRunning())
+        return;
+    m_requested = true;
+    SyncSoon();
+    m_requested = m_sync.IsRunning();
+}
+
+void SharedAddressBook::UpdateSyncAction()
+{
+    m_window.Action("actionSyncAddressBook")
+        ->setEnabled(!m_settings.Read(Settings::kAddressBookUrl).empty() && !m_sync.IsRunning());
 }
 
 void SharedAddressBook::AccountChanged()
@@ -61,6 +81,8 @@ void SharedAddressBook::AccountChanged()
 void SharedAddressBook::ShowResult()
 {
     const AddressBookReport& report = m_sync.LastReport();
+    const bool requested = std::exchange(m_requested, false);
+    UpdateSyncAction();
     m_window.ShowAddressBookProgress(0, 0);
     m_window.ShowAddressBookStatus(QString::fromStdString(report.Summary()));
     m_window.AddressBookStatus()->setToolTip(QString::fromStdString(report.error));
@@ -73,4 +95,10 @@ void SharedAddressBook::ShowResult()
             text += "\n" + conflict;
         m_prompter.ShowMessage(text, "Kestrium", Prompter::Icon::Information);
     }
+    // A sync the user asked for says why it failed; the automatic ones only in the status bar.
+    if (requested && !report.ok)
+        m_prompter.ShowMessage(tr("The address book could not be synchronised: %1")
+                                   .arg(QString::fromStdString(report.error))
+                                   .toStdString(),
+            "Kestrium", Prompter::Icon::Exclamation);
 }

@@ -16,7 +16,8 @@ class SettingsStore;
 // The shared address book as the program runs it: syncs the contacts with the account of the
 // settings at start, every few minutes and when the account changes; shows its state and the
 // progress of a long sync in the main window's status bar, refills the contacts tab when the
-// server's changes came in, and tells the user of conflicts (both versions were kept).
+// server's changes came in, and tells the user of conflicts (both versions were kept). The
+// window's "Synchronise address book now" starts a sync at once.
 class SharedAddressBook : public QObject {
     Q_OBJECT
 
@@ -30,12 +31,18 @@ public:
     AddressBookAccount Account() const;
     // Starts a sync in the background unless one runs or no account is set.
     void SyncSoon();
+    // The user's "Synchronise address book now": like SyncSoon, and a failure is also told in a
+    // message.
+    void SyncOnRequest();
     // After the setup dialog: a new account starts afresh, a removed one drops the map.
     void AccountChanged();
     AddressBookSync& Sync() { return m_sync; }
 
 private:
     void ShowResult();
+    // The window's "Synchronise address book now" is enabled while an account is set and no sync
+    // runs.
+    void UpdateSyncAction();
 
     SettingsStore& m_settings;
     PasswordVault& m_passwords;
@@ -43,4 +50,5 @@ private:
     Prompter& m_prompter;
     AddressBookSync m_sync;
     QTimer m_timer;
+    bool m_requested = false; // the running sync was asked for by the user
 };

@@ -11,6 +11,7 @@
 #include "ui/panels/contact_tree_model.h"
 #include "ui/panels/contacts_panel.h"
 
+#include <QAction>
 #include <QLabel>
 #include <QProgressBar>
 
@@ -109,6 +110,57 @@ TEST_F(SharedAddressBookTest, AnUnreachableServerLeavesTheChangesWaiting)
     EXPECT_NE(window.AddressBookStatus()->toolTip().indexOf("cannot be reached"), -1)
         << window.AddressBookStatus()->toolTip().toStdString();
     EXPECT_TRUE(m_prompter.messages.empty()) << "no message box for a server that is away";
+    Stop();
+}
+
+TEST_F(SharedAddressBookTest, SyncNowFromTheMenuIsEnabledOnlyWithAnAccountAndWhileIdle)
+{
+    MainWindow& window = Start();
+    QAction* syncNow = window.Action("actionSyncAddressBook");
+    ASSERT_NE(syncNow, nullptr);
+    EXPECT_FALSE(syncNow->isEnabled()) << "no account set";
+
+    m_server.Seed(2);
+    ASSERT_TRUE(m_server.Start());
+    Configure();
+    m_app->AddressBook()->AccountChanged();
+    EXPECT_FALSE(syncNow->isEnabled()) << "disabled while the sync runs";
+    ASSERT_TRUE(WaitForSync(window));
+    EXPECT_TRUE(syncNow->isEnabled());
+    EXPECT_EQ(window.Contacts()->Model()->ShownCount(), 2u);
+
+    // A colleague adds a card: "Synchronise now" brings it at once, with the progress shown.
+    ASSERT_EQ(m_server.Put("colleague.vcf",
+                  "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:colleague\r\nN:Added;Just;;;\r\nFN:Just Added\r\n"
+                  "TEL:+1 555 0100\r\nEND:VCARD\r\n"),
+        201);
+    syncNow->trigger();
+    EXPECT_FALSE(syncNow->isEnabled());
+    EXPECT_EQ(window.AddressBookStatus()->text(), "Address book: synchronising ...");
+    EXPECT_TRUE(window.AddressBookProgress()->isVisible());
+    ASSERT_TRUE(WaitForSync(window));
+    EXPECT_EQ(window.AddressBookStatus()->text(), "Address book synchronised: 1 received, 0 sent");
+    EXPECT_EQ(window.Contacts()->Model()->ShownCount(), 3u);
+    EXPECT_TRUE(m_prompter.messages.empty());
+
+    // With the server away, the sync the user asked for says why it failed.
+    m_server.Stop();
+    syncNow->trigger();
+    ASSERT_TRUE(testing_support::WaitUntil([&] {
+        Settle();
+        return syncNow->isEnabled();
+    }));
+    EXPECT_EQ(window.AddressBookStatus()->text(), "Address book offline");
+    ASSERT_EQ(m_prompter.messages.size(), 1u);
+    EXPECT_NE(m_prompter.messages[0].text.find("could not be synchronised"), std::string::npos)
+        << m_prompter.messages[0].text;
+    EXPECT_NE(m_prompter.messages[0].text.find("cannot be reached"), std::string::npos)
+        << m_prompter.messages[0].text;
+
+    // Without an account the command is off again.
+    m_settings.Write(Settings::kAddressBookUrl, "");
+    m_app->AddressBook()->AccountChanged();
+    EXPECT_FALSE(syncNow->isEnabled());
     Stop();
 }
 

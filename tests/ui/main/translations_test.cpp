@@ -3,6 +3,8 @@
 // own form; without the translation the English texts come back unchanged.
 #include "running_app.h"
 
+#include "links/address_book_sync.h"
+#include "links/carddav_client.h"
 #include "res/translations.h"
 #include "settings/app_settings.h"
 #include "store/call_log_store.h"
@@ -116,6 +118,18 @@ TEST_F(TranslationsTest, GermanLocaleShowsGermanTextsAndDatesWhileFilesStayAsThe
     EXPECT_EQ(window.Tabs()->tabText(0), "Kon&takte");
     EXPECT_EQ(window.Tabs()->tabToolTip(2), "Anrufliste");
     EXPECT_EQ(window.RedialButton()->toolTip(), "Wahlwiederholungsliste öffnen");
+    EXPECT_EQ(Command(window, "actionSyncAddressBook").text(), "&Adressbuch jetzt abgleichen");
+
+    // The shared address book's status and reasons, made outside any window.
+    AddressBookReport report;
+    report.reached = true;
+    report.received = 2;
+    report.sent = 1;
+    report.pending = 1;
+    EXPECT_EQ(report.Summary(), "Adressbuch abgeglichen: 2 empfangen, 1 gesendet, 1 Änderung wartet");
+    CardDavClient::Reply unanswered;
+    unanswered.error = "Connection refused";
+    EXPECT_EQ(CardDavClient::Describe(unanswered), "der Server ist nicht erreichbar (Connection refused)");
 
     // The setup dialog, with the pages whose texts live in classes of their own.
     {
@@ -127,6 +141,7 @@ TEST_F(TranslationsTest, GermanLocaleShowsGermanTextsAndDatesWhileFilesStayAsThe
         auto* pageList = setup.findChild<QListWidget*>("pageList");
         ASSERT_NE(pageList, nullptr);
         EXPECT_EQ(pageList->item(SetupDialog::kTelephonyPage)->text(), "Telefonie");
+        EXPECT_EQ(pageList->item(SetupDialog::kAddressBookPage)->text(), "Adressbuch");
         EXPECT_EQ(TextOf<QRadioButton>(setup.Page(SetupDialog::kCallRecordingPage), "beepTone"), "&Piepton");
         EXPECT_EQ(
             TextOf<QRadioButton>(setup.Telephony(), "ignoreIncoming"), "Ignorieren, bis der Anrufer aufgibt");
