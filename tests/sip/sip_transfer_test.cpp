@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,23 @@ using sip_test::Sipp;
 const char* const kSippInDialog = "Via: SIP/2.0/[transport] [local_ip]:[local_port];branch=[branch]\n"
                                   "From: <sip:sipp@[local_ip]:[local_port]>;tag=[pid]SIPpTag01[call_number]\n"
                                   "To:[$caller]\n[last_Call-ID:]\nMax-Forwards: 70\n";
+
+// The far end's digest challenge to a request, and its check of the answer (kVerifyAuth in the
+// request's actions): with the password of line 5 (SipTransfers) the scenario goes on at `label`,
+// else it answers 403 and ends there (our side then fails the test).
+std::string Challenge()
+{
+    // 401, not 407: SIPp's verifyauth reads only an Authorization header.
+    return sip_test::SippReply("401 Unauthorized",
+        "WWW-Authenticate: Digest realm=\"kestrium.test\", nonce=\"7c1d5e2a\", algorithm=MD5\n", "", false);
+}
+std::string CheckCredentials(const std::string& label)
+{
+    return "  <nop test=\"valid\" next=\"" + label + "\"/>\n"
+        + sip_test::SippReply("403 Forbidden", "", "", false) + "  <nop next=\"end\"/>\n  <label id=\""
+        + label + "\"/>\n";
+}
+const char* const kVerifyAuth = "<verifyauth assign_to=\"valid\" username=\"kestrium\" password=\"s3cret\"/>";
 
 // SIPp reports on the transfer: a NOTIFY (CSeq `cseq`) with the sipfrag `status`, ending the
 // subscription when `last`, and takes our 200.
@@ -30,18 +48,20 @@ std::string Notify(int cseq, const std::string& status, bool last)
         + body + "]]></send>\n  <recv response=\"200\"/>\n";
 }
 
-// SIPp, called by us, answers, takes our REFER (checking Refer-To and Referred-By), accepts it
+// SIPp, called by us, answers, takes our REFER (checking Refer-To and Referred-By; when
+// `challenge`, only after its digest challenge was answered with the line's password), accepts it
 // and reports Trying then `outcome`; then it waits for our BYE.
-std::string TransferredScenario(const std::string& outcome)
+std::string TransferredScenario(const std::string& outcome, bool challenge = false)
 {
-    const std::string refer = R"(  <recv request="REFER">
+    const std::string refer = (challenge ? "  <recv request=\"REFER\"/>\n" + Challenge() : "")
+        + R"(  <recv request="REFER">
     <action>
       <ereg regexp="Refer-To: .sip:201@127.0.0.1:[0-9]*." search_in="msg" check_it="true" assign_to="to"/>
       <ereg regexp="Referred-By: .sip:kestrium@127.0.0.1:[0-9]*." search_in="msg" check_it="true" assign_to="by"/>
       <log message="[$to] [$by]"/>
-    </action>
-  </recv>
-)" + sip_test::SippReply("202 Accepted", "Contact: <sip:sipp@[local_ip]:[local_port]>\n", "", false)
+      )" + (challenge ? kVerifyAuth : "")
+        + "\n    </action>\n  </recv>\n" + (challenge ? CheckCredentials("referred") : "")
+        + sip_test::SippReply("202 Accepted", "Contact: <sip:sipp@[local_ip]:[local_port]>\n", "", false)
         + Notify(2, "100 Trying", false) + Notify(3, outcome, true);
     return R"(<?xml version="1.0" encoding="ISO-8859-1" ?>
 <scenario name="transferred">
@@ -56,11 +76,22 @@ std::string TransferredScenario(const std::string& outcome)
             "Contact: <sip:sipp@[local_ip]:[local_port]>\nContent-Type: application/sdp\n",
             sip_test::SippSdp())
         + "  <recv request=\"ACK\" crlf=\"true\"/>\n" + refer + "  <recv request=\"BYE\"/>\n"
-        + sip_test::SippReply("200 OK", "", "", false) + "</scenario>\n";
+        + sip_test::SippReply("200 OK", "", "", false) + "  <label id=\"end\"/>\n</scenario>\n";
 }
 
+// Line 5 has a password, for the far end's challenges.
 class SipTransfers : public SipFixture {
 protected:
+    SipTransfers()
+    {
+        std::ofstream(m_dir / "line.password") << "s3cret\n";
+        std::filesystem::permissions(m_dir / "line.password", std::filesystem::perms::owner_read);
+    }
+    std::string Line1Account() const override
+    {
+        return SipFixture::Line1Account() + "password-file = " + (m_dir / "line.password").string() + "\n";
+    }
+
     // A second far end (the party a call is transferred to) in a folder of its own, on a free port.
     std::uint16_t StartParty(Sipp& party, const std::string& name, const std::string& scenario)
     {
@@ -92,13 +123,14 @@ protected:
     }
 };
 
-// lineBlindTransfer of a connected SIP call to the number 201: REFER to 201 on the line's domain,
-// and once the far end reports 200 the request succeeds, our call ends (BYE) without a
-// disconnect of its own, and `linesim list` shows the transfer.
+// lineBlindTransfer of a connected SIP call to the number 201: REFER to 201 on the line's domain
+// (sent again with credentials after the far end's challenge), and once the far end reports 200
+// the request succeeds, our call ends (BYE) without a disconnect of its own, and `linesim list`
+// shows the transfer.
 TEST_F(SipTransfers, BlindTransferSendsReferAndEndsOurCallWhenTheFarEndReportsSuccess)
 {
     Sipp sipp;
-    ASSERT_TRUE(sipp.Start(m_dir.Path(), TransferredScenario("200 OK"), m_sippPort));
+    ASSERT_TRUE(sipp.Start(m_dir.Path(), TransferredScenario("200 OK", true), m_sippPort));
     const HLINE line = OpenLine(kLine1);
     const HCALL call = ConnectedCall(line, sipp);
     ASSERT_NE(call, 0u);
@@ -112,8 +144,9 @@ TEST_F(SipTransfers, BlindTransferSendsReferAndEndsOurCallWhenTheFarEndReportsSu
     EXPECT_EQ(lineBlindTransferA(call, "202", 0), LINEERR_INVALCALLSTATE) << "one transfer at a time";
     RunWhile(sipp, 8000);
     EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log() << "the REFER's headers and our BYE";
+    EXPECT_EQ(sipp.CountMessages("REFER "), 2) << "once without credentials, once with";
     Run(100);
-    EXPECT_EQ(ReplyTo(request), 0);
+    EXPECT_EQ(ReplyTo(request), 0) << sipp.Log();
     EXPECT_EQ(CallState(call), DWORD(LINECALLSTATE_IDLE));
     EXPECT_FALSE(Saw(call, LINECALLSTATE_DISCONNECTED)) << "the call ends once, as transferred";
     EXPECT_NE(LineList().find("transferred 5551234 to 201"), std::string::npos) << LineList();
@@ -231,21 +264,24 @@ TEST_F(SipTransfers, InviteWithReplacesOfNoCallOfOursIsRefusedWith481)
 }
 
 // SIPp, called by us, answers and transfers us: a REFER without Refer-To (400), then one to
-// `target` from Alice; it takes our reports (Trying, then `outcome`: OK once the target answered)
+// `target` from Alice; it takes our reports (Trying, then `outcome`: OK once the target answered;
+// when `challenge`, Trying only after its digest challenge was answered with the line's password)
 // and our BYE.
-std::string TransferringScenario(const std::string& target, const std::string& outcome = "200 OK")
+std::string TransferringScenario(
+    const std::string& target, const std::string& outcome = "200 OK", bool challenge = false)
 {
     const auto refer = [](int cseq, const std::string& headers) {
         return std::string("  <send retrans=\"500\"><![CDATA[\nREFER [$contact] SIP/2.0\n") + kSippInDialog
             + "CSeq: " + std::to_string(cseq) + " REFER\nContact: <sip:sipp@[local_ip]:[local_port]>\n"
             + headers + "Content-Length: 0\n\n]]></send>\n";
     };
-    const auto notify = [](const std::string& status) {
+    const auto notify = [](const std::string& status, bool checked) {
         return "  <recv request=\"NOTIFY\"><action><ereg regexp=\"SIP/2.0 " + status
             + "\" search_in=\"body\" check_it=\"true\" assign_to=\"frag\"/><log message=\"[$frag]\"/>"
-              "</action></recv>\n"
-            + sip_test::SippReply("200 OK", "", "", false);
+            + (checked ? kVerifyAuth : "") + "</action></recv>\n"
+            + (checked ? CheckCredentials("reported") : "") + sip_test::SippReply("200 OK", "", "", false);
     };
+    const std::string challenged = challenge ? "  <recv request=\"NOTIFY\"/>\n" + Challenge() : "";
     return R"(<?xml version="1.0" encoding="ISO-8859-1" ?>
 <scenario name="transferring">
   <recv request="INVITE" crlf="true">
@@ -262,8 +298,9 @@ std::string TransferringScenario(const std::string& target, const std::string& o
         + refer(3,
             "Refer-To: <" + target
                 + ">\nReferred-By: \"Alice Example\" <sip:2125550100@[local_ip]:[local_port]>\n")
-        + "  <recv response=\"202\"/>\n" + notify("100 Trying") + notify(outcome)
-        + "  <recv request=\"BYE\"/>\n" + sip_test::SippReply("200 OK", "", "", false) + "</scenario>\n";
+        + "  <recv response=\"202\"/>\n" + challenged + notify("100 Trying", challenge)
+        + notify(outcome, false) + "  <recv request=\"BYE\"/>\n"
+        + sip_test::SippReply("200 OK", "", "", false) + "  <label id=\"end\"/>\n</scenario>\n";
 }
 
 // The party we are transferred to: it checks that our INVITE names Alice as the sender, answers,
@@ -289,14 +326,15 @@ std::string TransferTargetScenario()
 
 // The far end of our call transfers us (REFER): we call the party it named, and the program sees
 // that call arrive as a call of the line, dialling, then connected, with Alice as the party that
-// transferred it; once it is answered our first call ends.
+// transferred it; once it is answered our first call ends. Our first report is challenged and sent
+// again with credentials.
 TEST_F(SipTransfers, FarEndsReferPlacesOurCallToTheTargetAndEndsTheFirstOnceItIsAnswered)
 {
     Sipp target;
     const std::uint16_t targetPort = StartParty(target, "target", TransferTargetScenario());
     Sipp sipp;
-    ASSERT_TRUE(sipp.Start(
-        m_dir.Path(), TransferringScenario("sip:bob@127.0.0.1:" + std::to_string(targetPort)), m_sippPort));
+    ASSERT_TRUE(sipp.Start(m_dir.Path(),
+        TransferringScenario("sip:bob@127.0.0.1:" + std::to_string(targetPort), "200 OK", true), m_sippPort));
     const HLINE line = OpenLine(kLine1);
     const HCALL first = ConnectedCall(line, sipp);
     ASSERT_NE(first, 0u);
@@ -328,6 +366,7 @@ TEST_F(SipTransfers, FarEndsReferPlacesOurCallToTheTargetAndEndsTheFirstOnceItIs
     RunWhile(sipp, 5000);
     EXPECT_EQ(target.ExitCode(), 0) << target.Log() << "Referred-By on our INVITE, our BYE";
     EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log() << "400 without Refer-To, 202, our reports and BYE";
+    EXPECT_EQ(sipp.CountMessages("NOTIFY "), 3) << "the first report once without credentials, once with";
 }
 
 // SIPp as the party we hold and then hand over: it answers our hold (re-INVITE), checks that our
