@@ -303,27 +303,6 @@ std::string TransferringScenario(
         + sip_test::SippReply("200 OK", "", "", false) + "  <label id=\"end\"/>\n</scenario>\n";
 }
 
-// The party we are transferred to: it checks that our INVITE names Alice as the sender, answers,
-// and waits for our BYE.
-std::string TransferTargetScenario()
-{
-    return R"(<?xml version="1.0" encoding="ISO-8859-1" ?>
-<scenario name="target">
-  <recv request="INVITE" crlf="true">
-    <action>
-      <ereg regexp="Referred-By: .Alice Example. .sip:2125550100@" search_in="msg" check_it="true" assign_to="by"/>
-      <log message="[$by]"/>
-    </action>
-  </recv>
-)" + sip_test::SippReply("180 Ringing")
-        + "  <pause milliseconds=\"300\"/>\n"
-        + sip_test::SippReply("200 OK",
-            "Contact: <sip:sipp@[local_ip]:[local_port]>\nContent-Type: application/sdp\n",
-            sip_test::SippSdp())
-        + "  <recv request=\"ACK\" crlf=\"true\"/>\n  <recv request=\"BYE\"/>\n"
-        + sip_test::SippReply("200 OK", "", "", false) + "</scenario>\n";
-}
-
 // The far end of our call transfers us (REFER): we call the party it named, and the program sees
 // that call arrive as a call of the line, dialling, then connected, with Alice as the party that
 // transferred it; once it is answered our first call ends. Our first report is challenged and sent
@@ -331,7 +310,7 @@ std::string TransferTargetScenario()
 TEST_F(SipTransfers, FarEndsReferPlacesOurCallToTheTargetAndEndsTheFirstOnceItIsAnswered)
 {
     Sipp target;
-    const std::uint16_t targetPort = StartParty(target, "target", TransferTargetScenario());
+    const std::uint16_t targetPort = StartParty(target, "target", sip_test::TransferTargetScenario());
     Sipp sipp;
     ASSERT_TRUE(sipp.Start(m_dir.Path(),
         TransferringScenario("sip:bob@127.0.0.1:" + std::to_string(targetPort), "200 OK", true), m_sippPort));

@@ -284,6 +284,48 @@ TEST_F(SipVoiceMail, WaitingCallerIsAnsweredWhileTheFirstIsHeldAndEachCallIsLogg
     EXPECT_TRUE(m_prompter.messages.empty());
 }
 
+// The caller transfers us (REFER) to Bob: we call Bob, the caller's call ends once he answers, and
+// the user hangs up on Bob. The call log names each party once: Alice on her call, and Bob's
+// number on the call to him, whom the user talked to last.
+TEST_F(SipVoiceMail, CallTheCallerTransferredUsToIsLoggedWithThePartyTalkedTo)
+{
+    StartByHand();
+    std::vector<std::unique_ptr<sip_test::Sipp>> parties;
+    std::filesystem::create_directories(m_dir / "bob");
+    const std::uint16_t bobPort = sip_test::FreePort();
+    parties.push_back(std::make_unique<sip_test::Sipp>());
+    ASSERT_TRUE(parties.back()->Start(m_dir / "bob", sip_test::TransferTargetScenario(), bobPort));
+    parties.push_back(CallLine1("alice",
+        sip_test::AnsweredAndAcked()
+            + sip_test::TransfersUsTo("sip:2125550199@127.0.0.1:" + std::to_string(bobPort))));
+    ActionTarget alice;
+    ASSERT_TRUE(RunUntil([&] { return (alice = Offered()).call != 0; })) << parties.back()->Log();
+    LineSlot& slot = m_app->Lines().GetLineSlot(alice.slot);
+    ASSERT_GE(slot.AnswerCall(alice.call), 0);
+    HCALL bob = 0;
+    const auto bobTalks = [&] {
+        for (int i = 0; i < LineSlot::kMaxCalls && bob == 0; ++i)
+            if (const HCALL call = slot.CallAt(i).call; call != 0 && call != alice.call)
+                bob = call;
+        return bob != 0 && (slot.CallFeatures(bob) & LINECALLFEATURE_HOLD) != 0
+            && slot.IndexOfCall(alice.call) < 0;
+    };
+    ASSERT_TRUE(RunUntil(bobTalks, 8000)) << parties.front()->Log() << parties.back()->Log();
+    slot.DropCall(bob);
+    RunWhile(parties, 5000);
+    for (const auto& party : parties)
+        EXPECT_EQ(party->ExitCode(), 0) << party->Log();
+    const CallLogStore log = LoggedCalls();
+    ASSERT_EQ(log.Count(), 2u);
+    EXPECT_EQ(log.GetAt(0)->type, kCallTypeIncoming);
+    EXPECT_EQ(log.GetAt(0)->number, "2125550100");
+    EXPECT_EQ(log.GetAt(0)->callerName, "Alice Example");
+    EXPECT_EQ(log.GetAt(1)->type, kCallTypeOutgoing);
+    EXPECT_EQ(log.GetAt(1)->number, "2125550199");
+    EXPECT_EQ(log.GetAt(1)->callerName, "");
+    EXPECT_TRUE(m_prompter.messages.empty());
+}
+
 // Six SIP accounts, six callers at once. Kestrium keeps rows 1 to 4 for telephone-network lines,
 // so it opens IP Line 1 and 2 only: the four lines nobody has open refuse their callers (480)
 // instead of answering them, and both open lines' callers reach voice mail and leave a message.

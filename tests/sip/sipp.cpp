@@ -322,6 +322,38 @@ std::string AnsweredAndAcked()
     return "  <recv response=\"200\" rtd=\"true\"/>\n" + CallerRequest("ACK", 1, false, "[last_To:]");
 }
 
+std::string TransfersUsTo(const std::string& target, const std::string& outcome)
+{
+    const auto report = [](const std::string& status) {
+        return "  <recv request=\"NOTIFY\"><action><ereg regexp=\"SIP/2.0 " + status
+            + "\" search_in=\"body\" check_it=\"true\" assign_to=\"frag\"/></action></recv>\n"
+            + SippReply("200 OK", "", "", false);
+    };
+    return CallerRequest("REFER", 2, false, "[last_To:]",
+               "Contact: <sip:sipp@[local_ip]:[local_port]>\nRefer-To: <" + target
+                   + ">\nReferred-By: \"Alice Example\" <sip:2125550100@[local_ip]:[local_port]>\n"
+                     "Content-Length: 0\n\n")
+        + "  <recv response=\"202\"/>\n" + report("100 Trying") + report(outcome) + WaitsForOurBye();
+}
+
+std::string TransferTargetScenario()
+{
+    return R"(<?xml version="1.0" encoding="ISO-8859-1" ?>
+<scenario name="target">
+  <recv request="INVITE" crlf="true">
+    <action>
+      <ereg regexp="Referred-By: .Alice Example. .sip:2125550100@" search_in="msg" check_it="true" assign_to="by"/>
+      <log message="[$by]"/>
+    </action>
+  </recv>
+)" + SippReply("180 Ringing")
+        + "  <pause milliseconds=\"300\"/>\n"
+        + SippReply("200 OK", "Contact: <sip:sipp@[local_ip]:[local_port]>\nContent-Type: application/sdp\n",
+            SippSdp())
+        + "  <recv request=\"ACK\" crlf=\"true\"/>\n  <recv request=\"BYE\"/>\n"
+        + SippReply("200 OK", "", "", false) + "</scenario>\n";
+}
+
 std::string AnsweredThenTone(const std::string& tone, unsigned thenWaitMs)
 {
     return AnsweredAndAcked() + "  <nop><action><exec play_pcap_audio=\"" + tone + "\"/></action></nop>\n"
