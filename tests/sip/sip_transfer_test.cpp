@@ -173,61 +173,14 @@ TEST_F(SipTransfers, FailedTransferLeavesTheCallConnected)
     EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log();
 }
 
-// A request of SIPp calling line 5 from `from` (a From header value without its tag) with the tag
-// given, in the dialog of Call-ID [call_id].
-std::string CallerRequest(const std::string& method, int cseq, const std::string& from,
-    const std::string& tag, const std::string& to, const std::string& rest)
-{
-    return std::string(method == "ACK" ? "  <send>" : "  <send retrans=\"500\">") + "<![CDATA[\n" + method
-        + " sip:kestrium@[remote_ip]:[remote_port] SIP/2.0\n"
-          "Via: SIP/2.0/[transport] [local_ip]:[local_port];branch=[branch]\nFrom: "
-        + from + ";tag=" + tag + "\nTo:" + to + "\nCall-ID: [call_id]\nCSeq: " + std::to_string(cseq) + " "
-        + method + "\nMax-Forwards: 70\n" + rest + "]]></send>\n";
-}
-
-const char* const kAlice = "\"Alice Example\" <sip:2125550100@[local_ip]:[local_port]>";
-const char* const kBob = "\"Bob Example\" <sip:2125550199@[local_ip]:[local_port]>";
-const char* const kLine5 = " <sip:kestrium@[remote_ip]:[remote_port]>";
-
-std::string InviteWith(const std::string& from, const std::string& tag, const std::string& headers)
-{
-    return CallerRequest("INVITE", 1, from, tag, kLine5,
-        headers
-            + "Contact: <sip:sipp@[local_ip]:[local_port]>\nContent-Type: application/sdp\nContent-Length: "
-              "[len]\n\n"
-            + sip_test::SippSdp());
-}
-
-// Alice calls and we answer; then Bob, to whom Alice handed the call, sends an INVITE that replaces
-// Alice's dialog (its Call-ID, our tag, Alice's tag). Bob is answered at once, Alice's dialog gets
-// our BYE, and Bob hangs up later.
-std::string ReplacingScenario()
-{
-    const std::string ack = "Content-Length: 0\n\n";
-    return "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>\n<scenario name=\"replaces\">\n"
-        + InviteWith(kAlice, "alice", "")
-        + "  <recv response=\"100\" optional=\"true\"/>\n  <recv response=\"180\"/>\n"
-          "  <recv response=\"200\"><action><ereg regexp=\";tag=([^;>]*)\" search_in=\"hdr\" header=\"To:\" "
-          "assign_to=\"junk,ours\"/><ereg regexp=\".*\" search_in=\"hdr\" header=\"To:\" "
-          "assign_to=\"aliceTo\"/><log message=\"[$junk]\"/></action></recv>\n"
-        + CallerRequest("ACK", 1, kAlice, "alice", "[$aliceTo]", ack) + "  <pause milliseconds=\"500\"/>\n"
-        + InviteWith(kBob, "bob", "Replaces: [call_id];to-tag=[$ours];from-tag=alice\n")
-        + "  <recv response=\"100\" optional=\"true\"/>\n"
-          "  <recv response=\"200\"><action><ereg regexp=\".*\" search_in=\"hdr\" header=\"To:\" "
-          "assign_to=\"bobTo\"/></action></recv>\n"
-        + CallerRequest("ACK", 1, kBob, "bob", "[$bobTo]", ack)
-        + "  <recv request=\"BYE\"><action><ereg regexp=\"tag=alice\" search_in=\"hdr\" header=\"To:\" "
-          "check_it=\"true\" assign_to=\"byeTo\"/><log message=\"[$byeTo]\"/></action></recv>\n"
-        + sip_test::SippReply("200 OK", "", "", false) + "  <pause milliseconds=\"500\"/>\n"
-        + CallerRequest("BYE", 2, kBob, "bob", "[$bobTo]", ack) + "  <recv response=\"200\"/>\n</scenario>\n";
-}
-
-// The program sees Alice's call end and Bob's arrive connected, with Bob's caller id; neither rings.
+// Alice calls and we answer; then Bob, to whom Alice handed the call, replaces her dialog. The
+// program sees Alice's call end and Bob's arrive connected, with Bob's caller id; neither rings.
 TEST_F(SipTransfers, InviteWithReplacesTakesOverTheCallItNames)
 {
     const HLINE line = OpenLine(kLine1);
     Sipp sipp;
-    ASSERT_TRUE(sipp.Start(m_dir.Path(), ReplacingScenario(), m_sippPort, Client()));
+    ASSERT_TRUE(
+        sipp.Start(m_dir.Path(), sip_test::CallingScenario(sip_test::ReplacedByBob()), m_sippPort, Client()));
     ASSERT_TRUE(RunUntil([&] { return NewCallOn(line) != 0; }, 5000)) << sipp.Log();
     const HCALL alice = NewCallOn(line);
     ASSERT_GT(lineAnswer(alice, nullptr, 0), 0);

@@ -25,6 +25,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -143,6 +144,13 @@ protected:
         CallLogStore log;
         log.Load(m_dir.Path() / CallLogStore::kFileName);
         return log;
+    }
+
+    // An entry's type, number and name.
+    using Party = std::tuple<int, std::string, std::string>;
+    static Party PartyOf(const CallLogEntry& entry)
+    {
+        return { entry.TypeCode(), entry.number, entry.callerName };
     }
 
     // The message's share of `frequency`, 0 when the entry has no readable recording.
@@ -317,12 +325,28 @@ TEST_F(SipVoiceMail, CallTheCallerTransferredUsToIsLoggedWithThePartyTalkedTo)
         EXPECT_EQ(party->ExitCode(), 0) << party->Log();
     const CallLogStore log = LoggedCalls();
     ASSERT_EQ(log.Count(), 2u);
-    EXPECT_EQ(log.GetAt(0)->type, kCallTypeIncoming);
-    EXPECT_EQ(log.GetAt(0)->number, "2125550100");
-    EXPECT_EQ(log.GetAt(0)->callerName, "Alice Example");
-    EXPECT_EQ(log.GetAt(1)->type, kCallTypeOutgoing);
-    EXPECT_EQ(log.GetAt(1)->number, "2125550199");
-    EXPECT_EQ(log.GetAt(1)->callerName, "");
+    EXPECT_EQ(PartyOf(*log.GetAt(0)), Party(kCallTypeIncoming, "2125550100", "Alice Example"));
+    EXPECT_EQ(PartyOf(*log.GetAt(1)), Party(kCallTypeOutgoing, "2125550199", ""));
+    EXPECT_TRUE(m_prompter.messages.empty());
+}
+
+// The caller hands the call to Bob, whose INVITE replaces her dialog (the far end's attended
+// transfer): Bob's call arrives connected and he hangs up. The call log names Alice on her call
+// and Bob on his.
+TEST_F(SipVoiceMail, CallReplacingTheCallersIsLoggedWithTheNewParty)
+{
+    StartByHand();
+    std::vector<std::unique_ptr<sip_test::Sipp>> callers;
+    callers.push_back(CallLine1("alice", sip_test::ReplacedByBob()));
+    ActionTarget alice;
+    ASSERT_TRUE(RunUntil([&] { return (alice = Offered()).call != 0; })) << callers.back()->Log();
+    ASSERT_GE(m_app->Lines().GetLineSlot(alice.slot).AnswerCall(alice.call), 0);
+    RunWhile(callers, 8000);
+    EXPECT_EQ(callers.back()->ExitCode(), 0) << callers.back()->Log();
+    const CallLogStore log = LoggedCalls();
+    ASSERT_EQ(log.Count(), 2u);
+    EXPECT_EQ(PartyOf(*log.GetAt(0)), Party(kCallTypeIncoming, "2125550100", "Alice Example"));
+    EXPECT_EQ(PartyOf(*log.GetAt(1)), Party(kCallTypeIncoming, "2125550199", "Bob Example"));
     EXPECT_TRUE(m_prompter.messages.empty());
 }
 
