@@ -188,7 +188,7 @@ void SipLine::GuardConnections(sip_transp transport)
         std::cerr << "kestrium telephony: " << m_name
                   << ": cannot watch for new SIP connections; they are looked for every "
                   << kGuardConnectionsMs << " ms" << std::endl;
-    OnConnectionArrived(this);
+    OnConnectionArrived(this); // one check at the start: a connection may have come before the watch
 }
 
 void SipLine::OnConnectionArrived(void* arg)
