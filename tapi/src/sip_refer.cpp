@@ -447,6 +447,7 @@ void SipLine::TakeRefer(SipCall& original, const sip_msg& refer)
     event.call = call->id;
     event.replaces = original.id;
     event.number = party.number.empty() ? target->uri : party.number;
+    event.name = DisplayNameOf(ViewOf(referTo->val)); // a Refer-To may name the party too
     event.referredByNumber = sender.number;
     event.referredByName = sender.name;
     m_service.Post(std::move(event));

@@ -293,8 +293,8 @@ TEST_F(SipVoiceMail, WaitingCallerIsAnsweredWhileTheFirstIsHeldAndEachCallIsLogg
 }
 
 // The caller transfers us (REFER) to Bob: we call Bob, the caller's call ends once he answers, and
-// the user hangs up on Bob. The call log names each party once: Alice on her call, and Bob's
-// number on the call to him, whom the user talked to last.
+// the user hangs up on Bob. The call log names each party once: Alice on her call, and Bob (the
+// number and name of the REFER's Refer-To) on the call to him, whom the user talked to last.
 TEST_F(SipVoiceMail, CallTheCallerTransferredUsToIsLoggedWithThePartyTalkedTo)
 {
     StartByHand();
@@ -326,7 +326,7 @@ TEST_F(SipVoiceMail, CallTheCallerTransferredUsToIsLoggedWithThePartyTalkedTo)
     const CallLogStore log = LoggedCalls();
     ASSERT_EQ(log.Count(), 2u);
     EXPECT_EQ(PartyOf(*log.GetAt(0)), Party(kCallTypeIncoming, "2125550100", "Alice Example"));
-    EXPECT_EQ(PartyOf(*log.GetAt(1)), Party(kCallTypeOutgoing, "2125550199", ""));
+    EXPECT_EQ(PartyOf(*log.GetAt(1)), Party(kCallTypeOutgoing, "2125550199", "Bob Example"));
     EXPECT_TRUE(m_prompter.messages.empty());
 }
 

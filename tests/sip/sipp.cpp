@@ -332,7 +332,7 @@ std::string TransfersUsTo(const std::string& target, const std::string& outcome)
             + SippReply("200 OK", "", "", false);
     };
     return CallerRequest("REFER", 2, false, "[last_To:]",
-               "Contact: <sip:sipp@[local_ip]:[local_port]>\nRefer-To: <" + target
+               "Contact: <sip:sipp@[local_ip]:[local_port]>\nRefer-To: \"Bob Example\" <" + target
                    + ">\nReferred-By: \"Alice Example\" <sip:2125550100@[local_ip]:[local_port]>\n"
                      "Content-Length: 0\n\n")
         + "  <recv response=\"202\"/>\n" + report("100 Trying") + report(outcome) + WaitsForOurBye();

@@ -81,8 +81,8 @@ std::string RefusedCallScenario(
 std::string CallRingingOrRefused(int code);
 // Answered: the 200 and SIPp's ACK.
 std::string AnsweredAndAcked();
-// Once answered, the caller transfers us (REFER) to `target` as Alice, takes our reports (Trying,
-// then `outcome`) and waits for our BYE.
+// Once answered, the caller transfers us (REFER) to "Bob Example" at `target` as Alice, takes our
+// reports (Trying, then `outcome`) and waits for our BYE.
 std::string TransfersUsTo(const std::string& target, const std::string& outcome = "200 OK");
 // Once answered, the caller hands its side of the call to Bob (2125550199), whose INVITE replaces
 // the caller's dialog (its Call-ID, our tag, the caller's tag): Bob is answered at once, the
