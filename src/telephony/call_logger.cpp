@@ -159,6 +159,14 @@ void CallLogger::RecordCallState(LineSlot& slot, HCALL call, DWORD state)
         Journal(slot, call, record, party);
 }
 
+void CallLogger::RecordPartyChange(LineSlot& slot, HCALL call)
+{
+    const int index = slot.IndexOfCall(call);
+    Party party;
+    if (index >= 0 && ReadParty(slot, call, party))
+        Journal(slot, call, slot.CallAt(index), party);
+}
+
 void CallLogger::Journal(LineSlot& slot, HCALL call, const CallRecord& record, const Party& party)
 {
     const int type = EndedCallType(slot, call, record, party.origin);
