@@ -31,6 +31,19 @@ void ReadIncomingParty(const CallParty& caller, std::string& name, std::string& 
     }
 }
 
+// The party the far end handed the call on to, as the caller of an incoming call or the called
+// party of a placed one: the user talked with that party last. The call log has no field for the
+// party who handed the call on.
+CallParty ConnectedParty(CallParty party)
+{
+    party.callerIdFlags = LINECALLPARTYID_ADDRESS;
+    party.callerName = {};
+    party.callerNumber = party.transferredTo;
+    party.calledParty = {};
+    party.displayableAddress = party.transferredTo;
+    return party;
+}
+
 // The recording path as the call log stores it, marked unheard: a file URI whose first letter is
 // raised. A local path from the recorder becomes such a URI.
 std::string UnheardRecordingField(const std::string& path)
@@ -92,7 +105,9 @@ bool CallLogger::ReadParty(LineSlot& slot, HCALL call, Party& party) const
     if (!snapshot.Fetch(slot.Manager().Tapi(), call))
         return true;
     std::string contactName;
-    const CallParty caller = slot.Manager().NamedParty(snapshot.Party(), contactName);
+    const CallParty reported = snapshot.Party();
+    const CallParty caller = slot.Manager().NamedParty(
+        reported.transferredTo.empty() ? reported : ConnectedParty(reported), contactName);
     party.origin = caller.origin;
     if (CallText::IsIncomingOrigin(caller.origin)) {
         ReadIncomingParty(caller, party.name, party.number);
@@ -142,6 +157,14 @@ void CallLogger::RecordCallState(LineSlot& slot, HCALL call, DWORD state)
     record.lastState = NextLastState(record.lastState, state);
     if (state != LINECALLSTATE_IDLE)
         Journal(slot, call, record, party);
+}
+
+void CallLogger::RecordPartyChange(LineSlot& slot, HCALL call)
+{
+    const int index = slot.IndexOfCall(call);
+    Party party;
+    if (index >= 0 && ReadParty(slot, call, party))
+        Journal(slot, call, slot.CallAt(index), party);
 }
 
 void CallLogger::Journal(LineSlot& slot, HCALL call, const CallRecord& record, const Party& party)

@@ -35,6 +35,9 @@ public:
     // logged with its caller at the next start. False when it cannot be written.
     bool MarkRecording(LineSlot& slot, HCALL call, const std::string& path);
 
+    // The far end handed the call on (its connected id changed): the journal names the new party.
+    void RecordPartyChange(LineSlot& slot, HCALL call);
+
     // Moves the journal's end time of talking calls on; the once-a-second display tick calls it.
     void RefreshJournal() { m_journal.Refresh(m_clock()); }
 

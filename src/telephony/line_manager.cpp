@@ -233,6 +233,8 @@ void LineManager::OnLineMessage(
         slot.OnCallState(HCALL(device), DWORD(param1), DWORD(param2), DWORD(param3));
         [[fallthrough]];
     case LINE_CALLINFO:
+        if (message == LINE_CALLINFO && (DWORD(param1) & LINECALLINFOSTATE_CONNECTEDID))
+            m_logger.RecordPartyChange(slot, HCALL(device));
         CancelCallSelection();
         m_incoming->UpdateIncomingPopups(slot, HCALL(device));
         RefreshAfterCallEvent(slot, HCALL(device));

@@ -222,6 +222,7 @@ void Exchange::PlaceReferredCall(const SipEvent& event)
     call.incoming = false;
     call.dialled = event.number;
     call.text.displayable = event.number;
+    call.text.calledParty = event.name;
     call.appName = appName;
     call.referred = true;
     call.referredByNumber = event.referredByNumber;

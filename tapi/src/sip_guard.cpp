@@ -2,6 +2,7 @@
 
 #include "libre.h"
 
+#include <sys/epoll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 
@@ -57,22 +58,42 @@ std::string AddressText(const sa& address, bool withPort)
     return withPort ? std::string(text) + "#" + std::to_string(sa_port(&address)) : std::string(text);
 }
 
+// Whether `fd` is a listening TCP socket (`accepting`) or a connection, bound to `address` (with
+// its port) either way.
+bool IsStreamSocketOn(int fd, const sa& address, bool accepting)
+{
+    int type = 0;
+    int listens = 0;
+    socklen_t size = sizeof type;
+    if (::getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &size) != 0 || type != SOCK_STREAM)
+        return false;
+    size = sizeof listens;
+    if (::getsockopt(fd, SOL_SOCKET, SO_ACCEPTCONN, &listens, &size) != 0 || bool(listens) != accepting)
+        return false;
+    sa local{};
+    local.len = sizeof local.u;
+    return ::getsockname(fd, &local.u.sa, &local.len) == 0 && sa_cmp(&local, &address, SA_ALL);
+}
+
+// Calls `visit` with each descriptor the process has open.
+template <typename Visit> void ForEachDescriptor(Visit visit)
+{
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", error)) {
+        int fd = -1;
+        const std::string name = entry.path().filename().string();
+        if (std::from_chars(name.data(), name.data() + name.size(), fd).ec == std::errc())
+            visit(fd);
+    }
+}
+
 // The peer of `fd` when it is a connection accepted on `listening`, else none.
 std::optional<sa> AcceptedPeer(int fd, const sa& listening)
 {
-    int type = 0;
-    int accepting = 0;
-    socklen_t size = sizeof type;
-    if (::getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &size) != 0 || type != SOCK_STREAM)
+    if (!IsStreamSocketOn(fd, listening, false))
         return std::nullopt;
-    size = sizeof accepting;
-    if (::getsockopt(fd, SOL_SOCKET, SO_ACCEPTCONN, &accepting, &size) != 0 || accepting)
-        return std::nullopt;
-    sa local{};
     sa peer{};
-    local.len = peer.len = sizeof local.u;
-    if (::getsockname(fd, &local.u.sa, &local.len) != 0 || !sa_cmp(&local, &listening, SA_ALL))
-        return std::nullopt;
+    peer.len = sizeof peer.u;
     if (::getpeername(fd, &peer.u.sa, &peer.len) != 0)
         return std::nullopt;
     return peer;
@@ -89,28 +110,36 @@ ConnectionGuard::~ConnectionGuard() = default;
 
 void ConnectionGuard::MessageFrom(const sa& peer)
 {
-    m_spoken.insert(AddressText(peer, true));
+    // A connection already known is marked at once; one not yet found when the next check finds it.
+    const std::string text = AddressText(peer, true);
+    const auto known = std::find_if(m_connections.begin(), m_connections.end(),
+        [&](const auto& entry) { return entry.second.peer == text; });
+    if (known != m_connections.end())
+        known->second.spoke = true;
+    else
+        m_spoken.insert(text);
+}
+
+bool ConnectionGuard::Unsettled() const
+{
+    return std::any_of(m_connections.begin(), m_connections.end(),
+        [](const auto& entry) { return !entry.second.spoke && !entry.second.shut; });
 }
 
 std::size_t ConnectionGuard::FindConnections(std::uint64_t nowMs)
 {
     std::map<int, Connection> found;
     std::size_t descriptors = 0;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", error)) {
-        int fd = -1;
-        const std::string name = entry.path().filename().string();
-        if (std::from_chars(name.data(), name.data() + name.size(), fd).ec != std::errc())
-            continue;
+    ForEachDescriptor([&](int fd) {
         ++descriptors;
         const auto peer = AcceptedPeer(fd, *m_listening);
         if (!peer)
-            continue;
+            return;
         Connection connection{ AddressText(*peer, true), AddressText(*peer, false), nowMs };
         const auto known = m_connections.find(fd);
         found[fd] = known != m_connections.end() && known->second.peer == connection.peer ? known->second
                                                                                           : connection;
-    }
+    });
     m_connections = std::move(found);
     return descriptors;
 }
@@ -159,6 +188,36 @@ void ConnectionGuard::Check(std::uint64_t nowMs)
         ++kept;
         ++fromSource;
     }
+}
+
+ConnectionAlarm::ConnectionAlarm(const sa& listening, Handler handler, void* arg)
+    : m_epoll(::epoll_create1(EPOLL_CLOEXEC))
+    , m_handler(handler)
+    , m_arg(arg)
+{
+    int socket = -1;
+    ForEachDescriptor([&](int fd) {
+        if (socket < 0 && IsStreamSocketOn(fd, listening, true))
+            socket = fd;
+    });
+    epoll_event event{};
+    event.events = EPOLLIN | EPOLLET;
+    m_armed = m_epoll && socket >= 0 && ::epoll_ctl(m_epoll.Get(), EPOLL_CTL_ADD, socket, &event) == 0
+        && fd_listen(m_epoll.Get(), FD_READ, OnReadable, this) == 0;
+}
+
+ConnectionAlarm::~ConnectionAlarm()
+{
+    if (m_armed)
+        fd_close(m_epoll.Get());
+}
+
+void ConnectionAlarm::OnReadable(int, void* arg)
+{
+    auto* self = static_cast<ConnectionAlarm*>(arg);
+    epoll_event event{};
+    ::epoll_wait(self->m_epoll.Get(), &event, 1, 0); // takes the edge: the set is quiet until the next
+    self->m_handler(self->m_arg);
 }
 
 } // namespace tapi

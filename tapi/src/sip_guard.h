@@ -1,5 +1,7 @@
 #pragma once
 
+#include "unique_fd.h"
+
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -57,6 +59,8 @@ public:
     void MessageFrom(const sa& peer);
     // Looks at the line's connections now and shuts down those beyond the limits.
     void Check(std::uint64_t nowMs);
+    // Some connection has neither sent a message nor been shut down yet: it is still checked.
+    bool Unsettled() const;
 
 private:
     struct Connection {
@@ -75,6 +79,30 @@ private:
     std::unique_ptr<sa> m_listening;
     std::map<int, Connection> m_connections; // by descriptor
     std::set<std::string> m_spoken; // peers a message came from since the last check
+};
+
+// Calls `handler` on the stack's thread when a connection arrives at the listening socket of
+// `listening` (libre accepts it, but tells nobody): an epoll set holding only that socket,
+// edge-triggered, watched by libre's loop. Idle, it costs nothing.
+class ConnectionAlarm {
+public:
+    using Handler = void (*)(void* arg);
+
+    ConnectionAlarm(const sa& listening, Handler handler, void* arg);
+    ~ConnectionAlarm();
+    ConnectionAlarm(const ConnectionAlarm&) = delete;
+    ConnectionAlarm& operator=(const ConnectionAlarm&) = delete;
+
+    // False when the socket or the epoll set could not be had: nothing tells of arrivals.
+    bool Armed() const { return m_armed; }
+
+private:
+    static void OnReadable(int flags, void* arg);
+
+    UniqueFd m_epoll;
+    Handler m_handler;
+    void* m_arg;
+    bool m_armed = false;
 };
 
 } // namespace tapi

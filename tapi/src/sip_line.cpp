@@ -18,6 +18,8 @@ namespace {
 
 constexpr std::uint64_t kRegisterAnswerMs = 4000; // no answer by then: out of service
 constexpr std::uint64_t kKeepAliveMs = 25000; // keeps a NAT binding towards the registrar open
+// How soon after a connection arrived its limits are checked, and how often after that while it
+// has not spoken.
 constexpr std::uint64_t kGuardConnectionsMs = 100;
 // After credentials were refused, libre would try again and again; a provider may lock the
 // account for that, so the line stops.
@@ -105,6 +107,7 @@ SipLine::~SipLine()
     tmr_cancel(&m_guardConnections);
     m_calls.clear();
     m_ended.clear();
+    m_reports.clear();
     m_watch.reset();
     mem_deref(m_registration);
     mem_deref(m_requests);
@@ -159,11 +162,19 @@ bool SipLine::Start(std::string& error)
         return false;
     }
     if (!m_account.registers) {
+        // Without registration the password still answers a challenge to our calls and requests.
+        if (std::string problem; !ReadPassword(problem))
+            std::cerr << "kestrium telephony: " << m_name << ": " << problem << std::endl;
         ReportRegistration(true, "registration off");
         return true;
     }
     Register();
     return true;
+}
+
+bool SipLine::ReadPassword(std::string& error)
+{
+    return ReadSipPassword(m_account.passwordFile, m_password, error) || error.rfind("there is no", 0) == 0;
 }
 
 void SipLine::GuardConnections(sip_transp transport)
@@ -172,7 +183,20 @@ void SipLine::GuardConnections(sip_transp transport)
     if (sip_transp_laddr(m_sip, &listening, transport, nullptr) != 0)
         return;
     m_connections = std::make_unique<ConnectionGuard>(listening);
-    tmr_start(&m_guardConnections, kGuardConnectionsMs, OnGuardConnections, this);
+    m_arrivals = std::make_unique<ConnectionAlarm>(listening, OnConnectionArrived, this);
+    if (!m_arrivals->Armed())
+        std::cerr << "kestrium telephony: " << m_name
+                  << ": cannot watch for new SIP connections; they are looked for every "
+                  << kGuardConnectionsMs << " ms" << std::endl;
+    OnConnectionArrived(this); // one check at the start: a connection may have come before the watch
+}
+
+void SipLine::OnConnectionArrived(void* arg)
+{
+    // libre accepts the connection in this same turn of its loop; the check follows a little later.
+    auto* self = static_cast<SipLine*>(arg);
+    if (!tmr_isrunning(&self->m_guardConnections))
+        tmr_start(&self->m_guardConnections, kGuardConnectionsMs, OnGuardConnections, self);
 }
 
 void SipLine::OnTrace(bool sent, sip_transp transport, const sa* source, const sa*,
@@ -211,7 +235,10 @@ void SipLine::OnGuardConnections(void* arg)
 {
     auto* self = static_cast<SipLine*>(arg);
     self->m_connections->Check(MediaClockMs());
-    tmr_start(&self->m_guardConnections, kGuardConnectionsMs, OnGuardConnections, self);
+    // Checked again while a connection has still to send its first message (or be shut down);
+    // then the line sleeps until the next one arrives.
+    if (self->m_connections->Unsettled() || !self->m_arrivals->Armed())
+        tmr_start(&self->m_guardConnections, kGuardConnectionsMs, OnGuardConnections, self);
 }
 
 const std::string& SipLine::Proxy() const
@@ -250,7 +277,7 @@ bool SipLine::IsTrustedProxy(const sa& source) const
 void SipLine::Register()
 {
     std::string error;
-    if (!ReadSipPassword(m_account.passwordFile, m_password, error) && error.rfind("there is no", 0) != 0) {
+    if (!ReadPassword(error)) {
         std::cerr << "kestrium telephony: " << m_name << ": " << error << std::endl;
         ReportRegistration(false, error);
         return; // a password others can read is not sent anywhere
@@ -411,6 +438,7 @@ void SipLine::OnKeepAlive(void* arg)
 
 void SipLine::Shutdown()
 {
+    m_arrivals.reset();
     tmr_cancel(&m_guardConnections);
     tmr_cancel(&m_registerSilence);
     tmr_cancel(&m_stopRegistering);

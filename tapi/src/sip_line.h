@@ -6,6 +6,7 @@
 #include "libre.h"
 #include "sip_guard.h"
 #include "sip_media.h"
+#include "sip_request.h"
 #include "sip_watch.h"
 
 #include <openssl/x509_vfy.h>
@@ -35,7 +36,7 @@ inline constexpr const char* kAllowedMethods = "INVITE, ACK, BYE, CANCEL, OPTION
 // Our transfer of a call's far end (REFER, sip_refer.cpp): the request, then the far end's
 // reports (NOTIFY) until the final one or kTransferWaitMs.
 struct SipTransfer {
-    struct sip_request* request = nullptr;
+    std::unique_ptr<DialogRequest> request;
     tmr wait{};
 
     SipTransfer();
@@ -128,8 +129,7 @@ private:
     static void OnTrace(bool sent, sip_transp transport, const sa* source, const sa* destination,
         const std::uint8_t* packet, std::size_t length, void* arg);
     static void OnGuardConnections(void* arg);
-    static int OnReferContact(sip_transp transport, const sa* source, const sa*, mbuf* message, void* arg);
-    static int OnNotifyContact(sip_transp transport, const sa* source, const sa*, mbuf* message, void* arg);
+    static void OnConnectionArrived(void* arg);
     static void OnRefer(sip*, const sip_msg* msg, void* arg);
     // The 200 (our call) or ACK (the far end's) that established a call: its dialog's identity.
     static void RememberDialog(SipCall& call, const sip_msg* msg);
@@ -159,13 +159,18 @@ private:
     bool DropReferredCall(std::uint64_t id);
     // The call whose far end's REFER placed `placed` (or, without it, the call with `id`).
     SipCall* ReferrerOf(const SipCall* placed, std::uint64_t id = 0);
-    int PrintContact(mbuf* message, const sa* source, sip_transp transport) const;
+    // A request of ours in the dialog of `call`, not sent yet; `answer` hears its answers (with `arg`).
+    std::unique_ptr<DialogRequest> InDialog(const SipCall& call, const char* method, std::string headers,
+        sip_resp_h* answer = nullptr, void* arg = nullptr);
     bool Invite(SipCall& call, const std::string& target, const std::string& headers, std::string& error);
 
     bool Start(std::string& error);
     bool StartTls(std::string& error);
     void GuardConnections(sip_transp transport);
     void Register();
+    // The account's password into m_password; false (with the reason) when its file may not be
+    // used. No file is no password, and no error.
+    bool ReadPassword(std::string& error);
     // The outbound proxy in use stopped answering: the registration moves to the other one, when
     // the account has two. False when there is no other.
     bool SwitchProxy();
@@ -238,13 +243,16 @@ private:
     std::vector<sa> m_allowed; // without registration: the allow-list
     CallRateLimit m_callRate;
     std::unique_ptr<ConnectionGuard> m_connections; // TCP and TLS lines
-    tmr m_guardConnections{};
+    std::unique_ptr<ConnectionAlarm> m_arrivals; // starts m_guardConnections
+    tmr m_guardConnections{}; // runs only while a connection is unsettled
     std::string m_registrationText;
     std::string m_certificateError; // why OpenSSL refused the server's certificate last
     bool m_registered = false;
     bool m_onFallbackProxy = false; // registered and calling through the fallback-outbound-proxy
     std::vector<std::unique_ptr<SipCall>> m_calls; // oldest first
     std::vector<std::unique_ptr<SipCall>> m_ended; // freed by m_collect, outside libre's handlers
+    // Our reports on the far ends' transfers (NOTIFY): they may outlive their calls.
+    std::vector<std::unique_ptr<DialogRequest>> m_reports;
     std::unique_ptr<DialogWatch> m_watch; // once something is watched
 };
 

@@ -221,8 +221,7 @@ SipTransfer::SipTransfer()
 
 SipTransfer::~SipTransfer()
 {
-    tmr_cancel(&wait);
-    mem_deref(request); // a REFER still unanswered is forgotten: its answer reaches nobody
+    tmr_cancel(&wait); // a REFER still unanswered is forgotten with `request`
 }
 
 /* ---- our transfers ---------------------------------------------------------------------- */
@@ -244,12 +243,10 @@ void SipLine::Transfer(std::uint64_t id, const std::string& target)
         return;
     }
     call->transfer = std::make_unique<SipTransfer>();
-    const std::string referredBy = FromUri();
-    const int err = sip_drequestf(&call->transfer->request, m_sip, true, "REFER",
-        sipsess_dialog(call->session), 0, nullptr, OnReferContact, OnReferAnswer, call,
-        "Refer-To: <%s>\r\nReferred-By: <%s>\r\nContent-Length: 0\r\n\r\n", target.c_str(),
-        referredBy.c_str());
-    if (err) {
+    call->transfer->request = InDialog(*call, "REFER",
+        "Refer-To: <" + target + ">\r\nReferred-By: <" + FromUri() + ">\r\nContent-Length: 0\r\n\r\n",
+        OnReferAnswer, call);
+    if (const int err = call->transfer->request->Send()) {
         FinishTransfer(*call, 0, "cannot send the transfer: " + ErrorText(err));
         return;
     }
@@ -275,22 +272,11 @@ void SipLine::RememberDialog(SipCall& call, const sip_msg* msg)
         + ";from-tag=" + std::string(ViewOf(ours.tag));
 }
 
-int SipLine::PrintContact(mbuf* message, const sa* source, sip_transp transport) const
+std::unique_ptr<DialogRequest> SipLine::InDialog(
+    const SipCall& call, const char* method, std::string headers, sip_resp_h* answer, void* arg)
 {
-    sip_contact contact{};
-    sip_contact_set(&contact, m_account.user.c_str(), source, transport);
-    return mbuf_printf(message, "%H", sip_contact_print, &contact);
-}
-
-int SipLine::OnReferContact(sip_transp transport, const sa* source, const sa*, mbuf* message, void* arg)
-{
-    // A REFER starts a subscription (the far end's NOTIFYs): it needs our Contact.
-    return static_cast<SipCall*>(arg)->line->PrintContact(message, source, transport);
-}
-
-int SipLine::OnNotifyContact(sip_transp transport, const sa* source, const sa*, mbuf* message, void* arg)
-{
-    return static_cast<SipLine*>(arg)->PrintContact(message, source, transport);
+    return std::make_unique<DialogRequest>(m_sip, sipsess_dialog(call.session), method, std::move(headers),
+        m_account.user, SipCredentials{ OnAuth, this }, answer, arg);
 }
 
 void SipLine::OnReferAnswer(int err, const sip_msg* msg, void* arg)
@@ -461,6 +447,7 @@ void SipLine::TakeRefer(SipCall& original, const sip_msg& refer)
     event.call = call->id;
     event.replaces = original.id;
     event.number = party.number.empty() ? target->uri : party.number;
+    event.name = DisplayNameOf(ViewOf(referTo->val)); // a Refer-To may name the party too
     event.referredByNumber = sender.number;
     event.referredByName = sender.name;
     m_service.Post(std::move(event));
@@ -470,15 +457,17 @@ void SipLine::TakeRefer(SipCall& original, const sip_msg& refer)
 void SipLine::NotifyReferrer(const SipCall& original, const std::string& status, bool final)
 {
     const std::string body = "SIP/2.0 " + status + "\r\n";
-    const int err = sip_drequestf(nullptr, m_sip, true, "NOTIFY", sipsess_dialog(original.session), 0,
-        nullptr, OnNotifyContact, nullptr, this,
-        "Event: refer;id=%u\r\nSubscription-State: %s\r\nContent-Type: message/sipfrag;version=2.0\r\n"
-        "Content-Length: %zu\r\n\r\n%s",
-        original.referral ? original.referral->cseq : 0,
-        final ? "terminated;reason=noresource" : "active;expires=60", body.size(), body.c_str());
-    if (err)
+    auto report = InDialog(original, "NOTIFY",
+        "Event: refer;id=" + std::to_string(original.referral ? original.referral->cseq : 0)
+            + "\r\nSubscription-State: " + (final ? "terminated;reason=noresource" : "active;expires=60")
+            + "\r\nContent-Type: message/sipfrag;version=2.0\r\nContent-Length: "
+            + std::to_string(body.size()) + "\r\n\r\n" + body);
+    std::erase_if(m_reports, [](const std::unique_ptr<DialogRequest>& sent) { return sent->Done(); });
+    if (const int err = report->Send())
         std::cerr << "kestrium telephony: " << m_name << ": cannot report on the transfer: " << ErrorText(err)
                   << std::endl;
+    else
+        m_reports.push_back(std::move(report));
 }
 
 SipCall* SipLine::ReferrerOf(const SipCall* placed, std::uint64_t id)

@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -238,6 +239,46 @@ TEST_F(SipTcpConnections, ExcessAndIdleConnectionsAreClosed)
     m_received.clear();
     EXPECT_TRUE(CallFrom("127.0.0.1", sip_test::CallingScenario(sip_test::GivesUp()), { "-t", "t1" }));
     EXPECT_EQ(CallsThatRang(m_received, line), 1) << "a SIP call over TCP still rings";
+}
+
+// How often the SIP service's thread ("tapi-sip") of this process went to sleep and woke up.
+long SipThreadWakeUps()
+{
+    long total = 0;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream comm(task.path() / "comm");
+        std::string name;
+        std::getline(comm, name);
+        if (name != "tapi-sip")
+            continue;
+        std::ifstream status(task.path() / "status");
+        for (std::string line; std::getline(status, line);)
+            if (line.rfind("voluntary_ctxt_switches:", 0) == 0)
+                total += std::atol(line.c_str() + line.find(':') + 1);
+    }
+    return total;
+}
+
+// An idle TCP line sleeps: it looks at its connections only while one that arrived has not yet
+// sent a message (then every 100 ms), and sleeps again once it has.
+TEST_F(SipTcpConnections, IdleLineSleepsAndWakesOnlyWhileAConnectionIsNew)
+{
+    OpenLine(kLine1);
+    Run(300);
+    const auto wakeUpsDuring = [&](DWORD ms) {
+        const long before = SipThreadWakeUps();
+        Run(ms);
+        return SipThreadWakeUps() - before;
+    };
+    EXPECT_LE(wakeUpsDuring(1000), 2) << "nothing to do: asleep";
+    TcpClient client(m_line1Port);
+    EXPECT_GE(wakeUpsDuring(1000), 5) << "a silent new connection is looked at every 100 ms";
+    client.Send("OPTIONS sip:kestrium@127.0.0.1 SIP/2.0\r\nVia: SIP/2.0/TCP 127.0.0.1:9;branch=z9hG4bK-o2\r\n"
+                "From: <sip:probe@127.0.0.1>;tag=2\r\nTo: <sip:kestrium@127.0.0.1>\r\nCall-ID: o2\r\n"
+                "CSeq: 1 OPTIONS\r\nMax-Forwards: 70\r\nContent-Length: 0\r\n\r\n");
+    Run(300);
+    EXPECT_LE(wakeUpsDuring(1000), 2) << "the connection spoke: asleep again";
+    EXPECT_FALSE(client.Closed());
 }
 
 // With the process near its descriptor limit (the limit lowered to what is open, the clients' own

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,23 @@ using sip_test::Sipp;
 const char* const kSippInDialog = "Via: SIP/2.0/[transport] [local_ip]:[local_port];branch=[branch]\n"
                                   "From: <sip:sipp@[local_ip]:[local_port]>;tag=[pid]SIPpTag01[call_number]\n"
                                   "To:[$caller]\n[last_Call-ID:]\nMax-Forwards: 70\n";
+
+// The far end's digest challenge to a request, and its check of the answer (kVerifyAuth in the
+// request's actions): with the password of line 5 (SipTransfers) the scenario goes on at `label`,
+// else it answers 403 and ends there (our side then fails the test).
+std::string Challenge()
+{
+    // 401, not 407: SIPp's verifyauth reads only an Authorization header.
+    return sip_test::SippReply("401 Unauthorized",
+        "WWW-Authenticate: Digest realm=\"kestrium.test\", nonce=\"7c1d5e2a\", algorithm=MD5\n", "", false);
+}
+std::string CheckCredentials(const std::string& label)
+{
+    return "  <nop test=\"valid\" next=\"" + label + "\"/>\n"
+        + sip_test::SippReply("403 Forbidden", "", "", false) + "  <nop next=\"end\"/>\n  <label id=\""
+        + label + "\"/>\n";
+}
+const char* const kVerifyAuth = "<verifyauth assign_to=\"valid\" username=\"kestrium\" password=\"s3cret\"/>";
 
 // SIPp reports on the transfer: a NOTIFY (CSeq `cseq`) with the sipfrag `status`, ending the
 // subscription when `last`, and takes our 200.
@@ -30,18 +48,20 @@ std::string Notify(int cseq, const std::string& status, bool last)
         + body + "]]></send>\n  <recv response=\"200\"/>\n";
 }
 
-// SIPp, called by us, answers, takes our REFER (checking Refer-To and Referred-By), accepts it
+// SIPp, called by us, answers, takes our REFER (checking Refer-To and Referred-By; when
+// `challenge`, only after its digest challenge was answered with the line's password), accepts it
 // and reports Trying then `outcome`; then it waits for our BYE.
-std::string TransferredScenario(const std::string& outcome)
+std::string TransferredScenario(const std::string& outcome, bool challenge = false)
 {
-    const std::string refer = R"(  <recv request="REFER">
+    const std::string refer = (challenge ? "  <recv request=\"REFER\"/>\n" + Challenge() : "")
+        + R"(  <recv request="REFER">
     <action>
       <ereg regexp="Refer-To: .sip:201@127.0.0.1:[0-9]*." search_in="msg" check_it="true" assign_to="to"/>
       <ereg regexp="Referred-By: .sip:kestrium@127.0.0.1:[0-9]*." search_in="msg" check_it="true" assign_to="by"/>
       <log message="[$to] [$by]"/>
-    </action>
-  </recv>
-)" + sip_test::SippReply("202 Accepted", "Contact: <sip:sipp@[local_ip]:[local_port]>\n", "", false)
+      )" + (challenge ? kVerifyAuth : "")
+        + "\n    </action>\n  </recv>\n" + (challenge ? CheckCredentials("referred") : "")
+        + sip_test::SippReply("202 Accepted", "Contact: <sip:sipp@[local_ip]:[local_port]>\n", "", false)
         + Notify(2, "100 Trying", false) + Notify(3, outcome, true);
     return R"(<?xml version="1.0" encoding="ISO-8859-1" ?>
 <scenario name="transferred">
@@ -56,11 +76,22 @@ std::string TransferredScenario(const std::string& outcome)
             "Contact: <sip:sipp@[local_ip]:[local_port]>\nContent-Type: application/sdp\n",
             sip_test::SippSdp())
         + "  <recv request=\"ACK\" crlf=\"true\"/>\n" + refer + "  <recv request=\"BYE\"/>\n"
-        + sip_test::SippReply("200 OK", "", "", false) + "</scenario>\n";
+        + sip_test::SippReply("200 OK", "", "", false) + "  <label id=\"end\"/>\n</scenario>\n";
 }
 
+// Line 5 has a password, for the far end's challenges.
 class SipTransfers : public SipFixture {
 protected:
+    SipTransfers()
+    {
+        std::ofstream(m_dir / "line.password") << "s3cret\n";
+        std::filesystem::permissions(m_dir / "line.password", std::filesystem::perms::owner_read);
+    }
+    std::string Line1Account() const override
+    {
+        return SipFixture::Line1Account() + "password-file = " + (m_dir / "line.password").string() + "\n";
+    }
+
     // A second far end (the party a call is transferred to) in a folder of its own, on a free port.
     std::uint16_t StartParty(Sipp& party, const std::string& name, const std::string& scenario)
     {
@@ -92,13 +123,14 @@ protected:
     }
 };
 
-// lineBlindTransfer of a connected SIP call to the number 201: REFER to 201 on the line's domain,
-// and once the far end reports 200 the request succeeds, our call ends (BYE) without a
-// disconnect of its own, and `linesim list` shows the transfer.
+// lineBlindTransfer of a connected SIP call to the number 201: REFER to 201 on the line's domain
+// (sent again with credentials after the far end's challenge), and once the far end reports 200
+// the request succeeds, our call ends (BYE) without a disconnect of its own, and `linesim list`
+// shows the transfer.
 TEST_F(SipTransfers, BlindTransferSendsReferAndEndsOurCallWhenTheFarEndReportsSuccess)
 {
     Sipp sipp;
-    ASSERT_TRUE(sipp.Start(m_dir.Path(), TransferredScenario("200 OK"), m_sippPort));
+    ASSERT_TRUE(sipp.Start(m_dir.Path(), TransferredScenario("200 OK", true), m_sippPort));
     const HLINE line = OpenLine(kLine1);
     const HCALL call = ConnectedCall(line, sipp);
     ASSERT_NE(call, 0u);
@@ -112,8 +144,9 @@ TEST_F(SipTransfers, BlindTransferSendsReferAndEndsOurCallWhenTheFarEndReportsSu
     EXPECT_EQ(lineBlindTransferA(call, "202", 0), LINEERR_INVALCALLSTATE) << "one transfer at a time";
     RunWhile(sipp, 8000);
     EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log() << "the REFER's headers and our BYE";
+    EXPECT_EQ(sipp.CountMessages("REFER "), 2) << "once without credentials, once with";
     Run(100);
-    EXPECT_EQ(ReplyTo(request), 0);
+    EXPECT_EQ(ReplyTo(request), 0) << sipp.Log();
     EXPECT_EQ(CallState(call), DWORD(LINECALLSTATE_IDLE));
     EXPECT_FALSE(Saw(call, LINECALLSTATE_DISCONNECTED)) << "the call ends once, as transferred";
     EXPECT_NE(LineList().find("transferred 5551234 to 201"), std::string::npos) << LineList();
@@ -140,61 +173,14 @@ TEST_F(SipTransfers, FailedTransferLeavesTheCallConnected)
     EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log();
 }
 
-// A request of SIPp calling line 5 from `from` (a From header value without its tag) with the tag
-// given, in the dialog of Call-ID [call_id].
-std::string CallerRequest(const std::string& method, int cseq, const std::string& from,
-    const std::string& tag, const std::string& to, const std::string& rest)
-{
-    return std::string(method == "ACK" ? "  <send>" : "  <send retrans=\"500\">") + "<![CDATA[\n" + method
-        + " sip:kestrium@[remote_ip]:[remote_port] SIP/2.0\n"
-          "Via: SIP/2.0/[transport] [local_ip]:[local_port];branch=[branch]\nFrom: "
-        + from + ";tag=" + tag + "\nTo:" + to + "\nCall-ID: [call_id]\nCSeq: " + std::to_string(cseq) + " "
-        + method + "\nMax-Forwards: 70\n" + rest + "]]></send>\n";
-}
-
-const char* const kAlice = "\"Alice Example\" <sip:2125550100@[local_ip]:[local_port]>";
-const char* const kBob = "\"Bob Example\" <sip:2125550199@[local_ip]:[local_port]>";
-const char* const kLine5 = " <sip:kestrium@[remote_ip]:[remote_port]>";
-
-std::string InviteWith(const std::string& from, const std::string& tag, const std::string& headers)
-{
-    return CallerRequest("INVITE", 1, from, tag, kLine5,
-        headers
-            + "Contact: <sip:sipp@[local_ip]:[local_port]>\nContent-Type: application/sdp\nContent-Length: "
-              "[len]\n\n"
-            + sip_test::SippSdp());
-}
-
-// Alice calls and we answer; then Bob, to whom Alice handed the call, sends an INVITE that replaces
-// Alice's dialog (its Call-ID, our tag, Alice's tag). Bob is answered at once, Alice's dialog gets
-// our BYE, and Bob hangs up later.
-std::string ReplacingScenario()
-{
-    const std::string ack = "Content-Length: 0\n\n";
-    return "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>\n<scenario name=\"replaces\">\n"
-        + InviteWith(kAlice, "alice", "")
-        + "  <recv response=\"100\" optional=\"true\"/>\n  <recv response=\"180\"/>\n"
-          "  <recv response=\"200\"><action><ereg regexp=\";tag=([^;>]*)\" search_in=\"hdr\" header=\"To:\" "
-          "assign_to=\"junk,ours\"/><ereg regexp=\".*\" search_in=\"hdr\" header=\"To:\" "
-          "assign_to=\"aliceTo\"/><log message=\"[$junk]\"/></action></recv>\n"
-        + CallerRequest("ACK", 1, kAlice, "alice", "[$aliceTo]", ack) + "  <pause milliseconds=\"500\"/>\n"
-        + InviteWith(kBob, "bob", "Replaces: [call_id];to-tag=[$ours];from-tag=alice\n")
-        + "  <recv response=\"100\" optional=\"true\"/>\n"
-          "  <recv response=\"200\"><action><ereg regexp=\".*\" search_in=\"hdr\" header=\"To:\" "
-          "assign_to=\"bobTo\"/></action></recv>\n"
-        + CallerRequest("ACK", 1, kBob, "bob", "[$bobTo]", ack)
-        + "  <recv request=\"BYE\"><action><ereg regexp=\"tag=alice\" search_in=\"hdr\" header=\"To:\" "
-          "check_it=\"true\" assign_to=\"byeTo\"/><log message=\"[$byeTo]\"/></action></recv>\n"
-        + sip_test::SippReply("200 OK", "", "", false) + "  <pause milliseconds=\"500\"/>\n"
-        + CallerRequest("BYE", 2, kBob, "bob", "[$bobTo]", ack) + "  <recv response=\"200\"/>\n</scenario>\n";
-}
-
-// The program sees Alice's call end and Bob's arrive connected, with Bob's caller id; neither rings.
+// Alice calls and we answer; then Bob, to whom Alice handed the call, replaces her dialog. The
+// program sees Alice's call end and Bob's arrive connected, with Bob's caller id; neither rings.
 TEST_F(SipTransfers, InviteWithReplacesTakesOverTheCallItNames)
 {
     const HLINE line = OpenLine(kLine1);
     Sipp sipp;
-    ASSERT_TRUE(sipp.Start(m_dir.Path(), ReplacingScenario(), m_sippPort, Client()));
+    ASSERT_TRUE(
+        sipp.Start(m_dir.Path(), sip_test::CallingScenario(sip_test::ReplacedByBob()), m_sippPort, Client()));
     ASSERT_TRUE(RunUntil([&] { return NewCallOn(line) != 0; }, 5000)) << sipp.Log();
     const HCALL alice = NewCallOn(line);
     ASSERT_GT(lineAnswer(alice, nullptr, 0), 0);
@@ -231,21 +217,24 @@ TEST_F(SipTransfers, InviteWithReplacesOfNoCallOfOursIsRefusedWith481)
 }
 
 // SIPp, called by us, answers and transfers us: a REFER without Refer-To (400), then one to
-// `target` from Alice; it takes our reports (Trying, then `outcome`: OK once the target answered)
+// `target` from Alice; it takes our reports (Trying, then `outcome`: OK once the target answered;
+// when `challenge`, Trying only after its digest challenge was answered with the line's password)
 // and our BYE.
-std::string TransferringScenario(const std::string& target, const std::string& outcome = "200 OK")
+std::string TransferringScenario(
+    const std::string& target, const std::string& outcome = "200 OK", bool challenge = false)
 {
     const auto refer = [](int cseq, const std::string& headers) {
         return std::string("  <send retrans=\"500\"><![CDATA[\nREFER [$contact] SIP/2.0\n") + kSippInDialog
             + "CSeq: " + std::to_string(cseq) + " REFER\nContact: <sip:sipp@[local_ip]:[local_port]>\n"
             + headers + "Content-Length: 0\n\n]]></send>\n";
     };
-    const auto notify = [](const std::string& status) {
+    const auto notify = [](const std::string& status, bool checked) {
         return "  <recv request=\"NOTIFY\"><action><ereg regexp=\"SIP/2.0 " + status
             + "\" search_in=\"body\" check_it=\"true\" assign_to=\"frag\"/><log message=\"[$frag]\"/>"
-              "</action></recv>\n"
-            + sip_test::SippReply("200 OK", "", "", false);
+            + (checked ? kVerifyAuth : "") + "</action></recv>\n"
+            + (checked ? CheckCredentials("reported") : "") + sip_test::SippReply("200 OK", "", "", false);
     };
+    const std::string challenged = challenge ? "  <recv request=\"NOTIFY\"/>\n" + Challenge() : "";
     return R"(<?xml version="1.0" encoding="ISO-8859-1" ?>
 <scenario name="transferring">
   <recv request="INVITE" crlf="true">
@@ -262,41 +251,22 @@ std::string TransferringScenario(const std::string& target, const std::string& o
         + refer(3,
             "Refer-To: <" + target
                 + ">\nReferred-By: \"Alice Example\" <sip:2125550100@[local_ip]:[local_port]>\n")
-        + "  <recv response=\"202\"/>\n" + notify("100 Trying") + notify(outcome)
-        + "  <recv request=\"BYE\"/>\n" + sip_test::SippReply("200 OK", "", "", false) + "</scenario>\n";
-}
-
-// The party we are transferred to: it checks that our INVITE names Alice as the sender, answers,
-// and waits for our BYE.
-std::string TransferTargetScenario()
-{
-    return R"(<?xml version="1.0" encoding="ISO-8859-1" ?>
-<scenario name="target">
-  <recv request="INVITE" crlf="true">
-    <action>
-      <ereg regexp="Referred-By: .Alice Example. .sip:2125550100@" search_in="msg" check_it="true" assign_to="by"/>
-      <log message="[$by]"/>
-    </action>
-  </recv>
-)" + sip_test::SippReply("180 Ringing")
-        + "  <pause milliseconds=\"300\"/>\n"
-        + sip_test::SippReply("200 OK",
-            "Contact: <sip:sipp@[local_ip]:[local_port]>\nContent-Type: application/sdp\n",
-            sip_test::SippSdp())
-        + "  <recv request=\"ACK\" crlf=\"true\"/>\n  <recv request=\"BYE\"/>\n"
-        + sip_test::SippReply("200 OK", "", "", false) + "</scenario>\n";
+        + "  <recv response=\"202\"/>\n" + challenged + notify("100 Trying", challenge)
+        + notify(outcome, false) + "  <recv request=\"BYE\"/>\n"
+        + sip_test::SippReply("200 OK", "", "", false) + "  <label id=\"end\"/>\n</scenario>\n";
 }
 
 // The far end of our call transfers us (REFER): we call the party it named, and the program sees
 // that call arrive as a call of the line, dialling, then connected, with Alice as the party that
-// transferred it; once it is answered our first call ends.
+// transferred it; once it is answered our first call ends. Our first report is challenged and sent
+// again with credentials.
 TEST_F(SipTransfers, FarEndsReferPlacesOurCallToTheTargetAndEndsTheFirstOnceItIsAnswered)
 {
     Sipp target;
-    const std::uint16_t targetPort = StartParty(target, "target", TransferTargetScenario());
+    const std::uint16_t targetPort = StartParty(target, "target", sip_test::TransferTargetScenario());
     Sipp sipp;
-    ASSERT_TRUE(sipp.Start(
-        m_dir.Path(), TransferringScenario("sip:bob@127.0.0.1:" + std::to_string(targetPort)), m_sippPort));
+    ASSERT_TRUE(sipp.Start(m_dir.Path(),
+        TransferringScenario("sip:bob@127.0.0.1:" + std::to_string(targetPort), "200 OK", true), m_sippPort));
     const HLINE line = OpenLine(kLine1);
     const HCALL first = ConnectedCall(line, sipp);
     ASSERT_NE(first, 0u);
@@ -328,6 +298,7 @@ TEST_F(SipTransfers, FarEndsReferPlacesOurCallToTheTargetAndEndsTheFirstOnceItIs
     RunWhile(sipp, 5000);
     EXPECT_EQ(target.ExitCode(), 0) << target.Log() << "Referred-By on our INVITE, our BYE";
     EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log() << "400 without Refer-To, 202, our reports and BYE";
+    EXPECT_EQ(sipp.CountMessages("NOTIFY "), 3) << "the first report once without credentials, once with";
 }
 
 // SIPp as the party we hold and then hand over: it answers our hold (re-INVITE), checks that our

@@ -25,6 +25,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -143,6 +144,13 @@ protected:
         CallLogStore log;
         log.Load(m_dir.Path() / CallLogStore::kFileName);
         return log;
+    }
+
+    // An entry's type, number and name.
+    using Party = std::tuple<int, std::string, std::string>;
+    static Party PartyOf(const CallLogEntry& entry)
+    {
+        return { entry.TypeCode(), entry.number, entry.callerName };
     }
 
     // The message's share of `frequency`, 0 when the entry has no readable recording.
@@ -281,6 +289,64 @@ TEST_F(SipVoiceMail, WaitingCallerIsAnsweredWhileTheFirstIsHeldAndEachCallIsLogg
         EXPECT_EQ(log.GetAt(i)->type, kCallTypeIncoming) << "entry " << i;
         EXPECT_EQ(log.GetAt(i)->number, "2125550100") << "entry " << i;
     }
+    EXPECT_TRUE(m_prompter.messages.empty());
+}
+
+// The caller transfers us (REFER) to Bob: we call Bob, the caller's call ends once he answers, and
+// the user hangs up on Bob. The call log names each party once: Alice on her call, and Bob (the
+// number and name of the REFER's Refer-To) on the call to him, whom the user talked to last.
+TEST_F(SipVoiceMail, CallTheCallerTransferredUsToIsLoggedWithThePartyTalkedTo)
+{
+    StartByHand();
+    std::vector<std::unique_ptr<sip_test::Sipp>> parties;
+    std::filesystem::create_directories(m_dir / "bob");
+    const std::uint16_t bobPort = sip_test::FreePort();
+    parties.push_back(std::make_unique<sip_test::Sipp>());
+    ASSERT_TRUE(parties.back()->Start(m_dir / "bob", sip_test::TransferTargetScenario(), bobPort));
+    parties.push_back(CallLine1("alice",
+        sip_test::AnsweredAndAcked()
+            + sip_test::TransfersUsTo("sip:2125550199@127.0.0.1:" + std::to_string(bobPort))));
+    ActionTarget alice;
+    ASSERT_TRUE(RunUntil([&] { return (alice = Offered()).call != 0; })) << parties.back()->Log();
+    LineSlot& slot = m_app->Lines().GetLineSlot(alice.slot);
+    ASSERT_GE(slot.AnswerCall(alice.call), 0);
+    HCALL bob = 0;
+    const auto bobTalks = [&] {
+        for (int i = 0; i < LineSlot::kMaxCalls && bob == 0; ++i)
+            if (const HCALL call = slot.CallAt(i).call; call != 0 && call != alice.call)
+                bob = call;
+        return bob != 0 && (slot.CallFeatures(bob) & LINECALLFEATURE_HOLD) != 0
+            && slot.IndexOfCall(alice.call) < 0;
+    };
+    ASSERT_TRUE(RunUntil(bobTalks, 8000)) << parties.front()->Log() << parties.back()->Log();
+    slot.DropCall(bob);
+    RunWhile(parties, 5000);
+    for (const auto& party : parties)
+        EXPECT_EQ(party->ExitCode(), 0) << party->Log();
+    const CallLogStore log = LoggedCalls();
+    ASSERT_EQ(log.Count(), 2u);
+    EXPECT_EQ(PartyOf(*log.GetAt(0)), Party(kCallTypeIncoming, "2125550100", "Alice Example"));
+    EXPECT_EQ(PartyOf(*log.GetAt(1)), Party(kCallTypeOutgoing, "2125550199", "Bob Example"));
+    EXPECT_TRUE(m_prompter.messages.empty());
+}
+
+// The caller hands the call to Bob, whose INVITE replaces her dialog (the far end's attended
+// transfer): Bob's call arrives connected and he hangs up. The call log names Alice on her call
+// and Bob on his.
+TEST_F(SipVoiceMail, CallReplacingTheCallersIsLoggedWithTheNewParty)
+{
+    StartByHand();
+    std::vector<std::unique_ptr<sip_test::Sipp>> callers;
+    callers.push_back(CallLine1("alice", sip_test::ReplacedByBob()));
+    ActionTarget alice;
+    ASSERT_TRUE(RunUntil([&] { return (alice = Offered()).call != 0; })) << callers.back()->Log();
+    ASSERT_GE(m_app->Lines().GetLineSlot(alice.slot).AnswerCall(alice.call), 0);
+    RunWhile(callers, 8000);
+    EXPECT_EQ(callers.back()->ExitCode(), 0) << callers.back()->Log();
+    const CallLogStore log = LoggedCalls();
+    ASSERT_EQ(log.Count(), 2u);
+    EXPECT_EQ(PartyOf(*log.GetAt(0)), Party(kCallTypeIncoming, "2125550100", "Alice Example"));
+    EXPECT_EQ(PartyOf(*log.GetAt(1)), Party(kCallTypeIncoming, "2125550199", "Bob Example"));
     EXPECT_TRUE(m_prompter.messages.empty());
 }
 

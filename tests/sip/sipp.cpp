@@ -264,31 +264,33 @@ void WriteRtpPcap(const std::filesystem::path& path, const std::vector<std::int1
 
 namespace {
 
-// A request of SIPp calling line 5 as "Alice Example" 2125550100. The INVITE's branch is fixed,
-// since its CANCEL and the ACK of the 487 must repeat it; `to` is the To header line.
+const char* const kAliceFrom
+    = "From: \"Alice Example\" <sip:2125550100@[local_ip]:[local_port]>;tag=[pid]SIPpTag00[call_number]";
+const char* const kBobFrom = "From: \"Bob Example\" <sip:2125550199@[local_ip]:[local_port]>;tag=bob";
+
+// A request of SIPp calling line 5, by default as "Alice Example" 2125550100 (`from` is the From
+// header line). The INVITE's branch is fixed, since its CANCEL and the ACK of the 487 must repeat
+// it; `to` is the To header line.
 std::string CallerRequest(const std::string& method, int cseq, bool inviteBranch, const std::string& to,
-    const std::string& headersAndBody = "Content-Length: 0\n\n")
+    const std::string& headersAndBody = "Content-Length: 0\n\n", const std::string& from = kAliceFrom)
 {
     return std::string(method == "INVITE" || method == "BYE" ? "  <send retrans=\"500\">" : "  <send>")
         + "<![CDATA[\n" + method + " sip:kestrium@[remote_ip]:[remote_port] SIP/2.0\n"
         + "Via: SIP/2.0/[transport] [local_ip]:[local_port];branch="
-        + (inviteBranch ? "z9hG4bK-[pid]-[call_number]-invite" : "[branch]")
-        + "\nFrom: \"Alice Example\" "
-          "<sip:2125550100@[local_ip]:[local_port]>;tag=[pid]SIPpTag00[call_number]\n"
-        + to + "\nCall-ID: [call_id]\nCSeq: " + std::to_string(cseq) + " " + method + "\nMax-Forwards: 70\n"
+        + (inviteBranch ? "z9hG4bK-[pid]-[call_number]-invite" : "[branch]") + "\n" + from + "\n" + to
+        + "\nCall-ID: [call_id]\nCSeq: " + std::to_string(cseq) + " " + method + "\nMax-Forwards: 70\n"
         + headersAndBody + "]]></send>\n";
 }
+
+const char* const kOffer
+    = "Contact: <sip:sipp@[local_ip]:[local_port]>\nContent-Type: application/sdp\nContent-Length: [len]\n\n";
 
 const char* const kToLine5 = "To: <sip:kestrium@[remote_ip]:[remote_port]>";
 
 std::string CallerInvite(const std::string& headers, const std::string& sdp = SippSdp())
 {
     return "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>\n<scenario name=\"call\">\n"
-        + CallerRequest("INVITE", 1, true, kToLine5,
-            headers
-                + "Contact: <sip:sipp@[local_ip]:[local_port]>\nContent-Type: "
-                  "application/sdp\nContent-Length: [len]\n\n"
-                + sdp);
+        + CallerRequest("INVITE", 1, true, kToLine5, headers + kOffer + sdp);
 }
 
 } // namespace
@@ -320,6 +322,60 @@ std::string CallRingingOrRefused(int code)
 std::string AnsweredAndAcked()
 {
     return "  <recv response=\"200\" rtd=\"true\"/>\n" + CallerRequest("ACK", 1, false, "[last_To:]");
+}
+
+std::string TransfersUsTo(const std::string& target, const std::string& outcome)
+{
+    const auto report = [](const std::string& status) {
+        return "  <recv request=\"NOTIFY\"><action><ereg regexp=\"SIP/2.0 " + status
+            + "\" search_in=\"body\" check_it=\"true\" assign_to=\"frag\"/></action></recv>\n"
+            + SippReply("200 OK", "", "", false);
+    };
+    return CallerRequest("REFER", 2, false, "[last_To:]",
+               "Contact: <sip:sipp@[local_ip]:[local_port]>\nRefer-To: \"Bob Example\" <" + target
+                   + ">\nReferred-By: \"Alice Example\" <sip:2125550100@[local_ip]:[local_port]>\n"
+                     "Content-Length: 0\n\n")
+        + "  <recv response=\"202\"/>\n" + report("100 Trying") + report(outcome) + WaitsForOurBye();
+}
+
+std::string ReplacedByBob()
+{
+    // The 200 names our tag, which Bob's Replaces repeats; Bob's INVITE shares the Call-ID.
+    return "  <recv response=\"200\"><action><ereg regexp=\";tag=([^;>]*)\" search_in=\"hdr\" header=\"To:\" "
+           "assign_to=\"junk,ours\"/><log message=\"[$junk]\"/></action></recv>\n"
+        + CallerRequest("ACK", 1, false, "[last_To:]") + "  <pause milliseconds=\"500\"/>\n"
+        + CallerRequest("INVITE", 1, false, kToLine5,
+            "Replaces: [call_id];to-tag=[$ours];from-tag=[pid]SIPpTag00[call_number]\n" + std::string(kOffer)
+                + SippSdp(),
+            kBobFrom)
+        + "  <recv response=\"100\" optional=\"true\"/>\n"
+          "  <recv response=\"200\"><action><ereg regexp=\".*\" search_in=\"hdr\" header=\"To:\" "
+          "assign_to=\"bobTo\"/></action></recv>\n"
+        + CallerRequest("ACK", 1, false, "To:[$bobTo]", "Content-Length: 0\n\n", kBobFrom)
+        + "  <recv request=\"BYE\"><action><ereg regexp=\"tag=[0-9]+SIPpTag00\" search_in=\"hdr\" "
+          "header=\"To:\" check_it=\"true\" assign_to=\"byeTo\"/><log "
+          "message=\"[$byeTo]\"/></action></recv>\n"
+        + SippReply("200 OK", "", "", false) + "  <pause milliseconds=\"500\"/>\n"
+        + CallerRequest("BYE", 2, false, "To:[$bobTo]", "Content-Length: 0\n\n", kBobFrom)
+        + "  <recv response=\"200\"/>\n";
+}
+
+std::string TransferTargetScenario()
+{
+    return R"(<?xml version="1.0" encoding="ISO-8859-1" ?>
+<scenario name="target">
+  <recv request="INVITE" crlf="true">
+    <action>
+      <ereg regexp="Referred-By: .Alice Example. .sip:2125550100@" search_in="msg" check_it="true" assign_to="by"/>
+      <log message="[$by]"/>
+    </action>
+  </recv>
+)" + SippReply("180 Ringing")
+        + "  <pause milliseconds=\"300\"/>\n"
+        + SippReply("200 OK", "Contact: <sip:sipp@[local_ip]:[local_port]>\nContent-Type: application/sdp\n",
+            SippSdp())
+        + "  <recv request=\"ACK\" crlf=\"true\"/>\n  <recv request=\"BYE\"/>\n"
+        + SippReply("200 OK", "", "", false) + "</scenario>\n";
 }
 
 std::string AnsweredThenTone(const std::string& tone, unsigned thenWaitMs)

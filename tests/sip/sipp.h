@@ -81,6 +81,16 @@ std::string RefusedCallScenario(
 std::string CallRingingOrRefused(int code);
 // Answered: the 200 and SIPp's ACK.
 std::string AnsweredAndAcked();
+// Once answered, the caller transfers us (REFER) to "Bob Example" at `target` as Alice, takes our
+// reports (Trying, then `outcome`) and waits for our BYE.
+std::string TransfersUsTo(const std::string& target, const std::string& outcome = "200 OK");
+// Once answered, the caller hands its side of the call to Bob (2125550199), whose INVITE replaces
+// the caller's dialog (its Call-ID, our tag, the caller's tag): Bob is answered at once, the
+// caller's dialog gets our BYE, and Bob hangs up 500 ms later.
+std::string ReplacedByBob();
+// The party we are transferred to: it checks that our INVITE names Alice as the sender, answers,
+// and waits for our BYE.
+std::string TransferTargetScenario();
 // Answered: the ACK, `tone` (a pcap file) played, and SIPp's BYE `thenWaitMs` later.
 std::string AnsweredThenTone(const std::string& tone, unsigned thenWaitMs);
 // The caller gives up `afterMs` after it rang: CANCEL, and the ACK of the 487.

@@ -3,6 +3,7 @@
 #include "support/telephony_scenario.h"
 
 #include "store/call_journal.h"
+#include "telephony/action_target.h"
 
 #include <filesystem>
 
@@ -117,6 +118,24 @@ TEST_F(CallJournalScenario, CallWhoseEntryCannotBeSavedStaysInTheJournal)
 
 // A call the program places is logged only once it connects: one killed while it dials is not
 // in the journal.
+// The far end hands a talking call on to 5550177: a kill after that logs the call with the party
+// the user talked with last.
+TEST_F(CallJournalScenario, CallTheFarEndHandedOnIsReplayedWithTheNewParty)
+{
+    Start();
+    Ring(0, "2125550100", "Alice Example");
+    ASSERT_EQ(m_manager->GetTargetCallForAction(false, kActionAnswer), 1);
+    Advance(500);
+    AddDialRule("5550177", TAPISIM_OUTCOME_ANSWER, 1000);
+    char reply[256] = {};
+    ASSERT_EQ(tapisimCommand("transfer 1 5550177", reply, sizeof reply), TAPISIM_OK) << reply;
+    Advance(1500);
+    const CallLogStore log = Replayed(Kill());
+    ASSERT_EQ(log.Count(), 1u);
+    EXPECT_EQ(log.GetAt(0)->number, "5550177");
+    EXPECT_EQ(log.GetAt(0)->callerName, "");
+}
+
 TEST_F(CallJournalScenario, UnansweredOutgoingCallLeavesNoJournal)
 {
     Start();

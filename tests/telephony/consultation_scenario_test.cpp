@@ -1,5 +1,6 @@
 #include "support/telephony_scenario.h"
 
+#include "store/contact_store.h"
 #include "telephony/action_target.h"
 
 #include <algorithm>
@@ -255,9 +256,17 @@ TEST_F(ConsultationScenario, HeldCallJoinsWithoutANumberAfterACancelledSetup)
     EXPECT_TRUE(m_prompter.messages.empty());
 }
 
-// The far end hands our call to another number: once that party answered, the call shows it.
+// The far end hands our call to another number: once that party answered, the call shows it, and
+// the call log names the party the user talked with last (by its contact's name), not Alice.
 TEST_F(ConsultationScenario, CallTheFarEndTransferredShowsTheNewParty)
 {
+    ContactStore contacts;
+    ContactRecord bob;
+    bob.SetFirstName("Bob");
+    bob.SetLastName("Builder");
+    bob.SetNumber(3, "555-0177");
+    contacts.Append(bob);
+    m_manager->SetContacts(&contacts);
     const HCALL alice = AnswerAlice();
     AddDialRule("5550177", TAPISIM_OUTCOME_ANSWER, 1000);
     char reply[256] = {};
@@ -268,7 +277,12 @@ TEST_F(ConsultationScenario, CallTheFarEndTransferredShowsTheNewParty)
     EXPECT_EQ(TextOf(alice), "Alice Example,2125550100, transferred to 5550177 (Connected)");
     Slot(0).DropCall(alice);
     Advance(500);
-    EXPECT_EQ(CountLogged(kCallTypeIncoming, "2125550100"), 1);
+    const CallLogStore log = LoggedCalls();
+    ASSERT_EQ(log.Count(), 1u);
+    EXPECT_EQ(log.GetAt(0)->type, kCallTypeIncoming);
+    EXPECT_EQ(log.GetAt(0)->number, "5550177");
+    EXPECT_EQ(log.GetAt(0)->callerName, "Bob Builder");
+    m_manager->SetContacts(nullptr);
 }
 
 } // namespace
