@@ -322,7 +322,13 @@ TEST_F(SipTransfers, FarEndsReferPlacesOurCallToTheTargetAndEndsTheFirstOnceItIs
     EXPECT_EQ(text(info->dwRedirectingIDNameSize, info->dwRedirectingIDNameOffset), "Alice Example");
     EXPECT_EQ(text(info->dwCalledIDSize, info->dwCalledIDOffset), "bob");
 
+    // The new call has the line, so its audio is the line's, also once the first call is gone.
     ASSERT_GT(lineDrop(first, nullptr, 0), 0);
+    Run(100);
+    LINEDEVSTATUS status{};
+    status.dwTotalSize = sizeof status;
+    ASSERT_EQ(lineGetLineDevStatus(line, &status), 0);
+    EXPECT_EQ(status.dwNumActiveCalls, 1u);
     ASSERT_GT(lineDrop(second, nullptr, 0), 0);
     RunWhile(target, 5000);
     RunWhile(sipp, 5000);
