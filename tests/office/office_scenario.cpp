@@ -46,12 +46,11 @@ bool OfficeScenario::RunUntil(const std::function<bool()>& done, int timeoutMs, 
     return done();
 }
 
-LineSlot& OfficeScenario::SeatSlot()
+int OfficeScenario::SeatSlotIndex()
 {
     int index = 0;
-    LineSlot* slot = m_manager->FindSlotByDevice(kSeatDevice, &index);
-    EXPECT_NE(slot, nullptr);
-    return *slot;
+    EXPECT_NE(m_manager->FindSlotByDevice(kSeatDevice, &index), nullptr);
+    return index;
 }
 
 } // namespace office_test

@@ -31,8 +31,9 @@ protected:
     // Moves the clock with real time until `done` holds or `timeoutMs` passed, asking every
     // `stepMs` (checks that start a tool, such as linesim, ask less often).
     bool RunUntil(const std::function<bool()>& done, int timeoutMs, int stepMs = 20);
-    // The line manager's slot of this seat's line.
-    LineSlot& SeatSlot();
+    // The line manager's slot of this seat's line, and its index.
+    LineSlot& SeatSlot() { return Slot(SeatSlotIndex()); }
+    int SeatSlotIndex();
     // This seat's row in the exchange's line list.
     std::string SeatState() { return DescribeLine(kSeatDevice + 1); }
 

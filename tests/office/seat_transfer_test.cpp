@@ -72,25 +72,18 @@ protected:
         return RunUntil([&] { return seat.SipLineState().find(text) != std::string::npos; }, timeoutMs, 100);
     }
 
-    // Seat 202 dials this seat, which answers; returns the call.
-    HCALL AnswerCallFromCaller()
+    // The state of this seat's only call (0 without one).
+    DWORD SeatCallState() { return SeatSlot().CallState(OnlyCall(SeatSlotIndex())); }
+    // Seat 202 dials this seat, which answers.
+    void AnswerCallFromCaller()
     {
         m_caller->Dial("201");
-        EXPECT_TRUE(
-            RunUntil([&] { return SeatSlot().CallState(OnlyCall(Slot())) == LINECALLSTATE_OFFERING; }, 5000))
+        EXPECT_TRUE(RunUntil([&] { return SeatCallState() == LINECALLSTATE_OFFERING; }, 5000))
             << SeatState() << m_caller->SipLineState();
         EXPECT_EQ(m_manager->GetTargetCallForAction(false, kActionAnswer), 1);
-        EXPECT_TRUE(
-            RunUntil([&] { return SeatSlot().CallState(OnlyCall(Slot())) == LINECALLSTATE_CONNECTED; }, 3000))
+        EXPECT_TRUE(RunUntil([&] { return SeatCallState() == LINECALLSTATE_CONNECTED; }, 3000))
             << SeatState();
         EXPECT_TRUE(RunUntilSeat(*m_caller, "connected to 201", 3000)) << m_caller->SipLineState();
-        return OnlyCall(Slot());
-    }
-    int Slot()
-    {
-        int index = 0;
-        m_manager->FindSlotByDevice(kSeatDevice, &index);
-        return index;
     }
 
     // The entries of a call log as "type number" lines, in the log's order.
@@ -140,9 +133,9 @@ TEST_F(OfficeSeatTransfer, BlindTransferHandsTheCallerToTheThirdSeat)
     const CallTime answered = Now();
     ASSERT_TRUE(m_manager->TransferCall({}, "203")) << PromptedText();
     ASSERT_TRUE(RunUntilSeat(*m_target, "offering from 202", 5000)) << m_target->SipLineState();
-    EXPECT_NE(OnlyCall(Slot()), 0u) << "the call stays until the new party answered";
+    EXPECT_NE(OnlyCall(SeatSlotIndex()), 0u) << "the call stays until the new party answered";
     // Voice mail answers after two rings of 1.5 s; the caller reports it and 201's call goes.
-    ASSERT_TRUE(RunUntil([&] { return OnlyCall(Slot()) == 0; }, 8000))
+    ASSERT_TRUE(RunUntil([&] { return OnlyCall(SeatSlotIndex()) == 0; }, 8000))
         << SeatState() << m_caller->SipLineState();
     const CallTime handedOver = Now();
     EXPECT_NE(SeatState().find("idle; transferred 202 to 203"), std::string::npos) << SeatState();
@@ -192,7 +185,7 @@ TEST_F(OfficeSeatTransfer, TransferAfterConsultingConnectsTheCallerWithTheThirdS
         << SeatState() << "\n"
         << m_caller->SipLineState() << "\n"
         << m_target->SipLineState() << m_server->Log();
-    EXPECT_TRUE(RunUntil([&] { return OnlyCall(Slot()) == 0; }, 2000)) << SeatState();
+    EXPECT_TRUE(RunUntil([&] { return OnlyCall(SeatSlotIndex()) == 0; }, 2000)) << SeatState();
     EXPECT_TRUE(m_prompter.messages.empty()) << PromptedText();
     EXPECT_TRUE(RunUntilSeat(*m_caller, "connected to 203", 2000)) << m_caller->SipLineState();
     EXPECT_TRUE(RunUntilSeat(*m_target, "connected from 202", 2000)) << m_target->SipLineState();
