@@ -232,8 +232,9 @@ TEST_F(SipTransfers, InviteWithReplacesOfNoCallOfOursIsRefusedWith481)
 
 // SIPp, called by us, answers and transfers us: a REFER without Refer-To (400), then one to
 // `target` from Alice; it takes our reports (Trying, then `outcome`: OK once the target answered)
-// and our BYE.
-std::string TransferringScenario(const std::string& target, const std::string& outcome = "200 OK")
+// and our BYE, or, with `hangsUp`, ends the call itself after the last report.
+std::string TransferringScenario(
+    const std::string& target, const std::string& outcome = "200 OK", bool hangsUp = false)
 {
     const auto refer = [](int cseq, const std::string& headers) {
         return std::string("  <send retrans=\"500\"><![CDATA[\nREFER [$contact] SIP/2.0\n") + kSippInDialog
@@ -263,7 +264,10 @@ std::string TransferringScenario(const std::string& target, const std::string& o
             "Refer-To: <" + target
                 + ">\nReferred-By: \"Alice Example\" <sip:2125550100@[local_ip]:[local_port]>\n")
         + "  <recv response=\"202\"/>\n" + notify("100 Trying") + notify(outcome)
-        + "  <recv request=\"BYE\"/>\n" + sip_test::SippReply("200 OK", "", "", false) + "</scenario>\n";
+        + (hangsUp ? "  <send><![CDATA[\nBYE [$contact] SIP/2.0\n" + std::string(kSippInDialog)
+                    + "CSeq: 4 BYE\nContent-Length: 0\n\n]]></send>\n  <recv response=\"200\"/>\n"
+                   : "  <recv request=\"BYE\"/>\n" + sip_test::SippReply("200 OK", "", "", false))
+        + "</scenario>\n";
 }
 
 // The party we are transferred to: it checks that our INVITE names Alice as the sender, answers,
@@ -334,6 +338,30 @@ TEST_F(SipTransfers, FarEndsReferPlacesOurCallToTheTargetAndEndsTheFirstOnceItIs
     RunWhile(sipp, 5000);
     EXPECT_EQ(target.ExitCode(), 0) << target.Log() << "Referred-By on our INVITE, our BYE";
     EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log() << "400 without Refer-To, 202, our reports and BYE";
+}
+
+// The far end ends the first call itself once it has our final report, as a transferring party
+// does: we send no BYE of our own (ours, sent at once, could overtake the report through a proxy).
+TEST_F(SipTransfers, FarEndThatHangsUpAfterOurFinalReportGetsNoByeFromUs)
+{
+    Sipp target;
+    const std::uint16_t targetPort = StartParty(target, "target", TransferTargetScenario());
+    Sipp sipp;
+    ASSERT_TRUE(sipp.Start(m_dir.Path(),
+        TransferringScenario("sip:bob@127.0.0.1:" + std::to_string(targetPort), "200 OK", true), m_sippPort));
+    const HLINE line = OpenLine(kLine1);
+    const HCALL first = ConnectedCall(line, sipp);
+    ASSERT_NE(first, 0u);
+    ASSERT_TRUE(RunUntil([&] { return NewCallOn(line) != 0; }, 5000)) << sipp.Log();
+    const HCALL second = NewCallOn(line);
+    ASSERT_TRUE(RunUntil([&] { return CallState(second) == LINECALLSTATE_CONNECTED; }, 5000)) << target.Log();
+    EXPECT_TRUE(
+        RunUntil([&] { return Saw(first, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL); }, 1000));
+    ASSERT_GT(lineDrop(first, nullptr, 0), 0);
+    RunWhile(sipp, 5000);
+    EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log() << "its BYE answered, none of ours";
+    ASSERT_GT(lineDrop(second, nullptr, 0), 0);
+    RunWhile(target, 5000);
 }
 
 // SIPp as the party we hold and then hand over: it answers our hold (re-INVITE), checks that our
