@@ -233,7 +233,7 @@ void LineSlot::CloseLine(HLINEAPP, HPHONEAPP phoneApp)
     m_endedCalls.clear();
     m_pendingAutoDrop = m_pendingBeepReject = m_pendingAnswer = m_pendingMakeCall = 0;
     m_autoDropHandleSlot = nullptr;
-    m_autoDropCall = m_ignoredCall = m_setupCall = 0;
+    m_autoDropCall = m_ignoredCall = m_setupCall = m_autoRecordCall = 0;
     m_manager.Incoming().OnLineClosed(*this);
 }
 
@@ -328,8 +328,7 @@ void LineSlot::OnCallState(HCALL call, DWORD state, DWORD stateMode, DWORD)
         Tapi().lineDrop(call, nullptr, 0);
         break;
     case LINECALLSTATE_CONNECTED:
-        if (m_manager.Settings().Read(Settings::kAutoRecordCalls) != 0 && m_setupCall == 0)
-            m_manager.Recording().StartCallRecording(m_index, RecordedCallOf(call), 0);
+        RecordAutomatically(call);
         break;
     case LINECALLSTATE_IDLE:
         OnCallIdle(call);
@@ -415,6 +414,21 @@ void LineSlot::FollowRecording(HCALL call, DWORD state, DWORD param2)
     StopRecordingOf(record.call);
 }
 
+// With "Record calls automatically", a call that connects is recorded unless the slot is setting up
+// a recording (or voice message) of a call already. A call that takes over from a recorded call
+// that has just ended (the party a transfer handed us to) is recorded once that call has gone: the
+// ended call keeps the setup until it is logged.
+void LineSlot::RecordAutomatically(HCALL call)
+{
+    if (m_manager.Settings().Read(Settings::kAutoRecordCalls) == 0 || call == m_setupCall)
+        return;
+    if (m_setupCall == 0)
+        m_manager.Recording().StartCallRecording(m_index, RecordedCallOf(call), 0);
+    else if (const DWORD state = CallState(m_setupCall);
+             state == 0 || state == LINECALLSTATE_DISCONNECTED || state == LINECALLSTATE_IDLE)
+        m_autoRecordCall = call;
+}
+
 // A conference call is recorded through its first party, whose log entry then names the file.
 HCALL LineSlot::RecordedCallOf(HCALL call) const
 {
@@ -462,8 +476,13 @@ void LineSlot::OnCallIdle(HCALL call)
     DeallocateCall(call);
     if (call == m_ignoredCall)
         m_ignoredCall = 0;
-    if (call == m_setupCall)
+    if (call == m_autoRecordCall)
+        m_autoRecordCall = 0;
+    if (call == m_setupCall) {
         m_setupCall = 0;
+        if (const HCALL next = std::exchange(m_autoRecordCall, 0))
+            RecordAutomatically(next);
+    }
     if (outcome && IndexOfCall(call) < 0)
         AddEndedCall(std::move(*outcome));
     else

@@ -198,6 +198,7 @@ private:
     bool HandleAutoDrop(HCALL call, DWORD state);
     void FollowRecording(HCALL call, DWORD state, DWORD param2);
     HCALL RecordedCallOf(HCALL call) const;
+    void RecordAutomatically(HCALL call);
     bool IsConsultationCall(HCALL call) const;
     bool IsConsultationAnchor(HCALL call) const;
     bool CanJoinConsultation();
@@ -225,6 +226,8 @@ private:
     std::string m_lineName;
     HCALL m_setupCall = 0;
     int m_voiceMailFlag = 0;
+    // A connected call to record automatically once the ended setup call has gone.
+    HCALL m_autoRecordCall = 0;
     LONG m_lastRequest = 0;
     std::array<CallRecord, kMaxCalls> m_calls;
     LONG m_pendingAutoDrop = 0;

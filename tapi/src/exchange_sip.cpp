@@ -285,6 +285,10 @@ void Exchange::OnSipEvent(const SipEvent& event)
         break;
     case SipEvent::Kind::Answered:
         TakeSipMedia(*call, event);
+        // The party the far end handed us to takes the line over from the call that was handed
+        // on (already ended, or ending now): its audio is the line's.
+        if (call->referred)
+            m_lines[call->device].activeCall = call->id;
         if (call->pendingAnswer)
             CompleteAnswer(*call);
         else if (call->state != LINECALLSTATE_CONNECTED)

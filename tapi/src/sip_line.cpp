@@ -90,6 +90,7 @@ SipLine::SipLine(SipService& service, const SipService::LineSetup& setup, dnsc* 
     tmr_init(&m_stopRegistering);
     tmr_init(&m_keepAlive);
     tmr_init(&m_collect);
+    tmr_init(&m_handOverWait);
     tmr_init(&m_guardConnections);
     std::string error;
     if (sip_alloc(&m_sip, dns, 32, 32, 32, "Kestrium", nullptr, this) != 0 || !Start(error)) {
@@ -104,10 +105,12 @@ SipLine::~SipLine()
     tmr_cancel(&m_stopRegistering);
     tmr_cancel(&m_keepAlive);
     tmr_cancel(&m_collect);
+    tmr_cancel(&m_handOverWait);
     tmr_cancel(&m_guardConnections);
     m_calls.clear();
     m_ended.clear();
     m_reports.clear();
+    m_handedOver.clear();
     m_watch.reset();
     mem_deref(m_registration);
     mem_deref(m_requests);

@@ -126,6 +126,7 @@ private:
     static void OnWatch(void* arg);
     static void OnSettled(void* arg);
     static void OnCollect(void* arg);
+    static void OnHandOverWait(void* arg);
     static void OnTrace(bool sent, sip_transp transport, const sa* source, const sa* destination,
         const std::uint8_t* packet, std::size_t length, void* arg);
     static void OnGuardConnections(void* arg);
@@ -253,6 +254,10 @@ private:
     std::vector<std::unique_ptr<SipCall>> m_ended; // freed by m_collect, outside libre's handlers
     // Our reports on the far ends' transfers (NOTIFY): they may outlive their calls.
     std::vector<std::unique_ptr<DialogRequest>> m_reports;
+    // Calls a far end's REFER handed over: freed (our BYE) by m_handOverWait unless the far end's
+    // BYE came first.
+    std::vector<std::unique_ptr<SipCall>> m_handedOver;
+    tmr m_handOverWait{};
     std::unique_ptr<DialogWatch> m_watch; // once something is watched
 };
 

@@ -21,6 +21,8 @@ namespace {
 
 // The far end's reports on a transfer may take as long as the new call rings.
 constexpr std::uint64_t kTransferWaitMs = 60000;
+// How long a call we handed over waits for the far end's BYE before we send ours.
+constexpr std::uint64_t kHandOverByeMs = 2000;
 
 pl PlOf(std::string_view text)
 {
@@ -490,8 +492,20 @@ void SipLine::HandOver(SipCall& call)
     SipEvent ended;
     ended.kind = SipEvent::Kind::Ended;
     ended.replaced = true;
-    EndCall(*original, std::move(ended)); // its BYE goes out once the old session is freed
+    ended.line = m_lineId;
+    ended.call = original->id;
+    m_service.Post(std::move(ended));
+    // The far end ends the call once it has our report. Our BYE, sent at once, could overtake the
+    // NOTIFY on its way through a proxy, and the far end would take the transfer for failed: it
+    // goes (as the session is freed) only when the far end has not hung up within a while.
+    m_handedOver.push_back(Detach(*original));
+    tmr_start(&m_handOverWait, kHandOverByeMs, OnHandOverWait, this);
     m_calls.push_back(std::move(placed));
+}
+
+void SipLine::OnHandOverWait(void* arg)
+{
+    static_cast<SipLine*>(arg)->m_handedOver.clear();
 }
 
 bool SipLine::ReleaseReferredCall(SipCall& call, const std::string& status)

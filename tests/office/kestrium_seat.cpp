@@ -3,7 +3,6 @@
 #include "audio/sound_file.h"
 #include "platform/registry.h"
 #include "platform/tone.h"
-#include "settings/settings_store.h"
 #include "support/tool_run.h"
 
 #include <fcntl.h>
@@ -27,7 +26,8 @@ void WritePasswordFile(const fs::path& file, const std::string& password)
     fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace);
 }
 
-KestriumSeat::KestriumSeat(const std::string& user, const std::string& password, std::uint16_t serverPort)
+KestriumSeat::KestriumSeat(const std::string& user, const std::string& password, std::uint16_t serverPort,
+    const std::string& accountKeys)
     : m_socket(m_run / "kestrium-telephony.sock")
 {
     fs::permissions(m_run.Path(), fs::perms::owner_all, fs::perm_options::replace);
@@ -37,13 +37,14 @@ KestriumSeat::KestriumSeat(const std::string& user, const std::string& password,
         config << "[line]\nname = Zo-Linka Line " << i << "\n";
     config << "[line]\nname = IP Line 1\nkind = sip\nuser = " << user << "\ndomain = 127.0.0.1:" << serverPort
            << "\nlocal-address = 127.0.0.1\nregister-interval = 60\nring-period-ms = 1500\npassword-file = "
-           << (m_config / "seat.password").string() << "\n[line]\nname = IP Line 2\nkind = ip\n";
-    platform::RegistryHive hive(m_config / "registry.reg");
-    SettingsStore settings(hive);
-    settings.Write(Settings::kVoicemailOn, 1);
-    settings.Write(Settings::kAnswerAfter, 3);
-    const std::int32_t sipRow = kSipLine - 1;
-    settings.Write(Settings::kDefaultLine, &sipRow);
+           << (m_config / "seat.password").string() << "\n"
+           << accountKeys << "[line]\nname = IP Line 2\nkind = ip\n";
+    ChangeSettings([](SettingsStore& settings) {
+        settings.Write(Settings::kVoicemailOn, 1);
+        settings.Write(Settings::kAnswerAfter, 3);
+        const std::int32_t sipRow = kSipLine - 1;
+        settings.Write(Settings::kDefaultLine, &sipRow);
+    });
     fs::create_directory(m_data / "MiscRecordings");
     // The greeting: a 600 Hz tone of two seconds.
     testing_support::WriteSoundFile(
@@ -57,6 +58,13 @@ KestriumSeat::~KestriumSeat()
         if (::waitpid(m_pid, nullptr, 0) != m_pid)
             ::kill(m_pid, SIGKILL);
     }
+}
+
+void KestriumSeat::ChangeSettings(const std::function<void(SettingsStore&)>& change)
+{
+    platform::RegistryHive hive(m_config / "registry.reg");
+    SettingsStore settings(hive);
+    change(settings);
 }
 
 bool KestriumSeat::Start()
@@ -103,6 +111,13 @@ std::string KestriumSeat::SipLineState() const
         if (line.rfind(prefix, 0) == 0)
             return line;
     return {};
+}
+
+CallLogStore KestriumSeat::CallLog() const
+{
+    CallLogStore log;
+    log.Load(m_data.Path() / CallLogStore::kFileName);
+    return log;
 }
 
 std::string KestriumSeat::Output() const

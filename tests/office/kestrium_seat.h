@@ -1,10 +1,13 @@
 #pragma once
 
+#include "settings/settings_store.h"
+#include "store/call_log_store.h"
 #include "support/temp_dir.h"
 
 #include <sys/types.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 
 namespace office_test {
@@ -17,12 +20,15 @@ public:
     static constexpr int kSipLine = 5; // "IP Line 1" in linesim's numbering
 
     // `user` registers with `password` at the server on `serverPort`; voice mail answers after
-    // three rings of a second and a half.
-    KestriumSeat(const std::string& user, const std::string& password, std::uint16_t serverPort);
+    // three rings of a second and a half. `accountKeys` are added to the SIP line's section.
+    KestriumSeat(const std::string& user, const std::string& password, std::uint16_t serverPort,
+        const std::string& accountKeys = {});
     ~KestriumSeat();
     KestriumSeat(const KestriumSeat&) = delete;
     KestriumSeat& operator=(const KestriumSeat&) = delete;
 
+    // Changes the settings the program reads when it starts.
+    void ChangeSettings(const std::function<void(SettingsStore&)>& change);
     // Starts the program and waits until its exchange answers.
     bool Start();
     std::string Linesim(const std::string& arguments) const;
@@ -31,6 +37,8 @@ public:
     // The SIP line's row in `linesim list`.
     std::string SipLineState() const;
     const std::filesystem::path& DataFolder() const { return m_data.Path(); }
+    // The program's call log as it is on disk.
+    CallLogStore CallLog() const;
     std::string Output() const;
 
 private:

@@ -188,12 +188,7 @@ protected:
         return call;
     }
 
-    CallLogStore ColleagueCallLog() const
-    {
-        CallLogStore log;
-        log.Load(m_colleague->DataFolder() / CallLogStore::kFileName);
-        return log;
-    }
+    CallLogStore ColleagueCallLog() const { return m_colleague->CallLog(); }
 
     std::unique_ptr<KamailioServer> m_server;
     std::unique_ptr<KestriumSeat> m_colleague;

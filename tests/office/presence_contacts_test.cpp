@@ -2,10 +2,8 @@
 // when this seat calls it, in a call once the colleague answers, idle again after the hang-up; the
 // speed-dial button of the colleague shows the same. The colleague is the real program in a process
 // of its own.
-#include "kamailio_server.h"
 #include "kestrium_seat.h"
-
-#include "support/telephony_scenario.h"
+#include "office_scenario.h"
 
 #include "store/contact_store.h"
 #include "store/redial_store.h"
@@ -15,30 +13,19 @@
 
 #include <QPushButton>
 
-#include <chrono>
-#include <functional>
 #include <memory>
-#include <thread>
 
 namespace {
 
-using office_test::KamailioServer;
 using office_test::KestriumSeat;
 
-constexpr DWORD kSeatDevice = 4; // "IP Line 1": extension 201
-
-class OfficeContactsTab : public TelephonyScenario {
+class OfficeContactsTab : public office_test::OfficeScenario {
 protected:
     void SetUp() override
     {
-        if (!KamailioServer::Installed())
-            GTEST_SKIP() << "Kamailio is not installed (scripts/install-deps installs it)";
-        TelephonyScenario::SetUp();
-        m_server = std::make_unique<KamailioServer>(
-            m_dir / "server", std::vector<std::string>{ "201:secret-201", "202:secret-202" }, "office.test");
-        ASSERT_TRUE(m_server->Start()) << m_server->Log();
-        office_test::WritePasswordFile(m_dir / "201.password", "secret-201");
-        ASSERT_EQ(tapisimConfigure(Configuration().c_str()), TAPISIM_OK) << tapisimLastError();
+        OfficeScenario::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
         m_contacts.Groups().Load(m_dir / "no-groups-file");
         ContactRecord colleague;
         colleague.SetFirstName("Colleague");
@@ -56,31 +43,7 @@ protected:
     void TearDown() override
     {
         m_panel.reset();
-        if (m_server)
-            TelephonyScenario::TearDown();
-    }
-
-    std::string Configuration() const
-    {
-        std::string text;
-        for (int i = 1; i <= 4; ++i)
-            text += "[line]\nname = Zo-Linka Line " + std::to_string(i) + "\n";
-        return text + "[line]\nname = IP Line 1\nkind = sip\nuser = 201\ndomain = 127.0.0.1:"
-            + std::to_string(m_server->Port())
-            + "\nlocal-address = 127.0.0.1\npassword-file = " + (m_dir / "201.password").string()
-            + "\n[line]\nname = IP Line 2\nkind = ip\n[line]\nname = Data Modem\nkind = modem\n";
-    }
-
-    // The exchange's clock in step with real time, since the server and the colleague are real.
-    bool RunUntil(const std::function<bool()>& done, int timeoutMs)
-    {
-        for (int waited = 0; waited < timeoutMs; waited += 20) {
-            if (done())
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            Advance(20);
-        }
-        return done();
+        OfficeScenario::TearDown();
     }
 
     // What the contacts tab says of the colleague: the tooltip of the contact's row (the one
@@ -93,15 +56,7 @@ protected:
     {
         return ContactState() == state && m_panel->SpeedButton(0)->toolTip().toStdString() == state;
     }
-    LineSlot& SeatSlot()
-    {
-        int index = 0;
-        LineSlot* slot = m_manager->FindSlotByDevice(kSeatDevice, &index);
-        EXPECT_NE(slot, nullptr);
-        return *slot;
-    }
 
-    std::unique_ptr<KamailioServer> m_server;
     ContactStore m_contacts;
     SpeedDialStore m_speedDials{ m_contacts.Groups(), PhoneLabelStore() };
     RedialStore m_redial{ m_contacts.Groups(), PhoneLabelStore() };

@@ -218,10 +218,14 @@ TEST_F(SipTransfers, InviteWithReplacesOfNoCallOfOursIsRefusedWith481)
 
 // SIPp, called by us, answers and transfers us: a REFER without Refer-To (400), then one to
 // `target` from Alice; it takes our reports (Trying, then `outcome`: OK once the target answered;
-// when `challenge`, Trying only after its digest challenge was answered with the line's password)
-// and our BYE.
+// with `challenge`, Trying only after its digest challenge was answered with the line's password)
+// and our BYE, or, with `hangsUp`, ends the call itself after the last report.
+struct TransferringOptions {
+    bool challenge = false;
+    bool hangsUp = false;
+};
 std::string TransferringScenario(
-    const std::string& target, const std::string& outcome = "200 OK", bool challenge = false)
+    const std::string& target, const std::string& outcome = "200 OK", TransferringOptions options = {})
 {
     const auto refer = [](int cseq, const std::string& headers) {
         return std::string("  <send retrans=\"500\"><![CDATA[\nREFER [$contact] SIP/2.0\n") + kSippInDialog
@@ -234,7 +238,7 @@ std::string TransferringScenario(
             + (checked ? kVerifyAuth : "") + "</action></recv>\n"
             + (checked ? CheckCredentials("reported") : "") + sip_test::SippReply("200 OK", "", "", false);
     };
-    const std::string challenged = challenge ? "  <recv request=\"NOTIFY\"/>\n" + Challenge() : "";
+    const std::string challenged = options.challenge ? "  <recv request=\"NOTIFY\"/>\n" + Challenge() : "";
     return R"(<?xml version="1.0" encoding="ISO-8859-1" ?>
 <scenario name="transferring">
   <recv request="INVITE" crlf="true">
@@ -251,9 +255,12 @@ std::string TransferringScenario(
         + refer(3,
             "Refer-To: <" + target
                 + ">\nReferred-By: \"Alice Example\" <sip:2125550100@[local_ip]:[local_port]>\n")
-        + "  <recv response=\"202\"/>\n" + challenged + notify("100 Trying", challenge)
-        + notify(outcome, false) + "  <recv request=\"BYE\"/>\n"
-        + sip_test::SippReply("200 OK", "", "", false) + "  <label id=\"end\"/>\n</scenario>\n";
+        + "  <recv response=\"202\"/>\n" + challenged + notify("100 Trying", options.challenge)
+        + notify(outcome, false)
+        + (options.hangsUp ? "  <send><![CDATA[\nBYE [$contact] SIP/2.0\n" + std::string(kSippInDialog)
+                    + "CSeq: 4 BYE\nContent-Length: 0\n\n]]></send>\n  <recv response=\"200\"/>\n"
+                           : "  <recv request=\"BYE\"/>\n" + sip_test::SippReply("200 OK", "", "", false))
+        + "  <label id=\"end\"/>\n</scenario>\n";
 }
 
 // The far end of our call transfers us (REFER): we call the party it named, and the program sees
@@ -266,7 +273,9 @@ TEST_F(SipTransfers, FarEndsReferPlacesOurCallToTheTargetAndEndsTheFirstOnceItIs
     const std::uint16_t targetPort = StartParty(target, "target", sip_test::TransferTargetScenario());
     Sipp sipp;
     ASSERT_TRUE(sipp.Start(m_dir.Path(),
-        TransferringScenario("sip:bob@127.0.0.1:" + std::to_string(targetPort), "200 OK", true), m_sippPort));
+        TransferringScenario(
+            "sip:bob@127.0.0.1:" + std::to_string(targetPort), "200 OK", { .challenge = true }),
+        m_sippPort));
     const HLINE line = OpenLine(kLine1);
     const HCALL first = ConnectedCall(line, sipp);
     ASSERT_NE(first, 0u);
@@ -292,13 +301,45 @@ TEST_F(SipTransfers, FarEndsReferPlacesOurCallToTheTargetAndEndsTheFirstOnceItIs
     EXPECT_EQ(text(info->dwRedirectingIDNameSize, info->dwRedirectingIDNameOffset), "Alice Example");
     EXPECT_EQ(text(info->dwCalledIDSize, info->dwCalledIDOffset), "bob");
 
+    // The new call has the line, so its audio is the line's, also once the first call is gone.
     ASSERT_GT(lineDrop(first, nullptr, 0), 0);
+    Run(100);
+    LINEDEVSTATUS status{};
+    status.dwTotalSize = sizeof status;
+    ASSERT_EQ(lineGetLineDevStatus(line, &status), 0);
+    EXPECT_EQ(status.dwNumActiveCalls, 1u);
     ASSERT_GT(lineDrop(second, nullptr, 0), 0);
     RunWhile(target, 5000);
     RunWhile(sipp, 5000);
     EXPECT_EQ(target.ExitCode(), 0) << target.Log() << "Referred-By on our INVITE, our BYE";
     EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log() << "400 without Refer-To, 202, our reports and BYE";
     EXPECT_EQ(sipp.CountMessages("NOTIFY "), 3) << "the first report once without credentials, once with";
+}
+
+// The far end ends the first call itself once it has our final report, as a transferring party
+// does: we send no BYE of our own (ours, sent at once, could overtake the report through a proxy).
+TEST_F(SipTransfers, FarEndThatHangsUpAfterOurFinalReportGetsNoByeFromUs)
+{
+    Sipp target;
+    const std::uint16_t targetPort = StartParty(target, "target", sip_test::TransferTargetScenario());
+    Sipp sipp;
+    ASSERT_TRUE(sipp.Start(m_dir.Path(),
+        TransferringScenario(
+            "sip:bob@127.0.0.1:" + std::to_string(targetPort), "200 OK", { .hangsUp = true }),
+        m_sippPort));
+    const HLINE line = OpenLine(kLine1);
+    const HCALL first = ConnectedCall(line, sipp);
+    ASSERT_NE(first, 0u);
+    ASSERT_TRUE(RunUntil([&] { return NewCallOn(line) != 0; }, 5000)) << sipp.Log();
+    const HCALL second = NewCallOn(line);
+    ASSERT_TRUE(RunUntil([&] { return CallState(second) == LINECALLSTATE_CONNECTED; }, 5000)) << target.Log();
+    EXPECT_TRUE(
+        RunUntil([&] { return Saw(first, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL); }, 1000));
+    ASSERT_GT(lineDrop(first, nullptr, 0), 0);
+    RunWhile(sipp, 5000);
+    EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log() << "its BYE answered, none of ours";
+    ASSERT_GT(lineDrop(second, nullptr, 0), 0);
+    RunWhile(target, 5000);
 }
 
 // SIPp as the party we hold and then hand over: it answers our hold (re-INVITE), checks that our
