@@ -69,7 +69,8 @@ HLINEAPP Exchange::AppOfLine(HLINE line)
 HLINEAPP Exchange::OwnerApp(const Call& call)
 {
     for (HCALL handle : call.handles)
-        if (const CallHandle* entry = FindCallHandle(handle); entry && entry->privilege == LINECALLPRIVILEGE_OWNER)
+        if (const CallHandle* entry = FindCallHandle(handle);
+            entry && entry->privilege == LINECALLPRIVILEGE_OWNER)
             return AppOfLine(entry->line);
     return 0;
 }
