@@ -1,6 +1,7 @@
 #include "exchange.h"
 
-#include <algorithm>
+#include <utility>
+#include <vector>
 
 // Three-way conferences on the simulated voice lines and SIP lines. A conference call (its own handle) joins
 // up to two far ends and us; the exchange mixes the audio so that each party hears the other two

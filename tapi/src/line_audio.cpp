@@ -355,7 +355,7 @@ void LineAudio::HearParties(const std::vector<std::int16_t>& sent, const std::ve
         const std::vector<std::int16_t> block = mixFor(party.callId);
         if (const auto link = m_callLinks.find(party.callId); link != m_callLinks.end()) {
             link->second->Send(block.data(), block.size());
-            continue; // a real far end: what it heard is its own
+            continue; // a linked far end (SIP, or another line's) keeps what it heard itself
         }
         KeepCallHeard(party.callId, block.data(), block.size());
     }

@@ -20,7 +20,8 @@ class LineWaveIn;
 class LineWaveOut;
 
 // The far end of a real line (a SIP call's RTP stream): what it sends replaces the simulated far
-// end while the call is connected, and what the line sends goes to it. Called on the exchange clock.
+// end while the call is connected, and what the line sends goes to it. A conference's party of
+// another line is linked the same way (LineAudio::FarEndLink). Called on the exchange clock.
 class AudioLink {
 public:
     virtual ~AudioLink() = default;
@@ -68,7 +69,8 @@ public:
     void SetParties(std::vector<DWORD> callIds);
     // A real far end (null: the simulated one again).
     void SetLink(std::shared_ptr<AudioLink> link);
-    // A call's own real far end (null: none), heard and spoken to while the call is a party.
+    // A call's own linked far end (null: none), heard and spoken to while the call is a party: a SIP
+    // call's audio, or the far end of a call of another line (FarEndLink).
     void SetCallLink(DWORD callId, std::shared_ptr<AudioLink> link);
     // The simulated far end of `callId`, a call of `line`, as a link for a conference mixed on
     // another line: it speaks the call's own tone (or the line's far end) and what it is sent is

@@ -634,8 +634,8 @@ TEST_F(TapiHold, ConferenceAcrossLinesMixesOnTheLineWeTalkOn)
     Voice voice(line2, 600);
     Earpiece earpiece(line2);
     HCALL conf = 0;
-    EXPECT_EQ(lineCompleteTransfer(first, second, &conf, LINETRANSFERMODE_TRANSFER),
-        LINEERR_INVALCONSULTCALLHANDLE)
+    EXPECT_EQ(
+        lineCompleteTransfer(first, second, &conf, LINETRANSFERMODE_TRANSFER), LINEERR_INVALCONSULTCALLHANDLE)
         << "a transfer still needs both calls on one line";
     const LONG join = lineCompleteTransfer(first, second, &conf, LINETRANSFERMODE_CONFERENCE);
     const auto messages = Pump();
@@ -643,10 +643,16 @@ TEST_F(TapiHold, ConferenceAcrossLinesMixesOnTheLineWeTalkOn)
     EXPECT_EQ(messages.front().message, DWORD(LINE_REPLY));
     EXPECT_EQ(messages.front().p1, DWORD_PTR(join));
     EXPECT_EQ(States(messages),
-        (std::vector<DWORD>{ LINECALLSTATE_CONFERENCED, LINECALLSTATE_CONFERENCED, LINECALLSTATE_CONNECTED }));
+        (std::vector<DWORD>{
+            LINECALLSTATE_CONFERENCED, LINECALLSTATE_CONFERENCED, LINECALLSTATE_CONNECTED }));
     EXPECT_EQ(messages[1].device, DWORD(first));
     EXPECT_EQ(messages[1].p2, DWORD_PTR(conf)) << "the party of line 1 is told the conference of line 2";
     EXPECT_EQ(Features(first), DWORD(LINECALLFEATURE_DROP | LINECALLFEATURE_REMOVEFROMCONF));
+    LINEDEVSTATUS status{};
+    status.dwTotalSize = sizeof status;
+    ASSERT_EQ(lineGetLineDevStatus(line1, &status), 0);
+    EXPECT_EQ(status.dwNumActiveCalls, 1u) << "line 1's call talks in the conference";
+    EXPECT_EQ(status.dwNumOnHoldCalls, 0u);
     EXPECT_NE(LineOne().find("call " + std::to_string(CallId(first))
                   + " conferenced to 5550100 in the conference on line 2"),
         std::string::npos)
