@@ -1518,8 +1518,8 @@ Gesucht wurde „%1“ neben dem Programm und im Bibliothekspfad des Systems:
     </message>
     <message>
         <location line="+26"/>
-        <source>Type the number of the party to add in the search/dial box, or hold a call on the same line, then choose Conference.</source>
-        <translation>Geben Sie die Nummer des hinzuzufügenden Teilnehmers in das Such-/Wählfeld ein oder halten Sie einen Anruf auf derselben Leitung, und wählen Sie dann Konferenz.</translation>
+        <source>Type the number of the party to add in the search/dial box, or hold a call, then choose Conference.</source>
+        <translation>Geben Sie die Nummer des hinzuzufügenden Teilnehmers in das Such-/Wählfeld ein oder halten Sie einen Anruf, und wählen Sie dann Konferenz.</translation>
     </message>
 </context>
 <context>

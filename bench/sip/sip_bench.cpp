@@ -2,9 +2,11 @@
 // process over the loopback, each callee recording GSM 6.10 to a file while the caller plays a
 // tone; then the delay from a caller's wave-out to the callee's wave-in at 0 % loss. With
 // "conference": a three-way conference on one SIP line, its two SIP parties two other lines of this
-// process, mixed here and recorded in GSM 6.10 while all three play tones.
+// process, mixed here and recorded in GSM 6.10 while all three play tones. With
+// "conference-analog": the same with one SIP party and a call of a simulated analog line instead.
 //   sip_bench [seconds]
 //   sip_bench conference [seconds]
+//   sip_bench conference-analog [seconds]
 #include "sipp.h"
 
 #include "audio/wave_recorder.h"
@@ -69,9 +71,11 @@ double CpuSeconds()
         + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-// `count` SIP lines of this process on loopback ports (registration off), opened by `app`; their
-// ports in `ports`. False when the service refused the configuration.
-bool OpenSipLines(int count, HLINEAPP& app, std::vector<HLINE>& handles, std::vector<std::uint16_t>& ports)
+// `count` SIP lines of this process on loopback ports (registration off), with `analog` a
+// simulated analog line after them, opened by `app`; the SIP lines' ports in `ports`. False when the
+// service refused the configuration.
+bool OpenSipLines(int count, HLINEAPP& app, std::vector<HLINE>& handles, std::vector<std::uint16_t>& ports,
+    bool analog = false)
 {
     std::string config;
     for (int i = 0; i < count; ++i) {
@@ -79,6 +83,10 @@ bool OpenSipLines(int count, HLINEAPP& app, std::vector<HLINE>& handles, std::ve
         config += "[line]\nname = SIP " + std::to_string(i) + "\nkind = sip\nuser = line" + std::to_string(i)
             + "\ndomain = 127.0.0.1\nlocal-address = 127.0.0.1\nlocal-port = " + std::to_string(ports.back())
             + "\nregister = no\n";
+    }
+    if (analog) {
+        config += "[line]\nname = Analog\n";
+        ++count;
     }
     if (tapisimUseManualClock(0) != TAPISIM_OK || tapisimConfigure(config.c_str()) != TAPISIM_OK) {
         std::fprintf(stderr, "sip_bench: cannot configure: %s\n", tapisimLastError());
@@ -135,37 +143,62 @@ std::filesystem::path BenchFolder()
     return folder;
 }
 
-// Line 0 calls line 1, sets up a conference, dials line 2 on the consultation call and adds it;
-// lines 1 and 2 answer. All three play tones, line 0 records; the CPU of the whole process (both
-// ends of both calls) over `seconds`.
-int ConferenceBench(int seconds)
+DWORD CallState(HCALL call)
 {
-    HLINEAPP app = 0;
-    std::vector<HLINE> handles;
-    std::vector<std::uint16_t> ports;
-    if (!OpenSipLines(3, app, handles, ports))
-        return 1;
-    HCALL first = 0, conference = 0, consult = 0;
-    lineMakeCallA(handles[0], &first, TargetOf(ports[1]).c_str(), 0, nullptr);
-    Wait(1500);
+    LINECALLSTATUS status{};
+    status.dwTotalSize = sizeof status;
+    return lineGetCallStatus(call, &status) == 0 ? status.dwCallState : 0;
+}
+
+void WaitForState(HCALL call, DWORD state, int ms)
+{
+    for (int waited = 0; waited < ms && CallState(call) != state; waited += 100)
+        Wait(100);
+}
+
+void AnswerOffered()
+{
     for (HCALL offered : g_offered)
         lineAnswer(offered, nullptr, 0);
     Wait(1000);
     g_offered.clear();
+}
+
+// Line 0 calls line 1, sets up a conference, dials line 2 on the consultation call and adds it;
+// lines 1 and 2 answer. With `analog`, line 2 is a simulated analog line instead: its call (to a
+// far end sending a tone) is held and joins in place of the consultation call. All three play
+// tones, line 0 records; the CPU of the whole process (both ends of the SIP calls) over `seconds`.
+int ConferenceBench(int seconds, bool analog)
+{
+    HLINEAPP app = 0;
+    std::vector<HLINE> handles;
+    std::vector<std::uint16_t> ports;
+    if (!OpenSipLines(analog ? 2 : 3, app, handles, ports, analog))
+        return 1;
+    HCALL first = 0, conference = 0, consult = 0, analogCall = 0;
+    lineMakeCallA(handles[0], &first, TargetOf(ports[1]).c_str(), 0, nullptr);
+    Wait(1500);
+    AnswerOffered();
+    if (analog) {
+        tapisimSetFarEndTone(2, 1100, -10);
+        lineMakeCallA(handles[2], &analogCall, "5550100", 0, nullptr);
+        WaitForState(analogCall, LINECALLSTATE_CONNECTED, 10000);
+        lineHold(analogCall);
+        Wait(100);
+    }
     lineSetupConferenceA(first, handles[0], &conference, &consult, 3, nullptr);
     Wait(300);
-    lineDialA(consult, TargetOf(ports[2]).c_str(), 0);
-    Wait(1500);
-    for (HCALL offered : g_offered)
-        lineAnswer(offered, nullptr, 0);
-    Wait(1000);
-    const LONG added = lineAddToConference(conference, consult);
+    if (!analog) {
+        lineDialA(consult, TargetOf(ports[2]).c_str(), 0);
+        Wait(1500);
+        AnswerOffered();
+    }
+    const LONG added = lineAddToConference(conference, analog ? analogCall : consult);
     Wait(500);
-    LINECALLSTATUS status{};
-    status.dwTotalSize = sizeof status;
-    lineGetCallStatus(conference, &status);
+    if (analog)
+        lineDrop(consult, nullptr, 0);
     const double frequencies[] = { 1500, 700, 1100 };
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < (analog ? 2 : 3); ++i)
         PlayTone(handles[i], frequencies[i]);
     const auto folder = BenchFolder();
     auto recorder = Record(handles[0], folder / "conference.wav");
@@ -176,12 +209,13 @@ int ConferenceBench(int seconds)
     const double wall = std::chrono::duration<double>(Clock::now() - wallBefore).count();
     recorder->StopRecording();
     std::printf("conference %s (lineAddToConference %s)\n",
-        status.dwCallState == LINECALLSTATE_CONNECTED ? "connected" : "NOT connected",
+        CallState(conference) == LINECALLSTATE_CONNECTED ? "connected" : "NOT connected",
         added > 0 ? "accepted" : "refused");
     std::printf(
-        "three-way conference on a SIP line, two SIP parties, recorded in GSM 6.10: %.1f %% of one core "
-        "over %.1f s (the parties' ends in this process too)\n",
-        100.0 * cpu / wall, wall);
+        "three-way conference on a SIP line, %s, recorded in GSM 6.10: %.1f %% of one core over %.1f s "
+        "(the SIP parties' ends in this process too)\n",
+        analog ? "a SIP party and an analog party of another line" : "two SIP parties", 100.0 * cpu / wall,
+        wall);
     lineDrop(conference, nullptr, 0);
     Wait(300);
     lineShutdown(app);
@@ -193,8 +227,9 @@ int ConferenceBench(int seconds)
 
 int main(int argc, char** argv)
 {
-    if (argc > 1 && std::strcmp(argv[1], "conference") == 0)
-        return ConferenceBench(argc > 2 ? std::atoi(argv[2]) : 10);
+    const bool analog = argc > 1 && std::strcmp(argv[1], "conference-analog") == 0;
+    if (analog || (argc > 1 && std::strcmp(argv[1], "conference") == 0))
+        return ConferenceBench(argc > 2 ? std::atoi(argv[2]) : 10, analog);
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 10;
     HLINEAPP app = 0;
     std::vector<HLINE> handles;

@@ -610,15 +610,14 @@ int LineManager::ConferenceWith(const ActionTarget& target)
     } else if (slot.CallFeatures(target.call) & LINECALLFEATURE_REMOVEFROMCONF) {
         result = slot.RemoveFromConference(target.call);
     } else {
-        // The typed number is called; without one a held call of the line joins.
-        const HCALL held
-            = NumberRules::LooksLikeNumber(m_transferNumber) ? 0 : slot.FirstHeldCall(target.call);
+        // The typed number is called; without one a held call joins.
+        const HCALL held = NumberRules::LooksLikeNumber(m_transferNumber) ? 0 : HeldCallToJoin(target);
         std::string dialable;
         if (held == 0
             && !DialableNumber(slot,
                 QT_TRANSLATE_NOOP("LineManager",
-                    "Type the number of the party to add in the search/dial box, or hold a call on the "
-                    "same line, then choose Conference."),
+                    "Type the number of the party to add in the search/dial box, or hold a call, then "
+                    "choose Conference."),
                 dialable))
             return 0;
         result = slot.StartConference(target.call, dialable, held);
@@ -627,6 +626,27 @@ int LineManager::ConferenceWith(const ActionTarget& target)
         return 1;
     slot.ShowConsultationFailure(true);
     return 0;
+}
+
+// A call of another line joins too: the service mixes it on the conference's line.
+HCALL LineManager::HeldCallToJoin(const ActionTarget& target)
+{
+    if (const HCALL held = m_slots[target.slot]->FirstHeldCall(target.call))
+        return held;
+    for (auto& slot : m_slots)
+        if (slot.get() != m_slots[target.slot].get() && slot->IsOpen())
+            if (const HCALL held = slot->FirstHeldCall(0))
+                return held;
+    return 0;
+}
+
+std::string LineManager::ConferencePartyText(HCALL conference)
+{
+    std::string text;
+    for (auto& slot : m_slots)
+        if (slot->IsOpen())
+            slot->AppendConferenceParties(conference, text);
+    return text;
 }
 
 void LineManager::ShowMessage(const char* text)

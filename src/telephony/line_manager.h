@@ -191,8 +191,11 @@ public:
     bool ConsultTransferCall(const ActionTarget& selected, const std::string& number);
     // Conference: joins the party consulted (a conference being set up, or a consultation
     // transfer), takes a party out of its conference, or starts a conference of a connected call
-    // and the typed number (none typed: a held call of its line). As TransferCall.
+    // and the typed number (none typed: a held call, of its line first, else of another line). As
+    // TransferCall.
     bool ConferenceCall(const ActionTarget& selected, const std::string& number);
+    // "5551234 + 5550199": the parties of a conference call, which may be calls of several lines.
+    std::string ConferencePartyText(HCALL conference);
 
     // The TAPI callbacks. The callback instance is the LineSlot of the line or phone.
     static void LineCallback(DWORD device, DWORD message, DWORD_PTR instance, DWORD_PTR param1,
@@ -245,6 +248,9 @@ private:
     int ConsultTransferTo(const ActionTarget& target);
     HCALL ActingCall(int action, const ActionTarget& selected) const;
     int ConferenceWith(const ActionTarget& target);
+    // The held call that joins a conference of `target` without a typed number: one of its line,
+    // else one of another open line; 0 when none.
+    HCALL HeldCallToJoin(const ActionTarget& target);
     // The typed number made dialable for the slot's line; false (and a message) when it cannot be.
     bool DialableNumber(const LineSlot& slot, const char* missingText, std::string& dialable);
     // Runs `action` with the number TransferCall and its kin were given.

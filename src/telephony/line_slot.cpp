@@ -386,7 +386,8 @@ bool LineSlot::ExpireEndedCalls(std::uint64_t now)
 // The recording of a call pauses while the call is held and goes on when it is taken back (one
 // the user paused stays paused); any other state but CONNECTED ends it. A party in a conference
 // records the conference's mixed audio while the conference call is connected, and pauses while
-// it is held or still being set up.
+// it is held or still being set up; in a conference of another line, whose devices carry the
+// conference, it pauses too.
 void LineSlot::FollowRecording(HCALL call, DWORD state, DWORD param2)
 {
     CallRecordingPort& recording = m_manager.Recording();
@@ -394,9 +395,11 @@ void LineSlot::FollowRecording(HCALL call, DWORD state, DWORD param2)
     if (index < 0 || call == 0)
         return;
     CallRecord& record = m_calls[index];
-    if (call == record.call && state == LINECALLSTATE_CONFERENCED)
-        state = CallState(HCALL(param2)) == LINECALLSTATE_CONNECTED ? state : LINECALLSTATE_ONHOLD;
-    else if (call == record.conference && state != LINECALLSTATE_IDLE)
+    if (call == record.call && state == LINECALLSTATE_CONFERENCED) {
+        const HCALL conference = HCALL(param2);
+        const bool heard = IndexOfCall(conference) >= 0 && CallState(conference) == LINECALLSTATE_CONNECTED;
+        state = heard ? state : LINECALLSTATE_ONHOLD;
+    } else if (call == record.conference && state != LINECALLSTATE_IDLE)
         state = state == LINECALLSTATE_CONNECTED ? LINECALLSTATE_CONFERENCED : LINECALLSTATE_ONHOLD;
     else if (call != record.call)
         return;
@@ -523,7 +526,7 @@ bool LineSlot::DescribeCall(HCALL call, CallDescription& out)
     // A conference call has no party of its own: it shows those it joins.
     std::string contactName;
     out.text = info.dwOrigin == LINECALLORIGIN_CONFERENCE
-        ? ConferencePartyText(call)
+        ? m_manager.ConferencePartyText(call)
         : CallText::PartyText(m_manager.NamedParty(snapshot.Party(), contactName));
     if (info.dwNumOwners == 0) {
         out.text += QCoreApplication::translate("CallText", " (Idle)").toStdString();

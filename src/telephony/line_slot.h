@@ -130,6 +130,9 @@ public:
     HCALL FirstHeldCall(HCALL except);
     // The first call of the table that is a party of `conference`, 0 when none.
     HCALL FirstPartyOf(HCALL conference) const;
+    // Appends the parties of `conference` in the table, joined by " + " (a conference may join
+    // calls of several lines: LineManager::ConferencePartyText).
+    void AppendConferenceParties(HCALL conference, std::string& text);
     void ShowConsultationFailure(bool conference);
     // The call that Transfer and Conference act on when the user picked `call`: for any call of
     // the consultation under way its held call (transfer) or its conference call; else `call`.
@@ -205,7 +208,6 @@ private:
     void FollowConference(HCALL call, DWORD state, DWORD param2);
     void FollowConsultation(HCALL call, DWORD state);
     bool OnConsultationReply(LONG requestId, LONG result);
-    std::string ConferencePartyText(HCALL conference);
     void StopRecordingOf(HCALL call);
     void CloseNotesOf(HCALL call);
     void OnCallIdle(HCALL call);

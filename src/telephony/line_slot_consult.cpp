@@ -193,13 +193,17 @@ HCALL LineSlot::FirstPartyOf(HCALL conference) const
 }
 
 // A party remembers its conference (parameter 2 of CONFERENCED) while it is in it, and, for the
-// call log, that it talked in one: its conference call connected while it was a party.
+// call log, that it talked in one: its conference call connected while it was a party. A party
+// of another line's conference learns it here, as it joins a conference that is connected.
 void LineSlot::FollowConference(HCALL call, DWORD state, DWORD param2)
 {
     const int index = IndexOfCall(call);
     if (index < 0)
         return;
-    m_calls[index].conference = state == LINECALLSTATE_CONFERENCED ? HCALL(param2) : 0;
+    const bool joined = state == LINECALLSTATE_CONFERENCED;
+    m_calls[index].conference = joined ? HCALL(param2) : 0;
+    if (joined && CallState(HCALL(param2)) == LINECALLSTATE_CONNECTED)
+        m_calls[index].conferenced = true;
     if (state != LINECALLSTATE_CONNECTED)
         return;
     for (CallRecord& record : m_calls)
@@ -207,10 +211,10 @@ void LineSlot::FollowConference(HCALL call, DWORD state, DWORD param2)
             record.conferenced = true;
 }
 
-// "5551234 + 5550199": the parties of a conference call, in table order.
-std::string LineSlot::ConferencePartyText(HCALL conference)
+// "5551234 + 5550199": the parties of a conference call of this line's table, in table order,
+// appended to `text`.
+void LineSlot::AppendConferenceParties(HCALL conference, std::string& text)
 {
-    std::string text;
     for (const CallRecord& record : m_calls) {
         CallSnapshot snapshot;
         if (record.call == 0 || record.conference != conference || !snapshot.Fetch(Tapi(), record.call))
@@ -219,7 +223,6 @@ std::string LineSlot::ConferencePartyText(HCALL conference)
         if (!party.empty())
             text += (text.empty() ? "" : " + ") + party;
     }
-    return text;
 }
 
 void LineSlot::ShowConsultationFailure(bool conference)

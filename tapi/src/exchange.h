@@ -480,7 +480,18 @@ private:
     // Three-way: us and two far ends.
     static constexpr DWORD kConferenceParties = 3;
     Call& NewConferenceCall(const Call& from, HLINE line);
+    // A party of another line talks through the conference's line: its SIP audio, or its line's
+    // simulated far end, is linked into that line's mix until it leaves (UnlinkParty).
     void JoinConference(Call& conference, Call& party);
+    std::shared_ptr<AudioLink> PartyLink(const Call& party);
+    void UnlinkParty(const Call& conference, const Call& party);
+    // Whether `party`, a call of any voice line, may join a conference now (lineAddToConference).
+    bool JoinsConference(const Call& party) const;
+    // lineCompleteTransfer in conference mode of a held call and a connected call of another line.
+    LONG ConferenceAcrossLines(const OwnedCall& held, const OwnedCall& connected, HCALL* confOut);
+    // The application that opened `line`, or that owns `call` (0: none).
+    HLINEAPP AppOfLine(HLINE line);
+    HLINEAPP OwnerApp(const Call& call);
     // A call ended or left its conference: a conference call takes its parties with it, a
     // conference ends with its last party, and a conference being set up is cancelled when its
     // consultation call ends.

@@ -1,6 +1,7 @@
 #include "exchange.h"
 
-#include <algorithm>
+#include <utility>
+#include <vector>
 
 // Three-way conferences on the simulated voice lines and SIP lines. A conference call (its own handle) joins
 // up to two far ends and us; the exchange mixes the audio so that each party hears the other two
@@ -8,6 +9,10 @@
 // consultation call (a SIP call on a SIP line, each party's audio its own); lineAddToConference (or
 // lineCompleteTransfer in conference mode) brings the consulted party in. A removed party is held; the
 // conference ends with its last party.
+//
+// A party may be a call of another voice line that the same application owns (a SIP call joining a
+// conference on an analog line, or the other way round): it stays a call of its own line, and its
+// far end is mixed on the conference's line, whose devices carry our side of the conference.
 
 namespace tapi {
 
@@ -27,19 +32,60 @@ void Exchange::JoinConference(Call& conference, Call& party)
     conference.parties.push_back(party.id);
     party.conference = conference.id;
     party.consultFor = 0;
-    if (m_lines[party.device].activeCall == party.id)
-        m_lines[party.device].activeCall = 0;
+    const bool otherLine = party.device != conference.device;
+    if (m_lines[party.device].activeCall == party.id) {
+        if (otherLine)
+            ReleaseLine(party.device); // a caller waiting there may have that line now
+        else
+            m_lines[party.device].activeCall = 0;
+    }
+    if (otherLine)
+        if (LineAudio* audio = AudioOf(conference.device))
+            audio->SetCallLink(party.id, PartyLink(party));
+    SendSipHold(party, false); // a party we held talks again
     SetState(party, LINECALLSTATE_CONFERENCED, 0);
+}
+
+std::shared_ptr<AudioLink> Exchange::PartyLink(const Call& party)
+{
+    if (party.sipCall)
+        return party.sipMedia;
+    return LineAudio::FarEndLink(m_lines[party.device].audio, party.id);
+}
+
+void Exchange::UnlinkParty(const Call& conference, const Call& party)
+{
+    if (party.device == conference.device)
+        return;
+    if (LineAudio* audio = AudioOf(conference.device))
+        audio->SetCallLink(party.id, nullptr);
+}
+
+HLINEAPP Exchange::AppOfLine(HLINE line)
+{
+    const OpenLine* open = FindLine(line);
+    return open ? open->app : 0;
+}
+
+HLINEAPP Exchange::OwnerApp(const Call& call)
+{
+    for (HCALL handle : call.handles)
+        if (const CallHandle* entry = FindCallHandle(handle);
+            entry && entry->privilege == LINECALLPRIVILEGE_OWNER)
+            return AppOfLine(entry->line);
+    return 0;
 }
 
 DWORD_PTR Exchange::CallStateParam(const Call& call, const CallHandle& handle)
 {
     if (call.state != LINECALLSTATE_CONFERENCED)
         return call.stateMode;
-    // The application learns which conference the call joined through its own handle of it.
+    // The application learns which conference the call joined through its own handle of it, which
+    // is a handle of another line when the conference is on another line.
+    const HLINEAPP app = AppOfLine(handle.line);
     if (const Call* conference = FindCall(call.conference))
         for (HCALL confHandle : conference->handles)
-            if (const CallHandle* entry = FindCallHandle(confHandle); entry && entry->line == handle.line)
+            if (const CallHandle* entry = FindCallHandle(confHandle); entry && AppOfLine(entry->line) == app)
                 return confHandle;
     return 0;
 }
@@ -50,13 +96,22 @@ DWORD Exchange::ConferenceFeatures(const Call& call)
         return LINECALLFEATURE_REMOVEFROMCONF;
     if (!call.isConference || call.state != LINECALLSTATE_ONHOLDPENDCONF)
         return 0;
-    const Call* consult = ConsultationOf(call);
-    if (consult && consult->state == LINECALLSTATE_CONNECTED)
-        return LINECALLFEATURE_ADDTOCONF;
-    const std::vector<Call*> calls = CallsOnLine(call.device);
-    return std::any_of(calls.begin(), calls.end(), [](const Call* other) { return JoinsHeld(*other); })
-        ? LINECALLFEATURE_ADDTOCONF
-        : 0;
+    // The consulted party once connected, or a call the conference's owner holds (on any voice
+    // line) or talks on (on another line).
+    const HLINEAPP app = OwnerApp(call);
+    for (const auto& [id, other] : m_calls)
+        if (JoinsConference(other) && OwnerApp(other) == app)
+            return LINECALLFEATURE_ADDTOCONF;
+    return 0;
+}
+
+bool Exchange::JoinsConference(const Call& party) const
+{
+    if (party.isConference || party.conference || !CarriesSeveralCalls(party.device) || party.sipHold
+        || party.pendingTransfer)
+        return false;
+    // On the conference's own line the only connected call is the consultation call.
+    return party.state == LINECALLSTATE_CONNECTED || JoinsHeld(party);
 }
 
 // A call we hold may join a conference being set up in place of the consulted party, as TAPI
@@ -108,17 +163,43 @@ LONG Exchange::AddToConference(HCALL confHandle, HCALL consultHandle)
         return consult.error == LINEERR_INVALCALLHANDLE ? LINEERR_INVALCONSULTCALLHANDLE : consult.error;
     Call& conference = *owned.call;
     Call& party = *consult.call;
-    if (party.device != conference.device || party.isConference || party.conference)
+    // A call of another line joins when the same application owns it (see docs/telephony.md).
+    if (party.isConference || party.conference || !CarriesSeveralCalls(party.device)
+        || AppOfLine(consult.entry->line) != AppOfLine(owned.entry->line))
         return LINEERR_INVALCONSULTCALLHANDLE;
     if (conference.parties.size() + 1 >= kConferenceParties)
         return LINEERR_CONFERENCEFULL;
-    if (conference.state != LINECALLSTATE_ONHOLDPENDCONF
-        || (party.state != LINECALLSTATE_CONNECTED && !JoinsHeld(party)))
+    if (conference.state != LINECALLSTATE_ONHOLDPENDCONF || !JoinsConference(party))
         return LINEERR_INVALCALLSTATE;
     const DWORD request = NewRequest();
     PostReply(PendingRequest{ request, owned.entry->line }, 0);
     JoinConference(conference, party);
     m_lines[conference.device].activeCall = conference.id;
+    SetState(conference, LINECALLSTATE_CONNECTED, 0);
+    return static_cast<LONG>(request);
+}
+
+// The conference takes the line of the connected call, whose devices we talk on; the held call of
+// the other line joins it from there.
+LONG Exchange::ConferenceAcrossLines(const OwnedCall& held, const OwnedCall& connected, HCALL* confOut)
+{
+    Call& first = *held.call;
+    Call& talking = *connected.call;
+    if (!CarriesSeveralCalls(first.device) || !CarriesSeveralCalls(talking.device)
+        || AppOfLine(held.entry->line) != AppOfLine(connected.entry->line))
+        return LINEERR_INVALCONSULTCALLHANDLE;
+    const bool firstHeld
+        = first.state == LINECALLSTATE_ONHOLD || first.state == LINECALLSTATE_ONHOLDPENDTRANSFER;
+    if (!firstHeld || first.conference || first.sipHold || first.pendingTransfer
+        || talking.state != LINECALLSTATE_CONNECTED || !JoinsConference(talking)
+        || m_lines[talking.device].activeCall != talking.id)
+        return LINEERR_INVALCALLSTATE;
+    const DWORD request = NewRequest();
+    Call& conference = NewConferenceCall(talking, connected.entry->line);
+    PostReplyWithCalls(held.entry->line, request, { confOut, conference.handles.front() });
+    JoinConference(conference, first);
+    JoinConference(conference, talking);
+    m_lines[talking.device].activeCall = conference.id;
     SetState(conference, LINECALLSTATE_CONNECTED, 0);
     return static_cast<LONG>(request);
 }
@@ -149,6 +230,7 @@ void Exchange::LeaveConference(Call& call)
         for (DWORD id : parties)
             if (Call* party = FindCall(id); party && party->conference == call.id) {
                 party->conference = 0;
+                UnlinkParty(call, *party);
                 if (party->state == LINECALLSTATE_CONFERENCED)
                     SetState(*party, LINECALLSTATE_IDLE, 0);
             }
@@ -162,10 +244,11 @@ void Exchange::LeaveConference(Call& call)
         if (!conference)
             return;
         std::erase(conference->parties, call.id);
+        UnlinkParty(*conference, call);
         if (conference->parties.empty() && conference->state != LINECALLSTATE_IDLE)
             SetState(*conference, LINECALLSTATE_IDLE, 0);
         else
-            RefreshLineAudio(call.device);
+            RefreshLineAudio(conference->device);
         return;
     }
     Call* from = call.consultFor ? FindCall(call.consultFor) : nullptr;
@@ -178,6 +261,7 @@ void Exchange::LeaveConference(Call& call)
     for (DWORD id : parties)
         if (Call* party = FindCall(id); party && party->state == LINECALLSTATE_CONFERENCED) {
             party->conference = 0;
+            UnlinkParty(*from, *party);
             PutOnHold(*party);
         }
     SetState(*from, LINECALLSTATE_IDLE, 0);

@@ -297,6 +297,10 @@ LONG Exchange::GetAddressCaps(
     caps.dwMaxNumConference = several ? kConferenceParties : 0;
     caps.dwMaxNumTransConf = several ? kConferenceParties : 0;
     caps.dwTransferModes = several ? LINETRANSFERMODE_TRANSFER | LINETRANSFERMODE_CONFERENCE : 0;
+    // A conference takes a held call or a new consultation call, and ends with its parties.
+    caps.dwAddrCapFlags = several
+        ? LINEADDRCAPFLAGS_CONFERENCEHELD | LINEADDRCAPFLAGS_CONFERENCEMAKE | LINEADDRCAPFLAGS_CONFDROP
+        : 0;
     caps.dwCallFeatures = kCallFeatures | (several ? kHoldFeatures : 0);
     caps.dwAvailableMediaModes = m_lines[device].config.MediaModes();
     return 0;

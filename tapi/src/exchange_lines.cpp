@@ -210,8 +210,13 @@ LONG Exchange::GetLineDevStatus(HLINE line, LINEDEVSTATUS& status)
         status.dwOpenMediaModes |= other.mediaModes;
     }
     const Call* call = ActiveCall(open->device);
-    status.dwNumActiveCalls = call ? 1 : 0;
     const std::vector<Call*> calls = CallsOnLine(open->device);
+    // A party of another line's conference talks too, though not through this line's devices.
+    const auto elsewhere = std::count_if(calls.begin(), calls.end(), [this](const Call* c) {
+        const Call* conference = c->state == LINECALLSTATE_CONFERENCED ? FindCall(c->conference) : nullptr;
+        return conference && conference->device != c->device;
+    });
+    status.dwNumActiveCalls = (call ? 1 : 0) + static_cast<DWORD>(elsewhere);
     status.dwNumOnHoldCalls = static_cast<DWORD>(std::count_if(
         calls.begin(), calls.end(), [](const Call* c) { return c->state == LINECALLSTATE_ONHOLD; }));
     status.dwNumOnHoldPendCalls = static_cast<DWORD>(

@@ -369,6 +369,8 @@ std::string Exchange::DescribeCalls(DWORD device)
                 << (call->callerName.empty() ? "" : " \"" + call->callerName + "\"");
         else if (!call->dialled.empty())
             out << " to " << call->dialled;
+        if (const Call* conference = FindCall(call->conference); conference && conference->device != device)
+            out << " in the conference on line " << conference->device + 1;
         if (!call->transferTarget.empty())
             out << ", being transferred to " << call->transferTarget;
         else if (!call->connectedNumber.empty())

@@ -166,6 +166,8 @@ LONG Exchange::CompleteTransfer(HCALL handle, HCALL consultHandle, HCALL* confOu
         return SipCompleteTransfer(owned, *consult.call);
     Call& call = *owned.call;
     Call& other = *consult.call;
+    if (mode == LINETRANSFERMODE_CONFERENCE && other.device != call.device)
+        return ConferenceAcrossLines(owned, consult, confOut);
     if (other.id == call.id || other.device != call.device)
         return LINEERR_INVALCONSULTCALLHANDLE;
     const bool reached = other.state == LINECALLSTATE_CONNECTED

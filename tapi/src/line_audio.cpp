@@ -280,16 +280,23 @@ void LineAudio::NextFarEndBlock(std::int16_t* out, std::size_t count)
         tone = &busy;
         break;
     case Phase::Connected:
-        if (m_farEnd == FarEnd::Tone)
-            tone = &m_farEndTone;
-        else if (m_farEnd == FarEnd::Samples)
-            for (std::size_t i = 0; i < count && m_farEndPosition < m_farEndSamples.size(); ++i)
-                out[i] = m_farEndSamples[m_farEndPosition++];
-        break;
+        NextConnectedFarEndBlock(out, count, m_phaseSamples);
+        return;
     }
     if (tone)
         for (std::size_t i = 0; i < count; ++i)
             out[i] = tone->Sample(m_phaseSamples + i);
+}
+
+void LineAudio::NextConnectedFarEndBlock(std::int16_t* out, std::size_t count, std::uint64_t position)
+{
+    std::fill(out, out + count, 0);
+    if (m_farEnd == FarEnd::Tone)
+        for (std::size_t i = 0; i < count; ++i)
+            out[i] = m_farEndTone.Sample(position + i);
+    else if (m_farEnd == FarEnd::Samples)
+        for (std::size_t i = 0; i < count && m_farEndPosition < m_farEndSamples.size(); ++i)
+            out[i] = m_farEndSamples[m_farEndPosition++];
 }
 
 void LineAudio::NextGeneratedBlock(std::int16_t* out, std::size_t count)
@@ -348,13 +355,17 @@ void LineAudio::HearParties(const std::vector<std::int16_t>& sent, const std::ve
         const std::vector<std::int16_t> block = mixFor(party.callId);
         if (const auto link = m_callLinks.find(party.callId); link != m_callLinks.end()) {
             link->second->Send(block.data(), block.size());
-            continue; // a real far end: what it heard is its own
+            continue; // a linked far end (SIP, or another line's) keeps what it heard itself
         }
-        std::vector<std::int16_t>& heard = m_callHeard[party.callId];
-        const std::size_t room = kMaxHeardSamples - std::min(kMaxHeardSamples, heard.size());
-        heard.insert(heard.end(), block.begin(),
-            block.begin() + static_cast<std::ptrdiff_t>(std::min(room, block.size())));
+        KeepCallHeard(party.callId, block.data(), block.size());
     }
+}
+
+void LineAudio::KeepCallHeard(DWORD callId, const std::int16_t* samples, std::size_t count)
+{
+    std::vector<std::int16_t>& heard = m_callHeard[callId];
+    const std::size_t room = kMaxHeardSamples - std::min(kMaxHeardSamples, heard.size());
+    heard.insert(heard.end(), samples, samples + std::min(room, count));
 }
 
 void LineAudio::Hear(const std::int16_t* samples, std::size_t count)
@@ -362,6 +373,63 @@ void LineAudio::Hear(const std::int16_t* samples, std::size_t count)
     const std::size_t room = kMaxHeardSamples - std::min(kMaxHeardSamples, m_heard.size());
     m_heard.insert(m_heard.end(), samples, samples + std::min(room, count));
     dtmf_rx(m_dtmf.get(), samples, static_cast<int>(count));
+}
+
+// A call's far end as the other line's conference hears it (see FarEndLink). The line may be
+// gone (the exchange rebuilt its lines): the far end is then silent.
+class LineAudio::FarEndOfCall : public AudioLink {
+public:
+    FarEndOfCall(std::weak_ptr<LineAudio> line, DWORD callId)
+        : m_line(std::move(line))
+        , m_callId(callId)
+    {
+    }
+    void Receive(std::int16_t* out, std::size_t count) override
+    {
+        if (const auto line = m_line.lock())
+            line->SpeakAsFarEnd(m_callId, out, count, m_position);
+        else
+            std::fill(out, out + count, 0);
+        m_position += count;
+    }
+    void Send(const std::int16_t* samples, std::size_t count) override
+    {
+        if (const auto line = m_line.lock())
+            line->HearAsFarEnd(m_callId, samples, count);
+    }
+    // Digits reach a simulated far end in-band.
+    DWORD QueueDigitEvents(const std::string&, DWORD) override { return 0; }
+    void CancelDigitEvents() override { }
+
+private:
+    std::weak_ptr<LineAudio> m_line;
+    DWORD m_callId;
+    std::uint64_t m_position = 0; // the far end's tone goes on without a jump between blocks
+};
+
+std::shared_ptr<AudioLink> LineAudio::FarEndLink(const std::shared_ptr<LineAudio>& line, DWORD callId)
+{
+    return std::make_shared<FarEndOfCall>(line, callId);
+}
+
+void LineAudio::SpeakAsFarEnd(DWORD callId, std::int16_t* out, std::size_t count, std::uint64_t position)
+{
+    std::lock_guard lock(m_mutex);
+    if (const auto tone = m_callTones.find(callId); tone != m_callTones.end())
+        for (std::size_t i = 0; i < count; ++i)
+            out[i] = tone->second.Sample(position + i);
+    else
+        NextConnectedFarEndBlock(out, count, position);
+}
+
+void LineAudio::HearAsFarEnd(DWORD callId, const std::int16_t* samples, std::size_t count)
+{
+    std::lock_guard lock(m_mutex);
+    // A call with a tone of its own has a far end of its own; the others are the line's.
+    if (m_callTones.count(callId))
+        KeepCallHeard(callId, samples, count);
+    else
+        Hear(samples, count);
 }
 
 bool LineAudio::NeedsTicks()

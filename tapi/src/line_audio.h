@@ -20,7 +20,8 @@ class LineWaveIn;
 class LineWaveOut;
 
 // The far end of a real line (a SIP call's RTP stream): what it sends replaces the simulated far
-// end while the call is connected, and what the line sends goes to it. Called on the exchange clock.
+// end while the call is connected, and what the line sends goes to it. A conference's party of
+// another line is linked the same way (LineAudio::FarEndLink). Called on the exchange clock.
 class AudioLink {
 public:
     virtual ~AudioLink() = default;
@@ -68,8 +69,14 @@ public:
     void SetParties(std::vector<DWORD> callIds);
     // A real far end (null: the simulated one again).
     void SetLink(std::shared_ptr<AudioLink> link);
-    // A call's own real far end (null: none), heard and spoken to while the call is a party.
+    // A call's own linked far end (null: none), heard and spoken to while the call is a party: a SIP
+    // call's audio, or the far end of a call of another line (FarEndLink).
     void SetCallLink(DWORD callId, std::shared_ptr<AudioLink> link);
+    // The simulated far end of `callId`, a call of `line`, as a link for a conference mixed on
+    // another line: it speaks the call's own tone (or the line's far end) and what it is sent is
+    // kept as what that far end heard. Used only by the other line's Tick, which holds that line's
+    // lock while it takes this one (ticks run one after the other, so the order cannot cross).
+    static std::shared_ptr<AudioLink> FarEndLink(const std::shared_ptr<LineAudio>& line, DWORD callId);
 
     // Queue generated audio towards the far end; each returns its length in ms.
     DWORD QueueDigits(const std::string& digits, DWORD durationMs);
@@ -90,6 +97,7 @@ public:
     bool NeedsTicks();
 
 private:
+    class FarEndOfCall;
     struct DtmfDeleter {
         void operator()(dtmf_rx_state_s* state) const;
     };
@@ -100,6 +108,12 @@ private:
     };
 
     void NextFarEndBlock(std::int16_t* out, std::size_t count);
+    // The connected far end's sound (tone, samples or silence), whatever the line's phase.
+    void NextConnectedFarEndBlock(std::int16_t* out, std::size_t count, std::uint64_t position);
+    // What the far end of `callId` says and hears while it talks in another line's conference.
+    void SpeakAsFarEnd(DWORD callId, std::int16_t* out, std::size_t count, std::uint64_t position);
+    void HearAsFarEnd(DWORD callId, const std::int16_t* samples, std::size_t count);
+    void KeepCallHeard(DWORD callId, const std::int16_t* samples, std::size_t count);
     void NextGeneratedBlock(std::int16_t* out, std::size_t count);
     void MixCallWaitingTone(std::int16_t* out, std::size_t count);
     // One block of each party with its own far end: a real one (its link) or a tone.

@@ -117,9 +117,9 @@ HCALL SipFixture::NewCallOn(HLINE line) const
     return 0;
 }
 
-std::vector<std::int16_t>& SipFixture::Record(HLINE line)
+std::vector<std::int16_t>& SipFixture::Record(HLINE line, const char* deviceClass)
 {
-    auto device = platform::WaveDeviceList::Instance().Input(LineDeviceId(line, "wave/in"));
+    auto device = platform::WaveDeviceList::Instance().Input(LineDeviceId(line, deviceClass));
     auto samples = std::make_shared<std::vector<std::int16_t>>();
     EXPECT_EQ(device->Start(platform::PcmFormat{}, [samples](const std::uint8_t* data, std::size_t bytes) {
         const auto* p = reinterpret_cast<const std::int16_t*>(data);

@@ -34,8 +34,9 @@ protected:
     bool Saw(HCALL call, DWORD state, DWORD mode = 0) const;
     HCALL NewCallOn(HLINE line) const;
 
-    // Records what the far end sends on a line's wave-in device from now on.
-    std::vector<std::int16_t>& Record(HLINE line);
+    // Records what the far end sends on a line's wave-in device from now on ("wave/in/aux": the
+    // far end and what we send, mixed).
+    std::vector<std::int16_t>& Record(HLINE line, const char* deviceClass = "wave/in");
     // Plays a tone down the line through its wave-out device from now on.
     void PlayTone(HLINE line, double frequency);
     std::string LineList();

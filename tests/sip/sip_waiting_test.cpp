@@ -4,6 +4,8 @@
 // them hears can be checked.
 #include "sip_fixture.h"
 
+#include "telephony/support/far_end_audio.h"
+
 #include <netinet/in.h>
 #include <poll.h>
 #include <spandsp.h>
@@ -413,6 +415,131 @@ TEST_F(SipWaiting, ConferenceOfTwoSipCallsLetsEachPartyHearTheOtherTwo)
     RunWhile(sippB, 5000);
     EXPECT_EQ(sippA.ExitCode(), 0) << sippA.Log();
     EXPECT_EQ(sippB.ExitCode(), 0) << sippB.Log() << "our hold and our BYE";
+}
+
+// A conference of a SIP call (SIPp; its audio an RtpParty at 700 Hz) and a call of the analog line 1
+// (its far end at 1000 Hz), mixed on the conference's line, where we send 1500 Hz. First the SIP
+// call talks and the analog call, held, joins its conference on the SIP line; the analog far end
+// hangs up and the SIP party goes on with us. Then the SIP call, held, joins a conference on the
+// analog line; the analog party is taken out and the SIP party goes on with us; ending the
+// conference ends the SIP call (our hold, our resume, our BYE).
+TEST_F(SipWaiting, ConferenceOfASipCallAndACallOfAnAnalogLine)
+{
+    RtpParty sipParty(700);
+    Sipp sipp;
+    ASSERT_TRUE(StartSipp(sipp, "a",
+        sip_test::WithMediaPort(
+            sip_test::AnsweringScenario(sip_test::OurReInvite("a=sendonly", "200 OK", "a=recvonly")
+                    + sip_test::OurReInvite("a=sendrecv", "200 OK", "a=sendrecv"),
+                true),
+            sipParty.Port()),
+        m_sippPort));
+    const HLINE analog = OpenLine(0);
+    const HLINE sip = OpenLine(kLine1);
+    const TAPISIM_DIALRULE quickly{ "5550*", TAPISIM_OUTCOME_ANSWER, 300, 0 };
+    ASSERT_EQ(tapisimAddDialRule(&quickly), TAPISIM_OK);
+    ASSERT_EQ(tapisimSetFarEndTone(0, 1000, -10), TAPISIM_OK);
+    PlayTone(sip, 1500);
+    PlayTone(analog, 1500);
+    std::vector<std::int16_t>& sipEar = Record(sip);
+    std::vector<std::int16_t>& sipMix = Record(sip, "wave/in/aux");
+    std::vector<std::int16_t>& analogEar = Record(analog);
+    // Each of the far ends and we hear the two others and not ourselves.
+    const auto checkEachHearsTheOthers = [&](std::vector<std::int16_t>& ours, const char* where) {
+        Run(300);
+        sipParty.TakeHeard();
+        tapisimClearHeard(0);
+        sipMix.clear();
+        const std::vector<std::int16_t> heard = RecordFor(ours, 1000);
+        const std::vector<std::int16_t> heardBySip = sipParty.TakeHeard();
+        const std::vector<std::int16_t> heardByAnalog = testing_support::Heard(0);
+        EXPECT_GT(MeanShareOf(heard, 700), 0.3) << where << ": we hear the SIP party";
+        EXPECT_GT(MeanShareOf(heard, 1000), 0.3) << where << ": we hear the analog party";
+        EXPECT_GT(MeanShareOf(heardBySip, 1500), 0.3) << where << ": the SIP party hears us";
+        EXPECT_GT(MeanShareOf(heardBySip, 1000), 0.3) << where << ": the SIP party hears the analog party";
+        EXPECT_LT(MeanShareOf(heardBySip, 700), 0.05) << where;
+        EXPECT_GT(MeanShareOf(heardByAnalog, 1500), 0.3) << where << ": the analog party hears us";
+        EXPECT_GT(MeanShareOf(heardByAnalog, 700), 0.3) << where << ": the analog party hears the SIP party";
+        EXPECT_LT(MeanShareOf(heardByAnalog, 1000), 0.05) << where;
+    };
+    // Of the two-party call that is left, what we and the SIP party hear.
+    const auto checkSipPartyAloneWithUs = [&](std::vector<std::int16_t>& ours, const char* where) {
+        Run(300);
+        sipParty.TakeHeard();
+        const std::vector<std::int16_t> heard = RecordFor(ours, 600);
+        EXPECT_GT(MeanShareOf(heard, 700), 0.8) << where;
+        EXPECT_GT(MeanShareOf(sipParty.TakeHeard(), 1500), 0.8) << where;
+    };
+    const auto joined = [&](HCALL party, HCALL conference) {
+        for (const Received& message : m_received)
+            if (message.message == LINE_CALLSTATE && message.device == party
+                && message.p1 == LINECALLSTATE_CONFERENCED && message.p2 == conference)
+                return true;
+        return false;
+    };
+
+    HCALL sipCall = 0, analogCall = 0;
+    ASSERT_GT(MakeCall(sip, sipCall, "5551234"), 0);
+    ASSERT_TRUE(RunUntil([&] { return Saw(sipCall, LINECALLSTATE_CONNECTED); }, 5000)) << sipp.Log();
+    ASSERT_GT(MakeCall(analog, analogCall, "5550100"), 0);
+    ASSERT_TRUE(RunUntil([&] { return Saw(analogCall, LINECALLSTATE_CONNECTED); }, 5000));
+    const LONG hold = lineHold(analogCall);
+    ASSERT_TRUE(Replied(hold));
+    HCALL conference = 0, consult = 0;
+    const LONG setup = lineSetupConferenceA(sipCall, sip, &conference, &consult, 3, nullptr);
+    ASSERT_TRUE(Replied(setup));
+    ASSERT_EQ(ReplyTo(setup), 0);
+    EXPECT_TRUE(Features(conference) & LINECALLFEATURE_ADDTOCONF) << "the held call of the analog line";
+    const LONG add = lineAddToConference(conference, analogCall);
+    ASSERT_TRUE(Replied(add));
+    ASSERT_EQ(ReplyTo(add), 0);
+    EXPECT_TRUE(joined(analogCall, conference));
+    ASSERT_GT(lineDrop(consult, nullptr, 0), 0);
+    EXPECT_NE(LineList().find("conferenced to 5550100 in the conference on line 5"), std::string::npos)
+        << LineList();
+    checkEachHearsTheOthers(sipEar, "conference on the SIP line");
+    EXPECT_GT(MeanShareOf(sipMix, 700), 0.15) << "the recorded mix carries the SIP party";
+    EXPECT_GT(MeanShareOf(sipMix, 1000), 0.15) << "the analog party";
+    EXPECT_GT(MeanShareOf(sipMix, 1500), 0.15) << "and us";
+
+    // The analog far end hangs up: a two-party call with the SIP party remains.
+    ASSERT_EQ(
+        tapisimCommand(("hangup 1 " + std::to_string(CallId(analogCall))).c_str(), nullptr, 0), TAPISIM_OK);
+    ASSERT_TRUE(RunUntil([&] { return Saw(analogCall, LINECALLSTATE_DISCONNECTED); }, 1000));
+    EXPECT_EQ(CallState(conference), DWORD(LINECALLSTATE_CONNECTED));
+    checkSipPartyAloneWithUs(sipEar, "after the analog party hung up");
+    ASSERT_GT(lineDrop(analogCall, nullptr, 0), 0);
+
+    // Taken out, the SIP call is held (our re-INVITE) and the empty conference ends.
+    const LONG remove = lineRemoveFromConference(sipCall);
+    ASSERT_TRUE(Replied(remove));
+    ASSERT_TRUE(RunUntil([&] { return Saw(sipCall, LINECALLSTATE_ONHOLD); }, 3000)) << sipp.Log();
+    EXPECT_EQ(CallState(conference), DWORD(LINECALLSTATE_IDLE));
+
+    // The other way round: a new analog call talks, the held SIP call joins its conference.
+    HCALL second = 0, conference2 = 0, consult2 = 0;
+    ASSERT_GT(MakeCall(analog, second, "5550122"), 0);
+    ASSERT_TRUE(RunUntil([&] { return Saw(second, LINECALLSTATE_CONNECTED); }, 5000));
+    const LONG setup2 = lineSetupConferenceA(second, analog, &conference2, &consult2, 3, nullptr);
+    ASSERT_TRUE(Replied(setup2));
+    EXPECT_TRUE(Features(conference2) & LINECALLFEATURE_ADDTOCONF) << "the held call of the SIP line";
+    const LONG add2 = lineAddToConference(conference2, sipCall);
+    ASSERT_TRUE(Replied(add2));
+    ASSERT_EQ(ReplyTo(add2), 0);
+    EXPECT_TRUE(joined(sipCall, conference2));
+    ASSERT_GT(lineDrop(consult2, nullptr, 0), 0);
+    checkEachHearsTheOthers(analogEar, "conference on the analog line");
+
+    const LONG remove2 = lineRemoveFromConference(second);
+    ASSERT_TRUE(Replied(remove2));
+    EXPECT_EQ(CallState(second), DWORD(LINECALLSTATE_ONHOLD));
+    checkSipPartyAloneWithUs(analogEar, "after the analog party was taken out");
+
+    ASSERT_GT(lineDrop(conference2, nullptr, 0), 0);
+    ASSERT_TRUE(RunUntil([&] { return CallState(sipCall) == LINECALLSTATE_IDLE; }, 3000));
+    EXPECT_EQ(CallState(second), DWORD(LINECALLSTATE_ONHOLD)) << "the held party is not the conference's";
+    RunWhile(sipp, 5000);
+    EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log() << "our hold, our resume and our BYE";
 }
 
 } // namespace

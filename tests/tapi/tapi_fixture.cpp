@@ -176,6 +176,22 @@ DWORD TapiFixture::CallState(HCALL call)
     return lineGetCallStatus(call, &status) == 0 ? status.dwCallState : 0;
 }
 
+DWORD TapiFixture::Features(HCALL call)
+{
+    LINECALLSTATUS status{};
+    status.dwTotalSize = sizeof status;
+    EXPECT_EQ(lineGetCallStatus(call, &status), 0);
+    return status.dwCallFeatures;
+}
+
+DWORD TapiFixture::CallId(HCALL call)
+{
+    LINECALLINFO info{};
+    info.dwTotalSize = sizeof info;
+    EXPECT_EQ(lineGetCallInfoA(call, &info), 0);
+    return info.dwCallID;
+}
+
 std::vector<DWORD> TapiFixture::States(const std::vector<Received>& messages)
 {
     std::vector<DWORD> states;

@@ -51,6 +51,9 @@ protected:
     // Rings the line and returns the new call's handle from LINE_APPNEWCALL.
     HCALL IncomingCall(DWORD device, HLINE line, const TAPISIM_CALLER& caller);
     DWORD CallState(HCALL call);
+    // The call's LINECALLSTATUS.dwCallFeatures and its LINECALLINFO.dwCallID.
+    DWORD Features(HCALL call);
+    DWORD CallId(HCALL call);
 
     static std::vector<DWORD> States(const std::vector<Received>& messages);
     static const Received* Find(const std::vector<Received>& messages, DWORD message);

@@ -1,5 +1,7 @@
 #include "tapi_fixture.h"
 
+#include "telephony/support/far_end_audio.h"
+
 #include "platform/wave_devices.h"
 
 #include <algorithm>
@@ -13,6 +15,8 @@
 // transfers and a three-way conference.
 
 namespace {
+
+using testing_support::Heard;
 
 // Our side of the call: a steady tone played into the line's wave-out device.
 class Voice {
@@ -59,13 +63,6 @@ private:
     std::shared_ptr<platform::WaveInDevice> m_in;
 };
 
-std::vector<std::int16_t> Heard(DWORD device)
-{
-    std::vector<std::int16_t> heard(static_cast<std::size_t>(tapisimGetHeardAudio(device, nullptr, 0)));
-    tapisimGetHeardAudio(device, heard.data(), static_cast<DWORD>(heard.size()));
-    return heard;
-}
-
 std::vector<std::int16_t> Slice(
     const std::vector<std::int16_t>& samples, std::size_t fromMs, std::size_t toMs)
 {
@@ -95,13 +92,6 @@ std::string LineOne()
 
 class TapiHold : public TapiFixture {
 protected:
-    DWORD Features(HCALL call)
-    {
-        LINECALLSTATUS status{};
-        status.dwTotalSize = sizeof status;
-        EXPECT_EQ(lineGetCallStatus(call, &status), 0);
-        return status.dwCallFeatures;
-    }
     // Runs an asynchronous hold request and checks that LINE_REPLY (success) comes before the
     // call states, which are returned.
     std::vector<DWORD> Completed(LONG request)
@@ -115,13 +105,6 @@ protected:
         EXPECT_EQ(messages.front().p1, DWORD_PTR(request));
         EXPECT_EQ(messages.front().p2, 0u);
         return States(messages);
-    }
-    DWORD CallId(HCALL call)
-    {
-        LINECALLINFO info{};
-        info.dwTotalSize = sizeof info;
-        EXPECT_EQ(lineGetCallInfoA(call, &info), 0);
-        return info.dwCallID;
     }
     // What the own far end of `call` (tapisimSetCallFarEndTone) heard.
     std::vector<std::int16_t> CallHeard(HCALL call)
@@ -629,4 +612,73 @@ TEST_F(TapiHold, HeldCallJoinsAConferenceBeingSetUp)
     EXPECT_EQ(CallState(conf), DWORD(LINECALLSTATE_CONNECTED)) << "the unused consultation call goes alone";
     EXPECT_EQ(CallState(first), DWORD(LINECALLSTATE_CONFERENCED));
     EXPECT_EQ(CallState(held), DWORD(LINECALLSTATE_CONFERENCED));
+}
+
+// A held call of line 1 and the connected call of line 2 joined in conference mode: the conference
+// takes line 2, whose devices we talk on, and mixes line 1's far end in; each party stays a call of
+// its own line. Taking the first party out holds it on line 1; the conference ends with the other.
+TEST_F(TapiHold, ConferenceAcrossLinesMixesOnTheLineWeTalkOn)
+{
+    const HLINE line1 = OpenLine(0);
+    const HLINE line2 = OpenLine(1);
+    LINEADDRESSCAPS caps{};
+    caps.dwTotalSize = sizeof caps;
+    ASSERT_EQ(lineGetAddressCapsA(m_lineApp, 0, 0, m_version, 0, &caps), 0);
+    EXPECT_EQ(caps.dwAddrCapFlags,
+        DWORD(LINEADDRCAPFLAGS_CONFERENCEHELD | LINEADDRCAPFLAGS_CONFERENCEMAKE | LINEADDRCAPFLAGS_CONFDROP));
+    ASSERT_EQ(tapisimSetFarEndTone(0, 1000, -10), TAPISIM_OK);
+    ASSERT_EQ(tapisimSetFarEndTone(1, 1500, -10), TAPISIM_OK);
+    const HCALL first = ConnectedCall(line1, "5550100");
+    EXPECT_EQ(Completed(lineHold(first)), std::vector<DWORD>{ LINECALLSTATE_ONHOLD });
+    const HCALL second = ConnectedCall(line2, "5550199");
+    Voice voice(line2, 600);
+    Earpiece earpiece(line2);
+    HCALL conf = 0;
+    EXPECT_EQ(
+        lineCompleteTransfer(first, second, &conf, LINETRANSFERMODE_TRANSFER), LINEERR_INVALCONSULTCALLHANDLE)
+        << "a transfer still needs both calls on one line";
+    const LONG join = lineCompleteTransfer(first, second, &conf, LINETRANSFERMODE_CONFERENCE);
+    const auto messages = Pump();
+    ASSERT_GE(messages.size(), 4u);
+    EXPECT_EQ(messages.front().message, DWORD(LINE_REPLY));
+    EXPECT_EQ(messages.front().p1, DWORD_PTR(join));
+    EXPECT_EQ(States(messages),
+        (std::vector<DWORD>{
+            LINECALLSTATE_CONFERENCED, LINECALLSTATE_CONFERENCED, LINECALLSTATE_CONNECTED }));
+    EXPECT_EQ(messages[1].device, DWORD(first));
+    EXPECT_EQ(messages[1].p2, DWORD_PTR(conf)) << "the party of line 1 is told the conference of line 2";
+    EXPECT_EQ(Features(first), DWORD(LINECALLFEATURE_DROP | LINECALLFEATURE_REMOVEFROMCONF));
+    LINEDEVSTATUS status{};
+    status.dwTotalSize = sizeof status;
+    ASSERT_EQ(lineGetLineDevStatus(line1, &status), 0);
+    EXPECT_EQ(status.dwNumActiveCalls, 1u) << "line 1's call talks in the conference";
+    EXPECT_EQ(status.dwNumOnHoldCalls, 0u);
+    EXPECT_NE(LineOne().find("call " + std::to_string(CallId(first))
+                  + " conferenced to 5550100 in the conference on line 2"),
+        std::string::npos)
+        << LineOne();
+
+    tapisimClearHeard(0);
+    tapisimClearHeard(1);
+    earpiece.samples.clear();
+    Pump(400);
+    const auto each = [](const std::vector<std::int16_t>& heard, double a, double b, double absent) {
+        return ShareOf(heard, a) > 0.3 && ShareOf(heard, b) > 0.3
+            && ShareOf(heard, a) + ShareOf(heard, b) > 0.9 && ShareOf(heard, absent) < 0.02;
+    };
+    EXPECT_TRUE(each(earpiece.samples, 1000, 1500, 600)) << "we hear both parties on line 2";
+    EXPECT_TRUE(each(Heard(0), 600, 1500, 1000)) << "line 1's far end hears us and line 2's";
+    EXPECT_TRUE(each(Heard(1), 600, 1000, 1500)) << "line 2's far end hears us and line 1's";
+
+    // The first party goes back on hold on its own line; we talk with the second alone.
+    EXPECT_EQ(Completed(lineRemoveFromConference(first)), std::vector<DWORD>{ LINECALLSTATE_ONHOLD });
+    tapisimClearHeard(0);
+    earpiece.samples.clear();
+    Pump(400);
+    EXPECT_GT(ShareOf(earpiece.samples, 1500), 0.9);
+    EXPECT_TRUE(Silent(Heard(0))) << "the held far end hears nothing";
+    Command(("hangup 2 " + std::to_string(CallId(second))).c_str());
+    EXPECT_EQ(States(Pump()), (std::vector<DWORD>{ LINECALLSTATE_DISCONNECTED, LINECALLSTATE_IDLE }));
+    EXPECT_EQ(CallState(conf), DWORD(LINECALLSTATE_IDLE));
+    EXPECT_EQ(Completed(lineUnhold(first)), std::vector<DWORD>{ LINECALLSTATE_CONNECTED });
 }

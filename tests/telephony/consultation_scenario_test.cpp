@@ -30,10 +30,10 @@ protected:
         return OnlyCall(0);
     }
 
-    std::string TextOf(HCALL call)
+    std::string TextOf(HCALL call, int slot = 0)
     {
         CallDescription description;
-        Slot(0).DescribeCall(call, description);
+        Slot(slot).DescribeCall(call, description);
         return description.text;
     }
 
@@ -44,11 +44,11 @@ protected:
         return description.image;
     }
 
-    // The call of line 1 that is none of `known`, 0 when there is none.
-    HCALL OtherCall(std::initializer_list<HCALL> known)
+    // The call of the slot's line that is none of `known`, 0 when there is none.
+    HCALL OtherCall(std::initializer_list<HCALL> known, int slot = 0)
     {
         for (int i = 0; i < LineSlot::kMaxCalls; ++i) {
-            const HCALL call = Slot(0).CallAt(i).call;
+            const HCALL call = Slot(slot).CallAt(i).call;
             if (call != 0 && std::find(known.begin(), known.end(), call) == known.end())
                 return call;
         }
@@ -173,8 +173,8 @@ TEST_F(ConsultationScenario, ConferenceOfThreeJoinsRemovesAndEndsWithEachPartyLo
     const HCALL alice = AnswerAlice();
     EXPECT_FALSE(m_manager->ConferenceCall({}, ""));
     EXPECT_EQ(m_prompter.messages.back().text,
-        "Type the number of the party to add in the search/dial box, or hold a call on the same line, then "
-        "choose Conference.");
+        "Type the number of the party to add in the search/dial box, or hold a call, then choose "
+        "Conference.");
     EXPECT_EQ(OtherCall({ alice }), 0u) << "nothing was set up";
 
     ASSERT_TRUE(m_manager->ConferenceCall({}, "5550199"));
@@ -249,6 +249,44 @@ TEST_F(ConsultationScenario, HeldCallJoinsWithoutANumberAfterACancelledSetup)
 
     Advance(2000);
     Slot(0).DropCall(joined);
+    Advance(500);
+    EXPECT_EQ(LoggedCalls().Count(), 2u);
+    EXPECT_EQ(CountLogged(kCallTypeConference, "5554444"), 1);
+    EXPECT_EQ(CountLogged(kCallTypeConference, "2125550100"), 1);
+    EXPECT_TRUE(m_prompter.messages.empty());
+}
+
+// Without a typed number a held call of another line joins: the conference takes the line of the
+// call we talk on, its row names both parties, the held party's row stays on its own line, and
+// each party is logged once as a conference call.
+TEST_F(ConsultationScenario, HeldCallOfAnotherLineJoinsAConference)
+{
+    const HCALL alice = AnswerAlice();
+    ASSERT_GT(Slot(0).ToggleHold(alice), 0);
+    Advance(100);
+    AddDialRule("5554444", TAPISIM_OUTCOME_ANSWER, 500);
+    ASSERT_EQ(Slot(1).PlaceCall("5554444", "5554444", "Talker", false), 1);
+    Advance(3000);
+    const HCALL talker = OnlyCall(1);
+    ASSERT_TRUE(m_manager->Offers(kActionConference, { talker, 1 }));
+    ASSERT_TRUE(m_manager->ConferenceCall({ talker, 1 }, ""));
+    Advance(100);
+    EXPECT_EQ(TextOf(alice), "Alice Example,2125550100 (Conferenced)");
+    EXPECT_EQ(TextOf(talker, 1), "Talker, 5554444 (Conferenced)");
+    const HCALL conference = OtherCall({ talker }, 1);
+    EXPECT_EQ(TextOf(conference, 1), "Alice Example,2125550100 + Talker, 5554444 (Conference)")
+        << "the parties in the order of their lines";
+    EXPECT_EQ(OtherCall({ talker, conference }, 1), 0u) << "the unused consultation call was dropped";
+    EXPECT_NE(DescribeLine(1).find("in the conference on line 2"), std::string::npos) << DescribeLine(1);
+
+    // Alice is taken out (held on her line), then the conference ends with the talker.
+    Advance(2000);
+    ASSERT_TRUE(m_manager->ConferenceCall({ alice, 0 }, ""));
+    Advance(100);
+    EXPECT_EQ(TextOf(alice), "Alice Example,2125550100 (On-Hold) ");
+    EXPECT_EQ(TextOf(conference, 1), "Talker, 5554444 (Conference)");
+    Slot(1).DropCall(conference);
+    Slot(0).DropCall(alice);
     Advance(500);
     EXPECT_EQ(LoggedCalls().Count(), 2u);
     EXPECT_EQ(CountLogged(kCallTypeConference, "5554444"), 1);

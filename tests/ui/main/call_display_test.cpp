@@ -47,6 +47,23 @@ protected:
         Settle();
     }
 
+    // Selects the call row whose text starts with `start`.
+    static void SelectRow(MainWindow& window, const QString& start)
+    {
+        for (QTreeWidgetItemIterator it(window.DialPad()->Tree()); *it; ++it)
+            if ((*it)->parent() && (*it)->text(0).startsWith(start))
+                window.DialPad()->Tree()->setCurrentItem(*it);
+    }
+
+    // The Active Calls tab's button of the window's command `name`, null when there is none.
+    QToolButton* TabButton(MainWindow& window, const char* name)
+    {
+        for (QToolButton* tool : window.DialPad()->findChildren<QToolButton*>())
+            if (tool->defaultAction() == &Command(window, name))
+                return tool;
+        return nullptr;
+    }
+
     // The rows of calls in the keypad tab's tree, with their images.
     static std::vector<std::pair<QString, int>> CallRows(MainWindow& window)
     {
@@ -193,11 +210,7 @@ TEST_F(CallDisplayTest, HoldFollowsTheCallAndTransferTakesTheTypedNumber)
     Settle();
     Command(window, "actionCall").trigger();
     Advance(500);
-    const auto selectRow = [&](const QString& start) {
-        for (QTreeWidgetItemIterator it(window.DialPad()->Tree()); *it; ++it)
-            if ((*it)->parent() && (*it)->text(0).startsWith(start))
-                window.DialPad()->Tree()->setCurrentItem(*it);
-    };
+    const auto selectRow = [&](const QString& start) { SelectRow(window, start); };
     selectRow("5554444 (On-Hold) ");
     EXPECT_TRUE(hold.isChecked());
     selectRow("Alice Example,2125550100 (Connected)");
@@ -207,12 +220,7 @@ TEST_F(CallDisplayTest, HoldFollowsTheCallAndTransferTakesTheTypedNumber)
     // transferred nor start a conference, the connected one can.
     window.SearchField()->clear();
     window.ShowPage(WindowPage::Calls);
-    const auto button = [&](const char* name) {
-        for (QToolButton* tool : window.DialPad()->findChildren<QToolButton*>())
-            if (tool->defaultAction() == &Command(window, name))
-                return tool;
-        return static_cast<QToolButton*>(nullptr);
-    };
+    const auto button = [&](const char* name) { return TabButton(window, name); };
     ASSERT_NE(button("actionTransfer"), nullptr);
     ASSERT_NE(button("actionConference"), nullptr);
     ASSERT_NE(button("actionConsultTransfer"), nullptr);
@@ -236,6 +244,35 @@ TEST_F(CallDisplayTest, HoldFollowsTheCallAndTransferTakesTheTypedNumber)
     EXPECT_TRUE(rows[2].first.startsWith("5554444 + Alice Example,2125550100 (Conference)"))
         << rows[2].first.toStdString();
     SaveScreenshot(window, "call-conference");
+}
+
+// A call held on line 1 and a call talking on line 2: the tab's Conference on the talking call
+// joins the held one, mixed on line 2; each call keeps its row under its own line.
+TEST_F(CallDisplayTest, ConferenceButtonJoinsAHeldCallOfAnotherLine)
+{
+    MainWindow& window = StartShown();
+    AddDialRule("5554444", TAPISIM_OUTCOME_ANSWER);
+    AddDialRule("5550122", TAPISIM_OUTCOME_ANSWER);
+    Dial(window, "5554444");
+    Advance(3000);
+    Command(window, "actionHold").trigger();
+    Advance(100);
+    ASSERT_EQ(m_app->Lines().GetLineSlot(1).PlaceCall("5550122", "5550122", "", false), 1);
+    Advance(3000);
+    window.SearchField()->clear();
+    window.ShowPage(WindowPage::Calls);
+    SelectRow(window, "5550122 (Connected)");
+    ASSERT_NE(TabButton(window, "actionConference"), nullptr);
+    ASSERT_TRUE(TabButton(window, "actionConference")->isEnabled());
+    const std::size_t shown = m_prompter.messages.size();
+    TabButton(window, "actionConference")->click();
+    Advance(500);
+    EXPECT_EQ(m_prompter.messages.size(), shown);
+    const Rows rows = CallRows(window);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_TRUE(rows[0].first.startsWith("5554444 (Conferenced)")) << rows[0].first.toStdString();
+    EXPECT_TRUE(rows[1].first.startsWith("5550122 (Conferenced)")) << rows[1].first.toStdString();
+    EXPECT_TRUE(rows[2].first.startsWith("5554444 + 5550122 (Conference)")) << rows[2].first.toStdString();
 }
 
 } // namespace
