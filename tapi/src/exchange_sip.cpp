@@ -269,6 +269,8 @@ void Exchange::OnSipEvent(const SipEvent& event)
         OnSipWatched(event);
         return;
     }
+    if (OnSipPickupEvent(event))
+        return;
     Call* call = FindSipCall(event.call);
     if (!call)
         return;
@@ -283,6 +285,9 @@ void Exchange::OnSipEvent(const SipEvent& event)
             SetState(*call, LINECALLSTATE_PROCEEDING, 0);
         break;
     case SipEvent::Kind::Answered:
+        // Our call was picked up at the far end: another party answered it.
+        if (!event.number.empty())
+            call->connectedNumber = event.number;
         TakeSipMedia(*call, event);
         if (call->pendingAnswer)
             CompleteAnswer(*call);
