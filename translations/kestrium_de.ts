@@ -1009,7 +1009,11 @@ Kestrium läuft mit den Einstellungen, die es lesen konnte; jetzt geänderte Ein
 <context>
     <name>ContactsPanel</name>
     <message>
-        <location filename="../src/ui/panels/contacts_panel.cpp" line="+33"/>
+        <source>&amp;Pick up</source>
+        <translation>&amp;Heranholen</translation>
+    </message>
+    <message>
+        <location filename="../src/ui/panels/contacts_panel.cpp" line="+30"/>
         <source>All</source>
         <translation>Alle</translation>
     </message>
@@ -1396,7 +1400,11 @@ Neue Sprachnachrichten: %2</translation>
 <context>
     <name>LineManager</name>
     <message>
-        <location filename="../src/telephony/line_manager.cpp" line="+35"/>
+        <source>No open SIP line watches colleagues&apos; lines.</source>
+        <translation>Keine geöffnete SIP-Leitung beobachtet die Leitungen der Kollegen.</translation>
+    </message>
+    <message>
+        <location filename="../src/telephony/line_manager.cpp" line="+33"/>
         <source>Drop call</source>
         <translation>Anruf beenden</translation>
     </message>
@@ -1524,6 +1532,26 @@ Gesucht wurde „%1“ neben dem Programm und im Bibliothekspfad des Systems:
 </context>
 <context>
     <name>LineSlot</name>
+    <message>
+        <source>The call ringing at %1 could not be picked up: it was answered or ended meanwhile, or the caller&apos;s phone does not hand calls over.</source>
+        <translation>Der Anruf, der bei %1 klingelt, konnte nicht herangeholt werden: Er wurde inzwischen angenommen oder beendet, oder das Telefon des Anrufers gibt Anrufe nicht ab.</translation>
+    </message>
+    <message>
+        <source>Nothing is ringing at %1 now.</source>
+        <translation>Bei %1 klingelt gerade nichts.</translation>
+    </message>
+    <message>
+        <source>The call ringing at %1 cannot be picked up: the telephone server does not tell which call rings there, or this line does not watch that number.</source>
+        <translation>Der Anruf, der bei %1 klingelt, kann nicht herangeholt werden: Die Telefonanlage teilt nicht mit, welcher Anruf dort klingelt, oder diese Leitung beobachtet die Nummer nicht.</translation>
+    </message>
+    <message>
+        <source>The call ringing at %1 cannot be picked up while this line has a call.</source>
+        <translation>Der Anruf, der bei %1 klingelt, kann nicht herangeholt werden, solange diese Leitung einen Anruf hat.</translation>
+    </message>
+    <message>
+        <source>The call ringing at %1 could not be picked up.</source>
+        <translation>Der Anruf, der bei %1 klingelt, konnte nicht herangeholt werden.</translation>
+    </message>
     <message>
         <location filename="../src/telephony/line_slot.cpp" line="-74"/>
         <source>No room for another call...</source>

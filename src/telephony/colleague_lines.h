@@ -36,6 +36,8 @@ public:
     void OnDevSpecific(HLINE line, DWORD_PTR kind, DWORD_PTR index, DWORD_PTR state);
 
     State StateOf(std::string_view number) const;
+    // The line that watches, 0 for none.
+    HLINE WatchingLine() const { return m_line; }
     // Called after any state changed (the contacts tab and speed dials show them again).
     void SetChangeHandler(std::function<void()> handler) { m_changed = std::move(handler); }
 

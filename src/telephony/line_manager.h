@@ -83,6 +83,9 @@ public:
     LineSlot& GetLineSlot(int index) { return *m_slots[index]; }
     // Colleagues' lines watched through the program's SIP line (the default line when it is one).
     ColleagueLines& Colleagues() { return m_colleagues; }
+    // Answers here the call ringing at a colleague's `number` (directed pickup) on the line that
+    // watches it; `name` names the colleague in a failure's message. A failure is shown.
+    void PickUpColleague(std::string_view number, std::string_view name);
     // Plays every recording and records greetings and beeps in setup.
     WaveRecorder& GetSharedAudioEngine() { return m_sharedAudioEngine; }
     int GetDefaultLine() const { return m_defaultLine; }

@@ -7,6 +7,8 @@
 #include "telephony/tapi_binding.h"
 #include "telephony/tapi_block.h"
 
+#include <QCoreApplication>
+
 namespace {
 
 constexpr std::size_t kTranslateOutputSize = 70;
@@ -170,4 +172,15 @@ bool LineManager::DialNumber(const std::string& name, const std::string& number)
     if (!TranslateNumber(translated, slot.GetDeviceId(), nullptr, &dialable))
         return false;
     return slot.PlaceCall(dialable, typed, calledParty, false) == 1;
+}
+
+void LineManager::PickUpColleague(std::string_view number, std::string_view name)
+{
+    const HLINE watching = m_colleagues.WatchingLine();
+    for (auto& slot : m_slots)
+        if (watching != 0 && slot->GetLine() == watching) {
+            slot->PickUp(number, name);
+            return;
+        }
+    ShowMessage(QT_TRANSLATE_NOOP("LineManager", "No open SIP line watches colleagues' lines."));
 }

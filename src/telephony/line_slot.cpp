@@ -231,7 +231,7 @@ void LineSlot::CloseLine(HLINEAPP, HPHONEAPP phoneApp)
     // The records go with their waiting digits: a closed line gets no LINE_GENERATE.
     m_calls.fill(CallRecord{});
     m_endedCalls.clear();
-    m_pendingAutoDrop = m_pendingBeepReject = m_pendingAnswer = m_pendingMakeCall = 0;
+    m_pendingAutoDrop = m_pendingBeepReject = m_pendingAnswer = m_pendingMakeCall = m_pendingPickup = 0;
     m_autoDropHandleSlot = nullptr;
     m_autoDropCall = m_ignoredCall = m_setupCall = m_autoRecordCall = 0;
     m_manager.Incoming().OnLineClosed(*this);
@@ -773,6 +773,11 @@ void LineSlot::OnReply(LONG requestId, LONG result)
         m_pendingMakeCall = 0;
         if (result < 0)
             ReportMakeCallFailure(result, PlacedParty(requestId));
+    }
+    if (requestId == m_pendingPickup) {
+        m_pendingPickup = 0;
+        if (result < 0)
+            ShowPickupFailure(result, PlacedParty(requestId), true);
     }
     ReleaseReservation(requestId);
 }

@@ -92,6 +92,11 @@ public:
     // Starts the digits that wait on any call of the line, where nothing else is generated.
     void SendQueuedDigits();
     LONG AnswerCall(HCALL call);
+    // Directed pickup (line_slot_pickup.cpp): answers here the call ringing at a colleague's
+    // `address` that the line watches; `party` names the colleague in a failure's message. 1 when
+    // the request went out (its failure is shown when it comes), 0 when it was refused (shown).
+    int PickUp(std::string_view address, std::string_view party);
+    void ShowPickupFailure(LONG result, const std::string& party, bool later);
     void DropCall(HCALL call);
     int DropAllCalls();
     // Puts a held call back (lineUnhold), any other call on hold (lineHold); the request id, or a
@@ -238,6 +243,7 @@ private:
     LONG m_pendingBeepReject = 0;
     LONG m_pendingAnswer = 0;
     LONG m_pendingMakeCall = 0;
+    LONG m_pendingPickup = 0;
     LONG m_pendingTransfer = 0;
     LONG m_pendingHold = 0;
     bool m_pendingHoldPutsOnHold = false; // lineHold, not lineUnhold

@@ -11,7 +11,7 @@
 namespace {
 
 // Export names in the order of the Export enumeration. "lineGetLineDevStatus" has no A suffix.
-constexpr std::array<const char*, 50> kExportNames = {
+constexpr std::array<const char*, 51> kExportNames = {
     "lineAddToConference",
     "lineAnswer",
     "lineBlindTransferA",
@@ -36,6 +36,7 @@ constexpr std::array<const char*, 50> kExportNames = {
     "lineMakeCallA",
     "lineNegotiateAPIVersion",
     "lineOpenA",
+    "linePickupA",
     "lineRegisterRequestRecipient",
     "lineRemoveFromConference",
     "lineSetupConferenceA",

@@ -53,6 +53,7 @@ public:
     template <typename... A> LONG lineMakeCallA(A... a) { return Call<decltype(::lineMakeCallA)>(kLineMakeCallA, a...); }
     template <typename... A> LONG lineNegotiateAPIVersion(A... a) { return Call<decltype(::lineNegotiateAPIVersion)>(kLineNegotiateAPIVersion, a...); }
     template <typename... A> LONG lineOpenA(A... a) { return Call<decltype(::lineOpenA)>(kLineOpenA, a...); }
+    template <typename... A> LONG linePickupA(A... a) { return Call<decltype(::linePickupA)>(kLinePickupA, a...); }
     template <typename... A> LONG lineRegisterRequestRecipient(A... a) { return Call<decltype(::lineRegisterRequestRecipient)>(kLineRegisterRequestRecipient, a...); }
     template <typename... A> LONG lineRemoveFromConference(A... a) { return Call<decltype(::lineRemoveFromConference)>(kLineRemoveFromConference, a...); }
     template <typename... A> LONG lineSetupConferenceA(A... a) { return Call<decltype(::lineSetupConferenceA)>(kLineSetupConferenceA, a...); }
@@ -117,6 +118,7 @@ private:
         kLineMakeCallA,
         kLineNegotiateAPIVersion,
         kLineOpenA,
+        kLinePickupA,
         kLineRegisterRequestRecipient,
         kLineRemoveFromConference,
         kLineSetupConferenceA,

@@ -320,6 +320,7 @@ typedef struct systemtime_tag {
 #define LINECALLINFOSTATE_REDIRECTINGID 0x00080000
 
 #define LINECALLREASON_DIRECT 0x00000001
+#define LINECALLREASON_PICKUP 0x00000010
 #define LINECALLREASON_TRANSFER 0x00000100
 #define LINECALLREASON_UNAVAIL 0x00000800
 
@@ -478,6 +479,15 @@ typedef struct systemtime_tag {
 #define LINECALLFEATURE_SETUPTRANSFER 0x02000000
 #define LINECALLFEATURE_SWAPHOLD 0x04000000
 #define LINECALLFEATURE_UNHOLD 0x08000000
+
+// LINEADDRESSCAPS dwAddressFeatures: what may be done at the address.
+#define LINEADDRFEATURE_MAKECALL 0x00000002
+#define LINEADDRFEATURE_PICKUP 0x00000004
+#define LINEADDRFEATURE_PICKUPGROUP 0x00000200
+#define LINEADDRFEATURE_PICKUPDIRECT 0x00000400
+
+// LINEADDRESSCAPS dwAddrCapFlags.
+#define LINEADDRCAPFLAGS_PICKUPGROUPID 0x00000002
 
 #define LINEADDRESSSHARING_PRIVATE 0x00000001
 
@@ -1024,6 +1034,20 @@ TAPI_EXPORT LONG lineSetupConferenceA(HCALL hCall, HLINE hLine, LPHCALL lphConfC
     DWORD dwNumParties, const LINECALLPARAMS* lpCallParams);
 TAPI_EXPORT LONG lineAddToConference(HCALL hConfCall, HCALL hConsultCall);
 TAPI_EXPORT LONG lineRemoveFromConference(HCALL hCall);
+// Directed pickup: answers here the call ringing at lpszDestAddress. A SIP line offers it for a
+// colleague's line it watches (tapiWatchLines, the entry as given there) when the server's presence
+// names the ringing call: the caller's phone is asked to hand its call over (INVITE with Replaces
+// of the ringing dialog). The call's handle arrives with LINE_REPLY once the caller took us on,
+// CONNECTED, its caller the one who rang the colleague and its reason LINECALLREASON_PICKUP.
+// A simulated line picks up the call offered on another simulated line of the exchange, named by
+// its line name; that call goes DISCONNECTED with LINEDISCONNECTMODE_PICKUP. Group pickup
+// (lpszGroupID without an address) is not offered. LINEERR_OPERATIONUNAVAIL when the line cannot
+// know the address's ringing call (not watched, no presence, no call id or tags from the server),
+// LINEERR_OPERATIONFAILED when nothing rings there, LINEERR_INUSE while the line has a call or a
+// pickup under way; LINE_REPLY carries LINEERR_OPERATIONFAILED when the caller did not hand the
+// call over (it was answered or ended meanwhile, or it rang us instead).
+TAPI_EXPORT LONG linePickupA(
+    HLINE hLine, DWORD dwAddressID, LPHCALL lphCall, LPCSTR lpszDestAddress, LPCSTR lpszGroupID);
 TAPI_EXPORT LONG lineGetCallInfoA(HCALL hCall, LPLINECALLINFO lpCallInfo);
 TAPI_EXPORT LONG lineGetCallStatus(HCALL hCall, LPLINECALLSTATUS lpCallStatus);
 // Digits "0"-"9", "*", "#", "A"-"D"; "!" is a hook flash. dwDuration 0 means the default.

@@ -163,6 +163,20 @@ bool IsEarly(const DialogInfoDialog& dialog)
     return Trimmed(dialog.state) == "early";
 }
 
+// A text the server sent that may go into a header of ours as it stands: printable, no blank, and
+// none of the characters that would end or extend the header's value.
+bool FitsHeader(std::string_view text, std::string_view alsoRefused)
+{
+    return !text.empty() && std::all_of(text.begin(), text.end(), [&](char c) {
+        return c > ' ' && c < 0x7F && alsoRefused.find(c) == std::string_view::npos;
+    });
+}
+
+bool IsSipUri(std::string_view uri)
+{
+    return (uri.starts_with("sip:") || uri.starts_with("sips:")) && FitsHeader(uri, "<>\"\\,?");
+}
+
 } // namespace
 
 std::optional<DialogInfo> ParseDialogInfo(std::string_view xml, std::string& error)
@@ -231,6 +245,24 @@ LineActivity DialogBook::Activity() const
         ringing = true;
     }
     return ringing ? LineActivity::Ringing : LineActivity::Idle;
+}
+
+std::optional<RingingCall> DialogBook::Ringing() const
+{
+    for (const auto& [id, dialog] : m_dialogs) {
+        if (!IsEarly(dialog) || dialog.direction == DialogInfoDialog::Direction::Initiator)
+            continue;
+        const std::string caller = std::string(Trimmed(dialog.remoteIdentity));
+        const std::string& uri = IsSipUri(caller) ? caller : dialog.remoteTarget;
+        if (!IsSipUri(uri) || !FitsHeader(dialog.callId, ";,") || !FitsHeader(dialog.localTag, ";,=?&")
+            || !FitsHeader(dialog.remoteTag, ";,=?&"))
+            continue;
+        // The line's tags are the callee's: its remote tag is the caller's own, the to-tag a
+        // Replaces sent to the caller names.
+        return RingingCall{ uri,
+            dialog.callId + ";to-tag=" + dialog.remoteTag + ";from-tag=" + dialog.localTag };
+    }
+    return std::nullopt;
 }
 
 } // namespace tapi

@@ -43,6 +43,14 @@ inline constexpr std::size_t kMaxDialogInfoDialogs = 64;
 // its version or state, or is too large; `error` then says why. Texts are cut to 256 bytes.
 std::optional<DialogInfo> ParseDialogInfo(std::string_view xml, std::string& error);
 
+// A call ringing at a watched line that may be picked up: the caller's address and the caller's
+// dialog as a Replaces header names it for the caller ("call-id;to-tag=caller's;from-tag=callee's").
+struct RingingCall {
+    std::string callerUri;
+    std::string replaces;
+    bool operator==(const RingingCall&) const = default;
+};
+
 // The dialogs of one watched line, kept across full and partial notifications.
 class DialogBook {
 public:
@@ -51,6 +59,9 @@ public:
     bool Apply(const DialogInfo& info);
     void Clear();
     LineActivity Activity() const;
+    // A call ringing at the line (the first by dialog id) that the server described fully (call id, both
+    // tags, the caller as a SIP address, all fit for a header); none when no such call rings.
+    std::optional<RingingCall> Ringing() const;
 
 private:
     std::optional<unsigned long long> m_version;

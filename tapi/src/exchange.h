@@ -111,6 +111,9 @@ public:
     LONG SetupConference(HCALL call, HLINE line, HCALL* confOut, HCALL* consultOut, DWORD numParties);
     LONG AddToConference(HCALL conf, HCALL consult);
     LONG RemoveFromConference(HCALL call);
+    // Directed pickup of the call ringing at `destination` (exchange_pickup.cpp).
+    LONG Pickup(HLINE line, DWORD addressId, HCALL* callOut, const std::string& destination,
+        const std::string& group);
     LONG GetCallInfo(HCALL call, LINECALLINFO& info);
     LONG GetCallStatus(HCALL call, LINECALLSTATUS& status);
     LONG GenerateDigits(HCALL call, DWORD mode, const char* digits, DWORD duration);
@@ -274,6 +277,7 @@ private:
         // it is the connected party and the far end that handed it over the redirecting one.
         std::string transferTarget;
         std::string connectedNumber, redirectingNumber;
+        bool pickedUp = false; // answered here while it rang elsewhere (LINECALLREASON_PICKUP)
     };
     struct PhoneState {
         DWORD line = 0;
@@ -299,8 +303,19 @@ private:
         struct Watched {
             std::string address;
             LineActivity activity = LineActivity::Unknown;
+            std::optional<RingingCall> ringing; // the call there that may be picked up
         };
         std::vector<Watched> watched;
+    };
+    // A SIP pickup under way: our INVITE to the caller of the ringing call at `number`, the
+    // request answered (with the new call's handle) once the caller took us on.
+    struct SipPickup {
+        PendingRequest reply;
+        HCALL* callOut = nullptr;
+        DWORD device = 0;
+        std::uint64_t sipCall = 0;
+        std::string callerNumber;
+        std::string appName;
     };
     struct Timer {
         DWORD callId = 0;
@@ -538,6 +553,13 @@ private:
     void EndSipCall(Call& call);
     bool IsSipLine(DWORD line) const;
     void PlaceSipCall(Call& call, const std::string& target);
+    // Directed pickup (exchange_pickup.cpp): the watched line's ringing call on a SIP line, a call
+    // offered on another line of the exchange on a simulated one.
+    LONG StartSipPickup(HLINE line, DWORD device, HCALL* callOut, const std::string& destination);
+    LONG PickUpSimulated(HLINE line, DWORD device, HCALL* callOut, const std::string& destination);
+    // An event about a SIP pickup under way: true when it was one (and it is dealt with).
+    bool OnSipPickupEvent(const SipEvent& event);
+    void ConnectPickedUpCall(const SipPickup& pickup, const SipEvent& event);
     // Watched lines (exchange_watch.cpp): a watched line's new state from the SIP service, the
     // lists handed to a (re)started service, and lists dropped once nobody has the line open.
     void OnSipWatched(const SipEvent& event);
@@ -588,6 +610,7 @@ private:
     std::uint64_t m_clockAnchorMs = 0;
     std::unique_ptr<ControlServer> m_control;
     std::unique_ptr<SipService> m_sip;
+    std::vector<SipPickup> m_sipPickups;
     std::uint64_t m_nextSipCall = 1;
 };
 

@@ -672,7 +672,7 @@ void Exchange::FillCallInfo(const Call& call, const CallHandle& handle, LINECALL
     info.dwOrigin = call.isConference ? LINECALLORIGIN_CONFERENCE
         : call.incoming               ? LINECALLORIGIN_EXTERNAL
                                       : LINECALLORIGIN_OUTBOUND;
-    info.dwReason = LINECALLREASON_DIRECT;
+    info.dwReason = call.pickedUp ? LINECALLREASON_PICKUP : LINECALLREASON_DIRECT;
     info.dwNumOwners = CountOwners(call);
     info.dwNumMonitors = static_cast<DWORD>(call.handles.size()) - info.dwNumOwners;
     if (call.incoming) {

@@ -290,7 +290,7 @@ LONG Exchange::GetAddressCaps(
     caps.dwDialToneModes = LINEDIALTONEMODE_NORMAL;
     caps.dwBusyModes = LINEBUSYMODE_STATION;
     caps.dwDisconnectModes = LINEDISCONNECTMODE_NORMAL | LINEDISCONNECTMODE_REJECT | LINEDISCONNECTMODE_BUSY
-        | LINEDISCONNECTMODE_NOANSWER | LINEDISCONNECTMODE_BADADDRESS;
+        | LINEDISCONNECTMODE_NOANSWER | LINEDISCONNECTMODE_BADADDRESS | LINEDISCONNECTMODE_PICKUP;
     caps.dwMaxNumActiveCalls = 1;
     caps.dwMaxNumOnHoldCalls = several ? kMaxCallsPerLine - 1 : 0;
     caps.dwMaxNumOnHoldPendingCalls = several ? 1 : 0;
@@ -302,6 +302,8 @@ LONG Exchange::GetAddressCaps(
         ? LINEADDRCAPFLAGS_CONFERENCEHELD | LINEADDRCAPFLAGS_CONFERENCEMAKE | LINEADDRCAPFLAGS_CONFDROP
         : 0;
     caps.dwCallFeatures = kCallFeatures | (several ? kHoldFeatures : 0);
+    // Directed pickup: a watched colleague's ringing call (SIP), a call offered on another line.
+    caps.dwAddressFeatures = LINEADDRFEATURE_MAKECALL | LINEADDRFEATURE_PICKUP | LINEADDRFEATURE_PICKUPDIRECT;
     caps.dwAvailableMediaModes = m_lines[device].config.MediaModes();
     return 0;
 }

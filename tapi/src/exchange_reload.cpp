@@ -68,6 +68,10 @@ LONG Exchange::ReloadConfig(std::string& message)
 void Exchange::RestartSipLines()
 {
     m_sip.reset();
+    // A pickup under way went with the old stack: its request fails.
+    for (const SipPickup& pickup : m_sipPickups)
+        PostReply(pickup.reply, LINEERR_OPERATIONFAILED);
+    m_sipPickups.clear();
     std::vector<std::pair<bool, std::string>> before;
     for (Line& line : m_lines) {
         before.emplace_back(line.inService, line.serviceText);

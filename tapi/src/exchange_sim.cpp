@@ -106,6 +106,7 @@ void Exchange::ClearState()
     m_openPhones.clear();
     m_callHandles.clear();
     m_calls.clear();
+    m_sipPickups.clear();
     m_timers.clear();
     m_requests.clear();
     m_takenRequests.clear();

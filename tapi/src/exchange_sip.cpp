@@ -270,6 +270,8 @@ void Exchange::OnSipEvent(const SipEvent& event)
         OnSipWatched(event);
         return;
     }
+    if (OnSipPickupEvent(event))
+        return;
     Call* call = FindSipCall(event.call);
     if (!call)
         return;
@@ -284,6 +286,9 @@ void Exchange::OnSipEvent(const SipEvent& event)
             SetState(*call, LINECALLSTATE_PROCEEDING, 0);
         break;
     case SipEvent::Kind::Answered:
+        // Our call was picked up at the far end: another party answered it.
+        if (!event.number.empty())
+            call->connectedNumber = event.number;
         TakeSipMedia(*call, event);
         // The party the far end handed us to takes the line over from the call that was handed
         // on (already ended, or ending now): its audio is the line's.

@@ -59,7 +59,9 @@ LONG Exchange::WatchLines(HLINE line, const std::vector<std::string>& addresses)
     for (const std::string& address : addresses) {
         auto known = std::find_if(entry.watched.begin(), entry.watched.end(),
             [&](const Line::Watched& w) { return w.address == address; });
-        fresh.push_back({ address, known == entry.watched.end() ? LineActivity::Unknown : known->activity });
+        fresh.push_back(known == entry.watched.end()
+                ? Line::Watched{ address, LineActivity::Unknown, std::nullopt }
+                : *known);
     }
     entry.watched = std::move(fresh);
     m_sip->Watch(open->device, DistinctAddresses(entry.watched));
@@ -97,8 +99,10 @@ void Exchange::OnSipWatched(const SipEvent& event)
         return;
     const auto& watched = m_lines[event.line].watched;
     for (std::size_t i = 0; i < watched.size(); ++i)
-        if (watched[i].address == event.number)
+        if (watched[i].address == event.number) {
+            m_lines[event.line].watched[i].ringing = event.ringingCall;
             SetWatchedActivity(event.line, i, event.activity);
+        }
 }
 
 void Exchange::SendWatchLists()
@@ -107,8 +111,10 @@ void Exchange::SendWatchLists()
         if (!IsSipLine(line) || m_lines[line].watched.empty())
             continue;
         // The new stack knows nothing yet: Unknown until its first notification.
-        for (std::size_t i = 0; i < m_lines[line].watched.size(); ++i)
+        for (std::size_t i = 0; i < m_lines[line].watched.size(); ++i) {
+            m_lines[line].watched[i].ringing.reset();
             SetWatchedActivity(line, i, LineActivity::Unknown);
+        }
         if (m_sip)
             m_sip->Watch(line, DistinctAddresses(m_lines[line].watched));
     }

@@ -120,16 +120,18 @@ bool SipLine::CarriesAudio(const SipCall& call) const
     return remote && sa_port(remote) != 0 && sa_isset(remote, SA_ADDR) && sa_af(remote) == sa_af(&m_local);
 }
 
-void SipLine::Connect(SipCall& call)
+void SipLine::Connect(SipCall& call, const std::string& party)
 {
     HandOver(call);
     call.established = true;
+    call.earlyTags.clear();
     if (Watched(call))
         tmr_start(&call.watch, kWatchMs, OnWatch, &call);
     SipEvent event;
     event.kind = SipEvent::Kind::Answered;
     event.line = m_lineId;
     event.call = call.id;
+    event.number = party;
     event.media = call.media; // the exchange links it to the line while the call talks
     m_service.Post(std::move(event));
 }
@@ -159,7 +161,7 @@ void SipLine::OnCollect(void* arg)
     static_cast<SipLine*>(arg)->m_ended.clear();
 }
 
-void SipLine::Dial(std::uint64_t id, const std::string& target)
+void SipLine::Dial(std::uint64_t id, const std::string& target, const std::string& headers)
 {
     SipEvent failed;
     failed.kind = SipEvent::Kind::Failed;
@@ -172,7 +174,7 @@ void SipLine::Dial(std::uint64_t id, const std::string& target)
     }
     std::string error;
     auto call = NewCall(id, false, error);
-    if (!call || !Invite(*call, target, "", error)) {
+    if (!call || !Invite(*call, target, headers, error)) {
         failed.text = error;
         m_service.Post(std::move(failed));
         return;
@@ -357,6 +359,7 @@ void SipLine::OnProgress(const sip_msg* msg, void* arg)
     event.call = call->id;
     event.ringing = msg->scode == 180 || msg->scode == 183;
     call->line->m_service.Post(std::move(event));
+    RememberEarlyDialog(*call, *msg);
 }
 
 void SipLine::OnEstablished(const sip_msg* msg, void* arg)

@@ -81,6 +81,11 @@ struct SipCall {
     // far end ("call-id;to-tag=theirs;from-tag=ours"), for an attended transfer.
     std::string remoteUri;
     std::string dialog;
+    // Outgoing, while it rings: the dialogs the far end's provisional answers opened (its to-tags,
+    // with our Call-ID and from-tag), which a pickup's Replaces may name.
+    std::string callId;
+    std::string localTag;
+    std::vector<std::string> earlyTags;
 
     ~SipCall();
 };
@@ -93,7 +98,11 @@ public:
     SipLine(const SipLine&) = delete;
     SipLine& operator=(const SipLine&) = delete;
 
-    void Dial(std::uint64_t id, const std::string& target);
+    // Places call `id` to `target`; `headers` (each ending in CRLF) go into the INVITE.
+    void Dial(std::uint64_t id, const std::string& target, const std::string& headers = {});
+    // Directed pickup (sip_refer.cpp): call `id` to the caller of a colleague's ringing call,
+    // asking it to replace that early dialog with ours.
+    void Pickup(std::uint64_t id, const RingingCall& ringing);
     void Answer(std::uint64_t id);
     void Hangup(std::uint64_t id);
     // lineHold and lineUnhold of a connected call: a re-INVITE with a=sendonly or a=sendrecv.
@@ -134,6 +143,8 @@ private:
     static void OnRefer(sip*, const sip_msg* msg, void* arg);
     // The 200 (our call) or ACK (the far end's) that established a call: its dialog's identity.
     static void RememberDialog(SipCall& call, const sip_msg* msg);
+    // A provisional answer to our INVITE: the early dialog it opened, for a pickup's Replaces.
+    static void RememberEarlyDialog(SipCall& call, const sip_msg& msg);
     static void OnReferAnswer(int err, const sip_msg* msg, void* arg);
     static void OnTransferSilence(void* arg);
 
@@ -142,9 +153,17 @@ private:
     bool TakeTransferReport(const sip_msg& notify);
     void FinishTransfer(SipCall& call, int code, const std::string& text);
     // An INVITE with Replaces: the call it names is ended and the new one answered at once (481
-    // when it names no call of ours). False when the INVITE has no Replaces.
+    // when it names no call of ours, 486 when early-only names an answered one). A call of ours
+    // still ringing at the far end is picked up there: it goes on with the new party. False when
+    // the INVITE has no Replaces.
     bool TakeReplacingCall(const sip_msg& invite);
+    // Answers the replacing INVITE with 200 on `call`'s new session; false (and the INVITE refused)
+    // when it cannot.
+    bool AcceptSession(const sip_msg& invite, SipCall& call);
     void AcceptReplacement(const sip_msg& invite, SipCall& old, std::unique_ptr<SipCall> call);
+    // Our ringing call `old` was picked up: `call`, the picker's, takes its place and its number
+    // (the exchange sees its call answered); the original INVITE is cancelled.
+    void AcceptPickup(const sip_msg& invite, SipCall& old, std::unique_ptr<SipCall> call);
     // The far end's REFER: 202, and our call to its Refer-To (with the Replaces it carries) placed.
     void TakeRefer(SipCall& original, const sip_msg& refer);
     // Tells the far end of `original` how our call for its REFER goes: a NOTIFY with `status`.
@@ -194,7 +213,8 @@ private:
     // Turns an INVITE away with `code`, and tells the exchange so that the caller is logged.
     void Refuse(const sip_msg& invite, std::uint16_t code, const char* reason);
     SipEvent CallEvent(const sip_msg& invite, SipEvent::Kind kind) const;
-    void Connect(SipCall& call);
+    // The call talks: the exchange hears it was answered (by `party` when another than it called).
+    void Connect(SipCall& call, const std::string& party = {});
     void EndCall(SipCall& call, SipEvent event);
     // Several calls per line (sip_waiting.cpp): a caller while the line has calls is offered as a
     // waiting call unless the line is at its limit, has a caller not yet answered, or has call

@@ -13,7 +13,9 @@
 // Transfers on a SIP line. Ours: REFER to the far end of a connected call, whose NOTIFYs report
 // how the new call goes (a sipfrag status line); the exchange hears the final one. The far end's:
 // an INVITE with Replaces takes the place of the call it names (answered at once, the old call
-// ended with BYE).
+// ended with BYE). Directed pickup is Replaces too: our INVITE asks the caller of a colleague's
+// ringing call to replace that early dialog with ours, and a call of ours still ringing is handed
+// to whoever picks it up (the original INVITE cancelled).
 
 namespace tapi {
 
@@ -23,6 +25,8 @@ namespace {
 constexpr std::uint64_t kTransferWaitMs = 60000;
 // How long a call we handed over waits for the far end's BYE before we send ours.
 constexpr std::uint64_t kHandOverByeMs = 2000;
+// A call rings at a few phones at once at most (forking): the early dialogs kept for a pickup.
+constexpr std::size_t kMaxEarlyDialogs = 8;
 
 pl PlOf(std::string_view text)
 {
@@ -79,6 +83,7 @@ struct ReplacedDialog {
     std::string_view callId;
     std::string_view toTag; // our tag, the dialog's local one
     std::string_view fromTag; // the far end's
+    bool earlyOnly = false; // only a dialog not yet answered may be replaced (a pickup)
 };
 
 std::optional<ReplacedDialog> ParseReplaces(std::string_view value)
@@ -98,6 +103,8 @@ std::optional<ReplacedDialog> ParseReplaces(std::string_view value)
             dialog.toTag = text;
         else if (SameWord(name, "from-tag"))
             dialog.fromTag = text;
+        else if (SameWord(name, "early-only"))
+            dialog.earlyOnly = true;
     }
     if (dialog.callId.empty() || dialog.toTag.empty() || dialog.fromTag.empty())
         return std::nullopt;
@@ -113,6 +120,14 @@ bool IsDialogOf(const ReplacedDialog& dialog, const sipsess* session)
     probe.to.tag = PlOf(dialog.toTag);
     probe.from.tag = PlOf(dialog.fromTag);
     return session && sip_dialog_cmp(sipsess_dialog(session), &probe);
+}
+
+// Whether the dialog is one that answers to our ringing call opened.
+bool IsEarlyDialogOf(const ReplacedDialog& dialog, const SipCall& call)
+{
+    return !call.incoming && !call.established && dialog.callId == call.callId
+        && dialog.toTag == call.localTag
+        && std::find(call.earlyTags.begin(), call.earlyTags.end(), dialog.fromTag) != call.earlyTags.end();
 }
 
 int HexValue(char c)
@@ -274,6 +289,17 @@ void SipLine::RememberDialog(SipCall& call, const sip_msg* msg)
         + ";from-tag=" + std::string(ViewOf(ours.tag));
 }
 
+void SipLine::RememberEarlyDialog(SipCall& call, const sip_msg& msg)
+{
+    const std::string tag(ViewOf(msg.to.tag));
+    if (call.incoming || call.established || tag.empty() || call.earlyTags.size() == kMaxEarlyDialogs
+        || std::find(call.earlyTags.begin(), call.earlyTags.end(), tag) != call.earlyTags.end())
+        return;
+    call.callId = std::string(ViewOf(msg.callid));
+    call.localTag = std::string(ViewOf(msg.from.tag));
+    call.earlyTags.push_back(tag);
+}
+
 std::unique_ptr<DialogRequest> SipLine::InDialog(
     const SipCall& call, const char* method, std::string headers, sip_resp_h* answer, void* arg)
 {
@@ -343,17 +369,24 @@ bool SipLine::TakeReplacingCall(const sip_msg& invite)
         sip_treply(nullptr, m_sip, &invite, 400, "Bad Replaces Header");
         return true;
     }
-    // Only a call that was answered is taken over; a ringing one is no dialog to replace yet.
+    // An answered call is taken over unless only a ringing one may be; of the ringing ones only our
+    // own calls (a pickup at the far end), never a caller still ringing here.
     const auto replaced
         = std::find_if(m_calls.begin(), m_calls.end(), [&dialog](const std::unique_ptr<SipCall>& entry) {
-              return entry->established && IsDialogOf(*dialog, entry->session);
+              return (entry->established && IsDialogOf(*dialog, entry->session))
+                  || IsEarlyDialogOf(*dialog, *entry);
           });
     if (replaced == m_calls.end()) {
         sip_treply(nullptr, m_sip, &invite, 481, "Call/Transaction Does Not Exist");
         return true;
     }
+    if (dialog->earlyOnly && (*replaced)->established) {
+        sip_treply(nullptr, m_sip, &invite, 486, "Busy Here");
+        return true;
+    }
     std::string error;
-    auto call = NewCall(m_service.NewIncomingCallId(), true, error);
+    const bool pickup = !(*replaced)->established;
+    auto call = NewCall(pickup ? (*replaced)->id : m_service.NewIncomingCallId(), true, error);
     if (!call) {
         Refuse(invite, 500, "Server Internal Error");
         return true;
@@ -363,23 +396,31 @@ bool SipLine::TakeReplacingCall(const sip_msg& invite)
         Refuse(invite, 488, "Not Acceptable Here");
         return true;
     }
-    AcceptReplacement(invite, **replaced, std::move(call));
+    if (pickup)
+        AcceptPickup(invite, **replaced, std::move(call));
+    else
+        AcceptReplacement(invite, **replaced, std::move(call));
     return true;
+}
+
+bool SipLine::AcceptSession(const sip_msg& invite, SipCall& call)
+{
+    mbuf* description = nullptr;
+    int err = sdp_encode(&description, call.sdp, !call.remoteOffered);
+    if (!err)
+        err = sipsess_accept(&call.session, m_sessions, &invite, 200, "OK", m_account.user.c_str(),
+            "application/sdp", description, OnAuth, this, false, OnOffer, OnAnswer, OnEstablished, nullptr,
+            OnRefer, OnClosed, &call, "Allow: %s\r\n", kAllowedMethods);
+    mem_deref(description);
+    if (err)
+        Refuse(invite, 500, "Server Internal Error");
+    return err == 0;
 }
 
 void SipLine::AcceptReplacement(const sip_msg& invite, SipCall& old, std::unique_ptr<SipCall> call)
 {
-    mbuf* description = nullptr;
-    int err = sdp_encode(&description, call->sdp, !call->remoteOffered);
-    if (!err)
-        err = sipsess_accept(&call->session, m_sessions, &invite, 200, "OK", m_account.user.c_str(),
-            "application/sdp", description, OnAuth, this, false, OnOffer, OnAnswer, OnEstablished, nullptr,
-            OnRefer, OnClosed, call.get(), "Allow: %s\r\n", kAllowedMethods);
-    mem_deref(description);
-    if (err) {
-        Refuse(invite, 500, "Server Internal Error");
+    if (!AcceptSession(invite, *call))
         return;
-    }
     const std::uint64_t replaced = old.id;
     SipEvent ended;
     ended.kind = SipEvent::Kind::Ended;
@@ -391,6 +432,25 @@ void SipLine::AcceptReplacement(const sip_msg& invite, SipCall& old, std::unique
     m_service.Post(std::move(incoming));
     m_calls.push_back(std::move(call));
     Connect(*m_calls.back());
+}
+
+void SipLine::AcceptPickup(const sip_msg& invite, SipCall& old, std::unique_ptr<SipCall> call)
+{
+    if (!AcceptSession(invite, *call))
+        return;
+    // The exchange's call goes on under the same id: the old session is dropped without an event
+    // (CANCEL once it is freed, outside libre's handlers).
+    m_ended.push_back(Detach(old));
+    tmr_start(&m_collect, 0, OnCollect, this);
+    const SipCaller picker = CallerOf(invite, IsTrustedProxy(invite.src));
+    m_calls.push_back(std::move(call));
+    Connect(*m_calls.back(), picker.number);
+}
+
+void SipLine::Pickup(std::uint64_t id, const RingingCall& ringing)
+{
+    // Require: a phone that does not know Replaces refuses (420) rather than ring as a new call.
+    Dial(id, ringing.callerUri, "Replaces: " + ringing.replaces + ";early-only\r\nRequire: replaces\r\n");
 }
 
 /* ---- the far end's transfer: REFER ---------------------------------------------------------- */

@@ -150,6 +150,11 @@ void SipService::TransferAttended(std::uint64_t call, std::uint64_t consultation
     Push(Command{ Command::Kind::TransferAttended, 0, call, {}, consultation });
 }
 
+void SipService::Pickup(DWORD line, std::uint64_t call, const RingingCall& ringing)
+{
+    Push(Command{ Command::Kind::Pickup, line, call, ringing.callerUri, 0, {}, ringing.replaces });
+}
+
 void SipService::Watch(DWORD line, std::vector<std::string> addresses)
 {
     Push(Command{ Command::Kind::Watch, line, 0, {}, 0, std::move(addresses) });
@@ -207,6 +212,10 @@ void SipService::RunCommands()
         case Command::Kind::Dial:
             if (SipLine* line = m_stack->Line(command.line))
                 line->Dial(command.call, command.target);
+            break;
+        case Command::Kind::Pickup:
+            if (SipLine* line = m_stack->Line(command.line))
+                line->Pickup(command.call, RingingCall{ command.target, command.replaces });
             break;
         case Command::Kind::Answer:
             // Each line has at most one call, so asking every line is cheap.

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -43,7 +44,9 @@ struct SipEvent {
         // Our hold or resume (re-INVITE) answered: `code` 200 when the far end took it (or nothing
         // had to change), its refusal (4xx to 6xx) with `text`, or 0 when it could not be sent.
         HoldAnswered,
-        Watched, // a watched line (`number`, its address as given) is doing something else: `activity`
+        // A watched line (`number`, its address as given) is doing something else: `activity`, and
+        // `ringingCall`, the call there that may be picked up, if any.
+        Watched,
     };
     Kind kind = Kind::Registration;
     DWORD line = 0;
@@ -54,6 +57,7 @@ struct SipEvent {
     bool timedOut = false;
     int code = 0;
     LineActivity activity = LineActivity::Unknown;
+    std::optional<RingingCall> ringingCall;
     std::string text;
     std::string number;
     std::string name;
@@ -103,6 +107,10 @@ public:
     // An attended transfer: the far end of `call` is handed to the far end of `consultation`
     // (connected, on any SIP line) with REFER whose Refer-To carries Replaces of that dialog.
     void TransferAttended(std::uint64_t call, std::uint64_t consultation);
+    // Directed pickup: our call `call` to the caller of a colleague's ringing call, an INVITE with
+    // Replaces (early-only) of the caller's dialog; the caller's phone drops its ringing call and
+    // answers ours. Progress, Answered and Failed events follow as for Dial.
+    void Pickup(DWORD line, std::uint64_t call, const RingingCall& ringing);
     // The colleagues' lines the line watches from now on (each address once; none: stop watching).
     void Watch(DWORD line, std::vector<std::string> addresses);
 
@@ -117,12 +125,24 @@ public:
 
 private:
     struct Command {
-        enum class Kind { Dial, Answer, Hangup, Hold, Unhold, Transfer, TransferAttended, Watch, Stop } kind;
+        enum class Kind {
+            Dial,
+            Pickup,
+            Answer,
+            Hangup,
+            Hold,
+            Unhold,
+            Transfer,
+            TransferAttended,
+            Watch,
+            Stop
+        } kind;
         DWORD line = 0;
         std::uint64_t call = 0;
         std::string target;
         std::uint64_t other = 0; // TransferAttended: the consultation call
         std::vector<std::string> addresses{}; // Watch
+        std::string replaces{}; // Pickup: the Replaces header's value; `target` is the caller
     };
     class Stack;
 

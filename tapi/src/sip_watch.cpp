@@ -66,6 +66,7 @@ struct DialogWatch::Watched {
     tmr retry{};
     DialogBook book;
     LineActivity activity = LineActivity::Unknown;
+    std::optional<RingingCall> ringing;
 
     ~Watched()
     {
@@ -177,7 +178,7 @@ void DialogWatch::OnNotify(sip* stack, const sip_msg* msg, void* arg)
         return;
     }
     if (watched.book.Apply(*info))
-        watched.owner->Report(watched, watched.book.Activity());
+        watched.owner->Report(watched, watched.book.Activity(), watched.book.Ringing());
 }
 
 void DialogWatch::OnClosed(int, const sip_msg*, const sipevent_substate* substate, void* arg)
@@ -185,7 +186,7 @@ void DialogWatch::OnClosed(int, const sip_msg*, const sipevent_substate* substat
     auto& watched = *static_cast<Watched*>(arg);
     watched.subscription = static_cast<sipsub*>(mem_deref(watched.subscription));
     watched.book.Clear();
-    watched.owner->Report(watched, LineActivity::Unknown);
+    watched.owner->Report(watched, LineActivity::Unknown, std::nullopt);
     // A server that ended the subscription for a while (timeout, deactivated) gets a new one at
     // once; a refusal or silence is tried again much later.
     const bool again
@@ -193,16 +194,18 @@ void DialogWatch::OnClosed(int, const sip_msg*, const sipevent_substate* substat
     tmr_start(&watched.retry, again ? kResubscribeMs : kRetryMs, OnRetry, &watched);
 }
 
-void DialogWatch::Report(Watched& watched, LineActivity activity)
+void DialogWatch::Report(Watched& watched, LineActivity activity, std::optional<RingingCall> ringing)
 {
-    if (watched.activity == activity)
+    if (watched.activity == activity && watched.ringing == ringing)
         return;
     watched.activity = activity;
+    watched.ringing = ringing;
     SipEvent event;
     event.kind = SipEvent::Kind::Watched;
     event.line = m_line;
     event.number = watched.address;
     event.activity = activity;
+    event.ringingCall = std::move(ringing);
     m_service.Post(std::move(event));
 }
 

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,7 +47,8 @@ private:
 
     bool Listen();
     void Subscribe(Watched& watched);
-    void Report(Watched& watched, LineActivity activity);
+    // Tells the exchange when the line's state or the call that may be picked up there changed.
+    void Report(Watched& watched, LineActivity activity, std::optional<RingingCall> ringing);
 
     SipService& m_service;
     DWORD m_line;

@@ -228,6 +228,14 @@ LONG lineMakeCallA(
     return Service().MakeCall(hLine, lphCall, AddressText(lpszDestAddress), text);
 }
 
+LONG linePickupA(HLINE hLine, DWORD dwAddressID, LPHCALL lphCall, LPCSTR lpszDestAddress, LPCSTR lpszGroupID)
+{
+    if (!lphCall)
+        return LINEERR_INVALPOINTER;
+    return Service().Pickup(
+        hLine, dwAddressID, lphCall, AddressText(lpszDestAddress), AddressText(lpszGroupID));
+}
+
 LONG lineAnswer(HCALL hCall, LPCSTR, DWORD)
 {
     return Service().Answer(hCall);

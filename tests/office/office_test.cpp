@@ -119,7 +119,8 @@ protected:
     std::unique_ptr<KamailioServer> StartServer(const fs::path& folder)
     {
         auto server = std::make_unique<KamailioServer>(folder,
-            std::vector<std::string>{ "201:secret-201", "202:secret-202" }, "office.test", GrantedSeconds());
+            std::vector<std::string>{ "201:secret-201", "202:secret-202", "203:secret-203" }, "office.test",
+            GrantedSeconds());
         EXPECT_TRUE(server->Start()) << server->Log();
         return server;
     }
@@ -138,18 +139,23 @@ protected:
         return text + "[line]\nname = IP Line 1\nkind = sip\nuser = 201\n" + SeatAccount()
             + "local-address = 127.0.0.1\nlocal-port = " + std::to_string(m_line1Port)
             + "\nregister-interval = 60\nrtp-timeout = 5\npassword-file = "
-            + (m_dir / "201.password").string()
-            + "\n[line]\nname = IP Line 2\nkind = ip\n[line]\nname = Data Modem\nkind = modem\n";
+            + (m_dir / "201.password").string() + "\n" + SecondIpLine()
+            + "[line]\nname = Data Modem\nkind = modem\n";
     }
+    // "IP Line 2" of this process: no SIP account unless a test gives it one.
+    virtual std::string SecondIpLine() const { return "[line]\nname = IP Line 2\nkind = ip\n"; }
 
-    // This seat's row in the exchange's line list.
-    std::string SeatState()
+    // A line's row in the exchange's line list (this seat's: line 5).
+    std::string SeatState(int row = 5)
     {
         const std::string list = LineList();
-        const auto at = list.find("line 5: ");
+        const auto at = list.find("line " + std::to_string(row) + ": ");
         return at == std::string::npos ? std::string() : list.substr(at, list.find('\n', at) - at);
     }
-    bool SeatRegistered() { return SeatState().find("in service: registered") != std::string::npos; }
+    bool SeatRegistered(int row = 5)
+    {
+        return SeatState(row).find("in service: registered") != std::string::npos;
+    }
     bool ColleagueRegistered() const
     {
         return m_colleague->SipLineState().find("in service: registered") != std::string::npos;
@@ -470,6 +476,115 @@ TEST_F(OfficePresence, ColleagueAndOwnLineGoRingingBusyAndIdle)
         << testing::PrintToString(Reported(line, 0)) << testing::PrintToString(Reported(line, 1));
     lineDeallocateCall(call);
     m_colleague->Linesim("handset 5 down");
+}
+
+// Directed pickup through the server: this process holds two seats, 201 on "IP Line 1" (the one
+// who picks up, watching 202) and 203 on "IP Line 2" (the caller); the colleague's program is 202.
+// 203 calls 202; while 202 rings, 201 picks the call up: 203's phone replaces its ringing call
+// with 201's (INVITE with Replaces, early-only), so 203 and 201 talk, and 202 stops ringing and
+// logs a missed call.
+class OfficePickup : public OfficePresence {
+protected:
+    static constexpr DWORD kCallerLine = 5; // "IP Line 2": extension 203
+
+    void SetUp() override
+    {
+        office_test::WritePasswordFile(m_dir / "203.password", "secret-203");
+        OfficePresence::SetUp();
+    }
+    // The server's sqlite database answers "locked" to a REGISTER stored at the very moment another
+    // is (two seats of one service start together): seat 203 registers through a first proxy that
+    // is not there, so it reaches the server through the second one 4 s after seat 201.
+    std::string SecondIpLine() const override
+    {
+        return "[line]\nname = IP Line 2\nkind = sip\nuser = 203\n" + SeatAccount()
+            + "outbound-proxy = sip:127.0.0.1:" + std::to_string(m_unusedPort)
+            + "\nfallback-outbound-proxy = " + m_server->Uri() + "\nlocal-address = 127.0.0.1\nlocal-port = "
+            + std::to_string(m_line2Port) + "\nregister-interval = 60\nrtp-timeout = 5\npassword-file = "
+            + (m_dir / "203.password").string() + "\n";
+    }
+    std::uint16_t m_unusedPort = sip_test::FreePort();
+
+    std::optional<LONG> Reply(LONG request) const
+    {
+        for (const Received& message : m_received)
+            if (message.message == LINE_REPLY && message.p1 == DWORD_PTR(request))
+                return static_cast<LONG>(message.p2);
+        return std::nullopt;
+    }
+};
+
+TEST_F(OfficePickup, ASeatPicksUpTheCallRingingAtAColleaguesLine)
+{
+    StartColleague();
+    const HLINE picker = OpenLine(kSeatLine);
+    const HLINE caller = OpenLine(kCallerLine);
+    ASSERT_TRUE(
+        RunChecking([&] { return SeatRegistered(5) && SeatRegistered(6) && ColleagueRegistered(); }, 10000))
+        << LineList() << m_server->Log();
+    LINEADDRESSCAPS caps{};
+    caps.dwTotalSize = sizeof caps;
+    ASSERT_EQ(lineGetAddressCapsA(m_lineApp, kSeatLine, 0, m_version, 0, &caps), 0);
+    EXPECT_EQ(caps.dwAddressFeatures & (LINEADDRFEATURE_PICKUP | LINEADDRFEATURE_PICKUPDIRECT),
+        DWORD(LINEADDRFEATURE_PICKUP | LINEADDRFEATURE_PICKUPDIRECT));
+    ASSERT_EQ(tapiWatchLines(picker, "202"), 0);
+    ASSERT_TRUE(RunUntil([&] { return Shows(picker, 0, TAPIWATCH_IDLE); }, 5000)) << m_server->Log();
+
+    // Nothing rings: refused at once, and so is a number the line does not watch.
+    HCALL picked = 0;
+    EXPECT_EQ(linePickupA(picker, 0, &picked, "202", nullptr), LINEERR_OPERATIONFAILED);
+    EXPECT_EQ(linePickupA(picker, 0, &picked, "204", nullptr), LINEERR_OPERATIONUNAVAIL);
+    EXPECT_EQ(linePickupA(picker, 0, &picked, nullptr, "office"), LINEERR_OPERATIONUNAVAIL)
+        << "no group pickup";
+
+    // 203 calls 202; 202's line rings and the colleague's program is offered the call.
+    const HCALL call = Call(caller, "202");
+    ASSERT_TRUE(RunUntil([&] { return Shows(picker, 0, TAPIWATCH_RINGING); }, 5000))
+        << testing::PrintToString(Reported(picker, 0)) << m_server->Log();
+    ASSERT_TRUE(RunUntilColleague("offering", 3000)) << m_colleague->SipLineState();
+    EXPECT_TRUE(Saw(call, LINECALLSTATE_RINGBACK));
+
+    auto& heardByPicker = Record(picker);
+    auto& heardByCaller = Record(caller);
+    PlayTone(picker, 600);
+    PlayTone(caller, 440);
+    const LONG request = linePickupA(picker, 0, &picked, "202", nullptr);
+    ASSERT_GT(request, 0);
+    ASSERT_TRUE(RunUntil([&] { return Reply(request).has_value(); }, 5000)) << SeatState() << m_server->Log();
+    ASSERT_EQ(*Reply(request), 0);
+    ASSERT_NE(picked, 0u);
+    EXPECT_TRUE(RunUntil([&] { return Saw(picked, LINECALLSTATE_CONNECTED); }, 1000));
+    EXPECT_TRUE(RunUntil([&] { return Saw(call, LINECALLSTATE_CONNECTED); }, 2000)) << SeatState(6);
+    EXPECT_EQ(CallerOf(picked).first, "203");
+    std::vector<std::byte> block(sizeof(LINECALLINFO) + 1024);
+    auto* info = reinterpret_cast<LINECALLINFO*>(block.data());
+    info->dwTotalSize = DWORD(block.size());
+    ASSERT_EQ(lineGetCallInfoA(picked, info), 0);
+    EXPECT_EQ(info->dwReason, DWORD(LINECALLREASON_PICKUP));
+    info->dwTotalSize = DWORD(block.size());
+    ASSERT_EQ(lineGetCallInfoA(call, info), 0);
+    ASSERT_EQ(info->dwConnectedIDFlags, DWORD(LINECALLPARTYID_ADDRESS));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(block.data()) + info->dwConnectedIDOffset), "201")
+        << "the caller talks to the one who picked up";
+
+    // The colleague's phone stops ringing; 203 and 201 hear each other.
+    EXPECT_TRUE(RunUntilColleague("idle", 3000)) << m_colleague->SipLineState();
+    EXPECT_TRUE(RunUntil([&] { return Shows(picker, 0, TAPIWATCH_IDLE); }, 3000))
+        << testing::PrintToString(Reported(picker, 0));
+    Run(1500);
+    EXPECT_GT(BestShareOf(heardByPicker, 440), 0.8) << "the caller reaches the one who picked up";
+    EXPECT_GT(BestShareOf(heardByCaller, 600), 0.8) << "the one who picked up reaches the caller";
+    EXPECT_GT(lineDrop(picked, nullptr, 0), 0);
+    EXPECT_TRUE(RunUntil([&] { return Saw(call, LINECALLSTATE_DISCONNECTED); }, 3000));
+
+    // The colleague's log has the call as missed, from 203; nothing was answered there.
+    ASSERT_TRUE(RunChecking([&] { return ColleagueCallLog().Count() == 1; }, 5000)) << m_colleague->Output();
+    const CallLogStore log = ColleagueCallLog();
+    const CallLogEntry& entry = *log.GetAt(0);
+    EXPECT_EQ(entry.number, "203");
+    EXPECT_EQ(entry.TypeCode(), kCallTypeMissed);
+    lineDeallocateCall(picked);
+    lineDeallocateCall(call);
 }
 
 } // namespace

@@ -11,7 +11,9 @@
 #include "ui/panels/contact_tree_model.h"
 #include "ui/panels/contacts_panel.h"
 
+#include <QMenu>
 #include <QPushButton>
+#include <QTreeView>
 
 #include <memory>
 
@@ -56,6 +58,23 @@ protected:
     {
         return ContactState() == state && m_panel->SpeedButton(0)->toolTip().toStdString() == state;
     }
+    // The "Pick up" item heading the contact's menu and the speed-dial button's: enabled in both.
+    bool PickupOffered() const
+    {
+        std::unique_ptr<QMenu> tree(m_panel->CreateTreeMenu(nullptr));
+        std::unique_ptr<QMenu> speed(m_panel->CreateSpeedMenu(0, nullptr));
+        const QAction* first = tree->actions().value(0);
+        const QAction* speedFirst = speed->actions().value(0);
+        EXPECT_TRUE(first && speedFirst && first->text() == "&Pick up" && speedFirst->text() == "&Pick up");
+        return first && speedFirst && first->isEnabled() && speedFirst->isEnabled();
+    }
+    LineSlot& SeatSlot()
+    {
+        int index = 0;
+        LineSlot* slot = m_manager->FindSlotByDevice(kSeatDevice, &index);
+        EXPECT_NE(slot, nullptr);
+        return *slot;
+    }
 
     ContactStore m_contacts;
     SpeedDialStore m_speedDials{ m_contacts.Groups(), PhoneLabelStore() };
@@ -76,7 +95,17 @@ TEST_F(OfficeContactsTab, ColleaguesLineGoesRingingBusyAndIdle)
     ASSERT_TRUE(
         RunUntil([&] { return colleague.SipLineState().find("registered") != std::string::npos; }, 5000));
     ASSERT_GT(SeatSlot().PlaceCall("202", "202", "Colleague Two", false), 0);
+    EXPECT_FALSE(PickupOffered()) << "nothing rings";
     ASSERT_TRUE(RunUntil([&] { return Shows("Ringing"); }, 5000)) << ContactState();
+    // The colleague rings (this seat's own call, so the line is busy): the menu offers the pickup,
+    // and the service's refusal is explained.
+    m_panel->Tree()->setCurrentIndex(m_panel->Model()->index(1, 0));
+    EXPECT_TRUE(PickupOffered());
+    std::unique_ptr<QMenu>(m_panel->CreateTreeMenu(nullptr))->actions().value(0)->trigger();
+    ASSERT_EQ(m_prompter.messages.size(), 1u);
+    EXPECT_TRUE(m_prompter.messages[0].text.starts_with("The call ringing at Colleague Two"));
+    EXPECT_TRUE(m_prompter.messages[0].text.ends_with("cannot be picked up while this line has a call."))
+        << m_prompter.messages[0].text;
     // The colleague's program is offered the call 300 ms after its line rang; then it lifts the handset.
     ASSERT_TRUE(
         RunUntil([&] { return colleague.SipLineState().find("offering") != std::string::npos; }, 5000))

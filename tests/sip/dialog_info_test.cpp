@@ -118,5 +118,39 @@ TEST(DialogBook, FollowsFullAndPartialNotificationsInVersionOrder)
     EXPECT_EQ(book.Activity(), LineActivity::Ringing);
 }
 
+// The ringing call a pickup names: the caller's address and the caller's dialog (its own tag is
+// the line's remote tag). Dialogs the server describes only in part, or with text that would break
+// a header, are not offered; neither is a call the line places.
+TEST(DialogBook, NamesTheRingingCallForAPickup)
+{
+    DialogBook book;
+    ASSERT_TRUE(book.Apply(Parsed(Doc(1, "full", Dialog("a", "confirmed")))));
+    EXPECT_FALSE(book.Ringing()) << "nothing rings";
+    ASSERT_TRUE(book.Apply(Parsed(Doc(2, "full", Dialog("a", "confirmed") + Dialog("b", "early")))));
+    ASSERT_TRUE(book.Ringing());
+    EXPECT_EQ(book.Ringing()->callerUri, "sip:300@pbx");
+    EXPECT_EQ(book.Ringing()->replaces, "call-b;to-tag=rt;from-tag=lt");
+    ASSERT_TRUE(book.Apply(Parsed(Doc(3, "full", Dialog("c", "early", "initiator")))));
+    EXPECT_FALSE(book.Ringing()) << "the line's own call";
+
+    const std::string noTags = "<dialog id=\"d\" call-id=\"x\" direction=\"recipient\"><state>early</state>"
+                               "<remote><identity>sip:300@pbx</identity></remote></dialog>";
+    ASSERT_TRUE(book.Apply(Parsed(Doc(4, "full", noTags))));
+    EXPECT_EQ(book.Activity(), LineActivity::Ringing);
+    EXPECT_FALSE(book.Ringing()) << "no tags: no dialog to name";
+    const std::string badCallId = "<dialog id=\"e\" call-id=\"x&#13;&#10;Foo: bar\" local-tag=\"l\" "
+                                  "remote-tag=\"r\"><state>early</state><remote><identity>sip:300@pbx"
+                                  "</identity></remote></dialog>";
+    ASSERT_TRUE(book.Apply(Parsed(Doc(5, "full", badCallId))));
+    EXPECT_FALSE(book.Ringing()) << "a call id that would add a header";
+    const std::string telCaller = "<dialog id=\"f\" call-id=\"x\" local-tag=\"l\" remote-tag=\"r\">"
+                                  "<state>early</state><remote><identity>tel:+15550100</identity>"
+                                  "<target uri=\"sip:300@10.0.0.3\"/></remote></dialog>";
+    ASSERT_TRUE(book.Apply(Parsed(Doc(6, "full", telCaller))));
+    ASSERT_TRUE(book.Ringing());
+    EXPECT_EQ(book.Ringing()->callerUri, "sip:300@10.0.0.3")
+        << "the caller's contact when its identity is no SIP address";
+}
+
 } // namespace
 } // namespace tapi

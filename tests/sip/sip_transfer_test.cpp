@@ -216,6 +216,42 @@ TEST_F(SipTransfers, InviteWithReplacesOfNoCallOfOursIsRefusedWith481)
     EXPECT_EQ(NewCallOn(line), 0u);
 }
 
+// Alice calls and we answer; Bob's INVITE then asks to replace Alice's dialog only while it rings
+// (early-only, a pickup): it was answered, so Bob hears 486 and Alice's call goes on until she
+// hangs up.
+std::string LatePickupScenario()
+{
+    const std::string ack = "Content-Length: 0\n\n";
+    return "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>\n<scenario name=\"late-pickup\">\n"
+        + InviteWith(kAlice, "alice", "")
+        + "  <recv response=\"100\" optional=\"true\"/>\n  <recv response=\"180\"/>\n"
+          "  <recv response=\"200\"><action><ereg regexp=\";tag=([^;>]*)\" search_in=\"hdr\" header=\"To:\" "
+          "assign_to=\"junk,ours\"/><ereg regexp=\".*\" search_in=\"hdr\" header=\"To:\" "
+          "assign_to=\"aliceTo\"/><log message=\"[$junk]\"/></action></recv>\n"
+        + CallerRequest("ACK", 1, kAlice, "alice", "[$aliceTo]", ack) + "  <pause milliseconds=\"300\"/>\n"
+        + InviteWith(kBob, "bob", "Replaces: [call_id];to-tag=[$ours];from-tag=alice;early-only\n")
+        + "  <recv response=\"100\" optional=\"true\"/>\n  <recv response=\"486\"/>\n"
+        + CallerRequest("ACK", 1, kBob, "bob", "[last_To:]", ack) + "  <pause milliseconds=\"500\"/>\n"
+        + CallerRequest("BYE", 2, kAlice, "alice", "[$aliceTo]", ack)
+        + "  <recv response=\"200\"/>\n</scenario>\n";
+}
+
+TEST_F(SipTransfers, EarlyOnlyReplacesOfAnAnsweredCallIsRefusedWith486)
+{
+    const HLINE line = OpenLine(kLine1);
+    Sipp sipp;
+    ASSERT_TRUE(sipp.Start(m_dir.Path(), LatePickupScenario(), m_sippPort, Client()));
+    ASSERT_TRUE(RunUntil([&] { return NewCallOn(line) != 0; }, 5000)) << sipp.Log();
+    const HCALL alice = NewCallOn(line);
+    ASSERT_GT(lineAnswer(alice, nullptr, 0), 0);
+    RunWhile(sipp, 8000);
+    EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log();
+    Run(100);
+    EXPECT_TRUE(Saw(alice, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL)) << "Alice hung up herself";
+    for (const Received& message : m_received)
+        EXPECT_FALSE(message.message == LINE_APPNEWCALL && HCALL(message.p2) != alice) << "Bob never arrived";
+}
+
 // SIPp, called by us, answers and transfers us: a REFER without Refer-To (400), then one to
 // `target` from Alice; it takes our reports (Trying, then `outcome`: OK once the target answered;
 // with `challenge`, Trying only after its digest challenge was answered with the line's password)

@@ -4,6 +4,9 @@
 // be taken (not well-formed, with entities).
 #include "sip_fixture.h"
 
+#include <filesystem>
+#include <optional>
+
 namespace {
 
 using sip_test::Sipp;
@@ -178,6 +181,73 @@ TEST_F(SipWatch, RefusesWatchingOnOtherLinesAndOversizedLists)
     EXPECT_EQ(tapiWatchLines(sipLine, many.c_str()), LINEERR_INVALPARAM);
     DWORD state = 0;
     EXPECT_EQ(tapiGetWatchedLine(sipLine, 0, &state), LINEERR_INVALPARAM) << "nothing was taken";
+}
+
+// A ringing call is picked up only once the server named its dialog: without tags the request is
+// refused at once; with them our INVITE goes to the caller with Replaces of that dialog (the
+// caller's own tag as to-tag), early-only and Require: replaces. A caller that does not know
+// Replaces refuses (420), and the request fails without a call.
+TEST_F(SipWatch, PickupNamesTheCallersDialogAndFailsWhenTheCallerRefuses)
+{
+    const std::filesystem::path callerFolder = m_dir / "caller";
+    std::filesystem::create_directories(callerFolder);
+    const std::uint16_t callerPort = sip_test::FreePort();
+    Sipp caller;
+    ASSERT_TRUE(caller.Start(callerFolder,
+        kHead
+            + "  <recv request=\"INVITE\">\n    <action>\n"
+              "      <ereg regexp=\"^ *c1;to-tag=r1;from-tag=l1;early-only *$\" search_in=\"hdr\" "
+              "header=\"Replaces:\" check_it=\"true\" assign_to=\"replaces\"/>\n"
+              "      <ereg regexp=\"replaces\" search_in=\"hdr\" header=\"Require:\" check_it=\"true\" "
+              "assign_to=\"require\"/>\n      <log message=\"[$replaces] [$require]\"/>\n"
+              "    </action>\n  </recv>\n"
+            + SippReply("420 Bad Extension", "Unsupported: replaces\n") + "  <recv request=\"ACK\"/>\n"
+            + "</scenario>\n",
+        callerPort));
+    const std::string identity
+        = "<remote><identity>sip:300@127.0.0.1:" + std::to_string(callerPort) + "</identity></remote>";
+    const std::string untagged
+        = "<dialog id=\"d1\" call-id=\"c1\" direction=\"recipient\"><state>early</state>" + identity
+        + "</dialog>";
+    const std::string tagged = "<dialog id=\"d1\" call-id=\"c1\" local-tag=\"l1\" remote-tag=\"r1\" "
+                               "direction=\"recipient\"><state>early</state>"
+        + identity + "</dialog>";
+    Sipp sipp;
+    ASSERT_TRUE(sipp.Start(m_dir.Path(),
+        kHead + TakeSubscribe("600") + Granted(60) + Notify(1, Document(0, "full", untagged))
+            + "  <pause milliseconds=\"1000\"/>\n" + Notify(2, Document(1, "full", tagged))
+            + TakeSubscribe("0") + SippReply("200 OK", "Expires: 0\n") + "</scenario>\n",
+        m_sippPort));
+    const HLINE line = OpenLine(kLine1);
+    ASSERT_EQ(tapiWatchLines(line, "201"), 0);
+    ASSERT_TRUE(RunUntil([&] { return !Reported(line, 0).empty(); }, 5000)) << sipp.Log();
+    ASSERT_EQ(State(line, 0), DWORD(TAPIWATCH_RINGING));
+    HCALL picked = 0;
+    EXPECT_EQ(linePickupA(line, 0, &picked, "201", nullptr), LINEERR_OPERATIONUNAVAIL) << "no tags yet";
+
+    LONG request = 0;
+    ASSERT_TRUE(RunUntil(
+        [&] {
+            request = linePickupA(line, 0, &picked, "201", nullptr);
+            return request != LINEERR_OPERATIONUNAVAIL;
+        },
+        3000));
+    ASSERT_GT(request, 0);
+    const auto reply = [&]() -> std::optional<LONG> {
+        for (const Received& message : m_received)
+            if (message.message == LINE_REPLY && message.p1 == DWORD_PTR(request))
+                return static_cast<LONG>(message.p2);
+        return std::nullopt;
+    };
+    ASSERT_TRUE(RunUntil([&] { return reply().has_value(); }, 5000)) << caller.Log();
+    EXPECT_EQ(*reply(), LINEERR_OPERATIONFAILED);
+    EXPECT_EQ(picked, 0u);
+    EXPECT_EQ(NewCallOn(line), 0u);
+    RunWhile(caller, 3000);
+    EXPECT_EQ(caller.ExitCode(), 0) << caller.Log();
+    ASSERT_EQ(tapiWatchLines(line, nullptr), 0);
+    RunWhile(sipp, 3000);
+    EXPECT_EQ(sipp.ExitCode(), 0) << sipp.Log();
 }
 
 } // namespace

@@ -500,3 +500,43 @@ TEST_F(TapiCalls, LineConfigurationTimeOutAppliesWhenTheCallParametersGiveNone)
     EXPECT_EQ(DisconnectMode(Pump(2000)), DWORD(LINEDISCONNECTMODE_NOANSWER));
     hive.DeleteValue(key, "No Answer Timeout");
 }
+
+// Directed pickup between lines of the exchange: a call offered on line 2 is answered on line 1,
+// connected at once with the caller's id and reason PICKUP, and line 2's owner sees it end as
+// picked up. Nothing ringing, an unknown line, another address, group pickup and a busy line are
+// refused.
+TEST_F(TapiCalls, ACallOfferedOnAnotherLineIsPickedUp)
+{
+    const HLINE here = OpenLine(0);
+    const HLINE there = OpenLine(1, 0x52);
+    HCALL picked = 0;
+    EXPECT_EQ(linePickupA(here, 0, &picked, "Zo-Linka Line 2", nullptr), LINEERR_OPERATIONFAILED);
+    EXPECT_EQ(linePickupA(here, 0, &picked, "Zo-Linka Line 9", nullptr), LINEERR_OPERATIONUNAVAIL);
+    EXPECT_EQ(linePickupA(here, 1, &picked, "Zo-Linka Line 2", nullptr), LINEERR_INVALADDRESSID);
+    EXPECT_EQ(linePickupA(here, 0, &picked, nullptr, "sales"), LINEERR_OPERATIONUNAVAIL);
+    EXPECT_EQ(linePickupA(here, 0, nullptr, "Zo-Linka Line 2", nullptr), LINEERR_INVALPOINTER);
+
+    const HCALL offered = IncomingCall(1, there, TAPISIM_CALLER{ "5550100", "Caller", 0, 0, 0 });
+    const LONG request = linePickupA(here, 0, &picked, "Zo-Linka Line 2", nullptr);
+    ASSERT_GT(request, 0);
+    const auto messages = Pump();
+    const Received* reply = Find(messages, LINE_REPLY);
+    ASSERT_NE(reply, nullptr);
+    EXPECT_EQ(reply->p1, DWORD_PTR(request));
+    EXPECT_EQ(reply->p2, 0u);
+    ASSERT_NE(picked, 0u);
+    EXPECT_EQ(CallState(picked), DWORD(LINECALLSTATE_CONNECTED));
+    EXPECT_EQ(CallState(offered), DWORD(LINECALLSTATE_DISCONNECTED));
+    EXPECT_EQ(DisconnectMode(messages), DWORD(LINEDISCONNECTMODE_PICKUP));
+    Info info = CallInfo(picked);
+    EXPECT_EQ(info->dwReason, DWORD(LINECALLREASON_PICKUP));
+    EXPECT_EQ(info->dwOrigin, DWORD(LINECALLORIGIN_EXTERNAL));
+    EXPECT_EQ(Text(info.block, info->dwCallerIDSize, info->dwCallerIDOffset), "5550100");
+    EXPECT_EQ(Text(info.block, info->dwCallerIDNameSize, info->dwCallerIDNameOffset), "Caller");
+
+    HCALL second = 0;
+    EXPECT_EQ(linePickupA(here, 0, &second, "Zo-Linka Line 2", nullptr), LINEERR_INUSE);
+    ASSERT_GT(lineDrop(picked, nullptr, 0), 0);
+    Pump();
+    EXPECT_EQ(CallState(picked), DWORD(LINECALLSTATE_IDLE));
+}

@@ -418,6 +418,9 @@ QMenu* ContactsPanel::CreateGroupMenu(QWidget* parent)
 QMenu* ContactsPanel::CreateTreeMenu(QWidget* parent)
 {
     auto* menu = new QMenu(parent);
+    const ContactRecord* contact = SelectedContact();
+    AddPickupAction(*menu, contact ? RingingNumber(*contact, m_model->NumberOf(Selected())) : std::string(),
+        contact ? std::string(contact->DisplayName()) : std::string());
     QMenu* groups = CreateGroupMenu(menu);
     groups->setTitle(tr("&Groups"));
     menu->addMenu(groups);
@@ -436,9 +439,32 @@ QMenu* ContactsPanel::CreateTreeMenu(QWidget* parent)
 QMenu* ContactsPanel::CreateSpeedMenu(int slot, QWidget* parent)
 {
     auto* menu = new QMenu(parent);
+    const ContactRecord& entry = *m_speedDials.GetSlot(slot);
+    AddPickupAction(*menu, RingingNumber(entry, entry.DefaultNumber()), std::string(entry.DisplayName()));
     menu->addAction(tr("&Edit entry..."), this, [this, slot] { EditSpeedEntry(slot); });
     menu->addAction(tr("&Clear entry"), this, [this, slot] { ClearSpeedEntry(slot); });
     return menu;
+}
+
+std::string ContactsPanel::RingingNumber(const ContactRecord& record, std::string_view preferred) const
+{
+    ColleagueLines& colleagues = m_lines.Colleagues();
+    if (!preferred.empty() && colleagues.StateOf(preferred) == ColleagueLines::State::Ringing)
+        return std::string(preferred);
+    for (int slot = 0; slot < ContactRecord::kNumberCount; ++slot)
+        if (const std::string_view number = record.Number(slot);
+            !number.empty() && colleagues.StateOf(number) == ColleagueLines::State::Ringing)
+            return std::string(number);
+    return {};
+}
+
+// "Pick up" heads the menu; it is offered only while the colleague's line rings.
+void ContactsPanel::AddPickupAction(QMenu& menu, const std::string& number, const std::string& name)
+{
+    QAction* pickUp = menu.addAction(LineStateIcon(ColleagueLines::State::Ringing), tr("&Pick up"), this,
+        [this, number, name] { m_lines.PickUpColleague(number, name); });
+    pickUp->setEnabled(!number.empty());
+    menu.addSeparator();
 }
 
 // The item under the cursor becomes the selection; the add-new item has no menu.

@@ -127,6 +127,9 @@ private:
     // those that are extensions or SIP addresses.
     void WatchColleagues();
     void ShowLineStates();
+    // The number of `record` whose colleague's line rings now (`preferred` first), empty when none.
+    std::string RingingNumber(const ContactRecord& record, std::string_view preferred) const;
+    void AddPickupAction(QMenu& menu, const std::string& number, const std::string& name);
 
     ContactStore& m_contacts;
     SpeedDialStore& m_speedDials;

@@ -166,8 +166,8 @@ TEST_F(TranslationsTest, GermanLocaleShowsGermanTextsAndDatesWhileFilesStayAsThe
         "(hier doppelklicken, um einen neuen Kontakt anzulegen...)");
     const std::unique_ptr<QMenu> contactMenu(contacts.CreateTreeMenu(nullptr));
     EXPECT_EQ(Items(*contactMenu),
-        (std::vector<QString>{ "&Gruppen", "&Neuer Kontakt...", "Kontakt &bearbeiten...", "&Löschen",
-            "Zur &Kurzwahl hinzufügen" }));
+        (std::vector<QString>{ "&Heranholen", "&Gruppen", "&Neuer Kontakt...", "Kontakt &bearbeiten...",
+            "&Löschen", "Zur &Kurzwahl hinzufügen" }));
     log.List()->setCurrentIndex(model.index(0, 0));
     m_prompter.answers = { false };
     log.DeleteEntry();
@@ -214,7 +214,7 @@ TEST_F(TranslationsTest, CLocaleKeepsTheEnglishTextsAndTheShortDate)
     const std::unique_ptr<QMenu> contactMenu(window.Contacts()->CreateTreeMenu(nullptr));
     EXPECT_EQ(Items(*contactMenu),
         (std::vector<QString>{
-            "&Groups", "&New contact...", "&Edit contact...", "&Delete", "Add to &speed-dial" }));
+            "&Pick up", "&Groups", "&New contact...", "&Edit contact...", "&Delete", "Add to &speed-dial" }));
     EXPECT_EQ(Command(window, "actionSetup").text(), "&Setup...");
     EXPECT_EQ(CallDetailsDialog::HeaderFor(kCallTypeMissed), "Missed call from:");
 
