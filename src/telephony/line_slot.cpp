@@ -328,8 +328,8 @@ void LineSlot::OnCallState(HCALL call, DWORD state, DWORD stateMode, DWORD)
         Tapi().lineDrop(call, nullptr, 0);
         break;
     case LINECALLSTATE_CONNECTED:
-        if (m_manager.Settings().Read(Settings::kAutoRecordCalls) != 0 && m_setupCall == 0)
-            m_manager.Recording().StartCallRecording(m_index, RecordedCallOf(call), 0);
+        if (const HCALL recorded = RecordedCallOf(call); AutoRecords(recorded))
+            RecordCall(recorded);
         break;
     case LINECALLSTATE_IDLE:
         OnCallIdle(call);
@@ -341,6 +341,19 @@ void LineSlot::OnCallState(HCALL call, DWORD state, DWORD stateMode, DWORD)
     default:
         break;
     }
+}
+
+// Auto-record starts the recording of a call that has none: not the voice-mail call, not one
+// whose recording the user paused, not the private consultation before a conference (once joined,
+// the conference's recording carries that party).
+bool LineSlot::AutoRecords(HCALL call) const
+{
+    const CallRecordingPort& recording = m_manager.Recording();
+    const int index = IndexOfCall(call);
+    return m_manager.Settings().Read(Settings::kAutoRecordCalls) != 0 && index >= 0
+        && m_calls[index].recordingPath.empty() && call != recording.GetRecordingCall(m_index)
+        && !recording.HasSetAsideRecording(m_index, call) && call != m_setupCall
+        && !(m_consultation.conference && call == m_consultation.consult);
 }
 
 // The call's time runs from its first connection. Digits go only to a connected call: those still
@@ -391,6 +404,10 @@ bool LineSlot::ExpireEndedCalls(std::uint64_t now)
 void LineSlot::FollowRecording(HCALL call, DWORD state, DWORD param2)
 {
     CallRecordingPort& recording = m_manager.Recording();
+    if (call != 0 && recording.HasSetAsideRecording(m_index, call)) {
+        FollowSetAsideRecording(call, state, param2);
+        return;
+    }
     const int index = IndexOfCall(recording.GetRecordingCall(m_index));
     if (index < 0 || call == 0)
         return;
@@ -408,11 +425,45 @@ void LineSlot::FollowRecording(HCALL call, DWORD state, DWORD param2)
     }
     if (state == LINECALLSTATE_CONNECTED || state == LINECALLSTATE_CONFERENCED) {
         if (std::exchange(record.recordingHeld, false))
-            recording.StartCallRecording(m_index, record.call, 0);
+            RecordCall(record.call);
         return;
     }
     record.recordingHeld = false;
     StopRecordingOf(record.call);
+}
+
+// A recording set aside for another call's waits while its call is held (or its conference is),
+// goes on when the call is connected again unless the user had paused it, and ends with the call.
+void LineSlot::FollowSetAsideRecording(HCALL call, DWORD state, DWORD param2)
+{
+    const int index = IndexOfCall(call);
+    if (index < 0) {
+        m_manager.Recording().StopSetAsideRecording(m_index, call);
+        return;
+    }
+    CallRecord& record = m_calls[index];
+    if (state == LINECALLSTATE_CONFERENCED)
+        state = CallState(HCALL(param2)) == LINECALLSTATE_CONNECTED ? LINECALLSTATE_CONNECTED
+                                                                    : LINECALLSTATE_ONHOLD;
+    if (CallText::IsHeldState(state))
+        return;
+    if (state == LINECALLSTATE_CONNECTED) {
+        if (record.recordingHeld && RecordCall(call) == 1)
+            record.recordingHeld = false;
+        return;
+    }
+    record.recordingHeld = false;
+    m_manager.Recording().StopSetAsideRecording(m_index, call);
+}
+
+int LineSlot::RecordCall(HCALL call)
+{
+    CallRecordingPort& recording = m_manager.Recording();
+    const int current = IndexOfCall(recording.GetRecordingCall(m_index));
+    if (current >= 0 && m_calls[current].call != call
+        && recording.GetRecordingState(m_index) == CallRecordingPort::Recording)
+        m_calls[current].recordingHeld = true;
+    return recording.StartCallRecording(m_index, call, 0);
 }
 
 // A conference call is recorded through its first party, whose log entry then names the file.
@@ -427,6 +478,8 @@ void LineSlot::StopRecordingOf(HCALL call)
     CallRecordingPort& recording = m_manager.Recording();
     if (call == recording.GetRecordingCall(m_index))
         recording.StopCallRecording(m_index);
+    else
+        recording.StopSetAsideRecording(m_index, call);
 }
 
 void LineSlot::CloseNotesOf(HCALL call)
