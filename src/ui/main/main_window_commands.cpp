@@ -31,6 +31,7 @@
 
 #include <QFileDialog>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -402,10 +403,11 @@ void MainWindow::TypeFromKeypad(const QString& text)
     m_keypadTyping = false;
 }
 
-// Typing elsewhere than on Active Calls searches the contacts; what the keypad typed does not.
+// Typing elsewhere than on Active Calls searches the contacts; what the keypad typed does not, nor
+// the number typed there for Transfer or Conference.
 void MainWindow::OnSearchTextChanged(const QString& text)
 {
-    if (CurrentTab() == kKeypadTab && m_keypadTyping) {
+    if (CurrentTab() == kKeypadTab && (m_keypadTyping || TakesNumberForCalls())) {
         m_keypadTyping = false;
         UpdateSearchButtons();
         UpdateControls();
@@ -422,9 +424,18 @@ void MainWindow::OnSearchFieldFocused()
 {
     if (!m_ready)
         return;
-    if (CurrentTab() != kContactsTab)
+    if (CurrentTab() != kContactsTab && !TakesNumberForCalls())
         SelectContactsTab();
     UpdateControls();
+}
+
+// On the Active Calls tab, while a call there can be transferred or joined, the search/dial box
+// holds the number Transfer and Conference take: typing it must not hide their buttons.
+bool MainWindow::TakesNumberForCalls()
+{
+    return CurrentTab() == kKeypadTab
+        && std::any_of(m_callActions.begin(), m_callActions.end(),
+            [this](const auto& command) { return m_lines.Offers(command.second, {}); });
 }
 
 void MainWindow::ClearSearchField()

@@ -69,6 +69,15 @@ protected:
         m_app->Lines().Tick();
     }
 
+    // The Active Calls tab's button of the window's command.
+    static QToolButton* CommandButton(MainWindow& window, const char* name)
+    {
+        for (QToolButton* tool : window.DialPad()->findChildren<QToolButton*>())
+            if (tool->defaultAction() == &Command(window, name))
+                return tool;
+        return nullptr;
+    }
+
     // The only call of line 1.
     const CallRecord* LineOneCall()
     {
@@ -207,12 +216,7 @@ TEST_F(CallDisplayTest, HoldFollowsTheCallAndTransferTakesTheTypedNumber)
     // transferred nor start a conference, the connected one can.
     window.SearchField()->clear();
     window.ShowPage(WindowPage::Calls);
-    const auto button = [&](const char* name) {
-        for (QToolButton* tool : window.DialPad()->findChildren<QToolButton*>())
-            if (tool->defaultAction() == &Command(window, name))
-                return tool;
-        return static_cast<QToolButton*>(nullptr);
-    };
+    const auto button = [&](const char* name) { return CommandButton(window, name); };
     ASSERT_NE(button("actionTransfer"), nullptr);
     ASSERT_NE(button("actionConference"), nullptr);
     ASSERT_NE(button("actionConsultTransfer"), nullptr);
@@ -236,6 +240,45 @@ TEST_F(CallDisplayTest, HoldFollowsTheCallAndTransferTakesTheTypedNumber)
     EXPECT_TRUE(rows[2].first.startsWith("5554444 + Alice Example,2125550100 (Conference)"))
         << rows[2].first.toStdString();
     SaveScreenshot(window, "call-conference");
+}
+
+// On the Active Calls tab with a call up, the number to transfer to is typed into the search/dial
+// box (a click or Ctrl+F takes the focus there) without leaving the tab: Transfer stays in reach.
+// Without a call the box searches the contacts as ever.
+TEST_F(CallDisplayTest, TransferNumberIsTypedWithoutLeavingTheActiveCallsTab)
+{
+    MainWindow& window = StartShown();
+    AddDialRule("5554444", TAPISIM_OUTCOME_ANSWER);
+    Dial(window, "5554444");
+    Advance(3000);
+    ASSERT_NE(LineOneCall(), nullptr);
+    window.ShowPage(WindowPage::Calls);
+    Settle();
+    EXPECT_EQ(window.SearchField()->placeholderText(), "Transfer or conference number");
+    QTest::mouseClick(window.SearchField(), Qt::LeftButton);
+    Settle();
+    EXPECT_EQ(window.CurrentTab(), MainWindow::kKeypadTab) << "a click in the box keeps the tab";
+    Command(window, "actionSearch").trigger();
+    Settle();
+    EXPECT_EQ(window.CurrentTab(), MainWindow::kKeypadTab) << "so does Ctrl+F";
+    ASSERT_TRUE(window.SearchField()->hasFocus());
+    QTest::keyClicks(window.SearchField(), "5550199");
+    Settle();
+    EXPECT_EQ(window.CurrentTab(), MainWindow::kKeypadTab);
+    QToolButton* transfer = CommandButton(window, "actionTransfer");
+    ASSERT_NE(transfer, nullptr);
+    ASSERT_TRUE(transfer->isVisible());
+    ASSERT_TRUE(transfer->isEnabled());
+    SaveScreenshot(window, "transfer-number-typed");
+    QTest::mouseClick(transfer, Qt::LeftButton);
+    Advance(500);
+    EXPECT_EQ(LineOneCall(), nullptr) << "handed over to 5550199";
+    EXPECT_TRUE(window.SearchField()->text().isEmpty());
+    EXPECT_TRUE(window.SearchField()->placeholderText().isEmpty()) << "no call left to take a number";
+
+    QTest::keyClicks(window.SearchField(), "555");
+    Settle();
+    EXPECT_EQ(window.CurrentTab(), MainWindow::kContactsTab) << "without a call the box searches contacts";
 }
 
 } // namespace
