@@ -523,7 +523,8 @@ void LineSlot::OnCallIdle(HCALL call)
         ShowKeypadTab(false);
 }
 
-// Dialing brings the keypad tab forward; a call going idle sends the window back to the first tab.
+// Dialing brings the keypad tab forward; the last call going idle sends the window back to the
+// first tab (the calls that remain keep the tab where they are worked on).
 void LineSlot::ShowKeypadTab(bool show)
 {
     MainWindowLink* window = m_manager.ReadyWindow();
@@ -532,7 +533,7 @@ void LineSlot::ShowKeypadTab(bool show)
     const bool showing = window->CurrentPage() == WindowPage::Calls;
     if (show && !showing)
         window->ShowPage(WindowPage::Calls);
-    else if (!show && showing)
+    else if (!show && showing && !m_manager.HasCallsToShow())
         window->ShowPage(WindowPage::Contacts);
 }
 
