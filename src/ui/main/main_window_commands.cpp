@@ -313,7 +313,7 @@ void MainWindow::Hold()
 }
 
 // The number to transfer to, or to add to a conference, is the one typed in the search/dial box;
-// it is cleared once used.
+// it is cleared once used, as the clear button does (on Active Calls the tab stays).
 void MainWindow::Transfer()
 {
     RunWithTypedNumber(&LineManager::TransferCall);
@@ -333,7 +333,7 @@ void MainWindow::RunWithTypedNumber(bool (LineManager::*run)(const ActionTarget&
 {
     const std::string number = m_searchField->text().left(kSearchTextLimit).trimmed().toStdString();
     if ((m_lines.*run)(SelectedCall(), number))
-        m_searchField->clear();
+        ClearSearchField();
 }
 
 void MainWindow::ClearRedialList()
