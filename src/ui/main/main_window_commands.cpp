@@ -191,11 +191,12 @@ void MainWindow::FocusPage(int index)
     }
 }
 
-// Ctrl+F: as a click in the box, it brings up the Contacts tab.
+// Ctrl+F: as a click in the box, it brings up the Contacts tab, and what the box holds is selected
+// so that typing replaces it. The selection waits until the tab has changed: that removes it.
 void MainWindow::FocusSearchField()
 {
     m_searchField->setFocus(Qt::ShortcutFocusReason);
-    m_searchField->selectAll();
+    QMetaObject::invokeMethod(m_searchField, &QLineEdit::selectAll, Qt::QueuedConnection);
 }
 
 void MainWindow::SelectContactsTab()
