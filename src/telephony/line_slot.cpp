@@ -432,7 +432,7 @@ void LineSlot::FollowRecording(HCALL call, DWORD state, DWORD param2)
     StopRecordingOf(record.call);
 }
 
-// A recording set aside for another call's waits while its call is held (or its conference is),
+// A recording set aside for another call's waits while its own call is held (or its conference is),
 // goes on when the call is connected again unless the user had paused it, and ends with the call.
 void LineSlot::FollowSetAsideRecording(HCALL call, DWORD state, DWORD param2)
 {
