@@ -2062,6 +2062,10 @@ Trotzdem beenden?</translation>
         <source>New voice mail messages: %1</source>
         <translation>Neue Sprachnachrichten: %1</translation>
     </message>
+    <message>
+        <source>Transfer or conference number</source>
+        <translation>Nummer für Übergabe/Konferenz</translation>
+    </message>
 </context>
 <context>
     <name>NotesDialog</name>

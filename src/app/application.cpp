@@ -148,7 +148,7 @@ bool Application::Start()
     // Before the window shows the log: recordings and calls an earlier run left unfinished are in
     // it. The recordings first, so that a recorded call is logged with its recording.
     RecoverRecordings(m_callLog, m_dataFolder / CallLogStore::kFileName, m_appSettings);
-    CallJournal::Replay(
+    const std::vector<CallLogEntry> recovered = CallJournal::Replay(
         m_callLog, m_dataFolder / CallLogStore::kFileName, m_dataFolder / CallJournal::kFileName);
     m_window = std::make_unique<MainWindow>(m_lines,
         MainWindow::Stores{ m_contacts, m_speedDials, m_redial, m_callLog, m_settings, m_appSettings },
@@ -166,6 +166,7 @@ bool Application::Start()
     contactTreeOrder.get();
     m_window->Initialize();
     ShowOnDesktop();
+    m_presence->CallsRecovered(recovered);
     StartLinkServer();
     m_addressBook = std::make_unique<SharedAddressBook>(
         m_contacts, m_settings, m_passwords, *m_window, m_prompter, m_dataFolder);

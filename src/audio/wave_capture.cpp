@@ -47,12 +47,7 @@ AudioResult WaveCapture::Start(const char* path, std::int16_t deviceId)
     }
     m_stopRequested = false;
     const MMRESULT opened = OpenDevice(deviceId);
-    for (CaptureBuffer& buffer : m_buffers) {
-        waveInPrepareHeader(m_device, buffer.header.get(), sizeof(WAVEHDR));
-        waveInAddBuffer(m_device, buffer.header.get(), sizeof(WAVEHDR));
-    }
-    MMRESULT started = waveInStart(m_device);
-    if (started != MMSYSERR_NOERROR) {
+    if (const MMRESULT started = StartDevice(); started != MMSYSERR_NOERROR) {
         m_file.reset();
         // Nothing was recorded: the file stays as it was created, empty.
         std::error_code error;
@@ -67,6 +62,7 @@ AudioResult WaveCapture::Start(const char* path, std::int16_t deviceId)
 
 MMRESULT WaveCapture::OpenDevice(std::int16_t deviceId)
 {
+    m_deviceId = deviceId;
     m_deviceFormat = RecordingFormat::DefaultPcm();
     const MMRESULT result = waveInOpen(&m_device, UINT(std::int32_t(deviceId)), &m_deviceFormat,
         reinterpret_cast<DWORD_PTR>(&WaveCapture::WaveInProc), reinterpret_cast<DWORD_PTR>(this),
@@ -80,9 +76,19 @@ MMRESULT WaveCapture::OpenDevice(std::int16_t deviceId)
     return result;
 }
 
+// The buffers go to the opened device and capture starts.
+MMRESULT WaveCapture::StartDevice()
+{
+    for (CaptureBuffer& buffer : m_buffers) {
+        waveInPrepareHeader(m_device, buffer.header.get(), sizeof(WAVEHDR));
+        waveInAddBuffer(m_device, buffer.header.get(), sizeof(WAVEHDR));
+    }
+    return waveInStart(m_device);
+}
+
 // The device hands back what it still holds before it is closed; with the stop flag set those
 // buffers are not queued again.
-void WaveCapture::CloseDevice()
+void WaveCapture::ShutDevice()
 {
     if (m_device) {
         m_stopRequested = true;
@@ -92,6 +98,11 @@ void WaveCapture::CloseDevice()
         waveInClose(m_device);
     }
     m_device = nullptr;
+}
+
+void WaveCapture::CloseDevice()
+{
+    ShutDevice();
     for (CaptureBuffer& buffer : m_buffers)
         buffer = CaptureBuffer{};
     m_bytesWritten = 0;
@@ -212,12 +223,9 @@ AudioResult WaveCapture::Stop()
     m_stopRequested = true;
     // The reset hands back every queued buffer through the callback before it returns, so the
     // capture file is complete once it returns.
-    AudioResult result = AudioResult::Platform(waveInReset(m_device));
-    if (m_converts) {
-        // The samples of a block that the last buffer did not complete.
-        char none = 0;
-        WriteCaptured(&none, 0, ACM_STREAMCONVERTF_END);
-    }
+    // A released device has handed back everything already.
+    AudioResult result = m_device ? AudioResult::Platform(waveInReset(m_device)) : AudioResult();
+    FlushConversion();
     if (m_file) {
         // A finished file that could not take the target's name is a failure too.
         if (const AudioResult finished = FinishFile(); !finished.Ok())
@@ -274,10 +282,46 @@ AudioResult WaveCapture::Resume()
         return AudioError::NotRecording;
     if (!m_paused)
         return AudioError::NotPaused;
+    if (!m_device) {
+        m_stopRequested = false;
+        if (const MMRESULT opened = OpenDevice(m_deviceId); opened != MMSYSERR_NOERROR) {
+            m_device = nullptr;
+            return AudioResult::Platform(opened);
+        }
+        const MMRESULT started = StartDevice();
+        if (started != MMSYSERR_NOERROR)
+            ShutDevice();
+        else
+            m_paused = 0;
+        return AudioResult::Platform(started);
+    }
     const MMRESULT result = waveInStart(m_device);
     if (result == MMSYSERR_NOERROR)
         m_paused = 0;
     return AudioResult::Platform(result);
+}
+
+// The samples the conversion still holds (a block the last buffer did not complete) end the part
+// captured so far, so that the stream starts clean for whatever it converts next.
+AudioResult WaveCapture::ReleaseDevice()
+{
+    if (!m_recording)
+        return AudioError::NotRecording;
+    if (!m_paused)
+        return AudioError::NotPaused;
+    if (m_device) {
+        ShutDevice();
+        FlushConversion();
+    }
+    return {};
+}
+
+void WaveCapture::FlushConversion()
+{
+    if (m_converts) {
+        char none = 0;
+        WriteCaptured(&none, 0, ACM_STREAMCONVERTF_END);
+    }
 }
 
 // The level runs to 513; the byte shows everything from 255 up as full scale.

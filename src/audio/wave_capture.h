@@ -30,6 +30,9 @@ public:
     AudioResult Start(const char* path, std::int16_t deviceId);
     AudioResult Stop();
     AudioResult Pause();
+    // A paused capture that resumes later opens its device again: while released, another capture
+    // may use the device. The file stays open and goes on where it stopped.
+    AudioResult ReleaseDevice();
     AudioResult Resume();
     AudioResult GetLevel(std::uint8_t* level) const;
     bool IsRecording() const { return m_recording != 0; }
@@ -45,7 +48,10 @@ private:
     static void WaveInProc(HWAVEIN hwi, UINT message, DWORD_PTR instance, DWORD_PTR param1, DWORD_PTR param2);
 
     MMRESULT OpenDevice(std::int16_t deviceId);
+    MMRESULT StartDevice();
+    void ShutDevice();
     void CloseDevice();
+    void FlushConversion();
     void BufferDone(HWAVEIN hwi, WAVEHDR* header);
     void MeasureLevel(const WAVEHDR& header);
     void WriteCaptured(const char* data, DWORD bytes, DWORD convertFlags);
@@ -64,6 +70,7 @@ private:
     MmioHandle m_file;
     std::uint32_t m_bytesWritten = 0;
     HWAVEIN m_device = nullptr;
+    std::int16_t m_deviceId = 0;
     WAVEFORMATEX m_deviceFormat{};
     std::atomic<bool> m_stopRequested{ false };
     std::uint32_t m_recording = 0;

@@ -8,7 +8,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <utility>
+#include <vector>
 
 // The audio engine: capture from a wave-in device into a WAVE file (optionally compressed buffer by
 // buffer), the recording format, playback of WAVE files on a wave-out device, and the volume of
@@ -29,22 +31,32 @@ public:
     // Capture.
     AudioResult StartRecording(const char* path, std::int16_t deviceId)
     {
-        return m_capture.Start(path, deviceId);
+        return m_capture->Start(path, deviceId);
     }
-    AudioResult StopRecording() { return m_capture.Stop(); }
+    AudioResult StopRecording() { return m_capture->Stop(); }
     AudioResult Pause(int target);
     AudioResult Resume(int target);
-    AudioResult GetLevel(std::uint8_t* level) const { return m_capture.GetLevel(level); }
-    bool IsRecording() const { return m_capture.IsRecording(); }
+    AudioResult GetLevel(std::uint8_t* level) const { return m_capture->GetLevel(level); }
+    bool IsRecording() const { return m_capture->IsRecording(); }
+
+    // Several recordings of one device, one at a time: the recording under way is paused and set
+    // aside under a key of the caller's choice, its file open and its device free for the next
+    // StartRecording. Taking it back (while nothing records) resumes it where it stopped; stopping
+    // it finishes its file as StopRecording does.
+    AudioResult SetAsideRecording(std::uintptr_t key);
+    AudioResult TakeBackRecording(std::uintptr_t key);
+    AudioResult StopSetAsideRecording(std::uintptr_t key);
+    bool HasSetAsideRecording(std::uintptr_t key) const;
     // Called once, on the capture device's thread, when the recording's file cannot be written any
     // more (full disk, folder gone): the audio from then on is dropped, and StopRecording keeps
     // what was written as a playable file and returns MMIOERR_CANNOTWRITE. Set while not recording.
     void SetWriteFailureHandler(std::function<void()> handler)
     {
-        m_capture.SetWriteFailureHandler(std::move(handler));
+        m_writeFailureHandler = std::move(handler);
+        m_capture->SetWriteFailureHandler(m_writeFailureHandler);
     }
     // True from such a failure until the next StartRecording.
-    bool WriteFailed() const { return m_capture.WriteFailed(); }
+    bool WriteFailed() const { return m_capture->WriteFailed(); }
 
     // Recording format; it stays fixed while recording.
     AudioResult FindFormat(const char* description);
@@ -79,7 +91,17 @@ public:
 private:
     // Destroyed in reverse: playback is closed first, then a recording is stopped, then the
     // conversion stream is closed.
+    struct SetAside {
+        std::uintptr_t key = 0;
+        std::unique_ptr<WaveCapture> capture;
+    };
+
+    std::vector<SetAside>::iterator FindSetAside(std::uintptr_t key);
+    bool IsAnyRecording() const;
+
     RecordingFormat m_format;
-    WaveCapture m_capture{ m_format };
+    std::function<void()> m_writeFailureHandler;
+    std::unique_ptr<WaveCapture> m_capture = std::make_unique<WaveCapture>(m_format);
+    std::vector<SetAside> m_setAside;
     WavePlayer m_player;
 };

@@ -86,6 +86,8 @@ CallRecording::~CallRecording()
         m_manager.SetRecordingPort(nullptr);
     for (int slot = 0; slot < LineManager::kSlotCount; ++slot) {
         StopCallRecording(slot);
+        while (!m_slots[slot].setAside.empty())
+            StopSetAsideRecording(slot, m_slots[slot].setAside.front().call);
         Line(slot).GetRecorder().SetWriteFailureHandler(nullptr);
         for (NotesEntry& entry : m_slots[slot].notes)
             entry.window.reset();
@@ -162,10 +164,14 @@ void CallRecording::AnswerForVoiceMail(int slot, HCALL call)
 int CallRecording::StartCallRecording(int slot, HCALL call, int voiceMail)
 {
     SlotState& s = m_slots[slot];
-    if (s.state == Paused)
-        return ResumeCallRecording(slot);
-    if (s.state != Idle || Line(slot).IndexOfCall(call) < 0)
+    if (s.state != Idle && s.recordingCall == call)
+        return s.state == Paused ? ResumeCallRecording(slot) : 0;
+    if (s.state == Starting || Line(slot).IndexOfCall(call) < 0 || IsTakingMessage(slot))
         return 0;
+    if (s.state != Idle && !SetAside(slot))
+        return 0;
+    if (HasSetAsideRecording(slot, call))
+        return TakeBack(slot, call);
     Line(slot).SetSetupCall(call, voiceMail);
     s.state = Starting;
     s.startingCall = call;
@@ -335,23 +341,97 @@ int CallRecording::StopCallRecording(int slot)
     }
 }
 
-// When nothing was captured the recorder keeps no file: the call then has no recording either.
+namespace {
+
+std::uintptr_t RecorderKey(HCALL call)
+{
+    return std::uintptr_t(call);
+}
+
+} // namespace
+
+// A caller's voice message is never set aside: it ends with the caller.
+bool CallRecording::IsTakingMessage(int slot) const
+{
+    const LineSlot& line = Line(slot);
+    return m_slots[slot].state != Idle && line.GetVoiceMailFlag() != 0
+        && line.GetSetupCall() == m_slots[slot].recordingCall;
+}
+
+// The recording under way or paused waits, its file open, for its call to be recorded again.
+bool CallRecording::SetAside(int slot)
+{
+    SlotState& s = m_slots[slot];
+    if (!Line(slot).GetRecorder().SetAsideRecording(RecorderKey(s.recordingCall)).Ok())
+        return false;
+    s.setAside.push_back({ s.recordingCall, std::exchange(s.recordingPath, std::string()) });
+    s.state = Idle;
+    s.recordingCall = 0;
+    return true;
+}
+
+// A recording that cannot go on is finished with what it holds.
+int CallRecording::TakeBack(int slot, HCALL call)
+{
+    SlotState& s = m_slots[slot];
+    const auto found = std::find_if(s.setAside.begin(), s.setAside.end(),
+        [call](const SetAsideRecording& entry) { return entry.call == call; });
+    s.recordingPath = found->path;
+    s.setAside.erase(found);
+    s.recordingCall = call;
+    s.state = Paused;
+    Line(slot).SetSetupCall(call, 0);
+    if (Line(slot).GetRecorder().TakeBackRecording(RecorderKey(call)).Ok()) {
+        s.state = Recording;
+        return 1;
+    }
+    FinishRecording(slot);
+    return 0;
+}
+
+bool CallRecording::HasSetAsideRecording(int slot, HCALL call) const
+{
+    const std::vector<SetAsideRecording>& setAside = m_slots[slot].setAside;
+    return std::any_of(setAside.begin(), setAside.end(),
+        [call](const SetAsideRecording& entry) { return entry.call == call; });
+}
+
+int CallRecording::StopSetAsideRecording(int slot, HCALL call)
+{
+    std::vector<SetAsideRecording>& setAside = m_slots[slot].setAside;
+    const auto found = std::find_if(setAside.begin(), setAside.end(),
+        [call](const SetAsideRecording& entry) { return entry.call == call; });
+    if (found == setAside.end())
+        return 0;
+    const std::string path = found->path;
+    setAside.erase(found);
+    const AudioResult stopped = Line(slot).GetRecorder().StopSetAsideRecording(RecorderKey(call));
+    Finished(slot, call, path, stopped == AudioResult::Platform(MMIOERR_CANNOTWRITE));
+    return 1;
+}
+
 void CallRecording::FinishRecording(int slot)
 {
     SlotState& s = m_slots[slot];
     WaveRecorder& recorder = Line(slot).GetRecorder();
     recorder.StopRecording();
-    const bool kept = FileExists(s.recordingPath);
-    if (!kept) {
-        const std::string none;
-        Line(slot).SetCallPaths(s.recordingCall, &none, nullptr);
-        UnloggedRecording::Unmark(s.recordingPath);
-    }
-    if (recorder.WriteFailed())
-        ReportWriteFailure(s.recordingPath, kept);
+    Finished(slot, s.recordingCall, s.recordingPath, recorder.WriteFailed());
     s.state = Idle;
     s.recordingCall = 0;
     s.recordingPath.clear();
+}
+
+// When nothing was captured the recorder keeps no file: the call then has no recording either.
+void CallRecording::Finished(int slot, HCALL call, const std::string& path, bool writeFailed)
+{
+    const bool kept = FileExists(path);
+    if (!kept) {
+        const std::string none;
+        Line(slot).SetCallPaths(call, &none, nullptr);
+        UnloggedRecording::Unmark(path);
+    }
+    if (writeFailed)
+        ReportWriteFailure(path, kept);
 }
 
 // The recorder could not write: the recording ends now (not when the call does), and the call

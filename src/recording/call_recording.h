@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct AppSettings;
 
@@ -45,8 +46,9 @@ public:
     HCALL GetNotesCall(int slot) const override;
     bool HasNotesDialog(int slot, HCALL call) const override;
 
-    // Starts the warning and then the recording of a call, or resumes a paused recording. 0 when a
-    // recording or its warning is already under way on the slot.
+    // Starts the warning and then the recording of a call, or resumes the call's paused or set-aside
+    // recording; another call's recording is set aside first. 0 when the call is already recorded
+    // or a warning is under way on the slot.
     int StartCallRecording(int slot, HCALL call, int voiceMail) override;
     // Creates the file and starts capture; 1 on success. A call that is no longer connected is not
     // recorded.
@@ -55,6 +57,8 @@ public:
     int ResumeCallRecording(int slot);
     // Ends a recording, or cancels the greeting, beep or tone that leads to one.
     int StopCallRecording(int slot) override;
+    bool HasSetAsideRecording(int slot, HCALL call) const override;
+    int StopSetAsideRecording(int slot, HCALL call) override;
     void AnswerForVoiceMail(int slot, HCALL call) override;
     bool OnToneDone(HCALL call) override;
 
@@ -71,6 +75,12 @@ private:
         std::unique_ptr<NotesWindow> window;
     };
 
+    // A recording waiting for its call, its file open; the recorder keeps it under the call.
+    struct SetAsideRecording {
+        HCALL call = 0;
+        std::string path;
+    };
+
     struct SlotState {
         int state = Idle;
         HCALL recordingCall = 0;
@@ -81,6 +91,7 @@ private:
         PlayPurpose purpose = PlayPurpose::None;
         std::uint32_t fileLength = 0;
         HCALL notesCall = 0;
+        std::vector<SetAsideRecording> setAside;
         // One per call entry of the slot, at the entry's index.
         std::array<NotesEntry, LineSlot::kMaxCalls> notes;
     };
@@ -94,7 +105,11 @@ private:
     void Poll();
     void PollSlot(int slot);
     bool Capture(int slot, HCALL call);
+    bool IsTakingMessage(int slot) const;
+    bool SetAside(int slot);
+    int TakeBack(int slot, HCALL call);
     void FinishRecording(int slot);
+    void Finished(int slot, HCALL call, const std::string& path, bool writeFailed);
     void OnWriteFailed(int slot);
     void ReportWriteFailure(const std::string& path, bool kept);
     void CancelWarning(int slot);

@@ -106,14 +106,15 @@ void CallJournal::Write()
     store.Save(m_file, TextFileWriter::Durability::ProcessEnd);
 }
 
-std::size_t CallJournal::Replay(CallLogStore& log, const fs::path& logFile, const fs::path& journalFile)
+std::vector<CallLogEntry> CallJournal::Replay(
+    CallLogStore& log, const fs::path& logFile, const fs::path& journalFile)
 {
     std::error_code error;
     if (!fs::exists(journalFile, error))
-        return 0;
+        return {};
     CallLogStore journal;
     journal.Load(journalFile);
-    std::size_t added = 0;
+    std::vector<CallLogEntry> added;
     for (std::size_t i = 0; i < journal.Count(); ++i) {
         CallLogEntry call = *journal.GetAt(i);
         if (call.TypeCode() == kCallTypeMissed)
@@ -122,9 +123,9 @@ std::size_t CallJournal::Replay(CallLogStore& log, const fs::path& logFile, cons
         if (!call.recordingPath.empty() && !fs::exists(RecordingPath::ToLocalFile(call.recordingPath), error))
             call.recordingPath.clear();
         if (!IsLogged(log, call) && log.Append(call))
-            ++added;
+            added.push_back(std::move(call));
     }
-    if (added > 0) {
+    if (!added.empty()) {
         if (!log.Save(logFile))
             return added;
         log.Load(logFile);

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <map>
 #include <string_view>
+#include <vector>
 
 class CallLogStore;
 
@@ -35,8 +36,9 @@ public:
     // Appends to `log` every call of the journal at `journalFile` that it does not already hold (a
     // recorded call is logged by the recording's recovery), saves it to `logFile` and removes the
     // journal. A missed call ends when it was offered; any other at its last written end time.
-    // Returns the entries added; the journal stays when the log cannot be saved.
-    static std::size_t Replay(
+    // Returns the entries added, so that they can be announced; the journal stays when the log
+    // cannot be saved.
+    static std::vector<CallLogEntry> Replay(
         CallLogStore& log, const std::filesystem::path& logFile, const std::filesystem::path& journalFile);
 
 private:

@@ -18,10 +18,16 @@ public:
     virtual HCALL GetNotesCall(int slot) const = 0;
     virtual bool HasNotesDialog(int slot, HCALL call) const = 0;
 
-    // Start (after the beep) or resume the recording of a call; the result of the operation.
+    // Start (after the beep) or resume the recording of a call; the result of the operation. The
+    // recording of another call of the slot is paused and set aside meanwhile, and goes on where it
+    // stopped when its own call is recorded again.
     virtual int StartCallRecording(int slot, HCALL call, int voiceMail) = 0;
     virtual int PauseCallRecording(int slot) = 0;
     virtual int StopCallRecording(int slot) = 0;
+    // A call's recording that waits, set aside, while another call of the slot records; stopping it
+    // finishes its file. 1 when there was one.
+    virtual bool HasSetAsideRecording(int slot, HCALL call) const = 0;
+    virtual int StopSetAsideRecording(int slot, HCALL call) = 0;
     virtual int OpenNotes(int slot, HCALL call) = 0;
     virtual void CloseNotes(int slot, HCALL call) = 0;
     // The answer made for voice mail completed: play the greeting, then record.
@@ -41,6 +47,8 @@ public:
     int StartCallRecording(int, HCALL, int) override { return 0; }
     int PauseCallRecording(int) override { return 0; }
     int StopCallRecording(int) override { return 0; }
+    bool HasSetAsideRecording(int, HCALL) const override { return false; }
+    int StopSetAsideRecording(int, HCALL) override { return 0; }
     int OpenNotes(int, HCALL) override { return 0; }
     void CloseNotes(int, HCALL) override { }
     void AnswerForVoiceMail(int, HCALL) override { }

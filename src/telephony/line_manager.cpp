@@ -426,7 +426,7 @@ int LineManager::PerformAction(int action, const ActionTarget& target)
     case kActionAnswer:
         return slot.AnswerCall(target.call) >= 0 ? 1 : 0;
     case kActionRecord:
-        return m_recording->StartCallRecording(target.slot, target.call, 0);
+        return slot.RecordCall(target.call);
     case kActionPauseRecording:
         return m_recording->PauseCallRecording(target.slot);
     case kActionAddNote:

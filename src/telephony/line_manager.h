@@ -171,6 +171,8 @@ public:
         bool recording = false;
     };
     CallsInProgress CountCallsInProgress();
+    // A line carries a call, or shows the outcome of one that ended.
+    bool HasCallsToShow();
 
     // Call actions of the tool bar and menus.
     int GetTargetCallForAction(bool queryOnly, int action);
@@ -230,7 +232,6 @@ private:
     void AddEndedCallNodes(CallTreeView& tree, CallTreeView::Node lineNode, const LineSlot& slot);
     int RefreshCallNodes(CallTreeView& tree, HCALL onlyCall);
     std::string StatusText();
-    bool HasCallsToShow();
     bool NeedsDisplayTimer() const;
 
     // Device pairing.

@@ -342,6 +342,19 @@ void LineSlot::OnCallState(HCALL call, DWORD state, DWORD stateMode, DWORD)
     }
 }
 
+// Auto-record starts the recording of a call that has none: not the voice-mail call, not one
+// whose recording the user paused, not the private consultation before a conference (once joined,
+// the conference's recording carries that party).
+bool LineSlot::AutoRecords(HCALL call) const
+{
+    const CallRecordingPort& recording = m_manager.Recording();
+    const int index = IndexOfCall(call);
+    return m_manager.Settings().Read(Settings::kAutoRecordCalls) != 0 && index >= 0
+        && m_calls[index].recordingPath.empty() && call != recording.GetRecordingCall(m_index)
+        && !recording.HasSetAsideRecording(m_index, call) && call != m_setupCall
+        && !(m_consultation.conference && call == m_consultation.consult);
+}
+
 // The call's time runs from its first connection. Digits go only to a connected call: those still
 // waiting when it leaves that state (hold, hang-up) are forgotten, as TAPI cancels the generation.
 void LineSlot::FollowConnection(HCALL call, DWORD state)
@@ -391,6 +404,10 @@ bool LineSlot::ExpireEndedCalls(std::uint64_t now)
 void LineSlot::FollowRecording(HCALL call, DWORD state, DWORD param2)
 {
     CallRecordingPort& recording = m_manager.Recording();
+    if (call != 0 && recording.HasSetAsideRecording(m_index, call)) {
+        FollowSetAsideRecording(call, state, param2);
+        return;
+    }
     const int index = IndexOfCall(recording.GetRecordingCall(m_index));
     if (index < 0 || call == 0)
         return;
@@ -410,26 +427,62 @@ void LineSlot::FollowRecording(HCALL call, DWORD state, DWORD param2)
     }
     if (state == LINECALLSTATE_CONNECTED || state == LINECALLSTATE_CONFERENCED) {
         if (std::exchange(record.recordingHeld, false))
-            recording.StartCallRecording(m_index, record.call, 0);
+            RecordCall(record.call);
         return;
     }
     record.recordingHeld = false;
     StopRecordingOf(record.call);
 }
 
-// With "Record calls automatically", a call that connects is recorded unless the slot is setting up
-// a recording (or voice message) of a call already. A call that takes over from a recorded call
-// that has just ended (the party a transfer handed us to) is recorded once that call has gone: the
-// ended call keeps the setup until it is logged.
+// With "Record calls automatically", each connected call gets a recording of its own (another
+// call's recording is set aside), except a voice message and the private consultation before a
+// conference. A call that takes over from a recorded call that has just ended (the party a
+// transfer handed us to) is recorded once that call has gone: the ended call keeps the setup until
+// it is logged.
 void LineSlot::RecordAutomatically(HCALL call)
 {
-    if (m_manager.Settings().Read(Settings::kAutoRecordCalls) == 0 || call == m_setupCall)
+    const HCALL recorded = RecordedCallOf(call);
+    if (!AutoRecords(recorded))
         return;
-    if (m_setupCall == 0)
-        m_manager.Recording().StartCallRecording(m_index, RecordedCallOf(call), 0);
-    else if (const DWORD state = CallState(m_setupCall);
-             state == 0 || state == LINECALLSTATE_DISCONNECTED || state == LINECALLSTATE_IDLE)
+    if (const DWORD state = m_setupCall ? CallState(m_setupCall) : DWORD(LINECALLSTATE_CONNECTED);
+        state == 0 || state == LINECALLSTATE_DISCONNECTED || state == LINECALLSTATE_IDLE)
         m_autoRecordCall = call;
+    else
+        RecordCall(recorded);
+}
+
+// A recording set aside for another call's waits while its own call is held (or its conference is),
+// goes on when the call is connected again unless the user had paused it, and ends with the call.
+void LineSlot::FollowSetAsideRecording(HCALL call, DWORD state, DWORD param2)
+{
+    const int index = IndexOfCall(call);
+    if (index < 0) {
+        m_manager.Recording().StopSetAsideRecording(m_index, call);
+        return;
+    }
+    CallRecord& record = m_calls[index];
+    if (state == LINECALLSTATE_CONFERENCED)
+        state = CallState(HCALL(param2)) == LINECALLSTATE_CONNECTED ? LINECALLSTATE_CONNECTED
+                                                                    : LINECALLSTATE_ONHOLD;
+    if (CallText::IsHeldState(state))
+        return;
+    if (state == LINECALLSTATE_CONNECTED) {
+        if (record.recordingHeld && RecordCall(call) == 1)
+            record.recordingHeld = false;
+        return;
+    }
+    record.recordingHeld = false;
+    m_manager.Recording().StopSetAsideRecording(m_index, call);
+}
+
+int LineSlot::RecordCall(HCALL call)
+{
+    CallRecordingPort& recording = m_manager.Recording();
+    const int current = IndexOfCall(recording.GetRecordingCall(m_index));
+    if (current >= 0 && m_calls[current].call != call
+        && recording.GetRecordingState(m_index) == CallRecordingPort::Recording)
+        m_calls[current].recordingHeld = true;
+    return recording.StartCallRecording(m_index, call, 0);
 }
 
 // A conference call is recorded through its first party, whose log entry then names the file.
@@ -444,6 +497,8 @@ void LineSlot::StopRecordingOf(HCALL call)
     CallRecordingPort& recording = m_manager.Recording();
     if (call == recording.GetRecordingCall(m_index))
         recording.StopCallRecording(m_index);
+    else
+        recording.StopSetAsideRecording(m_index, call);
 }
 
 void LineSlot::CloseNotesOf(HCALL call)
@@ -492,7 +547,8 @@ void LineSlot::OnCallIdle(HCALL call)
         ShowKeypadTab(false);
 }
 
-// Dialing brings the keypad tab forward; a call going idle sends the window back to the first tab.
+// Dialing brings the keypad tab forward; the last call going idle sends the window back to the
+// first tab (the calls that remain keep the tab where they are worked on).
 void LineSlot::ShowKeypadTab(bool show)
 {
     MainWindowLink* window = m_manager.ReadyWindow();
@@ -501,7 +557,7 @@ void LineSlot::ShowKeypadTab(bool show)
     const bool showing = window->CurrentPage() == WindowPage::Calls;
     if (show && !showing)
         window->ShowPage(WindowPage::Calls);
-    else if (!show && showing)
+    else if (!show && showing && !m_manager.HasCallsToShow())
         window->ShowPage(WindowPage::Contacts);
 }
 

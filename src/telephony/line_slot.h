@@ -103,6 +103,9 @@ public:
     // LINEERR_ code (negative) when the call is unknown or the request refused. A failure that the
     // line reports later (the far end of a SIP call refused) is shown in a message box.
     LONG ToggleHold(HCALL call);
+    // Starts or resumes the call's recording (the port's result). A recording of another call that
+    // was running when it gives way goes on when that call is connected again.
+    int RecordCall(HCALL call);
     // Hands the call to `destination` (dialable); as ToggleHold. A failure that the line reports
     // later is shown in a message box.
     LONG BlindTransfer(HCALL call, std::string_view destination);
@@ -205,6 +208,8 @@ private:
     bool IsWarningUnderWay(HCALL call) const;
     bool HandleAutoDrop(HCALL call, DWORD state);
     void FollowRecording(HCALL call, DWORD state, DWORD param2);
+    void FollowSetAsideRecording(HCALL call, DWORD state, DWORD param2);
+    bool AutoRecords(HCALL call) const;
     HCALL RecordedCallOf(HCALL call) const;
     void RecordAutomatically(HCALL call);
     bool IsConsultationCall(HCALL call) const;

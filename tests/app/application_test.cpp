@@ -42,7 +42,9 @@ protected:
     std::unique_ptr<Application> Make(Prompter& prompter)
     {
         auto app = std::make_unique<Application>(m_dir.Path(), m_hive, prompter);
-        app->UseNotifications(std::make_unique<RecordingSink>());
+        auto sink = std::make_unique<RecordingSink>();
+        m_notifications = sink.get();
+        app->UseNotifications(std::move(sink));
         return app;
     }
     std::unique_ptr<Application> Make() { return Make(m_prompter); }
@@ -52,6 +54,8 @@ protected:
     testing_support::TempDir m_config;
     platform::RegistryHive m_hive{ m_config / "registry.reg" };
     ScriptedPrompter m_prompter;
+    // The notifications of the application made last; it owns them.
+    RecordingSink* m_notifications = nullptr;
 };
 
 TEST_F(ApplicationTest, FirstStartInAnEmptyFolderWritesTheFiveDataFilesAndStaysOutOfTheDialerRole)
@@ -338,7 +342,7 @@ TEST_F(ApplicationTest, StartUpRepairsAndLogsRecordingsThatAnEarlierRunLeftUnfin
 
 // The calls an earlier run was killed in the middle of are logged before the window shows the log:
 // a recorded one once, with its recording (repaired by the recordings' recovery), one logged
-// already not again, and the journal goes.
+// already not again, and the journal goes. A missed one is announced, once.
 TEST_F(ApplicationTest, StartUpLogsTheCallsAKilledRunLeftInProgress)
 {
     const fs::path voiceMail = m_dir / "VoiceMail";
@@ -362,7 +366,15 @@ TEST_F(ApplicationTest, StartUpLogsTheCallsAKilledRunLeftInProgress)
 
     auto app = Make();
     ASSERT_TRUE(app->Start());
+    // The missed call is announced as one missed while the program runs.
+    ASSERT_EQ(m_notifications->shown.size(), 1u);
+    EXPECT_EQ(m_notifications->shown[0].summary, "Missed call");
+    EXPECT_EQ(m_notifications->shown[0].body, "From Rita Ring, 5552222");
     app->Finish();
+    auto again = Make();
+    ASSERT_TRUE(again->Start());
+    EXPECT_TRUE(m_notifications->shown.empty()) << "announced once";
+    again->Finish();
 
     EXPECT_FALSE(fs::exists(m_dir.Path() / CallJournal::kFileName));
     CallLogStore log;

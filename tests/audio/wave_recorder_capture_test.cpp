@@ -116,6 +116,33 @@ TEST_F(RecorderTest, PauseAndResumeCaptureWithTheirCodes)
     EXPECT_EQ(ReadSoundFile(path).frames, 1500);
 }
 
+// Two recordings of one device take turns: the one set aside frees the device for the other and
+// goes on in its own file when taken back; the format stays fixed while one waits.
+TEST_F(RecorderTest, ARecordingSetAsideFreesTheDeviceAndGoesOnInItsFileWhenTakenBack)
+{
+    const std::string first = PathOf("first.wav");
+    const std::string second = PathOf("second.wav");
+    EXPECT_EQ(m_recorder.SetAsideRecording(1), AudioError::NotRecording);
+    ASSERT_EQ(m_recorder.StartRecording(first.c_str(), LineId()), AudioResult());
+    m_line->Push(Tone(1000));
+    ASSERT_EQ(m_recorder.SetAsideRecording(1), AudioResult());
+    EXPECT_TRUE(m_recorder.HasSetAsideRecording(1));
+    EXPECT_FALSE(m_recorder.IsRecording());
+    EXPECT_EQ(m_recorder.FindFormat("PCM"), AudioError::RecordingInProgress);
+    ASSERT_EQ(m_recorder.StartRecording(second.c_str(), LineId()), AudioResult()) << "the device is free";
+    m_line->Push(Tone(700, 1500));
+    EXPECT_EQ(m_recorder.TakeBackRecording(1), AudioError::RecordingInProgress);
+    ASSERT_EQ(m_recorder.SetAsideRecording(2), AudioResult());
+    ASSERT_EQ(m_recorder.TakeBackRecording(1), AudioResult());
+    EXPECT_FALSE(m_recorder.HasSetAsideRecording(1));
+    m_line->Push(Tone(500));
+    ASSERT_EQ(m_recorder.StopRecording(), AudioResult());
+    EXPECT_EQ(m_recorder.StopSetAsideRecording(2), AudioResult());
+    EXPECT_EQ(m_recorder.StopSetAsideRecording(2), AudioError::NotRecording);
+    EXPECT_EQ(ReadSoundFile(first).frames, 1500);
+    EXPECT_EQ(ReadSoundFile(second).frames, 700);
+}
+
 TEST_F(RecorderTest, RefusesOverlongPathsAndReportsADeviceThatCannotOpen)
 {
     const std::string longPath = "/tmp/" + std::string(243, 'x');

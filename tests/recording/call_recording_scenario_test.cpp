@@ -343,6 +343,69 @@ TEST_F(CallRecordingScenario, HoldPausesTheRecordingUntilTheCallIsTakenBack)
     EXPECT_NEAR(double(recorded.frames), 2.0 * kRate, 0.15 * kRate) << "the held second is left out";
 }
 
+// With auto-record on, a waiting call answered while the first is held gets a recording of its
+// own; the held call's recording waits and goes on when the call is taken back (which holds the
+// other). Each call is logged with its own file, which holds only its own far end.
+TEST_F(CallRecordingScenario, EachCallOfALineKeepsItsOwnRecordingThroughHoldAndAWaitingCall)
+{
+    m_appSettings.playBeepWhenRecording = 0;
+    m_settings.Write(Settings::kAutoRecordCalls, 1);
+    // The program sees a call's new state once the clock stops: small steps keep what the line
+    // carries meanwhile from landing in the other call's file.
+    const auto advanceFinely = [this](DWORD ms) {
+        for (DWORD step = 0; step < ms; step += 10)
+            Advance(10);
+    };
+    ASSERT_EQ(tapisimSetFarEndTone(3, 1000, -10), TAPISIM_OK);
+    const HCALL first = ConnectedCall(3, "5553333");
+    EXPECT_EQ(m_recording->GetRecordingCall(3), first);
+    Advance(1000);
+    Ring(3, "5558888", "Ringer");
+    const HCALL waiting = Slot(3).FindOfferingCall();
+    ASSERT_NE(waiting, 0u);
+    CallSnapshot snapshot;
+    ASSERT_TRUE(snapshot.Fetch(m_tapi, waiting));
+    ASSERT_EQ(tapisimSetCallFarEndTone(3, snapshot.Info().dwCallID, 1500, -10), TAPISIM_OK);
+    ASSERT_EQ(Act(kActionAnswer), 1);
+    advanceFinely(500);
+    ASSERT_TRUE(m_manager->IsOnHold({ first, 3 }));
+    EXPECT_EQ(m_recording->GetRecordingCall(3), waiting);
+    EXPECT_EQ(m_recording->GetRecordingState(3), CallRecordingPort::Recording);
+    EXPECT_TRUE(m_recording->HasSetAsideRecording(3, first));
+    CallDescription shown;
+    ASSERT_TRUE(Slot(3).DescribeCall(waiting, shown));
+    EXPECT_EQ(shown.text, "Ringer,5558888 (Recording)");
+    Advance(1000);
+
+    ASSERT_EQ(m_manager->RunAction(kActionHold, { first, 3 }), 1);
+    advanceFinely(500);
+    ASSERT_TRUE(m_manager->IsOnHold({ waiting, 3 }));
+    EXPECT_EQ(m_recording->GetRecordingCall(3), first);
+    EXPECT_EQ(m_recording->GetRecordingState(3), CallRecordingPort::Recording);
+    EXPECT_TRUE(m_recording->HasSetAsideRecording(3, waiting));
+    Advance(1000);
+    EXPECT_EQ(Slot(3).DropAllCalls(), 1);
+    advanceFinely(1000);
+    EXPECT_FALSE(m_recording->HasSetAsideRecording(3, waiting));
+
+    const CallLogStore log = LoggedCalls();
+    ASSERT_EQ(log.Count(), 2u);
+    ASSERT_EQ(FilesIn(m_appSettings.callRecordingsFolder).size(), 2u);
+    for (std::size_t i = 0; i < log.Count(); ++i) {
+        const CallLogEntry& entry = *log.GetAt(i);
+        const bool isFirst = entry.number == "5553333";
+        ASSERT_FALSE(entry.recordingPath.empty()) << entry.number;
+        const testing_support::SoundFile sound = LoggedRecording(entry);
+        // The first call: a second before the hold and one and a half after it; the waiting one:
+        // from its answer until it was held.
+        EXPECT_NEAR(double(sound.frames), (isFirst ? 2.5 : 1.5) * kRate, 0.25 * kRate) << entry.number;
+        const std::vector<std::int16_t>& heard = sound.samples;
+        EXPECT_GT(ToneShare(heard, 0, heard.size(), isFirst ? 1000 : 1500), 0.9) << entry.number;
+        EXPECT_LT(ToneShare(heard, 0, heard.size(), isFirst ? 1500 : 1000), 0.02)
+            << entry.number << ": nothing of the other call";
+    }
+}
+
 // A recorded call that becomes a conference records the mixed audio of both parties, but not the
 // private consultation before the join: one file, logged with the first party.
 TEST_F(CallRecordingScenario, ConferenceRecordsTheMixedAudioOfItsParties)

@@ -24,6 +24,8 @@ public:
         state = Idle;
         return 1;
     }
+    bool HasSetAsideRecording(int, HCALL) const override { return false; }
+    int StopSetAsideRecording(int, HCALL) override { return 0; }
     int OpenNotes(int, HCALL) override { return 0; }
     void CloseNotes(int, HCALL) override { }
     void AnswerForVoiceMail(int, HCALL) override { }

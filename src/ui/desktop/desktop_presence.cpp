@@ -30,7 +30,8 @@ QIcon TrayIcon(bool waiting)
 
 } // namespace
 
-DesktopPresence::DesktopPresence(const CallLogStore& store, Actions actions, std::unique_ptr<NotificationSink> sink)
+DesktopPresence::DesktopPresence(
+    const CallLogStore& store, Actions actions, std::unique_ptr<NotificationSink> sink)
     : m_store(store)
     , m_actions(std::move(actions))
 {
@@ -74,12 +75,23 @@ void DesktopPresence::ShowCounts(std::size_t missed, std::size_t unread)
 
 void DesktopPresence::CallLogged(std::size_t position)
 {
-    const CallLogEntry* entry = m_store.GetAt(position);
-    if (!m_sink || !entry || (entry->type != kCallTypeMissed && entry->type != kCallTypeVoicemail))
+    if (const CallLogEntry* entry = m_store.GetAt(position))
+        Announce(*entry);
+}
+
+void DesktopPresence::CallsRecovered(const std::vector<CallLogEntry>& entries)
+{
+    for (const CallLogEntry& entry : entries)
+        Announce(entry);
+}
+
+void DesktopPresence::Announce(const CallLogEntry& entry)
+{
+    if (!m_sink || (entry.type != kCallTypeMissed && entry.type != kCallTypeVoicemail))
         return;
-    const bool message = entry->type == kCallTypeVoicemail;
+    const bool message = entry.type == kCallTypeVoicemail;
     m_sink->Notify({ message ? tr("New voice message") : tr("Missed call"),
-        tr("From %1").arg(CallerText(*entry)), KeyOf(*entry) });
+        tr("From %1").arg(CallerText(entry)), KeyOf(entry) });
 }
 
 // "Ann Lee, 5551234", or whichever of the two the caller sent.
@@ -96,8 +108,8 @@ QString DesktopPresence::CallerText(const CallLogEntry& entry)
 // before it are removed.
 QString DesktopPresence::KeyOf(const CallLogEntry& entry)
 {
-    return QString::fromStdString(entry.startTime.DateText() + " " + entry.startTime.TimeText() + "|" + entry.number
-        + "|" + std::to_string(entry.type));
+    return QString::fromStdString(entry.startTime.DateText() + " " + entry.startTime.TimeText() + "|"
+        + entry.number + "|" + std::to_string(entry.type));
 }
 
 void DesktopPresence::Open(const QString& key)

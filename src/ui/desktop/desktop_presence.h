@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class CallLogStore;
 class QMenu;
@@ -38,6 +39,9 @@ public:
     void ShowCounts(std::size_t missed, std::size_t unread);
     // A call was logged at this position: a missed call or a voice message is notified.
     void CallLogged(std::size_t position);
+    // Calls of an earlier run that start-up logged (it was killed while they went on): notified as
+    // they would have been then.
+    void CallsRecovered(const std::vector<CallLogEntry>& entries);
 
     // Null where the desktop has no tray.
     QSystemTrayIcon* Tray() const { return m_tray; }
@@ -49,6 +53,7 @@ public:
 private:
     void CreateTray();
     void Open(const QString& key);
+    void Announce(const CallLogEntry& entry);
     static QString KeyOf(const CallLogEntry& entry);
 
     const CallLogStore& m_store;

@@ -736,6 +736,9 @@ void MainWindow::UpdateCallActions()
     m_holdAction->setChecked(m_lines.IsOnHold(m_lines.TargetOf(kActionHold, selected)));
     for (const auto& [action, code] : m_callActions)
         action->setEnabled(m_lines.Offers(code, selected));
+    // An empty box says what it is for while the call commands take their number from it.
+    m_searchField->setPlaceholderText(
+        TakesNumberForCalls() ? tr("Transfer or conference number") : QString());
 }
 
 void MainWindow::UpdateLineButtons()

@@ -218,6 +218,7 @@ private:
     void TakeRedialEntry(int slot);
     void OnSearchTextChanged(const QString& text);
     void OnSearchFieldFocused();
+    bool TakesNumberForCalls();
     void ClearSearchField();
     void PopUpRedialMenu();
     void ShowMissedCalls();

@@ -31,6 +31,7 @@
 
 #include <QFileDialog>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -194,11 +195,12 @@ void MainWindow::FocusPage(int index)
     }
 }
 
-// Ctrl+F: as a click in the box, it brings up the Contacts tab.
+// Ctrl+F: as a click in the box, it brings up the Contacts tab, and what the box holds is selected
+// so that typing replaces it. The selection waits until the tab has changed: that removes it.
 void MainWindow::FocusSearchField()
 {
     m_searchField->setFocus(Qt::ShortcutFocusReason);
-    m_searchField->selectAll();
+    QMetaObject::invokeMethod(m_searchField, &QLineEdit::selectAll, Qt::QueuedConnection);
 }
 
 void MainWindow::SelectContactsTab()
@@ -316,7 +318,7 @@ void MainWindow::Hold()
 }
 
 // The number to transfer to, or to add to a conference, is the one typed in the search/dial box;
-// it is cleared once used.
+// it is cleared once used, as the clear button does (on Active Calls the tab stays).
 void MainWindow::Transfer()
 {
     RunWithTypedNumber(&LineManager::TransferCall);
@@ -336,7 +338,7 @@ void MainWindow::RunWithTypedNumber(bool (LineManager::*run)(const ActionTarget&
 {
     const std::string number = m_searchField->text().left(kSearchTextLimit).trimmed().toStdString();
     if ((m_lines.*run)(SelectedCall(), number))
-        m_searchField->clear();
+        ClearSearchField();
 }
 
 void MainWindow::ClearRedialList()
@@ -406,10 +408,11 @@ void MainWindow::TypeFromKeypad(const QString& text)
     m_keypadTyping = false;
 }
 
-// Typing elsewhere than on Active Calls searches the contacts; what the keypad typed does not.
+// Typing elsewhere than on Active Calls searches the contacts; what the keypad typed does not, nor
+// the number typed there for Transfer or Conference.
 void MainWindow::OnSearchTextChanged(const QString& text)
 {
-    if (CurrentTab() == kKeypadTab && m_keypadTyping) {
+    if (CurrentTab() == kKeypadTab && (m_keypadTyping || TakesNumberForCalls())) {
         m_keypadTyping = false;
         UpdateSearchButtons();
         UpdateControls();
@@ -426,9 +429,18 @@ void MainWindow::OnSearchFieldFocused()
 {
     if (!m_ready)
         return;
-    if (CurrentTab() != kContactsTab)
+    if (CurrentTab() != kContactsTab && !TakesNumberForCalls())
         SelectContactsTab();
     UpdateControls();
+}
+
+// On the Active Calls tab, while a call there can be transferred or joined, the search/dial box
+// holds the number Transfer and Conference take: typing it must not hide their buttons.
+bool MainWindow::TakesNumberForCalls()
+{
+    return CurrentTab() == kKeypadTab
+        && std::any_of(m_callActions.begin(), m_callActions.end(),
+            [this](const auto& command) { return m_lines.Offers(command.second, {}); });
 }
 
 void MainWindow::ClearSearchField()

@@ -19,6 +19,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 struct KeyDefinition {
@@ -59,6 +61,9 @@ constexpr std::array<std::array<int, 3>, kRowCount> kKeyRows{ {
 constexpr int kTypableKeys = 12;
 
 constexpr std::size_t kMacroTextLimit = 99;
+
+// The rows of lines and calls the tree shows at least.
+constexpr int kTreeRowsShown = 5;
 
 constexpr int kSpacing = 2;
 constexpr int kMacroGap = 12;
@@ -146,6 +151,10 @@ void DialPadPanel::SetupTree()
     // Double click and Enter do nothing on a line or call.
     m_tree->setExpandsOnDoubleClick(false);
     m_tree->setContextMenuPolicy(Qt::CustomContextMenu);
+    // A line with a conference being set up (or a call held and one waiting) shows whole: on a small
+    // screen or at a large scale the page scrolls to the keypad rather than the tree to the calls.
+    const int row = std::max(m_tree->fontMetrics().height(), m_tree->iconSize().height()) + 4;
+    m_tree->setMinimumHeight(kTreeRowsShown * row + 2 * m_tree->frameWidth());
     m_tree->installEventFilter(this);
     m_callTree = std::make_unique<QtCallTree>(*m_tree, QList<QIcon>());
     connect(m_tree, &QTreeWidget::itemSelectionChanged, this, &DialPadPanel::RefreshKeypad);

@@ -275,4 +275,54 @@ TEST_F(CallDisplayTest, ConferenceButtonJoinsAHeldCallOfAnotherLine)
     EXPECT_TRUE(rows[2].first.startsWith("5554444 + 5550122 (Conference)")) << rows[2].first.toStdString();
 }
 
+// On the Active Calls tab with a call up, the number to transfer to is typed into the search/dial
+// box (a click or Ctrl+F takes the focus there) without leaving the tab: Transfer stays in reach,
+// and the tab stays for the held call once the other is handed over. Without a call the box
+// searches the contacts as ever.
+TEST_F(CallDisplayTest, TransferNumberIsTypedWithoutLeavingTheActiveCallsTab)
+{
+    MainWindow& window = StartShown();
+    AddDialRule("5554444", TAPISIM_OUTCOME_ANSWER);
+    Dial(window, "5554444");
+    Advance(3000);
+    TAPISIM_CALLER caller{ "2125550100", "Alice Example", 0, 0, 0 };
+    ASSERT_EQ(tapisimRing(0, &caller), TAPISIM_OK);
+    Settle();
+    Command(window, "actionCall").trigger();
+    Advance(500);
+    ASSERT_TRUE(m_app->Lines().IsOnHold({ LineOneCall()->call, 0 }));
+    window.ShowPage(WindowPage::Calls);
+    Settle();
+    EXPECT_EQ(window.SearchField()->placeholderText(), "Transfer or conference number");
+    QTest::mouseClick(window.SearchField(), Qt::LeftButton);
+    Settle();
+    EXPECT_EQ(window.CurrentTab(), MainWindow::kKeypadTab) << "a click in the box keeps the tab";
+    Command(window, "actionSearch").trigger();
+    Settle();
+    EXPECT_EQ(window.CurrentTab(), MainWindow::kKeypadTab) << "so does Ctrl+F";
+    ASSERT_EQ(window.focusWidget(), window.SearchField());
+    QTest::keyClicks(window.SearchField(), "5550199");
+    Settle();
+    EXPECT_EQ(window.CurrentTab(), MainWindow::kKeypadTab);
+    QToolButton* transfer = TabButton(window, "actionTransfer");
+    ASSERT_NE(transfer, nullptr);
+    ASSERT_TRUE(transfer->isVisible());
+    ASSERT_TRUE(transfer->isEnabled());
+    SaveScreenshot(window, "transfer-number-typed");
+    QTest::mouseClick(transfer, Qt::LeftButton);
+    Advance(500);
+    EXPECT_EQ(CallRows(window).size(), 1u) << "Alice is handed over to 5550199, the held call stays";
+    EXPECT_TRUE(window.SearchField()->text().isEmpty());
+    EXPECT_EQ(window.CurrentTab(), MainWindow::kKeypadTab) << "where the held call is taken back";
+
+    m_app->Lines().GetLineSlot(0).DropAllCalls();
+    Advance(1000);
+    EXPECT_EQ(window.CurrentTab(), MainWindow::kContactsTab) << "the last call ended";
+    window.ShowTab(MainWindow::kKeypadTab);
+    EXPECT_TRUE(window.SearchField()->placeholderText().isEmpty()) << "no call to take a number";
+    QTest::keyClicks(window.SearchField(), "555");
+    Settle();
+    EXPECT_EQ(window.CurrentTab(), MainWindow::kContactsTab) << "without a call the box searches contacts";
+}
+
 } // namespace

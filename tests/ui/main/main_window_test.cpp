@@ -121,6 +121,16 @@ TEST_F(MainWindowTest, SearchBoxSwitchesToContactsExceptWhenClearedOnActiveCalls
     EXPECT_FALSE(window.RedialButton()->isVisibleTo(&window));
     EXPECT_TRUE(window.CallButton()->isEnabled()) << "Bob Stone's number can be dialled";
 
+    // Ctrl+F from another tab brings up Contacts with the box's text selected: typing replaces it.
+    window.ShowTab(MainWindow::kCallLogTab);
+    Command(window, "actionSearch").trigger();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window.CurrentTab(), MainWindow::kContactsTab);
+    EXPECT_EQ(window.SearchField()->selectedText(), "Bo");
+    QTest::keyClicks(window.SearchField(), "An");
+    EXPECT_EQ(window.SearchField()->text(), "An");
+    EXPECT_EQ(window.Contacts()->Model()->ShownCount(), 1u);
+
     window.ShowTab(MainWindow::kKeypadTab);
     QTest::mouseClick(window.ClearButton(), Qt::LeftButton);
     EXPECT_EQ(window.CurrentTab(), MainWindow::kKeypadTab);
