@@ -139,20 +139,21 @@ bool Application::Start()
     const std::vector<fs::path> unreadBefore = UnreadCopies(m_dataFolder);
     const fs::path corruptBefore = m_hive.LastCorruptCopy();
     const std::size_t skippedBefore = TextFileReader::SkippedFiles().size();
-    std::future<void> contactTreeOrder = LoadStores();
+    // The window is built while the stores load; its lists are filled once they are complete.
+    StoreLoading loading = StartLoadingStores();
+    m_lines.LoadDeviceMap(m_lines.DeviceMapPath());
+    ReadSettings();
+    m_window = std::make_unique<MainWindow>(m_lines,
+        MainWindow::Stores{ m_contacts, m_speedDials, m_redial, m_callLog, m_settings, m_appSettings },
+        m_prompter);
+    loading.callLog.get();
+    const std::vector<CallLogEntry> recovered = CompleteCallLog();
+    m_window->FillCallLists();
+    loading.contacts.get();
     std::vector<fs::path> skipped = TextFileReader::SkippedFiles();
     skipped.erase(skipped.begin(), skipped.begin() + std::ptrdiff_t(skippedBefore));
     std::sort(skipped.begin(), skipped.end());
     skipped.erase(std::unique(skipped.begin(), skipped.end()), skipped.end());
-    ReadSettings();
-    // Before the window shows the log: recordings and calls an earlier run left unfinished are in
-    // it. The recordings first, so that a recorded call is logged with its recording.
-    RecoverRecordings(m_callLog, m_dataFolder / CallLogStore::kFileName, m_appSettings);
-    const std::vector<CallLogEntry> recovered = CallJournal::Replay(
-        m_callLog, m_dataFolder / CallLogStore::kFileName, m_dataFolder / CallJournal::kFileName);
-    m_window = std::make_unique<MainWindow>(m_lines,
-        MainWindow::Stores{ m_contacts, m_speedDials, m_redial, m_callLog, m_settings, m_appSettings },
-        m_prompter);
     m_lines.SetMainWindow(m_window.get());
     m_lines.SetSelectCallDialogFactory(
         [this] { return std::make_unique<QtSelectCallDialog>(m_window.get()); });
@@ -163,7 +164,6 @@ bool Application::Start()
     // The settings file's problem as start-up met it: the window's own reads come after.
     const std::string settingsProblem = m_hive.LastError();
     m_window->show();
-    contactTreeOrder.get();
     m_window->Initialize();
     ShowOnDesktop();
     m_presence->CallsRecovered(recovered);
@@ -215,34 +215,41 @@ bool Application::LockDataFolder()
     return false;
 }
 
-// The call log loads on a second thread beside the contacts and works out its list order there
-// (the call lists' largest start-up cost): the stores share nothing, and the call log is complete
-// before this returns, so nothing ever sees it half-loaded. The contacts' tree order (the contact
-// tree's largest cost) is then worked out on a thread while the window is built; that only reads
-// the contacts, and nothing changes them before the window's first fill, which waits for it.
-std::future<void> Application::LoadStores()
+// The stores share nothing but the groups and labels, which only the contacts' thread changes
+// (the contacts, speed dials and redial list are read in that order, as they always were).
+// Nothing reads a store before its future is ready.
+Application::StoreLoading Application::StartLoadingStores()
 {
-    std::future<void> callLog = std::async(std::launch::async, [this] {
+    StoreLoading loading;
+    loading.callLog = std::async(std::launch::async, [this] {
         m_callLog.Load(m_dataFolder / CallLogStore::kFileName);
         m_callLog.PrepareListOrder();
     });
-    LoadContacts(m_contacts, m_dataFolder);
-    std::future<void> contactTreeOrder
-        = std::async(std::launch::async, [this] { m_contacts.PrepareTreeOrder(); });
-    m_speedDials.Load(m_dataFolder / SpeedDialStore::kFileName);
-    m_lines.LoadDeviceMap(m_lines.DeviceMapPath());
-    m_redial.Load(m_dataFolder / RedialStore::kFileName);
-    callLog.get();
-    return contactTreeOrder;
+    loading.contacts = std::async(std::launch::async, [this] {
+        LoadContacts(m_contacts, m_dataFolder);
+        m_speedDials.Load(m_dataFolder / SpeedDialStore::kFileName);
+        m_redial.Load(m_dataFolder / RedialStore::kFileName);
+        m_contacts.PrepareTreeOrder();
+    });
+    return loading;
 }
 
 void Application::ReadSettings()
 {
     m_appSettings = AppSettings::Read(m_settings, m_dataFolder.string());
-    m_callLog.SetDeletedFolder(m_appSettings.deletedFolder);
     WaveRecorder& engine = m_lines.GetSharedAudioEngine();
     engine.FindFormat(m_appSettings.recordingFormat.c_str());
     engine.SetCompression(std::uint32_t(m_appSettings.useCompression));
+}
+
+// Before the window shows the log: recordings and calls an earlier run left unfinished are in it.
+// The recordings first, so that a recorded call is logged with its recording.
+std::vector<CallLogEntry> Application::CompleteCallLog()
+{
+    m_callLog.SetDeletedFolder(m_appSettings.deletedFolder);
+    RecoverRecordings(m_callLog, m_dataFolder / CallLogStore::kFileName, m_appSettings);
+    return CallJournal::Replay(
+        m_callLog, m_dataFolder / CallLogStore::kFileName, m_dataFolder / CallJournal::kFileName);
 }
 
 void Application::StartTelephony()
@@ -317,7 +324,7 @@ void Application::ShowOnDesktop()
         [presence](qulonglong position) { presence->CallLogged(std::size_t(position)); });
     QObject::connect(window, &MainWindow::countsShown, presence,
         [presence](qulonglong missed, qulonglong unread) { presence->ShowCounts(missed, unread); });
-    presence->ShowCounts(m_callLog.CountUnseenMissed(m_settings), m_callLog.CountUnheardVoicemail());
+    presence->ShowCounts(window->MissedShown(), window->UnreadShown());
     m_cursorBlink = std::make_unique<CursorBlinkTimeout>();
 }
 

@@ -72,10 +72,18 @@ private:
     bool LockDataFolder();
     static void KeepHeapTrimmed();
     static void ReleaseFreedMemory();
-    // Loads every store; the contact tree's order is still being worked out on a thread when it
-    // returns, and is ready once the returned future is.
-    std::future<void> LoadStores();
+    // The stores load on two threads while the window is built, which reads none of them: the call
+    // log with its list order on one; the contacts, the speed dials, the redial list and the
+    // contacts' tree order on the other. Each is complete once its future is ready.
+    struct StoreLoading {
+        std::future<void> callLog;
+        std::future<void> contacts;
+    };
+    StoreLoading StartLoadingStores();
     void ReadSettings();
+    // Once the call log is loaded: the settings that apply to it, and the recordings and calls an
+    // earlier run left unfinished; returns the calls logged from the calls-in-progress journal.
+    std::vector<CallLogEntry> CompleteCallLog();
     void StartTelephony();
     void ShowOnDesktop();
     void StartLinkServer();

@@ -9,6 +9,7 @@
 #include "store/vcard_contact.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <iterator>
 
 namespace {
@@ -104,6 +105,12 @@ bool SameSubscriber(std::string_view a, std::string_view b)
     return b.size() >= kShortestSubscriber && a.substr(a.size() - b.size()) == b;
 }
 
+// The group filter: every group, or the contacts of `group` (a byte-equal name needs no locale).
+bool InTreeGroup(const ContactRecord& record, std::string_view group, bool allGroups)
+{
+    return allGroups || record.Group() == group || GroupStore::NamesEqual(record.Group(), group);
+}
+
 } // namespace
 
 ContactStore::ContactStore(const std::filesystem::path& groupsFile, const std::filesystem::path& labelsFile)
@@ -112,14 +119,22 @@ ContactStore::ContactStore(const std::filesystem::path& groupsFile, const std::f
     m_labels.Load(labelsFile);
 }
 
+// The list is made as large as the file can fill (a record of empty quoted fields takes 105
+// bytes), so it is not moved again and again while it grows; room a file of long records leaves
+// unused is given back.
 void ContactStore::Load(const std::filesystem::path& file)
 {
+    constexpr std::uintmax_t kShortestQuotedRecord = 3 * ContactFile::kColumnCount;
     Clear();
+    std::error_code error;
+    if (const std::uintmax_t bytes = std::filesystem::file_size(file, error); !error)
+        m_records.Reserve(std::size_t(std::min<std::uintmax_t>(bytes / kShortestQuotedRecord, kMaxRecords)));
     LoadRecords<ContactFile::kColumnCount>(file, {}, kMaxRecords + 1, [this](std::span<std::string> record) {
         ContactRecord scratch = ContactFile::RecordFromColumns(record, m_groups);
         RepairDefaultNumber(scratch);
         return Append(std::move(scratch));
     });
+    m_records.ReleaseSpareRoom();
 }
 
 bool ContactStore::Save(const std::filesystem::path& file) const
@@ -260,25 +275,34 @@ bool ContactStore::MatchesSearch(const ContactRecord& record, std::string_view t
 bool ContactStore::ShowsInContactTree(
     const ContactRecord& record, std::string_view group, std::string_view text, std::string_view digits)
 {
-    bool allGroups = GroupStore::NamesEqual(group, kAllGroups);
-    if (!allGroups && !GroupStore::NamesEqual(record.Group(), group))
-        return false;
-    return text.empty() || MatchesSearch(record, text, digits);
+    return InTreeGroup(record, group, GroupStore::NamesEqual(group, kAllGroups))
+        && (text.empty() || MatchesSearch(record, text, digits));
 }
 
+// Which contacts show is worked out in store order, which reads the records in memory order; the
+// tree order would jump about and miss the cache on nearly every contact.
 std::vector<std::size_t> ContactStore::ContactTreeEntries(std::string_view group, std::string_view text) const
 {
     const std::string digits = SearchDigits(text);
-    const auto shows = [&](std::size_t i) { return ShowsInContactTree(*GetAt(i), group, text, digits); };
+    const bool allGroups = GroupStore::NamesEqual(group, kAllGroups);
+    if (allGroups && text.empty() && !m_treeOrder.empty())
+        return m_treeOrder;
+    std::vector<char> shows(Count());
+    for (std::size_t i = 0; i < shows.size(); ++i) {
+        const ContactRecord& record = *GetAt(i);
+        shows[i]
+            = InTreeGroup(record, group, allGroups) && (text.empty() || MatchesSearch(record, text, digits));
+    }
     std::vector<std::size_t> shown;
     if (!m_treeOrder.empty()) {
         // The order is total (equal names keep store order), so the contacts shown keep their
         // prepared order.
-        std::copy_if(m_treeOrder.begin(), m_treeOrder.end(), std::back_inserter(shown), shows);
+        std::copy_if(m_treeOrder.begin(), m_treeOrder.end(), std::back_inserter(shown),
+            [&shows](std::size_t i) { return shows[i] != 0; });
         return shown;
     }
-    for (std::size_t i = 0; i < Count(); ++i) {
-        if (shows(i))
+    for (std::size_t i = 0; i < shows.size(); ++i) {
+        if (shows[i])
             shown.push_back(i);
     }
     SortForTree(shown);

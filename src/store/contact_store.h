@@ -83,6 +83,8 @@ public:
     // the fills that follow only pick their contacts from it. Any change to the records drops it,
     // and fills sort again. Meant for a loading thread: it only reads the records.
     void PrepareTreeOrder();
+    // True while the fills pick from the prepared order (no record changed since it was made).
+    bool HasPreparedTreeOrder() const { return !m_treeOrder.empty() || Count() == 0; }
     // A contact's number children: the non-empty slots from 10 down to 1.
     static std::vector<int> NumberChildSlots(const ContactRecord& record);
     // A number child's text ("Mobile: 555 1234") and image (19 for the IP labels 5 to 10, else 9).

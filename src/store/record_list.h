@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <new>
 #include <utility>
@@ -20,6 +21,22 @@ public:
             return false;
         }
         return true;
+    }
+
+    // Room for `count` records (at most MaxRecords), so that appending them does not move the
+    // list; without the memory the list grows as it goes.
+    void Reserve(std::size_t count)
+    {
+        try {
+            m_records.reserve(std::min(count, MaxRecords));
+        } catch (const std::bad_alloc&) {
+        }
+    }
+    // Gives back the room reserved beyond a quarter more than the records.
+    void ReleaseSpareRoom()
+    {
+        if (m_records.capacity() - m_records.size() > m_records.size() / 4)
+            m_records.shrink_to_fit();
     }
 
     std::size_t Count() const { return m_records.size(); }

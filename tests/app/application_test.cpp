@@ -2,7 +2,9 @@
 #include "audio/recording_file.h"
 #include "platform/registry.h"
 #include "store/call_journal.h"
+#include "store/data_folder.h"
 #include "store/recording_path.h"
+#include "store/speed_dial_store.h"
 #include "store/unlogged_recording.h"
 #include "support/little_endian.h"
 #include "support/temp_dir.h"
@@ -10,8 +12,14 @@
 #include "telephony/support/recording_notifications.h"
 #include "telephony/support/scripted_prompter.h"
 #include "ui/main/main_window.h"
+#include "ui/panels/call_log_model.h"
+#include "ui/panels/call_log_panel.h"
+#include "ui/panels/contact_tree_model.h"
+#include "ui/panels/contacts_panel.h"
 
 #include <QApplication>
+#include <QLabel>
+#include <QPushButton>
 
 #include <gtest/gtest.h>
 
@@ -389,6 +397,67 @@ TEST_F(ApplicationTest, StartUpLogsTheCallsAKilledRunLeftInProgress)
     EXPECT_EQ(byName["Rita Ring"]->type, kCallTypeMissed);
     EXPECT_EQ(byName["Rita Ring"]->endTime, missed.startTime);
     EXPECT_EQ(byName["Tom Talk"]->DurationText(), "00:02:30");
+}
+
+// The call lists are filled after the journal's calls are logged, not from the file alone.
+TEST_F(ApplicationTest, StartUpListsTheCallsAKilledRunLeftInProgress)
+{
+    CallLogEntry missed = Caller("Rita Ring", "5552222", kCallTypeMissed, {});
+    missed.recordingPath.clear();
+    CallLogStore journal;
+    journal.Append(missed);
+    ASSERT_TRUE(journal.Save(m_dir.Path() / CallJournal::kFileName));
+    CallLogStore before;
+    before.Append(Caller("Tom Talk", "5553333", kCallTypeIncoming, {}));
+    ASSERT_TRUE(before.Save(m_dir.Path() / CallLogStore::kFileName));
+
+    auto app = Make();
+    ASSERT_TRUE(app->Start());
+    EXPECT_EQ(app->Window()->CallLogPage()->Model()->rowCount(), 2);
+    EXPECT_EQ(app->Window()->VoiceMailPage()->Model()->rowCount(), 0);
+    EXPECT_EQ(app->Window()->MissedCallsCount()->text(), "1");
+    app->Finish();
+}
+
+// The stores load on threads while the window is built; what the window shows once it is up is
+// every store as saved: the contacts in their tree order (the one prepared while loading, which
+// the first fill leaves in place), the speed dials, and the calls with the voice messages.
+TEST_F(ApplicationTest, WindowShowsEveryStoreLoadedBesideItsConstruction)
+{
+    {
+        ContactStore contacts = OpenContactStore(m_dir.Path());
+        for (const char* name : { "Zoe", "Ann", "Bob" }) {
+            ContactRecord record;
+            record.SetFirstName(name);
+            record.SetNumber(0, "555 0100");
+            ASSERT_TRUE(contacts.Append(record));
+        }
+        ASSERT_TRUE(SaveContacts(contacts, m_dir.Path()));
+        SpeedDialStore speedDials(contacts.Groups(), contacts.Labels());
+        speedDials.SetSlot(2, *contacts.GetAt(1));
+        ASSERT_TRUE(speedDials.Save(m_dir.Path() / SpeedDialStore::kFileName));
+        CallLogStore log;
+        log.Append(Caller("Tom Talk", "5553333", kCallTypeIncoming, {}));
+        log.Append(Caller("Vera Voice", "5554444", kCallTypeVoicemail, {}));
+        ASSERT_TRUE(log.Save(m_dir.Path() / CallLogStore::kFileName));
+    }
+
+    auto app = Make();
+    ASSERT_TRUE(app->Start());
+    const ContactsPanel& contacts = *app->Window()->Contacts();
+    std::vector<std::string> rows;
+    for (int row = 0; row < contacts.Model()->rowCount(); ++row)
+        rows.push_back(contacts.Model()->index(row, 0).data().toString().toStdString());
+    EXPECT_EQ(rows,
+        (std::vector<std::string>{
+            "(double-click here to add a new contact...)", "Ann (Home)", "Bob (Home)", "Zoe (Home)" }));
+    EXPECT_EQ(contacts.Counter()->text(), "Total: 3");
+    EXPECT_TRUE(app->Contacts().HasPreparedTreeOrder());
+    EXPECT_TRUE(contacts.SpeedButton(2)->accessibleName().contains("Ann"))
+        << contacts.SpeedButton(2)->accessibleName().toStdString();
+    EXPECT_EQ(app->Window()->CallLogPage()->Model()->rowCount(), 2);
+    EXPECT_EQ(app->Window()->VoiceMailPage()->Model()->rowCount(), 1);
+    app->Finish();
 }
 
 } // namespace

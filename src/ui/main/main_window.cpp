@@ -492,14 +492,18 @@ void MainWindow::SetupTabOrder()
         setTabOrder(order[index - 1], order[index]);
 }
 
+void MainWindow::FillCallLists()
+{
+    m_callLog->Refill();
+    m_voiceMail->Refill();
+}
+
 void MainWindow::Initialize()
 {
     ChooseDefaultLine();
     m_contacts->FillContactTree(true);
     m_lines.RebuildCallTree(*m_dialPad->CallTree());
     m_dialPad->LoadMacroNames();
-    m_callLog->Refill();
-    m_voiceMail->Refill();
     ShowTab(StartTab());
     UpdateControls();
     // Once the window is up: the focus for typing on the Contacts tab.

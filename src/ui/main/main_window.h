@@ -78,7 +78,11 @@ public:
     MainWindow(LineManager& lines, const Stores& stores, Prompter& prompter);
     ~MainWindow() override;
 
-    // Once the lines are open: the default line, the pages' contents and the start tab.
+    // Once the call log is loaded (the other stores may still be loading): the call log and voice
+    // mail lists.
+    void FillCallLists();
+    // Once the lines are open and every store is loaded: the default line, the other pages'
+    // contents and the start tab.
     void Initialize();
     // After the setup dialog: the lines may have been closed and reopened.
     void RefreshLines();
@@ -144,6 +148,9 @@ public:
     CallLogPanel* CallLogPage() const { return m_callLog; }
     CallLogPanel* VoiceMailPage() const { return m_voiceMail; }
     CallLogContext& CallLogPages() { return m_callLogContext; }
+    // The counts the indicators show.
+    std::size_t MissedShown() const { return m_missedShown; }
+    std::size_t UnreadShown() const { return m_unreadShown; }
     QLabel* MissedCallsCount() const { return m_missedCount; }
     QLabel* VoiceMailCount() const { return m_voiceMailCount; }
     QStatusBar* StatusBar() const { return m_statusBar; }

@@ -70,7 +70,6 @@ ContactsPanel::ContactsPanel(ContactStore& contacts, SpeedDialStore& speedDials,
     CreateControls();
     CreateSpeedButtons();
     ConnectTree();
-    UpdateSpeedButtons();
     CreateLayout();
     m_model->SetLineStates([this](std::string_view number) { return m_lines.Colleagues().StateOf(number); });
     m_lines.Colleagues().SetChangeHandler([this] { ShowLineStates(); });
@@ -184,7 +183,7 @@ void ContactsPanel::FillContactTree(bool force)
     const std::string group = Limited(m_groupFilter.toStdString());
     const std::string text = Limited(m_searchText.toStdString());
     if (force)
-        WatchColleagues();
+        UpdateSpeedButtons();
     m_filling = true;
     m_model->Fill(group, text, force);
     m_tree->setCurrentIndex(m_model->SelectionAfterFill(text.empty()));
@@ -494,8 +493,10 @@ void ContactsPanel::WatchColleagues()
     };
     for (int slot = 0; slot < kSpeedButtonCount; ++slot)
         add(*m_speedDials.GetSlot(slot));
-    for (std::size_t i = 0; i < m_contacts.Count(); ++i)
-        add(*m_contacts.GetAt(i));
+    // Read through the const store: a writable record would drop the store's prepared tree order.
+    const ContactStore& contacts = m_contacts;
+    for (std::size_t i = 0; i < contacts.Count(); ++i)
+        add(*contacts.GetAt(i));
     m_lines.Colleagues().SetNumbers(numbers);
 }
 
