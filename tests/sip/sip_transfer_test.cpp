@@ -216,31 +216,13 @@ TEST_F(SipTransfers, InviteWithReplacesOfNoCallOfOursIsRefusedWith481)
     EXPECT_EQ(NewCallOn(line), 0u);
 }
 
-// Alice calls and we answer; Bob's INVITE then asks to replace Alice's dialog only while it rings
-// (early-only, a pickup): it was answered, so Bob hears 486 and Alice's call goes on until she
-// hangs up.
-std::string LatePickupScenario()
-{
-    const std::string ack = "Content-Length: 0\n\n";
-    return "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>\n<scenario name=\"late-pickup\">\n"
-        + InviteWith(kAlice, "alice", "")
-        + "  <recv response=\"100\" optional=\"true\"/>\n  <recv response=\"180\"/>\n"
-          "  <recv response=\"200\"><action><ereg regexp=\";tag=([^;>]*)\" search_in=\"hdr\" header=\"To:\" "
-          "assign_to=\"junk,ours\"/><ereg regexp=\".*\" search_in=\"hdr\" header=\"To:\" "
-          "assign_to=\"aliceTo\"/><log message=\"[$junk]\"/></action></recv>\n"
-        + CallerRequest("ACK", 1, kAlice, "alice", "[$aliceTo]", ack) + "  <pause milliseconds=\"300\"/>\n"
-        + InviteWith(kBob, "bob", "Replaces: [call_id];to-tag=[$ours];from-tag=alice;early-only\n")
-        + "  <recv response=\"100\" optional=\"true\"/>\n  <recv response=\"486\"/>\n"
-        + CallerRequest("ACK", 1, kBob, "bob", "[last_To:]", ack) + "  <pause milliseconds=\"500\"/>\n"
-        + CallerRequest("BYE", 2, kAlice, "alice", "[$aliceTo]", ack)
-        + "  <recv response=\"200\"/>\n</scenario>\n";
-}
-
+// Alice calls and we answer; a pickup of her call (early-only Replaces) comes too late.
 TEST_F(SipTransfers, EarlyOnlyReplacesOfAnAnsweredCallIsRefusedWith486)
 {
     const HLINE line = OpenLine(kLine1);
     Sipp sipp;
-    ASSERT_TRUE(sipp.Start(m_dir.Path(), LatePickupScenario(), m_sippPort, Client()));
+    ASSERT_TRUE(sipp.Start(
+        m_dir.Path(), sip_test::CallingScenario(sip_test::EarlyOnlyReplaceRefused()), m_sippPort, Client()));
     ASSERT_TRUE(RunUntil([&] { return NewCallOn(line) != 0; }, 5000)) << sipp.Log();
     const HCALL alice = NewCallOn(line);
     ASSERT_GT(lineAnswer(alice, nullptr, 0), 0);

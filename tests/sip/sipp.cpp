@@ -338,18 +338,29 @@ std::string TransfersUsTo(const std::string& target, const std::string& outcome)
         + "  <recv response=\"202\"/>\n" + report("100 Trying") + report(outcome) + WaitsForOurBye();
 }
 
-std::string ReplacedByBob()
+namespace {
+
+// Answered (the 200 names our tag, which Bob's Replaces repeats, and Alice's To is kept as aliceTo),
+// then Bob's INVITE sharing the Call-ID replaces Alice's dialog, with `parameters` added to Replaces.
+std::string AnsweredThenBobReplaces(const std::string& parameters)
 {
-    // The 200 names our tag, which Bob's Replaces repeats; Bob's INVITE shares the Call-ID.
     return "  <recv response=\"200\"><action><ereg regexp=\";tag=([^;>]*)\" search_in=\"hdr\" header=\"To:\" "
-           "assign_to=\"junk,ours\"/><log message=\"[$junk]\"/></action></recv>\n"
+           "assign_to=\"junk,ours\"/><ereg regexp=\".*\" search_in=\"hdr\" header=\"To:\" "
+           "assign_to=\"aliceTo\"/><log message=\"[$junk] [$aliceTo]\"/></action></recv>\n"
         + CallerRequest("ACK", 1, false, "[last_To:]") + "  <pause milliseconds=\"500\"/>\n"
         + CallerRequest("INVITE", 1, false, kToLine5,
-            "Replaces: [call_id];to-tag=[$ours];from-tag=[pid]SIPpTag00[call_number]\n" + std::string(kOffer)
-                + SippSdp(),
+            "Replaces: [call_id];to-tag=[$ours];from-tag=[pid]SIPpTag00[call_number]" + parameters + "\n"
+                + std::string(kOffer) + SippSdp(),
             kBobFrom)
-        + "  <recv response=\"100\" optional=\"true\"/>\n"
-          "  <recv response=\"200\"><action><ereg regexp=\".*\" search_in=\"hdr\" header=\"To:\" "
+        + "  <recv response=\"100\" optional=\"true\"/>\n";
+}
+
+} // namespace
+
+std::string ReplacedByBob()
+{
+    return AnsweredThenBobReplaces("")
+        + "  <recv response=\"200\"><action><ereg regexp=\".*\" search_in=\"hdr\" header=\"To:\" "
           "assign_to=\"bobTo\"/></action></recv>\n"
         + CallerRequest("ACK", 1, false, "To:[$bobTo]", "Content-Length: 0\n\n", kBobFrom)
         + "  <recv request=\"BYE\"><action><ereg regexp=\"tag=[0-9]+SIPpTag00\" search_in=\"hdr\" "
@@ -357,6 +368,14 @@ std::string ReplacedByBob()
           "message=\"[$byeTo]\"/></action></recv>\n"
         + SippReply("200 OK", "", "", false) + "  <pause milliseconds=\"500\"/>\n"
         + CallerRequest("BYE", 2, false, "To:[$bobTo]", "Content-Length: 0\n\n", kBobFrom)
+        + "  <recv response=\"200\"/>\n";
+}
+
+std::string EarlyOnlyReplaceRefused()
+{
+    return AnsweredThenBobReplaces(";early-only") + "  <recv response=\"486\"/>\n"
+        + CallerRequest("ACK", 1, false, "[last_To:]", "Content-Length: 0\n\n", kBobFrom)
+        + "  <pause milliseconds=\"500\"/>\n" + CallerRequest("BYE", 2, false, "To:[$aliceTo]")
         + "  <recv response=\"200\"/>\n";
 }
 

@@ -88,6 +88,9 @@ std::string TransfersUsTo(const std::string& target, const std::string& outcome 
 // the caller's dialog (its Call-ID, our tag, the caller's tag): Bob is answered at once, the
 // caller's dialog gets our BYE, and Bob hangs up 500 ms later.
 std::string ReplacedByBob();
+// Once answered, Bob asks to replace the caller's dialog only while it rings (early-only, a
+// pickup): it was answered, so Bob hears 486; the caller hangs up 500 ms later.
+std::string EarlyOnlyReplaceRefused();
 // The party we are transferred to: it checks that our INVITE names Alice as the sender, answers,
 // and waits for our BYE.
 std::string TransferTargetScenario();
