@@ -175,18 +175,16 @@ ColleagueLines::State ContactTreeModel::LineState(const QModelIndex& item) const
     return most;
 }
 
-void ContactTreeModel::LineStatesChanged()
+void ContactTreeModel::LineStatesChanged(const QModelIndexList& opened)
 {
     const int rows = rowCount();
     if (rows == 0)
         return;
     const QList<int> roles = { Qt::DecorationRole, Qt::ToolTipRole };
     emit dataChanged(index(0, 0), index(rows - 1, 0), roles);
-    for (int row = 0; row < rows; ++row) {
-        const QModelIndex parent = index(row, 0);
+    for (const QModelIndex& parent : opened)
         if (const int children = rowCount(parent); children > 0)
             emit dataChanged(index(0, 0, parent), index(children - 1, 0, parent), roles);
-    }
 }
 
 QVariant ContactTreeModel::Decoration(const QModelIndex& item) const

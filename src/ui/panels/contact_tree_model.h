@@ -38,8 +38,11 @@ public:
     // and tooltip, and the most active of a contact's numbers as the contact's.
     using LineStateSource = std::function<ColleagueLines::State(std::string_view number)>;
     void SetLineStates(LineStateSource source) { m_lineStates = std::move(source); }
-    // The states changed: the views ask for the icons and tooltips again.
-    void LineStatesChanged();
+    // The states changed: the views ask for the contacts' icons and tooltips again, and for those
+    // of the number rows under `opened` (the contacts a view shows open). A tree view searches all
+    // its rows for each hidden row it is told of, so closed contacts' numbers are not announced:
+    // they are read when opened.
+    void LineStatesChanged(const QModelIndexList& opened);
 
     // Fills the tree for the group and search text. Without force, for the same group (exact) and
     // a text that begins with the last one, only the contacts that no longer match are removed

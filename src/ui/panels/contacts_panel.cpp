@@ -140,12 +140,19 @@ void ContactsPanel::ConnectTree()
         &ContactsPanel::OnSelectionChanged);
     // Single-expand: opening a contact closes the one opened before.
     connect(m_tree, &QTreeView::expanded, this, [this](const QModelIndex& opened) {
-        for (int row = 0; row < m_model->rowCount(); ++row) {
-            const QModelIndex other = m_model->index(row, 0);
-            if (other != opened && m_tree->isExpanded(other))
+        for (const QModelIndex& other : OpenedContacts())
+            if (other != opened)
                 m_tree->collapse(other);
-        }
     });
+}
+
+QModelIndexList ContactsPanel::OpenedContacts() const
+{
+    QModelIndexList opened;
+    for (int row = 0; row < m_model->rowCount(); ++row)
+        if (const QModelIndex contact = m_model->index(row, 0); m_tree->isExpanded(contact))
+            opened.push_back(contact);
+    return opened;
 }
 
 void ContactsPanel::SetImageSource(std::function<QIcon(int)> source)
@@ -502,7 +509,7 @@ void ContactsPanel::WatchColleagues()
 
 void ContactsPanel::ShowLineStates()
 {
-    m_model->LineStatesChanged();
+    m_model->LineStatesChanged(OpenedContacts());
     ShowSpeedButtons();
 }
 

@@ -3,6 +3,7 @@
 #include "store/contact_exchange.h"
 #include "store/contact_record.h"
 
+#include <QAbstractItemModel>
 #include <QCoreApplication>
 #include <QIcon>
 #include <QWidget>
@@ -127,6 +128,8 @@ private:
     // those that are extensions or SIP addresses.
     void WatchColleagues();
     void ShowLineStates();
+    // The contacts the tree shows open (one at most).
+    QModelIndexList OpenedContacts() const;
     // The number of `record` whose colleague's line rings now (`preferred` first), empty when none.
     std::string RingingNumber(const ContactRecord& record, std::string_view preferred) const;
     void AddPickupAction(QMenu& menu, const std::string& number, const std::string& name);

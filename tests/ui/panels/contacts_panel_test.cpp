@@ -171,6 +171,38 @@ TEST_F(ContactsPanelScenario, ForcedFillKeepsTheTreeOrderPreparedWhileLoading)
     EXPECT_TRUE(m_contacts.HasPreparedTreeOrder()) << "a second forced fill";
 }
 
+// A colleague's line changing state makes the tree read again the contacts' icons and the numbers
+// of the contact it shows open, and nothing else: announcing every closed contact's number rows
+// cost the tree view a search of all its rows for each (seconds with a large address book).
+TEST_F(ContactsPanelScenario, ColleagueLineStatesAnnounceOnlyWhatTheTreeShows)
+{
+    std::string config;
+    for (int i = 1; i <= 4; ++i)
+        config += "[line]\nname = Line " + std::to_string(i) + "\n";
+    config += "[line]\nname = IP Line 1\nkind = sip\nuser = 200\ndomain = 127.0.0.1:9\n"
+              "local-address = 127.0.0.1\nregister = no\n";
+    ASSERT_EQ(tapisimConfigure(config.c_str()), TAPISIM_OK) << tapisimLastError();
+    for (int i = 0; i < 1000; ++i)
+        Add(Contact("Ann", ("Lee " + std::to_string(1000 + i)).c_str(), std::to_string(2000 + i).c_str()));
+    Start();
+    m_panel->FillContactTree(true);
+    const LineSlot* sip = m_manager->FindSlotByDevice(4);
+    ASSERT_NE(sip, nullptr);
+    ASSERT_EQ(m_manager->Colleagues().WatchingLine(), sip->GetLine());
+    const ContactTreeModel& model = *m_panel->Model();
+    const QModelIndex ann = model.index(1, 0);
+    ASSERT_EQ(ann.data().toString(), "Ann Lee 1000 (Work)");
+    m_panel->Tree()->expand(ann);
+    int announced = 0;
+    QObject::connect(&model, &QAbstractItemModel::dataChanged, [&] { ++announced; });
+
+    m_manager->Colleagues().OnDevSpecific(sip->GetLine(), TAPIDEVSPECIFIC_WATCHEDLINE, 0, TAPIWATCH_RINGING);
+    EXPECT_EQ(announced, 2) << "the contacts, and the open contact's numbers";
+    EXPECT_FALSE(ann.data(Qt::ToolTipRole).toString().isEmpty());
+    EXPECT_EQ(model.index(0, 0, ann).data(Qt::ToolTipRole), ann.data(Qt::ToolTipRole));
+    EXPECT_TRUE(model.index(2, 0).data(Qt::ToolTipRole).isNull()) << "2001 is not ringing";
+}
+
 TEST_F(ContactsPanelScenario, SearchingDigitsFindsContactsByTheirNumbers)
 {
     Add(Contact("John", "Smith", "+1 (555) 987-6543"));
