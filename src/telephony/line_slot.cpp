@@ -261,6 +261,16 @@ CallRecord* LineSlot::FindFreeRecord()
     return free == m_calls.end() ? nullptr : &*free;
 }
 
+CallRecord* LineSlot::RecordForNewCall()
+{
+    if (!IsOpen())
+        return nullptr;
+    CallRecord* record = FindFreeRecord();
+    if (!record)
+        ShowNoRoom();
+    return record;
+}
+
 void LineSlot::ShowNoRoom()
 {
     m_manager.GetPrompter().ShowMessage(
@@ -641,13 +651,9 @@ void LineSlot::UpdateCallMenu(CallMenu& menu, HCALL call)
 int LineSlot::PlaceCall(std::string_view destination, std::string_view displayableAddress,
     std::string_view calledParty, bool autoDrop)
 {
-    if (!IsOpen())
+    CallRecord* record = RecordForNewCall();
+    if (!record)
         return 0;
-    CallRecord* record = FindFreeRecord();
-    if (!record) {
-        ShowNoRoom();
-        return 0;
-    }
     const std::vector<std::byte> params = MakeCallParams(displayableAddress, calledParty);
     const std::string address(destination);
     CallParty party;

@@ -197,6 +197,9 @@ private:
     void OpenPhone(DWORD apiVersion, HPHONEAPP phoneApp);
     void TakeExistingCalls();
     CallRecord* FindFreeRecord();
+    // A free record for a call we place or pick up; null on a closed line, or when the line has
+    // no room (the user is told).
+    CallRecord* RecordForNewCall();
     void ShowNoRoom();
     void ReportMakeCallFailure(LONG result, const std::string& party);
     void FollowConnection(HCALL call, DWORD state);

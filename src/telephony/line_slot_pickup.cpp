@@ -39,13 +39,9 @@ const char* PickupFailureText(LONG result, bool later)
 
 int LineSlot::PickUp(std::string_view address, std::string_view party)
 {
-    if (!IsOpen())
+    CallRecord* record = RecordForNewCall();
+    if (!record)
         return 0;
-    CallRecord* record = FindFreeRecord();
-    if (!record) {
-        ShowNoRoom();
-        return 0;
-    }
     const std::string number(address);
     const std::string shown = party.empty() ? number : std::string(party);
     *record = CallRecord{};

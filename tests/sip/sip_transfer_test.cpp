@@ -80,6 +80,12 @@ std::string TransferredScenario(const std::string& outcome, bool challenge = fal
 }
 
 // Line 5 has a password, for the far end's challenges.
+// How SIPp transfers us in TransferringScenario.
+struct TransferringOptions {
+    bool challenge = false;
+    bool hangsUp = false;
+};
+
 class SipTransfers : public SipFixture {
 protected:
     SipTransfers()
@@ -121,6 +127,14 @@ protected:
                 return static_cast<LONG>(message.p2);
         return 1;
     }
+    // We call SIPp (`sipp`), which answers and transfers us to `target` (TransferringScenario with
+    // `options`); returns once our call to the target is connected.
+    struct Transferred {
+        HLINE line = 0;
+        HCALL first = 0;
+        HCALL second = 0;
+    };
+    void BeTransferred(Sipp& target, Sipp& sipp, TransferringOptions options, Transferred& calls);
 };
 
 // lineBlindTransfer of a connected SIP call to the number 201: REFER to 201 on the line's domain
@@ -238,10 +252,6 @@ TEST_F(SipTransfers, EarlyOnlyReplacesOfAnAnsweredCallIsRefusedWith486)
 // `target` from Alice; it takes our reports (Trying, then `outcome`: OK once the target answered;
 // with `challenge`, Trying only after its digest challenge was answered with the line's password)
 // and our BYE, or, with `hangsUp`, ends the call itself after the last report.
-struct TransferringOptions {
-    bool challenge = false;
-    bool hangsUp = false;
-};
 std::string TransferringScenario(
     const std::string& target, const std::string& outcome = "200 OK", TransferringOptions options = {})
 {
@@ -281,6 +291,21 @@ std::string TransferringScenario(
         + "  <label id=\"end\"/>\n</scenario>\n";
 }
 
+void SipTransfers::BeTransferred(Sipp& target, Sipp& sipp, TransferringOptions options, Transferred& calls)
+{
+    const std::uint16_t targetPort = StartParty(target, "target", sip_test::TransferTargetScenario());
+    ASSERT_TRUE(sipp.Start(m_dir.Path(),
+        TransferringScenario("sip:bob@127.0.0.1:" + std::to_string(targetPort), "200 OK", options),
+        m_sippPort));
+    calls.line = OpenLine(kLine1);
+    calls.first = ConnectedCall(calls.line, sipp);
+    ASSERT_NE(calls.first, 0u);
+    ASSERT_TRUE(RunUntil([&] { return NewCallOn(calls.line) != 0; }, 5000)) << sipp.Log();
+    calls.second = NewCallOn(calls.line);
+    ASSERT_TRUE(RunUntil([&] { return CallState(calls.second) == LINECALLSTATE_CONNECTED; }, 5000))
+        << target.Log();
+}
+
 // The far end of our call transfers us (REFER): we call the party it named, and the program sees
 // that call arrive as a call of the line, dialling, then connected, with Alice as the party that
 // transferred it; once it is answered our first call ends. Our first report is challenged and sent
@@ -288,18 +313,10 @@ std::string TransferringScenario(
 TEST_F(SipTransfers, FarEndsReferPlacesOurCallToTheTargetAndEndsTheFirstOnceItIsAnswered)
 {
     Sipp target;
-    const std::uint16_t targetPort = StartParty(target, "target", sip_test::TransferTargetScenario());
     Sipp sipp;
-    ASSERT_TRUE(sipp.Start(m_dir.Path(),
-        TransferringScenario(
-            "sip:bob@127.0.0.1:" + std::to_string(targetPort), "200 OK", { .challenge = true }),
-        m_sippPort));
-    const HLINE line = OpenLine(kLine1);
-    const HCALL first = ConnectedCall(line, sipp);
-    ASSERT_NE(first, 0u);
-    ASSERT_TRUE(RunUntil([&] { return NewCallOn(line) != 0; }, 5000)) << sipp.Log();
-    const HCALL second = NewCallOn(line);
-    ASSERT_TRUE(RunUntil([&] { return CallState(second) == LINECALLSTATE_CONNECTED; }, 5000)) << target.Log();
+    Transferred calls;
+    ASSERT_NO_FATAL_FAILURE(BeTransferred(target, sipp, { .challenge = true }, calls));
+    const auto [line, first, second] = calls;
     EXPECT_TRUE(Saw(second, LINECALLSTATE_DIALING));
     EXPECT_TRUE(Saw(second, LINECALLSTATE_RINGBACK));
     Run(200);
@@ -339,18 +356,10 @@ TEST_F(SipTransfers, FarEndsReferPlacesOurCallToTheTargetAndEndsTheFirstOnceItIs
 TEST_F(SipTransfers, FarEndThatHangsUpAfterOurFinalReportGetsNoByeFromUs)
 {
     Sipp target;
-    const std::uint16_t targetPort = StartParty(target, "target", sip_test::TransferTargetScenario());
     Sipp sipp;
-    ASSERT_TRUE(sipp.Start(m_dir.Path(),
-        TransferringScenario(
-            "sip:bob@127.0.0.1:" + std::to_string(targetPort), "200 OK", { .hangsUp = true }),
-        m_sippPort));
-    const HLINE line = OpenLine(kLine1);
-    const HCALL first = ConnectedCall(line, sipp);
-    ASSERT_NE(first, 0u);
-    ASSERT_TRUE(RunUntil([&] { return NewCallOn(line) != 0; }, 5000)) << sipp.Log();
-    const HCALL second = NewCallOn(line);
-    ASSERT_TRUE(RunUntil([&] { return CallState(second) == LINECALLSTATE_CONNECTED; }, 5000)) << target.Log();
+    Transferred calls;
+    ASSERT_NO_FATAL_FAILURE(BeTransferred(target, sipp, { .hangsUp = true }, calls));
+    const auto [line, first, second] = calls;
     EXPECT_TRUE(
         RunUntil([&] { return Saw(first, LINECALLSTATE_DISCONNECTED, LINEDISCONNECTMODE_NORMAL); }, 1000));
     ASSERT_GT(lineDrop(first, nullptr, 0), 0);
