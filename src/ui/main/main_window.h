@@ -234,6 +234,8 @@ private:
     void PressEnter();
     bool AnswerRingingCall();
     bool DialTypedNumber();
+    // The search/dial box's text as a command takes it: cut to the box's limit, trimmed.
+    QString TypedText() const;
     void PressEscape();
     bool ConfirmExit();
     void UpdateSearchButtons();
@@ -286,6 +288,9 @@ private:
     QGroupBox* m_searchGroup = nullptr;
     QToolButton* m_searchIcon = nullptr;
     QLineEdit* m_searchField = nullptr;
+    // The box's text when a call was last dialled from it (TypedText): the box keeps it, and it
+    // names a party already called, not one to transfer to or to bring into a conference.
+    QString m_dialledText;
     QToolButton* m_clearButton = nullptr;
     QToolButton* m_redialButton = nullptr;
     QAbstractButton* m_callButton = nullptr;

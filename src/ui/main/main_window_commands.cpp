@@ -249,12 +249,18 @@ bool MainWindow::AnswerRingingCall()
     return true;
 }
 
+QString MainWindow::TypedText() const
+{
+    return m_searchField->text().left(kSearchTextLimit).trimmed();
+}
+
 // The search/dial box's text when it is a number, not a name: dialled as typed.
 bool MainWindow::DialTypedNumber()
 {
-    const std::string text = m_searchField->text().left(kSearchTextLimit).trimmed().toStdString();
+    const std::string text = TypedText().toStdString();
     if (!NumberRules::LooksLikeNumber(text))
         return false;
+    m_dialledText = TypedText();
     m_lines.DialAndRemember(m_redial, std::string(), text);
     UpdateSearchButtons();
     return true;
@@ -267,10 +273,12 @@ void MainWindow::Call()
         return;
     switch (CurrentTab()) {
     case kContactsTab:
+        m_dialledText = TypedText();
         m_contacts->ActivateSelection(false);
         break;
     case kKeypadTab:
         if (!m_dialPad->Call() && HoldsDialableNumber()) {
+            m_dialledText = TypedText();
             // The keypad's digits did not filter the tree while they were typed: they do now, so
             // that the typed number is what gets dialled, not a contact selected before.
             SelectContactsTab();
@@ -336,7 +344,8 @@ void MainWindow::Conference()
 
 void MainWindow::RunWithTypedNumber(bool (LineManager::*run)(const ActionTarget&, const std::string&))
 {
-    const std::string number = m_searchField->text().left(kSearchTextLimit).trimmed().toStdString();
+    const QString text = TypedText();
+    const std::string number = text == m_dialledText ? std::string() : text.toStdString();
     if ((m_lines.*run)(SelectedCall(), number))
         ClearSearchField();
 }
@@ -412,6 +421,8 @@ void MainWindow::TypeFromKeypad(const QString& text)
 // the number typed there for Transfer or Conference.
 void MainWindow::OnSearchTextChanged(const QString& text)
 {
+    if (TypedText() != m_dialledText)
+        m_dialledText.clear();
     if (CurrentTab() == kKeypadTab && (m_keypadTyping || TakesNumberForCalls())) {
         m_keypadTyping = false;
         UpdateSearchButtons();

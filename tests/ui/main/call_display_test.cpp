@@ -246,8 +246,9 @@ TEST_F(CallDisplayTest, HoldFollowsTheCallAndTransferTakesTheTypedNumber)
     SaveScreenshot(window, "call-conference");
 }
 
-// A call held on line 1 and a call talking on line 2: the tab's Conference on the talking call
-// joins the held one, mixed on line 2; each call keeps its row under its own line.
+// A call held on line 1 and a call talking on line 2, both dialled from the search/dial box: the
+// tab's Conference on the talking call joins the held one, mixed on line 2; each call keeps its
+// row under its own line.
 TEST_F(CallDisplayTest, ConferenceButtonJoinsAHeldCallOfAnotherLine)
 {
     MainWindow& window = StartShown();
@@ -257,10 +258,11 @@ TEST_F(CallDisplayTest, ConferenceButtonJoinsAHeldCallOfAnotherLine)
     Advance(3000);
     Command(window, "actionHold").trigger();
     Advance(100);
-    ASSERT_EQ(m_app->Lines().GetLineSlot(1).PlaceCall("5550122", "5550122", "", false), 1);
+    Dial(window, "5550122"); // line 2: line 1 holds a call
     Advance(3000);
-    window.SearchField()->clear();
-    window.ShowPage(WindowPage::Calls);
+    // The box still holds 5550122, the number just dialled: Conference joins the held call
+    // instead of calling 5550122 again.
+    EXPECT_EQ(window.SearchField()->text(), "5550122");
     SelectRow(window, "5550122 (Connected)");
     ASSERT_NE(TabButton(window, "actionConference"), nullptr);
     ASSERT_TRUE(TabButton(window, "actionConference")->isEnabled());
