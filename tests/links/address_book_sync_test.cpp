@@ -79,6 +79,16 @@ protected:
     }
 
     AddressBookReport Sync() { return m_sync->SyncNow(Account()); }
+    // Three cards on the server, synced here; then First1's note edited here ("Edited here").
+    void SyncThreeThenEditFirst1Here()
+    {
+        m_server.Seed(3);
+        ASSERT_TRUE(m_server.Start());
+        ASSERT_TRUE(Sync().ok);
+        ContactRecord edited(*m_contacts.GetAt(Only("First1")));
+        edited.SetNote("Edited here");
+        m_contacts.Replace(Only("First1"), edited);
+    }
 
     std::size_t Only(std::string_view first)
     {
@@ -154,13 +164,7 @@ TEST_F(AddressBookSyncTest, FirstSyncOfAThousandThenChangesBothWays)
 
 TEST_F(AddressBookSyncTest, ConflictingEditKeepsBothVersions)
 {
-    m_server.Seed(3);
-    ASSERT_TRUE(m_server.Start());
-    ASSERT_TRUE(Sync().ok);
-
-    ContactRecord edited(*m_contacts.GetAt(Only("First1")));
-    edited.SetNote("Edited here");
-    m_contacts.Replace(Only("First1"), edited);
+    ASSERT_NO_FATAL_FAILURE(SyncThreeThenEditFirst1Here());
     std::string card = RadicaleServer::SeedCard(1);
     card.replace(card.find("+1 555 0000001"), 14, "+1 555 2222222");
     ASSERT_EQ(m_server.Put("seed-1.vcf", card), 201);
@@ -279,13 +283,7 @@ TEST_F(AddressBookSyncTest, SyncOnAWorkerThreadAndWrongPassword)
 // removed card comes back.
 TEST_F(AddressBookSyncTest, WritesRefusedWith412KeepBothVersions)
 {
-    m_server.Seed(3);
-    ASSERT_TRUE(m_server.Start());
-    ASSERT_TRUE(Sync().ok);
-
-    ContactRecord edited(*m_contacts.GetAt(Only("First1")));
-    edited.SetNote("Edited here");
-    m_contacts.Replace(Only("First1"), edited);
+    ASSERT_NO_FATAL_FAILURE(SyncThreeThenEditFirst1Here());
     m_contacts.RemoveAt(Only("First2"));
     bool written = false;
     QObject::connect(m_sync.get(), &AddressBookSync::Progress, [&] {

@@ -427,16 +427,6 @@ TEST_F(OfficeFailover, TheSeatMovesToTheSecondProxyWhenTheFirstStopsAnswering)
 // what a colleague watching it sees. The seat sends nothing extra for it.
 class OfficePresence : public OfficeSeats {
 protected:
-    // The states LINE_DEVSPECIFIC reported for watched entry `index`, in order, each once.
-    std::vector<DWORD> Reported(HLINE line, DWORD index) const
-    {
-        std::vector<DWORD> states;
-        for (const Received& message : m_received)
-            if (message.message == LINE_DEVSPECIFIC && message.device == line
-                && message.p1 == TAPIDEVSPECIFIC_WATCHEDLINE && message.p2 == index)
-                states.push_back(DWORD(message.p3));
-        return states;
-    }
     bool Shows(HLINE line, DWORD index, DWORD state)
     {
         DWORD now = TAPIWATCH_UNKNOWN;

@@ -105,14 +105,21 @@ protected:
         return testing_support::ReadSoundFile(RecordingPath::ToLocalFile(entry.recordingPath).string())
             .samples;
     }
-    // 202 and 203 stay connected to each other for `ms`, longer than either waits for audio.
-    void ExpectTalkingFor(int ms)
+    // Once 201 handed the call over, 202 and 203 are connected and stay so for 2.5 s, longer than
+    // either waits for audio; then 203 hangs up and both are idle.
+    void ExpectCallerAndTargetTalkThenHangUp()
     {
-        RunUntil([] { return false; }, ms);
+        EXPECT_TRUE(m_prompter.messages.empty()) << PromptedText();
+        EXPECT_TRUE(RunUntilSeat(*m_caller, "connected to 203", 2000)) << m_caller->SipLineState();
+        EXPECT_TRUE(RunUntilSeat(*m_target, "connected from 202", 2000)) << m_target->SipLineState();
+        RunUntil([] { return false; }, 2500);
         EXPECT_NE(m_caller->SipLineState().find("connected to 203"), std::string::npos)
             << m_caller->SipLineState() << m_caller->Output();
         EXPECT_NE(m_target->SipLineState().find("connected from 202"), std::string::npos)
             << m_target->SipLineState() << m_target->Output();
+        m_target->Linesim("hangup 5");
+        EXPECT_TRUE(RunUntilSeat(*m_caller, "idle", 3000)) << m_caller->SipLineState();
+        EXPECT_TRUE(RunUntilSeat(*m_target, "idle", 3000)) << m_target->SipLineState();
     }
     std::string PromptedText() const
     {
@@ -139,13 +146,7 @@ TEST_F(OfficeSeatTransfer, BlindTransferHandsTheCallerToTheThirdSeat)
         << SeatState() << m_caller->SipLineState();
     const CallTime handedOver = Now();
     EXPECT_NE(SeatState().find("idle; transferred 202 to 203"), std::string::npos) << SeatState();
-    EXPECT_TRUE(m_prompter.messages.empty()) << PromptedText();
-    EXPECT_TRUE(RunUntilSeat(*m_caller, "connected to 203", 2000)) << m_caller->SipLineState();
-    EXPECT_TRUE(RunUntilSeat(*m_target, "connected from 202", 2000)) << m_target->SipLineState();
-    ExpectTalkingFor(2500);
-    m_target->Linesim("hangup 5");
-    EXPECT_TRUE(RunUntilSeat(*m_caller, "idle", 3000)) << m_caller->SipLineState();
-    EXPECT_TRUE(RunUntilSeat(*m_target, "idle", 3000)) << m_target->SipLineState();
+    ExpectCallerAndTargetTalkThenHangUp();
 
     // 201: the call it answered, once, until it was handed over.
     const CallLogStore log = LoggedCalls();
@@ -186,13 +187,7 @@ TEST_F(OfficeSeatTransfer, TransferAfterConsultingConnectsTheCallerWithTheThirdS
         << m_caller->SipLineState() << "\n"
         << m_target->SipLineState() << m_server->Log();
     EXPECT_TRUE(RunUntil([&] { return OnlyCall(SeatSlotIndex()) == 0; }, 2000)) << SeatState();
-    EXPECT_TRUE(m_prompter.messages.empty()) << PromptedText();
-    EXPECT_TRUE(RunUntilSeat(*m_caller, "connected to 203", 2000)) << m_caller->SipLineState();
-    EXPECT_TRUE(RunUntilSeat(*m_target, "connected from 202", 2000)) << m_target->SipLineState();
-    ExpectTalkingFor(2500);
-    m_target->Linesim("hangup 5");
-    EXPECT_TRUE(RunUntilSeat(*m_caller, "idle", 3000)) << m_caller->SipLineState();
-    EXPECT_TRUE(RunUntilSeat(*m_target, "idle", 3000)) << m_target->SipLineState();
+    ExpectCallerAndTargetTalkThenHangUp();
     m_target->Linesim("handset 5 down");
 
     // 201: each party it talked to, once.

@@ -12,14 +12,12 @@
 
 namespace {
 
-
 void OnDigits(void* user, const char* digits, int count)
 {
     static_cast<std::string*>(user)->append(digits, static_cast<std::size_t>(count));
 }
 
 } // namespace
-
 
 std::string DigitsIn(const std::vector<std::int16_t>& samples)
 {
@@ -34,7 +32,8 @@ std::vector<std::int16_t> Tone(double frequency, unsigned ms)
 {
     std::vector<std::int16_t> samples(ms * 8);
     for (std::size_t i = 0; i < samples.size(); ++i)
-        samples[i] = static_cast<std::int16_t>(8000 * std::sin(2 * std::numbers::pi * frequency * double(i) / 8000));
+        samples[i]
+            = static_cast<std::int16_t>(8000 * std::sin(2 * std::numbers::pi * frequency * double(i) / 8000));
     return samples;
 }
 
@@ -57,11 +56,12 @@ std::string SipFixture::Configuration() const
     std::string text;
     for (int i = 1; i <= 4; ++i)
         text += "[line]\nname = Zo-Linka Line " + std::to_string(i) + "\n";
-    const auto sipLine = [&](int index, std::uint16_t port, const std::string& user, const std::string& extra) {
-        return "[line]\nname = IP Line " + std::to_string(index) + "\nkind = sip\nuser = " + user
-            + "\ndomain = 127.0.0.1:" + std::to_string(m_sippPort)
-            + "\nlocal-address = 127.0.0.1\nlocal-port = " + std::to_string(port) + "\n" + extra;
-    };
+    const auto sipLine
+        = [&](int index, std::uint16_t port, const std::string& user, const std::string& extra) {
+              return "[line]\nname = IP Line " + std::to_string(index) + "\nkind = sip\nuser = " + user
+                  + "\ndomain = 127.0.0.1:" + std::to_string(m_sippPort)
+                  + "\nlocal-address = 127.0.0.1\nlocal-port = " + std::to_string(port) + "\n" + extra;
+          };
     text += sipLine(1, m_line1Port, "kestrium", Line1Account());
     text += sipLine(2, m_line2Port, "second", "register = no\n");
     text += "[line]\nname = Data Modem\nkind = modem\n";
@@ -109,6 +109,16 @@ bool SipFixture::Saw(HCALL call, DWORD state, DWORD mode) const
     return false;
 }
 
+std::vector<DWORD> SipFixture::Reported(HLINE line, DWORD index) const
+{
+    std::vector<DWORD> states;
+    for (const Received& message : m_received)
+        if (message.message == LINE_DEVSPECIFIC && message.device == line
+            && message.p1 == TAPIDEVSPECIFIC_WATCHEDLINE && message.p2 == index)
+            states.push_back(DWORD(message.p3));
+    return states;
+}
+
 HCALL SipFixture::NewCallOn(HLINE line) const
 {
     for (const Received& message : m_received)
@@ -121,10 +131,11 @@ std::vector<std::int16_t>& SipFixture::Record(HLINE line, const char* deviceClas
 {
     auto device = platform::WaveDeviceList::Instance().Input(LineDeviceId(line, deviceClass));
     auto samples = std::make_shared<std::vector<std::int16_t>>();
-    EXPECT_EQ(device->Start(platform::PcmFormat{}, [samples](const std::uint8_t* data, std::size_t bytes) {
-        const auto* p = reinterpret_cast<const std::int16_t*>(data);
-        samples->insert(samples->end(), p, p + bytes / 2);
-    }),
+    EXPECT_EQ(device->Start(platform::PcmFormat{},
+                  [samples](const std::uint8_t* data, std::size_t bytes) {
+                      const auto* p = reinterpret_cast<const std::int16_t*>(data);
+                      samples->insert(samples->end(), p, p + bytes / 2);
+                  }),
         MMSYSERR_NOERROR);
     m_inputs.push_back(device);
     m_recordings.push_back(samples);
@@ -135,13 +146,14 @@ void SipFixture::PlayTone(HLINE line, double frequency)
 {
     auto device = platform::WaveDeviceList::Instance().Output(LineDeviceId(line, "wave/out"));
     auto position = std::make_shared<std::size_t>(0);
-    EXPECT_EQ(device->Start(platform::PcmFormat{}, [position, frequency](std::uint8_t* data, std::size_t bytes) {
-        auto* out = reinterpret_cast<std::int16_t*>(data);
-        for (std::size_t i = 0; i < bytes / 2; ++i, ++*position)
-            out[i] = static_cast<std::int16_t>(
-                8000 * std::sin(2 * std::numbers::pi * frequency * double(*position) / 8000));
-        return bytes;
-    }),
+    EXPECT_EQ(device->Start(platform::PcmFormat{},
+                  [position, frequency](std::uint8_t* data, std::size_t bytes) {
+                      auto* out = reinterpret_cast<std::int16_t*>(data);
+                      for (std::size_t i = 0; i < bytes / 2; ++i, ++*position)
+                          out[i] = static_cast<std::int16_t>(
+                              8000 * std::sin(2 * std::numbers::pi * frequency * double(*position) / 8000));
+                      return bytes;
+                  }),
         MMSYSERR_NOERROR);
     m_outputs.push_back(device);
 }
@@ -149,8 +161,9 @@ void SipFixture::PlayTone(HLINE line, double frequency)
 std::string SipFixture::LineList()
 {
     std::string reply(4096, '\0');
-    return tapisimCommand("list", reply.data(), static_cast<DWORD>(reply.size())) == TAPISIM_OK ? reply.c_str()
-                                                                                               : std::string();
+    return tapisimCommand("list", reply.data(), static_cast<DWORD>(reply.size())) == TAPISIM_OK
+        ? reply.c_str()
+        : std::string();
 }
 
 LONG SipFixture::GenerateDigits(HCALL call, const char* digits)
@@ -165,9 +178,11 @@ std::pair<std::string, std::string> SipFixture::CallerOf(HCALL call)
     info->dwTotalSize = static_cast<DWORD>(buffer.size());
     EXPECT_EQ(lineGetCallInfoA(call, info), 0);
     const auto text = [&](DWORD size, DWORD offset) {
-        return size ? std::string(reinterpret_cast<const char*>(buffer.data() + offset), size - 1) : std::string();
+        return size ? std::string(reinterpret_cast<const char*>(buffer.data() + offset), size - 1)
+                    : std::string();
     };
-    return { text(info->dwCallerIDSize, info->dwCallerIDOffset), text(info->dwCallerIDNameSize, info->dwCallerIDNameOffset) };
+    return { text(info->dwCallerIDSize, info->dwCallerIDOffset),
+        text(info->dwCallerIDNameSize, info->dwCallerIDNameOffset) };
 }
 
 double BestShareOf(const std::vector<std::int16_t>& samples, double frequency, unsigned windowMs)

@@ -33,6 +33,8 @@ protected:
     void RunWhile(sip_test::Sipp& sipp, DWORD timeoutMs);
     bool Saw(HCALL call, DWORD state, DWORD mode = 0) const;
     HCALL NewCallOn(HLINE line) const;
+    // The states LINE_DEVSPECIFIC reported for watched entry `index` of a line, in order.
+    std::vector<DWORD> Reported(HLINE line, DWORD index) const;
 
     // Records what the far end sends on a line's wave-in device from now on ("wave/in/aux": the
     // far end and what we send, mixed).

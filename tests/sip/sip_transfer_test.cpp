@@ -48,6 +48,23 @@ std::string Notify(int cseq, const std::string& status, bool last)
         + body + "]]></send>\n  <recv response=\"200\"/>\n";
 }
 
+const char* const kAnswer = "Contact: <sip:sipp@[local_ip]:[local_port]>\nContent-Type: application/sdp\n";
+
+// SIPp called by us: scenario `name` answers at once (keeping our From as [$caller] and our
+// Contact as [$contact]) and takes our ACK; the caller's steps follow.
+std::string AnsweredAtOnce(const std::string& name)
+{
+    return "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>\n<scenario name=\"" + name + "\">\n"
+        + R"(  <recv request="INVITE" crlf="true">
+    <action>
+      <ereg regexp=".*" search_in="hdr" header="From:" assign_to="caller"/>
+      <ereg regexp="sip:[^>]*" search_in="hdr" header="Contact:" assign_to="contact"/>
+    </action>
+  </recv>
+)" + sip_test::SippReply("200 OK", kAnswer, sip_test::SippSdp())
+        + "  <recv request=\"ACK\" crlf=\"true\"/>\n";
+}
+
 // SIPp, called by us, answers, takes our REFER (checking Refer-To and Referred-By; when
 // `challenge`, only after its digest challenge was answered with the line's password), accepts it
 // and reports Trying then `outcome`; then it waits for our BYE.
@@ -63,19 +80,7 @@ std::string TransferredScenario(const std::string& outcome, bool challenge = fal
         + "\n    </action>\n  </recv>\n" + (challenge ? CheckCredentials("referred") : "")
         + sip_test::SippReply("202 Accepted", "Contact: <sip:sipp@[local_ip]:[local_port]>\n", "", false)
         + Notify(2, "100 Trying", false) + Notify(3, outcome, true);
-    return R"(<?xml version="1.0" encoding="ISO-8859-1" ?>
-<scenario name="transferred">
-  <recv request="INVITE" crlf="true">
-    <action>
-      <ereg regexp=".*" search_in="hdr" header="From:" assign_to="caller"/>
-      <ereg regexp="sip:[^>]*" search_in="hdr" header="Contact:" assign_to="contact"/>
-    </action>
-  </recv>
-)"
-        + sip_test::SippReply("200 OK",
-            "Contact: <sip:sipp@[local_ip]:[local_port]>\nContent-Type: application/sdp\n",
-            sip_test::SippSdp())
-        + "  <recv request=\"ACK\" crlf=\"true\"/>\n" + refer + "  <recv request=\"BYE\"/>\n"
+    return AnsweredAtOnce("transferred") + refer + "  <recv request=\"BYE\"/>\n"
         + sip_test::SippReply("200 OK", "", "", false) + "  <label id=\"end\"/>\n</scenario>\n";
 }
 
@@ -267,19 +272,7 @@ std::string TransferringScenario(
             + (checked ? CheckCredentials("reported") : "") + sip_test::SippReply("200 OK", "", "", false);
     };
     const std::string challenged = options.challenge ? "  <recv request=\"NOTIFY\"/>\n" + Challenge() : "";
-    return R"(<?xml version="1.0" encoding="ISO-8859-1" ?>
-<scenario name="transferring">
-  <recv request="INVITE" crlf="true">
-    <action>
-      <ereg regexp=".*" search_in="hdr" header="From:" assign_to="caller"/>
-      <ereg regexp="sip:[^>]*" search_in="hdr" header="Contact:" assign_to="contact"/>
-    </action>
-  </recv>
-)"
-        + sip_test::SippReply("200 OK",
-            "Contact: <sip:sipp@[local_ip]:[local_port]>\nContent-Type: application/sdp\n",
-            sip_test::SippSdp())
-        + "  <recv request=\"ACK\" crlf=\"true\"/>\n" + refer(2, "") + "  <recv response=\"400\"/>\n"
+    return AnsweredAtOnce("transferring") + refer(2, "") + "  <recv response=\"400\"/>\n"
         + refer(3,
             "Refer-To: <" + target
                 + ">\nReferred-By: \"Alice Example\" <sip:2125550100@[local_ip]:[local_port]>\n")
@@ -374,18 +367,8 @@ TEST_F(SipTransfers, FarEndThatHangsUpAfterOurFinalReportGetsNoByeFromUs)
 // accepts, reports success and takes our BYE.
 std::string AttendedTransferredScenario()
 {
-    const std::string answer = "Contact: <sip:sipp@[local_ip]:[local_port]>\nContent-Type: application/sdp\n";
-    return R"(<?xml version="1.0" encoding="ISO-8859-1" ?>
-<scenario name="attended">
-  <recv request="INVITE" crlf="true">
-    <action>
-      <ereg regexp=".*" search_in="hdr" header="From:" assign_to="caller"/>
-      <ereg regexp="sip:[^>]*" search_in="hdr" header="Contact:" assign_to="contact"/>
-    </action>
-  </recv>
-)" + sip_test::SippReply("200 OK", answer, sip_test::SippSdp())
-        + "  <recv request=\"ACK\" crlf=\"true\"/>\n  <recv request=\"INVITE\"/>\n"
-        + sip_test::SippReply("200 OK", answer, sip_test::SippSdp() + "a=recvonly\r\n", false)
+    return AnsweredAtOnce("attended") + "  <recv request=\"INVITE\"/>\n"
+        + sip_test::SippReply("200 OK", kAnswer, sip_test::SippSdp() + "a=recvonly\r\n", false)
         + R"(  <recv request="ACK" crlf="true"/>
   <recv request="REFER">
     <action>

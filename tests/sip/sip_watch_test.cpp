@@ -70,16 +70,6 @@ std::string Notify(int cseq, const std::string& body, const std::string& substat
 
 class SipWatch : public SipFixture {
 protected:
-    // The states LINE_DEVSPECIFIC reported for watched entry `index`, in order.
-    std::vector<DWORD> Reported(HLINE line, DWORD index) const
-    {
-        std::vector<DWORD> states;
-        for (const Received& message : m_received)
-            if (message.message == LINE_DEVSPECIFIC && message.device == line
-                && message.p1 == TAPIDEVSPECIFIC_WATCHEDLINE && message.p2 == index)
-                states.push_back(DWORD(message.p3));
-        return states;
-    }
     DWORD State(HLINE line, DWORD index)
     {
         DWORD state = 0xFFFF;
