@@ -24,23 +24,23 @@ constexpr auto kDateLimits = [] {
     return limits;
 }();
 
-CallTime TimeFromFields(std::span<const std::string> six)
+CallTime TimeFromFields(std::span<const std::string_view> six)
 {
     return { CsvCodec::ToNumber(six[0]), CsvCodec::ToNumber(six[1]), CsvCodec::ToNumber(six[2]),
         CsvCodec::ToNumber(six[3]), CsvCodec::ToNumber(six[4]), CsvCodec::ToNumber(six[5]) };
 }
 
-CallLogEntry EntryFromFields(std::span<std::string> fields)
+CallLogEntry EntryFromFields(std::span<const std::string_view> fields)
 {
     CallLogEntry entry;
     entry.startTime = TimeFromFields(fields.subspan(0, 6));
     entry.endTime = TimeFromFields(fields.subspan(6, 6));
-    entry.callerName = std::move(fields[12]);
-    entry.number = std::move(fields[13]);
-    entry.note = std::move(fields[14]);
-    entry.recordingPath = std::move(fields[15]);
+    entry.callerName = fields[12];
+    entry.number = fields[13];
+    entry.note = fields[14];
+    entry.recordingPath = fields[15];
     entry.type = CsvCodec::ToNumber(fields[16]);
-    entry.reservedText = std::move(fields[17]);
+    entry.reservedText = fields[17];
     entry.reservedValue = CsvCodec::ToNumber(fields[18]);
     return entry;
 }
@@ -95,6 +95,18 @@ bool StartsLater(const CallTime& a, const CallTime& b)
     return a > b;
 }
 
+// StartsLater's order as a number: a valid time above every invalid one (0), its fields packed
+// each within its range, so that the numbers order as the times. Invalid times tie here and are
+// ordered by StartsLater itself.
+std::uint64_t StartKey(const CallTime& time)
+{
+    if (!time.IsValid())
+        return 0;
+    const auto u = [](std::int32_t v) { return std::uint64_t(v); };
+    return std::uint64_t(1) << 63 | u(time.year) << 26 | u(time.month) << 22 | u(time.day) << 17
+        | u(time.hour) << 12 | u(time.minute) << 6 | u(time.second);
+}
+
 } // namespace
 
 std::uint32_t MissedCallStamp(const CallTime& time)
@@ -112,8 +124,10 @@ CallLogStore::CallLogStore(std::filesystem::path deletedFolder)
 bool CallLogStore::Load(const std::filesystem::path& file)
 {
     Clear();
-    LoadRecords<kFieldCount>(file, kDateLimits, kMaxEntries + 1,
-        [this](std::span<std::string> record) { return m_entries.Append(EntryFromFields(record)); });
+    LoadRecords<kFieldCount>(
+        file, kDateLimits, kMaxEntries + 1, [this](std::span<const std::string_view> record) {
+            return m_entries.Append(EntryFromFields(record));
+        });
     return true;
 }
 
@@ -269,16 +283,21 @@ void CallLogStore::PrepareListOrder()
 
 std::vector<std::size_t> CallLogStore::InListOrder(std::vector<std::size_t> positions) const
 {
-    // The start times are copied beside the positions, so the sort does not visit the entries.
+    // The start times are copied beside the positions, so the sort does not visit the entries, with
+    // their order as one number, so a comparison rarely looks at the fields.
     struct Start {
+        std::uint64_t key;
         CallTime time;
         std::size_t position;
     };
     std::vector<Start> starts(positions.size());
-    for (std::size_t i = 0; i < positions.size(); ++i)
-        starts[i] = { m_entries.GetAt(positions[i])->startTime, positions[i] };
-    std::stable_sort(starts.begin(), starts.end(),
-        [](const Start& a, const Start& b) { return StartsLater(a.time, b.time); });
+    for (std::size_t i = 0; i < positions.size(); ++i) {
+        const CallTime& time = m_entries.GetAt(positions[i])->startTime;
+        starts[i] = { StartKey(time), time, positions[i] };
+    }
+    std::stable_sort(starts.begin(), starts.end(), [](const Start& a, const Start& b) {
+        return a.key != b.key ? a.key > b.key : a.key == 0 && StartsLater(a.time, b.time);
+    });
     for (std::size_t i = 0; i < starts.size(); ++i)
         positions[i] = starts[i].position;
     // Entries that share a start second go by name. Their names are copied first, in store order:

@@ -19,7 +19,7 @@ constexpr std::size_t kFirstTrailingColumn = 28;
 
 } // namespace
 
-ContactRecord RecordFromColumns(std::span<const std::string> columns, GroupStore& groups)
+ContactRecord RecordFromColumns(std::span<const std::string_view> columns, GroupStore& groups)
 {
     std::array<std::string_view, ContactRecord::kTextCount> texts{};
     texts[std::size_t(ContactField::Group)] = ContactRecord::ValidGroup(columns[0], groups);

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <span>
 #include <string>
+#include <string_view>
 
 class CsvWriter;
 class GroupStore;
@@ -19,7 +20,7 @@ inline constexpr std::size_t kColumnCount = 35;
 // A record from the 35 columns read: the group through SetGroup, the display name only when its
 // column is not empty, integers as decimal numbers. The texts are copied, so `columns` keeps its
 // buffers for the next record.
-ContactRecord RecordFromColumns(std::span<const std::string> columns, GroupStore& groups);
+ContactRecord RecordFromColumns(std::span<const std::string_view> columns, GroupStore& groups);
 
 // Writes the record as one line of 35 columns.
 void WriteRecord(CsvWriter& writer, const ContactRecord& record);

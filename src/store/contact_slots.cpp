@@ -15,7 +15,7 @@ bool ContactSlots::Load(const std::filesystem::path& file)
     Reset();
     int slot = 0;
     LoadRecords<ContactFile::kColumnCount>(
-        file, {}, kSlotCount, [this, &slot](std::span<std::string> record) {
+        file, {}, kSlotCount, [this, &slot](std::span<const std::string_view> record) {
             ContactRecord scratch = ContactFile::RecordFromColumns(record, m_groups);
             if (scratch.DisplayName().empty())
                 scratch.ComposeDisplayName(&m_labels);

@@ -129,11 +129,12 @@ void ContactStore::Load(const std::filesystem::path& file)
     std::error_code error;
     if (const std::uintmax_t bytes = std::filesystem::file_size(file, error); !error)
         m_records.Reserve(std::size_t(std::min<std::uintmax_t>(bytes / kShortestQuotedRecord, kMaxRecords)));
-    LoadRecords<ContactFile::kColumnCount>(file, {}, kMaxRecords + 1, [this](std::span<std::string> record) {
-        ContactRecord scratch = ContactFile::RecordFromColumns(record, m_groups);
-        RepairDefaultNumber(scratch);
-        return Append(std::move(scratch));
-    });
+    LoadRecords<ContactFile::kColumnCount>(
+        file, {}, kMaxRecords + 1, [this](std::span<const std::string_view> record) {
+            ContactRecord scratch = ContactFile::RecordFromColumns(record, m_groups);
+            RepairDefaultNumber(scratch);
+            return Append(std::move(scratch));
+        });
     m_records.ReleaseSpareRoom();
 }
 

@@ -2,6 +2,7 @@
 
 #include "store/text_limit.h"
 
+#include <algorithm>
 #include <string_view>
 
 namespace {
@@ -12,10 +13,11 @@ std::size_t LimitOf(std::span<const std::size_t> limits, std::size_t field)
 }
 
 // The common case in one pass: a whole record on one buffered line, every field plain text
-// between quotes (no escape, no CR but the line end's), separated by commas. What it reads is
-// what ReadField reads field by field. False, with nothing consumed, for anything else.
+// between quotes (no escape, no CR but the line end's), separated by commas. Its fields are views
+// of the reader's buffer, holding what ReadField reads field by field. False, with nothing
+// consumed, for anything else.
 bool TakePlainRecord(
-    TextFileReader& reader, std::span<std::string> fields, std::span<const std::size_t> limits)
+    TextFileReader& reader, std::span<std::string_view> fields, std::span<const std::size_t> limits)
 {
     const std::string_view buffered = reader.Buffered();
     const std::size_t lineEnd = buffered.find('\n');
@@ -24,17 +26,16 @@ bool TakePlainRecord(
     std::string_view line = buffered.substr(0, lineEnd);
     if (line.ends_with('\r'))
         line.remove_suffix(1);
+    // Without escapes every quote opens or closes a field; a doubled one is caught below.
+    if (line.find('\\') != std::string_view::npos || line.find('\r') != std::string_view::npos)
+        return false;
     const char* const end = line.data() + line.size();
     const char* pos = line.data();
     for (std::size_t i = 0; i < fields.size(); ++i) {
         if (pos == end || *pos != '"')
             return false;
         const char* const open = ++pos;
-        while (pos != end && *pos != '"') {
-            if (*pos == '\\' || *pos == '\r')
-                return false;
-            ++pos;
-        }
+        pos = std::find(pos, end, '"');
         if (pos == end)
             return false;
         const std::string_view text(open, std::size_t(pos - open));
@@ -42,7 +43,7 @@ bool TakePlainRecord(
         const bool last = i + 1 == fields.size();
         if (last ? pos != end : pos == end || *pos != ',') // a doubled quote, a field too many or too few
             return false;
-        fields[i].assign(CutToLimit(text, LimitOf(limits, i)));
+        fields[i] = CutToLimit(text, LimitOf(limits, i));
         ++pos;
     }
     reader.Skip(lineEnd + 1);
@@ -51,14 +52,15 @@ bool TakePlainRecord(
 
 } // namespace
 
-std::size_t ReadRecordFields(
-    TextFileReader& reader, std::span<std::string> fields, std::span<const std::size_t> limits)
+std::size_t ReadRecordFields(TextFileReader& reader, std::span<std::string_view> fields,
+    std::span<std::string> copies, std::span<const std::size_t> limits)
 {
     if (TakePlainRecord(reader, fields, limits))
         return fields.size();
     for (std::size_t i = 0; i < fields.size(); ++i) {
-        if (!CsvCodec::ReadField(reader, fields[i], LimitOf(limits, i)))
+        if (!CsvCodec::ReadField(reader, copies[i], LimitOf(limits, i)))
             return i;
+        fields[i] = copies[i];
     }
     return fields.size();
 }

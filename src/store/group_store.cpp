@@ -32,7 +32,7 @@ void GroupStore::Load(const std::filesystem::path& file)
     m_names.clear();
     constexpr std::array<std::size_t, 1> kLimits = { kNameLimit };
     bool opened = LoadRecords<1>(file, kLimits, std::numeric_limits<std::size_t>::max(),
-        [this](std::span<std::string> name) { return Add(name[0]); });
+        [this](std::span<const std::string_view> name) { return Add(name[0]); });
     if (!opened) {
         for (std::string_view name : kDefaultGroups)
             Add(name);

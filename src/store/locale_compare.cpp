@@ -17,6 +17,17 @@ QString ToQString(std::string_view text)
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
+bool IsAscii(std::string_view text)
+{
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// Within ASCII, case folding maps only A to Z (to a to z).
+char FoldAscii(char c)
+{
+    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+}
+
 } // namespace
 
 int CompareText(std::string_view a, std::string_view b)
@@ -31,9 +42,15 @@ int CompareTextNoCase(std::string_view a, std::string_view b)
     return QString::localeAwareCompare(FoldedText(a), FoldedText(b));
 }
 
+// Case folding maps each character on its own, so ASCII is folded here and Qt's general (and
+// much slower) case mapping only sees texts with other characters, which it passes through
+// unchanged unless one of those is an upper-case letter.
 QString FoldedText(std::string_view text)
 {
-    return ToQString(text).toCaseFolded();
+    QString folded = ToQString(text);
+    for (QChar& c : folded)
+        c = c.unicode() < 0x80 ? QChar(FoldAscii(char(c.unicode()))) : c;
+    return IsAscii(text) ? folded : std::move(folded).toCaseFolded();
 }
 
 // A collator as QCollator sets one up for `locale` (its ICU collator: normalisation on, the
@@ -64,6 +81,22 @@ public:
     TextCollator(const TextCollator&) = delete;
     TextCollator& operator=(const TextCollator&) = delete;
 
+    // Appends the key of the UTF-8 `text`, case-folded first when `foldCase`, to `keys`. Without a
+    // collator, ASCII is its own key (AppendCodeUnit's form) and needs no UTF-16 copy.
+    void AppendKey(std::string_view text, bool foldCase, std::string& keys) const
+    {
+        if (!m_collator && IsAscii(text)) {
+            const std::size_t start = keys.size();
+            keys.append(text);
+            if (foldCase)
+                std::transform(keys.begin() + std::ptrdiff_t(start), keys.end(),
+                    keys.begin() + std::ptrdiff_t(start), FoldAscii);
+            return;
+        }
+        AppendKey(foldCase ? FoldedText(text) : ToQString(text), keys);
+    }
+
+private:
     // Appends the key of `text` to `keys`.
     void AppendKey(const QString& text, std::string& keys) const
     {
@@ -88,7 +121,6 @@ public:
         }
     }
 
-private:
     // A UTF-16 code unit in the UTF-8 form of its value: the bytes order as the code units do, and
     // plain ASCII takes one byte.
     static void AppendCodeUnit(char16_t unit, std::string& keys)
@@ -182,9 +214,8 @@ KeyedItems SortedByKey(const TextCollator& collator, std::span<const std::size_t
     KeyedItems sorted;
     sorted.order.reserve(items.size());
     for (std::size_t place = 0; place < items.size(); ++place) {
-        QString text = ToQString(textOf(items[place]));
         const std::size_t offset = sorted.keys.size();
-        collator.AppendKey(foldCase ? std::move(text).toCaseFolded() : text, sorted.keys);
+        collator.AppendKey(textOf(items[place]), foldCase, sorted.keys);
         const std::size_t size = sorted.keys.size() - offset;
         sorted.order.push_back({ 0, 0, std::uint32_t(offset), std::uint32_t(size), std::uint32_t(place) });
     }

@@ -67,9 +67,13 @@ void ColleagueLines::SetNumbers(const std::vector<std::string_view>& numbers)
     }
     if (wanted == m_numbers)
         return;
+    const bool anyKnown
+        = std::any_of(m_states.begin(), m_states.end(), [](State state) { return state != State::Unknown; });
     m_numbers = std::move(wanted);
     // The service keeps the states of entries it watched before; Send asks it for all of them.
     m_states.assign(m_numbers.size(), State::Unknown);
+    if (anyKnown && m_changed) // the states shown so far are gone
+        m_changed();
     if (m_line && !Send())
         UseLines(m_candidates);
 }
@@ -101,19 +105,28 @@ bool ColleagueLines::Send()
         list += number + "\n";
     if (m_tapi.tapiWatchLines(m_line, list.c_str()) != 0)
         return false;
+    std::vector<State> states = m_states;
     for (std::size_t i = 0; i < m_numbers.size(); ++i) {
         DWORD state = TAPIWATCH_UNKNOWN;
         if (m_tapi.tapiGetWatchedLine(m_line, DWORD(i), &state) == 0)
-            m_states[i] = StateOfCode(state);
+            states[i] = StateOfCode(state);
     }
-    if (m_changed)
-        m_changed();
+    SetStates(std::move(states));
     return true;
 }
 
 void ColleagueLines::SetAllUnknown()
 {
-    std::fill(m_states.begin(), m_states.end(), State::Unknown);
+    SetStates(std::vector<State>(m_states.size(), State::Unknown));
+}
+
+// The window hears of a change only when a state did change: telling it costs a pass over the
+// contacts it shows.
+void ColleagueLines::SetStates(std::vector<State> states)
+{
+    if (states == m_states)
+        return;
+    m_states = std::move(states);
     if (m_changed)
         m_changed();
 }
@@ -122,9 +135,9 @@ void ColleagueLines::OnDevSpecific(HLINE line, DWORD_PTR kind, DWORD_PTR index, 
 {
     if (kind != TAPIDEVSPECIFIC_WATCHEDLINE || line != m_line || index >= m_states.size())
         return;
-    m_states[index] = StateOfCode(state);
-    if (m_changed)
-        m_changed();
+    std::vector<State> states = m_states;
+    states[index] = StateOfCode(state);
+    SetStates(std::move(states));
 }
 
 ColleagueLines::State ColleagueLines::StateOf(std::string_view number) const

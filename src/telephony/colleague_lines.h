@@ -38,12 +38,13 @@ public:
     State StateOf(std::string_view number) const;
     // The line that watches, 0 for none.
     HLINE WatchingLine() const { return m_line; }
-    // Called after any state changed (the contacts tab and speed dials show them again).
+    // Called after a state changed (the contacts tab and speed dials show them again).
     void SetChangeHandler(std::function<void()> handler) { m_changed = std::move(handler); }
 
 private:
     bool Send();
     void SetAllUnknown();
+    void SetStates(std::vector<State> states);
 
     TapiBinding& m_tapi;
     std::vector<HLINE> m_candidates;

@@ -255,7 +255,10 @@ TEST(CallLogStore, ListOrderIsTheStableOrderOfCompareEntriesThroughChanges)
             store.Append(MakeEntry(name, "55" + std::to_string(i % 3), type, { 2026, 3, 1, 12, 0, i % 3 }));
         }
     }
-    store.Append(MakeEntry("bad", "1", 1, { 2026, 2, 30, 0, 0, 0 }));
+    for (const CallTime& bad :
+        { CallTime{ 2026, 2, 30, 0, 0, 0 }, CallTime{ 2026, 13, 1, 0, 0, 0 }, CallTime{ 1800, 1, 1, 0, 0, 0 },
+            CallTime{ 2026, 2, 30, 0, 0, 0 }, CallTime{ -1, 0, 0, 0, 0, 0 } })
+        store.Append(MakeEntry("bad", "1", 1, bad));
     store.Append(MakeEntry("", "number only", 1, { 2026, 3, 1, 12, 0, 1 }));
     ASSERT_TRUE(store.Save(file));
     const auto expectSameLists = [&store](const char* step) {

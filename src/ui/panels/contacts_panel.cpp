@@ -143,16 +143,17 @@ void ContactsPanel::ConnectTree()
         for (const QModelIndex& other : OpenedContacts())
             if (other != opened)
                 m_tree->collapse(other);
+        m_opened = opened;
     });
 }
 
+// The contact open is remembered as it opens, instead of asking the tree about each of its rows
+// (tens of thousands); a fill forgets it.
 QModelIndexList ContactsPanel::OpenedContacts() const
 {
-    QModelIndexList opened;
-    for (int row = 0; row < m_model->rowCount(); ++row)
-        if (const QModelIndex contact = m_model->index(row, 0); m_tree->isExpanded(contact))
-            opened.push_back(contact);
-    return opened;
+    if (m_opened.isValid() && m_tree->isExpanded(m_opened))
+        return { m_opened };
+    return {};
 }
 
 void ContactsPanel::SetImageSource(std::function<QIcon(int)> source)

@@ -6,6 +6,7 @@
 #include <QAbstractItemModel>
 #include <QCoreApplication>
 #include <QIcon>
+#include <QPersistentModelIndex>
 #include <QWidget>
 
 #include <array>
@@ -146,6 +147,7 @@ private:
 
     ContactTreeModel* m_model = nullptr;
     QTreeView* m_tree = nullptr;
+    QPersistentModelIndex m_opened; // the contact last opened
     QToolButton* m_groupButton = nullptr;
     QLabel* m_groupLabel = nullptr;
     QLabel* m_counter = nullptr;
