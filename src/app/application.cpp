@@ -148,7 +148,6 @@ bool Application::Start()
         m_prompter);
     loading.callLog.get();
     const std::vector<CallLogEntry> recovered = CompleteCallLog();
-    m_window->FillCallLists();
     loading.contacts.get();
     std::vector<fs::path> skipped = TextFileReader::SkippedFiles();
     skipped.erase(skipped.begin(), skipped.begin() + std::ptrdiff_t(skippedBefore));
@@ -221,10 +220,8 @@ bool Application::LockDataFolder()
 Application::StoreLoading Application::StartLoadingStores()
 {
     StoreLoading loading;
-    loading.callLog = std::async(std::launch::async, [this] {
-        m_callLog.Load(m_dataFolder / CallLogStore::kFileName);
-        m_callLog.PrepareListOrder();
-    });
+    loading.callLog
+        = std::async(std::launch::async, [this] { m_callLog.Load(m_dataFolder / CallLogStore::kFileName); });
     loading.contacts = std::async(std::launch::async, [this] {
         LoadContacts(m_contacts, m_dataFolder);
         m_speedDials.Load(m_dataFolder / SpeedDialStore::kFileName);

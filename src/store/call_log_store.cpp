@@ -258,31 +258,22 @@ int CallLogStore::CallListImage(const CallLogEntry& entry)
     return code + (entry.note.empty() ? 0 : 4) + (entry.recordingPath.empty() ? 0 : 8);
 }
 
+// The order is total (ties keep store order), so the shown entries keep their order among all.
 std::vector<std::size_t> CallLogStore::CallListEntries(std::int32_t filter, std::string_view search) const
 {
-    const auto shows = [&](std::size_t i) { return ShowsInCallList(*m_entries.GetAt(i), filter, search); };
+    if (m_listOrder.size() != m_entries.Count())
+        m_listOrder = InListOrder();
     std::vector<std::size_t> shown;
-    if (!m_listOrder.empty()) {
-        // The order is total (ties keep store order), so the shown entries keep their prepared order.
-        std::copy_if(m_listOrder.begin(), m_listOrder.end(), std::back_inserter(shown), shows);
-        return shown;
-    }
-    for (std::size_t i = 0; i < m_entries.Count(); ++i)
-        if (shows(i))
-            shown.push_back(i);
-    return InListOrder(std::move(shown));
+    std::copy_if(m_listOrder.begin(), m_listOrder.end(), std::back_inserter(shown),
+        [&](std::size_t i) { return ShowsInCallList(*m_entries.GetAt(i), filter, search); });
+    return shown;
 }
 
-void CallLogStore::PrepareListOrder()
+std::vector<std::size_t> CallLogStore::InListOrder() const
 {
-    std::vector<std::size_t> all(m_entries.Count());
-    for (std::size_t i = 0; i < all.size(); ++i)
-        all[i] = i;
-    m_listOrder = InListOrder(std::move(all));
-}
-
-std::vector<std::size_t> CallLogStore::InListOrder(std::vector<std::size_t> positions) const
-{
+    std::vector<std::size_t> positions(m_entries.Count());
+    for (std::size_t i = 0; i < positions.size(); ++i)
+        positions[i] = i;
     // The start times are copied beside the positions, so the sort does not visit the entries, with
     // their order as one number, so a comparison rarely looks at the fields.
     struct Start {

@@ -73,21 +73,19 @@ public:
     std::size_t CountUnheardVoicemail() const;
 
     // What the call lists show. ShowsInCallList is the filter and search rule; CallListImage the
-    // item's image index; CallListEntries the positions of the shown entries in list order.
+    // item's image index; CallListEntries the positions of the shown entries in list order (the
+    // order of all entries is worked out at its first call and kept until an entry changes).
     static bool ShowsInCallList(const CallLogEntry& entry, std::int32_t filter, std::string_view search);
     static int CallListImage(const CallLogEntry& entry);
     std::vector<std::size_t> CallListEntries(std::int32_t filter, std::string_view search) const;
-    // Works out the list order of all entries once, so that CallListEntries only picks the shown
-    // ones; start-up does this on the loading thread. Any change to the entries drops it.
-    void PrepareListOrder();
 
     // The list order: later start first; equal starts by NameOrNumber, locale-aware and
     // case-sensitive, ascending. Negative when `a` comes first, 0 when equal.
     static int CompareEntries(const CallLogEntry& a, const CallLogEntry& b);
 
 private:
-    // Sorts positions given in store order into list order.
-    std::vector<std::size_t> InListOrder(std::vector<std::size_t> positions) const;
+    // Every position in list order.
+    std::vector<std::size_t> InListOrder() const;
     // Copies of the names (NameOrNumber) of the wanted entries, all in one text, by position.
     struct NameCopies {
         std::string text;
@@ -101,6 +99,6 @@ private:
 
     RecordList<CallLogEntry, kMaxEntries> m_entries;
     std::filesystem::path m_deletedFolder;
-    // Every position in list order while no entry has changed since PrepareListOrder; else empty.
-    std::vector<std::size_t> m_listOrder;
+    // Every position in list order while no entry has changed since CallListEntries worked it out.
+    mutable std::vector<std::size_t> m_listOrder;
 };

@@ -492,12 +492,6 @@ void MainWindow::SetupTabOrder()
         setTabOrder(order[index - 1], order[index]);
 }
 
-void MainWindow::FillCallLists()
-{
-    m_callLog->Refill();
-    m_voiceMail->Refill();
-}
-
 void MainWindow::Initialize()
 {
     ChooseDefaultLine();

@@ -78,9 +78,6 @@ public:
     MainWindow(LineManager& lines, const Stores& stores, Prompter& prompter);
     ~MainWindow() override;
 
-    // Once the call log is loaded (the other stores may still be loading): the call log and voice
-    // mail lists.
-    void FillCallLists();
     // Once the lines are open and every store is loaded: the default line, the other pages'
     // contents and the start tab.
     void Initialize();

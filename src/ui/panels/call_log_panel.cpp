@@ -188,8 +188,17 @@ void CallLogPanel::SetLabelFor(std::int32_t filter)
             m_typeLabel->setText(tr(choice.label));
 }
 
+// A page is filled when it is first shown or its list is first asked for: at start-up only the
+// page in view is worth the time of ordering every call.
+void CallLogPanel::FillIfPending()
+{
+    if (m_fillPending)
+        Refill();
+}
+
 void CallLogPanel::Refill()
 {
+    m_fillPending = false;
     m_filling = true;
     m_model->Fill(m_filter);
     const int row = m_context.current ? m_model->RowOf(*m_context.current) : -1;
@@ -214,6 +223,7 @@ void CallLogPanel::MarkMissedViewed()
 
 void CallLogPanel::SelectPosition(std::size_t position)
 {
+    FillIfPending();
     const int row = m_model->RowOf(position);
     if (row < 0)
         return;
@@ -408,6 +418,7 @@ void CallLogPanel::FollowSelection()
 void CallLogPanel::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+    FillIfPending();
     if (m_player->GetState() == PlaybackControls::State::Stopped && m_list->currentIndex().isValid())
         FollowSelection();
     else

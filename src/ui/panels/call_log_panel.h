@@ -41,6 +41,7 @@ public:
     void SetFilter(std::int32_t filter);
     std::int32_t Filter() const { return m_filter; }
     // Refills the list with the current filter; the current entry stays selected where it shows.
+    // A page not filled yet is filled when it is first shown or its model is first asked for.
     void Refill();
     // Refills the list and shows the unheard voice messages in the main window.
     void RefreshUnreadCount();
@@ -68,7 +69,11 @@ public:
     QMenu* CreateEntryMenu(QWidget* parent);
 
     QTreeView* List() const { return m_list; }
-    CallLogModel* Model() const { return m_model; }
+    CallLogModel* Model()
+    {
+        FillIfPending();
+        return m_model;
+    }
     QLabel* TypeLabel() const { return m_typeLabel; }
     PlaybackControls* Player() const { return m_player; }
 
@@ -83,6 +88,7 @@ private:
     void OpenEntryMenu(const QPoint& position);
     void OnSelectionChanged();
     void FollowSelection();
+    void FillIfPending();
     // Makes the selected entry the current one; false when nothing is selected.
     bool TakeSelected();
     void AfterStoreChange();
@@ -94,6 +100,7 @@ private:
     const Kind m_kind;
     std::int32_t m_filter;
     bool m_filling = false;
+    bool m_fillPending = true; // not filled since it was made
     bool m_fittingNames = false;
     int m_nameWidth = 0;
     QLabel* m_typeLabel = nullptr;

@@ -48,7 +48,7 @@ CallLogEntry Entry(const std::string& name, int type, int day, const std::string
     return entry;
 }
 
-std::vector<std::string> Shown(const CallLogPanel& page)
+std::vector<std::string> Shown(CallLogPanel& page)
 {
     std::vector<std::string> names;
     const CallLogModel& model = *page.Model();

@@ -93,7 +93,7 @@ protected:
         if (locale)
             m_translations = std::make_unique<Translations>(*locale);
     }
-    static QString Cell(const CallLogPanel& page, int column)
+    static QString Cell(CallLogPanel& page, int column)
     {
         return page.Model()->index(0, column).data().toString();
     }
