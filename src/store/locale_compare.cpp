@@ -82,21 +82,80 @@ public:
     TextCollator& operator=(const TextCollator&) = delete;
 
     // Appends the key of the UTF-8 `text`, case-folded first when `foldCase`, to `keys`. Without a
-    // collator, ASCII is its own key (AppendCodeUnit's form) and needs no UTF-16 copy.
+    // collator, valid UTF-8 needs no UTF-16 copy: the key comes from its code points.
     void AppendKey(std::string_view text, bool foldCase, std::string& keys) const
     {
-        if (!m_collator && IsAscii(text)) {
-            const std::size_t start = keys.size();
-            keys.append(text);
-            if (foldCase)
-                std::transform(keys.begin() + std::ptrdiff_t(start), keys.end(),
-                    keys.begin() + std::ptrdiff_t(start), FoldAscii);
+        if (!m_collator && AppendCodePointKey(text, foldCase, keys))
             return;
-        }
         AppendKey(foldCase ? FoldedText(text) : ToQString(text), keys);
     }
 
 private:
+    // The key without a collator, read from valid UTF-8 as QString::fromUtf8 reads it (a leading
+    // byte order mark dropped) and folded character by character as QString::toCaseFolded folds.
+    // False, with `keys` unchanged, for invalid UTF-8: Qt's replacement characters are left to Qt.
+    static bool AppendCodePointKey(std::string_view text, bool foldCase, std::string& keys)
+    {
+        const std::size_t start = keys.size();
+        if (IsAscii(text)) {
+            keys.append(text);
+            if (foldCase)
+                std::transform(keys.begin() + std::ptrdiff_t(start), keys.end(),
+                    keys.begin() + std::ptrdiff_t(start), FoldAscii);
+            return true;
+        }
+        if (text.starts_with("\xEF\xBB\xBF"))
+            text.remove_prefix(3);
+        for (std::size_t i = 0; i < text.size();) {
+            char32_t point = 0;
+            if (!NextCodePoint(text, i, point)) {
+                keys.resize(start);
+                return false;
+            }
+            if (foldCase)
+                point = point < 0x80 ? char32_t(FoldAscii(char(point))) : QChar::toCaseFolded(point);
+            if (QChar::requiresSurrogates(point)) {
+                AppendCodeUnit(QChar::highSurrogate(point), keys);
+                AppendCodeUnit(QChar::lowSurrogate(point), keys);
+            } else {
+                AppendCodeUnit(char16_t(point), keys);
+            }
+        }
+        return true;
+    }
+
+    // Decodes the UTF-8 sequence at text[i] and steps past it; false for a sequence that is not
+    // UTF-8 (overlong, a surrogate, beyond U+10FFFF, cut short).
+    static bool NextCodePoint(std::string_view text, std::size_t& i, char32_t& point)
+    {
+        const auto byte = [&text](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+        const unsigned char lead = byte(i);
+        std::size_t length = 1;
+        char32_t least = 0;
+        if (lead < 0x80) {
+            point = lead;
+        } else if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2, least = 0x80, point = lead & 0x1Fu;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3, least = 0x800, point = lead & 0x0Fu;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4, least = 0x10000, point = lead & 0x07u;
+        } else {
+            return false;
+        }
+        if (length > text.size() - i)
+            return false;
+        for (std::size_t k = i + 1; k < i + length; ++k) {
+            if ((byte(k) & 0xC0) != 0x80)
+                return false;
+            point = point << 6 | (byte(k) & 0x3Fu);
+        }
+        if (point < least || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF))
+            return false;
+        i += length;
+        return true;
+    }
+
     // Appends the key of `text` to `keys`.
     void AppendKey(const QString& text, std::string& keys) const
     {

@@ -362,14 +362,18 @@ TEST(ContactStore, TreeOrderIsTheStableCaseFoldedLocaleOrder)
 
 // The sorter's keys must order texts exactly as Qt's own collator compares them, in the C locale
 // and in locales with their own rules (German sharp s, Danish "aa" after "z", Swedish "ö" after
-// "z", a decomposed accent equal to the composed one), with and without case folding, and stay
+// "z", a decomposed accent equal to the composed one), with and without case folding (also beyond
+// the basic plane), for texts that are no valid UTF-8 or start with a byte order mark, and stay
 // stable for a list long enough to be keyed in two halves.
 TEST(TextSorter, OrdersAsTheCollatorOfTheDefaultLocale)
 {
     const char* const texts[] = { "zo\xc3\xab", "Zoe", "zoe", "\xc3\x89mile", "E\xcc\x81mile", "emile",
         "Emile", "o'brien", "OBrien", "O Brien", "", "\xc3\x9f", "ss", "SS", "\xc3\x85sa", "Aasa", "aasa",
         "Asa", "aSa", "zz", "\xc3\xb6rn", "Orn", "10", "9", "#1", "-x", "x", "\xe4\xb8\xad",
-        "\xf0\x9f\x98\x80", "\xef\xbc\xa1" };
+        "\xf0\x9f\x98\x80", "\xef\xbc\xa1",
+        "\xef\xbb\xbf"
+        "Bom",
+        "\xf0\x90\x90\x80", "\xf0\x90\x90\xa8", "a\xff", "\xc0\x80x", "\xed\xa0\x80", "\x80", "Z\xc3" };
     const QLocale before;
     for (const QLocale& locale : { QLocale::c(), QLocale(QLocale::German, QLocale::Germany),
              QLocale(QLocale::Danish, QLocale::Denmark), QLocale(QLocale::Swedish, QLocale::Sweden) }) {
