@@ -133,27 +133,36 @@ bool CallLogStore::Load(const std::filesystem::path& file)
 
 CallLogEntry* CallLogStore::GetAt(std::size_t index)
 {
-    m_listOrder = {};
+    ForgetDerived();
     return m_entries.GetAt(index);
 }
 
 void CallLogStore::Clear()
 {
-    m_listOrder = {};
+    ForgetDerived();
     m_entries.Clear();
 }
 
 bool CallLogStore::Append(const CallLogEntry& entry)
 {
-    m_listOrder = {};
+    ForgetDerived();
     if (m_entries.Count() >= kMaxEntries)
         m_entries.RemoveAt(0);
     return m_entries.Append(entry);
 }
 
+// An entry changed through GetAt's pointer after the counts were taken is saved before anything
+// shows it; so the save lets the counts go as well.
 bool CallLogStore::Save(const std::filesystem::path& file, TextFileWriter::Durability durability) const
 {
+    m_counts = {};
     return SaveRecords(file, m_entries, WriteEntry, durability);
+}
+
+void CallLogStore::ForgetDerived() const
+{
+    m_listOrder = {};
+    m_counts = {};
 }
 
 bool CallLogStore::MarkDeleted(std::size_t index)
@@ -176,7 +185,7 @@ bool CallLogStore::Restore(std::size_t index)
 
 bool CallLogStore::RemoveAt(std::size_t index)
 {
-    m_listOrder = {};
+    ForgetDerived();
     const CallLogEntry* entry = m_entries.GetAt(index);
     if (!entry)
         return false;
@@ -215,19 +224,28 @@ bool CallLogStore::ArchiveRecording(const CallLogEntry& entry) const
     return std::filesystem::copy_file(source, target, std::filesystem::copy_options::overwrite_existing, ec);
 }
 
+// The counts are kept until the entries change: the window asks for them at every update of its
+// controls, and a full log takes milliseconds to count.
 std::size_t CallLogStore::CountUnseenMissed(const SettingsStore& settings) const
 {
     auto viewedAt = static_cast<std::uint32_t>(settings.Read(Settings::kMissedCallsViewedAt));
-    return std::size_t(std::count_if(m_entries.begin(), m_entries.end(), [viewedAt](const CallLogEntry& e) {
-        return (e.type == kCallTypeMissed || e.type == kCallTypeVoicemail)
-            && MissedCallStamp(e.startTime) > viewedAt;
-    }));
+    if (!m_counts.unseenMissed || m_counts.viewedAt != viewedAt) {
+        m_counts.viewedAt = viewedAt;
+        m_counts.unseenMissed = std::size_t(
+            std::count_if(m_entries.begin(), m_entries.end(), [viewedAt](const CallLogEntry& e) {
+                return (e.type == kCallTypeMissed || e.type == kCallTypeVoicemail)
+                    && MissedCallStamp(e.startTime) > viewedAt;
+            }));
+    }
+    return *m_counts.unseenMissed;
 }
 
 std::size_t CallLogStore::CountUnheardVoicemail() const
 {
-    return std::size_t(std::count_if(m_entries.begin(), m_entries.end(),
-        [](const CallLogEntry& e) { return e.type == kCallTypeVoicemail && e.IsUnheard(); }));
+    if (!m_counts.unheardVoicemail)
+        m_counts.unheardVoicemail = std::size_t(std::count_if(m_entries.begin(), m_entries.end(),
+            [](const CallLogEntry& e) { return e.type == kCallTypeVoicemail && e.IsUnheard(); }));
+    return *m_counts.unheardVoicemail;
 }
 
 bool CallLogStore::ShowsInCallList(const CallLogEntry& entry, std::int32_t filter, std::string_view search)

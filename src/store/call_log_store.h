@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -99,6 +100,14 @@ private:
 
     RecordList<CallLogEntry, kMaxEntries> m_entries;
     std::filesystem::path m_deletedFolder;
+    // What is worked out from the entries and kept until they change (or, for the counts, are saved).
+    void ForgetDerived() const;
     // Every position in list order while no entry has changed since CallListEntries worked it out.
     mutable std::vector<std::size_t> m_listOrder;
+    struct Counts {
+        std::optional<std::size_t> unseenMissed; // for missed calls viewed at `viewedAt`
+        std::uint32_t viewedAt = 0;
+        std::optional<std::size_t> unheardVoicemail;
+    };
+    mutable Counts m_counts;
 };

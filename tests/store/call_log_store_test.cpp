@@ -194,6 +194,15 @@ TEST(CallLogStore, UnreadVoicemailFilterFollowsTheUnheardFlag)
     store.GetAt(0)->SetUnheard(false);
     EXPECT_TRUE(ShownNames(store, CallLogStore::kFilterUnreadVoicemail).empty());
     EXPECT_EQ(store.CountUnheardVoicemail(), 0u);
+    // The count is kept; an entry changed through a pointer taken before it counts once saved.
+    CallLogEntry* kept = store.GetAt(1);
+    EXPECT_EQ(store.CountUnheardVoicemail(), 0u);
+    kept->recordingPath = message.recordingPath;
+    TempDir dir;
+    ASSERT_TRUE(store.Save(dir.Path() / CallLogStore::kFileName));
+    EXPECT_EQ(store.CountUnheardVoicemail(), 1u);
+    store.Append(message);
+    EXPECT_EQ(store.CountUnheardVoicemail(), 2u);
 }
 
 TEST(CallLogStore, SearchMatchesTheStartOfNameOrNumberIncludingBlanks)
