@@ -170,9 +170,11 @@ bool Application::Start()
     m_addressBook = std::make_unique<SharedAddressBook>(
         m_contacts, m_settings, m_passwords, *m_window, m_prompter, m_dataFolder);
     m_started = true;
+    // Housekeeping, once the window is up and painted.
+    constexpr int kReleaseDelayMs = 2000;
+    QTimer::singleShot(kReleaseDelayMs, m_window.get(), &ReleaseFreedMemory);
     // Reported once the window is up, so the lines already work while the message is read.
     QTimer::singleShot(0, m_window.get(), [this, unreadBefore, corruptBefore, settingsProblem, skipped] {
-        ReleaseFreedMemory();
         ReportSetAsideFiles(unreadBefore, corruptBefore, settingsProblem, skipped);
         ReportLinesProblem(true);
         if (m_addressBook)

@@ -6,6 +6,7 @@
 #include "store/redial_store.h"
 #include "store/speed_dial_store.h"
 #include "store/text_limit.h"
+#include "telephony/colleague_lines.h"
 #include "telephony/line_manager.h"
 #include "telephony/main_window_link.h"
 #include "ui/panels/contact_dialog.h"
@@ -493,11 +494,13 @@ void ContactsPanel::UpdateSpeedButtons()
 
 void ContactsPanel::WatchColleagues()
 {
+    // Only colleague numbers are passed on: a large address book holds few of them.
     std::vector<std::string_view> numbers;
     const auto add = [&numbers](const ContactRecord& record) {
         for (int slot = 0; slot < ContactRecord::kNumberCount; ++slot)
-            if (!record.Number(slot).empty())
-                numbers.push_back(record.Number(slot));
+            if (const std::string_view number = record.Number(slot);
+                !number.empty() && ColleagueLines::IsColleagueNumber(number))
+                numbers.push_back(number);
     };
     for (int slot = 0; slot < kSpeedButtonCount; ++slot)
         add(*m_speedDials.GetSlot(slot));
