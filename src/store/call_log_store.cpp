@@ -121,13 +121,18 @@ CallLogStore::CallLogStore(std::filesystem::path deletedFolder)
 {
 }
 
+// The list is made as large as the file can fill, so that loading does not move it again and
+// again while it grows; room a file of long records leaves unused is given back.
 bool CallLogStore::Load(const std::filesystem::path& file)
 {
+    constexpr std::uintmax_t kShortestQuotedRecord = 3 * kFieldCount;
     Clear();
+    m_entries.ReserveForFile(file, kShortestQuotedRecord);
     LoadRecords<kFieldCount>(
         file, kDateLimits, kMaxEntries + 1, [this](std::span<const std::string_view> record) {
             return m_entries.Append(EntryFromFields(record));
         });
+    m_entries.ReleaseSpareRoom();
     return true;
 }
 

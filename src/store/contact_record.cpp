@@ -4,6 +4,8 @@
 #include "store/phone_label_store.h"
 #include "store/text_limit.h"
 
+#include <cstring>
+
 namespace {
 
 constexpr std::array<std::int32_t, ContactRecord::kNumberCount> kDefaultSlotLabels
@@ -69,11 +71,13 @@ void ContactRecord::SetTexts(const std::array<std::string_view, kTextCount>& tex
     std::size_t total = 0;
     for (std::string_view text : cut)
         total += text.size();
-    std::string buffer;
-    buffer.reserve(total);
+    std::string buffer(total, '\0');
+    std::size_t end = 0;
     for (std::size_t i = 0; i < kTextCount; ++i) {
-        buffer += cut[i];
-        m_ends[i] = std::uint32_t(buffer.size());
+        if (!cut[i].empty())
+            std::memcpy(buffer.data() + end, cut[i].data(), cut[i].size());
+        end += cut[i].size();
+        m_ends[i] = std::uint32_t(end);
     }
     m_text = std::move(buffer);
 }
@@ -115,9 +119,9 @@ void ContactRecord::SetLabelIndex(int slot, std::int32_t labelIndex)
 
 void ContactRecord::ComposeDisplayName(const PhoneLabelStore* labels)
 {
-    // One string for the whole text: this runs for every contact loaded.
-    std::string name;
-    name.reserve(FirstName().size() + MiddleName().size() + LastName().size() + 32);
+    // One string for the whole text, kept for the next contact: this runs for every contact loaded.
+    thread_local std::string name;
+    name.clear();
     AppendWord(name, FirstName());
     AppendWord(name, MiddleName());
     AppendWord(name, LastName());

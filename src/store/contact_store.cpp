@@ -126,9 +126,7 @@ void ContactStore::Load(const std::filesystem::path& file)
 {
     constexpr std::uintmax_t kShortestQuotedRecord = 3 * ContactFile::kColumnCount;
     Clear();
-    std::error_code error;
-    if (const std::uintmax_t bytes = std::filesystem::file_size(file, error); !error)
-        m_records.Reserve(std::size_t(std::min<std::uintmax_t>(bytes / kShortestQuotedRecord, kMaxRecords)));
+    m_records.ReserveForFile(file, kShortestQuotedRecord);
     LoadRecords<ContactFile::kColumnCount>(
         file, {}, kMaxRecords + 1, [this](std::span<const std::string_view> record) {
             ContactRecord scratch = ContactFile::RecordFromColumns(record, m_groups);

@@ -153,6 +153,15 @@ std::string EscapeField(std::string_view text, std::size_t limit)
 
 std::int32_t ToNumber(std::string_view field)
 {
+    // The usual field, as the writers write it: up to nine digits, which cannot overflow.
+    constexpr std::size_t kSafeDigits = 9;
+    if (!field.empty() && field.size() <= kSafeDigits
+        && std::all_of(field.begin(), field.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        std::int32_t value = 0;
+        for (char c : field)
+            value = value * 10 + (c - '0');
+        return value;
+    }
     std::size_t i = 0;
     while (i < field.size() && IsWhiteSpace(field[i]))
         ++i;

@@ -43,7 +43,8 @@ bool TakePlainRecord(
         const bool last = i + 1 == fields.size();
         if (last ? pos != end : pos == end || *pos != ',') // a doubled quote, a field too many or too few
             return false;
-        fields[i] = CutToLimit(text, LimitOf(limits, i));
+        const std::size_t limit = LimitOf(limits, i);
+        fields[i] = text.size() <= limit ? text : CutToLimit(text, limit);
         ++pos;
     }
     reader.Skip(lineEnd + 1);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
+#include <filesystem>
 #include <new>
 #include <utility>
 #include <vector>
@@ -31,6 +33,14 @@ public:
             m_records.reserve(std::min(count, MaxRecords));
         } catch (const std::bad_alloc&) {
         }
+    }
+    // Room for as many records as `file` can hold, records taking at least `shortestRecord` bytes:
+    // loading them then does not move the list again and again while it grows.
+    void ReserveForFile(const std::filesystem::path& file, std::uintmax_t shortestRecord)
+    {
+        std::error_code error;
+        if (const std::uintmax_t bytes = std::filesystem::file_size(file, error); !error)
+            Reserve(std::size_t(std::min<std::uintmax_t>(bytes / shortestRecord, MaxRecords)));
     }
     // Gives back the room reserved beyond a quarter more than the records.
     void ReleaseSpareRoom()
