@@ -1,10 +1,12 @@
 #include "platform/kernel.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <random>
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -48,6 +50,21 @@ bool CreateUniqueFile(const std::string& folder, std::string_view prefix, std::s
 bool CreateOneDirectory(const std::string& path)
 {
     return !path.empty() && ::mkdir(path.c_str(), 0777) == 0;
+}
+
+void AdviseLargePages(void* data, std::size_t bytes)
+{
+#ifdef MADV_HUGEPAGE
+    constexpr std::uintptr_t kLargePage = 2 * 1024 * 1024;
+    const auto begin = reinterpret_cast<std::uintptr_t>(data);
+    const std::uintptr_t first = (begin + kLargePage - 1) & ~(kLargePage - 1);
+    const std::uintptr_t last = (begin + bytes) & ~(kLargePage - 1);
+    if (data && last > first)
+        ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+#else
+    (void)data;
+    (void)bytes;
+#endif
 }
 
 std::string OwnExecutablePath()
