@@ -4,6 +4,7 @@
 #include "platform/registry.h"
 #include "recording/recording_recovery.h"
 #include "settings/prompter.h"
+#include "settings/settings.h"
 #include "store/call_journal.h"
 #include "store/text_file_reader.h"
 #include "ui/main/main_window.h"
@@ -146,6 +147,9 @@ bool Application::Start()
     m_window = std::make_unique<MainWindow>(m_lines,
         MainWindow::Stores{ m_contacts, m_speedDials, m_redial, m_callLog, m_settings, m_appSettings },
         m_prompter);
+    // The telephony service is loaded while the contacts may still be loading; no callback runs
+    // before the event loop does, and the lines open once the window can show them.
+    m_lines.Initialize();
     loading.callLog.get();
     const std::vector<CallLogEntry> recovered = CompleteCallLog();
     loading.contacts.get();
@@ -159,7 +163,7 @@ bool Application::Start()
     QObject::connect(m_window.get(), &MainWindow::setupRequested, m_window.get(), [this] { RunSetup(); });
     QObject::connect(
         m_window.get(), &MainWindow::pbxControlRequested, m_window.get(), [this] { RunPbxSetup(); });
-    StartTelephony();
+    m_lines.OpenAllLines();
     // The settings file's problem as start-up met it: the window's own reads come after.
     const std::string settingsProblem = m_hive.LastError();
     m_window->show();
@@ -222,8 +226,11 @@ bool Application::LockDataFolder()
 Application::StoreLoading Application::StartLoadingStores()
 {
     StoreLoading loading;
-    loading.callLog
-        = std::async(std::launch::async, [this] { m_callLog.Load(m_dataFolder / CallLogStore::kFileName); });
+    const auto missedViewedAt = std::uint32_t(m_settings.Read(Settings::kMissedCallsViewedAt));
+    loading.callLog = std::async(std::launch::async, [this, missedViewedAt] {
+        m_callLog.Load(m_dataFolder / CallLogStore::kFileName);
+        m_callLog.PrepareCounts(missedViewedAt);
+    });
     loading.contacts = std::async(std::launch::async, [this] {
         LoadContacts(m_contacts, m_dataFolder);
         m_speedDials.Load(m_dataFolder / SpeedDialStore::kFileName);
@@ -249,12 +256,6 @@ std::vector<CallLogEntry> Application::CompleteCallLog()
     RecoverRecordings(m_callLog, m_dataFolder / CallLogStore::kFileName, m_appSettings);
     return CallJournal::Replay(
         m_callLog, m_dataFolder / CallLogStore::kFileName, m_dataFolder / CallJournal::kFileName);
-}
-
-void Application::StartTelephony()
-{
-    m_lines.Initialize();
-    m_lines.OpenAllLines();
 }
 
 // Links reach the program once its lines are open. Without the socket it still runs; links then

@@ -84,7 +84,6 @@ private:
     // Once the call log is loaded: the settings that apply to it, and the recordings and calls an
     // earlier run left unfinished; returns the calls logged from the calls-in-progress journal.
     std::vector<CallLogEntry> CompleteCallLog();
-    void StartTelephony();
     void ShowOnDesktop();
     void StartLinkServer();
     // Names each copy of a damaged file that this start-up set aside, a settings file that cannot

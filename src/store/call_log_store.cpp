@@ -233,7 +233,17 @@ bool CallLogStore::ArchiveRecording(const CallLogEntry& entry) const
 // controls, and a full log takes milliseconds to count.
 std::size_t CallLogStore::CountUnseenMissed(const SettingsStore& settings) const
 {
-    auto viewedAt = static_cast<std::uint32_t>(settings.Read(Settings::kMissedCallsViewedAt));
+    return CountUnseenMissedSince(static_cast<std::uint32_t>(settings.Read(Settings::kMissedCallsViewedAt)));
+}
+
+void CallLogStore::PrepareCounts(std::uint32_t missedViewedAt) const
+{
+    CountUnseenMissedSince(missedViewedAt);
+    CountUnheardVoicemail();
+}
+
+std::size_t CallLogStore::CountUnseenMissedSince(std::uint32_t viewedAt) const
+{
     if (!m_counts.unseenMissed || m_counts.viewedAt != viewedAt) {
         m_counts.viewedAt = viewedAt;
         m_counts.unseenMissed = std::size_t(

@@ -70,6 +70,9 @@ public:
 
     // Missed calls and voice messages that started after "Missed Calls Viewed At".
     std::size_t CountUnseenMissed(const SettingsStore& settings) const;
+    // Counts both (the missed calls for a "Missed Calls Viewed At" read beforehand), so that the
+    // window's first update finds them counted: the loading thread does this.
+    void PrepareCounts(std::uint32_t missedViewedAt) const;
     // Voice messages (whole type 4, so not deleted ones) whose recording is unheard.
     std::size_t CountUnheardVoicemail() const;
 
@@ -87,6 +90,7 @@ public:
 private:
     // Every position in list order.
     std::vector<std::size_t> InListOrder() const;
+    std::size_t CountUnseenMissedSince(std::uint32_t viewedAt) const;
     // Copies of the names (NameOrNumber) of the wanted entries, all in one text, by position.
     struct NameCopies {
         std::string text;
