@@ -1,5 +1,5 @@
 // write_full_stores FOLDER: fills a data folder with full stores for the benchmarks that run the
-// real program (idle_and_memory.sh).
+// real program (idle_and_memory.sh, startup_process.sh).
 #include "full_stores.h"
 
 #include <iostream>
