@@ -18,6 +18,8 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/data"
 if (( full )); then "$bin/write_full_stores" "$work/data"; fi
+# On disk before the first run, as a user's data folder is: no write-back beside the start-up.
+sync
 
 python3 - "$bin/kestrium" "$work" "$runs" <<'EOF'
 import os, statistics, subprocess, sys, time
