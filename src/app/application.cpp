@@ -21,6 +21,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <ctime>
 #include <future>
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -140,6 +141,10 @@ bool Application::Start()
     const std::vector<fs::path> unreadBefore = UnreadCopies(m_dataFolder);
     const fs::path corruptBefore = m_hive.LastCorruptCopy();
     const std::size_t skippedBefore = TextFileReader::SkippedFiles().size();
+    // The C library sets its time zone up when a thread first asks for the local time. That is done
+    // here, before a loading thread (naming the copy of a damaged file's rest) and the window
+    // (formatting dates) can both ask at once.
+    ::tzset();
     // The window is built while the stores load; its lists are filled once they are complete.
     StoreLoading loading = StartLoadingStores();
     m_lines.LoadDeviceMap(m_lines.DeviceMapPath());
