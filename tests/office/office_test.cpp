@@ -309,14 +309,9 @@ TEST_F(OfficeSeats, BlindTransferToAnUnknownExtensionFailsAndTheCallStays)
     ASSERT_TRUE(RunUntil([&] { return Saw(call, LINECALLSTATE_CONNECTED); }, 3000));
     const LONG request = lineBlindTransferA(call, "203", 0);
     ASSERT_GT(request, 0);
-    const auto reply = [&]() -> std::optional<LONG> {
-        for (const Received& message : m_received)
-            if (message.message == LINE_REPLY && message.p1 == DWORD_PTR(request))
-                return static_cast<LONG>(message.p2);
-        return std::nullopt;
-    };
-    ASSERT_TRUE(RunUntil([&] { return reply().has_value(); }, 10000)) << SeatState() << m_server->Log();
-    EXPECT_EQ(*reply(), LINEERR_OPERATIONFAILED);
+    ASSERT_TRUE(RunUntil([&] { return ReplyTo(request).has_value(); }, 10000))
+        << SeatState() << m_server->Log();
+    EXPECT_EQ(ReplyTo(request), LINEERR_OPERATIONFAILED);
     EXPECT_EQ(CallState(call), DWORD(LINECALLSTATE_CONNECTED));
     EXPECT_NE(m_colleague->SipLineState().find("connected"), std::string::npos)
         << m_colleague->SipLineState();
@@ -494,14 +489,6 @@ protected:
             + (m_dir / "203.password").string() + "\n";
     }
     std::uint16_t m_unusedPort = sip_test::FreePort();
-
-    std::optional<LONG> Reply(LONG request) const
-    {
-        for (const Received& message : m_received)
-            if (message.message == LINE_REPLY && message.p1 == DWORD_PTR(request))
-                return static_cast<LONG>(message.p2);
-        return std::nullopt;
-    }
 };
 
 TEST_F(OfficePickup, ASeatPicksUpTheCallRingingAtAColleaguesLine)
@@ -540,8 +527,9 @@ TEST_F(OfficePickup, ASeatPicksUpTheCallRingingAtAColleaguesLine)
     PlayTone(caller, 440);
     const LONG request = linePickupA(picker, 0, &picked, "202", nullptr);
     ASSERT_GT(request, 0);
-    ASSERT_TRUE(RunUntil([&] { return Reply(request).has_value(); }, 5000)) << SeatState() << m_server->Log();
-    ASSERT_EQ(*Reply(request), 0);
+    ASSERT_TRUE(RunUntil([&] { return ReplyTo(request).has_value(); }, 5000))
+        << SeatState() << m_server->Log();
+    ASSERT_EQ(ReplyTo(request), 0);
     ASSERT_NE(picked, 0u);
     EXPECT_TRUE(RunUntil([&] { return Saw(picked, LINECALLSTATE_CONNECTED); }, 1000));
     EXPECT_TRUE(RunUntil([&] { return Saw(call, LINECALLSTATE_CONNECTED); }, 2000)) << SeatState(6);

@@ -647,12 +647,6 @@ TEST_F(SipCalls, OurHoldSendsSendonlyStopsOurAudioAndUnholdResumes)
     ASSERT_GT(MakeCall(line, call, "5551234"), 0);
     ASSERT_TRUE(RunUntil([&] { return Saw(call, LINECALLSTATE_CONNECTED) && farEnd.Drain() > 0; }, 5000))
         << sipp.Log();
-    const auto replied = [&](LONG request) {
-        for (const Received& message : m_received)
-            if (message.message == LINE_REPLY && message.p1 == DWORD_PTR(request) && message.p2 == 0)
-                return true;
-        return false;
-    };
     const auto features = [&] {
         LINECALLSTATUS status{};
         status.dwTotalSize = sizeof status;
@@ -664,7 +658,7 @@ TEST_F(SipCalls, OurHoldSendsSendonlyStopsOurAudioAndUnholdResumes)
     const LONG hold = lineHold(call);
     ASSERT_GT(hold, 0);
     Run(200);
-    EXPECT_TRUE(replied(hold));
+    EXPECT_EQ(ReplyTo(hold), 0);
     EXPECT_TRUE(Saw(call, LINECALLSTATE_ONHOLD));
     farEnd.Drain();
     Run(2500);
@@ -677,7 +671,7 @@ TEST_F(SipCalls, OurHoldSendsSendonlyStopsOurAudioAndUnholdResumes)
     const LONG unhold = lineUnhold(call);
     ASSERT_GT(unhold, 0);
     Run(300);
-    EXPECT_TRUE(replied(unhold));
+    EXPECT_EQ(ReplyTo(unhold), 0);
     EXPECT_TRUE(Saw(call, LINECALLSTATE_CONNECTED));
     EXPECT_GT(farEnd.Drain(), 5) << "our audio flows again";
     ASSERT_GT(lineDrop(call, nullptr, 0), 0);

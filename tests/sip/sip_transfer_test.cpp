@@ -124,14 +124,6 @@ protected:
         return CallState(call) == LINECALLSTATE_CONNECTED ? call : 0;
     }
 
-    // The LINE_REPLY of `request`: its result, or 1 when none came.
-    LONG ReplyTo(LONG request) const
-    {
-        for (const Received& message : m_received)
-            if (message.message == LINE_REPLY && message.p1 == DWORD_PTR(request))
-                return static_cast<LONG>(message.p2);
-        return 1;
-    }
     // We call SIPp (`sipp`), which answers and transfers us to `target` (TransferringScenario with
     // `options`); returns once our call to the target is connected.
     struct Transferred {
@@ -182,7 +174,7 @@ TEST_F(SipTransfers, FailedTransferLeavesTheCallConnected)
     ASSERT_NE(call, 0u);
     const LONG request = lineBlindTransferA(call, "201", 0);
     ASSERT_GT(request, 0);
-    ASSERT_TRUE(RunUntil([&] { return ReplyTo(request) != 1; }, 5000)) << sipp.Log();
+    ASSERT_TRUE(RunUntil([&] { return ReplyTo(request).has_value(); }, 5000)) << sipp.Log();
     EXPECT_EQ(ReplyTo(request), LINEERR_OPERATIONFAILED);
     Run(300);
     EXPECT_EQ(CallState(call), DWORD(LINECALLSTATE_CONNECTED));

@@ -136,17 +136,9 @@ protected:
         std::filesystem::create_directories(folder);
         return sipp.Start(folder, scenario, port, extra);
     }
-    // The LINE_REPLY of `request`: its result, or 1 while none arrived.
-    LONG ReplyTo(LONG request) const
-    {
-        for (const Received& message : m_received)
-            if (message.message == LINE_REPLY && message.p1 == DWORD_PTR(request))
-                return static_cast<LONG>(message.p2);
-        return 1;
-    }
     bool Replied(LONG request, DWORD timeoutMs = 3000)
     {
-        return RunUntil([&] { return ReplyTo(request) != 1; }, timeoutMs);
+        return RunUntil([&] { return ReplyTo(request).has_value(); }, timeoutMs);
     }
     std::vector<HCALL> NewCallsOn(HLINE line) const
     {

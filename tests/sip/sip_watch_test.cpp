@@ -223,14 +223,8 @@ TEST_F(SipWatch, PickupNamesTheCallersDialogAndFailsWhenTheCallerRefuses)
         },
         3000));
     ASSERT_GT(request, 0);
-    const auto reply = [&]() -> std::optional<LONG> {
-        for (const Received& message : m_received)
-            if (message.message == LINE_REPLY && message.p1 == DWORD_PTR(request))
-                return static_cast<LONG>(message.p2);
-        return std::nullopt;
-    };
-    ASSERT_TRUE(RunUntil([&] { return reply().has_value(); }, 5000)) << caller.Log();
-    EXPECT_EQ(*reply(), LINEERR_OPERATIONFAILED);
+    ASSERT_TRUE(RunUntil([&] { return ReplyTo(request).has_value(); }, 5000)) << caller.Log();
+    EXPECT_EQ(ReplyTo(request), LINEERR_OPERATIONFAILED);
     EXPECT_EQ(picked, 0u);
     EXPECT_EQ(NewCallOn(line), 0u);
     RunWhile(caller, 3000);

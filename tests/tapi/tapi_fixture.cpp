@@ -192,6 +192,14 @@ DWORD TapiFixture::CallId(HCALL call)
     return info.dwCallID;
 }
 
+std::optional<LONG> TapiFixture::ReplyTo(LONG request) const
+{
+    for (const Received& message : m_received)
+        if (message.message == LINE_REPLY && message.p1 == DWORD_PTR(request))
+            return static_cast<LONG>(message.p2);
+    return std::nullopt;
+}
+
 std::vector<DWORD> TapiFixture::States(const std::vector<Received>& messages)
 {
     std::vector<DWORD> states;

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,9 @@ protected:
     // The call's LINECALLSTATUS.dwCallFeatures and its LINECALLINFO.dwCallID.
     DWORD Features(HCALL call);
     DWORD CallId(HCALL call);
+
+    // The result of `request` from its LINE_REPLY; none while the reply has not come.
+    std::optional<LONG> ReplyTo(LONG request) const;
 
     static std::vector<DWORD> States(const std::vector<Received>& messages);
     static const Received* Find(const std::vector<Received>& messages, DWORD message);

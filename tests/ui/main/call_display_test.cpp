@@ -47,6 +47,18 @@ protected:
         Settle();
     }
 
+    // A call to 5554444 is up, then a waiting caller on line 1 is answered (the first call held).
+    void DialThenAnswerAWaitingCaller(MainWindow& window)
+    {
+        Dial(window, "5554444");
+        Advance(3000);
+        TAPISIM_CALLER caller{ "2125550100", "Alice Example", 0, 0, 0 };
+        ASSERT_EQ(tapisimRing(0, &caller), TAPISIM_OK);
+        Settle();
+        Command(window, "actionCall").trigger();
+        Advance(500);
+    }
+
     // Selects the call row whose text starts with `start`.
     static void SelectRow(MainWindow& window, const QString& start)
     {
@@ -203,13 +215,7 @@ TEST_F(CallDisplayTest, HoldFollowsTheCallAndTransferTakesTheTypedNumber)
     EXPECT_FALSE(hold.isEnabled());
 
     // A waiting caller answered holds the first call; the check follows the selected row.
-    Dial(window, "5554444");
-    Advance(3000);
-    TAPISIM_CALLER caller{ "2125550100", "Alice Example", 0, 0, 0 };
-    ASSERT_EQ(tapisimRing(0, &caller), TAPISIM_OK);
-    Settle();
-    Command(window, "actionCall").trigger();
-    Advance(500);
+    DialThenAnswerAWaitingCaller(window);
     const auto selectRow = [&](const QString& start) { SelectRow(window, start); };
     selectRow("5554444 (On-Hold) ");
     EXPECT_TRUE(hold.isChecked());
@@ -285,13 +291,7 @@ TEST_F(CallDisplayTest, TransferNumberIsTypedWithoutLeavingTheActiveCallsTab)
 {
     MainWindow& window = StartShown();
     AddDialRule("5554444", TAPISIM_OUTCOME_ANSWER);
-    Dial(window, "5554444");
-    Advance(3000);
-    TAPISIM_CALLER caller{ "2125550100", "Alice Example", 0, 0, 0 };
-    ASSERT_EQ(tapisimRing(0, &caller), TAPISIM_OK);
-    Settle();
-    Command(window, "actionCall").trigger();
-    Advance(500);
+    DialThenAnswerAWaitingCaller(window);
     ASSERT_TRUE(m_app->Lines().IsOnHold({ LineOneCall()->call, 0 }));
     window.ShowPage(WindowPage::Calls);
     Settle();
